@@ -1,0 +1,54 @@
+#!/usr/bin/env bash
+# Set-up, build and run on a Debian 12 machine.
+#   ./build.sh run    install what is missing, build, start the application
+#   ./build.sh test   install what is missing, build, run the whole test suite
+#   ./build.sh asan   the test suite built with AddressSanitizer (build-asan/)
+#   ./build.sh bench  build and run the benchmarks
+set -euo pipefail
+cd "$(dirname "$0")"
+
+packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
+          qt6-svg-dev libgl-dev zlib1g-dev xvfb xauth poppler-utils)
+
+install_missing() {
+    local missing=()
+    for p in "${packages[@]}"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    echo "Installing: ${missing[*]}"
+    local sudo=""
+    [ "$(id -u)" -ne 0 ] && sudo="sudo"
+    $sudo apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+build() {
+    local dir=$1; shift
+    cmake -S . -B "$dir" -G Ninja "$@"
+    cmake --build "$dir" --parallel
+}
+
+cmd=${1:-run}
+install_missing
+case "$cmd" in
+    run)
+        build build
+        exec ./build/src/quillmap
+        ;;
+    test)
+        build build -DQUILLMAP_WERROR=ON
+        cd build && QT_QPA_PLATFORM=offscreen ctest --output-on-failure --parallel "$(nproc)"
+        ;;
+    asan)
+        build build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMAP_ASAN=ON
+        cd build-asan && QT_QPA_PLATFORM=offscreen ASAN_OPTIONS=detect_leaks=0 \
+            ctest --output-on-failure --parallel "$(nproc)" ${ASAN_LABEL:+-L "$ASAN_LABEL"}
+        ;;
+    bench)
+        build build -DCMAKE_BUILD_TYPE=Release
+        for b in build/bench/bench_*; do [ -x "$b" ] && QT_QPA_PLATFORM=offscreen "$b"; done
+        ;;
+    *)
+        echo "usage: $0 run|test|asan|bench" >&2; exit 2;;
+esac

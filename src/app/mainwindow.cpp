@@ -1,0 +1,7 @@
+#include "app/mainwindow.h"
+
+MainWindow::MainWindow(QWidget* parent)
+    : QMainWindow(parent)
+{
+    setWindowTitle(QStringLiteral("Quillmap"));
+}

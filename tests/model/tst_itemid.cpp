@@ -1,0 +1,42 @@
+#include "model/itemid.h"
+
+#include <QSet>
+#include <QtTest>
+
+class TestItemId : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void generatedIdsHaveTheCanonicalForm()
+    {
+        QSet<QString> seen;
+        for (int i = 0; i < 1000; ++i) {
+            const QString id = generateItemId();
+            QCOMPARE(id.size(), 36);
+            QVERIFY2(isGeneratedItemId(id), qPrintable(id));
+            QVERIFY(!seen.contains(id));
+            seen.insert(id);
+        }
+    }
+
+    void recognisesOnlyTheCanonicalForm_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("expected");
+        QTest::newRow("plain") << "0f8fad5b-d9cb-469f-a165-70867728950e" << true;
+        QTest::newRow("braces") << "{0f8fad5b-d9cb-469f-a165-70867728950e}" << false;
+        QTest::newRow("upper") << "0F8FAD5B-D9CB-469F-A165-70867728950E" << false;
+        QTest::newRow("short") << "0f8fad5b-d9cb-469f-a165-70867728950" << false;
+        QTest::newRow("empty") << "" << false;
+        QTest::newRow("address") << "140234112" << false;
+    }
+    void recognisesOnlyTheCanonicalForm()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, expected);
+        QCOMPARE(isGeneratedItemId(text), expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestItemId)
+#include "tst_itemid.moc"
