@@ -1,7 +1,1098 @@
 #include "app/mainwindow.h"
 
+#include "ui_mainwindow.h"
+
+#include "app/aboutdialog.h"
+#include "app/busyspinnerwidget.h"
+#include "app/themeutils.h"
+#include "details/tabledetailscontroller.h"
+#include "diagram/erscene.h"
+#include "diagram/erview.h"
+#include "model/diagramitem.h"
+#include "model/modelitem.h"
+#include "model/projectitem.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QDebug>
+#include <QDockWidget>
+#include <QFile>
+#include <QFileInfo>
+#include <QFrame>
+#include <QGraphicsPathItem>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QSlider>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <cmath>
+
+// ============================================================ construction
+
 MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
+    , ui(new Ui::MainWindow)
 {
-    setWindowTitle(QStringLiteral("Quillmap"));
+    ui->setupUi(this);
+
+    busy = new BusySpinnerWidget(this);
+
+    initializeTreeModel();
+
+    connect(ui->view, &ERView::sceneClicked, this, &MainWindow::onSceneClickedPlaceItem);
+    connect(ui->view, &ERView::sceneClicked, this, &MainWindow::onSceneClickedAddRelationship);
+    connect(ui->view, &ERView::escapePressed, this, &MainWindow::onCanvasEscapePressed);
+
+    importDatabaseAction = new QAction(QStringLiteral("Import from &Database…"), this);
+    importDatabaseAction->setObjectName(QStringLiteral("actionImport_from_Database"));
+    importDatabaseAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Shift+I")));
+    connect(importDatabaseAction, &QAction::triggered, this, &MainWindow::importFromDatabase);
+    insertBeforeQuitEntry(menuBar(), importDatabaseAction);
+
+    ui->view->setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+
+    themeShortcutAction = new QAction(ui->view);
+    themeShortcutAction->setObjectName(QStringLiteral("actionThemeShortcut"));
+    themeShortcutAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+T")));
+    ui->view->addAction(themeShortcutAction);
+    connect(themeShortcutAction, &QAction::triggered, this, &MainWindow::on_actionToggle_Theme_triggered);
+
+    scene = new ERScene();
+    connect(scene, &ERScene::textStyleDialogRequested, this, &MainWindow::showTextStyleDialog);
+    connect(scene, &ERScene::groupStyleDialogRequested, this, &MainWindow::showGroupStyleDialog);
+    connect(scene, &ERScene::entityAdded, this, &MainWindow::onEntityAdded);
+    connect(scene, &ERScene::edgeAdded, this, &MainWindow::onEdgeAdded);
+
+    ui->view->setScene(scene);
+    ui->view->setWindowTitle(QStringLiteral("ER Editor (organizado)"));
+
+    connect(ui->view, &ERView::explorerDropRequested, this, &MainWindow::onExplorerDropRequested);
+    connect(ui->view, &ERView::sceneMouseMoved, this, &MainWindow::onSceneMouseMoved);
+
+    createZoomActions();
+
+    connect(ui->view, &ERView::zoomChanged, this, &MainWindow::sliderSetZoom);
+    connect(scene, &QGraphicsScene::selectionChanged, this, &MainWindow::onSceneSelectionChanged);
+
+    createShortcutActions();
+
+    ui->dockWidget->show();
+    ui->actionShow_Properties->setChecked(true);
+
+    setupToolBar();
+    setupDiagramToolButtons();
+    fillActionIconCaches();
+
+    ThemeManager& theme = ThemeManager::instance();
+    adjustThemeColors(theme);
+    setupStatusBar();
+    applyThemedToolButtonIcons(theme.kind());
+
+    detailsController = new TableDetailsController(ui, this);
+    detailsController->setEntityResolver([this](const QString& id) { return findEntityOnScene(id); });
+    connect(detailsController, &TableDetailsController::objectRenameRequested, this,
+            &MainWindow::onObjectRenameRequested);
+    connect(detailsController, &TableDetailsController::mappingsChanged, this, &MainWindow::onMappingsChanged);
+    connect(detailsController, &TableDetailsController::columnRemoved, this, &MainWindow::forgetColumnReferences);
+    connect(detailsController, &TableDetailsController::relationshipConstraintRemoved, this,
+            &MainWindow::onRelationshipConstraintRemoved);
+
+    connect(dialectCombo, &QComboBox::currentTextChanged, this, &MainWindow::onDialectChanged);
+    if (scene)
+        scene->setDialect(dialectCombo->currentText());
+
+    createEmptyProject();
+    rebuildProjectTree();
+}
+
+MainWindow::~MainWindow()
+{
+    // The children outlive this body; their destruction must not reach the
+    // icon caches any more.
+    for (QAction* action : designedActionIcons.keys())
+        disconnect(action, &QObject::destroyed, this, nullptr);
+    for (QToolButton* button : designedToolButtonIcons.keys())
+        disconnect(button, &QObject::destroyed, this, nullptr);
+
+    if (relationshipPreview) {
+        if (relationshipPreview->scene())
+            relationshipPreview->scene()->removeItem(relationshipPreview);
+        delete relationshipPreview;
+        relationshipPreview = nullptr;
+    }
+    // The scene has no parent; it goes before the form so that nothing it
+    // emits while being destroyed reaches a half-destroyed window.
+    if (scene) {
+        scene->disconnect(this);
+        ui->view->setScene(nullptr);
+        delete scene;
+        scene = nullptr;
+    }
+    delete ui;
+}
+
+void MainWindow::changeEvent(QEvent* event)
+{
+    QMainWindow::changeEvent(event);
+}
+
+void MainWindow::insertBeforeQuitEntry(QMenuBar* menuBar, QAction* action)
+{
+    if (!menuBar || !action)
+        return;
+    const QList<QAction*> entries = menuBar->actions();
+    if (entries.isEmpty() || !entries.first()->menu())
+        return;
+    QMenu* menu = entries.first()->menu();
+    const QList<QAction*> items = menu->actions();
+    for (QAction* item : items) {
+        if (item->text().contains(QLatin1String("exit"), Qt::CaseInsensitive)
+            || item->text().contains(QLatin1String("quit"), Qt::CaseInsensitive)) {
+            menu->insertAction(item, action);
+            return;
+        }
+    }
+    menu->addAction(action);
+}
+
+void MainWindow::createZoomActions()
+{
+    zoomInAction = new QAction(QStringLiteral("Zoom in"), this);
+    zoomInAction->setObjectName(QStringLiteral("actionZoom_In"));
+    zoomInAction->setShortcut(QKeySequence::ZoomIn);
+    zoomOutAction = new QAction(QStringLiteral("Zoom out"), this);
+    zoomOutAction->setObjectName(QStringLiteral("actionZoom_Out"));
+    zoomOutAction->setShortcut(QKeySequence::ZoomOut);
+
+    resetZoomAction = new QAction(QStringLiteral("1:1"), this);
+    resetZoomAction->setObjectName(QStringLiteral("actionReset_Zoom"));
+    resetZoomAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+0")));
+    resetZoomAction->setToolTip(QStringLiteral("Reset zoom (Ctrl+0)"));
+
+    fitAllAction = new QAction(QStringLiteral("Fit all"), this);
+    fitAllAction->setObjectName(QStringLiteral("actionFit_All"));
+    fitAllAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+9")));
+    fitAllAction->setIcon(QIcon(QStringLiteral(":/images/resources/images/fit_screen.png")));
+    fitAllAction->setToolTip(QStringLiteral("Fit all (Ctrl+9)"));
+
+    for (QAction* action : {zoomInAction, zoomOutAction, resetZoomAction, fitAllAction}) {
+        action->setShortcutContext(Qt::WindowShortcut);
+        addAction(action);
+        ui->view->addAction(action);
+    }
+    connect(zoomInAction, &QAction::triggered, ui->view, &ERView::zoomIn);
+    connect(zoomOutAction, &QAction::triggered, ui->view, &ERView::zoomOut);
+    connect(resetZoomAction, &QAction::triggered, ui->view, &ERView::resetZoom);
+    connect(fitAllAction, &QAction::triggered, ui->view, &ERView::fitAll);
+}
+
+void MainWindow::createShortcutActions()
+{
+    editLastRowAction = new QAction(this);
+    editLastRowAction->setObjectName(QStringLiteral("actionEdit_Last_Row"));
+    editLastRowAction->setShortcut(QKeySequence(Qt::Key_F2));
+    addAction(editLastRowAction);
+    connect(editLastRowAction, &QAction::triggered, this, &MainWindow::editLastAttributeRow);
+
+    addRowAction = new QAction(this);
+    addRowAction->setObjectName(QStringLiteral("actionAdd_Row"));
+    addRowAction->setShortcut(QKeySequence(QStringLiteral("Ctrl+Return")));
+    addAction(addRowAction);
+    connect(addRowAction, &QAction::triggered, this, &MainWindow::addAttributeRow);
+
+    deleteAction = new QAction(this);
+    deleteAction->setObjectName(QStringLiteral("actionDelete_Selection"));
+    deleteAction->setShortcut(QKeySequence::Delete);
+    deleteAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(deleteAction);
+    connect(deleteAction, &QAction::triggered, this, &MainWindow::deleteSelection);
+
+    backspaceAction = new QAction(this);
+    backspaceAction->setObjectName(QStringLiteral("actionDelete_Selection_Backspace"));
+    backspaceAction->setShortcut(QKeySequence(Qt::Key_Backspace));
+    backspaceAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
+    addAction(backspaceAction);
+    connect(backspaceAction, &QAction::triggered, this, &MainWindow::deleteSelection);
+}
+
+void MainWindow::setupToolBar()
+{
+    if (!ui->toolBar)
+        return;
+    ui->toolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    if (!ui->actionToggle_Theme)
+        return;
+
+    auto* spacer = new QWidget(ui->toolBar);
+    spacer->setObjectName(QStringLiteral("toolBarThemeSpacer"));
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    spacer->setMinimumWidth(0);
+
+    const QList<QAction*> actions = ui->toolBar->actions();
+    const int index = actions.indexOf(ui->actionToggle_Theme);
+    QAction* before = ui->actionToggle_Theme;
+    if (index > 0 && actions.at(index - 1)->isSeparator())
+        before = actions.at(index - 1);
+    ui->toolBar->insertWidget(before, spacer);
+}
+
+void MainWindow::createEmptyProject()
+{
+    if (project) {
+        project->deleteLater();
+        project = nullptr;
+    }
+    project = new ProjectItem(this);
+    project->setName(QStringLiteral("Untitled Project"));
+
+    currentModel = project->addModel();
+    currentModel->setName(QStringLiteral("Model 1"));
+    currentModel->setDialect(dialectCombo ? dialectCombo->currentText() : QStringLiteral("Conceptual ER"));
+
+    currentDiagram = currentModel->addDiagram();
+    currentDiagram->setName(QStringLiteral("Diagram 1"));
+}
+
+// ============================================================ selection
+
+EntityItem* MainWindow::selectedEntity() const
+{
+    // The first selected item of the entity type, once entity items exist.
+    return nullptr;
+}
+
+void MainWindow::onSceneSelectionChanged()
+{
+    const bool clearing = scene && scene->isClearing();
+    if (suppressModelSync || clearing) {
+        currentEntity = nullptr;
+        return;
+    }
+    currentEntity = selectedEntity();
+    if (!syncingSelection)
+        syncTreeSelectionFromScene();
+    refreshTableDetails();
+}
+
+// ============================================================ theme
+
+QSize MainWindow::toolBarIconSize() const
+{
+    return ui->toolBar ? ui->toolBar->iconSize() : QSize(18, 18);
+}
+
+void MainWindow::fillActionIconCaches()
+{
+    const QSize size = toolBarIconSize();
+    const QList<QAction*> actions = findChildren<QAction*>();
+    for (QAction* action : actions) {
+        const QIcon icon = action->icon();
+        if (icon.isNull())
+            continue;
+        if (!designedActionIcons.contains(action))
+            designedActionIcons.insert(action, icon);
+        if (!invertedActionIcons.contains(action))
+            invertedActionIcons.insert(action, makeInvertedIcon(icon, size));
+        // An action that goes away must not stay behind as a dangling key.
+        connect(action, &QObject::destroyed, this, [this, action] {
+            designedActionIcons.remove(action);
+            invertedActionIcons.remove(action);
+        });
+    }
+}
+
+void MainWindow::ensureToolButtonIconCache()
+{
+    const QList<QToolButton*> buttons = findChildren<QToolButton*>();
+    for (QToolButton* button : buttons) {
+        if (button->icon().isNull() || button->defaultAction() || designedToolButtonIcons.contains(button))
+            continue;
+        QSize size = button->iconSize();
+        if (size.width() <= 0 || size.height() <= 0)
+            size = QSize(16, 16);
+        designedToolButtonIcons.insert(button, button->icon());
+        invertedToolButtonIcons.insert(button, makeInvertedIcon(button->icon(), size));
+        // A button that goes away must not stay behind as a dangling key.
+        connect(button, &QObject::destroyed, this, [this, button] {
+            designedToolButtonIcons.remove(button);
+            invertedToolButtonIcons.remove(button);
+        });
+    }
+}
+
+void MainWindow::applyThemedToolButtonIcons(ThemeKind kind)
+{
+    ensureToolButtonIconCache();
+    const bool dark = kind != ThemeKind::Light;
+    for (auto it = designedToolButtonIcons.cbegin(); it != designedToolButtonIcons.cend(); ++it) {
+        const QIcon icon = dark ? invertedToolButtonIcons.value(it.key()) : it.value();
+        if (!icon.isNull())
+            it.key()->setIcon(icon);
+    }
+}
+
+void MainWindow::applyTableTheme(ThemeKind kind)
+{
+    QTreeView* tree = ui->treeViewProject;
+    if (!tree)
+        return;
+    QPalette p;
+    const auto all = [&p](QPalette::ColorRole role, const QColor& color) {
+        p.setColor(QPalette::Active, role, color);
+        p.setColor(QPalette::Inactive, role, color);
+        p.setColor(QPalette::Disabled, role, color);
+    };
+    if (kind != ThemeKind::Light) {
+        all(QPalette::Base, QColor(0x31, 0x33, 0x35));
+        all(QPalette::AlternateBase, QColor(0x26, 0x28, 0x2a));
+        for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Mid})
+            all(role, QColor(0xa9, 0xb7, 0xc6));
+        all(QPalette::Highlight, QColor(0x4b, 0x6e, 0xaf));
+        all(QPalette::HighlightedText, QColor(0xff, 0xff, 0xff));
+    } else {
+        all(QPalette::Base, QColor(0xff, 0xff, 0xff));
+        all(QPalette::AlternateBase, QColor(0xf0, 0xf0, 0xf0));
+        for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
+            all(role, QColor(0x1e, 0x1e, 0x1e));
+        all(QPalette::Mid, QColor(0x5a, 0x5a, 0x5a));
+        all(QPalette::Highlight, QColor(0x00, 0x78, 0xd4));
+        all(QPalette::HighlightedText, QColor(0xff, 0xff, 0xff));
+    }
+    tree->setPalette(p);
+    tree->viewport()->setPalette(p);
+    tree->setAutoFillBackground(true);
+    tree->viewport()->setAutoFillBackground(true);
+    tree->update();
+    tree->viewport()->update();
+}
+
+void MainWindow::adjustThemeColors(ThemeManager& tm)
+{
+    const QSize iconSize = toolBarIconSize();
+    const bool dark = tm.kind() != ThemeKind::Light;
+
+    QApplication::setPalette(dark ? makeDarkPalette() : makeLightPalette());
+
+    QFile sheet(dark ? QStringLiteral(":/styles/resources/styles/app-dark.qss")
+                     : QStringLiteral(":/styles/resources/styles/app-light.qss"));
+    if (sheet.open(QIODevice::ReadOnly))
+        qApp->setStyleSheet(QString::fromUtf8(sheet.readAll()));
+    else
+        qApp->setStyleSheet(QString());
+
+    applyTableTheme(tm.kind());
+
+    const QList<QWidget*> widgets = findChildren<QWidget*>();
+    for (QWidget* w : widgets) {
+        const bool aboutWindow = qobject_cast<AboutDialog*>(w) || qobject_cast<AboutDialog*>(w->window());
+        if (!qobject_cast<QToolButton*>(w) && !qobject_cast<QToolBar*>(w) && !aboutWindow)
+            w->setAttribute(Qt::WA_StyledBackground, true);
+        w->style()->unpolish(w);
+        w->style()->polish(w);
+        w->update();
+    }
+
+    if (ui->toolBar)
+        ui->toolBar->setIconSize(iconSize);
+
+    const QList<QAction*> actions = findChildren<QAction*>();
+    for (QAction* action : actions) {
+        const QIcon icon = dark ? invertedActionIcons.value(action) : designedActionIcons.value(action);
+        if (!icon.isNull())
+            action->setIcon(icon);
+    }
+
+    applyThemedToolButtonIcons(tm.kind());
+    if (ui->toolBar)
+        ui->toolBar->setIconSize(iconSize);
+
+    if (scene) {
+        scene->update(scene->sceneRect());
+        // Entities re-apply their colours here once they exist; text items
+        // and groups repaint.
+        const QList<QGraphicsItem*> items = scene->items();
+        for (QGraphicsItem* item : items) {
+            const int type = item->type();
+            if (type == DiagramItemType::Entity || type == DiagramItemType::Text || type == DiagramItemType::Group)
+                item->update();
+        }
+    }
+
+    ui->dockWidget->update();
+    ui->dockWidgetContents->update();
+    if (ui->treeViewProject) {
+        ui->treeViewProject->update();
+        ui->treeViewProject->viewport()->update();
+        syncTreeSelectionFromScene();
+    }
+    ui->view->update();
+    ui->view->viewport()->update();
+}
+
+void MainWindow::on_actionToggle_Theme_triggered()
+{
+    ThemeManager& tm = ThemeManager::instance();
+    tm.setTheme(tm.kind() == ThemeKind::Dark ? ThemeKind::Light : ThemeKind::Dark);
+    adjustThemeColors(tm);
+}
+
+// ============================================================ status bar and zoom
+
+void MainWindow::setupStatusBar()
+{
+    // Header bar above the canvas: no title bar, fixed in the top area.
+    QDockWidget* header = ui->dockWidgetPrjModDiag;
+    auto* emptyTitle = new QWidget(header);
+    emptyTitle->setFixedHeight(0);
+    header->setTitleBarWidget(emptyTitle);
+    header->setFeatures(QDockWidget::NoDockWidgetFeatures);
+    header->setAllowedAreas(Qt::TopDockWidgetArea);
+    header->setFloating(false);
+    header->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Fixed);
+    header->show();
+
+    projectCaption = ui->labelProjectCaption;
+    modelCaption = ui->labelModelCaption;
+    dialectCaption = ui->labelDialectCaption;
+    diagramCaption = ui->labelDiagramCaption;
+    projectNameEdit = ui->editProjectName;
+    modelNameEdit = ui->editModelName;
+    diagramNameEdit = ui->editDiagramName;
+    dialectCombo = ui->comboBoxDatabase;
+    connect(projectNameEdit, &QLineEdit::editingFinished, this, &MainWindow::onProjectNameEditingFinished);
+    connect(modelNameEdit, &QLineEdit::editingFinished, this, &MainWindow::onModelNameEditingFinished);
+    connect(diagramNameEdit, &QLineEdit::editingFinished, this, &MainWindow::onDiagramNameEditingFinished);
+
+    QStatusBar* bar = statusBar();
+
+    filenameFrame = new QFrame(bar);
+    filenameFrame->setObjectName(QStringLiteral("filenameFrame"));
+    auto* fileLayout = new QHBoxLayout(filenameFrame);
+    fileLayout->setContentsMargins(5, 2, 5, 2);
+    labelFileName = new QLabel(filenameFrame);
+    labelFileName->setObjectName(QStringLiteral("labelFileName"));
+    // A file name is shown as it is, never interpreted as markup.
+    labelFileName->setTextFormat(Qt::PlainText);
+    labelFileName->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    labelFileName->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    labelFileName->setMinimumWidth(80);
+    labelFileName->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    fileLayout->addWidget(labelFileName);
+    bar->addWidget(filenameFrame, 1);
+    setFilePathDisplay(QString());
+
+    alertsFrame = new QFrame(bar);
+    alertsFrame->setObjectName(QStringLiteral("alertsFrame"));
+    auto* alertsLayout = new QHBoxLayout(alertsFrame);
+    alertsLayout->setContentsMargins(5, 2, 5, 2);
+    buttonAlerts = new QToolButton(alertsFrame);
+    buttonAlerts->setObjectName(QStringLiteral("buttonAlerts"));
+    buttonAlerts->setAutoRaise(true);
+    buttonAlerts->setIcon(QIcon(QStringLiteral(":/images/resources/images/notification.png")));
+    buttonAlerts->setEnabled(false);
+    alertsLayout->addWidget(buttonAlerts);
+    bar->addPermanentWidget(alertsFrame, 0);
+
+    zoomFrame = new QFrame(bar);
+    zoomFrame->setObjectName(QStringLiteral("zoomFrame"));
+    zoomFrame->setMinimumWidth(248);
+    auto* zoomLayout = new QHBoxLayout(zoomFrame);
+    zoomLayout->setContentsMargins(5, 2, 5, 2);
+    zoomLayout->setSpacing(4);
+
+    buttonFitAll = new QToolButton(zoomFrame);
+    buttonFitAll->setObjectName(QStringLiteral("buttonFitAll"));
+    buttonFitAll->setAutoRaise(true);
+    buttonFitAll->setIconSize(QSize(16, 16));
+    buttonFitAll->setToolButtonStyle(Qt::ToolButtonIconOnly);
+    buttonFitAll->setDefaultAction(fitAllAction);
+    zoomLayout->addWidget(buttonFitAll);
+
+    buttonZoomReset = new QToolButton(zoomFrame);
+    buttonZoomReset->setObjectName(QStringLiteral("buttonZoomReset"));
+    buttonZoomReset->setAutoRaise(true);
+    buttonZoomReset->setToolButtonStyle(Qt::ToolButtonTextOnly);
+    buttonZoomReset->setDefaultAction(resetZoomAction);
+    zoomLayout->addWidget(buttonZoomReset);
+
+    zoomSlider = new QSlider(Qt::Horizontal, zoomFrame);
+    zoomSlider->setObjectName(QStringLiteral("zoomSlider"));
+    zoomSlider->setRange(10, 400);
+    zoomSlider->setValue(100);
+    zoomSlider->setSingleStep(10);
+    zoomSlider->setPageStep(10);
+    zoomSlider->setTickInterval(10);
+    zoomSlider->setMinimumWidth(90);
+    zoomSlider->setToolTip(QStringLiteral("Zoom 100%"));
+    zoomLayout->addWidget(zoomSlider, 1);
+
+    labelZoomPercent = new QLabel(QStringLiteral("100%"), zoomFrame);
+    labelZoomPercent->setObjectName(QStringLiteral("labelZoomPercent"));
+    labelZoomPercent->setMinimumWidth(40);
+    labelZoomPercent->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    zoomLayout->addWidget(labelZoomPercent);
+
+    bar->addPermanentWidget(zoomFrame, 0);
+    connect(zoomSlider, &QSlider::valueChanged, this, &MainWindow::setViewZoom);
+
+    bar->show();
+}
+
+void MainWindow::sliderSetZoom(double value)
+{
+    const int percent = static_cast<int>(std::lround(value * 100.0));
+    labelZoomPercent->setText(QStringLiteral("%1%").arg(percent));
+    zoomSlider->setToolTip(QStringLiteral("Zoom %1%").arg(percent));
+    if (updatingViewZoom)
+        return;
+    updatingZoomSlider = true;
+    zoomSlider->setValue(percent);
+    updatingZoomSlider = false;
+}
+
+void MainWindow::setViewZoom(int value)
+{
+    labelZoomPercent->setText(QStringLiteral("%1%").arg(value));
+    zoomSlider->setToolTip(QStringLiteral("Zoom %1%").arg(value));
+    if (updatingZoomSlider)
+        return;
+    updatingViewZoom = true;
+    ui->view->setZoom(value / 100.0);
+    updatingViewZoom = false;
+}
+
+void MainWindow::setFilePathDisplay(const QString& path)
+{
+    currentFilePath = path;
+    const QString shown = path.isEmpty() ? QStringLiteral("No file") : QFileInfo(path).fileName();
+    const QString tip = path.isEmpty() ? QStringLiteral("No file") : path;
+    labelFileName->setText(shown);
+    labelFileName->setToolTip(tip);
+    filenameFrame->setToolTip(tip);
+}
+
+// ============================================================ tool actions
+
+void MainWindow::setupDiagramToolButtons()
+{
+    QSize size(16, 16);
+    if (ui->toolBar) {
+        const QSize s = ui->toolBar->iconSize();
+        if (s.width() > 0 && s.height() > 0)
+            size = s;
+    }
+    const std::pair<QToolButton*, QAction*> pairs[] = {
+        {ui->toolButtonAddTable, ui->actionAdd_Table},
+        {ui->toolButtonAddView, ui->actionAdd_View},
+        {ui->toolButtonAddRelationship, ui->actionAdd_Relationship},
+        {ui->toolButtonAddColumn, ui->actionAdd_Column},
+        {ui->toolButtonAddText, ui->actionAdd_Text},
+        {ui->toolButtonAddGroup, ui->actionAdd_Group},
+        {ui->toolButtonEntityColors, ui->actionEntity_Colors},
+    };
+    for (const auto& [button, action] : pairs) {
+        if (!button || !action)
+            continue;
+        button->setDefaultAction(action);
+        button->setToolButtonStyle(Qt::ToolButtonIconOnly);
+        button->setAutoRaise(true);
+        button->setFocusPolicy(Qt::NoFocus);
+        button->setIconSize(size);
+    }
+}
+
+void MainWindow::leaveOtherAddTools(QAction* keep)
+{
+    ERView* view = ui->view;
+    if (keep != ui->actionAdd_Table && ui->actionAdd_Table->isChecked()) {
+        view->setAddTableMode(false);
+        ui->actionAdd_Table->setChecked(false);
+    }
+    if (keep != ui->actionAdd_View && ui->actionAdd_View->isChecked()) {
+        view->setAddViewMode(false);
+        ui->actionAdd_View->setChecked(false);
+    }
+    if (keep != ui->actionAdd_Text && ui->actionAdd_Text->isChecked()) {
+        view->setAddTextMode(false);
+        ui->actionAdd_Text->setChecked(false);
+    }
+    if (keep != ui->actionAdd_Group && ui->actionAdd_Group->isChecked()) {
+        view->setAddGroupMode(false);
+        ui->actionAdd_Group->setChecked(false);
+    }
+    if (keep != ui->actionAdd_Relationship && ui->actionAdd_Relationship->isChecked()) {
+        view->setAddRelationshipMode(false);
+        ui->actionAdd_Relationship->setChecked(false);
+        clearRelationshipPreview();
+        // Deselecting the first entity of a half-drawn relationship comes
+        // with the entity items.
+        relationshipStartEntity = nullptr;
+    }
+}
+
+void MainWindow::on_actionAdd_Table_triggered(bool checked)
+{
+    if (checked) {
+        leaveOtherAddTools(ui->actionAdd_Table);
+        ui->view->setAddTableMode(true);
+    } else {
+        ui->view->setAddTableMode(false);
+        ui->view->unsetCursor();
+    }
+}
+
+void MainWindow::on_actionAdd_View_triggered(bool checked)
+{
+    if (checked) {
+        leaveOtherAddTools(ui->actionAdd_View);
+        ui->view->setAddViewMode(true);
+    } else {
+        ui->view->setAddViewMode(false);
+        ui->view->unsetCursor();
+    }
+}
+
+void MainWindow::on_actionAdd_Text_triggered(bool checked)
+{
+    if (checked) {
+        leaveOtherAddTools(ui->actionAdd_Text);
+        ui->view->setAddTextMode(true);
+    } else {
+        ui->view->setAddTextMode(false);
+        ui->view->unsetCursor();
+    }
+}
+
+void MainWindow::on_actionAdd_Group_triggered(bool checked)
+{
+    if (checked) {
+        leaveOtherAddTools(ui->actionAdd_Group);
+        ui->view->setAddGroupMode(true);
+    } else {
+        ui->view->setAddGroupMode(false);
+        ui->view->unsetCursor();
+    }
+}
+
+void MainWindow::on_actionAdd_Relationship_triggered(bool checked)
+{
+    leaveOtherAddTools(ui->actionAdd_Relationship);
+    if (checked) {
+        relationshipStartEntity = nullptr;
+        ui->view->setAddRelationshipMode(true);
+    } else {
+        ui->view->unsetCursor();
+        clearRelationshipPreview();
+        relationshipStartEntity = nullptr;
+        ui->view->setAddRelationshipMode(false);
+    }
+}
+
+void MainWindow::on_actionAdd_Column_triggered()
+{
+    if (!currentEntity) {
+        qDebug() << "No entity selected for adding column";
+        return;
+    }
+    // The current entity gets a new attribute row here once entities exist.
+    syncTreeSelectionFromScene();
+}
+
+void MainWindow::selectAll()
+{
+    if (!scene)
+        return;
+    const QList<QGraphicsItem*> items = scene->items();
+    for (QGraphicsItem* item : items) {
+        if (ERScene::isGlowable(item))
+            item->setSelected(true);
+    }
+    syncTreeSelectionFromScene();
+}
+
+void MainWindow::on_actionSelect_All_triggered()
+{
+    selectAll();
+}
+
+void MainWindow::on_actionShow_Properties_triggered()
+{
+    if (ui->dockWidget->isVisible()) {
+        ui->dockWidget->hide();
+        ui->actionShow_Properties->setText(QStringLiteral("Show Sidebar"));
+    } else {
+        ui->dockWidget->show();
+        ui->actionShow_Properties->setText(QStringLiteral("Hide Sidebar"));
+    }
+}
+
+void MainWindow::on_dockWidget_visibilityChanged(bool visible)
+{
+    ui->actionShow_Properties->setChecked(visible);
+}
+
+void MainWindow::on_actionAuto_layout_triggered()
+{
+    if (!scene || busy->isBusy())
+        return;
+    // Automatic layout runs here behind the busy indicator.
+}
+
+void MainWindow::on_action_Exit_triggered()
+{
+    QCoreApplication::exit(0);
+}
+
+// ============================================================ canvas tools
+
+void MainWindow::onSceneClickedPlaceItem(QPointF scenePos, Qt::MouseButton button)
+{
+    Q_UNUSED(scenePos)
+    if (button != Qt::LeftButton)
+        return;
+    // The active add tool places a table, view, text item or group here.
+}
+
+void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton button)
+{
+    Q_UNUSED(scenePos)
+    if (button != Qt::LeftButton || !ui->actionAdd_Relationship->isChecked())
+        return;
+    // Two clicks on entities draw a relationship here.
+}
+
+void MainWindow::onCanvasEscapePressed()
+{
+    // Escape leaves the active add tool.
+}
+
+void MainWindow::onSceneMouseMoved(QPointF scenePos)
+{
+    updateRelationshipPreview(scenePos);
+}
+
+void MainWindow::showRelationshipPreview(EntityItem* from, QPointF to)
+{
+    clearRelationshipPreview();
+    Q_UNUSED(from)
+    Q_UNUSED(to)
+    // The dashed rubber-band line from the first entity is drawn here.
+}
+
+void MainWindow::updateRelationshipPreview(QPointF to)
+{
+    Q_UNUSED(to)
+    if (!relationshipPreview || !relationshipStartEntity)
+        return;
+    // The rubber-band line follows the mouse here.
+}
+
+void MainWindow::clearRelationshipPreview()
+{
+    if (!relationshipPreview)
+        return;
+    if (relationshipPreview->scene())
+        relationshipPreview->scene()->removeItem(relationshipPreview);
+    delete relationshipPreview;
+    relationshipPreview = nullptr;
+}
+
+void MainWindow::editLastAttributeRow()
+{
+    // F2 edits the last visible attribute row of the current entity.
+}
+
+void MainWindow::addAttributeRow()
+{
+    // Ctrl+Return adds an attribute row to the current entity.
+}
+
+// ============================================================ files, export, import
+
+void MainWindow::on_action_Save_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Writes the project file behind the busy indicator.
+}
+
+void MainWindow::on_action_Save_As_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Asks for a new path, then saves.
+}
+
+void MainWindow::on_action_Open_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Reads a project or diagram file behind the busy indicator.
+}
+
+void MainWindow::on_actionExport_to_PDF_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Renders the current diagram to a PDF file.
+}
+
+void MainWindow::on_actionExport_to_SVG_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Renders the current diagram to an SVG file.
+}
+
+void MainWindow::on_actionExport_to_Mermaid_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Writes the diagram as Mermaid erDiagram text.
+}
+
+void MainWindow::on_actionExport_to_Drawio_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Writes the diagram as a draw.io file.
+}
+
+void MainWindow::on_actionImport_from_Image_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Recognises a diagram in a raster image or SVG drawing.
+}
+
+void MainWindow::on_actionImport_from_Mermaid_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Reads a Mermaid erDiagram file into a new project.
+}
+
+void MainWindow::on_actionImport_from_Drawio_triggered()
+{
+    if (busy->isBusy())
+        return;
+    // Reads a draw.io file into a new project.
+}
+
+void MainWindow::importFromDatabase()
+{
+    if (busy->isBusy())
+        return;
+    // Runs the schema inspector and turns its result into a new project.
+}
+
+// ============================================================ style dialogs
+
+void MainWindow::on_actionEntity_Colors_triggered()
+{
+    // Opens the colour dialog of tables and views, or the style dialog of the
+    // selected text item or group.
+}
+
+void MainWindow::showTextStyleDialog()
+{
+    // Opens the text item style dialog.
+}
+
+void MainWindow::showGroupStyleDialog()
+{
+    // Opens the group style dialog.
+}
+
+// ============================================================ help
+
+void MainWindow::on_actionAbout_Quillmap_triggered()
+{
+    auto* dialog = new AboutDialog(this);
+    dialog->show();
+}
+
+// ============================================================ explorer and model synchronisation
+
+void MainWindow::initializeTreeModel()
+{
+    // Creates the explorer's tree model, filter proxy and row delegate and
+    // connects the explorer widgets.
+}
+
+void MainWindow::rebuildProjectTree()
+{
+    // Refills the explorer tree from the project.
+}
+
+void MainWindow::syncTreeSelectionFromScene()
+{
+    if (syncingSelection || suppressModelSync || !treeModel || !ui->treeViewProject || !scene
+        || scene->isClearing())
+        return;
+    // Selects the explorer rows of the selected entities and edges.
+}
+
+void MainWindow::syncModelFromScene()
+{
+    if (!currentModel || !scene)
+        return;
+    // Registers every entity and edge of the scene in the current model.
+}
+
+void MainWindow::captureCurrentDiagram()
+{
+    if (!currentDiagram || !scene)
+        return;
+    // Stores the scene's diagram JSON into the current diagram record.
+}
+
+void MainWindow::releaseSceneSelection()
+{
+    currentEntity = nullptr;
+    // The details pane is cleared here.
+    if (!scene)
+        return;
+    const bool wasSuppressed = suppressModelSync;
+    suppressModelSync = true;
+    scene->releaseSelection();
+    suppressModelSync = wasSuppressed;
+}
+
+void MainWindow::refreshTableDetails()
+{
+    if (suppressModelSync || (detailsController && detailsController->isUpdating()))
+        return;
+    // Shows the current entity's table or view in the details pane.
+}
+
+EntityItem* MainWindow::findEntityOnScene(const QString& id)
+{
+    Q_UNUSED(id)
+    // Looks the entity of a table or view id up on the scene.
+    return nullptr;
+}
+
+void MainWindow::onExplorerDropRequested(QByteArray payload, QPointF scenePos)
+{
+    Q_UNUSED(payload)
+    Q_UNUSED(scenePos)
+    // Places the dragged tables and views on the diagram.
+}
+
+void MainWindow::deleteSelection()
+{
+    // Deletes the selected column, or tables, views and relationships from
+    // the diagram or from the model, asking first.
+}
+
+void MainWindow::onProjectNameEditingFinished()
+{
+    // Renames the project.
+}
+
+void MainWindow::onModelNameEditingFinished()
+{
+    // Renames the current model.
+}
+
+void MainWindow::onDiagramNameEditingFinished()
+{
+    // Renames the current diagram.
+}
+
+void MainWindow::on_action_New_triggered()
+{
+    // Starts an empty project on an empty canvas.
+}
+
+void MainWindow::on_action_New_Model_triggered()
+{
+    // Adds a model to the project.
+}
+
+void MainWindow::on_action_New_Diagram_triggered()
+{
+    // Adds a diagram to the current model.
+}
+
+void MainWindow::watchEntityTitle(EntityItem* entity)
+{
+    Q_UNUSED(entity)
+    // Connects the entity's edit signals to the model synchronisation.
+}
+
+void MainWindow::registerEntityInModel(EntityItem* entity)
+{
+    Q_UNUSED(entity)
+    // Makes the entity a table or view of the current model.
+}
+
+void MainWindow::registerEdgeInModel(EdgeItem* edge)
+{
+    Q_UNUSED(edge)
+    // Makes the edge a relationship of the current model.
+}
+
+void MainWindow::onEntityAdded(EntityItem* entity)
+{
+    watchEntityTitle(entity);
+    if (suppressModelSync)
+        return;
+    registerEntityInModel(entity);
+    rebuildProjectTree();
+}
+
+void MainWindow::onEdgeAdded(EdgeItem* edge)
+{
+    if (suppressModelSync)
+        return;
+    registerEdgeInModel(edge);
+    rebuildProjectTree();
+}
+
+void MainWindow::onDialectChanged(const QString& dialect)
+{
+    if (scene)
+        scene->setDialect(dialect);
+    if (suppressModelSync)
+        return;
+    if (currentModel)
+        currentModel->setDialect(dialect);
+    rebuildProjectTree();
+}
+
+void MainWindow::onObjectRenameRequested(const QString& kind, const QString& id, const QString& name)
+{
+    Q_UNUSED(kind)
+    Q_UNUSED(id)
+    Q_UNUSED(name)
+    // Applies a rename made in the details pane.
+}
+
+void MainWindow::onMappingsChanged()
+{
+    if (detailsController && detailsController->isUpdating())
+        return;
+    rebuildProjectTree();
+}
+
+void MainWindow::forgetColumnReferences(const QString& columnId)
+{
+    Q_UNUSED(columnId)
+    // Forgets the references to a removed column.
+}
+
+void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)
+{
+    Q_UNUSED(relationshipId)
+    // Removes the edge of a relationship whose constraint went away.
 }

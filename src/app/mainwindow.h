@@ -1,10 +1,235 @@
 #pragma once
 
-#include <QMainWindow>
+#include "app/thememanager.h"
 
+#include <QByteArray>
+#include <QColor>
+#include <QHash>
+#include <QIcon>
+#include <QMainWindow>
+#include <QPointF>
+#include <QSet>
+#include <QString>
+
+#include <array>
+
+class QAction;
+class QComboBox;
+class QFrame;
+class QGraphicsPathItem;
+class QLabel;
+class QLineEdit;
+class QMenuBar;
+class QSlider;
+class QToolButton;
+
+class BusySpinnerWidget;
+class DiagramItem;
+class EdgeItem;
+class EntityItem;
+class ERScene;
+class ExplorerFilterProxy;
+class ModelItem;
+class ProjectItem;
+class ProjectTreeModel;
+class TableDetailsController;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The application's one window: the form with its menus, toolbar, docks and
+// status bar, the canvas with its scene, the busy indicator, the theme, the
+// details pane controller and the open project. Every user command enters
+// as one of its slots.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // The first selected entity of the scene, or null.
+    EntityItem* selectedEntity() const;
+
+    // Puts action into the first menu of the menu bar, just above its first
+    // entry whose text contains "exit" or "quit" (any case), or at its end.
+    // Nothing happens when the menu bar has no menu as its first entry.
+    static void insertBeforeQuitEntry(QMenuBar* menuBar, QAction* action);
+
+protected:
+    void changeEvent(QEvent* event) override;
+
+public slots:
+    // ---- start-up
+    void createEmptyProject();
+
+    // ---- theme
+    void adjustThemeColors(ThemeManager& tm);
+    void applyTableTheme(ThemeKind kind);
+    void ensureToolButtonIconCache();
+    void applyThemedToolButtonIcons(ThemeKind kind);
+    void on_actionToggle_Theme_triggered();
+
+    // ---- status bar and zoom
+    void setupStatusBar();
+    void sliderSetZoom(double value);
+    void setViewZoom(int value);
+    void setFilePathDisplay(const QString& path);
+
+    // ---- tool actions
+    void setupDiagramToolButtons();
+    void on_actionAdd_Table_triggered(bool checked);
+    void on_actionAdd_View_triggered(bool checked);
+    void on_actionAdd_Text_triggered(bool checked);
+    void on_actionAdd_Group_triggered(bool checked);
+    void on_actionAdd_Relationship_triggered(bool checked);
+    void on_actionAdd_Column_triggered();
+    void selectAll();
+    void on_actionSelect_All_triggered();
+    void on_actionShow_Properties_triggered();
+    void on_dockWidget_visibilityChanged(bool visible);
+    void on_actionAuto_layout_triggered();
+    void on_action_Exit_triggered();
+
+    // ---- canvas tools and relationship creation
+    void onSceneClickedPlaceItem(QPointF scenePos, Qt::MouseButton button);
+    void onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton button);
+    void onCanvasEscapePressed();
+    void onSceneMouseMoved(QPointF scenePos);
+    void showRelationshipPreview(EntityItem* from, QPointF to);
+    void updateRelationshipPreview(QPointF to);
+    void clearRelationshipPreview();
+    void editLastAttributeRow();
+    void addAttributeRow();
+
+    // ---- saving, opening, export and import
+    void on_action_Save_triggered();
+    void on_action_Save_As_triggered();
+    void on_action_Open_triggered();
+    void on_actionExport_to_PDF_triggered();
+    void on_actionExport_to_SVG_triggered();
+    void on_actionExport_to_Mermaid_triggered();
+    void on_actionExport_to_Drawio_triggered();
+    void on_actionImport_from_Image_triggered();
+    void on_actionImport_from_Mermaid_triggered();
+    void on_actionImport_from_Drawio_triggered();
+    void importFromDatabase();
+
+    // ---- style dialogs
+    void on_actionEntity_Colors_triggered();
+    void showTextStyleDialog();
+    void showGroupStyleDialog();
+
+    // ---- help
+    void on_actionAbout_Quillmap_triggered();
+
+    // ---- explorer and model synchronisation
+    void initializeTreeModel();
+    void rebuildProjectTree();
+    void syncTreeSelectionFromScene();
+    void syncModelFromScene();
+    void captureCurrentDiagram();
+    void releaseSceneSelection();
+    void refreshTableDetails();
+    EntityItem* findEntityOnScene(const QString& id);
+    void onExplorerDropRequested(QByteArray payload, QPointF scenePos);
+    void deleteSelection();
+    void onProjectNameEditingFinished();
+    void onModelNameEditingFinished();
+    void onDiagramNameEditingFinished();
+    void on_action_New_triggered();
+    void on_action_New_Model_triggered();
+    void on_action_New_Diagram_triggered();
+    void watchEntityTitle(EntityItem* entity);
+    void registerEntityInModel(EntityItem* entity);
+    void registerEdgeInModel(EdgeItem* edge);
+
+private slots:
+    void onSceneSelectionChanged();
+    void onEntityAdded(EntityItem* entity);
+    void onEdgeAdded(EdgeItem* edge);
+    void onDialectChanged(const QString& dialect);
+    void onObjectRenameRequested(const QString& kind, const QString& id, const QString& name);
+    void onMappingsChanged();
+    void forgetColumnReferences(const QString& columnId);
+    void onRelationshipConstraintRemoved(const QString& relationshipId);
+
+private:
+    void createZoomActions();
+    void createShortcutActions();
+    void setupToolBar();
+    void fillActionIconCaches();
+    QSize toolBarIconSize() const;
+    // Switches the other add tools off before tool `keep` goes on.
+    void leaveOtherAddTools(QAction* keep);
+
+    Ui::MainWindow* ui = nullptr;
+
+    // ---- shared state
+    ERScene* scene = nullptr;
+    BusySpinnerWidget* busy = nullptr;
+    ProjectItem* project = nullptr;
+    ModelItem* currentModel = nullptr;
+    DiagramItem* currentDiagram = nullptr;
+    EntityItem* currentEntity = nullptr;
+    TableDetailsController* detailsController = nullptr;
+    ProjectTreeModel* treeModel = nullptr;
+    ExplorerFilterProxy* treeProxy = nullptr;
+    QSet<QString> hiddenKinds;
+
+    // ---- re-entrancy guards
+    bool syncingSelection = false;   // selection copied between explorer and canvas
+    bool suppressModelSync = false;  // loading: scene signals must not reach the model
+    bool updatingTree = false;       // the program itself relabels explorer rows
+
+    // ---- canvas tools
+    EntityItem* relationshipStartEntity = nullptr;
+    QGraphicsPathItem* relationshipPreview = nullptr;
+
+    // ---- header bar
+    QComboBox* dialectCombo = nullptr;
+    QLineEdit* projectNameEdit = nullptr;
+    QLineEdit* modelNameEdit = nullptr;
+    QLineEdit* diagramNameEdit = nullptr;
+    QLabel* projectCaption = nullptr;
+    QLabel* modelCaption = nullptr;
+    QLabel* dialectCaption = nullptr;
+    QLabel* diagramCaption = nullptr;
+
+    // ---- status bar
+    QFrame* filenameFrame = nullptr;
+    QLabel* labelFileName = nullptr;
+    QFrame* alertsFrame = nullptr;
+    QToolButton* buttonAlerts = nullptr;
+    QFrame* zoomFrame = nullptr;
+    QToolButton* buttonFitAll = nullptr;
+    QToolButton* buttonZoomReset = nullptr;
+    QSlider* zoomSlider = nullptr;
+    QLabel* labelZoomPercent = nullptr;
+    QString currentFilePath;
+    bool updatingViewZoom = false;   // the slider pushes its value into the view
+    bool updatingZoomSlider = false; // a view zoom change pushes its value into the slider
+
+    // ---- actions made in code
+    QAction* importDatabaseAction = nullptr;
+    QAction* themeShortcutAction = nullptr;
+    QAction* zoomInAction = nullptr;
+    QAction* zoomOutAction = nullptr;
+    QAction* resetZoomAction = nullptr;
+    QAction* fitAllAction = nullptr;
+    QAction* editLastRowAction = nullptr;
+    QAction* addRowAction = nullptr;
+    QAction* deleteAction = nullptr;
+    QAction* backspaceAction = nullptr;
+
+    // ---- colours for new entities (light background, header, border, text,
+    // then dark), invalid until the user picks defaults
+    std::array<QColor, 8> defaultEntityColors;
+
+    // ---- icons as designed (light theme) and colour-inverted (dark theme)
+    QHash<QAction*, QIcon> designedActionIcons;
+    QHash<QAction*, QIcon> invertedActionIcons;
+    QHash<QToolButton*, QIcon> designedToolButtonIcons;
+    QHash<QToolButton*, QIcon> invertedToolButtonIcons;
 };

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QIcon>
+#include <QImage>
+#include <QPalette>
+#include <QSize>
+
+// Application palettes of the light and the dark theme.
+QPalette makeLightPalette();
+QPalette makeDarkPalette();
+
+// Replaces red, green and blue of every pixel by 255 minus their value and
+// keeps alpha. Images that are not 32-bit RGB or ARGB are converted to
+// 32-bit ARGB first.
+void invertImageColors(QImage& image);
+
+// The icon's pixmap at size with inverted colours, as a one-pixmap icon; an
+// empty icon when the icon is null, the size is not positive or nothing
+// could be rendered.
+QIcon makeInvertedIcon(const QIcon& icon, QSize size);

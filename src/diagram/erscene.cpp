@@ -1,0 +1,323 @@
+#include "diagram/erscene.h"
+
+#include "app/thememanager.h"
+
+#include <QAbstractItemView>
+#include <QDebug>
+#include <QGraphicsDropShadowEffect>
+#include <QGraphicsView>
+#include <QPainter>
+#include <QTimer>
+#include <QVarLengthArray>
+
+#include <cmath>
+
+ERScene::ERScene(QObject* parent)
+    : QGraphicsScene(parent)
+{
+    setSceneRect(-2000, -2000, 4000, 4000);
+
+    m_glowTimer = new QTimer(this);
+    m_glowTimer->setInterval(GlowIntervalMs);
+    connect(m_glowTimer, &QTimer::timeout, this, &ERScene::updateSelectionGlow);
+    connect(this, &QGraphicsScene::selectionChanged, this, &ERScene::onSelectionChanged);
+    connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &ERScene::onThemeChanged);
+    connect(this, &QGraphicsScene::changed, this, &ERScene::growSceneRect);
+}
+
+// ------------------------------------------------------------------ members
+
+void ERScene::setCurrentFilePath(const QString& path)
+{
+    m_filePath = path;
+}
+
+void ERScene::setDialect(const QString& dialect)
+{
+    m_dialect = dialect;
+}
+
+void ERScene::setGridVisible(bool on)
+{
+    m_gridVisible = on;
+}
+
+void ERScene::setCustomBackground(bool on)
+{
+    m_customBackground = on;
+}
+
+void ERScene::setCustomBackgroundColor(const QColor& color)
+{
+    m_customBackgroundColor = color;
+}
+
+void ERScene::setDefaultEntityColors(const std::array<QColor, 8>& colors)
+{
+    m_defaultEntityColors = colors;
+}
+
+bool ERScene::hasDefaultEntityColors() const
+{
+    for (const QColor& c : m_defaultEntityColors) {
+        if (!c.isValid())
+            return false;
+    }
+    return true;
+}
+
+void ERScene::setDefaultTextStyle(const QFont& font, const QColor& light, const QColor& dark)
+{
+    m_defaultTextFont = font;
+    m_defaultTextLight = light;
+    m_defaultTextDark = dark;
+    m_hasDefaultTextStyle = true;
+}
+
+void ERScene::setDefaultGroupStyle(const QColor& lightFill, const QColor& lightBorder, const QColor& lightTitle,
+                                   const QColor& darkFill, const QColor& darkBorder, const QColor& darkTitle)
+{
+    m_defaultGroupColors = {lightFill, lightBorder, lightTitle, darkFill, darkBorder, darkTitle};
+    m_hasDefaultGroupStyle = true;
+}
+
+// ------------------------------------------------------------ adding items
+//
+// addTableAt, addViewAt, addTextAt, addGroupAt and createEdge come with the
+// entity, text, group and edge items.
+
+void ERScene::notifyEntityAdded(EntityItem* entity)
+{
+    if (entity)
+        emit entityAdded(entity);
+}
+
+// ---------------------------------------------------------------- clearing
+
+void ERScene::clearScene()
+{
+    if (m_clearing)
+        return;
+    m_clearing = true;
+    qDebug() << "clearScene: starting";
+
+    const bool signalsWereBlocked = blockSignals(true);
+    const ItemIndexMethod indexMethod = itemIndexMethod();
+    setItemIndexMethod(QGraphicsScene::NoIndex);
+
+    releaseSelectionNow();
+    clearFocus();
+
+    // Completion pop-ups of in-place editors live on the viewports.
+    for (QGraphicsView* view : views()) {
+        const auto popups = view->viewport()->findChildren<QAbstractItemView*>();
+        for (QAbstractItemView* popup : popups)
+            popup->hide();
+    }
+
+    QList<QGraphicsItem*> edges;
+    QList<QGraphicsItem*> entities;
+    QList<QGraphicsItem*> annotations;
+    const QList<QGraphicsItem*> all = items();
+    for (QGraphicsItem* item : all) {
+        switch (item->type()) {
+        case DiagramItemType::Edge:
+            edges.append(item);
+            break;
+        case DiagramItemType::Entity:
+            entities.append(item);
+            break;
+        case DiagramItemType::Text:
+        case DiagramItemType::Group:
+            annotations.append(item);
+            break;
+        default:
+            break; // children go with their parents
+        }
+    }
+    qDebug() << "clearScene: edges:" << edges.size() << "entities:" << entities.size();
+
+    // Edges go first so that none of them outlives an entity it points to.
+    // Detaching them from their entities and keeping the entities' key rows
+    // comes with the edge items.
+    const auto removeAll = [this](const QList<QGraphicsItem*>& list) {
+        for (QGraphicsItem* item : list) {
+            if (item->scene() == this) {
+                removeItem(item);
+                delete item;
+            }
+        }
+    };
+    removeAll(edges);
+    removeAll(entities);
+    removeAll(annotations);
+
+    const QList<QGraphicsItem*> remaining = items();
+    if (!remaining.isEmpty()) {
+        qWarning() << "clearScene: remaining items after cleanup:" << remaining.size();
+        for (QGraphicsItem* item : remaining) {
+            if (item->scene() == this && !item->parentItem())
+                removeItem(item);
+        }
+    }
+
+    qDebug() << "clearScene: completed";
+    setItemIndexMethod(indexMethod);
+    m_clearing = false;
+    blockSignals(signalsWereBlocked);
+}
+
+// --------------------------------------------------------------- selection
+
+bool ERScene::isGlowable(const QGraphicsItem* item)
+{
+    if (!item)
+        return false;
+    const int t = item->type();
+    return t == DiagramItemType::Entity || t == DiagramItemType::Edge || t == DiagramItemType::Text
+        || t == DiagramItemType::Group;
+}
+
+bool ERScene::isGlowActive() const
+{
+    return m_glowTimer->isActive();
+}
+
+void ERScene::releaseSelection()
+{
+    if (m_clearing)
+        return;
+    const bool signalsWereBlocked = blockSignals(true);
+    const ItemIndexMethod indexMethod = itemIndexMethod();
+    setItemIndexMethod(QGraphicsScene::NoIndex);
+    releaseSelectionNow();
+    setItemIndexMethod(indexMethod);
+    blockSignals(signalsWereBlocked);
+}
+
+void ERScene::releaseSelectionNow()
+{
+    ++m_selectionGeneration;
+    m_selectionHandlingPending = false;
+    m_glowTimer->stop();
+    if (QGraphicsItem* grabber = mouseGrabberItem())
+        grabber->ungrabMouse();
+    const QList<QGraphicsItem*> all = items();
+    for (QGraphicsItem* item : all) {
+        if (item->graphicsEffect())
+            item->setGraphicsEffect(nullptr);
+        if (item->isSelected())
+            item->setSelected(false);
+    }
+    clearSelection();
+    clearFocus();
+}
+
+void ERScene::onSelectionChanged()
+{
+    if (m_clearing || m_selectionHandlingPending)
+        return;
+    m_selectionHandlingPending = true;
+    const std::uint64_t generation = m_selectionGeneration;
+    QTimer::singleShot(0, this, [this, generation] {
+        m_selectionHandlingPending = false;
+        if (generation != m_selectionGeneration || m_clearing)
+            return;
+        handleSelection();
+    });
+}
+
+void ERScene::handleSelection()
+{
+    bool anyGlowable = false;
+    const QList<QGraphicsItem*> all = items();
+    for (QGraphicsItem* item : all) {
+        if (!item->isSelected()) {
+            if (qobject_cast<QGraphicsDropShadowEffect*>(item->graphicsEffect()))
+                item->setGraphicsEffect(nullptr);
+        } else if (isGlowable(item)) {
+            anyGlowable = true;
+        }
+    }
+    if (anyGlowable) {
+        if (!m_glowTimer->isActive())
+            m_glowTimer->start();
+        updateSelectionGlow();
+    } else {
+        m_glowTimer->stop();
+    }
+}
+
+void ERScene::updateSelectionGlow()
+{
+    if (m_clearing) {
+        m_glowTimer->stop();
+        return;
+    }
+    constexpr double twoPi = 6.283185307179586;
+    m_glowPhase += twoPi * m_glowTimer->interval() / 2000.0;
+    if (m_glowPhase > twoPi)
+        m_glowPhase -= twoPi;
+    const double intensity = 0.5 + 0.5 * std::sin(m_glowPhase);
+    const int alpha = static_cast<int>(std::lround(70.0 + 130.0 * intensity));
+
+    const ThemeManager& theme = ThemeManager::instance();
+    bool anyGlowable = false;
+    const QList<QGraphicsItem*> selected = selectedItems();
+    for (QGraphicsItem* item : selected) {
+        if (!isGlowable(item))
+            continue;
+        anyGlowable = true;
+        const bool isEdge = item->type() == DiagramItemType::Edge;
+        auto* effect = qobject_cast<QGraphicsDropShadowEffect*>(item->graphicsEffect());
+        if (!effect) {
+            effect = new QGraphicsDropShadowEffect();
+            effect->setOffset(0, 0);
+            effect->setBlurRadius(isEdge ? 14 : 20);
+            item->setGraphicsEffect(effect);
+        }
+        QColor color = theme.color(isEdge ? ThemeSlot::Highlight : ThemeSlot::Selection);
+        color.setAlpha(alpha);
+        effect->setColor(color);
+    }
+    if (!anyGlowable)
+        m_glowTimer->stop();
+}
+
+void ERScene::onThemeChanged()
+{
+    update(sceneRect());
+    if (m_glowTimer->isActive())
+        updateSelectionGlow();
+}
+
+// -------------------------------------------------------------- background
+
+void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
+{
+    const ThemeManager& theme = ThemeManager::instance();
+    painter->fillRect(rect, m_customBackground ? m_customBackgroundColor
+                                               : theme.color(ThemeSlot::SceneBackground));
+    if (!m_gridVisible)
+        return;
+
+    painter->setPen(QPen(theme.color(ThemeSlot::GridLines), 1, Qt::SolidLine));
+    const int left = static_cast<int>(std::floor(rect.x() / GridSpacing) * GridSpacing);
+    const int top = static_cast<int>(std::floor(rect.y() / GridSpacing) * GridSpacing);
+    QVarLengthArray<QLineF, 256> lines;
+    for (qreal x = left; x < rect.right(); x += GridSpacing)
+        lines.append(QLineF(x, rect.top(), x, rect.bottom()));
+    for (qreal y = top; y < rect.bottom(); y += GridSpacing)
+        lines.append(QLineF(rect.left(), y, rect.right(), y));
+    painter->drawLines(lines.data(), static_cast<int>(lines.size()));
+}
+
+void ERScene::growSceneRect()
+{
+    const QRectF bounds = itemsBoundingRect();
+    if (bounds.width() <= 0 || bounds.height() <= 0)
+        return;
+    const QRectF wanted = bounds.adjusted(-300, -300, 300, 300);
+    if (!sceneRect().contains(wanted))
+        setSceneRect(sceneRect().united(wanted));
+}

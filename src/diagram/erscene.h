@@ -1,0 +1,136 @@
+#pragma once
+
+#include <QColor>
+#include <QFont>
+#include <QGraphicsItem>
+#include <QGraphicsScene>
+#include <QString>
+
+#include <array>
+#include <cstdint>
+
+class QTimer;
+class EntityItem;
+class EdgeItem;
+
+// The scene's signals carry these before their classes are known here.
+Q_DECLARE_OPAQUE_POINTER(EntityItem*)
+Q_DECLARE_OPAQUE_POINTER(EdgeItem*)
+
+// Item type codes of the diagram items; the scene and everything that walks
+// it tells items apart by QGraphicsItem::type() alone.
+namespace DiagramItemType {
+enum : int {
+    Entity = QGraphicsItem::UserType + 100,
+    Edge = QGraphicsItem::UserType + 101,     // also entity-view edges
+    Slot = QGraphicsItem::UserType + 102,
+    Text = QGraphicsItem::UserType + 104,
+    Group = QGraphicsItem::UserType + 105,
+};
+}
+
+// The scene of the one live diagram. It owns every item on the canvas, paints
+// the background grid, grows its rectangle as items move outwards, makes the
+// selected items glow, carries the diagram's dialect and the defaults that
+// the style commands set for new items.
+class ERScene : public QGraphicsScene
+{
+    Q_OBJECT
+public:
+    explicit ERScene(QObject* parent = nullptr);
+
+    // Path of the file the diagram was last saved to or loaded from.
+    QString currentFilePath() const { return m_filePath; }
+    void setCurrentFilePath(const QString& path);
+
+    // SQL dialect of the diagram ("Conceptual ER" for a new scene).
+    QString dialect() const { return m_dialect; }
+    void setDialect(const QString& dialect);
+
+    // Grid and background; switched only while a diagram is rendered for
+    // export. Callers repaint the scene rectangle after a change.
+    bool isGridVisible() const { return m_gridVisible; }
+    void setGridVisible(bool on);
+    bool hasCustomBackground() const { return m_customBackground; }
+    QColor customBackgroundColor() const { return m_customBackgroundColor; }
+    void setCustomBackground(bool on);
+    void setCustomBackgroundColor(const QColor& color);
+
+    // Colours for new tables and entity views: background, header, border and
+    // text for the light theme, then for the dark theme. They apply only when
+    // all eight are valid.
+    std::array<QColor, 8> defaultEntityColors() const { return m_defaultEntityColors; }
+    void setDefaultEntityColors(const std::array<QColor, 8>& colors);
+    bool hasDefaultEntityColors() const;
+
+    // Style for new text items.
+    bool hasDefaultTextStyle() const { return m_hasDefaultTextStyle; }
+    QFont defaultTextFont() const { return m_defaultTextFont; }
+    QColor defaultTextLightColor() const { return m_defaultTextLight; }
+    QColor defaultTextDarkColor() const { return m_defaultTextDark; }
+    void setDefaultTextStyle(const QFont& font, const QColor& light, const QColor& dark);
+
+    // Style for new groups: light fill, border, title, then dark fill,
+    // border, title.
+    bool hasDefaultGroupStyle() const { return m_hasDefaultGroupStyle; }
+    std::array<QColor, 6> defaultGroupColors() const { return m_defaultGroupColors; }
+    void setDefaultGroupStyle(const QColor& lightFill, const QColor& lightBorder, const QColor& lightTitle,
+                              const QColor& darkFill, const QColor& darkBorder, const QColor& darkTitle);
+
+    // True while clearScene() runs.
+    bool isClearing() const { return m_clearing; }
+
+    // Removes and deletes every item: edges first, then entities, then text
+    // items and groups. A nested call returns at once.
+    void clearScene();
+
+    // Emits entityAdded for an entity the caller placed itself.
+    void notifyEntityAdded(EntityItem* entity);
+
+    // Ends the selection glow and clears the selection with the scene's
+    // signals blocked; nothing while clearing.
+    void releaseSelection();
+    void releaseSelectionNow();
+
+    // One step of the pulsing glow of the selected items.
+    void updateSelectionGlow();
+    bool isGlowActive() const;
+
+    static bool isGlowable(const QGraphicsItem* item);
+
+    static constexpr int GlowIntervalMs = 40;
+    static constexpr int GridSpacing = 20;
+
+signals:
+    void textStyleDialogRequested();
+    void groupStyleDialogRequested();
+    void entityAdded(EntityItem* entity);
+    void edgeAdded(EdgeItem* edge);
+
+protected:
+    void drawBackground(QPainter* painter, const QRectF& rect) override;
+
+private:
+    void onSelectionChanged();
+    void handleSelection();
+    void onThemeChanged();
+    void growSceneRect();
+
+    QString m_filePath;
+    bool m_gridVisible = true;
+    bool m_customBackground = false;
+    QColor m_customBackgroundColor = Qt::white;
+    std::array<QColor, 8> m_defaultEntityColors;
+    bool m_hasDefaultTextStyle = false;
+    QFont m_defaultTextFont;
+    QColor m_defaultTextLight;
+    QColor m_defaultTextDark;
+    bool m_hasDefaultGroupStyle = false;
+    std::array<QColor, 6> m_defaultGroupColors;
+    QString m_dialect = QStringLiteral("Conceptual ER");
+    QTimer* m_glowTimer = nullptr;
+    double m_glowPhase = 0.0;
+    std::uint64_t m_selectionGeneration = 0;
+    bool m_clearing = false;
+    bool m_selectionHandlingPending = false;
+};

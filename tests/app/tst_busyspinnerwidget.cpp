@@ -1,0 +1,188 @@
+#include "app/busyspinnerwidget.h"
+
+#include <QAtomicInt>
+#include <QPointer>
+#include <QSemaphore>
+#include <QSignalSpy>
+#include <QTest>
+#include <QThread>
+
+#include <memory>
+
+class TestBusySpinnerWidget : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void guiJobRunsAfterTheOverlayAppearsThenStops();
+    void workerJobCompletesOnGuiThreadWhileBusyAndAfterStopOnceIdle();
+    void refusesWorkWhileBusy_data();
+    void refusesWorkWhileBusy();
+    void stopLeavesOverlayUpWhileWorkerRegistered();
+    void destructionWaitsForWorkerAndSkipsCompletion();
+    void overlayFollowsParentGeometry();
+};
+
+void TestBusySpinnerWidget::guiJobRunsAfterTheOverlayAppearsThenStops()
+{
+    QWidget parent;
+    parent.resize(300, 200);
+    parent.show();
+    BusySpinnerWidget spinner(&parent);
+
+    QStringList order;
+    spinner.run(
+        [&] {
+            QVERIFY(spinner.isBusy());
+            QVERIFY(spinner.isVisible());
+            QCOMPARE(QThread::currentThread(), qApp->thread());
+            order << QStringLiteral("work");
+        },
+        [&] {
+            QVERIFY(!spinner.isBusy());
+            QVERIFY(!spinner.isVisible());
+            order << QStringLiteral("done");
+        });
+    // The job waits for the event loop, so the overlay can paint first.
+    QVERIFY(spinner.isBusy());
+    QVERIFY(order.isEmpty());
+    QTRY_COMPARE(order, (QStringList{QStringLiteral("work"), QStringLiteral("done")}));
+    QVERIFY(!spinner.isBusy());
+}
+
+void TestBusySpinnerWidget::workerJobCompletesOnGuiThreadWhileBusyAndAfterStopOnceIdle()
+{
+    QWidget parent;
+    parent.resize(300, 200);
+    parent.show();
+    BusySpinnerWidget spinner(&parent);
+
+    auto result = std::make_shared<QString>();
+    auto workerThread = std::make_shared<QThread*>(nullptr);
+    QStringList order;
+    bool busyInCompletion = false;
+    bool busyAfterStop = true;
+    spinner.runInThread(
+        [result, workerThread] {
+            *workerThread = QThread::currentThread();
+            *result = QStringLiteral("written");
+        },
+        [&] {
+            busyInCompletion = spinner.isBusy();
+            QCOMPARE(QThread::currentThread(), qApp->thread());
+            order << QStringLiteral("finished:") + *result;
+        },
+        [&] {
+            busyAfterStop = spinner.isBusy();
+            order << QStringLiteral("afterStop");
+        });
+    QVERIFY(spinner.isBusy());
+    QTRY_COMPARE(order.size(), 2);
+    QCOMPARE(order, (QStringList{QStringLiteral("finished:written"), QStringLiteral("afterStop")}));
+    QVERIFY(busyInCompletion);
+    QVERIFY(!busyAfterStop);
+    QVERIFY(*workerThread != nullptr);
+    QVERIFY(*workerThread != qApp->thread());
+    QVERIFY(!spinner.isVisible());
+}
+
+void TestBusySpinnerWidget::refusesWorkWhileBusy_data()
+{
+    QTest::addColumn<bool>("firstInThread");
+    QTest::addColumn<bool>("secondInThread");
+    QTest::newRow("gui then gui") << false << false;
+    QTest::newRow("gui then worker") << false << true;
+    QTest::newRow("worker then gui") << true << false;
+    QTest::newRow("worker then worker") << true << true;
+}
+
+void TestBusySpinnerWidget::refusesWorkWhileBusy()
+{
+    QFETCH(bool, firstInThread);
+    QFETCH(bool, secondInThread);
+    QWidget parent;
+    parent.show();
+    BusySpinnerWidget spinner(&parent);
+
+    QSemaphore release;
+    QAtomicInt firstRuns = 0;
+    QAtomicInt secondRuns = 0;
+    bool firstDone = false;
+    const auto firstWork = [&] {
+        if (firstInThread)
+            release.acquire();
+        firstRuns.fetchAndAddOrdered(1);
+    };
+    if (firstInThread)
+        spinner.runInThread(firstWork, {}, [&] { firstDone = true; });
+    else
+        spinner.run(firstWork, [&] { firstDone = true; });
+
+    const auto secondWork = [&] { secondRuns.fetchAndAddOrdered(1); };
+    if (secondInThread)
+        spinner.runInThread(secondWork, {}, {});
+    else
+        spinner.run(secondWork, {});
+
+    release.release();
+    QTRY_VERIFY(firstDone);
+    QTest::qWait(20);
+    QCOMPARE(firstRuns.loadAcquire(), 1);
+    QCOMPARE(secondRuns.loadAcquire(), 0);
+    QVERIFY(!spinner.isBusy());
+}
+
+void TestBusySpinnerWidget::stopLeavesOverlayUpWhileWorkerRegistered()
+{
+    QWidget parent;
+    parent.show();
+    BusySpinnerWidget spinner(&parent);
+    QSemaphore release;
+    bool finished = false;
+    spinner.runInThread([&] { release.acquire(); }, {}, [&] { finished = true; });
+
+    spinner.stop();
+    QVERIFY(spinner.isBusy());
+    QVERIFY(spinner.isVisible());
+
+    release.release();
+    QTRY_VERIFY(finished);
+    QVERIFY(!spinner.isBusy());
+}
+
+void TestBusySpinnerWidget::destructionWaitsForWorkerAndSkipsCompletion()
+{
+    auto* parent = new QWidget;
+    auto* spinner = new BusySpinnerWidget(parent);
+    auto written = std::make_shared<QAtomicInt>(0);
+    bool completionRan = false;
+    spinner->runInThread(
+        [written] {
+            QThread::msleep(150);
+            written->storeRelease(1);
+        },
+        [&] { completionRan = true; }, [&] { completionRan = true; });
+    delete parent; // destroys the spinner while the job still runs
+
+    QCOMPARE(written->loadAcquire(), 1);
+    QTest::qWait(50);
+    QVERIFY(!completionRan);
+}
+
+void TestBusySpinnerWidget::overlayFollowsParentGeometry()
+{
+    QWidget parent;
+    parent.resize(300, 200);
+    parent.show();
+    BusySpinnerWidget spinner(&parent);
+    spinner.start();
+    QCOMPARE(spinner.geometry(), QRect(0, 0, 300, 200));
+    parent.resize(520, 410);
+    QCOMPARE(spinner.geometry(), QRect(0, 0, 520, 410));
+    spinner.stop();
+    QVERIFY(!spinner.isBusy());
+    QVERIFY(!spinner.isVisible());
+}
+
+QTEST_MAIN(TestBusySpinnerWidget)
+#include "tst_busyspinnerwidget.moc"

@@ -1,0 +1,308 @@
+#include "app/thememanager.h"
+#include "diagram/erscene.h"
+#include "diagram/erview.h"
+
+#include <QGraphicsDropShadowEffect>
+#include <QGraphicsRectItem>
+#include <QPainter>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+// A stand-in for the diagram items: a selectable box of a given type code
+// that records when it is destroyed.
+class FakeItem : public QGraphicsRectItem
+{
+public:
+    FakeItem(int type, QStringList* log, QString name)
+        : QGraphicsRectItem(0, 0, 100, 60)
+        , m_type(type)
+        , m_log(log)
+        , m_name(std::move(name))
+    {
+        setFlag(ItemIsSelectable);
+    }
+    ~FakeItem() override
+    {
+        if (m_log)
+            m_log->append(m_name);
+        if (onDestroy)
+            onDestroy();
+    }
+    int type() const override { return m_type; }
+    std::function<void()> onDestroy;
+
+private:
+    int m_type;
+    QStringList* m_log;
+    QString m_name;
+};
+
+QColor pixelAt(ERScene& scene, QPointF scenePoint)
+{
+    QImage image(40, 40, QImage::Format_ARGB32);
+    image.fill(Qt::magenta);
+    QPainter painter(&image);
+    const QRectF source(0, 0, 40, 40);
+    scene.render(&painter, QRectF(0, 0, 40, 40), source);
+    painter.end();
+    return image.pixelColor(scenePoint.toPoint());
+}
+
+} // namespace
+
+class TestERScene : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void startsEmptyWithDefaults();
+    void defaultsForNewItems();
+    void backgroundAndGrid_data();
+    void backgroundAndGrid();
+    void growsButNeverShrinks();
+    void selectedItemsGlow_data();
+    void selectedItemsGlow();
+    void glowPulsesBetweenLimits();
+    void releaseSelectionIsSilent();
+    void clearSceneDeletesEdgesFirst();
+    void notifyEntityAdded();
+};
+
+void TestERScene::init()
+{
+    ThemeManager::instance().setTheme(ThemeKind::Light);
+}
+
+void TestERScene::startsEmptyWithDefaults()
+{
+    ERScene scene;
+    QCOMPARE(scene.sceneRect(), QRectF(-2000, -2000, 4000, 4000));
+    QCOMPARE(scene.dialect(), QStringLiteral("Conceptual ER"));
+    QVERIFY(scene.currentFilePath().isEmpty());
+    QVERIFY(scene.isGridVisible());
+    QVERIFY(!scene.hasCustomBackground());
+    QCOMPARE(scene.customBackgroundColor(), QColor(Qt::white));
+    QVERIFY(!scene.isClearing());
+    QVERIFY(!scene.isGlowActive());
+    scene.setCurrentFilePath(QStringLiteral("/tmp/a.json"));
+    scene.setDialect(QStringLiteral("SQLite"));
+    QCOMPARE(scene.currentFilePath(), QStringLiteral("/tmp/a.json"));
+    QCOMPARE(scene.dialect(), QStringLiteral("SQLite"));
+}
+
+void TestERScene::defaultsForNewItems()
+{
+    ERScene scene;
+    QVERIFY(!scene.hasDefaultEntityColors());
+    std::array<QColor, 8> colors;
+    colors.fill(QColor(Qt::red));
+    colors[7] = QColor();
+    scene.setDefaultEntityColors(colors);
+    QVERIFY(!scene.hasDefaultEntityColors()); // seven of eight are not enough
+    colors[7] = QColor(Qt::blue);
+    scene.setDefaultEntityColors(colors);
+    QVERIFY(scene.hasDefaultEntityColors());
+
+    QVERIFY(!scene.hasDefaultTextStyle());
+    scene.setDefaultTextStyle(QFont(QStringLiteral("JetBrains Mono"), 12), Qt::black, Qt::white);
+    QVERIFY(scene.hasDefaultTextStyle());
+    QCOMPARE(scene.defaultTextDarkColor(), QColor(Qt::white));
+
+    QVERIFY(!scene.hasDefaultGroupStyle());
+    scene.setDefaultGroupStyle(Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta, Qt::yellow);
+    QVERIFY(scene.hasDefaultGroupStyle());
+    QCOMPARE(scene.defaultGroupColors()[4], QColor(Qt::magenta));
+}
+
+void TestERScene::backgroundAndGrid_data()
+{
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<bool>("grid");
+    QTest::addColumn<bool>("custom");
+    QTest::addColumn<QString>("background");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("light") << false << true << false << "#ffffff" << "#ebebeb";
+    QTest::newRow("dark") << true << true << false << "#1a1a1a" << "#3c3c3c";
+    QTest::newRow("dark, export look") << true << false << true << "#ffffff" << "#ffffff";
+    QTest::newRow("light, no grid") << false << false << false << "#ffffff" << "#ffffff";
+}
+
+void TestERScene::backgroundAndGrid()
+{
+    QFETCH(bool, dark);
+    QFETCH(bool, grid);
+    QFETCH(bool, custom);
+    QFETCH(QString, background);
+    QFETCH(QString, line);
+    ThemeManager::instance().setTheme(dark ? ThemeKind::Dark : ThemeKind::Light);
+    ERScene scene;
+    scene.setGridVisible(grid);
+    scene.setCustomBackground(custom);
+    // Grid lines every 20 scene units; cells in between show the background.
+    QCOMPARE(pixelAt(scene, QPointF(10, 10)).name(), background);
+    QCOMPARE(pixelAt(scene, QPointF(20, 10)).name(), line);
+    QCOMPARE(pixelAt(scene, QPointF(10, 20)).name(), line);
+}
+
+void TestERScene::growsButNeverShrinks()
+{
+    ERScene scene;
+    auto* item = scene.addRect(0, 0, 150, 70);
+    item->setPos(1900, 0);
+    QTRY_VERIFY(scene.sceneRect().contains(QRectF(1900 - 300, -300, 150 + 600, 70 + 600)));
+    const QRectF grown = scene.sceneRect();
+    QVERIFY(grown.right() >= 2350);
+    QCOMPARE(grown.left(), -2000.0);
+    item->setPos(0, 0);
+    QTest::qWait(20);
+    QCOMPARE(scene.sceneRect(), grown);
+}
+
+void TestERScene::selectedItemsGlow_data()
+{
+    QTest::addColumn<int>("type");
+    QTest::addColumn<bool>("glows");
+    QTest::addColumn<qreal>("blur");
+    QTest::addColumn<int>("slot");
+    QTest::newRow("entity") << int(DiagramItemType::Entity) << true << qreal(20) << int(ThemeSlot::Selection);
+    QTest::newRow("edge") << int(DiagramItemType::Edge) << true << qreal(14) << int(ThemeSlot::Highlight);
+    QTest::newRow("text") << int(DiagramItemType::Text) << true << qreal(20) << int(ThemeSlot::Selection);
+    QTest::newRow("group") << int(DiagramItemType::Group) << true << qreal(20) << int(ThemeSlot::Selection);
+    QTest::newRow("slot handle") << int(DiagramItemType::Slot) << false << qreal(0) << 0;
+}
+
+void TestERScene::selectedItemsGlow()
+{
+    QFETCH(int, type);
+    QFETCH(bool, glows);
+    QFETCH(qreal, blur);
+    QFETCH(int, slot);
+    ThemeManager::instance().setTheme(ThemeKind::Dark);
+    ERScene scene;
+    auto* item = new FakeItem(type, nullptr, QString());
+    scene.addItem(item);
+    item->setSelected(true);
+    QCoreApplication::processEvents(); // the handling is deferred
+
+    auto* effect = qobject_cast<QGraphicsDropShadowEffect*>(item->graphicsEffect());
+    QCOMPARE(effect != nullptr, glows);
+    QCOMPARE(scene.isGlowActive(), glows);
+    if (glows) {
+        QCOMPARE(effect->blurRadius(), blur);
+        QCOMPARE(effect->offset(), QPointF(0, 0));
+        QColor expected = ThemeManager::instance().color(slot);
+        QCOMPARE(effect->color().rgb(), expected.rgb());
+        QVERIFY(effect->color().alpha() >= 70 && effect->color().alpha() <= 200);
+    }
+
+    scene.clearSelection();
+    QCoreApplication::processEvents();
+    QVERIFY(!item->graphicsEffect());
+    QVERIFY(!scene.isGlowActive());
+}
+
+void TestERScene::glowPulsesBetweenLimits()
+{
+    ERScene scene;
+    auto* item = new FakeItem(DiagramItemType::Entity, nullptr, QString());
+    scene.addItem(item);
+    item->setSelected(true);
+    QCoreApplication::processEvents();
+    int low = 255;
+    int high = 0;
+    for (int step = 0; step < 50; ++step) { // one full 2 s cycle of 40 ms steps
+        scene.updateSelectionGlow();
+        const int alpha = qobject_cast<QGraphicsDropShadowEffect*>(item->graphicsEffect())->color().alpha();
+        low = qMin(low, alpha);
+        high = qMax(high, alpha);
+    }
+    QVERIFY(low >= 70 && low <= 72);
+    QVERIFY(high >= 198 && high <= 200);
+
+    // The colour follows a theme switch.
+    ThemeManager::instance().setTheme(ThemeKind::Dark);
+    QCOMPARE(qobject_cast<QGraphicsDropShadowEffect*>(item->graphicsEffect())->color().rgb(),
+             QColor(0x50, 0xaa, 0xff).rgb());
+}
+
+void TestERScene::releaseSelectionIsSilent()
+{
+    ERScene scene;
+    auto* a = new FakeItem(DiagramItemType::Entity, nullptr, QString());
+    auto* b = new FakeItem(DiagramItemType::Text, nullptr, QString());
+    scene.addItem(a);
+    scene.addItem(b);
+    a->setSelected(true);
+    b->setSelected(true);
+    QCoreApplication::processEvents();
+    QVERIFY(a->graphicsEffect());
+
+    QSignalSpy spy(&scene, &QGraphicsScene::selectionChanged);
+    scene.releaseSelection();
+    QVERIFY(scene.selectedItems().isEmpty());
+    QVERIFY(!a->graphicsEffect());
+    QVERIFY(!b->graphicsEffect());
+    QVERIFY(!scene.isGlowActive());
+    QCoreApplication::processEvents();
+    QCOMPARE(spy.count(), 0);
+    QCOMPARE(scene.itemIndexMethod(), QGraphicsScene::BspTreeIndex);
+}
+
+void TestERScene::clearSceneDeletesEdgesFirst()
+{
+    ERScene scene;
+    ERView view(&scene);
+    QStringList log;
+    auto* group = new FakeItem(DiagramItemType::Group, &log, QStringLiteral("group"));
+    auto* entityA = new FakeItem(DiagramItemType::Entity, &log, QStringLiteral("entity"));
+    auto* edge = new FakeItem(DiagramItemType::Edge, &log, QStringLiteral("edge"));
+    auto* text = new FakeItem(DiagramItemType::Text, &log, QStringLiteral("text"));
+    auto* entityB = new FakeItem(DiagramItemType::Entity, &log, QStringLiteral("entity"));
+    auto* slot = new FakeItem(DiagramItemType::Slot, &log, QStringLiteral("slot"));
+    slot->setParentItem(entityB);
+    for (QGraphicsItem* item : {static_cast<QGraphicsItem*>(group), static_cast<QGraphicsItem*>(entityA),
+                                static_cast<QGraphicsItem*>(edge), static_cast<QGraphicsItem*>(text),
+                                static_cast<QGraphicsItem*>(entityB)})
+        scene.addItem(item);
+    entityA->setSelected(true);
+
+    bool nestedWasClearing = false;
+    edge->onDestroy = [&] {
+        nestedWasClearing = scene.isClearing();
+        scene.clearScene(); // a nested call returns at once
+    };
+    QSignalSpy spy(&scene, &QGraphicsScene::selectionChanged);
+    scene.clearScene();
+
+    QVERIFY(nestedWasClearing);
+    QVERIFY(scene.items().isEmpty());
+    QCOMPARE(log.first(), QStringLiteral("edge"));
+    QCOMPARE(log.mid(1, 3).count(QStringLiteral("entity")), 2);
+    QVERIFY(log.indexOf(QStringLiteral("slot")) < log.indexOf(QStringLiteral("text")));
+    QVERIFY(log.indexOf(QStringLiteral("text")) > log.lastIndexOf(QStringLiteral("entity")));
+    QVERIFY(log.indexOf(QStringLiteral("group")) > log.lastIndexOf(QStringLiteral("entity")));
+    QCOMPARE(log.size(), 6);
+    QVERIFY(!scene.isClearing());
+    QVERIFY(!scene.signalsBlocked());
+    QCOMPARE(scene.itemIndexMethod(), QGraphicsScene::BspTreeIndex);
+    QCoreApplication::processEvents();
+    QCOMPARE(spy.count(), 0);
+
+    // Clearing an empty scene completes as well.
+    scene.clearScene();
+    QVERIFY(!scene.isClearing());
+}
+
+void TestERScene::notifyEntityAdded()
+{
+    ERScene scene;
+    QSignalSpy spy(&scene, &ERScene::entityAdded);
+    scene.notifyEntityAdded(nullptr);
+    QCOMPARE(spy.count(), 0);
+}
+
+QTEST_MAIN(TestERScene)
+#include "tst_erscene.moc"
