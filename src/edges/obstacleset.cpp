@@ -1,5 +1,7 @@
 #include "edges/obstacleset.h"
 
+#include "edges/routegeometry.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -100,6 +102,15 @@ ObstacleSet::ObstacleSet(const QList<QRectF>& rects, bool indexed)
                     data->cellItems[fill[cy * data->columns + cx]++] = i;
         }
     }
+}
+
+ObstacleSet ObstacleSet::fromEntityRects(const QList<QRectF>& sceneRects)
+{
+    QList<QRectF> inset;
+    inset.reserve(sceneRects.size());
+    for (const QRectF& r : sceneRects)
+        inset.append(insetObstacleRect(r));
+    return ObstacleSet(inset);
 }
 
 ObstacleSet ObstacleSet::excluding(int first, int second) const

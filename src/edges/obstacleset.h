@@ -23,6 +23,10 @@ public:
     // answers, only slower; tests compare the two).
     ObstacleSet(const QList<QRectF>& rects, bool indexed = true);
 
+    // The obstacles of entities given by their scene bounding rectangles:
+    // each passed through insetObstacleRect.
+    static ObstacleSet fromEntityRects(const QList<QRectF>& sceneRects);
+
     // The same rectangles without those at the two indices (-1: none).
     ObstacleSet excluding(int first, int second = -1) const;
 

@@ -523,6 +523,57 @@ private Q_SLOTS:
         }
     }
 
+    // Odd input never hangs or crashes the router, and both ends present
+    // always give a route.
+    void degenerateInputs_data()
+    {
+        QTest::addColumn<QRectF>("from");
+        QTest::addColumn<QRectF>("to");
+        QTest::addColumn<int>("fromSide");
+        QTest::addColumn<int>("toSide");
+        QTest::addColumn<QPointF>("p");
+        QTest::addColumn<QPointF>("q");
+        QTest::addColumn<bool>("finite");
+        const QRectF a(0, 0, 100, 60);
+        QTest::newRow("same rectangle") << a << a << 1 << 0 << QPointF(100, 30) << QPointF(0, 30) << true;
+        QTest::newRow("same slot") << a << a << 1 << 1 << QPointF(100, 30) << QPointF(100, 30) << true;
+        QTest::newRow("empty rectangles") << QRectF(5, 5, 0, 0) << QRectF(50, 50, 0, 0) << 1 << 0 << QPointF(5, 5) << QPointF(50, 50) << true;
+        QTest::newRow("far away") << a << QRectF(1e9, -1e9, 100, 60) << 3 << 2 << QPointF(50, 60) << QPointF(1e9 + 50, -1e9) << true;
+        QTest::newRow("unknown sides") << a << QRectF(300, 0, 100, 60) << -3 << 12 << QPointF(100, 30) << QPointF(300, 30) << true;
+        QTest::newRow("not-a-number slot") << a << QRectF(300, 0, 100, 60) << 1 << 0 << QPointF(qQNaN(), 30) << QPointF(300, 30) << false;
+        QTest::newRow("infinite rectangle") << QRectF(0, 0, qInf(), 60) << QRectF(300, 0, 100, 60) << 1 << 0 << QPointF(100, 30) << QPointF(300, 30) << false;
+    }
+    void degenerateInputs()
+    {
+        QFETCH(QRectF, from);
+        QFETCH(QRectF, to);
+        QFETCH(int, fromSide);
+        QFETCH(int, toSide);
+        QFETCH(QPointF, p);
+        QFETCH(QPointF, q);
+        QFETCH(bool, finite);
+        EntityRouteRequest r;
+        r.from = p;
+        r.to = q;
+        r.fromSide = fromSide;
+        r.toSide = toSide;
+        r.fromRect = from;
+        r.toRect = to;
+        r.obstacles = ObstacleSet::fromEntityRects(farAway(30) << QRectF(40, 40, 30, 30));
+        const Route route = routeTwoEntities(r);
+        QVERIFY(route.size() >= 2);
+        if (finite) {
+            QVERIFY2(allFinite(route), describe(route));
+            QVERIFY2(isRouteAxisAligned(route), describe(route));
+            QCOMPARE(route.first(), p);
+            QCOMPARE(route.last(), q);
+        }
+        laneSearchRoute(from, to, fromSide, toSide, r.obstacles);
+        int hits = 0;
+        double cost = 0.0;
+        evaluateSidePair(from, to, r.obstacles, fromSide, toSide, &hits, &cost);
+    }
+
     void obstacleSetViews()
     {
         QList<QRectF> rects = farAway(30);
