@@ -238,6 +238,12 @@ private Q_SLOTS:
         const Route route = routeTwoEntities(requestFor(l));
         QVERIFY2(!expected.isEmpty(), "no expected route recorded");
         QVERIFY2(sameRoute(route, expected, 1e-6), describe(route));
+        QVERIFY(route.first() == l.fromSlot && route.last() == l.toSlot);
+        QVERIFY(isRouteAxisAligned(route));
+        if (route.size() > 1 && route.first() != route.last()) {
+            QVERIFY(leavesOutwardFrom(l.fromSide, route[0], route[1]));
+            QVERIFY(leavesOutwardFrom(l.toSide, route[route.size() - 1], route[route.size() - 2]));
+        }
         // How many times the route touches another entity (0 unless no clean
         // route was found).
         QCOMPARE(countObstacleHits(route, requestFor(l).obstacles), layout.value("hits").toInt());

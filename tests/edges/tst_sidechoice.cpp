@@ -67,6 +67,13 @@ private Q_SLOTS:
         const QRectF a(0, 0, 100, 60);
         const QRectF b(300, 0, 100, 60);
         const QList<QRectF> obstacles = {insetObstacleRect(QRectF(150, -20, 100, 100))};
+        int hitsTop = -1, hitsBottom = -1;
+        double costTop = 0.0, costBottom = 0.0;
+        QVERIFY(evaluateSidePair(a, b, obstacles, 2, 2, &hitsTop, &costTop));
+        QVERIFY(evaluateSidePair(a, b, obstacles, 3, 3, &hitsBottom, &costBottom));
+        QCOMPARE(hitsTop, 0);
+        QCOMPARE(hitsBottom, 0);
+        QCOMPARE(costTop, costBottom);
         const SidePair best = chooseBestSidePair(a, b, obstacles);
         QCOMPARE(best, (SidePair{2, 2}));
         const Route route = laneSearchRoute(a, b, best.fromSide, best.toSide, obstacles);
