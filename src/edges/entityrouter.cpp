@@ -1,0 +1,674 @@
+#include "edges/entityrouter.h"
+
+#include "edges/routechecks.h"
+#include "edges/routegeometry.h"
+
+#include <QPair>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+constexpr double kLargest = std::numeric_limits<double>::max();
+// A clean route with this cost or more is not good enough to end the search.
+constexpr double kCleanManyBends = 1e11;
+
+double distance(const QPointF& a, const QPointF& b)
+{
+    return std::hypot(a.x() - b.x(), a.y() - b.y());
+}
+
+double bendCharge(int bends)
+{
+    return 8000.0 * bends;
+}
+
+// The values of one routing run, computed once.
+struct RunGeometry
+{
+    RouteCostContext cost;
+    double stub = 26.0;
+    QPointF fromStub; // P'
+    QPointF toStub;   // Q'
+
+    const QPointF& p() const { return cost.from; }
+    const QPointF& q() const { return cost.to; }
+    const QRectF& a() const { return cost.fromRect; }
+    const QRectF& b() const { return cost.toRect; }
+    int fromSide() const { return cost.fromSide; }
+    int toSide() const { return cost.toSide; }
+};
+
+RunGeometry makeGeometry(const QRectF& a, const QRectF& b, int fromSide, int toSide,
+                         const ObstacleSet& obstacles, const QPointF& p, const QPointF& q)
+{
+    RunGeometry g;
+    g.cost.obstacles = obstacles;
+    g.cost.endRects = {insetObstacleRect(a), insetObstacleRect(b)};
+    g.cost.fromSide = fromSide;
+    g.cost.toSide = toSide;
+    g.cost.from = p;
+    g.cost.to = q;
+    g.cost.fromRect = a;
+    g.cost.toRect = b;
+    g.stub = stubLength(fromSide, toSide, a, b);
+    g.fromStub = p + g.stub * sideDirection(fromSide);
+    g.toStub = q + g.stub * sideDirection(toSide);
+    return g;
+}
+
+RunGeometry makeGeometry(const EntityRouteRequest& r)
+{
+    return makeGeometry(r.fromRect, r.toRect, r.fromSide, r.toSide, r.obstacles, r.from, r.to);
+}
+
+// The common checks of every router stage: right-angled, leaving and
+// arriving outward, no backtracking through an end entity.
+bool passesEndChecks(const RunGeometry& g, const QList<QPointF>& route)
+{
+    return isRouteAxisAligned(route)
+        && endsLeaveOutward(route, g.fromSide(), g.toSide(), g.fromStub, g.toStub)
+        && !backtracksAtStart(g.fromSide(), g.fromStub, route, g.a())
+        && !backtracksAtEnd(g.toSide(), g.toStub, route, g.b());
+}
+
+struct Priced
+{
+    double cost = kLargest;
+    int hits = 0;
+    int bends = 0;
+};
+
+Priced priceRoute(const RouteCostContext& c, const QList<QPointF>& route)
+{
+    Priced result;
+    if (route.size() < 2) {
+        result.cost = 2e12;
+        result.hits = 1;
+        return result;
+    }
+    result.hits = countRouteHits(route, c.obstacles, c.endRects);
+    result.bends = countRouteBends(route);
+    const double length = routeLength(route);
+    if (result.bends >= 4) {
+        // Plainly pricing every route of four bends at 1e15 would let a route
+        // through an entity (1e12 and up) beat a clean one.
+        result.cost = result.hits >= 1 ? 1e15 : kCleanManyBends;
+    } else if (result.hits >= 1) {
+        result.cost = 1e12 + result.hits * 1e6 + length;
+    } else {
+        result.cost = bendCharge(result.bends) + length;
+        if (c.fromSide == c.toSide)
+            result.cost += detourSidePenalty(route, c.fromSide, c.from, c.to, c.fromRect, c.toRect);
+    }
+    return result;
+}
+
+QList<QPointF> facingShortcut(const RunGeometry& g)
+{
+    return facingShortcutRoute(g.p(), g.q(), g.fromStub, g.toStub, g.fromSide(), g.toSide(),
+                               g.a(), g.b(), g.cost.endRects, g.cost.obstacles);
+}
+
+QList<QPointF> laneSearch(const RunGeometry& g, const QList<QPointF>& facing)
+{
+    if (facing.size() >= 2)
+        return facing;
+
+    const QRectF& a = g.a();
+    const QRectF& b = g.b();
+    const QPointF& p = g.p();
+    const QPointF& q = g.q();
+    const QPointF& ps = g.fromStub;
+    const QPointF& qs = g.toStub;
+    const ObstacleSet& obstacles = g.cost.obstacles;
+    const QRectF u = a.united(b);
+    const bool verticallySeparated = b.top() - 4.0 >= a.bottom() || b.bottom() <= a.top() - 4.0;
+    const bool horizontallySeparated = b.left() - 4.0 >= a.right() || b.right() <= a.left() - 4.0;
+
+    QList<QList<QPointF>> middles;
+    middles.reserve(25);
+    auto verticalRun = [&](double x) { middles.append({QPointF(x, ps.y()), QPointF(x, qs.y())}); };
+    auto horizontalRun = [&](double y) { middles.append({QPointF(ps.x(), y), QPointF(qs.x(), y)}); };
+
+    if (g.fromSide() == g.toSide()) {
+        const int side = g.fromSide();
+        if (side == SlotTop || side == SlotBottom) {
+            if (!(horizontallySeparated && !verticallySeparated)) {
+                const double left = laneLeft(u, obstacles);
+                const double right = laneRight(u, obstacles);
+                if (u.center().x() <= (p.x() + q.x()) / 2.0) {
+                    verticalRun(right);
+                    verticalRun(left);
+                } else {
+                    verticalRun(left);
+                    verticalRun(right);
+                }
+            }
+            if (!(verticallySeparated && !horizontallySeparated))
+                horizontalRun(side == SlotTop ? laneAbove(u, obstacles) : laneBelow(u, obstacles));
+        } else if (side == SlotLeft || side == SlotRight) {
+            if (!(verticallySeparated && !horizontallySeparated)) {
+                const double above = laneAbove(u, obstacles);
+                const double below = laneBelow(u, obstacles);
+                if (u.center().y() <= (p.y() + q.y()) / 2.0) {
+                    horizontalRun(below);
+                    horizontalRun(above);
+                } else {
+                    horizontalRun(above);
+                    horizontalRun(below);
+                }
+            }
+            if (!(horizontallySeparated && !verticallySeparated))
+                verticalRun(side == SlotLeft ? laneLeft(u, obstacles) : laneRight(u, obstacles));
+        }
+    }
+
+    // Common candidates: both corners, runs through the middle, runs through
+    // the gap between the entities.
+    middles.append({QPointF(qs.x(), ps.y())});
+    middles.append({QPointF(ps.x(), qs.y())});
+    verticalRun((ps.x() + qs.x()) / 2.0);
+    horizontalRun((ps.y() + qs.y()) / 2.0);
+    if (a.right() <= b.left())
+        verticalRun((a.right() + b.left()) / 2.0);
+    else if (b.right() <= a.left())
+        verticalRun((b.right() + a.left()) / 2.0);
+    if (a.bottom() <= b.top())
+        horizontalRun((a.bottom() + b.top()) / 2.0);
+    else if (b.bottom() <= a.top())
+        horizontalRun((b.bottom() + a.top()) / 2.0);
+
+    // Clearance lanes 36 around each entity.
+    constexpr double d = 36.0;
+    for (const QRectF* r : {&a, &b}) {
+        verticalRun(r->left() - d);
+        verticalRun(r->right() + d);
+        horizontalRun(r->top() - d);
+        horizontalRun(r->bottom() + d);
+    }
+
+    // Three-point detours around a corner of each entity.
+    middles.append({QPointF(ps.x(), a.top() - d), QPointF(b.left() - d, a.top() - d), QPointF(b.left() - d, qs.y())});
+    middles.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.right() + d, a.bottom() + d), QPointF(b.right() + d, qs.y())});
+    middles.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.top() - d), QPointF(qs.x(), b.top() - d)});
+    middles.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
+    middles.append({QPointF(ps.x(), a.top() - d), QPointF(b.right() + d, a.top() - d), QPointF(b.right() + d, qs.y())});
+    middles.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.left() - d, a.bottom() + d), QPointF(b.left() - d, qs.y())});
+    middles.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
+    middles.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.top() - d), QPointF(qs.x(), b.top() - d)});
+
+    QList<QPointF> best;
+    double bestCost = kLargest;
+    for (const QList<QPointF>& middle : middles) {
+        const QList<QPointF> route = simplifyRoute(assembleRoute(p, ps, middle, qs, q));
+        if (route.size() < 2 || !passesEndChecks(g, route))
+            continue;
+        const int bends = countRouteBends(route);
+        if (bends > 3)
+            continue;
+        const int hits = countRouteHits(route, obstacles, g.cost.endRects);
+        double cost = hits * 1000000.0 + bendCharge(bends) + routeLength(route);
+        if (g.fromSide() == g.toSide() && hits == 0)
+            cost += detourSidePenalty(route, g.fromSide(), p, q, a, b);
+        if (cost + 0.01 < bestCost) {
+            bestCost = cost;
+            best = route;
+        }
+    }
+    return best;
+}
+
+// Whether the first segment leaves the from-slot along its side's outward
+// normal and the last one reaches the to-slot from outside. Unknown sides
+// have no outside to judge and pass.
+bool endsPointOutward(const QList<QPointF>& route, int fromSide, int toSide)
+{
+    auto outward = [](int side, const QPointF& slot, const QPointF& next) {
+        const QPointF d = next - slot;
+        switch (side) {
+        case SlotLeft: return std::abs(d.y()) <= 0.5 && d.x() <= 0.5;
+        case SlotRight: return std::abs(d.y()) <= 0.5 && d.x() >= -0.5;
+        case SlotTop: return std::abs(d.x()) <= 0.5 && d.y() <= 0.5;
+        case SlotBottom: return std::abs(d.x()) <= 0.5 && d.y() >= -0.5;
+        default: return true;
+        }
+    };
+    const qsizetype n = route.size();
+    return n >= 2 && outward(fromSide, route[0], route[1]) && outward(toSide, route[n - 1], route[n - 2]);
+}
+
+// Position along the border of ring, clockwise from its top-left corner, of
+// a point on that border.
+double ringPosition(const QRectF& ring, const QPointF& p, int side)
+{
+    const double w = ring.width();
+    const double h = ring.height();
+    switch (side) {
+    case SlotTop: return p.x() - ring.left();
+    case SlotRight: return w + (p.y() - ring.top());
+    case SlotBottom: return w + h + (ring.right() - p.x());
+    default: return 2.0 * w + h + (ring.bottom() - p.y());
+    }
+}
+
+// The route that leaves each slot straight out to ring (the rectangle around
+// both entities) and runs along ring between the two exits, the shorter way
+// round. It never enters either end entity.
+QList<QPointF> ringRoute(const QPointF& p, int fromSide, const QPointF& q, int toSide, const QRectF& ring)
+{
+    auto exitPoint = [&](const QPointF& slot, int side) {
+        switch (side) {
+        case SlotLeft: return QPointF(ring.left(), slot.y());
+        case SlotRight: return QPointF(ring.right(), slot.y());
+        case SlotTop: return QPointF(slot.x(), ring.top());
+        default: return QPointF(slot.x(), ring.bottom());
+        }
+    };
+    const QPointF exitP = exitPoint(p, fromSide);
+    const QPointF exitQ = exitPoint(q, toSide);
+    const double perimeter = 2.0 * (ring.width() + ring.height());
+    const double start = ringPosition(ring, exitP, fromSide);
+    const double end = ringPosition(ring, exitQ, toSide);
+    double clockwise = end - start;
+    if (clockwise < 0.0)
+        clockwise += perimeter;
+    const bool goClockwise = clockwise <= perimeter - clockwise;
+    // Corners at their clockwise positions: top-right, bottom-right,
+    // bottom-left, top-left.
+    const QPointF corners[4] = {ring.topRight(), ring.bottomRight(), ring.bottomLeft(), ring.topLeft()};
+    const double cornerAt[4] = {ring.width(), ring.width() + ring.height(),
+                                2.0 * ring.width() + ring.height(), perimeter};
+
+    QList<QPointF> route = {p, exitP};
+    const double travel = goClockwise ? clockwise : perimeter - clockwise;
+    // Walk the corners in travel order, keeping those passed before the end.
+    QList<QPair<double, QPointF>> passed;
+    for (int i = 0; i < 4; ++i) {
+        double along = goClockwise ? cornerAt[i] - start : start - (cornerAt[i] == perimeter ? 0.0 : cornerAt[i]);
+        along = std::fmod(along + 2.0 * perimeter, perimeter);
+        if (along > 0.0 && along < travel)
+            passed.append({along, corners[i]});
+    }
+    std::sort(passed.begin(), passed.end(),
+              [](const QPair<double, QPointF>& a, const QPair<double, QPointF>& b) { return a.first < b.first; });
+    for (const auto& corner : passed)
+        appendDistinctPoint(route, corner.second);
+    appendDistinctPoint(route, exitQ);
+    appendDistinctPoint(route, q);
+    return simplifyRoute(route);
+}
+
+} // namespace
+
+QPointF fromStubPoint(const EntityRouteRequest& r)
+{
+    return r.from + stubLength(r.fromSide, r.toSide, r.fromRect, r.toRect) * sideDirection(r.fromSide);
+}
+
+QPointF toStubPoint(const EntityRouteRequest& r)
+{
+    return r.to + stubLength(r.fromSide, r.toSide, r.fromRect, r.toRect) * sideDirection(r.toSide);
+}
+
+QList<QPointF> routeTwoEntities(const EntityRouteRequest& request)
+{
+    const RunGeometry g = makeGeometry(request);
+    const QPointF& p = g.p();
+    const QPointF& q = g.q();
+    const QPointF& ps = g.fromStub;
+    const QPointF& qs = g.toStub;
+    const int fs = g.fromSide();
+    const int ts = g.toSide();
+
+    QList<QPointF> best;
+    double bestCost = kLargest;
+    const double nearlyDirect = 2.0 * g.stub + distance(p, q) + 8.0;
+
+    // Returns true when the candidate became the best and is clean and
+    // nearly direct, which ends the first pass.
+    auto consider = [&](const QList<QPointF>& candidate, bool fitEnds, bool straight = false) {
+        QList<QPointF> route = simplifyRoute(candidate);
+        if (route.size() < 2 || !isRouteAxisAligned(route))
+            return false;
+        if (fitEnds) {
+            if (distance(route.constFirst(), p) > 0.5)
+                route.first() = p;
+            if (distance(route.constLast(), q) > 0.5)
+                route.last() = q;
+        }
+        // The straight line between lined-up facing slots leaves both
+        // outward by construction; it is not judged against the stub points,
+        // which lie inside the other entity when the two touch.
+        if (!(straight ? isRouteAxisAligned(route) : passesEndChecks(g, route)))
+            return false;
+        const Priced priced = priceRoute(g.cost, route);
+        if (!(priced.cost + 0.01 < bestCost))
+            return false;
+        bestCost = priced.cost;
+        best = route;
+        return fitEnds && priced.hits == 0 && priced.bends < 2 && routeLength(route) <= nearlyDirect;
+    };
+
+    // 1. The straight line between slots that face each other and line up.
+    const bool horizontalLine = ((fs == SlotRight && ts == SlotLeft && p.x() <= q.x())
+                                 || (fs == SlotLeft && ts == SlotRight && q.x() <= p.x()))
+        && std::abs(p.y() - q.y()) <= 0.5;
+    const bool verticalLine = ((fs == SlotBottom && ts == SlotTop && p.y() <= q.y())
+                               || (fs == SlotTop && ts == SlotBottom && q.y() <= p.y()))
+        && std::abs(p.x() - q.x()) <= 0.5;
+    if ((horizontalLine || verticalLine) && consider({p, q}, true, true))
+        return best;
+
+    // 2. and 3. The facing shortcut, then the lane search (which starts
+    // with the same shortcut, so it only adds something when there is none).
+    const QList<QPointF> facing = facingShortcut(g);
+    if (consider(facing, true))
+        return best;
+    if (facing.size() < 2 && consider(laneSearch(g, facing), true))
+        return best;
+
+    // 4. and 5. The two one-corner routes.
+    if (consider(assembleRoute(p, ps, {QPointF(qs.x(), ps.y())}, qs, q), true))
+        return best;
+    if (consider(assembleRoute(p, ps, {QPointF(ps.x(), qs.y())}, qs, q), true))
+        return best;
+
+    // A clean route of at most three bends is final. Anything worse (a route
+    // through an entity, or one of four bends) is still compared with the
+    // wider fallback family, which may hold a clean one.
+    if (best.size() >= 2 && bestCost < kCleanManyBends)
+        return best;
+
+    const double m = std::max(16.0, g.stub);
+    const QRectF& a = g.a();
+    const QRectF& b = g.b();
+    const double top = std::min(a.top(), b.top()) - m;
+    const double bottom = std::max(a.bottom(), b.bottom()) + m;
+    const double left = std::min(a.left(), b.left()) - m;
+    const double right = std::max(a.right(), b.right()) + m;
+    bool rightFirst = false;
+    if (fs == ts) {
+        const QRectF u = a.united(b);
+        if (fs == SlotTop || fs == SlotBottom)
+            rightFirst = u.center().x() <= (p.x() + q.x()) / 2.0;
+        else if (fs == SlotLeft || fs == SlotRight)
+            rightFirst = u.center().y() <= (p.y() + q.y()) / 2.0;
+    }
+    const QList<QPointF> rightLane = {QPointF(right, ps.y()), QPointF(right, qs.y())};
+    const QList<QPointF> leftLane = {QPointF(left, ps.y()), QPointF(left, qs.y())};
+    const QList<QList<QPointF>> fallback = {
+        {QPointF(qs.x(), ps.y())},
+        {QPointF(ps.x(), qs.y())},
+        {QPointF(ps.x(), top), QPointF(qs.x(), top)},
+        {QPointF(ps.x(), bottom), QPointF(qs.x(), bottom)},
+        rightFirst ? rightLane : leftLane,
+        rightFirst ? leftLane : rightLane,
+    };
+    for (const QList<QPointF>& middle : fallback)
+        consider(assembleRoute(p, ps, middle, qs, q), false);
+    if (best.size() >= 2)
+        return best;
+
+    // Last resort, unchecked: over the top of both entities. From a bottom
+    // slot that route would run straight back up through its own entity, so
+    // then the route follows the ring around both entities instead.
+    const QList<QPointF> overTop = simplifyRoute({p, ps, QPointF(ps.x(), top), QPointF(qs.x(), top), qs, q});
+    if (endsPointOutward(overTop, fs, ts))
+        return overTop;
+    return ringRoute(p, fs, q, ts, QRectF(QPointF(left, top), QPointF(right, bottom)));
+}
+
+QList<QPointF> fitRouteToEntities(const QList<QPointF>& route, const EntityRouteRequest& request)
+{
+    if (route.size() < 2)
+        return {};
+    const QList<QPointF> simplified = simplifyRoute(route);
+    if (simplified.size() > 1 && distance(simplified.constFirst(), request.from) <= 0.5
+        && distance(simplified.constLast(), request.to) <= 0.5 && isRouteAxisAligned(simplified))
+        return simplified;
+    const QList<QPointF> fresh = routeTwoEntities(request);
+    if (isRouteAxisAligned(fresh))
+        return fresh;
+    const QPointF ps = fromStubPoint(request);
+    const QPointF qs = toStubPoint(request);
+    return simplifyRoute(assembleRoute(request.from, ps, {QPointF(qs.x(), ps.y())}, qs, request.to));
+}
+
+QList<QPointF> quickStraightRoute(const QPointF& a, const QPointF& b, const QList<QRectF>& entityRects)
+{
+    const bool vertical = std::abs(a.x() - b.x()) < 0.5;
+    const bool horizontal = !vertical && std::abs(a.y() - b.y()) < 0.5;
+    if (!vertical && !horizontal)
+        return {};
+    const QRectF corridor = QRectF(a, b).normalized().adjusted(-2.0, -2.0, 2.0, 2.0);
+    const double low = vertical ? std::min(a.y(), b.y()) : std::min(a.x(), b.x());
+    const double high = vertical ? std::max(a.y(), b.y()) : std::max(a.x(), b.x());
+    for (const QRectF& entity : entityRects) {
+        if (!entity.intersects(corridor))
+            continue;
+        const QRectF r = entity.adjusted(-2.0, -2.0, 2.0, 2.0);
+        const bool blocks = vertical
+            ? (r.left() <= a.x() && a.x() <= r.right() && low <= r.bottom() && high >= r.top())
+            : (r.top() <= a.y() && a.y() <= r.bottom() && low <= r.right() && high >= r.left());
+        if (blocks)
+            return {};
+    }
+    return {a, b};
+}
+
+QList<QPointF> facingShortcutRoute(const QPointF& p, const QPointF& q,
+                                   const QPointF& ps, const QPointF& qs,
+                                   int fromSide, int toSide,
+                                   const QRectF& a, const QRectF& b,
+                                   const QList<QRectF>& endRects, const ObstacleSet& obstacles)
+{
+    const QPointF ca = a.center();
+    const QPointF cb = b.center();
+    const bool horizontal = (fromSide == SlotRight && toSide == SlotLeft && cb.x() >= ca.x())
+        || (fromSide == SlotLeft && toSide == SlotRight && ca.x() >= cb.x());
+    const bool vertical = (fromSide == SlotBottom && toSide == SlotTop && ca.y() <= cb.y())
+        || (fromSide == SlotTop && toSide == SlotBottom && cb.y() <= ca.y());
+    if (!horizontal && !vertical)
+        return {};
+
+    RouteUsabilityContext context;
+    context.fromSide = fromSide;
+    context.toSide = toSide;
+    context.fromStub = ps;
+    context.toStub = qs;
+    context.fromRect = a;
+    context.toRect = b;
+    context.endRects = endRects;
+    context.obstacles = obstacles;
+
+    QList<QPointF> found;
+    auto tryRoute = [&](const QList<QPointF>& route) {
+        if (isCandidateUsable(context, route)) {
+            found = route;
+            return true;
+        }
+        return false;
+    };
+    auto tryMiddle = [&](const QList<QPointF>& middle) {
+        return tryRoute(assembleRoute(p, ps, middle, qs, q));
+    };
+
+    if (horizontal) {
+        if (std::abs(p.y() - q.y()) <= 0.5 && (tryRoute({p, q}) || tryMiddle({})))
+            return found;
+        QList<double> xs;
+        if (a.right() <= b.left())
+            xs.append((a.right() + b.left()) / 2.0);
+        if (b.right() <= a.left())
+            xs.append((b.right() + a.left()) / 2.0);
+        xs << ps.x() << qs.x() << (ps.x() + qs.x()) / 2.0;
+        for (double x : xs) {
+            if (tryMiddle({QPointF(x, ps.y()), QPointF(x, qs.y())}))
+                return found;
+        }
+        QList<double> ys;
+        if (a.bottom() <= b.top())
+            ys.append((a.bottom() + b.top()) / 2.0);
+        if (b.bottom() <= a.top())
+            ys.append((b.bottom() + a.top()) / 2.0);
+        ys << b.bottom() + 8.0 << b.top() - 8.0 << a.bottom() + 8.0 << a.top() - 8.0 << qs.y();
+        for (double y : ys) {
+            if (std::abs(y - ps.y()) < 1.0)
+                continue;
+            if (tryMiddle({QPointF(ps.x(), y), QPointF(qs.x(), y)}))
+                return found;
+        }
+    } else {
+        if (std::abs(p.x() - q.x()) <= 0.5 && (tryRoute({p, q}) || tryMiddle({})))
+            return found;
+        QList<double> ys;
+        if (a.bottom() <= b.top())
+            ys.append((a.bottom() + b.top()) / 2.0);
+        if (b.bottom() <= a.top())
+            ys.append((b.bottom() + a.top()) / 2.0);
+        ys << ps.y() << qs.y() << (ps.y() + qs.y()) / 2.0;
+        for (double y : ys) {
+            if (tryMiddle({QPointF(ps.x(), y), QPointF(qs.x(), y)}))
+                return found;
+        }
+        QList<double> xs;
+        if (a.right() <= b.left())
+            xs.append((a.right() + b.left()) / 2.0);
+        if (b.right() <= a.left())
+            xs.append((b.right() + a.left()) / 2.0);
+        xs << b.right() + 8.0 << b.left() - 8.0 << a.right() + 8.0 << a.left() - 8.0 << qs.x();
+        for (double x : xs) {
+            if (std::abs(x - ps.x()) < 1.0)
+                continue;
+            if (tryMiddle({QPointF(x, ps.y()), QPointF(x, qs.y())}))
+                return found;
+        }
+    }
+    return {};
+}
+
+QList<QPointF> laneSearchRoute(const QRectF& a, const QRectF& b, int fromSide, int toSide,
+                               const ObstacleSet& obstacles, std::optional<QPointF> from,
+                               std::optional<QPointF> to)
+{
+    const QPointF p = from ? *from : pointOnSide(a, fromSide, b.center());
+    const QPointF q = to ? *to : pointOnSide(b, toSide, a.center());
+    const RunGeometry g = makeGeometry(a, b, fromSide, toSide, obstacles, p, q);
+    return laneSearch(g, facingShortcut(g));
+}
+
+double twoEntityRouteCost(const RouteCostContext& context, const QList<QPointF>& route)
+{
+    return priceRoute(context, route).cost;
+}
+
+double detourSidePenalty(const QList<QPointF>& route, int side, const QPointF& p,
+                         const QPointF& q, const QRectF& a, const QRectF& b)
+{
+    if (route.isEmpty())
+        return 0.0;
+    const QRectF u = a.united(b);
+    const bool alongX = side == SlotTop || side == SlotBottom;
+    const double mid = alongX ? (p.x() + q.x()) / 2.0 : (p.y() + q.y()) / 2.0;
+    const double centre = alongX ? u.center().x() : u.center().y();
+    const bool wantPositive = mid >= centre;
+
+    const bool verticallySeparated = b.top() - 4.0 >= a.bottom() || a.top() - 4.0 >= b.bottom();
+    const bool horizontallyOverlapping = !(b.left() - 4.0 >= a.right() || a.left() - 4.0 >= b.right());
+    if (alongX) {
+        if (!(horizontallyOverlapping || verticallySeparated))
+            return 0.0;
+    } else if (side == SlotLeft || side == SlotRight) {
+        if (horizontallyOverlapping && verticallySeparated)
+            return 0.0;
+    } else {
+        return 0.0;
+    }
+
+    double low = alongX ? route.constFirst().x() : route.constFirst().y();
+    double high = low;
+    for (const QPointF& pt : route) {
+        const double v = alongX ? pt.x() : pt.y();
+        low = std::min(low, v);
+        high = std::max(high, v);
+    }
+    const double before = alongX ? u.left() - low : u.top() - low;    // left or above
+    const double beyond = alongX ? high - u.right() : high - u.bottom(); // right or below
+    int bulge = 0;
+    if (beyond > before + 2.0)
+        bulge = 1;
+    else if (before > beyond + 2.0)
+        bulge = -1;
+    if (bulge != 0 && (bulge > 0) != wantPositive)
+        return 1600.0;
+    return 0.0;
+}
+
+namespace {
+
+double laneOffset(double gap)
+{
+    return std::max(12.0, std::min(36.0, gap / 2.0));
+}
+
+} // namespace
+
+double laneAbove(const QRectF& u, const ObstacleSet& obstacles)
+{
+    double y = u.top() - 36.0;
+    // Only obstacles ending between 72 and 16 above can pull the lane nearer.
+    const QRectF region(QPointF(u.left() - 8.0, u.top() - 72.0), QPointF(u.right() + 8.0, u.top() + 1.0));
+    obstacles.forEachIn(region, [&](const QRectF& o) {
+        if (o.right() >= u.left() - 8.0 && o.left() <= u.right() + 8.0 && o.bottom() <= u.top() + 1.0) {
+            const double gap = u.top() - o.bottom();
+            if (gap > 16.0)
+                y = std::max(y, u.top() - laneOffset(gap));
+        }
+    });
+    return y;
+}
+
+double laneBelow(const QRectF& u, const ObstacleSet& obstacles)
+{
+    double y = u.bottom() + 36.0;
+    const QRectF region(QPointF(u.left() - 8.0, u.bottom() - 1.0), QPointF(u.right() + 8.0, u.bottom() + 72.0));
+    obstacles.forEachIn(region, [&](const QRectF& o) {
+        if (o.right() >= u.left() - 8.0 && o.left() <= u.right() + 8.0 && o.top() >= u.bottom() - 1.0) {
+            const double gap = o.top() - u.bottom();
+            if (gap > 16.0)
+                y = std::min(y, u.bottom() + laneOffset(gap));
+        }
+    });
+    return y;
+}
+
+double laneLeft(const QRectF& u, const ObstacleSet& obstacles)
+{
+    double x = u.left() - 36.0;
+    const QRectF region(QPointF(u.left() - 72.0, u.top() - 8.0), QPointF(u.left() + 1.0, u.bottom() + 8.0));
+    obstacles.forEachIn(region, [&](const QRectF& o) {
+        if (o.bottom() >= u.top() - 8.0 && o.top() <= u.bottom() + 8.0 && o.right() <= u.left() + 1.0) {
+            const double gap = u.left() - o.right();
+            if (gap > 16.0)
+                x = std::max(x, u.left() - laneOffset(gap));
+        }
+    });
+    return x;
+}
+
+double laneRight(const QRectF& u, const ObstacleSet& obstacles)
+{
+    double x = u.right() + 36.0;
+    const QRectF region(QPointF(u.right() - 1.0, u.top() - 8.0), QPointF(u.right() + 72.0, u.bottom() + 8.0));
+    obstacles.forEachIn(region, [&](const QRectF& o) {
+        if (o.bottom() >= u.top() - 8.0 && o.top() <= u.bottom() + 8.0 && o.left() >= u.right() - 1.0) {
+            const double gap = o.left() - u.right();
+            if (gap > 16.0)
+                x = std::min(x, u.right() + laneOffset(gap));
+        }
+    });
+    return x;
+}
