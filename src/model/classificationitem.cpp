@@ -1,0 +1,30 @@
+#include "model/classificationitem.h"
+
+#include "model/itemid.h"
+#include "model/jsonfields.h"
+
+using namespace jsonfields;
+
+ClassificationItem::ClassificationItem(QObject* parent)
+    : QObject(parent)
+    , m_id(generateItemId())
+{
+}
+
+QJsonObject ClassificationItem::toJson() const
+{
+    QJsonObject object;
+    object.insert(QLatin1String("id"), m_id);
+    object.insert(QLatin1String("name"), m_name);
+    object.insert(QLatin1String("regulation"), m_regulation);
+    object.insert(QLatin1String("description"), m_description);
+    return object;
+}
+
+void ClassificationItem::fromJson(const QJsonObject& object)
+{
+    readId(object, m_id);
+    m_name = readString(object, QLatin1String("name"));
+    m_regulation = readString(object, QLatin1String("regulation"));
+    m_description = readString(object, QLatin1String("description"));
+}

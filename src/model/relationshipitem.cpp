@@ -1,0 +1,43 @@
+#include "model/relationshipitem.h"
+
+#include "model/itemid.h"
+#include "model/jsonfields.h"
+
+using namespace jsonfields;
+
+RelationshipItem::RelationshipItem(QObject* parent)
+    : QObject(parent)
+    , m_id(generateItemId())
+{
+}
+
+QString RelationshipItem::displayName() const
+{
+    if (!m_name.isEmpty())
+        return m_name;
+    if (!m_fromTableId.isEmpty() && !m_toTableId.isEmpty())
+        return m_fromTableId.left(8) + QStringLiteral(" \u2192 ") + m_toTableId.left(8);
+    return QStringLiteral("Relationship");
+}
+
+QJsonObject RelationshipItem::toJson() const
+{
+    QJsonObject object;
+    object.insert(QLatin1String("id"), m_id);
+    object.insert(QLatin1String("name"), m_name);
+    object.insert(QLatin1String("description"), m_description);
+    object.insert(QLatin1String("constraintId"), m_constraintId);
+    object.insert(QLatin1String("fromTableId"), m_fromTableId);
+    object.insert(QLatin1String("toTableId"), m_toTableId);
+    return object;
+}
+
+void RelationshipItem::fromJson(const QJsonObject& object)
+{
+    readId(object, m_id);
+    m_name = readString(object, QLatin1String("name"));
+    m_description = readString(object, QLatin1String("description"));
+    m_constraintId = readString(object, QLatin1String("constraintId"));
+    m_fromTableId = readString(object, QLatin1String("fromTableId"));
+    m_toTableId = readString(object, QLatin1String("toTableId"));
+}
