@@ -13,11 +13,17 @@ ClassificationItem::ClassificationItem(QObject* parent)
 
 QJsonObject ClassificationItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("regulation"), m_regulation);
-    object.insert(QLatin1String("description"), m_description);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("regulation"), emptyText()},
+        {QLatin1String("description"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("regulation"), m_regulation);
+    writeString(object, QLatin1String("description"), m_description);
     return object;
 }
 

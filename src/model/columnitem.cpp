@@ -63,28 +63,43 @@ ClassificationItem* ColumnItem::addClassification()
 
 QJsonObject ColumnItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("dataType"), m_dataType);
-    object.insert(QLatin1String("nullable"), m_nullable);
-    object.insert(QLatin1String("comment"), m_comment);
-    object.insert(QLatin1String("defaultValue"), m_defaultValue);
-    object.insert(QLatin1String("personal"), m_personal);
-    object.insert(QLatin1String("sensible"), m_sensible);
-    object.insert(QLatin1String("classification"), m_classification);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("dataType"), emptyText()},
+        {QLatin1String("nullable"), true},
+        {QLatin1String("comment"), emptyText()},
+        {QLatin1String("defaultValue"), emptyText()},
+        {QLatin1String("personal"), false},
+        {QLatin1String("sensible"), false},
+        {QLatin1String("classification"), emptyText()},
+        {QLatin1String("classifications"), QJsonArray()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("dataType"), m_dataType);
+    writeValue(object, QLatin1String("nullable"), m_nullable, true);
+    writeString(object, QLatin1String("comment"), m_comment);
+    writeString(object, QLatin1String("defaultValue"), m_defaultValue);
+    writeValue(object, QLatin1String("personal"), m_personal, false);
+    writeValue(object, QLatin1String("sensible"), m_sensible, false);
+    writeString(object, QLatin1String("classification"), m_classification);
+    // Sizes are written only while they are set.
     if (m_precision >= 0)
         object.insert(QLatin1String("precision"), m_precision);
     if (m_scale >= 0)
         object.insert(QLatin1String("scale"), m_scale);
     if (m_length >= 0)
         object.insert(QLatin1String("length"), m_length);
-    QJsonArray classifications;
-    for (const ClassificationItem* item : m_classifications) {
-        if (item)
-            classifications.append(item->toJson());
+    if (!m_classifications.isEmpty()) {
+        QJsonArray classifications;
+        for (const ClassificationItem* item : m_classifications) {
+            if (item)
+                classifications.append(item->toJson());
+        }
+        object[QLatin1String("classifications")] = classifications;
     }
-    object.insert(QLatin1String("classifications"), classifications);
     return object;
 }
 

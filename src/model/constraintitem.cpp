@@ -40,15 +40,27 @@ int ConstraintItem::typeFromString(const QString& text)
 
 QJsonObject ConstraintItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("type"), typeToString(m_type));
-    object.insert(QLatin1String("columns"), QJsonArray::fromStringList(m_columns));
-    object.insert(QLatin1String("referencedTableId"), m_referencedTableId);
-    object.insert(QLatin1String("referencedColumns"), QJsonArray::fromStringList(m_referencedColumns));
-    object.insert(QLatin1String("expression"), m_expression);
-    object.insert(QLatin1String("description"), m_description);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("type"), QLatin1String("unique")},
+        {QLatin1String("columns"), QJsonArray()},
+        {QLatin1String("referencedTableId"), emptyText()},
+        {QLatin1String("referencedColumns"), QJsonArray()},
+        {QLatin1String("expression"), emptyText()},
+        {QLatin1String("description"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    const QString type = typeToString(m_type);
+    if (type != QLatin1String("unique"))
+        object[QLatin1String("type")] = type;
+    writeStringList(object, QLatin1String("columns"), m_columns);
+    writeString(object, QLatin1String("referencedTableId"), m_referencedTableId);
+    writeStringList(object, QLatin1String("referencedColumns"), m_referencedColumns);
+    writeString(object, QLatin1String("expression"), m_expression);
+    writeString(object, QLatin1String("description"), m_description);
     return object;
 }
 

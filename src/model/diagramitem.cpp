@@ -13,10 +13,15 @@ DiagramItem::DiagramItem(QObject* parent)
 
 QJsonObject DiagramItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("modelId"), m_modelId);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("modelId"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("modelId"), m_modelId);
     return object;
 }
 

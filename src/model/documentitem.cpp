@@ -13,11 +13,17 @@ DocumentItem::DocumentItem(QObject* parent)
 
 QJsonObject DocumentItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("fileName"), m_fileName);
-    object.insert(QLatin1String("fileType"), m_fileType);
-    object.insert(QLatin1String("description"), m_description);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("fileName"), emptyText()},
+        {QLatin1String("fileType"), emptyText()},
+        {QLatin1String("description"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("fileName"), m_fileName);
+    writeString(object, QLatin1String("fileType"), m_fileType);
+    writeString(object, QLatin1String("description"), m_description);
     return object;
 }
 

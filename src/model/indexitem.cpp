@@ -15,12 +15,19 @@ IndexItem::IndexItem(QObject* parent)
 
 QJsonObject IndexItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("unique"), m_unique);
-    object.insert(QLatin1String("columns"), QJsonArray::fromStringList(m_columns));
-    object.insert(QLatin1String("description"), m_description);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("unique"), false},
+        {QLatin1String("columns"), QJsonArray()},
+        {QLatin1String("description"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeValue(object, QLatin1String("unique"), m_unique, false);
+    writeStringList(object, QLatin1String("columns"), m_columns);
+    writeString(object, QLatin1String("description"), m_description);
     return object;
 }
 

@@ -87,4 +87,12 @@ QJsonObject readObject(const QJsonObject& object, QLatin1String key)
     return value.isObject() ? value.toObject() : QJsonObject();
 }
 
+QJsonObject makePrototype(std::initializer_list<std::pair<QLatin1String, QJsonValue>> entries)
+{
+    QJsonObject object;
+    for (const auto& entry : entries)
+        object.insert(entry.first, entry.second);
+    return object;
+}
+
 } // namespace jsonfields

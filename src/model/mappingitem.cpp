@@ -13,16 +13,27 @@ MappingItem::MappingItem(QObject* parent)
 
 QJsonObject MappingItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("sourceModelId"), m_sourceModelId);
-    object.insert(QLatin1String("sourceTableId"), m_sourceTableId);
-    object.insert(QLatin1String("sourceColumnId"), m_sourceColumnId);
-    object.insert(QLatin1String("targetModelId"), m_targetModelId);
-    object.insert(QLatin1String("targetTableId"), m_targetTableId);
-    object.insert(QLatin1String("targetColumnId"), m_targetColumnId);
-    object.insert(QLatin1String("description"), m_description);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("sourceModelId"), emptyText()},
+        {QLatin1String("sourceTableId"), emptyText()},
+        {QLatin1String("sourceColumnId"), emptyText()},
+        {QLatin1String("targetModelId"), emptyText()},
+        {QLatin1String("targetTableId"), emptyText()},
+        {QLatin1String("targetColumnId"), emptyText()},
+        {QLatin1String("description"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("sourceModelId"), m_sourceModelId);
+    writeString(object, QLatin1String("sourceTableId"), m_sourceTableId);
+    writeString(object, QLatin1String("sourceColumnId"), m_sourceColumnId);
+    writeString(object, QLatin1String("targetModelId"), m_targetModelId);
+    writeString(object, QLatin1String("targetTableId"), m_targetTableId);
+    writeString(object, QLatin1String("targetColumnId"), m_targetColumnId);
+    writeString(object, QLatin1String("description"), m_description);
     return object;
 }
 

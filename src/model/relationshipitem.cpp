@@ -22,13 +22,21 @@ QString RelationshipItem::displayName() const
 
 QJsonObject RelationshipItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("description"), m_description);
-    object.insert(QLatin1String("constraintId"), m_constraintId);
-    object.insert(QLatin1String("fromTableId"), m_fromTableId);
-    object.insert(QLatin1String("toTableId"), m_toTableId);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("description"), emptyText()},
+        {QLatin1String("constraintId"), emptyText()},
+        {QLatin1String("fromTableId"), emptyText()},
+        {QLatin1String("toTableId"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("description"), m_description);
+    writeString(object, QLatin1String("constraintId"), m_constraintId);
+    writeString(object, QLatin1String("fromTableId"), m_fromTableId);
+    writeString(object, QLatin1String("toTableId"), m_toTableId);
     return object;
 }
 

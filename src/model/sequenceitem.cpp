@@ -13,17 +13,29 @@ SequenceItem::SequenceItem(QObject* parent)
 
 QJsonObject SequenceItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("tableId"), m_tableId);
-    object.insert(QLatin1String("columnId"), m_columnId);
-    object.insert(QLatin1String("startValue"), m_startValue);
-    object.insert(QLatin1String("increment"), m_increment);
-    object.insert(QLatin1String("minValue"), m_minValue);
-    object.insert(QLatin1String("maxValue"), m_maxValue);
-    object.insert(QLatin1String("cycle"), m_cycle);
-    object.insert(QLatin1String("comment"), m_comment);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("tableId"), emptyText()},
+        {QLatin1String("columnId"), emptyText()},
+        {QLatin1String("startValue"), qint64(1)},
+        {QLatin1String("increment"), qint64(1)},
+        {QLatin1String("minValue"), emptyText()},
+        {QLatin1String("maxValue"), emptyText()},
+        {QLatin1String("cycle"), false},
+        {QLatin1String("comment"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("tableId"), m_tableId);
+    writeString(object, QLatin1String("columnId"), m_columnId);
+    writeValue(object, QLatin1String("startValue"), m_startValue, qint64(1));
+    writeValue(object, QLatin1String("increment"), m_increment, qint64(1));
+    writeString(object, QLatin1String("minValue"), m_minValue);
+    writeString(object, QLatin1String("maxValue"), m_maxValue);
+    writeValue(object, QLatin1String("cycle"), m_cycle, false);
+    writeString(object, QLatin1String("comment"), m_comment);
     return object;
 }
 

@@ -245,15 +245,29 @@ QString TableItem::uniqueIndexName() const
 
 QJsonObject TableItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("schema"), m_schema);
-    object.insert(QLatin1String("comment"), m_comment);
-    object.insert(QLatin1String("properties"), m_properties);
-    object.insert(QLatin1String("columns"), childrenToJson(m_columns));
-    object.insert(QLatin1String("constraints"), childrenToJson(m_constraints));
-    object.insert(QLatin1String("indexes"), childrenToJson(m_indexes));
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("schema"), emptyText()},
+        {QLatin1String("comment"), emptyText()},
+        {QLatin1String("properties"), QJsonObject()},
+        {QLatin1String("columns"), QJsonArray()},
+        {QLatin1String("constraints"), QJsonArray()},
+        {QLatin1String("indexes"), QJsonArray()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("schema"), m_schema);
+    writeString(object, QLatin1String("comment"), m_comment);
+    if (!m_properties.isEmpty())
+        object[QLatin1String("properties")] = m_properties;
+    if (!m_columns.isEmpty())
+        object[QLatin1String("columns")] = childrenToJson(m_columns);
+    if (!m_constraints.isEmpty())
+        object[QLatin1String("constraints")] = childrenToJson(m_constraints);
+    if (!m_indexes.isEmpty())
+        object[QLatin1String("indexes")] = childrenToJson(m_indexes);
     return object;
 }
 

@@ -13,12 +13,19 @@ ViewItem::ViewItem(QObject* parent)
 
 QJsonObject ViewItem::toJson() const
 {
-    QJsonObject object;
-    object.insert(QLatin1String("id"), m_id);
-    object.insert(QLatin1String("name"), m_name);
-    object.insert(QLatin1String("schema"), m_schema);
-    object.insert(QLatin1String("definition"), m_definition);
-    object.insert(QLatin1String("comment"), m_comment);
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("schema"), emptyText()},
+        {QLatin1String("definition"), emptyText()},
+        {QLatin1String("comment"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("schema"), m_schema);
+    writeString(object, QLatin1String("definition"), m_definition);
+    writeString(object, QLatin1String("comment"), m_comment);
     return object;
 }
 
