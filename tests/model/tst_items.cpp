@@ -108,6 +108,79 @@ private Q_SLOTS:
         checkFreshId<DocumentItem>(ids);
     }
 
+    // Every key is written for a new item, empty values included; the sizes
+    // of a column only while they are set.
+    void newItemsWriteEveryKey()
+    {
+        QCOMPARE(ClassificationItem().toJson().keys(),
+                 QStringList({"description", "id", "name", "regulation"}));
+        QCOMPARE(ColumnItem().toJson().keys(),
+                 QStringList({"classification", "classifications", "comment", "dataType",
+                              "defaultValue", "id", "name", "nullable", "personal", "sensible"}));
+        QCOMPARE(ConstraintItem().toJson().keys(),
+                 QStringList({"columns", "description", "expression", "id", "name",
+                              "referencedColumns", "referencedTableId", "type"}));
+        QCOMPARE(IndexItem().toJson().keys(), QStringList({"columns", "description", "id", "name", "unique"}));
+        QCOMPARE(ViewItem().toJson().keys(), QStringList({"comment", "definition", "id", "name", "schema"}));
+        QCOMPARE(RelationshipItem().toJson().keys(),
+                 QStringList({"constraintId", "description", "fromTableId", "id", "name", "toTableId"}));
+        QCOMPARE(SequenceItem().toJson().keys(),
+                 QStringList({"columnId", "comment", "cycle", "id", "increment", "maxValue", "minValue",
+                              "name", "startValue", "tableId"}));
+        QCOMPARE(DiagramItem().toJson().keys(), QStringList({"id", "modelId", "name"}));
+        QCOMPARE(MappingItem().toJson().keys(),
+                 QStringList({"description", "id", "name", "sourceColumnId", "sourceModelId",
+                              "sourceTableId", "targetColumnId", "targetModelId", "targetTableId"}));
+        QCOMPARE(DocumentItem().toJson().keys(), QStringList({"description", "fileName", "fileType", "id"}));
+
+        // Values written are the values held, empty ones as "".
+        const QJsonObject column = ColumnItem().toJson();
+        QCOMPARE(column.value("name"), QJsonValue(""));
+        QCOMPARE(column.value("personal"), QJsonValue(false));
+        const QJsonObject index = IndexItem().toJson();
+        QCOMPARE(index.value("unique"), QJsonValue(false));
+        QCOMPARE(index.value("columns"), QJsonValue(QJsonArray()));
+    }
+
+    void writtenValuesReadBack()
+    {
+        ColumnItem column;
+        column.setName("email");
+        column.setDataType("VARCHAR(120)");
+        column.setNullable(false);
+        column.setComment("Login");
+        column.setDefaultValue("''");
+        column.setPersonal(true);
+        column.setSensible(true);
+        column.setClassification("Personal");
+        column.addClassification()->setName("Personal");
+        ColumnItem copy;
+        copy.fromJson(column.toJson());
+        QCOMPARE(copy.toJson(), column.toJson());
+        QCOMPARE(copy.displayType(), QString("VARCHAR(120)"));
+        QVERIFY(!copy.nullable() && copy.personal() && copy.sensible());
+
+        SequenceItem sequence;
+        sequence.setName("s");
+        sequence.setStartValue(-7);
+        sequence.setIncrement(3);
+        sequence.setCycle(true);
+        sequence.setMinValue("-7");
+        SequenceItem sequenceCopy;
+        sequenceCopy.fromJson(sequence.toJson());
+        QCOMPARE(sequenceCopy.toJson(), sequence.toJson());
+        QCOMPARE(sequenceCopy.startValue(), qint64(-7));
+        QVERIFY(sequenceCopy.cycle());
+
+        IndexItem index;
+        index.setUnique(true);
+        index.setColumns({"a", "b"});
+        IndexItem indexCopy;
+        indexCopy.fromJson(index.toJson());
+        QVERIFY(indexCopy.unique());
+        QCOMPARE(indexCopy.columns(), QStringList({"a", "b"}));
+    }
+
     void lenientReading()
     {
         checkLenientReading<ClassificationItem>();
