@@ -1,7 +1,34 @@
 #include "model/modelitem.h"
 
 #include "model/diagramitem.h"
+#include "model/documentitem.h"
+#include "model/itemcollections.h"
 #include "model/itemid.h"
+#include "model/itemnames.h"
+#include "model/jsonfields.h"
+#include "model/mappingitem.h"
+#include "model/relationshipitem.h"
+#include "model/sequenceitem.h"
+#include "model/tableitem.h"
+#include "model/viewitem.h"
+
+using namespace itemcollections;
+using namespace jsonfields;
+
+namespace {
+
+template <typename T>
+T* ensureItem(QObject* owner, QHash<QString, T*>& items, const QString& id)
+{
+    T*& slot = items[id];
+    if (!slot) {
+        slot = new T(owner);
+        slot->setId(id);
+    }
+    return slot;
+}
+
+} // namespace
 
 ModelItem::ModelItem(QObject* parent)
     : QObject(parent)
@@ -9,29 +36,203 @@ ModelItem::ModelItem(QObject* parent)
 {
 }
 
-void ModelItem::setName(const QString& name)
+TableItem* ModelItem::table(const QString& id) const
 {
-    m_name = name;
+    return m_tables.value(id);
 }
 
-QString ModelItem::dialect() const
+ViewItem* ModelItem::view(const QString& id) const
 {
-    return m_dialect;
+    return m_views.value(id);
 }
 
-void ModelItem::setDialect(const QString& dialect)
+RelationshipItem* ModelItem::relationship(const QString& id) const
 {
-    m_dialect = dialect;
+    return m_relationships.value(id);
 }
 
-DiagramItem* ModelItem::addDiagram()
+DiagramItem* ModelItem::diagram(const QString& id) const
 {
-    auto* diagram = new DiagramItem(this);
-    m_diagrams.append(diagram);
-    return diagram;
+    return m_diagrams.value(id);
+}
+
+QList<TableItem*> ModelItem::tables() const
+{
+    return sortedByName(m_tables);
+}
+
+QList<ViewItem*> ModelItem::views() const
+{
+    return sortedByName(m_views);
+}
+
+QList<RelationshipItem*> ModelItem::relationships() const
+{
+    return sortedByName(m_relationships);
+}
+
+QList<SequenceItem*> ModelItem::sequences() const
+{
+    return sortedByName(m_sequences);
 }
 
 QList<DiagramItem*> ModelItem::diagrams() const
 {
-    return m_diagrams;
+    return sortedByName(m_diagrams);
+}
+
+QList<MappingItem*> ModelItem::mappings() const
+{
+    return sortedByName(m_mappings);
+}
+
+QList<DocumentItem*> ModelItem::documents() const
+{
+    return sortedByName(m_documents);
+}
+
+TableItem* ModelItem::ensureTable(const QString& id)
+{
+    return ensureItem(this, m_tables, id);
+}
+
+ViewItem* ModelItem::ensureView(const QString& id)
+{
+    return ensureItem(this, m_views, id);
+}
+
+RelationshipItem* ModelItem::ensureRelationship(const QString& id)
+{
+    return ensureItem(this, m_relationships, id);
+}
+
+DiagramItem* ModelItem::ensureDiagram(const QString& id)
+{
+    DiagramItem*& slot = m_diagrams[id];
+    if (!slot) {
+        slot = new DiagramItem(this);
+        slot->setId(id);
+        slot->setModelId(m_id);
+    }
+    return slot;
+}
+
+TableItem* ModelItem::addTable()
+{
+    return ensureTable(generateItemId());
+}
+
+ViewItem* ModelItem::addView()
+{
+    return ensureView(generateItemId());
+}
+
+RelationshipItem* ModelItem::addRelationship()
+{
+    return ensureRelationship(generateItemId());
+}
+
+DiagramItem* ModelItem::addDiagram()
+{
+    return ensureDiagram(generateItemId());
+}
+
+MappingItem* ModelItem::addMapping()
+{
+    auto* mapping = new MappingItem(this);
+    m_mappings.insert(mapping->id(), mapping);
+    return mapping;
+}
+
+void ModelItem::removeTable(const QString& id)
+{
+    removeLater(m_tables, id);
+}
+
+void ModelItem::removeView(const QString& id)
+{
+    removeLater(m_views, id);
+}
+
+void ModelItem::removeRelationship(const QString& id)
+{
+    removeLater(m_relationships, id);
+}
+
+void ModelItem::removeDiagram(const QString& id)
+{
+    removeLater(m_diagrams, id);
+}
+
+void ModelItem::removeMapping(const QString& id)
+{
+    removeLater(m_mappings, id);
+}
+
+QString ModelItem::uniqueDiagramName() const
+{
+    QStringList names;
+    names.reserve(m_diagrams.size());
+    for (const DiagramItem* diagram : m_diagrams) {
+        if (diagram)
+            names.append(diagram->name());
+    }
+    return firstFreeNumberedName(QStringLiteral("Diagram "), names, Qt::CaseSensitive);
+}
+
+QString ModelItem::uniqueObjectName(const QString& prefix) const
+{
+    QStringList names;
+    if (prefix.startsWith(QLatin1String("view"))) {
+        names.reserve(m_views.size());
+        for (const ViewItem* view : m_views) {
+            if (view)
+                names.append(view->name());
+        }
+    } else {
+        names.reserve(m_tables.size());
+        for (const TableItem* table : m_tables) {
+            if (table)
+                names.append(table->name());
+        }
+    }
+    return firstFreeNumberedName(prefix, names, Qt::CaseInsensitive);
+}
+
+QJsonObject ModelItem::toJson() const
+{
+    QJsonObject object;
+    object.insert(QLatin1String("id"), m_id);
+    object.insert(QLatin1String("name"), m_name);
+    object.insert(QLatin1String("dialect"), m_dialect);
+    object.insert(QLatin1String("description"), m_description);
+    object.insert(QLatin1String("tables"), toJsonArray(m_tables));
+    object.insert(QLatin1String("views"), toJsonArray(m_views));
+    object.insert(QLatin1String("relationships"), toJsonArray(m_relationships));
+    object.insert(QLatin1String("sequences"), toJsonArray(m_sequences));
+    object.insert(QLatin1String("diagrams"), toJsonArray(m_diagrams));
+    object.insert(QLatin1String("mappings"), toJsonArray(m_mappings));
+    object.insert(QLatin1String("documents"), toJsonArray(m_documents));
+    return object;
+}
+
+void ModelItem::fromJson(const QJsonObject& object)
+{
+    readId(object, m_id);
+    m_name = readString(object, QLatin1String("name"));
+    m_dialect = readString(object, QLatin1String("dialect"));
+    m_description = readString(object, QLatin1String("description"));
+
+    readCollection(this, m_tables, readArray(object, QLatin1String("tables")));
+    readCollection(this, m_views, readArray(object, QLatin1String("views")));
+    readCollection(this, m_relationships, readArray(object, QLatin1String("relationships")));
+    readCollection(this, m_sequences, readArray(object, QLatin1String("sequences")));
+    readCollection(this, m_diagrams, readArray(object, QLatin1String("diagrams")));
+    readCollection(this, m_mappings, readArray(object, QLatin1String("mappings")));
+    readCollection(this, m_documents, readArray(object, QLatin1String("documents")));
+
+    for (DiagramItem* diagram : std::as_const(m_diagrams)) {
+        if (diagram && diagram->modelId().isEmpty())
+            diagram->setModelId(m_id);
+    }
 }

@@ -1,10 +1,18 @@
 #include "model/projectitem.h"
 
 #include "model/diagramitem.h"
+#include "model/documentitem.h"
+#include "model/itemcollections.h"
 #include "model/itemid.h"
+#include "model/itemnames.h"
+#include "model/jsonfields.h"
+#include "model/mappingitem.h"
 #include "model/modelitem.h"
 
 #include <QJsonArray>
+
+using namespace itemcollections;
+using namespace jsonfields;
 
 ProjectItem::ProjectItem(QObject* parent)
     : QObject(parent)
@@ -13,47 +21,162 @@ ProjectItem::ProjectItem(QObject* parent)
 {
 }
 
-void ProjectItem::setName(const QString& name)
+ModelItem* ProjectItem::model(const QString& id) const
 {
-    m_name = name;
+    return m_models.value(id);
+}
+
+ModelItem* ProjectItem::modelByName(const QString& name) const
+{
+    for (ModelItem* model : modelsInIdOrder()) {
+        if (model->name().compare(name, Qt::CaseInsensitive) == 0)
+            return model;
+    }
+    return nullptr;
+}
+
+DiagramItem* ProjectItem::findDiagram(const QString& id) const
+{
+    for (const ModelItem* model : modelsInIdOrder()) {
+        if (DiagramItem* diagram = model->diagram(id))
+            return diagram;
+    }
+    return nullptr;
 }
 
 ModelItem* ProjectItem::addModel()
 {
     auto* model = new ModelItem(this);
-    m_models.append(model);
+    m_models.insert(model->id(), model);
     return model;
+}
+
+MappingItem* ProjectItem::addMapping()
+{
+    auto* mapping = new MappingItem(this);
+    m_mappings.insert(mapping->id(), mapping);
+    return mapping;
+}
+
+void ProjectItem::removeModel(const QString& id)
+{
+    removeLater(m_models, id);
+}
+
+void ProjectItem::removeMapping(const QString& id)
+{
+    removeLater(m_mappings, id);
 }
 
 QList<ModelItem*> ProjectItem::models() const
 {
-    return m_models;
+    return sortedByName(m_models);
+}
+
+QList<MappingItem*> ProjectItem::mappings() const
+{
+    return sortedByName(m_mappings);
+}
+
+QString ProjectItem::uniqueModelName() const
+{
+    QStringList names;
+    names.reserve(m_models.size());
+    for (const ModelItem* model : m_models) {
+        if (model)
+            names.append(model->name());
+    }
+    return firstFreeNumberedName(QStringLiteral("Model "), names, Qt::CaseSensitive);
+}
+
+QList<ModelItem*> ProjectItem::modelsInIdOrder() const
+{
+    return itemsInIdOrder(m_models);
+}
+
+QJsonObject ProjectItem::toJson() const
+{
+    QJsonObject object;
+    object.insert(QLatin1String("id"), m_id);
+    object.insert(QLatin1String("name"), m_name);
+    object.insert(QLatin1String("models"), toJsonArray(m_models));
+    object.insert(QLatin1String("mappings"), toJsonArray(m_mappings));
+    object.insert(QLatin1String("documents"), toJsonArray(m_documents));
+    return object;
 }
 
 QJsonObject ProjectItem::toDocumentJson() const
 {
+    QJsonObject envelope;
+    envelope.insert(QLatin1String("version"), QStringLiteral("2.0"));
+    envelope.insert(QLatin1String("type"), QStringLiteral("quill-project"));
+    envelope.insert(QLatin1String("data"), toJson());
+
     QJsonArray diagrams;
-    for (const ModelItem* model : m_models) {
+    for (const ModelItem* model : modelsInIdOrder()) {
         for (const DiagramItem* diagram : model->diagrams()) {
-            diagrams.append(diagram->data());
+            if (!diagram)
+                continue;
+            QJsonObject content = diagram->data();
+            content.insert(QLatin1String("id"), diagram->id());
+            diagrams.append(content);
         }
     }
-    QJsonObject root;
-    root.insert(QStringLiteral("version"), QStringLiteral("2.0"));
-    root.insert(QStringLiteral("type"), QStringLiteral("quill-project"));
-    root.insert(QStringLiteral("data"), QJsonObject{{QStringLiteral("id"), m_id},
-                                                    {QStringLiteral("name"), m_name}});
-    root.insert(QStringLiteral("diagrams"), diagrams);
-    return root;
+    envelope.insert(QLatin1String("diagrams"), diagrams);
+    return envelope;
 }
 
 bool ProjectItem::isProjectJson(const QJsonObject& root)
 {
-    return root.value(QStringLiteral("type")).toString() == QLatin1String("quill-project")
-        && root.contains(QStringLiteral("data"));
+    const QJsonValue type = root.value(QLatin1String("type"));
+    if (!type.isString() || type.toString() != QLatin1String("quill-project"))
+        return false;
+    return root.contains(QLatin1String("data"));
+}
+
+void ProjectItem::fromJson(const QJsonObject& object)
+{
+    destroyAll(m_models);
+    destroyAll(m_mappings);
+    destroyAll(m_documents);
+
+    readId(object, m_id);
+    const QJsonValue name = object.value(QLatin1String("name"));
+    if (name.isString())
+        m_name = name.toString();
+
+    readCollection(this, m_models, readArray(object, QLatin1String("models")));
+    readCollection(this, m_mappings, readArray(object, QLatin1String("mappings")));
+    readCollection(this, m_documents, readArray(object, QLatin1String("documents")));
 }
 
 bool ProjectItem::loadDocumentJson(const QJsonObject& root)
 {
-    return isProjectJson(root);
+    if (!isProjectJson(root))
+        return false;
+
+    fromJson(readObject(root, QLatin1String("data")));
+
+    const QJsonArray contents = readArray(root, QLatin1String("diagrams"));
+    if (contents.isEmpty())
+        return true;
+    ModelItem* const firstModel = m_models.isEmpty() ? nullptr : modelsInIdOrder().value(0);
+    for (const QJsonValue& element : contents) {
+        QJsonObject content = element.toObject();
+        const QString id = readString(content, QLatin1String("id"));
+        if (id.isEmpty())
+            continue;
+        DiagramItem* diagram = findDiagram(id);
+        if (!diagram) {
+            if (!firstModel)
+                continue;
+            diagram = firstModel->ensureDiagram(id);
+            const QJsonValue diagramName = content.value(QLatin1String("name"));
+            diagram->setName(diagramName.isString() ? diagramName.toString()
+                                                    : QStringLiteral("Diagram"));
+        }
+        content.remove(QLatin1String("id"));
+        diagram->setData(content);
+    }
+    return true;
 }

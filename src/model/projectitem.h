@@ -1,30 +1,80 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
 #include <QString>
 
+class DiagramItem;
+class DocumentItem;
+class MappingItem;
 class ModelItem;
 
-// The open project: its models and the project file envelope.
+// The root of a project's persistent data: the models and the project-level
+// mappings and documents, each keyed by id. Also reads and writes the project
+// file, the envelope
+//   {"version": "2.0", "type": "quill-project", "data": <project object>,
+//    "diagrams": [<diagram JSON of every diagram, with its "id">]}.
+//
+// Where a rule needs "the first" model, models are taken in ascending id
+// order (ignoring case), so that results and written files do not depend on
+// hash order.
 class ProjectItem : public QObject
 {
     Q_OBJECT
 public:
+    // A new project: fresh id, name "Untitled Project", no models.
     explicit ProjectItem(QObject* parent = nullptr);
 
-    void setName(const QString& name);
+    QString id() const { return m_id; }
+    QString name() const { return m_name; }
+    void setName(const QString& name) { m_name = name; }
 
+    ModelItem* model(const QString& id) const;
+    // A model whose name equals name ignoring case (no trimming), or null.
+    ModelItem* modelByName(const QString& name) const;
+    // The diagram with that id in any model, or null.
+    DiagramItem* findDiagram(const QString& id) const;
+
+    // A new model under its fresh id; the caller names it and sets its dialect.
     ModelItem* addModel();
-    QList<ModelItem*> models() const;
+    MappingItem* addMapping();
+    // Takes the item out at once and destroys it when control returns to the
+    // event loop; nothing happens for an unknown id.
+    void removeModel(const QString& id);
+    void removeMapping(const QString& id);
 
+    // Sorted by name with QString::localeAwareCompare.
+    QList<ModelItem*> models() const;
+    QList<MappingItem*> mappings() const;
+
+    // "Model %1" with the smallest n from 1 that no model bears (exact
+    // comparison).
+    QString uniqueModelName() const;
+
+    // The project object {"id", "name", "models", "mappings", "documents"},
+    // arrays in ascending id order ignoring case.
+    QJsonObject toJson() const;
+    // The project file envelope.
     QJsonObject toDocumentJson() const;
+    // True when "type" is a string equal to "quill-project" and the root has
+    // "data" (with any value).
     static bool isProjectJson(const QJsonObject& root);
+    // Replaces every model, mapping and document; the id and name only when
+    // the object holds them as strings.
+    void fromJson(const QJsonObject& object);
+    // Replaces the project's content from a project file root and fills in
+    // each diagram's stored content. Returns false, leaving the project
+    // untouched, when the root is not a project file.
     bool loadDocumentJson(const QJsonObject& root);
 
 private:
+    QList<ModelItem*> modelsInIdOrder() const;
+
     QString m_id;
     QString m_name;
-    QList<ModelItem*> m_models;
+    QHash<QString, ModelItem*> m_models;
+    QHash<QString, MappingItem*> m_mappings;
+    QHash<QString, DocumentItem*> m_documents;
 };

@@ -1,6 +1,7 @@
 #include "model/itemid.h"
 
 #include <QSet>
+#include <QUuid>
 #include <QtTest>
 
 class TestItemId : public QObject
@@ -16,6 +17,18 @@ private Q_SLOTS:
             QVERIFY2(isGeneratedItemId(id), qPrintable(id));
             QVERIFY(!seen.contains(id));
             seen.insert(id);
+        }
+    }
+
+    void generatedIdsAreRandomUuids()
+    {
+        for (int i = 0; i < 100; ++i) {
+            const QString id = generateItemId();
+            const QUuid uuid = QUuid::fromString(id);
+            QVERIFY(!uuid.isNull());
+            QCOMPARE(uuid.version(), QUuid::Random);
+            QCOMPARE(uuid.variant(), QUuid::DCE);
+            QCOMPARE(uuid.toString(QUuid::WithoutBraces), id);
         }
     }
 

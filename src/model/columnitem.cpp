@@ -1,0 +1,137 @@
+#include "model/columnitem.h"
+
+#include "details/datatypes.h"
+#include "model/classificationitem.h"
+#include "model/itemid.h"
+#include "model/jsonfields.h"
+
+#include <QJsonArray>
+
+#include <utility>
+
+using namespace jsonfields;
+
+ColumnItem::ColumnItem(QObject* parent)
+    : QObject(parent)
+    , m_id(generateItemId())
+{
+}
+
+void ColumnItem::setDataType(const QString& typeText)
+{
+    const ParsedDataType parsed = parseDataType(typeText);
+    if (parsed.hasSize) {
+        m_dataType = parsed.baseType;
+        if (isNumericDataType(m_dataType)) {
+            m_precision = parsed.precision;
+            m_scale = parsed.scale;
+            m_length = -1;
+        } else {
+            m_length = parsed.length;
+            m_precision = -1;
+            m_scale = -1;
+        }
+        return;
+    }
+
+    const bool wasNumeric = isNumericDataType(m_dataType);
+    m_dataType = parsed.baseType;
+    if (m_dataType.isEmpty())
+        return;
+    const bool isNumeric = isNumericDataType(m_dataType);
+    if (isNumeric == wasNumeric)
+        return;
+    if (isNumeric) {
+        m_length = -1;
+    } else {
+        m_precision = -1;
+        m_scale = -1;
+    }
+}
+
+QString ColumnItem::displayType() const
+{
+    return formatDataType(m_dataType, m_length, m_precision, m_scale);
+}
+
+ClassificationItem* ColumnItem::addClassification()
+{
+    auto* item = new ClassificationItem(this);
+    m_classifications.append(item);
+    return item;
+}
+
+QJsonObject ColumnItem::toJson() const
+{
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("dataType"), emptyText()},
+        {QLatin1String("nullable"), true},
+        {QLatin1String("comment"), emptyText()},
+        {QLatin1String("defaultValue"), emptyText()},
+        {QLatin1String("personal"), false},
+        {QLatin1String("sensible"), false},
+        {QLatin1String("classification"), emptyText()},
+        {QLatin1String("classifications"), QJsonArray()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("dataType"), m_dataType);
+    writeValue(object, QLatin1String("nullable"), m_nullable, true);
+    writeString(object, QLatin1String("comment"), m_comment);
+    writeString(object, QLatin1String("defaultValue"), m_defaultValue);
+    writeValue(object, QLatin1String("personal"), m_personal, false);
+    writeValue(object, QLatin1String("sensible"), m_sensible, false);
+    writeString(object, QLatin1String("classification"), m_classification);
+    // Sizes are written only while they are set.
+    if (m_precision >= 0)
+        object.insert(QLatin1String("precision"), m_precision);
+    if (m_scale >= 0)
+        object.insert(QLatin1String("scale"), m_scale);
+    if (m_length >= 0)
+        object.insert(QLatin1String("length"), m_length);
+    if (!m_classifications.isEmpty()) {
+        QJsonArray classifications;
+        for (const ClassificationItem* item : m_classifications) {
+            if (item)
+                classifications.append(item->toJson());
+        }
+        object[QLatin1String("classifications")] = classifications;
+    }
+    return object;
+}
+
+void ColumnItem::fromJson(const QJsonObject& object)
+{
+    qDeleteAll(std::exchange(m_classifications, {}));
+
+    readId(object, m_id);
+    m_name = readString(object, QLatin1String("name"));
+    m_dataType = readString(object, QLatin1String("dataType"));
+    m_nullable = readBool(object, QLatin1String("nullable"), true);
+    m_comment = readString(object, QLatin1String("comment"));
+    m_defaultValue = readString(object, QLatin1String("defaultValue"));
+    m_personal = readBool(object, QLatin1String("personal"), false);
+    m_sensible = readBool(object, QLatin1String("sensible"), false);
+
+    const bool hasClassification = object.contains(QLatin1String("classification"));
+    m_classification = readString(object, QLatin1String("classification"));
+    m_precision = readSize(object, QLatin1String("precision"));
+    m_scale = readSize(object, QLatin1String("scale"));
+    m_length = readSize(object, QLatin1String("length"));
+
+    setDataType(m_dataType);
+
+    const QJsonArray classifications = readArray(object, QLatin1String("classifications"));
+    m_classifications.reserve(classifications.size());
+    for (const QJsonValue& element : classifications) {
+        auto* item = new ClassificationItem(this);
+        item->fromJson(element.toObject());
+        m_classifications.append(item);
+    }
+
+    if (!hasClassification && !m_classifications.isEmpty())
+        m_classification = m_classifications.first()->name();
+}

@@ -1,0 +1,77 @@
+#include "model/constraintitem.h"
+
+#include "model/itemid.h"
+#include "model/jsonfields.h"
+
+#include <QJsonArray>
+
+using namespace jsonfields;
+
+ConstraintItem::ConstraintItem(QObject* parent)
+    : QObject(parent)
+    , m_id(generateItemId())
+{
+}
+
+QString ConstraintItem::typeToString(int type)
+{
+    switch (type) {
+    case PrimaryKey:
+        return QStringLiteral("primaryKey");
+    case ForeignKey:
+        return QStringLiteral("foreignKey");
+    case Check:
+        return QStringLiteral("check");
+    default:
+        return QStringLiteral("unique");
+    }
+}
+
+int ConstraintItem::typeFromString(const QString& text)
+{
+    if (text == QLatin1String("primaryKey"))
+        return PrimaryKey;
+    if (text == QLatin1String("foreignKey"))
+        return ForeignKey;
+    if (text == QLatin1String("check"))
+        return Check;
+    return Unique;
+}
+
+QJsonObject ConstraintItem::toJson() const
+{
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("type"), QLatin1String("unique")},
+        {QLatin1String("columns"), QJsonArray()},
+        {QLatin1String("referencedTableId"), emptyText()},
+        {QLatin1String("referencedColumns"), QJsonArray()},
+        {QLatin1String("expression"), emptyText()},
+        {QLatin1String("description"), emptyText()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    const QString type = typeToString(m_type);
+    if (type != QLatin1String("unique"))
+        object[QLatin1String("type")] = type;
+    writeStringList(object, QLatin1String("columns"), m_columns);
+    writeString(object, QLatin1String("referencedTableId"), m_referencedTableId);
+    writeStringList(object, QLatin1String("referencedColumns"), m_referencedColumns);
+    writeString(object, QLatin1String("expression"), m_expression);
+    writeString(object, QLatin1String("description"), m_description);
+    return object;
+}
+
+void ConstraintItem::fromJson(const QJsonObject& object)
+{
+    readId(object, m_id);
+    m_name = readString(object, QLatin1String("name"));
+    m_type = typeFromString(readString(object, QLatin1String("type")));
+    m_columns = readStringList(object, QLatin1String("columns"));
+    m_referencedTableId = readString(object, QLatin1String("referencedTableId"));
+    m_referencedColumns = readStringList(object, QLatin1String("referencedColumns"));
+    m_expression = readString(object, QLatin1String("expression"));
+    m_description = readString(object, QLatin1String("description"));
+}

@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QJsonObject>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+// One constraint of a table: primary key, foreign key, unique or check. Its
+// column lists hold column ids, never names. For a foreign key the entry of
+// referencedColumns at a position belongs to the entry of columns at the same
+// position.
+class ConstraintItem : public QObject
+{
+    Q_OBJECT
+public:
+    enum ConstraintType {
+        PrimaryKey = 0,
+        ForeignKey = 1,
+        Unique = 2,
+        Check = 3,
+    };
+
+    explicit ConstraintItem(QObject* parent = nullptr);
+
+    QString id() const { return m_id; }
+    void setId(const QString& id) { m_id = id; }
+    QString name() const { return m_name; }
+    void setName(const QString& name) { m_name = name; }
+    // A ConstraintType code; setType assigns without a range check (an
+    // unknown code is written as "unique").
+    int type() const { return m_type; }
+    void setType(int type) { m_type = type; }
+    QStringList columns() const { return m_columns; }
+    void setColumns(const QStringList& columns) { m_columns = columns; }
+    QString referencedTableId() const { return m_referencedTableId; }
+    void setReferencedTableId(const QString& id) { m_referencedTableId = id; }
+    QStringList referencedColumns() const { return m_referencedColumns; }
+    void setReferencedColumns(const QStringList& columns) { m_referencedColumns = columns; }
+    QString expression() const { return m_expression; }
+    void setExpression(const QString& expression) { m_expression = expression; }
+    QString description() const { return m_description; }
+    void setDescription(const QString& description) { m_description = description; }
+
+    // 0 "primaryKey", 1 "foreignKey", 3 "check", anything else "unique".
+    static QString typeToString(int type);
+    // Exact, case-sensitive: "primaryKey" 0, "foreignKey" 1, "check" 3,
+    // anything else 2 (unique).
+    static int typeFromString(const QString& text);
+
+    QJsonObject toJson() const;
+    void fromJson(const QJsonObject& object);
+
+private:
+    QString m_id;
+    QString m_name;
+    int m_type = Unique;
+    QStringList m_columns;
+    QString m_referencedTableId;
+    QStringList m_referencedColumns;
+    QString m_expression;
+    QString m_description;
+};

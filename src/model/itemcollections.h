@@ -1,0 +1,118 @@
+#pragma once
+
+// Helpers shared by the owners of id-keyed item collections (the project and
+// its models). Collections are hash tables from id to item; they promise no
+// order, so every ordered output sorts here explicitly.
+
+#include "model/jsonfields.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <algorithm>
+#include <utility>
+
+namespace itemcollections {
+
+// The ids of a collection ascending ignoring case; ids equal apart from case
+// are ordered by their exact text, so the order never depends on the hash.
+template <typename T>
+QStringList sortedIds(const QHash<QString, T*>& items)
+{
+    QStringList ids = items.keys();
+    std::sort(ids.begin(), ids.end(), [](const QString& a, const QString& b) {
+        const int c = a.compare(b, Qt::CaseInsensitive);
+        return c != 0 ? c < 0 : a < b;
+    });
+    return ids;
+}
+
+// The items in the order of sortedIds.
+template <typename T>
+QList<T*> itemsInIdOrder(const QHash<QString, T*>& items)
+{
+    QList<T*> list;
+    const QStringList ids = sortedIds(items);
+    list.reserve(ids.size());
+    for (const QString& id : ids) {
+        if (T* item = items.value(id))
+            list.append(item);
+    }
+    return list;
+}
+
+// The items ascending by name with QString::localeAwareCompare; a missing
+// item counts as an empty name. Equal names fall back to the id so that the
+// order is the same from one call to the next.
+template <typename T>
+QList<T*> sortedByName(const QHash<QString, T*>& items)
+{
+    QList<T*> list = items.values();
+    std::sort(list.begin(), list.end(), [](const T* a, const T* b) {
+        const QString nameA = a ? a->name() : QString();
+        const QString nameB = b ? b->name() : QString();
+        const int c = QString::localeAwareCompare(nameA, nameB);
+        if (c != 0)
+            return c < 0;
+        if (!a || !b)
+            return a == nullptr && b != nullptr;
+        return a->id() < b->id();
+    });
+    return list;
+}
+
+// One JSON object per item, in ascending id order ignoring case.
+template <typename T>
+QJsonArray toJsonArray(const QHash<QString, T*>& items)
+{
+    QJsonArray array;
+    for (const QString& id : sortedIds(items)) {
+        if (const T* item = items.value(id))
+            array.append(item->toJson());
+    }
+    return array;
+}
+
+// Destroys every item of the collection at once and empties it.
+template <typename T>
+void destroyAll(QHash<QString, T*>& items)
+{
+    const QHash<QString, T*> old = std::exchange(items, QHash<QString, T*>());
+    for (T* item : old)
+        delete item;
+}
+
+// Replaces the collection by one new item per element of the array (a
+// non-object element reads as an empty object), each filed under the id it
+// has after reading. An item displaced by a later element with the same id
+// is destroyed at once: it could never be found, listed or written again.
+template <typename T>
+void readCollection(QObject* owner, QHash<QString, T*>& items, const QJsonArray& array)
+{
+    destroyAll(items);
+    items.reserve(array.size());
+    for (const QJsonValue& element : array) {
+        auto* item = new T(owner);
+        item->fromJson(element.toObject());
+        T*& slot = items[item->id()];
+        delete slot;
+        slot = item;
+    }
+}
+
+// Takes the item filed under id out of the collection and destroys it once
+// control returns to the event loop; nothing happens for an unknown id.
+template <typename T>
+void removeLater(QHash<QString, T*>& items, const QString& id)
+{
+    T* item = items.take(id);
+    if (item)
+        item->deleteLater();
+}
+
+} // namespace itemcollections

@@ -1,0 +1,98 @@
+#include "model/jsonfields.h"
+
+#include <cmath>
+#include <limits>
+
+namespace jsonfields {
+
+QString readString(const QJsonObject& object, QLatin1String key)
+{
+    const QJsonValue value = object.value(key);
+    return value.isString() ? value.toString() : QString();
+}
+
+void readId(const QJsonObject& object, QString& id)
+{
+    const QJsonValue value = object.value(QLatin1String("id"));
+    if (value.isString())
+        id = value.toString();
+}
+
+bool readBool(const QJsonObject& object, QLatin1String key, bool fallback)
+{
+    const QJsonValue value = object.value(key);
+    return value.isBool() ? value.toBool() : fallback;
+}
+
+int readSize(const QJsonObject& object, QLatin1String key)
+{
+    const QJsonValue value = object.value(key);
+    if (!value.isDouble())
+        return -1;
+    const double number = value.toDouble();
+    if (!std::isfinite(number) || std::trunc(number) != number)
+        return -1;
+    if (number < double(std::numeric_limits<int>::min())
+        || number > double(std::numeric_limits<int>::max()))
+        return -1;
+    return int(number);
+}
+
+qint64 readInteger64(const QJsonObject& object, QLatin1String key, qint64 fallback)
+{
+    const QJsonValue value = object.value(key);
+    if (!value.isDouble())
+        return fallback;
+    const double number = value.toDouble();
+    if (std::isnan(number))
+        return fallback;
+    // Whole numbers stored as integers are taken exactly, beyond the 53 bits a
+    // double holds.
+    if (std::trunc(number) == number) {
+        constexpr qint64 sentinel = std::numeric_limits<qint64>::min();
+        const qint64 exact = value.toInteger(sentinel);
+        if (exact != sentinel)
+            return exact;
+    }
+    constexpr double upper = 9223372036854775807.0;  // rounds to 2^63
+    if (number >= upper)
+        return std::numeric_limits<qint64>::max();
+    if (number <= -upper)
+        return std::numeric_limits<qint64>::min();
+    return qint64(std::trunc(number));
+}
+
+QStringList readStringList(const QJsonObject& object, QLatin1String key)
+{
+    QStringList list;
+    const QJsonValue value = object.value(key);
+    if (!value.isArray())
+        return list;
+    const QJsonArray array = value.toArray();
+    list.reserve(array.size());
+    for (const QJsonValue& element : array)
+        list.append(element.isString() ? element.toString() : QString());
+    return list;
+}
+
+QJsonArray readArray(const QJsonObject& object, QLatin1String key)
+{
+    const QJsonValue value = object.value(key);
+    return value.isArray() ? value.toArray() : QJsonArray();
+}
+
+QJsonObject readObject(const QJsonObject& object, QLatin1String key)
+{
+    const QJsonValue value = object.value(key);
+    return value.isObject() ? value.toObject() : QJsonObject();
+}
+
+QJsonObject makePrototype(std::initializer_list<std::pair<QLatin1String, QJsonValue>> entries)
+{
+    QJsonObject object;
+    for (const auto& entry : entries)
+        object.insert(entry.first, entry.second);
+    return object;
+}
+
+} // namespace jsonfields

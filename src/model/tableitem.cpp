@@ -1,0 +1,289 @@
+#include "model/tableitem.h"
+
+#include "model/columnitem.h"
+#include "model/constraintitem.h"
+#include "model/indexitem.h"
+#include "model/itemid.h"
+#include "model/itemnames.h"
+#include "model/jsonfields.h"
+
+#include <QJsonArray>
+
+#include <utility>
+
+using namespace jsonfields;
+
+namespace {
+
+template <typename T>
+T* findById(const QList<T*>& items, const QString& id)
+{
+    for (T* item : items) {
+        if (item && item->id() == id)
+            return item;
+    }
+    return nullptr;
+}
+
+template <typename T>
+void removeLaterById(QList<T*>& items, const QString& id)
+{
+    if (id.isEmpty())
+        return;
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (items.at(i) && items.at(i)->id() == id) {
+            T* item = items.takeAt(i);
+            item->deleteLater();
+            return;
+        }
+    }
+}
+
+template <typename T>
+QJsonArray childrenToJson(const QList<T*>& items)
+{
+    QJsonArray array;
+    for (const T* item : items) {
+        if (item)
+            array.append(item->toJson());
+    }
+    return array;
+}
+
+template <typename T>
+void readChildren(QObject* owner, QList<T*>& items, const QJsonArray& array)
+{
+    items.reserve(array.size());
+    for (const QJsonValue& element : array) {
+        auto* item = new T(owner);
+        item->fromJson(element.toObject());
+        items.append(item);
+    }
+}
+
+template <typename T>
+QStringList namesOf(const QList<T*>& items)
+{
+    QStringList names;
+    names.reserve(items.size());
+    for (const T* item : items) {
+        if (item)
+            names.append(item->name());
+    }
+    return names;
+}
+
+} // namespace
+
+TableItem::TableItem(QObject* parent)
+    : QObject(parent)
+    , m_id(generateItemId())
+{
+}
+
+QString TableItem::property(const QString& key) const
+{
+    const QJsonValue value = m_properties.value(key);
+    return value.isString() ? value.toString() : QString();
+}
+
+void TableItem::setProperty(const QString& key, const QString& value)
+{
+    if (key.isEmpty())
+        return;
+    m_properties.insert(key, value.isNull() ? QString(QLatin1String("")) : value);
+}
+
+ColumnItem* TableItem::column(const QString& id) const
+{
+    return findById(m_columns, id);
+}
+
+ConstraintItem* TableItem::constraint(const QString& id) const
+{
+    return findById(m_constraints, id);
+}
+
+IndexItem* TableItem::index(const QString& id) const
+{
+    return findById(m_indexes, id);
+}
+
+ColumnItem* TableItem::columnByName(const QString& name) const
+{
+    for (ColumnItem* column : m_columns) {
+        if (column && column->name().compare(name, Qt::CaseInsensitive) == 0)
+            return column;
+    }
+    return nullptr;
+}
+
+ConstraintItem* TableItem::constraintOfType(int type) const
+{
+    for (ConstraintItem* constraint : m_constraints) {
+        if (constraint && constraint->type() == type)
+            return constraint;
+    }
+    return nullptr;
+}
+
+ColumnItem* TableItem::addColumn()
+{
+    auto* column = new ColumnItem(this);
+    m_columns.append(column);
+    return column;
+}
+
+void TableItem::setColumnOrder(const QStringList& columnIds)
+{
+    QList<ColumnItem*> ordered;
+    ordered.reserve(m_columns.size());
+    for (const QString& id : columnIds) {
+        ColumnItem* column = findById(m_columns, id);
+        if (column && !ordered.contains(column))
+            ordered.append(column);
+    }
+    for (ColumnItem* column : std::as_const(m_columns)) {
+        if (!ordered.contains(column))
+            ordered.append(column);
+    }
+    m_columns = ordered;
+}
+
+void TableItem::removeColumn(const QString& id)
+{
+    if (id.isEmpty())
+        return;
+    qsizetype position = -1;
+    for (qsizetype i = 0; i < m_columns.size(); ++i) {
+        if (m_columns.at(i) && m_columns.at(i)->id() == id) {
+            position = i;
+            break;
+        }
+    }
+    if (position < 0)
+        return;
+    ColumnItem* column = m_columns.takeAt(position);
+
+    for (ConstraintItem* constraint : std::as_const(m_constraints)) {
+        if (!constraint)
+            continue;
+        const QStringList columns = constraint->columns();
+        const QStringList referenced = constraint->referencedColumns();
+        if (!columns.contains(id) && !referenced.contains(id))
+            continue;
+        if (constraint->type() == ConstraintItem::ForeignKey) {
+            QStringList keptColumns;
+            QStringList keptReferenced;
+            const qsizetype pairs = qMax(columns.size(), referenced.size());
+            for (qsizetype i = 0; i < pairs; ++i) {
+                const bool hasLocal = i < columns.size();
+                const bool hasReferenced = i < referenced.size();
+                if ((hasLocal && columns.at(i) == id) || (hasReferenced && referenced.at(i) == id))
+                    continue;
+                if (hasLocal)
+                    keptColumns.append(columns.at(i));
+                if (hasReferenced)
+                    keptReferenced.append(referenced.at(i));
+            }
+            constraint->setColumns(keptColumns);
+            constraint->setReferencedColumns(keptReferenced);
+        } else {
+            QStringList keptColumns = columns;
+            QStringList keptReferenced = referenced;
+            keptColumns.removeAll(id);
+            keptReferenced.removeAll(id);
+            constraint->setColumns(keptColumns);
+            constraint->setReferencedColumns(keptReferenced);
+        }
+    }
+    for (IndexItem* index : std::as_const(m_indexes)) {
+        if (!index)
+            continue;
+        QStringList columns = index->columns();
+        if (columns.removeAll(id) > 0)
+            index->setColumns(columns);
+    }
+
+    if (column)
+        column->deleteLater();
+}
+
+ConstraintItem* TableItem::addConstraint()
+{
+    auto* constraint = new ConstraintItem(this);
+    m_constraints.append(constraint);
+    return constraint;
+}
+
+void TableItem::removeConstraint(const QString& id)
+{
+    removeLaterById(m_constraints, id);
+}
+
+IndexItem* TableItem::addIndex()
+{
+    auto* index = new IndexItem(this);
+    m_indexes.append(index);
+    return index;
+}
+
+void TableItem::removeIndex(const QString& id)
+{
+    removeLaterById(m_indexes, id);
+}
+
+QString TableItem::uniqueConstraintName(const QString& prefix) const
+{
+    return firstFreeSuffixedName(prefix + m_name, namesOf(m_constraints));
+}
+
+QString TableItem::uniqueIndexName() const
+{
+    return firstFreeSuffixedName(QLatin1String("ix_") + m_name, namesOf(m_indexes));
+}
+
+QJsonObject TableItem::toJson() const
+{
+    static const QJsonObject prototype = makePrototype({
+        {QLatin1String("id"), emptyText()},
+        {QLatin1String("name"), emptyText()},
+        {QLatin1String("schema"), emptyText()},
+        {QLatin1String("comment"), emptyText()},
+        {QLatin1String("properties"), QJsonObject()},
+        {QLatin1String("columns"), QJsonArray()},
+        {QLatin1String("constraints"), QJsonArray()},
+        {QLatin1String("indexes"), QJsonArray()},
+    });
+    QJsonObject object = prototype;
+    writeString(object, QLatin1String("id"), m_id);
+    writeString(object, QLatin1String("name"), m_name);
+    writeString(object, QLatin1String("schema"), m_schema);
+    writeString(object, QLatin1String("comment"), m_comment);
+    if (!m_properties.isEmpty())
+        object[QLatin1String("properties")] = m_properties;
+    if (!m_columns.isEmpty())
+        object[QLatin1String("columns")] = childrenToJson(m_columns);
+    if (!m_constraints.isEmpty())
+        object[QLatin1String("constraints")] = childrenToJson(m_constraints);
+    if (!m_indexes.isEmpty())
+        object[QLatin1String("indexes")] = childrenToJson(m_indexes);
+    return object;
+}
+
+void TableItem::fromJson(const QJsonObject& object)
+{
+    qDeleteAll(std::exchange(m_columns, {}));
+    qDeleteAll(std::exchange(m_constraints, {}));
+    qDeleteAll(std::exchange(m_indexes, {}));
+
+    readId(object, m_id);
+    m_name = readString(object, QLatin1String("name"));
+    m_schema = readString(object, QLatin1String("schema"));
+    m_comment = readString(object, QLatin1String("comment"));
+    m_properties = readObject(object, QLatin1String("properties"));
+
+    readChildren(this, m_columns, readArray(object, QLatin1String("columns")));
+    readChildren(this, m_constraints, readArray(object, QLatin1String("constraints")));
+    readChildren(this, m_indexes, readArray(object, QLatin1String("indexes")));
+}
