@@ -473,9 +473,10 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
         m_nameLabels.at(i)->setPlainText(a.name);
         m_typeLabels.at(i)->setPlainText(a.type);
         styleRowLabels(i);
-        applyLabelColors();
-        relayoutRows();
-        update();
+        if (m_layoutDeferred == 0) {
+            relayoutRows();
+            update();
+        }
         emit structureChanged();
         return i;
     }
@@ -504,11 +505,13 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
     m_typeLabels.append(typeItem);
 
     const int row = attributeCount() - 1;
-    refreshLastRowMarks();
     styleRowLabels(row);
-    applyLabelColors();
-    relayoutRows();
-    update();
+    // The new labels took the current text colour when they were made.
+    if (m_layoutDeferred == 0) {
+        refreshLastRowMarks();
+        relayoutRows();
+        update();
+    }
     emit structureChanged();
     return row;
 }
@@ -737,12 +740,18 @@ void EntityItem::relayoutRows()
     applyLabelVisibility();
     refreshLastRowMarks();
 
+    // Back to the natural width; setting it again when it already is would
+    // lay the label's document out for nothing.
+    const auto naturalWidth = [](SingleLineTextItem* label) {
+        if (label->QGraphicsTextItem::textWidth() != -1)
+            label->setTextWidth(-1);
+    };
     for (SingleLineTextItem* label : std::as_const(m_nameLabels))
-        label->setTextWidth(-1);
+        naturalWidth(label);
     for (SingleLineTextItem* label : std::as_const(m_typeLabels))
-        label->setTextWidth(-1);
+        naturalWidth(label);
     if (m_titleLabel)
-        m_titleLabel->setTextWidth(-1);
+        naturalWidth(m_titleLabel);
 
     int visible = 0;
     qreal maxName = 0;
@@ -1512,6 +1521,8 @@ void EntityItem::fromJson(const QJsonObject& obj)
             removeRowAt(attributeCount() - 1);
         const QJsonArray rows = rowsValue.toArray();
         qDebug() << "EntityItem::fromJson adding" << rows.size() << "attributes";
+        // One layout at the end instead of one per row.
+        ++m_layoutDeferred;
         for (const QJsonValue& value : rows) {
             const QJsonObject row = value.toObject();
             const QString name = row.value(QStringLiteral("name")).toString();
@@ -1538,11 +1549,13 @@ void EntityItem::fromJson(const QJsonObject& obj)
             if (row.contains(QStringLiteral("fkEdgeId")) && index >= 0 && index < attributeCount())
                 m_attributes[index].fkEdgeId = row.value(QStringLiteral("fkEdgeId")).toString();
         }
+        --m_layoutDeferred;
     }
 
     for (int i = 0; i < attributeCount(); ++i)
         styleRowLabels(i);
     applyLabelColors();
+    refreshLastRowMarks();
     relayoutRows();
     update();
     qDebug() << "EntityItem::fromJson completed";

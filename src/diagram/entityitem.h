@@ -238,4 +238,5 @@ private:
     SingleLineTextItem* m_dragLabel = nullptr;
     QPointF m_dragPos;
     int m_dropIndex = -1;
+    int m_layoutDeferred = 0;   // > 0 while many rows are added at once
 };

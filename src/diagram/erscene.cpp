@@ -29,6 +29,16 @@ ERScene::ERScene(QObject* parent)
     connect(this, &QGraphicsScene::changed, this, &ERScene::growSceneRect);
 }
 
+ERScene::~ERScene()
+{
+    // The base class deletes the remaining items, and a selected item that
+    // goes reports a selection change; by then this object is no longer an
+    // ERScene, so its own handlers must not run. Clear while it still is.
+    disconnect(this, nullptr, this, nullptr);
+    blockSignals(true);
+    clearScene();
+}
+
 // ------------------------------------------------------------------ members
 
 void ERScene::setCurrentFilePath(const QString& path)

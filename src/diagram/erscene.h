@@ -39,6 +39,7 @@ class ERScene : public QGraphicsScene
     Q_OBJECT
 public:
     explicit ERScene(QObject* parent = nullptr);
+    ~ERScene() override;
 
     // Path of the file the diagram was last saved to or loaded from.
     QString currentFilePath() const { return m_filePath; }

@@ -106,6 +106,7 @@ private slots:
     void jsonDuplicateNamesKeepTheirEdgeIds();
     void jsonPositionNeedsBothCoordinates();
     void jsonReadReplacesExistingRows();
+    void removingAndDeletingWhileEditingIsSafe();
 };
 
 void TestEntityItem::initTestCase()
@@ -806,6 +807,33 @@ void TestEntityItem::jsonReadReplacesExistingRows()
     QCOMPARE(t->attributeName(0), QStringLiteral("id"));
     QCOMPARE(t->title(), QStringLiteral("orders"));
     QCOMPARE(t->rect().height(), 63.0);
+}
+
+void TestEntityItem::removingAndDeletingWhileEditingIsSafe()
+{
+    Canvas c;
+    EntityItem* t = c.table(QPointF(0, 0));
+    t->addAttribute(QStringLiteral("b"), QStringLiteral("TEXT"));
+    c.doubleClick(t->nameLabel(1));
+    c.type(QStringLiteral("x"));
+    // The focus leaves the entity: a deferred highlight check is queued with
+    // the entity as its context, so it goes when the entity goes.
+    c.click(c.toView(QPointF(700, 500)));
+    delete t;
+    QTest::qWait(20);
+
+    EntityItem* u = c.table(QPointF(300, 300));
+    u->addAttribute(QStringLiteral("b"), QStringLiteral("TEXT"));
+    QSignalSpy edited(u, &EntityItem::attributeEdited);
+    c.doubleClick(u->nameLabel(1));
+    QVERIFY(u->nameLabel(1)->isEditing());
+    QVERIFY(u->removeAttributeForLabel(u->nameLabel(1)));
+    QCOMPARE(u->attributeCount(), 1);
+    QCOMPARE(u->highlightedRow(), -1);
+    QTest::qWait(20);
+    QCOMPARE(edited.count(), 0);   // the removed cell reports nothing
+    c.key(Qt::Key_A);
+    QCOMPARE(u->attributeName(0), QStringLiteral("table_1_id"));
 }
 
 QTEST_MAIN(TestEntityItem)
