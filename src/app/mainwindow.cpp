@@ -6,8 +6,10 @@
 #include "app/busyspinnerwidget.h"
 #include "app/themeutils.h"
 #include "details/tabledetailscontroller.h"
+#include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
+#include "diagram/singlelinetextitem.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
@@ -265,9 +267,33 @@ void MainWindow::createEmptyProject()
 
 EntityItem* MainWindow::selectedEntity() const
 {
-    // The first selected item of the entity type, once entity items exist.
+    if (!scene)
+        return nullptr;
+    const QList<QGraphicsItem*> selected = scene->selectedItems();
+    for (QGraphicsItem* item : selected) {
+        if (item->type() == DiagramItemType::Entity)
+            return static_cast<EntityItem*>(item);
+    }
     return nullptr;
 }
+
+namespace {
+
+// The current entity is only remembered from the last selection change; a
+// keyboard command makes sure it is still on the canvas before using it.
+bool isOnScene(const ERScene* scene, const EntityItem* entity)
+{
+    if (!scene || !entity)
+        return false;
+    const QList<QGraphicsItem*> all = scene->items();
+    for (const QGraphicsItem* item : all) {
+        if (item == entity)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
 
 void MainWindow::onSceneSelectionChanged()
 {
@@ -632,8 +658,8 @@ void MainWindow::leaveOtherAddTools(QAction* keep)
         view->setAddRelationshipMode(false);
         ui->actionAdd_Relationship->setChecked(false);
         clearRelationshipPreview();
-        // Deselecting the first entity of a half-drawn relationship comes
-        // with the entity items.
+        if (isOnScene(scene, relationshipStartEntity))
+            relationshipStartEntity->setSelected(false);
         relationshipStartEntity = nullptr;
     }
 }
@@ -702,7 +728,8 @@ void MainWindow::on_actionAdd_Column_triggered()
         qDebug() << "No entity selected for adding column";
         return;
     }
-    // The current entity gets a new attribute row here once entities exist.
+    if (isOnScene(scene, currentEntity))
+        currentEntity->onNewAttributeRequested();
     syncTreeSelectionFromScene();
 }
 
@@ -755,10 +782,21 @@ void MainWindow::on_action_Exit_triggered()
 
 void MainWindow::onSceneClickedPlaceItem(QPointF scenePos, Qt::MouseButton button)
 {
-    Q_UNUSED(scenePos)
     if (button != Qt::LeftButton)
         return;
-    // The active add tool places a table, view, text item or group here.
+    auto* erScene = qobject_cast<ERScene*>(ui->view->scene());
+    if (!erScene)
+        return;
+    // The tool stays on: one click, one new item.
+    if (ui->actionAdd_Table->isChecked()) {
+        erScene->addTableAt(scenePos);
+    } else if (ui->actionAdd_View->isChecked()) {
+        erScene->addViewAt(scenePos);
+    } else if (ui->actionAdd_Text->isChecked()) {
+        // ERScene::addTextAt(scenePos) once text items exist.
+    } else if (ui->actionAdd_Group->isChecked()) {
+        // ERScene::addGroupAt(scenePos) once group frames exist.
+    }
 }
 
 void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton button)
@@ -771,7 +809,14 @@ void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton
 
 void MainWindow::onCanvasEscapePressed()
 {
-    // Escape leaves the active add tool.
+    // Triggering a checked tool action switches that tool off.
+    for (QAction* action : {ui->actionAdd_Table, ui->actionAdd_View, ui->actionAdd_Text, ui->actionAdd_Group,
+                            ui->actionAdd_Relationship}) {
+        if (action->isChecked()) {
+            action->trigger();
+            return;
+        }
+    }
 }
 
 void MainWindow::onSceneMouseMoved(QPointF scenePos)
@@ -807,12 +852,32 @@ void MainWindow::clearRelationshipPreview()
 
 void MainWindow::editLastAttributeRow()
 {
-    // F2 edits the last visible attribute row of the current entity.
+    if (!isOnScene(scene, currentEntity))
+        return;
+    EntityItem* entity = currentEntity;
+    if (entity->attributes().isEmpty()) {
+        entity->onNewAttributeRequested();
+        return;
+    }
+    int row = -1;
+    for (int i = entity->attributeCount() - 1; i >= 0; --i) {
+        if (entity->isAttributeVisible(i)) {
+            row = i;
+            break;
+        }
+    }
+    if (row < 0) {
+        entity->setDisplayMode(EntityItem::FullMode);
+        row = entity->attributeCount() - 1;
+    }
+    if (SingleLineTextItem* label = entity->nameLabel(row))
+        label->startEditing();
 }
 
 void MainWindow::addAttributeRow()
 {
-    // Ctrl+Return adds an attribute row to the current entity.
+    if (isOnScene(scene, currentEntity))
+        currentEntity->onNewAttributeRequested();
 }
 
 // ============================================================ files, export, import

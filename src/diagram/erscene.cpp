@@ -1,12 +1,16 @@
 #include "diagram/erscene.h"
 
 #include "app/thememanager.h"
+#include "details/dialects.h"
+#include "diagram/entityitem.h"
+#include "model/itemid.h"
 
 #include <QAbstractItemView>
 #include <QDebug>
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsView>
 #include <QPainter>
+#include <QStringList>
 #include <QTimer>
 #include <QVarLengthArray>
 
@@ -23,6 +27,16 @@ ERScene::ERScene(QObject* parent)
     connect(this, &QGraphicsScene::selectionChanged, this, &ERScene::onSelectionChanged);
     connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &ERScene::onThemeChanged);
     connect(this, &QGraphicsScene::changed, this, &ERScene::growSceneRect);
+}
+
+ERScene::~ERScene()
+{
+    // The base class deletes the remaining items, and a selected item that
+    // goes reports a selection change; by then this object is no longer an
+    // ERScene, so its own handlers must not run. Clear while it still is.
+    disconnect(this, nullptr, this, nullptr);
+    blockSignals(true);
+    clearScene();
 }
 
 // ------------------------------------------------------------------ members
@@ -83,8 +97,55 @@ void ERScene::setDefaultGroupStyle(const QColor& lightFill, const QColor& lightB
 
 // ------------------------------------------------------------ adding items
 //
-// addTableAt, addViewAt, addTextAt, addGroupAt and createEdge come with the
-// entity, text, group and edge items.
+// addTextAt, addGroupAt and createEdge come with the text, group and edge
+// items.
+
+EntityItem* ERScene::addTableAt(QPointF scenePos)
+{
+    int tables = 0;
+    const QList<QGraphicsItem*> all = items();
+    for (QGraphicsItem* item : all) {
+        if (item->type() == DiagramItemType::Entity
+            && static_cast<EntityItem*>(item)->kind() != EntityItem::ViewKind)
+            ++tables;
+    }
+    // Not made unique: a deleted table leaves a gap that the next one fills.
+    const QString title = QStringLiteral("table_") + QString::number(tables + 1);
+    auto* entity = new EntityItem(title, QSizeF(150, 70));
+    // The scene's dialect is not yet reachable from the entity, so the key
+    // type is resolved here.
+    entity->addAttribute(title + QStringLiteral("_id"), defaultKeyType(m_dialect), true, false, false, false);
+    if (hasDefaultEntityColors())
+        entity->setColors(DualThemeColorScheme::fromArray(m_defaultEntityColors));
+    entity->setId(generateItemId());
+    entity->setPos(scenePos);
+    addItem(entity);
+    emit entityAdded(entity);
+    return entity;
+}
+
+EntityItem* ERScene::addViewAt(QPointF scenePos)
+{
+    QStringList titles;
+    const QList<QGraphicsItem*> all = items();
+    for (QGraphicsItem* item : all) {
+        if (item->type() == DiagramItemType::Entity
+            && static_cast<EntityItem*>(item)->kind() == EntityItem::ViewKind)
+            titles.append(static_cast<EntityItem*>(item)->title());
+    }
+    int n = static_cast<int>(titles.size()) + 1;
+    while (titles.contains(QStringLiteral("view_") + QString::number(n)))
+        ++n;
+    auto* entity = new EntityItem(QStringLiteral("view_") + QString::number(n), QSizeF(150, 70));
+    entity->setKind(EntityItem::ViewKind);
+    if (hasDefaultEntityColors())
+        entity->setColors(DualThemeColorScheme::fromArray(m_defaultEntityColors));
+    entity->setId(generateItemId());
+    entity->setPos(scenePos);
+    addItem(entity);
+    emit entityAdded(entity);
+    return entity;
+}
 
 void ERScene::notifyEntityAdded(EntityItem* entity)
 {

@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
+#include <QPointF>
 #include <QString>
 
 #include <array>
@@ -38,6 +39,7 @@ class ERScene : public QGraphicsScene
     Q_OBJECT
 public:
     explicit ERScene(QObject* parent = nullptr);
+    ~ERScene() override;
 
     // Path of the file the diagram was last saved to or loaded from.
     QString currentFilePath() const { return m_filePath; }
@@ -83,6 +85,12 @@ public:
     // Removes and deletes every item: edges first, then entities, then text
     // items and groups. A nested call returns at once.
     void clearScene();
+
+    // A new table "table_<n>" (n = tables on the scene + 1) with its key row
+    // "table_<n>_id" typed by the dialect, top-left corner at scenePos.
+    EntityItem* addTableAt(QPointF scenePos);
+    // A new entity view "view_<n>" with the first free n, no rows.
+    EntityItem* addViewAt(QPointF scenePos);
 
     // Emits entityAdded for an entity the caller placed itself.
     void notifyEntityAdded(EntityItem* entity);

@@ -201,7 +201,8 @@ void ERView::wheelEvent(QWheelEvent* event)
 
 void ERView::keyPressEvent(QKeyEvent* event)
 {
-    if (event->key() == Qt::Key_Escape && isInAddMode()) {
+    // Escape in a cell being edited ends the edit, not the tool.
+    if (event->key() == Qt::Key_Escape && isInAddMode() && !activeTextEditor()) {
         emit escapePressed();
         event->accept();
         return;

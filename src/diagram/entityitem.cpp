@@ -1,0 +1,1562 @@
+#include "diagram/entityitem.h"
+
+#include "app/dialoghooks.h"
+#include "app/thememanager.h"
+#include "details/dialects.h"
+#include "dialogs/entityeditdialog.h"
+#include "diagram/singlelinetextitem.h"
+
+#include <QActionGroup>
+#include <QDebug>
+#include <QFontMetricsF>
+#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsView>
+#include <QJsonArray>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QStyleOptionGraphicsItem>
+#include <QTimer>
+
+#include <algorithm>
+#include <cmath>
+#include <exception>
+
+namespace {
+
+const char* const LabelFontFamily = "JetBrains Mono";
+
+QFont labelFont(int weight = QFont::Normal, bool italic = false)
+{
+    QFont font(QString::fromLatin1(LabelFontFamily));
+    font.setPointSizeF(10);
+    font.setWeight(QFont::Weight(weight));
+    font.setItalic(italic);
+    return font;
+}
+
+// Background, header and text colours are unset when they are fully
+// transparent black; an invalid colour (an unparsable value in a file) is
+// treated the same way so that nothing ever paints with it.
+bool isUnsetFill(const QColor& c)
+{
+    return !c.isValid() || c == QColor(Qt::transparent);
+}
+
+bool isUnsetBorder(const QColor& c)
+{
+    return !c.isValid();
+}
+
+QColor resolveFill(const QColor& c, const ThemeColors& set, int slot)
+{
+    return isUnsetFill(c) ? set[slot] : c;
+}
+
+QColor resolveBorder(const QColor& c, const ThemeColors& set)
+{
+    return isUnsetBorder(c) ? set[ThemeSlot::Border] : c;
+}
+
+} // namespace
+
+// ============================================================ construction
+
+EntityItem::EntityItem(const QString& title, QSizeF size, QGraphicsItem* parent)
+    : QGraphicsObject(parent)
+    , m_rect(QPointF(0, 0), size)
+    , m_title(title)
+{
+    setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsGeometryChanges);
+    setAcceptHoverEvents(true);
+    setAcceptedMouseButtons(Qt::LeftButton | Qt::RightButton);
+
+    m_fgLight = QColor(Qt::black);
+    m_fgDark = QColor(Qt::lightGray);
+    m_bgLight = m_bgDark = m_hdrLight = m_hdrDark = m_txtLight = m_txtDark = QColor(Qt::transparent);
+
+    m_titleLabel = new SingleLineTextItem(this);
+    m_titleLabel->setFont(labelFont(QFont::Bold));
+    m_titleLabel->setPlainText(title);
+    m_titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    m_titleLabel->setDefaultTextColor(currentTextColor());
+
+    connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &EntityItem::refreshColors);
+    connect(m_titleLabel, &SingleLineTextItem::editingFinished, this, [this] { onTitleEditingFinished(); });
+
+    layoutLabels();
+    relayoutRows();
+    update();
+}
+
+EntityItem::~EntityItem()
+{
+    // The labels die with this item; nothing they emit on the way may reach
+    // an entity that is half gone.
+    if (m_titleLabel)
+        m_titleLabel->blockSignals(true);
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels))
+        label->blockSignals(true);
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels))
+        label->blockSignals(true);
+}
+
+QRectF EntityItem::boundingRect() const
+{
+    return m_rect.adjusted(-3, -3, 3, 3);
+}
+
+QString EntityItem::id() const
+{
+    if (!m_id.isEmpty())
+        return m_id;
+    return QString::number(reinterpret_cast<quintptr>(this));
+}
+
+// ============================================================ text helpers
+
+bool EntityItem::isBlankText(const QString& text)
+{
+    const QList<uint> codePoints = text.toUcs4();
+    for (uint cp : codePoints) {
+        const char32_t c = static_cast<char32_t>(cp);
+        if (QChar::isSpace(c))
+            continue;
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Other_PrivateUse:
+        case QChar::Other_NotAssigned:
+            continue;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+QString EntityItem::rightTrimmed(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    return text.left(end);
+}
+
+QString EntityItem::currentDialect() const
+{
+    if (auto* erScene = qobject_cast<ERScene*>(scene()))
+        return erScene->dialect();
+    return QString();
+}
+
+// ============================================================ appearance
+
+void EntityItem::setTitle(const QString& title)
+{
+    const bool changed = title != m_title;
+    if (changed)
+        m_title = title;
+    m_titleLabel->setPlainText(title);
+    m_titleLabel->setFont(labelFont(QFont::Bold));
+    m_titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    relayoutRows();
+    update();
+    if (changed)
+        emit titleChanged(m_title);
+}
+
+QString EntityItem::defaultEntityTitle() const
+{
+    const QString prefix = m_kind == ViewKind ? QStringLiteral("view_") : QStringLiteral("table_");
+    QList<const EntityItem*> sameKind;
+    if (QGraphicsScene* s = scene()) {
+        const QList<QGraphicsItem*> all = s->items();
+        for (QGraphicsItem* item : all) {
+            if (item->type() != Type)
+                continue;
+            auto* other = static_cast<const EntityItem*>(item);
+            if ((other->kind() == ViewKind) == (m_kind == ViewKind))
+                sameKind.append(other);
+        }
+    }
+    if (!sameKind.contains(this))
+        sameKind.append(this);
+    int n = static_cast<int>(sameKind.size()) + 1;
+    const auto taken = [&](const QString& candidate) {
+        for (const EntityItem* other : std::as_const(sameKind)) {
+            if (other != this && other->title() == candidate)
+                return true;
+        }
+        return false;
+    };
+    while (taken(prefix + QString::number(n)))
+        ++n;
+    return prefix + QString::number(n);
+}
+
+void EntityItem::onTitleEditingFinished()
+{
+    const QString text = m_titleLabel->toPlainText();
+    setTitle(isBlankText(text) ? defaultEntityTitle() : text);
+}
+
+void EntityItem::setKind(int kind)
+{
+    if (kind == m_kind)
+        return;
+    m_kind = kind;
+    if (m_kind == ViewKind) {
+        for (Attribute& a : m_attributes) {
+            a.isPrimaryKey = false;
+            a.isUniqueKey = false;
+            a.isForeignKey = false;
+            a.fkEdgeId.clear();
+            a.keyStyle = false;
+        }
+    }
+    for (int i = 0; i < attributeCount(); ++i)
+        styleRowLabels(i);
+    relayoutRows();
+    update();
+}
+
+void EntityItem::setDisplayMode(int mode)
+{
+    if (mode == m_displayMode)
+        return;
+    m_displayMode = mode;
+    relayoutRows();
+    update();
+}
+
+DualThemeColorScheme EntityItem::colors() const
+{
+    return {m_bgLight, m_hdrLight, m_fgLight, m_txtLight, m_bgDark, m_hdrDark, m_fgDark, m_txtDark};
+}
+
+DualThemeColorScheme EntityItem::effectiveColors() const
+{
+    const ThemeColors light = ThemeManager::lightColors();
+    const ThemeColors dark = ThemeManager::darkColors();
+    DualThemeColorScheme s;
+    s.lightBackground = resolveFill(m_bgLight, light, ThemeSlot::EntityFill);
+    s.lightHeader = resolveFill(m_hdrLight, light, ThemeSlot::EntityHeader);
+    s.lightBorder = resolveBorder(m_fgLight, light);
+    s.lightText = resolveFill(m_txtLight, light, ThemeSlot::Text);
+    s.darkBackground = resolveFill(m_bgDark, dark, ThemeSlot::EntityFill);
+    s.darkHeader = resolveFill(m_hdrDark, dark, ThemeSlot::EntityHeader);
+    s.darkBorder = resolveBorder(m_fgDark, dark);
+    s.darkText = resolveFill(m_txtDark, dark, ThemeSlot::Text);
+    return s;
+}
+
+void EntityItem::setColors(const DualThemeColorScheme& colors)
+{
+    m_bgLight = colors.lightBackground;
+    m_hdrLight = colors.lightHeader;
+    m_fgLight = colors.lightBorder;
+    m_txtLight = colors.lightText;
+    m_bgDark = colors.darkBackground;
+    m_hdrDark = colors.darkHeader;
+    m_fgDark = colors.darkBorder;
+    m_txtDark = colors.darkText;
+    applyLabelColors();
+    update();
+}
+
+void EntityItem::refreshColors()
+{
+    applyLabelColors();
+    update();
+}
+
+QColor EntityItem::currentTextColor() const
+{
+    const ThemeManager& theme = ThemeManager::instance();
+    const QColor stored = theme.isDark() ? m_txtDark : m_txtLight;
+    return isUnsetFill(stored) ? theme.color(ThemeSlot::Text) : stored;
+}
+
+void EntityItem::applyLabelColors()
+{
+    // The labels take the colour for all text without a colour of its own,
+    // which is all the text they ever hold.
+    const QColor color = currentTextColor();
+    m_titleLabel->setDefaultTextColor(color);
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels))
+        label->setDefaultTextColor(color);
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels))
+        label->setDefaultTextColor(color);
+    update();
+}
+
+// ============================================================ accessors
+
+QString EntityItem::attributeName(int i) const
+{
+    return i >= 0 && i < attributeCount() ? m_attributes.at(i).name : QString();
+}
+
+QString EntityItem::attributeType(int i) const
+{
+    return i >= 0 && i < attributeCount() ? m_attributes.at(i).type : QString();
+}
+
+QString EntityItem::attributeFkEdgeId(int i) const
+{
+    return i >= 0 && i < attributeCount() ? m_attributes.at(i).fkEdgeId : QString();
+}
+
+bool EntityItem::attributeIsPrimaryKey(int i) const
+{
+    return i >= 0 && i < attributeCount() && m_attributes.at(i).isPrimaryKey;
+}
+
+bool EntityItem::attributeIsUniqueKey(int i) const
+{
+    return i >= 0 && i < attributeCount() && m_attributes.at(i).isUniqueKey;
+}
+
+bool EntityItem::attributeIsForeignKey(int i) const
+{
+    return i >= 0 && i < attributeCount() && m_attributes.at(i).isForeignKey;
+}
+
+bool EntityItem::attributeIsInherited(int i) const
+{
+    return i >= 0 && i < attributeCount() && m_attributes.at(i).inherited;
+}
+
+bool EntityItem::isAttributeVisible(int i) const
+{
+    if (i < 0 || i >= attributeCount())
+        return false;
+    const Attribute& a = m_attributes.at(i);
+    switch (m_displayMode) {
+    case FullMode:
+        return true;
+    case NamePrimaryForeignMode:
+        return a.isPrimaryKey || a.isForeignKey;
+    case NamePrimaryMode:
+        return a.isPrimaryKey;
+    case NameMode:
+        return false;
+    default:
+        return true;
+    }
+}
+
+int EntityItem::visibleAttributeCount() const
+{
+    int n = 0;
+    for (int i = 0; i < attributeCount(); ++i) {
+        if (isAttributeVisible(i))
+            ++n;
+    }
+    return n;
+}
+
+SingleLineTextItem* EntityItem::nameLabel(int row) const
+{
+    return row >= 0 && row < m_nameLabels.size() ? m_nameLabels.at(row) : nullptr;
+}
+
+SingleLineTextItem* EntityItem::typeLabel(int row) const
+{
+    return row >= 0 && row < m_typeLabels.size() ? m_typeLabels.at(row) : nullptr;
+}
+
+int EntityItem::rowOfLabel(const SingleLineTextItem* label) const
+{
+    if (!label)
+        return -1;
+    for (int i = 0; i < m_nameLabels.size(); ++i) {
+        if (m_nameLabels.at(i) == label)
+            return i;
+    }
+    for (int i = 0; i < m_typeLabels.size(); ++i) {
+        if (m_typeLabels.at(i) == label)
+            return i;
+    }
+    return -1;
+}
+
+QList<QPair<QString, QString>> EntityItem::primaryKeyAttributes() const
+{
+    QList<QPair<QString, QString>> keys;
+    for (const Attribute& a : m_attributes) {
+        if (a.isPrimaryKey)
+            keys.append({a.name, a.type});
+    }
+    return keys;
+}
+
+QString EntityItem::uniqueAttributeName(const QString& name, int exceptRow) const
+{
+    const auto taken = [&](const QString& candidate) {
+        for (int i = 0; i < attributeCount(); ++i) {
+            if (i != exceptRow && m_attributes.at(i).name == candidate)
+                return true;
+        }
+        return false;
+    };
+    if (!taken(name))
+        return name;
+    int n = 2;
+    while (taken(name + QLatin1Char('_') + QString::number(n)))
+        ++n;
+    return name + QLatin1Char('_') + QString::number(n);
+}
+
+QString EntityItem::defaultTypeForRow(int row) const
+{
+    if (row < 0 || row >= attributeCount())
+        return QString();
+    const Attribute& a = m_attributes.at(row);
+    if (a.isForeignKey) {
+        const QString referenced = referencedKeyType(row);
+        if (!referenced.isEmpty())
+            return referenced;
+    }
+    if (a.isPrimaryKey)
+        return defaultKeyType(currentDialect());
+    return QStringLiteral("undefined");
+}
+
+// ============================================================ rows
+
+SingleLineTextItem* EntityItem::createRowLabel(bool isType)
+{
+    auto* label = new SingleLineTextItem(this);
+    label->setFont(labelFont());
+    label->placeholderText = isType ? QStringLiteral("type") : QStringLiteral("column_name");
+    if (isType)
+        label->setAlignment(Qt::AlignRight);
+    label->dragEnabled = true;
+    label->completionEnabled = isType;
+    label->setDefaultTextColor(currentTextColor());
+    connect(label, &SingleLineTextItem::editingFinished, this,
+            qOverload<SingleLineTextItem*, bool, bool>(&EntityItem::onAttributeEditingFinished));
+    connect(label, &SingleLineTextItem::newAttributeRequested, this, &EntityItem::onNewAttributeRequested);
+    connect(label, &SingleLineTextItem::dragStarted, this, &EntityItem::onAttributeDragStarted);
+    return label;
+}
+
+void EntityItem::addAttribute(const QString& name, const QString& type, bool isPrimaryKey, bool isUniqueKey,
+                              bool isForeignKey, bool inherited)
+{
+    insertOrUpdateAttribute(name, type, isPrimaryKey, isUniqueKey, isForeignKey, inherited);
+}
+
+int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type, bool pk, bool uk, bool fk,
+                                        bool inherited)
+{
+    const QString trimmed = rightTrimmed(name);
+    const bool storedInherited = m_kind == ViewKind && inherited;
+
+    for (int i = 0; i < attributeCount(); ++i) {
+        Attribute& a = m_attributes[i];
+        if (a.name != trimmed)
+            continue;
+        a.type = type;
+        if (fk && !pk && !uk) {
+            a.isForeignKey = true;
+        } else {
+            a.isPrimaryKey = pk;
+            a.isUniqueKey = uk;
+            a.isForeignKey = fk;
+        }
+        a.keyStyle = a.isPrimaryKey || a.isUniqueKey;
+        m_nameLabels.at(i)->setPlainText(a.name);
+        m_typeLabels.at(i)->setPlainText(a.type);
+        styleRowLabels(i);
+        if (m_layoutDeferred == 0) {
+            relayoutRows();
+            update();
+        }
+        emit structureChanged();
+        return i;
+    }
+
+    Attribute a;
+    a.name = trimmed;
+    a.type = type;
+    a.isPrimaryKey = pk;
+    a.isUniqueKey = uk;
+    a.isForeignKey = fk;
+    a.keyStyle = pk || uk;
+    a.inherited = storedInherited;
+    m_attributes.append(a);
+
+    SingleLineTextItem* nameItem = createRowLabel(false);
+    SingleLineTextItem* typeItem = createRowLabel(true);
+    nameItem->setPlainText(a.name);
+    typeItem->setPlainText(a.type);
+    if (fk) {
+        connect(nameItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
+                Qt::UniqueConnection);
+        connect(typeItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
+                Qt::UniqueConnection);
+    }
+    m_nameLabels.append(nameItem);
+    m_typeLabels.append(typeItem);
+
+    const int row = attributeCount() - 1;
+    styleRowLabels(row);
+    // The new labels took the current text colour when they were made.
+    if (m_layoutDeferred == 0) {
+        refreshLastRowMarks();
+        relayoutRows();
+        update();
+    }
+    emit structureChanged();
+    return row;
+}
+
+void EntityItem::styleRowLabels(int row)
+{
+    if (row < 0 || row >= attributeCount() || row >= m_nameLabels.size() || row >= m_typeLabels.size())
+        return;
+    const Attribute& a = m_attributes.at(row);
+    const bool inherited = m_kind == ViewKind && a.inherited;
+    const bool bold = !inherited && (a.isPrimaryKey || a.isUniqueKey);
+    const bool italic = inherited || a.isForeignKey;
+    const QFont font = labelFont(bold ? QFont::Bold : QFont::Normal, italic);
+    m_nameLabels.at(row)->setFont(font);
+    m_typeLabels.at(row)->setFont(font);
+    m_nameLabels.at(row)->setUnderlined(a.isPrimaryKey && m_kind == TableKind);
+    m_typeLabels.at(row)->setUnderlined(false);
+}
+
+void EntityItem::removeRowAt(int row)
+{
+    if (row < 0 || row >= attributeCount())
+        return;
+    if (row == m_highlightedRow)
+        clearRowHighlight();
+    else if (m_highlightedRow > row)
+        --m_highlightedRow;
+    if (m_dragSourceIndex == row) {
+        m_dragging = false;
+        m_dragSourceIndex = -1;
+        m_dropIndex = -1;
+        m_dragLabel = nullptr;
+    }
+
+    m_attributes.removeAt(row);
+    SingleLineTextItem* labels[] = {m_nameLabels.takeAt(row), m_typeLabels.takeAt(row)};
+    for (SingleLineTextItem* label : labels) {
+        // The label may be the one whose signal led here, so it goes after
+        // the event; until then it is off the canvas and silent.
+        label->blockSignals(true);
+        label->hide();
+        label->setParentItem(nullptr);
+        if (label->scene())
+            label->scene()->removeItem(label);
+        label->deleteLater();
+    }
+}
+
+void EntityItem::ensureKeyRow()
+{
+    if (m_kind == TableKind && m_attributes.isEmpty())
+        addAttribute(m_title + QStringLiteral("_id"), defaultKeyType(currentDialect()), true, false, false, false);
+}
+
+bool EntityItem::removeAttributeForLabel(SingleLineTextItem* label)
+{
+    const int row = rowOfLabel(label);
+    if (row < 0)
+        return false;
+    removeRowAt(row);
+    ensureKeyRow();
+    refreshLastRowMarks();
+    relayoutRows();
+    update();
+    return true;
+}
+
+void EntityItem::removeAttribute(const QString& name)
+{
+    int row = -1;
+    for (int i = 0; i < attributeCount(); ++i) {
+        if (m_attributes.at(i).name == name) {
+            row = i;
+            break;
+        }
+    }
+    if (row < 0)
+        return;
+    const QString edgeId = m_attributes.at(row).fkEdgeId;
+
+    deleteEdgesDependingOnRow(row);
+
+    // Deleting an edge can take its foreign-key rows with it, this one
+    // included, and shift the others: find the row again and remove it only
+    // when it is still there.
+    row = -1;
+    for (int i = 0; i < attributeCount(); ++i) {
+        if (m_attributes.at(i).name == name && m_attributes.at(i).fkEdgeId == edgeId) {
+            row = i;
+            break;
+        }
+    }
+    if (row >= 0)
+        removeRowAt(row);
+    ensureKeyRow();
+    refreshLastRowMarks();
+    relayoutRows();
+    emit structureChanged();
+}
+
+void EntityItem::setAttributeName(int row, const QString& name)
+{
+    if (row < 0 || row >= attributeCount())
+        return;
+    QString trimmed = rightTrimmed(name);
+    if (trimmed.isEmpty())
+        return;
+    trimmed = uniqueAttributeName(trimmed, row);
+    Attribute& a = m_attributes[row];
+    if (trimmed == a.name)
+        return;
+    const QString oldName = a.name;
+    a.name = trimmed;
+    m_nameLabels.at(row)->setPlainText(trimmed);
+    relayoutRows();
+    update();
+    emit attributeEdited(row, oldName, a.name, a.type);
+}
+
+void EntityItem::setAttributeType(int row, const QString& type)
+{
+    if (row < 0 || row >= attributeCount())
+        return;
+    Attribute& a = m_attributes[row];
+    if (a.type == type && m_typeLabels.at(row)->toPlainText() == type)
+        return;
+    a.type = type;
+    m_typeLabels.at(row)->setPlainText(type);
+    styleRowLabels(row);
+    relayoutRows();
+    update();
+    if (m_attributes.at(row).isPrimaryKey)
+        propagateKeyType(row);
+    if (row < attributeCount())
+        emit attributeEdited(row, m_attributes.at(row).name, m_attributes.at(row).name, m_attributes.at(row).type);
+}
+
+void EntityItem::setAttributeKeyFlags(int row, bool isPrimaryKey, bool isUniqueKey)
+{
+    if (m_kind != TableKind || row < 0 || row >= attributeCount())
+        return;
+    Attribute& a = m_attributes[row];
+    if (a.isPrimaryKey == isPrimaryKey && a.isUniqueKey == isUniqueKey)
+        return;
+    a.isPrimaryKey = isPrimaryKey;
+    a.isUniqueKey = isUniqueKey;
+    a.keyStyle = isPrimaryKey || isUniqueKey;
+    styleRowLabels(row);
+    // A bold face is wider; the box follows.
+    relayoutRows();
+    update();
+}
+
+void EntityItem::inheritAttributesFrom(EntityItem* source, const QString& edgeId)
+{
+    if (m_kind != ViewKind || !source || source == this)
+        return;
+    if (!edgeId.isEmpty()) {
+        for (const Attribute& a : std::as_const(m_attributes)) {
+            if (a.fkEdgeId == edgeId)
+                return;
+        }
+    }
+    const QList<Attribute> rows = source->attributes();
+    for (const Attribute& a : rows) {
+        if (a.name.isEmpty())
+            continue;
+        const int row = insertOrUpdateAttribute(uniqueAttributeName(a.name), a.type, a.isPrimaryKey,
+                                                a.isUniqueKey, a.isForeignKey, true);
+        if (!edgeId.isEmpty() && row >= 0 && row < attributeCount())
+            m_attributes[row].fkEdgeId = edgeId;
+    }
+}
+
+void EntityItem::moveAttribute(int from, int to)
+{
+    const int count = attributeCount();
+    if (from < 0 || from >= count || to < 0 || to >= count || from == to)
+        return;
+    m_attributes.move(from, to);
+    m_nameLabels.move(from, to);
+    m_typeLabels.move(from, to);
+    if (m_highlightedRow == from)
+        m_highlightedRow = to;
+    else if (from < to && m_highlightedRow > from && m_highlightedRow <= to)
+        --m_highlightedRow;
+    else if (to < from && m_highlightedRow >= to && m_highlightedRow < from)
+        ++m_highlightedRow;
+    refreshLastRowMarks();
+    styleRowLabels(to);
+    layoutLabels();
+    update();
+    emit structureChanged();
+    qDebug() << "Attribute moved from" << from << "to" << to;
+}
+
+// ============================================================ layout
+
+void EntityItem::applyLabelVisibility()
+{
+    const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
+    for (int i = 0; i < n; ++i) {
+        const bool visible = isAttributeVisible(i);
+        m_nameLabels.at(i)->setVisible(visible);
+        m_typeLabels.at(i)->setVisible(visible);
+    }
+}
+
+void EntityItem::refreshLastRowMarks()
+{
+    int last = -1;
+    for (int i = attributeCount() - 1; i >= 0; --i) {
+        if (isAttributeVisible(i)) {
+            last = i;
+            break;
+        }
+    }
+    for (int i = 0; i < m_nameLabels.size(); ++i)
+        m_nameLabels.at(i)->inLastRow = i == last;
+    for (int i = 0; i < m_typeLabels.size(); ++i)
+        m_typeLabels.at(i)->inLastRow = i == last;
+}
+
+void EntityItem::relayoutRows()
+{
+    applyLabelVisibility();
+    refreshLastRowMarks();
+
+    // Back to the natural width; setting it again when it already is would
+    // lay the label's document out for nothing.
+    const auto naturalWidth = [](SingleLineTextItem* label) {
+        if (label->QGraphicsTextItem::textWidth() != -1)
+            label->setTextWidth(-1);
+    };
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels))
+        naturalWidth(label);
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels))
+        naturalWidth(label);
+    if (m_titleLabel)
+        naturalWidth(m_titleLabel);
+
+    int visible = 0;
+    qreal maxName = 0;
+    qreal maxType = 0;
+    const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
+    for (int i = 0; i < n; ++i) {
+        if (!isAttributeVisible(i))
+            continue;
+        ++visible;
+        maxName = std::max(maxName, m_nameLabels.at(i)->textWidth());
+        maxType = std::max(maxType, m_typeLabels.at(i)->textWidth());
+    }
+
+    qreal width = MinimumWidth;
+    qreal height = 40;
+    if (m_titleLabel) {
+        const qreal titleWidth = m_titleLabel->boundingRect().width();
+        if (visible > 0) {
+            width = std::max(20 + std::max(maxName + 16 + maxType, titleWidth), MinimumWidth);
+            height = visible * RowHeight + 45;
+        } else {
+            width = std::max(titleWidth + 20, MinimumWidth);
+            height = 40;
+        }
+    }
+    if (!qFuzzyCompare(width, m_rect.width()) || !qFuzzyCompare(height, m_rect.height())) {
+        prepareGeometryChange();
+        m_rect = QRectF(0, 0, width, height);
+    }
+
+    layoutLabels();
+    updateAttachedEdges();
+    update();
+}
+
+void EntityItem::layoutLabels()
+{
+    applyLabelVisibility();
+    const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
+    const qreal titleWidth = m_titleLabel ? m_titleLabel->boundingRect().width() : 0;
+
+    if (n > 0) {
+        qreal maxName = 0;
+        qreal maxType = 0;
+        for (int i = 0; i < n; ++i) {
+            if (!isAttributeVisible(i))
+                continue;
+            maxName = std::max(maxName, m_nameLabels.at(i)->textWidth());
+            maxType = std::max(maxType, m_typeLabels.at(i)->textWidth());
+        }
+        if (maxName > 0 || maxType > 0) {
+            const qreal needed = std::max(maxName + 12 + maxType, titleWidth);
+            if (needed + 20 > m_rect.width()) {
+                prepareGeometryChange();
+                m_rect.setWidth(needed + 20);
+            }
+        }
+    }
+
+    const qreal width = m_rect.width();
+    if (m_titleLabel) {
+        const QFontMetricsF metrics(m_titleLabel->font());
+        const qreal advance = metrics.horizontalAdvance(m_titleLabel->toPlainText());
+        m_titleLabel->setPos(std::max((width - advance) / 2, TextMargin),
+                             std::max((HeaderHeight - metrics.height()) / 2, 2.0));
+    }
+
+    qreal y = FirstRowY;
+    for (int i = 0; i < n; ++i) {
+        if (!isAttributeVisible(i))
+            continue;
+        SingleLineTextItem* nameItem = m_nameLabels.at(i);
+        SingleLineTextItem* typeItem = m_typeLabels.at(i);
+        nameItem->setPos(TextMargin, y);
+        const qreal nameWidth = nameItem->textWidth();
+        const qreal typeWidth = typeItem->textWidth();
+        typeItem->setPos(std::max(TextMargin + nameWidth + 12, width - TextMargin - typeWidth), y);
+        y += RowHeight;
+    }
+}
+
+// ============================================================ editing
+
+void EntityItem::startEditingLabel(SingleLineTextItem* label)
+{
+    if (label)
+        label->startEditing();
+}
+
+void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTab)
+{
+    onAttributeEditingFinished(item, viaTab, false);
+}
+
+void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item)
+{
+    onAttributeEditingFinished(item, false, false);
+}
+
+void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTab, bool viaBacktab)
+{
+    qDebug() << "onAttributeEditingFinished, viaTab:" << viaTab << "viaBacktab:" << viaBacktab;
+    int row = m_nameLabels.indexOf(item);
+    const bool isName = row >= 0;
+    if (!isName)
+        row = m_typeLabels.indexOf(item);
+    if (row < 0 || row >= attributeCount())
+        return;
+
+    Attribute& a = m_attributes[row];
+    const QString oldName = a.name;
+    const QString oldType = a.type;
+
+    if (isName) {
+        const QString text = rightTrimmed(item->toPlainText());
+        bool typeSet = false;
+        QString newName;
+        if (isBlankText(text)) {
+            const int count = attributeCount();
+            if (m_kind == TableKind && (count == 1 || a.isPrimaryKey)) {
+                int keyRows = 0;
+                for (const Attribute& other : std::as_const(m_attributes))
+                    keyRows += other.isPrimaryKey ? 1 : 0;
+                QString base = m_title + QStringLiteral("_id");
+                if (count > 1 && keyRows >= 2)
+                    base += QLatin1Char('_') + QString::number(row + 1);
+                newName = uniqueAttributeName(base, row);
+                if (count == 1) {
+                    a.isPrimaryKey = true;
+                    a.keyStyle = true;
+                    a.type = defaultKeyType(currentDialect());
+                    m_typeLabels.at(row)->setPlainText(a.type);
+                    typeSet = true;
+                }
+            } else {
+                int n = count + 1;
+                while (uniqueAttributeName(QStringLiteral("column_") + QString::number(n), row)
+                       != QStringLiteral("column_") + QString::number(n))
+                    ++n;
+                newName = QStringLiteral("column_") + QString::number(n);
+            }
+        } else {
+            // Two rows of one name would collapse into one when the diagram
+            // is saved and read again.
+            newName = uniqueAttributeName(text, row);
+        }
+        a.name = newName;
+        if (item->toPlainText() != newName)
+            item->setPlainText(newName);
+        if (!typeSet) {
+            const QString typed = m_typeLabels.at(row)->toPlainText();
+            a.type = isBlankText(typed) ? defaultTypeForRow(row) : typed;
+            if (typed != a.type)
+                m_typeLabels.at(row)->setPlainText(a.type);
+        }
+    } else {
+        const QString typed = item->toPlainText();
+        a.type = isBlankText(typed) ? defaultTypeForRow(row) : typed;
+        if (typed != a.type)
+            item->setPlainText(a.type);
+    }
+
+    styleRowLabels(row);
+    const QString newName = a.name;
+    const QString newType = a.type;
+    if (m_attributes.at(row).isPrimaryKey)
+        propagateKeyType(row);
+    if (newName != oldName || newType != oldType)
+        emit attributeEdited(row, oldName, newName, newType);
+    relayoutRows();
+
+    // Whatever reacted to the edit may have changed the rows.
+    if (row >= attributeCount())
+        return;
+    if (viaBacktab) {
+        if (!isName) {
+            if (isAttributeVisible(row))
+                startEditingLabel(m_nameLabels.at(row));
+        } else {
+            for (int r = row - 1; r >= 0; --r) {
+                if (isAttributeVisible(r)) {
+                    startEditingLabel(m_typeLabels.at(r));
+                    break;
+                }
+            }
+        }
+    } else if (viaTab) {
+        if (isName) {
+            if (isAttributeVisible(row))
+                startEditingLabel(m_typeLabels.at(row));
+        } else {
+            for (int r = row + 1; r < attributeCount(); ++r) {
+                if (isAttributeVisible(r)) {
+                    startEditingLabel(m_nameLabels.at(r));
+                    return;
+                }
+            }
+            onNewAttributeRequested();
+        }
+    }
+}
+
+void EntityItem::onNewAttributeRequested()
+{
+    qDebug() << "onNewAttributeRequested called";
+    if (m_displayMode != FullMode)
+        setDisplayMode(FullMode);
+    int n = attributeCount() + 1;
+    while (uniqueAttributeName(QStringLiteral("column_") + QString::number(n))
+           != QStringLiteral("column_") + QString::number(n))
+        ++n;
+    const int row = insertOrUpdateAttribute(QStringLiteral("column_") + QString::number(n),
+                                            QStringLiteral("undefined"), false, false, false, false);
+    if (row >= 0 && row < m_nameLabels.size())
+        startEditingLabel(m_nameLabels.at(row));
+}
+
+// ============================================================ highlight
+
+void EntityItem::clearRowHighlight()
+{
+    m_highlightedRow = -1;
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels)) {
+        if (label->focusFrame) {
+            label->focusFrame = false;
+            label->update();
+        }
+    }
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels)) {
+        if (label->focusFrame) {
+            label->focusFrame = false;
+            label->update();
+        }
+    }
+}
+
+void EntityItem::updateRowHighlight(SingleLineTextItem* label, bool focused)
+{
+    if (focused) {
+        if (QGraphicsScene* s = scene()) {
+            const QList<QGraphicsItem*> all = s->items();
+            for (QGraphicsItem* item : all) {
+                if (item != this && item->type() == Type)
+                    static_cast<EntityItem*>(item)->clearRowHighlight();
+            }
+        }
+        clearRowHighlight();
+        const int row = rowOfLabel(label);
+        if (row < 0)
+            return;
+        m_highlightedRow = row;
+        m_nameLabels.at(row)->focusFrame = true;
+        m_typeLabels.at(row)->focusFrame = true;
+        m_nameLabels.at(row)->update();
+        m_typeLabels.at(row)->update();
+        return;
+    }
+    // Focus often moves straight to the next cell of this entity; look once
+    // the move is complete.
+    QTimer::singleShot(0, this, [this] {
+        bool anyFocus = m_titleLabel && m_titleLabel->hasFocus();
+        for (SingleLineTextItem* l : std::as_const(m_nameLabels))
+            anyFocus = anyFocus || l->hasFocus();
+        for (SingleLineTextItem* l : std::as_const(m_typeLabels))
+            anyFocus = anyFocus || l->hasFocus();
+        if (!anyFocus)
+            clearRowHighlight();
+    });
+}
+
+void EntityItem::onLabelSelectionChanged(SingleLineTextItem* label, bool selected)
+{
+    const int row = rowOfLabel(label);
+    if (row >= 0)
+        setRowEdgesSelected(row, selected);
+}
+
+// ============================================================ row drag
+
+int EntityItem::dropIndexAt(const QPointF& itemPos) const
+{
+    const int count = attributeCount();
+    if (count == 0)
+        return 0;
+    QList<int> visible;
+    for (int i = 0; i < count; ++i) {
+        if (isAttributeVisible(i))
+            visible.append(i);
+    }
+    if (visible.isEmpty())
+        return count;
+    const qreal y = itemPos.y();
+    if (y < FirstRowY)
+        return visible.first();
+    if (y > FirstRowY + RowHeight * visible.size())
+        return count;
+    int k = static_cast<int>(std::floor((y - FirstRowY) / RowHeight));
+    if (y - FirstRowY - RowHeight * k >= RowHeight / 2)
+        ++k;
+    return k < visible.size() ? visible.at(k) : count;
+}
+
+void EntityItem::onAttributeDragStarted(SingleLineTextItem* item, QPointF scenePos)
+{
+    int row = m_nameLabels.indexOf(item);
+    if (row < 0)
+        row = m_typeLabels.indexOf(item);
+    if (row < 0)
+        return;
+    qDebug() << "Drag started for attribute at index:" << row;
+    m_dragging = true;
+    m_dragLabel = item;
+    m_dragSourceIndex = row;
+    m_dragPos = mapFromScene(scenePos);
+    m_dropIndex = dropIndexAt(m_dragPos);
+    m_nameLabels.at(row)->setOpacity(0.35);
+    m_typeLabels.at(row)->setOpacity(0.35);
+    setCursor(Qt::ClosedHandCursor);
+    update();
+}
+
+void EntityItem::onAttributeDragMoved(QPointF localPos)
+{
+    if (!m_dragging)
+        return;
+    m_dropIndex = dropIndexAt(localPos);
+    update();
+}
+
+void EntityItem::finishAttributeDrag()
+{
+    if (!m_dragging)
+        return;
+    const int from = m_dragSourceIndex;
+    const int drop = m_dropIndex;
+    const int count = attributeCount();
+    if (from >= 0 && from < count && drop != from && drop != from + 1) {
+        const int to = std::clamp(drop > from ? drop - 1 : drop, 0, count - 1);
+        qDebug() << "Moving attribute from" << from << "to" << to;
+        moveAttribute(from, to);
+    }
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels))
+        label->setOpacity(1.0);
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels))
+        label->setOpacity(1.0);
+    m_dragging = false;
+    m_dragSourceIndex = -1;
+    m_dropIndex = -1;
+    m_dragLabel = nullptr;
+    unsetCursor();
+    update();
+}
+
+// ============================================================ edges
+
+void EntityItem::attachEdge(EdgeItem* edge)
+{
+    m_edges.append(edge);
+}
+
+void EntityItem::removeEdge(EdgeItem* edge)
+{
+    m_edges.removeAll(edge);
+}
+
+// The members below are where the entity meets its relationship edges and
+// slot handles. Until those exist an entity has no edges, so each of them
+// has nothing to do yet; the comments say what each one completes.
+
+void EntityItem::updateAttachedEdges()
+{
+    // Unless routing is suspended: every slot handle back onto the border
+    // (SlotItem::snapToBorderAt / snapToBorder) and every edge of m_edges
+    // asked for a new route (EdgeItem::scheduleUpdate).
+}
+
+void EntityItem::deleteEdgesDependingOnRow(int row)
+{
+    // Before a row goes: delete the edge of a foreign-key row (by fkEdgeId,
+    // or by a matching primary key of the "from" entity when it has none),
+    // then, for a primary-key row, every edge starting at this entity.
+    Q_UNUSED(row)
+}
+
+void EntityItem::setRowEdgesSelected(int row, bool selected)
+{
+    // Selects or deselects the edges linked to the row: its fkEdgeId edge,
+    // the edges whose "from" key matches a foreign-key row without one, or
+    // the edges starting here for a primary-key row.
+    Q_UNUSED(row)
+    Q_UNUSED(selected)
+}
+
+QString EntityItem::referencedKeyType(int row) const
+{
+    // Type of the primary-key row that a foreign-key row refers to through
+    // its edge; empty while unknown.
+    Q_UNUSED(row)
+    return QString();
+}
+
+void EntityItem::propagateKeyType(int row)
+{
+    // Copies a primary-key row's new type into the foreign-key rows of the
+    // edges that start at this entity.
+    Q_UNUSED(row)
+}
+
+void EntityItem::onFkAttributeClicked(SingleLineTextItem* item)
+{
+    // Each edge linked to the label's row toggles its selection.
+    Q_UNUSED(item)
+}
+
+bool EntityItem::canMoveSelectionAsBatch(QGraphicsScene* scene)
+{
+    if (!scene)
+        return false;
+    int entities = 0;
+    int edges = 0;
+    const QList<QGraphicsItem*> selected = scene->selectedItems();
+    for (QGraphicsItem* item : selected) {
+        if (item->type() == DiagramItemType::Entity)
+            ++entities;
+        else if (item->type() == DiagramItemType::Edge)
+            ++edges;
+    }
+    if (entities >= 2 && edges >= 1)
+        return true;
+    // One entity with only its own self-relations selected also moves as a
+    // batch; telling a self-relation apart needs the edge's two ends.
+    return false;
+}
+
+// ============================================================ item events
+
+QVariant EntityItem::itemChange(GraphicsItemChange change, const QVariant& value)
+{
+    if (change == ItemPositionHasChanged || (change == ItemSceneHasChanged && scene()))
+        updateAttachedEdges();
+    else if (change == ItemSelectedHasChanged && !value.toBool())
+        clearRowHighlight();
+    return QGraphicsObject::itemChange(change, value);
+}
+
+void EntityItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (m_dragging) {
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        showContextMenu(event->screenPos(), event->modifiers());
+        return;
+    }
+    // Batch routing for a possible drag of the selection starts here:
+    // EdgeItem::setSkipBatchFlush(canMoveSelectionAsBatch(scene())) and
+    // EdgeItem::setBatchMode(true).
+    QGraphicsObject::mousePressEvent(event);
+}
+
+void EntityItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (m_dragging) {
+        m_dropIndex = dropIndexAt(event->pos());
+        update();
+        event->accept();
+        return;
+    }
+    QGraphicsObject::mouseMoveEvent(event);
+}
+
+void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (m_dragging) {
+        finishAttributeDrag();
+        event->accept();
+        return;
+    }
+    QGraphicsObject::mouseReleaseEvent(event);
+    // Here the batch ends (EdgeItem::setBatchMode(false)) and the edges of
+    // the selected entities get new slots and routes, each once:
+    // reassignSlots, then quickUpdatePath for an edge moved together with
+    // both of its entities in a batch, refreshRoute otherwise.
+}
+
+void EntityItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
+{
+    QGraphicsObject::mouseDoubleClickEvent(event);
+}
+
+// ============================================================ menu
+
+void EntityItem::showContextMenu(const QPoint& screenPos, Qt::KeyboardModifiers modifiers)
+{
+    if (!isSelected()) {
+        if (scene() && !(modifiers & Qt::ControlModifier))
+            scene()->clearSelection();
+        setSelected(true);
+    }
+
+    QList<QPointer<EntityItem>> targets;
+    if (QGraphicsScene* s = scene()) {
+        const QList<QGraphicsItem*> selected = s->selectedItems();
+        for (QGraphicsItem* item : selected) {
+            if (item->type() == Type)
+                targets.append(static_cast<EntityItem*>(item));
+        }
+    }
+    if (targets.isEmpty())
+        targets.append(this);
+
+    QMenu menu;
+    QAction* edit = menu.addAction(tr("Edit"));
+    menu.addSeparator();
+    auto* group = new QActionGroup(&menu);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    const char* const captions[] = {"Full", "Entity name, primary columns and foreign columns",
+                                    "Entity name and primary columns", "Entity name"};
+    bool sameMode = true;
+    for (const QPointer<EntityItem>& t : std::as_const(targets))
+        sameMode = sameMode && t->displayMode() == targets.first()->displayMode();
+    for (int mode = 0; mode < 4; ++mode) {
+        QAction* action = menu.addAction(tr(captions[mode]));
+        action->setCheckable(true);
+        action->setData(mode);
+        group->addAction(action);
+        if (sameMode && targets.first()->displayMode() == mode)
+            action->setChecked(true);
+    }
+
+    QPointer<EntityItem> self(this);
+    QAction* chosen = menu.exec(screenPos);
+    if (!chosen || !self)
+        return;
+    if (chosen == edit) {
+        QWidget* parent = nullptr;
+        if (scene() && !scene()->views().isEmpty())
+            parent = scene()->views().constFirst();
+        EntityEditDialog dialog(m_title, parent);
+        DialogHooks::execDialog(&dialog);
+        return;
+    }
+    const int mode = chosen->data().toInt();
+    for (const QPointer<EntityItem>& t : std::as_const(targets)) {
+        if (t)
+            t->setDisplayMode(mode);
+    }
+}
+
+// ============================================================ painting
+
+void EntityItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
+{
+    Q_UNUSED(widget)
+    const ThemeManager& theme = ThemeManager::instance();
+    const bool dark = theme.isDark();
+
+    QColor border = dark ? m_fgDark : m_fgLight;
+    if (isUnsetBorder(border))
+        border = theme.color(ThemeSlot::Border);
+    if (option && (option->state & QStyle::State_Selected))
+        border = theme.color(ThemeSlot::Selection);
+    const QPen pen(border, 2, Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin);
+
+    QColor fill = dark ? m_bgDark : m_bgLight;
+    if (isUnsetFill(fill))
+        fill = theme.color(ThemeSlot::EntityFill);
+    QColor header = dark ? m_hdrDark : m_hdrLight;
+    if (isUnsetFill(header))
+        header = theme.color(ThemeSlot::EntityHeader);
+
+    const qreal radius = m_kind == ViewKind ? 12 : 6;
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    QPainterPath box;
+    box.addRoundedRect(m_rect, radius, radius);
+    painter->fillPath(box, fill);
+    QPainterPath headerArea;
+    headerArea.addRect(QRectF(m_rect.left(), m_rect.top(), m_rect.width(), HeaderHeight));
+    painter->fillPath(box.intersected(headerArea), header);
+
+    painter->setPen(pen);
+    painter->setBrush(Qt::NoBrush);
+    painter->drawPath(box);
+    painter->setBrush(header);
+    painter->drawLine(QPointF(m_rect.left(), m_rect.top() + HeaderHeight),
+                      QPointF(m_rect.right(), m_rect.top() + HeaderHeight));
+
+    if (m_dragging && m_dropIndex >= 0) {
+        int before = 0;
+        for (int i = 0; i < std::min(m_dropIndex, attributeCount()); ++i)
+            before += isAttributeVisible(i) ? 1 : 0;
+        const qreal y = FirstRowY + RowHeight * before;
+        const QColor accent = theme.color(ThemeSlot::Selection);
+        painter->save();
+        painter->setPen(QPen(accent, 2, Qt::SolidLine, Qt::RoundCap));
+        painter->drawLine(QPointF(TextMargin, y), QPointF(m_rect.width() - TextMargin, y));
+        painter->setPen(Qt::NoPen);
+        painter->setBrush(accent);
+        painter->drawEllipse(QRectF(6.5, y - 3.5, 7, 7));
+        painter->drawEllipse(QRectF(m_rect.width() - 13.5, y - 3.5, 7, 7));
+        painter->restore();
+    }
+    painter->restore();
+}
+
+// ============================================================ JSON
+
+QString EntityItem::displayModeName(int mode)
+{
+    switch (mode) {
+    case NamePrimaryForeignMode:
+        return QStringLiteral("name-primary-foreign");
+    case NamePrimaryMode:
+        return QStringLiteral("name-primary");
+    case NameMode:
+        return QStringLiteral("name");
+    default:
+        return QStringLiteral("full");
+    }
+}
+
+int EntityItem::displayModeFromJson(const QJsonValue& value)
+{
+    if (value.isUndefined())
+        return FullMode;
+    if (value.isString()) {
+        const QString text = value.toString().trimmed().toLower();
+        if (text == QLatin1String("name-primary-foreign") || text == QLatin1String("name_primary_foreign")
+            || text == QLatin1String("pk-fk"))
+            return NamePrimaryForeignMode;
+        if (text == QLatin1String("name-primary") || text == QLatin1String("name_primary")
+            || text == QLatin1String("pk"))
+            return NamePrimaryMode;
+        if (text == QLatin1String("name") || text == QLatin1String("name-only"))
+            return NameMode;
+        return FullMode;
+    }
+    const int n = value.toInt(-1);
+    return n >= 1 && n <= 3 ? n : FullMode;
+}
+
+QJsonObject EntityItem::toJson() const
+{
+    qDebug() << "EntityItem::toJson() called, this:" << static_cast<const void*>(this);
+    QJsonObject obj;
+
+    QString id;
+    try {
+        qDebug() << "EntityItem::toJson() checking titleText_:" << m_title;
+        id = this->id();
+    } catch (...) {
+        qWarning() << "Exception getting ID";
+        id = QStringLiteral("unknown");
+    }
+    qDebug() << "EntityItem::toJson() id:" << id;
+    obj.insert(QStringLiteral("id"), id);
+
+    try {
+        const QPointF p = pos();
+        obj.insert(QStringLiteral("x"), p.x());
+        obj.insert(QStringLiteral("y"), p.y());
+    } catch (...) {
+        qWarning() << "Exception getting pos";
+        obj.insert(QStringLiteral("x"), 0);
+        obj.insert(QStringLiteral("y"), 0);
+    }
+
+    try {
+        obj.insert(QStringLiteral("title"), m_title);
+    } catch (...) {
+        qWarning() << "Exception getting title";
+        obj.insert(QStringLiteral("title"), QStringLiteral("Unknown"));
+    }
+    if (m_kind == ViewKind)
+        obj.insert(QStringLiteral("kind"), QStringLiteral("entity-view"));
+    obj.insert(QStringLiteral("perspective"), displayModeName(m_displayMode));
+
+    try {
+        const auto put = [&obj](const char* key, const QColor& c, const QColor& defaultColor) {
+            if (c.isValid() && c != defaultColor)
+                obj.insert(QLatin1String(key), c.name(QColor::HexArgb));
+        };
+        const QColor transparent(Qt::transparent);
+        put("bgLight", m_bgLight, transparent);
+        put("bgDark", m_bgDark, transparent);
+        put("fgLight", m_fgLight, QColor(Qt::black));
+        put("fgDark", m_fgDark, QColor(Qt::lightGray));
+        put("hdrLight", m_hdrLight, transparent);
+        put("hdrDark", m_hdrDark, transparent);
+        put("txtLight", m_txtLight, transparent);
+        put("txtDark", m_txtDark, transparent);
+    } catch (...) {
+        qWarning() << "Exception processing colors";
+    }
+
+    QJsonArray rows;
+    try {
+        for (const Attribute& a : m_attributes) {
+            QJsonObject row;
+            row.insert(QStringLiteral("name"), a.name);
+            row.insert(QStringLiteral("type"), a.type);
+            row.insert(QStringLiteral("isPrimaryKey"), a.isPrimaryKey);
+            row.insert(QStringLiteral("isUniqueKey"), a.isUniqueKey);
+            row.insert(QStringLiteral("isForeignKey"), a.isForeignKey);
+            if (!a.fkEdgeId.isEmpty())
+                row.insert(QStringLiteral("fkEdgeId"), a.fkEdgeId);
+            if (a.inherited)
+                row.insert(QStringLiteral("inherited"), true);
+            rows.append(row);
+        }
+    } catch (...) {
+        qWarning() << "Exception processing attributes";
+        rows = QJsonArray();
+    }
+    obj.insert(QStringLiteral("attributes"), rows);
+
+    qDebug() << "EntityItem::toJson() completed for id:" << id;
+    return obj;
+}
+
+void EntityItem::fromJson(const QJsonObject& obj)
+{
+    qDebug() << "EntityItem::fromJson called, this:" << static_cast<const void*>(this);
+
+    m_kind = obj.value(QStringLiteral("kind")).toString() == QLatin1String("entity-view") ? ViewKind : TableKind;
+    m_displayMode = displayModeFromJson(obj.value(QStringLiteral("perspective")));
+
+    if (obj.contains(QStringLiteral("x")) && obj.contains(QStringLiteral("y"))) {
+        setPos(obj.value(QStringLiteral("x")).toDouble(0), obj.value(QStringLiteral("y")).toDouble(0));
+        qDebug() << "EntityItem::fromJson position set to:" << pos();
+    }
+    if (obj.contains(QStringLiteral("title")))
+        setTitle(obj.value(QStringLiteral("title")).toString());
+
+    const struct
+    {
+        const char* key;
+        QColor* field;
+    } colorKeys[] = {
+        {"bgLight", &m_bgLight},   {"bgDark", &m_bgDark},   {"fgLight", &m_fgLight},   {"fgDark", &m_fgDark},
+        {"hdrLight", &m_hdrLight}, {"hdrDark", &m_hdrDark}, {"txtLight", &m_txtLight}, {"txtDark", &m_txtDark},
+    };
+    for (const auto& entry : colorKeys) {
+        const QJsonValue v = obj.value(QLatin1String(entry.key));
+        if (!v.isUndefined())
+            *entry.field = QColor::fromString(v.toString());
+    }
+
+    qDebug() << "EntityItem::fromJson clearing" << attributeCount() << "attributes";
+    for (int i = attributeCount() - 1; i >= 0; --i) {
+        // A removal can take further rows with it or bring back the key row
+        // of a table; never index past the current end.
+        i = std::min(i, attributeCount() - 1);
+        if (i < 0)
+            break;
+        removeAttribute(m_attributes.at(i).name);
+    }
+
+    const QJsonValue rowsValue = obj.value(QStringLiteral("attributes"));
+    if (!rowsValue.isUndefined()) {
+        // The rows of the object replace whatever the entity had, the key row
+        // that a table gets back when its last row goes included.
+        while (!m_attributes.isEmpty())
+            removeRowAt(attributeCount() - 1);
+        const QJsonArray rows = rowsValue.toArray();
+        qDebug() << "EntityItem::fromJson adding" << rows.size() << "attributes";
+        // One layout at the end instead of one per row.
+        ++m_layoutDeferred;
+        for (const QJsonValue& value : rows) {
+            const QJsonObject row = value.toObject();
+            const QString name = row.value(QStringLiteral("name")).toString();
+            const QString type = row.value(QStringLiteral("type")).toString();
+            bool pk = row.value(QStringLiteral("isPrimaryKey")).toBool(false);
+            bool uk = row.value(QStringLiteral("isUniqueKey")).toBool(false);
+            bool fk = row.value(QStringLiteral("isForeignKey")).toBool(false);
+            const bool inherited = row.value(QStringLiteral("inherited")).toBool(false);
+            if (!pk && !uk && !fk) {
+                const QJsonArray badges = row.value(QStringLiteral("badges")).toArray();
+                for (const QJsonValue& badge : badges) {
+                    const QString b = badge.toString().toUpper();
+                    if (b == QLatin1String("PK"))
+                        pk = true;
+                    else if (b == QLatin1String("UK"))
+                        uk = true;
+                    else if (b == QLatin1String("FK"))
+                        fk = true;
+                }
+            }
+            // A repeated name updates the earlier row; its edge id goes to
+            // that row, not to whichever row happens to be last.
+            const int index = insertOrUpdateAttribute(name, type, pk, uk, fk, inherited);
+            if (row.contains(QStringLiteral("fkEdgeId")) && index >= 0 && index < attributeCount())
+                m_attributes[index].fkEdgeId = row.value(QStringLiteral("fkEdgeId")).toString();
+        }
+        --m_layoutDeferred;
+    }
+
+    for (int i = 0; i < attributeCount(); ++i)
+        styleRowLabels(i);
+    applyLabelColors();
+    refreshLastRowMarks();
+    relayoutRows();
+    update();
+    qDebug() << "EntityItem::fromJson completed";
+}

@@ -1,0 +1,242 @@
+#pragma once
+
+#include "diagram/erscene.h"
+#include "dialogs/dualthemecolorscheme.h"
+
+#include <QColor>
+#include <QGraphicsObject>
+#include <QJsonObject>
+#include <QJsonValue>
+#include <QList>
+#include <QPair>
+#include <QPointF>
+#include <QRectF>
+#include <QSizeF>
+#include <QString>
+
+class EdgeItem;
+class SlotItem;
+class SingleLineTextItem;
+
+// The box of one table or entity view on the canvas: a title, attribute rows
+// with a name and a type cell each (all editable in place), eight colours
+// (background, border, header, text for each theme), a display mode that
+// hides rows, and the relationship edges attached to it. It sizes itself
+// from its texts and reports edits through titleChanged, attributeEdited and
+// structureChanged.
+class EntityItem : public QGraphicsObject
+{
+    Q_OBJECT
+public:
+    enum { Type = DiagramItemType::Entity };
+
+    enum EntityKind : int { TableKind = 0, ViewKind = 1 };
+
+    enum EntityDisplayMode : int {
+        FullMode = 0,               // "full": every row
+        NamePrimaryForeignMode = 1, // "name-primary-foreign": key and foreign-key rows
+        NamePrimaryMode = 2,        // "name-primary": key rows
+        NameMode = 3,               // "name": no row
+    };
+
+    // One attribute row.
+    struct Attribute
+    {
+        QString name;
+        QString type;
+        bool isPrimaryKey = false;
+        bool isUniqueKey = false;
+        bool isForeignKey = false;
+        QString fkEdgeId;      // the relationship that made this a foreign key; empty when typed by hand
+        bool keyStyle = false; // isPrimaryKey || isUniqueKey
+        bool inherited = false; // copied into an entity view from its source
+    };
+
+    // Layout constants, in scene units at zoom 1.
+    static constexpr qreal HeaderHeight = 28;
+    static constexpr qreal FirstRowY = 33;
+    static constexpr qreal RowHeight = 18;
+    static constexpr qreal TextMargin = 10;
+    static constexpr qreal MinimumWidth = 140;
+
+    EntityItem(const QString& title, QSizeF size, QGraphicsItem* parent = nullptr);
+    ~EntityItem() override;
+
+    int type() const override { return Type; }
+    QRectF boundingRect() const override;
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+    // The box in item coordinates; its top-left is (0, 0).
+    QRectF rect() const { return m_rect; }
+
+    // ---- identity and appearance
+    // The stable id, or the decimal address of the object while it has none.
+    QString id() const;
+    void setId(const QString& id) { m_id = id; }
+    const QString& title() const { return m_title; }
+    void setTitle(const QString& title);
+    int kind() const { return m_kind; }
+    void setKind(int kind);
+    int displayMode() const { return m_displayMode; }
+    void setDisplayMode(int mode);
+
+    // The colours as stored (unset ones included) and with the unset ones
+    // resolved from the theme colour sets.
+    DualThemeColorScheme colors() const;
+    DualThemeColorScheme effectiveColors() const;
+    void setColors(const DualThemeColorScheme& colors);
+    // Re-applies the label colours and repaints (also on a theme change).
+    void refreshColors();
+
+    // ---- rows
+    const QList<Attribute>& attributes() const { return m_attributes; }
+    int attributeCount() const { return static_cast<int>(m_attributes.size()); }
+    QString attributeName(int i) const;
+    QString attributeType(int i) const;
+    QString attributeFkEdgeId(int i) const;
+    bool attributeIsPrimaryKey(int i) const;
+    bool attributeIsUniqueKey(int i) const;
+    bool attributeIsForeignKey(int i) const;
+    bool attributeIsInherited(int i) const;
+    bool isAttributeVisible(int i) const;
+    int visibleAttributeCount() const;
+
+    // Appends a row, or updates the row of the same (right-trimmed) name.
+    void addAttribute(const QString& name, const QString& type, bool isPrimaryKey = false,
+                      bool isUniqueKey = false, bool isForeignKey = false, bool inherited = false);
+    // Removes the row that owns a name or type label; false for a foreign label.
+    bool removeAttributeForLabel(SingleLineTextItem* label);
+    // Removes the first row of that name, with the edges that depend on it.
+    void removeAttribute(const QString& name);
+    void setAttributeName(int row, const QString& name);
+    void setAttributeType(int row, const QString& type);
+    void setAttributeKeyFlags(int row, bool isPrimaryKey, bool isUniqueKey);
+    // On an entity view: copies of the source's rows, marked inherited.
+    void inheritAttributesFrom(EntityItem* source, const QString& edgeId);
+    // Moves a row with its labels; nothing for bad or equal indices.
+    void moveAttribute(int from, int to);
+    // name, or name + "_" + n (n = 2, 3, ...) when another row has it.
+    QString uniqueAttributeName(const QString& name, int exceptRow = -1) const;
+    // (name, type) of every primary-key row, in row order.
+    QList<QPair<QString, QString>> primaryKeyAttributes() const;
+    // Type a row gets when its type cell is left blank.
+    QString defaultTypeForRow(int row) const;
+    // Re-applies fonts, weights and the underline of a row's labels.
+    void styleRowLabels(int row);
+
+    // Re-measures the texts and resizes the box.
+    void relayoutRows();
+
+    // ---- labels
+    SingleLineTextItem* titleLabel() const { return m_titleLabel; }
+    SingleLineTextItem* nameLabel(int row) const;
+    SingleLineTextItem* typeLabel(int row) const;
+    // The row of a name or type label, or -1.
+    int rowOfLabel(const SingleLineTextItem* label) const;
+    int highlightedRow() const { return m_highlightedRow; }
+    void updateRowHighlight(SingleLineTextItem* label, bool focused);
+    void clearRowHighlight();
+    void onLabelSelectionChanged(SingleLineTextItem* label, bool selected);
+
+    // ---- row drag
+    bool isRowDragging() const { return m_dragging; }
+    int dragSourceIndex() const { return m_dragSourceIndex; }
+    int dropIndex() const { return m_dropIndex; }
+    // The row index a dragged row would be inserted before, from the y of
+    // a point in item coordinates; the row count means "at the end".
+    int dropIndexAt(const QPointF& itemPos) const;
+
+    // ---- edges
+    const QList<EdgeItem*>& edges() const { return m_edges; }
+    void attachEdge(EdgeItem* edge);
+    void removeEdge(EdgeItem* edge);
+
+    // ---- menu
+    void showContextMenu(const QPoint& screenPos, Qt::KeyboardModifiers modifiers);
+    // True when a press may start a drag of several selected items whose
+    // edges can be re-routed once at the end.
+    static bool canMoveSelectionAsBatch(QGraphicsScene* scene);
+
+    // ---- JSON
+    QJsonObject toJson() const;
+    void fromJson(const QJsonObject& obj);
+    static QString displayModeName(int mode);
+    static int displayModeFromJson(const QJsonValue& value);
+
+    // True for empty text and text made only of white space and
+    // non-printable characters.
+    static bool isBlankText(const QString& text);
+    static QString rightTrimmed(const QString& text);
+
+signals:
+    void titleChanged(QString title);
+    void attributeEdited(int index, QString oldName, QString name, QString type);
+    void structureChanged();
+
+public slots:
+    void onAttributeEditingFinished(SingleLineTextItem* item, bool viaTab, bool viaBacktab);
+    void onAttributeEditingFinished(SingleLineTextItem* item, bool viaTab);
+    void onAttributeEditingFinished(SingleLineTextItem* item);
+    void onNewAttributeRequested();
+    void onAttributeDragStarted(SingleLineTextItem* item, QPointF scenePos);
+    void onAttributeDragMoved(QPointF localPos);
+    void finishAttributeDrag();
+    void onFkAttributeClicked(SingleLineTextItem* item);
+
+protected:
+    QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;
+    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+
+private:
+    int insertOrUpdateAttribute(const QString& name, const QString& type, bool pk, bool uk, bool fk,
+                                bool inherited);
+    SingleLineTextItem* createRowLabel(bool isType);
+    void removeRowAt(int row);
+    void ensureKeyRow();
+    void layoutLabels();
+    void applyLabelVisibility();
+    void refreshLastRowMarks();
+    void applyLabelColors();
+    QColor currentTextColor() const;
+    QString currentDialect() const;
+    void onTitleEditingFinished();
+    QString defaultEntityTitle() const;
+    void startEditingLabel(SingleLineTextItem* label);
+
+    // Hooks into the relationship edges; see the definitions.
+    void updateAttachedEdges();
+    void deleteEdgesDependingOnRow(int row);
+    void setRowEdgesSelected(int row, bool selected);
+    QString referencedKeyType(int row) const;
+    void propagateKeyType(int row);
+
+    QRectF m_rect;
+    QString m_title;
+    int m_kind = TableKind;
+    int m_displayMode = FullMode;
+    QList<EdgeItem*> m_edges;
+    QList<Attribute> m_attributes;
+    SingleLineTextItem* m_titleLabel = nullptr;
+    QList<SingleLineTextItem*> m_nameLabels;
+    QList<SingleLineTextItem*> m_typeLabels;
+    QColor m_bgLight;
+    QColor m_fgLight;
+    QColor m_bgDark;
+    QColor m_fgDark;
+    QColor m_hdrLight;
+    QColor m_hdrDark;
+    QColor m_txtLight;
+    QColor m_txtDark;
+    QList<SlotItem*> m_slots;
+    int m_highlightedRow = -1;
+    QString m_id;
+    bool m_dragging = false;
+    int m_dragSourceIndex = -1;
+    SingleLineTextItem* m_dragLabel = nullptr;
+    QPointF m_dragPos;
+    int m_dropIndex = -1;
+    int m_layoutDeferred = 0;   // > 0 while many rows are added at once
+};

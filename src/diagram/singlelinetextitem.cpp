@@ -1,0 +1,870 @@
+#include "diagram/singlelinetextitem.h"
+
+#include "app/thememanager.h"
+#include "details/dialects.h"
+#include "diagram/entityitem.h"
+#include "diagram/erscene.h"
+#include "diagram/itemdrawing.h"
+
+#include <QAbstractItemView>
+#include <QApplication>
+#include <QCompleter>
+#include <QCursor>
+#include <QFontMetricsF>
+#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsView>
+#include <QKeyEvent>
+#include <QPainter>
+#include <QPainterPath>
+#include <QStringListModel>
+#include <QStyleOptionGraphicsItem>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextOption>
+#include <QTransform>
+
+#include <algorithm>
+
+namespace {
+
+bool isBacktabKey(const QKeyEvent* key)
+{
+    return key->key() == Qt::Key_Backtab
+        || (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier));
+}
+
+bool isTabKey(const QKeyEvent* key)
+{
+    return (key->key() == Qt::Key_Tab && !(key->modifiers() & Qt::ShiftModifier))
+        || key->text() == QLatin1String("\t");
+}
+
+bool isReturnKey(const QKeyEvent* key)
+{
+    return key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+}
+
+// Characters that would break the one-line rule: tabs and every kind of line
+// or paragraph break a paste or a drop can bring in.
+bool isForbiddenCharacter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == u'\t' || u == u'\n' || u == u'\r' || u == 0x0B || u == 0x0C || u == 0x85
+        || u == QChar::LineSeparator || u == QChar::ParagraphSeparator;
+}
+
+bool isLetterChar(QChar c)
+{
+    return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || (c >= QLatin1Char('a') && c <= QLatin1Char('z'))
+        || c.isLetter();
+}
+
+bool isUpperChar(QChar c)
+{
+    return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || c.category() == QChar::Letter_Uppercase;
+}
+
+// Index of the last character that is not white space, or -1.
+qsizetype lastNonSpace(const QString& text)
+{
+    for (qsizetype i = text.size() - 1; i >= 0; --i) {
+        if (!text.at(i).isSpace())
+            return i;
+    }
+    return -1;
+}
+
+} // namespace
+
+// ------------------------------------------------------------ construction
+
+SingleLineTextItem::SingleLineTextItem(QGraphicsItem* parent)
+    : QGraphicsTextItem(parent)
+{
+    setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+    setFlag(QGraphicsItem::ItemIsFocusable, true);
+    m_alignment = Qt::AlignLeft;
+    configureSingleLine();
+    m_contentsConnection = connect(document(), &QTextDocument::contentsChanged, this,
+                                   &SingleLineTextItem::onContentsChanged, Qt::DirectConnection);
+}
+
+SingleLineTextItem::~SingleLineTextItem()
+{
+    m_editing = false;
+    completionEnabled = false;
+    hidePopup();
+    detachPopup();
+    setTextInteractionFlags(Qt::NoTextInteraction);
+    disconnect(m_contentsConnection);
+}
+
+void SingleLineTextItem::configureSingleLine()
+{
+    QTextDocument* doc = document();
+    doc->setDocumentMargin(0);
+    QTextOption option = doc->defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setAlignment(m_alignment);
+    doc->setDefaultTextOption(option);
+    setTextWidth(-1);
+}
+
+void SingleLineTextItem::setAlignment(Qt::Alignment alignment)
+{
+    m_alignment = alignment;
+    QTextOption option = document()->defaultTextOption();
+    option.setAlignment(alignment);
+    document()->setDefaultTextOption(option);
+    invalidateSize();
+    update();
+}
+
+void SingleLineTextItem::setUnderlined(bool on)
+{
+    m_underlined = on;
+    applyUnderline();
+    update();
+}
+
+qreal SingleLineTextItem::textWidth() const
+{
+    return QFontMetricsF(font()).horizontalAdvance(toPlainText());
+}
+
+void SingleLineTextItem::startEditing()
+{
+    configureSingleLine();
+    setTextInteractionFlags(Qt::TextEditorInteraction);
+    setFocus(Qt::MouseFocusReason);
+    m_editing = true;
+    QTextCursor cursor = textCursor();
+    cursor.select(QTextCursor::Document);
+    setTextCursor(cursor);
+    refreshCompletions();
+    update();
+}
+
+// ---------------------------------------------------------------- geometry
+
+void SingleLineTextItem::invalidateSize()
+{
+    prepareGeometryChange();
+    m_cachedRectValid = false;
+}
+
+QRectF SingleLineTextItem::boundingRect() const
+{
+    if (!m_cachedRectValid) {
+        const QFontMetricsF metrics(font());
+        const QRectF own(-2, -2, metrics.horizontalAdvance(toPlainText()) + 4, metrics.height() + 4);
+        m_cachedRect = own.united(QGraphicsTextItem::boundingRect().adjusted(-2, -2, 2, 2));
+        m_cachedRectValid = true;
+    }
+    return m_cachedRect;
+}
+
+// ---------------------------------------------------------------- contents
+
+void SingleLineTextItem::onContentsChanged()
+{
+    if (m_rewriting)
+        return;
+    stripTabs();
+    applyUnderline();
+    invalidateSize();
+    update();
+    if (m_editing && completionEnabled && !m_insertingCompletion)
+        updateCompletionPopup();
+}
+
+void SingleLineTextItem::stripTabs()
+{
+    const QString text = toPlainText();
+    if (std::none_of(text.cbegin(), text.cend(), isForbiddenCharacter))
+        return;
+
+    const qsizetype oldPosition = textCursor().position();
+    QString cleaned;
+    cleaned.reserve(text.size());
+    qsizetype removedBeforeCursor = 0;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (isForbiddenCharacter(text.at(i))) {
+            if (i < oldPosition)
+                ++removedBeforeCursor;
+            continue;
+        }
+        cleaned.append(text.at(i));
+    }
+
+    m_rewriting = true;
+    QTextCursor cursor(document());
+    cursor.joinPreviousEditBlock();
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(cleaned);
+    cursor.endEditBlock();
+    // The cursor stays right after what was typed or pasted.
+    const qsizetype position = std::clamp<qsizetype>(oldPosition - removedBeforeCursor, 0, cleaned.size());
+    cursor.setPosition(static_cast<int>(position));
+    setTextCursor(cursor);
+    m_rewriting = false;
+}
+
+void SingleLineTextItem::applyUnderline()
+{
+    // The underline is painted by the label itself (so that it stops at the
+    // last non-blank character and never enters the undo history); a font
+    // that carries the attribute would underline everything, blanks included.
+    QFont f = font();
+    if (f.underline()) {
+        f.setUnderline(false);
+        setFont(f);
+        invalidateSize();
+    }
+}
+
+// -------------------------------------------------------------------- keys
+
+bool SingleLineTextItem::wantsShortcutOverride(const QKeyEvent* key) const
+{
+    if (!(textInteractionFlags() & Qt::TextEditable))
+        return false;
+    const Qt::KeyboardModifiers mods = key->modifiers() & ~(Qt::ShiftModifier | Qt::KeypadModifier);
+    if (mods == Qt::NoModifier) {
+        if (key->key() < Qt::Key_Escape)
+            return true;   // printable characters
+        switch (key->key()) {
+        case Qt::Key_Escape:
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Delete:
+        case Qt::Key_Backspace:
+        case Qt::Key_Home:
+        case Qt::Key_End:
+        case Qt::Key_Left:
+        case Qt::Key_Right:
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+        case Qt::Key_Insert:
+            return true;
+        default:
+            break;
+        }
+    }
+    static const QKeySequence::StandardKey editingKeys[] = {
+        QKeySequence::Copy,           QKeySequence::Cut,           QKeySequence::Paste,
+        QKeySequence::Undo,           QKeySequence::Redo,          QKeySequence::SelectAll,
+        QKeySequence::Delete,         QKeySequence::Backspace,     QKeySequence::DeleteStartOfWord,
+        QKeySequence::DeleteEndOfWord, QKeySequence::DeleteEndOfLine, QKeySequence::MoveToNextWord,
+        QKeySequence::MoveToPreviousWord, QKeySequence::SelectNextWord, QKeySequence::SelectPreviousWord,
+        QKeySequence::MoveToStartOfLine, QKeySequence::MoveToEndOfLine, QKeySequence::SelectStartOfLine,
+        QKeySequence::SelectEndOfLine, QKeySequence::MoveToStartOfDocument, QKeySequence::MoveToEndOfDocument,
+        QKeySequence::SelectStartOfDocument, QKeySequence::SelectEndOfDocument,
+    };
+    for (QKeySequence::StandardKey standard : editingKeys) {
+        if (key->matches(standard))
+            return true;
+    }
+    return false;
+}
+
+bool SingleLineTextItem::sceneEvent(QEvent* event)
+{
+    if (event->type() == QEvent::ShortcutOverride) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (isBacktabKey(key) || isTabKey(key) || wantsShortcutOverride(key)) {
+            // The window's shortcuts (Delete, Backspace, ...) must not act on
+            // the diagram while a cell is being edited.
+            event->accept();
+            return true;
+        }
+    } else if (event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (isBacktabKey(key)) {
+            finishViaBacktab();
+            event->accept();
+            return true;
+        }
+        if (isTabKey(key)) {
+            finishViaTab();
+            event->accept();
+            return true;
+        }
+    }
+    return QGraphicsTextItem::sceneEvent(event);
+}
+
+void SingleLineTextItem::keyPressEvent(QKeyEvent* event)
+{
+    const bool backtab = isBacktabKey(event);
+    const bool tab = !backtab && isTabKey(event);
+    const bool ret = isReturnKey(event);
+
+    if (isCompletionPopupVisible()) {
+        if (event->key() == Qt::Key_Escape) {
+            hidePopup();
+            event->accept();
+            return;
+        }
+        if (backtab) {
+            finishViaBacktab();
+            event->accept();
+            return;
+        }
+        if (tab || ret) {
+            if (!takeCompletionFromPopup())
+                hidePopup();
+            if (tab) {
+                m_finishingViaTab = true;
+                clearFocus();
+                emit editingFinished(this, true, false);
+                m_finishingViaTab = false;
+            } else {
+                finishViaReturn(event->modifiers() & Qt::ShiftModifier);
+            }
+            event->accept();
+            return;
+        }
+        switch (event->key()) {
+        case Qt::Key_Up:
+        case Qt::Key_Down:
+        case Qt::Key_PageUp:
+        case Qt::Key_PageDown:
+            movePopupRow(event->key());
+            event->accept();
+            return;
+        default:
+            break;
+        }
+    }
+
+    if (backtab) {
+        finishViaBacktab();
+        event->accept();
+        return;
+    }
+    if (ret) {
+        hidePopup();
+        finishViaReturn(event->modifiers() & Qt::ShiftModifier);
+        event->accept();
+        return;
+    }
+    if (event->key() == Qt::Key_Escape) {
+        hidePopup();
+        clearFocus();   // the focus loss ends editing; what was typed stays
+        event->accept();
+        return;
+    }
+    if (tab) {
+        finishViaTab();
+        event->accept();
+        return;
+    }
+    QGraphicsTextItem::keyPressEvent(event);
+    invalidateSize();
+}
+
+void SingleLineTextItem::finishViaReturn(bool shift)
+{
+    if (shift || inLastRow) {
+        // The receiver adds a row and moves the focus into it.
+        emit newAttributeRequested();
+        return;
+    }
+    dropFocusQuietly();
+    emit editingFinished(this, false, false);
+}
+
+void SingleLineTextItem::dropFocusQuietly()
+{
+    m_finishingQuietly = true;
+    clearFocus();
+    m_finishingQuietly = false;
+}
+
+void SingleLineTextItem::finishViaTab()
+{
+    if (isCompletionPopupVisible()) {
+        if (!takeCompletionFromPopup())
+            hidePopup();
+    }
+    m_finishingViaTab = true;
+    clearFocus();
+    emit editingFinished(this, true, false);
+    m_finishingViaTab = false;
+}
+
+void SingleLineTextItem::finishViaBacktab()
+{
+    hidePopup();
+    m_finishingViaBacktab = true;
+    clearFocus();
+    emit editingFinished(this, false, true);
+    m_finishingViaBacktab = false;
+}
+
+// ------------------------------------------------------------------- focus
+
+void SingleLineTextItem::focusInEvent(QFocusEvent* event)
+{
+    if (auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem()))
+        entity->updateRowHighlight(this, true);
+    QGraphicsTextItem::focusInEvent(event);
+}
+
+void SingleLineTextItem::focusOutEvent(QFocusEvent* event)
+{
+    if (pointerOverPopup()) {
+        // A click into the completion list must not end editing.
+        event->accept();
+        return;
+    }
+    m_editing = false;
+    hidePopup();
+    if (textInteractionFlags() & Qt::TextEditable) {
+        setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
+        if (!m_finishingViaTab && !m_finishingViaBacktab && !m_finishingQuietly)
+            emit editingFinished(this, false, false);
+    }
+    m_finishingViaTab = false;
+    m_finishingViaBacktab = false;
+    QTextCursor cursor = textCursor();
+    cursor.clearSelection();
+    setTextCursor(cursor);
+    invalidateSize();
+    QGraphicsTextItem::focusOutEvent(event);
+    if (auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem()))
+        entity->updateRowHighlight(this, false);
+}
+
+// ------------------------------------------------------------------- mouse
+
+void SingleLineTextItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (event->button() == Qt::RightButton) {
+        if (auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem())) {
+            event->accept();
+            entity->showContextMenu(event->screenPos(), event->modifiers());
+            return;
+        }
+    }
+    if (event->button() == Qt::LeftButton && dragEnabled) {
+        m_dragging = false;
+        m_pressPos = event->pos();
+    }
+    QGraphicsTextItem::mousePressEvent(event);
+}
+
+void SingleLineTextItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
+{
+    if ((event->buttons() & Qt::LeftButton) && dragEnabled) {
+        auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem());
+        if (!m_dragging) {
+            if (QLineF(m_pressPos, event->pos()).length() > 5.0) {
+                m_dragging = true;
+                setCursor(Qt::ClosedHandCursor);
+                emit dragStarted(this, event->scenePos());
+                event->accept();
+                return;
+            }
+        } else {
+            if (entity)
+                entity->onAttributeDragMoved(entity->mapFromScene(event->scenePos()));
+            event->accept();
+            return;
+        }
+    }
+    QGraphicsTextItem::mouseMoveEvent(event);
+}
+
+void SingleLineTextItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (m_dragging) {
+        m_dragging = false;
+        unsetCursor();
+        if (auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem()))
+            entity->finishAttributeDrag();
+        event->accept();
+        return;
+    }
+    QGraphicsTextItem::mouseReleaseEvent(event);
+}
+
+void SingleLineTextItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
+{
+    startEditing();
+    QGraphicsTextItem::mouseDoubleClickEvent(event);
+}
+
+QVariant SingleLineTextItem::itemChange(GraphicsItemChange change, const QVariant& value)
+{
+    if (change == ItemSelectedHasChanged) {
+        if (auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem()))
+            entity->onLabelSelectionChanged(this, value.toBool());
+    }
+    return QGraphicsTextItem::itemChange(change, value);
+}
+
+// -------------------------------------------------------------- completion
+
+QStringList SingleLineTextItem::adaptCompletionCase(const QStringList& candidates, const QString& typed)
+{
+    bool anyUpper = false;
+    bool anyLower = false;
+    for (QChar c : typed) {
+        if (!isLetterChar(c))
+            continue;
+        if (isUpperChar(c))
+            anyUpper = true;
+        else
+            anyLower = true;
+    }
+    if (!anyUpper && !anyLower)
+        return candidates;
+    QStringList adapted;
+    adapted.reserve(candidates.size());
+    if (anyUpper && !anyLower) {
+        for (const QString& c : candidates)
+            adapted << c.toUpper();
+        return adapted;
+    }
+    if (anyLower && !anyUpper) {
+        for (const QString& c : candidates)
+            adapted << c.toLower();
+        return adapted;
+    }
+    for (const QString& candidate : candidates) {
+        QString out = candidate;
+        bool upper = true;   // until a case has been seen
+        for (qsizetype i = 0; i < out.size(); ++i) {
+            const QChar c = out.at(i);
+            if (!isLetterChar(c))
+                continue;
+            if (i < typed.size() && isLetterChar(typed.at(i)))
+                upper = isUpperChar(typed.at(i));
+            out[i] = upper ? c.toUpper() : c.toLower();
+        }
+        adapted << out;
+    }
+    return adapted;
+}
+
+QAbstractItemView* SingleLineTextItem::completionPopup() const
+{
+    return m_completer ? m_completer->popup() : nullptr;
+}
+
+bool SingleLineTextItem::isCompletionPopupVisible() const
+{
+    QAbstractItemView* popup = completionPopup();
+    return popup && popup->isVisible();
+}
+
+void SingleLineTextItem::hidePopup()
+{
+    if (QAbstractItemView* popup = completionPopup())
+        popup->hide();
+}
+
+void SingleLineTextItem::refreshCompletions()
+{
+    if (!completionEnabled)
+        return;
+    QString dialect;
+    if (auto* erScene = qobject_cast<ERScene*>(scene()))
+        dialect = erScene->dialect();
+    const QStringList candidates = dataTypesForDialect(dialect);
+    if (candidates.isEmpty()) {
+        hidePopup();
+        if (m_completionModel)
+            m_completionModel->setStringList({});
+        return;
+    }
+    if (!m_completer) {
+        m_completer = new QCompleter(this);
+        m_completer->setCompletionMode(QCompleter::PopupCompletion);
+        m_completer->setCaseSensitivity(Qt::CaseInsensitive);
+        m_completer->setFilterMode(Qt::MatchStartsWith);
+        m_completer->setMaxVisibleItems(10);
+        m_completer->setWrapAround(true);
+        m_completionModel = new QStringListModel(m_completer);
+        m_completer->setModel(m_completionModel);
+        connect(m_completer, qOverload<const QString&>(&QCompleter::activated), this,
+                &SingleLineTextItem::insertCompletion);
+    }
+    m_completionModel->setStringList(candidates);
+    m_completer->popup()->setFont(font());
+}
+
+void SingleLineTextItem::updateCompletionPopup()
+{
+    refreshCompletions();
+    if (!m_completer || !m_completionModel || m_completionModel->stringList().isEmpty()) {
+        hidePopup();
+        return;
+    }
+    const QString typed = toPlainText().trimmed();
+    m_completionModel->setStringList(adaptCompletionCase(m_completionModel->stringList(), typed));
+    m_completer->setCompletionPrefix(typed);
+
+    QAbstractItemModel* completions = m_completer->completionModel();
+    const int count = completions->rowCount();
+    if (count == 0) {
+        hidePopup();
+        return;
+    }
+    if (count == 1
+        && completions->index(0, 0).data().toString().compare(typed, Qt::CaseInsensitive) == 0) {
+        hidePopup();
+        return;
+    }
+
+    QGraphicsView* view = scene() && !scene()->views().isEmpty() ? scene()->views().constFirst() : nullptr;
+    if (!view) {
+        hidePopup();
+        return;
+    }
+    QWidget* viewport = view->viewport();
+    attachPopup(viewport);
+    QAbstractItemView* popup = m_completer->popup();
+
+    const QRect label = view->mapFromScene(mapToScene(boundingRect())).boundingRect();
+    int rowHeight = popup->sizeHintForRow(0);
+    if (rowHeight < 1)
+        rowHeight = QFontMetrics(popup->font()).lineSpacing() + 4;
+    int frame = 0;
+    if (auto* asFrame = qobject_cast<QFrame*>(popup))
+        frame = asFrame->frameWidth();
+    const int height = std::min(count, 10) * rowHeight + 2 * frame;
+    const int width = std::max(label.width(), 220);
+    int top = label.bottom() + 1 + 2;
+    if (top + height > viewport->height())
+        top = label.top() - height - 2;
+    int left = label.left();
+    if (left + width > viewport->width())
+        left = viewport->width() - width;
+    popup->setGeometry(std::max(left, 0), std::max(top, 0), width, height);
+
+    popup->raise();
+    popup->show();
+    if (popup->model() && popup->model()->rowCount() > 0 && !popup->currentIndex().isValid())
+        popup->setCurrentIndex(popup->model()->index(0, 0));
+}
+
+void SingleLineTextItem::attachPopup(QWidget* viewport)
+{
+    QAbstractItemView* popup = m_completer->popup();
+    if (popup->parentWidget() != viewport) {
+        popup->hide();
+        popup->setParent(viewport);
+        disconnect(m_viewportConnection);
+        // A viewport deletes its children; the completer must keep its popup.
+        m_viewportConnection = connect(viewport, &QObject::destroyed, this, [this] { detachPopup(); });
+    }
+    popup->setAttribute(Qt::WA_ShowWithoutActivating, true);
+    popup->setFocusPolicy(Qt::NoFocus);
+    popup->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    popup->setSelectionMode(QAbstractItemView::SingleSelection);
+    popup->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    popup->setFont(font());
+    if (!m_popupClickConnected) {
+        m_popupClickConnected = true;
+        connect(popup, &QAbstractItemView::clicked, this,
+                [this](const QModelIndex& index) { insertCompletion(index.data().toString()); });
+    }
+}
+
+void SingleLineTextItem::detachPopup()
+{
+    disconnect(m_viewportConnection);
+    if (!m_completer)
+        return;
+    m_completer->setWidget(nullptr);
+    QAbstractItemView* popup = m_completer->popup();
+    popup->hide();
+    popup->setParent(nullptr);
+}
+
+bool SingleLineTextItem::pointerOverPopup() const
+{
+    QAbstractItemView* popup = completionPopup();
+    if (!popup || !popup->isVisible())
+        return false;
+    const QPoint global = QCursor::pos();
+    if (popup->rect().contains(popup->mapFromGlobal(global)))
+        return true;
+    for (QWidget* w = QApplication::widgetAt(global); w; w = w->parentWidget()) {
+        if (w == popup)
+            return true;
+    }
+    return false;
+}
+
+void SingleLineTextItem::movePopupRow(int key)
+{
+    // The list is moved here rather than by handing the key to the popup:
+    // the completer filters the popup's events and expects a widget of its
+    // own to forward them to, which an item on a canvas cannot be.
+    QAbstractItemView* popup = completionPopup();
+    if (!popup || !popup->model())
+        return;
+    const int rows = popup->model()->rowCount();
+    if (rows == 0)
+        return;
+    const int current = popup->currentIndex().isValid() ? popup->currentIndex().row() : -1;
+    const int page = std::max(1, std::min(rows, 10) - 1);
+    int next = current;
+    switch (key) {
+    case Qt::Key_Down:
+        next = current + 1 >= rows ? 0 : current + 1;   // wraps around
+        break;
+    case Qt::Key_Up:
+        next = current <= 0 ? rows - 1 : current - 1;
+        break;
+    case Qt::Key_PageDown:
+        next = std::min(rows - 1, std::max(current, 0) + page);
+        break;
+    case Qt::Key_PageUp:
+        next = std::max(0, current - page);
+        break;
+    default:
+        return;
+    }
+    const QModelIndex index = popup->model()->index(next, 0);
+    popup->setCurrentIndex(index);
+    popup->scrollTo(index);
+}
+
+bool SingleLineTextItem::takeCompletionFromPopup()
+{
+    QAbstractItemView* popup = completionPopup();
+    if (!popup || !popup->model())
+        return false;
+    QModelIndex index = popup->currentIndex();
+    if (!index.isValid() && popup->model()->rowCount() > 0)
+        index = popup->model()->index(0, 0);
+    if (!index.isValid())
+        return false;
+    insertCompletion(index.data(Qt::DisplayRole).toString());
+    return true;
+}
+
+void SingleLineTextItem::insertCompletion(const QString& text)
+{
+    if (text.isEmpty())
+        return;
+    m_insertingCompletion = true;
+    QTextCursor cursor(document());
+    cursor.select(QTextCursor::Document);
+    cursor.insertText(text);
+    setTextCursor(cursor);
+    m_insertingCompletion = false;
+    hidePopup();
+    invalidateSize();
+    update();
+    setFocus(Qt::OtherFocusReason);
+}
+
+// ---------------------------------------------------------------- painting
+
+void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
+{
+    applyUnderline();
+    if (highlighted)
+        painter->fillRect(boundingRect(), QColor(0x00, 0x78, 0xD7, 100));
+
+    if (!widget && !m_editing) {
+        paintAsPath(painter);
+        return;
+    }
+
+    const QString text = toPlainText();
+    if (text.isEmpty() && !m_editing && !placeholderText.isEmpty()) {
+        painter->save();
+        painter->setFont(font());
+        painter->setPen(Qt::gray);
+        painter->drawText(boundingRect(), Qt::AlignLeft | Qt::AlignVCenter, placeholderText);
+        painter->restore();
+    }
+
+    // The row frame below marks the edited cell; the base class's dashed
+    // focus rectangle would only add noise.
+    QStyleOptionGraphicsItem plain(*option);
+    plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+    QGraphicsTextItem::paint(painter, &plain, widget);
+
+    if (m_underlined) {
+        const qsizetype last = lastNonSpace(text);
+        if (last >= 0) {
+            const QFontMetricsF metrics(font());
+            const qreal y = metrics.ascent() + metrics.underlinePos();
+            const qreal w = metrics.horizontalAdvance(text.left(last + 1));
+            painter->save();
+            painter->setPen(QPen(defaultTextColor(), std::max(metrics.lineWidth(), 1.0)));
+            painter->drawLine(QPointF(0, y), QPointF(w, y));
+            painter->restore();
+        }
+    }
+
+    if (focusFrame && widget) {
+        painter->save();
+        painter->setRenderHint(QPainter::Antialiasing, true);
+        QPen pen(ThemeManager::instance().color(ThemeSlot::Highlight), 1.5);
+        pen.setJoinStyle(Qt::RoundJoin);
+        painter->setPen(pen);
+        painter->setBrush(Qt::NoBrush);
+        painter->drawRoundedRect(boundingRect().adjusted(1, 1, -1, -1), 2, 2);
+        painter->restore();
+    }
+}
+
+void SingleLineTextItem::paintAsPath(QPainter* painter)
+{
+    painter->save();
+    painter->setRenderHint(QPainter::Antialiasing, true);
+    const QString text = toPlainText();
+    if (!text.isEmpty()) {
+        bool syntheticBold = false;
+        bool syntheticItalic = false;
+        const QFont resolved = resolveStyledFont(font(), &syntheticBold, &syntheticItalic);
+        const QFontMetricsF metrics(resolved);
+        const qreal ascent = metrics.ascent();
+        QPainterPath path;
+        path.addText(QPointF(0, ascent), resolved, text);
+        if (syntheticItalic) {
+            QTransform shear;
+            shear.translate(0, ascent);
+            shear.shear(-0.3, 0);
+            shear.translate(0, -ascent);
+            path = shear.map(path);
+        }
+        qreal shift = 0;
+        if (m_alignment & Qt::AlignRight) {
+            const qreal wanted = QFontMetricsF(font()).horizontalAdvance(text);
+            const qreal delta = wanted - path.boundingRect().right();
+            if (std::abs(delta) > 1e-12) {
+                shift = delta;
+                path.translate(shift, 0);
+            }
+        }
+        drawOutlinedText(painter, path, resolved, defaultTextColor(), syntheticBold);
+        if (m_underlined) {
+            const qsizetype last = lastNonSpace(text);
+            if (last >= 0) {
+                const qreal y = ascent + metrics.underlinePos();
+                const qreal w = metrics.horizontalAdvance(text.left(last + 1));
+                painter->setPen(QPen(defaultTextColor(), std::max(metrics.lineWidth(), 1.0)));
+                painter->drawLine(QPointF(shift, y), QPointF(shift + w, y));
+            }
+        }
+    } else if (!placeholderText.isEmpty()) {
+        QFont upright = font();
+        upright.setItalic(false);
+        painter->setFont(upright);
+        painter->setPen(Qt::gray);
+        painter->drawText(QPointF(0, QFontMetricsF(upright).ascent()), placeholderText);
+    }
+    painter->restore();
+}

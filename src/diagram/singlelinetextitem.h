@@ -1,0 +1,121 @@
+#pragma once
+
+#include <QGraphicsTextItem>
+#include <QMetaObject>
+#include <QPointF>
+#include <QRectF>
+#include <QString>
+#include <QStringList>
+
+class QAbstractItemView;
+class QCompleter;
+class QKeyEvent;
+class QStringListModel;
+class QWidget;
+
+// A one-line label that can be edited in place on the canvas: entity titles
+// and attribute cells, and the temporary editor of text items and group
+// frames. It never wraps and never holds a tab or a line break, can show a
+// grey placeholder while empty, underline its text, offer the data types of
+// the scene's dialect while a type cell is edited, and turn a left-button
+// drag into a row drag. The end of editing is reported once, together with
+// whether Tab or Backtab caused it.
+//
+// It keeps QGraphicsTextItem's item type, so scene walkers never count it as
+// a diagram item.
+class SingleLineTextItem : public QGraphicsTextItem
+{
+    Q_OBJECT
+public:
+    explicit SingleLineTextItem(QGraphicsItem* parent = nullptr);
+    ~SingleLineTextItem() override;
+
+    QRectF boundingRect() const override;
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+
+    void setAlignment(Qt::Alignment alignment);
+    Qt::Alignment alignment() const { return m_alignment; }
+    void setUnderlined(bool on);
+    bool isUnderlined() const { return m_underlined; }
+
+    // Horizontal advance of the plain text in the label's font.
+    qreal textWidth() const;
+
+    // Makes the label editable, gives it the focus and selects all text.
+    void startEditing();
+    bool isEditing() const { return m_editing; }
+
+    // The completion popup while it is attached to a view, else null.
+    QAbstractItemView* completionPopup() const;
+
+    // The candidates in the letter case of what was typed: all upper, all
+    // lower, or position by position for mixed input.
+    static QStringList adaptCompletionCase(const QStringList& candidates, const QString& typed);
+    bool isCompletionPopupVisible() const;
+
+    // Set by the owners; an owner that changes highlighted or focusFrame
+    // repaints the label.
+    QString placeholderText;
+    bool inLastRow = false;          // Return asks for a new row instead of ending editing
+    bool dragEnabled = false;        // a left-button drag starts a row drag
+    bool completionEnabled = false;  // data-type completions while editing
+    bool highlighted = false;        // rows linked to a selected edge
+    bool focusFrame = false;         // the row being edited
+
+signals:
+    void editingFinished(SingleLineTextItem* who, bool viaTab = false, bool viaBacktab = false);
+    void newAttributeRequested();
+    void dragStarted(SingleLineTextItem* who, QPointF scenePos);
+    void fkAttributeClicked(SingleLineTextItem* who);
+
+protected:
+    bool sceneEvent(QEvent* event) override;
+    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
+    QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;
+
+private:
+    void configureSingleLine();
+    void onContentsChanged();
+    void stripTabs();
+    void applyUnderline();
+    void invalidateSize();
+    void finishViaTab();
+    void finishViaBacktab();
+    void finishViaReturn(bool shift);
+    void dropFocusQuietly();
+    bool takeCompletionFromPopup();
+    void movePopupRow(int key);
+    void refreshCompletions();
+    void updateCompletionPopup();
+    void attachPopup(QWidget* viewport);
+    void detachPopup();
+    void hidePopup();
+    void insertCompletion(const QString& text);
+    bool pointerOverPopup() const;
+    bool wantsShortcutOverride(const QKeyEvent* key) const;
+    void paintAsPath(QPainter* painter);
+
+    mutable QRectF m_cachedRect;
+    mutable bool m_cachedRectValid = false;
+    QMetaObject::Connection m_contentsConnection;
+    bool m_editing = false;
+    bool m_finishingViaTab = false;
+    bool m_finishingViaBacktab = false;
+    bool m_finishingQuietly = false;
+    bool m_dragging = false;
+    QPointF m_pressPos;
+    bool m_underlined = false;
+    bool m_rewriting = false;
+    Qt::Alignment m_alignment = Qt::AlignLeft;
+    bool m_insertingCompletion = false;
+    QCompleter* m_completer = nullptr;
+    QStringListModel* m_completionModel = nullptr;
+    bool m_popupClickConnected = false;
+    QMetaObject::Connection m_viewportConnection;
+};
