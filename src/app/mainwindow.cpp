@@ -134,6 +134,14 @@ MainWindow::~MainWindow()
         disconnect(action, &QObject::destroyed, this, nullptr);
     for (QToolButton* button : designedToolButtonIcons.keys())
         disconnect(button, &QObject::destroyed, this, nullptr);
+    // A name field or tree editor that loses the focus while the widgets go
+    // away still reports its edit; it must not reach this window any more.
+    const QObject* explorerSenders[] = {projectNameEdit, modelNameEdit, diagramNameEdit, dialectCombo,
+                                        ui->lineEditSearch, treeModel, ui->treeViewProject->selectionModel()};
+    for (const QObject* sender : explorerSenders) {
+        if (sender)
+            disconnect(sender, nullptr, this, nullptr);
+    }
 
     if (relationshipPreview) {
         if (relationshipPreview->scene())

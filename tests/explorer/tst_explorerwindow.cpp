@@ -509,6 +509,19 @@ private slots:
         QCOMPARE(mime->data(QStringLiteral("application/x-quillmap-explorer")), expected);
     }
 
+    void closingWithAnEditedNameFieldRenamesNothing()
+    {
+        // The project outlives the window here, so a late rename would show.
+        std::unique_ptr<ProjectItem> project(window->project);
+        project->setParent(nullptr);
+        QLineEdit* line = edit("editModelName");
+        line->setFocus();
+        QTRY_VERIFY(line->hasFocus());
+        line->setText(QStringLiteral("Typed while closing"));
+        window.reset();
+        QCOMPARE(project->models().first()->name(), QStringLiteral("Model 1"));
+    }
+
 private:
     QTreeView* tree() const { return window->findChild<QTreeView*>(QStringLiteral("treeViewProject")); }
     QAbstractProxyModel* proxy() const { return qobject_cast<QAbstractProxyModel*>(tree()->model()); }
