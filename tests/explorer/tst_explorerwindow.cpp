@@ -284,18 +284,6 @@ private slots:
         QVERIFY(!window->updatingTree && !window->syncingSelection);
     }
 
-    void renamesIgnoredWhileTheProgramRelabels()
-    {
-        window->updatingTree = true;
-        window->applyProjectName(QStringLiteral("X"));
-        window->applyModelName(QString(), QStringLiteral("X"));
-        window->applyDiagramName(QString(), QStringLiteral("X"));
-        window->updatingTree = false;
-        QCOMPARE(window->project->name(), QStringLiteral("Untitled Project"));
-        QCOMPARE(window->currentModel->name(), QStringLiteral("Model 1"));
-        QCOMPARE(window->currentDiagram->name(), QStringLiteral("Diagram 1"));
-    }
-
     void renameOfAnUnknownIdRenamesNothing()
     {
         ModelItem* other = window->project->addModel();

@@ -200,33 +200,6 @@ private slots:
         QVERIFY(!model.findItem(Project, QStringLiteral("p1")));
     }
 
-    void makeItemSetsRolesAndFlags_data()
-    {
-        QTest::addColumn<QString>("kind");
-        QTest::addColumn<bool>("editable");
-        QTest::addColumn<bool>("draggable");
-        QTest::newRow("table") << "table" << true << true;
-        QTest::newRow("view, not editable") << "view" << false << true;
-        QTest::newRow("folder") << "tables" << false << false;
-        QTest::newRow("diagram") << "diagram" << true << false;
-        QTest::newRow("relationship") << "relationship" << false << false;
-    }
-
-    void makeItemSetsRolesAndFlags()
-    {
-        QFETCH(QString, kind);
-        QFETCH(bool, editable);
-        QFETCH(bool, draggable);
-        std::unique_ptr<QStandardItem> item(ProjectTreeModel::makeItem("text", kind, "id-1", editable));
-        QCOMPARE(item->text(), QStringLiteral("text"));
-        QCOMPARE(item->data(KindRole).toString(), kind);
-        QCOMPARE(item->data(IdRole).toString(), QStringLiteral("id-1"));
-        QCOMPARE(item->isEditable(), editable);
-        QCOMPARE(item->isDragEnabled(), draggable);
-        QVERIFY(item->isSelectable() && item->isEnabled());
-        QVERIFY(!item->isDropEnabled());
-    }
-
     void dragFlagFollowsTheKind()
     {
         const auto project = makeProject();
