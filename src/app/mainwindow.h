@@ -20,7 +20,9 @@ class QGraphicsPathItem;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
+class QModelIndex;
 class QSlider;
+class QStandardItem;
 class QToolButton;
 
 class BusySpinnerWidget;
@@ -56,6 +58,11 @@ public:
     // entry whose text contains "exit" or "quit" (any case), or at its end.
     // Nothing happens when the menu bar has no menu as its first entry.
     static void insertBeforeQuitEntry(QMenuBar* menuBar, QAction* action);
+
+    // A new explorer row (owned by the caller until inserted): text, kind
+    // and id as given, editable as asked, draggable for tables and views.
+    static QStandardItem* makeTreeItem(const QString& text, const QString& kind, const QString& id = QString(),
+                                       bool editable = false);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -145,6 +152,26 @@ public slots:
     void registerEntityInModel(EntityItem* entity);
     void registerEdgeInModel(EdgeItem* edge);
 
+    // ---- explorer tree, current markers and header bar
+    void updateTreeCurrentMarkers();
+    QStandardItem* findTreeItem(QStandardItem* parent, const QString& kind, const QString& id) const;
+    QStandardItem* findTreeItem(const QString& kind, const QString& id) const;
+    void selectExplorerItem(const QString& kind, const QString& id);
+    ModelItem* modelForTreeIndex(const QModelIndex& index) const;
+    void updateTreeItemText(const QString& kind, const QString& id, const QString& text);
+    void refreshNameEditors();
+    void applyProjectName(const QString& name);
+    void applyModelName(const QString& modelId, const QString& name);
+    void applyDiagramName(const QString& diagramId, const QString& name);
+    void applyModelObjectName(const QString& kind, const QString& id, const QString& name,
+                              EntityItem* sourceEntity = nullptr);
+    void onProjectTreeItemChanged(QStandardItem* item);
+    void onProjectTreeSelectionChanged();
+    void onExplorerSearchTextChanged(const QString& text);
+    void showExplorerFilterPopup();
+    void showExplorerAddMenu();
+    void removeExplorerSelection();
+
 private slots:
     void onSceneSelectionChanged();
     void onEntityAdded(EntityItem* entity);
@@ -156,6 +183,9 @@ private slots:
     void onRelationshipConstraintRemoved(const QString& relationshipId);
 
 private:
+    // The explorer tests set the current model and diagram directly.
+    friend class TestExplorerWindow;
+
     void createZoomActions();
     void createShortcutActions();
     void setupToolBar();
