@@ -1165,10 +1165,11 @@ QString diagramRowText(const DiagramItem* diagram)
 std::pair<QString, QString> explorerRowOfSceneItem(const QGraphicsItem* item)
 {
     switch (item->type()) {
-    case DiagramItemType::Entity:
-        // The entity's kind ("view" for an entity view, else "table") and id
-        // are read here once entity items exist.
-        return {};
+    case DiagramItemType::Entity: {
+        const auto* entity = static_cast<const EntityItem*>(item);
+        return {entity->kind() == EntityItem::ViewKind ? ExplorerKind::View : ExplorerKind::Table,
+                entity->id()};
+    }
     case DiagramItemType::Edge:
         // The edge's id, as a "relationship" row, is read here once edge
         // items exist.
