@@ -13,10 +13,15 @@
 #include "diagram/singlelinetextitem.h"
 #include "explorer/explorereditkeyfilter.h"
 #include "explorer/explorerfilterproxy.h"
+#include "explorer/entityrows.h"
 #include "explorer/explorerkinds.h"
+#include "explorer/modelpruner.h"
 #include "explorer/projecttreeitemdelegate.h"
 #include "explorer/projecttreemodel.h"
+#include "explorer/storeddiagrams.h"
+#include "explorer/tablesync.h"
 #include "model/diagramitem.h"
+#include "model/itemid.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 #include "model/tableitem.h"
@@ -1285,28 +1290,21 @@ void MainWindow::applyModelObjectName(const QString& kind, const QString& id, co
     if (!isView && kind != ExplorerKind::Table)
         return;
 
-    // The table or view of that id: the current model first, then the
-    // project's models in name order.
-    const auto lookUp = [&](const ModelItem* model) -> QObject* {
-        if (!model)
-            return nullptr;
-        return isView ? static_cast<QObject*>(model->view(id)) : static_cast<QObject*>(model->table(id));
-    };
-    QObject* object = lookUp(currentModel);
-    if (!object && project) {
-        for (const ModelItem* model : project->models()) {
-            if ((object = lookUp(model)))
-                break;
-        }
-    }
-    if (!object && sourceEntity && currentModel) {
+    // The table or view of that id, and the model that owns it: the current
+    // model first, then the project's models in name order.
+    ModelItem* owner = nullptr;
+    ViewItem* view = isView ? TableSync::findView(currentModel, project, id, &owner) : nullptr;
+    TableItem* table = isView ? nullptr : TableSync::findTable(currentModel, project, id, &owner);
+    if (!view && !table && sourceEntity && currentModel) {
         registerEntityInModel(sourceEntity);
-        object = lookUp(currentModel);
+        owner = currentModel;
+        if (isView)
+            view = currentModel->view(id);
+        else
+            table = currentModel->table(id);
     }
-    if (!object)
+    if (!view && !table)
         return;
-    auto* view = isView ? static_cast<ViewItem*>(object) : nullptr;
-    auto* table = isView ? nullptr : static_cast<TableItem*>(object);
     const QString oldName = view ? view->name() : table->name();
 
     const QString trimmed = name.trimmed();
@@ -1314,19 +1312,28 @@ void MainWindow::applyModelObjectName(const QString& kind, const QString& id, co
         updateTreeItemText(kind, id, oldName);
         return;
     }
-    // The entity showing this object on the canvas and the copies in stored
-    // diagrams take the new title here once entity items exist.
+    EntityItem* entity = sourceEntity ? sourceEntity : findEntityOnScene(id);
     if (trimmed == oldName) {
+        if (entity && entity->title() != trimmed) {
+            const bool wasUpdating = std::exchange(updatingTree, true);
+            entity->setTitle(trimmed);
+            updatingTree = wasUpdating;
+        }
         updateTreeItemText(kind, id, trimmed);
         return;
     }
-    updatingTree = true;
+    const bool wasUpdating = std::exchange(updatingTree, true);
     if (view)
         view->setName(trimmed);
     else
         table->setName(trimmed);
+    if (entity && entity->title() != trimmed)
+        entity->setTitle(trimmed);
     updateTreeItemText(kind, id, trimmed);
-    updatingTree = false;
+    // The stored copies that show it live in the diagrams of the model that
+    // owns it, which need not be the current one.
+    renameStoredEntityTitle(id, trimmed, owner);
+    updatingTree = wasUpdating;
 }
 
 void MainWindow::onProjectTreeItemChanged(QStandardItem* item)
@@ -1414,7 +1421,13 @@ void MainWindow::syncModelFromScene()
 {
     if (!currentModel || !scene)
         return;
-    // Registers every entity and edge of the scene in the current model.
+    // Entities first, so that every edge finds the tables at its ends.
+    const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
+    for (QGraphicsItem* item : items) {
+        if (item->type() == DiagramItemType::Entity)
+            registerEntityInModel(static_cast<EntityItem*>(item));
+    }
+    // The edges are registered here once edge items exist.
 }
 
 void MainWindow::captureCurrentDiagram()
@@ -1427,7 +1440,8 @@ void MainWindow::captureCurrentDiagram()
 void MainWindow::releaseSceneSelection()
 {
     currentEntity = nullptr;
-    // The details pane is cleared here.
+    if (detailsController)
+        detailsController->clear();
     if (!scene)
         return;
     const bool wasSuppressed = suppressModelSync;
@@ -1438,15 +1452,70 @@ void MainWindow::releaseSceneSelection()
 
 void MainWindow::refreshTableDetails()
 {
-    if (suppressModelSync || (detailsController && detailsController->isUpdating()))
+    if (suppressModelSync || !detailsController || detailsController->isUpdating())
         return;
-    // Shows the current entity's table or view in the details pane.
+    detailsController->setProject(project);
+    detailsController->setDefaultDialect(dialectCombo ? dialectCombo->currentText() : QString());
+
+    if (EntityItem* entity = currentEntity) {
+        const QString id = stableEntityId(entity);
+        ModelItem* owner = nullptr;
+        if (entity->kind() == EntityItem::ViewKind) {
+            ViewItem* view = TableSync::findView(currentModel, project, id, &owner);
+            if (!view && currentModel) {
+                registerEntityInModel(entity);
+                view = currentModel->view(id);
+                owner = currentModel;
+            }
+            detailsController->showView(owner, view, entity);
+            return;
+        }
+        syncTableColumnsFromEntity(entity);
+        TableItem* table = TableSync::findTable(currentModel, project, id, &owner);
+        if (!table && currentModel) {
+            registerEntityInModel(entity);
+            table = currentModel->table(id);
+            owner = currentModel;
+        }
+        detailsController->showTable(owner, table, entity);
+        return;
+    }
+
+    QTreeView* tree = ui->treeViewProject;
+    if (!tree || !tree->selectionModel()) {
+        detailsController->clear();
+        return;
+    }
+    const QModelIndex current = tree->currentIndex();
+    const QString kind = current.data(ExplorerKind::KindRole).toString();
+    const QString id = current.data(ExplorerKind::IdRole).toString();
+    ModelItem* owner = nullptr;
+    if (kind == ExplorerKind::Table) {
+        EntityItem* entity = findEntityOnScene(id);
+        if (entity)
+            syncTableColumnsFromEntity(entity);
+        TableItem* table = TableSync::findTable(currentModel, project, id, &owner);
+        detailsController->showTable(owner, table, entity);
+    } else if (kind == ExplorerKind::View) {
+        ViewItem* view = TableSync::findView(currentModel, project, id, &owner);
+        detailsController->showView(owner, view, findEntityOnScene(id));
+    } else {
+        detailsController->clear();
+    }
 }
 
 EntityItem* MainWindow::findEntityOnScene(const QString& id)
 {
-    Q_UNUSED(id)
-    // Looks the entity of a table or view id up on the scene.
+    if (!scene || id.isEmpty())
+        return nullptr;
+    const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
+    for (QGraphicsItem* item : items) {
+        if (item->type() != DiagramItemType::Entity)
+            continue;
+        auto* entity = static_cast<EntityItem*>(item);
+        if (entity->id() == id)
+            return entity;
+    }
     return nullptr;
 }
 
@@ -1498,14 +1567,23 @@ void MainWindow::on_action_New_Diagram_triggered()
 
 void MainWindow::watchEntityTitle(EntityItem* entity)
 {
-    Q_UNUSED(entity)
-    // Connects the entity's edit signals to the model synchronisation.
+    if (!entity)
+        return;
+    connect(entity, &EntityItem::titleChanged, this, &MainWindow::onEntityTitleChanged, Qt::UniqueConnection);
+    connect(entity, &EntityItem::attributeEdited, this, &MainWindow::onEntityAttributeEdited, Qt::UniqueConnection);
+    connect(entity, &EntityItem::structureChanged, this, &MainWindow::onEntityStructureChanged,
+            Qt::UniqueConnection);
 }
 
 void MainWindow::registerEntityInModel(EntityItem* entity)
 {
-    Q_UNUSED(entity)
-    // Makes the entity a table or view of the current model.
+    if (!currentModel || !entity)
+        return;
+    const QString id = stableEntityId(entity);
+    if (entity->kind() == EntityItem::ViewKind)
+        TableSync::registerView(currentModel, id, entity->title());
+    else
+        TableSync::registerTable(currentModel, id, entity->title(), entityRows(entity));
 }
 
 void MainWindow::registerEdgeInModel(EdgeItem* edge)
@@ -1556,8 +1634,131 @@ void MainWindow::onMappingsChanged()
 
 void MainWindow::forgetColumnReferences(const QString& columnId)
 {
-    Q_UNUSED(columnId)
-    // Forgets the references to a removed column.
+    ModelPruner::forgetColumnReferences(project, columnId);
+}
+
+// ============================================================ canvas and model in step
+
+QString MainWindow::stableEntityId(EntityItem* entity)
+{
+    if (!entity)
+        return QString();
+    // An entity without an id of its own reports its address; the id it
+    // gets now travels with it into the model and every stored diagram.
+    if (entity->id() == QString::number(reinterpret_cast<quintptr>(entity)))
+        entity->setId(generateItemId());
+    return entity->id();
+}
+
+void MainWindow::syncPrimaryKeyConstraint(TableItem* table, EntityItem* entity)
+{
+    if (table && entity)
+        TableSync::syncPrimaryKey(table, entityRows(entity));
+}
+
+void MainWindow::syncUniqueConstraints(TableItem* table, EntityItem* entity)
+{
+    if (table && entity)
+        TableSync::syncUnique(table, entityRows(entity));
+}
+
+void MainWindow::syncTableColumnsFromEntity(EntityItem* entity)
+{
+    if (!entity || entity->kind() == EntityItem::ViewKind || suppressModelSync)
+        return;
+    const QString id = stableEntityId(entity);
+    TableItem* table = TableSync::findTable(currentModel, project, id);
+    if (!table) {
+        if (currentModel)
+            registerEntityInModel(entity);
+        return;
+    }
+    TableSync::syncColumns(table, entityRows(entity), project);
+}
+
+void MainWindow::onEntityTitleChanged(QString title)
+{
+    if (suppressModelSync || updatingTree)
+        return;
+    auto* entity = qobject_cast<EntityItem*>(sender());
+    if (!entity)
+        return;
+    const QString id = stableEntityId(entity);
+    const QString kind = entity->kind() == EntityItem::ViewKind ? ExplorerKind::View : ExplorerKind::Table;
+    applyModelObjectName(kind, id, title.isEmpty() ? entity->title() : title, entity);
+    refreshTableDetails();
+}
+
+void MainWindow::onEntityAttributeEdited(int index, QString oldName, QString name, QString type)
+{
+    if (suppressModelSync)
+        return;
+    auto* entity = qobject_cast<EntityItem*>(sender());
+    if (!entity)
+        return;
+    if (entity->kind() == EntityItem::ViewKind) {
+        if (entity == currentEntity)
+            refreshTableDetails();
+        return;
+    }
+    if (!currentModel && !project)
+        return;
+    const QString id = stableEntityId(entity);
+    TableItem* table = TableSync::findTable(currentModel, project, id);
+    if (!table) {
+        if (currentModel)
+            registerEntityInModel(entity);
+        refreshTableDetails();
+        return;
+    }
+    // Found by its old name first, the column keeps its id through a rename.
+    TableSync::applyRowEdit(table, entityRows(entity), index, oldName, name, type);
+    syncTableColumnsFromEntity(entity);
+    if (entity == currentEntity)
+        refreshTableDetails();
+}
+
+void MainWindow::onEntityStructureChanged()
+{
+    if (suppressModelSync)
+        return;
+    auto* entity = qobject_cast<EntityItem*>(sender());
+    if (!entity)
+        return;
+    if (entity->kind() != EntityItem::ViewKind)
+        syncTableColumnsFromEntity(entity);
+    if (entity == currentEntity)
+        refreshTableDetails();
+}
+
+QJsonObject MainWindow::storedEntityJson(const QString& entityId) const
+{
+    return StoredDiagrams::entityJson(currentModel, entityId);
+}
+
+void MainWindow::renameStoredEntityTitle(const QString& entityId, const QString& name, ModelItem* model)
+{
+    StoredDiagrams::renameEntityTitle(model ? model : currentModel, entityId, name);
+}
+
+QString MainWindow::uniqueObjectName(ModelItem* model, const QString& prefix) const
+{
+    return model ? model->uniqueObjectName(prefix) : prefix + QLatin1Char('1');
+}
+
+void MainWindow::stripFromModelDiagrams(ModelItem* model, const QSet<QString>& entityIds,
+                                        const QSet<QString>& edgeIds)
+{
+    ModelPruner::pruneModelDiagrams(model, currentDiagram, entityIds, edgeIds);
+}
+
+void MainWindow::stripItemsFromOtherDiagrams(const QStringList& entityIds, const QStringList& edgeIds)
+{
+    if (!currentModel)
+        return;
+    const QSet<QString> entities(entityIds.cbegin(), entityIds.cend());
+    const QSet<QString> edges(edgeIds.cbegin(), edgeIds.cend());
+    ModelPruner::pruneModelDiagrams(currentModel, currentDiagram, entities, edges);
 }
 
 void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)

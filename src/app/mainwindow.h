@@ -6,10 +6,13 @@
 #include <QColor>
 #include <QHash>
 #include <QIcon>
+#include <QJsonObject>
 #include <QMainWindow>
 #include <QPointF>
+#include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -35,6 +38,7 @@ class ModelItem;
 class ProjectItem;
 class ProjectTreeModel;
 class TableDetailsController;
+class TableItem;
 
 namespace Ui {
 class MainWindow;
@@ -152,6 +156,23 @@ public slots:
     void registerEntityInModel(EntityItem* entity);
     void registerEdgeInModel(EdgeItem* edge);
 
+    // ---- canvas and model in step
+    // The entity's id, given a fresh one first when it has none.
+    QString stableEntityId(EntityItem* entity);
+    void syncPrimaryKeyConstraint(TableItem* table, EntityItem* entity);
+    void syncUniqueConstraints(TableItem* table, EntityItem* entity);
+    void syncTableColumnsFromEntity(EntityItem* entity);
+    void onEntityTitleChanged(QString title);
+    void onEntityAttributeEdited(int index, QString oldName, QString name, QString type);
+    void onEntityStructureChanged();
+    QJsonObject storedEntityJson(const QString& entityId) const;
+    // Sets "title" of that entity in the stored diagrams of `model` (the
+    // current model when null).
+    void renameStoredEntityTitle(const QString& entityId, const QString& name, ModelItem* model = nullptr);
+    QString uniqueObjectName(ModelItem* model, const QString& prefix) const;
+    void stripFromModelDiagrams(ModelItem* model, const QSet<QString>& entityIds, const QSet<QString>& edgeIds);
+    void stripItemsFromOtherDiagrams(const QStringList& entityIds, const QStringList& edgeIds);
+
     // ---- explorer tree, current markers and header bar
     void updateTreeCurrentMarkers();
     QStandardItem* findTreeItem(QStandardItem* parent, const QString& kind, const QString& id) const;
@@ -179,12 +200,17 @@ private slots:
     void onDialectChanged(const QString& dialect);
     void onObjectRenameRequested(const QString& kind, const QString& id, const QString& name);
     void onMappingsChanged();
+public slots:
     void forgetColumnReferences(const QString& columnId);
+private slots:
     void onRelationshipConstraintRemoved(const QString& relationshipId);
 
 private:
     // The explorer tests set the current model and diagram directly.
     friend class TestExplorerWindow;
+    // So do the synchronisation tests and benchmark.
+    friend class TestModelSync;
+    friend class SyncBenchmark;
 
     void createZoomActions();
     void createShortcutActions();
@@ -202,7 +228,7 @@ private:
     ProjectItem* project = nullptr;
     ModelItem* currentModel = nullptr;
     DiagramItem* currentDiagram = nullptr;
-    EntityItem* currentEntity = nullptr;
+    QPointer<EntityItem> currentEntity;
     TableDetailsController* detailsController = nullptr;
     ProjectTreeModel* treeModel = nullptr;
     ExplorerFilterProxy* treeProxy = nullptr;
