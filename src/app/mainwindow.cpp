@@ -814,9 +814,9 @@ void MainWindow::onSceneClickedPlaceItem(QPointF scenePos, Qt::MouseButton butto
     } else if (ui->actionAdd_View->isChecked()) {
         erScene->addViewAt(scenePos);
     } else if (ui->actionAdd_Text->isChecked()) {
-        // ERScene::addTextAt(scenePos) once text items exist.
+        erScene->addTextAt(scenePos);
     } else if (ui->actionAdd_Group->isChecked()) {
-        // ERScene::addGroupAt(scenePos) once group frames exist.
+        erScene->addGroupAt(scenePos);
     }
 }
 

@@ -3,6 +3,8 @@
 #include "app/thememanager.h"
 #include "details/dialects.h"
 #include "diagram/entityitem.h"
+#include "diagram/groupitem.h"
+#include "diagram/textitem.h"
 #include "model/itemid.h"
 
 #include <QAbstractItemView>
@@ -82,23 +84,20 @@ bool ERScene::hasDefaultEntityColors() const
 
 void ERScene::setDefaultTextStyle(const QFont& font, const QColor& light, const QColor& dark)
 {
-    m_defaultTextFont = font;
-    m_defaultTextLight = light;
-    m_defaultTextDark = dark;
+    m_defaultTextStyle = {font, light, dark};
     m_hasDefaultTextStyle = true;
 }
 
 void ERScene::setDefaultGroupStyle(const QColor& lightFill, const QColor& lightBorder, const QColor& lightTitle,
                                    const QColor& darkFill, const QColor& darkBorder, const QColor& darkTitle)
 {
-    m_defaultGroupColors = {lightFill, lightBorder, lightTitle, darkFill, darkBorder, darkTitle};
+    m_defaultGroupStyle = {lightFill, lightBorder, lightTitle, darkFill, darkBorder, darkTitle};
     m_hasDefaultGroupStyle = true;
 }
 
 // ------------------------------------------------------------ adding items
 //
-// addTextAt, addGroupAt and createEdge come with the text, group and edge
-// items.
+// createEdge comes with the edge items.
 
 EntityItem* ERScene::addTableAt(QPointF scenePos)
 {
@@ -145,6 +144,38 @@ EntityItem* ERScene::addViewAt(QPointF scenePos)
     addItem(entity);
     emit entityAdded(entity);
     return entity;
+}
+
+TextItem* ERScene::addTextAt(QPointF scenePos)
+{
+    // The item makes its own id.
+    auto* text = new TextItem(QStringLiteral("Text"));
+    if (m_hasDefaultTextStyle) {
+        text->setFont(m_defaultTextStyle.font);
+        text->setColors(m_defaultTextStyle.lightColor, m_defaultTextStyle.darkColor);
+    }
+    text->setPos(scenePos);
+    addItem(text);
+    return text;
+}
+
+GroupItem* ERScene::addGroupAt(QPointF scenePos)
+{
+    QStringList titles;
+    const QList<QGraphicsItem*> all = items();
+    for (QGraphicsItem* item : all) {
+        if (item->type() == DiagramItemType::Group)
+            titles.append(static_cast<GroupItem*>(item)->title());
+    }
+    int n = static_cast<int>(titles.size()) + 1;
+    while (titles.contains(QStringLiteral("group_") + QString::number(n)))
+        ++n;
+    auto* group = new GroupItem(QStringLiteral("group_") + QString::number(n), QSizeF(240, 160));
+    if (m_hasDefaultGroupStyle)
+        group->setColors(m_defaultGroupStyle);
+    group->setPos(scenePos);
+    addItem(group);
+    return group;
 }
 
 void ERScene::notifyEntityAdded(EntityItem* entity)
