@@ -92,6 +92,12 @@ public:
     // A new entity view "view_<n>" with the first free n, no rows.
     EntityItem* addViewAt(QPointF scenePos);
 
+    // A relationship edge between two entities of this scene (an entity
+    // view link when either is a view), or null. With createFKs a table edge
+    // adds foreign-key rows to `to` and a view link copies the other
+    // entity's rows into the view. Emits edgeAdded.
+    EdgeItem* createEdge(EntityItem* from, EntityItem* to, bool createFKs);
+
     // Emits entityAdded for an entity the caller placed itself.
     void notifyEntityAdded(EntityItem* entity);
 
