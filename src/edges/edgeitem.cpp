@@ -244,18 +244,18 @@ QPainterPath EdgeItem::shape() const
 
 QRectF EdgeItem::boundingRect() const
 {
-    QRectF r = QGraphicsPathItem::boundingRect();
+    // The line as the pen draws it (the base class would measure the wide
+    // hit shape instead).
     double w = pen().widthF();
     if (w <= 0)
         w = 1.0;
-    if (std::abs(r.height() - w) < 0.01) {
-        r.setTop(r.top() - 2.5);
-        r.setHeight(r.height() + 5.0);
-    }
-    if (std::abs(r.width() - w) < 0.01) {
-        r.setLeft(r.left() - 2.5);
-        r.setWidth(r.width() + 5.0);
-    }
+    QRectF r = path().controlPointRect().adjusted(-w / 2, -w / 2, w / 2, w / 2);
+    // A flat line gets some height (and a plumb one some width) about its
+    // middle.
+    if (std::abs(r.height() - w) < 0.01)
+        r.adjust(0, -2.5, 0, 2.5);
+    if (std::abs(r.width() - w) < 0.01)
+        r.adjust(-2.5, 0, 2.5, 0);
     return r.adjusted(-20, -20, 20, 20);
 }
 
