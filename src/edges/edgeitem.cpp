@@ -148,10 +148,7 @@ EdgeItem::EdgeItem(EntityItem* from, EntityItem* to, bool createFKs)
 
 EdgeItem::~EdgeItem()
 {
-    s_timerEdges.remove(this);
-    s_batchEdges.remove(this);
-    s_flushingTimer.remove(this);
-    s_flushingBatch.remove(this);
+    m_dying = true;
     if (m_contextMenu)
         m_contextMenu->deleteLater();
 
@@ -161,9 +158,9 @@ EdgeItem::~EdgeItem()
     if (m_from && m_from != m_to)
         m_from->highlightEdgeRows(this, false);
 
-    if (m_removeFkRowsOnDestroy && m_to && !m_id.isEmpty())
-        m_to->removeForeignKeyAttributesOfEdge(m_id);
-
+    // Off both entities first: removing the rows below re-lays the entity
+    // out, which schedules its edges, and this one must not be among them.
+    EntityItem* to = m_to;
     if (m_fromSlot) {
         m_fromSlot->setEdge(nullptr);
         if (m_from)
@@ -180,6 +177,15 @@ EdgeItem::~EdgeItem()
         m_to->removeEdge(this);
     m_fromSlot = m_toSlot = nullptr;
     m_from = m_to = nullptr;
+
+    if (m_removeFkRowsOnDestroy && to && !m_id.isEmpty())
+        to->removeForeignKeyAttributesOfEdge(m_id);
+
+    // Queued for the flush or the end of a batch: no longer.
+    s_timerEdges.remove(this);
+    s_batchEdges.remove(this);
+    s_flushingTimer.remove(this);
+    s_flushingBatch.remove(this);
 }
 
 void EdgeItem::forgetEntity(EntityItem* entity)
@@ -439,7 +445,7 @@ void EdgeItem::flushBatchEdges()
 
 void EdgeItem::scheduleUpdate()
 {
-    if (s_routingSuspended)
+    if (s_routingSuspended || m_dying)
         return;
     if (!s_batchMode) {
         updatePath();

@@ -218,6 +218,7 @@ private:
     QPointF m_lastDragPos;
     QString m_id;
     bool m_removeFkRowsOnDestroy = true;
+    bool m_dying = false; // set while the destructor runs
     QPointer<QMenu> m_contextMenu;
 };
 
