@@ -64,6 +64,7 @@ private Q_SLOTS:
     void jsonReaderEdgeCases();
     void storedRouteIsReanchored();
     void sideChoiceForLayout();
+    void sixTablesRenderInBothThemes();
 
 private:
     static QString goldenPath() { return QStringLiteral(QUILLMAP_TEST_DATA_DIR "/edges/golden_edges.json"); }
@@ -787,6 +788,50 @@ void TestEdgeItem::sideChoiceForLayout()
     loop->chooseBestSides();
     QCOMPARE(loop->fromSlot()->side(), int(SlotLeft));
     QCOMPARE(loop->toSlot()->side(), int(SlotRight));
+}
+
+void TestEdgeItem::sixTablesRenderInBothThemes()
+{
+    ERScene scene;
+    EntityItem* customers = addEntity(scene, "c", "customers", {40, 40},
+                                      {{"id", "BIGINT", true}, {"name", "VARCHAR(80)", false}, {"email", "TEXT", false}});
+    EntityItem* orders = addEntity(scene, "o", "orders", {420, 60}, {{"id", "BIGINT", true}, {"placed", "DATE", false}});
+    EntityItem* lines = addEntity(scene, "l", "order_lines", {440, 360}, {{"line_no", "INT", true}});
+    EntityItem* products = addEntity(scene, "p", "products", {60, 380}, {{"sku", "TEXT", true}, {"price", "NUMERIC", false}});
+    EntityItem* staff = addEntity(scene, "s", "staff", {820, 60}, {{"id", "INT", true}});
+    EntityItem* block = addEntity(scene, "b", "warehouse", {250, 230}, {{"code", "TEXT", true}});
+    scene.createEdge(customers, orders, true)->setStartCard(CardinalityOne);
+    scene.createEdge(orders, lines, true)->setStartCard(CardinalityOne);
+    EdgeItem* sold = scene.createEdge(products, lines, true);
+    sold->setStartCard(CardinalityOne);
+    sold->setEndCard(CardinalityZeroOrMany);
+    EdgeItem* manager = scene.createEdge(staff, staff, true);
+    manager->setStartCard(CardinalityZeroOrOne);
+    scene.createEdge(staff, orders, true)->setEndCard(CardinalityZeroOrMany);
+    scene.createEdge(block, products, false);
+    for (EdgeItem* e : edgesOf(scene))
+        QVERIFY(!e->countEntityCrossings());
+
+    const QRectF source = scene.itemsBoundingRect().adjusted(-30, -30, 30, 30);
+    for (ThemeKind kind : {ThemeKind::Light, ThemeKind::Dark}) {
+        ThemeManager::instance().setTheme(kind);
+        QImage image(source.size().toSize(), QImage::Format_ARGB32);
+        image.fill(Qt::magenta);
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        scene.render(&painter, QRectF(QPointF(0, 0), source.size()), source);
+        painter.end();
+        // The loop's top run is drawn in the theme's line colour.
+        const QList<QPointF> loop = manager->route();
+        const QPointF onLine = (loop[2] + loop[3]) / 2 - source.topLeft();
+        const QColor expected = ThemeManager::instance().color(ThemeSlot::RelationshipLine);
+        const QColor got = image.pixelColor(onLine.toPoint());
+        QVERIFY2(std::abs(got.red() - expected.red()) < 40 && std::abs(got.blue() - expected.blue()) < 40,
+                 qPrintable(got.name()));
+        const QString dir = qEnvironmentVariable("QUILLMAP_SCREENSHOT_DIR");
+        if (!dir.isEmpty())
+            image.save(dir + (kind == ThemeKind::Light ? "/edges-light.png" : "/edges-dark.png"));
+    }
 }
 
 QTEST_MAIN(TestEdgeItem)
