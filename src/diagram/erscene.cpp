@@ -172,14 +172,17 @@ EdgeItem* ERScene::createEdge(EntityItem* from, EntityItem* to, bool createFKs)
             EntityItem* other = view == from ? to : from;
             if (view != other)
                 view->inheritAttributesFrom(other, edge->id());
-            edge->updatePath();
         }
     } else {
         edge = new EdgeItem(from, to, createFKs);
         addItem(edge);
-        // Routed again now that the other entities are obstacles.
-        edge->updatePath();
     }
+    // Routed (again) now that the other entities are obstacles. While a
+    // diagram is read, routing is suspended: an edge with stored points
+    // gets them, the others are routed once the reading is done; otherwise
+    // no edge is left without a route.
+    if (createFKs || !EdgeItem::isRoutingSuspended())
+        edge->updatePath();
     qDebug() << "createEdge: success";
     emit edgeAdded(edge);
     return edge;

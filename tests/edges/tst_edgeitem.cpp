@@ -609,13 +609,30 @@ void TestEdgeItem::viewLinkInheritsAndPaintsDashed()
     link->setSelected(true);
     QCoreApplication::processEvents();
     QVERIFY(v->nameLabel(0)->highlighted && v->nameLabel(1)->highlighted);
-    // Painting works with the arrow at the table's end.
-    QImage image(600, 200, QImage::Format_ARGB32);
-    image.fill(Qt::white);
+    link->setSelected(false);
+    QCoreApplication::processEvents();
+
+    // The arrowhead sits at the table's end, whichever way the link runs.
+    EntityItem* v2 = addEntity(scene, "v2", "v2", {400, 300}, {}, EntityItem::ViewKind);
+    EntityItem* t2 = addEntity(scene, "t2", "t2", {0, 300});
+    EdgeItem* back = scene.createEdge(v2, t2, true);
+    const QRectF source(-50, -50, 700, 500);
+    QImage image(source.size().toSize(), QImage::Format_ARGB32);
+    image.fill(Qt::magenta);
     QPainter painter(&image);
-    scene.render(&painter, QRectF(0, 0, 600, 200), QRectF(-50, -50, 600, 200));
+    scene.render(&painter, QRectF(QPointF(0, 0), source.size()), source);
     painter.end();
-    QVERIFY(!image.isNull());
+    const auto inked = [&](QPointF scenePoint) {
+        return image.pixelColor((scenePoint - source.topLeft()).toPoint()) != ThemeManager::instance().color(ThemeSlot::SceneBackground);
+    };
+    // Beside the line, 13 in from each end: inside the head only there.
+    const QPointF tableEnd = link->route().first();
+    const QPointF viewEnd = link->route().last();
+    QVERIFY(inked(tableEnd + QPointF(13, 2)));
+    QVERIFY(!inked(viewEnd + QPointF(-13, 2)));
+    QCOMPARE(back->route().last().x(), t2->mapToScene(t2->rect().topRight()).x());
+    QVERIFY(inked(back->route().last() + QPointF(13, 2)));
+    QVERIFY(!inked(back->route().first() + QPointF(-13, 2)));
 }
 
 void TestEdgeItem::buildGoldenScene(ERScene& scene, bool withEdges)
