@@ -129,6 +129,16 @@ void TestRelationshipTool::twoClicksMakeARelationship()
     // The tool stays on for the next relationship.
     QVERIFY(tool()->isChecked());
     QVERIFY(view()->isAddRelationshipMode());
+
+    // A look at the window with the next relationship under way.
+    const QString dir = qEnvironmentVariable("QUILLMAP_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        edge->setSelected(true);
+        click(bodyOf(b));
+        hover(toView(QPointF(300, 450)));
+        QCoreApplication::processEvents();
+        window->grab().save(dir + "/relationship-tool.png");
+    }
 }
 
 void TestRelationshipTool::sameEntityTwiceMakesASelfRelation()
