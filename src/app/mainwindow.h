@@ -8,6 +8,7 @@
 #include <QIcon>
 #include <QMainWindow>
 #include <QPointF>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
@@ -107,6 +108,9 @@ public slots:
     void showRelationshipPreview(EntityItem* from, QPointF to);
     void updateRelationshipPreview(QPointF to);
     void clearRelationshipPreview();
+    // The entity under a scene point (a row label or slot handle counts as
+    // its entity), or null.
+    EntityItem* entityAtScenePos(QPointF scenePos) const;
     void editLastAttributeRow();
     void addAttributeRow();
 
@@ -174,6 +178,7 @@ public slots:
 
 private slots:
     void onSceneSelectionChanged();
+    void onRelationshipStartDestroyed();
     void onEntityAdded(EntityItem* entity);
     void onEdgeAdded(EdgeItem* edge);
     void onDialectChanged(const QString& dialect);
@@ -214,7 +219,8 @@ private:
     bool updatingTree = false;       // the program itself relabels explorer rows
 
     // ---- canvas tools
-    EntityItem* relationshipStartEntity = nullptr;
+    // Guarded: the entity can go (deleted, scene cleared) between clicks.
+    QPointer<EntityItem> relationshipStartEntity;
     QGraphicsPathItem* relationshipPreview = nullptr;
 
     // ---- header bar

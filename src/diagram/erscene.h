@@ -104,6 +104,12 @@ public:
     // default group style (when one is set), top-left corner at scenePos.
     GroupItem* addGroupAt(QPointF scenePos);
 
+    // A relationship edge between two entities of this scene (an entity
+    // view link when either is a view), or null. With createFKs a table edge
+    // adds foreign-key rows to `to` and a view link copies the other
+    // entity's rows into the view. Emits edgeAdded.
+    EdgeItem* createEdge(EntityItem* from, EntityItem* to, bool createFKs);
+
     // Emits entityAdded for an entity the caller placed itself.
     void notifyEntityAdded(EntityItem* entity);
 
