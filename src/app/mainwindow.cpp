@@ -11,6 +11,7 @@
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 #include "diagram/singlelinetextitem.h"
+#include "edges/edgeitem.h"
 #include "explorer/explorereditkeyfilter.h"
 #include "explorer/explorerfilterproxy.h"
 #include "explorer/entityrows.h"
@@ -157,8 +158,10 @@ MainWindow::~MainWindow()
         relationshipPreview = nullptr;
     }
     // The scene has no parent; it goes before the form so that nothing it
-    // emits while being destroyed reaches a half-destroyed window.
+    // emits while being destroyed reaches a half-destroyed window. Clearing
+    // it first deletes the edges before the entities they point to.
     if (scene) {
+        scene->clearScene();
         scene->disconnect(this);
         ui->view->setScene(nullptr);
         delete scene;
@@ -743,6 +746,8 @@ void MainWindow::on_actionAdd_Relationship_triggered(bool checked)
     } else {
         ui->view->unsetCursor();
         clearRelationshipPreview();
+        if (isOnScene(scene, relationshipStartEntity))
+            relationshipStartEntity->setSelected(false);
         relationshipStartEntity = nullptr;
         ui->view->setAddRelationshipMode(false);
     }
@@ -819,18 +824,93 @@ void MainWindow::onSceneClickedPlaceItem(QPointF scenePos, Qt::MouseButton butto
     } else if (ui->actionAdd_View->isChecked()) {
         erScene->addViewAt(scenePos);
     } else if (ui->actionAdd_Text->isChecked()) {
-        // ERScene::addTextAt(scenePos) once text items exist.
+        erScene->addTextAt(scenePos);
     } else if (ui->actionAdd_Group->isChecked()) {
-        // ERScene::addGroupAt(scenePos) once group frames exist.
+        erScene->addGroupAt(scenePos);
     }
+}
+
+EntityItem* MainWindow::entityAtScenePos(QPointF scenePos) const
+{
+    QGraphicsScene* s = ui->view->scene();
+    if (!s)
+        return nullptr;
+    QGraphicsItem* hit = s->itemAt(scenePos, QTransform());
+    if (!hit)
+        return nullptr;
+    for (QGraphicsItem* item = hit; item; item = item->parentItem()) {
+        if (item->type() == DiagramItemType::Entity) {
+            auto* entity = static_cast<EntityItem*>(item);
+            qDebug() << "[entityAtScenePos] Found EntityItem:" << entity->title() << "from item type:" << hit->type();
+            return entity;
+        }
+    }
+    qDebug() << "[entityAtScenePos] No EntityItem parent found for item at scene position" << scenePos;
+    return nullptr;
 }
 
 void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton button)
 {
-    Q_UNUSED(scenePos)
-    if (button != Qt::LeftButton || !ui->actionAdd_Relationship->isChecked())
+    if (button != Qt::LeftButton || !ui->view->scene() || !ui->actionAdd_Relationship->isChecked())
         return;
-    // Two clicks on entities draw a relationship here.
+    EntityItem* entity = entityAtScenePos(scenePos);
+    if (!entity) {
+        qDebug() << "[Add Relationship] No entity found at position" << scenePos << "- canceling operation";
+        clearRelationshipPreview();
+        if (relationshipStartEntity)
+            relationshipStartEntity->setSelected(false);
+        relationshipStartEntity = nullptr;
+        ui->view->setAddRelationshipMode(false);
+        ui->actionAdd_Relationship->setChecked(false);
+        return;
+    }
+    if (!relationshipStartEntity) {
+        relationshipStartEntity = entity;
+        // Unique: a second first click on the same entity adds no second
+        // connection.
+        connect(entity, &QObject::destroyed, this, &MainWindow::onRelationshipStartDestroyed,
+                Qt::UniqueConnection);
+        qDebug() << "[Add Relationship] First click on entity:" << entity->title();
+        entity->setSelected(true);
+        showRelationshipPreview(entity, scenePos);
+        return;
+    }
+
+    QPointer<EntityItem> start = relationshipStartEntity;
+    relationshipStartEntity = nullptr;
+    clearRelationshipPreview();
+    auto* erScene = qobject_cast<ERScene*>(ui->view->scene());
+    if (!erScene) {
+        qWarning() << "[Add Relationship] Scene is not ERScene";
+        if (start)
+            start->setSelected(false);
+        return;
+    }
+    EdgeItem* edge = erScene->createEdge(start, entity, true);
+    if (!edge) {
+        qWarning() << "[Add Relationship] Failed to create edge between" << (start ? start->title() : QString())
+                   << "and" << entity->title();
+        if (start)
+            start->setSelected(false);
+        return;
+    }
+    if (!edge->isViewEdge()) {
+        edge->setStartCard(CardinalityOne);
+        edge->setEndCard(CardinalityMany);
+    }
+    qDebug() << "[Add Relationship] Edge created successfully:" << (start ? start->title() : QString()) << "->"
+             << entity->title();
+    if (start)
+        start->setSelected(false);
+}
+
+void MainWindow::onRelationshipStartDestroyed()
+{
+    // The guarded pointer is already null when the start entity went; a
+    // destroyed entity that was not (or no longer) the start leaves a
+    // pending relationship alone.
+    if (!relationshipStartEntity)
+        clearRelationshipPreview();
 }
 
 void MainWindow::onCanvasEscapePressed()
@@ -847,23 +927,33 @@ void MainWindow::onCanvasEscapePressed()
 
 void MainWindow::onSceneMouseMoved(QPointF scenePos)
 {
-    updateRelationshipPreview(scenePos);
+    if (ui->actionAdd_Relationship->isChecked() && relationshipStartEntity)
+        updateRelationshipPreview(scenePos);
 }
 
 void MainWindow::showRelationshipPreview(EntityItem* from, QPointF to)
 {
     clearRelationshipPreview();
-    Q_UNUSED(from)
-    Q_UNUSED(to)
-    // The dashed rubber-band line from the first entity is drawn here.
+    if (!from || !scene)
+        return;
+    QPainterPath line;
+    line.moveTo(from->sceneBoundingRect().center());
+    line.lineTo(to);
+    relationshipPreview = new QGraphicsPathItem(line);
+    QPen pen(QBrush(QColor(Qt::blue)), 2, Qt::DashLine, Qt::SquareCap);
+    relationshipPreview->setPen(pen);
+    relationshipPreview->setZValue(-2);
+    scene->addItem(relationshipPreview);
 }
 
 void MainWindow::updateRelationshipPreview(QPointF to)
 {
-    Q_UNUSED(to)
     if (!relationshipPreview || !relationshipStartEntity)
         return;
-    // The rubber-band line follows the mouse here.
+    QPainterPath line;
+    line.moveTo(relationshipStartEntity->sceneBoundingRect().center());
+    line.lineTo(to);
+    relationshipPreview->setPath(line);
 }
 
 void MainWindow::clearRelationshipPreview()
@@ -1175,10 +1265,12 @@ std::pair<QString, QString> explorerRowOfSceneItem(const QGraphicsItem* item)
         return {entity->kind() == EntityItem::ViewKind ? ExplorerKind::View : ExplorerKind::Table,
                 entity->id()};
     }
-    case DiagramItemType::Edge:
-        // The edge's id, as a "relationship" row, is read here once edge
-        // items exist.
-        return {};
+    case DiagramItemType::Edge: {
+        const auto* edge = dynamic_cast<const EdgeItem*>(item);
+        if (!edge || edge->isViewEdge())
+            return {};
+        return {ExplorerKind::Relationship, edge->id()};
+    }
     default:
         return {};
     }

@@ -111,6 +111,9 @@ public slots:
     void showRelationshipPreview(EntityItem* from, QPointF to);
     void updateRelationshipPreview(QPointF to);
     void clearRelationshipPreview();
+    // The entity under a scene point (a row label or slot handle counts as
+    // its entity), or null.
+    EntityItem* entityAtScenePos(QPointF scenePos) const;
     void editLastAttributeRow();
     void addAttributeRow();
 
@@ -195,6 +198,7 @@ public slots:
 
 private slots:
     void onSceneSelectionChanged();
+    void onRelationshipStartDestroyed();
     void onEntityAdded(EntityItem* entity);
     void onEdgeAdded(EdgeItem* edge);
     void onDialectChanged(const QString& dialect);
@@ -240,7 +244,8 @@ private:
     bool updatingTree = false;       // the program itself relabels explorer rows
 
     // ---- canvas tools
-    EntityItem* relationshipStartEntity = nullptr;
+    // Guarded: the entity can go (deleted, scene cleared) between clicks.
+    QPointer<EntityItem> relationshipStartEntity;
     QGraphicsPathItem* relationshipPreview = nullptr;
 
     // ---- header bar

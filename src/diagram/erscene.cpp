@@ -3,6 +3,11 @@
 #include "app/thememanager.h"
 #include "details/dialects.h"
 #include "diagram/entityitem.h"
+#include "diagram/groupitem.h"
+#include "diagram/textitem.h"
+#include "diagram/slotitem.h"
+#include "edges/edgeitem.h"
+#include "edges/entityviewedgeitem.h"
 #include "model/itemid.h"
 
 #include <QAbstractItemView>
@@ -82,23 +87,20 @@ bool ERScene::hasDefaultEntityColors() const
 
 void ERScene::setDefaultTextStyle(const QFont& font, const QColor& light, const QColor& dark)
 {
-    m_defaultTextFont = font;
-    m_defaultTextLight = light;
-    m_defaultTextDark = dark;
+    m_defaultTextStyle = {font, light, dark};
     m_hasDefaultTextStyle = true;
 }
 
 void ERScene::setDefaultGroupStyle(const QColor& lightFill, const QColor& lightBorder, const QColor& lightTitle,
                                    const QColor& darkFill, const QColor& darkBorder, const QColor& darkTitle)
 {
-    m_defaultGroupColors = {lightFill, lightBorder, lightTitle, darkFill, darkBorder, darkTitle};
+    m_defaultGroupStyle = {lightFill, lightBorder, lightTitle, darkFill, darkBorder, darkTitle};
     m_hasDefaultGroupStyle = true;
 }
 
 // ------------------------------------------------------------ adding items
 //
-// addTextAt, addGroupAt and createEdge come with the text, group and edge
-// items.
+// createEdge comes with the edge items.
 
 EntityItem* ERScene::addTableAt(QPointF scenePos)
 {
@@ -145,6 +147,76 @@ EntityItem* ERScene::addViewAt(QPointF scenePos)
     addItem(entity);
     emit entityAdded(entity);
     return entity;
+}
+
+TextItem* ERScene::addTextAt(QPointF scenePos)
+{
+    // The item makes its own id.
+    auto* text = new TextItem(QStringLiteral("Text"));
+    if (m_hasDefaultTextStyle) {
+        text->setFont(m_defaultTextStyle.font);
+        text->setColors(m_defaultTextStyle.lightColor, m_defaultTextStyle.darkColor);
+    }
+    text->setPos(scenePos);
+    addItem(text);
+    return text;
+}
+
+GroupItem* ERScene::addGroupAt(QPointF scenePos)
+{
+    QStringList titles;
+    const QList<QGraphicsItem*> all = items();
+    for (QGraphicsItem* item : all) {
+        if (item->type() == DiagramItemType::Group)
+            titles.append(static_cast<GroupItem*>(item)->title());
+    }
+    int n = static_cast<int>(titles.size()) + 1;
+    while (titles.contains(QStringLiteral("group_") + QString::number(n)))
+        ++n;
+    auto* group = new GroupItem(QStringLiteral("group_") + QString::number(n), QSizeF(240, 160));
+    if (m_hasDefaultGroupStyle)
+        group->setColors(m_defaultGroupStyle);
+    group->setPos(scenePos);
+    addItem(group);
+    return group;
+}
+
+EdgeItem* ERScene::createEdge(EntityItem* from, EntityItem* to, bool createFKs)
+{
+    qDebug() << "createEdge called from:" << (from ? from->id() : QStringLiteral("null"))
+             << "to:" << (to ? to->id() : QStringLiteral("null")) << "createFKs:" << createFKs;
+    if (!from || !to) {
+        qWarning() << "createEdge: null entity!";
+        return nullptr;
+    }
+    if (from->scene() != this || to->scene() != this) {
+        qWarning() << "createEdge: entity not in this scene!";
+        return nullptr;
+    }
+
+    EdgeItem* edge = nullptr;
+    if (from->kind() == EntityItem::ViewKind || to->kind() == EntityItem::ViewKind) {
+        edge = new EntityViewEdgeItem(from, to, false);
+        addItem(edge);
+        if (createFKs) {
+            EntityItem* view = from->kind() == EntityItem::ViewKind ? from : to;
+            EntityItem* other = view == from ? to : from;
+            if (view != other)
+                view->inheritAttributesFrom(other, edge->id());
+        }
+    } else {
+        edge = new EdgeItem(from, to, createFKs);
+        addItem(edge);
+    }
+    // Routed (again) now that the other entities are obstacles. While a
+    // diagram is read, routing is suspended: an edge with stored points
+    // gets them, the others are routed once the reading is done; otherwise
+    // no edge is left without a route.
+    if (createFKs || !EdgeItem::isRoutingSuspended())
+        edge->updatePath();
+    qDebug() << "createEdge: success";
+    emit edgeAdded(edge);
+    return edge;
 }
 
 void ERScene::notifyEntityAdded(EntityItem* entity)
@@ -199,8 +271,20 @@ void ERScene::clearScene()
     qDebug() << "clearScene: edges:" << edges.size() << "entities:" << entities.size();
 
     // Edges go first so that none of them outlives an entity it points to.
-    // Detaching them from their entities and keeping the entities' key rows
-    // comes with the edge items.
+    // They are taken off their entities and told to leave the rows alone.
+    // (The type code alone does not make an item one of ours.)
+    for (QGraphicsItem* item : std::as_const(edges)) {
+        if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
+            if (edge->fromEntity())
+                edge->fromEntity()->removeEdge(edge);
+            if (edge->toEntity())
+                edge->toEntity()->removeEdge(edge);
+        }
+    }
+    for (QGraphicsItem* item : std::as_const(edges)) {
+        if (auto* edge = dynamic_cast<EdgeItem*>(item))
+            edge->setRemoveFkRowsOnDestroy(false);
+    }
     const auto removeAll = [this](const QList<QGraphicsItem*>& list) {
         for (QGraphicsItem* item : list) {
             if (item->scene() == this) {
@@ -210,6 +294,13 @@ void ERScene::clearScene()
         }
     };
     removeAll(edges);
+    for (QGraphicsItem* item : std::as_const(entities)) {
+        auto* entity = dynamic_cast<EntityItem*>(item);
+        if (!entity || item->scene() != this)
+            continue;
+        for (SlotItem* slot : entity->slotHandles())
+            slot->setEdge(nullptr);
+    }
     removeAll(entities);
     removeAll(annotations);
 
