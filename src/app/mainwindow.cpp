@@ -1515,11 +1515,15 @@ void MainWindow::syncModelFromScene()
         return;
     // Entities first, so that every edge finds the tables at its ends.
     const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
+    QList<EdgeItem*> edges;
     for (QGraphicsItem* item : items) {
         if (item->type() == DiagramItemType::Entity)
             registerEntityInModel(static_cast<EntityItem*>(item));
+        else if (auto* edge = dynamic_cast<EdgeItem*>(item))
+            edges.append(edge);
     }
-    // The edges are registered here once edge items exist.
+    for (EdgeItem* edge : std::as_const(edges))
+        registerEdgeInModel(edge);
 }
 
 void MainWindow::captureCurrentDiagram()
@@ -1680,8 +1684,19 @@ void MainWindow::registerEntityInModel(EntityItem* entity)
 
 void MainWindow::registerEdgeInModel(EdgeItem* edge)
 {
-    Q_UNUSED(edge)
-    // Makes the edge a relationship of the current model.
+    if (!currentModel || !edge)
+        return;
+    EntityItem* from = edge->fromEntity();
+    EntityItem* to = edge->toEntity();
+    if (!from || !to)
+        return;
+    // An edge read without an id gets one now, as an entity would.
+    if (edge->id().isEmpty())
+        edge->setId(generateItemId());
+    const QString fromId = stableEntityId(from);
+    const QString toId = stableEntityId(to);
+    TableSync::registerRelationship(currentModel, edge->id(), fromId, toId, from->title(), to->title(),
+                                    edge->isViewEdge(), entityRows(to));
 }
 
 void MainWindow::onEntityAdded(EntityItem* entity)
@@ -1823,9 +1838,50 @@ void MainWindow::onEntityStructureChanged()
         refreshTableDetails();
 }
 
+EdgeItem* MainWindow::findEdgeOnScene(const QString& id)
+{
+    if (!scene || id.isEmpty())
+        return nullptr;
+    const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
+    for (QGraphicsItem* item : items) {
+        if (item->type() != DiagramItemType::Edge)
+            continue;
+        auto* edge = dynamic_cast<EdgeItem*>(item);
+        if (edge && edge->id() == id)
+            return edge;
+    }
+    return nullptr;
+}
+
+void MainWindow::removeLiveEntity(const QString& id)
+{
+    EntityItem* entity = findEntityOnScene(id);
+    if (!entity)
+        return;
+    if (entity == currentEntity)
+        currentEntity = nullptr;
+    const bool wasSuppressed = std::exchange(suppressModelSync, true);
+    // A self-relation is attached twice; each edge goes once. Each takes its
+    // foreign-key rows off the entity at its other end.
+    QList<QPointer<EdgeItem>> edges;
+    for (EdgeItem* edge : entity->edges()) {
+        if (edge && !edges.contains(edge))
+            edges.append(edge);
+    }
+    for (const QPointer<EdgeItem>& edge : std::as_const(edges))
+        delete edge.data();
+    delete entity;
+    suppressModelSync = wasSuppressed;
+}
+
 QJsonObject MainWindow::storedEntityJson(const QString& entityId) const
 {
     return StoredDiagrams::entityJson(currentModel, entityId);
+}
+
+QJsonObject MainWindow::storedEdgeJson(const QString& edgeId) const
+{
+    return StoredDiagrams::edgeJson(currentModel, currentDiagram, edgeId);
 }
 
 void MainWindow::renameStoredEntityTitle(const QString& entityId, const QString& name, ModelItem* model)

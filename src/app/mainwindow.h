@@ -168,7 +168,12 @@ public slots:
     void onEntityTitleChanged(QString title);
     void onEntityAttributeEdited(int index, QString oldName, QString name, QString type);
     void onEntityStructureChanged();
+    EdgeItem* findEdgeOnScene(const QString& id);
+    // Deletes the scene entity of that id and its edges, without the model
+    // hearing of it.
+    void removeLiveEntity(const QString& id);
     QJsonObject storedEntityJson(const QString& entityId) const;
+    QJsonObject storedEdgeJson(const QString& edgeId) const;
     // Sets "title" of that entity in the stored diagrams of `model` (the
     // current model when null).
     void renameStoredEntityTitle(const QString& entityId, const QString& name, ModelItem* model = nullptr);

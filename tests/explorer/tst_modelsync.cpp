@@ -4,6 +4,7 @@
 #include "details/tabledetailscontroller.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
+#include "edges/edgeitem.h"
 #include "explorer/explorerkinds.h"
 #include "explorer/projecttreemodel.h"
 #include "model/columnitem.h"
@@ -12,6 +13,7 @@
 #include "model/indexitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
+#include "model/relationshipitem.h"
 #include "model/tableitem.h"
 #include "model/viewitem.h"
 
@@ -258,6 +260,87 @@ private slots:
         window->refreshTableDetails();
         window->suppressModelSync = false;
         QVERIFY(!details->shownTable());
+    }
+
+    void edgesBecomeRelationshipsWithForeignKeys()
+    {
+        EntityItem* customer = window->scene->addTableAt(QPointF(0, 0));
+        customer->setTitle(QStringLiteral("customer"));
+        EntityItem* order = window->scene->addTableAt(QPointF(400, 0));
+        order->setTitle(QStringLiteral("order"));
+        EdgeItem* edge = window->scene->createEdge(customer, order, true);
+        QVERIFY(edge);
+        RelationshipItem* relationship = window->currentModel->relationship(edge->id());
+        QVERIFY(relationship);
+        QCOMPARE(relationship->name(), QStringLiteral("customer_order"));
+        QCOMPARE(relationship->fromTableId(), customer->id());
+        QCOMPARE(relationship->toTableId(), order->id());
+        TableItem* orders = window->currentModel->table(order->id());
+        TableItem* customers = window->currentModel->table(customer->id());
+        ConstraintItem* fk = orders->constraint(relationship->constraintId());
+        QVERIFY(fk);
+        QCOMPARE(fk->name(), QStringLiteral("fk_customer_order"));
+        QCOMPARE(fk->type(), int(ConstraintItem::ForeignKey));
+        QCOMPARE(fk->referencedTableId(), customer->id());
+        // The foreign-key row the edge made is a column of orders.
+        QCOMPARE(order->attributeCount(), 2);
+        QCOMPARE(order->attributeFkEdgeId(1), edge->id());
+        QCOMPARE(fk->columns(), QStringList{orders->columnByName(order->attributeName(1))->id()});
+        QCOMPARE(fk->referencedColumns(), customers->constraintOfType(ConstraintItem::PrimaryKey)->columns());
+        QVERIFY(window->findTreeItem(Relationship, relationship->id()));
+        QCOMPARE(window->findEdgeOnScene(edge->id()), edge);
+
+        // A new title renames the relationship on the next registration,
+        // never the constraint.
+        customer->setTitle(QStringLiteral("client"));
+        window->syncModelFromScene();
+        QCOMPARE(relationship->name(), QStringLiteral("client_order"));
+        QCOMPARE(fk->name(), QStringLiteral("fk_customer_order"));
+        QCOMPARE(orders->constraints().size(), 2);
+
+        // The link of an entity view has no foreign key.
+        EntityItem* view = window->scene->addViewAt(QPointF(0, 300));
+        EdgeItem* link = window->scene->createEdge(customer, view, true);
+        QVERIFY(link && link->isViewEdge());
+        QVERIFY(window->currentModel->relationship(link->id()));
+        QVERIFY(window->currentModel->relationship(link->id())->constraintId().isEmpty());
+
+        // Taken off the canvas quietly: its edges go with it, the model stays.
+        window->removeLiveEntity(customer->id());
+        QVERIFY(!window->findEntityOnScene(customers->id()));
+        QVERIFY(!window->findEdgeOnScene(relationship->id()));
+        QCOMPARE(order->attributeCount(), 1);  // its foreign-key row went with the edge
+        QCOMPARE(orders->columns().size(), 2);
+        QVERIFY(window->currentModel->relationship(relationship->id()));
+        window->removeLiveEntity(QStringLiteral("not on the canvas"));
+    }
+
+    void aSelfRelationGoesOnce()
+    {
+        EntityItem* entity = window->scene->addTableAt(QPointF(0, 0));
+        EdgeItem* loop = window->scene->createEdge(entity, entity, true);
+        QVERIFY(loop);
+        const QString id = entity->id();
+        window->removeLiveEntity(id);
+        QVERIFY(!window->findEntityOnScene(id));
+        QVERIFY(window->scene->items().isEmpty());
+    }
+
+    void storedEdgesPreferOtherDiagrams()
+    {
+        DiagramItem* live = window->currentDiagram;
+        DiagramItem* other = window->currentModel->addDiagram();
+        other->setName(QStringLiteral("Z other"));
+        live->setData(QJsonObject{{"edges", QJsonArray{QJsonObject{{"id", "e"}, {"startCard", 1}}}},
+                                  {"entities", QJsonArray{QJsonObject{{"id", "a"}, {"title", "live"}}}}});
+        QCOMPARE(window->storedEdgeJson("e").value("startCard").toInt(), 1);
+        other->setData(QJsonObject{{"edges", QJsonArray{QJsonObject{{"id", "e"}, {"startCard", 3}}}},
+                                   {"entities", QJsonArray{QJsonObject{{"id", "a"}, {"title", "other"}}}}});
+        QCOMPARE(window->storedEdgeJson("e").value("startCard").toInt(), 3);
+        // Entities are searched in name order, the current diagram included.
+        QCOMPARE(window->storedEntityJson("a").value("title").toString(), QStringLiteral("live"));
+        QVERIFY(window->storedEdgeJson("none").isEmpty());
+        QVERIFY(window->storedEntityJson("").isEmpty());
     }
 
     void uniqueObjectNamesIgnoreCase()
