@@ -6,6 +6,9 @@
 #include "model/itemid.h"
 
 #include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QHash>
+#include <QJsonArray>
 #include <QDebug>
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsView>
@@ -381,4 +384,90 @@ void ERScene::growSceneRect()
     const QRectF wanted = bounds.adjusted(-300, -300, 300, 300);
     if (!sceneRect().contains(wanted))
         setSceneRect(sceneRect().united(wanted));
+}
+
+// ------------------------------------------------------------ diagram JSON
+
+namespace {
+
+const QString keyVersion = QStringLiteral("version");
+const QString keyType = QStringLiteral("type");
+const QString keyEntities = QStringLiteral("entities");
+const QString keyEdges = QStringLiteral("edges");
+const QString keyAnnotations = QStringLiteral("annotations");
+const QString keyDialect = QStringLiteral("dialect");
+
+// Lets the busy indicator turn while a large diagram loads; user input stays
+// queued until the load is over.
+void keepIndicatorTurning()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+} // namespace
+
+QJsonObject ERScene::toJson() const
+{
+    QJsonArray entities;
+    QJsonArray edges;
+    QJsonArray annotations;
+
+    // Topmost first: the reader stacks the first element of an array on top.
+    const QList<QGraphicsItem*> all = items(Qt::DescendingOrder);
+    for (const QGraphicsItem* item : all) {
+        switch (item->type()) {
+        case DiagramItemType::Entity:
+            entities.append(static_cast<const EntityItem*>(item)->toJson());
+            break;
+        default:
+            break; // slot handles, row labels and editors belong to their items
+        }
+    }
+
+    QJsonObject root;
+    root.insert(keyVersion, QStringLiteral("1.0"));
+    root.insert(keyType, QStringLiteral("er-diagram"));
+    root.insert(keyEntities, entities);
+    root.insert(keyEdges, edges);
+    root.insert(keyAnnotations, annotations);
+    root.insert(keyDialect, m_dialect);
+    return root;
+}
+
+bool ERScene::loadFromJson(const QJsonObject& root)
+{
+    qDebug() << "loadFromJson: starting";
+
+    clearScene();
+    m_dialect = root.value(keyDialect).toString();
+
+    // Items of equal z stack in the order they are added, the last on top,
+    // while the writer lists the topmost first. Each array is therefore read
+    // from its end, so that a diagram comes back stacked as it was saved.
+    const QJsonArray entities = root.value(keyEntities).toArray();
+    QHash<QString, EntityItem*> entitiesById;
+    entitiesById.reserve(entities.size());
+    for (qsizetype i = entities.size() - 1; i >= 0; --i) {
+        const QJsonObject obj = entities.at(i).toObject();
+        const QJsonValue titleValue = obj.value(QStringLiteral("title"));
+        const QString title = titleValue.isString() ? titleValue.toString() : QStringLiteral("Entity");
+        auto* entity = new EntityItem(title, QSizeF(150, 70));
+        if (obj.contains(QStringLiteral("id")))
+            entity->setId(obj.value(QStringLiteral("id")).toString());
+        addItem(entity);
+        entity->fromJson(obj);
+        emit entityAdded(entity);
+
+        // Of two entities with the same id, edges go to the one that comes
+        // later in the array, i.e. the one met first here.
+        const QString id = entity->id();
+        if (!entitiesById.contains(id)) {
+            entitiesById.insert(id, entity);
+            if (entitiesById.size() % 8 == 0)
+                keepIndicatorTurning();
+        }
+    }
+
+    qDebug() << "loadFromJson: completed successfully";
+    return true;
 }

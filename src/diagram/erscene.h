@@ -4,6 +4,7 @@
 #include <QFont>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
+#include <QJsonObject>
 #include <QPointF>
 #include <QString>
 
@@ -91,6 +92,18 @@ public:
     EntityItem* addTableAt(QPointF scenePos);
     // A new entity view "view_<n>" with the first free n, no rows.
     EntityItem* addViewAt(QPointF scenePos);
+
+    // ---- diagram JSON
+    // {"version": "1.0", "type": "er-diagram", "entities", "edges",
+    // "annotations", "dialect"}; each array lists its items topmost first.
+    QJsonObject toJson() const;
+    // Replaces the whole content by the diagram in root. Never fails: what
+    // cannot be read is left out. The first element of each array ends up
+    // topmost, so writing the result again gives the arrays in the same
+    // order. Routing is suspended while loading; edges without a usable
+    // stored route are routed at the end. Pending events (user input
+    // excluded) are processed now and then, so the busy indicator turns.
+    bool loadFromJson(const QJsonObject& root);
 
     // Emits entityAdded for an entity the caller placed itself.
     void notifyEntityAdded(EntityItem* entity);
