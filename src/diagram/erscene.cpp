@@ -378,6 +378,10 @@ void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
 
 void ERScene::growSceneRect()
 {
+    // Measuring every item after each step of a load would make loading
+    // quadratic; the change reported once the load is over grows it once.
+    if (m_loading)
+        return;
     const QRectF bounds = itemsBoundingRect();
     if (bounds.width() <= 0 || bounds.height() <= 0)
         return;
@@ -437,7 +441,26 @@ QJsonObject ERScene::toJson() const
 bool ERScene::loadFromJson(const QJsonObject& root)
 {
     qDebug() << "loadFromJson: starting";
+    {
+        struct LoadingFlag
+        {
+            explicit LoadingFlag(bool& flag)
+                : m_flag(flag)
+            {
+                m_flag = true;
+            }
+            ~LoadingFlag() { m_flag = false; }
+            bool& m_flag;
+        } loading(m_loading);
+        readDiagram(root);
+    }
+    growSceneRect();
+    qDebug() << "loadFromJson: completed successfully";
+    return true;
+}
 
+void ERScene::readDiagram(const QJsonObject& root)
+{
     clearScene();
     m_dialect = root.value(keyDialect).toString();
 
@@ -467,7 +490,4 @@ bool ERScene::loadFromJson(const QJsonObject& root)
                 keepIndicatorTurning();
         }
     }
-
-    qDebug() << "loadFromJson: completed successfully";
-    return true;
 }

@@ -136,6 +136,7 @@ private:
     void handleSelection();
     void onThemeChanged();
     void growSceneRect();
+    void readDiagram(const QJsonObject& root);
 
     QString m_filePath;
     bool m_gridVisible = true;
@@ -153,5 +154,6 @@ private:
     double m_glowPhase = 0.0;
     std::uint64_t m_selectionGeneration = 0;
     bool m_clearing = false;
+    bool m_loading = false;     // loadFromJson runs
     bool m_selectionHandlingPending = false;
 };
