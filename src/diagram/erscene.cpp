@@ -7,6 +7,7 @@
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonArray>
 #include <QDebug>
@@ -402,11 +403,27 @@ const QString keyAnnotations = QStringLiteral("annotations");
 const QString keyDialect = QStringLiteral("dialect");
 
 // Lets the busy indicator turn while a large diagram loads; user input stays
-// queued until the load is over.
-void keepIndicatorTurning()
+// queued until the load is over. Every pass of the event loop repaints the
+// canvas, so it runs at most once per frame of the indicator rather than at
+// every step.
+class IndicatorPump
 {
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
+public:
+    IndicatorPump() { m_sinceLast.start(); }
+
+    void step()
+    {
+        if (m_sinceLast.elapsed() < IntervalMs)
+            return;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_sinceLast.restart();
+    }
+
+    static constexpr qint64 IntervalMs = 20;
+
+private:
+    QElapsedTimer m_sinceLast;
+};
 
 } // namespace
 
@@ -467,6 +484,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     // Items of equal z stack in the order they are added, the last on top,
     // while the writer lists the topmost first. Each array is therefore read
     // from its end, so that a diagram comes back stacked as it was saved.
+    IndicatorPump pump;
     const QJsonArray entities = root.value(keyEntities).toArray();
     QHash<QString, EntityItem*> entitiesById;
     entitiesById.reserve(entities.size());
@@ -487,7 +505,7 @@ void ERScene::readDiagram(const QJsonObject& root)
         if (!entitiesById.contains(id)) {
             entitiesById.insert(id, entity);
             if (entitiesById.size() % 8 == 0)
-                keepIndicatorTurning();
+                pump.step();
         }
     }
 }
