@@ -8,14 +8,23 @@
 #include "app/documentfile.h"
 #include "app/sceneexporter.h"
 #include "app/themeutils.h"
+#include "details/dialects.h"
 #include "details/tabledetailscontroller.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 #include "diagram/singlelinetextitem.h"
+#include "explorer/explorereditkeyfilter.h"
+#include "explorer/explorerfilterproxy.h"
+#include "explorer/explorerkinds.h"
+#include "explorer/projecttreeitemdelegate.h"
+#include "explorer/projecttreemodel.h"
+#include "edges/edgeitem.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
+#include "model/tableitem.h"
+#include "model/viewitem.h"
 
 #include <QAction>
 #include <QApplication>
@@ -28,12 +37,16 @@
 #include <QFrame>
 #include <QGraphicsPathItem>
 #include <QHBoxLayout>
+#include <QHeaderView>
+#include <QItemSelection>
 #include <QJsonDocument>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QSignalBlocker>
 #include <QSlider>
+#include <QStandardItem>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -43,6 +56,7 @@
 #include <cmath>
 #include <exception>
 #include <memory>
+#include <utility>
 
 // ============================================================ construction
 
@@ -130,6 +144,14 @@ MainWindow::~MainWindow()
         disconnect(action, &QObject::destroyed, this, nullptr);
     for (QToolButton* button : designedToolButtonIcons.keys())
         disconnect(button, &QObject::destroyed, this, nullptr);
+    // A name field or tree editor that loses the focus while the widgets go
+    // away still reports its edit; it must not reach this window any more.
+    const QObject* explorerSenders[] = {projectNameEdit, modelNameEdit, diagramNameEdit, dialectCombo,
+                                        ui->lineEditSearch, treeModel, ui->treeViewProject->selectionModel()};
+    for (const QObject* sender : explorerSenders) {
+        if (sender)
+            disconnect(sender, nullptr, this, nullptr);
+    }
 
     if (relationshipPreview) {
         if (relationshipPreview->scene())
@@ -138,8 +160,10 @@ MainWindow::~MainWindow()
         relationshipPreview = nullptr;
     }
     // The scene has no parent; it goes before the form so that nothing it
-    // emits while being destroyed reaches a half-destroyed window.
+    // emits while being destroyed reaches a half-destroyed window. Clearing
+    // it first deletes the edges before the entities they point to.
     if (scene) {
+        scene->clearScene();
         scene->disconnect(this);
         ui->view->setScene(nullptr);
         delete scene;
@@ -724,6 +748,8 @@ void MainWindow::on_actionAdd_Relationship_triggered(bool checked)
     } else {
         ui->view->unsetCursor();
         clearRelationshipPreview();
+        if (isOnScene(scene, relationshipStartEntity))
+            relationshipStartEntity->setSelected(false);
         relationshipStartEntity = nullptr;
         ui->view->setAddRelationshipMode(false);
     }
@@ -800,18 +826,93 @@ void MainWindow::onSceneClickedPlaceItem(QPointF scenePos, Qt::MouseButton butto
     } else if (ui->actionAdd_View->isChecked()) {
         erScene->addViewAt(scenePos);
     } else if (ui->actionAdd_Text->isChecked()) {
-        // ERScene::addTextAt(scenePos) once text items exist.
+        erScene->addTextAt(scenePos);
     } else if (ui->actionAdd_Group->isChecked()) {
-        // ERScene::addGroupAt(scenePos) once group frames exist.
+        erScene->addGroupAt(scenePos);
     }
+}
+
+EntityItem* MainWindow::entityAtScenePos(QPointF scenePos) const
+{
+    QGraphicsScene* s = ui->view->scene();
+    if (!s)
+        return nullptr;
+    QGraphicsItem* hit = s->itemAt(scenePos, QTransform());
+    if (!hit)
+        return nullptr;
+    for (QGraphicsItem* item = hit; item; item = item->parentItem()) {
+        if (item->type() == DiagramItemType::Entity) {
+            auto* entity = static_cast<EntityItem*>(item);
+            qDebug() << "[entityAtScenePos] Found EntityItem:" << entity->title() << "from item type:" << hit->type();
+            return entity;
+        }
+    }
+    qDebug() << "[entityAtScenePos] No EntityItem parent found for item at scene position" << scenePos;
+    return nullptr;
 }
 
 void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton button)
 {
-    Q_UNUSED(scenePos)
-    if (button != Qt::LeftButton || !ui->actionAdd_Relationship->isChecked())
+    if (button != Qt::LeftButton || !ui->view->scene() || !ui->actionAdd_Relationship->isChecked())
         return;
-    // Two clicks on entities draw a relationship here.
+    EntityItem* entity = entityAtScenePos(scenePos);
+    if (!entity) {
+        qDebug() << "[Add Relationship] No entity found at position" << scenePos << "- canceling operation";
+        clearRelationshipPreview();
+        if (relationshipStartEntity)
+            relationshipStartEntity->setSelected(false);
+        relationshipStartEntity = nullptr;
+        ui->view->setAddRelationshipMode(false);
+        ui->actionAdd_Relationship->setChecked(false);
+        return;
+    }
+    if (!relationshipStartEntity) {
+        relationshipStartEntity = entity;
+        // Unique: a second first click on the same entity adds no second
+        // connection.
+        connect(entity, &QObject::destroyed, this, &MainWindow::onRelationshipStartDestroyed,
+                Qt::UniqueConnection);
+        qDebug() << "[Add Relationship] First click on entity:" << entity->title();
+        entity->setSelected(true);
+        showRelationshipPreview(entity, scenePos);
+        return;
+    }
+
+    QPointer<EntityItem> start = relationshipStartEntity;
+    relationshipStartEntity = nullptr;
+    clearRelationshipPreview();
+    auto* erScene = qobject_cast<ERScene*>(ui->view->scene());
+    if (!erScene) {
+        qWarning() << "[Add Relationship] Scene is not ERScene";
+        if (start)
+            start->setSelected(false);
+        return;
+    }
+    EdgeItem* edge = erScene->createEdge(start, entity, true);
+    if (!edge) {
+        qWarning() << "[Add Relationship] Failed to create edge between" << (start ? start->title() : QString())
+                   << "and" << entity->title();
+        if (start)
+            start->setSelected(false);
+        return;
+    }
+    if (!edge->isViewEdge()) {
+        edge->setStartCard(CardinalityOne);
+        edge->setEndCard(CardinalityMany);
+    }
+    qDebug() << "[Add Relationship] Edge created successfully:" << (start ? start->title() : QString()) << "->"
+             << entity->title();
+    if (start)
+        start->setSelected(false);
+}
+
+void MainWindow::onRelationshipStartDestroyed()
+{
+    // The guarded pointer is already null when the start entity went; a
+    // destroyed entity that was not (or no longer) the start leaves a
+    // pending relationship alone.
+    if (!relationshipStartEntity)
+        clearRelationshipPreview();
 }
 
 void MainWindow::onCanvasEscapePressed()
@@ -828,23 +929,33 @@ void MainWindow::onCanvasEscapePressed()
 
 void MainWindow::onSceneMouseMoved(QPointF scenePos)
 {
-    updateRelationshipPreview(scenePos);
+    if (ui->actionAdd_Relationship->isChecked() && relationshipStartEntity)
+        updateRelationshipPreview(scenePos);
 }
 
 void MainWindow::showRelationshipPreview(EntityItem* from, QPointF to)
 {
     clearRelationshipPreview();
-    Q_UNUSED(from)
-    Q_UNUSED(to)
-    // The dashed rubber-band line from the first entity is drawn here.
+    if (!from || !scene)
+        return;
+    QPainterPath line;
+    line.moveTo(from->sceneBoundingRect().center());
+    line.lineTo(to);
+    relationshipPreview = new QGraphicsPathItem(line);
+    QPen pen(QBrush(QColor(Qt::blue)), 2, Qt::DashLine, Qt::SquareCap);
+    relationshipPreview->setPen(pen);
+    relationshipPreview->setZValue(-2);
+    scene->addItem(relationshipPreview);
 }
 
 void MainWindow::updateRelationshipPreview(QPointF to)
 {
-    Q_UNUSED(to)
     if (!relationshipPreview || !relationshipStartEntity)
         return;
-    // The rubber-band line follows the mouse here.
+    QPainterPath line;
+    line.moveTo(relationshipStartEntity->sceneBoundingRect().center());
+    line.lineTo(to);
+    relationshipPreview->setPath(line);
 }
 
 void MainWindow::clearRelationshipPreview()
@@ -1246,21 +1357,406 @@ void MainWindow::on_actionAbout_Quillmap_triggered()
 
 void MainWindow::initializeTreeModel()
 {
-    // Creates the explorer's tree model, filter proxy and row delegate and
-    // connects the explorer widgets.
+    treeModel = new ProjectTreeModel(this);
+    treeModel->setColumnCount(1);
+
+    treeProxy = new ExplorerFilterProxy(this);
+    treeProxy->setRecursiveFilteringEnabled(true);
+    treeProxy->setDynamicSortFilter(true);
+    treeProxy->setSourceModel(treeModel);
+
+    QTreeView* tree = ui->treeViewProject;
+    if (!tree)
+        return;
+    tree->setModel(treeProxy);
+    tree->setItemDelegate(new ProjectTreeItemDelegate(tree));
+
+    tree->setUniformRowHeights(true);
+    tree->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    tree->setSortingEnabled(false);
+    tree->setDragEnabled(true);
+    tree->setAcceptDrops(false);
+    tree->setDropIndicatorShown(false);
+    tree->setDragDropMode(QAbstractItemView::DragOnly);
+    tree->setDefaultDropAction(Qt::CopyAction);
+    tree->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed);
+    // F2 is also the window's shortcut for editing a canvas row; on an
+    // editable explorer row it renames the row instead.
+    new ExplorerEditKeyFilter(tree);
+    // For every column, so that the column a rebuild makes anew keeps it.
+    if (QHeaderView* header = tree->header())
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+
+    connect(tree->selectionModel(), &QItemSelectionModel::selectionChanged, this,
+            &MainWindow::onProjectTreeSelectionChanged);
+    connect(treeModel, &QStandardItemModel::itemChanged, this, &MainWindow::onProjectTreeItemChanged);
+    connect(ui->lineEditSearch, &QLineEdit::textChanged, this, &MainWindow::onExplorerSearchTextChanged);
+    connect(ui->toolButtonFilter, &QToolButton::clicked, this, &MainWindow::showExplorerFilterPopup);
+    connect(ui->toolButtonAdd, &QToolButton::clicked, this, &MainWindow::showExplorerAddMenu);
+    connect(ui->toolButtonDel, &QToolButton::clicked, this, &MainWindow::removeExplorerSelection);
+
+    // Shows as checked while the filter hides any kind of object.
+    ui->toolButtonFilter->setCheckable(true);
+}
+
+QStandardItem* MainWindow::makeTreeItem(const QString& text, const QString& kind, const QString& id, bool editable)
+{
+    return ProjectTreeModel::makeItem(text, kind, id, editable);
 }
 
 void MainWindow::rebuildProjectTree()
 {
-    // Refills the explorer tree from the project.
+    if (!treeModel || !ui->treeViewProject)
+        return;
+
+    const bool wasSyncing = std::exchange(syncingSelection, true);
+    if (!project) {
+        treeModel->rebuild(nullptr, nullptr, nullptr);
+        syncingSelection = wasSyncing;
+        refreshNameEditors();
+        return;
+    }
+
+    const bool wasUpdating = std::exchange(updatingTree, true);
+    treeModel->rebuild(project, currentModel, currentDiagram);
+    ui->treeViewProject->expandAll();
+    updatingTree = wasUpdating;
+    syncingSelection = wasSyncing;
+
+    refreshNameEditors();
+    if (!syncingSelection)
+        syncTreeSelectionFromScene();
+    refreshTableDetails();
+}
+
+void MainWindow::updateTreeCurrentMarkers()
+{
+    if (!treeModel)
+        return;
+    const bool wasUpdating = std::exchange(updatingTree, true);
+    treeModel->updateCurrentMarkers(currentModel, currentDiagram);
+    updatingTree = wasUpdating;
+}
+
+QStandardItem* MainWindow::findTreeItem(QStandardItem* parent, const QString& kind, const QString& id) const
+{
+    if (!treeModel)
+        return ProjectTreeModel::findItemByWalk(parent, kind, id);
+    return treeModel->findItem(parent, kind, id);
+}
+
+QStandardItem* MainWindow::findTreeItem(const QString& kind, const QString& id) const
+{
+    return treeModel ? treeModel->findItem(kind, id) : nullptr;
+}
+
+void MainWindow::selectExplorerItem(const QString& kind, const QString& id)
+{
+    QStandardItem* row = findTreeItem(kind, id);
+    QTreeView* tree = ui->treeViewProject;
+    if (!row || !tree || !treeProxy)
+        return;
+    const QModelIndex viewIndex = treeProxy->mapFromSource(row->index());
+    if (!viewIndex.isValid())
+        return;  // filtered out
+    tree->setCurrentIndex(viewIndex);
+    tree->scrollTo(viewIndex, QAbstractItemView::EnsureVisible);
+}
+
+ModelItem* MainWindow::modelForTreeIndex(const QModelIndex& index) const
+{
+    if (!project)
+        return nullptr;
+    QModelIndex row = index;
+    if (treeProxy && row.model() == treeProxy)
+        row = treeProxy->mapToSource(row);
+    for (; row.isValid(); row = row.parent()) {
+        if (row.data(ExplorerKind::KindRole).toString() == ExplorerKind::Model)
+            return project->model(row.data(ExplorerKind::IdRole).toString());
+    }
+    return currentModel;
+}
+
+void MainWindow::updateTreeItemText(const QString& kind, const QString& id, const QString& text)
+{
+    QStandardItem* row = findTreeItem(kind, id);
+    if (!row || row->text() == text)
+        return;
+    const bool wasUpdating = std::exchange(updatingTree, true);
+    row->setText(text);
+    updatingTree = wasUpdating;
+}
+
+namespace {
+
+void setTextIfDifferent(QLineEdit* edit, const QString& text)
+{
+    // Setting the same text again would move the cursor and drop the undo
+    // history for nothing.
+    if (edit->text() != text)
+        edit->setText(text);
+}
+
+QString modelRowText(const ModelItem* model)
+{
+    return model->name().isEmpty() ? QStringLiteral("Model") : model->name();
+}
+
+QString diagramRowText(const DiagramItem* diagram)
+{
+    return diagram->name().isEmpty() ? QStringLiteral("Diagram") : diagram->name();
+}
+
+// The explorer row (kind, id) that a selected scene item stands for: "table"
+// or "view" for an entity, "relationship" for an edge, nothing otherwise.
+std::pair<QString, QString> explorerRowOfSceneItem(const QGraphicsItem* item)
+{
+    switch (item->type()) {
+    case DiagramItemType::Entity: {
+        const auto* entity = static_cast<const EntityItem*>(item);
+        return {entity->kind() == EntityItem::ViewKind ? ExplorerKind::View : ExplorerKind::Table,
+                entity->id()};
+    }
+    case DiagramItemType::Edge: {
+        const auto* edge = dynamic_cast<const EdgeItem*>(item);
+        if (!edge || edge->isViewEdge())
+            return {};
+        return {ExplorerKind::Relationship, edge->id()};
+    }
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
+void MainWindow::refreshNameEditors()
+{
+    if (!projectNameEdit || !modelNameEdit || !diagramNameEdit)
+        return;
+    {
+        const QSignalBlocker blockProject(projectNameEdit);
+        const QSignalBlocker blockModel(modelNameEdit);
+        const QSignalBlocker blockDiagram(diagramNameEdit);
+        setTextIfDifferent(projectNameEdit, project ? project->name() : QString());
+        setTextIfDifferent(modelNameEdit, currentModel ? currentModel->name() : QString());
+        modelNameEdit->setEnabled(currentModel != nullptr);
+        setTextIfDifferent(diagramNameEdit, currentDiagram ? currentDiagram->name() : QString());
+        diagramNameEdit->setEnabled(currentDiagram != nullptr);
+    }
+    if (!dialectCombo)
+        return;
+    const QSignalBlocker blockDialect(dialectCombo);
+    dialectCombo->setEnabled(currentModel != nullptr);
+    if (!currentModel || currentModel->dialect().isEmpty())
+        return;
+    const QString dialect = currentModel->dialect();
+    int entry = dialectCombo->findText(dialect);
+    // A dialect stored under an alias ("postgresql") still shows as its
+    // entry rather than leaving the previous model's dialect on display.
+    if (entry < 0)
+        entry = dialectCombo->findText(normalizeDialect(dialect));
+    if (entry >= 0)
+        dialectCombo->setCurrentIndex(entry);
+    else
+        dialectCombo->setCurrentText(dialect);
+}
+
+void MainWindow::applyProjectName(const QString& name)
+{
+    if (updatingTree || !project)
+        return;
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || trimmed == project->name()) {
+        // Refused or unchanged: the edit and the row show the stored name
+        // again (a padded entry must not stay on the row either).
+        refreshNameEditors();
+        updateTreeItemText(ExplorerKind::Project, project->id(), project->name());
+        return;
+    }
+    updatingTree = true;
+    project->setName(trimmed);
+    updateTreeItemText(ExplorerKind::Project, project->id(), trimmed);
+    refreshNameEditors();
+    updatingTree = false;
+}
+
+void MainWindow::applyModelName(const QString& modelId, const QString& name)
+{
+    if (updatingTree)
+        return;
+    // Only an empty id means "the current model": an id that names no model
+    // must not rename whichever model happens to be current.
+    ModelItem* model = modelId.isEmpty() ? currentModel : (project ? project->model(modelId) : nullptr);
+    if (!model)
+        return;
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || trimmed == model->name()) {
+        refreshNameEditors();
+        updateTreeItemText(ExplorerKind::Model, model->id(), modelRowText(model));
+        return;
+    }
+    updatingTree = true;
+    model->setName(trimmed);
+    updateTreeItemText(ExplorerKind::Model, model->id(), trimmed);
+    refreshNameEditors();
+    updatingTree = false;
+}
+
+void MainWindow::applyDiagramName(const QString& diagramId, const QString& name)
+{
+    if (updatingTree)
+        return;
+    // As for models: an unknown id renames nothing.
+    DiagramItem* diagram =
+        diagramId.isEmpty() ? currentDiagram : (project ? project->findDiagram(diagramId) : nullptr);
+    if (!diagram)
+        return;
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || trimmed == diagram->name()) {
+        refreshNameEditors();
+        updateTreeItemText(ExplorerKind::Diagram, diagram->id(), diagramRowText(diagram));
+        return;
+    }
+    updatingTree = true;
+    diagram->setName(trimmed);
+    updateTreeItemText(ExplorerKind::Diagram, diagram->id(), trimmed);
+    refreshNameEditors();
+    updatingTree = false;
+}
+
+void MainWindow::applyModelObjectName(const QString& kind, const QString& id, const QString& name,
+                                      EntityItem* sourceEntity)
+{
+    if (updatingTree || suppressModelSync || id.isEmpty())
+        return;
+    const bool isView = kind == ExplorerKind::View;
+    if (!isView && kind != ExplorerKind::Table)
+        return;
+
+    // The table or view of that id: the current model first, then the
+    // project's models in name order.
+    const auto lookUp = [&](const ModelItem* model) -> QObject* {
+        if (!model)
+            return nullptr;
+        return isView ? static_cast<QObject*>(model->view(id)) : static_cast<QObject*>(model->table(id));
+    };
+    QObject* object = lookUp(currentModel);
+    if (!object && project) {
+        for (const ModelItem* model : project->models()) {
+            if ((object = lookUp(model)))
+                break;
+        }
+    }
+    if (!object && sourceEntity && currentModel) {
+        registerEntityInModel(sourceEntity);
+        object = lookUp(currentModel);
+    }
+    if (!object)
+        return;
+    auto* view = isView ? static_cast<ViewItem*>(object) : nullptr;
+    auto* table = isView ? nullptr : static_cast<TableItem*>(object);
+    const QString oldName = view ? view->name() : table->name();
+
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty()) {
+        updateTreeItemText(kind, id, oldName);
+        return;
+    }
+    // The entity showing this object on the canvas and the copies in stored
+    // diagrams take the new title here once entity items exist.
+    if (trimmed == oldName) {
+        updateTreeItemText(kind, id, trimmed);
+        return;
+    }
+    updatingTree = true;
+    if (view)
+        view->setName(trimmed);
+    else
+        table->setName(trimmed);
+    updateTreeItemText(kind, id, trimmed);
+    updatingTree = false;
+}
+
+void MainWindow::onProjectTreeItemChanged(QStandardItem* item)
+{
+    if (updatingTree || syncingSelection || !item)
+        return;
+    const QString kind = item->data(ExplorerKind::KindRole).toString();
+    const QString id = item->data(ExplorerKind::IdRole).toString();
+    // The row's own text: for a model the bare name, not "name (dialect)".
+    const QString text = item->text();
+    if (kind == ExplorerKind::Project)
+        applyProjectName(text);
+    else if (kind == ExplorerKind::Model)
+        applyModelName(id, text);
+    else if (kind == ExplorerKind::Diagram)
+        applyDiagramName(id, text);
+    else if (kind == ExplorerKind::Table || kind == ExplorerKind::View)
+        applyModelObjectName(kind, id, text);
+}
+
+void MainWindow::onProjectTreeSelectionChanged()
+{
+    if (syncingSelection || suppressModelSync || !project || !scene || scene->isClearing())
+        return;
+    // Selects the canvas items of the selected rows, or switches to the
+    // selected diagram or model.
+}
+
+void MainWindow::onExplorerSearchTextChanged(const QString& text)
+{
+    Q_UNUSED(text)
+    // Narrows the explorer to the rows whose text contains the search text.
+}
+
+void MainWindow::showExplorerFilterPopup()
+{
+    // Lets the user choose which kinds of objects the explorer hides.
+}
+
+void MainWindow::showExplorerAddMenu()
+{
+    // Offers to add a model, diagram, table, view or relationship.
+}
+
+void MainWindow::removeExplorerSelection()
+{
+    // Removes the selected explorer objects from the model, asking first.
 }
 
 void MainWindow::syncTreeSelectionFromScene()
 {
-    if (syncingSelection || suppressModelSync || !treeModel || !ui->treeViewProject || !scene
+    if (syncingSelection || suppressModelSync || !treeModel || !treeProxy || !ui->treeViewProject || !scene
         || scene->isClearing())
         return;
-    // Selects the explorer rows of the selected entities and edges.
+    QTreeView* tree = ui->treeViewProject;
+    QItemSelectionModel* selectionModel = tree->selectionModel();
+    if (!selectionModel)
+        return;
+
+    syncingSelection = true;
+    QItemSelection selection;
+    QModelIndex first;
+    const QList<QGraphicsItem*> selected = scene->selectedItems();
+    for (const QGraphicsItem* item : selected) {
+        const auto [kind, id] = explorerRowOfSceneItem(item);
+        if (kind.isEmpty())
+            continue;
+        QStandardItem* row = findTreeItem(kind, id);
+        if (!row)
+            continue;
+        const QModelIndex viewIndex = treeProxy->mapFromSource(row->index());
+        if (!viewIndex.isValid())
+            continue;  // filtered out
+        selection.select(viewIndex, viewIndex);
+        if (!first.isValid())
+            first = viewIndex;
+    }
+    selectionModel->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    if (first.isValid())
+        tree->scrollTo(first, QAbstractItemView::EnsureVisible);
+    syncingSelection = false;
 }
 
 void MainWindow::syncModelFromScene()
@@ -1318,17 +1814,20 @@ void MainWindow::deleteSelection()
 
 void MainWindow::onProjectNameEditingFinished()
 {
-    // Renames the project.
+    if (projectNameEdit)
+        applyProjectName(projectNameEdit->text());
 }
 
 void MainWindow::onModelNameEditingFinished()
 {
-    // Renames the current model.
+    if (modelNameEdit)
+        applyModelName(currentModel ? currentModel->id() : QString(), modelNameEdit->text());
 }
 
 void MainWindow::onDiagramNameEditingFinished()
 {
-    // Renames the current diagram.
+    if (diagramNameEdit)
+        applyDiagramName(currentDiagram ? currentDiagram->id() : QString(), diagramNameEdit->text());
 }
 
 void MainWindow::on_action_New_triggered()
@@ -1394,10 +1893,7 @@ void MainWindow::onDialectChanged(const QString& dialect)
 
 void MainWindow::onObjectRenameRequested(const QString& kind, const QString& id, const QString& name)
 {
-    Q_UNUSED(kind)
-    Q_UNUSED(id)
-    Q_UNUSED(name)
-    // Applies a rename made in the details pane.
+    applyModelObjectName(kind, id, name, findEntityOnScene(id));
 }
 
 void MainWindow::onMappingsChanged()

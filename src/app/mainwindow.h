@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QMainWindow>
 #include <QPointF>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 
@@ -21,7 +22,9 @@ class QGraphicsPathItem;
 class QLabel;
 class QLineEdit;
 class QMenuBar;
+class QModelIndex;
 class QSlider;
+class QStandardItem;
 class QToolButton;
 
 class BusySpinnerWidget;
@@ -57,6 +60,11 @@ public:
     // entry whose text contains "exit" or "quit" (any case), or at its end.
     // Nothing happens when the menu bar has no menu as its first entry.
     static void insertBeforeQuitEntry(QMenuBar* menuBar, QAction* action);
+
+    // A new explorer row (owned by the caller until inserted): text, kind
+    // and id as given, editable as asked, draggable for tables and views.
+    static QStandardItem* makeTreeItem(const QString& text, const QString& kind, const QString& id = QString(),
+                                       bool editable = false);
 
 protected:
     void changeEvent(QEvent* event) override;
@@ -101,6 +109,9 @@ public slots:
     void showRelationshipPreview(EntityItem* from, QPointF to);
     void updateRelationshipPreview(QPointF to);
     void clearRelationshipPreview();
+    // The entity under a scene point (a row label or slot handle counts as
+    // its entity), or null.
+    EntityItem* entityAtScenePos(QPointF scenePos) const;
     void editLastAttributeRow();
     void addAttributeRow();
 
@@ -154,6 +165,26 @@ public slots:
     void registerEntityInModel(EntityItem* entity);
     void registerEdgeInModel(EdgeItem* edge);
 
+    // ---- explorer tree, current markers and header bar
+    void updateTreeCurrentMarkers();
+    QStandardItem* findTreeItem(QStandardItem* parent, const QString& kind, const QString& id) const;
+    QStandardItem* findTreeItem(const QString& kind, const QString& id) const;
+    void selectExplorerItem(const QString& kind, const QString& id);
+    ModelItem* modelForTreeIndex(const QModelIndex& index) const;
+    void updateTreeItemText(const QString& kind, const QString& id, const QString& text);
+    void refreshNameEditors();
+    void applyProjectName(const QString& name);
+    void applyModelName(const QString& modelId, const QString& name);
+    void applyDiagramName(const QString& diagramId, const QString& name);
+    void applyModelObjectName(const QString& kind, const QString& id, const QString& name,
+                              EntityItem* sourceEntity = nullptr);
+    void onProjectTreeItemChanged(QStandardItem* item);
+    void onProjectTreeSelectionChanged();
+    void onExplorerSearchTextChanged(const QString& text);
+    void showExplorerFilterPopup();
+    void showExplorerAddMenu();
+    void removeExplorerSelection();
+
 public:
     // Loads a parsed project file or bare diagram into the model and the
     // scene. Returns false, with the model and the scene unchanged and a
@@ -169,6 +200,7 @@ public:
 
 private slots:
     void onSceneSelectionChanged();
+    void onRelationshipStartDestroyed();
     void onEntityAdded(EntityItem* entity);
     void onEdgeAdded(EdgeItem* edge);
     void onDialectChanged(const QString& dialect);
@@ -178,6 +210,9 @@ private slots:
     void onRelationshipConstraintRemoved(const QString& relationshipId);
 
 private:
+    // The explorer tests set the current model and diagram directly.
+    friend class TestExplorerWindow;
+
     void createZoomActions();
     void createShortcutActions();
     void setupToolBar();
@@ -212,7 +247,8 @@ private:
     bool updatingTree = false;       // the program itself relabels explorer rows
 
     // ---- canvas tools
-    EntityItem* relationshipStartEntity = nullptr;
+    // Guarded: the entity can go (deleted, scene cleared) between clicks.
+    QPointer<EntityItem> relationshipStartEntity;
     QGraphicsPathItem* relationshipPreview = nullptr;
 
     // ---- header bar

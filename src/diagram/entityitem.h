@@ -147,9 +147,38 @@ public:
     int dropIndexAt(const QPointF& itemPos) const;
 
     // ---- edges
+    // The attached edges; a self-relation stands in it twice.
     const QList<EdgeItem*>& edges() const { return m_edges; }
     void attachEdge(EdgeItem* edge);
     void removeEdge(EdgeItem* edge);
+
+    // ---- slot handles (child items; a slot is free while it has no edge)
+    const QList<SlotItem*>& slotHandles() const { return m_slots; }
+    // The first free slot, or a new one at (8, 20 x count + 38) clamped into
+    // the box.
+    SlotItem* acquireFreeSlot();
+    // The first free slot or a new one, put on side at pos (item
+    // coordinates) and snapped onto that side.
+    SlotItem* acquireSlotForEdge(int side, QPointF pos);
+    // A free or new slot in the middle of the side that faces scenePos.
+    SlotItem* slotForEdgeAt(QPointF scenePos);
+    // Marks one of this entity's slots free; others are ignored.
+    void releaseSlot(SlotItem* slot);
+
+    // ---- foreign-key rows of relationships
+    // A new foreign-key row (tables only) name + suffix, made unique, linked
+    // to the edge.
+    void addForeignKeyAttribute(const QString& name, const QString& type, const QString& edgeId,
+                                const QString& suffix);
+    void markAttributeForeignKey(int row, const QString& edgeId);
+    void setAttributeForeignKey(int row, const QString& edgeId);
+    // Removes the foreign-key rows the edge made, nothing else.
+    void removeForeignKeyAttributesOfEdge(const QString& edgeId);
+    // Lights the rows linked to the edge up, or down.
+    void highlightEdgeRows(EdgeItem* edge, bool on);
+    // The rows linked to the edge: those carrying its id, or else the
+    // foreign-key rows matching a primary key of its "from" entity.
+    QList<int> rowsLinkedToEdge(const EdgeItem* edge) const;
 
     // ---- menu
     void showContextMenu(const QPoint& screenPos, Qt::KeyboardModifiers modifiers);

@@ -3,6 +3,11 @@
 #include "app/thememanager.h"
 #include "details/dialects.h"
 #include "diagram/entityitem.h"
+#include "diagram/groupitem.h"
+#include "diagram/textitem.h"
+#include "diagram/slotitem.h"
+#include "edges/edgeitem.h"
+#include "edges/entityviewedgeitem.h"
 #include "model/itemid.h"
 
 #include <QAbstractItemView>
@@ -86,23 +91,20 @@ bool ERScene::hasDefaultEntityColors() const
 
 void ERScene::setDefaultTextStyle(const QFont& font, const QColor& light, const QColor& dark)
 {
-    m_defaultTextFont = font;
-    m_defaultTextLight = light;
-    m_defaultTextDark = dark;
+    m_defaultTextStyle = {font, light, dark};
     m_hasDefaultTextStyle = true;
 }
 
 void ERScene::setDefaultGroupStyle(const QColor& lightFill, const QColor& lightBorder, const QColor& lightTitle,
                                    const QColor& darkFill, const QColor& darkBorder, const QColor& darkTitle)
 {
-    m_defaultGroupColors = {lightFill, lightBorder, lightTitle, darkFill, darkBorder, darkTitle};
+    m_defaultGroupStyle = {lightFill, lightBorder, lightTitle, darkFill, darkBorder, darkTitle};
     m_hasDefaultGroupStyle = true;
 }
 
 // ------------------------------------------------------------ adding items
 //
-// addTextAt, addGroupAt and createEdge come with the text, group and edge
-// items.
+// createEdge comes with the edge items.
 
 EntityItem* ERScene::addTableAt(QPointF scenePos)
 {
@@ -149,6 +151,76 @@ EntityItem* ERScene::addViewAt(QPointF scenePos)
     addItem(entity);
     emit entityAdded(entity);
     return entity;
+}
+
+TextItem* ERScene::addTextAt(QPointF scenePos)
+{
+    // The item makes its own id.
+    auto* text = new TextItem(QStringLiteral("Text"));
+    if (m_hasDefaultTextStyle) {
+        text->setFont(m_defaultTextStyle.font);
+        text->setColors(m_defaultTextStyle.lightColor, m_defaultTextStyle.darkColor);
+    }
+    text->setPos(scenePos);
+    addItem(text);
+    return text;
+}
+
+GroupItem* ERScene::addGroupAt(QPointF scenePos)
+{
+    QStringList titles;
+    const QList<QGraphicsItem*> all = items();
+    for (QGraphicsItem* item : all) {
+        if (item->type() == DiagramItemType::Group)
+            titles.append(static_cast<GroupItem*>(item)->title());
+    }
+    int n = static_cast<int>(titles.size()) + 1;
+    while (titles.contains(QStringLiteral("group_") + QString::number(n)))
+        ++n;
+    auto* group = new GroupItem(QStringLiteral("group_") + QString::number(n), QSizeF(240, 160));
+    if (m_hasDefaultGroupStyle)
+        group->setColors(m_defaultGroupStyle);
+    group->setPos(scenePos);
+    addItem(group);
+    return group;
+}
+
+EdgeItem* ERScene::createEdge(EntityItem* from, EntityItem* to, bool createFKs)
+{
+    qDebug() << "createEdge called from:" << (from ? from->id() : QStringLiteral("null"))
+             << "to:" << (to ? to->id() : QStringLiteral("null")) << "createFKs:" << createFKs;
+    if (!from || !to) {
+        qWarning() << "createEdge: null entity!";
+        return nullptr;
+    }
+    if (from->scene() != this || to->scene() != this) {
+        qWarning() << "createEdge: entity not in this scene!";
+        return nullptr;
+    }
+
+    EdgeItem* edge = nullptr;
+    if (from->kind() == EntityItem::ViewKind || to->kind() == EntityItem::ViewKind) {
+        edge = new EntityViewEdgeItem(from, to, false);
+        addItem(edge);
+        if (createFKs) {
+            EntityItem* view = from->kind() == EntityItem::ViewKind ? from : to;
+            EntityItem* other = view == from ? to : from;
+            if (view != other)
+                view->inheritAttributesFrom(other, edge->id());
+        }
+    } else {
+        edge = new EdgeItem(from, to, createFKs);
+        addItem(edge);
+    }
+    // Routed (again) now that the other entities are obstacles. While a
+    // diagram is read, routing is suspended: an edge with stored points
+    // gets them, the others are routed once the reading is done; otherwise
+    // no edge is left without a route.
+    if (createFKs || !EdgeItem::isRoutingSuspended())
+        edge->updatePath();
+    qDebug() << "createEdge: success";
+    emit edgeAdded(edge);
+    return edge;
 }
 
 void ERScene::notifyEntityAdded(EntityItem* entity)
@@ -203,8 +275,20 @@ void ERScene::clearScene()
     qDebug() << "clearScene: edges:" << edges.size() << "entities:" << entities.size();
 
     // Edges go first so that none of them outlives an entity it points to.
-    // Detaching them from their entities and keeping the entities' key rows
-    // comes with the edge items.
+    // They are taken off their entities and told to leave the rows alone.
+    // (The type code alone does not make an item one of ours.)
+    for (QGraphicsItem* item : std::as_const(edges)) {
+        if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
+            if (edge->fromEntity())
+                edge->fromEntity()->removeEdge(edge);
+            if (edge->toEntity())
+                edge->toEntity()->removeEdge(edge);
+        }
+    }
+    for (QGraphicsItem* item : std::as_const(edges)) {
+        if (auto* edge = dynamic_cast<EdgeItem*>(item))
+            edge->setRemoveFkRowsOnDestroy(false);
+    }
     const auto removeAll = [this](const QList<QGraphicsItem*>& list) {
         for (QGraphicsItem* item : list) {
             if (item->scene() == this) {
@@ -214,6 +298,13 @@ void ERScene::clearScene()
         }
     };
     removeAll(edges);
+    for (QGraphicsItem* item : std::as_const(entities)) {
+        auto* entity = dynamic_cast<EntityItem*>(item);
+        if (!entity || item->scene() != this)
+            continue;
+        for (SlotItem* slot : entity->slotHandles())
+            slot->setEdge(nullptr);
+    }
     removeAll(entities);
     removeAll(annotations);
 
@@ -440,6 +531,20 @@ QJsonObject ERScene::toJson() const
         case DiagramItemType::Entity:
             entities.append(static_cast<const EntityItem*>(item)->toJson());
             break;
+        case DiagramItemType::Edge:
+            if (const auto* edge = dynamic_cast<const EdgeItem*>(item)) {
+                QJsonObject obj = edge->toJson();
+                if (edge->isViewEdge())
+                    obj.insert(QStringLiteral("kind"), QStringLiteral("entity-view-edge"));
+                edges.append(obj);
+            }
+            break;
+        case DiagramItemType::Text:
+            annotations.append(static_cast<const TextItem*>(item)->toJson());
+            break;
+        case DiagramItemType::Group:
+            annotations.append(static_cast<const GroupItem*>(item)->toJson());
+            break;
         default:
             break; // slot handles, row labels and editors belong to their items
         }
@@ -469,6 +574,18 @@ bool ERScene::loadFromJson(const QJsonObject& root)
             ~LoadingFlag() { m_flag = false; }
             bool& m_flag;
         } loading(m_loading);
+        // Entities placed one by one would route edges that are about to
+        // be replaced; routing waits until everything is in place.
+        struct RoutingSuspension
+        {
+            RoutingSuspension()
+                : m_wasSuspended(EdgeItem::isRoutingSuspended())
+            {
+                EdgeItem::setRoutingSuspended(true);
+            }
+            ~RoutingSuspension() { EdgeItem::setRoutingSuspended(m_wasSuspended); }
+            bool m_wasSuspended;
+        } suspension;
         readDiagram(root);
     }
     growSceneRect();
@@ -507,5 +624,52 @@ void ERScene::readDiagram(const QJsonObject& root)
             if (entitiesById.size() % 8 == 0)
                 pump.step();
         }
+    }
+
+    QList<EdgeItem*> edgesToRoute;
+    if (root.contains(keyEdges)) {
+        const QJsonArray edges = root.value(keyEdges).toArray();
+        for (qsizetype i = edges.size() - 1; i >= 0; --i) {
+            const QJsonObject obj = edges.at(i).toObject();
+            const QString from = obj.value(QStringLiteral("from")).toString();
+            const QString to = obj.value(QStringLiteral("to")).toString();
+            EntityItem* fromEntity = entitiesById.value(from);
+            EntityItem* toEntity = entitiesById.value(to);
+            if (!fromEntity || !toEntity) {
+                qWarning() << "Edge references unknown entity:" << from << "->" << to;
+                continue;
+            }
+            EdgeItem* edge = createEdge(fromEntity, toEntity, false);
+            if (!edge)
+                continue;
+            edge->fromJson(obj);
+            if (edge->route().size() < 2)
+                edgesToRoute.append(edge);
+            pump.step();
+        }
+    }
+
+    if (root.contains(keyAnnotations)) {
+        const QJsonArray annotations = root.value(keyAnnotations).toArray();
+        for (qsizetype i = annotations.size() - 1; i >= 0; --i) {
+            const QJsonObject obj = annotations.at(i).toObject();
+            const QString kind = obj.value(QStringLiteral("kind")).toString();
+            if (kind == QLatin1String("text-item")) {
+                auto* text = new TextItem(QStringLiteral("Text"));
+                addItem(text);
+                text->fromJson(obj);
+            } else if (kind == QLatin1String("group-item")) {
+                auto* group = new GroupItem(QStringLiteral("Group"), QSizeF(240, 160));
+                addItem(group);
+                group->fromJson(obj);
+            }
+        }
+    }
+
+    // Only now are all entities and slots where they belong: route the edges
+    // that brought no usable route of their own.
+    for (EdgeItem* edge : std::as_const(edgesToRoute)) {
+        edge->updatePath();
+        pump.step();
     }
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "dialogs/stylerecords.h"
+
 #include <QColor>
 #include <QFont>
 #include <QGraphicsItem>
@@ -14,6 +16,8 @@
 class QTimer;
 class EntityItem;
 class EdgeItem;
+class TextItem;
+class GroupItem;
 
 // The scene's signals carry these before their classes are known here.
 Q_DECLARE_OPAQUE_POINTER(EntityItem*)
@@ -68,15 +72,17 @@ public:
 
     // Style for new text items.
     bool hasDefaultTextStyle() const { return m_hasDefaultTextStyle; }
-    QFont defaultTextFont() const { return m_defaultTextFont; }
-    QColor defaultTextLightColor() const { return m_defaultTextLight; }
-    QColor defaultTextDarkColor() const { return m_defaultTextDark; }
+    TextItemStyle defaultTextStyle() const { return m_defaultTextStyle; }
+    QFont defaultTextFont() const { return m_defaultTextStyle.font; }
+    QColor defaultTextLightColor() const { return m_defaultTextStyle.lightColor; }
+    QColor defaultTextDarkColor() const { return m_defaultTextStyle.darkColor; }
     void setDefaultTextStyle(const QFont& font, const QColor& light, const QColor& dark);
 
     // Style for new groups: light fill, border, title, then dark fill,
     // border, title.
     bool hasDefaultGroupStyle() const { return m_hasDefaultGroupStyle; }
-    std::array<QColor, 6> defaultGroupColors() const { return m_defaultGroupColors; }
+    GroupItemStyle defaultGroupStyle() const { return m_defaultGroupStyle; }
+    std::array<QColor, 6> defaultGroupColors() const { return m_defaultGroupStyle.toArray(); }
     void setDefaultGroupStyle(const QColor& lightFill, const QColor& lightBorder, const QColor& lightTitle,
                               const QColor& darkFill, const QColor& darkBorder, const QColor& darkTitle);
 
@@ -92,6 +98,18 @@ public:
     EntityItem* addTableAt(QPointF scenePos);
     // A new entity view "view_<n>" with the first free n, no rows.
     EntityItem* addViewAt(QPointF scenePos);
+    // A new text item "Text" in the default text style (when one is set),
+    // top-left corner at scenePos.
+    TextItem* addTextAt(QPointF scenePos);
+    // A new 240 x 160 group "group_<n>" with the first free n, in the
+    // default group style (when one is set), top-left corner at scenePos.
+    GroupItem* addGroupAt(QPointF scenePos);
+
+    // A relationship edge between two entities of this scene (an entity
+    // view link when either is a view), or null. With createFKs a table edge
+    // adds foreign-key rows to `to` and a view link copies the other
+    // entity's rows into the view. Emits edgeAdded.
+    EdgeItem* createEdge(EntityItem* from, EntityItem* to, bool createFKs);
 
     // ---- diagram JSON
     // {"version": "1.0", "type": "er-diagram", "entities", "edges",
@@ -144,11 +162,9 @@ private:
     QColor m_customBackgroundColor = Qt::white;
     std::array<QColor, 8> m_defaultEntityColors;
     bool m_hasDefaultTextStyle = false;
-    QFont m_defaultTextFont;
-    QColor m_defaultTextLight;
-    QColor m_defaultTextDark;
+    TextItemStyle m_defaultTextStyle;
     bool m_hasDefaultGroupStyle = false;
-    std::array<QColor, 6> m_defaultGroupColors;
+    GroupItemStyle m_defaultGroupStyle;
     QString m_dialect = QStringLiteral("Conceptual ER");
     QTimer* m_glowTimer = nullptr;
     double m_glowPhase = 0.0;

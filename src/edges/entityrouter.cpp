@@ -437,6 +437,12 @@ QList<QPointF> fitRouteToEntities(const QList<QPointF>& route, const EntityRoute
     return simplifyRoute(assembleRoute(request.from, ps, {QPointF(qs.x(), ps.y())}, qs, request.to));
 }
 
+QRectF routeObstacleRegion(const QRectF& fromRect, const QRectF& toRect)
+{
+    constexpr double margin = 160.0;
+    return fromRect.normalized().united(toRect.normalized()).adjusted(-margin, -margin, margin, margin);
+}
+
 QList<QPointF> quickStraightRoute(const QPointF& a, const QPointF& b, const QList<QRectF>& entityRects)
 {
     const bool vertical = std::abs(a.x() - b.x()) < 0.5;

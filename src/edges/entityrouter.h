@@ -47,6 +47,14 @@ QList<QPointF> fitRouteToEntities(const QList<QPointF>& route, const EntityRoute
 // them; otherwise empty, and the edge routes in full.
 QList<QPointF> quickStraightRoute(const QPointF& a, const QPointF& b, const QList<QRectF>& entityRects);
 
+// The part of the scene whose entities can matter to a route between the
+// two rectangles. Every candidate of the routers and of the side choice
+// keeps within a stub (26) and a lane (36) of the pair, and a lane looks at
+// most 72 beyond it, so routing against the entities that meet this region
+// gives the same route as routing against all of them; an edge in a large
+// diagram gathers only these.
+QRectF routeObstacleRegion(const QRectF& fromRect, const QRectF& toRect);
+
 // The stub points P + stub x sideDirection(fromSide), Q + stub x
 // sideDirection(toSide) for the request's stub length.
 QPointF fromStubPoint(const EntityRouteRequest& request);

@@ -1,6 +1,7 @@
 #include "routetestutil.h"
 
 #include "edges/entityrouter.h"
+#include "edges/sidechoice.h"
 #include "edges/obstacleset.h"
 #include "edges/routechecks.h"
 #include "edges/routegeometry.h"
@@ -527,6 +528,37 @@ private Q_SLOTS:
             const Route probe = {l.fromSlot, QPointF(l.fromSlot.x(), l.toSlot.y()), l.toSlot};
             QCOMPARE(countObstacleHits(probe, indexed.obstacles), countObstacleHits(probe, scanned.obstacles));
         }
+    }
+
+    // An edge gathers only the entities that meet routeObstacleRegion; in
+    // crowded diagrams that must give exactly the route (and the side
+    // choice) that all of the entities give.
+    void obstacleRegionChangesNothing()
+    {
+        LayoutGenerator gen(424242);
+        int leftOut = 0;
+        for (int i = 0; i < 1500; ++i) {
+            const Layout l = gen.layout(120, 2400, 1800);
+            const QRectF region = routeObstacleRegion(l.from, l.to);
+            Layout near = l;
+            near.obstacles.clear();
+            for (const QRectF& r : l.obstacles) {
+                if (r.intersects(region))
+                    near.obstacles.append(r);
+            }
+            leftOut += static_cast<int>(l.obstacles.size() - near.obstacles.size());
+            const Route all = routeTwoEntities(requestFor(l));
+            const Route some = routeTwoEntities(requestFor(near));
+            QVERIFY2(identicalRoute(all, some),
+                     "layout " + QByteArray::number(i) + ": " + describe(all) + " / " + describe(some));
+            if (i % 10 == 0) {
+                const ObstacleSet allSet(inset(l.obstacles));
+                const ObstacleSet someSet(inset(near.obstacles));
+                QCOMPARE(chooseBestSidePair(l.from, l.to, someSet), chooseBestSidePair(l.from, l.to, allSet));
+            }
+        }
+        // The region really leaves most of a large diagram out.
+        QVERIFY(leftOut > 1500 * 20);
     }
 
     // Odd input never hangs or crashes the router, and both ends present

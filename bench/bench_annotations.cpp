@@ -1,0 +1,83 @@
+// Prints how long text items and group frames take to be placed, to write and
+// read their JSON objects, and to be painted for an export (text as glyph
+// outlines), for diagrams with growing numbers of annotations.
+
+#include "app/applicationsetup.h"
+#include "diagram/erscene.h"
+#include "diagram/groupitem.h"
+#include "diagram/textitem.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QPainter>
+#include <QTextStream>
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    setUpApplication();
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+
+    QTextStream out(stdout);
+    out << "texts  groups  add_ms  write_ms  read_ms  export_paint_ms\n";
+    for (int texts : {100, 1000, 5000}) {
+        const int groups = texts / 4;
+        ERScene scene;
+        QElapsedTimer timer;
+
+        timer.start();
+        for (int i = 0; i < texts; ++i) {
+            TextItem* t = scene.addTextAt(QPointF((i % 50) * 160, (i / 50) * 40));
+            t->setText(QStringLiteral("Annotation number %1").arg(i));
+        }
+        for (int i = 0; i < groups; ++i)
+            scene.addGroupAt(QPointF((i % 25) * 320, (i / 25) * 200));
+        const qint64 addMs = timer.elapsed();
+
+        timer.restart();
+        QJsonArray annotations;
+        const QList<QGraphicsItem*> all = scene.items();
+        for (QGraphicsItem* item : all) {
+            if (item->type() == TextItem::Type)
+                annotations.append(static_cast<TextItem*>(item)->toJson());
+            else if (item->type() == GroupItem::Type)
+                annotations.append(static_cast<GroupItem*>(item)->toJson());
+        }
+        const qint64 writeMs = timer.elapsed();
+
+        ERScene copy;
+        timer.restart();
+        for (const QJsonValue& value : std::as_const(annotations)) {
+            const QJsonObject obj = value.toObject();
+            if (obj.value(QStringLiteral("kind")).toString() == QStringLiteral("text-item")) {
+                auto* t = new TextItem(QStringLiteral("Text"));
+                copy.addItem(t);
+                t->fromJson(obj);
+            } else {
+                auto* g = new GroupItem(QStringLiteral("Group"), QSizeF(240, 160));
+                copy.addItem(g);
+                g->fromJson(obj);
+            }
+        }
+        const qint64 readMs = timer.elapsed();
+
+        // Painted without a widget, as PDF and SVG export paint.
+        QImage image(2000, 1500, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::white);
+        copy.setGridVisible(false);
+        timer.restart();
+        QPainter painter(&image);
+        copy.render(&painter, QRectF(), copy.itemsBoundingRect());
+        painter.end();
+        const qint64 paintMs = timer.elapsed();
+
+        out << texts << "  " << groups << "  " << addMs << "  " << writeMs << "  " << readMs << "  " << paintMs
+            << "\n";
+        out.flush();
+    }
+    return 0;
+}

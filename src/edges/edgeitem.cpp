@@ -1,0 +1,1050 @@
+#include "edges/edgeitem.h"
+
+#include "app/dialoghooks.h"
+#include "app/thememanager.h"
+#include "diagram/entityitem.h"
+#include "diagram/slotitem.h"
+#include "dialogs/edgeeditdialog.h"
+#include "edges/entityrouter.h"
+#include "edges/routechecks.h"
+#include "edges/routegeometry.h"
+#include "edges/selfloop.h"
+#include "edges/sidechoice.h"
+#include "edges/storedroute.h"
+#include "model/itemid.h"
+
+#include <QCoreApplication>
+#include <QCursor>
+#include <QDebug>
+#include <QGraphicsScene>
+#include <QGraphicsSceneHoverEvent>
+#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsView>
+#include <QJsonArray>
+#include <QMenu>
+#include <QPainter>
+#include <QPainterPathStroker>
+#include <QSet>
+#include <QStyleOptionGraphicsItem>
+#include <QTimer>
+#include <QTransform>
+#include <QtMath>
+
+#include <cmath>
+#include <utility>
+
+namespace {
+
+// Class-wide scheduling state; GUI thread only.
+bool s_routingSuspended = false;
+bool s_skipBatchFlush = false;
+bool s_batchMode = false;
+QTimer* s_flushTimer = nullptr;
+QSet<EdgeItem*> s_timerEdges;
+QSet<EdgeItem*> s_batchEdges;
+// The edges a running flush has still to visit; an edge that dies during
+// the flush takes itself out.
+QSet<EdgeItem*> s_flushingTimer;
+QSet<EdgeItem*> s_flushingBatch;
+EdgeItem::RoutingCounters s_counters;
+
+QString trEdge(const char* text)
+{
+    return QCoreApplication::translate("EdgeItem", text);
+}
+
+double distance(const QPointF& a, const QPointF& b)
+{
+    return std::hypot(a.x() - b.x(), a.y() - b.y());
+}
+
+QPointF sceneCentre(const EntityItem* e)
+{
+    return e->sceneBoundingRect().center();
+}
+
+// The scene bounding rectangles of the entities of scene that meet region,
+// without a and b.
+QList<QRectF> entityRectsIn(const QGraphicsScene* scene, const QRectF& region, const EntityItem* a,
+                            const EntityItem* b)
+{
+    QList<QRectF> rects;
+    if (!scene)
+        return rects;
+    const QList<QGraphicsItem*> found = scene->items(region, Qt::IntersectsItemBoundingRect, Qt::AscendingOrder);
+    for (const QGraphicsItem* item : found) {
+        if (item->type() == DiagramItemType::Entity && item != a && item != b)
+            rects.append(item->sceneBoundingRect());
+    }
+    return rects;
+}
+
+// The obstacles a route between a and b must keep out of.
+ObstacleSet obstaclesFor(const QGraphicsScene* scene, const EntityItem* a, const EntityItem* b)
+{
+    const QRectF fromRect = a->sceneBoundingRect();
+    const QRectF toRect = b->sceneBoundingRect();
+    return ObstacleSet::fromEntityRects(entityRectsIn(scene, routeObstacleRegion(fromRect, toRect), a, b));
+}
+
+} // namespace
+
+// ============================================================ construction
+
+EdgeItem::EdgeItem(EntityItem* from, EntityItem* to, bool createFKs)
+    : QObject()
+    , QGraphicsPathItem()
+    , m_from(from)
+    , m_to(to)
+{
+    if (m_from)
+        m_from->attachEdge(this);
+    if (m_to)
+        m_to->attachEdge(this);
+    if (m_from)
+        m_fromCenter = sceneCentre(m_from);
+    if (m_to)
+        m_toCenter = sceneCentre(m_to);
+
+    if (m_from && m_from == m_to) {
+        m_fromSlot = m_from->acquireFreeSlot();
+        if (m_fromSlot) {
+            m_fromSlot->setSide(SlotLeft);
+            m_fromSlot->setEdge(this);
+            // A fresh slot starts inside the box; the loop must leave from
+            // the border.
+            m_fromSlot->snapToBorder();
+        }
+        m_toSlot = m_to->acquireFreeSlot();
+        if (m_toSlot) {
+            m_toSlot->setSide(SlotRight);
+            m_toSlot->setEdge(this);
+            m_toSlot->snapToBorder();
+        }
+    } else if (m_from && m_to) {
+        m_fromSlot = m_from->slotForEdgeAt(m_toCenter);
+        if (m_fromSlot)
+            m_fromSlot->setEdge(this);
+        m_toSlot = m_to->slotForEdgeAt(m_fromCenter);
+        if (m_toSlot)
+            m_toSlot->setEdge(this);
+    }
+
+    setZValue(-1);
+    setFlag(ItemIsSelectable, true);
+    setAcceptHoverEvents(true);
+    m_id = generateItemId();
+
+    if (createFKs && m_from && m_to) {
+        const QList<QPair<QString, QString>> keys = m_from->primaryKeyAttributes();
+        for (const auto& key : keys)
+            m_to->addForeignKeyAttribute(key.first, key.second, m_id, QString());
+        updatePath();
+    }
+
+    EdgeItem::updatePen();
+    connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, [this] { updatePen(); });
+}
+
+EdgeItem::~EdgeItem()
+{
+    m_dying = true;
+    if (m_contextMenu)
+        m_contextMenu->deleteLater();
+
+    // Rows lit up by this edge's selection must not stay lit.
+    if (m_to)
+        m_to->highlightEdgeRows(this, false);
+    if (m_from && m_from != m_to)
+        m_from->highlightEdgeRows(this, false);
+
+    // Off both entities first: removing the rows below re-lays the entity
+    // out, which schedules its edges, and this one must not be among them.
+    EntityItem* to = m_to;
+    if (m_fromSlot) {
+        m_fromSlot->setEdge(nullptr);
+        if (m_from)
+            m_from->releaseSlot(m_fromSlot);
+    }
+    if (m_toSlot) {
+        m_toSlot->setEdge(nullptr);
+        if (m_to)
+            m_to->releaseSlot(m_toSlot);
+    }
+    if (m_from)
+        m_from->removeEdge(this);
+    if (m_to)
+        m_to->removeEdge(this);
+    m_fromSlot = m_toSlot = nullptr;
+    m_from = m_to = nullptr;
+
+    if (m_removeFkRowsOnDestroy && to && !m_id.isEmpty())
+        to->removeForeignKeyAttributesOfEdge(m_id);
+
+    // Queued for the flush or the end of a batch: no longer.
+    s_timerEdges.remove(this);
+    s_batchEdges.remove(this);
+    s_flushingTimer.remove(this);
+    s_flushingBatch.remove(this);
+}
+
+void EdgeItem::forgetEntity(EntityItem* entity)
+{
+    if (!entity)
+        return;
+    if (m_from == entity) {
+        if (m_fromSlot)
+            m_fromSlot->setEdge(nullptr);
+        m_fromSlot = nullptr;
+        m_from = nullptr;
+    }
+    if (m_to == entity) {
+        if (m_toSlot)
+            m_toSlot->setEdge(nullptr);
+        m_toSlot = nullptr;
+        m_to = nullptr;
+    }
+}
+
+void EdgeItem::forgetSlot(SlotItem* slot)
+{
+    if (m_fromSlot == slot)
+        m_fromSlot = nullptr;
+    if (m_toSlot == slot)
+        m_toSlot = nullptr;
+}
+
+void EdgeItem::setStartCard(int card)
+{
+    m_startCard = card;
+    update();
+}
+
+void EdgeItem::setEndCard(int card)
+{
+    m_endCard = card;
+    update();
+}
+
+// ============================================================ drawing
+
+void EdgeItem::updatePen()
+{
+    const ThemeManager& theme = ThemeManager::instance();
+    const QColor color = theme.color(isSelected() || m_highlighted ? ThemeSlot::Highlight
+                                                                   : ThemeSlot::RelationshipLine);
+    QPen pen(QBrush(color), 2.0, m_highlighted ? Qt::DashLine : Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin);
+    setPen(pen);
+    update();
+}
+
+QPainterPath EdgeItem::shape() const
+{
+    QPainterPathStroker stroker;
+    const double w = pen().widthF();
+    stroker.setWidth((w <= 0 ? 1.0 : w) + 20.0);
+    stroker.setCapStyle(Qt::SquareCap);
+    stroker.setJoinStyle(Qt::MiterJoin);
+    return stroker.createStroke(path());
+}
+
+QRectF EdgeItem::boundingRect() const
+{
+    // The line as the pen draws it (the base class would measure the wide
+    // hit shape instead).
+    double w = pen().widthF();
+    if (w <= 0)
+        w = 1.0;
+    QRectF r = path().controlPointRect().adjusted(-w / 2, -w / 2, w / 2, w / 2);
+    // A flat line gets some height (and a plumb one some width) about its
+    // middle.
+    if (std::abs(r.height() - w) < 0.01)
+        r.adjust(0, -2.5, 0, 2.5);
+    if (std::abs(r.width() - w) < 0.01)
+        r.adjust(-2.5, 0, 2.5, 0);
+    return r.adjusted(-20, -20, 20, 20);
+}
+
+void EdgeItem::paintPath(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
+{
+    QStyleOptionGraphicsItem plain(*option);
+    plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+    QGraphicsPathItem::paint(painter, &plain, widget);
+}
+
+void EdgeItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
+{
+    paintPath(painter, option, widget);
+
+    const QPainterPath& p = path();
+    const int n = p.elementCount();
+    if (n < 2)
+        return;
+
+    const QPointF p0 = p.elementAt(0);
+    const QPointF p1 = p.elementAt(1);
+    const QPointF pn = p.elementAt(n - 1);
+    const QPointF pm = p.elementAt(n - 2);
+
+    const auto along = [](const QPointF& from, const QPointF& towards, double by) {
+        const double len = distance(from, towards);
+        if (len <= 0.0)
+            return from;
+        return from + (towards - from) * (by / len);
+    };
+    const auto placed = [](const QPainterPath& glyph, const QPointF& anchor, double radians) {
+        QTransform t;
+        t.translate(anchor.x(), anchor.y());
+        t.rotate(qRadiansToDegrees(radians));
+        return t.map(glyph);
+    };
+
+    const QPainterPath startGlyph = placed(cardinalityGlyphPath(m_startCard, GlyphSize), along(p0, p1, GlyphSize),
+                                           std::atan2(-(p1.y() - p0.y()), -(p1.x() - p0.x())));
+    const QPainterPath endGlyph = placed(cardinalityGlyphPath(m_endCard, GlyphSize), along(pn, pm, GlyphSize),
+                                         std::atan2(pn.y() - pm.y(), pn.x() - pm.x()));
+
+    const ThemeManager& theme = ThemeManager::instance();
+    const bool accent = (option->state & QStyle::State_Selected) || m_highlighted;
+    painter->save();
+    painter->setPen(QPen(QBrush(theme.color(accent ? ThemeSlot::Selection : ThemeSlot::Border)), 2.0,
+                         Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
+    painter->setBrush(QBrush(theme.color(ThemeSlot::SceneBackground), Qt::SolidPattern));
+    painter->drawPath(startGlyph);
+    painter->drawPath(endGlyph);
+    painter->restore();
+}
+
+void EdgeItem::setRoutePoints(const QList<QPointF>& points)
+{
+    m_route = points;
+    m_highlighted = false;
+    m_routeEditedByHand = false;
+    for (SlotItem* slot : {m_fromSlot, m_toSlot}) {
+        if (slot) {
+            slot->applyTheme(false);
+            slot->setActive(isSelected());
+        }
+    }
+    setPath(buildRoundedPath(points, EdgeCornerRadius));
+    updatePen();
+}
+
+void EdgeItem::setStraightPath()
+{
+    if (!m_fromSlot || !m_toSlot)
+        return;
+    prepareGeometryChange();
+    QPainterPath line;
+    line.moveTo(m_fromSlot->scenePos());
+    line.lineTo(m_toSlot->scenePos());
+    setPath(line);
+    m_highlighted = true;
+    for (SlotItem* slot : {m_fromSlot, m_toSlot}) {
+        slot->setActive(true);
+        slot->applyTheme(true);
+    }
+    updatePen();
+}
+
+// ============================================================ scheduling
+
+void EdgeItem::setRoutingSuspended(bool on)
+{
+    s_routingSuspended = on;
+}
+
+bool EdgeItem::isRoutingSuspended()
+{
+    return s_routingSuspended;
+}
+
+void EdgeItem::setSkipBatchFlush(bool on)
+{
+    s_skipBatchFlush = on;
+}
+
+void EdgeItem::setBatchMarker(bool on)
+{
+    Q_UNUSED(on)
+}
+
+bool EdgeItem::isBatchMode()
+{
+    return s_batchMode;
+}
+
+int EdgeItem::pendingTimerEdgeCount()
+{
+    return static_cast<int>(s_timerEdges.size());
+}
+
+int EdgeItem::pendingBatchEdgeCount()
+{
+    return static_cast<int>(s_batchEdges.size());
+}
+
+bool EdgeItem::isFlushTimerActive()
+{
+    return s_flushTimer && s_flushTimer->isActive();
+}
+
+EdgeItem::RoutingCounters EdgeItem::routingCounters()
+{
+    return s_counters;
+}
+
+void EdgeItem::resetRoutingCounters()
+{
+    s_counters = RoutingCounters();
+}
+
+void EdgeItem::setBatchMode(bool on)
+{
+    s_batchMode = on;
+    if (on)
+        return;
+    if (s_flushTimer) {
+        s_flushTimer->stop();
+        flushTimerEdges();
+    }
+    if (s_skipBatchFlush)
+        s_batchEdges.clear();
+    else
+        flushBatchEdges();
+    s_skipBatchFlush = false;
+}
+
+void EdgeItem::flushTimerEdges()
+{
+    s_flushingTimer = std::exchange(s_timerEdges, QSet<EdgeItem*>());
+    if (!s_flushingTimer.isEmpty())
+        ++s_counters.timerFlushes;
+    while (!s_flushingTimer.isEmpty()) {
+        auto it = s_flushingTimer.begin();
+        EdgeItem* edge = *it;
+        s_flushingTimer.erase(it);
+        if (edge)
+            edge->quickUpdatePath();
+    }
+}
+
+void EdgeItem::flushBatchEdges()
+{
+    s_flushingBatch = std::exchange(s_batchEdges, QSet<EdgeItem*>());
+    if (!s_flushingBatch.isEmpty())
+        ++s_counters.batchFlushes;
+    while (!s_flushingBatch.isEmpty()) {
+        auto it = s_flushingBatch.begin();
+        EdgeItem* edge = *it;
+        s_flushingBatch.erase(it);
+        if (edge)
+            edge->updatePath();
+    }
+}
+
+void EdgeItem::scheduleUpdate()
+{
+    if (s_routingSuspended || m_dying)
+        return;
+    if (!s_batchMode) {
+        updatePath();
+        return;
+    }
+    s_batchEdges.insert(this);
+    s_timerEdges.insert(this);
+    if (!s_flushTimer) {
+        s_flushTimer = new QTimer;
+        s_flushTimer->setSingleShot(true);
+        QObject::connect(s_flushTimer, &QTimer::timeout, &EdgeItem::flushTimerEdges);
+    }
+    // A running timer is not restarted: the first move of a drag fixes the
+    // flush, so flushes follow the drag at most every 33 ms.
+    if (!s_flushTimer->isActive())
+        s_flushTimer->start(FlushIntervalMs);
+}
+
+// ============================================================ routing
+
+namespace {
+
+EntityRouteRequest makeRequest(const EdgeItem& edge)
+{
+    EntityRouteRequest request;
+    request.from = edge.fromSlot()->scenePos();
+    request.to = edge.toSlot()->scenePos();
+    request.fromSide = edge.fromSlot()->side();
+    request.toSide = edge.toSlot()->side();
+    request.fromRect = edge.fromEntity()->sceneBoundingRect();
+    request.toRect = edge.toEntity()->sceneBoundingRect();
+    request.obstacles = obstaclesFor(edge.scene(), edge.fromEntity(), edge.toEntity());
+    return request;
+}
+
+bool routable(const EdgeItem& edge)
+{
+    return edge.fromEntity() && edge.toEntity() && edge.fromSlot() && edge.toSlot();
+}
+
+} // namespace
+
+QList<QPointF> EdgeItem::routeBetweenEntities() const
+{
+    if (!routable(*this))
+        return {};
+    return routeTwoEntities(makeRequest(*this));
+}
+
+QList<QPointF> EdgeItem::routeSelfLoop() const
+{
+    if (!routable(*this))
+        return {};
+    return selfLoopRoute(m_fromSlot->scenePos(), m_fromSlot->side(), m_toSlot->scenePos(), m_toSlot->side(),
+                         m_from->sceneBoundingRect(), selfLoopIndex());
+}
+
+int EdgeItem::selfLoopIndex() const
+{
+    if (!isSelfRelation())
+        return -1;
+    return selfLoopIndexIn(m_from->edges(), this, [](const EdgeItem* e) { return e->isSelfRelation(); });
+}
+
+void EdgeItem::applyRoute(const QList<QPointF>& route)
+{
+    if (route.size() < 2)
+        return;
+    if (routable(*this) && m_from != m_to) {
+        const QList<QPointF> fitted = fitRouteToEntities(route, makeRequest(*this));
+        if (fitted.size() >= 2)
+            setRoutePoints(fitted);
+        return;
+    }
+    setRoutePoints(simplifyRoute(route));
+}
+
+void EdgeItem::updatePath()
+{
+    ++s_counters.fullUpdates;
+    if (!m_from || !m_to)
+        return;
+    if (m_from == m_to) {
+        const QList<QPointF> loop = routeSelfLoop();
+        if (loop.size() >= 2)
+            applyRoute(loop);
+        return;
+    }
+    if (!routable(*this))
+        return;
+    // One gathering of the obstacles serves the route and its check.
+    const EntityRouteRequest request = makeRequest(*this);
+    const QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
+    if (fitted.size() >= 2)
+        setRoutePoints(fitted);
+}
+
+void EdgeItem::quickUpdatePath()
+{
+    ++s_counters.quickUpdates;
+    if (!m_fromSlot || !m_toSlot || m_route.size() < 2)
+        return;
+    prepareGeometryChange();
+    // A loop never becomes a straight line through its own entity.
+    if (isSelfRelation()) {
+        updatePath();
+        return;
+    }
+    const QPointF a = m_fromSlot->scenePos();
+    const QPointF b = m_toSlot->scenePos();
+    if (QGraphicsScene* s = scene()) {
+        // Only a line that leaves both slots outward can stand for the
+        // route; one running back through its own entity cannot.
+        const QPointF d = b - a;
+        const QPointF outFrom = sideDirection(m_fromSlot->side());
+        const QPointF outTo = sideDirection(m_toSlot->side());
+        const bool outward = QPointF::dotProduct(d, outFrom) > 0.0 && QPointF::dotProduct(-d, outTo) > 0.0;
+        if (outward) {
+            const QRectF corridor = QRectF(a, b).normalized().adjusted(-2.0, -2.0, 2.0, 2.0);
+            const QList<QPointF> straight = quickStraightRoute(a, b, entityRectsIn(s, corridor, m_from, m_to));
+            if (straight.size() == 2) {
+                ++s_counters.straightShortcuts;
+                m_route = straight;
+                setPath(buildRoundedPath(m_route, EdgeCornerRadius));
+                return;
+            }
+        }
+    }
+    if (!m_from || !m_to)
+        return;
+    const EntityRouteRequest request = makeRequest(*this);
+    const QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
+    if (fitted.size() >= 2)
+        setRoutePoints(fitted);
+}
+
+void EdgeItem::refreshRoute()
+{
+    if (m_routeEditedByHand)
+        quickUpdatePath();
+    else
+        updatePath();
+}
+
+void EdgeItem::rerouteIfConnected()
+{
+    if (m_from && m_to && m_from != m_to && m_fromSlot && m_toSlot)
+        applyRoute(routeBetweenEntities());
+}
+
+void EdgeItem::applyRouteHint(const QList<QPointF>& hint)
+{
+    Q_UNUSED(hint)
+    updatePath();
+}
+
+// ============================================================ stored routes
+
+void EdgeItem::reanchorStoredRoute(const QList<QPointF>& points)
+{
+    if (points.size() < 2)
+        return;
+    if (!m_fromSlot || !m_toSlot) {
+        setRoutePoints(simplifyRoute(points));
+        return;
+    }
+    const QList<QPointF> fitted = reanchorRoute(points, m_fromSlot->scenePos(), m_fromSlot->side(),
+                                                m_toSlot->scenePos(), m_toSlot->side());
+    if (fitted.size() >= 2)
+        setRoutePoints(fitted);
+}
+
+void EdgeItem::moveSegment(double delta)
+{
+    if (!moveRouteSegment(m_route, m_draggedSegment, m_draggedSegmentOrientation, delta))
+        return;
+    prepareGeometryChange();
+    setPath(buildRoundedPath(m_route, EdgeCornerRadius));
+    updatePen();
+}
+
+bool EdgeItem::countEntityCrossings() const
+{
+    if (!scene() || m_route.size() < 2 || !m_from || !m_to)
+        return false;
+    const QRectF bounds = QPolygonF(QList<QPointF>(m_route)).boundingRect().adjusted(-4, -4, 4, 4);
+    const ObstacleSet obstacles = ObstacleSet::fromEntityRects(entityRectsIn(scene(), bounds, m_from, m_to));
+    return countObstacleHits(m_route, obstacles) > 0;
+}
+
+// ============================================================ slot sides
+
+void EdgeItem::reassignSlots()
+{
+    if (!m_from || !m_to)
+        return;
+    const QPointF nf = sceneCentre(m_from);
+    const QPointF nt = sceneCentre(m_to);
+    if (m_from == m_to) {
+        if (m_fromSlot && m_fromSlot->side() != SlotLeft) {
+            m_fromSlot->setSide(SlotLeft);
+            m_fromSlot->snapToBorder();
+        }
+        if (m_toSlot && m_toSlot->side() != SlotRight) {
+            m_toSlot->setSide(SlotRight);
+            m_toSlot->snapToBorder();
+        }
+        m_fromCenter = nf;
+        m_toCenter = nt;
+        updatePath();
+        return;
+    }
+    const QPointF oldDelta = m_toCenter - m_fromCenter;
+    const QPointF newDelta = nt - nf;
+    const QPointF origin(0, 0);
+    const bool fromSideChanged = facingSide(origin, oldDelta) != facingSide(origin, newDelta);
+    const bool toSideChanged = facingSide(origin, -oldDelta) != facingSide(origin, -newDelta);
+    if (!fromSideChanged && !toSideChanged) {
+        m_fromCenter = nf;
+        m_toCenter = nt;
+        return;
+    }
+    // The from-slot follows the to side's change and the to-slot the from
+    // side's; the two differ only when a delta is zero.
+    if (toSideChanged) {
+        if (m_fromSlot)
+            m_from->releaseSlot(m_fromSlot);
+        m_fromSlot = m_from->slotForEdgeAt(nt);
+        if (m_fromSlot)
+            m_fromSlot->setEdge(this);
+    }
+    if (fromSideChanged) {
+        if (m_toSlot)
+            m_to->releaseSlot(m_toSlot);
+        m_toSlot = m_to->slotForEdgeAt(nf);
+        if (m_toSlot)
+            m_toSlot->setEdge(this);
+    }
+    m_fromCenter = nf;
+    m_toCenter = nt;
+    updatePath();
+}
+
+void EdgeItem::resetSlotsFacing()
+{
+    if (!m_from || !m_to)
+        return;
+    const QPointF nf = sceneCentre(m_from);
+    const QPointF nt = sceneCentre(m_to);
+    if (m_from == m_to) {
+        if (m_fromSlot) {
+            m_fromSlot->setSide(SlotLeft);
+            m_fromSlot->snapToBorder();
+        }
+        if (m_toSlot) {
+            m_toSlot->setSide(SlotRight);
+            m_toSlot->snapToBorder();
+        }
+    } else {
+        if (m_fromSlot)
+            m_from->releaseSlot(m_fromSlot);
+        if (m_toSlot)
+            m_to->releaseSlot(m_toSlot);
+        m_fromSlot = m_from->slotForEdgeAt(nt);
+        if (m_fromSlot)
+            m_fromSlot->setEdge(this);
+        m_toSlot = m_to->slotForEdgeAt(nf);
+        if (m_toSlot)
+            m_toSlot->setEdge(this);
+    }
+    m_fromCenter = nf;
+    m_toCenter = nt;
+}
+
+void EdgeItem::setSlotSides(int fromSide, int toSide)
+{
+    if (!m_from || !m_to)
+        return;
+    if (m_fromSlot) {
+        m_from->releaseSlot(m_fromSlot);
+        m_fromSlot = nullptr;
+    }
+    assignSlotsForSides(fromSide, toSide);
+}
+
+void EdgeItem::assignSlotsForSides(int fromSide, int toSide)
+{
+    if (!m_from || !m_to)
+        return;
+    if (m_toSlot) {
+        m_to->releaseSlot(m_toSlot);
+        m_toSlot = nullptr;
+    }
+    const QPointF fromCentre = sceneCentre(m_from);
+    const QPointF toCentre = sceneCentre(m_to);
+    const QRectF fromLocal = m_from->boundingRect();
+    const QRectF toLocal = m_to->boundingRect();
+    m_fromSlot = m_from->acquireSlotForEdge(fromSide,
+                                            pointOnSideInset(fromLocal, fromSide, m_from->mapFromScene(toCentre)));
+    if (m_fromSlot)
+        m_fromSlot->setEdge(this);
+    m_toSlot = m_to->acquireSlotForEdge(toSide, pointOnSideInset(toLocal, toSide, m_to->mapFromScene(fromCentre)));
+    if (m_toSlot)
+        m_toSlot->setEdge(this);
+    m_fromCenter = fromCentre;
+    m_toCenter = toCentre;
+}
+
+void EdgeItem::chooseBestSides()
+{
+    if (!m_from || !m_to)
+        return;
+    if (m_from == m_to) {
+        resetSlotsFacing();
+        return;
+    }
+    const QRectF f = m_from->sceneBoundingRect();
+    const QRectF t = m_to->sceneBoundingRect();
+    const SidePair best = chooseBestSidePair(f, t, obstaclesFor(scene(), m_from, m_to));
+    setSlotSides(best.fromSide, best.toSide);
+}
+
+bool EdgeItem::tryImproveSlotSides()
+{
+    if (!m_from || !m_to || m_from == m_to || !m_fromSlot || !m_toSlot || !scene())
+        return false;
+    const SlotSideAdvice advice = improveSlotSides(
+        m_from->sceneBoundingRect(), m_to->sceneBoundingRect(), m_fromSlot->scenePos(), m_toSlot->scenePos(),
+        SidePair{m_fromSlot->side(), m_toSlot->side()}, m_route, obstaclesFor(scene(), m_from, m_to));
+    switch (advice.action) {
+    case SlotSideAdvice::ApplyRoute:
+        applyRoute(advice.route);
+        return false;
+    case SlotSideAdvice::MoveSlots:
+        setSlotSides(advice.sides.fromSide, advice.sides.toSide);
+        return true;
+    case SlotSideAdvice::KeepAll:
+        break;
+    }
+    return false;
+}
+
+// ============================================================ selection
+
+QVariant EdgeItem::itemChange(GraphicsItemChange change, const QVariant& value)
+{
+    if (change == ItemSelectedHasChanged) {
+        const bool selected = value.toBool();
+        QTimer::singleShot(0, this, [this, selected] {
+            if (!scene())
+                return;
+            updatePen();
+            if (m_fromSlot && m_from && m_from->scene())
+                m_fromSlot->setActive(selected);
+            if (m_toSlot && m_to && m_to->scene())
+                m_toSlot->setActive(selected);
+            if (m_to && m_to->scene())
+                m_to->highlightEdgeRows(this, selected);
+        });
+    }
+    return QGraphicsPathItem::itemChange(change, value);
+}
+
+// ============================================================ interaction
+
+int EdgeItem::segmentAt(QPointF scenePos) const
+{
+    return routeSegmentAt(m_route, scenePos);
+}
+
+void EdgeItem::startSegmentDrag(int segment, const QPointF& scenePos)
+{
+    m_draggedSegment = segment;
+    m_segmentDragActive = true;
+    m_draggedSegmentOrientation = routeSegmentOrientation(m_route, segment);
+    m_lastDragPos = scenePos;
+    setSelected(true);
+    setCursor(m_draggedSegmentOrientation == Qt::Vertical ? Qt::SizeHorCursor : Qt::SizeVerCursor);
+}
+
+QMenu* EdgeItem::ensureContextMenu()
+{
+    if (m_contextMenu)
+        return m_contextMenu;
+    auto* menu = new QMenu;
+    const struct {
+        const char* text;
+        int code;
+    } entries[] = {{"One", CardinalityOne},
+                   {"Zero or One", CardinalityZeroOrOne},
+                   {"Many", CardinalityMany},
+                   {"Zero or Many", CardinalityZeroOrMany}};
+    for (const auto& entry : entries)
+        menu->addAction(QString::fromLatin1(entry.text))->setData(entry.code);
+    menu->addSeparator();
+    menu->addAction(trEdge("Edit"))->setData(QStringLiteral("edit"));
+    m_contextMenu = menu;
+    return menu;
+}
+
+void EdgeItem::applyCardinalityChoice(int code, const QPointF& scenePos)
+{
+    if (!m_fromSlot || !m_toSlot)
+        return;
+    const QPointF a = m_fromSlot->scenePos();
+    const QPointF b = m_toSlot->scenePos();
+    const auto d2 = [](const QPointF& p, const QPointF& q) {
+        const QPointF d = p - q;
+        return d.x() * d.x() + d.y() * d.y();
+    };
+    if (d2(scenePos, a) < d2(scenePos, b) || a == b)
+        m_startCard = code;
+    else
+        m_endCard = code;
+    update();
+}
+
+void EdgeItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (event->button() == Qt::LeftButton) {
+        const int segment = segmentAt(event->scenePos());
+        if (segment < 0) {
+            update();
+            QGraphicsPathItem::mousePressEvent(event);
+            return;
+        }
+        if (!(event->modifiers() & Qt::ControlModifier) && scene())
+            scene()->clearSelection();
+        startSegmentDrag(segment, event->scenePos());
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        if (!(event->modifiers() & Qt::ControlModifier) && scene())
+            scene()->clearSelection();
+        setSelected(true);
+        if (!drawsCardinality()) {
+            event->accept();
+            return;
+        }
+        QPointer<EdgeItem> self(this);
+        const QPointF pressPos = event->scenePos();
+        QMenu* menu = ensureContextMenu();
+        QAction* chosen = menu->exec(event->screenPos());
+        if (!self)
+            return; // the edge went while the menu was open
+        event->accept();
+        if (!chosen) {
+            update();
+            return;
+        }
+        if (chosen->data().toString() == QLatin1String("edit"))
+            openEditDialog();
+        else if (self)
+            applyCardinalityChoice(chosen->data().toInt(), pressPos);
+        if (self)
+            update();
+        return;
+    }
+    update();
+    QGraphicsPathItem::mousePressEvent(event);
+}
+
+void EdgeItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (!m_segmentDragActive) {
+        QGraphicsPathItem::mouseMoveEvent(event);
+        return;
+    }
+    const QPointF p = event->scenePos();
+    const double delta = m_draggedSegmentOrientation == Qt::Vertical ? p.x() - m_lastDragPos.x()
+                                                                     : p.y() - m_lastDragPos.y();
+    moveSegment(delta);
+    m_routeEditedByHand = true;
+    m_lastDragPos = p;
+    event->accept();
+}
+
+void EdgeItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (m_segmentDragActive && event->button() == Qt::LeftButton) {
+        m_segmentDragActive = false;
+        m_draggedSegment = -1;
+        setCursor(Qt::ArrowCursor);
+        event->accept();
+        return;
+    }
+    QGraphicsPathItem::mouseReleaseEvent(event);
+}
+
+void EdgeItem::hoverMoveEvent(QGraphicsSceneHoverEvent* event)
+{
+    if (m_segmentDragActive) {
+        event->accept();
+        return;
+    }
+    const int segment = segmentAt(event->scenePos());
+    if (segment < 0)
+        setCursor(Qt::ArrowCursor);
+    else
+        setCursor(routeSegmentOrientation(m_route, segment) == Qt::Vertical ? Qt::SizeHorCursor
+                                                                             : Qt::SizeVerCursor);
+    QGraphicsPathItem::hoverMoveEvent(event);
+}
+
+void EdgeItem::hoverLeaveEvent(QGraphicsSceneHoverEvent* event)
+{
+    if (!m_segmentDragActive)
+        setCursor(Qt::ArrowCursor);
+    QGraphicsPathItem::hoverLeaveEvent(event);
+}
+
+QString EdgeItem::displayName() const
+{
+    const QString fromTitle = m_from ? m_from->title() : QString();
+    const QString toTitle = m_to ? m_to->title() : QString();
+    if (fromTitle.isEmpty() && toTitle.isEmpty())
+        return trEdge("Relationship");
+    return trEdge("%1 \u2014 %2").arg(fromTitle, toTitle);
+}
+
+void EdgeItem::openEditDialog()
+{
+    QWidget* parent = nullptr;
+    if (QGraphicsScene* s = scene()) {
+        if (!s->views().isEmpty())
+            parent = s->views().constFirst();
+    }
+    EdgeEditDialog dialog(displayName(), parent);
+    DialogHooks::execDialog(&dialog);
+}
+
+// ============================================================ JSON
+
+QJsonObject slotToJson(const SlotItem* slot)
+{
+    QJsonObject obj;
+    obj.insert(QStringLiteral("side"), slot->side());
+    obj.insert(QStringLiteral("x"), slot->pos().x());
+    obj.insert(QStringLiteral("y"), slot->pos().y());
+    return obj;
+}
+
+void applySlotJson(SlotItem* slot, const QJsonObject& obj)
+{
+    if (!slot)
+        return;
+    if (obj.contains(QStringLiteral("side")))
+        slot->setSide(obj.value(QStringLiteral("side")).toInt(0));
+    if (obj.contains(QStringLiteral("x")) && obj.contains(QStringLiteral("y")))
+        slot->setPos(obj.value(QStringLiteral("x")).toDouble(0), obj.value(QStringLiteral("y")).toDouble(0));
+    slot->snapToBorder();
+}
+
+QJsonObject EdgeItem::toJson() const
+{
+    if (!m_from || !m_to) {
+        qWarning() << "EdgeItem::toJson() called with null entities";
+        return QJsonObject();
+    }
+    QJsonObject obj;
+    obj.insert(QStringLiteral("from"), m_from->id());
+    obj.insert(QStringLiteral("to"), m_to->id());
+    obj.insert(QStringLiteral("startCard"), m_startCard);
+    obj.insert(QStringLiteral("endCard"), m_endCard);
+    obj.insert(QStringLiteral("id"), m_id);
+    if (m_fromSlot)
+        obj.insert(QStringLiteral("fromSlot"), slotToJson(m_fromSlot));
+    if (m_toSlot)
+        obj.insert(QStringLiteral("toSlot"), slotToJson(m_toSlot));
+    if (m_route.size() >= 2) {
+        QJsonArray points;
+        for (const QPointF& p : m_route)
+            points.append(QJsonObject{{QStringLiteral("x"), p.x()}, {QStringLiteral("y"), p.y()}});
+        obj.insert(QStringLiteral("points"), points);
+    }
+    return obj;
+}
+
+void EdgeItem::fromJson(const QJsonObject& obj)
+{
+    m_id = obj.contains(QStringLiteral("id")) ? obj.value(QStringLiteral("id")).toString() : generateItemId();
+    if (obj.contains(QStringLiteral("startCard")))
+        m_startCard = obj.value(QStringLiteral("startCard")).toInt(0);
+    if (obj.contains(QStringLiteral("endCard")))
+        m_endCard = obj.value(QStringLiteral("endCard")).toInt(0);
+    if (obj.contains(QStringLiteral("fromSlot")) && m_fromSlot)
+        applySlotJson(m_fromSlot, obj.value(QStringLiteral("fromSlot")).toObject());
+    if (obj.contains(QStringLiteral("toSlot")) && m_toSlot)
+        applySlotJson(m_toSlot, obj.value(QStringLiteral("toSlot")).toObject());
+    update();
+    if (!obj.contains(QStringLiteral("points")))
+        return;
+    QList<QPointF> points;
+    const QJsonArray array = obj.value(QStringLiteral("points")).toArray();
+    for (const QJsonValue& v : array) {
+        const QJsonObject p = v.toObject();
+        points.append(QPointF(p.value(QStringLiteral("x")).toDouble(0), p.value(QStringLiteral("y")).toDouble(0)));
+    }
+    if (points.size() >= 2)
+        reanchorStoredRoute(points);
+}

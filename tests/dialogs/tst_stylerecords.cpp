@@ -1,0 +1,116 @@
+#include "app/thememanager.h"
+#include "dialogs/stylerecords.h"
+
+#include <QTest>
+
+class TestStyleRecords : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void applyTargetFromIndex_data();
+    void applyTargetFromIndex();
+    void defaultSchemeParsesTheBuiltInHexColours();
+    void defaultTextStyleFollowsTheBuiltInSetsNotTheTheme();
+    void defaultGroupStyleHasTranslucentFillsAndOpaqueLines();
+    void defaultConstructedRecordsAreUnset();
+    void groupStyleArrayOrder();
+};
+
+void TestStyleRecords::applyTargetFromIndex_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<int>("target");
+    QTest::newRow("selected item") << 0 << int(ApplyToSelectedItem);
+    QTest::newRow("selected items") << 1 << int(ApplyToSelectedItems);
+    QTest::newRow("all items") << 2 << int(ApplyToAllItems);
+    QTest::newRow("defaults only") << 3 << int(ApplyToDefaultsOnly);
+    QTest::newRow("no current entry") << -1 << int(ApplyToAllItems);
+    QTest::newRow("unknown entry") << 4 << int(ApplyToAllItems);
+    QTest::newRow("far out") << 1000 << int(ApplyToAllItems);
+}
+
+void TestStyleRecords::applyTargetFromIndex()
+{
+    QFETCH(int, index);
+    QFETCH(int, target);
+    QCOMPARE(int(::applyTargetFromIndex(index)), target);
+}
+
+void TestStyleRecords::defaultSchemeParsesTheBuiltInHexColours()
+{
+    const DualThemeColorScheme s = defaultDualThemeColorScheme();
+    QVERIFY(s.allValid());
+    QCOMPARE(s.lightBackground, QColor(0xF7, 0xF7, 0xF7));
+    QCOMPARE(s.lightHeader, QColor(0xEC, 0xEC, 0xEC));
+    QCOMPARE(s.lightBorder, QColor(0x2E, 0x2E, 0x2E));
+    QCOMPARE(s.lightText, QColor(0x11, 0x11, 0x11));
+    QCOMPARE(s.darkBackground, QColor(0x2B, 0x2F, 0x36));
+    QCOMPARE(s.darkHeader, QColor(0x3A, 0x40, 0x4A));
+    QCOMPARE(s.darkBorder, QColor(0xC7, 0xCE, 0xD9));
+    QCOMPARE(s.darkText, QColor(0xF8, 0xFA, 0xFC));
+}
+
+void TestStyleRecords::defaultTextStyleFollowsTheBuiltInSetsNotTheTheme()
+{
+    for (ThemeKind kind : {ThemeKind::Dark, ThemeKind::Light}) {
+        ThemeManager::instance().setTheme(kind);
+        const TextItemStyle style = defaultTextItemStyle();
+        QCOMPARE(style.font.family(), QStringLiteral("JetBrains Mono"));
+        QCOMPARE(style.font.pointSize(), 12);
+        QCOMPARE(style.font.weight(), QFont::Normal);
+        QCOMPARE(style.font.style(), QFont::StyleNormal);
+        QCOMPARE(style.lightColor, ThemeManager::lightColors()[ThemeSlot::Text]);
+        QCOMPARE(style.darkColor, ThemeManager::darkColors()[ThemeSlot::Text]);
+        QCOMPARE(style.darkColor, QColor(0xE6, 0xE6, 0xE6));
+    }
+}
+
+void TestStyleRecords::defaultGroupStyleHasTranslucentFillsAndOpaqueLines()
+{
+    const GroupItemStyle style = defaultGroupItemStyle();
+    const ThemeColors light = ThemeManager::lightColors();
+    const ThemeColors dark = ThemeManager::darkColors();
+    QCOMPARE(style.lightFill.alpha(), 90);
+    QCOMPARE(style.darkFill.alpha(), 90);
+    QCOMPARE(style.lightFill.rgb(), light[ThemeSlot::EntityFill].rgb());
+    QCOMPARE(style.darkFill.rgb(), dark[ThemeSlot::EntityFill].rgb());
+    QCOMPARE(style.lightBorder, light[ThemeSlot::Border]);
+    QCOMPARE(style.darkBorder, dark[ThemeSlot::Border]);
+    QCOMPARE(style.lightTitle, light[ThemeSlot::Text]);
+    QCOMPARE(style.darkTitle, dark[ThemeSlot::Text]);
+    for (const QColor& c : {style.lightBorder, style.lightTitle, style.darkBorder, style.darkTitle})
+        QCOMPARE(c.alpha(), 255);
+    QCOMPARE(style.lightFill.name(QColor::HexArgb), QStringLiteral("#5afafafa"));
+    QCOMPARE(style.darkFill.name(QColor::HexArgb), QStringLiteral("#5a262626"));
+}
+
+void TestStyleRecords::defaultConstructedRecordsAreUnset()
+{
+    const TextItemStyle text;
+    QVERIFY(!text.lightColor.isValid());
+    QVERIFY(!text.darkColor.isValid());
+    QVERIFY(!text.colorsValid());
+    const GroupItemStyle group;
+    QVERIFY(!group.allValid());
+    QVERIFY(defaultGroupItemStyle().allValid());
+    QVERIFY(defaultTextItemStyle().colorsValid());
+    QVERIFY(text != defaultTextItemStyle());
+}
+
+void TestStyleRecords::groupStyleArrayOrder()
+{
+    const std::array<QColor, 6> colours = {QColor(Qt::red),  QColor(Qt::green),  QColor(Qt::blue),
+                                           QColor(Qt::cyan), QColor(Qt::yellow), QColor(Qt::magenta)};
+    const GroupItemStyle style = GroupItemStyle::fromArray(colours);
+    QCOMPARE(style.lightFill, QColor(Qt::red));
+    QCOMPARE(style.lightBorder, QColor(Qt::green));
+    QCOMPARE(style.lightTitle, QColor(Qt::blue));
+    QCOMPARE(style.darkFill, QColor(Qt::cyan));
+    QCOMPARE(style.darkBorder, QColor(Qt::yellow));
+    QCOMPARE(style.darkTitle, QColor(Qt::magenta));
+    QVERIFY(style.toArray() == colours);
+}
+
+QTEST_MAIN(TestStyleRecords)
+#include "tst_stylerecords.moc"
