@@ -239,8 +239,6 @@ void ERScene::clearScene()
     qDebug() << "clearScene: starting";
 
     const bool signalsWereBlocked = blockSignals(true);
-    const ItemIndexMethod indexMethod = itemIndexMethod();
-    setItemIndexMethod(QGraphicsScene::NoIndex);
 
     releaseSelectionNow();
     clearFocus();
@@ -318,7 +316,6 @@ void ERScene::clearScene()
     }
 
     qDebug() << "clearScene: completed";
-    setItemIndexMethod(indexMethod);
     m_clearing = false;
     blockSignals(signalsWereBlocked);
 }
@@ -344,10 +341,7 @@ void ERScene::releaseSelection()
     if (m_clearing)
         return;
     const bool signalsWereBlocked = blockSignals(true);
-    const ItemIndexMethod indexMethod = itemIndexMethod();
-    setItemIndexMethod(QGraphicsScene::NoIndex);
     releaseSelectionNow();
-    setItemIndexMethod(indexMethod);
     blockSignals(signalsWereBlocked);
 }
 
@@ -625,6 +619,13 @@ void ERScene::readDiagram(const QJsonObject& root)
                 pump.step();
         }
     }
+
+    // The scene's item index covers the scene rectangle; entities left
+    // outside it would make every obstacle look-up of the routing below a
+    // scan of the whole diagram. Grow it once, now that they are all there.
+    m_loading = false;
+    growSceneRect();
+    m_loading = true;
 
     QList<EdgeItem*> edgesToRoute;
     if (root.contains(keyEdges)) {
