@@ -129,6 +129,14 @@ public slots:
     void on_actionImport_from_Mermaid_triggered();
     void on_actionImport_from_Drawio_triggered();
     void importFromDatabase();
+    // Save writes to the document's path, asking for one when there is none;
+    // Save As always asks. The path becomes the document's only once the
+    // file was written in full.
+    void saveDiagram();
+    void saveDiagramAs();
+    // Asks for a project or diagram file and loads it; the path becomes the
+    // document's only once the file was read and loaded.
+    void loadDiagram();
 
     // ---- style dialogs
     void on_actionEntity_Colors_triggered();
@@ -201,6 +209,19 @@ public slots:
     void showExplorerAddMenu();
     void removeExplorerSelection();
 
+public:
+    // Loads a parsed project file or bare diagram into the model and the
+    // scene. Returns false, with the model and the scene unchanged and a
+    // sentence for the user in *errorText, for an object whose "type" names
+    // neither a diagram nor a project.
+    bool loadProjectOrDiagram(const QJsonObject& root, QString* errorText = nullptr);
+    // Wraps the diagram just loaded into the scene into a fresh project.
+    void adoptLoadedScene(QString projectName = QString());
+    // Render the diagram into a file (see SceneExporter); false when there
+    // is no scene or the file could not be written.
+    bool exportSceneToPdf(ERScene* scene, const QString& filePath, QString* errorText = nullptr);
+    bool exportSceneToSvg(ERScene* scene, const QString& filePath, QString* errorText = nullptr);
+
 private slots:
     void onSceneSelectionChanged();
     void onRelationshipStartDestroyed();
@@ -228,6 +249,12 @@ private:
     QSize toolBarIconSize() const;
     // Switches the other add tools off before tool `keep` goes on.
     void leaveOtherAddTools(QAction* keep);
+    // Save's work once the path is known.
+    void saveToPath(const QString& path);
+    // After a successful open: scene rectangle from the items, view fitted.
+    void fitSceneAfterLoad();
+    // Export's work once the path is known; title names the command.
+    void runExport(bool pdf, const QString& path, const QString& title);
 
     Ui::MainWindow* ui = nullptr;
 

@@ -11,6 +11,10 @@
 #include "model/itemid.h"
 
 #include <QAbstractItemView>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QHash>
+#include <QJsonArray>
 #include <QDebug>
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsView>
@@ -235,8 +239,6 @@ void ERScene::clearScene()
     qDebug() << "clearScene: starting";
 
     const bool signalsWereBlocked = blockSignals(true);
-    const ItemIndexMethod indexMethod = itemIndexMethod();
-    setItemIndexMethod(QGraphicsScene::NoIndex);
 
     releaseSelectionNow();
     clearFocus();
@@ -314,7 +316,6 @@ void ERScene::clearScene()
     }
 
     qDebug() << "clearScene: completed";
-    setItemIndexMethod(indexMethod);
     m_clearing = false;
     blockSignals(signalsWereBlocked);
 }
@@ -340,10 +341,7 @@ void ERScene::releaseSelection()
     if (m_clearing)
         return;
     const bool signalsWereBlocked = blockSignals(true);
-    const ItemIndexMethod indexMethod = itemIndexMethod();
-    setItemIndexMethod(QGraphicsScene::NoIndex);
     releaseSelectionNow();
-    setItemIndexMethod(indexMethod);
     blockSignals(signalsWereBlocked);
 }
 
@@ -466,10 +464,213 @@ void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
 
 void ERScene::growSceneRect()
 {
+    // Measuring every item after each step of a load would make loading
+    // quadratic; the change reported once the load is over grows it once.
+    if (m_loading)
+        return;
     const QRectF bounds = itemsBoundingRect();
     if (bounds.width() <= 0 || bounds.height() <= 0)
         return;
     const QRectF wanted = bounds.adjusted(-300, -300, 300, 300);
     if (!sceneRect().contains(wanted))
         setSceneRect(sceneRect().united(wanted));
+}
+
+// ------------------------------------------------------------ diagram JSON
+
+namespace {
+
+const QString keyVersion = QStringLiteral("version");
+const QString keyType = QStringLiteral("type");
+const QString keyEntities = QStringLiteral("entities");
+const QString keyEdges = QStringLiteral("edges");
+const QString keyAnnotations = QStringLiteral("annotations");
+const QString keyDialect = QStringLiteral("dialect");
+
+// Lets the busy indicator turn while a large diagram loads; user input stays
+// queued until the load is over. Every pass of the event loop repaints the
+// canvas, so it runs at most once per frame of the indicator rather than at
+// every step.
+class IndicatorPump
+{
+public:
+    IndicatorPump() { m_sinceLast.start(); }
+
+    void step()
+    {
+        if (m_sinceLast.elapsed() < IntervalMs)
+            return;
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        m_sinceLast.restart();
+    }
+
+    static constexpr qint64 IntervalMs = 20;
+
+private:
+    QElapsedTimer m_sinceLast;
+};
+
+} // namespace
+
+QJsonObject ERScene::toJson() const
+{
+    QJsonArray entities;
+    QJsonArray edges;
+    QJsonArray annotations;
+
+    // Topmost first: the reader stacks the first element of an array on top.
+    const QList<QGraphicsItem*> all = items(Qt::DescendingOrder);
+    for (const QGraphicsItem* item : all) {
+        switch (item->type()) {
+        case DiagramItemType::Entity:
+            entities.append(static_cast<const EntityItem*>(item)->toJson());
+            break;
+        case DiagramItemType::Edge:
+            if (const auto* edge = dynamic_cast<const EdgeItem*>(item)) {
+                QJsonObject obj = edge->toJson();
+                if (edge->isViewEdge())
+                    obj.insert(QStringLiteral("kind"), QStringLiteral("entity-view-edge"));
+                edges.append(obj);
+            }
+            break;
+        case DiagramItemType::Text:
+            annotations.append(static_cast<const TextItem*>(item)->toJson());
+            break;
+        case DiagramItemType::Group:
+            annotations.append(static_cast<const GroupItem*>(item)->toJson());
+            break;
+        default:
+            break; // slot handles, row labels and editors belong to their items
+        }
+    }
+
+    QJsonObject root;
+    root.insert(keyVersion, QStringLiteral("1.0"));
+    root.insert(keyType, QStringLiteral("er-diagram"));
+    root.insert(keyEntities, entities);
+    root.insert(keyEdges, edges);
+    root.insert(keyAnnotations, annotations);
+    root.insert(keyDialect, m_dialect);
+    return root;
+}
+
+bool ERScene::loadFromJson(const QJsonObject& root)
+{
+    qDebug() << "loadFromJson: starting";
+    {
+        struct LoadingFlag
+        {
+            explicit LoadingFlag(bool& flag)
+                : m_flag(flag)
+            {
+                m_flag = true;
+            }
+            ~LoadingFlag() { m_flag = false; }
+            bool& m_flag;
+        } loading(m_loading);
+        // Entities placed one by one would route edges that are about to
+        // be replaced; routing waits until everything is in place.
+        struct RoutingSuspension
+        {
+            RoutingSuspension()
+                : m_wasSuspended(EdgeItem::isRoutingSuspended())
+            {
+                EdgeItem::setRoutingSuspended(true);
+            }
+            ~RoutingSuspension() { EdgeItem::setRoutingSuspended(m_wasSuspended); }
+            bool m_wasSuspended;
+        } suspension;
+        readDiagram(root);
+    }
+    growSceneRect();
+    qDebug() << "loadFromJson: completed successfully";
+    return true;
+}
+
+void ERScene::readDiagram(const QJsonObject& root)
+{
+    clearScene();
+    m_dialect = root.value(keyDialect).toString();
+
+    // Items of equal z stack in the order they are added, the last on top,
+    // while the writer lists the topmost first. Each array is therefore read
+    // from its end, so that a diagram comes back stacked as it was saved.
+    IndicatorPump pump;
+    const QJsonArray entities = root.value(keyEntities).toArray();
+    QHash<QString, EntityItem*> entitiesById;
+    entitiesById.reserve(entities.size());
+    for (qsizetype i = entities.size() - 1; i >= 0; --i) {
+        const QJsonObject obj = entities.at(i).toObject();
+        const QJsonValue titleValue = obj.value(QStringLiteral("title"));
+        const QString title = titleValue.isString() ? titleValue.toString() : QStringLiteral("Entity");
+        auto* entity = new EntityItem(title, QSizeF(150, 70));
+        if (obj.contains(QStringLiteral("id")))
+            entity->setId(obj.value(QStringLiteral("id")).toString());
+        addItem(entity);
+        entity->fromJson(obj);
+        emit entityAdded(entity);
+
+        // Of two entities with the same id, edges go to the one that comes
+        // later in the array, i.e. the one met first here.
+        const QString id = entity->id();
+        if (!entitiesById.contains(id)) {
+            entitiesById.insert(id, entity);
+            if (entitiesById.size() % 8 == 0)
+                pump.step();
+        }
+    }
+
+    // The scene's item index covers the scene rectangle; entities left
+    // outside it would make every obstacle look-up of the routing below a
+    // scan of the whole diagram. Grow it once, now that they are all there.
+    m_loading = false;
+    growSceneRect();
+    m_loading = true;
+
+    QList<EdgeItem*> edgesToRoute;
+    if (root.contains(keyEdges)) {
+        const QJsonArray edges = root.value(keyEdges).toArray();
+        for (qsizetype i = edges.size() - 1; i >= 0; --i) {
+            const QJsonObject obj = edges.at(i).toObject();
+            const QString from = obj.value(QStringLiteral("from")).toString();
+            const QString to = obj.value(QStringLiteral("to")).toString();
+            EntityItem* fromEntity = entitiesById.value(from);
+            EntityItem* toEntity = entitiesById.value(to);
+            if (!fromEntity || !toEntity) {
+                qWarning() << "Edge references unknown entity:" << from << "->" << to;
+                continue;
+            }
+            EdgeItem* edge = createEdge(fromEntity, toEntity, false);
+            if (!edge)
+                continue;
+            edge->fromJson(obj);
+            if (edge->route().size() < 2)
+                edgesToRoute.append(edge);
+            pump.step();
+        }
+    }
+
+    if (root.contains(keyAnnotations)) {
+        const QJsonArray annotations = root.value(keyAnnotations).toArray();
+        for (qsizetype i = annotations.size() - 1; i >= 0; --i) {
+            const QJsonObject obj = annotations.at(i).toObject();
+            const QString kind = obj.value(QStringLiteral("kind")).toString();
+            if (kind == QLatin1String("text-item")) {
+                auto* text = new TextItem(QStringLiteral("Text"));
+                addItem(text);
+                text->fromJson(obj);
+            } else if (kind == QLatin1String("group-item")) {
+                auto* group = new GroupItem(QStringLiteral("Group"), QSizeF(240, 160));
+                addItem(group);
+                group->fromJson(obj);
+            }
+        }
+    }
+
+    // Only now are all entities and slots where they belong: route the edges
+    // that brought no usable route of their own.
+    for (EdgeItem* edge : std::as_const(edgesToRoute)) {
+        edge->updatePath();
+        pump.step();
+    }
 }

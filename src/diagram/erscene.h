@@ -6,6 +6,7 @@
 #include <QFont>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
+#include <QJsonObject>
 #include <QPointF>
 #include <QString>
 
@@ -110,6 +111,18 @@ public:
     // entity's rows into the view. Emits edgeAdded.
     EdgeItem* createEdge(EntityItem* from, EntityItem* to, bool createFKs);
 
+    // ---- diagram JSON
+    // {"version": "1.0", "type": "er-diagram", "entities", "edges",
+    // "annotations", "dialect"}; each array lists its items topmost first.
+    QJsonObject toJson() const;
+    // Replaces the whole content by the diagram in root. Never fails: what
+    // cannot be read is left out. The first element of each array ends up
+    // topmost, so writing the result again gives the arrays in the same
+    // order. Routing is suspended while loading; edges without a usable
+    // stored route are routed at the end. Pending events (user input
+    // excluded) are processed now and then, so the busy indicator turns.
+    bool loadFromJson(const QJsonObject& root);
+
     // Emits entityAdded for an entity the caller placed itself.
     void notifyEntityAdded(EntityItem* entity);
 
@@ -141,6 +154,7 @@ private:
     void handleSelection();
     void onThemeChanged();
     void growSceneRect();
+    void readDiagram(const QJsonObject& root);
 
     QString m_filePath;
     bool m_gridVisible = true;
@@ -156,5 +170,6 @@ private:
     double m_glowPhase = 0.0;
     std::uint64_t m_selectionGeneration = 0;
     bool m_clearing = false;
+    bool m_loading = false;     // loadFromJson runs
     bool m_selectionHandlingPending = false;
 };

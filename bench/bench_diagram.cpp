@@ -1,0 +1,181 @@
+// Diagram document throughput on a large diagram: 1,000 entities (10 rows
+// each, every 25th with 50) and 1,500 relationships between them. Prints the
+// time of writing (toJson + indented text), of reading (parse + loadFromJson
+// with the canvas shown offscreen) with no stored routes, with half of them
+// and with all of them, and of the PDF and SVG exports.
+//
+//   bench_diagram [output-folder] [entity-count]
+//
+// With an output folder the written document and the exports stay there.
+
+#include "app/applicationsetup.h"
+#include "app/sceneexporter.h"
+#include "diagram/entityitem.h"
+#include "diagram/erscene.h"
+#include "diagram/erview.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLoggingCategory>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+
+constexpr int defaultEntityCount = 1000;
+constexpr int defaultEdgeCount = 1500;
+constexpr int runs = 3;
+
+QJsonObject makeEntity(int index, int columns)
+{
+    QJsonArray rows;
+    for (int c = 0; c < columns; ++c) {
+        rows.append(QJsonObject{{"name", c == 0 ? QStringLiteral("id") : QStringLiteral("column_%1").arg(c)},
+                                {"type", c == 0 ? "BIGINT" : (c % 3 ? "VARCHAR(255)" : "INTEGER")},
+                                {"isPrimaryKey", c == 0},
+                                {"isUniqueKey", c == 1},
+                                {"isForeignKey", false}});
+    }
+    // A jittered grid, so that routes have entities to go around.
+    QRandomGenerator jitter(static_cast<quint32>(index) * 7919u + 13u);
+    const int perRow = 40;
+    return QJsonObject{{"id", QStringLiteral("entity-%1").arg(index)},
+                       {"title", QStringLiteral("table_%1").arg(index)},
+                       {"x", (index % perRow) * 320.0 + jitter.bounded(60)},
+                       {"y", (index / perRow) * 1100.0 + jitter.bounded(60)},
+                       {"perspective", "full"},
+                       {"attributes", rows}};
+}
+
+// Relationships between near neighbours mostly (as people draw them), some
+// across the diagram, a few self-relations; none with a stored route.
+QJsonObject makeDiagram(int entityCount, int edgeCount)
+{
+    QJsonArray entities;
+    for (int i = 0; i < entityCount; ++i)
+        entities.append(makeEntity(i, i % 25 == 0 ? 50 : 10));
+    QJsonArray edges;
+    QRandomGenerator pick(20261209u);
+    for (int i = 0; i < edgeCount; ++i) {
+        const int from = pick.bounded(entityCount);
+        int to = from;
+        if (i % 100 != 0) {
+            to = i % 10 == 0 ? pick.bounded(entityCount)
+                             : std::clamp(from + pick.bounded(-41, 42), 0, entityCount - 1);
+        }
+        edges.append(QJsonObject{{"id", QStringLiteral("edge-%1").arg(i)},
+                                 {"from", QStringLiteral("entity-%1").arg(from)},
+                                 {"to", QStringLiteral("entity-%1").arg(to)},
+                                 {"startCard", i % 4},
+                                 {"endCard", (i + 1) % 4}});
+    }
+    return QJsonObject{{"version", "1.0"}, {"type", "er-diagram"},        {"entities", entities},
+                       {"edges", edges},   {"annotations", QJsonArray()}, {"dialect", "PostgreSQL"}};
+}
+
+// The written document with the stored route of every other edge taken out.
+QByteArray withHalfTheRoutes(const QJsonObject& written)
+{
+    QJsonObject root = written;
+    QJsonArray edges = root.value(QStringLiteral("edges")).toArray();
+    int stored = 0;
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        QJsonObject edge = edges.at(i).toObject();
+        if (i % 2)
+            edge.remove(QStringLiteral("points"));
+        stored += edge.contains(QStringLiteral("points")) ? 1 : 0;
+        edges.replace(i, edge);
+    }
+    root.insert(QStringLiteral("edges"), edges);
+    std::printf("stored routes kept: %d of %lld edges\n", stored, static_cast<long long>(edges.size()));
+    return QJsonDocument(root).toJson(QJsonDocument::Indented);
+}
+
+double bestOf(int count, const std::function<void()>& work)
+{
+    double best = 1e300;
+    for (int i = 0; i < count; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        work();
+        best = std::min(best, timer.nsecsElapsed() / 1e6);
+    }
+    return best;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    setUpApplication();
+    // The items log every step at debug level; a console full of it would
+    // be what is measured.
+    QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
+
+    QTemporaryDir temp;
+    const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
+    const int entityCount = argc > 2 ? std::max(1, atoi(argv[2])) : defaultEntityCount;
+    const int edgeCount = entityCount * defaultEdgeCount / defaultEntityCount;
+
+    ERScene scene;
+    ERView view(&scene);
+    view.setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+    view.resize(1400, 900);
+    view.show();
+
+    const QJsonObject source = makeDiagram(entityCount, edgeCount);
+    const QByteArray sourceText = QJsonDocument(source).toJson(QJsonDocument::Indented);
+
+    const auto load = [&scene](const QByteArray& text) {
+        scene.loadFromJson(QJsonDocument::fromJson(text).object());
+    };
+
+    const double loadRoutingMs = bestOf(runs, [&] { load(sourceText); });
+
+    QByteArray written;
+    const double saveMs = bestOf(runs, [&] { written = QJsonDocument(scene.toJson()).toJson(QJsonDocument::Indented); });
+    const QByteArray halfStored = withHalfTheRoutes(QJsonDocument::fromJson(written).object());
+    const double loadStoredMs = bestOf(runs, [&] { load(halfStored); });
+    const double loadAllStoredMs = bestOf(runs, [&] { load(written); });
+    const double entitiesOnlyMs = bestOf(runs, [&] {
+        QJsonObject root = source;
+        root.insert(QStringLiteral("edges"), QJsonArray());
+        scene.loadFromJson(root);
+    });
+    load(written);
+    {
+        QFile f(outDir + QStringLiteral("/diagram.json"));
+        if (f.open(QIODevice::WriteOnly))
+            f.write(written);
+    }
+
+    QString error;
+    const double pdfMs = bestOf(1, [&] {
+        if (!SceneExporter::exportToPdf(&scene, outDir + QStringLiteral("/diagram.pdf"), &error))
+            std::printf("PDF export failed: %s\n", qPrintable(error));
+    });
+    const double svgMs = bestOf(1, [&] {
+        if (!SceneExporter::exportToSvg(&scene, outDir + QStringLiteral("/diagram.svg"), &error))
+            std::printf("SVG export failed: %s\n", qPrintable(error));
+    });
+
+    std::printf("diagram: %d entities, %d edges, %.1f MB of indented JSON\n", entityCount, edgeCount,
+                written.size() / 1e6);
+    std::printf("save  (toJson + indented text)                 %8.1f ms\n", saveMs);
+    std::printf("load, every edge routed (parse + loadFromJson) %8.1f ms\n", loadRoutingMs);
+    std::printf("load, half the edges with stored routes        %8.1f ms\n", loadStoredMs);
+    std::printf("load, every edge with a stored route           %8.1f ms\n", loadAllStoredMs);
+    std::printf("  of which the entities alone (no edges)       %8.1f ms\n", entitiesOnlyMs);
+    std::printf("export PDF                                     %8.1f ms\n", pdfMs);
+    std::printf("export SVG                                     %8.1f ms\n", svgMs);
+    return 0;
+}
