@@ -1202,10 +1202,16 @@ bool MainWindow::loadProjectOrDiagram(const QJsonObject& root, QString* errorTex
             if (!diagrams.isEmpty())
                 currentDiagram = diagrams.first();
         }
-        if (currentDiagram && !currentDiagram->data().isEmpty())
-            scene->loadFromJson(currentDiagram->data());
-        else
+        if (currentDiagram && !currentDiagram->data().isEmpty()) {
+            // As for any diagram that reaches the canvas: its rows follow
+            // the model first (see loadDiagramItem).
+            QJsonObject data = currentDiagram->data();
+            if (TableSync::alignDiagram(data, currentModel, project) > 0)
+                currentDiagram->setData(data);
+            scene->loadFromJson(data);
+        } else {
             scene->clearScene();
+        }
         suppressModelSync = guard;
         rebuildProjectTree();
         refreshTableDetails();
@@ -1707,8 +1713,77 @@ void MainWindow::onProjectTreeSelectionChanged()
 {
     if (syncingSelection || suppressModelSync || !project || !scene || scene->isClearing())
         return;
-    // Selects the canvas items of the selected rows, or switches to the
-    // selected diagram or model.
+
+    QSet<QString> tableIds;
+    QSet<QString> viewIds;
+    QSet<QString> relationshipIds;
+    QString diagramId;
+    QString modelId;
+    if (QItemSelectionModel* selection = ui->treeViewProject ? ui->treeViewProject->selectionModel() : nullptr) {
+        const QModelIndexList rows = selection->selectedRows(0);
+        for (const QModelIndex& row : rows) {
+            const QString kind = row.data(ExplorerKind::KindRole).toString();
+            const QString id = row.data(ExplorerKind::IdRole).toString();
+            if (kind == ExplorerKind::Table)
+                tableIds.insert(id);
+            else if (kind == ExplorerKind::View)
+                viewIds.insert(id);
+            else if (kind == ExplorerKind::Relationship)
+                relationshipIds.insert(id);
+            else if (kind == ExplorerKind::Diagram)
+                diagramId = id;
+            else if (kind == ExplorerKind::Model)
+                modelId = id;
+        }
+    }
+
+    if (!diagramId.isEmpty()) {
+        DiagramItem* diagram = project->findDiagram(diagramId);
+        if (diagram && diagram != currentDiagram)
+            loadDiagramItem(diagram);
+        return;
+    }
+    if (ModelItem* model = modelId.isEmpty() ? nullptr : project->model(modelId)) {
+        // Loading may have rebuilt the scene; the copy below works on it.
+        switchToModel(model);
+    }
+
+    const bool wasSyncing = std::exchange(syncingSelection, true);
+    const bool wereBlocked = scene->blockSignals(true);
+    const QList<QGraphicsItem*> items = scene->items();
+    for (QGraphicsItem* item : items) {
+        if (item->parentItem())
+            continue;
+        bool wanted = item->isSelected();
+        switch (item->type()) {
+        case DiagramItemType::Entity: {
+            const auto* entity = static_cast<const EntityItem*>(item);
+            wanted = entity->kind() == EntityItem::ViewKind ? viewIds.contains(entity->id())
+                                                             : tableIds.contains(entity->id());
+            break;
+        }
+        case DiagramItemType::Edge: {
+            const auto* edge = dynamic_cast<const EdgeItem*>(item);
+            if (!edge || !edge->fromEntity() || !edge->toEntity() || !edge->fromEntity()->scene()
+                || !edge->toEntity()->scene())
+                continue;  // an edge missing an end is left alone
+            wanted = relationshipIds.contains(edge->id());
+            break;
+        }
+        case DiagramItemType::Text:
+        case DiagramItemType::Group:
+            wanted = false;
+            break;
+        default:
+            continue;
+        }
+        if (item->isSelected() != wanted)
+            item->setSelected(wanted);
+    }
+    syncingSelection = wasSyncing;
+    currentEntity = selectedEntity();
+    refreshTableDetails();
+    scene->blockSignals(wereBlocked);
 }
 
 void MainWindow::onExplorerSearchTextChanged(const QString& text)
@@ -1788,6 +1863,91 @@ void MainWindow::captureCurrentDiagram()
     if (!currentDiagram || !scene)
         return;
     currentDiagram->setData(scene->toJson());
+}
+
+bool MainWindow::loadDiagramItem(DiagramItem* diagram)
+{
+    if (!diagram || !scene)
+        return false;
+    // The outgoing diagram keeps the live state; loading the current one
+    // again reverts the canvas to its record.
+    if (currentDiagram && currentDiagram != diagram)
+        captureCurrentDiagram();
+
+    suppressModelSync = true;
+    releaseSceneSelection();
+    currentDiagram = diagram;
+    if (project && !diagram->modelId().isEmpty())
+        currentModel = project->model(diagram->modelId());
+
+    QJsonObject data = diagram->data();
+    if (!data.isEmpty()) {
+        // The record may predate edits made to the tables elsewhere. Its rows
+        // follow the model before they reach the canvas: stale rows would
+        // otherwise delete columns (on the next column sync) or bring deleted
+        // ones back (on the next save).
+        if (TableSync::alignDiagram(data, currentModel, project) > 0)
+            diagram->setData(data);
+        scene->loadFromJson(data);
+    } else {
+        scene->clearScene();
+    }
+
+    if (currentModel && !currentModel->dialect().isEmpty()) {
+        scene->setDialect(currentModel->dialect());
+        if (dialectCombo) {
+            const QSignalBlocker block(dialectCombo);
+            dialectCombo->setCurrentText(currentModel->dialect());
+        }
+    }
+
+    const QRectF bounds = scene->itemsBoundingRect();
+    if (bounds.width() != 0 || bounds.height() != 0) {
+        const QRectF grown = bounds.adjusted(-100, -100, 100, 100);
+        scene->setSceneRect(grown);
+        ui->view->fitInView(grown, Qt::KeepAspectRatio);
+    }
+
+    suppressModelSync = false;
+    updateTreeCurrentMarkers();
+    refreshNameEditors();
+    refreshTableDetails();
+    return true;
+}
+
+void MainWindow::switchToModel(ModelItem* model)
+{
+    if (!model || !scene)
+        return;
+    currentModel = model;
+    const bool liveOfOtherModel = currentDiagram && currentDiagram->modelId() != model->id();
+    if (!currentDiagram || liveOfOtherModel) {
+        const QList<DiagramItem*> diagrams = model->diagrams();
+        if (!diagrams.isEmpty()) {
+            loadDiagramItem(diagrams.first());
+            return;
+        }
+    }
+    if (liveOfOtherModel) {
+        // The model has no diagram. The other model's diagram must not stay
+        // live under it, or its edits would be registered into this model:
+        // it is stored, and the canvas is left empty with no diagram current.
+        captureCurrentDiagram();
+        const bool wasSuppressed = std::exchange(suppressModelSync, true);
+        releaseSceneSelection();
+        scene->clearScene();
+        currentDiagram = nullptr;
+        if (!model->dialect().isEmpty()) {
+            scene->setDialect(model->dialect());
+            if (dialectCombo) {
+                const QSignalBlocker block(dialectCombo);
+                dialectCombo->setCurrentText(model->dialect());
+            }
+        }
+        suppressModelSync = wasSuppressed;
+    }
+    updateTreeCurrentMarkers();
+    refreshNameEditors();
 }
 
 void MainWindow::releaseSceneSelection()

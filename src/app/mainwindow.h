@@ -152,6 +152,13 @@ public slots:
     void syncTreeSelectionFromScene();
     void syncModelFromScene();
     void captureCurrentDiagram();
+    // Makes the diagram current and loads it into the scene (the outgoing
+    // diagram is captured first); false for a null diagram or no scene.
+    bool loadDiagramItem(DiagramItem* diagram);
+    // Makes the model current, loading its first diagram when the canvas
+    // shows none of its diagrams; a model without diagrams gets an empty
+    // canvas and no current diagram.
+    void switchToModel(ModelItem* model);
     void releaseSceneSelection();
     void refreshTableDetails();
     EntityItem* findEntityOnScene(const QString& id);
@@ -240,6 +247,7 @@ private:
     friend class TestExplorerWindow;
     // So do the synchronisation tests and benchmark.
     friend class TestModelSync;
+    friend class TestSyncScenarios;
     friend class SyncBenchmark;
 
     void createZoomActions();

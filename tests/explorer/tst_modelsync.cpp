@@ -254,8 +254,11 @@ private slots:
         window->refreshTableDetails();
         QVERIFY(!details->shownTable() && !details->shownView());
 
-        // Suppressed while a diagram loads.
+        // Selecting the row refreshes the pane itself; suppressed while a
+        // diagram loads.
         window->selectExplorerItem(Table, offCanvas->id());
+        QCOMPARE(details->shownTable(), offCanvas);
+        details->clear();
         window->suppressModelSync = true;
         window->refreshTableDetails();
         window->suppressModelSync = false;
