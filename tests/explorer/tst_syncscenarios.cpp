@@ -184,6 +184,12 @@ private slots:
         window->selectExplorerItem(Relationship, relationshipId);
         QVERIFY(window->findEdgeOnScene(relationshipId)->isSelected());
         QVERIFY(!window->findEntityOnScene(orderId)->isSelected());
+
+        const QString shots = qEnvironmentVariable("QUILLMAP_SCREENSHOT_DIR");
+        if (!shots.isEmpty()) {
+            QTest::qWait(100);
+            window->grab().save(shots + "/diagram-switch.png");
+        }
     }
 
     // A column added on one diagram survives opening another diagram that
