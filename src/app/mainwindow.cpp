@@ -14,13 +14,18 @@
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 #include "diagram/singlelinetextitem.h"
+#include "edges/edgeitem.h"
 #include "explorer/explorereditkeyfilter.h"
 #include "explorer/explorerfilterproxy.h"
+#include "explorer/entityrows.h"
 #include "explorer/explorerkinds.h"
+#include "explorer/modelpruner.h"
 #include "explorer/projecttreeitemdelegate.h"
 #include "explorer/projecttreemodel.h"
-#include "edges/edgeitem.h"
+#include "explorer/storeddiagrams.h"
+#include "explorer/tablesync.h"
 #include "model/diagramitem.h"
+#include "model/itemid.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 #include "model/tableitem.h"
@@ -1197,10 +1202,16 @@ bool MainWindow::loadProjectOrDiagram(const QJsonObject& root, QString* errorTex
             if (!diagrams.isEmpty())
                 currentDiagram = diagrams.first();
         }
-        if (currentDiagram && !currentDiagram->data().isEmpty())
-            scene->loadFromJson(currentDiagram->data());
-        else
+        if (currentDiagram && !currentDiagram->data().isEmpty()) {
+            // As for any diagram that reaches the canvas: its rows follow
+            // the model first (see loadDiagramItem).
+            QJsonObject data = currentDiagram->data();
+            if (TableSync::alignDiagram(data, currentModel, project) > 0)
+                currentDiagram->setData(data);
+            scene->loadFromJson(data);
+        } else {
             scene->clearScene();
+        }
         suppressModelSync = guard;
         rebuildProjectTree();
         refreshTableDetails();
@@ -1634,28 +1645,21 @@ void MainWindow::applyModelObjectName(const QString& kind, const QString& id, co
     if (!isView && kind != ExplorerKind::Table)
         return;
 
-    // The table or view of that id: the current model first, then the
-    // project's models in name order.
-    const auto lookUp = [&](const ModelItem* model) -> QObject* {
-        if (!model)
-            return nullptr;
-        return isView ? static_cast<QObject*>(model->view(id)) : static_cast<QObject*>(model->table(id));
-    };
-    QObject* object = lookUp(currentModel);
-    if (!object && project) {
-        for (const ModelItem* model : project->models()) {
-            if ((object = lookUp(model)))
-                break;
-        }
-    }
-    if (!object && sourceEntity && currentModel) {
+    // The table or view of that id, and the model that owns it: the current
+    // model first, then the project's models in name order.
+    ModelItem* owner = nullptr;
+    ViewItem* view = isView ? TableSync::findView(currentModel, project, id, &owner) : nullptr;
+    TableItem* table = isView ? nullptr : TableSync::findTable(currentModel, project, id, &owner);
+    if (!view && !table && sourceEntity && currentModel) {
         registerEntityInModel(sourceEntity);
-        object = lookUp(currentModel);
+        owner = currentModel;
+        if (isView)
+            view = currentModel->view(id);
+        else
+            table = currentModel->table(id);
     }
-    if (!object)
+    if (!view && !table)
         return;
-    auto* view = isView ? static_cast<ViewItem*>(object) : nullptr;
-    auto* table = isView ? nullptr : static_cast<TableItem*>(object);
     const QString oldName = view ? view->name() : table->name();
 
     const QString trimmed = name.trimmed();
@@ -1663,19 +1667,28 @@ void MainWindow::applyModelObjectName(const QString& kind, const QString& id, co
         updateTreeItemText(kind, id, oldName);
         return;
     }
-    // The entity showing this object on the canvas and the copies in stored
-    // diagrams take the new title here once entity items exist.
+    EntityItem* entity = sourceEntity ? sourceEntity : findEntityOnScene(id);
     if (trimmed == oldName) {
+        if (entity && entity->title() != trimmed) {
+            const bool wasUpdating = std::exchange(updatingTree, true);
+            entity->setTitle(trimmed);
+            updatingTree = wasUpdating;
+        }
         updateTreeItemText(kind, id, trimmed);
         return;
     }
-    updatingTree = true;
+    const bool wasUpdating = std::exchange(updatingTree, true);
     if (view)
         view->setName(trimmed);
     else
         table->setName(trimmed);
+    if (entity && entity->title() != trimmed)
+        entity->setTitle(trimmed);
     updateTreeItemText(kind, id, trimmed);
-    updatingTree = false;
+    // The stored copies that show it live in the diagrams of the model that
+    // owns it, which need not be the current one.
+    renameStoredEntityTitle(id, trimmed, owner);
+    updatingTree = wasUpdating;
 }
 
 void MainWindow::onProjectTreeItemChanged(QStandardItem* item)
@@ -1700,8 +1713,77 @@ void MainWindow::onProjectTreeSelectionChanged()
 {
     if (syncingSelection || suppressModelSync || !project || !scene || scene->isClearing())
         return;
-    // Selects the canvas items of the selected rows, or switches to the
-    // selected diagram or model.
+
+    QSet<QString> tableIds;
+    QSet<QString> viewIds;
+    QSet<QString> relationshipIds;
+    QString diagramId;
+    QString modelId;
+    if (QItemSelectionModel* selection = ui->treeViewProject ? ui->treeViewProject->selectionModel() : nullptr) {
+        const QModelIndexList rows = selection->selectedRows(0);
+        for (const QModelIndex& row : rows) {
+            const QString kind = row.data(ExplorerKind::KindRole).toString();
+            const QString id = row.data(ExplorerKind::IdRole).toString();
+            if (kind == ExplorerKind::Table)
+                tableIds.insert(id);
+            else if (kind == ExplorerKind::View)
+                viewIds.insert(id);
+            else if (kind == ExplorerKind::Relationship)
+                relationshipIds.insert(id);
+            else if (kind == ExplorerKind::Diagram)
+                diagramId = id;
+            else if (kind == ExplorerKind::Model)
+                modelId = id;
+        }
+    }
+
+    if (!diagramId.isEmpty()) {
+        DiagramItem* diagram = project->findDiagram(diagramId);
+        if (diagram && diagram != currentDiagram)
+            loadDiagramItem(diagram);
+        return;
+    }
+    if (ModelItem* model = modelId.isEmpty() ? nullptr : project->model(modelId)) {
+        // Loading may have rebuilt the scene; the copy below works on it.
+        switchToModel(model);
+    }
+
+    const bool wasSyncing = std::exchange(syncingSelection, true);
+    const bool wereBlocked = scene->blockSignals(true);
+    const QList<QGraphicsItem*> items = scene->items();
+    for (QGraphicsItem* item : items) {
+        if (item->parentItem())
+            continue;
+        bool wanted = item->isSelected();
+        switch (item->type()) {
+        case DiagramItemType::Entity: {
+            const auto* entity = static_cast<const EntityItem*>(item);
+            wanted = entity->kind() == EntityItem::ViewKind ? viewIds.contains(entity->id())
+                                                             : tableIds.contains(entity->id());
+            break;
+        }
+        case DiagramItemType::Edge: {
+            const auto* edge = dynamic_cast<const EdgeItem*>(item);
+            if (!edge || !edge->fromEntity() || !edge->toEntity() || !edge->fromEntity()->scene()
+                || !edge->toEntity()->scene())
+                continue;  // an edge missing an end is left alone
+            wanted = relationshipIds.contains(edge->id());
+            break;
+        }
+        case DiagramItemType::Text:
+        case DiagramItemType::Group:
+            wanted = false;
+            break;
+        default:
+            continue;
+        }
+        if (item->isSelected() != wanted)
+            item->setSelected(wanted);
+    }
+    syncingSelection = wasSyncing;
+    currentEntity = selectedEntity();
+    refreshTableDetails();
+    scene->blockSignals(wereBlocked);
 }
 
 void MainWindow::onExplorerSearchTextChanged(const QString& text)
@@ -1763,7 +1845,17 @@ void MainWindow::syncModelFromScene()
 {
     if (!currentModel || !scene)
         return;
-    // Registers every entity and edge of the scene in the current model.
+    // Entities first, so that every edge finds the tables at its ends.
+    const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
+    QList<EdgeItem*> edges;
+    for (QGraphicsItem* item : items) {
+        if (item->type() == DiagramItemType::Entity)
+            registerEntityInModel(static_cast<EntityItem*>(item));
+        else if (auto* edge = dynamic_cast<EdgeItem*>(item))
+            edges.append(edge);
+    }
+    for (EdgeItem* edge : std::as_const(edges))
+        registerEdgeInModel(edge);
 }
 
 void MainWindow::captureCurrentDiagram()
@@ -1773,10 +1865,96 @@ void MainWindow::captureCurrentDiagram()
     currentDiagram->setData(scene->toJson());
 }
 
+bool MainWindow::loadDiagramItem(DiagramItem* diagram)
+{
+    if (!diagram || !scene)
+        return false;
+    // The outgoing diagram keeps the live state; loading the current one
+    // again reverts the canvas to its record.
+    if (currentDiagram && currentDiagram != diagram)
+        captureCurrentDiagram();
+
+    suppressModelSync = true;
+    releaseSceneSelection();
+    currentDiagram = diagram;
+    if (project && !diagram->modelId().isEmpty())
+        currentModel = project->model(diagram->modelId());
+
+    QJsonObject data = diagram->data();
+    if (!data.isEmpty()) {
+        // The record may predate edits made to the tables elsewhere. Its rows
+        // follow the model before they reach the canvas: stale rows would
+        // otherwise delete columns (on the next column sync) or bring deleted
+        // ones back (on the next save).
+        if (TableSync::alignDiagram(data, currentModel, project) > 0)
+            diagram->setData(data);
+        scene->loadFromJson(data);
+    } else {
+        scene->clearScene();
+    }
+
+    if (currentModel && !currentModel->dialect().isEmpty()) {
+        scene->setDialect(currentModel->dialect());
+        if (dialectCombo) {
+            const QSignalBlocker block(dialectCombo);
+            dialectCombo->setCurrentText(currentModel->dialect());
+        }
+    }
+
+    const QRectF bounds = scene->itemsBoundingRect();
+    if (bounds.width() != 0 || bounds.height() != 0) {
+        const QRectF grown = bounds.adjusted(-100, -100, 100, 100);
+        scene->setSceneRect(grown);
+        ui->view->fitInView(grown, Qt::KeepAspectRatio);
+    }
+
+    suppressModelSync = false;
+    updateTreeCurrentMarkers();
+    refreshNameEditors();
+    refreshTableDetails();
+    return true;
+}
+
+void MainWindow::switchToModel(ModelItem* model)
+{
+    if (!model || !scene)
+        return;
+    currentModel = model;
+    const bool liveOfOtherModel = currentDiagram && currentDiagram->modelId() != model->id();
+    if (!currentDiagram || liveOfOtherModel) {
+        const QList<DiagramItem*> diagrams = model->diagrams();
+        if (!diagrams.isEmpty()) {
+            loadDiagramItem(diagrams.first());
+            return;
+        }
+    }
+    if (liveOfOtherModel) {
+        // The model has no diagram. The other model's diagram must not stay
+        // live under it, or its edits would be registered into this model:
+        // it is stored, and the canvas is left empty with no diagram current.
+        captureCurrentDiagram();
+        const bool wasSuppressed = std::exchange(suppressModelSync, true);
+        releaseSceneSelection();
+        scene->clearScene();
+        currentDiagram = nullptr;
+        if (!model->dialect().isEmpty()) {
+            scene->setDialect(model->dialect());
+            if (dialectCombo) {
+                const QSignalBlocker block(dialectCombo);
+                dialectCombo->setCurrentText(model->dialect());
+            }
+        }
+        suppressModelSync = wasSuppressed;
+    }
+    updateTreeCurrentMarkers();
+    refreshNameEditors();
+}
+
 void MainWindow::releaseSceneSelection()
 {
     currentEntity = nullptr;
-    // The details pane is cleared here.
+    if (detailsController)
+        detailsController->clear();
     if (!scene)
         return;
     const bool wasSuppressed = suppressModelSync;
@@ -1787,15 +1965,70 @@ void MainWindow::releaseSceneSelection()
 
 void MainWindow::refreshTableDetails()
 {
-    if (suppressModelSync || (detailsController && detailsController->isUpdating()))
+    if (suppressModelSync || !detailsController || detailsController->isUpdating())
         return;
-    // Shows the current entity's table or view in the details pane.
+    detailsController->setProject(project);
+    detailsController->setDefaultDialect(dialectCombo ? dialectCombo->currentText() : QString());
+
+    if (EntityItem* entity = currentEntity) {
+        const QString id = stableEntityId(entity);
+        ModelItem* owner = nullptr;
+        if (entity->kind() == EntityItem::ViewKind) {
+            ViewItem* view = TableSync::findView(currentModel, project, id, &owner);
+            if (!view && currentModel) {
+                registerEntityInModel(entity);
+                view = currentModel->view(id);
+                owner = currentModel;
+            }
+            detailsController->showView(owner, view, entity);
+            return;
+        }
+        syncTableColumnsFromEntity(entity);
+        TableItem* table = TableSync::findTable(currentModel, project, id, &owner);
+        if (!table && currentModel) {
+            registerEntityInModel(entity);
+            table = currentModel->table(id);
+            owner = currentModel;
+        }
+        detailsController->showTable(owner, table, entity);
+        return;
+    }
+
+    QTreeView* tree = ui->treeViewProject;
+    if (!tree || !tree->selectionModel()) {
+        detailsController->clear();
+        return;
+    }
+    const QModelIndex current = tree->currentIndex();
+    const QString kind = current.data(ExplorerKind::KindRole).toString();
+    const QString id = current.data(ExplorerKind::IdRole).toString();
+    ModelItem* owner = nullptr;
+    if (kind == ExplorerKind::Table) {
+        EntityItem* entity = findEntityOnScene(id);
+        if (entity)
+            syncTableColumnsFromEntity(entity);
+        TableItem* table = TableSync::findTable(currentModel, project, id, &owner);
+        detailsController->showTable(owner, table, entity);
+    } else if (kind == ExplorerKind::View) {
+        ViewItem* view = TableSync::findView(currentModel, project, id, &owner);
+        detailsController->showView(owner, view, findEntityOnScene(id));
+    } else {
+        detailsController->clear();
+    }
 }
 
 EntityItem* MainWindow::findEntityOnScene(const QString& id)
 {
-    Q_UNUSED(id)
-    // Looks the entity of a table or view id up on the scene.
+    if (!scene || id.isEmpty())
+        return nullptr;
+    const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
+    for (QGraphicsItem* item : items) {
+        if (item->type() != DiagramItemType::Entity)
+            continue;
+        auto* entity = static_cast<EntityItem*>(item);
+        if (entity->id() == id)
+            return entity;
+    }
     return nullptr;
 }
 
@@ -1847,20 +2080,40 @@ void MainWindow::on_action_New_Diagram_triggered()
 
 void MainWindow::watchEntityTitle(EntityItem* entity)
 {
-    Q_UNUSED(entity)
-    // Connects the entity's edit signals to the model synchronisation.
+    if (!entity)
+        return;
+    connect(entity, &EntityItem::titleChanged, this, &MainWindow::onEntityTitleChanged, Qt::UniqueConnection);
+    connect(entity, &EntityItem::attributeEdited, this, &MainWindow::onEntityAttributeEdited, Qt::UniqueConnection);
+    connect(entity, &EntityItem::structureChanged, this, &MainWindow::onEntityStructureChanged,
+            Qt::UniqueConnection);
 }
 
 void MainWindow::registerEntityInModel(EntityItem* entity)
 {
-    Q_UNUSED(entity)
-    // Makes the entity a table or view of the current model.
+    if (!currentModel || !entity)
+        return;
+    const QString id = stableEntityId(entity);
+    if (entity->kind() == EntityItem::ViewKind)
+        TableSync::registerView(currentModel, id, entity->title());
+    else
+        TableSync::registerTable(currentModel, id, entity->title(), entityRows(entity));
 }
 
 void MainWindow::registerEdgeInModel(EdgeItem* edge)
 {
-    Q_UNUSED(edge)
-    // Makes the edge a relationship of the current model.
+    if (!currentModel || !edge)
+        return;
+    EntityItem* from = edge->fromEntity();
+    EntityItem* to = edge->toEntity();
+    if (!from || !to)
+        return;
+    // An edge read without an id gets one now, as an entity would.
+    if (edge->id().isEmpty())
+        edge->setId(generateItemId());
+    const QString fromId = stableEntityId(from);
+    const QString toId = stableEntityId(to);
+    TableSync::registerRelationship(currentModel, edge->id(), fromId, toId, from->title(), to->title(),
+                                    edge->isViewEdge(), entityRows(to));
 }
 
 void MainWindow::onEntityAdded(EntityItem* entity)
@@ -1905,8 +2158,172 @@ void MainWindow::onMappingsChanged()
 
 void MainWindow::forgetColumnReferences(const QString& columnId)
 {
-    Q_UNUSED(columnId)
-    // Forgets the references to a removed column.
+    ModelPruner::forgetColumnReferences(project, columnId);
+}
+
+// ============================================================ canvas and model in step
+
+QString MainWindow::stableEntityId(EntityItem* entity)
+{
+    if (!entity)
+        return QString();
+    // An entity without an id of its own reports its address; the id it
+    // gets now travels with it into the model and every stored diagram.
+    if (entity->id() == QString::number(reinterpret_cast<quintptr>(entity)))
+        entity->setId(generateItemId());
+    return entity->id();
+}
+
+void MainWindow::syncPrimaryKeyConstraint(TableItem* table, EntityItem* entity)
+{
+    if (table && entity)
+        TableSync::syncPrimaryKey(table, entityRows(entity));
+}
+
+void MainWindow::syncUniqueConstraints(TableItem* table, EntityItem* entity)
+{
+    if (table && entity)
+        TableSync::syncUnique(table, entityRows(entity));
+}
+
+void MainWindow::syncTableColumnsFromEntity(EntityItem* entity)
+{
+    if (!entity || entity->kind() == EntityItem::ViewKind || suppressModelSync)
+        return;
+    const QString id = stableEntityId(entity);
+    TableItem* table = TableSync::findTable(currentModel, project, id);
+    if (!table) {
+        if (currentModel)
+            registerEntityInModel(entity);
+        return;
+    }
+    TableSync::syncColumns(table, entityRows(entity), project);
+}
+
+void MainWindow::onEntityTitleChanged(QString title)
+{
+    if (suppressModelSync || updatingTree)
+        return;
+    auto* entity = qobject_cast<EntityItem*>(sender());
+    if (!entity)
+        return;
+    const QString id = stableEntityId(entity);
+    const QString kind = entity->kind() == EntityItem::ViewKind ? ExplorerKind::View : ExplorerKind::Table;
+    applyModelObjectName(kind, id, title.isEmpty() ? entity->title() : title, entity);
+    refreshTableDetails();
+}
+
+void MainWindow::onEntityAttributeEdited(int index, QString oldName, QString name, QString type)
+{
+    if (suppressModelSync)
+        return;
+    auto* entity = qobject_cast<EntityItem*>(sender());
+    if (!entity)
+        return;
+    if (entity->kind() == EntityItem::ViewKind) {
+        if (entity == currentEntity)
+            refreshTableDetails();
+        return;
+    }
+    if (!currentModel && !project)
+        return;
+    const QString id = stableEntityId(entity);
+    TableItem* table = TableSync::findTable(currentModel, project, id);
+    if (!table) {
+        if (currentModel)
+            registerEntityInModel(entity);
+        refreshTableDetails();
+        return;
+    }
+    // Found by its old name first, the column keeps its id through a rename.
+    TableSync::applyRowEdit(table, entityRows(entity), index, oldName, name, type);
+    syncTableColumnsFromEntity(entity);
+    if (entity == currentEntity)
+        refreshTableDetails();
+}
+
+void MainWindow::onEntityStructureChanged()
+{
+    if (suppressModelSync)
+        return;
+    auto* entity = qobject_cast<EntityItem*>(sender());
+    if (!entity)
+        return;
+    if (entity->kind() != EntityItem::ViewKind)
+        syncTableColumnsFromEntity(entity);
+    if (entity == currentEntity)
+        refreshTableDetails();
+}
+
+EdgeItem* MainWindow::findEdgeOnScene(const QString& id)
+{
+    if (!scene || id.isEmpty())
+        return nullptr;
+    const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
+    for (QGraphicsItem* item : items) {
+        if (item->type() != DiagramItemType::Edge)
+            continue;
+        auto* edge = dynamic_cast<EdgeItem*>(item);
+        if (edge && edge->id() == id)
+            return edge;
+    }
+    return nullptr;
+}
+
+void MainWindow::removeLiveEntity(const QString& id)
+{
+    EntityItem* entity = findEntityOnScene(id);
+    if (!entity)
+        return;
+    if (entity == currentEntity)
+        currentEntity = nullptr;
+    const bool wasSuppressed = std::exchange(suppressModelSync, true);
+    // A self-relation is attached twice; each edge goes once. Each takes its
+    // foreign-key rows off the entity at its other end.
+    QList<QPointer<EdgeItem>> edges;
+    for (EdgeItem* edge : entity->edges()) {
+        if (edge && !edges.contains(edge))
+            edges.append(edge);
+    }
+    for (const QPointer<EdgeItem>& edge : std::as_const(edges))
+        delete edge.data();
+    delete entity;
+    suppressModelSync = wasSuppressed;
+}
+
+QJsonObject MainWindow::storedEntityJson(const QString& entityId) const
+{
+    return StoredDiagrams::entityJson(currentModel, entityId);
+}
+
+QJsonObject MainWindow::storedEdgeJson(const QString& edgeId) const
+{
+    return StoredDiagrams::edgeJson(currentModel, currentDiagram, edgeId);
+}
+
+void MainWindow::renameStoredEntityTitle(const QString& entityId, const QString& name, ModelItem* model)
+{
+    StoredDiagrams::renameEntityTitle(model ? model : currentModel, entityId, name);
+}
+
+QString MainWindow::uniqueObjectName(ModelItem* model, const QString& prefix) const
+{
+    return model ? model->uniqueObjectName(prefix) : prefix + QLatin1Char('1');
+}
+
+void MainWindow::stripFromModelDiagrams(ModelItem* model, const QSet<QString>& entityIds,
+                                        const QSet<QString>& edgeIds)
+{
+    ModelPruner::pruneModelDiagrams(model, currentDiagram, entityIds, edgeIds);
+}
+
+void MainWindow::stripItemsFromOtherDiagrams(const QStringList& entityIds, const QStringList& edgeIds)
+{
+    if (!currentModel)
+        return;
+    const QSet<QString> entities(entityIds.cbegin(), entityIds.cend());
+    const QSet<QString> edges(edgeIds.cbegin(), edgeIds.cend());
+    ModelPruner::pruneModelDiagrams(currentModel, currentDiagram, entities, edges);
 }
 
 void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)

@@ -12,6 +12,7 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -37,6 +38,7 @@ class ModelItem;
 class ProjectItem;
 class ProjectTreeModel;
 class TableDetailsController;
+class TableItem;
 
 namespace Ui {
 class MainWindow;
@@ -150,6 +152,13 @@ public slots:
     void syncTreeSelectionFromScene();
     void syncModelFromScene();
     void captureCurrentDiagram();
+    // Makes the diagram current and loads it into the scene (the outgoing
+    // diagram is captured first); false for a null diagram or no scene.
+    bool loadDiagramItem(DiagramItem* diagram);
+    // Makes the model current, loading its first diagram when the canvas
+    // shows none of its diagrams; a model without diagrams gets an empty
+    // canvas and no current diagram.
+    void switchToModel(ModelItem* model);
     void releaseSceneSelection();
     void refreshTableDetails();
     EntityItem* findEntityOnScene(const QString& id);
@@ -164,6 +173,28 @@ public slots:
     void watchEntityTitle(EntityItem* entity);
     void registerEntityInModel(EntityItem* entity);
     void registerEdgeInModel(EdgeItem* edge);
+
+    // ---- canvas and model in step
+    // The entity's id, given a fresh one first when it has none.
+    QString stableEntityId(EntityItem* entity);
+    void syncPrimaryKeyConstraint(TableItem* table, EntityItem* entity);
+    void syncUniqueConstraints(TableItem* table, EntityItem* entity);
+    void syncTableColumnsFromEntity(EntityItem* entity);
+    void onEntityTitleChanged(QString title);
+    void onEntityAttributeEdited(int index, QString oldName, QString name, QString type);
+    void onEntityStructureChanged();
+    EdgeItem* findEdgeOnScene(const QString& id);
+    // Deletes the scene entity of that id and its edges, without the model
+    // hearing of it.
+    void removeLiveEntity(const QString& id);
+    QJsonObject storedEntityJson(const QString& entityId) const;
+    QJsonObject storedEdgeJson(const QString& edgeId) const;
+    // Sets "title" of that entity in the stored diagrams of `model` (the
+    // current model when null).
+    void renameStoredEntityTitle(const QString& entityId, const QString& name, ModelItem* model = nullptr);
+    QString uniqueObjectName(ModelItem* model, const QString& prefix) const;
+    void stripFromModelDiagrams(ModelItem* model, const QSet<QString>& entityIds, const QSet<QString>& edgeIds);
+    void stripItemsFromOtherDiagrams(const QStringList& entityIds, const QStringList& edgeIds);
 
     // ---- explorer tree, current markers and header bar
     void updateTreeCurrentMarkers();
@@ -206,12 +237,18 @@ private slots:
     void onDialectChanged(const QString& dialect);
     void onObjectRenameRequested(const QString& kind, const QString& id, const QString& name);
     void onMappingsChanged();
+public slots:
     void forgetColumnReferences(const QString& columnId);
+private slots:
     void onRelationshipConstraintRemoved(const QString& relationshipId);
 
 private:
     // The explorer tests set the current model and diagram directly.
     friend class TestExplorerWindow;
+    // So do the synchronisation tests and benchmark.
+    friend class TestModelSync;
+    friend class TestSyncScenarios;
+    friend class SyncBenchmark;
 
     void createZoomActions();
     void createShortcutActions();
@@ -235,7 +272,7 @@ private:
     ProjectItem* project = nullptr;
     ModelItem* currentModel = nullptr;
     DiagramItem* currentDiagram = nullptr;
-    EntityItem* currentEntity = nullptr;
+    QPointer<EntityItem> currentEntity;
     TableDetailsController* detailsController = nullptr;
     ProjectTreeModel* treeModel = nullptr;
     ExplorerFilterProxy* treeProxy = nullptr;

@@ -599,6 +599,9 @@ bool EntityItem::removeAttributeForLabel(SingleLineTextItem* label)
     refreshLastRowMarks();
     relayoutRows();
     update();
+    // The model drops the row's column at once, so that nothing written
+    // before the next edit still holds it.
+    emit structureChanged();
     return true;
 }
 

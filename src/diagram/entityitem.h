@@ -104,7 +104,8 @@ public:
     // Appends a row, or updates the row of the same (right-trimmed) name.
     void addAttribute(const QString& name, const QString& type, bool isPrimaryKey = false,
                       bool isUniqueKey = false, bool isForeignKey = false, bool inherited = false);
-    // Removes the row that owns a name or type label; false for a foreign label.
+    // Removes the row that owns a name or type label and emits
+    // structureChanged; false, changing nothing, for a foreign label.
     bool removeAttributeForLabel(SingleLineTextItem* label);
     // Removes the first row of that name, with the edges that depend on it.
     void removeAttribute(const QString& name);

@@ -1,0 +1,215 @@
+#include "explorer/modelpruner.h"
+
+#include "model/constraintitem.h"
+#include "model/diagramitem.h"
+#include "model/indexitem.h"
+#include "model/mappingitem.h"
+#include "model/modelitem.h"
+#include "model/projectitem.h"
+#include "model/tableitem.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QStringList>
+
+namespace {
+
+const QString entitiesKey = QStringLiteral("entities");
+const QString edgesKey = QStringLiteral("edges");
+const QString attributesKey = QStringLiteral("attributes");
+const QString idKey = QStringLiteral("id");
+const QString fromKey = QStringLiteral("from");
+const QString toKey = QStringLiteral("to");
+const QString fkEdgeIdKey = QStringLiteral("fkEdgeId");
+
+// The "fkEdgeId" of a row when it is a string; a row without one, or with
+// another type there, belongs to no edge.
+bool rowBelongsTo(const QJsonObject& row, const QSet<QString>& edgeIds)
+{
+    const QJsonValue value = row.value(fkEdgeIdKey);
+    return value.isString() && edgeIds.contains(value.toString());
+}
+
+// The attribute rows of an entity without those of the removed edges; null
+// when no row goes, so that an untouched entity is not copied.
+bool pruneRows(QJsonObject& entity, const QSet<QString>& edgeIds)
+{
+    const QJsonValue rowsValue = entity.value(attributesKey);
+    const QJsonArray rows = rowsValue.toArray();
+    QJsonArray kept;
+    bool dropped = false;
+    for (const QJsonValue& row : rows) {
+        if (rowBelongsTo(row.toObject(), edgeIds)) {
+            dropped = true;
+            continue;
+        }
+        kept.append(row);
+    }
+    // A key that held no array comes back as an empty array, as it would
+    // after any rewrite of the rows.
+    if (!dropped && rowsValue.isArray())
+        return false;
+    entity.insert(attributesKey, kept);
+    return true;
+}
+
+// Writes `kept` where `list` was and tells whether that changed anything.
+bool replaceIfChanged(QStringList& list, const QStringList& kept)
+{
+    if (kept == list)
+        return false;
+    list = kept;
+    return true;
+}
+
+// The mapping's column ends that named the column become empty.
+int forgetInMapping(MappingItem* mapping, const QString& columnId)
+{
+    if (!mapping)
+        return 0;
+    bool changed = false;
+    if (mapping->sourceColumnId() == columnId) {
+        mapping->setSourceColumnId(QString());
+        changed = true;
+    }
+    if (mapping->targetColumnId() == columnId) {
+        mapping->setTargetColumnId(QString());
+        changed = true;
+    }
+    return changed ? 1 : 0;
+}
+
+int forgetInConstraint(ConstraintItem* constraint, const QString& columnId)
+{
+    if (!constraint)
+        return 0;
+    QStringList columns = constraint->columns();
+    QStringList referenced = constraint->referencedColumns();
+    if (!columns.contains(columnId) && !referenced.contains(columnId))
+        return 0;
+
+    QStringList keptColumns;
+    QStringList keptReferenced;
+    if (constraint->type() == ConstraintItem::ForeignKey) {
+        // Position i of both lists is one pair; the pair goes whole.
+        const qsizetype pairs = qMax(columns.size(), referenced.size());
+        for (qsizetype i = 0; i < pairs; ++i) {
+            const bool hasLocal = i < columns.size();
+            const bool hasReferenced = i < referenced.size();
+            if ((hasLocal && columns.at(i) == columnId) || (hasReferenced && referenced.at(i) == columnId))
+                continue;
+            if (hasLocal)
+                keptColumns.append(columns.at(i));
+            if (hasReferenced)
+                keptReferenced.append(referenced.at(i));
+        }
+    } else {
+        keptColumns = columns;
+        keptReferenced = referenced;
+        keptColumns.removeAll(columnId);
+        keptReferenced.removeAll(columnId);
+    }
+    const bool columnsChanged = replaceIfChanged(columns, keptColumns);
+    const bool referencedChanged = replaceIfChanged(referenced, keptReferenced);
+    if (columnsChanged)
+        constraint->setColumns(columns);
+    if (referencedChanged)
+        constraint->setReferencedColumns(referenced);
+    return columnsChanged || referencedChanged ? 1 : 0;
+}
+
+int forgetInIndex(IndexItem* index, const QString& columnId)
+{
+    if (!index)
+        return 0;
+    QStringList columns = index->columns();
+    if (columns.removeAll(columnId) == 0)
+        return 0;
+    index->setColumns(columns);
+    return 1;
+}
+
+} // namespace
+
+void ModelPruner::pruneDiagramJson(QJsonObject& diagram, const QSet<QString>& entityIds,
+                                   const QSet<QString>& edgeIds)
+{
+    if (diagram.isEmpty() || (entityIds.isEmpty() && edgeIds.isEmpty()))
+        return;
+
+    const QJsonArray entities = diagram.value(entitiesKey).toArray();
+    QJsonArray keptEntities;
+    for (const QJsonValue& value : entities) {
+        QJsonObject entity = value.toObject();
+        if (entityIds.contains(entity.value(idKey).toString()))
+            continue;
+        if (!edgeIds.isEmpty() && entity.contains(attributesKey) && pruneRows(entity, edgeIds)) {
+            keptEntities.append(entity);
+            continue;
+        }
+        keptEntities.append(value);
+    }
+    diagram.insert(entitiesKey, keptEntities);
+
+    const QJsonArray edges = diagram.value(edgesKey).toArray();
+    QJsonArray keptEdges;
+    for (const QJsonValue& value : edges) {
+        const QJsonObject edge = value.toObject();
+        if (edgeIds.contains(edge.value(idKey).toString()) || entityIds.contains(edge.value(fromKey).toString())
+            || entityIds.contains(edge.value(toKey).toString()))
+            continue;
+        keptEdges.append(value);
+    }
+    diagram.insert(edgesKey, keptEdges);
+}
+
+int ModelPruner::pruneModelDiagrams(ModelItem* model, const DiagramItem* live, const QSet<QString>& entityIds,
+                                    const QSet<QString>& edgeIds)
+{
+    if (!model || (entityIds.isEmpty() && edgeIds.isEmpty()))
+        return 0;
+    int rewritten = 0;
+    const QList<DiagramItem*> diagrams = model->diagrams();
+    for (DiagramItem* diagram : diagrams) {
+        if (!diagram || diagram == live)
+            continue;
+        QJsonObject data = diagram->data();
+        if (data.isEmpty())
+            continue;
+        pruneDiagramJson(data, entityIds, edgeIds);
+        diagram->setData(data);
+        ++rewritten;
+    }
+    return rewritten;
+}
+
+int ModelPruner::forgetColumnReferences(ProjectItem* project, const QString& columnId)
+{
+    if (!project || columnId.isEmpty())
+        return 0;
+    int changed = 0;
+    const QList<MappingItem*> projectMappings = project->mappings();
+    for (MappingItem* mapping : projectMappings)
+        changed += forgetInMapping(mapping, columnId);
+
+    const QList<ModelItem*> models = project->models();
+    for (ModelItem* model : models) {
+        if (!model)
+            continue;
+        const QList<MappingItem*> mappings = model->mappings();
+        for (MappingItem* mapping : mappings)
+            changed += forgetInMapping(mapping, columnId);
+        const QList<TableItem*> tables = model->tables();
+        for (TableItem* table : tables) {
+            if (!table)
+                continue;
+            const QList<ConstraintItem*> constraints = table->constraints();
+            for (ConstraintItem* constraint : constraints)
+                changed += forgetInConstraint(constraint, columnId);
+            const QList<IndexItem*> indexes = table->indexes();
+            for (IndexItem* index : indexes)
+                changed += forgetInIndex(index, columnId);
+        }
+    }
+    return changed;
+}

@@ -1,0 +1,562 @@
+#include "explorer/tablesync.h"
+
+#include "details/datatypes.h"
+#include "explorer/modelpruner.h"
+#include "model/columnitem.h"
+#include "model/constraintitem.h"
+#include "model/modelitem.h"
+#include "model/projectitem.h"
+#include "model/relationshipitem.h"
+#include "model/tableitem.h"
+#include "model/viewitem.h"
+
+#include <QHash>
+#include <QJsonValue>
+#include <QSet>
+#include <QStringList>
+
+#include <vector>
+
+namespace {
+
+const QString nameKey = QStringLiteral("name");
+const QString typeKey = QStringLiteral("type");
+const QString primaryKeyKey = QStringLiteral("isPrimaryKey");
+const QString uniqueKeyKey = QStringLiteral("isUniqueKey");
+const QString foreignKeyKey = QStringLiteral("isForeignKey");
+const QString fkEdgeIdKey = QStringLiteral("fkEdgeId");
+
+template <typename Item>
+Item* findModelWide(const ModelItem* current, const ProjectItem* project, const QString& id, ModelItem** owner,
+                    Item* (ModelItem::*lookUp)(const QString&) const)
+{
+    if (owner)
+        *owner = nullptr;
+    if (id.isEmpty())
+        return nullptr;
+    if (current) {
+        if (Item* item = (current->*lookUp)(id)) {
+            if (owner)
+                *owner = const_cast<ModelItem*>(current);
+            return item;
+        }
+    }
+    if (!project)
+        return nullptr;
+    const QList<ModelItem*> models = project->models();
+    for (ModelItem* model : models) {
+        if (!model || model == current)
+            continue;
+        if (Item* item = (model->*lookUp)(id)) {
+            if (owner)
+                *owner = model;
+            return item;
+        }
+    }
+    return nullptr;
+}
+
+bool sameName(const QString& a, const QString& b)
+{
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+
+// The first column of the table, in list order, whose name matches and that
+// no earlier row claimed.
+ColumnItem* firstUnclaimed(const QList<ColumnItem*>& columns, const QString& name, const QSet<const ColumnItem*>& claimed)
+{
+    for (ColumnItem* column : columns) {
+        if (column && !claimed.contains(column) && sameName(column->name(), name))
+            return column;
+    }
+    return nullptr;
+}
+
+// Which relationship owns which foreign key, and which relationships end at
+// which table, for one model; built once per model and diagram.
+struct RelationshipIndex
+{
+    QHash<QString, QString> relationshipOfConstraint;  // constraint id -> relationship id
+    QHash<QString, QSet<QString>> relationshipsToTable; // to-table id -> relationship ids
+};
+
+RelationshipIndex indexRelationships(const ModelItem* model)
+{
+    RelationshipIndex index;
+    if (!model)
+        return index;
+    // The owner of a constraint is the first relationship by name that
+    // names it, as the details pane finds it.
+    const QList<RelationshipItem*> relationships = model->relationships();
+    for (const RelationshipItem* relationship : relationships) {
+        if (!relationship)
+            continue;
+        const QString constraintId = relationship->constraintId();
+        if (!constraintId.isEmpty() && !index.relationshipOfConstraint.contains(constraintId))
+            index.relationshipOfConstraint.insert(constraintId, relationship->id());
+        index.relationshipsToTable[relationship->toTableId()].insert(relationship->id());
+    }
+    return index;
+}
+
+// What the model says about the keys of one table's columns.
+struct KeyFacts
+{
+    QSet<QString> primary;                  // column ids in a primary key
+    QSet<QString> unique;                   // column ids in a unique constraint
+    QHash<QString, QString> foreignKeyEdge; // column id -> relationship of its foreign key
+    QSet<QString> tableRelationships;       // relationships whose foreign key is this table's
+};
+
+KeyFacts keyFactsOf(const TableItem* table, const RelationshipIndex& index)
+{
+    KeyFacts facts;
+    facts.tableRelationships = index.relationshipsToTable.value(table->id());
+    const QList<ConstraintItem*> constraints = table->constraints();
+    for (const ConstraintItem* constraint : constraints) {
+        if (!constraint)
+            continue;
+        const QStringList columns = constraint->columns();
+        switch (constraint->type()) {
+        case ConstraintItem::PrimaryKey:
+            for (const QString& id : columns)
+                facts.primary.insert(id);
+            break;
+        case ConstraintItem::Unique:
+            for (const QString& id : columns)
+                facts.unique.insert(id);
+            break;
+        case ConstraintItem::ForeignKey: {
+            const QString relationshipId = index.relationshipOfConstraint.value(constraint->id());
+            if (relationshipId.isEmpty())
+                break;
+            facts.tableRelationships.insert(relationshipId);
+            for (const QString& id : columns)
+                facts.foreignKeyEdge.insert(id, relationshipId);
+            break;
+        }
+        default:
+            break;
+        }
+    }
+    return facts;
+}
+
+// Sets key to value unless the row already holds exactly that.
+bool put(QJsonObject& row, const QString& key, const QJsonValue& value)
+{
+    if (row.value(key) == value)
+        return false;
+    row.insert(key, value);
+    return true;
+}
+
+// The marks of one row made to follow its column.
+bool alignRow(QJsonObject& row, const ColumnItem* column, const KeyFacts& facts)
+{
+    bool changed = false;
+    const QString displayType = column->displayType();
+    if (TableSync::canonicalType(row.value(typeKey).toString()) != displayType)
+        changed |= put(row, typeKey, displayType);
+    const bool primary = facts.primary.contains(column->id());
+    const bool unique = facts.unique.contains(column->id());
+    if (row.value(primaryKeyKey).toBool(false) != primary)
+        changed |= put(row, primaryKeyKey, primary);
+    if (row.value(uniqueKeyKey).toBool(false) != unique)
+        changed |= put(row, uniqueKeyKey, unique);
+
+    const QString edge = facts.foreignKeyEdge.value(column->id());
+    if (!edge.isEmpty()) {
+        changed |= put(row, foreignKeyKey, true);
+        changed |= put(row, fkEdgeIdKey, edge);
+    } else {
+        const QString marked = row.value(fkEdgeIdKey).toString();
+        // A row marked by a relationship whose foreign key no longer lists
+        // its column is no foreign key any more; marks of edges the model
+        // does not know stay.
+        if (!marked.isEmpty() && facts.tableRelationships.contains(marked)) {
+            row.remove(fkEdgeIdKey);
+            row.insert(foreignKeyKey, false);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+QJsonObject rowForColumn(const ColumnItem* column, const KeyFacts& facts)
+{
+    QJsonObject row;
+    row.insert(nameKey, column->name());
+    row.insert(typeKey, column->displayType());
+    row.insert(primaryKeyKey, facts.primary.contains(column->id()));
+    row.insert(uniqueKeyKey, facts.unique.contains(column->id()));
+    const QString edge = facts.foreignKeyEdge.value(column->id());
+    row.insert(foreignKeyKey, !edge.isEmpty());
+    if (!edge.isEmpty())
+        row.insert(fkEdgeIdKey, edge);
+    return row;
+}
+
+} // namespace
+
+TableItem* TableSync::findTable(const ModelItem* current, const ProjectItem* project, const QString& id,
+                                ModelItem** owner)
+{
+    return findModelWide<TableItem>(current, project, id, owner, &ModelItem::table);
+}
+
+ViewItem* TableSync::findView(const ModelItem* current, const ProjectItem* project, const QString& id,
+                              ModelItem** owner)
+{
+    return findModelWide<ViewItem>(current, project, id, owner, &ModelItem::view);
+}
+
+void TableSync::applyTypeText(ColumnItem* column, const QString& typeText)
+{
+    if (!column)
+        return;
+    const ParsedDataType parsed = parseDataType(typeText);
+    if (parsed.hasSize) {
+        column->setDataType(typeText);
+        return;
+    }
+    column->setDataType(parsed.baseType);
+    column->setLength(-1);
+    column->setPrecision(-1);
+    column->setScale(-1);
+}
+
+QString TableSync::canonicalType(const QString& typeText)
+{
+    const ParsedDataType parsed = parseDataType(typeText);
+    if (!parsed.hasSize)
+        return parsed.baseType;
+    return formatDataType(parsed.baseType, parsed.length, parsed.precision, parsed.scale);
+}
+
+TableItem* TableSync::registerTable(ModelItem* model, const QString& id, const QString& title,
+                                    const QList<EntityRow>& rows)
+{
+    if (!model)
+        return nullptr;
+    TableItem* table = model->ensureTable(id);
+    table->setName(title);
+    for (const EntityRow& row : rows) {
+        ColumnItem* column = table->columnByName(row.name);
+        if (!column) {
+            column = table->addColumn();
+            column->setName(row.name);
+        }
+        applyTypeText(column, row.type);
+        if (row.primaryKey)
+            column->setNullable(false);
+    }
+    syncPrimaryKey(table, rows);
+    syncUnique(table, rows);
+    return table;
+}
+
+ViewItem* TableSync::registerView(ModelItem* model, const QString& id, const QString& title)
+{
+    if (!model)
+        return nullptr;
+    ViewItem* view = model->ensureView(id);
+    view->setName(title);
+    return view;
+}
+
+void TableSync::syncPrimaryKey(TableItem* table, const QList<EntityRow>& rows)
+{
+    if (!table)
+        return;
+    QStringList keyColumns;
+    for (const EntityRow& row : rows) {
+        if (!row.primaryKey)
+            continue;
+        if (const ColumnItem* column = table->columnByName(row.name))
+            keyColumns.append(column->id());
+    }
+    ConstraintItem* key = table->constraintOfType(ConstraintItem::PrimaryKey);
+    if (keyColumns.isEmpty()) {
+        if (key)
+            table->removeConstraint(key->id());
+        return;
+    }
+    if (!key) {
+        key = table->addConstraint();
+        key->setType(ConstraintItem::PrimaryKey);
+        key->setName(QStringLiteral("pk_") + table->name());
+    }
+    if (key->columns() != keyColumns)
+        key->setColumns(keyColumns);
+}
+
+void TableSync::syncUnique(TableItem* table, const QList<EntityRow>& rows)
+{
+    if (!table)
+        return;
+    QStringList flagged;
+    for (const EntityRow& row : rows) {
+        if (!row.uniqueKey)
+            continue;
+        const ColumnItem* column = table->columnByName(row.name);
+        if (column && !flagged.contains(column->id()))
+            flagged.append(column->id());
+    }
+    if (flagged.isEmpty())
+        return;
+    QSet<QString> covered;
+    const QList<ConstraintItem*> constraints = table->constraints();
+    for (const ConstraintItem* constraint : constraints) {
+        if (constraint && constraint->type() == ConstraintItem::Unique) {
+            for (const QString& id : constraint->columns())
+                covered.insert(id);
+        }
+    }
+    QStringList uncovered;
+    for (const QString& id : std::as_const(flagged)) {
+        if (!covered.contains(id))
+            uncovered.append(id);
+    }
+    if (uncovered.isEmpty())
+        return;
+    ConstraintItem* unique = table->addConstraint();
+    unique->setType(ConstraintItem::Unique);
+    unique->setName(QStringLiteral("uk_") + table->name());
+    unique->setColumns(uncovered);
+}
+
+QStringList TableSync::syncColumns(TableItem* table, const QList<EntityRow>& rows, ProjectItem* project)
+{
+    QStringList removed;
+    if (!table)
+        return removed;
+    const QList<ColumnItem*> before = table->columns();
+    QSet<const ColumnItem*> claimed;
+    QStringList order;
+    for (const EntityRow& row : rows) {
+        if (row.name.isEmpty())
+            continue;
+        ColumnItem* column = firstUnclaimed(before, row.name, claimed);
+        if (!column) {
+            column = table->addColumn();
+            column->setName(row.name);
+        }
+        applyTypeText(column, row.type);
+        if (row.primaryKey)
+            column->setNullable(false);
+        claimed.insert(column);
+        order.append(column->id());
+    }
+    for (const ColumnItem* column : before) {
+        if (!column || claimed.contains(column))
+            continue;
+        const QString id = column->id();
+        ModelPruner::forgetColumnReferences(project, id);
+        table->removeColumn(id);
+        removed.append(id);
+    }
+    table->setColumnOrder(order);
+    syncPrimaryKey(table, rows);
+    syncUnique(table, rows);
+    return removed;
+}
+
+ColumnItem* TableSync::applyRowEdit(TableItem* table, const QList<EntityRow>& rows, int index,
+                                    const QString& oldName, const QString& name, const QString& type)
+{
+    if (!table)
+        return nullptr;
+    ColumnItem* column = oldName.isEmpty() ? nullptr : table->columnByName(oldName);
+    if (!column && !name.isEmpty())
+        column = table->columnByName(name);
+    if (!column) {
+        column = table->addColumn();
+        if (index >= 0 && index < rows.size() && rows.at(index).primaryKey)
+            column->setNullable(false);
+    }
+    if (!name.isEmpty())
+        column->setName(name);
+    applyTypeText(column, type);
+    return column;
+}
+
+RelationshipItem* TableSync::registerRelationship(ModelItem* model, const QString& edgeId, const QString& fromId,
+                                                  const QString& toId, const QString& fromTitle,
+                                                  const QString& toTitle, bool viewEdge,
+                                                  const QList<EntityRow>& toRows)
+{
+    if (!model)
+        return nullptr;
+    RelationshipItem* relationship = model->ensureRelationship(edgeId);
+    relationship->setFromTableId(fromId);
+    relationship->setToTableId(toId);
+    relationship->setName(fromTitle + QLatin1Char('_') + toTitle);
+    if (viewEdge)
+        return relationship;
+
+    TableItem* child = model->table(toId);
+    const TableItem* parent = model->table(fromId);
+    if (!child)
+        return relationship;
+    ConstraintItem* foreignKey = child->constraint(relationship->constraintId());
+    if (!foreignKey || relationship->constraintId().isEmpty()) {
+        foreignKey = child->addConstraint();
+        foreignKey->setType(ConstraintItem::ForeignKey);
+        foreignKey->setName(QStringLiteral("fk_") + relationship->name());
+        relationship->setConstraintId(foreignKey->id());
+    }
+    foreignKey->setReferencedTableId(fromId);
+
+    QStringList columns;
+    for (const EntityRow& row : toRows) {
+        if (row.fkEdgeId != edgeId)
+            continue;
+        if (const ColumnItem* column = child->columnByName(row.name))
+            columns.append(column->id());
+    }
+    foreignKey->setColumns(columns);
+
+    QStringList referenced;
+    if (parent) {
+        if (const ConstraintItem* key = parent->constraintOfType(ConstraintItem::PrimaryKey))
+            referenced = key->columns();
+    }
+    foreignKey->setReferencedColumns(referenced);
+    return relationship;
+}
+
+namespace {
+
+bool alignRowsWith(QJsonArray& rows, const TableItem* table, const RelationshipIndex& index)
+{
+    if (!table)
+        return false;
+    const KeyFacts facts = keyFactsOf(table, index);
+    const QList<ColumnItem*> columns = table->columns();
+
+    // Each named row claims its column, as the column sync would.
+    struct Kept
+    {
+        QJsonObject row;
+        const ColumnItem* column = nullptr;  // null for a row without a name
+    };
+    std::vector<Kept> kept;
+    kept.reserve(static_cast<size_t>(rows.size() + columns.size()));
+    QSet<const ColumnItem*> claimed;
+    bool changed = false;
+    for (const QJsonValue& value : std::as_const(rows)) {
+        QJsonObject row = value.toObject();
+        const QString name = row.value(nameKey).toString();
+        if (name.isEmpty()) {
+            kept.push_back({row, nullptr});
+            continue;
+        }
+        const ColumnItem* column = firstUnclaimed(columns, name, claimed);
+        if (!column) {
+            changed = true;  // its column is gone
+            continue;
+        }
+        claimed.insert(column);
+        changed |= alignRow(row, column, facts);
+        kept.push_back({row, column});
+    }
+
+    // Columns without a row: after the row of the nearest column before
+    // them in the table, else before the row of the nearest one after them.
+    for (qsizetype c = 0; c < columns.size(); ++c) {
+        const ColumnItem* column = columns.at(c);
+        if (!column || claimed.contains(column))
+            continue;
+        const auto rowOf = [&kept](const ColumnItem* wanted) -> qsizetype {
+            for (size_t i = 0; i < kept.size(); ++i) {
+                if (kept[i].column == wanted)
+                    return static_cast<qsizetype>(i);
+            }
+            return -1;
+        };
+        qsizetype at = -1;
+        for (qsizetype p = c - 1; p >= 0 && at < 0; --p) {
+            const qsizetype found = rowOf(columns.at(p));
+            if (found >= 0)
+                at = found + 1;
+        }
+        for (qsizetype n = c + 1; n < columns.size() && at < 0; ++n) {
+            const qsizetype found = rowOf(columns.at(n));
+            if (found >= 0)
+                at = found;
+        }
+        if (at < 0)
+            at = static_cast<qsizetype>(kept.size());
+        kept.insert(kept.begin() + at, Kept{rowForColumn(column, facts), column});
+        claimed.insert(column);
+        changed = true;
+    }
+
+    if (!changed)
+        return false;
+    QJsonArray result;
+    for (const Kept& k : kept)
+        result.append(k.row);
+    rows = result;
+    return true;
+}
+
+} // namespace
+
+bool TableSync::alignRows(QJsonArray& rows, const TableItem* table, const ModelItem* model)
+{
+    return alignRowsWith(rows, table, indexRelationships(model));
+}
+
+int TableSync::alignDiagram(QJsonObject& diagram, const ModelItem* current, const ProjectItem* project)
+{
+    const QString entitiesKey = QStringLiteral("entities");
+    const QString idKey = QStringLiteral("id");
+    const QString titleKey = QStringLiteral("title");
+    const QString attributesKey = QStringLiteral("attributes");
+    if (!diagram.contains(entitiesKey))
+        return 0;
+
+    QJsonArray entities = diagram.value(entitiesKey).toArray();
+    QHash<const ModelItem*, RelationshipIndex> indexes;
+    int changedEntities = 0;
+    for (qsizetype i = 0; i < entities.size(); ++i) {
+        QJsonObject entity = entities.at(i).toObject();
+        const QString id = entity.value(idKey).toString();
+        if (id.isEmpty())
+            continue;
+        const bool isView = entity.value(QStringLiteral("kind")).toString() == QLatin1String("entity-view");
+        bool changed = false;
+        QString name;
+        if (isView) {
+            if (const ViewItem* view = findView(current, project, id))
+                name = view->name();
+        } else {
+            ModelItem* owner = nullptr;
+            const TableItem* table = findTable(current, project, id, &owner);
+            if (!table)
+                continue;
+            name = table->name();
+            QJsonArray rows = entity.value(attributesKey).toArray();
+            auto index = indexes.find(owner);
+            if (index == indexes.end())
+                index = indexes.insert(owner, indexRelationships(owner));
+            if (alignRowsWith(rows, table, *index)) {
+                entity.insert(attributesKey, rows);
+                changed = true;
+            }
+        }
+        if (!name.isEmpty() && entity.value(titleKey).toString() != name) {
+            entity.insert(titleKey, name);
+            changed = true;
+        }
+        if (changed) {
+            entities.replace(i, entity);
+            ++changedEntities;
+        }
+    }
+    if (changedEntities > 0)
+        diagram.insert(entitiesKey, entities);
+    return changedEntities;
+}
