@@ -1530,7 +1530,7 @@ std::pair<QString, QString> explorerRowOfSceneItem(const QGraphicsItem* item)
     }
     case DiagramItemType::Edge: {
         const auto* edge = dynamic_cast<const EdgeItem*>(item);
-        if (!edge || edge->isViewEdge())
+        if (!edge)
             return {};
         return {ExplorerKind::Relationship, edge->id()};
     }
