@@ -72,6 +72,21 @@ ColumnItem* firstUnclaimed(const QList<ColumnItem*>& columns, const QString& nam
     return nullptr;
 }
 
+// The ids of the columns that the rows picked by `picks` name, in row order
+// (a column once per row that names it).
+template <typename Pick>
+QStringList columnIdsOfRows(const TableItem* table, const QList<EntityRow>& rows, Pick picks)
+{
+    QStringList ids;
+    for (const EntityRow& row : rows) {
+        if (!picks(row))
+            continue;
+        if (const ColumnItem* column = table->columnByName(row.name))
+            ids.append(column->id());
+    }
+    return ids;
+}
+
 // Which relationship owns which foreign key, and which relationships end at
 // which table, for one model; built once per model and diagram.
 struct RelationshipIndex
@@ -269,13 +284,7 @@ void TableSync::syncPrimaryKey(TableItem* table, const QList<EntityRow>& rows)
 {
     if (!table)
         return;
-    QStringList keyColumns;
-    for (const EntityRow& row : rows) {
-        if (!row.primaryKey)
-            continue;
-        if (const ColumnItem* column = table->columnByName(row.name))
-            keyColumns.append(column->id());
-    }
+    const QStringList keyColumns = columnIdsOfRows(table, rows, [](const EntityRow& row) { return row.primaryKey; });
     ConstraintItem* key = table->constraintOfType(ConstraintItem::PrimaryKey);
     if (keyColumns.isEmpty()) {
         if (key)
@@ -295,14 +304,8 @@ void TableSync::syncUnique(TableItem* table, const QList<EntityRow>& rows)
 {
     if (!table)
         return;
-    QStringList flagged;
-    for (const EntityRow& row : rows) {
-        if (!row.uniqueKey)
-            continue;
-        const ColumnItem* column = table->columnByName(row.name);
-        if (column && !flagged.contains(column->id()))
-            flagged.append(column->id());
-    }
+    QStringList flagged = columnIdsOfRows(table, rows, [](const EntityRow& row) { return row.uniqueKey; });
+    flagged.removeDuplicates();
     if (flagged.isEmpty())
         return;
     QSet<QString> covered;
@@ -408,14 +411,8 @@ RelationshipItem* TableSync::registerRelationship(ModelItem* model, const QStrin
     }
     foreignKey->setReferencedTableId(fromId);
 
-    QStringList columns;
-    for (const EntityRow& row : toRows) {
-        if (row.fkEdgeId != edgeId)
-            continue;
-        if (const ColumnItem* column = child->columnByName(row.name))
-            columns.append(column->id());
-    }
-    foreignKey->setColumns(columns);
+    foreignKey->setColumns(
+        columnIdsOfRows(child, toRows, [&edgeId](const EntityRow& row) { return row.fkEdgeId == edgeId; }));
 
     QStringList referenced;
     if (parent) {
