@@ -1,5 +1,6 @@
 #include "explorer/modelpruner.h"
 
+#include "explorer/diagramkeys.h"
 #include "model/constraintitem.h"
 #include "model/diagramitem.h"
 #include "model/indexitem.h"
@@ -14,13 +15,7 @@
 
 namespace {
 
-const QString entitiesKey = QStringLiteral("entities");
-const QString edgesKey = QStringLiteral("edges");
-const QString attributesKey = QStringLiteral("attributes");
-const QString idKey = QStringLiteral("id");
-const QString fromKey = QStringLiteral("from");
-const QString toKey = QStringLiteral("to");
-const QString fkEdgeIdKey = QStringLiteral("fkEdgeId");
+using namespace DiagramKeys;
 
 // The "fkEdgeId" of a row when it is a string; a row without one, or with
 // another type there, belongs to no edge.

@@ -1,6 +1,7 @@
 #include "explorer/tablesync.h"
 
 #include "details/datatypes.h"
+#include "explorer/diagramkeys.h"
 #include "explorer/modelpruner.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
@@ -19,12 +20,7 @@
 
 namespace {
 
-const QString nameKey = QStringLiteral("name");
-const QString typeKey = QStringLiteral("type");
-const QString primaryKeyKey = QStringLiteral("isPrimaryKey");
-const QString uniqueKeyKey = QStringLiteral("isUniqueKey");
-const QString foreignKeyKey = QStringLiteral("isForeignKey");
-const QString fkEdgeIdKey = QStringLiteral("fkEdgeId");
+using namespace DiagramKeys;
 
 template <typename Item>
 Item* findModelWide(const ModelItem* current, const ProjectItem* project, const QString& id, ModelItem** owner,
@@ -508,10 +504,6 @@ bool TableSync::alignRows(QJsonArray& rows, const TableItem* table, const ModelI
 
 int TableSync::alignDiagram(QJsonObject& diagram, const ModelItem* current, const ProjectItem* project)
 {
-    const QString entitiesKey = QStringLiteral("entities");
-    const QString idKey = QStringLiteral("id");
-    const QString titleKey = QStringLiteral("title");
-    const QString attributesKey = QStringLiteral("attributes");
     if (!diagram.contains(entitiesKey))
         return 0;
 
@@ -523,7 +515,7 @@ int TableSync::alignDiagram(QJsonObject& diagram, const ModelItem* current, cons
         const QString id = entity.value(idKey).toString();
         if (id.isEmpty())
             continue;
-        const bool isView = entity.value(QStringLiteral("kind")).toString() == QLatin1String("entity-view");
+        const bool isView = entity.value(kindKey).toString() == QLatin1String("entity-view");
         bool changed = false;
         QString name;
         if (isView) {
