@@ -1,18 +1,15 @@
 #pragma once
 
 #include "canvasfixture.h"
+#include "common/contextmenus.h"
+#include "common/testfiles.h"
 
-#include <QAction>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QImage>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QMenu>
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
-#include <QTimer>
 #include <QWidget>
 
 // Helpers shared by the text item and group frame tests.
@@ -21,33 +18,10 @@ namespace annotationtest {
 // The "annotations" array of the golden annotation file.
 inline QJsonArray goldenAnnotations()
 {
-    QFile file(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/annotations/golden_annotations.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("annotations")).toArray();
-}
-
-// Picks the context menu entry with that text as soon as the menu is up and
-// records the menu's entries.
-inline void chooseMenuEntry(const QString& text, QStringList* entries = nullptr)
-{
-    QTimer::singleShot(0, [text, entries] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        for (QAction* action : menu->actions()) {
-            if (entries)
-                entries->append(action->text());
-        }
-        for (QAction* action : menu->actions()) {
-            if (action->text() == text) {
-                menu->setActiveAction(action);
-                QTest::keyClick(menu, Qt::Key_Return);
-                return;
-            }
-        }
-        menu->close();
-    });
+    return testDataJson(QStringLiteral("annotations/golden_annotations.json"))
+        .object()
+        .value(QStringLiteral("annotations"))
+        .toArray();
 }
 
 // A right click's context menu request at a viewport position.
