@@ -245,6 +245,25 @@ QString TableSync::canonicalType(const QString& typeText)
     return formatDataType(parsed.baseType, parsed.length, parsed.precision, parsed.scale);
 }
 
+namespace {
+
+// Brings the column a row stands for into step with the row, making it with
+// the row's name when there is none yet: the row's type, and no nulls in the
+// column of a key row.
+ColumnItem* applyRow(TableItem* table, ColumnItem* column, const EntityRow& row)
+{
+    if (!column) {
+        column = table->addColumn();
+        column->setName(row.name);
+    }
+    TableSync::applyTypeText(column, row.type);
+    if (row.primaryKey)
+        column->setNullable(false);
+    return column;
+}
+
+} // namespace
+
 TableItem* TableSync::registerTable(ModelItem* model, const QString& id, const QString& title,
                                     const QList<EntityRow>& rows)
 {
@@ -252,16 +271,8 @@ TableItem* TableSync::registerTable(ModelItem* model, const QString& id, const Q
         return nullptr;
     TableItem* table = model->ensureTable(id);
     table->setName(title);
-    for (const EntityRow& row : rows) {
-        ColumnItem* column = table->columnByName(row.name);
-        if (!column) {
-            column = table->addColumn();
-            column->setName(row.name);
-        }
-        applyTypeText(column, row.type);
-        if (row.primaryKey)
-            column->setNullable(false);
-    }
+    for (const EntityRow& row : rows)
+        applyRow(table, table->columnByName(row.name), row);
     syncPrimaryKey(table, rows);
     syncUnique(table, rows);
     return table;
@@ -336,14 +347,7 @@ QStringList TableSync::syncColumns(TableItem* table, const QList<EntityRow>& row
     for (const EntityRow& row : rows) {
         if (row.name.isEmpty())
             continue;
-        ColumnItem* column = firstUnclaimed(before, row.name, claimed);
-        if (!column) {
-            column = table->addColumn();
-            column->setName(row.name);
-        }
-        applyTypeText(column, row.type);
-        if (row.primaryKey)
-            column->setNullable(false);
+        ColumnItem* column = applyRow(table, firstUnclaimed(before, row.name, claimed), row);
         claimed.insert(column);
         order.append(column->id());
     }
