@@ -415,32 +415,35 @@ void EdgeItem::setBatchMode(bool on)
     s_skipBatchFlush = false;
 }
 
+namespace {
+
+// Brings every queued edge up to date with update. The queue is emptied
+// first, so that edges queued meanwhile wait for the next flush; `flushing`
+// holds the edges still to visit. A flush with work counts in flushes.
+void flushQueue(QSet<EdgeItem*>& queue, QSet<EdgeItem*>& flushing, quint64& flushes, void (EdgeItem::*update)())
+{
+    flushing = std::exchange(queue, QSet<EdgeItem*>());
+    if (!flushing.isEmpty())
+        ++flushes;
+    while (!flushing.isEmpty()) {
+        auto it = flushing.begin();
+        EdgeItem* edge = *it;
+        flushing.erase(it);
+        if (edge)
+            (edge->*update)();
+    }
+}
+
+} // namespace
+
 void EdgeItem::flushTimerEdges()
 {
-    s_flushingTimer = std::exchange(s_timerEdges, QSet<EdgeItem*>());
-    if (!s_flushingTimer.isEmpty())
-        ++s_counters.timerFlushes;
-    while (!s_flushingTimer.isEmpty()) {
-        auto it = s_flushingTimer.begin();
-        EdgeItem* edge = *it;
-        s_flushingTimer.erase(it);
-        if (edge)
-            edge->quickUpdatePath();
-    }
+    flushQueue(s_timerEdges, s_flushingTimer, s_counters.timerFlushes, &EdgeItem::quickUpdatePath);
 }
 
 void EdgeItem::flushBatchEdges()
 {
-    s_flushingBatch = std::exchange(s_batchEdges, QSet<EdgeItem*>());
-    if (!s_flushingBatch.isEmpty())
-        ++s_counters.batchFlushes;
-    while (!s_flushingBatch.isEmpty()) {
-        auto it = s_flushingBatch.begin();
-        EdgeItem* edge = *it;
-        s_flushingBatch.erase(it);
-        if (edge)
-            edge->updatePath();
-    }
+    flushQueue(s_batchEdges, s_flushingBatch, s_counters.batchFlushes, &EdgeItem::updatePath);
 }
 
 void EdgeItem::scheduleUpdate()
