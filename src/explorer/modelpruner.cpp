@@ -72,13 +72,7 @@ int forgetInConstraint(ConstraintItem* constraint, const QString& columnId)
 
 int forgetInIndex(IndexItem* index, const QString& columnId)
 {
-    if (!index)
-        return 0;
-    QStringList columns = index->columns();
-    if (columns.removeAll(columnId) == 0)
-        return 0;
-    index->setColumns(columns);
-    return 1;
+    return index && index->forgetColumn(columnId) ? 1 : 0;
 }
 
 } // namespace

@@ -170,11 +170,8 @@ void TableItem::removeColumn(const QString& id)
             constraint->forgetColumn(id);
     }
     for (IndexItem* index : std::as_const(m_indexes)) {
-        if (!index)
-            continue;
-        QStringList columns = index->columns();
-        if (columns.removeAll(id) > 0)
-            index->setColumns(columns);
+        if (index)
+            index->forgetColumn(id);
     }
 
     if (column)
