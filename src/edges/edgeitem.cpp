@@ -489,6 +489,16 @@ bool routable(const EdgeItem& edge)
     return edge.fromEntity() && edge.toEntity() && edge.fromSlot() && edge.toSlot();
 }
 
+// Routes the edge afresh between its entities and takes the route when one
+// came out. One gathering of the obstacles serves the route and its check.
+void rerouteAroundEntities(EdgeItem& edge)
+{
+    const EntityRouteRequest request = makeRequest(edge);
+    const QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
+    if (fitted.size() >= 2)
+        edge.setRoutePoints(fitted);
+}
+
 } // namespace
 
 QList<QPointF> EdgeItem::routeBetweenEntities() const
@@ -539,11 +549,7 @@ void EdgeItem::updatePath()
     }
     if (!routable(*this))
         return;
-    // One gathering of the obstacles serves the route and its check.
-    const EntityRouteRequest request = makeRequest(*this);
-    const QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
-    if (fitted.size() >= 2)
-        setRoutePoints(fitted);
+    rerouteAroundEntities(*this);
 }
 
 void EdgeItem::quickUpdatePath()
@@ -579,10 +585,7 @@ void EdgeItem::quickUpdatePath()
     }
     if (!m_from || !m_to)
         return;
-    const EntityRouteRequest request = makeRequest(*this);
-    const QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
-    if (fitted.size() >= 2)
-        setRoutePoints(fitted);
+    rerouteAroundEntities(*this);
 }
 
 void EdgeItem::refreshRoute()
