@@ -8,6 +8,8 @@
 //
 // With an output folder the written document and the exports stay there.
 
+#include "benchutil.h"
+
 #include "app/applicationsetup.h"
 #include "app/sceneexporter.h"
 #include "diagram/entityitem.h"
@@ -15,7 +17,6 @@
 #include "diagram/erview.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -25,7 +26,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <functional>
 
 namespace {
 
@@ -96,18 +96,6 @@ QByteArray withHalfTheRoutes(const QJsonObject& written)
     root.insert(QStringLiteral("edges"), edges);
     std::printf("stored routes kept: %d of %lld edges\n", stored, static_cast<long long>(edges.size()));
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
-}
-
-double bestOf(int count, const std::function<void()>& work)
-{
-    double best = 1e300;
-    for (int i = 0; i < count; ++i) {
-        QElapsedTimer timer;
-        timer.start();
-        work();
-        best = std::min(best, timer.nsecsElapsed() / 1e6);
-    }
-    return best;
 }
 
 } // namespace

@@ -4,6 +4,8 @@
 // re-routes their edges (goal: under 50 ms), as a rigid group (its inner
 // edges selected too) and as entities alone.
 
+#include "benchutil.h"
+
 #include "app/applicationsetup.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
@@ -31,11 +33,7 @@ struct Figures
 Figures summarise(std::vector<double> ms)
 {
     std::sort(ms.begin(), ms.end());
-    Figures f;
-    f.median = ms[ms.size() / 2];
-    f.p99 = ms[std::min(ms.size() - 1, static_cast<size_t>(ms.size() * 0.99))];
-    f.worst = ms.back();
-    return f;
+    return {percentile(ms, 0.5), percentile(ms, 0.99), ms.back()};
 }
 
 struct Diagram

@@ -5,6 +5,8 @@
 // first paint after it, of re-marking the current rows, and of finding
 // 1,000 table rows by id through the row index and by walking the tree.
 
+#include "benchutil.h"
+
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "explorer/explorerkinds.h"
@@ -17,13 +19,10 @@
 #include "model/viewitem.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QRandomGenerator>
 #include <QStandardItem>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -59,26 +58,6 @@ void fillModel(ModelItem* model, int modelIndex, QRandomGenerator& random, QStri
     }
     for (int d = 0; d < diagramsPerModel; ++d)
         model->addDiagram()->setName(QStringLiteral("Diagram %1").arg(d + 2));
-}
-
-// Milliseconds of each of `runs` calls of f.
-std::vector<double> timeRuns(const std::function<void()>& f)
-{
-    std::vector<double> ms;
-    QElapsedTimer timer;
-    for (int run = 0; run < runs; ++run) {
-        timer.start();
-        f();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    return ms;
-}
-
-void print(const char* what, std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    std::printf("%-44s median %8.2f ms   best %8.2f ms   worst %8.2f ms\n", what, ms[ms.size() / 2],
-                ms.front(), ms.back());
 }
 
 int countRows(const QStandardItem* item)
@@ -124,23 +103,23 @@ int main(int argc, char** argv)
     bare.rebuild(project, firstModel, firstDiagram);
     std::printf("project: %d models, %d rows in the tree\n", modelCount, countRows(bare.invisibleRootItem()));
 
-    print("tree model rebuild (no view)", timeRuns([&] { bare.rebuild(project, firstModel, firstDiagram); }));
-    print("MainWindow::rebuildProjectTree", timeRuns([&] { window.rebuildProjectTree(); }));
-    print("  rebuild + first paint", timeRuns([&] {
+    printTimes("tree model rebuild (no view)", timeRuns(runs, [&] { bare.rebuild(project, firstModel, firstDiagram); }));
+    printTimes("MainWindow::rebuildProjectTree", timeRuns(runs, [&] { window.rebuildProjectTree(); }));
+    printTimes("  rebuild + first paint", timeRuns(runs, [&] {
               window.rebuildProjectTree();
               QApplication::processEvents();
           }));
-    print("MainWindow::updateTreeCurrentMarkers", timeRuns([&] { window.updateTreeCurrentMarkers(); }));
+    printTimes("MainWindow::updateTreeCurrentMarkers", timeRuns(runs, [&] { window.updateTreeCurrentMarkers(); }));
 
     QStringList sample;
     for (int i = 0; i < lookups; ++i)
         sample.append(tableIds.at(random.bounded(tableIds.size())));
     int found = 0;
-    print("findTreeItem x1000 (row index)", timeRuns([&] {
+    printTimes("findTreeItem x1000 (row index)", timeRuns(runs, [&] {
               for (const QString& id : std::as_const(sample))
                   found += window.findTreeItem(ExplorerKind::Table, id) != nullptr;
           }));
-    print("findTreeItem x1000 after a row edit", timeRuns([&] {
+    printTimes("findTreeItem x1000 after a row edit", timeRuns(runs, [&] {
               // Changing an id drops the index; the first look-up makes it anew.
               QStandardItem* row = window.findTreeItem(ExplorerKind::Table, sample.first());
               row->setData(QStringLiteral("changed"), ExplorerKind::IdRole);
@@ -149,7 +128,7 @@ int main(int argc, char** argv)
                   found += window.findTreeItem(ExplorerKind::Table, id) != nullptr;
           }));
     QStandardItem* root = bare.invisibleRootItem();
-    print("findItemByWalk x1000 (no index)", timeRuns([&] {
+    printTimes("findItemByWalk x1000 (no index)", timeRuns(runs, [&] {
               for (const QString& id : std::as_const(sample))
                   found += ProjectTreeModel::findItemByWalk(root, ExplorerKind::Table, id) != nullptr;
           }));

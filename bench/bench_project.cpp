@@ -4,6 +4,8 @@
 // writing (toDocumentJson + indented text) and of reading (parse +
 // loadDocumentJson into a fresh project).
 
+#include "benchutil.h"
+
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/diagramitem.h"
@@ -31,27 +33,6 @@ constexpr int columnsPerTable = 20;
 constexpr int relationshipsPerModel = 1500;
 constexpr int diagramsPerModel = 5;
 constexpr int runs = 3;
-
-// Resident memory figures of this process from /proc/self/status, in MiB.
-double statusMiB(const char* field)
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray prefix = QByteArray(field) + ':';
-    for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(prefix))
-            return line.mid(prefix.size()).trimmed().split(' ').value(0).toDouble() / 1024.0;
-    }
-    return -1;
-}
-
-// Lets the next VmHWM reading show the peak of the phase that follows.
-bool resetPeak()
-{
-    QFile clearRefs(QStringLiteral("/proc/self/clear_refs"));
-    return clearRefs.open(QIODevice::WriteOnly) && clearRefs.write("5") == 1;
-}
 
 const char* const columnTypes[] = {"VARCHAR(255)", "BIGINT", "DECIMAL(12,2)", "TIMESTAMP",
                                    "TEXT", "CHAR(3)", "BOOLEAN", "NUMERIC(18)"};
@@ -188,7 +169,7 @@ double peak(const std::vector<Figures>& figures)
 int main(int argc, char** argv)
 {
     QCoreApplication app(argc, argv);
-    const bool canResetPeak = resetPeak();
+    const bool canResetPeak = resetPeakResident();
 
     QElapsedTimer timer;
     timer.start();
@@ -202,7 +183,7 @@ int main(int argc, char** argv)
     std::printf("bench_project: %d models x %d tables x %d columns, %d relationships and %d diagrams "
                 "per model\n",
                 modelCount, tablesPerModel, columnsPerTable, relationshipsPerModel, diagramsPerModel);
-    std::printf("built in %.3f s, resident %.0f MiB%s\n", buildSeconds, statusMiB("VmRSS"),
+    std::printf("built in %.3f s, resident %.0f MiB%s\n", buildSeconds, residentMiB("VmRSS"),
                 canResetPeak ? "" : " (per-phase peaks unavailable: peaks are process-wide)");
 
     QByteArray text;
@@ -210,7 +191,7 @@ int main(int argc, char** argv)
     for (int run = 0; run < runs; ++run) {
         text.clear();
         text.squeeze();
-        resetPeak();
+        resetPeakResident();
         Figures figures;
         timer.restart();
         {
@@ -220,7 +201,7 @@ int main(int argc, char** argv)
             text = QJsonDocument(root).toJson(QJsonDocument::Indented);
         }
         figures.secondStep = timer.nsecsElapsed() / 1e9;
-        figures.peakMiB = statusMiB("VmHWM");
+        figures.peakMiB = residentMiB("VmHWM");
         writes.push_back(figures);
         printRun("write", run, figures, "toDocumentJson", "text");
     }
@@ -229,7 +210,7 @@ int main(int argc, char** argv)
     project.reset();  // measure reading without the original in memory
     std::vector<Figures> reads;
     for (int run = 0; run < runs; ++run) {
-        resetPeak();
+        resetPeakResident();
         Figures figures;
         timer.restart();
         auto loaded = std::make_unique<ProjectItem>();
@@ -243,7 +224,7 @@ int main(int argc, char** argv)
             }
         }
         figures.secondStep = timer.nsecsElapsed() / 1e9;
-        figures.peakMiB = statusMiB("VmHWM");
+        figures.peakMiB = residentMiB("VmHWM");
         reads.push_back(figures);
         printRun("read", run, figures, "parse", "loadDocumentJson");
 

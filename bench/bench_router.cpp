@@ -3,6 +3,8 @@
 // routing every edge once, with the obstacles indexed and, for comparison,
 // scanned.
 
+#include "benchutil.h"
+
 #include "edges/entityrouter.h"
 #include "edges/obstacleset.h"
 #include "edges/routechecks.h"
@@ -115,12 +117,6 @@ Run routeAll(const Diagram& d, bool indexed)
     run.totalMillis = std::chrono::duration<double, std::milli>(Clock::now() - start).count();
     std::sort(run.micros.begin(), run.micros.end());
     return run;
-}
-
-double percentile(const std::vector<double>& sorted, double p)
-{
-    const size_t i = std::min(sorted.size() - 1, static_cast<size_t>(p * (sorted.size() - 1) + 0.5));
-    return sorted[i];
 }
 
 void print(const char* label, const Run& run)

@@ -6,6 +6,8 @@
 // bringing the incoming rows into step with the model and loading them),
 // with the parts of a switch timed on their own.
 
+#include "benchutil.h"
+
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "diagram/entityitem.h"
@@ -21,14 +23,11 @@
 #include "model/tableitem.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonObject>
 #include <QRandomGenerator>
 
-#include <algorithm>
 #include <cstdio>
-#include <functional>
 #include <vector>
 
 namespace {
@@ -39,25 +38,6 @@ constexpr int relationshipCount = 1000;
 constexpr int diagramCount = 50;
 constexpr int entitiesPerDiagram = 200;
 constexpr int runs = 7;
-
-std::vector<double> timeRuns(const std::function<void()>& f, int count = runs)
-{
-    std::vector<double> ms;
-    QElapsedTimer timer;
-    for (int run = 0; run < count; ++run) {
-        timer.start();
-        f();
-        ms.push_back(timer.nsecsElapsed() / 1e6);
-    }
-    return ms;
-}
-
-void print(const char* what, std::vector<double> ms)
-{
-    std::sort(ms.begin(), ms.end());
-    std::printf("%-52s median %8.2f ms   best %8.2f ms   worst %8.2f ms\n", what, ms[ms.size() / 2],
-                ms.front(), ms.back());
-}
 
 // The entity object of a table as a diagram stores it.
 QJsonObject entityJson(const TableItem* table, int slot)
@@ -144,11 +124,11 @@ int SyncBenchmark::run(MainWindow& window)
     std::printf("model: %d tables, %d relationships, %d stored diagrams of %d entities; scene: %d entities\n",
                 tableCount, relationshipCount, diagramCount, entitiesPerDiagram, tableCount);
 
-    print("syncModelFromScene (1,000 entities)", timeRuns([&] { window.syncModelFromScene(); }));
+    printTimes("syncModelFromScene (1,000 entities)", timeRuns(runs, [&] { window.syncModelFromScene(); }));
 
     const QString renamedId = tables[0]->id();
     int n = 0;
-    print("rename into 50 stored diagrams + live entity", timeRuns([&] {
+    printTimes("rename into 50 stored diagrams + live entity", timeRuns(runs, [&] {
               window.applyModelObjectName(ExplorerKind::Table, renamedId, QStringLiteral("renamed_%1").arg(++n));
           }));
     // Switching between two stored diagrams of 200 entities: the outgoing
@@ -156,22 +136,22 @@ int SyncBenchmark::run(MainWindow& window)
     // model and loaded. The first switch replaces the 1,000-entity scene.
     window.loadDiagramItem(diagrams[1]);
     int flip = 0;
-    print("diagram switch (200 entities each way)", timeRuns([&] {
+    printTimes("diagram switch (200 entities each way)", timeRuns(runs, [&] {
               window.loadDiagramItem(diagrams[(++flip % 2) == 1 ? 2 : 1]);
           }));
     // Its parts.
-    print("  capture: ERScene::toJson", timeRuns([&] { (void)window.scene->toJson(); }));
-    print("  rows into step: TableSync::alignDiagram", timeRuns([&] {
+    printTimes("  capture: ERScene::toJson", timeRuns(runs, [&] { (void)window.scene->toJson(); }));
+    printTimes("  rows into step: TableSync::alignDiagram", timeRuns(runs, [&] {
               QJsonObject data = diagrams[5]->data();
               TableSync::alignDiagram(data, model, window.project);
           }));
-    print("  ERScene::loadFromJson", timeRuns([&] {
+    printTimes("  ERScene::loadFromJson", timeRuns(runs, [&] {
               window.suppressModelSync = true;
               window.scene->loadFromJson(diagrams[6]->data());
               window.suppressModelSync = false;
           }));
     window.hide();
-    print("  ERScene::loadFromJson, window hidden", timeRuns([&] {
+    printTimes("  ERScene::loadFromJson, window hidden", timeRuns(runs, [&] {
               window.suppressModelSync = true;
               window.scene->loadFromJson(diagrams[6]->data());
               window.suppressModelSync = false;
@@ -185,7 +165,7 @@ int SyncBenchmark::run(MainWindow& window)
         added->setDataType(QStringLiteral("DATE"));
     }
     int stale = 3;
-    print("diagram switch, every incoming row set stale", timeRuns([&] { window.loadDiagramItem(diagrams[stale++]); }));
+    printTimes("diagram switch, every incoming row set stale", timeRuns(runs, [&] { window.loadDiagramItem(diagrams[stale++]); }));
 
     int stored = 0;
     window.captureCurrentDiagram();

@@ -673,75 +673,62 @@ void MainWindow::setupDiagramToolButtons()
 
 void MainWindow::leaveOtherAddTools(QAction* keep)
 {
-    ERView* view = ui->view;
-    if (keep != ui->actionAdd_Table && ui->actionAdd_Table->isChecked()) {
-        view->setAddTableMode(false);
-        ui->actionAdd_Table->setChecked(false);
-    }
-    if (keep != ui->actionAdd_View && ui->actionAdd_View->isChecked()) {
-        view->setAddViewMode(false);
-        ui->actionAdd_View->setChecked(false);
-    }
-    if (keep != ui->actionAdd_Text && ui->actionAdd_Text->isChecked()) {
-        view->setAddTextMode(false);
-        ui->actionAdd_Text->setChecked(false);
-    }
-    if (keep != ui->actionAdd_Group && ui->actionAdd_Group->isChecked()) {
-        view->setAddGroupMode(false);
-        ui->actionAdd_Group->setChecked(false);
+    const std::pair<QAction*, void (ERView::*)(bool)> placingTools[] = {
+        {ui->actionAdd_Table, &ERView::setAddTableMode},
+        {ui->actionAdd_View, &ERView::setAddViewMode},
+        {ui->actionAdd_Text, &ERView::setAddTextMode},
+        {ui->actionAdd_Group, &ERView::setAddGroupMode},
+    };
+    for (const auto& [action, setMode] : placingTools) {
+        if (keep != action && action->isChecked()) {
+            (ui->view->*setMode)(false);
+            action->setChecked(false);
+        }
     }
     if (keep != ui->actionAdd_Relationship && ui->actionAdd_Relationship->isChecked()) {
-        view->setAddRelationshipMode(false);
+        ui->view->setAddRelationshipMode(false);
         ui->actionAdd_Relationship->setChecked(false);
-        clearRelationshipPreview();
-        if (isOnScene(scene, relationshipStartEntity))
-            relationshipStartEntity->setSelected(false);
-        relationshipStartEntity = nullptr;
+        dropRelationshipStart();
     }
+}
+
+void MainWindow::switchPlacingTool(QAction* tool, void (ERView::*setMode)(bool), bool on)
+{
+    if (on) {
+        leaveOtherAddTools(tool);
+        (ui->view->*setMode)(true);
+    } else {
+        (ui->view->*setMode)(false);
+        ui->view->unsetCursor();
+    }
+}
+
+void MainWindow::dropRelationshipStart()
+{
+    clearRelationshipPreview();
+    if (isOnScene(scene, relationshipStartEntity))
+        relationshipStartEntity->setSelected(false);
+    relationshipStartEntity = nullptr;
 }
 
 void MainWindow::on_actionAdd_Table_triggered(bool checked)
 {
-    if (checked) {
-        leaveOtherAddTools(ui->actionAdd_Table);
-        ui->view->setAddTableMode(true);
-    } else {
-        ui->view->setAddTableMode(false);
-        ui->view->unsetCursor();
-    }
+    switchPlacingTool(ui->actionAdd_Table, &ERView::setAddTableMode, checked);
 }
 
 void MainWindow::on_actionAdd_View_triggered(bool checked)
 {
-    if (checked) {
-        leaveOtherAddTools(ui->actionAdd_View);
-        ui->view->setAddViewMode(true);
-    } else {
-        ui->view->setAddViewMode(false);
-        ui->view->unsetCursor();
-    }
+    switchPlacingTool(ui->actionAdd_View, &ERView::setAddViewMode, checked);
 }
 
 void MainWindow::on_actionAdd_Text_triggered(bool checked)
 {
-    if (checked) {
-        leaveOtherAddTools(ui->actionAdd_Text);
-        ui->view->setAddTextMode(true);
-    } else {
-        ui->view->setAddTextMode(false);
-        ui->view->unsetCursor();
-    }
+    switchPlacingTool(ui->actionAdd_Text, &ERView::setAddTextMode, checked);
 }
 
 void MainWindow::on_actionAdd_Group_triggered(bool checked)
 {
-    if (checked) {
-        leaveOtherAddTools(ui->actionAdd_Group);
-        ui->view->setAddGroupMode(true);
-    } else {
-        ui->view->setAddGroupMode(false);
-        ui->view->unsetCursor();
-    }
+    switchPlacingTool(ui->actionAdd_Group, &ERView::setAddGroupMode, checked);
 }
 
 void MainWindow::on_actionAdd_Relationship_triggered(bool checked)
@@ -752,10 +739,7 @@ void MainWindow::on_actionAdd_Relationship_triggered(bool checked)
         ui->view->setAddRelationshipMode(true);
     } else {
         ui->view->unsetCursor();
-        clearRelationshipPreview();
-        if (isOnScene(scene, relationshipStartEntity))
-            relationshipStartEntity->setSelected(false);
-        relationshipStartEntity = nullptr;
+        dropRelationshipStart();
         ui->view->setAddRelationshipMode(false);
     }
 }

@@ -33,6 +33,7 @@ class DiagramItem;
 class EdgeItem;
 class EntityItem;
 class ERScene;
+class ERView;
 class ExplorerFilterProxy;
 class ModelItem;
 class ProjectItem;
@@ -257,6 +258,12 @@ private:
     QSize toolBarIconSize() const;
     // Switches the other add tools off before tool `keep` goes on.
     void leaveOtherAddTools(QAction* keep);
+    // A tool that places an item on each click: going on, it switches the
+    // other tools off first; going off, it gives the pointer back.
+    void switchPlacingTool(QAction* tool, void (ERView::*setMode)(bool), bool on);
+    // Forgets the first click of a pending relationship: no preview line,
+    // the start entity deselected.
+    void dropRelationshipStart();
     // Save's work once the path is known.
     void saveToPath(const QString& path);
     // After a successful open: scene rectangle from the items, view fitted.

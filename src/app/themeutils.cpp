@@ -2,56 +2,67 @@
 
 #include <QPixmap>
 
+#include <initializer_list>
+#include <utility>
+
 namespace {
 
-void setForAllGroups(QPalette& palette, QPalette::ColorRole role, const QColor& color)
+// A palette with each role's colour in the active, inactive and disabled
+// groups alike.
+QPalette paletteForAllGroups(std::initializer_list<std::pair<QPalette::ColorRole, QColor>> colors)
 {
-    palette.setColor(QPalette::Active, role, color);
-    palette.setColor(QPalette::Inactive, role, color);
-    palette.setColor(QPalette::Disabled, role, color);
+    QPalette palette;
+    for (const auto& [role, color] : colors) {
+        palette.setColor(QPalette::Active, role, color);
+        palette.setColor(QPalette::Inactive, role, color);
+        palette.setColor(QPalette::Disabled, role, color);
+    }
+    return palette;
 }
 
 } // namespace
 
 QPalette makeLightPalette()
 {
-    QPalette p;
-    setForAllGroups(p, QPalette::Window, QColor(0xf3, 0xf3, 0xf3));
-    setForAllGroups(p, QPalette::WindowText, QColor(0x1e, 0x1e, 0x1e));
-    setForAllGroups(p, QPalette::Base, QColor(0xff, 0xff, 0xff));
-    setForAllGroups(p, QPalette::AlternateBase, QColor(0xf0, 0xf0, 0xf0));
-    setForAllGroups(p, QPalette::Text, QColor(0x1e, 0x1e, 0x1e));
-    setForAllGroups(p, QPalette::Button, QColor(0xff, 0xff, 0xff));
-    setForAllGroups(p, QPalette::ButtonText, QColor(0x1e, 0x1e, 0x1e));
-    setForAllGroups(p, QPalette::Highlight, QColor(0x00, 0x78, 0xd4));
-    setForAllGroups(p, QPalette::HighlightedText, QColor(0xff, 0xff, 0xff));
-    setForAllGroups(p, QPalette::ToolTipBase, QColor(0xff, 0xff, 0xff));
-    setForAllGroups(p, QPalette::ToolTipText, QColor(0x1e, 0x1e, 0x1e));
-    setForAllGroups(p, QPalette::PlaceholderText, QColor(0x8a, 0x8a, 0x8a));
-    setForAllGroups(p, QPalette::Link, QColor(0x00, 0x78, 0xd4));
-    return p;
+    return paletteForAllGroups({
+        {QPalette::Window, QColor(0xf3, 0xf3, 0xf3)},
+        {QPalette::WindowText, QColor(0x1e, 0x1e, 0x1e)},
+        {QPalette::Base, QColor(0xff, 0xff, 0xff)},
+        {QPalette::AlternateBase, QColor(0xf0, 0xf0, 0xf0)},
+        {QPalette::Text, QColor(0x1e, 0x1e, 0x1e)},
+        {QPalette::Button, QColor(0xff, 0xff, 0xff)},
+        {QPalette::ButtonText, QColor(0x1e, 0x1e, 0x1e)},
+        {QPalette::Highlight, QColor(0x00, 0x78, 0xd4)},
+        {QPalette::HighlightedText, QColor(0xff, 0xff, 0xff)},
+        {QPalette::ToolTipBase, QColor(0xff, 0xff, 0xff)},
+        {QPalette::ToolTipText, QColor(0x1e, 0x1e, 0x1e)},
+        {QPalette::PlaceholderText, QColor(0x8a, 0x8a, 0x8a)},
+        {QPalette::Link, QColor(0x00, 0x78, 0xd4)},
+    });
 }
 
 QPalette makeDarkPalette()
 {
-    QPalette p;
-    setForAllGroups(p, QPalette::Window, QColor(0x2b, 0x2b, 0x2b));
-    setForAllGroups(p, QPalette::WindowText, QColor(0xbb, 0xbb, 0xbb));
-    setForAllGroups(p, QPalette::Base, QColor(0x2e, 0x31, 0x33));
-    setForAllGroups(p, QPalette::AlternateBase, QColor(0x26, 0x28, 0x29));
-    setForAllGroups(p, QPalette::Text, QColor(0xe4, 0xe6, 0xea));
+    QPalette p = paletteForAllGroups({
+        {QPalette::Window, QColor(0x2b, 0x2b, 0x2b)},
+        {QPalette::WindowText, QColor(0xbb, 0xbb, 0xbb)},
+        {QPalette::Base, QColor(0x2e, 0x31, 0x33)},
+        {QPalette::AlternateBase, QColor(0x26, 0x28, 0x29)},
+        {QPalette::Text, QColor(0xe4, 0xe6, 0xea)},
+        {QPalette::Button, QColor(0x3c, 0x3f, 0x41)},
+        {QPalette::ButtonText, QColor(0xbb, 0xbb, 0xbb)},
+        {QPalette::Highlight, QColor(0x4b, 0x6e, 0xaf)},
+        {QPalette::HighlightedText, QColor(0xff, 0xff, 0xff)},
+        {QPalette::ToolTipBase, QColor(0x3c, 0x3f, 0x41)},
+        {QPalette::ToolTipText, QColor(0xdc, 0xdc, 0xdc)},
+        {QPalette::BrightText, QColor(0xff, 0x80, 0x80)},
+        {QPalette::Link, QColor(0x58, 0xa6, 0xff)},
+        {QPalette::LinkVisited, QColor(0x8c, 0x78, 0xc8)},
+        {QPalette::PlaceholderText, QColor(0x8c, 0x8c, 0x8c)},
+    });
+    // Disabled fields sink into the window and dim their text.
     p.setColor(QPalette::Disabled, QPalette::Base, QColor(0x2b, 0x2b, 0x2b));
     p.setColor(QPalette::Disabled, QPalette::Text, QColor(0x7a, 0x7e, 0x82));
-    setForAllGroups(p, QPalette::Button, QColor(0x3c, 0x3f, 0x41));
-    setForAllGroups(p, QPalette::ButtonText, QColor(0xbb, 0xbb, 0xbb));
-    setForAllGroups(p, QPalette::Highlight, QColor(0x4b, 0x6e, 0xaf));
-    setForAllGroups(p, QPalette::HighlightedText, QColor(0xff, 0xff, 0xff));
-    setForAllGroups(p, QPalette::ToolTipBase, QColor(0x3c, 0x3f, 0x41));
-    setForAllGroups(p, QPalette::ToolTipText, QColor(0xdc, 0xdc, 0xdc));
-    setForAllGroups(p, QPalette::BrightText, QColor(0xff, 0x80, 0x80));
-    setForAllGroups(p, QPalette::Link, QColor(0x58, 0xa6, 0xff));
-    setForAllGroups(p, QPalette::LinkVisited, QColor(0x8c, 0x78, 0xc8));
-    setForAllGroups(p, QPalette::PlaceholderText, QColor(0x8c, 0x8c, 0x8c));
     return p;
 }
 

@@ -69,28 +69,25 @@ EntityItem* TableDetailsController::shownEntity() const
 
 void TableDetailsController::showTable(ModelItem* model, TableItem* table, EntityItem* entity)
 {
-    m_model = model;
-    m_table = table;
-    m_view = nullptr;
-    m_entity = entity;
-    refresh();
+    show(model, table, nullptr, entity);
 }
 
 void TableDetailsController::showView(ModelItem* model, ViewItem* view, EntityItem* entity)
 {
-    m_model = model;
-    m_view = view;
-    m_table = nullptr;
-    m_entity = entity;
-    refresh();
+    show(model, nullptr, view, entity);
 }
 
 void TableDetailsController::clear()
 {
-    m_model = nullptr;
-    m_table = nullptr;
-    m_view = nullptr;
-    m_entity = nullptr;
+    show(nullptr, nullptr, nullptr, nullptr);
+}
+
+void TableDetailsController::show(ModelItem* model, TableItem* table, ViewItem* view, EntityItem* entity)
+{
+    m_model = model;
+    m_table = table;
+    m_view = view;
+    m_entity = entity;
     refresh();
 }
 

@@ -58,6 +58,9 @@ signals:
     void relationshipConstraintRemoved(QString relationshipId);
 
 private:
+    // Shows a table or a view (the other null), or nothing.
+    void show(ModelItem* model, TableItem* table, ViewItem* view, EntityItem* entity);
+
     Ui::MainWindow* m_ui;
     QPointer<ProjectItem> m_project;
     QPointer<ModelItem> m_model;

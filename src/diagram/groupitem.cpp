@@ -2,22 +2,15 @@
 
 #include "app/thememanager.h"
 #include "diagram/itemdrawing.h"
-#include "diagram/resizegeometry.h"
-#include "diagram/singlelinetextitem.h"
 #include "diagram/textitem.h"
 #include "model/itemid.h"
 
 #include <QFontMetricsF>
 #include <QGraphicsScene>
-#include <QGraphicsSceneContextMenuEvent>
-#include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QStyleOptionGraphicsItem>
-#include <QTransform>
 
 #include <algorithm>
 
@@ -25,7 +18,6 @@ namespace {
 
 const QString PlaceholderTitle = QStringLiteral("Group");
 
-constexpr qreal HandleMargin = 6;
 constexpr qreal CornerRadius = 2;
 constexpr int FillAlpha = 90;
 
@@ -52,11 +44,9 @@ QString colorText(const QColor& stored, const QColor& builtIn)
 // ------------------------------------------------------------ construction
 
 GroupItem::GroupItem(const QString& title, QSizeF size, QGraphicsItem* parent)
-    : QGraphicsObject(parent)
+    : AnnotationItem(ZValue, size, parent)
     , m_id(generateItemId())
     , m_title(title)
-    , m_width(size.width())
-    , m_height(size.height())
 {
     m_titleFont = QFont(QStringLiteral("JetBrains Mono"));
     m_titleFont.setPointSize(10);
@@ -72,22 +62,9 @@ GroupItem::GroupItem(const QString& title, QSizeF size, QGraphicsItem* parent)
     m_textColorDark = dark[ThemeSlot::Text];
 
     setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsGeometryChanges);
-    setAcceptHoverEvents(true);
-    setZValue(ZValue);
-    connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &GroupItem::onThemeChanged);
-}
-
-GroupItem::~GroupItem()
-{
-    stopEditing();
 }
 
 // ---------------------------------------------------------------- geometry
-
-QRectF GroupItem::boundingRect() const
-{
-    return rect().adjusted(-HandleMargin, -HandleMargin, HandleMargin, HandleMargin);
-}
 
 QPainterPath GroupItem::shape() const
 {
@@ -99,11 +76,8 @@ QPainterPath GroupItem::shape() const
 
 void GroupItem::setRect(QRectF rect)
 {
-    prepareGeometryChange();
-    setPos(rect.topLeft());
-    m_width = std::max(MinimumWidth, rect.width());
-    m_height = std::max(MinimumHeight, rect.height());
-    update();
+    AnnotationItem::setRect(QRectF(rect.topLeft(), QSizeF(std::max(MinimumWidth, rect.width()),
+                                                          std::max(MinimumHeight, rect.height()))));
 }
 
 QRectF GroupItem::titleRect() const
@@ -111,15 +85,6 @@ QRectF GroupItem::titleRect() const
     const QFontMetricsF metrics(m_titleFont);
     const QString shown = m_title.isEmpty() ? PlaceholderTitle : m_title;
     return QRectF(8, 4, std::max(metrics.horizontalAdvance(shown) + 8, 40.0), std::max(metrics.height() + 2, 16.0));
-}
-
-QVariant GroupItem::itemChange(GraphicsItemChange change, const QVariant& value)
-{
-    if (change == ItemSelectedChange)
-        prepareGeometryChange(); // the shape follows the selection
-    else if (change == ItemSceneHasChanged)
-        setZValue(ZValue);
-    return QGraphicsObject::itemChange(change, value);
 }
 
 // ------------------------------------------------------------- appearance
@@ -143,9 +108,7 @@ void GroupItem::setColors(const QColor& fillLight, const QColor& borderLight, co
     keep(m_fillDark, fillDark);
     keep(m_borderDark, borderDark);
     keep(m_textColorDark, textColorDark);
-    if (m_editor)
-        m_editor->setDefaultTextColor(textColor());
-    update();
+    refreshEditorColor();
 }
 
 void GroupItem::setColors(const GroupItemStyle& style)
@@ -180,13 +143,6 @@ QColor GroupItem::textColor() const
     return stored.isValid() ? stored : theme.color(ThemeSlot::Text);
 }
 
-void GroupItem::onThemeChanged()
-{
-    if (m_editor)
-        m_editor->setDefaultTextColor(textColor());
-    update();
-}
-
 // ---------------------------------------------------------------- painting
 
 void GroupItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
@@ -205,95 +161,12 @@ void GroupItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option,
     painter->setBrush(fillColor());
     painter->drawRoundedRect(rect(), CornerRadius, CornerRadius);
 
-    if (!m_editor) {
-        const QRectF titleArea = titleRect();
-        if (widget) {
-            painter->setFont(m_titleFont);
-            painter->setPen(textColor());
-            painter->drawText(titleArea, Qt::AlignLeft | Qt::AlignVCenter, m_title);
-        } else if (!m_title.isEmpty() && titleArea.width() > 0 && titleArea.height() > 0) {
-            paintTitleAsPath(painter, titleArea);
-        }
-    }
+    if (!editor())
+        drawBoxText(painter, titleRect(), m_titleFont, m_title, textColor(), widget != nullptr);
 
     if (selected)
         drawSelectionFrame(painter, rect(), accent);
     painter->restore();
-}
-
-void GroupItem::paintTitleAsPath(QPainter* painter, const QRectF& titleArea) const
-{
-    bool syntheticBold = false;
-    bool syntheticItalic = false;
-    const QFont resolved = resolveStyledFont(m_titleFont, &syntheticBold, &syntheticItalic);
-    const qreal ascent = QFontMetricsF(resolved).ascent();
-    QPainterPath path;
-    path.addText(QPointF(0, ascent), resolved, m_title);
-    if (syntheticItalic) {
-        QTransform shear;
-        shear.translate(0, ascent);
-        shear.shear(-0.3, 0);
-        shear.translate(0, -ascent);
-        path = shear.map(path);
-    }
-    const QRectF bounds = path.boundingRect();
-    path.translate(titleArea.left() - bounds.left(), titleArea.center().y() - bounds.center().y());
-    drawOutlinedText(painter, path, resolved, textColor(), syntheticBold);
-}
-
-// ---------------------------------------------------------------- resizing
-
-void GroupItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && isSelected()) {
-        const int handle = resizeHandleAt(rect(), event->pos());
-        if (handle != 0) {
-            m_activeHandle = handle;
-            m_resizeStartRect = QRectF(pos(), QSizeF(m_width, m_height));
-            m_resizePressPos = event->scenePos();
-            setFlag(ItemIsMovable, false);
-            event->accept();
-            return;
-        }
-    }
-    QGraphicsObject::mousePressEvent(event);
-}
-
-void GroupItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
-{
-    if (m_activeHandle == 0) {
-        QGraphicsObject::mouseMoveEvent(event);
-        return;
-    }
-    setRect(resizeRectByHandle(m_resizeStartRect, m_activeHandle, event->scenePos() - m_resizePressPos,
-                               QSizeF(MinimumWidth, MinimumHeight)));
-    event->accept();
-}
-
-void GroupItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
-{
-    if (m_activeHandle == 0) {
-        QGraphicsObject::mouseReleaseEvent(event);
-        return;
-    }
-    m_activeHandle = 0;
-    setFlag(ItemIsMovable, true);
-    event->accept();
-}
-
-void GroupItem::hoverMoveEvent(QGraphicsSceneHoverEvent* event)
-{
-    if (isSelected())
-        setCursor(resizeCursorForHandle(resizeHandleAt(rect(), event->pos())));
-    else
-        unsetCursor();
-    QGraphicsObject::hoverMoveEvent(event);
-}
-
-void GroupItem::hoverLeaveEvent(QGraphicsSceneHoverEvent* event)
-{
-    unsetCursor();
-    QGraphicsObject::hoverLeaveEvent(event);
 }
 
 // ----------------------------------------------------------- title editing
@@ -308,66 +181,24 @@ void GroupItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
     event->accept();
 }
 
-void GroupItem::startEditing()
+void GroupItem::placeEditor(SingleLineTextItem* editor)
 {
-    QGraphicsScene* s = scene();
-    if (m_editor || !s)
-        return;
-    auto* editor = new SingleLineTextItem();
-    editor->dragEnabled = false;
-    editor->setFlag(ItemIsSelectable, false);
     editor->setZValue(1000);
-    editor->setPlainText(m_title);
-    editor->setFont(m_titleFont);
-    editor->setDefaultTextColor(textColor());
     editor->setPos(mapToScene(titleRect().topLeft()));
-    s->addItem(editor);
-    m_editor = editor;
-    connect(editor, &SingleLineTextItem::editingFinished, this, [this] { finishEditing(); });
-    editor->startEditing();
-    update();
+    scene()->addItem(editor);
 }
 
-void GroupItem::finishEditing()
+void GroupItem::applyEditedText(const QString& text)
 {
-    if (!m_editor)
-        return;
-    QString title = m_editor->toPlainText();
-    if (title.trimmed().isEmpty())
-        title = PlaceholderTitle;
-    stopEditing();
-    setTitle(title);
-}
-
-void GroupItem::stopEditing()
-{
-    SingleLineTextItem* editor = m_editor;
-    if (!editor)
-        return;
-    m_editor = nullptr;
-    disconnect(editor, nullptr, this, nullptr);
-    editor->hide();
-    // Out of the scene at once, so that nobody walking the scene meets an
-    // orphaned editor before it is deleted.
-    if (QGraphicsScene* s = editor->scene())
-        s->removeItem(editor);
-    editor->deleteLater();
+    setTitle(text.trimmed().isEmpty() ? PlaceholderTitle : text);
 }
 
 // ------------------------------------------------------------ context menu
 
-void GroupItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
+void GroupItem::requestStyleDialog()
 {
-    setSelected(true);
-    QMenu menu;
-    QAction* styleAction = menu.addAction(QStringLiteral("Colors and fonts…"));
-    QPointer<GroupItem> self(this);
-    QAction* chosen = menu.exec(event->screenPos());
-    if (self && chosen == styleAction) {
-        if (auto* erScene = qobject_cast<ERScene*>(scene()))
-            emit erScene->groupStyleDialogRequested();
-    }
-    event->accept();
+    if (auto* erScene = qobject_cast<ERScene*>(scene()))
+        emit erScene->groupStyleDialogRequested();
 }
 
 // -------------------------------------------------------------------- JSON
@@ -380,8 +211,8 @@ QJsonObject GroupItem::toJson() const
     obj.insert(key("id"), m_id);
     obj.insert(key("x"), pos().x());
     obj.insert(key("y"), pos().y());
-    obj.insert(key("width"), m_width);
-    obj.insert(key("height"), m_height);
+    obj.insert(key("width"), rect().width());
+    obj.insert(key("height"), rect().height());
     obj.insert(key("title"), m_title);
     obj.insert(key("fillLight"), colorText(m_fillLight, builtIn.lightFill));
     obj.insert(key("borderLight"), colorText(m_borderLight, builtIn.lightBorder));
@@ -397,8 +228,8 @@ void GroupItem::fromJson(const QJsonObject& obj)
     if (obj.contains(key("id")))
         m_id = obj.value(key("id")).toString(m_id);
     setPos(obj.value(key("x")).toDouble(pos().x()), obj.value(key("y")).toDouble(pos().y()));
-    const double w = obj.value(key("width")).toDouble(m_width);
-    const double h = obj.value(key("height")).toDouble(m_height);
+    const double w = obj.value(key("width")).toDouble(rect().width());
+    const double h = obj.value(key("height")).toDouble(rect().height());
     m_title = obj.value(key("title")).toString(m_title);
 
     const bool perTheme = obj.contains(key("fillLight")) || obj.contains(key("fillDark"))
@@ -423,9 +254,7 @@ void GroupItem::fromJson(const QJsonObject& obj)
             m_textColorLight = m_textColorDark = text;
     }
 
-    prepareGeometryChange();
-    m_width = std::max(MinimumWidth, w);
-    m_height = std::max(MinimumHeight, h);
+    setSize(QSizeF(std::max(MinimumWidth, w), std::max(MinimumHeight, h)));
     setZValue(ZValue);
     update();
 }

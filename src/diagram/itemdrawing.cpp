@@ -4,6 +4,7 @@
 #include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
+#include <QTransform>
 
 #include <algorithm>
 #include <array>
@@ -79,6 +80,35 @@ void drawOutlinedText(QPainter* painter, const QPainterPath& path, const QFont& 
         painter->fillPath(path, colour);
     }
     painter->restore();
+}
+
+void drawBoxText(QPainter* painter, const QRectF& area, const QFont& font, const QString& text,
+                 const QColor& colour, bool onScreen)
+{
+    if (onScreen) {
+        painter->setFont(font);
+        painter->setPen(colour);
+        painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter, text);
+        return;
+    }
+    if (text.isEmpty() || area.width() <= 0 || area.height() <= 0)
+        return;
+    bool syntheticBold = false;
+    bool syntheticItalic = false;
+    const QFont resolved = resolveStyledFont(font, &syntheticBold, &syntheticItalic);
+    const qreal ascent = QFontMetricsF(resolved).ascent();
+    QPainterPath path;
+    path.addText(QPointF(0, ascent), resolved, text);
+    if (syntheticItalic) {
+        QTransform shear;
+        shear.translate(0, ascent);
+        shear.shear(-0.3, 0);
+        shear.translate(0, -ascent);
+        path = shear.map(path);
+    }
+    const QRectF bounds = path.boundingRect();
+    path.translate(area.left() - bounds.left(), area.center().y() - bounds.center().y());
+    drawOutlinedText(painter, path, resolved, colour, syntheticBold);
 }
 
 bool findFontStyleName(const QString& family, bool bold, bool italic)

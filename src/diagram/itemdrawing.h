@@ -28,6 +28,14 @@ void drawSelectionFrame(QPainter* painter, const QRectF& rect, const QColor& col
 void drawOutlinedText(QPainter* painter, const QPainterPath& path, const QFont& font, const QColor& colour,
                       bool syntheticBold);
 
+// Draws text in font and colour, left-aligned and vertically centred in
+// area. On screen it is plain text; in an export (onScreen false) it becomes
+// glyph outlines, which keep the exported text independent of the fonts
+// installed where the PDF or SVG is opened, and an empty text or area draws
+// nothing.
+void drawBoxText(QPainter* painter, const QRectF& area, const QFont& font, const QString& text,
+                 const QColor& colour, bool onScreen);
+
 // True when the font database lists a style of family that is exactly as
 // bold and as italic as requested. A family with no listed styles counts as
 // having every style.

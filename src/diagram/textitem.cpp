@@ -2,30 +2,19 @@
 
 #include "app/thememanager.h"
 #include "diagram/itemdrawing.h"
-#include "diagram/resizegeometry.h"
-#include "diagram/singlelinetextitem.h"
 #include "model/itemid.h"
 
 #include <QFontMetricsF>
-#include <QGraphicsScene>
-#include <QGraphicsSceneContextMenuEvent>
-#include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
-#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
-#include <QPointer>
 #include <QStyleOptionGraphicsItem>
-#include <QTransform>
 
 #include <algorithm>
 
 namespace {
 
 const QString PlaceholderText = QStringLiteral("Text");
-
-// Room around the box for the resize handles (8 x 8, centred on the edge).
-constexpr qreal HandleMargin = 6;
 
 // The smallest box a resize may leave, on top of the text's own needs.
 constexpr qreal MinimumResizeWidth = 16;
@@ -53,7 +42,7 @@ QColor colorFromJson(const QJsonValue& value, const QColor& fallback)
 // ------------------------------------------------------------ construction
 
 TextItem::TextItem(const QString& text, QGraphicsItem* parent)
-    : QGraphicsObject(parent)
+    : AnnotationItem(ZValue, QSizeF(), parent)
     , m_id(generateItemId())
     , m_text(text)
 {
@@ -61,27 +50,11 @@ TextItem::TextItem(const QString& text, QGraphicsItem* parent)
     m_font = style.font;
     m_lightColor = ThemeManager::lightColors()[ThemeSlot::Text];
     m_darkColor = ThemeManager::darkColors()[ThemeSlot::Text];
-    const QSizeF box = textBoxSize();
-    m_width = box.width();
-    m_height = box.height();
-
+    setSize(textBoxSize());
     setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsScenePositionChanges);
-    setAcceptHoverEvents(true);
-    setZValue(ZValue);
-    connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &TextItem::onThemeChanged);
-}
-
-TextItem::~TextItem()
-{
-    stopEditing();
 }
 
 // ---------------------------------------------------------------- geometry
-
-QRectF TextItem::boundingRect() const
-{
-    return rect().adjusted(-HandleMargin, -HandleMargin, HandleMargin, HandleMargin);
-}
 
 QPainterPath TextItem::shape() const
 {
@@ -101,29 +74,15 @@ QSizeF TextItem::textBoxSize() const
 void TextItem::growToFitText()
 {
     const QSizeF needed = textBoxSize();
-    if (needed.width() <= m_width && needed.height() <= m_height)
+    const QSizeF box = rect().size();
+    if (needed.width() <= box.width() && needed.height() <= box.height())
         return;
-    prepareGeometryChange();
-    m_width = std::max(m_width, needed.width());
-    m_height = std::max(m_height, needed.height());
+    setSize(box.expandedTo(needed));
 }
 
-void TextItem::setRect(QRectF rect)
+QSizeF TextItem::minimumResizeSize() const
 {
-    prepareGeometryChange();
-    setPos(rect.topLeft());
-    m_width = rect.width();
-    m_height = rect.height();
-    update();
-}
-
-QVariant TextItem::itemChange(GraphicsItemChange change, const QVariant& value)
-{
-    if (change == ItemSelectedChange)
-        prepareGeometryChange(); // the shape follows the selection
-    else if (change == ItemSceneHasChanged)
-        setZValue(ZValue);
-    return QGraphicsObject::itemChange(change, value);
+    return textBoxSize().expandedTo(QSizeF(MinimumResizeWidth, MinimumResizeHeight));
 }
 
 // ------------------------------------------------------------- appearance
@@ -141,8 +100,8 @@ void TextItem::setFont(const QFont& font)
 {
     m_font = font;
     growToFitText();
-    if (m_editor)
-        m_editor->setFont(font);
+    if (SingleLineTextItem* running = editor())
+        running->setFont(font);
     update();
 }
 
@@ -152,9 +111,7 @@ void TextItem::setColors(const QColor& light, const QColor& dark)
         m_lightColor = light;
     if (dark.isValid())
         m_darkColor = dark;
-    if (m_editor)
-        m_editor->setDefaultTextColor(effectiveColor());
-    update();
+    refreshEditorColor();
 }
 
 QColor TextItem::effectiveColor() const
@@ -162,13 +119,6 @@ QColor TextItem::effectiveColor() const
     const ThemeManager& theme = ThemeManager::instance();
     const QColor& stored = theme.isDark() ? m_darkColor : m_lightColor;
     return stored.isValid() ? stored : theme.color(ThemeSlot::Text);
-}
-
-void TextItem::onThemeChanged()
-{
-    if (m_editor)
-        m_editor->setDefaultTextColor(effectiveColor());
-    update();
 }
 
 // ---------------------------------------------------------------- painting
@@ -187,101 +137,16 @@ void TextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, 
         painter->drawRect(box);
     }
 
-    if (!m_editor) {
-        const QRectF textRect(4, 2, m_width - 8, m_height - 4);
+    if (!editor()) {
         // Text never spills out of its box. The clip stays for the handles,
         // which therefore show only their inner halves.
         painter->setClipRect(box, Qt::IntersectClip);
-        if (widget) {
-            painter->setFont(m_font);
-            painter->setPen(effectiveColor());
-            painter->drawText(textRect, Qt::AlignLeft | Qt::AlignVCenter, m_text);
-        } else if (!m_text.isEmpty() && textRect.width() > 0 && textRect.height() > 0) {
-            paintTextAsPath(painter, textRect);
-        }
+        drawBoxText(painter, box.adjusted(4, 2, -4, -2), m_font, m_text, effectiveColor(), widget != nullptr);
     }
 
     if (selected)
         drawSelectionFrame(painter, box, accent);
     painter->restore();
-}
-
-void TextItem::paintTextAsPath(QPainter* painter, const QRectF& textRect) const
-{
-    // Outlines keep the exported text independent of the fonts installed
-    // where the PDF or SVG is opened.
-    bool syntheticBold = false;
-    bool syntheticItalic = false;
-    const QFont resolved = resolveStyledFont(m_font, &syntheticBold, &syntheticItalic);
-    const qreal ascent = QFontMetricsF(resolved).ascent();
-    QPainterPath path;
-    path.addText(QPointF(0, ascent), resolved, m_text);
-    if (syntheticItalic) {
-        QTransform shear;
-        shear.translate(0, ascent);
-        shear.shear(-0.3, 0);
-        shear.translate(0, -ascent);
-        path = shear.map(path);
-    }
-    const QRectF bounds = path.boundingRect();
-    path.translate(textRect.left() - bounds.left(), textRect.center().y() - bounds.center().y());
-    drawOutlinedText(painter, path, resolved, effectiveColor(), syntheticBold);
-}
-
-// ---------------------------------------------------------------- resizing
-
-void TextItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton && isSelected()) {
-        const int handle = resizeHandleAt(rect(), event->pos());
-        if (handle != 0) {
-            m_activeHandle = handle;
-            m_resizeStartRect = QRectF(pos(), QSizeF(m_width, m_height));
-            m_resizePressPos = event->scenePos();
-            setFlag(ItemIsMovable, false);
-            event->accept();
-            return;
-        }
-    }
-    QGraphicsObject::mousePressEvent(event);
-}
-
-void TextItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
-{
-    if (m_activeHandle == 0) {
-        QGraphicsObject::mouseMoveEvent(event);
-        return;
-    }
-    const QSizeF box = textBoxSize();
-    const QSizeF minimum(std::max(box.width(), MinimumResizeWidth), std::max(box.height(), MinimumResizeHeight));
-    setRect(resizeRectByHandle(m_resizeStartRect, m_activeHandle, event->scenePos() - m_resizePressPos, minimum));
-    event->accept();
-}
-
-void TextItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
-{
-    if (m_activeHandle == 0) {
-        QGraphicsObject::mouseReleaseEvent(event);
-        return;
-    }
-    m_activeHandle = 0;
-    setFlag(ItemIsMovable, true);
-    event->accept();
-}
-
-void TextItem::hoverMoveEvent(QGraphicsSceneHoverEvent* event)
-{
-    if (isSelected())
-        setCursor(resizeCursorForHandle(resizeHandleAt(rect(), event->pos())));
-    else
-        unsetCursor();
-    QGraphicsObject::hoverMoveEvent(event);
-}
-
-void TextItem::hoverLeaveEvent(QGraphicsSceneHoverEvent* event)
-{
-    unsetCursor();
-    QGraphicsObject::hoverLeaveEvent(event);
 }
 
 // ----------------------------------------------------------------- editing
@@ -292,67 +157,23 @@ void TextItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
     event->accept();
 }
 
-void TextItem::startEditing()
+void TextItem::placeEditor(SingleLineTextItem* editor)
 {
-    if (m_editor || !scene())
-        return;
-    auto* editor = new SingleLineTextItem(this);
-    editor->dragEnabled = false;
-    editor->setFlag(ItemIsSelectable, false);
-    editor->setPlainText(m_text);
-    editor->setFont(m_font);
-    editor->setDefaultTextColor(effectiveColor());
+    editor->setParentItem(this);
     editor->setPos(4, 2);
-    m_editor = editor;
-    connect(editor, &SingleLineTextItem::editingFinished, this, [this] { finishEditing(); });
-    editor->startEditing();
-    update();
 }
 
-void TextItem::finishEditing()
+void TextItem::applyEditedText(const QString& text)
 {
-    if (!m_editor)
-        return;
-    QString text = m_editor->toPlainText();
-    if (text.trimmed().isEmpty())
-        text = PlaceholderText;
-    stopEditing();
-    setText(text);
-    update();
-}
-
-void TextItem::stopEditing()
-{
-    SingleLineTextItem* editor = m_editor;
-    if (!editor)
-        return;
-    m_editor = nullptr;
-    disconnect(editor, nullptr, this, nullptr);
-    // Hiding drops the keyboard focus; with the connection cut, the editor's
-    // own report of that goes nowhere.
-    editor->hide();
-    editor->setParentItem(nullptr);
-    // Out of the scene at once, so that nobody walking the scene meets an
-    // orphaned editor before it is deleted.
-    if (QGraphicsScene* s = editor->scene())
-        s->removeItem(editor);
-    editor->deleteLater();
+    setText(text.trimmed().isEmpty() ? PlaceholderText : text);
 }
 
 // ------------------------------------------------------------ context menu
 
-void TextItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
+void TextItem::requestStyleDialog()
 {
-    setSelected(true);
-    QMenu menu;
-    QAction* styleAction = menu.addAction(QStringLiteral("Colors and fonts…"));
-    QPointer<TextItem> self(this);
-    QAction* chosen = menu.exec(event->screenPos());
-    if (self && chosen == styleAction) {
-        if (auto* erScene = qobject_cast<ERScene*>(scene()))
-            emit erScene->textStyleDialogRequested();
-    }
-    event->accept();
+    if (auto* erScene = qobject_cast<ERScene*>(scene()))
+        emit erScene->textStyleDialogRequested();
 }
 
 // -------------------------------------------------------------------- JSON
@@ -366,8 +187,8 @@ QJsonObject TextItem::toJson() const
     obj.insert(key("id"), m_id);
     obj.insert(key("x"), pos().x());
     obj.insert(key("y"), pos().y());
-    obj.insert(key("width"), m_width);
-    obj.insert(key("height"), m_height);
+    obj.insert(key("width"), rect().width());
+    obj.insert(key("height"), rect().height());
     obj.insert(key("text"), m_text);
     obj.insert(key("fontFamily"), m_font.family());
     obj.insert(key("fontSize"), m_font.pointSizeF());
@@ -410,17 +231,9 @@ void TextItem::fromJson(const QJsonObject& obj)
         }
     }
 
-    prepareGeometryChange();
     const double w = obj.value(key("width")).toDouble(0);
     const double h = obj.value(key("height")).toDouble(0);
-    if (w > 0 && h > 0) {
-        m_width = w;
-        m_height = h;
-    } else {
-        const QSizeF box = textBoxSize();
-        m_width = box.width();
-        m_height = box.height();
-    }
+    setSize(w > 0 && h > 0 ? QSizeF(w, h) : textBoxSize());
     setZValue(ZValue);
     update();
 }

@@ -1,16 +1,13 @@
 #pragma once
 
+#include "diagram/annotationitem.h"
 #include "diagram/erscene.h"
-#include "diagram/singlelinetextitem.h"
 #include "dialogs/stylerecords.h"
 
 #include <QColor>
 #include <QFont>
-#include <QGraphicsObject>
 #include <QJsonObject>
 #include <QJsonValue>
-#include <QPointF>
-#include <QPointer>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -24,7 +21,7 @@ QColor colorFromJson(const QJsonValue& value, const QColor& fallback);
 // handles while selected, and edited in place with a double click. Text
 // items lie above everything else on the canvas (z 1000). Painted without a
 // widget (export), the text becomes glyph outlines and no handles show.
-class TextItem : public QGraphicsObject
+class TextItem : public AnnotationItem
 {
     Q_OBJECT
 public:
@@ -32,10 +29,8 @@ public:
     static constexpr qreal ZValue = 1000;
 
     explicit TextItem(const QString& text, QGraphicsItem* parent = nullptr);
-    ~TextItem() override;
 
     int type() const override { return Type; }
-    QRectF boundingRect() const override;
     QPainterPath shape() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
@@ -61,54 +56,32 @@ public:
     // Font and stored colours as one record.
     TextItemStyle style() const { return {m_font, m_lightColor, m_darkColor}; }
 
-    // The box in item coordinates: (0, 0, width, height).
-    QRectF rect() const { return QRectF(0, 0, m_width, m_height); }
-    // Moves the item to rect's top-left and takes its size as it is.
-    void setRect(QRectF rect);
-
     // The smallest box that shows the text ("Text" while it is empty).
     QSizeF textBoxSize() const;
-
-    // In-place editing with a temporary one-line editor (a child item).
-    void startEditing();
-    void finishEditing();
-    void stopEditing();
-    SingleLineTextItem* editor() const { return m_editor; }
-
-    // The handle being dragged (1 to 8, as resizeHandleAt numbers them), 0
-    // when no resize is under way.
-    int activeHandle() const { return m_activeHandle; }
 
     // The "text-item" object of the diagram JSON.
     QJsonObject toJson() const;
     void fromJson(const QJsonObject& obj);
 
 protected:
-    QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;
     void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
-    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
-    void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
-    void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
-    void hoverMoveEvent(QGraphicsSceneHoverEvent* event) override;
-    void hoverLeaveEvent(QGraphicsSceneHoverEvent* event) override;
-    void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
+
+    // The text never shrinks below what it needs; the editor is a child
+    // item over the text.
+    QSizeF minimumResizeSize() const override;
+    QString editedText() const override { return m_text; }
+    QFont editedTextFont() const override { return m_font; }
+    QColor editedTextColor() const override { return effectiveColor(); }
+    void placeEditor(SingleLineTextItem* editor) override;
+    void applyEditedText(const QString& text) override;
+    void requestStyleDialog() override;
 
 private:
     void growToFitText();
-    void onThemeChanged();
-    void paintTextAsPath(QPainter* painter, const QRectF& textRect) const;
 
     QString m_id;
     QString m_text;
     QFont m_font;
     QColor m_lightColor;
     QColor m_darkColor;
-    qreal m_width = 0;
-    qreal m_height = 0;
-    int m_activeHandle = 0;
-    QRectF m_resizeStartRect;
-    QPointF m_resizePressPos;
-    // Guarded: the editor is a QObject that the scene may delete first when
-    // it is torn down.
-    QPointer<SingleLineTextItem> m_editor;
 };

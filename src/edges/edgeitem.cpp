@@ -415,32 +415,35 @@ void EdgeItem::setBatchMode(bool on)
     s_skipBatchFlush = false;
 }
 
+namespace {
+
+// Brings every queued edge up to date with update. The queue is emptied
+// first, so that edges queued meanwhile wait for the next flush; `flushing`
+// holds the edges still to visit. A flush with work counts in flushes.
+void flushQueue(QSet<EdgeItem*>& queue, QSet<EdgeItem*>& flushing, quint64& flushes, void (EdgeItem::*update)())
+{
+    flushing = std::exchange(queue, QSet<EdgeItem*>());
+    if (!flushing.isEmpty())
+        ++flushes;
+    while (!flushing.isEmpty()) {
+        auto it = flushing.begin();
+        EdgeItem* edge = *it;
+        flushing.erase(it);
+        if (edge)
+            (edge->*update)();
+    }
+}
+
+} // namespace
+
 void EdgeItem::flushTimerEdges()
 {
-    s_flushingTimer = std::exchange(s_timerEdges, QSet<EdgeItem*>());
-    if (!s_flushingTimer.isEmpty())
-        ++s_counters.timerFlushes;
-    while (!s_flushingTimer.isEmpty()) {
-        auto it = s_flushingTimer.begin();
-        EdgeItem* edge = *it;
-        s_flushingTimer.erase(it);
-        if (edge)
-            edge->quickUpdatePath();
-    }
+    flushQueue(s_timerEdges, s_flushingTimer, s_counters.timerFlushes, &EdgeItem::quickUpdatePath);
 }
 
 void EdgeItem::flushBatchEdges()
 {
-    s_flushingBatch = std::exchange(s_batchEdges, QSet<EdgeItem*>());
-    if (!s_flushingBatch.isEmpty())
-        ++s_counters.batchFlushes;
-    while (!s_flushingBatch.isEmpty()) {
-        auto it = s_flushingBatch.begin();
-        EdgeItem* edge = *it;
-        s_flushingBatch.erase(it);
-        if (edge)
-            edge->updatePath();
-    }
+    flushQueue(s_batchEdges, s_flushingBatch, s_counters.batchFlushes, &EdgeItem::updatePath);
 }
 
 void EdgeItem::scheduleUpdate()
@@ -484,6 +487,16 @@ EntityRouteRequest makeRequest(const EdgeItem& edge)
 bool routable(const EdgeItem& edge)
 {
     return edge.fromEntity() && edge.toEntity() && edge.fromSlot() && edge.toSlot();
+}
+
+// Routes the edge afresh between its entities and takes the route when one
+// came out. One gathering of the obstacles serves the route and its check.
+void rerouteAroundEntities(EdgeItem& edge)
+{
+    const EntityRouteRequest request = makeRequest(edge);
+    const QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
+    if (fitted.size() >= 2)
+        edge.setRoutePoints(fitted);
 }
 
 } // namespace
@@ -536,11 +549,7 @@ void EdgeItem::updatePath()
     }
     if (!routable(*this))
         return;
-    // One gathering of the obstacles serves the route and its check.
-    const EntityRouteRequest request = makeRequest(*this);
-    const QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
-    if (fitted.size() >= 2)
-        setRoutePoints(fitted);
+    rerouteAroundEntities(*this);
 }
 
 void EdgeItem::quickUpdatePath()
@@ -576,10 +585,7 @@ void EdgeItem::quickUpdatePath()
     }
     if (!m_from || !m_to)
         return;
-    const EntityRouteRequest request = makeRequest(*this);
-    const QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
-    if (fitted.size() >= 2)
-        setRoutePoints(fitted);
+    rerouteAroundEntities(*this);
 }
 
 void EdgeItem::refreshRoute()

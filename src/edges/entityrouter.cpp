@@ -620,61 +620,54 @@ double laneOffset(double gap)
     return std::max(12.0, std::min(36.0, gap / 2.0));
 }
 
+// The rectangle mirrored in the line y = x: its left and right edges become
+// its top and bottom.
+QRectF mirroredInDiagonal(const QRectF& r)
+{
+    return QRectF(r.y(), r.x(), r.height(), r.width());
+}
+
+// The lane above (outward -1) or below (+1) u. With acrossDiagonal the whole
+// plane is mirrored in y = x first, which makes the same reckoning give the
+// lanes left and right of u.
+double laneBeside(const QRectF& rect, const ObstacleSet& obstacles, double outward, bool acrossDiagonal)
+{
+    const auto plane = [acrossDiagonal](const QRectF& r) { return acrossDiagonal ? mirroredInDiagonal(r) : r; };
+    const QRectF u = plane(rect);
+    const double edge = outward < 0 ? u.top() : u.bottom();
+    // Only obstacles ending between 72 and 16 out can pull the lane nearer.
+    const QRectF region =
+        QRectF(QPointF(u.left() - 8.0, edge - outward), QPointF(u.right() + 8.0, edge + 72.0 * outward)).normalized();
+    double offset = 36.0;
+    obstacles.forEachIn(plane(region), [&](const QRectF& obstacle) {
+        const QRectF o = plane(obstacle);
+        if (o.right() >= u.left() - 8.0 && o.left() <= u.right() + 8.0) {
+            const double gap = outward < 0 ? u.top() - o.bottom() : o.top() - u.bottom();
+            if (gap > 16.0)
+                offset = std::min(offset, laneOffset(gap));
+        }
+    });
+    return edge + outward * offset;
+}
+
 } // namespace
 
 double laneAbove(const QRectF& u, const ObstacleSet& obstacles)
 {
-    double y = u.top() - 36.0;
-    // Only obstacles ending between 72 and 16 above can pull the lane nearer.
-    const QRectF region(QPointF(u.left() - 8.0, u.top() - 72.0), QPointF(u.right() + 8.0, u.top() + 1.0));
-    obstacles.forEachIn(region, [&](const QRectF& o) {
-        if (o.right() >= u.left() - 8.0 && o.left() <= u.right() + 8.0 && o.bottom() <= u.top() + 1.0) {
-            const double gap = u.top() - o.bottom();
-            if (gap > 16.0)
-                y = std::max(y, u.top() - laneOffset(gap));
-        }
-    });
-    return y;
+    return laneBeside(u, obstacles, -1.0, false);
 }
 
 double laneBelow(const QRectF& u, const ObstacleSet& obstacles)
 {
-    double y = u.bottom() + 36.0;
-    const QRectF region(QPointF(u.left() - 8.0, u.bottom() - 1.0), QPointF(u.right() + 8.0, u.bottom() + 72.0));
-    obstacles.forEachIn(region, [&](const QRectF& o) {
-        if (o.right() >= u.left() - 8.0 && o.left() <= u.right() + 8.0 && o.top() >= u.bottom() - 1.0) {
-            const double gap = o.top() - u.bottom();
-            if (gap > 16.0)
-                y = std::min(y, u.bottom() + laneOffset(gap));
-        }
-    });
-    return y;
+    return laneBeside(u, obstacles, 1.0, false);
 }
 
 double laneLeft(const QRectF& u, const ObstacleSet& obstacles)
 {
-    double x = u.left() - 36.0;
-    const QRectF region(QPointF(u.left() - 72.0, u.top() - 8.0), QPointF(u.left() + 1.0, u.bottom() + 8.0));
-    obstacles.forEachIn(region, [&](const QRectF& o) {
-        if (o.bottom() >= u.top() - 8.0 && o.top() <= u.bottom() + 8.0 && o.right() <= u.left() + 1.0) {
-            const double gap = u.left() - o.right();
-            if (gap > 16.0)
-                x = std::max(x, u.left() - laneOffset(gap));
-        }
-    });
-    return x;
+    return laneBeside(u, obstacles, -1.0, true);
 }
 
 double laneRight(const QRectF& u, const ObstacleSet& obstacles)
 {
-    double x = u.right() + 36.0;
-    const QRectF region(QPointF(u.right() - 1.0, u.top() - 8.0), QPointF(u.right() + 72.0, u.bottom() + 8.0));
-    obstacles.forEachIn(region, [&](const QRectF& o) {
-        if (o.bottom() >= u.top() - 8.0 && o.top() <= u.bottom() + 8.0 && o.left() >= u.right() - 1.0) {
-            const double gap = o.left() - u.right();
-            if (gap > 16.0)
-                x = std::min(x, u.right() + laneOffset(gap));
-        }
-    });
-    return x;
+    return laneBeside(u, obstacles, 1.0, true);
 }

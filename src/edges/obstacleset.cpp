@@ -148,26 +148,32 @@ QList<QRectF> ObstacleSet::toList() const
     return list;
 }
 
+namespace {
+
+// The cell at offset cells from the grid's origin in a row (or column) of
+// count cells; offsets beyond either end give the end cell.
+int clampedCell(double offset, int count)
+{
+    const double c = std::floor(offset);
+    if (c <= 0.0)
+        return 0;
+    if (c >= count - 1)
+        return count - 1;
+    return static_cast<int>(c);
+}
+
+} // namespace
+
 int ObstacleSet::cellX(double x) const
 {
     const Data& d = *m_data;
-    const double c = std::floor((x - d.originX) / d.cellSize);
-    if (c <= 0.0)
-        return 0;
-    if (c >= d.columns - 1)
-        return d.columns - 1;
-    return static_cast<int>(c);
+    return clampedCell((x - d.originX) / d.cellSize, d.columns);
 }
 
 int ObstacleSet::cellY(double y) const
 {
     const Data& d = *m_data;
-    const double c = std::floor((y - d.originY) / d.cellSize);
-    if (c <= 0.0)
-        return 0;
-    if (c >= d.rows - 1)
-        return d.rows - 1;
-    return static_cast<int>(c);
+    return clampedCell((y - d.originY) / d.cellSize, d.rows);
 }
 
 bool ObstacleSet::cellRange(const QRectF& region, Range* range) const

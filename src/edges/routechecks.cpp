@@ -16,19 +16,6 @@ bool within(const QPointF& a, const QPointF& b, double distance)
     return std::hypot(a.x() - b.x(), a.y() - b.y()) <= distance;
 }
 
-// Whether p lies behind the judging point f of a slot on side by more than
-// 0.5, i.e. on the entity's side of it.
-bool liesBehind(int side, const QPointF& p, const QPointF& f)
-{
-    switch (side) {
-    case SlotLeft: return p.x() > f.x() + 0.5;
-    case SlotRight: return p.x() < f.x() - 0.5;
-    case SlotTop: return p.y() > f.y() + 0.5;
-    case SlotBottom: return p.y() < f.y() - 0.5;
-    default: return false;
-    }
-}
-
 // Whether the segment a -> b runs along the outward normal of side (leaving
 // a slot on that side).
 bool leavesAlongNormal(int side, const QPointF& a, const QPointF& b)
@@ -99,14 +86,14 @@ bool endsLeaveOutward(const QList<QPointF>& route, int fromSide, int toSide,
     for (qsizetype i = 1; i < n; ++i) {
         if (within(route[i], fromPoint, 0.5))
             continue;
-        if (linesUpAlongNormal(fromSide, route[i], fromPoint) && liesBehind(fromSide, route[i], fromPoint))
+        if (linesUpAlongNormal(fromSide, route[i], fromPoint) && liesBehindSlot(fromSide, route[i], fromPoint))
             return false;
         break;
     }
     for (qsizetype i = n - 2; i >= 0; --i) {
         if (within(route[i], toPoint, 0.5))
             continue;
-        if (linesUpAlongNormal(toSide, route[i], toPoint) && liesBehind(toSide, route[i], toPoint))
+        if (linesUpAlongNormal(toSide, route[i], toPoint) && liesBehindSlot(toSide, route[i], toPoint))
             return false;
         break;
     }
@@ -129,7 +116,7 @@ bool backtracksAtStart(int fromSide, const QPointF& fromPoint, const QList<QPoin
     for (qsizetype i = start; i < n; ++i) {
         if (!insideBand(fromSide, route[i], fromRect))
             return false;
-        if (liesBehind(fromSide, route[i], fromPoint))
+        if (liesBehindSlot(fromSide, route[i], fromPoint))
             return true;
     }
     return false;
@@ -151,7 +138,7 @@ bool backtracksAtEnd(int toSide, const QPointF& toPoint, const QList<QPointF>& r
     for (qsizetype i = k - 1; i >= 0; --i) {
         if (!insideBand(toSide, route[i], toRect))
             return false;
-        if (liesBehind(toSide, route[i], toPoint))
+        if (liesBehindSlot(toSide, route[i], toPoint))
             return true;
     }
     return false;

@@ -58,6 +58,17 @@ QPointF sideDirection(int side)
     }
 }
 
+bool liesBehindSlot(int side, const QPointF& p, const QPointF& slot)
+{
+    switch (side) {
+    case SlotLeft: return p.x() > slot.x() + 0.5;
+    case SlotRight: return p.x() < slot.x() - 0.5;
+    case SlotTop: return p.y() > slot.y() + 0.5;
+    case SlotBottom: return p.y() < slot.y() - 0.5;
+    default: return false;
+    }
+}
+
 QRectF insetObstacleRect(const QRectF& rect)
 {
     if (rect.width() > 4.0 && rect.height() > 4.0)

@@ -15,6 +15,10 @@
 // right (1, 0), top (0, -1), bottom (0, 1). Unknown sides give (1, 0).
 QPointF sideDirection(int side);
 
+// True when p lies behind the point slot of a slot on side by more than 0.5,
+// that is on the entity's side of the slot; false for unknown sides.
+bool liesBehindSlot(int side, const QPointF& p, const QPointF& slot);
+
 // The obstacle rectangle of an entity: shrunk by 2 on every side when it is
 // wider and taller than 4, so that routes may graze an entity's border.
 QRectF insetObstacleRect(const QRectF& rect);

@@ -8,17 +8,6 @@
 
 namespace {
 
-bool liesBehindSlot(int side, const QPointF& p, const QPointF& slot)
-{
-    switch (side) {
-    case SlotTop: return p.y() > slot.y() + 0.5;
-    case SlotBottom: return p.y() < slot.y() - 0.5;
-    case SlotLeft: return p.x() > slot.x() + 0.5;
-    case SlotRight: return p.x() < slot.x() - 0.5;
-    default: return false;
-    }
-}
-
 QPointF pointOutOf(int side, const QPointF& slot)
 {
     switch (side) {

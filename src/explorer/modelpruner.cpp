@@ -1,5 +1,6 @@
 #include "explorer/modelpruner.h"
 
+#include "explorer/diagramkeys.h"
 #include "model/constraintitem.h"
 #include "model/diagramitem.h"
 #include "model/indexitem.h"
@@ -14,13 +15,7 @@
 
 namespace {
 
-const QString entitiesKey = QStringLiteral("entities");
-const QString edgesKey = QStringLiteral("edges");
-const QString attributesKey = QStringLiteral("attributes");
-const QString idKey = QStringLiteral("id");
-const QString fromKey = QStringLiteral("from");
-const QString toKey = QStringLiteral("to");
-const QString fkEdgeIdKey = QStringLiteral("fkEdgeId");
+using namespace DiagramKeys;
 
 // The "fkEdgeId" of a row when it is a string; a row without one, or with
 // another type there, belongs to no edge.
@@ -53,15 +48,6 @@ bool pruneRows(QJsonObject& entity, const QSet<QString>& edgeIds)
     return true;
 }
 
-// Writes `kept` where `list` was and tells whether that changed anything.
-bool replaceIfChanged(QStringList& list, const QStringList& kept)
-{
-    if (kept == list)
-        return false;
-    list = kept;
-    return true;
-}
-
 // The mapping's column ends that named the column become empty.
 int forgetInMapping(MappingItem* mapping, const QString& columnId)
 {
@@ -81,52 +67,12 @@ int forgetInMapping(MappingItem* mapping, const QString& columnId)
 
 int forgetInConstraint(ConstraintItem* constraint, const QString& columnId)
 {
-    if (!constraint)
-        return 0;
-    QStringList columns = constraint->columns();
-    QStringList referenced = constraint->referencedColumns();
-    if (!columns.contains(columnId) && !referenced.contains(columnId))
-        return 0;
-
-    QStringList keptColumns;
-    QStringList keptReferenced;
-    if (constraint->type() == ConstraintItem::ForeignKey) {
-        // Position i of both lists is one pair; the pair goes whole.
-        const qsizetype pairs = qMax(columns.size(), referenced.size());
-        for (qsizetype i = 0; i < pairs; ++i) {
-            const bool hasLocal = i < columns.size();
-            const bool hasReferenced = i < referenced.size();
-            if ((hasLocal && columns.at(i) == columnId) || (hasReferenced && referenced.at(i) == columnId))
-                continue;
-            if (hasLocal)
-                keptColumns.append(columns.at(i));
-            if (hasReferenced)
-                keptReferenced.append(referenced.at(i));
-        }
-    } else {
-        keptColumns = columns;
-        keptReferenced = referenced;
-        keptColumns.removeAll(columnId);
-        keptReferenced.removeAll(columnId);
-    }
-    const bool columnsChanged = replaceIfChanged(columns, keptColumns);
-    const bool referencedChanged = replaceIfChanged(referenced, keptReferenced);
-    if (columnsChanged)
-        constraint->setColumns(columns);
-    if (referencedChanged)
-        constraint->setReferencedColumns(referenced);
-    return columnsChanged || referencedChanged ? 1 : 0;
+    return constraint && constraint->forgetColumn(columnId) ? 1 : 0;
 }
 
 int forgetInIndex(IndexItem* index, const QString& columnId)
 {
-    if (!index)
-        return 0;
-    QStringList columns = index->columns();
-    if (columns.removeAll(columnId) == 0)
-        return 0;
-    index->setColumns(columns);
-    return 1;
+    return index && index->forgetColumn(columnId) ? 1 : 0;
 }
 
 } // namespace

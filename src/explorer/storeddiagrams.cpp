@@ -1,5 +1,6 @@
 #include "explorer/storeddiagrams.h"
 
+#include "explorer/diagramkeys.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"
 
@@ -9,7 +10,7 @@
 
 namespace {
 
-const QString idKey = QStringLiteral("id");
+using namespace DiagramKeys;
 
 QJsonObject findIn(const DiagramItem* diagram, const QString& arrayKey, const QString& id)
 {
@@ -32,7 +33,7 @@ QJsonObject StoredDiagrams::entityJson(const ModelItem* model, const QString& en
     for (const DiagramItem* diagram : diagrams) {
         if (!diagram)
             continue;
-        const QJsonObject found = findIn(diagram, QStringLiteral("entities"), entityId);
+        const QJsonObject found = findIn(diagram, entitiesKey, entityId);
         if (!found.isEmpty())
             return found;
     }
@@ -43,7 +44,6 @@ QJsonObject StoredDiagrams::edgeJson(const ModelItem* model, const DiagramItem* 
 {
     if (!model || edgeId.isEmpty())
         return QJsonObject();
-    const QString edgesKey = QStringLiteral("edges");
     const QList<DiagramItem*> diagrams = model->diagrams();
     for (const DiagramItem* diagram : diagrams) {
         if (!diagram || diagram == current)
@@ -61,8 +61,6 @@ int StoredDiagrams::renameEntityTitle(ModelItem* model, const QString& entityId,
 {
     if (!model || entityId.isEmpty())
         return 0;
-    const QString entitiesKey = QStringLiteral("entities");
-    const QString titleKey = QStringLiteral("title");
     int rewritten = 0;
     const QList<DiagramItem*> diagrams = model->diagrams();
     for (DiagramItem* diagram : diagrams) {

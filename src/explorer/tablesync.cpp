@@ -1,6 +1,7 @@
 #include "explorer/tablesync.h"
 
 #include "details/datatypes.h"
+#include "explorer/diagramkeys.h"
 #include "explorer/modelpruner.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
@@ -19,12 +20,7 @@
 
 namespace {
 
-const QString nameKey = QStringLiteral("name");
-const QString typeKey = QStringLiteral("type");
-const QString primaryKeyKey = QStringLiteral("isPrimaryKey");
-const QString uniqueKeyKey = QStringLiteral("isUniqueKey");
-const QString foreignKeyKey = QStringLiteral("isForeignKey");
-const QString fkEdgeIdKey = QStringLiteral("fkEdgeId");
+using namespace DiagramKeys;
 
 template <typename Item>
 Item* findModelWide(const ModelItem* current, const ProjectItem* project, const QString& id, ModelItem** owner,
@@ -70,6 +66,21 @@ ColumnItem* firstUnclaimed(const QList<ColumnItem*>& columns, const QString& nam
             return column;
     }
     return nullptr;
+}
+
+// The ids of the columns that the rows picked by `picks` name, in row order
+// (a column once per row that names it).
+template <typename Pick>
+QStringList columnIdsOfRows(const TableItem* table, const QList<EntityRow>& rows, Pick picks)
+{
+    QStringList ids;
+    for (const EntityRow& row : rows) {
+        if (!picks(row))
+            continue;
+        if (const ColumnItem* column = table->columnByName(row.name))
+            ids.append(column->id());
+    }
+    return ids;
 }
 
 // Which relationship owns which foreign key, and which relationships end at
@@ -234,6 +245,25 @@ QString TableSync::canonicalType(const QString& typeText)
     return formatDataType(parsed.baseType, parsed.length, parsed.precision, parsed.scale);
 }
 
+namespace {
+
+// Brings the column a row stands for into step with the row, making it with
+// the row's name when there is none yet: the row's type, and no nulls in the
+// column of a key row.
+ColumnItem* applyRow(TableItem* table, ColumnItem* column, const EntityRow& row)
+{
+    if (!column) {
+        column = table->addColumn();
+        column->setName(row.name);
+    }
+    TableSync::applyTypeText(column, row.type);
+    if (row.primaryKey)
+        column->setNullable(false);
+    return column;
+}
+
+} // namespace
+
 TableItem* TableSync::registerTable(ModelItem* model, const QString& id, const QString& title,
                                     const QList<EntityRow>& rows)
 {
@@ -241,16 +271,8 @@ TableItem* TableSync::registerTable(ModelItem* model, const QString& id, const Q
         return nullptr;
     TableItem* table = model->ensureTable(id);
     table->setName(title);
-    for (const EntityRow& row : rows) {
-        ColumnItem* column = table->columnByName(row.name);
-        if (!column) {
-            column = table->addColumn();
-            column->setName(row.name);
-        }
-        applyTypeText(column, row.type);
-        if (row.primaryKey)
-            column->setNullable(false);
-    }
+    for (const EntityRow& row : rows)
+        applyRow(table, table->columnByName(row.name), row);
     syncPrimaryKey(table, rows);
     syncUnique(table, rows);
     return table;
@@ -269,13 +291,7 @@ void TableSync::syncPrimaryKey(TableItem* table, const QList<EntityRow>& rows)
 {
     if (!table)
         return;
-    QStringList keyColumns;
-    for (const EntityRow& row : rows) {
-        if (!row.primaryKey)
-            continue;
-        if (const ColumnItem* column = table->columnByName(row.name))
-            keyColumns.append(column->id());
-    }
+    const QStringList keyColumns = columnIdsOfRows(table, rows, [](const EntityRow& row) { return row.primaryKey; });
     ConstraintItem* key = table->constraintOfType(ConstraintItem::PrimaryKey);
     if (keyColumns.isEmpty()) {
         if (key)
@@ -295,14 +311,8 @@ void TableSync::syncUnique(TableItem* table, const QList<EntityRow>& rows)
 {
     if (!table)
         return;
-    QStringList flagged;
-    for (const EntityRow& row : rows) {
-        if (!row.uniqueKey)
-            continue;
-        const ColumnItem* column = table->columnByName(row.name);
-        if (column && !flagged.contains(column->id()))
-            flagged.append(column->id());
-    }
+    QStringList flagged = columnIdsOfRows(table, rows, [](const EntityRow& row) { return row.uniqueKey; });
+    flagged.removeDuplicates();
     if (flagged.isEmpty())
         return;
     QSet<QString> covered;
@@ -337,14 +347,7 @@ QStringList TableSync::syncColumns(TableItem* table, const QList<EntityRow>& row
     for (const EntityRow& row : rows) {
         if (row.name.isEmpty())
             continue;
-        ColumnItem* column = firstUnclaimed(before, row.name, claimed);
-        if (!column) {
-            column = table->addColumn();
-            column->setName(row.name);
-        }
-        applyTypeText(column, row.type);
-        if (row.primaryKey)
-            column->setNullable(false);
+        ColumnItem* column = applyRow(table, firstUnclaimed(before, row.name, claimed), row);
         claimed.insert(column);
         order.append(column->id());
     }
@@ -408,14 +411,8 @@ RelationshipItem* TableSync::registerRelationship(ModelItem* model, const QStrin
     }
     foreignKey->setReferencedTableId(fromId);
 
-    QStringList columns;
-    for (const EntityRow& row : toRows) {
-        if (row.fkEdgeId != edgeId)
-            continue;
-        if (const ColumnItem* column = child->columnByName(row.name))
-            columns.append(column->id());
-    }
-    foreignKey->setColumns(columns);
+    foreignKey->setColumns(
+        columnIdsOfRows(child, toRows, [&edgeId](const EntityRow& row) { return row.fkEdgeId == edgeId; }));
 
     QStringList referenced;
     if (parent) {
@@ -511,10 +508,6 @@ bool TableSync::alignRows(QJsonArray& rows, const TableItem* table, const ModelI
 
 int TableSync::alignDiagram(QJsonObject& diagram, const ModelItem* current, const ProjectItem* project)
 {
-    const QString entitiesKey = QStringLiteral("entities");
-    const QString idKey = QStringLiteral("id");
-    const QString titleKey = QStringLiteral("title");
-    const QString attributesKey = QStringLiteral("attributes");
     if (!diagram.contains(entitiesKey))
         return 0;
 
@@ -526,7 +519,7 @@ int TableSync::alignDiagram(QJsonObject& diagram, const ModelItem* current, cons
         const QString id = entity.value(idKey).toString();
         if (id.isEmpty())
             continue;
-        const bool isView = entity.value(QStringLiteral("kind")).toString() == QLatin1String("entity-view");
+        const bool isView = entity.value(kindKey).toString() == QLatin1String("entity-view");
         bool changed = false;
         QString name;
         if (isView) {

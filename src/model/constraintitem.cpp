@@ -13,6 +13,36 @@ ConstraintItem::ConstraintItem(QObject* parent)
 {
 }
 
+bool ConstraintItem::forgetColumn(const QString& columnId)
+{
+    if (!m_columns.contains(columnId) && !m_referencedColumns.contains(columnId))
+        return false;
+    QStringList keptColumns;
+    QStringList keptReferenced;
+    if (m_type == ForeignKey) {
+        const qsizetype pairs = qMax(m_columns.size(), m_referencedColumns.size());
+        for (qsizetype i = 0; i < pairs; ++i) {
+            const bool hasLocal = i < m_columns.size();
+            const bool hasReferenced = i < m_referencedColumns.size();
+            if ((hasLocal && m_columns.at(i) == columnId) || (hasReferenced && m_referencedColumns.at(i) == columnId))
+                continue;
+            if (hasLocal)
+                keptColumns.append(m_columns.at(i));
+            if (hasReferenced)
+                keptReferenced.append(m_referencedColumns.at(i));
+        }
+    } else {
+        keptColumns = m_columns;
+        keptReferenced = m_referencedColumns;
+        keptColumns.removeAll(columnId);
+        keptReferenced.removeAll(columnId);
+    }
+    const bool changed = keptColumns != m_columns || keptReferenced != m_referencedColumns;
+    m_columns = keptColumns;
+    m_referencedColumns = keptReferenced;
+    return changed;
+}
+
 QString ConstraintItem::typeToString(int type)
 {
     switch (type) {

@@ -41,6 +41,11 @@ public:
     QString description() const { return m_description; }
     void setDescription(const QString& description) { m_description = description; }
 
+    // Takes a column id out of both column lists; a foreign key loses the
+    // whole pair at a position where either list names it. True when either
+    // list changed.
+    bool forgetColumn(const QString& columnId);
+
     // 0 "primaryKey", 1 "foreignKey", 3 "check", anything else "unique".
     static QString typeToString(int type);
     // Exact, case-sensitive: "primaryKey" 0, "foreignKey" 1, "check" 3,

@@ -23,6 +23,9 @@ public:
     QString description() const { return m_description; }
     void setDescription(const QString& description) { m_description = description; }
 
+    // Takes a column id out of the index; true when it was there.
+    bool forgetColumn(const QString& columnId) { return m_columns.removeAll(columnId) > 0; }
+
     QJsonObject toJson() const;
     void fromJson(const QJsonObject& object);
 

@@ -166,43 +166,12 @@ void TableItem::removeColumn(const QString& id)
     ColumnItem* column = m_columns.takeAt(position);
 
     for (ConstraintItem* constraint : std::as_const(m_constraints)) {
-        if (!constraint)
-            continue;
-        const QStringList columns = constraint->columns();
-        const QStringList referenced = constraint->referencedColumns();
-        if (!columns.contains(id) && !referenced.contains(id))
-            continue;
-        if (constraint->type() == ConstraintItem::ForeignKey) {
-            QStringList keptColumns;
-            QStringList keptReferenced;
-            const qsizetype pairs = qMax(columns.size(), referenced.size());
-            for (qsizetype i = 0; i < pairs; ++i) {
-                const bool hasLocal = i < columns.size();
-                const bool hasReferenced = i < referenced.size();
-                if ((hasLocal && columns.at(i) == id) || (hasReferenced && referenced.at(i) == id))
-                    continue;
-                if (hasLocal)
-                    keptColumns.append(columns.at(i));
-                if (hasReferenced)
-                    keptReferenced.append(referenced.at(i));
-            }
-            constraint->setColumns(keptColumns);
-            constraint->setReferencedColumns(keptReferenced);
-        } else {
-            QStringList keptColumns = columns;
-            QStringList keptReferenced = referenced;
-            keptColumns.removeAll(id);
-            keptReferenced.removeAll(id);
-            constraint->setColumns(keptColumns);
-            constraint->setReferencedColumns(keptReferenced);
-        }
+        if (constraint)
+            constraint->forgetColumn(id);
     }
     for (IndexItem* index : std::as_const(m_indexes)) {
-        if (!index)
-            continue;
-        QStringList columns = index->columns();
-        if (columns.removeAll(id) > 0)
-            index->setColumns(columns);
+        if (index)
+            index->forgetColumn(id);
     }
 
     if (column)

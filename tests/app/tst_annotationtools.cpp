@@ -6,10 +6,12 @@
 #include "diagram/groupitem.h"
 #include "diagram/textitem.h"
 
+#include "common/mainwindowparts.h"
+#include "common/sceneitems.h"
+#include "common/viewportmouse.h"
+
 #include <QAction>
 #include <QApplication>
-#include <QMouseEvent>
-#include <QPointingDevice>
 #include <QToolButton>
 #include <QTest>
 
@@ -34,34 +36,22 @@ private slots:
     void escapeLeavesTheTool();
 
 private:
-    ERView* view() const { return window->findChild<ERView*>(QStringLiteral("view")); }
-    ERScene* scene() const { return qobject_cast<ERScene*>(view()->scene()); }
-    QAction* action(const char* name) const { return window->findChild<QAction*>(QLatin1String(name)); }
+    ERView* view() const { return canvasView(window.get()); }
+    ERScene* scene() const { return canvasScene(window.get()); }
+    QAction* action(const char* name) const { return windowAction(window.get(), name); }
 
     // A click on the canvas at a viewport position; returns the scene point.
     QPointF clickCanvas(QPoint pos, Qt::MouseButton button = Qt::LeftButton)
     {
-        QWidget* viewport = view()->viewport();
-        const QPointF global = viewport->mapToGlobal(pos);
-        QMouseEvent press(QEvent::MouseButtonPress, QPointF(pos), global, button, button, Qt::NoModifier,
-                          QPointingDevice::primaryPointingDevice());
-        QApplication::sendEvent(viewport, &press);
-        QMouseEvent release(QEvent::MouseButtonRelease, QPointF(pos), global, button, Qt::NoButton,
-                            Qt::NoModifier, QPointingDevice::primaryPointingDevice());
-        QApplication::sendEvent(viewport, &release);
+        sendMouseEvent(view()->viewport(), QEvent::MouseButtonPress, pos, button, button);
+        sendMouseEvent(view()->viewport(), QEvent::MouseButtonRelease, pos, button, Qt::NoButton);
         return view()->mapToScene(pos);
     }
 
     template <typename T>
     QList<T*> itemsOf() const
     {
-        QList<T*> found;
-        const QList<QGraphicsItem*> all = scene()->items();
-        for (QGraphicsItem* item : all) {
-            if (item->type() == T::Type)
-                found.append(static_cast<T*>(item));
-        }
-        return found;
+        return itemsOfType<T>(*scene());
     }
 
     std::unique_ptr<MainWindow> window;

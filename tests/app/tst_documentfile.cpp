@@ -1,5 +1,6 @@
 #include "app/documentfile.h"
 
+#include "common/testfiles.h"
 #include "readonlydir.h"
 
 #include <QFile>
@@ -8,23 +9,6 @@
 #include <QTest>
 
 #include <memory>
-
-namespace {
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
-}
-
-} // namespace
 
 class TestDocumentFile : public QObject
 {
@@ -43,11 +27,11 @@ void TestDocumentFile::writeReplacesWholeFile()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("p.json"));
-    put(path, QByteArray(5000, 'x'));
+    writeFile(path, QByteArray(5000, 'x'));
     QString error;
     QVERIFY(writeFileAtomically(path, "{}\n", &error));
     QVERIFY(error.isEmpty());
-    QCOMPARE(contents(path), QByteArray("{}\n"));
+    QCOMPARE(fileContents(path), QByteArray("{}\n"));
     // No temporary file stays behind.
     QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("p.json")});
 }
@@ -68,14 +52,14 @@ void TestDocumentFile::writeFailureKeepsOldFile()
     std::unique_ptr<ReadOnlyDir> guard;
     if (where == QLatin1String("readonly")) {
         path = dir.filePath(QStringLiteral("old.json"));
-        put(path, "old content");
+        writeFile(path, "old content");
         guard = std::make_unique<ReadOnlyDir>(dir.path());
         if (!guard->ok())
             QSKIP("this machine cannot make a directory read-only");
     } else if (where == QLatin1String("missing")) {
         path = dir.filePath(QStringLiteral("no/such/dir/p.json"));
     } else {
-        put(dir.filePath(QStringLiteral("plain")), "x");
+        writeFile(dir.filePath(QStringLiteral("plain")), "x");
         path = dir.filePath(QStringLiteral("plain/p.json"));
     }
 
@@ -84,7 +68,7 @@ void TestDocumentFile::writeFailureKeepsOldFile()
     QVERIFY(!writeFileAtomically(path, QByteArray(100000, 'n'), &error));
     QVERIFY(!error.isEmpty());
     if (where == QLatin1String("readonly")) {
-        QCOMPARE(contents(path), QByteArray("old content"));
+        QCOMPARE(fileContents(path), QByteArray("old content"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("old.json")});
     } else {
         QVERIFY(!QFile::exists(path));
@@ -95,7 +79,7 @@ void TestDocumentFile::readObject()
 {
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("d.json"));
-    put(path, R"({"type": "er-diagram", "entities": []})");
+    writeFile(path, R"({"type": "er-diagram", "entities": []})");
     const JsonFileRead read = readJsonObjectFile(path);
     QVERIFY(read.ok);
     QVERIFY(read.errorText.isEmpty());
@@ -121,7 +105,7 @@ void TestDocumentFile::readFailures()
     QTemporaryDir dir;
     const QString path = dir.filePath(QStringLiteral("in.json"));
     if (!bytes.isEmpty())
-        put(path, bytes);
+        writeFile(path, bytes);
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^") + log));
     const JsonFileRead read = readJsonObjectFile(path);
     QVERIFY(!read.ok);

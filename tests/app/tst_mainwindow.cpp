@@ -6,6 +6,8 @@
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 
+#include "common/mainwindowparts.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -69,10 +71,10 @@ private slots:
 
 private:
     std::unique_ptr<MainWindow> window;
-    ERView* view() const { return window->findChild<ERView*>(QStringLiteral("view")); }
+    ERView* view() const { return canvasView(window.get()); }
     QSlider* slider() const { return window->findChild<QSlider*>(QStringLiteral("zoomSlider")); }
     QLabel* zoomLabel() const { return window->findChild<QLabel*>(QStringLiteral("labelZoomPercent")); }
-    QAction* action(const char* name) const { return window->findChild<QAction*>(QLatin1String(name)); }
+    QAction* action(const char* name) const { return windowAction(window.get(), name); }
 };
 
 void TestMainWindow::initTestCase()

@@ -10,6 +10,9 @@
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 
+#include "common/mainwindowparts.h"
+#include "common/sceneitems.h"
+#include "common/testfiles.h"
 #include "readonlydir.h"
 
 #include <QComboBox>
@@ -43,19 +46,6 @@ bool logged(const QString& start)
             return true;
     }
     return false;
-}
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-void put(const QString& path, const QByteArray& bytes)
-{
-    QFile f(path);
-    QVERIFY(f.open(QIODevice::WriteOnly));
-    QCOMPARE(f.write(bytes), bytes.size());
 }
 
 QJsonObject parse(const QByteArray& bytes)
@@ -113,11 +103,8 @@ QJsonObject twoModelProject()
 QStringList entityTitles(const QGraphicsScene* scene)
 {
     QStringList titles;
-    const QList<QGraphicsItem*> all = scene->items();
-    for (const QGraphicsItem* item : all) {
-        if (item->type() == DiagramItemType::Entity)
-            titles << static_cast<const EntityItem*>(item)->title();
-    }
+    for (const EntityItem* entity : itemsOfType<EntityItem>(*scene))
+        titles << entity->title();
     titles.sort();
     return titles;
 }
@@ -193,7 +180,7 @@ void TestSaveOpen::cleanup()
 
 ERScene* TestSaveOpen::scene() const
 {
-    return qobject_cast<ERScene*>(window->findChild<ERView*>(QStringLiteral("view"))->scene());
+    return canvasScene(window.get());
 }
 
 QString TestSaveOpen::shownFileName() const
@@ -205,10 +192,7 @@ void TestSaveOpen::waitIdle()
 {
     if (!window)
         return;
-    auto* busy = window->findChild<BusySpinnerWidget*>();
-    QTRY_VERIFY_WITH_TIMEOUT(!busy->isBusy(), 10000);
-    // The after-stop step (message boxes) runs right after the stop.
-    QCoreApplication::processEvents();
+    QVERIFY(waitUntilIdle(window.get()));
 }
 
 void TestSaveOpen::runSave(const QString& answer, bool saveAs)
@@ -254,7 +238,7 @@ void TestSaveOpen::saveAsksOnceThenWritesWithoutAsking()
     QCOMPARE(shownFileName(), QStringLiteral("first.json"));
     QVERIFY(warningTitles.isEmpty());
 
-    const QByteArray first = contents(path);
+    const QByteArray first = fileContents(path);
     QVERIFY(first.contains("\n    ")); // indented
     const QJsonObject root = parse(first);
     QVERIFY(ProjectItem::isProjectJson(root));
@@ -266,7 +250,7 @@ void TestSaveOpen::saveAsksOnceThenWritesWithoutAsking()
     scene()->addTableAt(QPointF(300, 20));
     runSave(QString());
     QCOMPARE(saveDialogs, 1);
-    const QJsonArray again = parse(contents(path)).value(QStringLiteral("diagrams")).toArray();
+    const QJsonArray again = parse(fileContents(path)).value(QStringLiteral("diagrams")).toArray();
     QCOMPARE(again.at(0).toObject().value(QStringLiteral("entities")).toArray().size(), 2);
 }
 
@@ -302,18 +286,18 @@ void TestSaveOpen::saveFailureKeepsPathAndOldFile()
     const QString path = locked.filePath(QStringLiteral("project.json"));
     QString documentPath;
     if (road == QLatin1String("new")) {
-        put(path, "old project text");
+        writeFile(path, "old project text");
     } else if (road == QLatin1String("save")) {
         runSave(path);
         documentPath = path;
     } else {
-        put(path, "old project text");
+        writeFile(path, "old project text");
         documentPath = dir.filePath(QStringLiteral("previous.json"));
         runSave(documentPath);
     }
     QCOMPARE(scene()->currentFilePath(), documentPath);
-    const QByteArray oldText = contents(path);
-    const QByteArray documentText = contents(documentPath);
+    const QByteArray oldText = fileContents(path);
+    const QByteArray documentText = fileContents(documentPath);
     messages.clear();
 
     ReadOnlyDir readOnly(locked.path());
@@ -329,10 +313,10 @@ void TestSaveOpen::saveFailureKeepsPathAndOldFile()
     QVERIFY(!logged(QStringLiteral("Diagram saved successfully")));
     QCOMPARE(warningTitles, QStringList{QStringLiteral("Save")});
     QVERIFY(warningTexts.first().contains(path));
-    QCOMPARE(contents(path), oldText);
+    QCOMPARE(fileContents(path), oldText);
     QCOMPARE(scene()->currentFilePath(), documentPath);
     QCOMPARE(shownFileName(), documentPath.isEmpty() ? QStringLiteral("No file") : QFileInfo(documentPath).fileName());
-    QCOMPARE(contents(documentPath), documentText);
+    QCOMPARE(fileContents(documentPath), documentText);
 }
 
 void TestSaveOpen::openBareDiagramMakesUntitledProject()
@@ -340,7 +324,7 @@ void TestSaveOpen::openBareDiagramMakesUntitledProject()
     const QString path = dir.filePath(QStringLiteral("bare.json"));
     const QJsonObject diagram = diagramObject(
         QJsonArray{entityObject("a1", "authors", 0, 0), entityObject("b1", "books", 320, 40)}, QStringLiteral("MySQL"));
-    put(path, QJsonDocument(diagram).toJson());
+    writeFile(path, QJsonDocument(diagram).toJson());
     runOpen(path);
     QVERIFY(warningTitles.isEmpty());
     QVERIFY(logged(QStringLiteral("Project loaded successfully")));
@@ -354,14 +338,14 @@ void TestSaveOpen::openBareDiagramMakesUntitledProject()
     // The scene rectangle is the items' bounds grown by 100, at 100 %.
     const QRectF bounds = scene()->itemsBoundingRect();
     QCOMPARE(scene()->sceneRect(), bounds.adjusted(-100, -100, 100, 100));
-    QCOMPARE(window->findChild<ERView*>(QStringLiteral("view"))->zoom(), 1.0);
+    QCOMPARE(canvasView(window.get())->zoom(), 1.0);
     QTest::qWait(50); // and the scene does not grow it again on its own
     QCOMPARE(scene()->sceneRect(), bounds.adjusted(-100, -100, 100, 100));
 
     // The diagram became "Diagram 1" of "Model 1" in a new project.
     const QString saved = dir.filePath(QStringLiteral("bare-saved.json"));
     runSave(saved, true);
-    const QJsonObject root = parse(contents(saved));
+    const QJsonObject root = parse(fileContents(saved));
     QVERIFY(ProjectItem::isProjectJson(root));
     ProjectItem project;
     QVERIFY(project.loadDocumentJson(root));
@@ -378,7 +362,7 @@ void TestSaveOpen::openBareDiagramMakesUntitledProject()
 void TestSaveOpen::openProjectShowsFirstModelAndDiagram()
 {
     const QString path = dir.filePath(QStringLiteral("shop.json"));
-    put(path, QJsonDocument(twoModelProject()).toJson(QJsonDocument::Indented));
+    writeFile(path, QJsonDocument(twoModelProject()).toJson(QJsonDocument::Indented));
     scene()->addTableAt(QPointF(0, 0));
     runOpen(path);
     QVERIFY(warningTitles.isEmpty());
@@ -400,7 +384,7 @@ void TestSaveOpen::openProjectWithEmptyFirstDiagramClearsCanvas()
     full->setName(QStringLiteral("B full"));
     full->setData(diagramObject(QJsonArray{entityObject("x", "x", 0, 0)}, QStringLiteral("SQLite")));
     const QString path = dir.filePath(QStringLiteral("empty-first.json"));
-    put(path, QJsonDocument(project.toDocumentJson()).toJson());
+    writeFile(path, QJsonDocument(project.toDocumentJson()).toJson());
 
     scene()->addTableAt(QPointF(0, 0));
     runOpen(path);
@@ -425,24 +409,24 @@ void TestSaveOpen::openThenSaveGivesSameText()
     billing->setData(shown);
 
     const QString path = dir.filePath(QStringLiteral("roundtrip.json"));
-    put(path, QJsonDocument(project.toDocumentJson()).toJson(QJsonDocument::Indented));
+    writeFile(path, QJsonDocument(project.toDocumentJson()).toJson(QJsonDocument::Indented));
     // The model made above knows nothing of the shown diagram's tables; the
     // first save brings it in step with the canvas, as every save does.
     // From then on the file is one this program writes.
     runOpen(path);
     runSave(path, true);
-    const QByteArray original = contents(path);
+    const QByteArray original = fileContents(path);
     runOpen(path);
     const QString again = dir.filePath(QStringLiteral("roundtrip-saved.json"));
     QCOMPARE(scene()->toJson(), shown);
     runSave(again, true);
     QVERIFY(warningTitles.isEmpty());
-    QCOMPARE(QString::fromUtf8(contents(again)), QString::fromUtf8(original));
+    QCOMPARE(QString::fromUtf8(fileContents(again)), QString::fromUtf8(original));
 
     // And the file that was opened is written back unchanged by Save.
     runOpen(path);
     runSave(QString());
-    QCOMPARE(QString::fromUtf8(contents(path)), QString::fromUtf8(original));
+    QCOMPARE(QString::fromUtf8(fileContents(path)), QString::fromUtf8(original));
 }
 
 void TestSaveOpen::openFailureChangesNothing_data()
@@ -469,13 +453,13 @@ void TestSaveOpen::openFailureChangesNothing()
     const QString saved = dir.filePath(QStringLiteral("kept.json"));
     scene()->addTableAt(QPointF(0, 0));
     runSave(saved);
-    const QByteArray savedText = contents(saved);
+    const QByteArray savedText = fileContents(saved);
     const QJsonObject sceneBefore = scene()->toJson();
 
     const QString bad = dir.filePath(QStringLiteral("bad-%1.json").arg(QTest::currentDataTag()).replace(' ', '-'));
     QFile::remove(bad);
     if (!bytes.isEmpty())
-        put(bad, bytes);
+        writeFile(bad, bytes);
     messages.clear();
     runOpen(bad);
 
@@ -491,8 +475,8 @@ void TestSaveOpen::openFailureChangesNothing()
     // failed to open.
     runSave(QString());
     QCOMPARE(saveDialogs, 1);
-    QCOMPARE(contents(saved), savedText);
-    QCOMPARE(contents(bad), bytes);
+    QCOMPARE(fileContents(saved), savedText);
+    QCOMPARE(fileContents(bad), bytes);
 }
 
 void TestSaveOpen::commandsIgnoredWhileBusy()

@@ -8,6 +8,8 @@
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 
+#include "common/mainwindowparts.h"
+#include "common/testfiles.h"
 #include "readonlydir.h"
 
 #include <QFile>
@@ -59,12 +61,6 @@ private:
     ERScene* m_scene;
     QGraphicsItem* m_watched;
 };
-
-QByteArray contents(const QString& path)
-{
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
 
 // The first page's media box of a PDF, in points.
 QSizeF mediaBox(const QByteArray& pdf)
@@ -150,7 +146,7 @@ void TestSceneExporter::pdfPageOrientation()
     const QString path = dir.filePath(QStringLiteral("%1.pdf").arg(QTest::currentDataTag()));
     QString error;
     QVERIFY2(SceneExporter::exportToPdf(&scene, path, &error), qPrintable(error));
-    const QByteArray pdf = contents(path);
+    const QByteArray pdf = fileContents(path);
     QVERIFY(pdf.startsWith("%PDF-"));
     // A2 is 420 x 594 mm, i.e. 1190.55 x 1683.78 points.
     const QSizeF box = mediaBox(pdf);
@@ -166,7 +162,7 @@ void TestSceneExporter::pdfOfEmptyScene()
     QCOMPARE(SceneExporter::pdfSourceRect(&scene), QRectF(-80, -80, 160, 160));
     const QString path = dir.filePath(QStringLiteral("empty.pdf"));
     QVERIFY(SceneExporter::exportToPdf(&scene, path));
-    QCOMPARE(mediaBox(contents(path)).width() < mediaBox(contents(path)).height(), true);
+    QCOMPARE(mediaBox(fileContents(path)).width() < mediaBox(fileContents(path)).height(), true);
 }
 
 void TestSceneExporter::svgSizeIsBoundsPlusMargin()
@@ -180,7 +176,7 @@ void TestSceneExporter::svgSizeIsBoundsPlusMargin()
     const QString path = dir.filePath(QStringLiteral("two.svg"));
     QString error;
     QVERIFY2(SceneExporter::exportToSvg(&scene, path, &error), qPrintable(error));
-    const QByteArray svg = contents(path);
+    const QByteArray svg = fileContents(path);
     const auto size = svgSize(svg);
     // At 96 dpi a pixel is 0.2646 mm; the generator writes millimetres.
     const double widthMm = size.first.chopped(2).toDouble();
@@ -289,7 +285,7 @@ void TestSceneExporter::failureRestoresEverything()
                         : SceneExporter::exportToSvg(&scene, path, &error);
     QVERIFY(!ok);
     QVERIFY(!error.isEmpty());
-    QCOMPARE(contents(path), QByteArray("previous export"));
+    QCOMPARE(fileContents(path), QByteArray("previous export"));
     QCOMPARE(theme.kind(), ThemeKind::Dark);
     QVERIFY(scene.isGridVisible());
     QVERIFY(!scene.hasCustomBackground());
@@ -325,7 +321,7 @@ void TestSceneExporter::commandsWriteOrWarn()
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* scene = qobject_cast<ERScene*>(window.findChild<ERView*>(QStringLiteral("view"))->scene());
+    auto* scene = canvasScene(&window);
     scene->addTableAt(QPointF(0, 0));
     window.on_actionToggle_Theme_triggered(); // dark
 
@@ -353,15 +349,13 @@ void TestSceneExporter::commandsWriteOrWarn()
         window.on_actionExport_to_PDF_triggered();
     else
         window.on_actionExport_to_SVG_triggered();
-    auto* busy = window.findChild<BusySpinnerWidget*>();
-    QTRY_VERIFY(!busy->isBusy());
-    QCoreApplication::processEvents();
+    QVERIFY(waitUntilIdle(&window));
 
     QCOMPARE(caption, pdf ? QStringLiteral("Export Diagram to PDF") : QStringLiteral("Export Diagram to SVG"));
     QCOMPARE(filter, pdf ? QStringLiteral("PDF Files (*.pdf)") : QStringLiteral("SVG Files (*.svg)"));
     if (writable) {
         QVERIFY(titles.isEmpty());
-        QVERIFY(contents(path).startsWith(pdf ? "%PDF-" : "<?xml"));
+        QVERIFY(fileContents(path).startsWith(pdf ? "%PDF-" : "<?xml"));
     } else {
         QCOMPARE(titles, QStringList{pdf ? QStringLiteral("Export to PDF") : QStringLiteral("Export to SVG")});
         QVERIFY(!QFile::exists(path));

@@ -1,18 +1,17 @@
 #pragma once
 
 #include "canvasfixture.h"
+#include "common/contextmenus.h"
+#include "common/testfiles.h"
 
-#include <QAction>
+#include <QBuffer>
 #include <QContextMenuEvent>
-#include <QFile>
 #include <QImage>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
-#include <QMenu>
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
-#include <QTimer>
+#include <QSvgGenerator>
 #include <QWidget>
 
 // Helpers shared by the text item and group frame tests.
@@ -21,33 +20,53 @@ namespace annotationtest {
 // The "annotations" array of the golden annotation file.
 inline QJsonArray goldenAnnotations()
 {
-    QFile file(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/annotations/golden_annotations.json"));
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object().value(QStringLiteral("annotations")).toArray();
+    return testDataJson(QStringLiteral("annotations/golden_annotations.json"))
+        .object()
+        .value(QStringLiteral("annotations"))
+        .toArray();
 }
 
-// Picks the context menu entry with that text as soon as the menu is up and
-// records the menu's entries.
-inline void chooseMenuEntry(const QString& text, QStringList* entries = nullptr)
+// Reads every golden annotation object of that kind into a fresh item from
+// makeItem on a scene and checks that the item writes the object back as it
+// was, and so does a second fresh item that reads the first one's writing.
+// *checked counts the objects.
+template <typename MakeItem>
+void checkGoldenRoundTrips(const QString& kind, MakeItem makeItem, int* checked)
 {
-    QTimer::singleShot(0, [text, entries] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        for (QAction* action : menu->actions()) {
-            if (entries)
-                entries->append(action->text());
-        }
-        for (QAction* action : menu->actions()) {
-            if (action->text() == text) {
-                menu->setActiveAction(action);
-                QTest::keyClick(menu, Qt::Key_Return);
-                return;
-            }
-        }
-        menu->close();
-    });
+    const QJsonArray golden = goldenAnnotations();
+    for (const QJsonValue& value : golden) {
+        const QJsonObject obj = value.toObject();
+        if (obj.value(QStringLiteral("kind")).toString() != kind)
+            continue;
+        ERScene scene;
+        auto* item = makeItem();
+        scene.addItem(item);
+        item->fromJson(obj);
+        QCOMPARE(item->toJson(), obj);
+
+        // And once more through a fresh item.
+        auto* again = makeItem();
+        scene.addItem(again);
+        again->fromJson(item->toJson());
+        QCOMPARE(again->toJson(), obj);
+        ++*checked;
+    }
+}
+
+// The point of resize handle 1 to 8 of r, numbered as resizeHandleAt numbers
+// them.
+inline QPointF handlePoint(const QRectF& r, int handle)
+{
+    switch (handle) {
+    case 1: return r.topLeft();
+    case 2: return QPointF(r.center().x(), r.top());
+    case 3: return r.topRight();
+    case 4: return QPointF(r.left(), r.center().y());
+    case 5: return QPointF(r.right(), r.center().y());
+    case 6: return r.bottomLeft();
+    case 7: return QPointF(r.center().x(), r.bottom());
+    default: return r.bottomRight();
+    }
 }
 
 // A right click's context menu request at a viewport position.
@@ -74,6 +93,22 @@ inline QImage renderItem(QGraphicsItem* item, bool selected, bool onScreen)
     item->paint(&painter, &option, onScreen ? &widget : nullptr);
     painter.end();
     return image;
+}
+
+// The part source of the scene as an SVG document of size, as an export
+// writes it.
+inline QByteArray renderSvg(QGraphicsScene& scene, QSize size, const QRectF& source)
+{
+    QBuffer buffer;
+    buffer.open(QIODevice::WriteOnly);
+    QSvgGenerator generator;
+    generator.setOutputDevice(&buffer);
+    generator.setSize(size);
+    generator.setViewBox(QRectF(QPointF(0, 0), size));
+    QPainter painter(&generator);
+    scene.render(&painter, QRectF(QPointF(0, 0), size), source);
+    painter.end();
+    return buffer.data();
 }
 
 inline int countPixels(const QImage& image, const QColor& colour)

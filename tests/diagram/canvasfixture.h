@@ -5,9 +5,9 @@
 #include "diagram/erview.h"
 #include "diagram/singlelinetextitem.h"
 
+#include "common/viewportmouse.h"
+
 #include <QApplication>
-#include <QMouseEvent>
-#include <QPointingDevice>
 #include <QTest>
 
 #include <memory>
@@ -55,9 +55,7 @@ public:
     void mouse(QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons,
                Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
-        QMouseEvent event(type, QPointF(pos), QPointF(viewport()->mapToGlobal(pos)), button, buttons, mods,
-                          QPointingDevice::primaryPointingDevice());
-        QApplication::sendEvent(viewport(), &event);
+        sendMouseEvent(viewport(), type, pos, button, buttons, mods);
     }
 
     void press(QPoint pos, Qt::MouseButton button = Qt::LeftButton)

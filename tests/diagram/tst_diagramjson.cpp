@@ -5,9 +5,10 @@
 #include "diagram/textitem.h"
 #include "edges/edgeitem.h"
 
+#include "common/sceneitems.h"
+#include "common/testfiles.h"
 #include "jsoncompare.h"
 
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -16,41 +17,11 @@
 
 namespace {
 
-QJsonObject readData(const QString& name)
-{
-    QFile file(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/diagram/") + name);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-QList<EntityItem*> entitiesTopmostFirst(const QGraphicsScene& scene)
-{
-    QList<EntityItem*> list;
-    const QList<QGraphicsItem*> all = scene.items(Qt::DescendingOrder);
-    for (QGraphicsItem* item : all) {
-        if (item->type() == DiagramItemType::Entity)
-            list << static_cast<EntityItem*>(item);
-    }
-    return list;
-}
-
 QStringList titles(const QList<EntityItem*>& entities)
 {
     QStringList list;
     for (const EntityItem* e : entities)
         list << e->title();
-    return list;
-}
-
-QList<EdgeItem*> edgesOf(const QGraphicsScene& scene)
-{
-    QList<EdgeItem*> list;
-    const QList<QGraphicsItem*> all = scene.items(Qt::DescendingOrder);
-    for (QGraphicsItem* item : all) {
-        if (item->type() == DiagramItemType::Edge)
-            list << static_cast<EdgeItem*>(item);
-    }
     return list;
 }
 
@@ -152,7 +123,7 @@ void TestDiagramJson::entityDefaults()
         {"dialect", QJsonValue(5)}};
     QVERIFY(scene.loadFromJson(root));
     QCOMPARE(added.count(), 3);
-    const QList<EntityItem*> entities = entitiesTopmostFirst(scene);
+    const QList<EntityItem*> entities = itemsOfType<EntityItem>(scene);
     QCOMPARE(titles(entities), (QStringList{"Entity", "Entity", "Entity"}));
     QCOMPARE(entities.at(0)->pos(), QPointF(10, 20));
     QCOMPARE(entities.at(0)->id(), QString::number(reinterpret_cast<quintptr>(entities.at(0))));
@@ -175,7 +146,7 @@ void TestDiagramJson::stackingOrderSurvivesTheRoundTrip()
 
     ERScene copy;
     QVERIFY(copy.loadFromJson(first));
-    QCOMPARE(titles(entitiesTopmostFirst(copy)), (QStringList{"c", "b", "a"}));
+    QCOMPARE(titles(itemsOfType<EntityItem>(copy)), (QStringList{"c", "b", "a"}));
     QCOMPARE(copy.toJson(), first);
 
     // Loading into the same scene again changes nothing either.
@@ -197,8 +168,8 @@ void TestDiagramJson::goldenDiagram()
 {
     QFETCH(QString, input);
     QFETCH(QString, expected);
-    const QJsonObject in = readData(input);
-    const QJsonObject want = readData(expected);
+    const QJsonObject in = testDataJson(QStringLiteral("diagram/") + input).object();
+    const QJsonObject want = testDataJson(QStringLiteral("diagram/") + expected).object();
     QVERIFY(!in.isEmpty());
     QVERIFY(!want.isEmpty());
 
@@ -278,7 +249,7 @@ void TestDiagramJson::edgesToUnknownEntitiesAreSkipped()
     QTest::ignoreMessage(QtWarningMsg, R"(Edge references unknown entity: "" -> "")");
     ERScene scene;
     QVERIFY(scene.loadFromJson(root));
-    const QList<EdgeItem*> edges = edgesOf(scene);
+    const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(scene);
     QCOMPARE(edges.size(), 1);
     QCOMPARE(edges.first()->id(), QStringLiteral("ok"));
 }
@@ -292,8 +263,8 @@ void TestDiagramJson::duplicateIdsResolveToTheLaterEntity()
         {"edges", QJsonArray{QJsonObject{{"id", "e"}, {"from", "c"}, {"to", "dup"}}}}};
     ERScene scene;
     QVERIFY(scene.loadFromJson(root));
-    QCOMPARE(entitiesTopmostFirst(scene).size(), 3);
-    const QList<EdgeItem*> edges = edgesOf(scene);
+    QCOMPARE(itemsOfType<EntityItem>(scene).size(), 3);
+    const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(scene);
     QCOMPARE(edges.size(), 1);
     QCOMPARE(edges.first()->toEntity()->title(), QStringLiteral("later"));
 }
@@ -317,7 +288,7 @@ void TestDiagramJson::onlyEdgesWithoutStoredRouteAreRouted()
                     QJsonObject{{"id", "none"}, {"from", "b"}, {"to", "a"}}}}};
     ERScene scene;
     QVERIFY(scene.loadFromJson(root));
-    const QList<EdgeItem*> edges = edgesOf(scene);
+    const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(scene);
     QCOMPARE(edges.size(), 3);
     for (EdgeItem* edge : edges) {
         QVERIFY2(edge->route().size() >= 2, qPrintable(edge->id()));

@@ -4,6 +4,7 @@
 
 #include "canvasfixture.h"
 #include "../edges/edgetestutil.h"
+#include "common/contextmenus.h"
 
 #include "app/applicationsetup.h"
 #include "app/dialoghooks.h"
@@ -12,37 +13,10 @@
 #include "edges/entityviewedgeitem.h"
 #include "edges/routegeometry.h"
 
-#include <QMenu>
 #include <QPointer>
-#include <QTimer>
 #include <QtTest>
 
 using namespace edgetest;
-
-namespace {
-
-// Picks the menu entry with that text as soon as the context menu is up;
-// *seen tells whether a menu came up at all.
-void chooseMenuEntry(const QString& text, bool* seen = nullptr)
-{
-    QTimer::singleShot(0, [text, seen] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (seen)
-            *seen = menu != nullptr;
-        if (!menu)
-            return;
-        for (QAction* action : menu->actions()) {
-            if (action->text() == text) {
-                menu->setActiveAction(action);
-                QTest::keyClick(menu, Qt::Key_Return);
-                return;
-            }
-        }
-        menu->close();
-    });
-}
-
-} // namespace
 
 class TestEdgeCanvas : public QObject
 {
@@ -322,7 +296,7 @@ void TestEdgeCanvas::viewLinkHasNoMenu()
     EntityItem* v = addEntity(scene, "v", "v", {460, 60}, {}, EntityItem::ViewKind);
     EdgeItem* link = scene.createEdge(v, t, true);
     bool menuShown = true;
-    chooseMenuEntry("One", &menuShown);
+    chooseMenuEntry("One", nullptr, &menuShown);
     canvas->press(canvas->toView((link->fromSlot()->scenePos() + link->toSlot()->scenePos()) / 2),
                   Qt::RightButton);
     QCoreApplication::processEvents();

@@ -7,6 +7,9 @@
 #include "diagram/erview.h"
 #include "diagram/singlelinetextitem.h"
 
+#include "common/mainwindowparts.h"
+#include "common/sceneitems.h"
+
 #include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
@@ -40,10 +43,11 @@ private slots:
     void screenshots();
 
 private:
-    ERView* view() const { return window->findChild<ERView*>(QStringLiteral("view")); }
-    ERScene* scene() const { return qobject_cast<ERScene*>(view()->scene()); }
-    QAction* action(const char* name) const { return window->findChild<QAction*>(QLatin1String(name)); }
-    QList<EntityItem*> entities() const;
+    ERView* view() const { return canvasView(window.get()); }
+    ERScene* scene() const { return canvasScene(window.get()); }
+    QAction* action(const char* name) const { return windowAction(window.get(), name); }
+    // Bottom-most first.
+    QList<EntityItem*> entities() const { return itemsOfType<EntityItem>(*scene(), Qt::AscendingOrder); }
     void clickCanvas(QPointF scenePos);
     void doubleClick(const QGraphicsItem* item);
     void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
@@ -53,16 +57,6 @@ private:
 
     std::unique_ptr<MainWindow> window;
 };
-
-QList<EntityItem*> TestEntityCanvas::entities() const
-{
-    QList<EntityItem*> list;
-    for (QGraphicsItem* item : scene()->items()) {
-        if (item->type() == DiagramItemType::Entity)
-            list.prepend(static_cast<EntityItem*>(item));
-    }
-    return list;
-}
 
 void TestEntityCanvas::clickCanvas(QPointF scenePos)
 {

@@ -2,46 +2,18 @@
 #include "app/dialoghooks.h"
 #include "app/thememanager.h"
 #include "canvasfixture.h"
+#include "common/contextmenus.h"
+#include "common/testfiles.h"
 #include "dialogs/entityeditdialog.h"
 #include "model/itemid.h"
 
-#include <QFile>
 #include <QJsonArray>
-#include <QJsonDocument>
-#include <QMenu>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QStyleOptionGraphicsItem>
 #include <QTest>
-#include <QTimer>
 
 namespace {
-
-QJsonObject readJson(const QString& name)
-{
-    QFile file(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/entity/") + name);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    return QJsonDocument::fromJson(file.readAll()).object();
-}
-
-// Picks the menu entry with that text as soon as the context menu is up.
-void chooseMenuEntry(const QString& text)
-{
-    QTimer::singleShot(0, [text] {
-        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
-        if (!menu)
-            return;
-        for (QAction* action : menu->actions()) {
-            if (action->text() == text) {
-                menu->setActiveAction(action);
-                QTest::keyClick(menu, Qt::Key_Return);
-                return;
-            }
-        }
-        menu->close();
-    });
-}
 
 // Image pixel of an item point in renderEntity's picture.
 QPoint px(qreal x, qreal y)
@@ -664,7 +636,7 @@ void TestEntityItem::contextMenuEditRunsTheDialog()
 
 void TestEntityItem::jsonGoldenRoundTrip()
 {
-    const QJsonObject golden = readJson(QStringLiteral("golden_entities.json"));
+    const QJsonObject golden = testDataJson(QStringLiteral("entity/golden_entities.json")).object();
     const QJsonArray entities = golden.value(QStringLiteral("entities")).toArray();
     QVERIFY(entities.size() >= 2);
     ERScene scene;

@@ -8,11 +8,9 @@
 #include "diagram/singlelinetextitem.h"
 #include "diagram/textitem.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QSvgGenerator>
 #include <QTest>
 
 using namespace annotationtest;
@@ -21,20 +19,6 @@ namespace {
 
 const QColor LightAccent(0x00, 0x78, 0xd7);
 const QColor DarkAccent(0x50, 0xaa, 0xff);
-
-QPointF handlePoint(const QRectF& r, int handle)
-{
-    switch (handle) {
-    case 1: return r.topLeft();
-    case 2: return QPointF(r.center().x(), r.top());
-    case 3: return r.topRight();
-    case 4: return QPointF(r.left(), r.center().y());
-    case 5: return QPointF(r.right(), r.center().y());
-    case 6: return r.bottomLeft();
-    case 7: return QPointF(r.center().x(), r.bottom());
-    default: return r.bottomRight();
-    }
-}
 
 QRectF sceneRectOf(const GroupItem* g)
 {
@@ -421,16 +405,7 @@ void TestGroupItem::exportDrawsOutlinesWithoutDecoration()
     QCOMPARE(countPixels(exported, LightAccent), 0);
     QVERIFY(countPixels(exported, Qt::red) > 5); // the title
 
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setSize(QSize(300, 200));
-    generator.setViewBox(QRectF(0, 0, 300, 200));
-    QPainter painter(&generator);
-    scene.render(&painter, QRectF(0, 0, 300, 200), QRectF(-10, -10, 300, 200));
-    painter.end();
-    const QByteArray svg = buffer.data();
+    const QByteArray svg = renderSvg(scene, QSize(300, 200), QRectF(-10, -10, 300, 200));
     QVERIFY(svg.contains("<path"));
     QVERIFY(!svg.contains("<text"));
     QVERIFY(!svg.contains("0078d7"));
@@ -438,27 +413,15 @@ void TestGroupItem::exportDrawsOutlinesWithoutDecoration()
 
 void TestGroupItem::jsonGoldenRoundTrip()
 {
-    const QJsonArray golden = goldenAnnotations();
     int checked = 0;
-    for (const QJsonValue& value : golden) {
-        const QJsonObject obj = value.toObject();
-        if (obj.value(QStringLiteral("kind")).toString() != QStringLiteral("group-item"))
-            continue;
-        ERScene scene;
-        auto* g = new GroupItem(QStringLiteral("Group"), QSizeF(240, 160));
-        scene.addItem(g);
-        g->fromJson(obj);
-        QCOMPARE(g->toJson(), obj);
-        auto* again = new GroupItem(QStringLiteral("Group"), QSizeF(240, 160));
-        scene.addItem(again);
-        again->fromJson(g->toJson());
-        QCOMPARE(again->toJson(), obj);
-        ++checked;
-    }
+    checkGoldenRoundTrips(QStringLiteral("group-item"),
+                          [] { return new GroupItem(QStringLiteral("Group"), QSizeF(240, 160)); }, &checked);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(checked, 2);
 
     GroupItem g(QStringLiteral("Group"), QSizeF(240, 160));
-    g.fromJson(golden.at(3).toObject());
+    g.fromJson(goldenAnnotations().at(3).toObject());
     QCOMPARE(g.title(), QString()); // an empty title is taken as it is
     QCOMPARE(g.colors().lightFill.alpha(), 0);
 

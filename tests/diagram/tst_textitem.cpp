@@ -6,11 +6,9 @@
 #include "diagram/singlelinetextitem.h"
 #include "diagram/textitem.h"
 
-#include <QBuffer>
 #include <QFontMetricsF>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QSvgGenerator>
 #include <QTest>
 
 using namespace annotationtest;
@@ -23,20 +21,6 @@ QSizeF expectedBox(const QFont& font, const QString& text)
 {
     const QFontMetricsF fm(font);
     return QSizeF(std::max(fm.horizontalAdvance(text) + 8, 24.0), std::max(fm.height() + 6, 16.0));
-}
-
-QPointF handlePoint(const QRectF& r, int handle)
-{
-    switch (handle) {
-    case 1: return r.topLeft();
-    case 2: return QPointF(r.center().x(), r.top());
-    case 3: return r.topRight();
-    case 4: return QPointF(r.left(), r.center().y());
-    case 5: return QPointF(r.right(), r.center().y());
-    case 6: return r.bottomLeft();
-    case 7: return QPointF(r.center().x(), r.bottom());
-    default: return r.bottomRight();
-    }
 }
 
 } // namespace
@@ -411,17 +395,7 @@ void TestTextItem::svgExportHasNoTextElements()
     item->setText(QStringLiteral("Exported as outlines"));
     item->setSelected(true);
 
-    QBuffer buffer;
-    buffer.open(QIODevice::WriteOnly);
-    QSvgGenerator generator;
-    generator.setOutputDevice(&buffer);
-    generator.setSize(QSize(400, 100));
-    generator.setViewBox(QRectF(0, 0, 400, 100));
-    QPainter painter(&generator);
-    scene.render(&painter, QRectF(0, 0, 400, 100), QRectF(0, 0, 400, 100));
-    painter.end();
-
-    const QByteArray svg = buffer.data();
+    const QByteArray svg = renderSvg(scene, QSize(400, 100), QRectF(0, 0, 400, 100));
     QVERIFY(svg.contains("<path"));
     QVERIFY(!svg.contains("<text"));
     QVERIFY(!svg.contains("0078d7")); // no selection decoration
@@ -429,30 +403,15 @@ void TestTextItem::svgExportHasNoTextElements()
 
 void TestTextItem::jsonGoldenRoundTrip()
 {
-    const QJsonArray golden = goldenAnnotations();
     int checked = 0;
-    for (const QJsonValue& value : golden) {
-        const QJsonObject obj = value.toObject();
-        if (obj.value(QStringLiteral("kind")).toString() != QStringLiteral("text-item"))
-            continue;
-        ERScene scene;
-        auto* item = new TextItem(QStringLiteral("Text"));
-        scene.addItem(item);
-        item->fromJson(obj);
-        QCOMPARE(item->toJson(), obj);
-
-        // And once more through a fresh item.
-        auto* again = new TextItem(QStringLiteral("Text"));
-        scene.addItem(again);
-        again->fromJson(item->toJson());
-        QCOMPARE(again->toJson(), obj);
-        ++checked;
-    }
+    checkGoldenRoundTrips(QStringLiteral("text-item"), [] { return new TextItem(QStringLiteral("Text")); }, &checked);
+    if (QTest::currentTestFailed())
+        return;
     QCOMPARE(checked, 2);
 
     // What the reader makes of the styled one.
     TextItem item(QStringLiteral("Text"));
-    item.fromJson(golden.at(0).toObject());
+    item.fromJson(goldenAnnotations().at(0).toObject());
     QCOMPARE(item.font().weight(), QFont::Bold);
     QCOMPARE(item.font().style(), QFont::StyleItalic);
     QVERIFY(item.font().underline());

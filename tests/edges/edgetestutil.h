@@ -8,6 +8,8 @@
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
 
+#include "common/sceneitems.h"
+
 #include <QGraphicsScene>
 #include <QList>
 #include <QString>
@@ -38,13 +40,7 @@ inline EntityItem* addEntity(ERScene& scene, const QString& id, const QString& t
 
 inline QList<EdgeItem*> edgesOf(const QGraphicsScene& scene)
 {
-    QList<EdgeItem*> edges;
-    const QList<QGraphicsItem*> all = scene.items();
-    for (QGraphicsItem* item : all) {
-        if (item->type() == DiagramItemType::Edge)
-            edges.append(static_cast<EdgeItem*>(item));
-    }
-    return edges;
+    return itemsOfType<EdgeItem>(scene);
 }
 
 inline int rowNamed(const EntityItem* e, const QString& name)

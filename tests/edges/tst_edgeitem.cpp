@@ -692,10 +692,8 @@ void TestEdgeItem::jsonGoldenRoundTrip()
     ERScene again;
     buildGoldenScene(again, false);
     QHash<QString, EntityItem*> byId;
-    for (QGraphicsItem* item : again.items()) {
-        if (item->type() == DiagramItemType::Entity)
-            byId.insert(static_cast<EntityItem*>(item)->id(), static_cast<EntityItem*>(item));
-    }
+    for (EntityItem* entity : itemsOfType<EntityItem>(again))
+        byId.insert(entity->id(), entity);
     // The loader carries the rows the edges made in the entity objects.
     byId.value("00000000-0000-4000-8000-00000000000a")->addAttribute("id", "INT", false, false, true, false);
     EdgeItem::setRoutingSuspended(true);

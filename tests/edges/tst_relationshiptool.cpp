@@ -3,6 +3,9 @@
 
 #include "edgetestutil.h"
 
+#include "common/mainwindowparts.h"
+#include "common/viewportmouse.h"
+
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
@@ -11,9 +14,7 @@
 
 #include <QAction>
 #include <QGraphicsPathItem>
-#include <QMouseEvent>
 #include <QPointer>
-#include <QPointingDevice>
 #include <QtTest>
 
 #include <memory>
@@ -61,18 +62,16 @@ private Q_SLOTS:
     void anotherToolDropsThePendingStart();
 
 private:
-    ERView* view() const { return window->findChild<ERView*>(QStringLiteral("view")); }
-    ERScene* scene() const { return qobject_cast<ERScene*>(view()->scene()); }
-    QAction* tool() const { return window->findChild<QAction*>(QStringLiteral("actionAdd_Relationship")); }
+    ERView* view() const { return canvasView(window.get()); }
+    ERScene* scene() const { return canvasScene(window.get()); }
+    QAction* tool() const { return windowAction(window.get(), "actionAdd_Relationship"); }
     QWidget* viewport() const { return view()->viewport(); }
     QPoint toView(QPointF p) const { return view()->mapFromScene(p); }
     QPoint bodyOf(const EntityItem* e) const { return toView(e->mapToScene(QPointF(14, 8))); }
 
     void send(QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
     {
-        QMouseEvent event(type, QPointF(pos), QPointF(viewport()->mapToGlobal(pos)), button, buttons,
-                          Qt::NoModifier, QPointingDevice::primaryPointingDevice());
-        QApplication::sendEvent(viewport(), &event);
+        sendMouseEvent(viewport(), type, pos, button, buttons);
     }
     void click(QPoint pos)
     {
@@ -230,7 +229,7 @@ void TestRelationshipTool::anotherToolDropsThePendingStart()
 {
     click(bodyOf(a));
     QVERIFY(a->isSelected());
-    window->findChild<QAction*>(QStringLiteral("actionAdd_Table"))->trigger();
+    windowAction(window.get(), "actionAdd_Table")->trigger();
     QVERIFY(!tool()->isChecked());
     QVERIFY(!preview());
     QVERIFY(!a->isSelected());

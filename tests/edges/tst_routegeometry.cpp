@@ -48,6 +48,31 @@ private Q_SLOTS:
         QCOMPARE(sideDirection(-1), QPointF(1, 0));
     }
 
+    void behindSlot_data()
+    {
+        QTest::addColumn<int>("side");
+        QTest::addColumn<QPointF>("p");
+        QTest::addColumn<bool>("behind");
+        // The slot is at (100, 50); behind means more than 0.5 into its entity.
+        QTest::newRow("left, inside") << int(SlotLeft) << QPointF(100.6, 0) << true;
+        QTest::newRow("left, within 0.5") << int(SlotLeft) << QPointF(100.5, 50) << false;
+        QTest::newRow("left, outside") << int(SlotLeft) << QPointF(90, 50) << false;
+        QTest::newRow("right, inside") << int(SlotRight) << QPointF(99.4, 80) << true;
+        QTest::newRow("right, outside") << int(SlotRight) << QPointF(140, 50) << false;
+        QTest::newRow("top, inside") << int(SlotTop) << QPointF(100, 50.6) << true;
+        QTest::newRow("top, outside") << int(SlotTop) << QPointF(100, 20) << false;
+        QTest::newRow("bottom, inside") << int(SlotBottom) << QPointF(0, 49.4) << true;
+        QTest::newRow("bottom, within 0.5") << int(SlotBottom) << QPointF(100, 49.5) << false;
+        QTest::newRow("unknown side") << 7 << QPointF(0, 0) << false;
+    }
+    void behindSlot()
+    {
+        QFETCH(int, side);
+        QFETCH(QPointF, p);
+        QFETCH(bool, behind);
+        QCOMPARE(liesBehindSlot(side, p, QPointF(100, 50)), behind);
+    }
+
     void insetObstacle_data()
     {
         QTest::addColumn<QRectF>("rect");
