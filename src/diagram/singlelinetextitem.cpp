@@ -96,6 +96,8 @@ public:
             m_advances.clear();
             QObject::connect(qGuiApp, &QGuiApplication::fontDatabaseChanged, qGuiApp,
                              [this] { m_advances.clear(); });
+            // The fonts held here go with the application, not at exit.
+            QObject::connect(qGuiApp, &QObject::destroyed, [this] { m_advances.clear(); });
         }
         Key key{font, text};
         const auto found = m_advances.constFind(key);
