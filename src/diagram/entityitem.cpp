@@ -39,6 +39,32 @@ QFont labelFont(int weight = QFont::Normal, bool italic = false)
     return font;
 }
 
+// The face of a row's labels: bold for keys, italic for foreign keys and for
+// the rows a view inherits.
+QFont rowLabelFont(const EntityItem::Attribute& a, int kind)
+{
+    const bool inherited = kind == EntityItem::ViewKind && a.inherited;
+    const bool bold = !inherited && (a.isPrimaryKey || a.isUniqueKey);
+    const bool italic = inherited || a.isForeignKey;
+    return labelFont(bold ? QFont::Bold : QFont::Normal, italic);
+}
+
+// Every font, alignment or text given to a label lays its text out anew,
+// even an equal one; these skip what would change nothing.
+void setLabelFont(SingleLineTextItem* label, const QFont& font)
+{
+    if (label->font() != font)
+        label->setFont(font);
+}
+
+// A label already painting in the colour keeps the palette it shares with
+// every other label; setting it would give the label a copy of its own.
+void setLabelColor(SingleLineTextItem* label, const QColor& color)
+{
+    if (label->defaultTextColor() != color)
+        label->setDefaultTextColor(color);
+}
+
 // Background, header and text colours are unset when they are fully
 // transparent black; an invalid colour (an unparsable value in a file) is
 // treated the same way so that nothing ever paints with it.
@@ -79,11 +105,12 @@ EntityItem::EntityItem(const QString& title, QSizeF size, QGraphicsItem* parent)
     m_fgDark = QColor(Qt::lightGray);
     m_bgLight = m_bgDark = m_hdrLight = m_hdrDark = m_txtLight = m_txtDark = QColor(Qt::transparent);
 
+    // Font and alignment first, so that the title is laid out once.
     m_titleLabel = new SingleLineTextItem(this);
     m_titleLabel->setFont(labelFont(QFont::Bold));
-    m_titleLabel->setPlainText(title);
     m_titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
-    m_titleLabel->setDefaultTextColor(currentTextColor());
+    m_titleLabel->setInitialText(title);
+    setLabelColor(m_titleLabel, currentTextColor());
 
     connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &EntityItem::refreshColors);
     connect(m_titleLabel, &SingleLineTextItem::editingFinished, this, [this] { onTitleEditingFinished(); });
@@ -183,8 +210,14 @@ void EntityItem::setTitle(const QString& title)
     if (changed)
         m_title = title;
     m_titleLabel->setPlainText(title);
-    m_titleLabel->setFont(labelFont(QFont::Bold));
-    m_titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
+    // The title keeps its face and alignment; giving them again would lay it
+    // out twice more.
+    const QFont font = labelFont(QFont::Bold);
+    const Qt::Alignment alignment = Qt::AlignHCenter | Qt::AlignVCenter;
+    if (m_titleLabel->font() != font || m_titleLabel->alignment() != alignment) {
+        m_titleLabel->setFont(font);
+        m_titleLabel->setAlignment(alignment);
+    }
     relayoutRows();
     update();
     if (changed)
@@ -308,11 +341,11 @@ void EntityItem::applyLabelColors()
     // The labels take the colour for all text without a colour of its own,
     // which is all the text they ever hold.
     const QColor color = currentTextColor();
-    m_titleLabel->setDefaultTextColor(color);
+    setLabelColor(m_titleLabel, color);
     for (SingleLineTextItem* label : std::as_const(m_nameLabels))
-        label->setDefaultTextColor(color);
+        setLabelColor(label, color);
     for (SingleLineTextItem* label : std::as_const(m_typeLabels))
-        label->setDefaultTextColor(color);
+        setLabelColor(label, color);
     update();
 }
 
@@ -451,16 +484,16 @@ QString EntityItem::defaultTypeForRow(int row) const
 
 // ============================================================ rows
 
-SingleLineTextItem* EntityItem::createRowLabel(bool isType)
+SingleLineTextItem* EntityItem::createRowLabel(bool isType, const QFont& font)
 {
     auto* label = new SingleLineTextItem(this);
-    label->setFont(labelFont());
+    label->setFont(font);
     label->placeholderText = isType ? QStringLiteral("type") : QStringLiteral("column_name");
     if (isType)
         label->setAlignment(Qt::AlignRight);
     label->dragEnabled = true;
     label->completionEnabled = isType;
-    label->setDefaultTextColor(currentTextColor());
+    setLabelColor(label, currentTextColor());
     connect(label, &SingleLineTextItem::editingFinished, this,
             qOverload<SingleLineTextItem*, bool, bool>(&EntityItem::onAttributeEditingFinished));
     connect(label, &SingleLineTextItem::newAttributeRequested, this, &EntityItem::onNewAttributeRequested);
@@ -514,10 +547,13 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
     a.inherited = storedInherited;
     m_attributes.append(a);
 
-    SingleLineTextItem* nameItem = createRowLabel(false);
-    SingleLineTextItem* typeItem = createRowLabel(true);
-    nameItem->setPlainText(a.name);
-    typeItem->setPlainText(a.type);
+    // The labels get the row's face before their text, which is then laid
+    // out once; styling them below changes nothing more.
+    const QFont font = rowLabelFont(a, m_kind);
+    SingleLineTextItem* nameItem = createRowLabel(false, font);
+    SingleLineTextItem* typeItem = createRowLabel(true, font);
+    nameItem->setInitialText(a.name);
+    typeItem->setInitialText(a.type);
     if (fk) {
         connect(nameItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
                 Qt::UniqueConnection);
@@ -544,12 +580,9 @@ void EntityItem::styleRowLabels(int row)
     if (row < 0 || row >= attributeCount() || row >= m_nameLabels.size() || row >= m_typeLabels.size())
         return;
     const Attribute& a = m_attributes.at(row);
-    const bool inherited = m_kind == ViewKind && a.inherited;
-    const bool bold = !inherited && (a.isPrimaryKey || a.isUniqueKey);
-    const bool italic = inherited || a.isForeignKey;
-    const QFont font = labelFont(bold ? QFont::Bold : QFont::Normal, italic);
-    m_nameLabels.at(row)->setFont(font);
-    m_typeLabels.at(row)->setFont(font);
+    const QFont font = rowLabelFont(a, m_kind);
+    setLabelFont(m_nameLabels.at(row), font);
+    setLabelFont(m_typeLabels.at(row), font);
     m_nameLabels.at(row)->setUnderlined(a.isPrimaryKey && m_kind == TableKind);
     m_typeLabels.at(row)->setUnderlined(false);
 }
@@ -1820,8 +1853,13 @@ void EntityItem::fromJson(const QJsonObject& obj)
         setPos(obj.value(QStringLiteral("x")).toDouble(0), obj.value(QStringLiteral("y")).toDouble(0));
         qDebug() << "EntityItem::fromJson position set to:" << pos();
     }
-    if (obj.contains(QStringLiteral("title")))
-        setTitle(obj.value(QStringLiteral("title")).toString());
+    if (obj.contains(QStringLiteral("title"))) {
+        // The reader makes the entity with this very title; setting it once
+        // more would only lay it out again (the layout below follows).
+        const QString title = obj.value(QStringLiteral("title")).toString();
+        if (title != m_title || m_titleLabel->toPlainText() != title)
+            setTitle(title);
+    }
 
     const struct
     {

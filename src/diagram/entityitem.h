@@ -4,6 +4,7 @@
 #include "dialogs/dualthemecolorscheme.h"
 
 #include <QColor>
+#include <QFont>
 #include <QGraphicsObject>
 #include <QJsonObject>
 #include <QJsonValue>
@@ -223,7 +224,7 @@ protected:
 private:
     int insertOrUpdateAttribute(const QString& name, const QString& type, bool pk, bool uk, bool fk,
                                 bool inherited);
-    SingleLineTextItem* createRowLabel(bool isType);
+    SingleLineTextItem* createRowLabel(bool isType, const QFont& font);
     void removeRowAt(int row);
     void ensureKeyRow();
     void layoutLabels();

@@ -303,7 +303,14 @@ void ERScene::clearScene()
         for (SlotItem* slot : entity->slotHandles())
             slot->setEdge(nullptr);
     }
-    removeAll(entities);
+    // An entity is deleted while still on the scene: its destructor takes it
+    // and its row labels off the item index in one sweep, where removing it
+    // first would take every label off the index one by one (a large part
+    // of clearing a big diagram).
+    for (QGraphicsItem* item : std::as_const(entities)) {
+        if (item->scene() == this)
+            delete item;
+    }
     removeAll(annotations);
 
     const QList<QGraphicsItem*> remaining = items();

@@ -13,17 +13,22 @@
 #include <QFontMetricsF>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
+#include <QGuiApplication>
+#include <QHash>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QStringListModel>
 #include <QStyleOptionGraphicsItem>
 #include <QTextCursor>
 #include <QTextDocument>
 #include <QTextOption>
+#include <QThread>
 #include <QTransform>
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
@@ -74,6 +79,51 @@ qsizetype lastNonSpace(const QString& text)
     return -1;
 }
 
+// Horizontal advances of label texts by font and text. The rows of a large
+// diagram repeat the same few names and types over and over, and each
+// measure shapes the text anew with every feature of the font. An advance
+// depends on nothing else but the installed fonts, whose change empties the
+// cache. Used from the GUI thread only.
+class AdvanceCache
+{
+public:
+    qreal advance(const QFont& font, const QString& text)
+    {
+        if (!qApp || QThread::currentThread() != qApp->thread())
+            return QFontMetricsF(font).horizontalAdvance(text);
+        if (m_app != qApp) {
+            m_app = qApp;
+            m_advances.clear();
+            QObject::connect(qGuiApp, &QGuiApplication::fontDatabaseChanged, qGuiApp,
+                             [this] { m_advances.clear(); });
+            // The fonts held here go with the application, not at exit.
+            QObject::connect(qGuiApp, &QObject::destroyed, [this] { m_advances.clear(); });
+        }
+        Key key{font, text};
+        const auto found = m_advances.constFind(key);
+        if (found != m_advances.cend())
+            return found.value();
+        // A bound, for a session that sees a great many distinct texts.
+        if (m_advances.size() >= MaxEntries)
+            m_advances.clear();
+        const qreal width = QFontMetricsF(font).horizontalAdvance(text);
+        m_advances.insert(std::move(key), width);
+        return width;
+    }
+
+private:
+    using Key = std::pair<QFont, QString>;
+    static constexpr qsizetype MaxEntries = 50000;
+    QHash<Key, qreal> m_advances;
+    QPointer<QCoreApplication> m_app;
+};
+
+AdvanceCache& advanceCache()
+{
+    static AdvanceCache cache;
+    return cache;
+}
+
 } // namespace
 
 // ------------------------------------------------------------ construction
@@ -107,7 +157,10 @@ void SingleLineTextItem::configureSingleLine()
     option.setWrapMode(QTextOption::NoWrap);
     option.setAlignment(m_alignment);
     doc->setDefaultTextOption(option);
-    setTextWidth(-1);
+    // Each of these lays the document out again; the width is usually
+    // natural already.
+    if (QGraphicsTextItem::textWidth() != -1)
+        setTextWidth(-1);
 }
 
 void SingleLineTextItem::setAlignment(Qt::Alignment alignment)
@@ -129,11 +182,59 @@ void SingleLineTextItem::setUnderlined(bool on)
 
 qreal SingleLineTextItem::textWidth() const
 {
-    return QFontMetricsF(font()).horizontalAdvance(toPlainText());
+    // Measuring shapes the whole text again, and a box asks for the widths
+    // of its labels several times per layout (and the bounding rectangle at
+    // every geometry change): the last measure holds while neither the text
+    // nor the font has changed. Both are compared rather than tracked, since
+    // the font can be set through the base class behind this item's back.
+    const QString text = toPlainText();
+    const QFont currentFont = font();
+    if (!m_widthValid || text != m_widthText || currentFont != m_widthFont) {
+        m_width = advanceCache().advance(currentFont, text);
+        m_widthText = text;
+        m_widthFont = currentFont;
+        m_widthValid = true;
+    }
+    return m_width;
+}
+
+void SingleLineTextItem::setInitialText(const QString& text)
+{
+    QTextDocument* doc = document();
+    if (text.isEmpty() || !doc->isEmpty() || m_editing || hasFocus()
+        || std::any_of(text.cbegin(), text.cend(), isForbiddenCharacter)) {
+        setPlainText(text);
+        return;
+    }
+    // What setPlainText leaves behind: no undo step (not even those of the
+    // document settings), an unmodified document. Its caret at the start
+    // would be placed at the cost of shaping the text once more; nothing
+    // looks at the caret before the label has the focus. Inside an edit
+    // block the inserting cursor does not measure where it ends either.
+    const bool undoRedo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    QTextCursor cursor(doc);
+    cursor.beginEditBlock();
+    cursor.insertText(text);
+    cursor.endEditBlock();
+    doc->setUndoRedoEnabled(undoRedo);
+    doc->setModified(false);
+    m_caretPending = true;
+}
+
+void SingleLineTextItem::settlePendingCaret()
+{
+    if (!m_caretPending)
+        return;
+    m_caretPending = false;
+    const QTextCursor caret = textCursor();
+    if (caret.position() != 0 || caret.anchor() != 0)
+        setTextCursor(QTextCursor(document()));
 }
 
 void SingleLineTextItem::startEditing()
 {
+    settlePendingCaret();
     configureSingleLine();
     setTextInteractionFlags(Qt::TextEditorInteraction);
     setFocus(Qt::MouseFocusReason);
@@ -157,7 +258,7 @@ QRectF SingleLineTextItem::boundingRect() const
 {
     if (!m_cachedRectValid) {
         const QFontMetricsF metrics(font());
-        const QRectF own(-2, -2, metrics.horizontalAdvance(toPlainText()) + 4, metrics.height() + 4);
+        const QRectF own(-2, -2, textWidth() + 4, metrics.height() + 4);
         m_cachedRect = own.united(QGraphicsTextItem::boundingRect().adjusted(-2, -2, 2, 2));
         m_cachedRectValid = true;
     }
@@ -409,6 +510,7 @@ void SingleLineTextItem::finishViaBacktab()
 
 void SingleLineTextItem::focusInEvent(QFocusEvent* event)
 {
+    settlePendingCaret();
     if (auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem()))
         entity->updateRowHighlight(this, true);
     QGraphicsTextItem::focusInEvent(event);
@@ -443,6 +545,7 @@ void SingleLineTextItem::focusOutEvent(QFocusEvent* event)
 
 void SingleLineTextItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
 {
+    settlePendingCaret();
     if (event->button() == Qt::RightButton) {
         if (auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem())) {
             event->accept();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QFont>
 #include <QGraphicsTextItem>
 #include <QMetaObject>
 #include <QPointF>
@@ -37,6 +38,12 @@ public:
     Qt::Alignment alignment() const { return m_alignment; }
     void setUnderlined(bool on);
     bool isUnderlined() const { return m_underlined; }
+
+    // Gives a label that holds no text yet its first text, leaving it as
+    // setPlainText() would, at a good deal less cost: the empty document is
+    // filled in place rather than rebuilt and laid out twice, and the caret
+    // goes back to the start only when the label first gets the focus.
+    void setInitialText(const QString& text);
 
     // Horizontal advance of the plain text in the label's font.
     qreal textWidth() const;
@@ -85,6 +92,7 @@ private:
     void stripTabs();
     void applyUnderline();
     void invalidateSize();
+    void settlePendingCaret();
     void finishViaTab();
     void finishViaBacktab();
     void finishViaReturn(bool shift);
@@ -103,8 +111,14 @@ private:
 
     mutable QRectF m_cachedRect;
     mutable bool m_cachedRectValid = false;
+    // The last measured text width and what it was measured for.
+    mutable qreal m_width = 0;
+    mutable bool m_widthValid = false;
+    mutable QString m_widthText;
+    mutable QFont m_widthFont;
     QMetaObject::Connection m_contentsConnection;
     bool m_editing = false;
+    bool m_caretPending = false;   // setInitialText left the caret behind the text
     bool m_finishingViaTab = false;
     bool m_finishingViaBacktab = false;
     bool m_finishingQuietly = false;

@@ -12,6 +12,8 @@
 #include <QSignalSpy>
 #include <QStyleOptionGraphicsItem>
 #include <QTest>
+#include <QTextDocument>
+#include <QTimer>
 
 namespace {
 
@@ -79,6 +81,8 @@ private slots:
     void jsonPositionNeedsBothCoordinates();
     void jsonReadReplacesExistingRows();
     void removingAndDeletingWhileEditingIsSafe();
+    void loadedBoxMatchesOneBuiltRowByRow_data();
+    void loadedBoxMatchesOneBuiltRowByRow();
 };
 
 void TestEntityItem::initTestCase()
@@ -779,6 +783,80 @@ void TestEntityItem::jsonReadReplacesExistingRows()
     QCOMPARE(t->attributeName(0), QStringLiteral("id"));
     QCOMPARE(t->title(), QStringLiteral("orders"));
     QCOMPARE(t->rect().height(), 63.0);
+}
+
+void TestEntityItem::loadedBoxMatchesOneBuiltRowByRow_data()
+{
+    QTest::addColumn<bool>("view");
+    QTest::newRow("table") << false;
+    QTest::newRow("entity view") << true;
+}
+
+// Reading lays the box out once at the end; building it row by row lays it
+// out after every row. Both must end with the same box to the last digit.
+void TestEntityItem::loadedBoxMatchesOneBuiltRowByRow()
+{
+    QFETCH(bool, view);
+    struct Row
+    {
+        const char* name;
+        const char* type;
+        bool pk, uk, fk, inherited;
+    };
+    const Row rows[] = {
+        {"id", "BIGINT", true, false, false, false},
+        {"email", "VARCHAR(255)", false, true, false, false},
+        {"customer_id", "BIGINT", false, false, true, true},
+        {"note  ", "TEXT   ", false, false, false, true},
+        {"\u00fcberstra\u00dfe", "NUMERIC(10,2)", true, true, false, false},
+        {"x", "", false, false, false, false},
+    };
+    QJsonArray attributes;
+    for (const Row& r : rows) {
+        attributes.append(QJsonObject{{"name", r.name}, {"type", r.type}, {"isPrimaryKey", r.pk},
+                                      {"isUniqueKey", r.uk}, {"isForeignKey", r.fk}, {"inherited", r.inherited}});
+    }
+    const QString title = QStringLiteral("a_rather_long_entity_title");
+    QJsonObject object{{"id", "loaded"}, {"title", title}, {"x", 10.5}, {"y", 20}, {"attributes", attributes}};
+    if (view)
+        object.insert(QStringLiteral("kind"), QStringLiteral("entity-view"));
+
+    ERScene scene;
+    scene.loadFromJson(QJsonObject{{"entities", QJsonArray{object}}});
+    EntityItem* loaded = nullptr;
+    for (QGraphicsItem* item : scene.items()) {
+        if (item->type() == EntityItem::Type)
+            loaded = static_cast<EntityItem*>(item);
+    }
+    QVERIFY(loaded);
+
+    auto* built = new EntityItem(title, QSizeF(150, 70));
+    scene.addItem(built);
+    if (view)
+        built->setKind(EntityItem::ViewKind);
+    built->setPos(10.5, 20);
+    for (const Row& r : rows) {
+        built->addAttribute(QString::fromUtf8(r.name), QString::fromUtf8(r.type), r.pk, r.uk, r.fk,
+                            r.inherited);
+    }
+
+    QCOMPARE(loaded->attributeCount(), built->attributeCount());
+    QCOMPARE(loaded->rect(), built->rect());
+    QCOMPARE(loaded->titleLabel()->pos(), built->titleLabel()->pos());
+    QCOMPARE(loaded->titleLabel()->boundingRect(), built->titleLabel()->boundingRect());
+    for (int i = 0; i < loaded->attributeCount(); ++i) {
+        for (auto label : {&EntityItem::nameLabel, &EntityItem::typeLabel}) {
+            SingleLineTextItem* a = (loaded->*label)(i);
+            SingleLineTextItem* b = (built->*label)(i);
+            QCOMPARE(a->toPlainText(), b->toPlainText());
+            QCOMPARE(a->font(), b->font());
+            QCOMPARE(a->isUnderlined(), b->isUnderlined());
+            QCOMPARE(a->pos(), b->pos());
+            QCOMPARE(a->textWidth(), b->textWidth());
+            QCOMPARE(a->document()->size(), b->document()->size());
+            QCOMPARE(a->defaultTextColor(), b->defaultTextColor());
+        }
+    }
 }
 
 void TestEntityItem::removingAndDeletingWhileEditingIsSafe()

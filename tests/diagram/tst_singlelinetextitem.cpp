@@ -11,6 +11,8 @@
 #include <QSignalSpy>
 #include <QTest>
 #include <QTextCursor>
+#include <QTextDocument>
+#include <QFontMetricsF>
 
 class TestSingleLineTextItem : public QObject
 {
@@ -40,6 +42,9 @@ private slots:
     void resizeHandles();
     void styledFontResolution();
     void popupSurvivesViewDestruction();
+    void initialTextMatchesSetPlainText_data();
+    void initialTextMatchesSetPlainText();
+    void textWidthFollowsTextAndFont();
 };
 
 void TestSingleLineTextItem::initTestCase()
@@ -421,6 +426,98 @@ void TestSingleLineTextItem::popupSurvivesViewDestruction()
     QVERIFY(typeCell->completionPopup());
     QVERIFY(!typeCell->completionPopup()->parentWidget());
     delete scene;
+}
+
+void TestSingleLineTextItem::initialTextMatchesSetPlainText_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<bool>("bold");
+    QTest::addColumn<bool>("italic");
+    QTest::addColumn<int>("alignment");
+    QTest::newRow("plain") << QStringLiteral("customer_id") << false << false << int(Qt::AlignLeft);
+    QTest::newRow("bold key") << QStringLiteral("id") << true << false << int(Qt::AlignLeft);
+    QTest::newRow("italic type, right") << QStringLiteral("VARCHAR(255)") << false << true << int(Qt::AlignRight);
+    QTest::newRow("trailing blanks") << QStringLiteral("TEXT   ") << false << false << int(Qt::AlignRight);
+    QTest::newRow("centred title") << QStringLiteral("order_line") << true << false
+                                   << int(Qt::AlignHCenter | Qt::AlignVCenter);
+    QTest::newRow("non-latin") << QStringLiteral("\u00fcberstra\u00dfe \u540d\u524d") << false << true << int(Qt::AlignLeft);
+    QTest::newRow("tab and line break") << QStringLiteral("a\tb\nc") << false << false << int(Qt::AlignLeft);
+    QTest::newRow("empty") << QString() << false << false << int(Qt::AlignLeft);
+}
+
+void TestSingleLineTextItem::initialTextMatchesSetPlainText()
+{
+    QFETCH(QString, text);
+    QFETCH(bool, bold);
+    QFETCH(bool, italic);
+    QFETCH(int, alignment);
+
+    Canvas c;
+    QFont font(QStringLiteral("JetBrains Mono"));
+    font.setPointSizeF(10);
+    font.setBold(bold);
+    font.setItalic(italic);
+    const auto makeLabel = [&](QPointF at) {
+        auto* label = new SingleLineTextItem;
+        label->setFont(font);
+        label->setAlignment(Qt::Alignment(alignment));
+        label->setPos(at);
+        c.scene->addItem(label);
+        return label;
+    };
+    SingleLineTextItem* viaSet = makeLabel(QPointF(20, 20));
+    SingleLineTextItem* viaInitial = makeLabel(QPointF(20, 60));
+    viaSet->setPlainText(text);
+    viaInitial->setInitialText(text);
+
+    QCOMPARE(viaInitial->toPlainText(), viaSet->toPlainText());
+    QCOMPARE(viaInitial->document()->toHtml(), viaSet->document()->toHtml());
+    QCOMPARE(viaInitial->document()->size(), viaSet->document()->size());
+    QCOMPARE(viaInitial->boundingRect(), viaSet->boundingRect());
+    QCOMPARE(viaInitial->textWidth(), viaSet->textWidth());
+    QCOMPARE(viaInitial->document()->blockCount(), viaSet->document()->blockCount());
+    // Nothing to undo and nothing modified: Ctrl+Z in the editor must not
+    // take the text away.
+    QCOMPARE(viaInitial->document()->availableUndoSteps(), 0);
+    QCOMPARE(viaSet->document()->availableUndoSteps(), 0);
+    QCOMPARE(viaInitial->document()->isModified(), viaSet->document()->isModified());
+
+    // Once focused, the caret stands where setPlainText puts it.
+    viaSet->setFocus();
+    const QTextCursor expected = viaSet->textCursor();
+    viaInitial->setFocus();
+    QVERIFY(viaInitial->hasFocus());
+    QCOMPARE(viaInitial->textCursor().position(), expected.position());
+    QCOMPARE(viaInitial->textCursor().anchor(), expected.anchor());
+    delete viaSet;
+    delete viaInitial;
+}
+
+void TestSingleLineTextItem::textWidthFollowsTextAndFont()
+{
+    SingleLineTextItem label;
+    QFont font(QStringLiteral("JetBrains Mono"));
+    font.setPointSizeF(10);
+    label.setFont(font);
+    label.setPlainText(QStringLiteral("column_1"));
+    QCOMPARE(label.textWidth(), QFontMetricsF(font).horizontalAdvance(QStringLiteral("column_1")));
+
+    // A bold face set through the base class, bypassing the label.
+    QFont bold = font;
+    bold.setBold(true);
+    static_cast<QGraphicsTextItem&>(label).setFont(bold);
+    QCOMPARE(label.textWidth(), QFontMetricsF(bold).horizontalAdvance(QStringLiteral("column_1")));
+
+    // Text changed behind the label's back, straight in its document.
+    label.document()->setPlainText(QStringLiteral("a_much_longer_column"));
+    QCOMPARE(label.textWidth(), QFontMetricsF(bold).horizontalAdvance(QStringLiteral("a_much_longer_column")));
+
+    // A larger size of the same family.
+    QFont large = bold;
+    large.setPointSizeF(14);
+    label.setFont(large);
+    QCOMPARE(label.textWidth(), QFontMetricsF(large).horizontalAdvance(QStringLiteral("a_much_longer_column")));
+    QVERIFY(label.textWidth() > QFontMetricsF(bold).horizontalAdvance(QStringLiteral("a_much_longer_column")));
 }
 
 QTEST_MAIN(TestSingleLineTextItem)
