@@ -65,7 +65,6 @@ private slots:
     void viewZoomMovesSlider();
     void fitBelowTheSliderRange();
     void zoomActions();
-    void addToolsAreExclusive();
     void explorerActionFollowsDock();
     void aboutDialogShowsVersionAndCloses();
 
@@ -462,35 +461,6 @@ void TestMainWindow::zoomActions()
     QVERIFY(view()->zoom() > 1.0);
     QCOMPARE(slider()->value(), qRound(view()->zoom() * 100));
     QCOMPARE(QKeySequence(QKeySequence::ZoomIn), action("actionZoom_In")->shortcut());
-}
-
-void TestMainWindow::addToolsAreExclusive()
-{
-    ERView* v = view();
-    action("actionAdd_Table")->trigger();
-    QVERIFY(v->isAddTableMode());
-    QCOMPARE(v->viewport()->cursor().shape(), Qt::CrossCursor);
-
-    action("actionAdd_Relationship")->trigger();
-    QVERIFY(!action("actionAdd_Table")->isChecked());
-    QVERIFY(!v->isAddTableMode());
-    QVERIFY(v->isAddRelationshipMode());
-    QCOMPARE(v->viewport()->cursor().shape(), Qt::CrossCursor);
-
-    action("actionAdd_Group")->trigger();
-    QVERIFY(!action("actionAdd_Relationship")->isChecked());
-    QVERIFY(!v->isAddRelationshipMode());
-    QVERIFY(v->isAddGroupMode());
-
-    action("actionAdd_Group")->trigger(); // the checked tool again
-    QVERIFY(!v->isInAddMode());
-    QVERIFY(!action("actionAdd_Group")->isChecked());
-    QCOMPARE(v->viewport()->cursor().shape(), Qt::ArrowCursor);
-
-    // The canvas button drives the same action.
-    window->findChild<QToolButton*>(QStringLiteral("toolButtonAddText"))->click();
-    QVERIFY(action("actionAdd_Text")->isChecked());
-    QVERIFY(v->isAddTextMode());
 }
 
 void TestMainWindow::explorerActionFollowsDock()
