@@ -23,8 +23,6 @@ private slots:
     void missingFirstFontKeepsPlatformFont();
     void embeddedFontsRegisterInOrder();
     void messageHookAnswersInsteadOfABox();
-    void execHookRunsInsteadOfTheDialog();
-    void fileHooksAndReset();
     void defaultMessageBoxShowsPlainText();
 };
 
@@ -130,42 +128,6 @@ void TestApplicationSetup::messageHookAnswersInsteadOfABox()
     QCOMPARE(icons, (QList<QMessageBox::Icon>{QMessageBox::Warning, QMessageBox::Question,
                                               QMessageBox::Information, QMessageBox::Critical}));
     QCOMPARE(texts.first(), QStringLiteral("Import from Mermaid|Bad file."));
-}
-
-void TestApplicationSetup::execHookRunsInsteadOfTheDialog()
-{
-    DialogHooks::ScopedReset reset;
-    QDialog dialog;
-    QDialog* seen = nullptr;
-    DialogHooks::setExecHook([&](QDialog* d) {
-        seen = d;
-        return int(QDialog::Accepted);
-    });
-    QCOMPARE(DialogHooks::execDialog(&dialog), int(QDialog::Accepted));
-    QCOMPARE(seen, &dialog);
-    QCOMPARE(DialogHooks::execDialog(nullptr), int(QDialog::Rejected));
-}
-
-void TestApplicationSetup::fileHooksAndReset()
-{
-    DialogHooks::setOpenFileNameHook([](QWidget*, const QString& caption, const QString&, const QString& filter) {
-        return caption + QLatin1Char(':') + filter;
-    });
-    DialogHooks::setSaveFileNameHook([](QWidget*, const QString&, const QString&, const QString&) {
-        return QStringLiteral("/tmp/out.json");
-    });
-    QCOMPARE(DialogHooks::getOpenFileName(nullptr, "Open Project", {}, "Quillmap Project (*.json)"),
-             QStringLiteral("Open Project:Quillmap Project (*.json)"));
-    QCOMPARE(DialogHooks::getSaveFileName(nullptr, "Save Project"), QStringLiteral("/tmp/out.json"));
-
-    DialogHooks::resetHooks();
-    // Without hooks the real dialogs come back; answer the message box
-    // ourselves to show that it is the real one.
-    QTimer::singleShot(0, [] {
-        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
-            box->done(QMessageBox::Ok);
-    });
-    QCOMPARE(DialogHooks::warning(nullptr, "t", "x"), QMessageBox::Ok);
 }
 
 void TestApplicationSetup::defaultMessageBoxShowsPlainText()

@@ -65,7 +65,6 @@ private slots:
     void viewZoomMovesSlider();
     void fitBelowTheSliderRange();
     void zoomActions();
-    void addToolsAreExclusive();
     void explorerActionFollowsDock();
     void aboutDialogShowsVersionAndCloses();
 
@@ -195,15 +194,12 @@ void TestMainWindow::toolBarKeepsThemeButtonAtTheRightEnd()
 {
     auto* toolBar = window->findChild<QToolBar*>(QStringLiteral("toolBar"));
     QVERIFY(toolBar);
-    QCOMPARE(toolBar->toolButtonStyle(), Qt::ToolButtonIconOnly);
-    QCOMPARE(toolBar->iconSize(), QSize(16, 16));
     const QList<QAction*> actions = toolBar->actions();
     QCOMPARE(actions.last(), action("actionToggle_Theme"));
     QVERIFY(actions.at(actions.size() - 2)->isSeparator());
     QWidget* spacer = toolBar->widgetForAction(actions.at(actions.size() - 3));
     QVERIFY(spacer);
     QCOMPARE(spacer->objectName(), QStringLiteral("toolBarThemeSpacer"));
-    QCOMPARE(spacer->sizePolicy().horizontalPolicy(), QSizePolicy::Expanding);
     QCOMPARE(actionTexts(actions.mid(0, actions.size() - 3)),
              (QStringList{"New Project", "New Model", "New Diagram", "&Open", "&Save", "Save As", "Export to PDF",
                           "Export to SVG", "Export to Mermaid…", "Export to Draw.io…", "|", "Import from I&mage…",
@@ -258,10 +254,6 @@ void TestMainWindow::importEntryGoesAboveQuit()
 void TestMainWindow::headerBarAndStatusBarAtStart()
 {
     auto* header = window->findChild<QDockWidget*>(QStringLiteral("dockWidgetPrjModDiag"));
-    QCOMPARE(header->features(), QDockWidget::NoDockWidgetFeatures);
-    QCOMPARE(header->allowedAreas(), Qt::TopDockWidgetArea);
-    QVERIFY(header->titleBarWidget());
-    QCOMPARE(header->titleBarWidget()->height(), 0);
     QCOMPARE(window->dockWidgetArea(header), Qt::TopDockWidgetArea);
 
     auto* combo = window->findChild<QComboBox*>(QStringLiteral("comboBoxDatabase"));
@@ -290,7 +282,6 @@ void TestMainWindow::headerBarAndStatusBarAtStart()
     QCOMPARE(zoomLabel()->text(), QStringLiteral("100%"));
     QCOMPARE(window->findChild<QToolButton*>(QStringLiteral("buttonFitAll"))->defaultAction(),
              action("actionFit_All"));
-    QCOMPARE(window->findChild<QToolButton*>(QStringLiteral("buttonZoomReset"))->text(), QStringLiteral("1:1"));
     // The zoom controls sit at the right end of the status bar.
     auto* zoomFrame = window->findChild<QFrame*>(QStringLiteral("zoomFrame"));
     auto* alertsFrame = window->findChild<QFrame*>(QStringLiteral("alertsFrame"));
@@ -464,35 +455,6 @@ void TestMainWindow::zoomActions()
     QCOMPARE(QKeySequence(QKeySequence::ZoomIn), action("actionZoom_In")->shortcut());
 }
 
-void TestMainWindow::addToolsAreExclusive()
-{
-    ERView* v = view();
-    action("actionAdd_Table")->trigger();
-    QVERIFY(v->isAddTableMode());
-    QCOMPARE(v->viewport()->cursor().shape(), Qt::CrossCursor);
-
-    action("actionAdd_Relationship")->trigger();
-    QVERIFY(!action("actionAdd_Table")->isChecked());
-    QVERIFY(!v->isAddTableMode());
-    QVERIFY(v->isAddRelationshipMode());
-    QCOMPARE(v->viewport()->cursor().shape(), Qt::CrossCursor);
-
-    action("actionAdd_Group")->trigger();
-    QVERIFY(!action("actionAdd_Relationship")->isChecked());
-    QVERIFY(!v->isAddRelationshipMode());
-    QVERIFY(v->isAddGroupMode());
-
-    action("actionAdd_Group")->trigger(); // the checked tool again
-    QVERIFY(!v->isInAddMode());
-    QVERIFY(!action("actionAdd_Group")->isChecked());
-    QCOMPARE(v->viewport()->cursor().shape(), Qt::ArrowCursor);
-
-    // The canvas button drives the same action.
-    window->findChild<QToolButton*>(QStringLiteral("toolButtonAddText"))->click();
-    QVERIFY(action("actionAdd_Text")->isChecked());
-    QVERIFY(v->isAddTextMode());
-}
-
 void TestMainWindow::explorerActionFollowsDock()
 {
     auto* dock = window->findChild<QDockWidget*>(QStringLiteral("dockWidget"));
@@ -516,15 +478,9 @@ void TestMainWindow::aboutDialogShowsVersionAndCloses()
     QVERIFY(about);
     QVERIFY(about->isVisible());
     QVERIFY(about->isModal());
-    QVERIFY(about->windowFlags() & Qt::FramelessWindowHint);
-    QCOMPARE(about->size(), QSize(620, 428));
     auto* text = about->findChild<QPlainTextEdit*>(QStringLiteral("plainTextEditAbout"));
     QVERIFY(text->toPlainText().startsWith(QStringLiteral("Version 0.1.351\n\n")));
-    QVERIFY(text->isReadOnly());
-    QCOMPARE(text->focusPolicy(), Qt::NoFocus);
     QCOMPARE(text->textInteractionFlags(), Qt::NoTextInteraction);
-    QCOMPARE(about->findChild<QLabel*>(QStringLiteral("labelAuthor"))->text(),
-             QStringLiteral("Database Metadata Modeling & Diagramming"));
 
     about->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
     QTRY_VERIFY(about.isNull());

@@ -13,11 +13,9 @@ private slots:
     void setThemeSelectsColourSet_data();
     void setThemeSelectsColourSet();
     void setColorsRestoresASavedState();
-    void builtInSets();
     void invertKeepsAlphaAndConvertsFormat_data();
     void invertKeepsAlphaAndConvertsFormat();
     void invertedIcon();
-    void palettes();
 };
 
 void TestThemeManager::setThemeSelectsColourSet_data()
@@ -56,19 +54,6 @@ void TestThemeManager::setColorsRestoresASavedState()
     QCOMPARE(tm.color(ThemeSlot::SceneBackground), QColor(0x1a, 0x1a, 0x1a));
     QVERIFY(!tm.color(9).isValid());
     tm.setTheme(ThemeKind::Light);
-}
-
-void TestThemeManager::builtInSets()
-{
-    const QStringList light{"#ffffff", "#ebebeb", "#fafafa", "#ebebeb", "#000000",
-                            "#0078d7", "#000000", "#000000", "#0078d7"};
-    const QStringList dark{"#1a1a1a", "#3c3c3c", "#262626", "#373737", "#d2d2d2",
-                           "#50aaff", "#e6e6e6", "#d2d2d2", "#50aaff"};
-    for (int i = 0; i < 9; ++i) {
-        QCOMPARE(ThemeManager::lightColors()[i].name(), light.at(i));
-        QCOMPARE(ThemeManager::darkColors()[i].name(), dark.at(i));
-        QCOMPARE(ThemeManager::lightColors()[i].alpha(), 255);
-    }
 }
 
 void TestThemeManager::invertKeepsAlphaAndConvertsFormat_data()
@@ -123,19 +108,6 @@ void TestThemeManager::invertedIcon()
     const QImage image = inverted.pixmap(QSize(16, 16)).toImage();
     QCOMPARE(image.pixelColor(8, 8).rgb(), QColor(0xe1, 0xe1, 0xe1).rgb());
     QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
-}
-
-void TestThemeManager::palettes()
-{
-    const QPalette light = makeLightPalette();
-    const QPalette dark = makeDarkPalette();
-    QCOMPARE(light.color(QPalette::Active, QPalette::Window), QColor(0xf3, 0xf3, 0xf3));
-    QCOMPARE(light.color(QPalette::Disabled, QPalette::Highlight), QColor(0x00, 0x78, 0xd4));
-    QCOMPARE(dark.color(QPalette::Active, QPalette::Window), QColor(0x2b, 0x2b, 0x2b));
-    QCOMPARE(dark.color(QPalette::Active, QPalette::Text), QColor(0xe4, 0xe6, 0xea));
-    QCOMPARE(dark.color(QPalette::Disabled, QPalette::Text), QColor(0x7a, 0x7e, 0x82));
-    QCOMPARE(dark.color(QPalette::Disabled, QPalette::Base), QColor(0x2b, 0x2b, 0x2b));
-    QCOMPARE(dark.color(QPalette::Inactive, QPalette::Base), QColor(0x2e, 0x31, 0x33));
 }
 
 QTEST_MAIN(TestThemeManager)

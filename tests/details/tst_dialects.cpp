@@ -31,12 +31,6 @@ class TestDialects : public QObject
 {
     Q_OBJECT
 private Q_SLOTS:
-    void canonicalNamesInComboOrder()
-    {
-        QCOMPARE(dialectNames(),
-                 QStringList({"Conceptual ER", "CSV files", "Parquet", "Databricks", "DuckDB",
-                              "MySQL", "Oracle", "PostgreSQL", "SQLite", "SQL Server"}));
-    }
 
     void normalize_data()
     {
@@ -153,33 +147,6 @@ private Q_SLOTS:
         QCOMPARE(options.at(0), PhysicalOption("b", "Beta"));
         QCOMPARE(options.at(1).second, QString::fromUtf8("\xC3\x84lpha"));
         QVERIFY(makeOptionList(pairs, 0).isEmpty());
-    }
-
-    void dataTypes_data()
-    {
-        QTest::addColumn<QString>("dialect");
-        QTest::addColumn<int>("count");
-        QTest::addColumn<QString>("first");
-        QTest::addColumn<QString>("last");
-        QTest::newRow("CSV files") << "csv" << 3 << "INTEGER" << "TEXT";
-        QTest::newRow("Parquet") << "parquet" << 40 << "BOOLEAN" << "VARIANT";
-        QTest::newRow("Databricks") << "Databricks" << 33 << "ARRAY" << "VOID";
-        QTest::newRow("DuckDB") << "duckdb" << 71 << "ARRAY" << "VARIANT";
-        QTest::newRow("MySQL blanks around") << "  MySQL " << 46 << "BIGINT" << "YEAR";
-        QTest::newRow("Oracle") << "oracle" << 28 << "BFILE" << "XMLTYPE";
-        QTest::newRow("PostgreSQL") << "postgres" << 81 << "ARRAY" << "XML";
-        QTest::newRow("SQLite") << "SQLite" << 27 << "BIGINT" << "VARYING CHARACTER";
-        QTest::newRow("SQL Server") << "mssql" << 39 << "BIGINT" << "XML";
-    }
-    void dataTypes()
-    {
-        QFETCH(QString, dialect);
-        QFETCH(int, count);
-        const QStringList types = dataTypesForDialect(dialect);
-        QCOMPARE(types.size(), count);
-        QTEST(types.first(), "first");
-        QTEST(types.last(), "last");
-        QCOMPARE(dataTypesForDialect(dialect), types);
     }
 
     void handOrderedListsKeepTheirOrder()

@@ -1,7 +1,6 @@
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
-#include "details/dialects.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
@@ -32,9 +31,6 @@ private slots:
     void init();
     void cleanup();
 
-    void addTableToolPlacesTablesAtTheClick();
-    void addViewToolAndExclusivity();
-    void escapeLeavesTheTool();
     void escapeInACellEndsEditingNotTheTool();
     void f2EditsTheLastVisibleRow();
     void ctrlReturnAndAddColumnAddRows();
@@ -89,54 +85,6 @@ void TestEntityCanvas::cleanup()
 {
     window.reset();
     ThemeManager::instance().setTheme(ThemeKind::Light);
-}
-
-void TestEntityCanvas::addTableToolPlacesTablesAtTheClick()
-{
-    QSignalSpy added(scene(), &ERScene::entityAdded);
-    action("actionAdd_Table")->trigger();
-    QVERIFY(view()->isAddTableMode());
-    const QPointF at = view()->mapToScene(QPoint(200, 150));
-    clickCanvas(at);
-    const QPointF at2 = view()->mapToScene(QPoint(500, 150));
-    clickCanvas(at2);
-    QCOMPARE(added.count(), 2);
-    const QList<EntityItem*> list = entities();
-    QCOMPARE(list.size(), 2);
-    EntityItem* first = list.at(0)->title() == QLatin1String("table_1") ? list.at(0) : list.at(1);
-    EntityItem* second = first == list.at(0) ? list.at(1) : list.at(0);
-    QCOMPARE(first->pos(), at);
-    QCOMPARE(second->title(), QStringLiteral("table_2"));
-    QCOMPARE(second->attributeName(0), QStringLiteral("table_2_id"));
-    QCOMPARE(second->attributeType(0), defaultKeyType(scene()->dialect()));
-    QVERIFY(action("actionAdd_Table")->isChecked());   // the tool stays on
-}
-
-void TestEntityCanvas::addViewToolAndExclusivity()
-{
-    action("actionAdd_Table")->trigger();
-    action("actionAdd_View")->trigger();
-    QVERIFY(!action("actionAdd_Table")->isChecked());
-    QVERIFY(!view()->isAddTableMode());
-    QVERIFY(view()->isAddViewMode());
-    clickCanvas(view()->mapToScene(QPoint(300, 300)));
-    const QList<EntityItem*> list = entities();
-    QCOMPARE(list.size(), 1);
-    QCOMPARE(list.at(0)->kind(), int(EntityItem::ViewKind));
-    QCOMPARE(list.at(0)->title(), QStringLiteral("view_1"));
-    QCOMPARE(list.at(0)->attributeCount(), 0);
-    action("actionAdd_View")->trigger();   // clicked again: off
-    QVERIFY(!view()->isInAddMode());
-    clickCanvas(view()->mapToScene(QPoint(600, 300)));
-    QCOMPARE(entities().size(), 1);
-}
-
-void TestEntityCanvas::escapeLeavesTheTool()
-{
-    action("actionAdd_Table")->trigger();
-    key(Qt::Key_Escape);
-    QVERIFY(!action("actionAdd_Table")->isChecked());
-    QVERIFY(!view()->isInAddMode());
 }
 
 void TestEntityCanvas::escapeInACellEndsEditingNotTheTool()

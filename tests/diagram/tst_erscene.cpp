@@ -58,7 +58,6 @@ class TestERScene : public QObject
 
 private slots:
     void init();
-    void startsEmptyWithDefaults();
     void defaultsForNewItems();
     void backgroundAndGrid_data();
     void backgroundAndGrid();
@@ -76,23 +75,6 @@ void TestERScene::init()
     ThemeManager::instance().setTheme(ThemeKind::Light);
 }
 
-void TestERScene::startsEmptyWithDefaults()
-{
-    ERScene scene;
-    QCOMPARE(scene.sceneRect(), QRectF(-2000, -2000, 4000, 4000));
-    QCOMPARE(scene.dialect(), QStringLiteral("Conceptual ER"));
-    QVERIFY(scene.currentFilePath().isEmpty());
-    QVERIFY(scene.isGridVisible());
-    QVERIFY(!scene.hasCustomBackground());
-    QCOMPARE(scene.customBackgroundColor(), QColor(Qt::white));
-    QVERIFY(!scene.isClearing());
-    QVERIFY(!scene.isGlowActive());
-    scene.setCurrentFilePath(QStringLiteral("/tmp/a.json"));
-    scene.setDialect(QStringLiteral("SQLite"));
-    QCOMPARE(scene.currentFilePath(), QStringLiteral("/tmp/a.json"));
-    QCOMPARE(scene.dialect(), QStringLiteral("SQLite"));
-}
-
 void TestERScene::defaultsForNewItems()
 {
     ERScene scene;
@@ -105,16 +87,7 @@ void TestERScene::defaultsForNewItems()
     colors[7] = QColor(Qt::blue);
     scene.setDefaultEntityColors(colors);
     QVERIFY(scene.hasDefaultEntityColors());
-
-    QVERIFY(!scene.hasDefaultTextStyle());
-    scene.setDefaultTextStyle(QFont(QStringLiteral("JetBrains Mono"), 12), Qt::black, Qt::white);
-    QVERIFY(scene.hasDefaultTextStyle());
-    QCOMPARE(scene.defaultTextDarkColor(), QColor(Qt::white));
-
-    QVERIFY(!scene.hasDefaultGroupStyle());
-    scene.setDefaultGroupStyle(Qt::red, Qt::green, Qt::blue, Qt::cyan, Qt::magenta, Qt::yellow);
-    QVERIFY(scene.hasDefaultGroupStyle());
-    QCOMPARE(scene.defaultGroupColors()[4], QColor(Qt::magenta));
+    // The text and group defaults are checked with the items they style.
 }
 
 void TestERScene::backgroundAndGrid_data()

@@ -25,18 +25,16 @@ private slots:
     void tabAndReturnNeverEnterTheText();
     void pastedTabsAndLineBreaksAreRemoved();
     void returnEndsEditingOnce();
-    void escapeKeepsTheTypedText();
     void shiftReturnRequestsARow();
     void completionCase_data();
     void completionCase();
     void typeCellShowsCaseAdaptedCandidates();
-    void popupOpensOnlyAfterTheFirstChange();
+    void popupVisibility_data();
+    void popupVisibility();
     void returnTakesTheFirstCandidate();
     void escapeClosesOnlyThePopup();
     void clickInPopupKeepsEditing();
     void popupFlipsAboveNearTheBottom();
-    void singleExactCandidateHidesPopup();
-    void noPopupWithoutDialectTypes();
     void placeholderAndUnderlineOnExport();
     void resizeHandles_data();
     void resizeHandles();
@@ -112,18 +110,6 @@ void TestSingleLineTextItem::returnEndsEditingOnce()
     // Clicking elsewhere afterwards reports nothing more.
     c.click(c.toView(QPointF(700, 500)));
     QCOMPARE(finished.count(), 1);
-}
-
-void TestSingleLineTextItem::escapeKeepsTheTypedText()
-{
-    Canvas c;
-    EntityItem* t = c.table();
-    QSignalSpy finished(t->nameLabel(0), &SingleLineTextItem::editingFinished);
-    c.doubleClick(t->nameLabel(0));
-    c.type(QStringLiteral("kept"));
-    c.key(Qt::Key_Escape);
-    QCOMPARE(finished.count(), 1);
-    QCOMPARE(t->attributeName(0), QStringLiteral("kept"));
 }
 
 void TestSingleLineTextItem::shiftReturnRequestsARow()
@@ -209,17 +195,30 @@ void TestSingleLineTextItem::typeCellShowsCaseAdaptedCandidates()
     QCOMPARE(t->attributeType(0), QStringLiteral("BIGserial"));
 }
 
-void TestSingleLineTextItem::popupOpensOnlyAfterTheFirstChange()
+void TestSingleLineTextItem::popupVisibility_data()
 {
+    QTest::addColumn<QString>("dialect");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("not before the first change") << "SQLite" << "" << false;
+    QTest::newRow("after the first change") << "SQLite" << "t" << true;
+    QTest::newRow("single exact candidate") << "PostgreSQL" << "bigserial" << false;
+    QTest::newRow("a dialect without types") << "Conceptual ER" << "b" << false;
+}
+
+void TestSingleLineTextItem::popupVisibility()
+{
+    QFETCH(QString, dialect);
+    QFETCH(QString, typed);
+    QFETCH(bool, visible);
     Canvas c;
-    c.scene->setDialect(QStringLiteral("SQLite"));
+    c.scene->setDialect(dialect);
     EntityItem* t = c.table();
     SingleLineTextItem* typeCell = t->typeLabel(0);
     c.doubleClick(typeCell);
     QVERIFY(typeCell->isEditing());
-    QVERIFY(!typeCell->isCompletionPopupVisible());
-    c.type(QStringLiteral("t"));
-    QVERIFY(typeCell->isCompletionPopupVisible());
+    c.type(typed);
+    QCOMPARE(typeCell->isCompletionPopupVisible(), visible);
 }
 
 void TestSingleLineTextItem::returnTakesTheFirstCandidate()
@@ -297,27 +296,6 @@ void TestSingleLineTextItem::popupFlipsAboveNearTheBottom()
     const QRect cell = c.view->mapFromScene(typeCell->mapToScene(typeCell->boundingRect())).boundingRect();
     QVERIFY2(popup->geometry().bottom() < cell.top(), "the list opens above the cell");
     QVERIFY(popup->geometry().right() < c.viewport()->width());
-}
-
-void TestSingleLineTextItem::singleExactCandidateHidesPopup()
-{
-    Canvas c;
-    c.scene->setDialect(QStringLiteral("PostgreSQL"));
-    EntityItem* t = c.table();
-    SingleLineTextItem* typeCell = t->typeLabel(0);
-    c.doubleClick(typeCell);
-    c.type(QStringLiteral("bigserial"));
-    QVERIFY(!typeCell->isCompletionPopupVisible());
-}
-
-void TestSingleLineTextItem::noPopupWithoutDialectTypes()
-{
-    Canvas c;   // Conceptual ER offers no types
-    EntityItem* t = c.table();
-    SingleLineTextItem* typeCell = t->typeLabel(0);
-    c.doubleClick(typeCell);
-    c.type(QStringLiteral("b"));
-    QVERIFY(!typeCell->isCompletionPopupVisible());
 }
 
 void TestSingleLineTextItem::placeholderAndUnderlineOnExport()

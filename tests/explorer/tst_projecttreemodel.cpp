@@ -258,23 +258,6 @@ private slots:
         QVERIFY(!model.mimeData({row->index()}));
     }
 
-    void proxyHandsOnTheDragPayload()
-    {
-        const auto project = makeProject();
-        ProjectTreeModel model;
-        model.rebuild(project.get(), nullptr, nullptr);
-        ExplorerFilterProxy proxy;
-        proxy.setSourceModel(&model);
-        const QModelIndex table = proxy.mapFromSource(indexOf(model, Table, QStringLiteral("t3")));
-        const QModelIndex folder = proxy.mapFromSource(indexOf(model, Views, QString()));
-        QVERIFY(table.isValid() && folder.isValid());
-        std::unique_ptr<QMimeData> mime(proxy.mimeData({folder, table}));
-        QVERIFY(mime);
-        QCOMPARE(mime->data(MimeType), QByteArray(R"({"items":[{"id":"t3","kind":"table"}]})"));
-        QCOMPARE(proxy.supportedDragActions(), Qt::DropActions(Qt::CopyAction));
-        QCOMPARE(proxy.mimeTypes(), QStringList{MimeType});
-        QCOMPARE(dump(proxy), dump(model));
-    }
 
     void currentMarkersFollowASwitch()
     {

@@ -160,6 +160,19 @@ private Q_SLOTS:
         QCOMPARE(copy.displayType(), QString("VARCHAR(120)"));
         QVERIFY(!copy.nullable() && copy.personal() && copy.sensible());
 
+        // Sizes are written only while set, a scale of 0 included.
+        ColumnItem decimal;
+        decimal.setDataType("DECIMAL");
+        decimal.setPrecision(10);
+        decimal.setScale(0);
+        const QJsonObject sized = decimal.toJson();
+        QCOMPARE(sized.value("precision"), QJsonValue(10));
+        QCOMPARE(sized.value("scale"), QJsonValue(0));
+        QVERIFY(!sized.contains("length"));
+        ColumnItem decimalCopy;
+        decimalCopy.fromJson(sized);
+        QCOMPARE(decimalCopy.toJson(), sized);
+
         SequenceItem sequence;
         sequence.setName("s");
         sequence.setStartValue(-7);
@@ -209,20 +222,6 @@ private Q_SLOTS:
         QCOMPARE(view.id(), QString(""));
     }
 
-    void newColumn()
-    {
-        ColumnItem column;
-        QVERIFY(column.nullable());
-        QCOMPARE(column.length(), -1);
-        QCOMPARE(column.precision(), -1);
-        QCOMPARE(column.scale(), -1);
-        QVERIFY(column.classifications().isEmpty());
-        QCOMPARE(column.displayType(), column.dataType());
-        const QJsonObject json = column.toJson();
-        QVERIFY(!json.contains("length") && !json.contains("precision") && !json.contains("scale"));
-        QCOMPARE(json.value("classifications"), QJsonValue(QJsonArray()));
-        QCOMPARE(json.value("nullable"), QJsonValue(true));
-    }
 
     // Each row: the type a column had, its sizes, then the text set.
     void setDataType_data()
@@ -264,18 +263,6 @@ private Q_SLOTS:
         QTEST(column.displayType(), "display");
     }
 
-    void columnWritesSizesOnlyWhenSet()
-    {
-        ColumnItem column;
-        column.setDataType("DECIMAL");
-        column.setPrecision(10);
-        column.setScale(0);
-        const QJsonObject json = column.toJson();
-        QCOMPARE(json.value("precision"), QJsonValue(10));
-        QCOMPARE(json.value("scale"), QJsonValue(0));
-        QVERIFY(!json.contains("length"));
-        QCOMPARE(json.value("dataType"), QJsonValue("DECIMAL"));
-    }
 
     void readColumn_data()
     {
@@ -366,20 +353,15 @@ private Q_SLOTS:
 
     void constraintWriting()
     {
+        // An unknown type number is written as the default type.
         ConstraintItem constraint;
-        QCOMPARE(constraint.type(), int(ConstraintItem::Unique));
-        QJsonObject json = constraint.toJson();
-        QCOMPARE(json.value("type"), QJsonValue("unique"));
-        QCOMPARE(json.value("columns"), QJsonValue(QJsonArray()));
-        QCOMPARE(json.value("referencedColumns"), QJsonValue(QJsonArray()));
-
         constraint.setType(7);
         QCOMPARE(constraint.toJson().value("type"), QJsonValue("unique"));
 
         constraint.setType(ConstraintItem::Check);
         constraint.setExpression("qty > 0");
         constraint.setType(ConstraintItem::PrimaryKey);
-        json = constraint.toJson();
+        const QJsonObject json = constraint.toJson();
         QCOMPARE(json.value("type"), QJsonValue("primaryKey"));
         QCOMPARE(json.value("expression"), QJsonValue("qty > 0"));
     }
@@ -453,16 +435,10 @@ private Q_SLOTS:
         QTEST(sequence.increment(), "increment");
     }
 
-    void newSequenceWriting()
+    // The largest start value survives writing, the text and reading.
+    void sequenceLargestStartRoundTrip()
     {
         SequenceItem sequence;
-        const QJsonObject json = sequence.toJson();
-        QCOMPARE(json.value("startValue"), QJsonValue(1));
-        QCOMPARE(json.value("increment"), QJsonValue(1));
-        QCOMPARE(json.value("cycle"), QJsonValue(false));
-        QCOMPARE(json.value("minValue"), QJsonValue(""));
-        QCOMPARE(json.value("maxValue"), QJsonValue(""));
-
         sequence.setStartValue(std::numeric_limits<qint64>::max());
         SequenceItem copy;
         copy.fromJson(QJsonDocument::fromJson(QJsonDocument(sequence.toJson()).toJson()).object());
@@ -487,13 +463,6 @@ private Q_SLOTS:
         QCOMPARE(diagram.name(), QString("Other"));
     }
 
-    void documentIsNamedByItsFile()
-    {
-        DocumentItem document;
-        document.setFileName("notes.pdf");
-        QCOMPARE(document.name(), QString("notes.pdf"));
-        QCOMPARE(document.toJson().keys(), QStringList({"description", "fileName", "fileType", "id"}));
-    }
 
     void mappingWithOnlyAnId()
     {

@@ -21,23 +21,6 @@
 #include <QtTest>
 
 #include <cmath>
-#include <type_traits>
-
-// The members the main window relies on, with exactly these signatures.
-static_assert(std::is_same_v<decltype(&ProjectItem::setName), void (ProjectItem::*)(const QString&)>);
-static_assert(std::is_same_v<decltype(&ProjectItem::addModel), ModelItem* (ProjectItem::*)()>);
-static_assert(std::is_same_v<decltype(&ProjectItem::models), QList<ModelItem*> (ProjectItem::*)() const>);
-static_assert(std::is_same_v<decltype(&ProjectItem::toDocumentJson), QJsonObject (ProjectItem::*)() const>);
-static_assert(std::is_same_v<decltype(&ProjectItem::isProjectJson), bool (*)(const QJsonObject&)>);
-static_assert(std::is_same_v<decltype(&ProjectItem::loadDocumentJson), bool (ProjectItem::*)(const QJsonObject&)>);
-static_assert(std::is_same_v<decltype(&ModelItem::setName), void (ModelItem::*)(const QString&)>);
-static_assert(std::is_same_v<decltype(&ModelItem::dialect), QString (ModelItem::*)() const>);
-static_assert(std::is_same_v<decltype(&ModelItem::setDialect), void (ModelItem::*)(const QString&)>);
-static_assert(std::is_same_v<decltype(&ModelItem::addDiagram), DiagramItem* (ModelItem::*)()>);
-static_assert(std::is_same_v<decltype(&ModelItem::diagrams), QList<DiagramItem*> (ModelItem::*)() const>);
-static_assert(std::is_same_v<decltype(&DiagramItem::setName), void (DiagramItem::*)(const QString&)>);
-static_assert(std::is_same_v<decltype(&DiagramItem::data), QJsonObject (DiagramItem::*)() const>);
-static_assert(std::is_constructible_v<ProjectItem, QObject*>);
 
 namespace {
 
