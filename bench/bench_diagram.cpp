@@ -6,9 +6,13 @@
 // (every load first deletes the diagram it replaces), and of the PDF and SVG
 // exports.
 //
-//   bench_diagram [output-folder] [entity-count]
+//   bench_diagram [--load-only] [output-folder] [entity-count]
 //
-// With an output folder the written document and the exports stay there.
+// With an output folder the written document and the exports stay there,
+// together with the routes every edge got from each kind of load
+// (routes-<load>.txt, every coordinate to the last digit), so that a change
+// meant to leave routing alone can be checked by comparing the files.
+// --load-only skips the exports.
 
 #include "benchutil.h"
 
@@ -17,6 +21,8 @@
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
+#include "diagram/slotitem.h"
+#include "edges/edgeitem.h"
 
 #include <QApplication>
 #include <QFile>
@@ -24,6 +30,7 @@
 #include <QJsonDocument>
 #include <QLoggingCategory>
 #include <QRandomGenerator>
+#include <QStringList>
 #include <QTemporaryDir>
 
 #include <algorithm>
@@ -100,6 +107,34 @@ QByteArray withHalfTheRoutes(const QJsonObject& written)
     return QJsonDocument(root).toJson(QJsonDocument::Indented);
 }
 
+// One line per edge, sorted by id: its slots and its route, every
+// coordinate written so that it reads back to the same double.
+void writeRoutes(const ERScene& scene, const QString& path)
+{
+    const auto number = [](double v) { return QString::number(v, 'g', 17); };
+    const auto point = [&number](const QPointF& p) { return number(p.x()) + QLatin1Char(',') + number(p.y()); };
+    QStringList lines;
+    const QList<QGraphicsItem*> all = scene.items();
+    for (const QGraphicsItem* item : all) {
+        if (item->type() != DiagramItemType::Edge)
+            continue;
+        const auto* edge = static_cast<const EdgeItem*>(item);
+        QString line = edge->id();
+        for (const SlotItem* slot : {edge->fromSlot(), edge->toSlot()}) {
+            line += slot ? QStringLiteral(" slot %1 ").arg(slot->side()) + point(slot->scenePos())
+                         : QStringLiteral(" no-slot");
+        }
+        line += QStringLiteral(" route");
+        for (const QPointF& p : edge->route())
+            line += QLatin1Char(' ') + point(p);
+        lines.append(line);
+    }
+    lines.sort();
+    QFile f(path);
+    if (f.open(QIODevice::WriteOnly))
+        f.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -111,9 +146,12 @@ int main(int argc, char** argv)
     // be what is measured.
     QLoggingCategory::setFilterRules(QStringLiteral("*.debug=false"));
 
+    QStringList args = QCoreApplication::arguments().mid(1);
+    const bool loadOnly = args.removeAll(QStringLiteral("--load-only")) > 0;
     QTemporaryDir temp;
-    const QString outDir = argc > 1 ? QString::fromLocal8Bit(argv[1]) : temp.path();
-    const int entityCount = argc > 2 ? std::max(1, atoi(argv[2])) : defaultEntityCount;
+    const bool keepFiles = !args.isEmpty();
+    const QString outDir = keepFiles ? args.at(0) : temp.path();
+    const int entityCount = args.size() > 1 ? std::max(1, args.at(1).toInt()) : defaultEntityCount;
     const int edgeCount = entityCount * defaultEdgeCount / defaultEntityCount;
 
     ERScene scene;
@@ -129,13 +167,23 @@ int main(int argc, char** argv)
         scene.loadFromJson(QJsonDocument::fromJson(text).object());
     };
 
-    const double loadRoutingMs = bestOf(runs, [&] { load(sourceText); });
+    const auto keepRoutes = [&](const char* name) {
+        if (keepFiles)
+            writeRoutes(scene, outDir + QStringLiteral("/routes-%1.txt").arg(QLatin1String(name)));
+    };
+
+    const std::vector<double> routingRuns = timeRuns(runs, [&] { load(sourceText); });
+    for (double ms : routingRuns) std::printf("routing run %.1f\n", ms);
+    const double loadRoutingMs = *std::min_element(routingRuns.begin(), routingRuns.end());
+    keepRoutes("routed");
 
     QByteArray written;
     const double saveMs = bestOf(runs, [&] { written = QJsonDocument(scene.toJson()).toJson(QJsonDocument::Indented); });
     const QByteArray halfStored = withHalfTheRoutes(QJsonDocument::fromJson(written).object());
     const double loadStoredMs = bestOf(runs, [&] { load(halfStored); });
+    keepRoutes("half-stored");
     const double loadAllStoredMs = bestOf(runs, [&] { load(written); });
+    keepRoutes("all-stored");
     QJsonObject entitiesOnly = source;
     entitiesOnly.insert(QStringLiteral("edges"), QJsonArray());
     const double entitiesOnlyMs = bestOf(runs, [&] { scene.loadFromJson(entitiesOnly); });
@@ -146,13 +194,24 @@ int main(int argc, char** argv)
         scene.loadFromJson(entitiesOnly);
         clearMs = std::min(clearMs, bestOf(1, [&] { scene.clearScene(); }));
     }
-    load(written);
     {
         QFile f(outDir + QStringLiteral("/diagram.json"));
         if (f.open(QIODevice::WriteOnly))
             f.write(written);
     }
 
+    std::printf("diagram: %d entities, %d edges, %.1f MB of indented JSON\n", entityCount, edgeCount,
+                written.size() / 1e6);
+    std::printf("save  (toJson + indented text)                 %8.1f ms\n", saveMs);
+    std::printf("load, every edge routed (parse + loadFromJson) %8.1f ms\n", loadRoutingMs);
+    std::printf("load, half the edges with stored routes        %8.1f ms\n", loadStoredMs);
+    std::printf("load, every edge with a stored route           %8.1f ms\n", loadAllStoredMs);
+    std::printf("  of which the entities alone (no edges)       %8.1f ms\n", entitiesOnlyMs);
+    std::printf("    of which deleting the replaced entities    %8.1f ms\n", clearMs);
+    if (loadOnly)
+        return 0;
+
+    load(written);
     QString error;
     const double pdfMs = bestOf(1, [&] {
         if (!SceneExporter::exportToPdf(&scene, outDir + QStringLiteral("/diagram.pdf"), &error))
@@ -163,14 +222,6 @@ int main(int argc, char** argv)
             std::printf("SVG export failed: %s\n", qPrintable(error));
     });
 
-    std::printf("diagram: %d entities, %d edges, %.1f MB of indented JSON\n", entityCount, edgeCount,
-                written.size() / 1e6);
-    std::printf("save  (toJson + indented text)                 %8.1f ms\n", saveMs);
-    std::printf("load, every edge routed (parse + loadFromJson) %8.1f ms\n", loadRoutingMs);
-    std::printf("load, half the edges with stored routes        %8.1f ms\n", loadStoredMs);
-    std::printf("load, every edge with a stored route           %8.1f ms\n", loadAllStoredMs);
-    std::printf("  of which the entities alone (no edges)       %8.1f ms\n", entitiesOnlyMs);
-    std::printf("    of which deleting the replaced entities    %8.1f ms\n", clearMs);
     std::printf("export PDF                                     %8.1f ms\n", pdfMs);
     std::printf("export SVG                                     %8.1f ms\n", svgMs);
     return 0;

@@ -150,6 +150,11 @@ EntityItem::~EntityItem()
         label->blockSignals(true);
     for (SingleLineTextItem* label : std::as_const(m_typeLabels))
         label->blockSignals(true);
+
+    // Leaving the scene from here on sends no scene change; the entity is no
+    // obstacle of the routes any more.
+    if (auto* erScene = qobject_cast<ERScene*>(scene()))
+        erScene->unregisterEntity(this);
 }
 
 QRectF EntityItem::boundingRect() const
@@ -1525,6 +1530,15 @@ bool EntityItem::canMoveSelectionAsBatch(QGraphicsScene* scene)
 
 QVariant EntityItem::itemChange(GraphicsItemChange change, const QVariant& value)
 {
+    // The scene keeps a list of its entities for the routes' obstacle
+    // look-ups: out before leaving, in once arrived.
+    if (change == ItemSceneChange) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->unregisterEntity(this);
+    } else if (change == ItemSceneHasChanged) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->registerEntity(this);
+    }
     if (change == ItemPositionHasChanged || (change == ItemSceneHasChanged && scene()))
         updateAttachedEdges();
     else if (change == ItemSelectedHasChanged && !value.toBool())

@@ -229,6 +229,35 @@ void ERScene::notifyEntityAdded(EntityItem* entity)
         emit entityAdded(entity);
 }
 
+// ------------------------------------------------------ the entity index
+
+void ERScene::registerEntity(EntityItem* entity)
+{
+    if (entity && !m_entities.contains(entity))
+        m_entities.append(entity);
+}
+
+void ERScene::unregisterEntity(EntityItem* entity)
+{
+    // Clearing deletes the topmost, i.e. the latest, entities first.
+    const qsizetype i = m_entities.lastIndexOf(entity);
+    if (i >= 0)
+        m_entities.removeAt(i);
+}
+
+QList<QRectF> ERScene::entityRectsIn(const QRectF& region, const EntityItem* a, const EntityItem* b) const
+{
+    QList<QRectF> rects;
+    for (const EntityItem* entity : m_entities) {
+        if (entity == a || entity == b || !entity->isVisible())
+            continue;
+        const QRectF rect = entity->sceneBoundingRect();
+        if (region.intersects(rect))
+            rects.append(rect);
+    }
+    return rects;
+}
+
 // ---------------------------------------------------------------- clearing
 
 void ERScene::clearScene()

@@ -64,10 +64,14 @@ QPointF sceneCentre(const EntityItem* e)
 }
 
 // The scene bounding rectangles of the entities of scene that meet region,
-// without a and b.
+// without a and b, bottom-most first.
 QList<QRectF> entityRectsIn(const QGraphicsScene* scene, const QRectF& region, const EntityItem* a,
                             const EntityItem* b)
 {
+    // The diagram's scene knows its entities; asking any scene for the items
+    // in a region would sort them and bring every row label along.
+    if (const auto* erScene = qobject_cast<const ERScene*>(scene))
+        return erScene->entityRectsIn(region, a, b);
     QList<QRectF> rects;
     if (!scene)
         return rects;
