@@ -19,11 +19,13 @@
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsView>
 #include <QPainter>
+#include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <QVarLengthArray>
 
 #include <cmath>
+#include <utility>
 
 ERScene::ERScene(QObject* parent)
     : QGraphicsScene(parent)
@@ -616,6 +618,30 @@ bool ERScene::loadFromJson(const QJsonObject& root)
             ~RoutingSuspension() { EdgeItem::setRoutingSuspended(m_wasSuspended); }
             bool m_wasSuspended;
         } suspension;
+        // The event loop runs now and then while the diagram is read, so
+        // that the busy indicator turns; the canvas would be repainted at
+        // every such pass with half a diagram on it, at a cost that grows
+        // with what has been read so far. It is shown once, when complete.
+        struct RepaintHold
+        {
+            explicit RepaintHold(const QList<QGraphicsView*>& views)
+            {
+                for (QGraphicsView* view : views) {
+                    m_views.append({view, view->viewportUpdateMode()});
+                    view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
+                }
+            }
+            ~RepaintHold()
+            {
+                for (const auto& [view, mode] : std::as_const(m_views)) {
+                    if (!view)
+                        continue;
+                    view->setViewportUpdateMode(mode);
+                    view->viewport()->update();
+                }
+            }
+            QList<std::pair<QPointer<QGraphicsView>, QGraphicsView::ViewportUpdateMode>> m_views;
+        } repaintHold(views());
         readDiagram(root);
     }
     growSceneRect();

@@ -1,6 +1,7 @@
 #include "app/applicationsetup.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
+#include "diagram/erview.h"
 #include "diagram/groupitem.h"
 #include "diagram/textitem.h"
 #include "edges/edgeitem.h"
@@ -9,6 +10,8 @@
 #include "common/testfiles.h"
 #include "jsoncompare.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
@@ -86,6 +89,7 @@ private slots:
     void duplicateIdsResolveToTheLaterEntity();
     void onlyEdgesWithoutStoredRouteAreRouted();
     void unknownAnnotationKindsAreSkipped();
+    void canvasIsRepaintedOnceTheDiagramIsComplete();
 };
 
 void TestDiagramJson::initTestCase()
@@ -315,4 +319,58 @@ void TestDiagramJson::unknownAnnotationKindsAreSkipped()
 }
 
 QTEST_MAIN(TestDiagramJson)
+namespace {
+
+class PaintCounter : public QObject
+{
+public:
+    using QObject::QObject;
+    int paints = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Paint)
+            ++paints;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+// The event loop runs while a diagram is read (the busy indicator turns);
+// the canvas must not be repainted with half a diagram on it at each such
+// pass, and must be repainted, with its update mode as before, at the end.
+void TestDiagramJson::canvasIsRepaintedOnceTheDiagramIsComplete()
+{
+    ERScene source;
+    buildSampleDiagram(source);
+    const QJsonObject root = source.toJson();
+
+    ERScene scene;
+    ERView view(&scene);
+    view.resize(800, 600);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    const QGraphicsView::ViewportUpdateMode mode = view.viewportUpdateMode();
+    PaintCounter counter;
+    view.viewport()->installEventFilter(&counter);
+    QCoreApplication::processEvents();
+    counter.paints = 0;
+
+    int paintsWhileReading = 0;
+    connect(&scene, &ERScene::entityAdded, &counter, [&] {
+        QElapsedTimer wait;
+        wait.start();
+        while (wait.elapsed() < 30)
+            QCoreApplication::processEvents();
+        paintsWhileReading += counter.paints;
+        counter.paints = 0;
+    });
+    QVERIFY(scene.loadFromJson(root));
+    QCOMPARE(paintsWhileReading, 0);
+    QCOMPARE(view.viewportUpdateMode(), mode);
+    QTRY_VERIFY(counter.paints > 0);
+}
+
 #include "tst_diagramjson.moc"
