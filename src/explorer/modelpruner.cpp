@@ -25,8 +25,8 @@ bool rowBelongsTo(const QJsonObject& row, const QSet<QString>& edgeIds)
     return value.isString() && edgeIds.contains(value.toString());
 }
 
-// The attribute rows of an entity without those of the removed edges; null
-// when no row goes, so that an untouched entity is not copied.
+// Drops the attribute rows of the removed edges from an entity; false, with
+// the entity untouched, when no row goes, so that it is not copied.
 bool pruneRows(QJsonObject& entity, const QSet<QString>& edgeIds)
 {
     const QJsonValue rowsValue = entity.value(attributesKey);
