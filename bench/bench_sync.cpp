@@ -145,17 +145,14 @@ int SyncBenchmark::run(MainWindow& window)
               QJsonObject data = diagrams[5]->data();
               TableSync::alignDiagram(data, model, window.project);
           }));
-    printTimes("  ERScene::loadFromJson", timeRuns(runs, [&] {
-              window.suppressModelSync = true;
-              window.scene->loadFromJson(diagrams[6]->data());
-              window.suppressModelSync = false;
-          }));
+    const auto loadStored = [&] {
+        window.suppressModelSync = true;
+        window.scene->loadFromJson(diagrams[6]->data());
+        window.suppressModelSync = false;
+    };
+    printTimes("  ERScene::loadFromJson", timeRuns(runs, loadStored));
     window.hide();
-    printTimes("  ERScene::loadFromJson, window hidden", timeRuns(runs, [&] {
-              window.suppressModelSync = true;
-              window.scene->loadFromJson(diagrams[6]->data());
-              window.suppressModelSync = false;
-          }));
+    printTimes("  ERScene::loadFromJson, window hidden", timeRuns(runs, loadStored));
     window.show();
     // A switch whose incoming record is stale: a column added to every
     // table since it was stored.

@@ -1,5 +1,7 @@
 #include "explorer/explorerkinds.h"
 
+#include "diagram/erview.h"
+
 namespace ExplorerKind {
 
 const QString Project = QStringLiteral("project");
@@ -19,7 +21,8 @@ const QString Mapping = QStringLiteral("mapping");
 const QString Documents = QStringLiteral("documents");
 const QString Document = QStringLiteral("document");
 
-const QString MimeType = QStringLiteral("application/x-quillmap-explorer");
+// The type the canvas accepts for drops, spelt once there.
+const QString MimeType = QString::fromLatin1(ExplorerMimeType);
 
 bool isDraggable(const QString& kind)
 {

@@ -25,8 +25,8 @@ bool rowBelongsTo(const QJsonObject& row, const QSet<QString>& edgeIds)
     return value.isString() && edgeIds.contains(value.toString());
 }
 
-// The attribute rows of an entity without those of the removed edges; null
-// when no row goes, so that an untouched entity is not copied.
+// Drops the attribute rows of the removed edges from an entity; false, with
+// the entity untouched, when no row goes, so that it is not copied.
 bool pruneRows(QJsonObject& entity, const QSet<QString>& edgeIds)
 {
     const QJsonValue rowsValue = entity.value(attributesKey);
@@ -49,7 +49,7 @@ bool pruneRows(QJsonObject& entity, const QSet<QString>& edgeIds)
 }
 
 // The mapping's column ends that named the column become empty.
-int forgetInMapping(MappingItem* mapping, const QString& columnId)
+int forgetIn(MappingItem* mapping, const QString& columnId)
 {
     if (!mapping)
         return 0;
@@ -65,14 +65,11 @@ int forgetInMapping(MappingItem* mapping, const QString& columnId)
     return changed ? 1 : 0;
 }
 
-int forgetInConstraint(ConstraintItem* constraint, const QString& columnId)
+// A constraint or index forgets the column itself.
+template <typename Item>
+int forgetIn(Item* item, const QString& columnId)
 {
-    return constraint && constraint->forgetColumn(columnId) ? 1 : 0;
-}
-
-int forgetInIndex(IndexItem* index, const QString& columnId)
-{
-    return index && index->forgetColumn(columnId) ? 1 : 0;
+    return item && item->forgetColumn(columnId) ? 1 : 0;
 }
 
 } // namespace
@@ -136,7 +133,7 @@ int ModelPruner::forgetColumnReferences(ProjectItem* project, const QString& col
     int changed = 0;
     const QList<MappingItem*> projectMappings = project->mappings();
     for (MappingItem* mapping : projectMappings)
-        changed += forgetInMapping(mapping, columnId);
+        changed += forgetIn(mapping, columnId);
 
     const QList<ModelItem*> models = project->models();
     for (ModelItem* model : models) {
@@ -144,17 +141,17 @@ int ModelPruner::forgetColumnReferences(ProjectItem* project, const QString& col
             continue;
         const QList<MappingItem*> mappings = model->mappings();
         for (MappingItem* mapping : mappings)
-            changed += forgetInMapping(mapping, columnId);
+            changed += forgetIn(mapping, columnId);
         const QList<TableItem*> tables = model->tables();
         for (TableItem* table : tables) {
             if (!table)
                 continue;
             const QList<ConstraintItem*> constraints = table->constraints();
             for (ConstraintItem* constraint : constraints)
-                changed += forgetInConstraint(constraint, columnId);
+                changed += forgetIn(constraint, columnId);
             const QList<IndexItem*> indexes = table->indexes();
             for (IndexItem* index : indexes)
-                changed += forgetInIndex(index, columnId);
+                changed += forgetIn(index, columnId);
         }
     }
     return changed;

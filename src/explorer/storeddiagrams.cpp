@@ -12,12 +12,14 @@ namespace {
 
 using namespace DiagramKeys;
 
+// Callers never ask for an empty id, so an "id" that is no string (read as
+// empty) never matches.
 QJsonObject findIn(const DiagramItem* diagram, const QString& arrayKey, const QString& id)
 {
     const QJsonArray items = diagram->data().value(arrayKey).toArray();
     for (const QJsonValue& value : items) {
         const QJsonObject object = value.toObject();
-        if (object.value(idKey).toString() == id && object.value(idKey).isString())
+        if (object.value(idKey).toString() == id)
             return object;
     }
     return QJsonObject();
@@ -74,8 +76,6 @@ int StoredDiagrams::renameEntityTitle(ModelItem* model, const QString& entityId,
         for (qsizetype i = 0; i < entities.size(); ++i) {
             const QJsonObject entity = entities.at(i).toObject();
             if (entity.value(idKey).toString() != entityId || entity.value(titleKey).toString() == title)
-                continue;
-            if (!entity.value(idKey).isString())
                 continue;
             QJsonObject renamed = entity;
             renamed.insert(titleKey, title);

@@ -461,17 +461,17 @@ bool alignRowsWith(QJsonArray& rows, const TableItem* table, const RelationshipI
 
     // Columns without a row: after the row of the nearest column before
     // them in the table, else before the row of the nearest one after them.
+    const auto rowOf = [&kept](const ColumnItem* wanted) -> qsizetype {
+        for (size_t i = 0; i < kept.size(); ++i) {
+            if (kept[i].column == wanted)
+                return static_cast<qsizetype>(i);
+        }
+        return -1;
+    };
     for (qsizetype c = 0; c < columns.size(); ++c) {
         const ColumnItem* column = columns.at(c);
         if (!column || claimed.contains(column))
             continue;
-        const auto rowOf = [&kept](const ColumnItem* wanted) -> qsizetype {
-            for (size_t i = 0; i < kept.size(); ++i) {
-                if (kept[i].column == wanted)
-                    return static_cast<qsizetype>(i);
-            }
-            return -1;
-        };
         qsizetype at = -1;
         for (qsizetype p = c - 1; p >= 0 && at < 0; --p) {
             const qsizetype found = rowOf(columns.at(p));

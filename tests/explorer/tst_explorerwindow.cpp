@@ -4,7 +4,6 @@
 #include "diagram/erscene.h"
 #include "explorer/explorerfilterproxy.h"
 #include "explorer/explorerkinds.h"
-#include "explorer/projecttreeitemdelegate.h"
 #include "explorer/projecttreemodel.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"

@@ -22,7 +22,6 @@
 #include <QJsonObject>
 #include <QStandardItem>
 #include <QTest>
-#include <QTreeView>
 
 #include <memory>
 

@@ -1,4 +1,3 @@
-#include "explorer/explorerfilterproxy.h"
 #include "explorer/explorerkinds.h"
 #include "explorer/projecttreeitemdelegate.h"
 #include "explorer/projecttreemodel.h"

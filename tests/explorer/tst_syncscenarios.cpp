@@ -6,6 +6,7 @@
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
+#include "common/testfiles.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "edges/edgeitem.h"
@@ -26,7 +27,6 @@
 #include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QTreeView>
 
 #include <memory>
 
@@ -368,10 +368,7 @@ private:
         window->on_action_Save_As_triggered();
         if (!QTest::qWaitFor([&] { return QFile::exists(path) && !window->busy->isBusy(); }, 10000))
             return QJsonObject();
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly))
-            return QJsonObject();
-        return QJsonDocument::fromJson(file.readAll()).object();
+        return QJsonDocument::fromJson(fileContents(path)).object();
     }
 
     bool open(const QString& path)
