@@ -80,13 +80,7 @@ QList<MappingItem*> ProjectItem::mappings() const
 
 QString ProjectItem::uniqueModelName() const
 {
-    QStringList names;
-    names.reserve(m_models.size());
-    for (const ModelItem* model : m_models) {
-        if (model)
-            names.append(model->name());
-    }
-    return firstFreeNumberedName(QStringLiteral("Model "), names, Qt::CaseSensitive);
+    return firstFreeNumberedName(QStringLiteral("Model "), namesOf(m_models), Qt::CaseSensitive);
 }
 
 QList<ModelItem*> ProjectItem::modelsInIdOrder() const
