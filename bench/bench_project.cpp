@@ -16,11 +16,12 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QRandomGenerator>
+#include <QSet>
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 #include <vector>

@@ -104,10 +104,11 @@ ParsedDataType parseDataType(const QString& text)
 QString formatDataType(const QString& type, int length, int precision, int scale)
 {
     const ParsedDataType parsed = parseDataType(type);
-    if (!parsed.hasSize && type.contains(QLatin1Char('(')))
-        return type.trimmed();
+    // Without a recognised size the base is the whole trimmed text.
+    if (!parsed.hasSize && parsed.baseType.contains(QLatin1Char('(')))
+        return parsed.baseType;
 
-    const QString base = parsed.baseType.trimmed();
+    const QString& base = parsed.baseType;
     if (base.isEmpty())
         return QString();
 

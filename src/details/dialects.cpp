@@ -1,29 +1,18 @@
 #include "details/dialects.h"
 
-#include <initializer_list>
 #include <iterator>
 
 namespace {
-
-// A type list with room for exactly its names.
-QStringList typeList(std::initializer_list<QString> names)
-{
-    QStringList list;
-    list.reserve(qsizetype(names.size()));
-    for (const QString& name : names)
-        list.append(name);
-    return list;
-}
 
 QHash<QString, QStringList> buildDataTypeCatalog()
 {
     QHash<QString, QStringList> catalog;
     catalog.reserve(10);
     catalog.insert(QStringLiteral("Conceptual ER"), QStringList());
-    catalog.insert(QStringLiteral("CSV files"), typeList({
+    catalog.insert(QStringLiteral("CSV files"), QStringList{
         QStringLiteral("INTEGER"), QStringLiteral("REAL"), QStringLiteral("TEXT"),
-    }));
-    catalog.insert(QStringLiteral("Parquet"), typeList({
+    });
+    catalog.insert(QStringLiteral("Parquet"), QStringList{
         QStringLiteral("BOOLEAN"), QStringLiteral("BSON"), QStringLiteral("BYTE_ARRAY"),
         QStringLiteral("DATE"), QStringLiteral("DECIMAL"), QStringLiteral("DOUBLE"),
         QStringLiteral("ENUM"), QStringLiteral("FIXED_LEN_BYTE_ARRAY"),
@@ -39,8 +28,8 @@ QHash<QString, QStringList> buildDataTypeCatalog()
         QStringLiteral("TIMESTAMP_NANOS"), QStringLiteral("UINT_8"), QStringLiteral("UINT_16"),
         QStringLiteral("UINT_32"), QStringLiteral("UINT_64"), QStringLiteral("UUID"),
         QStringLiteral("UTF8"), QStringLiteral("VARIANT"),
-    }));
-    catalog.insert(QStringLiteral("Databricks"), typeList({
+    });
+    catalog.insert(QStringLiteral("Databricks"), QStringList{
         QStringLiteral("ARRAY"), QStringLiteral("BIGINT"), QStringLiteral("BINARY"),
         QStringLiteral("BOOLEAN"), QStringLiteral("BYTE"), QStringLiteral("CHAR"),
         QStringLiteral("DATE"), QStringLiteral("DEC"), QStringLiteral("DECIMAL"),
@@ -53,8 +42,8 @@ QHash<QString, QStringList> buildDataTypeCatalog()
         QStringLiteral("TIMESTAMP_LTZ"), QStringLiteral("TIMESTAMP_NTZ"),
         QStringLiteral("TINYINT"), QStringLiteral("VARCHAR"), QStringLiteral("VARIANT"),
         QStringLiteral("VOID"),
-    }));
-    catalog.insert(QStringLiteral("DuckDB"), typeList({
+    });
+    catalog.insert(QStringLiteral("DuckDB"), QStringList{
         QStringLiteral("ARRAY"), QStringLiteral("BIGINT"), QStringLiteral("BIGNUM"),
         QStringLiteral("BINARY"), QStringLiteral("BIT"), QStringLiteral("BITSTRING"),
         QStringLiteral("BLOB"), QStringLiteral("BOOL"), QStringLiteral("BOOLEAN"),
@@ -80,8 +69,8 @@ QHash<QString, QStringList> buildDataTypeCatalog()
         QStringLiteral("UNION"), QStringLiteral("USMALLINT"), QStringLiteral("UTINYINT"),
         QStringLiteral("UUID"), QStringLiteral("VARBINARY"), QStringLiteral("VARCHAR"),
         QStringLiteral("VARIANT"),
-    }));
-    catalog.insert(QStringLiteral("MySQL"), typeList({
+    });
+    catalog.insert(QStringLiteral("MySQL"), QStringList{
         QStringLiteral("BIGINT"), QStringLiteral("BINARY"), QStringLiteral("BIT"),
         QStringLiteral("BLOB"), QStringLiteral("BOOL"), QStringLiteral("BOOLEAN"),
         QStringLiteral("CHAR"), QStringLiteral("DATE"), QStringLiteral("DATETIME"),
@@ -99,8 +88,8 @@ QHash<QString, QStringList> buildDataTypeCatalog()
         QStringLiteral("TINYBLOB"), QStringLiteral("TINYINT"), QStringLiteral("TINYTEXT"),
         QStringLiteral("VARBINARY"), QStringLiteral("VARCHAR"), QStringLiteral("VECTOR"),
         QStringLiteral("YEAR"),
-    }));
-    catalog.insert(QStringLiteral("Oracle"), typeList({
+    });
+    catalog.insert(QStringLiteral("Oracle"), QStringList{
         QStringLiteral("BFILE"), QStringLiteral("BINARY_DOUBLE"),
         QStringLiteral("BINARY_FLOAT"), QStringLiteral("BLOB"), QStringLiteral("BOOLEAN"),
         QStringLiteral("CHAR"), QStringLiteral("CLOB"), QStringLiteral("DATE"),
@@ -112,8 +101,8 @@ QHash<QString, QStringList> buildDataTypeCatalog()
         QStringLiteral("TIMESTAMP"), QStringLiteral("TIMESTAMP WITH LOCAL TIME ZONE"),
         QStringLiteral("TIMESTAMP WITH TIME ZONE"), QStringLiteral("UROWID"),
         QStringLiteral("VARCHAR2"), QStringLiteral("VECTOR"), QStringLiteral("XMLTYPE"),
-    }));
-    catalog.insert(QStringLiteral("PostgreSQL"), typeList({
+    });
+    catalog.insert(QStringLiteral("PostgreSQL"), QStringList{
         QStringLiteral("ARRAY"), QStringLiteral("BIGINT"), QStringLiteral("BIGSERIAL"),
         QStringLiteral("BIT"), QStringLiteral("BIT VARYING"), QStringLiteral("BOOL"),
         QStringLiteral("BOOLEAN"), QStringLiteral("BOX"), QStringLiteral("BYTEA"),
@@ -144,8 +133,8 @@ QHash<QString, QStringList> buildDataTypeCatalog()
         QStringLiteral("TSQUERY"), QStringLiteral("TSVECTOR"), QStringLiteral("TXID_SNAPSHOT"),
         QStringLiteral("UUID"), QStringLiteral("VARBIT"), QStringLiteral("VARCHAR"),
         QStringLiteral("XML"),
-    }));
-    catalog.insert(QStringLiteral("SQLite"), typeList({
+    });
+    catalog.insert(QStringLiteral("SQLite"), QStringList{
         QStringLiteral("BIGINT"), QStringLiteral("BLOB"), QStringLiteral("BOOLEAN"),
         QStringLiteral("CHARACTER"), QStringLiteral("CLOB"), QStringLiteral("DATE"),
         QStringLiteral("DATETIME"), QStringLiteral("DECIMAL"), QStringLiteral("DOUBLE"),
@@ -156,8 +145,8 @@ QHash<QString, QStringList> buildDataTypeCatalog()
         QStringLiteral("REAL"), QStringLiteral("SMALLINT"), QStringLiteral("TEXT"),
         QStringLiteral("TINYINT"), QStringLiteral("UNSIGNED BIG INT"),
         QStringLiteral("VARCHAR"), QStringLiteral("VARYING CHARACTER"),
-    }));
-    catalog.insert(QStringLiteral("SQL Server"), typeList({
+    });
+    catalog.insert(QStringLiteral("SQL Server"), QStringList{
         QStringLiteral("BIGINT"), QStringLiteral("BINARY"), QStringLiteral("BIT"),
         QStringLiteral("CHAR"), QStringLiteral("CURSOR"), QStringLiteral("DATE"),
         QStringLiteral("DATETIME"), QStringLiteral("DATETIME2"),
@@ -173,7 +162,7 @@ QHash<QString, QStringList> buildDataTypeCatalog()
         QStringLiteral("TINYINT"), QStringLiteral("UNIQUEIDENTIFIER"),
         QStringLiteral("VARBINARY"), QStringLiteral("VARCHAR"), QStringLiteral("VECTOR"),
         QStringLiteral("XML"),
-    }));
+    });
     return catalog;
 }
 

@@ -2,13 +2,13 @@
 
 #include "details/datatypes.h"
 #include "model/classificationitem.h"
+#include "model/itemcollections.h"
 #include "model/itemid.h"
 #include "model/jsonfields.h"
 
 #include <QJsonArray>
 
-#include <utility>
-
+using namespace itemcollections;
 using namespace jsonfields;
 
 ColumnItem::ColumnItem(QObject* parent)
@@ -92,21 +92,13 @@ QJsonObject ColumnItem::toJson() const
         object.insert(QLatin1String("scale"), m_scale);
     if (m_length >= 0)
         object.insert(QLatin1String("length"), m_length);
-    if (!m_classifications.isEmpty()) {
-        QJsonArray classifications;
-        for (const ClassificationItem* item : m_classifications) {
-            if (item)
-                classifications.append(item->toJson());
-        }
-        object[QLatin1String("classifications")] = classifications;
-    }
+    if (!m_classifications.isEmpty())
+        object[QLatin1String("classifications")] = listToJson(m_classifications);
     return object;
 }
 
 void ColumnItem::fromJson(const QJsonObject& object)
 {
-    qDeleteAll(std::exchange(m_classifications, {}));
-
     readId(object, m_id);
     m_name = readString(object, QLatin1String("name"));
     m_dataType = readString(object, QLatin1String("dataType"));
@@ -124,13 +116,7 @@ void ColumnItem::fromJson(const QJsonObject& object)
 
     setDataType(m_dataType);
 
-    const QJsonArray classifications = readArray(object, QLatin1String("classifications"));
-    m_classifications.reserve(classifications.size());
-    for (const QJsonValue& element : classifications) {
-        auto* item = new ClassificationItem(this);
-        item->fromJson(element.toObject());
-        m_classifications.append(item);
-    }
+    readList(this, m_classifications, readArray(object, QLatin1String("classifications")));
 
     if (!hasClassification && !m_classifications.isEmpty())
         m_classification = m_classifications.first()->name();

@@ -17,30 +17,27 @@ bool ConstraintItem::forgetColumn(const QString& columnId)
 {
     if (!m_columns.contains(columnId) && !m_referencedColumns.contains(columnId))
         return false;
+    if (m_type != ForeignKey) {
+        m_columns.removeAll(columnId);
+        m_referencedColumns.removeAll(columnId);
+        return true;
+    }
     QStringList keptColumns;
     QStringList keptReferenced;
-    if (m_type == ForeignKey) {
-        const qsizetype pairs = qMax(m_columns.size(), m_referencedColumns.size());
-        for (qsizetype i = 0; i < pairs; ++i) {
-            const bool hasLocal = i < m_columns.size();
-            const bool hasReferenced = i < m_referencedColumns.size();
-            if ((hasLocal && m_columns.at(i) == columnId) || (hasReferenced && m_referencedColumns.at(i) == columnId))
-                continue;
-            if (hasLocal)
-                keptColumns.append(m_columns.at(i));
-            if (hasReferenced)
-                keptReferenced.append(m_referencedColumns.at(i));
-        }
-    } else {
-        keptColumns = m_columns;
-        keptReferenced = m_referencedColumns;
-        keptColumns.removeAll(columnId);
-        keptReferenced.removeAll(columnId);
+    const qsizetype pairs = qMax(m_columns.size(), m_referencedColumns.size());
+    for (qsizetype i = 0; i < pairs; ++i) {
+        const bool hasLocal = i < m_columns.size();
+        const bool hasReferenced = i < m_referencedColumns.size();
+        if ((hasLocal && m_columns.at(i) == columnId) || (hasReferenced && m_referencedColumns.at(i) == columnId))
+            continue;
+        if (hasLocal)
+            keptColumns.append(m_columns.at(i));
+        if (hasReferenced)
+            keptReferenced.append(m_referencedColumns.at(i));
     }
-    const bool changed = keptColumns != m_columns || keptReferenced != m_referencedColumns;
     m_columns = keptColumns;
     m_referencedColumns = keptReferenced;
-    return changed;
+    return true;
 }
 
 QString ConstraintItem::typeToString(int type)

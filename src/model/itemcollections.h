@@ -1,10 +1,9 @@
 #pragma once
 
-// Helpers shared by the owners of id-keyed item collections (the project and
-// its models). Collections are hash tables from id to item; they promise no
-// order, so every ordered output sorts here explicitly.
-
-#include "model/jsonfields.h"
+// Helpers shared by the owners of item collections. The project and its
+// models keep id-keyed collections: hash tables from id to item that promise
+// no order, so every ordered output sorts here explicitly. Tables and columns
+// keep their children in ordered lists instead.
 
 #include <QHash>
 #include <QJsonArray>
@@ -102,6 +101,47 @@ void readCollection(QObject* owner, QHash<QString, T*>& items, const QJsonArray&
         T*& slot = items[item->id()];
         delete slot;
         slot = item;
+    }
+}
+
+// The names of the items, in the container's own order (for a hash, none in
+// particular).
+template <typename Container>
+QStringList namesOf(const Container& items)
+{
+    QStringList names;
+    names.reserve(items.size());
+    for (const auto* item : items) {
+        if (item)
+            names.append(item->name());
+    }
+    return names;
+}
+
+// One JSON object per child of an ordered list, in list order.
+template <typename T>
+QJsonArray listToJson(const QList<T*>& items)
+{
+    QJsonArray array;
+    for (const T* item : items) {
+        if (item)
+            array.append(item->toJson());
+    }
+    return array;
+}
+
+// Replaces an ordered list of children: the old ones are destroyed at once,
+// then one new child per element of the array is appended in array order (a
+// non-object element reads as an empty object).
+template <typename T>
+void readList(QObject* owner, QList<T*>& items, const QJsonArray& array)
+{
+    qDeleteAll(std::exchange(items, QList<T*>()));
+    items.reserve(array.size());
+    for (const QJsonValue& element : array) {
+        auto* item = new T(owner);
+        item->fromJson(element.toObject());
+        items.append(item);
     }
 }
 

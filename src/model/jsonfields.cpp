@@ -5,17 +5,15 @@
 
 namespace jsonfields {
 
-QString readString(const QJsonObject& object, QLatin1String key)
+QString readString(const QJsonObject& object, QLatin1String key, const QString& fallback)
 {
     const QJsonValue value = object.value(key);
-    return value.isString() ? value.toString() : QString();
+    return value.isString() ? value.toString() : fallback;
 }
 
 void readId(const QJsonObject& object, QString& id)
 {
-    const QJsonValue value = object.value(QLatin1String("id"));
-    if (value.isString())
-        id = value.toString();
+    id = readString(object, QLatin1String("id"), id);
 }
 
 bool readBool(const QJsonObject& object, QLatin1String key, bool fallback)

@@ -15,8 +15,8 @@
 // gives, so old and damaged files still load.
 namespace jsonfields {
 
-// The string under key, or an empty string.
-QString readString(const QJsonObject& object, QLatin1String key);
+// The string under key (an empty string included), or fallback.
+QString readString(const QJsonObject& object, QLatin1String key, const QString& fallback = QString());
 
 // Replaces id with the value under "id" when that is a JSON string (an empty
 // string included); leaves it unchanged otherwise.

@@ -171,31 +171,12 @@ void ModelItem::removeMapping(const QString& id)
 
 QString ModelItem::uniqueDiagramName() const
 {
-    QStringList names;
-    names.reserve(m_diagrams.size());
-    for (const DiagramItem* diagram : m_diagrams) {
-        if (diagram)
-            names.append(diagram->name());
-    }
-    return firstFreeNumberedName(QStringLiteral("Diagram "), names, Qt::CaseSensitive);
+    return firstFreeNumberedName(QStringLiteral("Diagram "), namesOf(m_diagrams), Qt::CaseSensitive);
 }
 
 QString ModelItem::uniqueObjectName(const QString& prefix) const
 {
-    QStringList names;
-    if (prefix.startsWith(QLatin1String("view"))) {
-        names.reserve(m_views.size());
-        for (const ViewItem* view : m_views) {
-            if (view)
-                names.append(view->name());
-        }
-    } else {
-        names.reserve(m_tables.size());
-        for (const TableItem* table : m_tables) {
-            if (table)
-                names.append(table->name());
-        }
-    }
+    const QStringList names = prefix.startsWith(QLatin1String("view")) ? namesOf(m_views) : namesOf(m_tables);
     return firstFreeNumberedName(prefix, names, Qt::CaseInsensitive);
 }
 

@@ -80,13 +80,7 @@ QList<MappingItem*> ProjectItem::mappings() const
 
 QString ProjectItem::uniqueModelName() const
 {
-    QStringList names;
-    names.reserve(m_models.size());
-    for (const ModelItem* model : m_models) {
-        if (model)
-            names.append(model->name());
-    }
-    return firstFreeNumberedName(QStringLiteral("Model "), names, Qt::CaseSensitive);
+    return firstFreeNumberedName(QStringLiteral("Model "), namesOf(m_models), Qt::CaseSensitive);
 }
 
 QList<ModelItem*> ProjectItem::modelsInIdOrder() const
@@ -128,22 +122,14 @@ QJsonObject ProjectItem::toDocumentJson() const
 
 bool ProjectItem::isProjectJson(const QJsonObject& root)
 {
-    const QJsonValue type = root.value(QLatin1String("type"));
-    if (!type.isString() || type.toString() != QLatin1String("quill-project"))
-        return false;
-    return root.contains(QLatin1String("data"));
+    return readString(root, QLatin1String("type")) == QLatin1String("quill-project")
+        && root.contains(QLatin1String("data"));
 }
 
 void ProjectItem::fromJson(const QJsonObject& object)
 {
-    destroyAll(m_models);
-    destroyAll(m_mappings);
-    destroyAll(m_documents);
-
     readId(object, m_id);
-    const QJsonValue name = object.value(QLatin1String("name"));
-    if (name.isString())
-        m_name = name.toString();
+    m_name = readString(object, QLatin1String("name"), m_name);
 
     readCollection(this, m_models, readArray(object, QLatin1String("models")));
     readCollection(this, m_mappings, readArray(object, QLatin1String("mappings")));
@@ -171,9 +157,7 @@ bool ProjectItem::loadDocumentJson(const QJsonObject& root)
             if (!firstModel)
                 continue;
             diagram = firstModel->ensureDiagram(id);
-            const QJsonValue diagramName = content.value(QLatin1String("name"));
-            diagram->setName(diagramName.isString() ? diagramName.toString()
-                                                    : QStringLiteral("Diagram"));
+            diagram->setName(readString(content, QLatin1String("name"), QStringLiteral("Diagram")));
         }
         content.remove(QLatin1String("id"));
         diagram->setData(content);

@@ -3,6 +3,7 @@
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/indexitem.h"
+#include "model/itemcollections.h"
 #include "model/itemid.h"
 #include "model/itemnames.h"
 #include "model/jsonfields.h"
@@ -11,18 +12,27 @@
 
 #include <utility>
 
+using namespace itemcollections;
 using namespace jsonfields;
 
 namespace {
 
+// The position of the child with that id, or -1.
+template <typename T>
+qsizetype indexOfId(const QList<T*>& items, const QString& id)
+{
+    for (qsizetype i = 0; i < items.size(); ++i) {
+        if (items.at(i) && items.at(i)->id() == id)
+            return i;
+    }
+    return -1;
+}
+
 template <typename T>
 T* findById(const QList<T*>& items, const QString& id)
 {
-    for (T* item : items) {
-        if (item && item->id() == id)
-            return item;
-    }
-    return nullptr;
+    const qsizetype position = indexOfId(items, id);
+    return position < 0 ? nullptr : items.at(position);
 }
 
 template <typename T>
@@ -30,47 +40,9 @@ void removeLaterById(QList<T*>& items, const QString& id)
 {
     if (id.isEmpty())
         return;
-    for (qsizetype i = 0; i < items.size(); ++i) {
-        if (items.at(i) && items.at(i)->id() == id) {
-            T* item = items.takeAt(i);
-            item->deleteLater();
-            return;
-        }
-    }
-}
-
-template <typename T>
-QJsonArray childrenToJson(const QList<T*>& items)
-{
-    QJsonArray array;
-    for (const T* item : items) {
-        if (item)
-            array.append(item->toJson());
-    }
-    return array;
-}
-
-template <typename T>
-void readChildren(QObject* owner, QList<T*>& items, const QJsonArray& array)
-{
-    items.reserve(array.size());
-    for (const QJsonValue& element : array) {
-        auto* item = new T(owner);
-        item->fromJson(element.toObject());
-        items.append(item);
-    }
-}
-
-template <typename T>
-QStringList namesOf(const QList<T*>& items)
-{
-    QStringList names;
-    names.reserve(items.size());
-    for (const T* item : items) {
-        if (item)
-            names.append(item->name());
-    }
-    return names;
+    const qsizetype position = indexOfId(items, id);
+    if (position >= 0)
+        items.takeAt(position)->deleteLater();
 }
 
 } // namespace
@@ -154,13 +126,7 @@ void TableItem::removeColumn(const QString& id)
 {
     if (id.isEmpty())
         return;
-    qsizetype position = -1;
-    for (qsizetype i = 0; i < m_columns.size(); ++i) {
-        if (m_columns.at(i) && m_columns.at(i)->id() == id) {
-            position = i;
-            break;
-        }
-    }
+    const qsizetype position = indexOfId(m_columns, id);
     if (position < 0)
         return;
     ColumnItem* column = m_columns.takeAt(position);
@@ -174,8 +140,7 @@ void TableItem::removeColumn(const QString& id)
             index->forgetColumn(id);
     }
 
-    if (column)
-        column->deleteLater();
+    column->deleteLater();
 }
 
 ConstraintItem* TableItem::addConstraint()
@@ -232,27 +197,23 @@ QJsonObject TableItem::toJson() const
     if (!m_properties.isEmpty())
         object[QLatin1String("properties")] = m_properties;
     if (!m_columns.isEmpty())
-        object[QLatin1String("columns")] = childrenToJson(m_columns);
+        object[QLatin1String("columns")] = listToJson(m_columns);
     if (!m_constraints.isEmpty())
-        object[QLatin1String("constraints")] = childrenToJson(m_constraints);
+        object[QLatin1String("constraints")] = listToJson(m_constraints);
     if (!m_indexes.isEmpty())
-        object[QLatin1String("indexes")] = childrenToJson(m_indexes);
+        object[QLatin1String("indexes")] = listToJson(m_indexes);
     return object;
 }
 
 void TableItem::fromJson(const QJsonObject& object)
 {
-    qDeleteAll(std::exchange(m_columns, {}));
-    qDeleteAll(std::exchange(m_constraints, {}));
-    qDeleteAll(std::exchange(m_indexes, {}));
-
     readId(object, m_id);
     m_name = readString(object, QLatin1String("name"));
     m_schema = readString(object, QLatin1String("schema"));
     m_comment = readString(object, QLatin1String("comment"));
     m_properties = readObject(object, QLatin1String("properties"));
 
-    readChildren(this, m_columns, readArray(object, QLatin1String("columns")));
-    readChildren(this, m_constraints, readArray(object, QLatin1String("constraints")));
-    readChildren(this, m_indexes, readArray(object, QLatin1String("indexes")));
+    readList(this, m_columns, readArray(object, QLatin1String("columns")));
+    readList(this, m_constraints, readArray(object, QLatin1String("constraints")));
+    readList(this, m_indexes, readArray(object, QLatin1String("indexes")));
 }
