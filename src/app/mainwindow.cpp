@@ -319,14 +319,7 @@ namespace {
 // keyboard command makes sure it is still on the canvas before using it.
 bool isOnScene(const ERScene* scene, const EntityItem* entity)
 {
-    if (!scene || !entity)
-        return false;
-    const QList<QGraphicsItem*> all = scene->items();
-    for (const QGraphicsItem* item : all) {
-        if (item == entity)
-            return true;
-    }
-    return false;
+    return scene && entity && entity->scene() == scene;
 }
 
 } // namespace
@@ -2005,13 +1998,12 @@ EntityItem* MainWindow::findEntityOnScene(const QString& id)
 {
     if (!scene || id.isEmpty())
         return nullptr;
-    const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
-    for (QGraphicsItem* item : items) {
-        if (item->type() != DiagramItemType::Entity)
-            continue;
-        auto* entity = static_cast<EntityItem*>(item);
-        if (entity->id() == id)
-            return entity;
+    // Topmost first, as the scene stacks them; the scene's own list spares
+    // a sorted walk over every row label.
+    const QList<EntityItem*>& entities = scene->entityItems();
+    for (auto it = entities.crbegin(); it != entities.crend(); ++it) {
+        if ((*it)->id() == id)
+            return *it;
     }
     return nullptr;
 }
