@@ -158,12 +158,7 @@ MainWindow::~MainWindow()
             disconnect(sender, nullptr, this, nullptr);
     }
 
-    if (relationshipPreview) {
-        if (relationshipPreview->scene())
-            relationshipPreview->scene()->removeItem(relationshipPreview);
-        delete relationshipPreview;
-        relationshipPreview = nullptr;
-    }
+    clearRelationshipPreview();
     // The scene has no parent; it goes before the form so that nothing it
     // emits while being destroyed reaches a half-destroyed window. Clearing
     // it first deletes the edges before the entities they point to.
@@ -840,10 +835,7 @@ void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton
     EntityItem* entity = entityAtScenePos(scenePos);
     if (!entity) {
         qDebug() << "[Add Relationship] No entity found at position" << scenePos << "- canceling operation";
-        clearRelationshipPreview();
-        if (relationshipStartEntity)
-            relationshipStartEntity->setSelected(false);
-        relationshipStartEntity = nullptr;
+        dropRelationshipStart();
         ui->view->setAddRelationshipMode(false);
         ui->actionAdd_Relationship->setChecked(false);
         return;
@@ -1870,13 +1862,9 @@ bool MainWindow::loadDiagramItem(DiagramItem* diagram)
         scene->clearScene();
     }
 
-    if (currentModel && !currentModel->dialect().isEmpty()) {
+    // The dialect combo follows in refreshNameEditors() below.
+    if (currentModel && !currentModel->dialect().isEmpty())
         scene->setDialect(currentModel->dialect());
-        if (dialectCombo) {
-            const QSignalBlocker block(dialectCombo);
-            dialectCombo->setCurrentText(currentModel->dialect());
-        }
-    }
 
     const QRectF bounds = scene->itemsBoundingRect();
     if (bounds.width() != 0 || bounds.height() != 0) {
@@ -1914,13 +1902,9 @@ void MainWindow::switchToModel(ModelItem* model)
         releaseSceneSelection();
         scene->clearScene();
         currentDiagram = nullptr;
-        if (!model->dialect().isEmpty()) {
+        // The dialect combo follows in refreshNameEditors() below.
+        if (!model->dialect().isEmpty())
             scene->setDialect(model->dialect());
-            if (dialectCombo) {
-                const QSignalBlocker block(dialectCombo);
-                dialectCombo->setCurrentText(model->dialect());
-            }
-        }
         suppressModelSync = wasSuppressed;
     }
     updateTreeCurrentMarkers();
@@ -2225,8 +2209,7 @@ void MainWindow::onEntityStructureChanged()
     auto* entity = qobject_cast<EntityItem*>(sender());
     if (!entity)
         return;
-    if (entity->kind() != EntityItem::ViewKind)
-        syncTableColumnsFromEntity(entity);
+    syncTableColumnsFromEntity(entity); // nothing for a view
     if (entity == currentEntity)
         refreshTableDetails();
 }
@@ -2297,9 +2280,8 @@ void MainWindow::stripItemsFromOtherDiagrams(const QStringList& entityIds, const
 {
     if (!currentModel)
         return;
-    const QSet<QString> entities(entityIds.cbegin(), entityIds.cend());
-    const QSet<QString> edges(edgeIds.cbegin(), edgeIds.cend());
-    ModelPruner::pruneModelDiagrams(currentModel, currentDiagram, entities, edges);
+    stripFromModelDiagrams(currentModel, QSet<QString>(entityIds.cbegin(), entityIds.cend()),
+                           QSet<QString>(edgeIds.cbegin(), edgeIds.cend()));
 }
 
 void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)
