@@ -158,12 +158,7 @@ MainWindow::~MainWindow()
             disconnect(sender, nullptr, this, nullptr);
     }
 
-    if (relationshipPreview) {
-        if (relationshipPreview->scene())
-            relationshipPreview->scene()->removeItem(relationshipPreview);
-        delete relationshipPreview;
-        relationshipPreview = nullptr;
-    }
+    clearRelationshipPreview();
     // The scene has no parent; it goes before the form so that nothing it
     // emits while being destroyed reaches a half-destroyed window. Clearing
     // it first deletes the edges before the entities they point to.
@@ -319,14 +314,7 @@ namespace {
 // keyboard command makes sure it is still on the canvas before using it.
 bool isOnScene(const ERScene* scene, const EntityItem* entity)
 {
-    if (!scene || !entity)
-        return false;
-    const QList<QGraphicsItem*> all = scene->items();
-    for (const QGraphicsItem* item : all) {
-        if (item == entity)
-            return true;
-    }
-    return false;
+    return scene && entity && entity->scene() == scene;
 }
 
 } // namespace
@@ -406,28 +394,25 @@ void MainWindow::applyTableTheme(ThemeKind kind)
     QTreeView* tree = ui->treeViewProject;
     if (!tree)
         return;
-    QPalette p;
-    const auto all = [&p](QPalette::ColorRole role, const QColor& color) {
-        p.setColor(QPalette::Active, role, color);
-        p.setColor(QPalette::Inactive, role, color);
-        p.setColor(QPalette::Disabled, role, color);
-    };
-    if (kind != ThemeKind::Light) {
-        all(QPalette::Base, QColor(0x31, 0x33, 0x35));
-        all(QPalette::AlternateBase, QColor(0x26, 0x28, 0x2a));
-        for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText, QPalette::Mid})
-            all(role, QColor(0xa9, 0xb7, 0xc6));
-        all(QPalette::Highlight, QColor(0x4b, 0x6e, 0xaf));
-        all(QPalette::HighlightedText, QColor(0xff, 0xff, 0xff));
-    } else {
-        all(QPalette::Base, QColor(0xff, 0xff, 0xff));
-        all(QPalette::AlternateBase, QColor(0xf0, 0xf0, 0xf0));
-        for (QPalette::ColorRole role : {QPalette::Text, QPalette::WindowText, QPalette::ButtonText})
-            all(role, QColor(0x1e, 0x1e, 0x1e));
-        all(QPalette::Mid, QColor(0x5a, 0x5a, 0x5a));
-        all(QPalette::Highlight, QColor(0x00, 0x78, 0xd4));
-        all(QPalette::HighlightedText, QColor(0xff, 0xff, 0xff));
-    }
+    const QColor darkText(0xa9, 0xb7, 0xc6);
+    const QColor lightText(0x1e, 0x1e, 0x1e);
+    const QPalette p = kind != ThemeKind::Light
+        ? paletteForAllGroups({{QPalette::Base, QColor(0x31, 0x33, 0x35)},
+                               {QPalette::AlternateBase, QColor(0x26, 0x28, 0x2a)},
+                               {QPalette::Text, darkText},
+                               {QPalette::WindowText, darkText},
+                               {QPalette::ButtonText, darkText},
+                               {QPalette::Mid, darkText},
+                               {QPalette::Highlight, QColor(0x4b, 0x6e, 0xaf)},
+                               {QPalette::HighlightedText, QColor(0xff, 0xff, 0xff)}})
+        : paletteForAllGroups({{QPalette::Base, QColor(0xff, 0xff, 0xff)},
+                               {QPalette::AlternateBase, QColor(0xf0, 0xf0, 0xf0)},
+                               {QPalette::Text, lightText},
+                               {QPalette::WindowText, lightText},
+                               {QPalette::ButtonText, lightText},
+                               {QPalette::Mid, QColor(0x5a, 0x5a, 0x5a)},
+                               {QPalette::Highlight, QColor(0x00, 0x78, 0xd4)},
+                               {QPalette::HighlightedText, QColor(0xff, 0xff, 0xff)}});
     tree->setPalette(p);
     tree->viewport()->setPalette(p);
     tree->setAutoFillBackground(true);
@@ -847,10 +832,7 @@ void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton
     EntityItem* entity = entityAtScenePos(scenePos);
     if (!entity) {
         qDebug() << "[Add Relationship] No entity found at position" << scenePos << "- canceling operation";
-        clearRelationshipPreview();
-        if (relationshipStartEntity)
-            relationshipStartEntity->setSelected(false);
-        relationshipStartEntity = nullptr;
+        dropRelationshipStart();
         ui->view->setAddRelationshipMode(false);
         ui->actionAdd_Relationship->setChecked(false);
         return;
@@ -1557,23 +1539,30 @@ void MainWindow::refreshNameEditors()
         dialectCombo->setCurrentText(dialect);
 }
 
+template <typename Item>
+void MainWindow::applyContainerName(Item* item, const QString& kind, const QString& name,
+                                    const QString& storedRowText)
+{
+    const QString trimmed = name.trimmed();
+    if (trimmed.isEmpty() || trimmed == item->name()) {
+        // Refused or unchanged: the edit and the row show the stored name
+        // again (a padded entry must not stay on the row either).
+        refreshNameEditors();
+        updateTreeItemText(kind, item->id(), storedRowText);
+        return;
+    }
+    updatingTree = true;
+    item->setName(trimmed);
+    updateTreeItemText(kind, item->id(), trimmed);
+    refreshNameEditors();
+    updatingTree = false;
+}
+
 void MainWindow::applyProjectName(const QString& name)
 {
     if (updatingTree || !project)
         return;
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || trimmed == project->name()) {
-        // Refused or unchanged: the edit and the row show the stored name
-        // again (a padded entry must not stay on the row either).
-        refreshNameEditors();
-        updateTreeItemText(ExplorerKind::Project, project->id(), project->name());
-        return;
-    }
-    updatingTree = true;
-    project->setName(trimmed);
-    updateTreeItemText(ExplorerKind::Project, project->id(), trimmed);
-    refreshNameEditors();
-    updatingTree = false;
+    applyContainerName(project, ExplorerKind::Project, name, project->name());
 }
 
 void MainWindow::applyModelName(const QString& modelId, const QString& name)
@@ -1583,19 +1572,8 @@ void MainWindow::applyModelName(const QString& modelId, const QString& name)
     // Only an empty id means "the current model": an id that names no model
     // must not rename whichever model happens to be current.
     ModelItem* model = modelId.isEmpty() ? currentModel : (project ? project->model(modelId) : nullptr);
-    if (!model)
-        return;
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || trimmed == model->name()) {
-        refreshNameEditors();
-        updateTreeItemText(ExplorerKind::Model, model->id(), modelRowText(model));
-        return;
-    }
-    updatingTree = true;
-    model->setName(trimmed);
-    updateTreeItemText(ExplorerKind::Model, model->id(), trimmed);
-    refreshNameEditors();
-    updatingTree = false;
+    if (model)
+        applyContainerName(model, ExplorerKind::Model, name, modelRowText(model));
 }
 
 void MainWindow::applyDiagramName(const QString& diagramId, const QString& name)
@@ -1605,19 +1583,8 @@ void MainWindow::applyDiagramName(const QString& diagramId, const QString& name)
     // As for models: an unknown id renames nothing.
     DiagramItem* diagram =
         diagramId.isEmpty() ? currentDiagram : (project ? project->findDiagram(diagramId) : nullptr);
-    if (!diagram)
-        return;
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty() || trimmed == diagram->name()) {
-        refreshNameEditors();
-        updateTreeItemText(ExplorerKind::Diagram, diagram->id(), diagramRowText(diagram));
-        return;
-    }
-    updatingTree = true;
-    diagram->setName(trimmed);
-    updateTreeItemText(ExplorerKind::Diagram, diagram->id(), trimmed);
-    refreshNameEditors();
-    updatingTree = false;
+    if (diagram)
+        applyContainerName(diagram, ExplorerKind::Diagram, name, diagramRowText(diagram));
 }
 
 void MainWindow::applyModelObjectName(const QString& kind, const QString& id, const QString& name,
@@ -1877,13 +1844,9 @@ bool MainWindow::loadDiagramItem(DiagramItem* diagram)
         scene->clearScene();
     }
 
-    if (currentModel && !currentModel->dialect().isEmpty()) {
+    // The dialect combo follows in refreshNameEditors() below.
+    if (currentModel && !currentModel->dialect().isEmpty())
         scene->setDialect(currentModel->dialect());
-        if (dialectCombo) {
-            const QSignalBlocker block(dialectCombo);
-            dialectCombo->setCurrentText(currentModel->dialect());
-        }
-    }
 
     const QRectF bounds = scene->itemsBoundingRect();
     if (bounds.width() != 0 || bounds.height() != 0) {
@@ -1921,13 +1884,9 @@ void MainWindow::switchToModel(ModelItem* model)
         releaseSceneSelection();
         scene->clearScene();
         currentDiagram = nullptr;
-        if (!model->dialect().isEmpty()) {
+        // The dialect combo follows in refreshNameEditors() below.
+        if (!model->dialect().isEmpty())
             scene->setDialect(model->dialect());
-            if (dialectCombo) {
-                const QSignalBlocker block(dialectCombo);
-                dialectCombo->setCurrentText(model->dialect());
-            }
-        }
         suppressModelSync = wasSuppressed;
     }
     updateTreeCurrentMarkers();
@@ -2005,13 +1964,12 @@ EntityItem* MainWindow::findEntityOnScene(const QString& id)
 {
     if (!scene || id.isEmpty())
         return nullptr;
-    const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
-    for (QGraphicsItem* item : items) {
-        if (item->type() != DiagramItemType::Entity)
-            continue;
-        auto* entity = static_cast<EntityItem*>(item);
-        if (entity->id() == id)
-            return entity;
+    // Topmost first, as the scene stacks them; the scene's own list spares
+    // a sorted walk over every row label.
+    const QList<EntityItem*>& entities = scene->entityItems();
+    for (auto it = entities.crbegin(); it != entities.crend(); ++it) {
+        if ((*it)->id() == id)
+            return *it;
     }
     return nullptr;
 }
@@ -2233,8 +2191,7 @@ void MainWindow::onEntityStructureChanged()
     auto* entity = qobject_cast<EntityItem*>(sender());
     if (!entity)
         return;
-    if (entity->kind() != EntityItem::ViewKind)
-        syncTableColumnsFromEntity(entity);
+    syncTableColumnsFromEntity(entity); // nothing for a view
     if (entity == currentEntity)
         refreshTableDetails();
 }
@@ -2305,9 +2262,8 @@ void MainWindow::stripItemsFromOtherDiagrams(const QStringList& entityIds, const
 {
     if (!currentModel)
         return;
-    const QSet<QString> entities(entityIds.cbegin(), entityIds.cend());
-    const QSet<QString> edges(edgeIds.cbegin(), edgeIds.cend());
-    ModelPruner::pruneModelDiagrams(currentModel, currentDiagram, entities, edges);
+    stripFromModelDiagrams(currentModel, QSet<QString>(entityIds.cbegin(), entityIds.cend()),
+                           QSet<QString>(edgeIds.cbegin(), edgeIds.cend()));
 }
 
 void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)

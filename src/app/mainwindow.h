@@ -270,6 +270,11 @@ private:
     void fitSceneAfterLoad();
     // Export's work once the path is known; title names the command.
     void runExport(bool pdf, const QString& path, const QString& title);
+    // Renames the project, a model or a diagram from its name field or its
+    // explorer row; a blank or unchanged name puts storedRowText back on the
+    // row and the stored name back in the field.
+    template <typename Item>
+    void applyContainerName(Item* item, const QString& kind, const QString& name, const QString& storedRowText);
 
     Ui::MainWindow* ui = nullptr;
 

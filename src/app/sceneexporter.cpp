@@ -53,9 +53,7 @@ public:
         m_customBackground = m_scene->hasCustomBackground();
         m_backgroundColor = m_scene->customBackgroundColor();
         m_scene->setGridVisible(false);
-        m_scene->update(m_scene->sceneRect());
         m_scene->setCustomBackgroundColor(QColor(0xff, 0xff, 0xff));
-        m_scene->update(m_scene->sceneRect());
         m_scene->setCustomBackground(true);
         m_scene->update(m_scene->sceneRect());
     }
@@ -63,9 +61,7 @@ public:
     ~ExportLook()
     {
         m_scene->setGridVisible(m_grid);
-        m_scene->update(m_scene->sceneRect());
         m_scene->setCustomBackgroundColor(m_backgroundColor);
-        m_scene->update(m_scene->sceneRect());
         m_scene->setCustomBackground(m_customBackground);
         m_scene->update(m_scene->sceneRect());
 

@@ -2,13 +2,6 @@
 
 #include <QPixmap>
 
-#include <initializer_list>
-#include <utility>
-
-namespace {
-
-// A palette with each role's colour in the active, inactive and disabled
-// groups alike.
 QPalette paletteForAllGroups(std::initializer_list<std::pair<QPalette::ColorRole, QColor>> colors)
 {
     QPalette palette;
@@ -19,8 +12,6 @@ QPalette paletteForAllGroups(std::initializer_list<std::pair<QPalette::ColorRole
     }
     return palette;
 }
-
-} // namespace
 
 QPalette makeLightPalette()
 {

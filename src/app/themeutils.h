@@ -5,6 +5,13 @@
 #include <QPalette>
 #include <QSize>
 
+#include <initializer_list>
+#include <utility>
+
+// A default palette with each listed role's colour set in the active,
+// inactive and disabled groups alike.
+QPalette paletteForAllGroups(std::initializer_list<std::pair<QPalette::ColorRole, QColor>> colors);
+
 // Application palettes of the light and the dark theme.
 QPalette makeLightPalette();
 QPalette makeDarkPalette();

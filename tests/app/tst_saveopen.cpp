@@ -398,9 +398,7 @@ void TestSaveOpen::openThenSaveGivesSameText()
     // current diagram's content coming back from the canvas unchanged.
     // The diagram shown is a full one: tables, a view with its link, a
     // self-relation, stored routes, text items and groups.
-    QFile golden(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/diagram/golden_diagram.json"));
-    QVERIFY(golden.open(QIODevice::ReadOnly));
-    const QJsonObject shown = QJsonDocument::fromJson(golden.readAll()).object();
+    const QJsonObject shown = testDataJson(QStringLiteral("diagram/golden_diagram.json")).object();
     QVERIFY(!shown.value(QStringLiteral("edges")).toArray().isEmpty());
     ProjectItem project;
     QVERIFY(project.loadDocumentJson(twoModelProject()));

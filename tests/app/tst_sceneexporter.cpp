@@ -82,6 +82,14 @@ QPair<QString, QString> svgSize(const QByteArray& svg)
     return {};
 }
 
+// One row for each export format: "pdf" true, "svg" false.
+void addFormatRows()
+{
+    QTest::addColumn<bool>("pdf");
+    QTest::newRow("pdf") << true;
+    QTest::newRow("svg") << false;
+}
+
 } // namespace
 
 class TestSceneExporter : public QObject
@@ -208,9 +216,7 @@ void TestSceneExporter::svgOfEmptyScene()
 
 void TestSceneExporter::exportLookAndRestore_data()
 {
-    QTest::addColumn<bool>("pdf");
-    QTest::newRow("pdf") << true;
-    QTest::newRow("svg") << false;
+    addFormatRows();
 }
 
 void TestSceneExporter::exportLookAndRestore()
@@ -254,9 +260,7 @@ void TestSceneExporter::exportLookAndRestore()
 
 void TestSceneExporter::failureRestoresEverything_data()
 {
-    QTest::addColumn<bool>("pdf");
-    QTest::newRow("pdf") << true;
-    QTest::newRow("svg") << false;
+    addFormatRows();
 }
 
 void TestSceneExporter::failureRestoresEverything()
@@ -271,10 +275,7 @@ void TestSceneExporter::failureRestoresEverything()
 
     QTemporaryDir locked;
     const QString path = locked.filePath(pdf ? QStringLiteral("out.pdf") : QStringLiteral("out.svg"));
-    QFile old(path);
-    QVERIFY(old.open(QIODevice::WriteOnly));
-    old.write("previous export");
-    old.close();
+    writeFile(path, "previous export");
     ReadOnlyDir readOnly(locked.path());
     if (!readOnly.ok())
         QSKIP("this machine cannot make a directory read-only");
