@@ -262,9 +262,12 @@ double facingAwayPenalty(int fromSide, int toSide, const QRectF& fromRect, const
 }
 
 bool evaluateSidePair(const QRectF& a, const QRectF& b, const ObstacleSet& obstacles,
-                      int fromSide, int toSide, int* hitsOut, double* costOut)
+                      int fromSide, int toSide, int* hitsOut, double* costOut,
+                      QList<QPointF>* routeOut)
 {
     const QList<QPointF> route = laneSearchRoute(a, b, fromSide, toSide, obstacles);
+    if (routeOut)
+        *routeOut = route;
     if (route.size() < 2) {
         if (hitsOut)
             *hitsOut = 1000000;
