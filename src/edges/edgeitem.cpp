@@ -602,8 +602,8 @@ void EdgeItem::refreshRoute()
 
 void EdgeItem::rerouteIfConnected()
 {
-    if (m_from && m_to && m_from != m_to && m_fromSlot && m_toSlot)
-        applyRoute(routeBetweenEntities());
+    if (routable(*this) && m_from != m_to)
+        rerouteAroundEntities(*this);
 }
 
 void EdgeItem::applyRouteHint(const QList<QPointF>& hint)
