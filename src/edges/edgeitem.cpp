@@ -27,8 +27,6 @@
 #include <QSet>
 #include <QStyleOptionGraphicsItem>
 #include <QTimer>
-#include <QTransform>
-#include <QtMath>
 
 #include <cmath>
 #include <utility>
@@ -51,11 +49,6 @@ EdgeItem::RoutingCounters s_counters;
 QString trEdge(const char* text)
 {
     return QCoreApplication::translate("EdgeItem", text);
-}
-
-double distance(const QPointF& a, const QPointF& b)
-{
-    return std::hypot(a.x() - b.x(), a.y() - b.y());
 }
 
 QPointF sceneCentre(const EntityItem* e)
@@ -290,23 +283,9 @@ void EdgeItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, 
     const QPointF pn = p.elementAt(n - 1);
     const QPointF pm = p.elementAt(n - 2);
 
-    const auto along = [](const QPointF& from, const QPointF& towards, double by) {
-        const double len = distance(from, towards);
-        if (len <= 0.0)
-            return from;
-        return from + (towards - from) * (by / len);
-    };
-    const auto placed = [](const QPainterPath& glyph, const QPointF& anchor, double radians) {
-        QTransform t;
-        t.translate(anchor.x(), anchor.y());
-        t.rotate(qRadiansToDegrees(radians));
-        return t.map(glyph);
-    };
-
-    const QPainterPath startGlyph = placed(cardinalityGlyphPath(m_startCard, GlyphSize), along(p0, p1, GlyphSize),
-                                           std::atan2(-(p1.y() - p0.y()), -(p1.x() - p0.x())));
-    const QPainterPath endGlyph = placed(cardinalityGlyphPath(m_endCard, GlyphSize), along(pn, pm, GlyphSize),
-                                         std::atan2(pn.y() - pm.y(), pn.x() - pm.x()));
+    const QPainterPath startGlyph =
+        routeEndTransform(p0, p1, GlyphSize).map(cardinalityGlyphPath(m_startCard, GlyphSize));
+    const QPainterPath endGlyph = routeEndTransform(pn, pm, GlyphSize).map(cardinalityGlyphPath(m_endCard, GlyphSize));
 
     const ThemeManager& theme = ThemeManager::instance();
     const bool accent = (option->state & QStyle::State_Selected) || m_highlighted;

@@ -3,6 +3,7 @@
 #include "edges/routegeometry.h"
 
 #include <QRectF>
+#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
@@ -66,6 +67,16 @@ QPainterPath buildRoundedPath(const QList<QPointF>& points, double radius)
     }
     path.lineTo(points.constLast());
     return path;
+}
+
+QTransform routeEndTransform(const QPointF& end, const QPointF& neighbour, double inset)
+{
+    const double length = pointDistance(end, neighbour);
+    const QPointF anchor = length <= 0.0 ? end : end + (neighbour - end) * (inset / length);
+    QTransform t;
+    t.translate(anchor.x(), anchor.y());
+    t.rotate(qRadiansToDegrees(std::atan2(end.y() - neighbour.y(), end.x() - neighbour.x())));
+    return t;
 }
 
 QPainterPath cardinalityGlyphPath(int cardinality, double size)
