@@ -317,7 +317,6 @@ void EdgeItem::setStraightPath()
 {
     if (!m_fromSlot || !m_toSlot)
         return;
-    prepareGeometryChange();
     QPainterPath line;
     line.moveTo(m_fromSlot->scenePos());
     line.lineTo(m_toSlot->scenePos());
@@ -540,7 +539,6 @@ void EdgeItem::quickUpdatePath()
     ++s_counters.quickUpdates;
     if (!m_fromSlot || !m_toSlot || m_route.size() < 2)
         return;
-    prepareGeometryChange();
     // A loop never becomes a straight line through its own entity.
     if (isSelfRelation()) {
         updatePath();
@@ -611,7 +609,6 @@ void EdgeItem::moveSegment(double delta)
 {
     if (!moveRouteSegment(m_route, m_draggedSegment, m_draggedSegmentOrientation, delta))
         return;
-    prepareGeometryChange();
     setPath(buildRoundedPath(m_route, EdgeCornerRadius));
     updatePen();
 }
@@ -888,7 +885,7 @@ void EdgeItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
         }
         if (chosen->data().toString() == QLatin1String("edit"))
             openEditDialog();
-        else if (self)
+        else
             applyCardinalityChoice(chosen->data().toInt(), pressPos);
         if (self)
             update();
