@@ -56,6 +56,14 @@ QPointF sceneCentre(const EntityItem* e)
     return e->sceneBoundingRect().center();
 }
 
+// A slot an entity has just handed out, bound to edge (none stays none).
+SlotItem* boundTo(SlotItem* slot, EdgeItem* edge)
+{
+    if (slot)
+        slot->setEdge(edge);
+    return slot;
+}
+
 // The scene bounding rectangles of the entities of scene that meet region,
 // without a and b, bottom-most first.
 QList<QRectF> entityRectsIn(const QGraphicsScene* scene, const QRectF& region, const EntityItem* a,
@@ -119,12 +127,8 @@ EdgeItem::EdgeItem(EntityItem* from, EntityItem* to, bool createFKs)
             m_toSlot->snapToBorder();
         }
     } else if (m_from && m_to) {
-        m_fromSlot = m_from->slotForEdgeAt(m_toCenter);
-        if (m_fromSlot)
-            m_fromSlot->setEdge(this);
-        m_toSlot = m_to->slotForEdgeAt(m_fromCenter);
-        if (m_toSlot)
-            m_toSlot->setEdge(this);
+        m_fromSlot = boundTo(m_from->slotForEdgeAt(m_toCenter), this);
+        m_toSlot = boundTo(m_to->slotForEdgeAt(m_fromCenter), this);
     }
 
     setZValue(-1);
@@ -659,16 +663,12 @@ void EdgeItem::reassignSlots()
     if (toSideChanged) {
         if (m_fromSlot)
             m_from->releaseSlot(m_fromSlot);
-        m_fromSlot = m_from->slotForEdgeAt(nt);
-        if (m_fromSlot)
-            m_fromSlot->setEdge(this);
+        m_fromSlot = boundTo(m_from->slotForEdgeAt(nt), this);
     }
     if (fromSideChanged) {
         if (m_toSlot)
             m_to->releaseSlot(m_toSlot);
-        m_toSlot = m_to->slotForEdgeAt(nf);
-        if (m_toSlot)
-            m_toSlot->setEdge(this);
+        m_toSlot = boundTo(m_to->slotForEdgeAt(nf), this);
     }
     m_fromCenter = nf;
     m_toCenter = nt;
@@ -695,12 +695,8 @@ void EdgeItem::resetSlotsFacing()
             m_from->releaseSlot(m_fromSlot);
         if (m_toSlot)
             m_to->releaseSlot(m_toSlot);
-        m_fromSlot = m_from->slotForEdgeAt(nt);
-        if (m_fromSlot)
-            m_fromSlot->setEdge(this);
-        m_toSlot = m_to->slotForEdgeAt(nf);
-        if (m_toSlot)
-            m_toSlot->setEdge(this);
+        m_fromSlot = boundTo(m_from->slotForEdgeAt(nt), this);
+        m_toSlot = boundTo(m_to->slotForEdgeAt(nf), this);
     }
     m_fromCenter = nf;
     m_toCenter = nt;
@@ -729,13 +725,11 @@ void EdgeItem::assignSlotsForSides(int fromSide, int toSide)
     const QPointF toCentre = sceneCentre(m_to);
     const QRectF fromLocal = m_from->boundingRect();
     const QRectF toLocal = m_to->boundingRect();
-    m_fromSlot = m_from->acquireSlotForEdge(fromSide,
-                                            pointOnSideInset(fromLocal, fromSide, m_from->mapFromScene(toCentre)));
-    if (m_fromSlot)
-        m_fromSlot->setEdge(this);
-    m_toSlot = m_to->acquireSlotForEdge(toSide, pointOnSideInset(toLocal, toSide, m_to->mapFromScene(fromCentre)));
-    if (m_toSlot)
-        m_toSlot->setEdge(this);
+    m_fromSlot = boundTo(
+        m_from->acquireSlotForEdge(fromSide, pointOnSideInset(fromLocal, fromSide, m_from->mapFromScene(toCentre))),
+        this);
+    m_toSlot = boundTo(
+        m_to->acquireSlotForEdge(toSide, pointOnSideInset(toLocal, toSide, m_to->mapFromScene(fromCentre))), this);
     m_fromCenter = fromCentre;
     m_toCenter = toCentre;
 }
