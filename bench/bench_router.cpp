@@ -99,11 +99,7 @@ Run routeAll(const Diagram& d, bool indexed)
     using Clock = std::chrono::steady_clock;
     Run run;
     const auto start = Clock::now();
-    QList<QRectF> inset;
-    inset.reserve(d.entities.size());
-    for (const QRectF& r : d.entities)
-        inset.append(insetObstacleRect(r));
-    const ObstacleSet all(inset, indexed);
+    const ObstacleSet all = ObstacleSet::fromEntityRects(d.entities, indexed);
     for (const Edge& e : d.edges) {
         const auto t0 = Clock::now();
         const EntityRouteRequest request = requestFor(d, e, all);

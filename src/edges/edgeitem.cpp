@@ -27,8 +27,6 @@
 #include <QSet>
 #include <QStyleOptionGraphicsItem>
 #include <QTimer>
-#include <QTransform>
-#include <QtMath>
 
 #include <cmath>
 #include <utility>
@@ -53,14 +51,17 @@ QString trEdge(const char* text)
     return QCoreApplication::translate("EdgeItem", text);
 }
 
-double distance(const QPointF& a, const QPointF& b)
-{
-    return std::hypot(a.x() - b.x(), a.y() - b.y());
-}
-
 QPointF sceneCentre(const EntityItem* e)
 {
     return e->sceneBoundingRect().center();
+}
+
+// A slot an entity has just handed out, bound to edge (none stays none).
+SlotItem* boundTo(SlotItem* slot, EdgeItem* edge)
+{
+    if (slot)
+        slot->setEdge(edge);
+    return slot;
 }
 
 // The scene bounding rectangles of the entities of scene that meet region,
@@ -126,12 +127,8 @@ EdgeItem::EdgeItem(EntityItem* from, EntityItem* to, bool createFKs)
             m_toSlot->snapToBorder();
         }
     } else if (m_from && m_to) {
-        m_fromSlot = m_from->slotForEdgeAt(m_toCenter);
-        if (m_fromSlot)
-            m_fromSlot->setEdge(this);
-        m_toSlot = m_to->slotForEdgeAt(m_fromCenter);
-        if (m_toSlot)
-            m_toSlot->setEdge(this);
+        m_fromSlot = boundTo(m_from->slotForEdgeAt(m_toCenter), this);
+        m_toSlot = boundTo(m_to->slotForEdgeAt(m_fromCenter), this);
     }
 
     setZValue(-1);
@@ -290,23 +287,9 @@ void EdgeItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, 
     const QPointF pn = p.elementAt(n - 1);
     const QPointF pm = p.elementAt(n - 2);
 
-    const auto along = [](const QPointF& from, const QPointF& towards, double by) {
-        const double len = distance(from, towards);
-        if (len <= 0.0)
-            return from;
-        return from + (towards - from) * (by / len);
-    };
-    const auto placed = [](const QPainterPath& glyph, const QPointF& anchor, double radians) {
-        QTransform t;
-        t.translate(anchor.x(), anchor.y());
-        t.rotate(qRadiansToDegrees(radians));
-        return t.map(glyph);
-    };
-
-    const QPainterPath startGlyph = placed(cardinalityGlyphPath(m_startCard, GlyphSize), along(p0, p1, GlyphSize),
-                                           std::atan2(-(p1.y() - p0.y()), -(p1.x() - p0.x())));
-    const QPainterPath endGlyph = placed(cardinalityGlyphPath(m_endCard, GlyphSize), along(pn, pm, GlyphSize),
-                                         std::atan2(pn.y() - pm.y(), pn.x() - pm.x()));
+    const QPainterPath startGlyph =
+        routeEndTransform(p0, p1, GlyphSize).map(cardinalityGlyphPath(m_startCard, GlyphSize));
+    const QPainterPath endGlyph = routeEndTransform(pn, pm, GlyphSize).map(cardinalityGlyphPath(m_endCard, GlyphSize));
 
     const ThemeManager& theme = ThemeManager::instance();
     const bool accent = (option->state & QStyle::State_Selected) || m_highlighted;
@@ -338,7 +321,6 @@ void EdgeItem::setStraightPath()
 {
     if (!m_fromSlot || !m_toSlot)
         return;
-    prepareGeometryChange();
     QPainterPath line;
     line.moveTo(m_fromSlot->scenePos());
     line.lineTo(m_toSlot->scenePos());
@@ -561,7 +543,6 @@ void EdgeItem::quickUpdatePath()
     ++s_counters.quickUpdates;
     if (!m_fromSlot || !m_toSlot || m_route.size() < 2)
         return;
-    prepareGeometryChange();
     // A loop never becomes a straight line through its own entity.
     if (isSelfRelation()) {
         updatePath();
@@ -602,8 +583,8 @@ void EdgeItem::refreshRoute()
 
 void EdgeItem::rerouteIfConnected()
 {
-    if (m_from && m_to && m_from != m_to && m_fromSlot && m_toSlot)
-        applyRoute(routeBetweenEntities());
+    if (routable(*this) && m_from != m_to)
+        rerouteAroundEntities(*this);
 }
 
 void EdgeItem::applyRouteHint(const QList<QPointF>& hint)
@@ -632,7 +613,6 @@ void EdgeItem::moveSegment(double delta)
 {
     if (!moveRouteSegment(m_route, m_draggedSegment, m_draggedSegmentOrientation, delta))
         return;
-    prepareGeometryChange();
     setPath(buildRoundedPath(m_route, EdgeCornerRadius));
     updatePen();
 }
@@ -683,16 +663,12 @@ void EdgeItem::reassignSlots()
     if (toSideChanged) {
         if (m_fromSlot)
             m_from->releaseSlot(m_fromSlot);
-        m_fromSlot = m_from->slotForEdgeAt(nt);
-        if (m_fromSlot)
-            m_fromSlot->setEdge(this);
+        m_fromSlot = boundTo(m_from->slotForEdgeAt(nt), this);
     }
     if (fromSideChanged) {
         if (m_toSlot)
             m_to->releaseSlot(m_toSlot);
-        m_toSlot = m_to->slotForEdgeAt(nf);
-        if (m_toSlot)
-            m_toSlot->setEdge(this);
+        m_toSlot = boundTo(m_to->slotForEdgeAt(nf), this);
     }
     m_fromCenter = nf;
     m_toCenter = nt;
@@ -719,12 +695,8 @@ void EdgeItem::resetSlotsFacing()
             m_from->releaseSlot(m_fromSlot);
         if (m_toSlot)
             m_to->releaseSlot(m_toSlot);
-        m_fromSlot = m_from->slotForEdgeAt(nt);
-        if (m_fromSlot)
-            m_fromSlot->setEdge(this);
-        m_toSlot = m_to->slotForEdgeAt(nf);
-        if (m_toSlot)
-            m_toSlot->setEdge(this);
+        m_fromSlot = boundTo(m_from->slotForEdgeAt(nt), this);
+        m_toSlot = boundTo(m_to->slotForEdgeAt(nf), this);
     }
     m_fromCenter = nf;
     m_toCenter = nt;
@@ -753,13 +725,11 @@ void EdgeItem::assignSlotsForSides(int fromSide, int toSide)
     const QPointF toCentre = sceneCentre(m_to);
     const QRectF fromLocal = m_from->boundingRect();
     const QRectF toLocal = m_to->boundingRect();
-    m_fromSlot = m_from->acquireSlotForEdge(fromSide,
-                                            pointOnSideInset(fromLocal, fromSide, m_from->mapFromScene(toCentre)));
-    if (m_fromSlot)
-        m_fromSlot->setEdge(this);
-    m_toSlot = m_to->acquireSlotForEdge(toSide, pointOnSideInset(toLocal, toSide, m_to->mapFromScene(fromCentre)));
-    if (m_toSlot)
-        m_toSlot->setEdge(this);
+    m_fromSlot = boundTo(
+        m_from->acquireSlotForEdge(fromSide, pointOnSideInset(fromLocal, fromSide, m_from->mapFromScene(toCentre))),
+        this);
+    m_toSlot = boundTo(
+        m_to->acquireSlotForEdge(toSide, pointOnSideInset(toLocal, toSide, m_to->mapFromScene(fromCentre))), this);
     m_fromCenter = fromCentre;
     m_toCenter = toCentre;
 }
@@ -909,7 +879,7 @@ void EdgeItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
         }
         if (chosen->data().toString() == QLatin1String("edit"))
             openEditDialog();
-        else if (self)
+        else
             applyCardinalityChoice(chosen->data().toInt(), pressPos);
         if (self)
             update();

@@ -1,6 +1,9 @@
 #include "edges/edgepaths.h"
 
+#include "edges/routegeometry.h"
+
 #include <QRectF>
+#include <QtMath>
 
 #include <algorithm>
 #include <cmath>
@@ -12,11 +15,6 @@ double sign(double v)
     if (std::abs(v) <= 1e-12)
         return 0.0;
     return v > 0.0 ? 1.0 : -1.0;
-}
-
-double length(const QPointF& a, const QPointF& b)
-{
-    return std::hypot(b.x() - a.x(), b.y() - a.y());
 }
 
 void addCrowsFoot(QPainterPath& path, double size, double h)
@@ -57,7 +55,7 @@ QPainterPath buildRoundedPath(const QList<QPointF>& points, double radius)
         const QPointF& a = points.at(i - 1);
         const QPointF& c = points.at(i);
         const QPointF& b = points.at(i + 1);
-        const double r = std::min(radius, 0.5 * std::min(length(a, c), length(c, b)));
+        const double r = std::min(radius, 0.5 * std::min(pointDistance(a, c), pointDistance(c, b)));
         if (r <= 0.1) {
             path.lineTo(c);
             continue;
@@ -69,6 +67,16 @@ QPainterPath buildRoundedPath(const QList<QPointF>& points, double radius)
     }
     path.lineTo(points.constLast());
     return path;
+}
+
+QTransform routeEndTransform(const QPointF& end, const QPointF& neighbour, double inset)
+{
+    const double length = pointDistance(end, neighbour);
+    const QPointF anchor = length <= 0.0 ? end : end + (neighbour - end) * (inset / length);
+    QTransform t;
+    t.translate(anchor.x(), anchor.y());
+    t.rotate(qRadiansToDegrees(std::atan2(end.y() - neighbour.y(), end.x() - neighbour.x())));
+    return t;
 }
 
 QPainterPath cardinalityGlyphPath(int cardinality, double size)

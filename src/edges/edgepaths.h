@@ -3,6 +3,7 @@
 #include <QList>
 #include <QPainterPath>
 #include <QPointF>
+#include <QTransform>
 
 // The painter paths an edge is drawn with.
 
@@ -22,6 +23,12 @@ constexpr double EdgeCornerRadius = 10.0;
 // curves of radius min(radius, half the shorter adjacent segment); corners
 // of that radius 0.1 or less stay sharp. Empty for fewer than two points.
 QPainterPath buildRoundedPath(const QList<QPointF>& points, double radius);
+
+// Where a glyph is drawn at an end of a route: the transform that puts the
+// origin inset along the route from end towards neighbour (the next point;
+// at end when the two coincide) and turns +x to point from neighbour to
+// end, that is into the entity.
+QTransform routeEndTransform(const QPointF& end, const QPointF& neighbour, double inset);
 
 // One crow's-foot glyph in end-local coordinates: the origin is the anchor on
 // the line, +x points towards the entity. One: two bars; Many: a bar and a

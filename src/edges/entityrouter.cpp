@@ -15,11 +15,6 @@ constexpr double kLargest = std::numeric_limits<double>::max();
 // A clean route with this cost or more is not good enough to end the search.
 constexpr double kCleanManyBends = 1e11;
 
-double distance(const QPointF& a, const QPointF& b)
-{
-    return std::hypot(a.x() - b.x(), a.y() - b.y());
-}
-
 double bendCharge(int bends)
 {
     return 8000.0 * bends;
@@ -325,7 +320,7 @@ QList<QPointF> routeTwoEntities(const EntityRouteRequest& request)
 
     QList<QPointF> best;
     double bestCost = kLargest;
-    const double nearlyDirect = 2.0 * g.stub + distance(p, q) + 8.0;
+    const double nearlyDirect = 2.0 * g.stub + pointDistance(p, q) + 8.0;
 
     // Returns true when the candidate became the best and is clean and
     // nearly direct, which ends the first pass.
@@ -334,9 +329,9 @@ QList<QPointF> routeTwoEntities(const EntityRouteRequest& request)
         if (route.size() < 2 || !isRouteAxisAligned(route))
             return false;
         if (fitEnds) {
-            if (distance(route.constFirst(), p) > 0.5)
+            if (pointDistance(route.constFirst(), p) > 0.5)
                 route.first() = p;
-            if (distance(route.constLast(), q) > 0.5)
+            if (pointDistance(route.constLast(), q) > 0.5)
                 route.last() = q;
         }
         // The straight line between lined-up facing slots leaves both
@@ -426,8 +421,8 @@ QList<QPointF> fitRouteToEntities(const QList<QPointF>& route, const EntityRoute
     if (route.size() < 2)
         return {};
     const QList<QPointF> simplified = simplifyRoute(route);
-    if (simplified.size() > 1 && distance(simplified.constFirst(), request.from) <= 0.5
-        && distance(simplified.constLast(), request.to) <= 0.5 && isRouteAxisAligned(simplified))
+    if (simplified.size() > 1 && pointDistance(simplified.constFirst(), request.from) <= 0.5
+        && pointDistance(simplified.constLast(), request.to) <= 0.5 && isRouteAxisAligned(simplified))
         return simplified;
     const QList<QPointF> fresh = routeTwoEntities(request);
     if (isRouteAxisAligned(fresh))

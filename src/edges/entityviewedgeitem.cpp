@@ -6,10 +6,6 @@
 #include <QPainter>
 #include <QStyleOptionGraphicsItem>
 #include <QTimer>
-#include <QTransform>
-#include <QtMath>
-
-#include <cmath>
 
 EntityViewEdgeItem::EntityViewEdgeItem(EntityItem* from, EntityItem* to, bool createFKs)
     : EdgeItem(from, to, createFKs)
@@ -71,30 +67,14 @@ void EntityViewEdgeItem::paint(QPainter* painter, const QStyleOptionGraphicsItem
 
     const bool fromIsView = from->kind() == EntityItem::ViewKind;
     const bool toIsView = to->kind() == EntityItem::ViewKind;
-    QPointF tip;
-    double angle = 0.0;
-    const auto towards = [](const QPointF& a, const QPointF& b, double by) {
-        const double len = std::hypot(b.x() - a.x(), b.y() - a.y());
-        return len <= 0.0 ? a : a + (b - a) * (by / len);
-    };
-    if (!fromIsView && toIsView && from != to) {
-        const QPointF p0 = p.elementAt(0);
-        const QPointF p1 = p.elementAt(1);
-        tip = towards(p0, p1, 4.2);
-        angle = std::atan2(-(p1.y() - p0.y()), -(p1.x() - p0.x()));
-    } else if (fromIsView) {
-        const QPointF pn = p.elementAt(n - 1);
-        const QPointF pm = p.elementAt(n - 2);
-        tip = towards(pn, pm, 4.2);
-        angle = std::atan2(pn.y() - pm.y(), pn.x() - pm.x());
-    } else {
+    QTransform placement;
+    if (!fromIsView && toIsView && from != to)
+        placement = routeEndTransform(p.elementAt(0), p.elementAt(1), 4.2);
+    else if (fromIsView)
+        placement = routeEndTransform(p.elementAt(n - 1), p.elementAt(n - 2), 4.2);
+    else
         return;
-    }
-
-    QTransform t;
-    t.translate(tip.x(), tip.y());
-    t.rotate(qRadiansToDegrees(angle));
-    const QPolygonF head = t.map(arrowHead());
+    const QPolygonF head = placement.map(arrowHead());
 
     const ThemeManager& theme = ThemeManager::instance();
     const bool selected = isSelected() || (option->state & QStyle::State_Selected);

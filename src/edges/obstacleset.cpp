@@ -104,13 +104,13 @@ ObstacleSet::ObstacleSet(const QList<QRectF>& rects, bool indexed)
     }
 }
 
-ObstacleSet ObstacleSet::fromEntityRects(const QList<QRectF>& sceneRects)
+ObstacleSet ObstacleSet::fromEntityRects(const QList<QRectF>& sceneRects, bool indexed)
 {
     QList<QRectF> inset;
     inset.reserve(sceneRects.size());
     for (const QRectF& r : sceneRects)
         inset.append(insetObstacleRect(r));
-    return ObstacleSet(inset);
+    return ObstacleSet(inset, indexed);
 }
 
 ObstacleSet ObstacleSet::excluding(int first, int second) const

@@ -25,7 +25,7 @@ public:
 
     // The obstacles of entities given by their scene bounding rectangles:
     // each passed through insetObstacleRect.
-    static ObstacleSet fromEntityRects(const QList<QRectF>& sceneRects);
+    static ObstacleSet fromEntityRects(const QList<QRectF>& sceneRects, bool indexed = true);
 
     // The same rectangles without those at the two indices (-1: none).
     ObstacleSet excluding(int first, int second = -1) const;

@@ -11,11 +11,6 @@
 
 namespace {
 
-bool within(const QPointF& a, const QPointF& b, double distance)
-{
-    return std::hypot(a.x() - b.x(), a.y() - b.y()) <= distance;
-}
-
 // Whether the segment a -> b runs along the outward normal of side (leaving
 // a slot on that side).
 bool leavesAlongNormal(int side, const QPointF& a, const QPointF& b)
@@ -84,14 +79,14 @@ bool endsLeaveOutward(const QList<QPointF>& route, int fromSide, int toSide,
         return false;
 
     for (qsizetype i = 1; i < n; ++i) {
-        if (within(route[i], fromPoint, 0.5))
+        if (pointDistance(route[i], fromPoint) <= 0.5)
             continue;
         if (linesUpAlongNormal(fromSide, route[i], fromPoint) && liesBehindSlot(fromSide, route[i], fromPoint))
             return false;
         break;
     }
     for (qsizetype i = n - 2; i >= 0; --i) {
-        if (within(route[i], toPoint, 0.5))
+        if (pointDistance(route[i], toPoint) <= 0.5)
             continue;
         if (linesUpAlongNormal(toSide, route[i], toPoint) && liesBehindSlot(toSide, route[i], toPoint))
             return false;
@@ -108,7 +103,7 @@ bool backtracksAtStart(int fromSide, const QPointF& fromPoint, const QList<QPoin
         return false;
     qsizetype start = 2;
     for (qsizetype i = 0; i < n; ++i) {
-        if (within(route[i], fromPoint, 0.5)) {
+        if (pointDistance(route[i], fromPoint) <= 0.5) {
             start = i + 1;
             break;
         }
@@ -128,7 +123,7 @@ bool backtracksAtEnd(int toSide, const QPointF& toPoint, const QList<QPointF>& r
     const qsizetype n = route.size();
     qsizetype k = n - 2;
     for (qsizetype i = 0; i < n; ++i) {
-        if (within(route[i], toPoint, 0.5)) {
+        if (pointDistance(route[i], toPoint) <= 0.5) {
             k = i;
             break;
         }
@@ -262,9 +257,12 @@ double facingAwayPenalty(int fromSide, int toSide, const QRectF& fromRect, const
 }
 
 bool evaluateSidePair(const QRectF& a, const QRectF& b, const ObstacleSet& obstacles,
-                      int fromSide, int toSide, int* hitsOut, double* costOut)
+                      int fromSide, int toSide, int* hitsOut, double* costOut,
+                      QList<QPointF>* routeOut)
 {
     const QList<QPointF> route = laneSearchRoute(a, b, fromSide, toSide, obstacles);
+    if (routeOut)
+        *routeOut = route;
     if (route.size() < 2) {
         if (hitsOut)
             *hitsOut = 1000000;

@@ -71,6 +71,8 @@ double facingAwayPenalty(int fromSide, int toSide, const QRectF& fromRect, const
 // distance outside the pair's bounds grown by 48, minus 160 for the natural
 // pair (or 40 for another pair consistent with the centres), plus 4000 for
 // each end that faces away from the other entity. False (hits 1e6, cost the
-// largest double) when no route came out.
+// largest double) when no route came out. The route goes to *route when it
+// is given.
 bool evaluateSidePair(const QRectF& fromRect, const QRectF& toRect, const ObstacleSet& obstacles,
-                      int fromSide, int toSide, int* hits, double* cost);
+                      int fromSide, int toSide, int* hits, double* cost,
+                      QList<QPointF>* route = nullptr);

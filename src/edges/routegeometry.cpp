@@ -101,7 +101,7 @@ double routeLength(const QList<QPointF>& route)
 {
     double length = 0.0;
     for (qsizetype i = 0; i + 1 < route.size(); ++i)
-        length += std::hypot(route[i + 1].x() - route[i].x(), route[i + 1].y() - route[i].y());
+        length += pointDistance(route[i + 1], route[i]);
     return length;
 }
 
@@ -178,7 +178,7 @@ void appendDistinctPoint(QList<QPointF>& route, const QPointF& point)
 {
     if (!route.isEmpty()) {
         const QPointF& last = route.constLast();
-        if (std::hypot(point.x() - last.x(), point.y() - last.y()) < 0.01)
+        if (pointDistance(point, last) < 0.01)
             return;
     }
     route.append(point);

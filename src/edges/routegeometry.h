@@ -6,10 +6,18 @@
 #include <QPointF>
 #include <QRectF>
 
+#include <cmath>
+
 // Stateless geometry on which the edge routers are built. Everything is in
 // scene coordinates. A route is a polyline from the from-slot to the to-slot
 // made of horizontal and vertical segments; a segment counts as horizontal or
 // vertical when it deviates by at most 0.5.
+
+// The distance between two points.
+inline double pointDistance(const QPointF& a, const QPointF& b)
+{
+    return std::hypot(a.x() - b.x(), a.y() - b.y());
+}
 
 // Unit vector pointing out of an entity through the given side: left (-1, 0),
 // right (1, 0), top (0, -1), bottom (0, 1). Unknown sides give (1, 0).

@@ -39,11 +39,12 @@ double slotRouteScore(const ObstacleSet& obstacles, const QList<QRectF>& endRect
 SidePair chooseBestSidePair(const QRectF& f, const QRectF& t, const ObstacleSet& obstacles)
 {
     const SidePair natural = chooseSidePair(f, t);
-    const QList<QPointF> route = laneSearchRoute(f, t, natural.fromSide, natural.toSide, obstacles);
+    QList<QPointF> route;
     int hits = 0;
     double cost = 0.0;
-    const bool routed = evaluateSidePair(f, t, obstacles, natural.fromSide, natural.toSide, &hits, &cost);
-    if (routed && hits == 0 && route.size() >= 2 && countRouteBends(route) < 3)
+    const bool routed =
+        evaluateSidePair(f, t, obstacles, natural.fromSide, natural.toSide, &hits, &cost, &route);
+    if (routed && hits == 0 && countRouteBends(route) < 3)
         return natural;
 
     QList<SidePair> pairs;

@@ -8,17 +8,6 @@
 
 namespace {
 
-QPointF pointOutOf(int side, const QPointF& slot)
-{
-    switch (side) {
-    case SlotTop: return QPointF(slot.x(), slot.y() - 12.0);
-    case SlotBottom: return QPointF(slot.x(), slot.y() + 12.0);
-    case SlotLeft: return QPointF(slot.x() - 12.0, slot.y());
-    case SlotRight: return QPointF(slot.x() + 12.0, slot.y());
-    default: return slot;
-    }
-}
-
 bool isFlat(const QPointF& a, const QPointF& b)
 {
     return std::abs(b.y() - a.y()) <= 0.5;
@@ -95,7 +84,7 @@ QList<QPointF> reanchorRoute(const QList<QPointF>& stored, const QPointF& f, int
         else
             r[1].setX(f.x());
         if (liesBehindSlot(fromSide, r[1], f))
-            pullOut(r, 1, 2, pointOutOf(fromSide, f));
+            pullOut(r, 1, 2, f + 12.0 * sideDirection(fromSide));
 
         const double dxn = std::abs(r[n - 1].x() - r[n - 2].x());
         const double dyn = std::abs(r[n - 1].y() - r[n - 2].y());
@@ -105,7 +94,7 @@ QList<QPointF> reanchorRoute(const QList<QPointF>& stored, const QPointF& f, int
         else
             r[n - 2].setY(t.y());
         if (liesBehindSlot(toSide, r[n - 2], t))
-            pullOut(r, n - 2, n - 3, pointOutOf(toSide, t));
+            pullOut(r, n - 2, n - 3, t + 12.0 * sideDirection(toSide));
         r = simplifyRoute(r);
     }
     return squareUp(r, fromSide);

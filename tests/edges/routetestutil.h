@@ -25,11 +25,6 @@ inline QRectF rectFromJson(const QJsonValue& v)
     return QRectF(a.at(0).toDouble(), a.at(1).toDouble(), a.at(2).toDouble(), a.at(3).toDouble());
 }
 
-inline QJsonArray rectToJson(const QRectF& r)
-{
-    return QJsonArray{r.x(), r.y(), r.width(), r.height()};
-}
-
 inline QPointF pointFromJson(const QJsonValue& v)
 {
     const QJsonArray a = v.toArray();

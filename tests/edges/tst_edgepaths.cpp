@@ -113,6 +113,32 @@ private Q_SLOTS:
         QCOMPARE(toes, 3);
     }
 
+    // A glyph of size 14 placed at an end: its anchor 14 back along the
+    // route, its tip (x = 14) on the end point, whichever way the route
+    // arrives; a route of one repeated point leaves it at the end.
+    void endPlacement_data()
+    {
+        QTest::addColumn<QPointF>("end");
+        QTest::addColumn<QPointF>("neighbour");
+        QTest::addColumn<QPointF>("anchor");
+        QTest::newRow("arriving rightwards") << QPointF(100, 50) << QPointF(0, 50) << QPointF(86, 50);
+        QTest::newRow("arriving leftwards") << QPointF(0, 50) << QPointF(100, 50) << QPointF(14, 50);
+        QTest::newRow("arriving downwards") << QPointF(30, 200) << QPointF(30, 20) << QPointF(30, 186);
+        QTest::newRow("arriving upwards") << QPointF(30, 20) << QPointF(30, 200) << QPointF(30, 34);
+        QTest::newRow("one point") << QPointF(5, 5) << QPointF(5, 5) << QPointF(5, 5);
+    }
+
+    void endPlacement()
+    {
+        QFETCH(QPointF, end);
+        QFETCH(QPointF, neighbour);
+        QFETCH(QPointF, anchor);
+        const QTransform t = routeEndTransform(end, neighbour, 14);
+        QVERIFY(QLineF(t.map(QPointF(0, 0)), anchor).length() < 1e-9);
+        if (end != neighbour)
+            QVERIFY(QLineF(t.map(QPointF(14, 0)), end).length() < 1e-9);
+    }
+
     void unknownCodesDrawNothing()
     {
         QVERIFY(cardinalityGlyphPath(7, 14).isEmpty());

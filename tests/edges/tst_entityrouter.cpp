@@ -33,14 +33,6 @@ struct Layout
     QList<QRectF> obstacles; // entity rectangles as they stand, not inset
 };
 
-QList<QRectF> inset(const QList<QRectF>& rects)
-{
-    QList<QRectF> result;
-    for (const QRectF& r : rects)
-        result.append(insetObstacleRect(r));
-    return result;
-}
-
 EntityRouteRequest requestFor(const Layout& layout, bool indexed = true)
 {
     EntityRouteRequest r;
@@ -50,7 +42,7 @@ EntityRouteRequest requestFor(const Layout& layout, bool indexed = true)
     r.toSide = layout.toSide;
     r.fromRect = layout.from;
     r.toRect = layout.to;
-    r.obstacles = ObstacleSet(inset(layout.obstacles), indexed);
+    r.obstacles = ObstacleSet::fromEntityRects(layout.obstacles, indexed);
     return r;
 }
 
@@ -552,8 +544,8 @@ private Q_SLOTS:
             QVERIFY2(identicalRoute(all, some),
                      "layout " + QByteArray::number(i) + ": " + describe(all) + " / " + describe(some));
             if (i % 10 == 0) {
-                const ObstacleSet allSet(inset(l.obstacles));
-                const ObstacleSet someSet(inset(near.obstacles));
+                const ObstacleSet allSet = ObstacleSet::fromEntityRects(l.obstacles);
+                const ObstacleSet someSet = ObstacleSet::fromEntityRects(near.obstacles);
                 QCOMPARE(chooseBestSidePair(l.from, l.to, someSet), chooseBestSidePair(l.from, l.to, allSet));
             }
         }

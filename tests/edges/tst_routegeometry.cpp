@@ -1,3 +1,5 @@
+#include "routetestutil.h"
+
 #include "edges/obstacleset.h"
 #include "edges/routechecks.h"
 #include "edges/routegeometry.h"
@@ -7,32 +9,9 @@
 #include <cmath>
 #include <limits>
 
-using Route = QList<QPointF>;
+using namespace routetest;
 
-Q_DECLARE_METATYPE(Route)
-
-namespace {
-
-bool sameRoute(const Route& a, const Route& b, double tolerance = 1e-9)
-{
-    if (a.size() != b.size())
-        return false;
-    for (qsizetype i = 0; i < a.size(); ++i) {
-        if (std::abs(a[i].x() - b[i].x()) > tolerance || std::abs(a[i].y() - b[i].y()) > tolerance)
-            return false;
-    }
-    return true;
-}
-
-QByteArray describe(const Route& route)
-{
-    QByteArray text;
-    for (const QPointF& p : route)
-        text += "(" + QByteArray::number(p.x(), 'g', 12) + ", " + QByteArray::number(p.y(), 'g', 12) + ") ";
-    return text;
-}
-
-} // namespace
+Q_DECLARE_METATYPE(routetest::Route)
 
 class TestRouteGeometry : public QObject
 {
@@ -267,10 +246,10 @@ private Q_SLOTS:
     {
         // Duplicates closer than 0.01 go, collinear points go.
         const Route r = assembleRoute({0, 0}, {26, 0}, {{26, 0.005}, {26, 50}}, {174, 50}, {200, 50});
-        QVERIFY2(sameRoute(r, {{0, 0}, {26, 0}, {26, 50}, {200, 50}}), describe(r));
+        QVERIFY2(sameRoute(r, {{0, 0}, {26, 0}, {26, 50}, {200, 50}}, 1e-9), describe(r));
         // P and P' are kept as they are even when they coincide.
         const Route same = assembleRoute({0, 0}, {0, 0}, {}, {0, 10}, {0, 20});
-        QVERIFY2(sameRoute(same, {{0, 0}, {0, 20}}), describe(same));
+        QVERIFY2(sameRoute(same, {{0, 0}, {0, 20}}, 1e-9), describe(same));
     }
 
     void appendDistinct()
