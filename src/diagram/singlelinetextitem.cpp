@@ -25,7 +25,6 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QThread>
-#include <QTransform>
 
 #include <algorithm>
 #include <utility>
@@ -934,15 +933,7 @@ void SingleLineTextItem::paintAsPath(QPainter* painter)
         const QFont resolved = resolveStyledFont(font(), &syntheticBold, &syntheticItalic);
         const QFontMetricsF metrics(resolved);
         const qreal ascent = metrics.ascent();
-        QPainterPath path;
-        path.addText(QPointF(0, ascent), resolved, text);
-        if (syntheticItalic) {
-            QTransform shear;
-            shear.translate(0, ascent);
-            shear.shear(-0.3, 0);
-            shear.translate(0, -ascent);
-            path = shear.map(path);
-        }
+        QPainterPath path = glyphPath(text, resolved, syntheticItalic);
         qreal shift = 0;
         if (m_alignment & Qt::AlignRight) {
             const qreal wanted = QFontMetricsF(font()).horizontalAdvance(text);
