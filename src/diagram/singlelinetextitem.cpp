@@ -68,14 +68,20 @@ bool isUpperChar(QChar c)
     return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || c.category() == QChar::Letter_Uppercase;
 }
 
-// Index of the last character that is not white space, or -1.
-qsizetype lastNonSpace(const QString& text)
+// Underlines text set from x in the font of metrics, up to its last
+// character that is not white space; nothing for a blank text.
+void drawUnderline(QPainter* painter, const QFontMetricsF& metrics, const QString& text, qreal x,
+                   const QColor& colour)
 {
-    for (qsizetype i = text.size() - 1; i >= 0; --i) {
-        if (!text.at(i).isSpace())
-            return i;
-    }
-    return -1;
+    const QString shown = EntityItem::rightTrimmed(text);
+    if (shown.isEmpty())
+        return;
+    const qreal y = metrics.ascent() + metrics.underlinePos();
+    const qreal w = metrics.horizontalAdvance(shown);
+    painter->save();
+    painter->setPen(QPen(colour, std::max(metrics.lineWidth(), 1.0)));
+    painter->drawLine(QPointF(x, y), QPointF(x + w, y));
+    painter->restore();
 }
 
 // Horizontal advances of label texts by font and text. The rows of a large
@@ -897,18 +903,8 @@ void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem
     plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
     QGraphicsTextItem::paint(painter, &plain, widget);
 
-    if (m_underlined) {
-        const qsizetype last = lastNonSpace(text);
-        if (last >= 0) {
-            const QFontMetricsF metrics(font());
-            const qreal y = metrics.ascent() + metrics.underlinePos();
-            const qreal w = metrics.horizontalAdvance(text.left(last + 1));
-            painter->save();
-            painter->setPen(QPen(defaultTextColor(), std::max(metrics.lineWidth(), 1.0)));
-            painter->drawLine(QPointF(0, y), QPointF(w, y));
-            painter->restore();
-        }
-    }
+    if (m_underlined)
+        drawUnderline(painter, QFontMetricsF(font()), text, 0, defaultTextColor());
 
     if (focusFrame && widget) {
         painter->save();
@@ -931,12 +927,10 @@ void SingleLineTextItem::paintAsPath(QPainter* painter)
         bool syntheticBold = false;
         bool syntheticItalic = false;
         const QFont resolved = resolveStyledFont(font(), &syntheticBold, &syntheticItalic);
-        const QFontMetricsF metrics(resolved);
-        const qreal ascent = metrics.ascent();
         QPainterPath path = glyphPath(text, resolved, syntheticItalic);
         qreal shift = 0;
         if (m_alignment & Qt::AlignRight) {
-            const qreal wanted = QFontMetricsF(font()).horizontalAdvance(text);
+            const qreal wanted = textWidth();
             const qreal delta = wanted - path.boundingRect().right();
             if (std::abs(delta) > 1e-12) {
                 shift = delta;
@@ -944,15 +938,8 @@ void SingleLineTextItem::paintAsPath(QPainter* painter)
             }
         }
         drawOutlinedText(painter, path, resolved, defaultTextColor(), syntheticBold);
-        if (m_underlined) {
-            const qsizetype last = lastNonSpace(text);
-            if (last >= 0) {
-                const qreal y = ascent + metrics.underlinePos();
-                const qreal w = metrics.horizontalAdvance(text.left(last + 1));
-                painter->setPen(QPen(defaultTextColor(), std::max(metrics.lineWidth(), 1.0)));
-                painter->drawLine(QPointF(shift, y), QPointF(shift + w, y));
-            }
-        }
+        if (m_underlined)
+            drawUnderline(painter, QFontMetricsF(resolved), text, shift, defaultTextColor());
     } else if (!placeholderText.isEmpty()) {
         QFont upright = font();
         upright.setItalic(false);
