@@ -408,28 +408,18 @@ void SingleLineTextItem::keyPressEvent(QKeyEvent* event)
     const bool tab = !backtab && isTabKey(event);
     const bool ret = isReturnKey(event);
 
-    if (isCompletionPopupVisible()) {
+    // Tab and Backtab end editing below, the popup open or not;
+    // finishViaTab takes the popup's row first.
+    if (isCompletionPopupVisible() && !tab && !backtab) {
         if (event->key() == Qt::Key_Escape) {
             hidePopup();
             event->accept();
             return;
         }
-        if (backtab) {
-            finishViaBacktab();
-            event->accept();
-            return;
-        }
-        if (tab || ret) {
+        if (ret) {
             if (!takeCompletionFromPopup())
                 hidePopup();
-            if (tab) {
-                m_finishingViaTab = true;
-                clearFocus();
-                emit editingFinished(this, true, false);
-                m_finishingViaTab = false;
-            } else {
-                finishViaReturn(event->modifiers() & Qt::ShiftModifier);
-            }
+            finishViaReturn(event->modifiers() & Qt::ShiftModifier);
             event->accept();
             return;
         }
