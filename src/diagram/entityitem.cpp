@@ -88,6 +88,23 @@ QColor resolveBorder(const QColor& c, const ThemeColors& set)
     return isUnsetBorder(c) ? set[ThemeSlot::Border] : c;
 }
 
+// The entities on a scene: an ERScene keeps its own list of them, which
+// spares a walk over every row label of the diagram.
+QList<EntityItem*> entitiesOn(QGraphicsScene* scene)
+{
+    if (auto* erScene = qobject_cast<ERScene*>(scene))
+        return erScene->entityItems();
+    QList<EntityItem*> entities;
+    if (scene) {
+        const QList<QGraphicsItem*> all = scene->items();
+        for (QGraphicsItem* item : all) {
+            if (item->type() == EntityItem::Type)
+                entities.append(static_cast<EntityItem*>(item));
+        }
+    }
+    return entities;
+}
+
 } // namespace
 
 // ============================================================ construction
@@ -233,15 +250,10 @@ QString EntityItem::defaultEntityTitle() const
 {
     const QString prefix = m_kind == ViewKind ? QStringLiteral("view_") : QStringLiteral("table_");
     QList<const EntityItem*> sameKind;
-    if (QGraphicsScene* s = scene()) {
-        const QList<QGraphicsItem*> all = s->items();
-        for (QGraphicsItem* item : all) {
-            if (item->type() != Type)
-                continue;
-            auto* other = static_cast<const EntityItem*>(item);
-            if ((other->kind() == ViewKind) == (m_kind == ViewKind))
-                sameKind.append(other);
-        }
+    const QList<EntityItem*> entities = entitiesOn(scene());
+    for (const EntityItem* other : entities) {
+        if ((other->kind() == ViewKind) == (m_kind == ViewKind))
+            sameKind.append(other);
     }
     if (!sameKind.contains(this))
         sameKind.append(this);
@@ -1055,12 +1067,10 @@ void EntityItem::clearRowHighlight()
 void EntityItem::updateRowHighlight(SingleLineTextItem* label, bool focused)
 {
     if (focused) {
-        if (QGraphicsScene* s = scene()) {
-            const QList<QGraphicsItem*> all = s->items();
-            for (QGraphicsItem* item : all) {
-                if (item != this && item->type() == Type)
-                    static_cast<EntityItem*>(item)->clearRowHighlight();
-            }
+        const QList<EntityItem*> entities = entitiesOn(scene());
+        for (EntityItem* other : entities) {
+            if (other != this)
+                other->clearRowHighlight();
         }
         clearRowHighlight();
         const int row = rowOfLabel(label);
