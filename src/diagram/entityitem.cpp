@@ -467,21 +467,31 @@ QList<QPair<QString, QString>> EntityItem::primaryKeyAttributes() const
     return keys;
 }
 
+int EntityItem::indexOfAttribute(const QString& name, int exceptRow) const
+{
+    for (int i = 0; i < attributeCount(); ++i) {
+        if (i != exceptRow && m_attributes.at(i).name == name)
+            return i;
+    }
+    return -1;
+}
+
 QString EntityItem::uniqueAttributeName(const QString& name, int exceptRow) const
 {
-    const auto taken = [&](const QString& candidate) {
-        for (int i = 0; i < attributeCount(); ++i) {
-            if (i != exceptRow && m_attributes.at(i).name == candidate)
-                return true;
-        }
-        return false;
-    };
-    if (!taken(name))
+    if (indexOfAttribute(name, exceptRow) < 0)
         return name;
     int n = 2;
-    while (taken(name + QLatin1Char('_') + QString::number(n)))
+    while (indexOfAttribute(name + QLatin1Char('_') + QString::number(n), exceptRow) >= 0)
         ++n;
     return name + QLatin1Char('_') + QString::number(n);
+}
+
+QString EntityItem::freeColumnName(int exceptRow) const
+{
+    int n = attributeCount() + 1;
+    while (indexOfAttribute(QStringLiteral("column_") + QString::number(n), exceptRow) >= 0)
+        ++n;
+    return QStringLiteral("column_") + QString::number(n);
 }
 
 QString EntityItem::defaultTypeForRow(int row) const
@@ -530,10 +540,8 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
     const QString trimmed = rightTrimmed(name);
     const bool storedInherited = m_kind == ViewKind && inherited;
 
-    for (int i = 0; i < attributeCount(); ++i) {
+    if (const int i = indexOfAttribute(trimmed); i >= 0) {
         Attribute& a = m_attributes[i];
-        if (a.name != trimmed)
-            continue;
         a.type = type;
         if (fk && !pk && !uk) {
             a.isForeignKey = true;
@@ -657,13 +665,7 @@ bool EntityItem::removeAttributeForLabel(SingleLineTextItem* label)
 
 void EntityItem::removeAttribute(const QString& name)
 {
-    int row = -1;
-    for (int i = 0; i < attributeCount(); ++i) {
-        if (m_attributes.at(i).name == name) {
-            row = i;
-            break;
-        }
-    }
+    int row = indexOfAttribute(name);
     if (row < 0)
         return;
     const QString edgeId = m_attributes.at(row).fkEdgeId;
@@ -963,11 +965,7 @@ void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTa
                     typeSet = true;
                 }
             } else {
-                int n = count + 1;
-                while (uniqueAttributeName(QStringLiteral("column_") + QString::number(n), row)
-                       != QStringLiteral("column_") + QString::number(n))
-                    ++n;
-                newName = QStringLiteral("column_") + QString::number(n);
+                newName = freeColumnName(row);
             }
         } else {
             // Two rows of one name would collapse into one when the diagram
@@ -1035,12 +1033,8 @@ void EntityItem::onNewAttributeRequested()
     qDebug() << "onNewAttributeRequested called";
     if (m_displayMode != FullMode)
         setDisplayMode(FullMode);
-    int n = attributeCount() + 1;
-    while (uniqueAttributeName(QStringLiteral("column_") + QString::number(n))
-           != QStringLiteral("column_") + QString::number(n))
-        ++n;
-    const int row = insertOrUpdateAttribute(QStringLiteral("column_") + QString::number(n),
-                                            QStringLiteral("undefined"), false, false, false, false);
+    const int row = insertOrUpdateAttribute(freeColumnName(), QStringLiteral("undefined"), false, false, false,
+                                            false);
     if (row >= 0 && row < m_nameLabels.size())
         startEditingLabel(m_nameLabels.at(row));
 }
