@@ -132,7 +132,6 @@ EntityItem::EntityItem(const QString& title, QSizeF size, QGraphicsItem* parent)
     connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &EntityItem::refreshColors);
     connect(m_titleLabel, &SingleLineTextItem::editingFinished, this, [this] { onTitleEditingFinished(); });
 
-    layoutLabels();
     relayoutRows();
     update();
 }
@@ -828,32 +827,15 @@ void EntityItem::relayoutRows()
         naturalWidth(label);
     for (SingleLineTextItem* label : std::as_const(m_typeLabels))
         naturalWidth(label);
-    if (m_titleLabel)
-        naturalWidth(m_titleLabel);
+    naturalWidth(m_titleLabel);
 
-    int visible = 0;
-    qreal maxName = 0;
-    qreal maxType = 0;
-    const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
-    for (int i = 0; i < n; ++i) {
-        if (!isAttributeVisible(i))
-            continue;
-        ++visible;
-        maxName = std::max(maxName, m_nameLabels.at(i)->textWidth());
-        maxType = std::max(maxType, m_typeLabels.at(i)->textWidth());
-    }
-
-    qreal width = MinimumWidth;
+    const RowExtent rows = visibleRowExtent();
+    const qreal titleWidth = m_titleLabel->boundingRect().width();
+    qreal width = std::max(titleWidth + 20, MinimumWidth);
     qreal height = 40;
-    if (m_titleLabel) {
-        const qreal titleWidth = m_titleLabel->boundingRect().width();
-        if (visible > 0) {
-            width = std::max(20 + std::max(maxName + 16 + maxType, titleWidth), MinimumWidth);
-            height = visible * RowHeight + 45;
-        } else {
-            width = std::max(titleWidth + 20, MinimumWidth);
-            height = 40;
-        }
+    if (rows.visible > 0) {
+        width = std::max(20 + std::max(rows.nameWidth + 16 + rows.typeWidth, titleWidth), MinimumWidth);
+        height = rows.visible * RowHeight + 45;
     }
     if (!qFuzzyCompare(width, m_rect.width()) || !qFuzzyCompare(height, m_rect.height())) {
         prepareGeometryChange();
@@ -865,37 +847,38 @@ void EntityItem::relayoutRows()
     update();
 }
 
+EntityItem::RowExtent EntityItem::visibleRowExtent() const
+{
+    RowExtent extent;
+    const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
+    for (int i = 0; i < n; ++i) {
+        if (!isAttributeVisible(i))
+            continue;
+        ++extent.visible;
+        extent.nameWidth = std::max(extent.nameWidth, m_nameLabels.at(i)->textWidth());
+        extent.typeWidth = std::max(extent.typeWidth, m_typeLabels.at(i)->textWidth());
+    }
+    return extent;
+}
+
 void EntityItem::layoutLabels()
 {
     applyLabelVisibility();
     const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
-    const qreal titleWidth = m_titleLabel ? m_titleLabel->boundingRect().width() : 0;
 
-    if (n > 0) {
-        qreal maxName = 0;
-        qreal maxType = 0;
-        for (int i = 0; i < n; ++i) {
-            if (!isAttributeVisible(i))
-                continue;
-            maxName = std::max(maxName, m_nameLabels.at(i)->textWidth());
-            maxType = std::max(maxType, m_typeLabels.at(i)->textWidth());
-        }
-        if (maxName > 0 || maxType > 0) {
-            const qreal needed = std::max(maxName + 12 + maxType, titleWidth);
-            if (needed + 20 > m_rect.width()) {
-                prepareGeometryChange();
-                m_rect.setWidth(needed + 20);
-            }
+    const RowExtent rows = visibleRowExtent();
+    if (rows.nameWidth > 0 || rows.typeWidth > 0) {
+        const qreal needed = std::max(rows.nameWidth + 12 + rows.typeWidth, m_titleLabel->boundingRect().width());
+        if (needed + 20 > m_rect.width()) {
+            prepareGeometryChange();
+            m_rect.setWidth(needed + 20);
         }
     }
 
     const qreal width = m_rect.width();
-    if (m_titleLabel) {
-        const QFontMetricsF metrics(m_titleLabel->font());
-        const qreal advance = metrics.horizontalAdvance(m_titleLabel->toPlainText());
-        m_titleLabel->setPos(std::max((width - advance) / 2, TextMargin),
-                             std::max((HeaderHeight - metrics.height()) / 2, 2.0));
-    }
+    const qreal titleHeight = QFontMetricsF(m_titleLabel->font()).height();
+    m_titleLabel->setPos(std::max((width - m_titleLabel->textWidth()) / 2, TextMargin),
+                         std::max((HeaderHeight - titleHeight) / 2, 2.0));
 
     qreal y = FirstRowY;
     for (int i = 0; i < n; ++i) {

@@ -233,6 +233,14 @@ private:
     void removeRowAt(int row);
     void ensureKeyRow();
     void layoutLabels();
+    // How many rows are shown, and the widest name and type among them.
+    struct RowExtent
+    {
+        int visible = 0;
+        qreal nameWidth = 0;
+        qreal typeWidth = 0;
+    };
+    RowExtent visibleRowExtent() const;
     void applyLabelVisibility();
     void refreshLastRowMarks();
     void applyLabelColors();
