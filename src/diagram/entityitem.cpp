@@ -24,7 +24,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 
 namespace {
 
@@ -133,7 +132,6 @@ EntityItem::EntityItem(const QString& title, QSizeF size, QGraphicsItem* parent)
     connect(m_titleLabel, &SingleLineTextItem::editingFinished, this, [this] { onTitleEditingFinished(); });
 
     relayoutRows();
-    update();
 }
 
 EntityItem::~EntityItem()
@@ -240,7 +238,6 @@ void EntityItem::setTitle(const QString& title)
         m_titleLabel->setAlignment(alignment);
     }
     relayoutRows();
-    update();
     if (changed)
         emit titleChanged(m_title);
 }
@@ -292,7 +289,6 @@ void EntityItem::setKind(int kind)
     for (int i = 0; i < attributeCount(); ++i)
         styleRowLabels(i);
     relayoutRows();
-    update();
 }
 
 void EntityItem::setDisplayMode(int mode)
@@ -301,7 +297,6 @@ void EntityItem::setDisplayMode(int mode)
         return;
     m_displayMode = mode;
     relayoutRows();
-    update();
 }
 
 DualThemeColorScheme EntityItem::colors() const
@@ -553,10 +548,8 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
         m_nameLabels.at(i)->setPlainText(a.name);
         m_typeLabels.at(i)->setPlainText(a.type);
         styleRowLabels(i);
-        if (m_layoutDeferred == 0) {
+        if (m_layoutDeferred == 0)
             relayoutRows();
-            update();
-        }
         emit structureChanged();
         return i;
     }
@@ -590,11 +583,8 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
     const int row = attributeCount() - 1;
     styleRowLabels(row);
     // The new labels took the current text colour when they were made.
-    if (m_layoutDeferred == 0) {
-        refreshLastRowMarks();
+    if (m_layoutDeferred == 0)
         relayoutRows();
-        update();
-    }
     emit structureChanged();
     return row;
 }
@@ -653,9 +643,7 @@ bool EntityItem::removeAttributeForLabel(SingleLineTextItem* label)
         return false;
     removeRowAt(row);
     ensureKeyRow();
-    refreshLastRowMarks();
     relayoutRows();
-    update();
     // The model drops the row's column at once, so that nothing written
     // before the next edit still holds it.
     emit structureChanged();
@@ -684,7 +672,6 @@ void EntityItem::removeAttribute(const QString& name)
     if (row >= 0)
         removeRowAt(row);
     ensureKeyRow();
-    refreshLastRowMarks();
     relayoutRows();
     emit structureChanged();
 }
@@ -704,7 +691,6 @@ void EntityItem::setAttributeName(int row, const QString& name)
     a.name = trimmed;
     m_nameLabels.at(row)->setPlainText(trimmed);
     relayoutRows();
-    update();
     emit attributeEdited(row, oldName, a.name, a.type);
 }
 
@@ -719,7 +705,6 @@ void EntityItem::setAttributeType(int row, const QString& type)
     m_typeLabels.at(row)->setPlainText(type);
     styleRowLabels(row);
     relayoutRows();
-    update();
     if (m_attributes.at(row).isPrimaryKey)
         propagateKeyType(row);
     if (row < attributeCount())
@@ -739,7 +724,6 @@ void EntityItem::setAttributeKeyFlags(int row, bool isPrimaryKey, bool isUniqueK
     styleRowLabels(row);
     // A bold face is wider; the box follows.
     relayoutRows();
-    update();
 }
 
 void EntityItem::inheritAttributesFrom(EntityItem* source, const QString& edgeId)
@@ -1281,7 +1265,6 @@ void EntityItem::setAttributeForeignKey(int row, const QString& edgeId)
         connect(label, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
                 Qt::UniqueConnection);
     relayoutRows();
-    update();
 }
 
 void EntityItem::removeForeignKeyAttributesOfEdge(const QString& edgeId)
@@ -1297,7 +1280,6 @@ void EntityItem::removeForeignKeyAttributesOfEdge(const QString& edgeId)
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     for (int row : std::as_const(rows))
         removeRowAt(row);
-    refreshLastRowMarks();
     relayoutRows();
 }
 
@@ -1706,7 +1688,6 @@ void EntityItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option
     painter->setPen(pen);
     painter->setBrush(Qt::NoBrush);
     painter->drawPath(box);
-    painter->setBrush(header);
     painter->drawLine(QPointF(m_rect.left(), m_rect.top() + HeaderHeight),
                       QPointF(m_rect.right(), m_rect.top() + HeaderHeight));
 
@@ -1928,8 +1909,6 @@ void EntityItem::fromJson(const QJsonObject& obj)
     for (int i = 0; i < attributeCount(); ++i)
         styleRowLabels(i);
     applyLabelColors();
-    refreshLastRowMarks();
     relayoutRows();
-    update();
     qDebug() << "EntityItem::fromJson completed";
 }
