@@ -3,6 +3,7 @@
 #include "app/thememanager.h"
 #include "canvasfixture.h"
 #include "common/contextmenus.h"
+#include "common/sceneitems.h"
 #include "common/testfiles.h"
 #include "dialogs/entityeditdialog.h"
 #include "model/itemid.h"
@@ -13,7 +14,6 @@
 #include <QStyleOptionGraphicsItem>
 #include <QTest>
 #include <QTextDocument>
-#include <QTimer>
 
 namespace {
 
@@ -841,12 +841,9 @@ void TestEntityItem::loadedBoxMatchesOneBuiltRowByRow()
 
     ERScene scene;
     scene.loadFromJson(QJsonObject{{"entities", QJsonArray{object}}});
-    EntityItem* loaded = nullptr;
-    for (QGraphicsItem* item : scene.items()) {
-        if (item->type() == EntityItem::Type)
-            loaded = static_cast<EntityItem*>(item);
-    }
-    QVERIFY(loaded);
+    const QList<EntityItem*> entities = itemsOfType<EntityItem>(scene, Qt::AscendingOrder);
+    QVERIFY(!entities.isEmpty());
+    EntityItem* loaded = entities.first();
 
     auto* built = new EntityItem(title, QSizeF(150, 70));
     scene.addItem(built);
