@@ -11,8 +11,6 @@
 #include <QJsonObject>
 #include <QTextStream>
 
-#include <cstdio>
-
 int main(int argc, char** argv)
 {
     qputenv("QT_QPA_PLATFORM", "offscreen");

@@ -24,7 +24,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <exception>
 
 namespace {
 
@@ -88,6 +87,23 @@ QColor resolveBorder(const QColor& c, const ThemeColors& set)
     return isUnsetBorder(c) ? set[ThemeSlot::Border] : c;
 }
 
+// The entities on a scene: an ERScene keeps its own list of them, which
+// spares a walk over every row label of the diagram.
+QList<EntityItem*> entitiesOn(QGraphicsScene* scene)
+{
+    if (auto* erScene = qobject_cast<ERScene*>(scene))
+        return erScene->entityItems();
+    QList<EntityItem*> entities;
+    if (scene) {
+        const QList<QGraphicsItem*> all = scene->items();
+        for (QGraphicsItem* item : all) {
+            if (item->type() == EntityItem::Type)
+                entities.append(static_cast<EntityItem*>(item));
+        }
+    }
+    return entities;
+}
+
 } // namespace
 
 // ============================================================ construction
@@ -115,9 +131,7 @@ EntityItem::EntityItem(const QString& title, QSizeF size, QGraphicsItem* parent)
     connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &EntityItem::refreshColors);
     connect(m_titleLabel, &SingleLineTextItem::editingFinished, this, [this] { onTitleEditingFinished(); });
 
-    layoutLabels();
     relayoutRows();
-    update();
 }
 
 EntityItem::~EntityItem()
@@ -224,7 +238,6 @@ void EntityItem::setTitle(const QString& title)
         m_titleLabel->setAlignment(alignment);
     }
     relayoutRows();
-    update();
     if (changed)
         emit titleChanged(m_title);
 }
@@ -233,15 +246,10 @@ QString EntityItem::defaultEntityTitle() const
 {
     const QString prefix = m_kind == ViewKind ? QStringLiteral("view_") : QStringLiteral("table_");
     QList<const EntityItem*> sameKind;
-    if (QGraphicsScene* s = scene()) {
-        const QList<QGraphicsItem*> all = s->items();
-        for (QGraphicsItem* item : all) {
-            if (item->type() != Type)
-                continue;
-            auto* other = static_cast<const EntityItem*>(item);
-            if ((other->kind() == ViewKind) == (m_kind == ViewKind))
-                sameKind.append(other);
-        }
+    const QList<EntityItem*> entities = entitiesOn(scene());
+    for (const EntityItem* other : entities) {
+        if ((other->kind() == ViewKind) == (m_kind == ViewKind))
+            sameKind.append(other);
     }
     if (!sameKind.contains(this))
         sameKind.append(this);
@@ -281,7 +289,6 @@ void EntityItem::setKind(int kind)
     for (int i = 0; i < attributeCount(); ++i)
         styleRowLabels(i);
     relayoutRows();
-    update();
 }
 
 void EntityItem::setDisplayMode(int mode)
@@ -290,7 +297,6 @@ void EntityItem::setDisplayMode(int mode)
         return;
     m_displayMode = mode;
     relayoutRows();
-    update();
 }
 
 DualThemeColorScheme EntityItem::colors() const
@@ -455,21 +461,31 @@ QList<QPair<QString, QString>> EntityItem::primaryKeyAttributes() const
     return keys;
 }
 
+int EntityItem::indexOfAttribute(const QString& name, int exceptRow) const
+{
+    for (int i = 0; i < attributeCount(); ++i) {
+        if (i != exceptRow && m_attributes.at(i).name == name)
+            return i;
+    }
+    return -1;
+}
+
 QString EntityItem::uniqueAttributeName(const QString& name, int exceptRow) const
 {
-    const auto taken = [&](const QString& candidate) {
-        for (int i = 0; i < attributeCount(); ++i) {
-            if (i != exceptRow && m_attributes.at(i).name == candidate)
-                return true;
-        }
-        return false;
-    };
-    if (!taken(name))
+    if (indexOfAttribute(name, exceptRow) < 0)
         return name;
     int n = 2;
-    while (taken(name + QLatin1Char('_') + QString::number(n)))
+    while (indexOfAttribute(name + QLatin1Char('_') + QString::number(n), exceptRow) >= 0)
         ++n;
     return name + QLatin1Char('_') + QString::number(n);
+}
+
+QString EntityItem::freeColumnName(int exceptRow) const
+{
+    int n = attributeCount() + 1;
+    while (indexOfAttribute(QStringLiteral("column_") + QString::number(n), exceptRow) >= 0)
+        ++n;
+    return QStringLiteral("column_") + QString::number(n);
 }
 
 QString EntityItem::defaultTypeForRow(int row) const
@@ -518,10 +534,8 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
     const QString trimmed = rightTrimmed(name);
     const bool storedInherited = m_kind == ViewKind && inherited;
 
-    for (int i = 0; i < attributeCount(); ++i) {
+    if (const int i = indexOfAttribute(trimmed); i >= 0) {
         Attribute& a = m_attributes[i];
-        if (a.name != trimmed)
-            continue;
         a.type = type;
         if (fk && !pk && !uk) {
             a.isForeignKey = true;
@@ -534,10 +548,8 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
         m_nameLabels.at(i)->setPlainText(a.name);
         m_typeLabels.at(i)->setPlainText(a.type);
         styleRowLabels(i);
-        if (m_layoutDeferred == 0) {
+        if (m_layoutDeferred == 0)
             relayoutRows();
-            update();
-        }
         emit structureChanged();
         return i;
     }
@@ -571,11 +583,8 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
     const int row = attributeCount() - 1;
     styleRowLabels(row);
     // The new labels took the current text colour when they were made.
-    if (m_layoutDeferred == 0) {
-        refreshLastRowMarks();
+    if (m_layoutDeferred == 0)
         relayoutRows();
-        update();
-    }
     emit structureChanged();
     return row;
 }
@@ -634,9 +643,7 @@ bool EntityItem::removeAttributeForLabel(SingleLineTextItem* label)
         return false;
     removeRowAt(row);
     ensureKeyRow();
-    refreshLastRowMarks();
     relayoutRows();
-    update();
     // The model drops the row's column at once, so that nothing written
     // before the next edit still holds it.
     emit structureChanged();
@@ -645,13 +652,7 @@ bool EntityItem::removeAttributeForLabel(SingleLineTextItem* label)
 
 void EntityItem::removeAttribute(const QString& name)
 {
-    int row = -1;
-    for (int i = 0; i < attributeCount(); ++i) {
-        if (m_attributes.at(i).name == name) {
-            row = i;
-            break;
-        }
-    }
+    int row = indexOfAttribute(name);
     if (row < 0)
         return;
     const QString edgeId = m_attributes.at(row).fkEdgeId;
@@ -671,7 +672,6 @@ void EntityItem::removeAttribute(const QString& name)
     if (row >= 0)
         removeRowAt(row);
     ensureKeyRow();
-    refreshLastRowMarks();
     relayoutRows();
     emit structureChanged();
 }
@@ -691,7 +691,6 @@ void EntityItem::setAttributeName(int row, const QString& name)
     a.name = trimmed;
     m_nameLabels.at(row)->setPlainText(trimmed);
     relayoutRows();
-    update();
     emit attributeEdited(row, oldName, a.name, a.type);
 }
 
@@ -706,7 +705,6 @@ void EntityItem::setAttributeType(int row, const QString& type)
     m_typeLabels.at(row)->setPlainText(type);
     styleRowLabels(row);
     relayoutRows();
-    update();
     if (m_attributes.at(row).isPrimaryKey)
         propagateKeyType(row);
     if (row < attributeCount())
@@ -726,7 +724,6 @@ void EntityItem::setAttributeKeyFlags(int row, bool isPrimaryKey, bool isUniqueK
     styleRowLabels(row);
     // A bold face is wider; the box follows.
     relayoutRows();
-    update();
 }
 
 void EntityItem::inheritAttributesFrom(EntityItem* source, const QString& edgeId)
@@ -814,32 +811,15 @@ void EntityItem::relayoutRows()
         naturalWidth(label);
     for (SingleLineTextItem* label : std::as_const(m_typeLabels))
         naturalWidth(label);
-    if (m_titleLabel)
-        naturalWidth(m_titleLabel);
+    naturalWidth(m_titleLabel);
 
-    int visible = 0;
-    qreal maxName = 0;
-    qreal maxType = 0;
-    const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
-    for (int i = 0; i < n; ++i) {
-        if (!isAttributeVisible(i))
-            continue;
-        ++visible;
-        maxName = std::max(maxName, m_nameLabels.at(i)->textWidth());
-        maxType = std::max(maxType, m_typeLabels.at(i)->textWidth());
-    }
-
-    qreal width = MinimumWidth;
+    const RowExtent rows = visibleRowExtent();
+    const qreal titleWidth = m_titleLabel->boundingRect().width();
+    qreal width = std::max(titleWidth + 20, MinimumWidth);
     qreal height = 40;
-    if (m_titleLabel) {
-        const qreal titleWidth = m_titleLabel->boundingRect().width();
-        if (visible > 0) {
-            width = std::max(20 + std::max(maxName + 16 + maxType, titleWidth), MinimumWidth);
-            height = visible * RowHeight + 45;
-        } else {
-            width = std::max(titleWidth + 20, MinimumWidth);
-            height = 40;
-        }
+    if (rows.visible > 0) {
+        width = std::max(20 + std::max(rows.nameWidth + 16 + rows.typeWidth, titleWidth), MinimumWidth);
+        height = rows.visible * RowHeight + 45;
     }
     if (!qFuzzyCompare(width, m_rect.width()) || !qFuzzyCompare(height, m_rect.height())) {
         prepareGeometryChange();
@@ -851,37 +831,38 @@ void EntityItem::relayoutRows()
     update();
 }
 
+EntityItem::RowExtent EntityItem::visibleRowExtent() const
+{
+    RowExtent extent;
+    const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
+    for (int i = 0; i < n; ++i) {
+        if (!isAttributeVisible(i))
+            continue;
+        ++extent.visible;
+        extent.nameWidth = std::max(extent.nameWidth, m_nameLabels.at(i)->textWidth());
+        extent.typeWidth = std::max(extent.typeWidth, m_typeLabels.at(i)->textWidth());
+    }
+    return extent;
+}
+
 void EntityItem::layoutLabels()
 {
     applyLabelVisibility();
     const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
-    const qreal titleWidth = m_titleLabel ? m_titleLabel->boundingRect().width() : 0;
 
-    if (n > 0) {
-        qreal maxName = 0;
-        qreal maxType = 0;
-        for (int i = 0; i < n; ++i) {
-            if (!isAttributeVisible(i))
-                continue;
-            maxName = std::max(maxName, m_nameLabels.at(i)->textWidth());
-            maxType = std::max(maxType, m_typeLabels.at(i)->textWidth());
-        }
-        if (maxName > 0 || maxType > 0) {
-            const qreal needed = std::max(maxName + 12 + maxType, titleWidth);
-            if (needed + 20 > m_rect.width()) {
-                prepareGeometryChange();
-                m_rect.setWidth(needed + 20);
-            }
+    const RowExtent rows = visibleRowExtent();
+    if (rows.nameWidth > 0 || rows.typeWidth > 0) {
+        const qreal needed = std::max(rows.nameWidth + 12 + rows.typeWidth, m_titleLabel->boundingRect().width());
+        if (needed + 20 > m_rect.width()) {
+            prepareGeometryChange();
+            m_rect.setWidth(needed + 20);
         }
     }
 
     const qreal width = m_rect.width();
-    if (m_titleLabel) {
-        const QFontMetricsF metrics(m_titleLabel->font());
-        const qreal advance = metrics.horizontalAdvance(m_titleLabel->toPlainText());
-        m_titleLabel->setPos(std::max((width - advance) / 2, TextMargin),
-                             std::max((HeaderHeight - metrics.height()) / 2, 2.0));
-    }
+    const qreal titleHeight = QFontMetricsF(m_titleLabel->font()).height();
+    m_titleLabel->setPos(std::max((width - m_titleLabel->textWidth()) / 2, TextMargin),
+                         std::max((HeaderHeight - titleHeight) / 2, 2.0));
 
     qreal y = FirstRowY;
     for (int i = 0; i < n; ++i) {
@@ -951,11 +932,7 @@ void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTa
                     typeSet = true;
                 }
             } else {
-                int n = count + 1;
-                while (uniqueAttributeName(QStringLiteral("column_") + QString::number(n), row)
-                       != QStringLiteral("column_") + QString::number(n))
-                    ++n;
-                newName = QStringLiteral("column_") + QString::number(n);
+                newName = freeColumnName(row);
             }
         } else {
             // Two rows of one name would collapse into one when the diagram
@@ -1023,12 +1000,8 @@ void EntityItem::onNewAttributeRequested()
     qDebug() << "onNewAttributeRequested called";
     if (m_displayMode != FullMode)
         setDisplayMode(FullMode);
-    int n = attributeCount() + 1;
-    while (uniqueAttributeName(QStringLiteral("column_") + QString::number(n))
-           != QStringLiteral("column_") + QString::number(n))
-        ++n;
-    const int row = insertOrUpdateAttribute(QStringLiteral("column_") + QString::number(n),
-                                            QStringLiteral("undefined"), false, false, false, false);
+    const int row = insertOrUpdateAttribute(freeColumnName(), QStringLiteral("undefined"), false, false, false,
+                                            false);
     if (row >= 0 && row < m_nameLabels.size())
         startEditingLabel(m_nameLabels.at(row));
 }
@@ -1055,12 +1028,10 @@ void EntityItem::clearRowHighlight()
 void EntityItem::updateRowHighlight(SingleLineTextItem* label, bool focused)
 {
     if (focused) {
-        if (QGraphicsScene* s = scene()) {
-            const QList<QGraphicsItem*> all = s->items();
-            for (QGraphicsItem* item : all) {
-                if (item != this && item->type() == Type)
-                    static_cast<EntityItem*>(item)->clearRowHighlight();
-            }
+        const QList<EntityItem*> entities = entitiesOn(scene());
+        for (EntityItem* other : entities) {
+            if (other != this)
+                other->clearRowHighlight();
         }
         clearRowHighlight();
         const int row = rowOfLabel(label);
@@ -1294,7 +1265,6 @@ void EntityItem::setAttributeForeignKey(int row, const QString& edgeId)
         connect(label, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
                 Qt::UniqueConnection);
     relayoutRows();
-    update();
 }
 
 void EntityItem::removeForeignKeyAttributesOfEdge(const QString& edgeId)
@@ -1310,7 +1280,6 @@ void EntityItem::removeForeignKeyAttributesOfEdge(const QString& edgeId)
     std::sort(rows.begin(), rows.end(), std::greater<int>());
     for (int row : std::as_const(rows))
         removeRowAt(row);
-    refreshLastRowMarks();
     relayoutRows();
 }
 
@@ -1719,7 +1688,6 @@ void EntityItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option
     painter->setPen(pen);
     painter->setBrush(Qt::NoBrush);
     painter->drawPath(box);
-    painter->setBrush(header);
     painter->drawLine(QPointF(m_rect.left(), m_rect.top() + HeaderHeight),
                       QPointF(m_rect.right(), m_rect.top() + HeaderHeight));
 
@@ -1941,8 +1909,6 @@ void EntityItem::fromJson(const QJsonObject& obj)
     for (int i = 0; i < attributeCount(); ++i)
         styleRowLabels(i);
     applyLabelColors();
-    refreshLastRowMarks();
     relayoutRows();
-    update();
     qDebug() << "EntityItem::fromJson completed";
 }

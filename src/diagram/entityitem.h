@@ -224,10 +224,23 @@ protected:
 private:
     int insertOrUpdateAttribute(const QString& name, const QString& type, bool pk, bool uk, bool fk,
                                 bool inherited);
+    // The first row of that name other than exceptRow, or -1.
+    int indexOfAttribute(const QString& name, int exceptRow = -1) const;
+    // "column_" + n for the first n from the row count + 1 that no row but
+    // exceptRow has.
+    QString freeColumnName(int exceptRow = -1) const;
     SingleLineTextItem* createRowLabel(bool isType, const QFont& font);
     void removeRowAt(int row);
     void ensureKeyRow();
     void layoutLabels();
+    // How many rows are shown, and the widest name and type among them.
+    struct RowExtent
+    {
+        int visible = 0;
+        qreal nameWidth = 0;
+        qreal typeWidth = 0;
+    };
+    RowExtent visibleRowExtent() const;
     void applyLabelVisibility();
     void refreshLastRowMarks();
     void applyLabelColors();

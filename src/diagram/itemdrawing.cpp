@@ -96,19 +96,25 @@ void drawBoxText(QPainter* painter, const QRectF& area, const QFont& font, const
     bool syntheticBold = false;
     bool syntheticItalic = false;
     const QFont resolved = resolveStyledFont(font, &syntheticBold, &syntheticItalic);
-    const qreal ascent = QFontMetricsF(resolved).ascent();
-    QPainterPath path;
-    path.addText(QPointF(0, ascent), resolved, text);
-    if (syntheticItalic) {
-        QTransform shear;
-        shear.translate(0, ascent);
-        shear.shear(-0.3, 0);
-        shear.translate(0, -ascent);
-        path = shear.map(path);
-    }
+    QPainterPath path = glyphPath(text, resolved, syntheticItalic);
     const QRectF bounds = path.boundingRect();
     path.translate(area.left() - bounds.left(), area.center().y() - bounds.center().y());
     drawOutlinedText(painter, path, resolved, colour, syntheticBold);
+}
+
+QPainterPath glyphPath(const QString& text, const QFont& font, bool syntheticItalic)
+{
+    const qreal ascent = QFontMetricsF(font).ascent();
+    QPainterPath path;
+    path.addText(QPointF(0, ascent), font, text);
+    if (!syntheticItalic)
+        return path;
+    // Slanted about the baseline, so that the text keeps its place.
+    QTransform shear;
+    shear.translate(0, ascent);
+    shear.shear(-0.3, 0);
+    shear.translate(0, -ascent);
+    return shear.map(path);
 }
 
 bool findFontStyleName(const QString& family, bool bold, bool italic)

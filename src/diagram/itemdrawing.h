@@ -41,6 +41,11 @@ void drawBoxText(QPainter* painter, const QRectF& area, const QFont& font, const
 // having every style.
 bool findFontStyleName(const QString& family, bool bold, bool italic);
 
+// The glyphs of text in font as a path whose baseline lies at the font's
+// ascent (the top of the text at y = 0), slanted to the right when
+// syntheticItalic asks for an imitated italic.
+QPainterPath glyphPath(const QString& text, const QFont& font, bool syntheticItalic);
+
 // The font to build glyph paths from: a real bold or italic face where the
 // family has one, otherwise the upright regular face, with the caller told
 // which of the two it has to imitate. Either pointer may be null.

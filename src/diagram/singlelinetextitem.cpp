@@ -25,7 +25,6 @@
 #include <QTextDocument>
 #include <QTextOption>
 #include <QThread>
-#include <QTransform>
 
 #include <algorithm>
 #include <utility>
@@ -69,14 +68,20 @@ bool isUpperChar(QChar c)
     return (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) || c.category() == QChar::Letter_Uppercase;
 }
 
-// Index of the last character that is not white space, or -1.
-qsizetype lastNonSpace(const QString& text)
+// Underlines text set from x in the font of metrics, up to its last
+// character that is not white space; nothing for a blank text.
+void drawUnderline(QPainter* painter, const QFontMetricsF& metrics, const QString& text, qreal x,
+                   const QColor& colour)
 {
-    for (qsizetype i = text.size() - 1; i >= 0; --i) {
-        if (!text.at(i).isSpace())
-            return i;
-    }
-    return -1;
+    const QString shown = EntityItem::rightTrimmed(text);
+    if (shown.isEmpty())
+        return;
+    const qreal y = metrics.ascent() + metrics.underlinePos();
+    const qreal w = metrics.horizontalAdvance(shown);
+    painter->save();
+    painter->setPen(QPen(colour, std::max(metrics.lineWidth(), 1.0)));
+    painter->drawLine(QPointF(x, y), QPointF(x + w, y));
+    painter->restore();
 }
 
 // Horizontal advances of label texts by font and text. The rows of a large
@@ -403,28 +408,18 @@ void SingleLineTextItem::keyPressEvent(QKeyEvent* event)
     const bool tab = !backtab && isTabKey(event);
     const bool ret = isReturnKey(event);
 
-    if (isCompletionPopupVisible()) {
+    // Tab and Backtab end editing below, the popup open or not;
+    // finishViaTab takes the popup's row first.
+    if (isCompletionPopupVisible() && !tab && !backtab) {
         if (event->key() == Qt::Key_Escape) {
             hidePopup();
             event->accept();
             return;
         }
-        if (backtab) {
-            finishViaBacktab();
-            event->accept();
-            return;
-        }
-        if (tab || ret) {
+        if (ret) {
             if (!takeCompletionFromPopup())
                 hidePopup();
-            if (tab) {
-                m_finishingViaTab = true;
-                clearFocus();
-                emit editingFinished(this, true, false);
-                m_finishingViaTab = false;
-            } else {
-                finishViaReturn(event->modifiers() & Qt::ShiftModifier);
-            }
+            finishViaReturn(event->modifiers() & Qt::ShiftModifier);
             event->accept();
             return;
         }
@@ -898,18 +893,8 @@ void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem
     plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
     QGraphicsTextItem::paint(painter, &plain, widget);
 
-    if (m_underlined) {
-        const qsizetype last = lastNonSpace(text);
-        if (last >= 0) {
-            const QFontMetricsF metrics(font());
-            const qreal y = metrics.ascent() + metrics.underlinePos();
-            const qreal w = metrics.horizontalAdvance(text.left(last + 1));
-            painter->save();
-            painter->setPen(QPen(defaultTextColor(), std::max(metrics.lineWidth(), 1.0)));
-            painter->drawLine(QPointF(0, y), QPointF(w, y));
-            painter->restore();
-        }
-    }
+    if (m_underlined)
+        drawUnderline(painter, QFontMetricsF(font()), text, 0, defaultTextColor());
 
     if (focusFrame && widget) {
         painter->save();
@@ -932,20 +917,10 @@ void SingleLineTextItem::paintAsPath(QPainter* painter)
         bool syntheticBold = false;
         bool syntheticItalic = false;
         const QFont resolved = resolveStyledFont(font(), &syntheticBold, &syntheticItalic);
-        const QFontMetricsF metrics(resolved);
-        const qreal ascent = metrics.ascent();
-        QPainterPath path;
-        path.addText(QPointF(0, ascent), resolved, text);
-        if (syntheticItalic) {
-            QTransform shear;
-            shear.translate(0, ascent);
-            shear.shear(-0.3, 0);
-            shear.translate(0, -ascent);
-            path = shear.map(path);
-        }
+        QPainterPath path = glyphPath(text, resolved, syntheticItalic);
         qreal shift = 0;
         if (m_alignment & Qt::AlignRight) {
-            const qreal wanted = QFontMetricsF(font()).horizontalAdvance(text);
+            const qreal wanted = textWidth();
             const qreal delta = wanted - path.boundingRect().right();
             if (std::abs(delta) > 1e-12) {
                 shift = delta;
@@ -953,15 +928,8 @@ void SingleLineTextItem::paintAsPath(QPainter* painter)
             }
         }
         drawOutlinedText(painter, path, resolved, defaultTextColor(), syntheticBold);
-        if (m_underlined) {
-            const qsizetype last = lastNonSpace(text);
-            if (last >= 0) {
-                const qreal y = ascent + metrics.underlinePos();
-                const qreal w = metrics.horizontalAdvance(text.left(last + 1));
-                painter->setPen(QPen(defaultTextColor(), std::max(metrics.lineWidth(), 1.0)));
-                painter->drawLine(QPointF(shift, y), QPointF(shift + w, y));
-            }
-        }
+        if (m_underlined)
+            drawUnderline(painter, QFontMetricsF(resolved), text, shift, defaultTextColor());
     } else if (!placeholderText.isEmpty()) {
         QFont upright = font();
         upright.setItalic(false);

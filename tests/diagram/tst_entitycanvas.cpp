@@ -9,12 +9,9 @@
 #include "common/mainwindowparts.h"
 #include "common/sceneitems.h"
 
-#include <QAbstractItemView>
 #include <QAction>
 #include <QComboBox>
 #include <QDir>
-#include <QMouseEvent>
-#include <QPointingDevice>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -44,7 +41,6 @@ private:
     QAction* action(const char* name) const { return windowAction(window.get(), name); }
     // Bottom-most first.
     QList<EntityItem*> entities() const { return itemsOfType<EntityItem>(*scene(), Qt::AscendingOrder); }
-    void clickCanvas(QPointF scenePos);
     void doubleClick(const QGraphicsItem* item);
     void key(Qt::Key k, Qt::KeyboardModifiers mods = Qt::NoModifier)
     {
@@ -53,11 +49,6 @@ private:
 
     std::unique_ptr<MainWindow> window;
 };
-
-void TestEntityCanvas::clickCanvas(QPointF scenePos)
-{
-    QTest::mouseClick(view()->viewport(), Qt::LeftButton, {}, view()->mapFromScene(scenePos));
-}
 
 void TestEntityCanvas::doubleClick(const QGraphicsItem* item)
 {

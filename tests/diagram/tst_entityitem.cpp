@@ -3,6 +3,7 @@
 #include "app/thememanager.h"
 #include "canvasfixture.h"
 #include "common/contextmenus.h"
+#include "common/sceneitems.h"
 #include "common/testfiles.h"
 #include "dialogs/entityeditdialog.h"
 #include "model/itemid.h"
@@ -13,7 +14,6 @@
 #include <QStyleOptionGraphicsItem>
 #include <QTest>
 #include <QTextDocument>
-#include <QTimer>
 
 namespace {
 
@@ -51,6 +51,7 @@ private slots:
     void displayModeSizes();
     void tabAndBacktabWalkTheCells();
     void tabOnLastTypeCellAddsARow();
+    void editingAnotherEntityMovesTheRowHighlight();
     void returnOnLastRowAddsARow();
     void newRowSwitchesToFullMode();
     void blankNames_data();
@@ -194,6 +195,23 @@ void TestEntityItem::tabOnLastTypeCellAddsARow()
     QVERIFY(t->nameLabel(2)->isEditing());
     QCOMPARE(structure.count(), 1);
     QCOMPARE(t->rect().height(), 3 * 18.0 + 45);
+}
+
+void TestEntityItem::editingAnotherEntityMovesTheRowHighlight()
+{
+    Canvas c;
+    EntityItem* a = c.table(QPointF(50, 50));
+    EntityItem* b = c.table(QPointF(400, 50));
+    b->addAttribute(QStringLiteral("second"), QStringLiteral("TEXT"));
+    c.doubleClick(a->nameLabel(0));
+    QCOMPARE(a->highlightedRow(), 0);
+    // Only one row of the canvas is lit at a time, at once, not only once
+    // the focus change has settled.
+    c.doubleClick(b->typeLabel(1));
+    QCOMPARE(b->highlightedRow(), 1);
+    QCOMPARE(a->highlightedRow(), -1);
+    QVERIFY(!a->nameLabel(0)->focusFrame);
+    QVERIFY(b->nameLabel(1)->focusFrame);
 }
 
 void TestEntityItem::returnOnLastRowAddsARow()
@@ -823,12 +841,9 @@ void TestEntityItem::loadedBoxMatchesOneBuiltRowByRow()
 
     ERScene scene;
     scene.loadFromJson(QJsonObject{{"entities", QJsonArray{object}}});
-    EntityItem* loaded = nullptr;
-    for (QGraphicsItem* item : scene.items()) {
-        if (item->type() == EntityItem::Type)
-            loaded = static_cast<EntityItem*>(item);
-    }
-    QVERIFY(loaded);
+    const QList<EntityItem*> entities = itemsOfType<EntityItem>(scene, Qt::AscendingOrder);
+    QVERIFY(!entities.isEmpty());
+    EntityItem* loaded = entities.first();
 
     auto* built = new EntityItem(title, QSizeF(150, 70));
     scene.addItem(built);
