@@ -37,7 +37,6 @@ void ERView::init()
     setResizeAnchor(QGraphicsView::AnchorViewCenter);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
-    setTransform(QTransform::fromScale(1.0, 1.0));
 }
 
 // ---------------------------------------------------------------- add modes
@@ -248,14 +247,29 @@ bool ERView::focusNextPrevChild(bool next)
 
 // -------------------------------------------------------------------- drops
 
+namespace {
+
+QString explorerMimeType()
+{
+    return QString::fromLatin1(ExplorerMimeType);
+}
+
+bool carriesExplorerItems(const QMimeData* data)
+{
+    return data && data->hasFormat(explorerMimeType());
+}
+
+} // namespace
+
 bool ERView::viewportEvent(QEvent* event)
 {
-    const QString mime = QString::fromLatin1(ExplorerMimeType);
+    // Every event of the viewport passes here (paints, mouse moves), so
+    // nothing is prepared before a drag or drop is known.
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (drag->mimeData() && drag->mimeData()->hasFormat(mime)) {
+        if (carriesExplorerItems(drag->mimeData())) {
             drag->setDropAction(Qt::CopyAction);
             drag->accept();
             return true;
@@ -264,9 +278,9 @@ bool ERView::viewportEvent(QEvent* event)
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        if (drop->mimeData() && drop->mimeData()->hasFormat(mime)) {
+        if (carriesExplorerItems(drop->mimeData())) {
             const QPointF scenePos = mapToScene(drop->position().toPoint());
-            emit explorerDropRequested(drop->mimeData()->data(mime), scenePos);
+            emit explorerDropRequested(drop->mimeData()->data(explorerMimeType()), scenePos);
             drop->setDropAction(Qt::CopyAction);
             drop->accept();
             return true;
