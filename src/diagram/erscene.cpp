@@ -39,12 +39,9 @@ ERScene::ERScene(QObject* parent)
     connect(m_glowTimer, &QTimer::timeout, this, &ERScene::updateSelectionGlow);
     connect(this, &QGraphicsScene::selectionChanged, this, &ERScene::onSelectionChanged);
     connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &ERScene::onThemeChanged);
-    // Measuring every item after each step of a load would make loading
-    // quadratic; the load grows the rectangle itself once it is over.
-    connect(this, &QGraphicsScene::changed, this, [this] {
-        if (!m_loading)
-            growSceneRect();
-    });
+    connect(this, &QGraphicsScene::changed, this, &ERScene::onSceneChanged);
+    // Whoever else sets the rectangle may leave items near or outside it.
+    connect(this, &QGraphicsScene::sceneRectChanged, this, [this] { m_rectCoversItems = false; });
 }
 
 ERScene::~ERScene()
@@ -494,14 +491,36 @@ void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
     painter->drawLines(lines.data(), static_cast<int>(lines.size()));
 }
 
+void ERScene::onSceneChanged(const QList<QRectF>& region)
+{
+    // Measuring every item after each step of a load would make loading
+    // quadratic; the load grows the rectangle itself once it is over.
+    if (m_loading)
+        return;
+    // Measuring every item is costly on a large diagram, and changes come
+    // with every frame of a drag and every step of the selection glow. An
+    // item that changes is within the changed region; while the rectangle
+    // already holds every item with its margin, only a change that comes
+    // within the margin of the border can call for more room.
+    if (m_rectCoversItems) {
+        const QRectF inner = sceneRect().adjusted(SceneMargin, SceneMargin, -SceneMargin, -SceneMargin);
+        const bool nearBorder = std::any_of(region.cbegin(), region.cend(),
+                                            [&inner](const QRectF& r) { return !inner.contains(r); });
+        if (!nearBorder)
+            return;
+    }
+    growSceneRect();
+}
+
 void ERScene::growSceneRect()
 {
     const QRectF bounds = itemsBoundingRect();
     if (bounds.width() <= 0 || bounds.height() <= 0)
         return;
-    const QRectF wanted = bounds.adjusted(-300, -300, 300, 300);
+    const QRectF wanted = bounds.adjusted(-SceneMargin, -SceneMargin, SceneMargin, SceneMargin);
     if (!sceneRect().contains(wanted))
         setSceneRect(sceneRect().united(wanted));
+    m_rectCoversItems = true;
 }
 
 // ------------------------------------------------------------ diagram JSON

@@ -171,11 +171,16 @@ private:
     void onSelectionChanged();
     void handleSelection();
     void onThemeChanged();
+    void onSceneChanged(const QList<QRectF>& region);
+    // Grows the rectangle to hold every item with SceneMargin around it.
     void growSceneRect();
     void readDiagram(const QJsonObject& root);
     // Gives a new table or view an id and the default colours (when set),
     // puts it at scenePos and reports it.
     EntityItem* placeNewEntity(EntityItem* entity, QPointF scenePos);
+
+    // Room the scene rectangle keeps around the items.
+    static constexpr qreal SceneMargin = 300;
 
     QList<EntityItem*> m_entities;
     QString m_filePath;
@@ -193,5 +198,8 @@ private:
     std::uint64_t m_selectionGeneration = 0;
     bool m_clearing = false;
     bool m_loading = false;     // loadFromJson runs
+    // The rectangle held every item with its margin when last measured, and
+    // nobody else has set it since.
+    bool m_rectCoversItems = false;
     bool m_selectionHandlingPending = false;
 };
