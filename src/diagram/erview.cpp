@@ -98,9 +98,7 @@ void ERView::setZoom(double z)
 
 void ERView::zoomBy(double factor)
 {
-    m_zoom = std::clamp(m_zoom * factor, m_minZoom, m_maxZoom);
-    emit zoomChanged(m_zoom);
-    applyZoom();
+    setZoom(m_zoom * factor);
 }
 
 void ERView::zoomIn()
