@@ -184,9 +184,14 @@ void AnnotationItem::stopEditing()
 
 QJsonObject AnnotationItem::boxJson(const QString& kind) const
 {
-    return QJsonObject{{QLatin1String("kind"), kind},           {QLatin1String("id"), m_id},
-                       {QLatin1String("x"), pos().x()},          {QLatin1String("y"), pos().y()},
-                       {QLatin1String("width"), m_width},       {QLatin1String("height"), m_height}};
+    return QJsonObject{
+        {QLatin1String("kind"), kind},
+        {QLatin1String("id"), m_id},
+        {QLatin1String("x"), pos().x()},
+        {QLatin1String("y"), pos().y()},
+        {QLatin1String("width"), m_width},
+        {QLatin1String("height"), m_height},
+    };
 }
 
 void AnnotationItem::readIdAndPosition(const QJsonObject& obj)
