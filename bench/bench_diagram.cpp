@@ -3,8 +3,9 @@
 // time of writing (toJson + indented text), of reading (parse + loadFromJson
 // with the canvas shown offscreen) with no stored routes, with half of them
 // and with all of them, of reading the entities alone and of clearing them
-// (every load first deletes the diagram it replaces), and of the PDF and SVG
-// exports.
+// (every load first deletes the diagram it replaces), the processor time the
+// canvas takes at rest with one entity selected (its glow pulses), and the
+// time of the PDF and SVG exports.
 //
 //   bench_diagram [--load-only] [output-folder] [entity-count]
 //
@@ -25,6 +26,7 @@
 #include "edges/edgeitem.h"
 
 #include <QApplication>
+#include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -32,9 +34,11 @@
 #include <QRandomGenerator>
 #include <QStringList>
 #include <QTemporaryDir>
+#include <QTimer>
 
 #include <algorithm>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -135,6 +139,17 @@ void writeRoutes(const ERScene& scene, const QString& path)
         f.write(lines.join(QLatin1Char('\n')).toUtf8() + '\n');
 }
 
+// Processor time of this process, in milliseconds, over durationMs of an
+// event loop with no work of its own.
+double cpuMsOfIdleLoop(int durationMs)
+{
+    const std::clock_t start = std::clock();
+    QEventLoop loop;
+    QTimer::singleShot(durationMs, &loop, &QEventLoop::quit);
+    loop.exec();
+    return static_cast<double>(std::clock() - start) * 1000.0 / CLOCKS_PER_SEC;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -208,10 +223,16 @@ int main(int argc, char** argv)
     std::printf("load, every edge with a stored route           %8.1f ms\n", loadAllStoredMs);
     std::printf("  of which the entities alone (no edges)       %8.1f ms\n", entitiesOnlyMs);
     std::printf("    of which deleting the replaced entities    %8.1f ms\n", clearMs);
+
+    // Every pulse of the glow changes the scene, 25 times a second.
+    load(written);
+    scene.entityItems().at(scene.entityItems().size() / 2)->setSelected(true);
+    const double glowCpuMs = cpuMsOfIdleLoop(2000);
+    scene.releaseSelection();
+    std::printf("at rest, one entity selected: CPU over 2 s     %8.1f ms\n", glowCpuMs);
     if (loadOnly)
         return 0;
 
-    load(written);
     QString error;
     const double pdfMs = bestOf(1, [&] {
         if (!SceneExporter::exportToPdf(&scene, outDir + QStringLiteral("/diagram.pdf"), &error))

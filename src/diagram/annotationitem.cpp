@@ -3,6 +3,8 @@
 #include "app/thememanager.h"
 #include "diagram/itemdrawing.h"
 #include "diagram/resizegeometry.h"
+#include "model/itemid.h"
+#include "model/jsonfields.h"
 
 #include <QGraphicsScene>
 #include <QGraphicsSceneContextMenuEvent>
@@ -21,6 +23,7 @@ constexpr qreal HandleMargin = 6;
 
 AnnotationItem::AnnotationItem(qreal zValue, QSizeF size, QGraphicsItem* parent)
     : QGraphicsObject(parent)
+    , m_id(generateItemId())
     , m_zValue(zValue)
     , m_width(size.width())
     , m_height(size.height())
@@ -175,6 +178,26 @@ void AnnotationItem::stopEditing()
     if (QGraphicsScene* s = editor->scene())
         s->removeItem(editor);
     editor->deleteLater();
+}
+
+// -------------------------------------------------------------------- JSON
+
+QJsonObject AnnotationItem::boxJson(const QString& kind) const
+{
+    return QJsonObject{
+        {QLatin1String("kind"), kind},
+        {QLatin1String("id"), m_id},
+        {QLatin1String("x"), pos().x()},
+        {QLatin1String("y"), pos().y()},
+        {QLatin1String("width"), m_width},
+        {QLatin1String("height"), m_height},
+    };
+}
+
+void AnnotationItem::readIdAndPosition(const QJsonObject& obj)
+{
+    jsonfields::readId(obj, m_id);
+    setPos(obj.value(QLatin1String("x")).toDouble(pos().x()), obj.value(QLatin1String("y")).toDouble(pos().y()));
 }
 
 // ------------------------------------------------------------ context menu

@@ -5,6 +5,7 @@
 #include <QColor>
 #include <QFont>
 #include <QGraphicsObject>
+#include <QJsonObject>
 #include <QPointF>
 #include <QPointer>
 #include <QRectF>
@@ -22,6 +23,10 @@ public:
     ~AnnotationItem() override;
 
     QRectF boundingRect() const override;
+
+    // A new item makes its own id; reading JSON may replace it.
+    QString id() const { return m_id; }
+    void setId(const QString& id) { m_id = id; }
 
     // The box in item coordinates: (0, 0, width, height).
     QRectF rect() const { return QRectF(0, 0, m_width, m_height); }
@@ -44,6 +49,13 @@ protected:
 
     // Changes the size and leaves the position.
     void setSize(QSizeF size);
+
+    // The keys every annotation object of the diagram JSON starts with:
+    // "kind", "id", "x", "y", "width" and "height".
+    QJsonObject boxJson(const QString& kind) const;
+    // Takes "id" when it is a string and "x" and "y" where they are numbers;
+    // anything else keeps what the item has.
+    void readIdAndPosition(const QJsonObject& obj);
     // Gives a running editor the current text colour and repaints.
     void refreshEditorColor();
 
@@ -70,6 +82,7 @@ protected:
     void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
 
 private:
+    QString m_id;
     qreal m_zValue = 0;
     qreal m_width = 0;
     qreal m_height = 0;

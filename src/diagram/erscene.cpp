@@ -9,6 +9,7 @@
 #include "edges/edgeitem.h"
 #include "edges/entityviewedgeitem.h"
 #include "model/itemid.h"
+#include "model/itemnames.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -24,6 +25,7 @@
 #include <QTimer>
 #include <QVarLengthArray>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -37,7 +39,9 @@ ERScene::ERScene(QObject* parent)
     connect(m_glowTimer, &QTimer::timeout, this, &ERScene::updateSelectionGlow);
     connect(this, &QGraphicsScene::selectionChanged, this, &ERScene::onSelectionChanged);
     connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &ERScene::onThemeChanged);
-    connect(this, &QGraphicsScene::changed, this, &ERScene::growSceneRect);
+    connect(this, &QGraphicsScene::changed, this, &ERScene::onSceneChanged);
+    // Whoever else sets the rectangle may leave items near or outside it.
+    connect(this, &QGraphicsScene::sceneRectChanged, this, [this] { m_rectCoversItems = false; });
 }
 
 ERScene::~ERScene()
@@ -110,42 +114,34 @@ void ERScene::setDefaultGroupStyle(const QColor& lightFill, const QColor& lightB
 
 EntityItem* ERScene::addTableAt(QPointF scenePos)
 {
-    int tables = 0;
-    const QList<QGraphicsItem*> all = items();
-    for (QGraphicsItem* item : all) {
-        if (item->type() == DiagramItemType::Entity
-            && static_cast<EntityItem*>(item)->kind() != EntityItem::ViewKind)
-            ++tables;
-    }
+    const auto tables = std::count_if(m_entities.cbegin(), m_entities.cend(), [](const EntityItem* entity) {
+        return entity->kind() != EntityItem::ViewKind;
+    });
     // Not made unique: a deleted table leaves a gap that the next one fills.
     const QString title = QStringLiteral("table_") + QString::number(tables + 1);
     auto* entity = new EntityItem(title, QSizeF(150, 70));
     // The scene's dialect is not yet reachable from the entity, so the key
     // type is resolved here.
     entity->addAttribute(title + QStringLiteral("_id"), defaultKeyType(m_dialect), true, false, false, false);
-    if (hasDefaultEntityColors())
-        entity->setColors(DualThemeColorScheme::fromArray(m_defaultEntityColors));
-    entity->setId(generateItemId());
-    entity->setPos(scenePos);
-    addItem(entity);
-    emit entityAdded(entity);
-    return entity;
+    return placeNewEntity(entity, scenePos);
 }
 
 EntityItem* ERScene::addViewAt(QPointF scenePos)
 {
     QStringList titles;
-    const QList<QGraphicsItem*> all = items();
-    for (QGraphicsItem* item : all) {
-        if (item->type() == DiagramItemType::Entity
-            && static_cast<EntityItem*>(item)->kind() == EntityItem::ViewKind)
-            titles.append(static_cast<EntityItem*>(item)->title());
+    for (const EntityItem* entity : std::as_const(m_entities)) {
+        if (entity->kind() == EntityItem::ViewKind)
+            titles.append(entity->title());
     }
-    int n = static_cast<int>(titles.size()) + 1;
-    while (titles.contains(QStringLiteral("view_") + QString::number(n)))
-        ++n;
-    auto* entity = new EntityItem(QStringLiteral("view_") + QString::number(n), QSizeF(150, 70));
+    const QString title = firstFreeNumberedName(QStringLiteral("view_"), titles, Qt::CaseSensitive,
+                                                static_cast<int>(titles.size()) + 1);
+    auto* entity = new EntityItem(title, QSizeF(150, 70));
     entity->setKind(EntityItem::ViewKind);
+    return placeNewEntity(entity, scenePos);
+}
+
+EntityItem* ERScene::placeNewEntity(EntityItem* entity, QPointF scenePos)
+{
     if (hasDefaultEntityColors())
         entity->setColors(DualThemeColorScheme::fromArray(m_defaultEntityColors));
     entity->setId(generateItemId());
@@ -176,10 +172,9 @@ GroupItem* ERScene::addGroupAt(QPointF scenePos)
         if (item->type() == DiagramItemType::Group)
             titles.append(static_cast<GroupItem*>(item)->title());
     }
-    int n = static_cast<int>(titles.size()) + 1;
-    while (titles.contains(QStringLiteral("group_") + QString::number(n)))
-        ++n;
-    auto* group = new GroupItem(QStringLiteral("group_") + QString::number(n), QSizeF(240, 160));
+    const QString title = firstFreeNumberedName(QStringLiteral("group_"), titles, Qt::CaseSensitive,
+                                                static_cast<int>(titles.size()) + 1);
+    auto* group = new GroupItem(title, QSizeF(240, 160));
     if (m_hasDefaultGroupStyle)
         group->setColors(m_defaultGroupStyle);
     group->setPos(scenePos);
@@ -272,7 +267,6 @@ void ERScene::clearScene()
     const bool signalsWereBlocked = blockSignals(true);
 
     releaseSelectionNow();
-    clearFocus();
 
     // Completion pop-ups of in-place editors live on the viewports.
     for (QGraphicsView* view : views()) {
@@ -312,11 +306,8 @@ void ERScene::clearScene()
                 edge->fromEntity()->removeEdge(edge);
             if (edge->toEntity())
                 edge->toEntity()->removeEdge(edge);
-        }
-    }
-    for (QGraphicsItem* item : std::as_const(edges)) {
-        if (auto* edge = dynamic_cast<EdgeItem*>(item))
             edge->setRemoveFkRowsOnDestroy(false);
+        }
     }
     const auto removeAll = [this](const QList<QGraphicsItem*>& list) {
         for (QGraphicsItem* item : list) {
@@ -500,18 +491,36 @@ void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
     painter->drawLines(lines.data(), static_cast<int>(lines.size()));
 }
 
-void ERScene::growSceneRect()
+void ERScene::onSceneChanged(const QList<QRectF>& region)
 {
     // Measuring every item after each step of a load would make loading
-    // quadratic; the change reported once the load is over grows it once.
+    // quadratic; the load grows the rectangle itself once it is over.
     if (m_loading)
         return;
+    // Measuring every item is costly on a large diagram, and changes come
+    // with every frame of a drag and every step of the selection glow. An
+    // item that changes is within the changed region; while the rectangle
+    // already holds every item with its margin, only a change that comes
+    // within the margin of the border can call for more room.
+    if (m_rectCoversItems) {
+        const QRectF inner = sceneRect().adjusted(SceneMargin, SceneMargin, -SceneMargin, -SceneMargin);
+        const bool nearBorder = std::any_of(region.cbegin(), region.cend(),
+                                            [&inner](const QRectF& r) { return !inner.contains(r); });
+        if (!nearBorder)
+            return;
+    }
+    growSceneRect();
+}
+
+void ERScene::growSceneRect()
+{
     const QRectF bounds = itemsBoundingRect();
     if (bounds.width() <= 0 || bounds.height() <= 0)
         return;
-    const QRectF wanted = bounds.adjusted(-300, -300, 300, 300);
+    const QRectF wanted = bounds.adjusted(-SceneMargin, -SceneMargin, SceneMargin, SceneMargin);
     if (!sceneRect().contains(wanted))
         setSceneRect(sceneRect().united(wanted));
+    m_rectCoversItems = true;
 }
 
 // ------------------------------------------------------------ diagram JSON
@@ -685,47 +694,41 @@ void ERScene::readDiagram(const QJsonObject& root)
     // The scene's item index covers the scene rectangle; entities left
     // outside it would make every obstacle look-up of the routing below a
     // scan of the whole diagram. Grow it once, now that they are all there.
-    m_loading = false;
     growSceneRect();
-    m_loading = true;
 
     QList<EdgeItem*> edgesToRoute;
-    if (root.contains(keyEdges)) {
-        const QJsonArray edges = root.value(keyEdges).toArray();
-        for (qsizetype i = edges.size() - 1; i >= 0; --i) {
-            const QJsonObject obj = edges.at(i).toObject();
-            const QString from = obj.value(QStringLiteral("from")).toString();
-            const QString to = obj.value(QStringLiteral("to")).toString();
-            EntityItem* fromEntity = entitiesById.value(from);
-            EntityItem* toEntity = entitiesById.value(to);
-            if (!fromEntity || !toEntity) {
-                qWarning() << "Edge references unknown entity:" << from << "->" << to;
-                continue;
-            }
-            EdgeItem* edge = createEdge(fromEntity, toEntity, false);
-            if (!edge)
-                continue;
-            edge->fromJson(obj);
-            if (edge->route().size() < 2)
-                edgesToRoute.append(edge);
-            pump.step();
+    const QJsonArray edges = root.value(keyEdges).toArray();
+    for (qsizetype i = edges.size() - 1; i >= 0; --i) {
+        const QJsonObject obj = edges.at(i).toObject();
+        const QString from = obj.value(QStringLiteral("from")).toString();
+        const QString to = obj.value(QStringLiteral("to")).toString();
+        EntityItem* fromEntity = entitiesById.value(from);
+        EntityItem* toEntity = entitiesById.value(to);
+        if (!fromEntity || !toEntity) {
+            qWarning() << "Edge references unknown entity:" << from << "->" << to;
+            continue;
         }
+        EdgeItem* edge = createEdge(fromEntity, toEntity, false);
+        if (!edge)
+            continue;
+        edge->fromJson(obj);
+        if (edge->route().size() < 2)
+            edgesToRoute.append(edge);
+        pump.step();
     }
 
-    if (root.contains(keyAnnotations)) {
-        const QJsonArray annotations = root.value(keyAnnotations).toArray();
-        for (qsizetype i = annotations.size() - 1; i >= 0; --i) {
-            const QJsonObject obj = annotations.at(i).toObject();
-            const QString kind = obj.value(QStringLiteral("kind")).toString();
-            if (kind == QLatin1String("text-item")) {
-                auto* text = new TextItem(QStringLiteral("Text"));
-                addItem(text);
-                text->fromJson(obj);
-            } else if (kind == QLatin1String("group-item")) {
-                auto* group = new GroupItem(QStringLiteral("Group"), QSizeF(240, 160));
-                addItem(group);
-                group->fromJson(obj);
-            }
+    const QJsonArray annotations = root.value(keyAnnotations).toArray();
+    for (qsizetype i = annotations.size() - 1; i >= 0; --i) {
+        const QJsonObject obj = annotations.at(i).toObject();
+        const QString kind = obj.value(QStringLiteral("kind")).toString();
+        if (kind == QLatin1String("text-item")) {
+            auto* text = new TextItem(QStringLiteral("Text"));
+            addItem(text);
+            text->fromJson(obj);
+        } else if (kind == QLatin1String("group-item")) {
+            auto* group = new GroupItem(QStringLiteral("Group"), QSizeF(240, 160));
+            addItem(group);
+            group->fromJson(obj);
         }
     }
 

@@ -75,9 +75,6 @@ public:
     // Style for new text items.
     bool hasDefaultTextStyle() const { return m_hasDefaultTextStyle; }
     TextItemStyle defaultTextStyle() const { return m_defaultTextStyle; }
-    QFont defaultTextFont() const { return m_defaultTextStyle.font; }
-    QColor defaultTextLightColor() const { return m_defaultTextStyle.lightColor; }
-    QColor defaultTextDarkColor() const { return m_defaultTextStyle.darkColor; }
     void setDefaultTextStyle(const QFont& font, const QColor& light, const QColor& dark);
 
     // Style for new groups: light fill, border, title, then dark fill,
@@ -149,7 +146,6 @@ public:
     // Ends the selection glow and clears the selection with the scene's
     // signals blocked; nothing while clearing.
     void releaseSelection();
-    void releaseSelectionNow();
 
     // One step of the pulsing glow of the selected items.
     void updateSelectionGlow();
@@ -170,11 +166,21 @@ protected:
     void drawBackground(QPainter* painter, const QRectF& rect) override;
 
 private:
+    // releaseSelection without its guards: the caller blocks the signals.
+    void releaseSelectionNow();
     void onSelectionChanged();
     void handleSelection();
     void onThemeChanged();
+    void onSceneChanged(const QList<QRectF>& region);
+    // Grows the rectangle to hold every item with SceneMargin around it.
     void growSceneRect();
     void readDiagram(const QJsonObject& root);
+    // Gives a new table or view an id and the default colours (when set),
+    // puts it at scenePos and reports it.
+    EntityItem* placeNewEntity(EntityItem* entity, QPointF scenePos);
+
+    // Room the scene rectangle keeps around the items.
+    static constexpr qreal SceneMargin = 300;
 
     QList<EntityItem*> m_entities;
     QString m_filePath;
@@ -192,5 +198,8 @@ private:
     std::uint64_t m_selectionGeneration = 0;
     bool m_clearing = false;
     bool m_loading = false;     // loadFromJson runs
+    // The rectangle held every item with its margin when last measured, and
+    // nobody else has set it since.
+    bool m_rectCoversItems = false;
     bool m_selectionHandlingPending = false;
 };

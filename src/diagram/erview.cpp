@@ -37,7 +37,6 @@ void ERView::init()
     setResizeAnchor(QGraphicsView::AnchorViewCenter);
     setAcceptDrops(true);
     viewport()->setAcceptDrops(true);
-    setTransform(QTransform::fromScale(1.0, 1.0));
 }
 
 // ---------------------------------------------------------------- add modes
@@ -99,9 +98,7 @@ void ERView::setZoom(double z)
 
 void ERView::zoomBy(double factor)
 {
-    m_zoom = std::clamp(m_zoom * factor, m_minZoom, m_maxZoom);
-    emit zoomChanged(m_zoom);
-    applyZoom();
+    setZoom(m_zoom * factor);
 }
 
 void ERView::zoomIn()
@@ -248,14 +245,29 @@ bool ERView::focusNextPrevChild(bool next)
 
 // -------------------------------------------------------------------- drops
 
+namespace {
+
+QString explorerMimeType()
+{
+    return QString::fromLatin1(ExplorerMimeType);
+}
+
+bool carriesExplorerItems(const QMimeData* data)
+{
+    return data && data->hasFormat(explorerMimeType());
+}
+
+} // namespace
+
 bool ERView::viewportEvent(QEvent* event)
 {
-    const QString mime = QString::fromLatin1(ExplorerMimeType);
+    // Every event of the viewport passes here (paints, mouse moves), so
+    // nothing is prepared before a drag or drop is known.
     switch (event->type()) {
     case QEvent::DragEnter:
     case QEvent::DragMove: {
         auto* drag = static_cast<QDragMoveEvent*>(event);
-        if (drag->mimeData() && drag->mimeData()->hasFormat(mime)) {
+        if (carriesExplorerItems(drag->mimeData())) {
             drag->setDropAction(Qt::CopyAction);
             drag->accept();
             return true;
@@ -264,9 +276,9 @@ bool ERView::viewportEvent(QEvent* event)
     }
     case QEvent::Drop: {
         auto* drop = static_cast<QDropEvent*>(event);
-        if (drop->mimeData() && drop->mimeData()->hasFormat(mime)) {
+        if (carriesExplorerItems(drop->mimeData())) {
             const QPointF scenePos = mapToScene(drop->position().toPoint());
-            emit explorerDropRequested(drop->mimeData()->data(mime), scenePos);
+            emit explorerDropRequested(drop->mimeData()->data(explorerMimeType()), scenePos);
             drop->setDropAction(Qt::CopyAction);
             drop->accept();
             return true;

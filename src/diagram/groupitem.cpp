@@ -3,7 +3,6 @@
 #include "app/thememanager.h"
 #include "diagram/itemdrawing.h"
 #include "diagram/textitem.h"
-#include "model/itemid.h"
 
 #include <QFontMetricsF>
 #include <QGraphicsScene>
@@ -19,24 +18,15 @@ namespace {
 const QString PlaceholderTitle = QStringLiteral("Group");
 
 constexpr qreal CornerRadius = 2;
-constexpr int FillAlpha = 90;
 
 QString key(const char* name)
 {
     return QString::fromLatin1(name);
 }
 
-QColor themeFill(const ThemeColors& colors)
+QString colorText(const QColor& color)
 {
-    QColor fill = colors[ThemeSlot::EntityFill];
-    fill.setAlpha(FillAlpha);
-    return fill;
-}
-
-// The colour to write: the stored one, or the built-in default of its theme.
-QString colorText(const QColor& stored, const QColor& builtIn)
-{
-    return (stored.isValid() ? stored : builtIn).name(QColor::HexArgb);
+    return color.name(QColor::HexArgb);
 }
 
 } // namespace
@@ -45,21 +35,19 @@ QString colorText(const QColor& stored, const QColor& builtIn)
 
 GroupItem::GroupItem(const QString& title, QSizeF size, QGraphicsItem* parent)
     : AnnotationItem(ZValue, size, parent)
-    , m_id(generateItemId())
     , m_title(title)
 {
     m_titleFont = QFont(QStringLiteral("JetBrains Mono"));
     m_titleFont.setPointSize(10);
     m_titleFont.setWeight(QFont::Bold);
 
-    const ThemeColors light = ThemeManager::lightColors();
-    const ThemeColors dark = ThemeManager::darkColors();
-    m_fillLight = themeFill(light);
-    m_fillDark = themeFill(dark);
-    m_borderLight = light[ThemeSlot::Border];
-    m_borderDark = dark[ThemeSlot::Border];
-    m_textColorLight = light[ThemeSlot::Text];
-    m_textColorDark = dark[ThemeSlot::Text];
+    const GroupItemStyle builtIn = defaultGroupItemStyle();
+    m_fillLight = builtIn.lightFill;
+    m_fillDark = builtIn.darkFill;
+    m_borderLight = builtIn.lightBorder;
+    m_borderDark = builtIn.darkBorder;
+    m_textColorLight = builtIn.lightTitle;
+    m_textColorDark = builtIn.darkTitle;
 
     setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsGeometryChanges);
 }
@@ -124,23 +112,17 @@ GroupItemStyle GroupItem::colors() const
 
 QColor GroupItem::fillColor() const
 {
-    const ThemeManager& theme = ThemeManager::instance();
-    const QColor& stored = theme.isDark() ? m_fillDark : m_fillLight;
-    return stored.isValid() ? stored : themeFill(theme.colors());
+    return ThemeManager::instance().isDark() ? m_fillDark : m_fillLight;
 }
 
 QColor GroupItem::borderColor() const
 {
-    const ThemeManager& theme = ThemeManager::instance();
-    const QColor& stored = theme.isDark() ? m_borderDark : m_borderLight;
-    return stored.isValid() ? stored : theme.color(ThemeSlot::Border);
+    return ThemeManager::instance().isDark() ? m_borderDark : m_borderLight;
 }
 
 QColor GroupItem::textColor() const
 {
-    const ThemeManager& theme = ThemeManager::instance();
-    const QColor& stored = theme.isDark() ? m_textColorDark : m_textColorLight;
-    return stored.isValid() ? stored : theme.color(ThemeSlot::Text);
+    return ThemeManager::instance().isDark() ? m_textColorDark : m_textColorLight;
 }
 
 // ---------------------------------------------------------------- painting
@@ -205,29 +187,20 @@ void GroupItem::requestStyleDialog()
 
 QJsonObject GroupItem::toJson() const
 {
-    const GroupItemStyle builtIn = defaultGroupItemStyle();
-    QJsonObject obj;
-    obj.insert(key("kind"), QStringLiteral("group-item"));
-    obj.insert(key("id"), m_id);
-    obj.insert(key("x"), pos().x());
-    obj.insert(key("y"), pos().y());
-    obj.insert(key("width"), rect().width());
-    obj.insert(key("height"), rect().height());
+    QJsonObject obj = boxJson(QStringLiteral("group-item"));
     obj.insert(key("title"), m_title);
-    obj.insert(key("fillLight"), colorText(m_fillLight, builtIn.lightFill));
-    obj.insert(key("borderLight"), colorText(m_borderLight, builtIn.lightBorder));
-    obj.insert(key("textColorLight"), colorText(m_textColorLight, builtIn.lightTitle));
-    obj.insert(key("fillDark"), colorText(m_fillDark, builtIn.darkFill));
-    obj.insert(key("borderDark"), colorText(m_borderDark, builtIn.darkBorder));
-    obj.insert(key("textColorDark"), colorText(m_textColorDark, builtIn.darkTitle));
+    obj.insert(key("fillLight"), colorText(m_fillLight));
+    obj.insert(key("borderLight"), colorText(m_borderLight));
+    obj.insert(key("textColorLight"), colorText(m_textColorLight));
+    obj.insert(key("fillDark"), colorText(m_fillDark));
+    obj.insert(key("borderDark"), colorText(m_borderDark));
+    obj.insert(key("textColorDark"), colorText(m_textColorDark));
     return obj;
 }
 
 void GroupItem::fromJson(const QJsonObject& obj)
 {
-    if (obj.contains(key("id")))
-        m_id = obj.value(key("id")).toString(m_id);
-    setPos(obj.value(key("x")).toDouble(pos().x()), obj.value(key("y")).toDouble(pos().y()));
+    readIdAndPosition(obj);
     const double w = obj.value(key("width")).toDouble(rect().width());
     const double h = obj.value(key("height")).toDouble(rect().height());
     m_title = obj.value(key("title")).toString(m_title);

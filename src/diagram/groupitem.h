@@ -33,9 +33,6 @@ public:
     QPainterPath shape() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
-    QString id() const { return m_id; }
-    void setId(const QString& id) { m_id = id; }
-
     QString title() const { return m_title; }
     void setTitle(const QString& title);
     QFont titleFont() const { return m_titleFont; }
@@ -53,8 +50,7 @@ public:
     // The six stored colours (light fill, border, title, then dark).
     GroupItemStyle colors() const;
 
-    // The colours of the current theme; an unset one falls back to the
-    // theme's entity fill with alpha 90, border colour or text colour.
+    // The stored colours of the current theme.
     QColor fillColor() const;
     QColor borderColor() const;
     QColor textColor() const;
@@ -77,7 +73,6 @@ protected:
     void requestStyleDialog() override;
 
 private:
-    QString m_id;
     QString m_title;
     QFont m_titleFont;
     QColor m_fillLight;

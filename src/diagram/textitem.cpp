@@ -2,7 +2,6 @@
 
 #include "app/thememanager.h"
 #include "diagram/itemdrawing.h"
-#include "model/itemid.h"
 
 #include <QFontMetricsF>
 #include <QGraphicsSceneMouseEvent>
@@ -43,13 +42,12 @@ QColor colorFromJson(const QJsonValue& value, const QColor& fallback)
 
 TextItem::TextItem(const QString& text, QGraphicsItem* parent)
     : AnnotationItem(ZValue, QSizeF(), parent)
-    , m_id(generateItemId())
     , m_text(text)
 {
     const TextItemStyle style = defaultTextItemStyle();
     m_font = style.font;
-    m_lightColor = ThemeManager::lightColors()[ThemeSlot::Text];
-    m_darkColor = ThemeManager::darkColors()[ThemeSlot::Text];
+    m_lightColor = style.lightColor;
+    m_darkColor = style.darkColor;
     setSize(textBoxSize());
     setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsScenePositionChanges);
 }
@@ -116,9 +114,7 @@ void TextItem::setColors(const QColor& light, const QColor& dark)
 
 QColor TextItem::effectiveColor() const
 {
-    const ThemeManager& theme = ThemeManager::instance();
-    const QColor& stored = theme.isDark() ? m_darkColor : m_lightColor;
-    return stored.isValid() ? stored : theme.color(ThemeSlot::Text);
+    return ThemeManager::instance().isDark() ? m_darkColor : m_lightColor;
 }
 
 // ---------------------------------------------------------------- painting
@@ -180,31 +176,21 @@ void TextItem::requestStyleDialog()
 
 QJsonObject TextItem::toJson() const
 {
-    const QColor light = m_lightColor.isValid() ? m_lightColor : ThemeManager::lightColors()[ThemeSlot::Text];
-    const QColor dark = m_darkColor.isValid() ? m_darkColor : ThemeManager::darkColors()[ThemeSlot::Text];
-    QJsonObject obj;
-    obj.insert(key("kind"), QStringLiteral("text-item"));
-    obj.insert(key("id"), m_id);
-    obj.insert(key("x"), pos().x());
-    obj.insert(key("y"), pos().y());
-    obj.insert(key("width"), rect().width());
-    obj.insert(key("height"), rect().height());
+    QJsonObject obj = boxJson(QStringLiteral("text-item"));
     obj.insert(key("text"), m_text);
     obj.insert(key("fontFamily"), m_font.family());
     obj.insert(key("fontSize"), m_font.pointSizeF());
     obj.insert(key("bold"), m_font.weight() > QFont::Medium);
     obj.insert(key("italic"), m_font.style() != QFont::StyleNormal);
     obj.insert(key("underline"), m_font.underline());
-    obj.insert(key("colorLight"), light.name(QColor::HexArgb));
-    obj.insert(key("colorDark"), dark.name(QColor::HexArgb));
+    obj.insert(key("colorLight"), m_lightColor.name(QColor::HexArgb));
+    obj.insert(key("colorDark"), m_darkColor.name(QColor::HexArgb));
     return obj;
 }
 
 void TextItem::fromJson(const QJsonObject& obj)
 {
-    if (obj.contains(key("id")))
-        m_id = obj.value(key("id")).toString(m_id);
-    setPos(obj.value(key("x")).toDouble(pos().x()), obj.value(key("y")).toDouble(pos().y()));
+    readIdAndPosition(obj);
     m_text = obj.value(key("text")).toString(m_text);
 
     const QString family = obj.value(key("fontFamily")).toString(m_font.family());

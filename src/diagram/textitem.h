@@ -34,9 +34,6 @@ public:
     QPainterPath shape() const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
 
-    QString id() const { return m_id; }
-    void setId(const QString& id) { m_id = id; }
-
     QString text() const { return m_text; }
     // Changes the text; the box grows to fit it but never shrinks.
     void setText(const QString& text);
@@ -45,12 +42,12 @@ public:
     // Changes the font; the box grows to fit the text but never shrinks.
     void setFont(const QFont& font);
 
-    // The stored colours; an invalid one stands for the theme's text colour.
+    // The stored colours, always valid.
     QColor lightColor() const { return m_lightColor; }
     QColor darkColor() const { return m_darkColor; }
     // Stores each colour that is valid and leaves the other unchanged.
     void setColors(const QColor& light, const QColor& dark);
-    // The colour of the current theme, the theme's text colour when unset.
+    // The stored colour of the current theme.
     QColor effectiveColor() const;
 
     // Font and stored colours as one record.
@@ -79,7 +76,6 @@ protected:
 private:
     void growToFitText();
 
-    QString m_id;
     QString m_text;
     QFont m_font;
     QColor m_lightColor;

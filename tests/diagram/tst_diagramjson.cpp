@@ -15,7 +15,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
-#include <QRegularExpression>
 #include <QTest>
 
 namespace {
@@ -318,7 +317,6 @@ void TestDiagramJson::unknownAnnotationKindsAreSkipped()
     QCOMPARE(annotations.at(0).toObject().value(QStringLiteral("id")).toString(), QStringLiteral("t"));
 }
 
-QTEST_MAIN(TestDiagramJson)
 namespace {
 
 class PaintCounter : public QObject
@@ -373,4 +371,5 @@ void TestDiagramJson::canvasIsRepaintedOnceTheDiagramIsComplete()
     QTRY_VERIFY(counter.paints > 0);
 }
 
+QTEST_MAIN(TestDiagramJson)
 #include "tst_diagramjson.moc"

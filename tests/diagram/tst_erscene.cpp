@@ -62,6 +62,7 @@ private slots:
     void backgroundAndGrid_data();
     void backgroundAndGrid();
     void growsButNeverShrinks();
+    void growsAgainAfterAnOutsideFit();
     void selectedItemsGlow_data();
     void selectedItemsGlow();
     void glowPulsesBetweenLimits();
@@ -132,6 +133,23 @@ void TestERScene::growsButNeverShrinks()
     item->setPos(0, 0);
     QTest::qWait(20);
     QCOMPARE(scene.sceneRect(), grown);
+}
+
+// Fitting the rectangle tightly around the items (as the window does after
+// a load) leaves them without their margin; the next change anywhere, even
+// far from the border, gives it back.
+void TestERScene::growsAgainAfterAnOutsideFit()
+{
+    ERScene scene;
+    scene.addRect(0, 0, 150, 70);
+    scene.addRect(2000, 2000, 150, 70);
+    auto* middle = scene.addRect(1000, 1000, 150, 70);
+    const QRectF withMargin = scene.itemsBoundingRect().adjusted(-300, -300, 300, 300);
+    QTRY_VERIFY(scene.sceneRect().contains(withMargin));
+
+    scene.setSceneRect(scene.itemsBoundingRect().adjusted(-100, -100, 100, 100));
+    middle->update();
+    QTRY_COMPARE(scene.sceneRect(), withMargin);
 }
 
 void TestERScene::selectedItemsGlow_data()
