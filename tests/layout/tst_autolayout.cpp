@@ -183,8 +183,14 @@ private Q_SLOTS:
         view.setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
         const Diagram d = buildDiagram(scene);
         const QPointF oldCentre = scene.itemsBoundingRect().center();
+        EdgeItem::resetRoutingCounters();
 
         scene.autoLayout();
+
+        // Every edge got its routes from the passes alone: no queued quick
+        // update (a straight line or plain route) came after them.
+        QCOMPARE(EdgeItem::routingCounters().quickUpdates, quint64(0));
+        QCOMPARE(EdgeItem::routingCounters().timerFlushes, quint64(0));
 
         // The views and the cursor are back as they were.
         QVERIFY(view.isInteractive());

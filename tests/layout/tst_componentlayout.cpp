@@ -213,16 +213,6 @@ private Q_SLOTS:
         QVERIFY(std::abs(nodes.at(b).x - nodes.at(0).x) > std::abs(nodes.at(a).x - nodes.at(0).x));
     }
 
-    void singleNodeAtOrigin()
-    {
-        LayoutNodes nodes = makeNodes(1);
-        nodes[0].x = 500;
-        nodes[0].y = -300;
-        layoutComponent(nodes, {});
-        QCOMPARE(nodes.at(0).x, 0.0);
-        QCOMPARE(nodes.at(0).y, 0.0);
-    }
-
     // Two joined nodes start on a horizontal line through the origin and
     // settle near their target distance.
     void twoJoinedNodes()
@@ -311,25 +301,6 @@ private Q_SLOTS:
         QVERIFY(std::abs(nodes.at(1).y + firstMove.y()) < 1e-9);
     }
 
-    void overlapsClearedWithGaps()
-    {
-        // A pile of nodes around one point comes apart with the gaps kept.
-        LayoutNodes nodes = makeNodes(12, 150, 70);
-        for (int i = 0; i < 12; ++i) {
-            nodes[i].x = (i % 4) * 7.0;
-            nodes[i].y = (i / 4) * 5.0;
-            nodes[i].degree = i % 3;
-        }
-        removeNodeOverlaps(nodes, 200, 78, 68);
-        for (qsizetype a = 0; a < nodes.size(); ++a) {
-            for (qsizetype b = a + 1; b < nodes.size(); ++b) {
-                const QRectF grown = nodes.at(a).rect().adjusted(-38.9, -33.9, 38.9, 33.9);
-                QVERIFY2(!grown.intersects(nodes.at(b).rect().adjusted(-38.9, -33.9, 38.9, 33.9)),
-                         qPrintable(QStringLiteral("%1 and %2").arg(a).arg(b)));
-            }
-        }
-    }
-
     void alignment_data()
     {
         QTest::addColumn<QPointF>("first");
@@ -403,40 +374,6 @@ private Q_SLOTS:
             QCOMPARE(QPointF(nodes.at(i).x, nodes.at(i).y), expected.at(i));
     }
 
-    // Layers grow to the left of the roots; each later layer follows the
-    // order of its parents.
-    void layersFollowBarycentres()
-    {
-        LayoutNodes nodes = makeNodes(7, 100, 40);
-        // Root 0; layer 1: 1, 2; layer 2: 3 (under 2), 4 (under 1); 6 is cut off.
-        const LayoutEdges edges{{0, 1}, {0, 2}, {2, 3}, {1, 4}, {4, 5}};
-        orderLayersByBarycentre(nodes, edges, {0});
-        QCOMPARE(nodes.at(0).x, 0.0);
-        QVERIFY(nodes.at(1).x < nodes.at(0).x);
-        QCOMPARE(nodes.at(1).x, nodes.at(2).x);
-        QVERIFY(nodes.at(3).x < nodes.at(1).x);
-        QVERIFY(nodes.at(5).x < nodes.at(3).x);
-        // 4 hangs under 1 and 3 under 2, so they keep their parents' order.
-        QCOMPARE(nodes.at(4).y < nodes.at(3).y, nodes.at(1).y < nodes.at(2).y);
-        // The node nobody reaches stands in the layer after the last.
-        QVERIFY(nodes.at(6).x <= nodes.at(5).x);
-        QCOMPARE(overlappingPairs(nodes), 0);
-    }
-
-    void distancesWithinAllowedSet()
-    {
-        LayoutNodes nodes = makeNodes(6);
-        // 0-1-2-3 and 0-4-3; 4 is not allowed, so 3 is three hops away.
-        const LayoutAdjacency adjacency = buildAdjacency(nodes, {{0, 1}, {1, 2}, {2, 3}, {0, 4}, {4, 3}});
-        QList<bool> allowed{true, true, true, true, false, true};
-        const QHash<int, int> d = bfsDistances(adjacency, allowed, 0);
-        QCOMPARE(d.value(0, -1), 0);
-        QCOMPARE(d.value(3, -1), 3);
-        QVERIFY(!d.contains(4));
-        QVERIFY(!d.contains(5));
-        QCOMPARE(nodes.at(0).degree, 2);
-        QCOMPARE(nodes.at(5).degree, 0);
-    }
 };
 
 QTEST_APPLESS_MAIN(TestComponentLayout)

@@ -84,19 +84,6 @@ private Q_SLOTS:
         QCOMPARE(nodesBoundingRect(nodes).center(), QPointF(1000, -500));
     }
 
-    void shelfRows()
-    {
-        // Nine 100 x 100 groups: area 90000, row limit 360: two per row.
-        QList<LayoutComponent> components(9);
-        for (LayoutComponent& c : components)
-            c.bounds = QRectF(-50, -50, 100, 100);
-        packComponents(components);
-        const QList<QPointF> corners{{0, 0},     {250, 0},   {0, 250},   {250, 250}, {0, 500},
-                                     {250, 500}, {0, 750},   {250, 750}, {0, 1000}};
-        for (qsizetype i = 0; i < components.size(); ++i)
-            QCOMPARE(components.at(i).bounds.topLeft() + components.at(i).offset, corners.at(i));
-    }
-
     void widerThanTheRowStandsAlone()
     {
         QList<LayoutComponent> components(3);
@@ -191,22 +178,6 @@ private Q_SLOTS:
         QVERIFY(empty.rectsIn(QRectF(0, 0, 100, 100)).isEmpty());
     }
 
-    void segmentsOfARoute_data()
-    {
-        QTest::addColumn<QList<QPointF>>("points");
-        QTest::addColumn<int>("segments");
-        QTest::newRow("empty") << QList<QPointF>{} << 0;
-        QTest::newRow("one point") << QList<QPointF>{{1, 1}} << 0;
-        QTest::newRow("three bends") << QList<QPointF>{{0, 0}, {0, 10}, {30, 10}, {30, 40}} << 3;
-        QTest::newRow("tiny pieces dropped") << QList<QPointF>{{0, 0}, {0, 0.5}, {0, 10}, {0.3, 10}} << 1;
-    }
-    void segmentsOfARoute()
-    {
-        QFETCH(QList<QPointF>, points);
-        QFETCH(int, segments);
-        QCOMPARE(routeToSegments(points).size(), segments);
-    }
-
     // Two routes with a vertical inner segment each (x = a and x = b from
     // y 0 to 100, or shifted along by `along`).
     void parallelSeparation_data()
@@ -248,25 +219,6 @@ private Q_SLOTS:
         QCOMPARE(routes.at(1).last(), before.at(1).last());
     }
 
-    void firstLastAndSameRouteNeverMove()
-    {
-        QList<RoutePoints> routes{
-            // Its only vertical segments are the first and last.
-            {{100, 0}, {100, 50}, {300, 50}, {300, 100}},
-            {{105, 0}, {105, 60}, {305, 60}, {305, 100}},
-            // Two close vertical inner segments of one route.
-            {{0, 200}, {0, 210}, {20, 210}, {20, 300}, {25, 300}, {25, 210}, {40, 210}},
-        };
-        QList<RoutePoints> expected = routes;
-        // The horizontal inner segments of the first two routes (y 50, 60)
-        // part to 14: 48 and 62.
-        expected[0][1].ry() = expected[0][2].ry() = 48;
-        expected[1][1].ry() = expected[1][2].ry() = 62;
-        separateParallelSegments(routes);
-        QCOMPARE(routes, expected);
-        QCOMPARE(collectInnerSegments(expected).size(), 6);
-    }
-
     // Three tracks 10 apart: each pass parts neighbours to 14 in pair
     // order, and the four passes leave them nearly, not exactly, 14 apart.
     void fourPassesOverThreeTracks()
@@ -280,22 +232,6 @@ private Q_SLOTS:
             QCOMPARE(routes.at(i).at(1).x(), after[i]);
             QCOMPARE(routes.at(i).at(2).x(), after[i]);
         }
-    }
-
-    void sideMargins_data()
-    {
-        QTest::addColumn<double>("length");
-        QTest::addColumn<double>("margin");
-        QTest::newRow("short side") << 20.0 << 4.0;
-        QTest::newRow("60") << 60.0 << 7.2;
-        QTest::newRow("50") << 50.0 << 6.0;
-        QTest::newRow("long side") << 200.0 << 12.0;
-    }
-    void sideMargins()
-    {
-        QFETCH(double, length);
-        QFETCH(double, margin);
-        QCOMPARE(slotSideMargin(length), margin);
     }
 
     void slotSpreading_data()
