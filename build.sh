@@ -11,7 +11,8 @@ cd "$(dirname "$0")"
 # QUILLMAP_TEST_FONTS in cmake/QuillmapTesting.cmake).
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
           qt6-svg-dev libgl-dev zlib1g-dev xvfb xauth poppler-utils
-          fonts-dejavu-core fonts-liberation2)
+          fonts-dejavu-core fonts-liberation2
+          graphviz)
 
 install_missing() {
     local missing=()

@@ -355,6 +355,14 @@ void EdgeItem::setBatchMarker(bool on)
     Q_UNUSED(on)
 }
 
+void EdgeItem::dropQueuedUpdates()
+{
+    if (s_flushTimer)
+        s_flushTimer->stop();
+    s_timerEdges.clear();
+    s_batchEdges.clear();
+}
+
 bool EdgeItem::isBatchMode()
 {
     return s_batchMode;

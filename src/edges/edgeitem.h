@@ -95,6 +95,9 @@ public:
     static void setSkipBatchFlush(bool on);
     // Accepted from automatic layout; changes nothing.
     static void setBatchMarker(bool on);
+    // Forgets every queued update without routing and stops the timer: for
+    // a caller that is about to route every edge itself.
+    static void dropQueuedUpdates();
     // Edges waiting for the timer and for the end of the batch.
     static int pendingTimerEdgeCount();
     static int pendingBatchEdgeCount();
