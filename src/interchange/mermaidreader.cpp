@@ -68,6 +68,15 @@ private:
     QHash<QString, QList<int>> m_byTitle; // entities in list order
 };
 
+// An expression compiled once, before any thread matches with it, so that
+// the threads only read it.
+QRegularExpression compiled(const QString& pattern)
+{
+    QRegularExpression expression(pattern, QRegularExpression::CaseInsensitiveOption);
+    expression.optimize();
+    return expression;
+}
+
 void setError(QString* error, const QString& text)
 {
     if (error)
@@ -311,14 +320,12 @@ bool parseMermaidText(const QString& input, QList<MermaidEntity>& entities,
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text = withoutFrontMatter(text);
 
-    static const QRegularExpression fence(QStringLiteral("```(?:mermaid|erDiagram)[^\\n]*\\n([\\s\\S]*?)```"),
-                                          QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression fence = compiled(QStringLiteral("```(?:mermaid|erDiagram)[^\\n]*\\n([\\s\\S]*?)```"));
     const QRegularExpressionMatch fenced = fence.match(text);
     if (fenced.hasMatch()) // a diagram of its own, which may have front matter too
         text = withoutFrontMatter(fenced.captured(1));
 
-    static const QRegularExpression keyword(QStringLiteral("\\berDiagram\\b"),
-                                            QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression keyword = compiled(QStringLiteral("\\berDiagram\\b"));
     const QRegularExpressionMatch found = keyword.match(text);
     if (!found.hasMatch()) {
         setError(error, QStringLiteral("No Mermaid erDiagram was found in the file."));

@@ -102,10 +102,15 @@ QString guardKeyWord(const QString& word)
 // space after the word keeps a quoted text from being read so.
 QString guardDirectionWords(const QString& text)
 {
-    static const QRegularExpression pattern(
-        QStringLiteral("(direction)(?=[\\t\\n\\x{0b}\\f\\r \\x{a0}\\x{1680}\\x{2000}-\\x{200a}\\x{2028}\\x{2029}"
-                       "\\x{202f}\\x{205f}\\x{3000}\\x{feff}]+(?:tb|bt|rl|lr))"),
-        QRegularExpression::CaseInsensitiveOption);
+    static const QRegularExpression pattern = [] {
+        // Compiled before any thread matches with it: threads only read it.
+        QRegularExpression expression(
+            QStringLiteral("(direction)(?=[\\t\\n\\x{0b}\\f\\r \\x{a0}\\x{1680}\\x{2000}-\\x{200a}\\x{2028}"
+                           "\\x{2029}\\x{202f}\\x{205f}\\x{3000}\\x{feff}]+(?:tb|bt|rl|lr))"),
+            QRegularExpression::CaseInsensitiveOption);
+        expression.optimize();
+        return expression;
+    }();
     if (!text.contains(QLatin1String("direction"), Qt::CaseInsensitive))
         return text;
     QString out = text;

@@ -11,6 +11,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <thread>
+#include <vector>
+
 class TestMermaidReader : public QObject
 {
     Q_OBJECT
@@ -35,6 +38,7 @@ private slots:
     void labelsAndIdsInJson();
     void identifierBeforeTitle();
     void randomAndTruncatedInputsEnd();
+    void threadsReadAlike();
 };
 
 namespace {
@@ -470,6 +474,36 @@ void TestMermaidReader::randomAndTruncatedInputsEnd()
         }
         for (const MermaidEntity& e : std::as_const(entities))
             QVERIFY(!e.identifier.isEmpty());
+    }
+}
+
+// The reader runs on a worker thread; several at once share nothing but
+// their compiled expressions and read the same.
+void TestMermaidReader::threadsReadAlike()
+{
+    QStringList texts;
+    for (const char* file : {"04-names-and-aliases.mmd", "06-markdown-fence.md", "07-marketplace-large.mmd"})
+        texts << QString::fromUtf8(fileContents(sharedPath(QString::fromLatin1(file))));
+    QStringList expected;
+    for (const QString& text : std::as_const(texts))
+        expected << describeMermaidText(text);
+
+    QList<QStringList> results(8);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 8; ++t) {
+        threads.emplace_back([&texts, &results, t] {
+            for (int round = 0; round < 20; ++round) {
+                for (const QString& text : texts)
+                    results[t] << describeMermaidText(text);
+            }
+        });
+    }
+    for (std::thread& thread : threads)
+        thread.join();
+    for (const QStringList& found : std::as_const(results)) {
+        QCOMPARE(found.size(), 20 * texts.size());
+        for (int i = 0; i < found.size(); ++i)
+            QCOMPARE(found.at(i), expected.at(i % texts.size()));
     }
 }
 
