@@ -15,6 +15,7 @@
 #include "common/mainwindowparts.h"
 #include "common/sceneitems.h"
 #include "common/testfiles.h"
+#include "common/testmain.h"
 #include "interchange/mermaidtestutil.h"
 #include "readonlydir.h"
 
@@ -282,5 +283,5 @@ void TestMermaidCommands::importThenExportKeepsTheDiagram()
     QCOMPARE(describe(path), before);
 }
 
-QTEST_MAIN(TestMermaidCommands)
+QUILLMAP_TEST_MAIN(TestMermaidCommands)
 #include "tst_mermaidcommands.moc"

@@ -7,6 +7,7 @@
 #include "interchange/mermaidwriter.h"
 
 #include "common/testfiles.h"
+#include "common/testmain.h"
 #include "mermaidtestutil.h"
 
 #include <QDir>
@@ -318,5 +319,5 @@ void TestMermaidPeer::exportsAreAcceptedAsWritten()
     }
 }
 
-QTEST_GUILESS_MAIN(TestMermaidPeer)
+QUILLMAP_TEST_GUILESS_MAIN(TestMermaidPeer)
 #include "tst_mermaidpeer.moc"

@@ -4,6 +4,7 @@
 #include "interchange/mermaidtojson.h"
 
 #include "common/testfiles.h"
+#include "common/testmain.h"
 #include "mermaidtestutil.h"
 
 #include <QJsonArray>
@@ -335,5 +336,5 @@ void TestMermaidReader::threadsReadAlike()
         QCOMPARE(found, QStringList(QList<QString>(20, expected)));
 }
 
-QTEST_GUILESS_MAIN(TestMermaidReader)
+QUILLMAP_TEST_GUILESS_MAIN(TestMermaidReader)
 #include "tst_mermaidreader.moc"

@@ -2,6 +2,7 @@
 #include "interchange/mermaidwriter.h"
 
 #include "common/testfiles.h"
+#include "common/testmain.h"
 #include "mermaidtestutil.h"
 
 #include <QDir>
@@ -335,5 +336,5 @@ void TestMermaidWriter::roundTripKeepsTheDiagram()
     }
 }
 
-QTEST_GUILESS_MAIN(TestMermaidWriter)
+QUILLMAP_TEST_GUILESS_MAIN(TestMermaidWriter)
 #include "tst_mermaidwriter.moc"
