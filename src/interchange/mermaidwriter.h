@@ -33,5 +33,7 @@ QString sanitizeMermaidAttributeName(const QString& name);
 // The same for a type, never empty ("string" when nothing is left).
 QString sanitizeMermaidType(const QString& type);
 // A relationship label in double quotes. Mermaid has no escape inside
-// quotes, so a double quote becomes a single one and a line break a space.
+// quotes, so a double quote becomes a single one and a line break a space;
+// "%%{" and "direction TB" (and the other directions), which Mermaid acts
+// on wherever they stand, are broken up.
 QString quoteMermaidLabel(const QString& text);
