@@ -23,7 +23,6 @@
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
-#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -481,14 +480,40 @@ void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
         return;
 
     painter->setPen(QPen(theme.color(ThemeSlot::GridLines), 1, Qt::SolidLine));
-    const int left = static_cast<int>(std::floor(rect.x() / GridSpacing) * GridSpacing);
-    const int top = static_cast<int>(std::floor(rect.y() / GridSpacing) * GridSpacing);
-    QVarLengthArray<QLineF, 256> lines;
-    for (qreal x = left; x < rect.right(); x += GridSpacing)
-        lines.append(QLineF(x, rect.top(), x, rect.bottom()));
-    for (qreal y = top; y < rect.bottom(); y += GridSpacing)
-        lines.append(QLineF(rect.left(), y, rect.right(), y));
-    painter->drawLines(lines.data(), static_cast<int>(lines.size()));
+    const QList<QLineF> lines = gridLines(rect);
+    painter->drawLines(lines.constData(), static_cast<int>(lines.size()));
+}
+
+QList<QLineF> ERScene::gridLines(const QRectF& rect)
+{
+    QList<QLineF> lines;
+    if (!rect.isValid() || !std::isfinite(rect.left()) || !std::isfinite(rect.top())
+        || !std::isfinite(rect.right()) || !std::isfinite(rect.bottom()))
+        return lines;
+    // Seen from far away the lines of the grid would outnumber the pixels
+    // they fall on; every second one is left out, then every fourth, ...,
+    // so the lines that remain still lie on the grid. All in floating point:
+    // the exposed rectangle may lie anywhere a file put an item.
+    qreal spacing = GridSpacing;
+    while (rect.width() / spacing > MaxGridLines || rect.height() / spacing > MaxGridLines)
+        spacing *= 2;
+    const qreal left = std::floor(rect.left() / spacing) * spacing;
+    const qreal top = std::floor(rect.top() / spacing) * spacing;
+    const qsizetype columns = static_cast<qsizetype>(std::ceil((rect.right() - left) / spacing));
+    const qsizetype rows = static_cast<qsizetype>(std::ceil((rect.bottom() - top) / spacing));
+    lines.reserve(columns + rows);
+    // Each line is placed from its number, so that rounding never adds up.
+    for (qsizetype i = 0; i < columns; ++i) {
+        const qreal x = left + i * spacing;
+        if (x < rect.right())
+            lines.append(QLineF(x, rect.top(), x, rect.bottom()));
+    }
+    for (qsizetype i = 0; i < rows; ++i) {
+        const qreal y = top + i * spacing;
+        if (y < rect.bottom())
+            lines.append(QLineF(rect.left(), y, rect.right(), y));
+    }
+    return lines;
 }
 
 void ERScene::onSceneChanged(const QList<QRectF>& region)
