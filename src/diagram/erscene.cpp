@@ -21,6 +21,7 @@
 #include <QGraphicsView>
 #include <QPainter>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
 
@@ -702,18 +703,18 @@ void ERScene::readDiagram(const QJsonObject& root)
         auto* entity = new EntityItem(title, QSizeF(150, 70));
         if (obj.contains(QStringLiteral("id")))
             entity->setId(obj.value(QStringLiteral("id")).toString());
+        // Of two entities with the same id, the one later in the array (met
+        // first here) keeps it, and edges go to that one; the other gets a
+        // fresh id, so that the model never merges two boxes into one table.
+        if (entitiesById.contains(entity->id()))
+            entity->setId(generateItemId());
         addItem(entity);
         entity->fromJson(obj);
         emit entityAdded(entity);
 
-        // Of two entities with the same id, edges go to the one that comes
-        // later in the array, i.e. the one met first here.
-        const QString id = entity->id();
-        if (!entitiesById.contains(id)) {
-            entitiesById.insert(id, entity);
-            if (entitiesById.size() % 8 == 0)
-                pump.step();
-        }
+        entitiesById.insert(entity->id(), entity);
+        if (entitiesById.size() % 8 == 0)
+            pump.step();
     }
 
     // The scene's item index covers the scene rectangle; entities left
@@ -722,6 +723,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     growSceneRect();
 
     QList<EdgeItem*> edgesToRoute;
+    QSet<QString> edgeIds;
     const QJsonArray edges = root.value(keyEdges).toArray();
     for (qsizetype i = edges.size() - 1; i >= 0; --i) {
         const QJsonObject obj = edges.at(i).toObject();
@@ -737,6 +739,11 @@ void ERScene::readDiagram(const QJsonObject& root)
         if (!edge)
             continue;
         edge->fromJson(obj);
+        // Edge ids name relationships in the model: a repeated one would
+        // merge two edges into one relationship.
+        if (edgeIds.contains(edge->id()))
+            edge->setId(generateItemId());
+        edgeIds.insert(edge->id());
         if (edge->route().size() < 2)
             edgesToRoute.append(edge);
         pump.step();
