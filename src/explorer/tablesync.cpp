@@ -446,11 +446,11 @@ bool alignRowsWith(QJsonArray& rows, const TableItem* table, const RelationshipI
     for (const QJsonValue& value : std::as_const(rows)) {
         QJsonObject row = value.toObject();
         const QString name = row.value(nameKey).toString();
-        if (name.isEmpty()) {
+        const ColumnItem* column = unclaimed.takeFirst(name);
+        if (!column && name.isEmpty()) {
             kept.push_back({row, nullptr});
             continue;
         }
-        const ColumnItem* column = unclaimed.takeFirst(name);
         if (!column) {
             changed = true;  // its column is gone
             continue;
