@@ -70,6 +70,7 @@ private slots:
     void openSaveOpenSave();
     void sharedDiagramIdKeepsBothContents();
     void sharedEntityIdKeepsEveryBox();
+    void farItemsAreBounded();
 
 private:
     void addFileRows();
@@ -236,6 +237,21 @@ void TestHostileFiles::sharedEntityIdKeepsEveryBox()
         parse(fileContents(saved)).value("data").toObject().value("models").toArray().at(0).toObject();
     QCOMPARE(model.value(QStringLiteral("tables")).toArray().size(), 3);
     QCOMPARE(model.value(QStringLiteral("relationships")).toArray().size(), 2);
+}
+
+// Items a file puts absurdly far out are brought within the scene's bounds,
+// and the grid over any exposed rectangle stays a bounded number of lines.
+void TestHostileFiles::farItemsAreBounded()
+{
+    open(QDir(hostileDir).filePath(QStringLiteral("far-items.json")));
+    ERScene* scene = canvasScene(window.get());
+    const QRectF bounds = scene->itemsBoundingRect();
+    QVERIFY(!bounds.isEmpty());
+    const double reach = jsonfields::CoordinateLimit * 2.5;
+    QVERIFY2(QRectF(-reach, -reach, 2 * reach, 2 * reach).contains(bounds),
+             qPrintable(QStringLiteral("%1 %2 %3 %4").arg(bounds.x()).arg(bounds.y()).arg(bounds.width()).arg(bounds.height())));
+    for (const QRectF& exposed : {bounds, QRectF(-3e9, -3e9, 6e9, 6e9), QRectF(0, 0, 1e300, 1e300)})
+        QVERIFY(ERScene::gridLines(exposed).size() <= 2 * (ERScene::MaxGridLines + 1));
 }
 
 QTEST_MAIN(TestHostileFiles)
