@@ -32,8 +32,9 @@ QString systemErrorText(int error)
 }
 
 // Refuses a path that exists but is no regular file (a device node, a pipe,
-// a socket, a directory): the temporary file would replace it. Symbolic
-// links are followed. Empty when the path may be written.
+// a socket, a directory): a temporary file would replace it, and reading it
+// might never end. Symbolic links are followed. Empty when the path may be
+// read or written.
 QString refusalOfNonRegular(const QString& path)
 {
     struct stat info;
@@ -43,7 +44,7 @@ QString refusalOfNonRegular(const QString& path)
     if (S_ISDIR(info.st_mode))
         return QStringLiteral("%1 is a folder, not a file.").arg(path);
     return QStringLiteral("%1 is not a regular file (it is a device, a pipe or a socket); "
-                          "only regular files are written.")
+                          "only regular files are read and written.")
         .arg(path);
 }
 
@@ -110,6 +111,13 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
 JsonFileRead readJsonObjectFile(const QString& path)
 {
     JsonFileRead result;
+    // A device or a pipe may never end (/dev/zero) or never begin.
+    const QString refusal = refusalOfNonRegular(path);
+    if (!refusal.isEmpty()) {
+        qWarning() << "Cannot open file:" << path;
+        result.errorText = refusal;
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning() << "Cannot open file:" << path;

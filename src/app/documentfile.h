@@ -29,4 +29,5 @@ struct JsonFileRead
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* errorText = nullptr);
 
 // Reads path and parses it as a JSON document whose top level is an object.
+// What is no regular file (a device, a pipe, a folder) is refused unread.
 JsonFileRead readJsonObjectFile(const QString& path);

@@ -185,6 +185,9 @@ void TestDocumentFile::readFailures_data()
                                     << QStringLiteral("Invalid JSON file:");
     QTest::newRow("JSON array") << QByteArray(R"([{"type": "er-diagram"}])") << QStringLiteral("Invalid JSON file:");
     QTest::newRow("JSON string") << QByteArray(R"("er-diagram")") << QStringLiteral("Invalid JSON file:");
+    // A device that never ends, and a folder.
+    QTest::newRow("/dev/zero") << QByteArray("/dev/zero") << QStringLiteral("Cannot open file:");
+    QTest::newRow("folder") << QByteArray("folder") << QStringLiteral("Cannot open file:");
 }
 
 void TestDocumentFile::readFailures()
@@ -192,9 +195,16 @@ void TestDocumentFile::readFailures()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, log);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("in.json"));
-    if (!bytes.isEmpty())
+    QString path = dir.filePath(QStringLiteral("in.json"));
+    if (bytes == "/dev/zero") {
+        path = QString::fromLatin1(bytes);
+        if (!isCharacterDevice(path))
+            QSKIP("no such device on this machine");
+    } else if (bytes == "folder") {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("in.json")));
+    } else if (!bytes.isEmpty()) {
         writeFile(path, bytes);
+    }
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^") + log));
     const JsonFileRead read = readJsonObjectFile(path);
     QVERIFY(!read.ok);
