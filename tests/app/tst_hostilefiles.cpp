@@ -3,7 +3,6 @@
 // writes must read back and write again to the same text. The fuzzers' finds
 // join tests/data/hostile/ and are replayed here.
 
-#include "app/applicationsetup.h"
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
@@ -16,6 +15,7 @@
 #include "common/readerpasses.h"
 #include "common/sceneitems.h"
 #include "common/testfiles.h"
+#include "common/testmain.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -84,7 +84,6 @@ private:
 
 void TestHostileFiles::initTestCase()
 {
-    setUpApplication();
     ThemeManager::instance().setTheme(ThemeKind::Light);
     qputenv("QT_LOGGING_RULES", "*.debug=false");
     QVERIFY(dir.isValid());
@@ -254,5 +253,5 @@ void TestHostileFiles::farItemsAreBounded()
         QVERIFY(ERScene::gridLines(exposed).size() <= 2 * (ERScene::MaxGridLines + 1));
 }
 
-QTEST_MAIN(TestHostileFiles)
+QUILLMAP_TEST_MAIN(TestHostileFiles)
 #include "tst_hostilefiles.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "model/columnitem.h"
 #include "model/columnnameindex.h"
 #include "model/constraintitem.h"
@@ -323,5 +324,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTableItem)
+QUILLMAP_TEST_GUILESS_MAIN(TestTableItem)
 #include "tst_tableitem.moc"
