@@ -521,6 +521,27 @@ private Q_SLOTS:
         QCOMPARE(indented(again.toDocumentJson()), written);
     }
 
+    // Two models of one id stay two; the diagrams of the one that gets a
+    // fresh id name it as their model.
+    void modelsSharingAnIdStayApart()
+    {
+        const QJsonObject root{
+            {"type", "quill-project"},
+            {"data", QJsonObject{{"models", QJsonArray{
+                QJsonObject{{"id", "m"}, {"name", "First"}, {"diagrams", QJsonArray{QJsonObject{{"id", "d1"}}}}},
+                QJsonObject{{"id", "m"}, {"name", "Second"},
+                            {"diagrams", QJsonArray{QJsonObject{{"id", "d2"}, {"modelId", "m"}}}}}}}}}};
+        ProjectItem project;
+        QVERIFY(project.loadDocumentJson(root));
+        QCOMPARE(project.models().size(), 2);
+        QCOMPARE(project.model("m")->name(), QString("First"));
+        const ModelItem* second = project.models().at(1);
+        QCOMPARE(second->name(), QString("Second"));
+        QVERIFY(isGeneratedItemId(second->id()));
+        QCOMPARE(second->diagram("d2")->modelId(), second->id());
+        QCOMPARE(project.model("m")->diagram("d1")->modelId(), QString("m"));
+    }
+
     void nullDataEmptiesTheProject()
     {
         ProjectItem project;
