@@ -47,7 +47,8 @@ void SchemaImporter::start(const QString& python, const QString& script, const Q
 
     m_process = new QProcess(this);
     m_reported = false;
-    m_lastStderr.clear();
+    m_partialLine.clear();
+    m_lastLine.clear();
     m_stderrDecoder = QStringDecoder(QStringDecoder::Utf8);
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
 
@@ -105,11 +106,25 @@ void SchemaImporter::stop()
 
 QString SchemaImporter::readStderr()
 {
-    const QByteArray bytes = m_process->readAllStandardError();
-    const QString text = QString(m_stderrDecoder.decode(bytes)).trimmed();
-    if (!text.isEmpty())
-        m_lastStderr = text.right(ReasonLimit);
-    return text;
+    const QString text = m_stderrDecoder.decode(m_process->readAllStandardError());
+    // Follow the lines across reads: a read may end inside one.
+    m_partialLine += text;
+    const QStringList lines = m_partialLine.split(QLatin1Char('\n'));
+    for (qsizetype i = lines.size() - 2; i >= 0; --i) {
+        const QString line = lines.at(i).trimmed();
+        if (!line.isEmpty()) {
+            m_lastLine = line.left(ReasonLimit);
+            break;
+        }
+    }
+    m_partialLine = lines.last().right(ReasonLimit);
+    return text.trimmed();
+}
+
+QString SchemaImporter::lastStderrLine() const
+{
+    const QString partial = m_partialLine.trimmed();
+    return partial.isEmpty() ? m_lastLine : partial;
 }
 
 void SchemaImporter::reportFailure(const QString& message)
@@ -168,9 +183,10 @@ void SchemaImporter::onProcessFinished(int exitCode, QProcess::ExitStatus status
         return;
     }
     if (exitCode != 0) {
-        // The inspector's reason is its last standard-error text, which the
-        // progress display may already have shown and replaced.
-        reportFailure(QStringLiteral("Python exited with code %1.\n%2").arg(exitCode).arg(m_lastStderr));
+        // The inspector's reason is the last line it wrote to standard
+        // error, which the progress display may have shown and replaced
+        // long ago.
+        reportFailure(QStringLiteral("Python exited with code %1.\n%2").arg(exitCode).arg(lastStderrLine()));
         return;
     }
     const QByteArray output = m_process->readAllStandardOutput();

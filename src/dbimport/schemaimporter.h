@@ -53,7 +53,7 @@ public:
 
     static constexpr const char* PasswordVariable = "QUILLMAP_DB_PASSWORD";
     static constexpr int StopWaitMs = 3000;
-    // How much of the last standard-error text a failure message quotes.
+    // How much of the inspector's last line a failure message quotes.
     static constexpr int ReasonLimit = 2000;
 
 signals:
@@ -69,12 +69,15 @@ private slots:
 private:
     // Emits failed for the current run unless it has reported already.
     void reportFailure(const QString& message);
-    // Reads the standard-error bytes waiting now as text (a character split
-    // between two reads is kept for the next one).
+    // Reads the standard-error bytes waiting now as text, trimmed (a
+    // character split between two reads is kept for the next one).
     QString readStderr();
+    // The last non-empty line of standard error so far.
+    QString lastStderrLine() const;
 
     QProcess* m_process = nullptr;
     QStringDecoder m_stderrDecoder;
-    QString m_lastStderr;     // the last non-empty standard-error text of the run
+    QString m_partialLine;    // standard error after its last line break
+    QString m_lastLine;       // the last complete non-empty line of standard error
     bool m_reported = false;  // the current run has reported its outcome
 };

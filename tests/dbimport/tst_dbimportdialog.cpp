@@ -1,0 +1,216 @@
+#include "app/dialoghooks.h"
+#include "dbimport/dbimportdialog.h"
+#include "dbimport/schemaimporter.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTest>
+
+namespace {
+
+template <typename T>
+T* part(const QWidget& dialog, const char* name)
+{
+    T* widget = dialog.findChild<T*>(QLatin1String(name));
+    if (!widget)
+        qFatal("dialog has no %s", name);
+    return widget;
+}
+
+void chooseDialect(DbImportDialog& dialog, const QString& code)
+{
+    auto* combo = part<QComboBox>(dialog, "dialectCombo");
+    combo->setCurrentIndex(combo->findData(code));
+}
+
+} // namespace
+
+class TestDbImportDialog : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initialState();
+    void dialectSwitching();
+    void arguments_data();
+    void arguments();
+    void choosers_data();
+    void choosers();
+    void acceptAndCancel();
+};
+
+void TestDbImportDialog::initialState()
+{
+    DbImportDialog dialog;
+    dialog.show();
+    QCOMPARE(dialog.windowTitle(), QStringLiteral("Import Schema from Database"));
+    QVERIFY(dialog.minimumWidth() >= 480);
+    QCOMPARE(dialog.pythonExecutable(), SchemaImporter::defaultPythonExecutable());
+    QCOMPARE(dialog.scriptPath(), QCoreApplication::applicationDirPath() + QStringLiteral("/tools/schema_inspector.py"));
+    auto* combo = part<QComboBox>(dialog, "dialectCombo");
+    QCOMPARE(combo->count(), 3);
+    const QStringList texts{combo->itemText(0), combo->itemText(1), combo->itemText(2)};
+    const QStringList codes{combo->itemData(0).toString(), combo->itemData(1).toString(),
+                            combo->itemData(2).toString()};
+    QCOMPARE(texts, (QStringList{"PostgreSQL", "Oracle", "CSV files"}));
+    QCOMPARE(codes, (QStringList{"postgresql", "oracle", "csv"}));
+    QCOMPARE(combo->currentIndex(), 0);
+    QVERIFY(part<QGroupBox>(dialog, "connectionGroup")->isVisible());
+    QVERIFY(!part<QGroupBox>(dialog, "csvGroup")->isVisible());
+    QCOMPARE(part<QSpinBox>(dialog, "portSpin")->value(), 5432);
+    QCOMPARE(part<QSpinBox>(dialog, "portSpin")->minimum(), 1);
+    QCOMPARE(part<QSpinBox>(dialog, "portSpin")->maximum(), 65535);
+    QCOMPARE(part<QLabel>(dialog, "databaseLabel")->text(), QStringLiteral("Database name:"));
+    QCOMPARE(part<QLineEdit>(dialog, "hostEdit")->text(), QStringLiteral("localhost"));
+    QCOMPARE(part<QLineEdit>(dialog, "schemaEdit")->text(), QStringLiteral("public"));
+    QCOMPARE(part<QLineEdit>(dialog, "passwordEdit")->echoMode(), QLineEdit::Password);
+    auto* buttons = part<QDialogButtonBox>(dialog, "buttonBox");
+    QCOMPARE(buttons->button(QDialogButtonBox::Ok)->text(), QStringLiteral("Import"));
+    QVERIFY(buttons->button(QDialogButtonBox::Cancel));
+    for (const char* name : {"browsePython", "browseScript", "browseCsv"})
+        QCOMPARE(part<QPushButton>(dialog, name)->width(), 30);
+}
+
+void TestDbImportDialog::dialectSwitching()
+{
+    DbImportDialog dialog;
+    dialog.show();
+    auto* port = part<QSpinBox>(dialog, "portSpin");
+    auto* connection = part<QGroupBox>(dialog, "connectionGroup");
+    auto* csv = part<QGroupBox>(dialog, "csvGroup");
+    port->setValue(6543);
+    chooseDialect(dialog, QStringLiteral("csv"));
+    QVERIFY(!connection->isVisible());
+    QVERIFY(csv->isVisible());
+    QCOMPARE(port->value(), 6543);   // CSV leaves the port alone
+
+    chooseDialect(dialog, QStringLiteral("oracle"));
+    QVERIFY(connection->isVisible());
+    QVERIFY(!csv->isVisible());
+    QCOMPARE(port->value(), 1521);
+    QCOMPARE(part<QLabel>(dialog, "databaseLabel")->text(), QStringLiteral("DSN (host:port/service):"));
+    QCOMPARE(part<QLineEdit>(dialog, "databaseEdit")->placeholderText(), QStringLiteral("localhost:1521/ORCL"));
+    QCOMPARE(part<QLineEdit>(dialog, "schemaEdit")->placeholderText(), QStringLiteral("SCOTT"));
+    QCOMPARE(part<QLineEdit>(dialog, "schemaEdit")->text(), QStringLiteral("public"));   // texts stay
+
+    port->setValue(1600);
+    chooseDialect(dialog, QStringLiteral("postgresql"));
+    QCOMPARE(port->value(), 5432);
+    QCOMPARE(part<QLabel>(dialog, "databaseLabel")->text(), QStringLiteral("Database name:"));
+    QCOMPARE(part<QLineEdit>(dialog, "databaseEdit")->placeholderText(), QStringLiteral("mydb"));
+}
+
+void TestDbImportDialog::arguments_data()
+{
+    QTest::addColumn<QString>("code");
+    QTest::addColumn<QStringList>("fields");   // host, user, password, schema, database, csv folder
+    QTest::addColumn<int>("port");
+    QTest::addColumn<QStringList>("expected");
+
+    QTest::newRow("postgresql") << "postgresql" << QStringList{"db.example", "me", "pw", "sales", "shop", "/ignored"}
+                                << 5433
+                                << QStringList{"--dialect", "postgresql", "--host", "db.example", "--port", "5433",
+                                               "--user", "me", "--password", "pw", "--schema", "sales", "--dbname",
+                                               "shop"};
+    QTest::newRow("oracle uses --dsn") << "oracle" << QStringList{"h", "scott", "tiger", "SCOTT", "h:1521/ORCL", ""}
+                                       << 1521
+                                       << QStringList{"--dialect", "oracle", "--host", "h", "--port", "1521", "--user",
+                                                      "scott", "--password", "tiger", "--schema", "SCOTT", "--dsn",
+                                                      "h:1521/ORCL"};
+    QTest::newRow("csv gives only the folder") << "csv" << QStringList{"h", "u", "p", "s", "d", "  /data/csv files  "}
+                                               << 5432 << QStringList{"--dialect", "csv", "--csv-dir", "/data/csv files"};
+    QTest::newRow("every field empty") << "postgresql" << QStringList{"", "", "", "", "", ""} << 1
+                                       << QStringList{"--dialect", "postgresql", "--host", "", "--port", "1", "--user",
+                                                      "", "--password", "", "--schema", "", "--dbname", ""};
+    QTest::newRow("texts trimmed, the password kept as typed")
+        << "postgresql" << QStringList{"  h  ", "\tu ", "  p w  ", " inventory, sales ", " shop\n", ""} << 65535
+        << QStringList{"--dialect", "postgresql", "--host", "h", "--port", "65535", "--user", "u", "--password",
+                       "  p w  ", "--schema", "inventory, sales", "--dbname", "shop"};
+    QTest::newRow("csv with an empty folder") << "csv" << QStringList{"", "", "", "", "", ""} << 5432
+                                              << QStringList{"--dialect", "csv", "--csv-dir", ""};
+}
+
+void TestDbImportDialog::arguments()
+{
+    QFETCH(QString, code);
+    QFETCH(QStringList, fields);
+    QFETCH(int, port);
+    QFETCH(QStringList, expected);
+    DbImportDialog dialog;
+    chooseDialect(dialog, code);
+    const char* names[] = {"hostEdit", "userEdit", "passwordEdit", "schemaEdit", "databaseEdit", "csvDirEdit"};
+    for (int i = 0; i < 6; ++i)
+        part<QLineEdit>(dialog, names[i])->setText(fields.at(i));
+    part<QSpinBox>(dialog, "portSpin")->setValue(port);
+    part<QLineEdit>(dialog, "pythonEdit")->setText(QStringLiteral("  /opt/py/bin/python3 "));
+    part<QLineEdit>(dialog, "scriptEdit")->setText(QStringLiteral(" /x/schema_inspector.py\t"));
+    QCOMPARE(dialog.arguments(), expected);
+    QCOMPARE(dialog.pythonExecutable(), QStringLiteral("/opt/py/bin/python3"));
+    QCOMPARE(dialog.scriptPath(), QStringLiteral("/x/schema_inspector.py"));
+}
+
+void TestDbImportDialog::choosers_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("caption");
+    QTest::addColumn<QString>("filter");   // for file choosers
+
+    QTest::newRow("python") << "browsePython" << "pythonEdit" << "Select Python executable" << "All files (*)";
+    QTest::newRow("script") << "browseScript" << "scriptEdit" << "Select schema_inspector.py"
+                            << "Python scripts (*.py);;All files (*)";
+    QTest::newRow("csv folder") << "browseCsv" << "csvDirEdit" << "Select CSV directory" << QString();
+}
+
+void TestDbImportDialog::choosers()
+{
+    QFETCH(QString, button);
+    QFETCH(QString, field);
+    QFETCH(QString, caption);
+    QFETCH(QString, filter);
+    DialogHooks::ScopedReset resetHooks;
+    QString answer;
+    QStringList asked;
+    DialogHooks::setOpenFileNameHook([&](QWidget*, const QString& c, const QString& dir, const QString& f) {
+        asked << c << dir << f;
+        return answer;
+    });
+    DialogHooks::setExistingDirectoryHook([&](QWidget*, const QString& c, const QString& dir) {
+        asked << c << dir << QString();
+        return answer;
+    });
+    DbImportDialog dialog;
+    chooseDialect(dialog, QStringLiteral("csv"));
+    dialog.show();
+    auto* edit = part<QLineEdit>(dialog, field.toLatin1().constData());
+    edit->setText(QStringLiteral("/before"));
+    auto* push = part<QPushButton>(dialog, button.toLatin1().constData());
+
+    // Cancelled: the field keeps its text.
+    QTest::mouseClick(push, Qt::LeftButton);
+    const QString startDir = field == QLatin1String("csvDirEdit") ? QStringLiteral("/before") : QString();
+    QCOMPARE(asked, (QStringList{caption, startDir, filter}));
+    QCOMPARE(edit->text(), QStringLiteral("/before"));
+
+    answer = QStringLiteral("/chosen/path");
+    QTest::mouseClick(push, Qt::LeftButton);
+    QCOMPARE(edit->text(), QStringLiteral("/chosen/path"));
+}
+
+void TestDbImportDialog::acceptAndCancel()
+{
+    for (const auto which : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
+        DbImportDialog dialog;
+        dialog.show();
+        part<QDialogButtonBox>(dialog, "buttonBox")->button(which)->click();
+        QCOMPARE(dialog.result(), which == QDialogButtonBox::Ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
+        QVERIFY(!dialog.isVisible());
+    }
+}
+
+QTEST_MAIN(TestDbImportDialog)
+#include "tst_dbimportdialog.moc"
