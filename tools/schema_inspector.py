@@ -188,6 +188,9 @@ WHERE n.nspname NOT IN ('pg_catalog', 'information_schema')
                 AND NOT c.relispartition)
 """
 
+# One round trip: the whole catalogue of the schemas as one JSON text, rows
+# as arrays (building an object per column costs the server more than all
+# the rest together on large schemas).
 PG_SCHEMA_QUERY = """
 WITH rels AS (
     SELECT c.oid, n.nspname AS schema_name, c.relname, c.relkind
@@ -202,44 +205,37 @@ SELECT json_build_object(
     'found_schemas', (SELECT coalesce(json_agg(n.nspname ORDER BY n.nspname), '[]'::json)
                       FROM pg_catalog.pg_namespace n
                       WHERE n.nspname = ANY (%(schemas)s::text[])),
-    'tables', (SELECT coalesce(json_agg(json_build_object(
-            'schema', r.schema_name,
-            'name', r.relname,
-            'kind', r.relkind,
-            'comment', pg_catalog.obj_description(r.oid, 'pg_class'),
-            'columns', (SELECT coalesce(json_agg(json_build_object(
-                    'name', a.attname,
-                    'type', pg_catalog.format_type(a.atttypid, a.atttypmod),
-                    'nullable', NOT a.attnotnull,
-                    'default', pg_catalog.pg_get_expr(d.adbin, d.adrelid),
-                    'identity', CASE a.attidentity WHEN 'a' THEN 'ALWAYS'
-                                                   WHEN 'd' THEN 'BY DEFAULT' END,
-                    'comment', pg_catalog.col_description(r.oid, a.attnum))
-                    ORDER BY a.attnum), '[]'::json)
-                FROM pg_catalog.pg_attribute a
-                LEFT JOIN pg_catalog.pg_attrdef d ON d.adrelid = a.attrelid AND d.adnum = a.attnum
-                WHERE a.attrelid = r.oid AND a.attnum > 0 AND NOT a.attisdropped))
+    -- oid, schema, name, kind, comment
+    'tables', (SELECT coalesce(json_agg(json_build_array(
+            r.oid, r.schema_name, r.relname, r.relkind, ds.description)
             ORDER BY r.schema_name, r.relname), '[]'::json)
-        FROM rels r),
-    'constraints', (SELECT coalesce(json_agg(json_build_object(
-            'schema', r.schema_name,
-            'table', r.relname,
-            'name', con.conname,
-            'contype', con.contype,
-            'columns', (SELECT coalesce(json_agg(a.attname ORDER BY k.ord), '[]'::json)
-                        FROM unnest(con.conkey) WITH ORDINALITY AS k(attnum, ord)
-                        JOIN pg_catalog.pg_attribute a
-                          ON a.attrelid = con.conrelid AND a.attnum = k.attnum),
-            'ref_schema', rn.nspname,
-            'ref_table', rc.relname,
-            'ref_columns', (SELECT coalesce(json_agg(a.attname ORDER BY k.ord), '[]'::json)
-                            FROM unnest(con.confkey) WITH ORDINALITY AS k(attnum, ord)
-                            JOIN pg_catalog.pg_attribute a
-                              ON a.attrelid = con.confrelid AND a.attnum = k.attnum),
-            'on_update', con.confupdtype,
-            'on_delete', con.confdeltype,
-            'definition', pg_catalog.pg_get_constraintdef(con.oid, true))
-            ORDER BY r.schema_name, r.relname,
+        FROM rels r
+        LEFT JOIN pg_catalog.pg_description ds ON ds.objoid = r.oid AND ds.objsubid = 0
+             AND ds.classoid = 'pg_catalog.pg_class'::pg_catalog.regclass),
+    -- table oid, name, type, nullable, default, identity, comment
+    'columns', (SELECT coalesce(json_agg(json_build_array(
+            a.attrelid, a.attname, pg_catalog.format_type(a.atttypid, a.atttypmod), NOT a.attnotnull,
+            pg_catalog.pg_get_expr(d.adbin, d.adrelid), a.attidentity, ds.description)
+            ORDER BY a.attrelid, a.attnum), '[]'::json)
+        FROM pg_catalog.pg_attribute a
+        JOIN rels r ON r.oid = a.attrelid
+        LEFT JOIN pg_catalog.pg_attrdef d ON a.atthasdef AND d.adrelid = a.attrelid AND d.adnum = a.attnum
+        LEFT JOIN pg_catalog.pg_description ds ON ds.objoid = a.attrelid AND ds.objsubid = a.attnum
+             AND ds.classoid = 'pg_catalog.pg_class'::pg_catalog.regclass
+        WHERE a.attnum > 0 AND NOT a.attisdropped),
+    -- table oid, name, type, columns, referenced schema, table and columns,
+    -- update and delete actions, definition
+    'constraints', (SELECT coalesce(json_agg(json_build_array(
+            con.conrelid, con.conname, con.contype,
+            (SELECT coalesce(json_agg(a.attname ORDER BY k.ord), '[]'::json)
+             FROM unnest(con.conkey) WITH ORDINALITY AS k(attnum, ord)
+             JOIN pg_catalog.pg_attribute a ON a.attrelid = con.conrelid AND a.attnum = k.attnum),
+            rn.nspname, rc.relname,
+            (SELECT coalesce(json_agg(a.attname ORDER BY k.ord), '[]'::json)
+             FROM unnest(con.confkey) WITH ORDINALITY AS k(attnum, ord)
+             JOIN pg_catalog.pg_attribute a ON a.attrelid = con.confrelid AND a.attnum = k.attnum),
+            con.confupdtype, con.confdeltype, pg_catalog.pg_get_constraintdef(con.oid, true))
+            ORDER BY con.conrelid,
                      array_position(ARRAY['p', 'u', 'f', 'c']::"char"[], con.contype), con.conname), '[]'::json)
         FROM pg_catalog.pg_constraint con
         JOIN rels r ON r.oid = con.conrelid
@@ -393,30 +389,41 @@ def inspect_postgres(options):
 
     name = Namer(requested)
     tables = []
-    for table in catalogue["tables"]:
-        tables.append({
-            "name": name(table["schema"], table["name"]),
-            "schema": table["schema"],
-            "kind": {"r": "table", "p": "partitioned table", "f": "foreign table"}.get(table["kind"], "table"),
-            "comment": table["comment"],
-            "columns": table["columns"],
-        })
-    constraints = []
-    for con in catalogue["constraints"]:
+    by_oid = {}
+    for oid, schema, table, kind, comment in catalogue["tables"]:
         entry = {
-            "type": PG_TYPES[con["contype"]],
-            "name": con["name"],
-            "schema": con["schema"],
-            "table": name(con["schema"], con["table"]),
-            "columns": con["columns"],
+            "name": name(schema, table),
+            "schema": schema,
+            "kind": {"r": "table", "p": "partitioned table", "f": "foreign table"}.get(kind, "table"),
+            "comment": comment,
+            "columns": [],
         }
-        if con["contype"] == "f":
-            entry["ref_schema"] = con["ref_schema"]
-            entry["ref_table"] = name(con["ref_schema"], con["ref_table"])
-            entry["ref_columns"] = con["ref_columns"]
-            entry["on_update"] = PG_ACTIONS.get(con["on_update"], "NO ACTION")
-            entry["on_delete"] = PG_ACTIONS.get(con["on_delete"], "NO ACTION")
-        entry["definition"] = con["definition"]
+        tables.append(entry)
+        by_oid[oid] = entry
+    for oid, column, type_text, nullable, default, identity, comment in catalogue["columns"]:
+        by_oid[oid]["columns"].append({
+            "name": column, "type": type_text, "nullable": nullable, "default": default,
+            "identity": {"a": "ALWAYS", "d": "BY DEFAULT"}.get(identity), "comment": comment})
+    # Tables in name order, each table's constraints keys first.
+    order = {oid: index for index, oid in enumerate(by_oid)}
+    constraints = []
+    for (oid, con_name, con_type, columns, ref_schema, ref_table, ref_columns,
+         on_update, on_delete, definition) in sorted(catalogue["constraints"], key=lambda c: order[c[0]]):
+        owner = by_oid[oid]
+        entry = {
+            "type": PG_TYPES[con_type],
+            "name": con_name,
+            "schema": owner["schema"],
+            "table": owner["name"],
+            "columns": columns,
+        }
+        if con_type == "f":
+            entry["ref_schema"] = ref_schema
+            entry["ref_table"] = name(ref_schema, ref_table)
+            entry["ref_columns"] = ref_columns
+            entry["on_update"] = PG_ACTIONS.get(on_update, "NO ACTION")
+            entry["on_delete"] = PG_ACTIONS.get(on_delete, "NO ACTION")
+        entry["definition"] = definition
         constraints.append(entry)
     meta = {"dialect": "postgresql", "database": catalogue["database"],
             "server_version": catalogue["server_version"], "schemas": requested, "driver": driver}
@@ -681,7 +688,7 @@ def main(argv):
     meta["generated_at"] = datetime.datetime.now(datetime.timezone.utc).replace(microsecond=0).isoformat()
     progress("Read %d tables and %d constraints." % (len(tables), len(constraints)))
     document = json.dumps({"meta": meta, "tables": tables, "constraints": constraints},
-                          ensure_ascii=False, indent=1)
+                          ensure_ascii=False, separators=(",", ":"))
     sys.stdout.write(document)
     sys.stdout.write("\n")
     sys.stdout.flush()

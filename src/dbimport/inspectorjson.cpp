@@ -19,6 +19,11 @@ using namespace DiagramKeys;
 constexpr int GridStepX = 320;
 constexpr int GridStepY = 260;
 constexpr int GridOrigin = 60;
+// A table's box is about this high on the canvas: a fixed part for the
+// title and margins and a line per column.
+constexpr int BoxFixedHeight = 45;
+constexpr int BoxRowHeight = 18;
+constexpr int BoxGapY = 40;
 
 QString newId()
 {
@@ -50,13 +55,13 @@ struct RelationshipKey
 
 using ColumnKey = std::pair<QString, QString>;   // table name, column name
 
-QJsonObject entityObject(const QString& id, const QString& title, int column, int row)
+QJsonObject entityObject(const QString& id, const QString& title, int column, int y)
 {
     QJsonObject entity;
     entity.insert(idKey, id);
     entity.insert(titleKey, title);
     entity.insert(QStringLiteral("x"), column * GridStepX + GridOrigin);
-    entity.insert(QStringLiteral("y"), row * GridStepY + GridOrigin);
+    entity.insert(QStringLiteral("y"), y);
     entity.insert(QStringLiteral("bgLight"), QStringLiteral("#F7F7F7"));
     entity.insert(QStringLiteral("bgDark"), QStringLiteral("#2B2F36"));
     entity.insert(QStringLiteral("fgLight"), QStringLiteral("#2E2E2E"));
@@ -118,6 +123,22 @@ QJsonObject convertInspectorJson(const QJsonObject& inspector)
 
     const int count = static_cast<int>(entityIds.size());
     const int gridColumns = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count)))));
+    // A grid row is GridStepY high, or as high as its tallest table needs to
+    // stay clear of the row below.
+    QList<int> rowTops{GridOrigin};
+    {
+        int position = 0;
+        int rowHeight = GridStepY;
+        for (auto it = entityIds.cbegin(); it != entityIds.cend(); ++it, ++position) {
+            const auto rows = columnsByTable.value(it.key()).size();
+            rowHeight = std::max(rowHeight, int(BoxFixedHeight + rows * BoxRowHeight + BoxGapY));
+            if (position % gridColumns == gridColumns - 1 || position == count - 1) {
+                rowTops.append(rowTops.last() + rowHeight);
+                rowHeight = GridStepY;
+            }
+        }
+    }
+
     QJsonArray entities;
     int position = 0;
     for (auto it = entityIds.cbegin(); it != entityIds.cend(); ++it, ++position) {
@@ -139,7 +160,7 @@ QJsonObject convertInspectorJson(const QJsonObject& inspector)
                 attribute.insert(fkEdgeIdKey, edgeId);
             attributes.append(attribute);
         }
-        QJsonObject entity = entityObject(it.value(), name, position % gridColumns, position / gridColumns);
+        QJsonObject entity = entityObject(it.value(), name, position % gridColumns, rowTops.at(position / gridColumns));
         entity.insert(attributesKey, attributes);
         entities.append(entity);
     }

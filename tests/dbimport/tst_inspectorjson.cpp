@@ -65,6 +65,19 @@ void TestInspectorJson::conversion_data()
                                 {"name": "t5"}, {"name": "t6"}, {"name": "t7"}, {"name": "t8"}, {"name": "t9"}]})")
         << QStringLiteral("t0(60,60)[] t1(380,60)[] t2(700,60)[] t3(1020,60)[] t4(60,320)[] t5(380,320)[] "
                           "t6(700,320)[] t7(1020,320)[] t8(60,580)[] t9(380,580)[] | ");
+    // Nine rows fit the 260 step; twelve need 45 + 12 x 18 + 40 = 301.
+    QTest::newRow("a tall table pushes the next grid row down")
+        << parse(R"({"tables": [
+                {"name": "a", "columns": [{"name": "1"}, {"name": "2"}, {"name": "3"}, {"name": "4"}, {"name": "5"},
+                    {"name": "6"}, {"name": "7"}, {"name": "8"}, {"name": "9"}]},
+                {"name": "b"}, {"name": "c"}, {"name": "d"},
+                {"name": "e", "columns": [{"name": "1"}, {"name": "2"}, {"name": "3"}, {"name": "4"}, {"name": "5"},
+                    {"name": "6"}, {"name": "7"}, {"name": "8"}, {"name": "9"}, {"name": "10"}, {"name": "11"},
+                    {"name": "12"}]},
+                {"name": "f"}, {"name": "g"}]})")
+        << QStringLiteral("a(60,60)[1:, 2:, 3:, 4:, 5:, 6:, 7:, 8:, 9:] b(380,60)[] c(700,60)[] "
+                          "d(60,320)[] e(380,320)[1:, 2:, 3:, 4:, 5:, 6:, 7:, 8:, 9:, 10:, 11:, 12:] f(700,320)[] "
+                          "g(60,621)[] | ");
     QTest::newRow("upper case sorts before lower case")
         << parse(R"({"tables": [{"name": "b"}, {"name": "B"}, {"name": "a"}]})")
         << QStringLiteral("B(60,60)[] a(380,60)[] b(60,320)[] | ");
@@ -211,7 +224,8 @@ void TestInspectorJson::generatedSchemas()
 {
     QRandomGenerator random(20240611);
     const QStringList tableNames{"a", "b", "B", "c", "d", "e_1", "x.y"};
-    const QStringList columnNames{"id", "x", "y", "z"};
+    // Up to 14 columns, so that some tables are too tall for one grid step.
+    const QStringList columnNames{"id", "x", "y", "z", "c4", "c5", "c6", "c7", "c8", "c9", "c10", "c11", "c12", "c13"};
     const QStringList types{"PRIMARY KEY", "primary key", "UNIQUE", "FOREIGN KEY", "foreign key", "CHECK", "FK"};
     const QStringList constraintNames{"", "f", "g", "h"};
     for (int round = 0; round < 300; ++round) {
@@ -222,8 +236,9 @@ void TestInspectorJson::generatedSchemas()
             const QString name = tableNames.at(random.bounded(tableNames.size()));
             QJsonArray columns;
             QStringList names;
+            const int keep = 1 + random.bounded(8);   // out of 8
             for (const QString& column : columnNames) {
-                if (random.bounded(3) == 0)
+                if (random.bounded(8) >= keep)
                     continue;
                 columns.append(QJsonObject{{"name", column}, {"type", QStringLiteral("t_") + column}});
                 names << column;
@@ -235,7 +250,7 @@ void TestInspectorJson::generatedSchemas()
         const int constraintCount = random.bounded(10);
         for (int k = 0; k < constraintCount; ++k) {
             QJsonArray columns;
-            for (const QString& column : columnNames)
+            for (const QString& column : columnNames.mid(0, 6))
                 if (random.bounded(3) == 0)
                     columns.append(column);
             constraints.append(QJsonObject{{"type", types.at(random.bounded(types.size()))},
@@ -261,10 +276,22 @@ void TestInspectorJson::generatedSchemas()
         QStringList expectedTitles = lastColumns.keys();
         std::sort(expectedTitles.begin(), expectedTitles.end());
         QVERIFY2(titles == expectedTitles, qPrintable(context));
+        // Columns 320 apart; rows at least 260 apart and clear of the
+        // tallest box above (45 + 18 per row).
         const int gridColumns = std::max(1, int(std::ceil(std::sqrt(double(titles.size())))));
         for (int i = 0; i < entities.size(); ++i) {
             QVERIFY2(entities[i][QLatin1String("x")].toInt() == (i % gridColumns) * 320 + 60, qPrintable(context));
-            QVERIFY2(entities[i][QLatin1String("y")].toInt() == (i / gridColumns) * 260 + 60, qPrintable(context));
+            const int y = entities[i][QLatin1String("y")].toInt();
+            if (i < gridColumns) {
+                QVERIFY2(y == 60, qPrintable(context));
+                continue;
+            }
+            const int above = entities[i - gridColumns][QLatin1String("y")].toInt();
+            QVERIFY2(y - above >= 260, qPrintable(context));
+            for (int j = i - i % gridColumns - gridColumns; j < i - i % gridColumns; ++j) {
+                const int rows = int(entities[j][QLatin1String("attributes")].toArray().size());
+                QVERIFY2(y >= entities[j][QLatin1String("y")].toInt() + 45 + rows * 18 + 40, qPrintable(context));
+            }
         }
 
         // The foreign keys the diagram must draw: one per owning table and
