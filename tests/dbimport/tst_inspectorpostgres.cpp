@@ -1,11 +1,22 @@
+#include "app/applicationsetup.h"
+#include "app/busyspinnerwidget.h"
+#include "app/dialoghooks.h"
+#include "app/mainwindow.h"
+#include "common/importedproject.h"
 #include "common/temppostgrescluster.h"
+#include "dbimport/dbimportdialog.h"
 #include "dbimport/inspectorjson.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
+#include "explorer/tablesync.h"
 #include "inspectorrun.h"
 
+#include <QAction>
 #include <QJsonArray>
+#include <QLineEdit>
 #include <QSet>
+#include <QSpinBox>
+#include <QTemporaryDir>
 #include <QTest>
 
 // The real inspector against a real PostgreSQL server holding the shop
@@ -91,6 +102,7 @@ private slots:
     void catalogueMatches_data();
     void catalogueMatches();
     void diagramLoadsIntoScene();
+    void mainWindowImportsShop();
     void password_data();
     void password();
     void failures_data();
@@ -108,6 +120,7 @@ private:
 
 void TestInspectorPostgres::initTestCase()
 {
+    setUpApplication();
     QString error;
     if (!m_cluster.start(&error, {QStringLiteral("host all modeller 127.0.0.1/32 scram-sha-256")})) {
         if (TempPostgresCluster::required())
@@ -358,6 +371,84 @@ void TestInspectorPostgres::diagramLoadsIntoScene()
                 QVERIFY2(after[i][QLatin1String(key)] == it.value()[i][QLatin1String(key)],
                          qPrintable(it.key() + QLatin1Char('.') + QLatin1String(key)));
         }
+    }
+}
+
+// File > Import from Database through the window, both schemas: the saved
+// project holds every table with its typed columns and its keys.
+void TestInspectorPostgres::mainWindowImportsShop()
+{
+    DialogHooks::ScopedReset resetHooks;
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("shop.json"));
+    QStringList messages;
+    DialogHooks::setMessageHook([&](QMessageBox::Icon, QWidget*, const QString& title, const QString& text,
+                                    QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        messages << title + QStringLiteral(": ") + text;
+        return QMessageBox::Ok;
+    });
+    DialogHooks::setSaveFileNameHook([&](QWidget*, const QString&, const QString&, const QString&) { return path; });
+    DialogHooks::setExecHook([this](QDialog* dialog) {
+        const auto set = [dialog](const char* name, const QString& text) {
+            dialog->findChild<QLineEdit*>(QLatin1String(name))->setText(text);
+        };
+        set("scriptEdit", inspectorScript());
+        set("hostEdit", m_cluster.host());
+        set("userEdit", TempPostgresCluster::superuser());
+        set("databaseEdit", QStringLiteral("shop"));
+        set("schemaEdit", QStringLiteral("inventory, sales"));
+        dialog->findChild<QSpinBox*>(QStringLiteral("portSpin"))->setValue(m_cluster.port());
+        return int(QDialog::Accepted);
+    });
+    MainWindow window;
+    window.show();
+    window.findChild<QAction*>(QStringLiteral("actionImport_from_Database"))->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(path) || !messages.isEmpty(), 120000);
+    const auto* busy = window.findChild<BusySpinnerWidget*>();
+    QTRY_VERIFY_WITH_TIMEOUT(!busy->isBusy(), 30000);
+    QVERIFY2(messages.isEmpty(), qPrintable(messages.join(QLatin1Char('\n'))));
+
+    const ImportedProject saved(path);
+    QVERIFY(saved.model);
+    QCOMPARE(saved.project->name(), QStringLiteral("Imported model"));
+    QCOMPARE(saved.model->dialect(), QStringLiteral("PostgreSQL"));
+    const QStringList schemas{QStringLiteral("inventory"), QStringLiteral("sales")};
+    const Catalogue expected = serverCatalogue(schemas);
+    QCOMPARE(saved.tableNames(), expected.tables);
+    for (const QString& name : expected.tables) {
+        const TableItem* table = saved.table(name);
+        QVERIFY(table);
+        QStringList columns;
+        for (const QString& column : expected.columns.value(name))
+            columns << column.section(QLatin1Char(':'), 0, 0) + QLatin1Char(':')
+                           + TableSync::canonicalType(column.section(QLatin1Char(':'), 1));
+        QCOMPARE(ImportedProject::columns(table), columns);
+        // The model keeps one primary key, one unique constraint for the
+        // unique columns, and every foreign key with its columns.
+        QStringList keys;
+        QStringList unique;
+        for (const Key& key : std::as_const(expected.keys)) {
+            if (key.table != name)
+                continue;
+            if (key.kind == QLatin1String("PRIMARY KEY"))
+                keys << QStringLiteral("P(%1)").arg(key.columns.join(QLatin1Char(',')));
+            else if (key.kind == QLatin1String("FOREIGN KEY"))
+                keys << QStringLiteral("F(%1)->%2").arg(key.columns.join(QLatin1Char(',')), key.ref);
+            else
+                for (const QString& column : key.columns)
+                    if (!unique.contains(column))
+                        unique << column;
+        }
+        if (!unique.isEmpty()) {
+            QStringList ordered;   // in column order
+            for (const ColumnItem* column : table->columns())
+                if (unique.contains(column->name()))
+                    ordered << column->name();
+            keys << QStringLiteral("U(%1)").arg(ordered.join(QLatin1Char(',')));
+        }
+        keys.sort();
+        QCOMPARE(saved.keys(table), keys);
     }
 }
 
