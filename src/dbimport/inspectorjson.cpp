@@ -20,10 +20,32 @@ constexpr int GridStepX = 320;
 constexpr int GridStepY = 260;
 constexpr int GridOrigin = 60;
 // A table's box is about this high on the canvas: a fixed part for the
-// title and margins and a line per column.
+// title and margins and a line per column; and about this wide: margins and
+// a character width per character of its longest column name and longest
+// type (or of its title, when that is longer). Rounded up, so that the
+// estimate errs on the side of room.
 constexpr int BoxFixedHeight = 45;
 constexpr int BoxRowHeight = 18;
-constexpr int BoxGapY = 40;
+constexpr int BoxFixedWidth = 42;
+constexpr int BoxCharWidth = 8;
+constexpr int BoxGap = 40;
+
+int estimatedBoxHeight(const QJsonArray& columns)
+{
+    return BoxFixedHeight + int(columns.size()) * BoxRowHeight;
+}
+
+int estimatedBoxWidth(const QString& title, const QJsonArray& columns)
+{
+    qsizetype nameLength = 0;
+    qsizetype typeLength = 0;
+    for (const QJsonValue& value : columns) {
+        const QJsonObject column = value.toObject();
+        nameLength = std::max(nameLength, column.value(QStringLiteral("name")).toString().size());
+        typeLength = std::max(typeLength, column.value(QStringLiteral("type")).toString().size());
+    }
+    return BoxFixedWidth + BoxCharWidth * int(std::max(nameLength + typeLength, title.size()));
+}
 
 QString newId()
 {
@@ -55,12 +77,12 @@ struct RelationshipKey
 
 using ColumnKey = std::pair<QString, QString>;   // table name, column name
 
-QJsonObject entityObject(const QString& id, const QString& title, int column, int y)
+QJsonObject entityObject(const QString& id, const QString& title, int x, int y)
 {
     QJsonObject entity;
     entity.insert(idKey, id);
     entity.insert(titleKey, title);
-    entity.insert(QStringLiteral("x"), column * GridStepX + GridOrigin);
+    entity.insert(QStringLiteral("x"), x);
     entity.insert(QStringLiteral("y"), y);
     entity.insert(QStringLiteral("bgLight"), QStringLiteral("#F7F7F7"));
     entity.insert(QStringLiteral("bgDark"), QStringLiteral("#2B2F36"));
@@ -123,20 +145,26 @@ QJsonObject convertInspectorJson(const QJsonObject& inspector)
 
     const int count = static_cast<int>(entityIds.size());
     const int gridColumns = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count)))));
-    // A grid row is GridStepY high, or as high as its tallest table needs to
-    // stay clear of the row below.
+    // A grid column is GridStepX wide and a grid row GridStepY high, or as
+    // wide or high as its largest table needs to stay clear of the next.
+    QList<int> columnLefts(gridColumns + 1, GridOrigin);
     QList<int> rowTops{GridOrigin};
     {
+        QList<int> columnWidths(gridColumns, GridStepX);
         int position = 0;
         int rowHeight = GridStepY;
         for (auto it = entityIds.cbegin(); it != entityIds.cend(); ++it, ++position) {
-            const auto rows = columnsByTable.value(it.key()).size();
-            rowHeight = std::max(rowHeight, int(BoxFixedHeight + rows * BoxRowHeight + BoxGapY));
-            if (position % gridColumns == gridColumns - 1 || position == count - 1) {
+            const QJsonArray columns = columnsByTable.value(it.key());
+            const int column = position % gridColumns;
+            columnWidths[column] = std::max(columnWidths[column], estimatedBoxWidth(it.key(), columns) + BoxGap);
+            rowHeight = std::max(rowHeight, estimatedBoxHeight(columns) + BoxGap);
+            if (column == gridColumns - 1 || position == count - 1) {
                 rowTops.append(rowTops.last() + rowHeight);
                 rowHeight = GridStepY;
             }
         }
+        for (int column = 0; column < gridColumns; ++column)
+            columnLefts[column + 1] = columnLefts[column] + columnWidths[column];
     }
 
     QJsonArray entities;
@@ -160,7 +188,8 @@ QJsonObject convertInspectorJson(const QJsonObject& inspector)
                 attribute.insert(fkEdgeIdKey, edgeId);
             attributes.append(attribute);
         }
-        QJsonObject entity = entityObject(it.value(), name, position % gridColumns, rowTops.at(position / gridColumns));
+        QJsonObject entity = entityObject(it.value(), name, columnLefts.at(position % gridColumns),
+                                          rowTops.at(position / gridColumns));
         entity.insert(attributesKey, attributes);
         entities.append(entity);
     }

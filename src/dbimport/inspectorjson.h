@@ -12,8 +12,8 @@
 
 // The diagram JSON of an inspector object: one entity per distinct table
 // name on a grid in name order (320 wide, 260 high steps from (60, 60); a
-// row holding a table too tall for that is made taller so that no two
-// tables overlap),
+// column or row holding a table too wide or tall for that grows by what the
+// table is estimated to need, so that no two tables overlap),
 // primary, unique and foreign-key flags on the attribute rows, and one edge
 // per foreign key from the referenced table to the table that holds it.
 // Foreign keys are told apart by owning table and constraint name together;

@@ -78,6 +78,12 @@ void TestInspectorJson::conversion_data()
         << QStringLiteral("a(60,60)[1:, 2:, 3:, 4:, 5:, 6:, 7:, 8:, 9:] b(380,60)[] c(700,60)[] "
                           "d(60,320)[] e(380,320)[1:, 2:, 3:, 4:, 5:, 6:, 7:, 8:, 9:, 10:, 11:, 12:] f(700,320)[] "
                           "g(60,621)[] | ");
+    // 42 + 8 x (10 + 24) = 314, and 40 to spare: the second column starts
+    // 354 further on, in both rows.
+    QTest::newRow("a wide table pushes the next grid column right")
+        << parse(R"({"tables": [{"name": "a", "columns": [{"name": "created_at", "type": "timestamp with time zone"}]},
+                                {"name": "b"}, {"name": "c"}, {"name": "d"}]})")
+        << QStringLiteral("a(60,60)[created_at:timestamp with time zone] b(414,60)[] c(60,320)[] d(414,320)[] | ");
     QTest::newRow("upper case sorts before lower case")
         << parse(R"({"tables": [{"name": "b"}, {"name": "B"}, {"name": "a"}]})")
         << QStringLiteral("B(60,60)[] a(380,60)[] b(60,320)[] | ");
@@ -225,9 +231,13 @@ void TestInspectorJson::generatedSchemas()
     QRandomGenerator random(20240611);
     const QStringList tableNames{"a", "b", "B", "c", "d", "e_1", "x.y"};
     // Up to 14 columns, so that some tables are too tall for one grid step.
-    const QStringList columnNames{"id", "x", "y", "z", "c4", "c5", "c6", "c7", "c8", "c9", "c10", "c11", "c12", "c13"};
+    const QStringList columnNames{"id", "x", "y", "z", "c4", "c5", "c6", "c7", "c8", "c9", "c10", "c11", "c12",
+                                  "last_modified_timestamp"};
     const QStringList types{"PRIMARY KEY", "primary key", "UNIQUE", "FOREIGN KEY", "foreign key", "CHECK", "FK"};
     const QStringList constraintNames{"", "f", "g", "h"};
+    // Long type texts make some tables too wide for one grid step.
+    const QStringList typeTexts{"int", "text", "timestamp with time zone", "character varying(120)",
+                                "double precision[]", "numeric(12,2)"};
     for (int round = 0; round < 300; ++round) {
         QJsonArray tables;
         QHash<QString, QStringList> lastColumns;   // what the diagram must show per name
@@ -240,7 +250,7 @@ void TestInspectorJson::generatedSchemas()
             for (const QString& column : columnNames) {
                 if (random.bounded(8) >= keep)
                     continue;
-                columns.append(QJsonObject{{"name", column}, {"type", QStringLiteral("t_") + column}});
+                columns.append(QJsonObject{{"name", column}, {"type", typeTexts.at(random.bounded(typeTexts.size()))}});
                 names << column;
             }
             tables.append(QJsonObject{{"name", name}, {"columns", columns}});
@@ -276,11 +286,30 @@ void TestInspectorJson::generatedSchemas()
         QStringList expectedTitles = lastColumns.keys();
         std::sort(expectedTitles.begin(), expectedTitles.end());
         QVERIFY2(titles == expectedTitles, qPrintable(context));
-        // Columns 320 apart; rows at least 260 apart and clear of the
-        // tallest box above (45 + 18 per row).
+        // Columns at least 320 apart and clear of the widest box before
+        // (42 + 8 per character of its longest name and type, or title);
+        // rows at least 260 apart and clear of the tallest box above (45 +
+        // 18 per row).
         const int gridColumns = std::max(1, int(std::ceil(std::sqrt(double(titles.size())))));
         for (int i = 0; i < entities.size(); ++i) {
-            QVERIFY2(entities[i][QLatin1String("x")].toInt() == (i % gridColumns) * 320 + 60, qPrintable(context));
+            const int x = entities[i][QLatin1String("x")].toInt();
+            if (i % gridColumns == 0) {
+                QVERIFY2(x == 60, qPrintable(context));
+            } else {
+                const int left = entities[i - 1][QLatin1String("x")].toInt();
+                QVERIFY2(x - left >= 320, qPrintable(context));
+                for (int j = i - 1 - gridColumns * (i / gridColumns); j < entities.size(); j += gridColumns) {
+                    qsizetype name = 0, type = 0;
+                    for (const auto& row : entities[j][QLatin1String("attributes")].toArray()) {
+                        name = std::max(name, row[QLatin1String("name")].toString().size());
+                        type = std::max(type, row[QLatin1String("type")].toString().size());
+                    }
+                    const qsizetype chars = std::max(name + type, entities[j][QLatin1String("title")].toString().size());
+                    QVERIFY2(x >= left + 42 + 8 * chars + 40, qPrintable(context));
+                }
+            }
+            if (i >= gridColumns)
+                QVERIFY2(x == entities[i - gridColumns][QLatin1String("x")].toInt(), qPrintable(context));
             const int y = entities[i][QLatin1String("y")].toInt();
             if (i < gridColumns) {
                 QVERIFY2(y == 60, qPrintable(context));
