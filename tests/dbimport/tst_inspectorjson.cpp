@@ -45,8 +45,6 @@ private slots:
     void conversion();
     void documentShape();
     void generatedSchemas();
-    void dialectNames_data();
-    void dialectNames();
 };
 
 void TestInspectorJson::conversion_data()
@@ -385,26 +383,6 @@ void TestInspectorJson::generatedSchemas()
             QVERIFY2(rowNames == lastColumns.value(title), qPrintable(context));
         }
     }
-}
-
-void TestInspectorJson::dialectNames_data()
-{
-    QTest::addColumn<QString>("code");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("postgresql") << "postgresql" << "PostgreSQL";
-    QTest::newRow("oracle") << "oracle" << "Oracle";
-    QTest::newRow("csv") << "csv" << "CSV files";
-    QTest::newRow("already a name") << "PostgreSQL" << "PostgreSQL";
-    QTest::newRow("other case is not a code") << "Oracle" << "Oracle";
-    QTest::newRow("unknown") << "duckdb" << "duckdb";
-    QTest::newRow("empty") << "" << "";
-}
-
-void TestInspectorJson::dialectNames()
-{
-    QFETCH(QString, code);
-    QFETCH(QString, name);
-    QCOMPARE(inspectorDialectName(code), name);
 }
 
 QTEST_GUILESS_MAIN(TestInspectorJson)

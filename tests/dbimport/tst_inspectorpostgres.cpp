@@ -6,8 +6,6 @@
 #include "common/temppostgrescluster.h"
 #include "dbimport/dbimportdialog.h"
 #include "dbimport/inspectorjson.h"
-#include "diagram/entityitem.h"
-#include "diagram/erscene.h"
 #include "explorer/tablesync.h"
 #include "inspectorrun.h"
 
@@ -101,7 +99,6 @@ private slots:
     void cleanupTestCase();
     void catalogueMatches_data();
     void catalogueMatches();
-    void diagramLoadsIntoScene();
     void mainWindowImportsShop();
     void password_data();
     void password();
@@ -342,36 +339,6 @@ void TestInspectorPostgres::catalogueMatches()
         QCOMPARE(rows, expected.columns.value(table));
     }
     QVERIFY(markedForeignRows >= edgeCount);
-}
-
-void TestInspectorPostgres::diagramLoadsIntoScene()
-{
-    const InspectorRun run = runInspector(connection(QStringLiteral("inventory,sales")));
-    QVERIFY2(run.finished, qPrintable(run.failure));
-    ERScene scene;
-    scene.loadFromJson(run.erJson);
-    QCOMPARE(scene.entityItems().size(), 21);
-    int edges = 0;
-    for (QGraphicsItem* item : scene.items())
-        edges += item->type() == DiagramItemType::Edge;
-    QCOMPARE(edges, 28);
-    // Writing the scene out keeps every row and mark the import made.
-    const QJsonObject written = scene.toJson();
-    QHash<QString, QJsonArray> rowsBefore, rowsAfter;
-    for (const auto& entity : run.erJson[QLatin1String("entities")].toArray())
-        rowsBefore.insert(entity[QLatin1String("title")].toString(), entity[QLatin1String("attributes")].toArray());
-    for (const auto& entity : written[QLatin1String("entities")].toArray())
-        rowsAfter.insert(entity[QLatin1String("title")].toString(), entity[QLatin1String("attributes")].toArray());
-    QCOMPARE(rowsAfter.keys().size(), rowsBefore.keys().size());
-    for (auto it = rowsBefore.cbegin(); it != rowsBefore.cend(); ++it) {
-        const QJsonArray after = rowsAfter.value(it.key());
-        QCOMPARE(after.size(), it.value().size());
-        for (qsizetype i = 0; i < after.size(); ++i) {
-            for (const char* key : {"name", "type", "isPrimaryKey", "isUniqueKey", "isForeignKey", "fkEdgeId"})
-                QVERIFY2(after[i][QLatin1String(key)] == it.value()[i][QLatin1String(key)],
-                         qPrintable(it.key() + QLatin1Char('.') + QLatin1String(key)));
-        }
-    }
 }
 
 // File > Import from Database through the window, both schemas: the saved

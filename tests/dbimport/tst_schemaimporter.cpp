@@ -1,5 +1,4 @@
 #include "dbimport/schemaimporter.h"
-#include "diagramdescription.h"
 
 #include <QFile>
 #include <QJsonArray>
@@ -65,13 +64,10 @@ private slots:
     void initTestCase();
     void outcomes_data();
     void outcomes();
-    void finishedCarriesBothObjects();
-    void missingInterpreter();
     void passwordTravelsInEnvironment();
     void stopEndsChildAndItsChildrenSilently();
     void destroyingEndsChildSilently();
     void startWhileRunningReplacesRun();
-    void splitUtf8AcrossReads();
 
 private:
     // Writes a /bin/sh script into the temporary folder; its path.
@@ -174,33 +170,6 @@ void TestSchemaImporter::outcomes()
     QVERIFY(!importer.isRunning());
 }
 
-void TestSchemaImporter::finishedCarriesBothObjects()
-{
-    SchemaImporter importer;
-    Outcome outcome(&importer);
-    runToOutcome(importer, outcome, script(QStringLiteral("valid.sh"), "cat <<'EOF'\n" + validJson + "\nEOF\n"));
-    QCOMPARE(outcome.finished.count(), 1);
-    const QJsonObject erJson = outcome.finished.first().at(0).toJsonObject();
-    const QJsonObject fullSchema = outcome.finished.first().at(1).toJsonObject();
-    QCOMPARE(fullSchema, QJsonDocument::fromJson(validJson).object());
-    QCOMPARE(describeDiagram(erJson),
-             QStringLiteral("customer(60,60)[id:uuid P] orders(380,60)[id:bigint, customer_id:uuid Fe0] | "
-                            "e0:customer>orders"));
-    QCOMPARE(erJson[QLatin1String("dialect")].toString(), QStringLiteral("postgresql"));
-}
-
-void TestSchemaImporter::missingInterpreter()
-{
-    SchemaImporter importer;
-    Outcome outcome(&importer);
-    importer.start(m_dir.filePath(QStringLiteral("no-such-python")), QStringLiteral("x.py"), {});
-    QTRY_VERIFY_WITH_TIMEOUT(outcome.count() > 0, 30000);
-    QTest::qWait(100);
-    QCOMPARE(outcome.count(), 1);
-    QCOMPARE(outcome.failure(),
-             QStringLiteral("Failed to start Python. Check that the Python executable path is correct."));
-}
-
 void TestSchemaImporter::passwordTravelsInEnvironment()
 {
     // The child prints its own command line and the variable as JSON.
@@ -297,18 +266,6 @@ void TestSchemaImporter::startWhileRunningReplacesRun()
     // Only the second run reports, and it succeeds.
     QCOMPARE(outcome.failed.count(), 0);
     QCOMPARE(outcome.finished.count(), 1);
-}
-
-void TestSchemaImporter::splitUtf8AcrossReads()
-{
-    // "é" is two bytes; the first arrives long before the second.
-    const QString path = script(QStringLiteral("split.sh"),
-                                "printf 'caf\\303' >&2\nsleep 0.4\nprintf '\\251 ouvert\\n' >&2\n"
-                                "echo '{\"tables\": []}'\n");
-    SchemaImporter importer;
-    Outcome outcome(&importer);
-    runToOutcome(importer, outcome, path);
-    QCOMPARE(outcome.progressTexts().join(QString()), QStringLiteral("café ouvert"));
 }
 
 QTEST_GUILESS_MAIN(TestSchemaImporter)
