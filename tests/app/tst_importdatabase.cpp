@@ -1,4 +1,4 @@
-#include "app/applicationsetup.h"
+#include "common/testmain.h"
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
@@ -80,7 +80,6 @@ private:
 
 void TestImportDatabase::initTestCase()
 {
-    setUpApplication();
     ThemeManager::instance().setTheme(ThemeKind::Light);
     QVERIFY(dir.isValid());
 }
@@ -348,5 +347,5 @@ void TestImportDatabase::progressAndCancel()
     QCOMPARE(canvasScene(window.get())->entityItems().size(), 2);
 }
 
-QTEST_MAIN(TestImportDatabase)
+QUILLMAP_TEST_MAIN(TestImportDatabase)
 #include "tst_importdatabase.moc"

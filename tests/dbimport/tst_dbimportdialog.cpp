@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "dbimport/dbimportdialog.h"
 #include "dbimport/schemaimporter.h"
 
@@ -143,5 +144,5 @@ void TestDbImportDialog::arguments()
     QCOMPARE(dialog.scriptPath(), QStringLiteral("/x/schema_inspector.py"));
 }
 
-QTEST_MAIN(TestDbImportDialog)
+QUILLMAP_TEST_MAIN(TestDbImportDialog)
 #include "tst_dbimportdialog.moc"

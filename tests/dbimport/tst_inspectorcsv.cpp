@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "dbimport/inspectorjson.h"
 #include "inspectorrun.h"
 
@@ -237,5 +238,5 @@ void TestInspectorCsv::failures()
     QCOMPARE(run.failure, QStringLiteral("Python exited with code 1.\n") + expected);
 }
 
-QTEST_GUILESS_MAIN(TestInspectorCsv)
+QUILLMAP_TEST_GUILESS_MAIN(TestInspectorCsv)
 #include "tst_inspectorcsv.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "dbimport/inspectorjson.h"
 #include "diagramdescription.h"
 
@@ -385,5 +386,5 @@ void TestInspectorJson::generatedSchemas()
     }
 }
 
-QTEST_GUILESS_MAIN(TestInspectorJson)
+QUILLMAP_TEST_GUILESS_MAIN(TestInspectorJson)
 #include "tst_inspectorjson.moc"

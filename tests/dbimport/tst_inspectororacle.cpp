@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "inspectorrun.h"
 
 #include <QFile>
@@ -199,5 +200,5 @@ void TestInspectorOracle::moduleMissing()
                                  .arg(SchemaImporter::defaultPythonExecutable()));
 }
 
-QTEST_GUILESS_MAIN(TestInspectorOracle)
+QUILLMAP_TEST_GUILESS_MAIN(TestInspectorOracle)
 #include "tst_inspectororacle.moc"

@@ -1,4 +1,4 @@
-#include "app/applicationsetup.h"
+#include "common/testmain.h"
 #include "app/busyspinnerwidget.h"
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
@@ -117,7 +117,6 @@ private:
 
 void TestInspectorPostgres::initTestCase()
 {
-    setUpApplication();
     QString error;
     if (!m_cluster.start(&error, {QStringLiteral("host all modeller 127.0.0.1/32 scram-sha-256")})) {
         if (TempPostgresCluster::required())
@@ -487,5 +486,5 @@ void TestInspectorPostgres::failures()
     QVERIFY2(run.failure.contains(reason), qPrintable(run.failure));
 }
 
-QTEST_MAIN(TestInspectorPostgres)
+QUILLMAP_TEST_MAIN(TestInspectorPostgres)
 #include "tst_inspectorpostgres.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "dbimport/schemaimporter.h"
 
 #include <QFile>
@@ -268,5 +269,5 @@ void TestSchemaImporter::startWhileRunningReplacesRun()
     QCOMPARE(outcome.finished.count(), 1);
 }
 
-QTEST_GUILESS_MAIN(TestSchemaImporter)
+QUILLMAP_TEST_GUILESS_MAIN(TestSchemaImporter)
 #include "tst_schemaimporter.moc"
