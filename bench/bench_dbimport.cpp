@@ -181,25 +181,14 @@ int main(int argc, char** argv)
         entitiesOnly.push_back(run.entitiesOnlyMs);
         convertAndLoad.push_back(run.convertMs + run.loadMs);
     }
-    std::printf("schema: %d tables of %d columns, %d foreign keys; diagram: %d entities, %d edges\n", tableCount,
-                columnsPerTable, tableCount, results.front().entities, results.front().edges);
-    printTimes("inspector (process, catalogue, JSON)", inspector);
-    printTimes("conversion (convertInspectorJson)", convert);
-    printTimes("load into the scene (loadFromJson)", load);
-    printTimes("  the same without the edges", entitiesOnly);
-    const double bestEndToEnd = *std::min_element(endToEnd.begin(), endToEnd.end());
-    const double bestConvertAndLoad = *std::min_element(convertAndLoad.begin(), convertAndLoad.end());
-    std::sort(endToEnd.begin(), endToEnd.end());
-    std::sort(convertAndLoad.begin(), convertAndLoad.end());
-    const double medianEndToEnd = percentile(endToEnd, 0.5);
-    const double medianConvertAndLoad = percentile(convertAndLoad, 0.5);
-    const bool endToEndMet = medianEndToEnd < endToEndGoalMs;
-    const bool convertAndLoadMet = medianConvertAndLoad < convertAndLoadGoalMs;
-    std::printf("end to end: median %.0f ms, best %.0f ms (goal < %.0f ms) %s\n", medianEndToEnd, bestEndToEnd,
-                endToEndGoalMs, endToEndMet ? "met" : "NOT met");
-    std::printf("conversion + load: median %.0f ms, best %.0f ms (goal < %.0f ms) %s\n", medianConvertAndLoad,
-                bestConvertAndLoad, convertAndLoadGoalMs, convertAndLoadMet ? "met" : "NOT met");
-    std::printf("goals met: %d of 2%s\n", int(endToEndMet) + int(convertAndLoadMet),
-                endToEndMet && convertAndLoadMet ? " (all)" : "");
-    return 0;
+    std::printf("schema: %d tables of %d columns, %d foreign keys; diagram: %d entities, %d edges; %d runs\n",
+                tableCount, columnsPerTable, tableCount, results.front().entities, results.front().edges, runs);
+    BenchGoals goals("bench_dbimport");
+    goals.medianUnder("end to end (inspector, conversion, load)", endToEnd, endToEndGoalMs);
+    goals.noteMedian("  inspector (process, catalogue, JSON)", inspector, "part of end to end");
+    goals.medianUnder("conversion + load into the scene", convertAndLoad, convertAndLoadGoalMs);
+    goals.noteMedian("  conversion (convertInspectorJson)", convert, "part of the above");
+    goals.noteMedian("  load (ERScene::loadFromJson)", load, "part of the above");
+    goals.noteMedian("  the same load without the edges", entitiesOnly, "for comparison");
+    return goals.finish();
 }
