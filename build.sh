@@ -15,7 +15,7 @@ cd "$(dirname "$0")"
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
           qt6-svg-dev libgl-dev zlib1g-dev xvfb xauth poppler-utils
           fonts-dejavu-core fonts-liberation2
-          graphviz)
+          graphviz postgresql python3-psycopg2)
 # The interchange tests check Mermaid text with Mermaid's own parser, which
 # runs in Node (npm installs the pinned version into the build folder).
 command -v node >/dev/null 2>&1 || packages+=(nodejs npm)
@@ -90,8 +90,9 @@ case "$cmd" in
         ;;
     test)
         build build -DQUILLMAP_WERROR=ON
-        # Here the tests that need Node fail instead of skipping without it.
-        cd build && QT_QPA_PLATFORM=offscreen QUILLMAP_REQUIRE_NODE=1 \
+        # Here the tests that need Node or a PostgreSQL server fail instead of
+        # skipping without them.
+        cd build && QT_QPA_PLATFORM=offscreen QUILLMAP_REQUIRE_NODE=1 QUILLMAP_REQUIRE_POSTGRES=1 \
             ctest --output-on-failure --parallel "$(nproc)"
         ;;
     asan)
