@@ -21,6 +21,7 @@
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSet>
 #include <QSignalBlocker>
 #include <QStandardItemModel>
@@ -247,6 +248,14 @@ void TableDetailsController::refresh()
     const QString indexId = remembered(ui->tableViewIndexes, pendingIndexId);
     const QString mappingId = remembered(ui->treeView, pendingMappingId);
 
+    // While the same object stays shown, every grid keeps its scroll
+    // position through the rebuild; the mappings list is the project's and
+    // always keeps it.
+    const QString shownObject = table ? QLatin1String("table:") + table->id()
+                                      : (view ? QLatin1String("view:") + view->id() : QString());
+    const bool sameObject = shownObject == fittedObject;
+    const QList<ScrollPosition> scrolls = scrollPositions(sameObject);
+
     syncEntityKeysFromConstraints();
     syncEntityForeignKeysFromConstraints();
 
@@ -275,6 +284,12 @@ void TableDetailsController::refresh()
     syncColumnComment();
     enableWidgets();
 
+    if (!sameObject) {
+        fittedObject = shownObject;
+        fitColumnWidths();
+    }
+    restoreScrollPositions(scrolls);
+
     updating = false;
     refreshing = false;
     if (mappingsChangedDuringRefresh) {
@@ -302,6 +317,47 @@ void TableDetailsController::enableWidgets()
     ui->tableViewIndColumns->setEnabled(hasTable);
     ui->tableView->setEnabled(hasTable);
     ui->treeView->setEnabled(project);
+}
+
+QList<TableDetailsController::ScrollPosition> TableDetailsController::scrollPositions(bool allGrids) const
+{
+    QList<ScrollPosition> positions;
+    QList<QAbstractItemView*> grids{ui->treeView};
+    if (allGrids)
+        grids << ui->tableViewPhysical << ui->tableViewColumns << ui->tableViewConstraints
+              << ui->tableViewConsColumns << ui->tableViewIndexes << ui->tableViewIndColumns << ui->tableView;
+    for (QAbstractItemView* grid : std::as_const(grids))
+        positions.append({grid, grid->horizontalScrollBar()->value(), grid->verticalScrollBar()->value()});
+    return positions;
+}
+
+void TableDetailsController::restoreScrollPositions(const QList<ScrollPosition>& positions)
+{
+    for (const ScrollPosition& position : positions) {
+        if (position.horizontal == 0 && position.vertical == 0)
+            continue;
+        // The scroll ranges follow the new rows only once laid out.
+        position.grid->doItemsLayout();
+        position.grid->horizontalScrollBar()->setValue(position.horizontal);
+        position.grid->verticalScrollBar()->setValue(position.vertical);
+    }
+}
+
+void TableDetailsController::fitColumnWidths()
+{
+    // Long names must not push the other columns out of sight.
+    constexpr int widest = 320;
+    for (QTableView* grid : {ui->tableViewPhysical, ui->tableViewColumns, ui->tableViewConstraints,
+                             ui->tableViewConsColumns, ui->tableViewIndexes, ui->tableViewIndColumns,
+                             ui->tableView}) {
+        QHeaderView* header = grid->horizontalHeader();
+        // The last column stretches over what is left.
+        for (int column = 0; column + 1 < header->count(); ++column) {
+            grid->resizeColumnToContents(column);
+            if (grid->columnWidth(column) > widest)
+                grid->setColumnWidth(column, widest);
+        }
+    }
 }
 
 void TableDetailsController::scheduleRefresh()

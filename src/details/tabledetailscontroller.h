@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -102,6 +103,18 @@ private:
     void createDelegates();
     void connectForm();
     void enableWidgets();
+    // Sizes the grids' columns to what they show; done when another object
+    // is shown, so that widths the user set stay while one is edited.
+    void fitColumnWidths();
+    struct ScrollPosition
+    {
+        QAbstractItemView* grid;
+        int horizontal;
+        int vertical;
+    };
+    // The mappings list's position, and with allGrids those of the others.
+    QList<ScrollPosition> scrollPositions(bool allGrids) const;
+    static void restoreScrollPositions(const QList<ScrollPosition>& positions);
 
     // ---- utilities
     void scheduleRefresh();
@@ -184,4 +197,6 @@ private:
     QString pendingMappingId;
 
     int refreshes = 0;
+    // The object the grids were last fitted to ("table:<id>", "view:<id>").
+    QString fittedObject;
 };

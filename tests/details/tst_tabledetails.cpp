@@ -19,6 +19,7 @@
 #include <QJsonDocument>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QScrollBar>
 #include <QSignalSpy>
 #include <QStandardItemModel>
 #include <QTabWidget>
@@ -199,6 +200,33 @@ private slots:
         QCOMPARE(gridTexts("tableViewColumns", row), cells);
         if (column == 6)
             QCOMPARE(edited->defaultValue(), text);
+    }
+
+    // Editing a row far down a long grid leaves the grid where it was.
+    void editsKeepTheScrollPosition()
+    {
+        EntityItem* entity = showNewTable();
+        for (int i = 1; i < 60; ++i)
+            entity->addAttribute(QStringLiteral("c%1").arg(i), "VARCHAR(5)");
+        settle();
+        window->findChild<QTabWidget*>("tabWidget")->setCurrentIndex(1);
+        QTableView* columns = grid("tableViewColumns");
+        settle();
+        columns->scrollToBottom();
+        columns->setCurrentIndex(columns->model()->index(55, 0));
+        settle();
+        const int position = columns->verticalScrollBar()->value();
+        QVERIFY(position > 0);
+        columns->model()->setData(columns->model()->index(55, 2), "9");
+        settle();
+        QCOMPARE(entity->attributeType(55), QStringLiteral("VARCHAR(9)"));
+        QCOMPARE(columns->verticalScrollBar()->value(), position);
+        QCOMPARE(columns->currentIndex().row(), 55);
+
+        // Another table starts at the top.
+        showNewTable();
+        settle();
+        QCOMPARE(columns->verticalScrollBar()->value(), 0);
     }
 
     void nullableChangesWithoutRefresh()
