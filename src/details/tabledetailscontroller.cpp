@@ -1,5 +1,6 @@
 #include "details/tabledetailscontroller.h"
 
+#include "details/detailsgridmodel.h"
 #include "details/detailslookups.h"
 #include "details/dialects.h"
 #include "details/textcombodelegate.h"
@@ -30,20 +31,21 @@
 #include <QToolButton>
 #include <QTreeView>
 
+#include <algorithm>
 #include <utility>
 
 TableDetailsController::TableDetailsController(Ui::MainWindow* ui, QObject* parent)
     : QObject(parent)
     , ui(ui)
 {
-    physicalModel = new QStandardItemModel(this);
-    columnsModel = new QStandardItemModel(this);
-    constraintsModel = new QStandardItemModel(this);
-    constraintColumnsModel = new QStandardItemModel(this);
-    indexesModel = new QStandardItemModel(this);
-    indexColumnsModel = new QStandardItemModel(this);
-    governanceModel = new QStandardItemModel(this);
-    mappingsModel = new QStandardItemModel(this);
+    physicalModel = new DetailsGridModel(this);
+    columnsModel = new DetailsGridModel(this);
+    constraintsModel = new DetailsGridModel(this);
+    constraintColumnsModel = new DetailsGridModel(this);
+    indexesModel = new DetailsGridModel(this);
+    indexColumnsModel = new DetailsGridModel(this);
+    governanceModel = new DetailsGridModel(this);
+    mappingsModel = new DetailsGridModel(this);
 
     if (ui) {
         ui->tableViewPhysical->setModel(physicalModel);
@@ -249,12 +251,12 @@ void TableDetailsController::refresh()
     const QString mappingId = remembered(ui->treeView, pendingMappingId);
 
     // While the same object stays shown, every grid keeps its scroll
-    // position through the rebuild; the mappings list is the project's and
-    // always keeps it.
+    // position and column widths through the rebuild; the mappings list is
+    // the project's and always keeps them.
     const QString shownObject = table ? QLatin1String("table:") + table->id()
                                       : (view ? QLatin1String("view:") + view->id() : QString());
     const bool sameObject = shownObject == fittedObject;
-    const QList<ScrollPosition> scrolls = scrollPositions(sameObject);
+    const QList<GridState> grids = gridStates(sameObject);
 
     syncEntityKeysFromConstraints();
     syncEntityForeignKeysFromConstraints();
@@ -284,11 +286,11 @@ void TableDetailsController::refresh()
     syncColumnComment();
     enableWidgets();
 
+    restoreGridStates(grids);
     if (!sameObject) {
         fittedObject = shownObject;
         fitColumnWidths();
     }
-    restoreScrollPositions(scrolls);
 
     updating = false;
     refreshing = false;
@@ -319,27 +321,54 @@ void TableDetailsController::enableWidgets()
     ui->treeView->setEnabled(project);
 }
 
-QList<TableDetailsController::ScrollPosition> TableDetailsController::scrollPositions(bool allGrids) const
+namespace {
+
+QHeaderView* headerOf(QAbstractItemView* grid)
 {
-    QList<ScrollPosition> positions;
+    if (auto* table = qobject_cast<QTableView*>(grid))
+        return table->horizontalHeader();
+    if (auto* tree = qobject_cast<QTreeView*>(grid))
+        return tree->header();
+    return nullptr;
+}
+
+} // namespace
+
+QList<TableDetailsController::GridState> TableDetailsController::gridStates(bool allGrids) const
+{
+    QList<GridState> states;
     QList<QAbstractItemView*> grids{ui->treeView};
     if (allGrids)
         grids << ui->tableViewPhysical << ui->tableViewColumns << ui->tableViewConstraints
               << ui->tableViewConsColumns << ui->tableViewIndexes << ui->tableViewIndColumns << ui->tableView;
-    for (QAbstractItemView* grid : std::as_const(grids))
-        positions.append({grid, grid->horizontalScrollBar()->value(), grid->verticalScrollBar()->value()});
-    return positions;
+    for (QAbstractItemView* grid : std::as_const(grids)) {
+        GridState state{grid, grid->horizontalScrollBar()->value(), grid->verticalScrollBar()->value(), {}};
+        if (QHeaderView* header = headerOf(grid)) {
+            for (int section = 0; section < header->count(); ++section)
+                state.widths.append(header->sectionSize(section));
+        }
+        states.append(state);
+    }
+    return states;
 }
 
-void TableDetailsController::restoreScrollPositions(const QList<ScrollPosition>& positions)
+void TableDetailsController::restoreGridStates(const QList<GridState>& states)
 {
-    for (const ScrollPosition& position : positions) {
-        if (position.horizontal == 0 && position.vertical == 0)
+    for (const GridState& state : states) {
+        QHeaderView* header = headerOf(state.grid);
+        // A grid whose columns changed (a constraint of another kind) keeps
+        // the widths of the new columns.
+        if (header && header->count() == state.widths.size()) {
+            const int last = header->stretchLastSection() ? header->count() - 1 : header->count();
+            for (int section = 0; section < last; ++section)
+                header->resizeSection(section, state.widths.at(section));
+        }
+        if (state.horizontal == 0 && state.vertical == 0)
             continue;
         // The scroll ranges follow the new rows only once laid out.
-        position.grid->doItemsLayout();
-        position.grid->horizontalScrollBar()->setValue(position.horizontal);
-        position.grid->verticalScrollBar()->setValue(position.vertical);
+        state.grid->doItemsLayout();
+        state.grid->horizontalScrollBar()->setValue(state.horizontal);
+        state.grid->verticalScrollBar()->setValue(state.vertical);
     }
 }
 
@@ -347,15 +376,15 @@ void TableDetailsController::fitColumnWidths()
 {
     // Long names must not push the other columns out of sight.
     constexpr int widest = 320;
-    for (QTableView* grid : {ui->tableViewPhysical, ui->tableViewColumns, ui->tableViewConstraints,
-                             ui->tableViewConsColumns, ui->tableViewIndexes, ui->tableViewIndColumns,
-                             ui->tableView}) {
-        QHeaderView* header = grid->horizontalHeader();
+    const QList<QAbstractItemView*> grids{ui->tableViewPhysical,    ui->tableViewColumns,  ui->tableViewConstraints,
+                                          ui->tableViewConsColumns, ui->tableViewIndexes,  ui->tableViewIndColumns,
+                                          ui->tableView,            ui->treeView};
+    for (QAbstractItemView* grid : grids) {
+        QHeaderView* header = headerOf(grid);
         // The last column stretches over what is left.
         for (int column = 0; column + 1 < header->count(); ++column) {
-            grid->resizeColumnToContents(column);
-            if (grid->columnWidth(column) > widest)
-                grid->setColumnWidth(column, widest);
+            header->resizeSection(column, std::min(widest, std::max(header->sectionSizeHint(column),
+                                                                    grid->sizeHintForColumn(column))));
         }
     }
 }

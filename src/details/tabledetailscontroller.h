@@ -18,6 +18,7 @@ class QTableView;
 
 class ColumnItem;
 class ConstraintItem;
+class DetailsGridModel;
 class EntityItem;
 class IndexItem;
 class MappingItem;
@@ -106,15 +107,18 @@ private:
     // Sizes the grids' columns to what they show; done when another object
     // is shown, so that widths the user set stay while one is edited.
     void fitColumnWidths();
-    struct ScrollPosition
+    // What a rebuild of a grid's rows would lose: its scroll position and
+    // the widths of its columns.
+    struct GridState
     {
         QAbstractItemView* grid;
         int horizontal;
         int vertical;
+        QList<int> widths;
     };
-    // The mappings list's position, and with allGrids those of the others.
-    QList<ScrollPosition> scrollPositions(bool allGrids) const;
-    static void restoreScrollPositions(const QList<ScrollPosition>& positions);
+    // The mappings list's state, and with allGrids those of the others.
+    QList<GridState> gridStates(bool allGrids) const;
+    static void restoreGridStates(const QList<GridState>& states);
 
     // ---- utilities
     void scheduleRefresh();
@@ -178,14 +182,14 @@ private:
     QString defaultDialect;
     std::function<EntityItem*(const QString& id)> entityResolver;
 
-    QStandardItemModel* physicalModel = nullptr;
-    QStandardItemModel* columnsModel = nullptr;
-    QStandardItemModel* constraintsModel = nullptr;
-    QStandardItemModel* constraintColumnsModel = nullptr;
-    QStandardItemModel* indexesModel = nullptr;
-    QStandardItemModel* indexColumnsModel = nullptr;
-    QStandardItemModel* governanceModel = nullptr;
-    QStandardItemModel* mappingsModel = nullptr;
+    DetailsGridModel* physicalModel = nullptr;
+    DetailsGridModel* columnsModel = nullptr;
+    DetailsGridModel* constraintsModel = nullptr;
+    DetailsGridModel* constraintColumnsModel = nullptr;
+    DetailsGridModel* indexesModel = nullptr;
+    DetailsGridModel* indexColumnsModel = nullptr;
+    DetailsGridModel* governanceModel = nullptr;
+    DetailsGridModel* mappingsModel = nullptr;
 
     bool updating = false;
     bool refreshing = false;

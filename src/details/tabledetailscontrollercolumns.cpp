@@ -1,5 +1,6 @@
 #include "details/tabledetailscontroller.h"
 
+#include "details/detailsgridmodel.h"
 #include "details/datatypes.h"
 #include "details/detailslookups.h"
 #include "diagram/entityitem.h"
@@ -28,12 +29,10 @@ QString sizeText(int value)
 
 void TableDetailsController::refreshColumns()
 {
-    columnsModel->clear();
-    columnsModel->setColumnCount(7);
-    columnsModel->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Type"),
-                                             QStringLiteral("Length"), QStringLiteral("Precision"),
-                                             QStringLiteral("Scale"), QStringLiteral("Nullable"),
-                                             QStringLiteral("Default")});
+    const DetailsGridModel::Rebuild rebuild(
+        columnsModel, {QStringLiteral("Name"), QStringLiteral("Type"), QStringLiteral("Length"),
+                       QStringLiteral("Precision"), QStringLiteral("Scale"), QStringLiteral("Nullable"),
+                       QStringLiteral("Default")});
     if (table) {
         for (ColumnItem* column : table->columns()) {
             if (!column)

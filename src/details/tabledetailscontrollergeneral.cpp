@@ -1,5 +1,6 @@
 #include "details/tabledetailscontroller.h"
 
+#include "details/detailsgridmodel.h"
 #include "details/dialects.h"
 #include "model/tableitem.h"
 #include "model/viewitem.h"
@@ -33,9 +34,7 @@ void TableDetailsController::refreshGeneral()
 
 void TableDetailsController::refreshPhysicalProperties()
 {
-    physicalModel->clear();
-    physicalModel->setColumnCount(2);
-    physicalModel->setHorizontalHeaderLabels({QStringLiteral("Name"), QStringLiteral("Value")});
+    const DetailsGridModel::Rebuild rebuild(physicalModel, {QStringLiteral("Name"), QStringLiteral("Value")});
     if (!table)
         return;
     for (const PhysicalOption& option : physicalOptionsForDialect(currentDialect())) {

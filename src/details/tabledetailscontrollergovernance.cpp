@@ -1,5 +1,6 @@
 #include "details/tabledetailscontroller.h"
 
+#include "details/detailsgridmodel.h"
 #include "model/columnitem.h"
 #include "model/tableitem.h"
 
@@ -7,10 +8,9 @@
 
 void TableDetailsController::refreshGovernance()
 {
-    governanceModel->clear();
-    governanceModel->setColumnCount(4);
-    governanceModel->setHorizontalHeaderLabels({QStringLiteral("Column"), QStringLiteral("Personal"),
-                                                QStringLiteral("Sensible"), QStringLiteral("Classification")});
+    const DetailsGridModel::Rebuild rebuild(governanceModel,
+                                            {QStringLiteral("Column"), QStringLiteral("Personal"),
+                                             QStringLiteral("Sensible"), QStringLiteral("Classification")});
     if (!table)
         return;
     for (const ColumnItem* column : table->columns()) {
