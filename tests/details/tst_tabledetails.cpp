@@ -335,6 +335,10 @@ private slots:
         QCOMPARE(entity->title(), QStringLiteral("orders"));
         settle();
         QCOMPARE(name->text(), QStringLiteral("orders"));
+        const QAbstractItemModel* explorer = window->findChild<QTreeView*>("treeViewProject")->model();
+        const QModelIndexList rows = explorer->match(explorer->index(0, 0), Qt::DisplayRole, QStringLiteral("orders"),
+                                                     -1, Qt::MatchExactly | Qt::MatchRecursive);
+        QCOMPARE(rows.size(), 1);
     }
 
     void schemaAndCommentsOfTablesAndViews()
