@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "details/detailslookups.h"
 #include "details/projectnameindex.h"
 #include "model/columnitem.h"
@@ -288,5 +289,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDetailsLookups)
+QUILLMAP_TEST_GUILESS_MAIN(TestDetailsLookups)
 #include "tst_detailslookups.moc"

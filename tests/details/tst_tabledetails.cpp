@@ -2,6 +2,7 @@
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
 #include "common/mainwindowparts.h"
+#include "common/testmain.h"
 #include "details/tabledetailscontroller.h"
 #include "details/textcombodelegate.h"
 #include "diagram/entityitem.h"
@@ -664,5 +665,5 @@ private:
     TableDetailsController* details = nullptr;
 };
 
-QTEST_MAIN(TestTableDetails)
+QUILLMAP_TEST_MAIN(TestTableDetails)
 #include "tst_tabledetails.moc"
