@@ -176,6 +176,8 @@ public:
     void addForeignKeyAttribute(const QString& name, const QString& type, const QString& edgeId,
                                 const QString& suffix);
     void markAttributeForeignKey(int row, const QString& edgeId);
+    // Marks the row as a foreign key of that edge or relationship, or, with
+    // an empty id, as no foreign key at all.
     void setAttributeForeignKey(int row, const QString& edgeId);
     // Removes the foreign-key rows the edge made, nothing else.
     void removeForeignKeyAttributesOfEdge(const QString& edgeId);

@@ -65,6 +65,11 @@ DiagramItem* ModelItem::diagram(const QString& id) const
     return m_diagrams.value(id);
 }
 
+MappingItem* ModelItem::mapping(const QString& id) const
+{
+    return m_mappings.value(id);
+}
+
 QList<TableItem*> ModelItem::tables() const
 {
     return sortedByName(m_tables);

@@ -47,6 +47,7 @@ public:
     ViewItem* view(const QString& id) const;
     RelationshipItem* relationship(const QString& id) const;
     DiagramItem* diagram(const QString& id) const;
+    MappingItem* mapping(const QString& id) const;
 
     QList<TableItem*> tables() const;
     QList<ViewItem*> views() const;

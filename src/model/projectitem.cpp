@@ -44,6 +44,11 @@ DiagramItem* ProjectItem::findDiagram(const QString& id) const
     return nullptr;
 }
 
+MappingItem* ProjectItem::mapping(const QString& id) const
+{
+    return m_mappings.value(id);
+}
+
 ModelItem* ProjectItem::addModel()
 {
     auto* model = new ModelItem(this);
