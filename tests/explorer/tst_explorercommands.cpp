@@ -354,6 +354,12 @@ private slots:
         QVERIFY(treeSpy.count() >= 1);
         QCOMPARE(scene->selectedItems(), QList<QGraphicsItem*>{c});
 
+        // Select All reports one change and selects every row of the canvas.
+        const int changesBefore = canvasSpy.count();
+        window->selectAll();
+        QCOMPARE(canvasSpy.count(), changesBefore + 1);
+        QCOMPARE(scene->selectedItems().size(), 5);
+        QCOMPARE(rows->selectedRows().size(), 4);
         // A table not on this diagram selects nothing on the canvas.
         answerMenu(QStringLiteral("Table"));
         window->showExplorerAddMenu();
