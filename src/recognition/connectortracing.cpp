@@ -26,8 +26,10 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     const int w = ink.width(), h = ink.height();
 
     std::vector<QRectF> interiors, outer, inner;
+    // The outline belongs to its box, not to the connectors: otherwise every
+    // box reached by a chain of lines would be linked to every other one.
     for (const QRectF& b : boxes) {
-        interiors.push_back(QRectF(b.x() + 4, b.y() + 4, b.width() - 8, b.height() - 8));
+        interiors.push_back(QRectF(b.x() - 6, b.y() - 6, b.width() + 12, b.height() + 12));
         outer.push_back(QRectF(b.x() - 14, b.y() - 14, b.width() + 28, b.height() + 28));
         inner.push_back(QRectF(b.x() + 6, b.y() + 6, b.width() - 12, b.height() - 12));
     }

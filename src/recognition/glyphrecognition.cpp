@@ -8,7 +8,6 @@
 #include <QPainter>
 
 #include <algorithm>
-#include <array>
 #include <cmath>
 #include <vector>
 
@@ -22,6 +21,8 @@ constexpr int CellHeight = 24;
 struct Blob
 {
     int left, top, right, bottom;
+    int pixels = 0;
+    bool dotted = false;  // a small piece joined from above
     int width() const { return right - left + 1; }
     int height() const { return bottom - top + 1; }
 };
@@ -29,7 +30,7 @@ struct Blob
 Blob unite(const Blob& a, const Blob& b)
 {
     return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
-            std::max(a.bottom, b.bottom)};
+            std::max(a.bottom, b.bottom), a.pixels + b.pixels};
 }
 
 bool intersects(const Blob& a, const Blob& b)
@@ -37,16 +38,78 @@ bool intersects(const Blob& a, const Blob& b)
     return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
 }
 
-// Pixels dark in a normalised cell, one byte each.
-std::array<uchar, CellWidth * CellHeight> darkPixels(const QImage& cell)
+// Pixels dark in a normalised cell.
+GlyphBits darkPixels(const QImage& cell)
 {
-    std::array<uchar, CellWidth * CellHeight> dark{};
+    GlyphBits dark;
     for (int y = 0; y < CellHeight; ++y) {
         const uchar* line = cell.constScanLine(y);
         for (int x = 0; x < CellWidth; ++x)
             dark[static_cast<size_t>(y * CellWidth + x)] = line[x] < 140;
     }
     return dark;
+}
+
+// The dark pixels and their eight neighbours.
+GlyphBits grownPixels(const GlyphBits& dark)
+{
+    GlyphBits grown = dark;
+    for (int y = 0; y < CellHeight; ++y) {
+        for (int x = 0; x < CellWidth; ++x) {
+            if (!dark[static_cast<size_t>(y * CellWidth + x)])
+                continue;
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int nx = x + dx, ny = y + dy;
+                    if (nx >= 0 && ny >= 0 && nx < CellWidth && ny < CellHeight)
+                        grown[static_cast<size_t>(ny * CellWidth + nx)] = true;
+                }
+            }
+        }
+    }
+    return grown;
+}
+
+// How well two cells agree: the plain overlap (shared dark pixels over all
+// dark pixels) averaged with a tolerant one, the share of each cell's dark
+// pixels that lie within one pixel of the other's, so that strokes a pixel
+// thicker or shifted by scaling still count.
+double cellAgreement(const GlyphBits& a, const GlyphBits& aNear, const GlyphBits& b, const GlyphBits& bNear)
+{
+    const size_t countA = a.count(), countB = b.count();
+    if (countA == 0 || countB == 0)
+        return 0;
+    const size_t inter = (a & b).count();
+    const double overlap = double(inter) / double(countA + countB - inter);
+    const double tolerant = 0.5 * (double((a & bNear).count()) / countA + double((b & aNear).count()) / countB);
+    return 0.5 * (overlap + tolerant);
+}
+
+// I and l look alike in most sans faces: inside a word of capitals it is
+// an I, inside a word of small letters an l.
+QString settleAmbiguousLetters(QString text)
+{
+    int wordStart = 0;
+    for (int i = 0; i <= text.size(); ++i) {
+        if (i < text.size() && text.at(i).isLetter())
+            continue;
+        int upper = 0, lower = 0;
+        for (int k = wordStart; k < i; ++k) {
+            const QChar c = text.at(k);
+            if (c == QLatin1Char('I') || c == QLatin1Char('l'))
+                continue;
+            upper += c.isUpper();
+            lower += c.isLower();
+        }
+        for (int k = wordStart; k < i; ++k) {
+            if (upper > 0 && lower == 0 && text.at(k) == QLatin1Char('l'))
+                text[k] = QLatin1Char('I');
+            else if (lower > 0 && upper == 0 && text.at(k) == QLatin1Char('I'))
+                text[k] = QLatin1Char('l');
+        }
+        wordStart = i + 1;
+    }
+    return text;
 }
 
 double inkAspect(const QImage& ink)
@@ -93,6 +156,8 @@ QList<GlyphTemplate> glyphTemplates(int pixelSize, const QStringList& families)
             if (glyph.hasInk) {
                 glyph.aspect = inkAspect(ink);
                 glyph.cell = normalizeGlyph(image);
+                glyph.dark = darkPixels(glyph.cell);
+                glyph.near = grownPixels(glyph.dark);
             }
             templates.append(glyph);
         }
@@ -159,29 +224,26 @@ QChar matchGlyph(const QImage& glyph, const QList<GlyphTemplate>& templates, dou
         return QChar();
     }
     const double ga = inkAspect(g);
-    const auto a = darkPixels(normalizeGlyph(g));
-    int darkA = 0;
-    for (uchar d : a)
-        darkA += d;
+    const GlyphBits a = darkPixels(normalizeGlyph(g));
+    const GlyphBits aNear = grownPixels(a);
 
     double best = 0;
     QChar answer;
     for (const GlyphTemplate& t : templates) {
-        // Templates built by hand may lack the derived fields.
-        const bool hasInk = t.hasInk || !inkBoundingRect(t.image).isNull();
-        if (!hasInk)
-            continue;
-        const double ta = t.hasInk ? t.aspect : inkAspect(inkBoundingRect(t.image));
+        double ta = t.aspect;
+        GlyphBits b = t.dark, bNear = t.near;
+        if (!t.hasInk) {
+            // A template made elsewhere, without the derived fields.
+            const QImage ink = inkBoundingRect(t.image);
+            if (ink.isNull())
+                continue;
+            ta = inkAspect(ink);
+            b = darkPixels(normalizeGlyph(t.image));
+            bNear = grownPixels(b);
+        }
         if ((ga < 0.42 && ta > 0.75) || (ga > 0.9 && ta < 0.48))
             continue;
-        const auto b = darkPixels(t.cell.isNull() ? normalizeGlyph(t.image) : t.cell);
-        int inter = 0, darkB = 0;
-        for (size_t i = 0; i < b.size(); ++i) {
-            darkB += b[i];
-            inter += a[i] & b[i];
-        }
-        const int unionCount = darkA + darkB - inter;
-        const double s = unionCount > 0 ? double(inter) / unionCount : 0.0;
+        const double s = cellAgreement(a, aNear, b, bNear);
         if (s > best) {
             best = s;
             answer = t.character;
@@ -232,12 +294,13 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
                     queue.push_back(QPoint(nx, ny));
                 }
             }
-            if (queue.size() >= 4)
+            // Specks of two or three pixels only serve as the dots of i
+            // and j; they are dropped below unless they join a letter.
+            blob.pixels = int(queue.size());
+            if (blob.pixels >= 2)
                 blobs.push_back(blob);
         }
     }
-    if (blobs.empty())
-        return QString();
     std::stable_sort(blobs.begin(), blobs.end(), [](const Blob& a, const Blob& b) { return a.left < b.left; });
 
     // Dots and broken strokes back onto their letters.
@@ -250,12 +313,21 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
         const Blob grown{a.left - 1, a.top - 1, a.right + 1, a.bottom + 1};
         const bool touching = intersects(grown, b) && std::min(a.width(), b.width()) <= 3;
         if (stacked || touching) {
+            const Blob& small = a.pixels <= b.pixels ? a : b;
+            const Blob& large = a.pixels <= b.pixels ? b : a;
+            const bool dot = stacked && small.bottom <= large.top + 1 && small.pixels * 4 <= large.pixels;
+            const bool dotted = a.dotted || b.dotted || dot;
             blobs[i] = unite(a, b);
+            blobs[i].dotted = dotted;
             blobs.erase(blobs.begin() + static_cast<std::ptrdiff_t>(i) + 1);
         } else {
             ++i;
         }
     }
+
+    blobs.erase(std::remove_if(blobs.begin(), blobs.end(), [](const Blob& b) { return b.pixels < 4; }), blobs.end());
+    if (blobs.empty())
+        return QString();
 
     // Thin strokes running through the whole line and on beyond it are the
     // column rules of a table, not letters.
@@ -286,19 +358,28 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
     bool hasPrevious = false;
     int prevRight = -100;
     const int spaceGap = std::max(static_cast<int>(0.45 * h), 5);
-    const auto appendMatch = [&](const QRect& part) {
+    const auto appendMatch = [&](const QRect& part, bool dotted) {
         QChar c = matchGlyph(crop.copy(part), templates);
         if (c.isNull())
             return;
+        if (dotted && (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('1')))
+            c = QLatin1Char('i');
         if (tallest > 0 && sameShape.contains(c.toLower()))
             c = part.height() < 0.86 * tallest ? c.toLower() : c.toUpper();
+        // A stem as short as the small letters is an i whose dot was lost.
+        if (tallest > 0 && (c == QLatin1Char('l') || c == QLatin1Char('I')) && part.height() < 0.85 * tallest)
+            c = QLatin1Char('i');
         text.append(c);
     };
     for (const Blob& blob : blobs) {
         if (blob.height() < 4) {
             // A flat stroke at least as wide as a stem is a hyphen or, low
             // on the line, an underscore; other specks are skipped.
-            if (blob.width() >= 3 && blob.width() >= 2 * blob.height() && blob.width() <= h) {
+            const bool alone = std::none_of(blobs.begin(), blobs.end(), [&](const Blob& other) {
+                return &other != &blob && other.height() >= 4
+                    && std::min(other.right, blob.right) - std::max(other.left, blob.left) + 1 > blob.width() / 2;
+            });
+            if (alone && blob.width() >= 3 && blob.width() >= 2 * blob.height() && blob.width() <= h) {
                 if (hasPrevious && blob.left - prevRight > spaceGap)
                     text.append(QLatin1Char(' '));
                 const double middle = (blob.top + blob.bottom) / 2.0;
@@ -319,15 +400,15 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
         const int width = blob.width();
         if (width > 1.45 * h) {
             const int half = width / 2;
-            appendMatch(QRect(blob.left, blob.top, half, blob.height()));
-            appendMatch(QRect(blob.left + half, blob.top, width - half, blob.height()));
+            appendMatch(QRect(blob.left, blob.top, half, blob.height()), false);
+            appendMatch(QRect(blob.left + half, blob.top, width - half, blob.height()), false);
         } else {
-            appendMatch(QRect(blob.left, blob.top, width, blob.height()));
+            appendMatch(QRect(blob.left, blob.top, width, blob.height()), blob.dotted);
         }
         prevRight = blob.right;
         hasPrevious = true;
     }
-    return cleanRecognizedText(text);
+    return cleanRecognizedText(settleAmbiguousLetters(text));
 }
 
 QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImage& binarised,
@@ -355,17 +436,41 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
         }
         const int t = inner.width() > 119 ? inner.width() / 40 : 2;
         int y = 0;
+        int previousEnd = 0;
         while (y < inner.height()) {
             if (profile[static_cast<size_t>(y)] < t) {
                 ++y;
                 continue;
             }
-            const int start = y;
+            int start = y;
             while (y < inner.height() && profile[static_cast<size_t>(y)] >= t)
                 ++y;
-            const int runHeight = y - start;
-            if (runHeight <= 5)
+            if (y - start <= 5)
                 continue;
+            // Ascenders and descenders put few pixels in a row: the line
+            // takes in the sparse rows of ink right above and below it.
+            const int reach = std::max(2, (y - start) * 3 / 5);
+            for (int k = 0; k < reach && start > previousEnd && profile[static_cast<size_t>(start - 1)] > 0
+                            && profile[static_cast<size_t>(start - 1)] < t; ++k)
+                --start;
+            for (int k = 0; k < reach && y < inner.height() && profile[static_cast<size_t>(y)] > 0
+                            && profile[static_cast<size_t>(y)] < t; ++k)
+                ++y;
+            // Underscores may stand apart just below the letters: a short
+            // run close under the line belongs to it.
+            const int lookAhead = std::max(2, (y - start) / 4);
+            for (int gap = 1; gap <= lookAhead && y + gap < inner.height(); ++gap) {
+                if (profile[static_cast<size_t>(y + gap)] < t)
+                    continue;
+                int end = y + gap;
+                while (end < inner.height() && profile[static_cast<size_t>(end)] >= t)
+                    ++end;
+                if (end - (y + gap) <= 3)
+                    y = end;
+                break;
+            }
+            const int runHeight = y - start;
+            previousEnd = y;
             const QRect lineRect(inner.left(), inner.top() + start, inner.width(), runHeight);
             const QString text = recognizeTextLine(mask, lineRect, cache.forSize(std::clamp(runHeight, 10, 28)));
             if (!text.isEmpty()) {

@@ -6,6 +6,8 @@
 // underscore, hyphen, point and parentheses.
 
 #include <QChar>
+
+#include <bitset>
 #include <QImage>
 #include <QList>
 #include <QRect>
@@ -23,6 +25,9 @@ extern const char glyphAlphabet[];
 // substitution of the system.
 QStringList defaultGlyphFamilies();
 
+// One bit per pixel of a normalised 16 x 24 glyph cell.
+using GlyphBits = std::bitset<16 * 24>;
+
 struct GlyphTemplate
 {
     QChar character;
@@ -31,6 +36,8 @@ struct GlyphTemplate
     QImage cell;       // normalizeGlyph of image
     double aspect = 0; // ink width / ink height; 0 without ink
     bool hasInk = false;
+    GlyphBits dark;    // the dark pixels of cell
+    GlyphBits near;    // dark grown by one pixel
 };
 
 // Templates of the whole alphabet per family, bold, at pixelSize (clamped
