@@ -8,7 +8,8 @@ set -euo pipefail
 cd "$(dirname "$0")"
 
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
-          qt6-svg-dev libgl-dev zlib1g-dev xvfb xauth poppler-utils)
+          qt6-svg-dev libgl-dev zlib1g-dev xvfb xauth poppler-utils
+          fonts-liberation2)
 
 install_missing() {
     local missing=()

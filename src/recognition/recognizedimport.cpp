@@ -24,16 +24,19 @@ bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error
         return false;
     }
 
+    loadRecognizedDiagram(scene, diagram);
+    return true;
+}
+
+void loadRecognizedDiagram(ERScene* scene, const RecognizedDiagram& diagram)
+{
     const QJsonObject json = buildErJson(diagram);
     scene->loadFromJson(json);
 
     QHash<QString, EntityItem*> byId;
-    for (QGraphicsItem* item : scene->items()) {
-        if (item->type() == EntityItem::Type) {
-            auto* entity = static_cast<EntityItem*>(item);
-            if (!byId.contains(entity->id()))
-                byId.insert(entity->id(), entity);
-        }
+    for (EntityItem* entity : scene->entityItems()) {
+        if (!byId.contains(entity->id()))
+            byId.insert(entity->id(), entity);
     }
     QList<EntityItem*> mapped;
     for (const QJsonValue& value : json.value(QStringLiteral("entities")).toArray())
@@ -72,5 +75,4 @@ bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error
         edge->updatePath();
         connected.insert(qMakePair(a, b));
     }
-    return true;
 }

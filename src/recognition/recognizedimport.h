@@ -7,6 +7,7 @@
 #include <QStringList>
 
 #include "recognition/glyphrecognition.h"
+#include "recognition/recognizeddiagram.h"
 
 class ERScene;
 
@@ -16,3 +17,7 @@ class ERScene;
 // in error when nothing usable was recognised.
 bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error,
                              const QStringList& families = defaultGlyphFamilies());
+
+// The second half of importRecognizedDiagram: the scene's content replaced
+// by the entities of diagram, then one edge per linked pair.
+void loadRecognizedDiagram(ERScene* scene, const RecognizedDiagram& diagram);
