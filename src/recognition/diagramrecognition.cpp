@@ -3,10 +3,15 @@
 #include "recognition/attributelines.h"
 #include "recognition/rasterrecognition.h"
 #include "recognition/recognitiongeometry.h"
+#include "recognition/svgshapereader.h"
+#include "recognition/textentities.h"
 
 #include <QFileInfo>
 #include <QImageReader>
 #include <QJsonArray>
+#include <QCoreApplication>
+#include <QPainter>
+#include <QSvgRenderer>
 #include <QUuid>
 
 #include <algorithm>
@@ -28,6 +33,56 @@ double centreDistance(QPointF a, QPointF b)
     return std::hypot(a.x() - b.x(), a.y() - b.y());
 }
 
+// Fills the text that the drawing did not carry as text elements from the
+// rendering, entity by entity.
+void recognizeMissingSvgText(QList<RecognizedEntity>& entities, const QImage& rendering, const QRectF& viewBox,
+                             const QStringList& families)
+{
+    const QImage binarised = thresholdImage(rendering);
+    const double rx = double(binarised.width()) / rendering.width();
+    const double ry = double(binarised.height()) / rendering.height();
+    GlyphTemplateCache cache;
+    cache.families = families;
+    for (RecognizedEntity& entity : entities) {
+        if (entity.title.isEmpty()) {
+            if (entity.header.width() != 0 || entity.header.height() != 0)
+                entity.title = recognizeRegionText(rendering, entity.header, viewBox, cache);
+            if (entity.title.isEmpty()) {
+                const QRectF band(entity.box.x(), entity.box.y(), entity.box.width(),
+                                  std::min(0.3 * entity.box.height(), 22.0));
+                entity.title = recognizeRegionText(rendering, band, viewBox, cache);
+            }
+        }
+        if (entity.attributes.isEmpty() && entity.rows.isEmpty()) {
+            const QRect r = mapBoxToImageRect(entity.box, rendering, viewBox, 3);
+            const QRectF rb(r.left() * rx, r.top() * ry, r.width() * rx, r.height() * ry);
+            QList<RecognizedText> runs = recognizeBoxesText({rb}, binarised, families);
+            QList<RecognizedEntity> single{entity};
+            single[0].box = rb;
+            buildEntitiesFromText(single, runs);
+            if (entity.title.isEmpty())
+                entity.title = single[0].title;
+            entity.attributes = single[0].attributes;
+            entity.attributesSynthesized = single[0].attributesSynthesized;
+        } else if (entity.attributes.isEmpty()) {
+            for (const QRectF& row : qAsConst(entity.rows)) {
+                const QString text = recognizeRegionText(rendering, row, viewBox, cache);
+                if (text.isEmpty())
+                    continue;
+                const QPair<QString, QString> split = splitAttributeLine(text);
+                if (split.first.isEmpty())
+                    continue;
+                QString type = split.second;
+                if (type.isEmpty())
+                    type = isIdColumnName(split.first) ? QStringLiteral("uuid") : QStringLiteral("undefined");
+                entity.attributes.append({split.first, type});
+            }
+        }
+        entity.attributesSynthesized = entity.attributes.isEmpty();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
 } // namespace
 
 QImage loadRecognitionImage(const QString& path, QString* error)
@@ -42,6 +97,49 @@ QImage loadRecognitionImage(const QString& path, QString* error)
     const QImage image = reader.read();
     if (image.isNull())
         setError(error, couldNotLoad);
+    return image;
+}
+
+QImage renderSvgForRecognition(const QByteArray& svg, QRectF* viewBoxOut)
+{
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid())
+        return QImage();
+    QRectF viewBox = renderer.viewBoxF();
+    QSizeF base = renderer.defaultSize();
+    double scale;
+    if (base.width() < 8 || base.height() < 8) {
+        if (viewBox.width() > 0 && viewBox.height() > 0) {
+            base = QSizeF(roundHalfAway(viewBox.width()), roundHalfAway(viewBox.height()));
+            scale = 2400.0 / std::max(base.width(), base.height());
+        } else {
+            base = QSizeF(1000, 800);
+            scale = 2.4;
+        }
+    } else {
+        scale = 2400.0 / std::max(base.width(), base.height());
+    }
+    scale = std::clamp(scale, 2.0, 6.0);
+    // Bounded: the long side at most MaxSvgRenderSide pixels and the area at
+    // most MaxSvgRenderPixels, below the scale of 2 when the drawing is huge.
+    scale = std::min(scale, MaxSvgRenderSide / std::max({base.width(), base.height(), 1.0}));
+    scale = std::min(scale, std::sqrt(MaxSvgRenderPixels / std::max(base.width() * base.height(), 1.0)));
+    const int width = std::max(1, roundHalfAway(base.width() * scale));
+    const int height = std::max(1, roundHalfAway(base.height() * scale));
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return QImage();  // the allocation failed
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        renderer.render(&painter);
+    }
+    if (viewBox.width() < 1 || viewBox.height() <= 0)
+        viewBox = QRectF(0, 0, base.width(), base.height());
+    if (viewBoxOut)
+        *viewBoxOut = viewBox;
     return image;
 }
 
@@ -215,7 +313,21 @@ RecognizedDiagram recognizeDiagram(const QString& path, QString* error, const QS
     RecognizedDiagram result;
     const QString suffix = QFileInfo(path).suffix().toLower();
     if (suffix == QLatin1String("svg") || suffix == QLatin1String("svgz")) {
-        setError(error, QStringLiteral("Could not read shapes from the SVG."));
+        const QByteArray svg = readSvgDocument(path);
+        RecognizedDiagram drawn;
+        const bool read = !svg.isEmpty() && readSvgShapesFromData(svg, drawn);
+        QRectF viewBox;
+        const QImage rendering = svg.isEmpty() ? QImage() : renderSvgForRecognition(svg, &viewBox);
+        if (read && !drawn.entities.isEmpty()) {
+            result = drawn;
+            if (!rendering.isNull())
+                recognizeMissingSvgText(result.entities, rendering, viewBox, families);
+        } else if (rendering.isNull() || !recognizeRasterDiagram(rendering, result, families)) {
+            setError(error, QStringLiteral("Could not read shapes from the SVG."));
+            return RecognizedDiagram();
+        }
+        completeRecognizedEntities(result.entities);
+        orientRecognizedLinks(result);
         return result;
     }
     const QImage image = loadRecognitionImage(path, error);

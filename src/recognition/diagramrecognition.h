@@ -3,7 +3,9 @@
 // Recognition of an entity-relationship diagram in a picture: a raster
 // image (PNG, JPEG, BMP, ...) or an SVG drawing (plain or compressed).
 
+#include <QByteArray>
 #include <QImage>
+#include <QRectF>
 #include <QJsonObject>
 #include <QString>
 #include <QStringList>
@@ -20,6 +22,16 @@ QImage loadRecognitionImage(const QString& path, QString* error = nullptr);
 // empty result with one sentence in error when nothing could be read.
 RecognizedDiagram recognizeDiagram(const QString& path, QString* error = nullptr,
                                    const QStringList& families = defaultGlyphFamilies());
+
+// Renderings of SVG drawings for reading their text keep within these.
+constexpr double MaxSvgRenderSide = 7200;
+constexpr double MaxSvgRenderPixels = 32e6;
+
+// The drawing rendered on white for reading its text: about 2400 pixels on
+// the long side (scale 2 to 6), within the bounds above; viewBoxOut
+// receives the user-unit rectangle the image shows. Null when the drawing
+// cannot be read or the image not allocated.
+QImage renderSvgForRecognition(const QByteArray& svg, QRectF* viewBoxOut = nullptr);
 
 // Untitled or noise titles become "table_<n>"; an entity without
 // attributes gets "<title>_id" and is marked synthesised.

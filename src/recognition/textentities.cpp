@@ -64,6 +64,7 @@ void buildEntitiesFromText(QList<RecognizedEntity>& entities, QList<RecognizedTe
         QStringList rows;
         QString current;
         double previousY = 0;
+        double previousRight = 0;
         for (int k = 0; k < bucket.size(); ++k) {
             const RecognizedText* run = bucket.at(k);
             const double y = centreY(run->rect);
@@ -72,10 +73,13 @@ void buildEntitiesFromText(QList<RecognizedEntity>& entities, QList<RecognizedTe
                 rows.append(cleanRecognizedText(current));
                 current.clear();
             }
+            // Runs far apart on one row are the cells of a table.
             if (!current.isEmpty())
-                current.append(QLatin1Char(' '));
+                current.append(run->rect.left() - previousRight > 1.5 * std::max(run->rect.height(), 8.0)
+                                   ? QLatin1String(" | ") : QLatin1String(" "));
             current.append(run->text.trimmed());
             previousY = y;
+            previousRight = run->rect.right();
         }
         if (!current.isEmpty())
             rows.append(cleanRecognizedText(current));
