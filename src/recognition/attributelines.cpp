@@ -51,7 +51,18 @@ QPair<QString, QString> splitAttributeLine(const QString& text)
     }
     const QList<QRegularExpression>& separators = separatorPatterns();
     for (int s = 0; s < separators.size(); ++s) {
-        const QStringList parts = line.split(separators.at(s), Qt::SkipEmptyParts);
+        // Table cells come joined by bars: stray bars and colons at the ends
+        // of a part belong to no name or type.
+        QStringList parts;
+        for (const QString& part : line.split(separators.at(s), Qt::SkipEmptyParts)) {
+            int from = 0, to = int(part.size());
+            while (from < to && (part.at(from).isSpace() || part.at(from) == QLatin1Char('|') || part.at(from) == QLatin1Char(':')))
+                ++from;
+            while (to > from && (part.at(to - 1).isSpace() || part.at(to - 1) == QLatin1Char('|') || part.at(to - 1) == QLatin1Char(':')))
+                --to;
+            if (to > from)
+                parts.append(part.mid(from, to - from));
+        }
         if (parts.size() < 2)
             continue;
         // Ruled tables may put the type in the first column: type | name | keys.

@@ -122,10 +122,13 @@ QImage renderSvgForRecognition(const QByteArray& svg, QRectF* viewBoxOut)
     scale = std::clamp(scale, 2.0, 6.0);
     // Bounded: the long side at most MaxSvgRenderSide pixels and the area at
     // most MaxSvgRenderPixels, below the scale of 2 when the drawing is huge.
-    scale = std::min(scale, MaxSvgRenderSide / std::max({base.width(), base.height(), 1.0}));
-    scale = std::min(scale, std::sqrt(MaxSvgRenderPixels / std::max(base.width() * base.height(), 1.0)));
-    const int width = std::max(1, roundHalfAway(base.width() * scale));
-    const int height = std::max(1, roundHalfAway(base.height() * scale));
+    const double bounded = std::min({scale, MaxSvgRenderSide / std::max({base.width(), base.height(), 1.0}),
+                                     std::sqrt(MaxSvgRenderPixels / std::max(base.width() * base.height(), 1.0))});
+    const auto pixels = [&](double length) {
+        return std::max(1, bounded < scale ? static_cast<int>(length * bounded) : roundHalfAway(length * scale));
+    };
+    const int width = pixels(base.width());
+    const int height = pixels(base.height());
     QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
     if (image.isNull())
         return QImage();  // the allocation failed
