@@ -310,8 +310,10 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
         const Blob& b = blobs[i + 1];
         const int cx = (b.left + b.right) / 2;
         const bool stacked = a.left - 1 <= cx && cx <= a.right + 1 && (b.bottom <= a.top + 1 || a.bottom <= b.top + 1);
+        // Pieces of a broken stroke share columns; a narrow letter standing
+        // a pixel beside the next one does not.
         const Blob grown{a.left - 1, a.top - 1, a.right + 1, a.bottom + 1};
-        const bool touching = intersects(grown, b) && std::min(a.width(), b.width()) <= 3;
+        const bool touching = intersects(grown, b) && std::min(a.width(), b.width()) <= 3 && b.left <= a.right;
         if (stacked || touching) {
             const Blob& small = a.pixels <= b.pixels ? a : b;
             const Blob& large = a.pixels <= b.pixels ? b : a;
@@ -354,10 +356,22 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
     }
     const QString sameShape = QStringLiteral("cosuvwxz");
 
+    // Spaces and over-wide blobs are judged against the height of the ink,
+    // which is the line's height when the line was cut to its ink, but
+    // smaller in a taller band such as a table row.
+    int inkTop = h, inkBottom = -1;
+    for (const Blob& blob : blobs) {
+        if (blob.height() >= 4 && !isRule(blob)) {
+            inkTop = std::min(inkTop, blob.top);
+            inkBottom = std::max(inkBottom, blob.bottom);
+        }
+    }
+    const int lineHeight = inkBottom >= inkTop ? std::min(h, inkBottom - inkTop + 1) : h;
+
     QString text;
     bool hasPrevious = false;
     int prevRight = -100;
-    const int spaceGap = std::max(static_cast<int>(0.45 * h), 5);
+    const int spaceGap = std::max(static_cast<int>(0.45 * lineHeight), 5);
     const auto appendMatch = [&](const QRect& part, bool dotted) {
         QChar c = matchGlyph(crop.copy(part), templates);
         if (c.isNull())
@@ -379,11 +393,11 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
                 return &other != &blob && other.height() >= 4
                     && std::min(other.right, blob.right) - std::max(other.left, blob.left) + 1 > blob.width() / 2;
             });
-            if (alone && blob.width() >= 3 && blob.width() >= 2 * blob.height() && blob.width() <= h) {
+            if (alone && blob.width() >= 3 && blob.width() >= 2 * blob.height() && blob.width() <= lineHeight) {
                 if (hasPrevious && blob.left - prevRight > spaceGap)
                     text.append(QLatin1Char(' '));
                 const double middle = (blob.top + blob.bottom) / 2.0;
-                text.append(middle > 0.75 * h ? QLatin1Char('_') : QLatin1Char('-'));
+                text.append(middle > inkTop + 0.75 * lineHeight ? QLatin1Char('_') : QLatin1Char('-'));
                 prevRight = blob.right;
                 hasPrevious = true;
             }
@@ -398,7 +412,7 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
         if (hasPrevious && blob.left - prevRight > spaceGap)
             text.append(QLatin1Char(' '));
         const int width = blob.width();
-        if (width > 1.45 * h) {
+        if (width > 1.45 * lineHeight) {
             const int half = width / 2;
             appendMatch(QRect(blob.left, blob.top, half, blob.height()), false);
             appendMatch(QRect(blob.left + half, blob.top, width - half, blob.height()), false);
@@ -408,6 +422,9 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
         prevRight = blob.right;
         hasPrevious = true;
     }
+    // Strokes and specks alone (rules, dashes, points) spell no name.
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetterOrNumber(); }))
+        return QString();
     return cleanRecognizedText(settleAmbiguousLetters(text));
 }
 
