@@ -2,6 +2,7 @@
 // indicator, the new project named after the file and without a file of
 // its own, and the fixed warning when nothing could be read.
 
+#include "common/testmain.h"
 #include "app/applicationsetup.h"
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
@@ -159,5 +160,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestImageImport)
+QUILLMAP_TEST_MAIN(TestImageImport)
 #include "tst_imageimport.moc"

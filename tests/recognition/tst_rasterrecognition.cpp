@@ -2,6 +2,7 @@
 // several faces, sizes and looks, real renders made by other tools, tiny
 // thumbnails, huge pictures and files that are no pictures.
 
+#include "common/testmain.h"
 #include "diagrampainter.h"
 #include "recognitionscore.h"
 
@@ -287,5 +288,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestRasterRecognition)
+QUILLMAP_TEST_MAIN(TestRasterRecognition)
 #include "tst_rasterrecognition.moc"

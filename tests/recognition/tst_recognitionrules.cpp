@@ -2,6 +2,7 @@
 // lines, name scores, text runs to entities, box merging, link orientation
 // and the diagram JSON made of a result.
 
+#include "common/testmain.h"
 #include "recognition/attributelines.h"
 #include "recognition/diagramrecognition.h"
 #include "recognition/glyphrecognition.h"
@@ -384,5 +385,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestRecognitionRules)
+QUILLMAP_TEST_MAIN(TestRecognitionRules)
 #include "tst_recognitionrules.moc"

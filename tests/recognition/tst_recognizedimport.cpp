@@ -2,6 +2,7 @@
 // diagram JSON, one edge per linked pair with One and Many ends, and the
 // foreign-key rows the edges own.
 
+#include "common/testmain.h"
 #include "common/sceneitems.h"
 #include "diagrampainter.h"
 
@@ -148,5 +149,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestRecognizedImport)
+QUILLMAP_TEST_MAIN(TestRecognizedImport)
 #include "tst_recognizedimport.moc"
