@@ -320,7 +320,12 @@ RecognizedDiagram recognizeDiagram(const QString& path, QString* error, const QS
         RecognizedDiagram drawn;
         const bool read = !svg.isEmpty() && readSvgShapesFromData(svg, drawn);
         QRectF viewBox;
-        const QImage rendering = svg.isEmpty() ? QImage() : renderSvgForRecognition(svg, &viewBox);
+        // The rendering is made only when text has to be read from it.
+        const bool textMissing = std::any_of(drawn.entities.cbegin(), drawn.entities.cend(), [](const RecognizedEntity& e) {
+            return e.title.isEmpty() || e.attributes.isEmpty();
+        });
+        const bool needRendering = !svg.isEmpty() && (!read || drawn.entities.isEmpty() || textMissing);
+        const QImage rendering = needRendering ? renderSvgForRecognition(svg, &viewBox) : QImage();
         if (read && !drawn.entities.isEmpty()) {
             result = drawn;
             if (!rendering.isNull())
