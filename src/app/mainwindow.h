@@ -258,6 +258,15 @@ public:
     // Wraps the diagram just loaded into the scene into a fresh project.
     void adoptLoadedScene(QString projectName = QString());
 
+    // ---- import (app/mainwindowimport.cpp)
+    // Recognises the picture at path into the scene and adopts it as a new
+    // project named after the file; false (logged) when nothing usable was
+    // recognised. The job of Import from Image.
+    bool importImageFile(const QString& path);
+    // The common ending of the imports: the diagram in the scene becomes a
+    // new project, without a file, and the view fits it.
+    void adoptImportedDiagram(const QString& projectName);
+
     // ---- export (app/mainwindowexport.cpp)
     // Render the diagram into a file (see SceneExporter); false when there
     // is no scene or the file could not be written.
