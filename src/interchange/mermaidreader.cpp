@@ -320,7 +320,10 @@ bool parseMermaidText(const QString& input, QList<MermaidEntity>& entities,
     text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
     text = withoutFrontMatter(text);
 
-    static const QRegularExpression fence = compiled(QStringLiteral("```(?:mermaid|erDiagram)[^\\n]*\\n([\\s\\S]*?)```"));
+    // Fences are lines of their own, as in Markdown: backticks inside a
+    // label or an alias neither open nor close one.
+    static const QRegularExpression fence = compiled(
+        QStringLiteral("(?m)^[ \\t]*```(?:mermaid|erDiagram)[^\\n]*\\n([\\s\\S]*?)(?:^[ \\t]*```|\\z)"));
     const QRegularExpressionMatch fenced = fence.match(text);
     if (fenced.hasMatch()) // a diagram of its own, which may have front matter too
         text = withoutFrontMatter(fenced.captured(1));

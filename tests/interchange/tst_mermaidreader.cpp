@@ -99,6 +99,9 @@ void TestMermaidReader::syntaxForms_data()
         << "front-matter.mmd" << "CUSTOMER, ORDER / CUSTOMER 0-3 ORDER : places";
     QTest::newRow("first mermaid fence, with its own front matter")
         << "fenced.md" << "CUSTOMER, ORDER / CUSTOMER 0-3 ORDER : places";
+    QTest::newRow("backticks inside an alias and a label open no fence")
+        << "backticks.mmd"
+        << "fence[```erDiagram], CUSTOMER, ORDER / CUSTOMER 0-3 ORDER : quoted ```, ```erDiagram 0-3 ORDER : x";
     QTest::newRow("first fence holds another diagram")
         << "fenced-flowchart.md" << "error: No Mermaid erDiagram was found in the file.";
     QTest::newRow("keyword only") << "no-entities.mmd" << "error: The Mermaid file does not define any ER entities.";
