@@ -5,6 +5,7 @@
 #include "app/applicationsetup.h"
 #include "app/busyspinnerwidget.h"
 #include "app/mainwindow.h"
+#include "common/testmain.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
@@ -102,5 +103,5 @@ private:
     std::unique_ptr<MainWindow> window;
 };
 
-QTEST_MAIN(TestAutoLayoutCommand)
+QUILLMAP_TEST_MAIN(TestAutoLayoutCommand)
 #include "tst_autolayoutcommand.moc"
