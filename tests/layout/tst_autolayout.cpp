@@ -17,6 +17,8 @@
 #include <QApplication>
 #include <QGraphicsView>
 #include <QRandomGenerator>
+#include "common/testmain.h"
+
 #include <QtTest>
 
 #include <algorithm>
@@ -393,5 +395,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestAutoLayout)
+QUILLMAP_TEST_MAIN(TestAutoLayout)
 #include "tst_autolayout.moc"

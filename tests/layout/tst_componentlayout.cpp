@@ -6,6 +6,8 @@
 #include "layout/hublayout.h"
 
 #include <QRandomGenerator>
+#include "common/testmain.h"
+
 #include <QtTest>
 
 #include <cmath>
@@ -376,5 +378,5 @@ private Q_SLOTS:
 
 };
 
-QTEST_APPLESS_MAIN(TestComponentLayout)
+QUILLMAP_TEST_APPLESS_MAIN(TestComponentLayout)
 #include "tst_componentlayout.moc"

@@ -8,6 +8,8 @@
 #include "layout/slotspread.h"
 
 #include <QRandomGenerator>
+#include "common/testmain.h"
+
 #include <QtTest>
 
 #include <cmath>
@@ -292,5 +294,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_APPLESS_MAIN(TestDiagramLayout)
+QUILLMAP_TEST_APPLESS_MAIN(TestDiagramLayout)
 #include "tst_diagramlayout.moc"
