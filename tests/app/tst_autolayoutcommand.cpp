@@ -2,10 +2,10 @@
 // busy indicator, then the whole arrangement is in view at 100 %; while
 // another job runs the command does nothing.
 
+#include "common/testmain.h"
 #include "app/applicationsetup.h"
 #include "app/busyspinnerwidget.h"
 #include "app/mainwindow.h"
-#include "common/testmain.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"

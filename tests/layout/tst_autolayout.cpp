@@ -4,6 +4,7 @@
 // entity on another, groups apart, the diagram where it was, every route
 // right-angled and clear of the entities, the same result every time.
 
+#include "common/testmain.h"
 #include "app/applicationsetup.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
@@ -17,8 +18,6 @@
 #include <QApplication>
 #include <QGraphicsView>
 #include <QRandomGenerator>
-#include "common/testmain.h"
-
 #include <QtTest>
 
 #include <algorithm>

@@ -2,12 +2,11 @@
 // columns, the force-directed placement and the clean-up passes, all on
 // plain node lists.
 
+#include "common/testmain.h"
 #include "layout/componentlayout.h"
 #include "layout/hublayout.h"
 
 #include <QRandomGenerator>
-#include "common/testmain.h"
-
 #include <QtTest>
 
 #include <cmath>
