@@ -1,6 +1,8 @@
 #include "dialogs/hexcolorfield.h"
 
 #include "app/dialoghooks.h"
+#include "app/thememanager.h"
+#include "app/themeutils.h"
 
 #include <QColorDialog>
 #include <QFrame>
@@ -101,7 +103,11 @@ void stylePickButton(QPushButton* button)
     if (!button)
         return;
     button->setText(QString());
-    button->setIcon(QIcon(QStringLiteral(":/images/resources/images/pick-color.png")));
+    // The glyph is dark; on the dark theme it is shown inverted, as the
+    // window's own icons are.
+    const QIcon icon(QStringLiteral(":/images/resources/images/pick-color.png"));
+    const QIcon inverted = ThemeManager::instance().isDark() ? makeInvertedIcon(icon, QSize(32, 32)) : QIcon();
+    button->setIcon(inverted.isNull() ? icon : inverted);
     button->setIconSize(QSize(16, 16));
     button->setFlat(true);
     button->setCursor(Qt::PointingHandCursor);

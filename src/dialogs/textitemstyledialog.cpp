@@ -38,6 +38,11 @@ TextItemStyleDialog::TextItemStyleDialog(QWidget* parent)
     for (QLabel* label : {ui->labelTextLightColors, ui->labelTextDarkColors, ui->labelLightTheme, ui->labelDarkTheme})
         label->setFont(bold);
 
+    // The sample shows the light theme's colour: it sits on the light
+    // canvas whatever the application's theme.
+    ui->frameFontPreview->setStyleSheet(QStringLiteral(
+        "QFrame#frameFontPreview { background-color: #FFFFFF; border: 1px solid #D4D4D4; border-radius: 3px; }"));
+
     m_fields[LightColor] = {ui->frameTextColorLight, ui->lineEditTextHexLight, ui->pushButtonPickTextColorLight};
     m_fields[DarkColor] = {ui->frameTextColorDark, ui->lineEditTextHexDark, ui->pushButtonPickTextColorDark};
     auto* validator =
