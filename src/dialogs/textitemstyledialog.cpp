@@ -75,7 +75,12 @@ TextItemStyleDialog::TextItemStyleDialog(QWidget* parent)
         if (!m_suppress)
             changed();
     };
-    connect(ui->fontComboText, &QFontComboBox::currentFontChanged, this, fontChanged);
+    connect(ui->fontComboText, &QFontComboBox::currentFontChanged, this, [this, changed] {
+        if (m_suppress)
+            return;
+        m_missingFamily.clear();
+        changed();
+    });
     connect(ui->spinTextSize, &QSpinBox::valueChanged, this, fontChanged);
     for (QToolButton* b : {ui->btnTextBold, ui->btnTextItalic, ui->btnTextUnderline})
         connect(b, &QToolButton::toggled, this, fontChanged);
@@ -104,6 +109,8 @@ void TextItemStyleDialog::setStyle(const TextItemStyle& style)
 TextItemStyle TextItemStyleDialog::currentStyle() const
 {
     QFont font = ui->fontComboText->currentFont();
+    if (!m_missingFamily.isEmpty())
+        font.setFamily(m_missingFamily);
     font.setPointSize(ui->spinTextSize->value());
     font.setWeight(ui->btnTextBold->isChecked() ? QFont::Bold : QFont::Normal);
     font.setStyle(ui->btnTextItalic->isChecked() ? QFont::StyleItalic : QFont::StyleNormal);
@@ -164,6 +171,10 @@ void TextItemStyleDialog::refreshWidgets()
         const QScopedValueRollback<bool> quiet(m_suppress, true);
         const QFont& font = m_style.font;
         ui->fontComboText->setCurrentFont(font);
+        const QString offered = ui->fontComboText->currentFont().family();
+        m_missingFamily.clear();
+        if (offered.compare(font.family(), Qt::CaseInsensitive) != 0)
+            m_missingFamily = font.family();
         ui->spinTextSize->setValue(std::clamp(font.pointSize(), 8, 72));
         ui->btnTextBold->setChecked(font.weight() > QFont::Medium);
         ui->btnTextItalic->setChecked(font.style() != QFont::StyleNormal);

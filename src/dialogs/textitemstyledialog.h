@@ -39,7 +39,8 @@ public:
     // points, a pixel-sized one gets 12 points; an invalid colour becomes
     // that theme's default text colour.
     void setStyle(const TextItemStyle& style);
-    // The style the widgets stand for: the chosen family at the size box's
+    // The style the widgets stand for: the chosen family (or a loaded one
+    // that is not installed, until another is chosen) at the size box's
     // points, weight 700 or 400, italic or upright, underlined or not; a
     // colour field that does not parse gives an invalid colour.
     TextItemStyle currentStyle() const;
@@ -79,5 +80,9 @@ private:
     PreviewScene* m_darkScene = nullptr;
     TextPreviewItem* m_lightItem = nullptr;
     TextPreviewItem* m_darkItem = nullptr;
+    // A loaded family the font list does not offer (a file made where other
+    // fonts are installed): kept until the user picks a family, so that
+    // applying colours does not change the text's font.
+    QString m_missingFamily;
     bool m_suppress = false;
 };

@@ -74,6 +74,8 @@ void TestStyleDialogs::textFontsAreRepairedAndNormalised_data()
     unnamed.setFamilies({});
     unnamed.setFamily(QString());
     unnamed.setPointSize(30);
+    QTest::newRow("family not installed") << QFont(QStringLiteral("Quill Nowhere Sans"), 14) << 14 << 14 << false << 400
+                                          << false << "Quill Nowhere Sans";
     QTest::newRow("no family") << unnamed << 12 << 12 << false << 400 << false << "JetBrains Mono";
 }
 
@@ -95,7 +97,7 @@ void TestStyleDialogs::textFontsAreRepairedAndNormalised()
     QCOMPARE(part<QSpinBox>(dialog, "spinTextSize")->value(), shownSize);
     QCOMPARE(part<QToolButton>(dialog, "btnTextBold")->isChecked(), bold);
     QCOMPARE(part<QToolButton>(dialog, "btnTextItalic")->isChecked(), italic);
-    QCOMPARE(part<ConstrainedFontComboBox>(dialog, "fontComboText")->currentFont().family(), family);
+    QCOMPARE(dialog.currentStyle().font.family(), family);
     part<QPushButton>(dialog, "pushButtonOK")->click();
     QCOMPARE(emitted.size(), 1);
     const QFont out = emitted.first().font;
@@ -106,6 +108,12 @@ void TestStyleDialogs::textFontsAreRepairedAndNormalised()
     QCOMPARE(emitted.first().lightColor, QColor(Qt::darkRed));
     QCOMPARE(emitted.first().darkColor, QColor(Qt::yellow));
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
+
+    // Choosing a family in the list replaces whatever was loaded.
+    auto* families = part<ConstrainedFontComboBox>(dialog, "fontComboText");
+    families->setCurrentFont(QFont(QStringLiteral("Noto Serif")));
+    QCOMPARE(dialog.currentStyle().font.family(), QStringLiteral("Noto Serif"));
+    QCOMPARE(previewItem<TextPreviewItem>(dialog, "graphicsViewDark")->font().family(), QStringLiteral("Noto Serif"));
 }
 
 void TestStyleDialogs::textColoursFallBackAndBlockApply()
