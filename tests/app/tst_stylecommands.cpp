@@ -16,6 +16,8 @@
 #include <QComboBox>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
@@ -29,12 +31,12 @@ class TestStyleCommands : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void cleanup();
 
     void dispatcherPicksTheDialogAndTarget_data();
     void dispatcherPicksTheDialogAndTarget();
-    void contextMenuRequestsOpenTheirDialogs();
     void coloursPreloadFromTheFirstSelectedEntity();
     void colourTargetsReachExactlyTheirEntities_data();
     void colourTargetsReachExactlyTheirEntities();
@@ -61,7 +63,16 @@ private:
     }
 
     std::unique_ptr<MainWindow> window;
+    QTemporaryDir settingsDir;
 };
+
+void TestStyleCommands::initTestCase()
+{
+    // The colours dialog reads the user's presets: never the real ones.
+    QVERIFY(settingsDir.isValid());
+    QSettings::setPath(QSettings::NativeFormat, QSettings::UserScope, settingsDir.path());
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+}
 
 void TestStyleCommands::init()
 {
@@ -140,17 +151,6 @@ void TestStyleCommands::dispatcherPicksTheDialogAndTarget()
     QCOMPARE(opened, QStringList{dialog});
     QCOMPARE(proposed, target);
     QCOMPARE(useForNew, false);
-}
-
-void TestStyleCommands::contextMenuRequestsOpenTheirDialogs()
-{
-    // The context menus' requests open their dialog whatever is selected.
-    scene()->addTableAt({0, 0})->setSelected(true);
-    QStringList opened;
-    onExec([&](QDialog* d) { opened << d->metaObject()->className(); });
-    emit scene()->textStyleDialogRequested();
-    emit scene()->groupStyleDialogRequested();
-    QCOMPARE(opened, (QStringList{"TextItemStyleDialog", "GroupItemStyleDialog"}));
 }
 
 void TestStyleCommands::coloursPreloadFromTheFirstSelectedEntity()

@@ -16,9 +16,6 @@ private slots:
     void init();
     void presetsRoundTripInOrder();
     void malformedElementsAreSkippedOrRepaired();
-    void storedColoursAreLowerCaseWithoutAlpha();
-    void reservedNames_data();
-    void reservedNames();
 
 private:
     std::unique_ptr<QTemporaryDir> dir;
@@ -97,38 +94,6 @@ void TestColorPreset::malformedElementsAreSkippedOrRepaired()
     // Stored names are not checked against the built-in ones.
     QCOMPARE(presets.at(1).name, QStringLiteral("dark"));
     QCOMPARE(presets.at(1).scheme, d);
-}
-
-void TestColorPreset::storedColoursAreLowerCaseWithoutAlpha()
-{
-    DualThemeColorScheme s = defaultDualThemeColorScheme();
-    s.lightBackground = QColor(0xAB, 0xCD, 0xEF, 0x40);
-    writeColorPresets(*settings, {{QStringLiteral("Mine"), s}});
-    settings->beginReadArray(QStringLiteral("ColorPresets"));
-    settings->setArrayIndex(0);
-    QCOMPARE(settings->value(QStringLiteral("lightBg")).toString(), QStringLiteral("#abcdef"));
-    QCOMPARE(settings->value(QStringLiteral("darkHeader")).toString(), QStringLiteral("#3a404a"));
-    QCOMPARE(settings->childKeys().size(), 9);
-    settings->endArray();
-}
-
-void TestColorPreset::reservedNames_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("reserved");
-    QTest::newRow("custom any case") << "CUSTOM" << true;
-    QTest::newRow("dark lower case") << "dark" << true;
-    for (const ColorPreset& p : builtInColorPresets())
-        QTest::newRow(qPrintable(p.name)) << p.name << true;
-    QTest::newRow("longer name") << "Darker" << false;
-    QTest::newRow("user name") << "Mine" << false;
-}
-
-void TestColorPreset::reservedNames()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, reserved);
-    QCOMPARE(isReservedColorPresetName(name), reserved);
 }
 
 QUILLMAP_TEST_GUILESS_MAIN(TestColorPreset)

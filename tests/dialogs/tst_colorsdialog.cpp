@@ -30,8 +30,6 @@ private slots:
     void userPresetsSurviveAFreshDialog();
     void reservedPresetNamesAreRefused_data();
     void reservedPresetNamesAreRefused();
-    void applyTargetsFromTheBox_data();
-    void applyTargetsFromTheBox();
 
 private:
     struct Emitted
@@ -326,32 +324,6 @@ void TestColorsDialog::reservedPresetNamesAreRefused()
     QCOMPARE(messages.shown, QStringList{QStringLiteral("Save preset|That name is reserved for a built-in preset.")});
     QCOMPARE(part<QComboBox>(dialog, "comboBoxPreset")->count(), 7);
     QVERIFY(!QSettings().contains(QStringLiteral("ColorPresets/size")));
-}
-
-void TestColorsDialog::applyTargetsFromTheBox_data()
-{
-    QTest::addColumn<int>("set");
-    QTest::addColumn<int>("expected");
-    QTest::newRow("selected entity") << 0 << 0;
-    QTest::newRow("selected entities") << 1 << 1;
-    QTest::newRow("all") << 2 << 2;
-    QTest::newRow("defaults only") << 3 << 3;
-    QTest::newRow("beyond the box") << 7 << 2;
-    QTest::newRow("negative") << -1 << 2;
-}
-
-void TestColorsDialog::applyTargetsFromTheBox()
-{
-    QFETCH(int, set);
-    QFETCH(int, expected);
-    ColorsDialog dialog;
-    dialog.setApplyTarget(ColorsDialog::SelectedEntity);
-    dialog.setApplyTarget(ColorsDialog::ApplyTarget(set));
-    QCOMPARE(int(dialog.applyTarget()), expected);
-    QCOMPARE(part<QComboBox>(dialog, "comboBoxSelectedChoice")->currentIndex(), expected);
-    // No current entry reads as the whole diagram too.
-    part<QComboBox>(dialog, "comboBoxSelectedChoice")->setCurrentIndex(-1);
-    QCOMPARE(int(dialog.applyTarget()), 2);
 }
 
 QUILLMAP_TEST_MAIN(TestColorsDialog)

@@ -8,8 +8,6 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
-#include <QImage>
-#include <QPainter>
 #include <QLabel>
 #include <QSpinBox>
 #include <QToolButton>
@@ -301,18 +299,6 @@ void TestStyleDialogs::groupPreviewFallsBackForUnparsableFields()
     QVERIFY(!light->border().isValid());
     QVERIFY(!light->fill().isValid());
     QCOMPARE(light->title(), QColor(Qt::blue));
-
-    // What the fallbacks look like on screen.
-    QImage image(240, 170, QImage::Format_ARGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.translate(10, 10);
-    const_cast<GroupPreviewItem*>(light)->paint(&painter, nullptr, nullptr);
-    painter.end();
-    const QColor edge = image.pixelColor(10 + 110, 10);
-    QVERIFY2(edge.red() < 160 && edge.red() == edge.green() && edge.red() == edge.blue(), qPrintable(edge.name()));
-    const QColor inside = image.pixelColor(10 + 110, 10 + 100);
-    QVERIFY2(inside.red() < 255 && inside.red() > 200, qPrintable(inside.name()));
 
     part<QPushButton>(dialog, "pushButtonOK")->click();
     QCOMPARE(emitted, 0);
