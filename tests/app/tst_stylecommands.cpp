@@ -6,6 +6,8 @@
 #include "diagram/groupitem.h"
 #include "diagram/textitem.h"
 #include "dialogs/colorsdialog.h"
+#include "dialogs/edgeeditdialog.h"
+#include "dialogs/entityeditdialog.h"
 #include "dialogs/groupitemstyledialog.h"
 #include "dialogs/textitemstyledialog.h"
 #include "edges/edgeitem.h"
@@ -14,7 +16,10 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QContextMenuEvent>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -42,6 +47,8 @@ private slots:
     void colourTargetsReachExactlyTheirEntities();
     void textAndGroupTargetsReachExactlyTheirItems_data();
     void textAndGroupTargetsReachExactlyTheirItems();
+    void contextMenusOpenTheirDialogs_data();
+    void contextMenusOpenTheirDialogs();
 
 private:
     ERScene* scene() const { return canvasScene(window.get()); }
@@ -348,6 +355,93 @@ void TestStyleCommands::textAndGroupTargetsReachExactlyTheirItems()
     QCOMPARE(styleOf(fresh) == applied, defaults);
     QCOMPARE(styleOf(other), otherBefore);
     QCOMPARE(table->colors(), tableBefore);
+}
+
+void TestStyleCommands::contextMenusOpenTheirDialogs_data()
+{
+    QTest::addColumn<QString>("kind");
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("dialog");
+    QTest::addColumn<QString>("caption");
+    QTest::newRow("text item") << "text" << QString::fromUtf8("Colors and fonts\u2026") << "TextItemStyleDialog"
+                               << QString();
+    QTest::newRow("group") << "group" << QString::fromUtf8("Colors and fonts\u2026") << "GroupItemStyleDialog"
+                           << QString();
+    QTest::newRow("table") << "table" << "Edit" << "EntityEditDialog" << "Entity: customer";
+    QTest::newRow("relationship") << "edge" << "Edit" << "EdgeEditDialog"
+                                  << QString::fromUtf8("Relationship: customer \u2014 orders");
+}
+
+// A right click on each kind of item offers its entry, and choosing it
+// opens that item's dialog and nothing else; the property dialogs name
+// the object they were opened on.
+void TestStyleCommands::contextMenusOpenTheirDialogs()
+{
+    QFETCH(QString, kind);
+    QFETCH(QString, entry);
+    QFETCH(QString, dialog);
+    QFETCH(QString, caption);
+
+    window->resize(1200, 800);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+    ERView* view = canvasView(window.get());
+
+    EntityItem* customer = scene()->addTableAt({0, 0});
+    customer->setTitle(QStringLiteral("customer"));
+    EntityItem* orders = scene()->addTableAt({600, 0});
+    orders->setTitle(QStringLiteral("orders"));
+    QGraphicsItem* target = customer;
+    QPointF at = customer->sceneBoundingRect().center();
+    if (kind == QLatin1String("text")) {
+        target = scene()->addTextAt({0, 400});
+        at = target->sceneBoundingRect().center();
+    } else if (kind == QLatin1String("group")) {
+        target = scene()->addGroupAt({400, 400});
+        // The frame's title bar, clear of anything drawn inside it.
+        at = target->mapToScene(QPointF(10, 8));
+    } else if (kind == QLatin1String("edge")) {
+        EdgeItem* edge = scene()->createEdge(customer, orders, false);
+        target = edge;
+        at = edge->mapToScene(edge->path().pointAtPercent(0.5));
+    }
+    view->centerOn(at);
+    QCOMPARE(scene()->itemAt(at, view->transform()), target);
+    const QPoint viewPos = view->mapFromScene(at);
+
+    QStringList offered;
+    DialogHooks::setMenuHook([&](QMenu* menu, const QPoint&) -> QAction* {
+        QAction* chosen = nullptr;
+        for (QAction* action : menu->actions()) {
+            if (action->isSeparator())
+                continue;
+            offered << action->text();
+            if (action->text() == entry && !chosen)
+                chosen = action;
+        }
+        return chosen;
+    });
+    QStringList opened;
+    QString shownCaption;
+    onExec([&](QDialog* d) {
+        opened << d->metaObject()->className();
+        for (const char* name : {"labelEntityName", "labelRelationshipName"}) {
+            if (auto* label = d->findChild<QLabel*>(QLatin1String(name)))
+                shownCaption = label->text();
+        }
+    });
+
+    if (kind == QLatin1String("text") || kind == QLatin1String("group")) {
+        QContextMenuEvent event(QContextMenuEvent::Mouse, viewPos, view->viewport()->mapToGlobal(viewPos));
+        QApplication::sendEvent(view->viewport(), &event);
+    } else {
+        QTest::mousePress(view->viewport(), Qt::RightButton, {}, viewPos);
+    }
+
+    QVERIFY2(offered.contains(entry), qPrintable(offered.join(QLatin1String(" | "))));
+    QCOMPARE(opened, QStringList{dialog});
+    QCOMPARE(shownCaption, caption);
+    QVERIFY(target->isSelected());
 }
 
 QUILLMAP_TEST_MAIN(TestStyleCommands)
