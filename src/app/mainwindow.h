@@ -1,6 +1,7 @@
 #pragma once
 
 #include "app/thememanager.h"
+#include "dialogs/stylerecords.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -150,9 +151,22 @@ public slots:
     void importFromDatabase();
 
     // ---- style dialogs (app/mainwindowstyle.cpp)
+    // Opens the dialog that fits the selection: text items only, groups
+    // only, or else the colours of tables and views.
     void on_actionEntity_Colors_triggered();
+    // Each runs its dialog modally, preloaded from the first selected item
+    // of its kind (or the defaults) and proposing the selected item, the
+    // selected items or the whole diagram by how many are selected.
+    void showColorsDialog();
+    void showEntityColorDialog();
     void showTextStyleDialog();
     void showGroupStyleDialog();
+    // A dialog's result: to the selected items of the kind (targets 0 and
+    // 1), to every one in the diagram (2 and anything else) or only to the
+    // defaults for new items (3); with useForNew the defaults as well.
+    void applyEntityColorScheme(const DualThemeColorScheme& scheme, ApplyTarget target, bool useForNew);
+    void applyTextItemStyle(const TextItemStyle& style, ApplyTarget target, bool useForNew);
+    void applyGroupItemStyle(const GroupItemStyle& style, ApplyTarget target, bool useForNew);
 
     // ---- explorer tree, current markers, header bar names, search, filter,
     // the add menu and the New commands (explorer/mainwindowexplorer.cpp)

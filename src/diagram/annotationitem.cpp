@@ -1,5 +1,6 @@
 #include "diagram/annotationitem.h"
 
+#include "app/dialoghooks.h"
 #include "app/thememanager.h"
 #include "diagram/itemdrawing.h"
 #include "diagram/resizegeometry.h"
@@ -209,7 +210,7 @@ void AnnotationItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
     QMenu menu;
     QAction* styleAction = menu.addAction(QStringLiteral("Colors and fonts…"));
     QPointer<AnnotationItem> self(this);
-    QAction* chosen = menu.exec(event->screenPos());
+    QAction* chosen = DialogHooks::execMenu(&menu, event->screenPos());
     if (self && chosen == styleAction)
         requestStyleDialog();
     event->accept();

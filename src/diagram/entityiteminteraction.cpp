@@ -292,7 +292,7 @@ void EntityItem::showContextMenu(const QPoint& screenPos, Qt::KeyboardModifiers 
     }
 
     QPointer<EntityItem> self(this);
-    QAction* chosen = menu.exec(screenPos);
+    QAction* chosen = DialogHooks::execMenu(&menu, screenPos);
     if (!chosen || !self)
         return;
     if (chosen == edit) {

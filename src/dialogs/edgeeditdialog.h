@@ -9,7 +9,7 @@ namespace Ui {
 class EdgeEditDialog;
 }
 
-// The relationship's "Edit" dialog: its name, an empty details group, OK
+// "Edit Relationship": the relationship's name, an empty details group, OK
 // and Cancel. It changes nothing on the edge.
 class EdgeEditDialog : public QDialog
 {
@@ -18,7 +18,12 @@ public:
     explicit EdgeEditDialog(const QString& name, QWidget* parent = nullptr);
     ~EdgeEditDialog() override;
 
+    // The caption, "Relationship: " and the name.
     QString labelText() const;
+
+private slots:
+    void on_pushButtonOK_clicked();
+    void on_pushButtonCancel_clicked();
 
 private:
     std::unique_ptr<Ui::EdgeEditDialog> ui;

@@ -1,26 +1,32 @@
 #include "dialogs/entityeditdialog.h"
 
-#include <QDialogButtonBox>
-#include <QLabel>
-#include <QVBoxLayout>
+#include "ui_entityeditdialog.h"
 
 EntityEditDialog::EntityEditDialog(const QString& name, QWidget* parent)
     : QDialog(parent)
+    , ui(std::make_unique<Ui::EntityEditDialog>())
 {
-    setObjectName(QStringLiteral("EntityEditDialog"));
-    setWindowTitle(tr("Edit Entity"));
-    auto* layout = new QVBoxLayout(this);
-    m_label = new QLabel(tr("Entity: %1").arg(name), this);
-    m_label->setObjectName(QStringLiteral("labelEntityName"));
-    m_label->setTextFormat(Qt::PlainText);
-    layout->addWidget(m_label);
-    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
-    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
-    layout->addWidget(buttons);
+    ui->setupUi(this);
+    setModal(true);
+    setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+    // Names come from the user and from imported files: never markup.
+    ui->labelEntityName->setTextFormat(Qt::PlainText);
+    ui->labelEntityName->setText(tr("Entity: %1").arg(name));
 }
+
+EntityEditDialog::~EntityEditDialog() = default;
 
 QString EntityEditDialog::labelText() const
 {
-    return m_label->text();
+    return ui->labelEntityName->text();
+}
+
+void EntityEditDialog::on_pushButtonOK_clicked()
+{
+    accept();
+}
+
+void EntityEditDialog::on_pushButtonCancel_clicked()
+{
+    reject();
 }

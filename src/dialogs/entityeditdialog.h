@@ -3,17 +3,28 @@
 #include <QDialog>
 #include <QString>
 
-class QLabel;
+#include <memory>
 
-// The entity's "Edit" dialog: the entity's name with OK and Cancel.
+namespace Ui {
+class EntityEditDialog;
+}
+
+// "Edit Entity": the entity's name, an empty details group, OK and Cancel.
+// It changes nothing on the entity.
 class EntityEditDialog : public QDialog
 {
     Q_OBJECT
 public:
     explicit EntityEditDialog(const QString& name, QWidget* parent = nullptr);
+    ~EntityEditDialog() override;
 
+    // The caption, "Entity: " and the name.
     QString labelText() const;
 
+private slots:
+    void on_pushButtonOK_clicked();
+    void on_pushButtonCancel_clicked();
+
 private:
-    QLabel* m_label = nullptr;
+    std::unique_ptr<Ui::EntityEditDialog> ui;
 };

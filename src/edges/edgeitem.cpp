@@ -878,7 +878,7 @@ void EdgeItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
         QPointer<EdgeItem> self(this);
         const QPointF pressPos = event->scenePos();
         QMenu* menu = ensureContextMenu();
-        QAction* chosen = menu->exec(event->screenPos());
+        QAction* chosen = DialogHooks::execMenu(menu, event->screenPos());
         if (!self)
             return; // the edge went while the menu was open
         event->accept();

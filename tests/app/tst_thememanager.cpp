@@ -2,7 +2,10 @@
 #include "app/themeutils.h"
 #include "common/testmain.h"
 
+#include <QFile>
+#include <QImage>
 #include <QPainter>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -17,6 +20,8 @@ private slots:
     void invertKeepsAlphaAndConvertsFormat_data();
     void invertKeepsAlphaAndConvertsFormat();
     void invertedIcon();
+    void styleSheetImagesAreEmbedded_data();
+    void styleSheetImagesAreEmbedded();
 };
 
 void TestThemeManager::setThemeSelectsColourSet_data()
@@ -109,6 +114,32 @@ void TestThemeManager::invertedIcon()
     const QImage image = inverted.pixmap(QSize(16, 16)).toImage();
     QCOMPARE(image.pixelColor(8, 8).rgb(), QColor(0xe1, 0xe1, 0xe1).rgb());
     QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
+}
+
+void TestThemeManager::styleSheetImagesAreEmbedded_data()
+{
+    QTest::addColumn<QString>("sheet");
+    QTest::newRow("light") << ":/styles/resources/styles/app-light.qss";
+    QTest::newRow("dark") << ":/styles/resources/styles/app-dark.qss";
+}
+
+// A style sheet naming a missing image silently draws nothing: no arrow on
+// a combo box, no tick in a check box.
+void TestThemeManager::styleSheetImagesAreEmbedded()
+{
+    QFETCH(QString, sheet);
+    QFile file(sheet);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(file.readAll());
+    static const QRegularExpression url(QStringLiteral("url\\(([^)]*)\\)"));
+    int images = 0;
+    for (const QRegularExpressionMatch& m : url.globalMatch(text)) {
+        const QString path = m.captured(1).trimmed();
+        QVERIFY2(!QImage(path).isNull(), qPrintable(path));
+        ++images;
+    }
+    // The combo and spin box arrows and the check box tick at least.
+    QVERIFY(images >= 4);
 }
 
 QUILLMAP_TEST_MAIN(TestThemeManager)

@@ -74,6 +74,18 @@ done <<< "$icons"
 # Drawn for this application.
 rsvg-convert -w 256 -h 256 -o "$out/quillery-icon.png" drawn/quillery-icon.svg
 rsvg-convert -w 588 -h 380 -o "$out/about_bg.png" drawn/about_bg.svg
+# The arrows of combo and spin boxes and the check box tick, one colour per
+# theme: the style sheets name their images directly, so nothing inverts them.
+sed "s/currentColor/$glyph/g" drawn/check.svg > "$tmp/check.svg"
+sed "s/currentColor/#e6e6e6/g" drawn/check.svg > "$tmp/check-light.svg"
+rsvg-convert -w $size -h $size -o "$out/check.png" "$tmp/check.svg"
+rsvg-convert -w $size -h $size -o "$out/check-light.png" "$tmp/check-light.svg"
+for arrow in chevron-down chevron-up; do
+    sed "s/currentColor/#5a5a5a/g" "drawn/$arrow.svg" > "$tmp/$arrow.svg"
+    sed "s/currentColor/#c8c8c8/g" "drawn/$arrow.svg" > "$tmp/$arrow-light.svg"
+    rsvg-convert -w $size -h $size -o "$out/$arrow.png" "$tmp/$arrow.svg"
+    rsvg-convert -w $size -h $size -o "$out/$arrow-light.png" "$tmp/$arrow-light.svg"
+done
 
 mkdir -p "$out/licenses"
 cp node_modules/lucide-static/LICENSE "$out/licenses/lucide-static-LICENSE.txt"
