@@ -2,6 +2,7 @@
 // busy indicator, then the whole arrangement is in view at 100 %; while
 // another job runs the command does nothing.
 
+#include "common/testmain.h"
 #include "app/applicationsetup.h"
 #include "app/busyspinnerwidget.h"
 #include "app/mainwindow.h"
@@ -102,5 +103,5 @@ private:
     std::unique_ptr<MainWindow> window;
 };
 
-QTEST_MAIN(TestAutoLayoutCommand)
+QUILLMAP_TEST_MAIN(TestAutoLayoutCommand)
 #include "tst_autolayoutcommand.moc"

@@ -4,6 +4,7 @@
 // entity on another, groups apart, the diagram where it was, every route
 // right-angled and clear of the entities, the same result every time.
 
+#include "common/testmain.h"
 #include "app/applicationsetup.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
@@ -393,5 +394,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestAutoLayout)
+QUILLMAP_TEST_MAIN(TestAutoLayout)
 #include "tst_autolayout.moc"

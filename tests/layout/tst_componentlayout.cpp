@@ -2,6 +2,7 @@
 // columns, the force-directed placement and the clean-up passes, all on
 // plain node lists.
 
+#include "common/testmain.h"
 #include "layout/componentlayout.h"
 #include "layout/hublayout.h"
 
@@ -376,5 +377,5 @@ private Q_SLOTS:
 
 };
 
-QTEST_APPLESS_MAIN(TestComponentLayout)
+QUILLMAP_TEST_APPLESS_MAIN(TestComponentLayout)
 #include "tst_componentlayout.moc"

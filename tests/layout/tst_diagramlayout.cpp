@@ -2,6 +2,7 @@
 // of a whole diagram's nodes, the separation of parallel route segments and
 // the spreading of slots along a side.
 
+#include "common/testmain.h"
 #include "layout/diagramlayout.h"
 #include "layout/entityrectindex.h"
 #include "layout/routeseparation.h"
@@ -292,5 +293,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_APPLESS_MAIN(TestDiagramLayout)
+QUILLMAP_TEST_APPLESS_MAIN(TestDiagramLayout)
 #include "tst_diagramlayout.moc"
