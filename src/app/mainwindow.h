@@ -353,6 +353,11 @@ private:
     // project "Imported model" in the inspector's dialect, then Save is
     // offered.
     void finishDatabaseImport(const QJsonObject& erJson, const QJsonObject& fullSchema);
+    // explorer/mainwindowplacement.cpp
+    // placeModelEntityOnDiagram with the stored look already found (empty:
+    // none, build it from the model).
+    EntityItem* placeEntityWithLook(const QString& kind, const QString& id, QPointF scenePos,
+                                    const QJsonObject& stored);
     // explorer/mainwindowremoval.cpp
     enum class DeleteChoice { Cancel, FromDiagram, FromModel };
     // The three-button box of deleteSelection.

@@ -6,6 +6,7 @@
 #include "dialogs/dualthemecolorscheme.h"
 #include "edges/edgeitem.h"
 #include "explorer/explorerkinds.h"
+#include "explorer/storeddiagrams.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/diagramitem.h"
@@ -15,9 +16,11 @@
 #include "model/tableitem.h"
 #include "model/viewitem.h"
 
+#include <QGraphicsItem>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonDocument>
+#include <QSet>
 
 #include <cmath>
 #include <utility>
@@ -87,6 +90,12 @@ void MainWindow::onExplorerDropRequested(QByteArray payload, QPointF scenePos)
     if (items.isEmpty())
         return;
 
+    // The stored looks of every dragged object, found in one walk.
+    QSet<QString> draggedIds;
+    for (const QJsonValue& value : items)
+        draggedIds.insert(value.toObject().value(QStringLiteral("id")).toString());
+    const QHash<QString, QJsonObject> storedLooks = StoredDiagrams::entityJsons(currentModel, draggedIds);
+
     const bool wasSuppressed = std::exchange(suppressModelSync, true);
     scene->clearSelection();
     QStringList placedIds;
@@ -108,7 +117,7 @@ void MainWindow::onExplorerDropRequested(QByteArray payload, QPointF scenePos)
             continue;
         }
         const QPointF at = origin + QPointF(CascadeStep * placedCount, CascadeStep * placedCount);
-        if (EntityItem* entity = placeModelEntityOnDiagram(kind, id, at)) {
+        if (EntityItem* entity = placeEntityWithLook(kind, id, at, storedLooks.value(id))) {
             entity->setSelected(true);
             if (!placedIds.contains(id))
                 placedIds.append(id);
@@ -133,6 +142,12 @@ void MainWindow::onExplorerDropRequested(QByteArray payload, QPointF scenePos)
 
 EntityItem* MainWindow::placeModelEntityOnDiagram(const QString& kind, const QString& id, QPointF scenePos)
 {
+    return placeEntityWithLook(kind, id, scenePos, storedEntityJson(id));
+}
+
+EntityItem* MainWindow::placeEntityWithLook(const QString& kind, const QString& id, QPointF scenePos,
+                                            const QJsonObject& stored)
+{
     if (!scene || !currentModel || id.isEmpty())
         return nullptr;
     const bool isView = kind == ExplorerKind::View;
@@ -151,7 +166,6 @@ EntityItem* MainWindow::placeModelEntityOnDiagram(const QString& kind, const QSt
     entity->setId(id);
     scene->addItem(entity);
 
-    const QJsonObject stored = storedEntityJson(id);
     if (stored.isEmpty()) {
         if (table)
             populateEntityFromTable(entity, table);
@@ -204,13 +218,30 @@ void MainWindow::connectRelationshipsForDroppedEntities(const QStringList& place
 {
     if (!scene || !currentModel || placedIds.isEmpty())
         return;
+    // Looked up once: a drop of many tables meets many relationships.
+    const QSet<QString> placed(placedIds.cbegin(), placedIds.cend());
+    QHash<QString, EntityItem*> entities;
+    const QList<EntityItem*>& onScene = scene->entityItems();
+    for (auto it = onScene.crbegin(); it != onScene.crend(); ++it) {
+        if (!entities.contains((*it)->id()))
+            entities.insert((*it)->id(), *it);  // the topmost of an id, as findEntityOnScene
+    }
+    QSet<QString> drawn;
+    const QList<QGraphicsItem*> items = scene->items();
+    for (const QGraphicsItem* item : items) {
+        if (item->type() == DiagramItemType::Edge) {
+            if (const auto* edge = dynamic_cast<const EdgeItem*>(item))
+                drawn.insert(edge->id());
+        }
+    }
+
     for (RelationshipItem* relationship : currentModel->relationships()) {
-        if (!placedIds.contains(relationship->fromTableId()) && !placedIds.contains(relationship->toTableId()))
+        if (!placed.contains(relationship->fromTableId()) && !placed.contains(relationship->toTableId()))
             continue;
-        if (findEdgeOnScene(relationship->id()))
+        if (drawn.contains(relationship->id()))
             continue;
-        EntityItem* from = findEntityOnScene(relationship->fromTableId());
-        EntityItem* to = findEntityOnScene(relationship->toTableId());
+        EntityItem* from = entities.value(relationship->fromTableId());
+        EntityItem* to = entities.value(relationship->toTableId());
         if (!from || !to)
             continue;
         // The rows are there already, linked to the relationship's id.
@@ -219,6 +250,7 @@ void MainWindow::connectRelationshipsForDroppedEntities(const QStringList& place
             continue;
         if (!relationship->id().isEmpty())
             edge->setId(relationship->id());
+        drawn.insert(edge->id());
         applyStoredRelationshipNotation(edge, relationship);
         if (edge->isViewEdge()) {
             EntityItem* viewEnd = from->kind() == EntityItem::ViewKind ? from : to;
