@@ -262,6 +262,8 @@ public slots:
     void removeExplorerDiagram(ModelItem* model, const QString& id);
     // A table or view, with its relationships and their foreign keys.
     void removeExplorerEntity(ModelItem* model, const QString& id);
+    // The same for several at once, the canvas and diagrams touched once.
+    void removeExplorerEntities(ModelItem* model, const QStringList& ids);
     void removeExplorerRelationship(ModelItem* model, const QString& id);
     // Delete and Backspace on the canvas: the focused row after asking, or
     // the selected items from the diagram or from the model, as chosen.
@@ -269,10 +271,9 @@ public slots:
     // Deletes the scene entity of that id and its edges, without the model
     // hearing of it.
     void removeLiveEntity(const QString& id);
-    // Takes the relationship and its foreign key out of the current model;
-    // the canvas and the stored diagrams are left alone.
-    void removeRelationshipFromModel(const QString& id);
-    // The same for a table or view with its relationships.
+    // Takes the table or view with its relationships and their foreign keys
+    // out of the current model; the canvas and the stored diagrams are left
+    // alone.
     void removeEntityFromModel(const QString& id);
 
     // ---- details pane (details/mainwindowdetails.cpp)

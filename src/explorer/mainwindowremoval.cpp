@@ -71,19 +71,35 @@ void MainWindow::removeExplorerSelection()
         if (removal.kind == ExplorerKind::Model)
             removeExplorerModel(removal.id);
     }
+    // Tables and views that follow one another go together: the canvas is
+    // stored and the other diagrams are pruned once for all of them.
+    ModelItem* batchModel = nullptr;
+    QStringList batch;
+    const auto flush = [&] {
+        removeExplorerEntities(batchModel, batch);
+        batch.clear();
+        batchModel = nullptr;
+    };
     for (const Removal& removal : std::as_const(removals)) {
         if (removal.kind == ExplorerKind::Model || removedModels.contains(removal.modelId) || !project)
             continue;
         ModelItem* model = project->model(removal.modelId);
         if (!model)
             continue;
-        if (removal.kind == ExplorerKind::Diagram)
+        const bool entity = removal.kind == ExplorerKind::Table || removal.kind == ExplorerKind::View;
+        if (!batch.isEmpty() && (!entity || model != batchModel))
+            flush();
+        if (entity) {
+            batchModel = model;
+            batch.append(removal.id);
+        } else if (removal.kind == ExplorerKind::Diagram) {
             removeExplorerDiagram(model, removal.id);
-        else if (removal.kind == ExplorerKind::Relationship)
+        } else {
             removeExplorerRelationship(model, removal.id);
-        else
-            removeExplorerEntity(model, removal.id);
+        }
     }
+    if (!batch.isEmpty())
+        flush();
     rebuildProjectTree();
 }
 
@@ -133,18 +149,32 @@ void MainWindow::removeExplorerDiagram(ModelItem* model, const QString& id)
 
 void MainWindow::removeExplorerEntity(ModelItem* model, const QString& id)
 {
-    if (!model || id.isEmpty())
+    if (!id.isEmpty())
+        removeExplorerEntities(model, {id});
+}
+
+void MainWindow::removeExplorerEntities(ModelItem* model, const QStringList& ids)
+{
+    if (!model || ids.isEmpty())
         return;
-    const QStringList relationshipIds = relationshipsOfTable(model, id);
+    const QSet<QString> entityIds(ids.cbegin(), ids.cend());
+    QStringList relationshipIds;
+    for (const RelationshipItem* relationship : model->relationships()) {
+        if (entityIds.contains(relationship->fromTableId()) || entityIds.contains(relationship->toTableId()))
+            relationshipIds.append(relationship->id());
+    }
     if (model == currentModel) {
-        removeLiveEntity(id);
+        for (const QString& id : ids)
+            removeLiveEntity(id);
         captureCurrentDiagram();
     }
-    stripFromModelDiagrams(model, {id}, QSet<QString>(relationshipIds.cbegin(), relationshipIds.cend()));
-    for (const QString& relationshipId : relationshipIds)
+    stripFromModelDiagrams(model, entityIds, QSet<QString>(relationshipIds.cbegin(), relationshipIds.cend()));
+    for (const QString& relationshipId : std::as_const(relationshipIds))
         removeRelationshipAndForeignKey(model, relationshipId);
-    model->removeTable(id);
-    model->removeView(id);
+    for (const QString& id : ids) {
+        model->removeTable(id);
+        model->removeView(id);
+    }
 }
 
 void MainWindow::removeExplorerRelationship(ModelItem* model, const QString& id)
@@ -169,7 +199,7 @@ void MainWindow::removeEntityFromModel(const QString& id)
     if (!currentModel || id.isEmpty())
         return;
     for (const QString& relationshipId : relationshipsOfTable(currentModel, id))
-        removeRelationshipFromModel(relationshipId);
+        removeRelationshipAndForeignKey(currentModel, relationshipId);
     currentModel->removeTable(id);
     currentModel->removeView(id);
 }
@@ -332,7 +362,7 @@ void MainWindow::deleteSelection()
 
     if (modelMode) {
         for (const QString& edgeId : std::as_const(edgeIds))
-            removeRelationshipFromModel(edgeId);
+            removeRelationshipAndForeignKey(currentModel, edgeId);
         for (const QString& entityId : std::as_const(entityIds))
             removeEntityFromModel(entityId);
         stripItemsFromOtherDiagrams(entityIds, edgeIds);
@@ -390,11 +420,4 @@ void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)
 {
     Q_UNUSED(relationshipId)
     // Removes the edge of a relationship whose constraint went away.
-}
-
-void MainWindow::removeRelationshipFromModel(const QString& id)
-{
-    if (!currentModel || id.isEmpty())
-        return;
-    removeRelationshipAndForeignKey(currentModel, id);
 }

@@ -354,6 +354,71 @@ private slots:
         QVERIFY(scene()->entityItems().isEmpty());
     }
 
+    void removingSeveralAtOnce_data()
+    {
+        QTest::addColumn<bool>("relationshipFirst");
+        QTest::newRow("relationship selected first") << true;
+        QTest::newRow("relationship selected last") << false;
+    }
+
+    // Tables chosen together with a relationship between them and a third
+    // table: all of it goes, from the model and from the stored and live
+    // diagrams, whatever the order of the selection; the third table stays.
+    void removingSeveralAtOnce()
+    {
+        QFETCH(bool, relationshipFirst);
+        buildShop();
+        const QString ordersId = tableNamed(QStringLiteral("orders"))->id();
+        const QString itemsId = tableNamed(QStringLiteral("items"))->id();
+        TableItem* customers = tableNamed(QStringLiteral("customers"));
+        const QString customersId = customers->id();
+        QString linkId;
+        for (const RelationshipItem* relationship : window->currentModel->relationships()) {
+            if (relationship->fromTableId() == customersId)
+                linkId = relationship->id();
+        }
+        QVERIFY(!linkId.isEmpty());
+        // A second diagram, live, shows all three with both edges.
+        window->addExplorerDiagram(window->currentModel);
+        window->onExplorerDropRequested(
+            payload({{Table, ordersId}, {Table, itemsId}, {Table, customersId}}), QPointF());
+        QCOMPARE(scene()->entityItems().size(), 3);
+
+        QList<std::pair<QString, QString>> chosen{{Table, ordersId}, {Table, itemsId}};
+        if (relationshipFirst)
+            chosen.prepend({Relationship, linkId});
+        else
+            chosen.append({Relationship, linkId});
+        QItemSelection selection;
+        for (const auto& [kind, id] : std::as_const(chosen)) {
+            const QModelIndex index = window->treeProxy->mapFromSource(window->findTreeItem(kind, id)->index());
+            selection.select(index, index);
+        }
+        tree()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        QStringList titles;
+        answerMessages(QMessageBox::Yes, &titles);
+        window->removeExplorerSelection();
+        QCOMPARE(titles, QStringList{"Remove"});
+
+        QCOMPARE(window->currentModel->tables(), QList<TableItem*>{customers});
+        QVERIFY(window->currentModel->relationships().isEmpty());
+        QVERIFY(!customers->constraintOfType(1));
+        QCOMPARE(scene()->entityItems().size(), 1);
+        QCOMPARE(scene()->entityItems().first()->id(), customersId);
+        for (QGraphicsItem* item : scene()->items())
+            QVERIFY(!dynamic_cast<EdgeItem*>(item));
+        const QJsonObject saved = save();
+        QCOMPARE(saved.value("diagrams").toArray().size(), 2);
+        for (const QJsonValue& diagram : saved.value("diagrams").toArray()) {
+            const QByteArray text = QJsonDocument(diagram.toObject()).toJson();
+            for (const QString& gone : {ordersId, itemsId, linkId})
+                QVERIFY2(!text.contains(gone.toUtf8()), text.constData());
+        }
+        for (const QString& gone : {ordersId, itemsId, linkId})
+            QVERIFY(!window->findTreeItem(gone == linkId ? Relationship : Table, gone));
+        QVERIFY(window->findTreeItem(Table, customersId));
+    }
+
     void deleteKeyOnARowRemovesTheColumnAtOnce()
     {
         EntityItem* entity = scene()->addTableAt(QPointF(0, 0));
