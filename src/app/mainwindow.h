@@ -39,6 +39,7 @@ class ExplorerFilterProxy;
 class ModelItem;
 class ProjectItem;
 class ProjectTreeModel;
+class RelationshipItem;
 class SchemaImporter;
 class TableDetailsController;
 class TableItem;
@@ -249,14 +250,45 @@ public slots:
     void stripItemsFromOtherDiagrams(const QStringList& entityIds, const QStringList& edgeIds);
 
     // ---- placement (explorer/mainwindowplacement.cpp)
+    // Places the dragged tables and views of the current model at the drop
+    // point (snapped to 20, cascading by 40), selects them and draws their
+    // relationships to what is on the canvas. The model does not change.
     void onExplorerDropRequested(QByteArray payload, QPointF scenePos);
+    // A new entity for the table or view, with its stored look from a
+    // diagram of the current model or built from its columns; null for an
+    // unknown object.
+    EntityItem* placeModelEntityOnDiagram(const QString& kind, const QString& id, QPointF scenePos);
+    // One row per column, with key marks and foreign-key rows linked to the
+    // relationships of the table's foreign keys.
+    void populateEntityFromTable(EntityItem* entity, TableItem* table);
+    // Draws the current model's relationships that touch the placed objects
+    // and are missing on the canvas.
+    void connectRelationshipsForDroppedEntities(const QStringList& placedIds);
+    // The cardinalities stored for the relationship elsewhere (turned round
+    // when stored the other way), else One to Many.
+    void applyStoredRelationshipNotation(EdgeItem* edge, RelationshipItem* relationship);
 
     // ---- removal (explorer/mainwindowremoval.cpp)
+    // Removes the selected models, diagrams, tables, views and relationships
+    // from the project and every diagram, after asking.
     void removeExplorerSelection();
+    void removeExplorerModel(const QString& id);
+    void removeExplorerDiagram(ModelItem* model, const QString& id);
+    // A table or view, with its relationships and their foreign keys.
+    void removeExplorerEntity(ModelItem* model, const QString& id);
+    // The same for several at once, the canvas and diagrams touched once.
+    void removeExplorerEntities(ModelItem* model, const QStringList& ids);
+    void removeExplorerRelationship(ModelItem* model, const QString& id);
+    // Delete and Backspace on the canvas: the focused row after asking, or
+    // the selected items from the diagram or from the model, as chosen.
     void deleteSelection();
     // Deletes the scene entity of that id and its edges, without the model
     // hearing of it.
     void removeLiveEntity(const QString& id);
+    // Takes the table or view with its relationships and their foreign keys
+    // out of the current model; the canvas and the stored diagrams are left
+    // alone.
+    void removeEntityFromModel(const QString& id);
 
     // ---- details pane (details/mainwindowdetails.cpp)
     void refreshTableDetails();
@@ -307,6 +339,7 @@ private:
     // The explorer tests set the current model and diagram directly.
     friend class TestExplorerWindow;
     friend class TestExplorerCommands;
+    friend class TestPlacementRemoval;
     // So do the synchronisation tests and benchmark.
     friend class TestModelSync;
     friend class TestSyncScenarios;
@@ -344,6 +377,21 @@ private:
     // project "Imported model" in the inspector's dialect, then Save is
     // offered.
     void finishDatabaseImport(const QJsonObject& erJson, const QJsonObject& fullSchema);
+    // explorer/mainwindowplacement.cpp
+    // placeModelEntityOnDiagram with the stored look already found (empty:
+    // none, build it from the model).
+    EntityItem* placeEntityWithLook(const QString& kind, const QString& id, QPointF scenePos,
+                                    const QJsonObject& stored);
+    // explorer/mainwindowremoval.cpp
+    enum class DeleteChoice { Cancel, FromDiagram, FromModel };
+    // The three-button box of deleteSelection.
+    DeleteChoice askDeleteChoice();
+    // The ids of the model's relationships from or to that table or view.
+    static QStringList relationshipsOfTable(const ModelItem* model, const QString& tableId);
+    // The relationship and the foreign key on its child table.
+    static void removeRelationshipAndForeignKey(ModelItem* model, const QString& id);
+    // Releases the selection and clears the scene without the model hearing.
+    void clearCanvasQuietly();
     // explorer/mainwindowexplorer.cpp
     // Renames the project, a model or a diagram from its name field or its
     // explorer row; a blank or unchanged name puts storedRowText back on the

@@ -1,20 +1,398 @@
 // MainWindow: removing from the explorer and deleting the canvas selection.
 #include "app/mainwindow.h"
 
+#include "ui_mainwindow.h"
+
+#include "app/dialoghooks.h"
 #include "diagram/entityitem.h"
+#include "diagram/erscene.h"
+#include "diagram/groupitem.h"
+#include "diagram/singlelinetextitem.h"
+#include "diagram/textitem.h"
 #include "edges/edgeitem.h"
+#include "explorer/explorerfilterproxy.h"
+#include "explorer/explorerkinds.h"
+#include "model/diagramitem.h"
+#include "model/modelitem.h"
+#include "model/projectitem.h"
+#include "model/relationshipitem.h"
+#include "model/tableitem.h"
+
+#include <QItemSelectionModel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSet>
+#include <QTreeView>
 
 #include <utility>
 
 void MainWindow::removeExplorerSelection()
 {
-    // Removes the selected explorer objects from the model, asking first.
+    QTreeView* tree = ui->treeViewProject;
+    QItemSelectionModel* selection = tree ? tree->selectionModel() : nullptr;
+    if (!project || !selection)
+        return;
+
+    struct Removal
+    {
+        QString kind;
+        QString id;
+        QString modelId;
+    };
+    QList<Removal> removals;
+    QSet<QString> removedModels;
+    const QModelIndexList rows = selection->selectedRows(0);
+    for (QModelIndex row : rows) {
+        if (treeProxy && row.model() == treeProxy)
+            row = treeProxy->mapToSource(row);
+        const QString kind = row.data(ExplorerKind::KindRole).toString();
+        const QString id = row.data(ExplorerKind::IdRole).toString();
+        if (id.isEmpty())
+            continue;
+        if (kind == ExplorerKind::Model) {
+            removals.append({kind, id, id});
+            removedModels.insert(id);
+        } else if (kind == ExplorerKind::Diagram || kind == ExplorerKind::Table || kind == ExplorerKind::View
+                   || kind == ExplorerKind::Relationship) {
+            const ModelItem* owner = modelForTreeIndex(row);
+            removals.append({kind, id, owner ? owner->id() : QString()});
+        }
+    }
+    if (removals.isEmpty())
+        return;
+    if (DialogHooks::question(this, QStringLiteral("Remove"),
+                              QStringLiteral("Remove the selected items from the model?\n"
+                                             "Tables and views are also removed from every diagram."),
+                              QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+        != QMessageBox::Yes)
+        return;
+
+    for (const Removal& removal : std::as_const(removals)) {
+        if (removal.kind == ExplorerKind::Model)
+            removeExplorerModel(removal.id);
+    }
+    // Tables and views that follow one another go together: the canvas is
+    // stored and the other diagrams are pruned once for all of them.
+    ModelItem* batchModel = nullptr;
+    QStringList batch;
+    const auto flush = [&] {
+        removeExplorerEntities(batchModel, batch);
+        batch.clear();
+        batchModel = nullptr;
+    };
+    for (const Removal& removal : std::as_const(removals)) {
+        if (removal.kind == ExplorerKind::Model || removedModels.contains(removal.modelId) || !project)
+            continue;
+        ModelItem* model = project->model(removal.modelId);
+        if (!model)
+            continue;
+        const bool entity = removal.kind == ExplorerKind::Table || removal.kind == ExplorerKind::View;
+        if (!batch.isEmpty() && (!entity || model != batchModel))
+            flush();
+        if (entity) {
+            batchModel = model;
+            batch.append(removal.id);
+        } else if (removal.kind == ExplorerKind::Diagram) {
+            removeExplorerDiagram(model, removal.id);
+        } else {
+            removeExplorerRelationship(model, removal.id);
+        }
+    }
+    if (!batch.isEmpty())
+        flush();
+    rebuildProjectTree();
+}
+
+void MainWindow::removeExplorerModel(const QString& id)
+{
+    if (!project || id.isEmpty())
+        return;
+    if (!currentModel || currentModel->id() != id) {
+        project->removeModel(id);
+        return;
+    }
+    currentEntity = nullptr;
+    currentModel = nullptr;
+    currentDiagram = nullptr;
+    clearCanvasQuietly();
+    project->removeModel(id);
+
+    const QList<ModelItem*> models = project->models();
+    if (models.isEmpty())
+        return;
+    ModelItem* next = models.first();
+    const QList<DiagramItem*> diagrams = next->diagrams();
+    if (!diagrams.isEmpty())
+        loadDiagramItem(diagrams.first());
+    else
+        currentModel = next;
+}
+
+void MainWindow::removeExplorerDiagram(ModelItem* model, const QString& id)
+{
+    if (!model || id.isEmpty())
+        return;
+    if (!currentDiagram || currentDiagram->id() != id) {
+        model->removeDiagram(id);
+        return;
+    }
+    // The live contents go with the diagram; they are not stored first.
+    currentDiagram = nullptr;
+    model->removeDiagram(id);
+    currentEntity = nullptr;
+    const QList<DiagramItem*> diagrams = model->diagrams();
+    if (!diagrams.isEmpty())
+        loadDiagramItem(diagrams.first());
+    else
+        clearCanvasQuietly();
+}
+
+void MainWindow::removeExplorerEntity(ModelItem* model, const QString& id)
+{
+    if (!id.isEmpty())
+        removeExplorerEntities(model, {id});
+}
+
+void MainWindow::removeExplorerEntities(ModelItem* model, const QStringList& ids)
+{
+    if (!model || ids.isEmpty())
+        return;
+    const QSet<QString> entityIds(ids.cbegin(), ids.cend());
+    QStringList relationshipIds;
+    for (const RelationshipItem* relationship : model->relationships()) {
+        if (entityIds.contains(relationship->fromTableId()) || entityIds.contains(relationship->toTableId()))
+            relationshipIds.append(relationship->id());
+    }
+    if (model == currentModel) {
+        for (const QString& id : ids)
+            removeLiveEntity(id);
+        captureCurrentDiagram();
+    }
+    stripFromModelDiagrams(model, entityIds, QSet<QString>(relationshipIds.cbegin(), relationshipIds.cend()));
+    for (const QString& relationshipId : std::as_const(relationshipIds))
+        removeRelationshipAndForeignKey(model, relationshipId);
+    for (const QString& id : ids) {
+        model->removeTable(id);
+        model->removeView(id);
+    }
+}
+
+void MainWindow::removeExplorerRelationship(ModelItem* model, const QString& id)
+{
+    if (!model || id.isEmpty())
+        return;
+    if (model == currentModel) {
+        if (EdgeItem* edge = findEdgeOnScene(id)) {
+            // Its foreign-key rows leave the child entity with it.
+            const bool wasSuppressed = std::exchange(suppressModelSync, true);
+            delete edge;
+            suppressModelSync = wasSuppressed;
+        }
+        captureCurrentDiagram();
+    }
+    stripFromModelDiagrams(model, {}, {id});
+    removeRelationshipAndForeignKey(model, id);
+}
+
+void MainWindow::removeEntityFromModel(const QString& id)
+{
+    if (!currentModel || id.isEmpty())
+        return;
+    for (const QString& relationshipId : relationshipsOfTable(currentModel, id))
+        removeRelationshipAndForeignKey(currentModel, relationshipId);
+    currentModel->removeTable(id);
+    currentModel->removeView(id);
+}
+
+QStringList MainWindow::relationshipsOfTable(const ModelItem* model, const QString& tableId)
+{
+    QStringList ids;
+    if (!model)
+        return ids;
+    for (const RelationshipItem* relationship : model->relationships()) {
+        if (relationship->fromTableId() == tableId || relationship->toTableId() == tableId)
+            ids.append(relationship->id());
+    }
+    return ids;
+}
+
+void MainWindow::removeRelationshipAndForeignKey(ModelItem* model, const QString& id)
+{
+    const RelationshipItem* relationship = model ? model->relationship(id) : nullptr;
+    if (!relationship)
+        return;
+    // The foreign key lives on the child table; a view or a missing table
+    // has none to lose.
+    TableItem* child = model->table(relationship->toTableId());
+    if (child && !relationship->constraintId().isEmpty())
+        child->removeConstraint(relationship->constraintId());
+    model->removeRelationship(id);
+}
+
+void MainWindow::clearCanvasQuietly()
+{
+    if (!scene)
+        return;
+    const bool wasSuppressed = std::exchange(suppressModelSync, true);
+    releaseSceneSelection();
+    scene->clearScene();
+    suppressModelSync = wasSuppressed;
 }
 
 void MainWindow::deleteSelection()
 {
-    // Deletes the selected column, or tables, views and relationships from
-    // the diagram or from the model, asking first.
+    if (!scene)
+        return;
+
+    // A focused row label: that row (a column) alone.
+    QGraphicsItem* focus = scene->focusItem();
+    if (dynamic_cast<SingleLineTextItem*>(focus)) {
+        EntityItem* owner = nullptr;
+        for (QGraphicsItem* item = focus->parentItem(); item && !owner; item = item->parentItem())
+            owner = dynamic_cast<EntityItem*>(item);
+        if (owner) {
+            if (DialogHooks::question(this, QStringLiteral("Confirm delete"),
+                                      QStringLiteral("Do you really want to delete the selected column?"),
+                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+                != QMessageBox::Yes)
+                return;
+            if (!owner->removeAttributeForLabel(static_cast<SingleLineTextItem*>(focus)))
+                return;
+            // The column leaves the model now, not at the next edit: a save
+            // in between must not write it back.
+            syncTableColumnsFromEntity(owner);
+            currentEntity = selectedEntity();
+            syncTreeSelectionFromScene();
+            captureCurrentDiagram();
+            refreshTableDetails();
+            return;
+        }
+    }
+
+    QSet<EntityItem*> entities;
+    QSet<EdgeItem*> edges;
+    QSet<TextItem*> texts;
+    QSet<GroupItem*> groups;
+    const auto classify = [&](QGraphicsItem* item) {
+        if (auto* entity = dynamic_cast<EntityItem*>(item)) {
+            entities.insert(entity);
+            return true;
+        }
+        if (auto* text = dynamic_cast<TextItem*>(item)) {
+            texts.insert(text);
+            return true;
+        }
+        if (auto* group = dynamic_cast<GroupItem*>(item)) {
+            groups.insert(group);
+            return true;
+        }
+        return false;
+    };
+    const QList<QGraphicsItem*> selected = scene->selectedItems();
+    if (selected.isEmpty())
+        return;
+    for (QGraphicsItem* item : selected) {
+        if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
+            edges.insert(edge);
+            continue;
+        }
+        // A selected child stands for its nearest entity, text or group.
+        for (QGraphicsItem* at = item; at && !classify(at); at = at->parentItem()) {
+        }
+    }
+
+    bool modelMode = false;
+    if (!entities.isEmpty() || !edges.isEmpty()) {
+        const DeleteChoice choice = askDeleteChoice();
+        if (choice == DeleteChoice::Cancel)
+            return;
+        modelMode = choice == DeleteChoice::FromModel;
+    } else if (!texts.isEmpty() || !groups.isEmpty()) {
+        if (DialogHooks::question(this, QStringLiteral("Confirm delete"),
+                                  QStringLiteral("Do you really want to delete the selected objects?"),
+                                  QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
+            != QMessageBox::Yes)
+            return;
+    } else {
+        return;
+    }
+
+    for (EntityItem* entity : std::as_const(entities)) {
+        for (EdgeItem* edge : entity->edges()) {
+            if (edge)
+                edges.insert(edge);
+        }
+    }
+    QStringList entityIds;
+    for (EntityItem* entity : std::as_const(entities)) {
+        if (!entity->id().isEmpty())
+            entityIds.append(entity->id());
+    }
+    QStringList edgeIds;
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (!edge->id().isEmpty())
+            edgeIds.append(edge->id());
+    }
+    if (modelMode && currentModel) {
+        // Relationships whose lines are not on this diagram go as well.
+        for (const QString& entityId : std::as_const(entityIds)) {
+            for (const QString& relationshipId : relationshipsOfTable(currentModel, entityId)) {
+                if (!edgeIds.contains(relationshipId))
+                    edgeIds.append(relationshipId);
+            }
+        }
+    }
+
+    // Edges before the entities they hang on. In model mode the foreign-key
+    // rows go with their edges, and the child tables follow their rows.
+    if (currentEntity && entities.contains(currentEntity.data()))
+        currentEntity = nullptr;
+    for (EdgeItem* edge : std::as_const(edges)) {
+        // Diagram mode: the entity at the edge's end keeps its rows.
+        if (!modelMode)
+            edge->setRemoveFkRowsOnDestroy(false);
+        delete edge;
+    }
+    for (EntityItem* entity : std::as_const(entities))
+        delete entity;
+    for (TextItem* text : std::as_const(texts))
+        delete text;
+    for (GroupItem* group : std::as_const(groups))
+        delete group;
+
+    if (modelMode) {
+        for (const QString& edgeId : std::as_const(edgeIds))
+            removeRelationshipAndForeignKey(currentModel, edgeId);
+        for (const QString& entityId : std::as_const(entityIds))
+            removeEntityFromModel(entityId);
+        stripItemsFromOtherDiagrams(entityIds, edgeIds);
+        rebuildProjectTree();
+    }
+    captureCurrentDiagram();
+    currentEntity = selectedEntity();
+    syncTreeSelectionFromScene();
+    refreshTableDetails();
+}
+
+MainWindow::DeleteChoice MainWindow::askDeleteChoice()
+{
+    QMessageBox box(this);
+    box.setIcon(QMessageBox::Question);
+    box.setWindowTitle(QStringLiteral("Delete"));
+    box.setText(QStringLiteral("How do you want to delete the selected tables, views, and/or relationships?"));
+    box.setInformativeText(QStringLiteral("Delete from diagram removes them only from the current diagram.\n"
+                                          "Delete from model also removes them from the Model Explorer and from "
+                                          "every diagram.\nCancel aborts the deletion."));
+    box.addButton(QStringLiteral("Delete from diagram"), QMessageBox::AcceptRole);
+    QPushButton* fromModel = box.addButton(QStringLiteral("Delete from model"), QMessageBox::DestructiveRole);
+    QPushButton* cancel = box.addButton(QStringLiteral("Cancel"), QMessageBox::RejectRole);
+    box.setDefaultButton(cancel);
+    box.setEscapeButton(cancel);
+    DialogHooks::execDialog(&box);
+    const QAbstractButton* clicked = box.clickedButton();
+    if (!clicked || clicked == cancel)
+        return DeleteChoice::Cancel;
+    return clicked == fromModel ? DeleteChoice::FromModel : DeleteChoice::FromDiagram;
 }
 
 void MainWindow::removeLiveEntity(const QString& id)

@@ -42,6 +42,29 @@ QJsonObject StoredDiagrams::entityJson(const ModelItem* model, const QString& en
     return QJsonObject();
 }
 
+QHash<QString, QJsonObject> StoredDiagrams::entityJsons(const ModelItem* model, const QSet<QString>& entityIds)
+{
+    QHash<QString, QJsonObject> found;
+    if (!model || entityIds.isEmpty())
+        return found;
+    const QList<DiagramItem*> diagrams = model->diagrams();
+    for (const DiagramItem* diagram : diagrams) {
+        if (!diagram)
+            continue;
+        const QJsonArray entities = diagram->data().value(entitiesKey).toArray();
+        for (const QJsonValue& value : entities) {
+            const QJsonObject object = value.toObject();
+            const QString id = object.value(idKey).toString();
+            // The first diagram by name that shows it wins.
+            if (!id.isEmpty() && entityIds.contains(id) && !found.contains(id))
+                found.insert(id, object);
+        }
+        if (found.size() == entityIds.size())
+            break;
+    }
+    return found;
+}
+
 QJsonObject StoredDiagrams::edgeJson(const ModelItem* model, const DiagramItem* current, const QString& edgeId)
 {
     if (!model || edgeId.isEmpty())

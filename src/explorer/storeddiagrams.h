@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonObject>
+#include <QSet>
 #include <QString>
 
 class DiagramItem;
@@ -16,6 +18,9 @@ public:
     // The first stored entity object with that id, over the model's diagrams
     // in name order; an empty object when there is none.
     static QJsonObject entityJson(const ModelItem* model, const QString& entityId);
+    // entityJson of each of these ids (those stored nowhere left out), in
+    // one walk over the stored diagrams.
+    static QHash<QString, QJsonObject> entityJsons(const ModelItem* model, const QSet<QString>& entityIds);
     // The first stored edge object with that id, looked for in every diagram
     // but `current` first and in `current` only after that, since its copy
     // may be stale.

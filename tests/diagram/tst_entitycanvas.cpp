@@ -1,4 +1,5 @@
 #include "app/applicationsetup.h"
+#include "app/dialoghooks.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
 #include "common/testmain.h"
@@ -170,10 +171,19 @@ void TestEntityCanvas::deleteTypedInACellEditsTheText()
     QCOMPARE(entities().size(), 1);
     QCOMPARE(deletes.count(), 0);
 
-    // Outside a cell the keys reach the window's delete command.
+    // Outside a cell the keys reach the window's delete command, which asks
+    // first (answered here by closing the box).
+    DialogHooks::ScopedReset reset;
+    int asked = 0;
+    DialogHooks::setExecHook([&asked](QDialog*) {
+        ++asked;
+        return 0;
+    });
     view()->setFocus();
     key(Qt::Key_Delete);
     QCOMPARE(deletes.count(), 1);
+    QCOMPARE(asked, 1);
+    QCOMPARE(entities().size(), 1);
 }
 
 void TestEntityCanvas::screenshots()
