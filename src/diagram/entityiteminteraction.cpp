@@ -169,8 +169,12 @@ QVariant EntityItem::itemChange(GraphicsItemChange change, const QVariant& value
     }
     if (change == ItemPositionHasChanged || (change == ItemSceneHasChanged && scene()))
         updateAttachedEdges();
-    else if (change == ItemSelectedHasChanged && !value.toBool())
-        clearRowHighlight();
+    else if (change == ItemSelectedHasChanged) {
+        if (!value.toBool())
+            clearRowHighlight();
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->noteSelectionChange();
+    }
     return QGraphicsObject::itemChange(change, value);
 }
 

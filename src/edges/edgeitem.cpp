@@ -773,6 +773,8 @@ bool EdgeItem::tryImproveSlotSides()
 QVariant EdgeItem::itemChange(GraphicsItemChange change, const QVariant& value)
 {
     if (change == ItemSelectedHasChanged) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->noteSelectionChange();
         const bool selected = value.toBool();
         QTimer::singleShot(0, this, [this, selected] {
             if (!scene())
