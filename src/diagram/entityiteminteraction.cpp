@@ -250,6 +250,10 @@ void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
         else
             edge->refreshRoute();
     }
+    // An entity dropped onto another edge would seem joined to it: that
+    // edge goes around it now.
+    if (event->scenePos() != event->buttonDownScenePos(Qt::LeftButton))
+        EdgeItem::rerouteEdgesCrossing(QList<EntityItem*>(moved.cbegin(), moved.cend()), seen);
 }
 
 void EntityItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
