@@ -1,32 +1,33 @@
-// MainWindow: the import commands.
+// MainWindow: the import commands. Each one replaces the project, so each
+// asks about unsaved changes first.
 #include "app/mainwindow.h"
 
 #include "app/busyspinnerwidget.h"
 
 void MainWindow::on_actionImport_from_Image_triggered()
 {
-    if (busy->isBusy())
+    if (busy->isBusy() || !maybeSaveChanges())
         return;
     // Recognises a diagram in a raster image or SVG drawing.
 }
 
 void MainWindow::on_actionImport_from_Mermaid_triggered()
 {
-    if (busy->isBusy())
+    if (busy->isBusy() || !maybeSaveChanges())
         return;
     // Reads a Mermaid erDiagram file into a new project.
 }
 
 void MainWindow::on_actionImport_from_Drawio_triggered()
 {
-    if (busy->isBusy())
+    if (busy->isBusy() || !maybeSaveChanges())
         return;
     // Reads a draw.io file into a new project.
 }
 
 void MainWindow::importFromDatabase()
 {
-    if (busy->isBusy())
+    if (busy->isBusy() || !maybeSaveChanges())
         return;
     // Runs the schema inspector and turns its result into a new project.
 }

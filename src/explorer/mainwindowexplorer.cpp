@@ -359,6 +359,10 @@ void MainWindow::onDiagramNameEditingFinished()
 
 void MainWindow::on_action_New_triggered()
 {
+    // The project it replaces may hold unsaved changes; the fresh one counts
+    // as saved (markDocumentSaved) once it stands.
+    if (!maybeSaveChanges())
+        return;
     // Starts an empty project on an empty canvas.
 }
 

@@ -65,6 +65,8 @@ private slots:
     void closingAsks();
     void exitAsks_data();
     void exitAsks();
+    void replacingCommandsAsk_data();
+    void replacingCommandsAsk();
     void questionNamesTheDocument();
     void foreignObjectRefused_data();
     void foreignObjectRefused();
@@ -317,6 +319,51 @@ void TestUnsavedChanges::exitAsks()
     QCOMPARE(runExit(), quits);
     QCOMPARE(questions.size(), changed ? 1 : 0);
     QCOMPARE(QFileInfo::exists(path), !saveAnswer.isEmpty());
+}
+
+void TestUnsavedChanges::replacingCommandsAsk_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::newRow("New Project") << QStringLiteral("action_New");
+    QTest::newRow("Import from Mermaid") << QStringLiteral("actionImport_from_Mermaid");
+    QTest::newRow("Import from draw.io") << QStringLiteral("actionImport_from_Drawio");
+    QTest::newRow("Import from Image") << QStringLiteral("actionImport_from_Image");
+    QTest::newRow("Import from Database") << QStringLiteral("actionImport_from_Database");
+}
+
+// Every command that puts another project in the place of this one asks
+// first; Cancel leaves the document as it was, still unsaved, and no file
+// or import dialog comes up.
+void TestUnsavedChanges::replacingCommandsAsk()
+{
+    QFETCH(QString, action);
+    QAction* command = windowAction(window.get(), qPrintable(action));
+    QVERIFY(command);
+
+    scene()->addTableAt(QPointF(0, 0));
+    scene()->addTableAt(QPointF(300, 0));
+    const QStringList before = entityTitles(scene());
+    const QJsonObject diagramBefore = scene()->toJson();
+    QVERIFY(window->hasUnsavedChanges());
+
+    answer = QMessageBox::Cancel;
+    command->trigger();
+    QVERIFY(waitUntilIdle(window.get()));
+    QCOMPARE(questions.size(), 1);
+    QVERIFY(questions.constFirst().startsWith(QLatin1String("Save changes to ")));
+    QCOMPARE(openDialogs, 0);
+    QCOMPARE(saveDialogs, 0);
+    QCOMPARE(entityTitles(scene()), before);
+    QCOMPARE(scene()->toJson(), diagramBefore);
+    QVERIFY(window->hasUnsavedChanges());
+
+    // Asked once per command: the answer is not remembered.
+    command->trigger();
+    QVERIFY(waitUntilIdle(window.get()));
+    QCOMPARE(questions.size(), 2);
+    QCOMPARE(entityTitles(scene()), before);
+    QVERIFY(window->hasUnsavedChanges());
+    QCOMPARE(warnings, QStringList());
 }
 
 void TestUnsavedChanges::questionNamesTheDocument()
