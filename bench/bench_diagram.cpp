@@ -24,6 +24,7 @@
 #include "diagram/erview.h"
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
+#include "model/indentedjson.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -193,7 +194,7 @@ int main(int argc, char** argv)
     keepRoutes("routed");
 
     QByteArray written;
-    const double saveMs = bestOf(runs, [&] { written = QJsonDocument(scene.toJson()).toJson(QJsonDocument::Indented); });
+    const double saveMs = bestOf(runs, [&] { written = toIndentedJson(scene.toJson()); });
     const QByteArray halfStored = withHalfTheRoutes(QJsonDocument::fromJson(written).object());
     const double loadStoredMs = bestOf(runs, [&] { load(halfStored); });
     keepRoutes("half-stored");

@@ -9,6 +9,7 @@
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/diagramitem.h"
+#include "model/indentedjson.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 #include "model/relationshipitem.h"
@@ -199,7 +200,7 @@ int main(int argc, char** argv)
             const QJsonObject root = project->toDocumentJson();
             figures.firstStep = timer.nsecsElapsed() / 1e9;
             timer.restart();
-            text = QJsonDocument(root).toJson(QJsonDocument::Indented);
+            text = toIndentedJson(root);
         }
         figures.secondStep = timer.nsecsElapsed() / 1e9;
         figures.peakMiB = residentMiB("VmHWM");

@@ -1,9 +1,12 @@
 #include "app/dialoghooks.h"
 
 #include <QDialog>
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QInputDialog>
 #include <QMenu>
+#include <QRegularExpression>
 
 #include <utility>
 
@@ -55,11 +58,53 @@ QString getOpenFileName(QWidget* parent, const QString& caption, const QString& 
     return QFileDialog::getOpenFileName(parent, caption, dir, filter);
 }
 
+namespace {
+
+// The suffix of the first "*.suffix" pattern of the first filter.
+QString filterSuffix(const QString& filter)
+{
+    static const QRegularExpression pattern(QStringLiteral("\\*\\.([^\\s;()*?]+)"));
+    const QString first = filter.section(QStringLiteral(";;"), 0, 0);
+    const QRegularExpressionMatch match = pattern.match(first);
+    return match.hasMatch() ? match.captured(1) : QString();
+}
+
+} // namespace
+
+QString withFilterSuffix(const QString& path, const QString& filter)
+{
+    if (path.isEmpty() || path.endsWith(QLatin1Char('/')) || path.endsWith(QDir::separator()))
+        return path;
+    const QString suffix = filterSuffix(filter);
+    if (suffix.isEmpty())
+        return path;
+    const QString name = QFileInfo(path).fileName();
+    // A hidden name such as ".g2" has no suffix yet; "g2." gets "json"
+    // after its dot.
+    const qsizetype dot = name.lastIndexOf(QLatin1Char('.'));
+    if (dot > 0 && dot < name.size() - 1)
+        return path;
+    if (name.endsWith(QLatin1Char('.')))
+        return path + suffix;
+    return path + QLatin1Char('.') + suffix;
+}
+
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir, const QString& filter)
 {
-    if (hooks().saveFileName)
-        return hooks().saveFileName(parent, caption, dir, filter);
-    return QFileDialog::getSaveFileName(parent, caption, dir, filter);
+    QString path;
+    if (hooks().saveFileName) {
+        path = hooks().saveFileName(parent, caption, dir, filter);
+    } else {
+        // The dialog adds the suffix itself, so that it also asks before
+        // replacing a file of the completed name.
+        QFileDialog dialog(parent, caption, dir, filter);
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(filterSuffix(filter));
+        if (dialog.exec() == QDialog::Accepted)
+            path = dialog.selectedFiles().value(0);
+    }
+    return withFilterSuffix(path, filter);
 }
 
 QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir)

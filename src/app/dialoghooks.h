@@ -24,8 +24,17 @@ namespace DialogHooks {
 
 QString getOpenFileName(QWidget* parent, const QString& caption, const QString& dir = QString(),
                         const QString& filter = QString());
+// A name typed without an extension gets the one of the filter (see
+// withFilterSuffix), so that "g2" is written as "g2.json" and shows in the
+// Open dialog's list.
 QString getSaveFileName(QWidget* parent, const QString& caption, const QString& dir = QString(),
                         const QString& filter = QString());
+
+// path with the suffix of the first pattern of filter ("Quillmap Project
+// (*.json)" gives ".json") when its file name has no suffix; unchanged when
+// it has one, when it is empty or names a folder, and when the filter has no
+// pattern of the form "*.suffix".
+QString withFilterSuffix(const QString& path, const QString& filter);
 QString getExistingDirectory(QWidget* parent, const QString& caption, const QString& dir = QString());
 
 QMessageBox::StandardButton warning(QWidget* parent, const QString& title, const QString& text,

@@ -16,8 +16,10 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 class QAction;
+class QCloseEvent;
 class QComboBox;
 class QFrame;
 class QGraphicsPathItem;
@@ -77,6 +79,8 @@ public:
 
 protected:
     void changeEvent(QEvent* event) override;
+    // Asks about unsaved changes first (app/mainwindowfile.cpp).
+    void closeEvent(QCloseEvent* event) override;
 
     // Each group below is defined in the source file named in its heading.
 public slots:
@@ -295,11 +299,28 @@ public slots:
     void forgetColumnReferences(const QString& columnId);
 
 public:
+    // ---- unsaved changes (app/mainwindowfile.cpp)
+    // To be called before a command throws the document away (Exit, closing
+    // the window, Open, New, the imports that replace the project). When the
+    // document differs from what was last saved or opened, asks "Save
+    // changes to <name> before closing?" with Save, Discard and Cancel; Save
+    // runs the Save road and waits for it. True when the command may go on:
+    // nothing to save, Discard, or a Save that wrote the file. False for
+    // Cancel and for a Save that was cancelled or failed.
+    bool maybeSaveChanges();
+    // Whether the document (what Save would write) differs from the one last
+    // saved or opened.
+    bool hasUnsavedChanges();
+    // Takes the document as it stands as the saved one: after it was
+    // written or read, and for a fresh project.
+    void markDocumentSaved();
+
     // ---- loading (app/mainwindowfile.cpp)
     // Loads a parsed project file or bare diagram into the model and the
     // scene. Returns false, with the model and the scene unchanged and a
     // sentence for the user in *errorText, for an object whose "type" names
-    // neither a diagram nor a project.
+    // neither a diagram nor a project, and for one without "type" that has
+    // none of the lists "entities", "edges" and "annotations".
     bool loadProjectOrDiagram(const QJsonObject& root, QString* errorText = nullptr);
     // Wraps the diagram just loaded into the scene into a fresh project.
     void adoptLoadedScene(QString projectName = QString());
@@ -362,8 +383,19 @@ private:
     // the start entity deselected.
     void dropRelationshipStart();
     // app/mainwindowfile.cpp
-    // Save's work once the path is known.
-    void saveToPath(const QString& path);
+    // The path Save writes to: the document's, or (always with askAlways)
+    // one asked for; empty when the dialog was cancelled.
+    QString savePath(bool askAlways);
+    // Save's work once the path is known. done, when given, hears whether
+    // the file was written, once the busy indicator has gone (at once when
+    // nothing was started).
+    void saveToPath(const QString& path, std::function<void(bool)> done = {});
+    // The Save road, waited for; true when the file was written.
+    bool saveAndWait();
+    // The text Save writes for the document as it stands: the model brought
+    // up to date from the canvas, then the project as indented JSON. Throws
+    // what building the JSON throws.
+    QByteArray currentDocumentText();
     // After a successful open: scene rectangle from the items, view fitted.
     void fitSceneAfterLoad();
     // app/mainwindowexport.cpp
@@ -447,6 +479,8 @@ private:
     QSlider* zoomSlider = nullptr;
     QLabel* labelZoomPercent = nullptr;
     QString currentFilePath;
+    // ---- the document as last saved or opened: a digest of its text
+    QByteArray savedDocumentDigest;
     bool updatingViewZoom = false;   // the slider pushes its value into the view
     bool updatingZoomSlider = false; // a view zoom change pushes its value into the slider
 

@@ -10,15 +10,21 @@
 #include "diagram/erview.h"
 #include "explorer/tablesync.h"
 #include "model/diagramitem.h"
+#include "model/indentedjson.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 
+#include <QCloseEvent>
 #include <QComboBox>
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
-#include <QJsonDocument>
+#include <QEventLoop>
+#include <QFileInfo>
 
+#include <algorithm>
 #include <exception>
+#include <iterator>
 #include <memory>
 
 void MainWindow::on_action_Save_triggered()
@@ -40,34 +46,39 @@ namespace {
 
 const char* const projectFileFilter = "Quillmap Project (*.json)";
 
+// The lists of a diagram object.
+const char* const diagramListKeys[] = {"entities", "edges", "annotations"};
+
 } // namespace
+
+QString MainWindow::savePath(bool askAlways)
+{
+    const QString path = scene ? scene->currentFilePath() : QString();
+    if (!askAlways && !path.isEmpty())
+        return path;
+    return DialogHooks::getSaveFileName(this, QStringLiteral("Save Project"), QString(),
+                                        QLatin1String(projectFileFilter));
+}
 
 void MainWindow::saveDiagram()
 {
     if (busy->isBusy())
         return;
-    QString path = scene ? scene->currentFilePath() : QString();
-    if (path.isEmpty()) {
-        path = DialogHooks::getSaveFileName(this, QStringLiteral("Save Project"), QString(),
-                                            QLatin1String(projectFileFilter));
-        if (path.isEmpty())
-            return;
-    }
-    saveToPath(path);
+    const QString path = savePath(false);
+    if (!path.isEmpty())
+        saveToPath(path);
 }
 
 void MainWindow::saveDiagramAs()
 {
     if (busy->isBusy())
         return;
-    const QString path = DialogHooks::getSaveFileName(this, QStringLiteral("Save Project"), QString(),
-                                                      QLatin1String(projectFileFilter));
-    if (path.isEmpty())
-        return;
-    saveToPath(path);
+    const QString path = savePath(true);
+    if (!path.isEmpty())
+        saveToPath(path);
 }
 
-void MainWindow::saveToPath(const QString& path)
+QByteArray MainWindow::currentDocumentText()
 {
     if (scene && dialectCombo) {
         scene->setDialect(dialectCombo->currentText());
@@ -76,12 +87,16 @@ void MainWindow::saveToPath(const QString& path)
     }
     syncModelFromScene();
     captureCurrentDiagram();
+    const QJsonObject root = project ? project->toDocumentJson() : (scene ? scene->toJson() : QJsonObject());
+    return toIndentedJson(root);
+}
 
+void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
+{
     QByteArray bytes;
     QString failure;
     try {
-        const QJsonObject root = project ? project->toDocumentJson() : (scene ? scene->toJson() : QJsonObject());
-        bytes = QJsonDocument(root).toJson(QJsonDocument::Indented);
+        bytes = currentDocumentText();
     } catch (const std::exception& e) {
         qWarning() << "Exception in toJson:" << e.what();
         failure = QString::fromLocal8Bit(e.what());
@@ -93,6 +108,8 @@ void MainWindow::saveToPath(const QString& path)
         DialogHooks::warning(this, QStringLiteral("Save"),
                              QStringLiteral("The project could not be turned into JSON (%1); nothing was written.")
                                  .arg(failure));
+        if (done)
+            done(false);
         return;
     }
 
@@ -102,28 +119,109 @@ void MainWindow::saveToPath(const QString& path)
         QString error;
     };
     auto outcome = std::make_shared<SaveOutcome>();
+    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
     busy->runInThread(
         [path, bytes, outcome] { outcome->written = writeFileAtomically(path, bytes, &outcome->error); },
-        [this, path, outcome] {
+        [this, path, outcome, digest] {
             if (!outcome->written)
                 return;
             qDebug() << "Diagram saved successfully";
             if (scene)
                 scene->setCurrentFilePath(path);
             setFilePathDisplay(path);
+            savedDocumentDigest = digest;
         },
-        [this, path, outcome] {
-            if (outcome->written)
-                return;
-            DialogHooks::warning(this, QStringLiteral("Save"),
-                                 QStringLiteral("Cannot save file %1:\n%2\n\nThe file on disk was not changed.")
-                                     .arg(QDir::toNativeSeparators(path), outcome->error));
+        [this, path, outcome, done] {
+            if (!outcome->written)
+                DialogHooks::warning(this, QStringLiteral("Save"),
+                                     QStringLiteral("Cannot save file %1:\n%2\n\nThe file on disk was not changed.")
+                                         .arg(QDir::toNativeSeparators(path), outcome->error));
+            if (done)
+                done(outcome->written);
         });
+    // A job that could not start never reports back.
+    if (!busy->isBusy() && done)
+        done(false);
+}
+
+bool MainWindow::saveAndWait()
+{
+    if (busy->isBusy())
+        return false;
+    const QString path = savePath(false);
+    if (path.isEmpty())
+        return false;
+    bool finished = false;
+    bool saved = false;
+    QEventLoop loop;
+    saveToPath(path, [&finished, &saved, &loop](bool written) {
+        finished = true;
+        saved = written;
+        loop.quit();
+    });
+    // The indicator keeps the window's input away meanwhile.
+    if (!finished)
+        loop.exec();
+    return saved;
+}
+
+bool MainWindow::hasUnsavedChanges()
+{
+    try {
+        return QCryptographicHash::hash(currentDocumentText(), QCryptographicHash::Sha256) != savedDocumentDigest;
+    } catch (...) {
+        // What cannot be written out cannot be compared: better asked once
+        // too often than lost.
+        return true;
+    }
+}
+
+void MainWindow::markDocumentSaved()
+{
+    try {
+        savedDocumentDigest = QCryptographicHash::hash(currentDocumentText(), QCryptographicHash::Sha256);
+    } catch (...) {
+        savedDocumentDigest.clear();
+    }
+}
+
+bool MainWindow::maybeSaveChanges()
+{
+    if (busy->isBusy())
+        return false;
+    if (!hasUnsavedChanges())
+        return true;
+    const QString path = scene ? scene->currentFilePath() : QString();
+    QString name = path.isEmpty() ? QString() : QFileInfo(path).fileName();
+    if (name.isEmpty())
+        name = project && !project->name().isEmpty() ? project->name() : QStringLiteral("Untitled Project");
+    const QMessageBox::StandardButton answer =
+        DialogHooks::question(this, QStringLiteral("Unsaved Changes"),
+                              QStringLiteral("Save changes to %1 before closing?").arg(name),
+                              QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, QMessageBox::Save);
+    switch (answer) {
+    case QMessageBox::Discard:
+        return true;
+    case QMessageBox::Save:
+        return saveAndWait();
+    default:
+        return false;
+    }
+}
+
+void MainWindow::closeEvent(QCloseEvent* event)
+{
+    // A running job holds the document; the window stays until it is done.
+    if (busy->isBusy() || !maybeSaveChanges()) {
+        event->ignore();
+        return;
+    }
+    QMainWindow::closeEvent(event);
 }
 
 void MainWindow::loadDiagram()
 {
-    if (busy->isBusy())
+    if (busy->isBusy() || !maybeSaveChanges())
         return;
     const QString path = DialogHooks::getOpenFileName(this, QStringLiteral("Open Project"), QString(),
                                                       QLatin1String(projectFileFilter));
@@ -153,6 +251,7 @@ void MainWindow::loadDiagram()
                                   dialectCombo->setCurrentText(scene->dialect());
                           }
                           fitSceneAfterLoad();
+                          markDocumentSaved();
                       },
                       [this, read] {
                           if (!read->ok)
@@ -185,7 +284,20 @@ bool MainWindow::loadProjectOrDiagram(const QJsonObject& root, QString* errorTex
         // tools), but a file that says it is something else is not read
         // as an empty diagram.
         const QJsonValue type = root.value(QStringLiteral("type"));
-        if (!type.isUndefined() && type.toString() != QLatin1String("er-diagram")) {
+        if (type.isUndefined()) {
+            // Nor is any object without a type: only one with at least one
+            // of the diagram's lists is taken for a diagram.
+            const bool hasDiagramList = std::any_of(
+                std::begin(diagramListKeys), std::end(diagramListKeys),
+                [&root](const char* key) { return root.value(QLatin1String(key)).isArray(); });
+            if (!hasDiagramList) {
+                qWarning() << "loadProjectOrDiagram: an object without type and without diagram lists";
+                if (errorText)
+                    *errorText = QStringLiteral("The file is neither a Quillmap project nor a diagram: it has no "
+                                                "\"type\" and no \"entities\", \"edges\" or \"annotations\" list.");
+                return false;
+            }
+        } else if (type.toString() != QLatin1String("er-diagram")) {
             qWarning() << "loadProjectOrDiagram: neither a project nor a diagram, type:" << type;
             if (errorText)
                 *errorText = QStringLiteral("The file is neither a Quillmap project nor a diagram "

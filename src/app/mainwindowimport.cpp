@@ -1,4 +1,5 @@
-// MainWindow: the import commands.
+// MainWindow: the import commands. Each one replaces the project, so each
+// asks about unsaved changes first.
 #include "app/mainwindow.h"
 
 #include "ui_mainwindow.h"
@@ -33,7 +34,7 @@ const char imageImportFilter[] =
 
 void MainWindow::on_actionImport_from_Image_triggered()
 {
-    if (busy->isBusy())
+    if (busy->isBusy() || !maybeSaveChanges())
         return;
     const QString path = DialogHooks::getOpenFileName(this, QStringLiteral("Import ER Diagram from Image"), QString(),
                                                       QLatin1String(imageImportFilter));
@@ -88,7 +89,7 @@ void MainWindow::adoptImportedDiagram(const QString& projectName)
 
 void MainWindow::on_actionImport_from_Mermaid_triggered()
 {
-    if (busy->isBusy())
+    if (busy->isBusy() || !maybeSaveChanges())
         return;
     const QString path = DialogHooks::getOpenFileName(
         this, QStringLiteral("Import ER Diagram from Mermaid"), QString(),
@@ -140,7 +141,7 @@ void MainWindow::on_actionImport_from_Mermaid_triggered()
 
 void MainWindow::on_actionImport_from_Drawio_triggered()
 {
-    if (busy->isBusy())
+    if (busy->isBusy() || !maybeSaveChanges())
         return;
     // Reads a draw.io file into a new project.
 }
@@ -149,7 +150,7 @@ void MainWindow::on_actionImport_from_Drawio_triggered()
 
 void MainWindow::importFromDatabase()
 {
-    if (busy->isBusy())
+    if (busy->isBusy() || !maybeSaveChanges())
         return;
     QString python;
     QString script;

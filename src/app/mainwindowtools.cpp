@@ -201,6 +201,8 @@ void MainWindow::on_actionAuto_layout_triggered()
 
 void MainWindow::on_action_Exit_triggered()
 {
+    if (!maybeSaveChanges())
+        return;
     QCoreApplication::exit(0);
 }
 

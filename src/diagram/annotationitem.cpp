@@ -2,6 +2,7 @@
 
 #include "app/dialoghooks.h"
 #include "app/thememanager.h"
+#include "diagram/erscene.h"
 #include "diagram/itemdrawing.h"
 #include "diagram/resizegeometry.h"
 #include "model/itemid.h"
@@ -37,6 +38,9 @@ AnnotationItem::AnnotationItem(qreal zValue, QSizeF size, QGraphicsItem* parent)
 AnnotationItem::~AnnotationItem()
 {
     stopEditing();
+    // Deleted while on the scene: no scene change reaches itemChange.
+    if (auto* erScene = qobject_cast<ERScene*>(scene()))
+        erScene->unregisterAnnotation(this);
 }
 
 // ---------------------------------------------------------------- geometry
@@ -64,10 +68,19 @@ void AnnotationItem::setSize(QSizeF size)
 
 QVariant AnnotationItem::itemChange(GraphicsItemChange change, const QVariant& value)
 {
-    if (change == ItemSelectedChange)
+    if (change == ItemSelectedChange) {
         prepareGeometryChange(); // the shape follows the selection
-    else if (change == ItemSceneHasChanged)
+    } else if (change == ItemSelectedHasChanged) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->noteSelectionChange();
+    } else if (change == ItemSceneChange) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->unregisterAnnotation(this);
+    } else if (change == ItemSceneHasChanged) {
         setZValue(m_zValue);
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->registerAnnotation(this);
+    }
     return QGraphicsObject::itemChange(change, value);
 }
 

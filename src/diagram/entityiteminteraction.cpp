@@ -169,8 +169,12 @@ QVariant EntityItem::itemChange(GraphicsItemChange change, const QVariant& value
     }
     if (change == ItemPositionHasChanged || (change == ItemSceneHasChanged && scene()))
         updateAttachedEdges();
-    else if (change == ItemSelectedHasChanged && !value.toBool())
-        clearRowHighlight();
+    else if (change == ItemSelectedHasChanged) {
+        if (!value.toBool())
+            clearRowHighlight();
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->noteSelectionChange();
+    }
     return QGraphicsObject::itemChange(change, value);
 }
 
@@ -246,6 +250,10 @@ void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
         else
             edge->refreshRoute();
     }
+    // An entity dropped onto another edge would seem joined to it: that
+    // edge goes around it now.
+    if (event->scenePos() != event->buttonDownScenePos(Qt::LeftButton))
+        EdgeItem::rerouteEdgesCrossing(QList<EntityItem*>(moved.cbegin(), moved.cend()), seen);
 }
 
 void EntityItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)

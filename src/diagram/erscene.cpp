@@ -2,6 +2,7 @@
 
 #include "app/thememanager.h"
 #include "details/dialects.h"
+#include "diagram/annotationitem.h"
 #include "diagram/entityitem.h"
 #include "diagram/groupitem.h"
 #include "diagram/textitem.h"
@@ -168,10 +169,9 @@ TextItem* ERScene::addTextAt(QPointF scenePos)
 GroupItem* ERScene::addGroupAt(QPointF scenePos)
 {
     QStringList titles;
-    const QList<QGraphicsItem*> all = items();
-    for (QGraphicsItem* item : all) {
+    for (const AnnotationItem* item : std::as_const(m_annotations)) {
         if (item->type() == DiagramItemType::Group)
-            titles.append(static_cast<GroupItem*>(item)->title());
+            titles.append(static_cast<const GroupItem*>(item)->title());
     }
     const QString title = firstFreeNumberedName(QStringLiteral("group_"), titles, Qt::CaseSensitive,
                                                 static_cast<int>(titles.size()) + 1);
@@ -243,6 +243,19 @@ void ERScene::unregisterEntity(EntityItem* entity)
         m_entities.removeAt(i);
 }
 
+void ERScene::registerAnnotation(AnnotationItem* item)
+{
+    if (item && !m_annotations.contains(item))
+        m_annotations.append(item);
+}
+
+void ERScene::unregisterAnnotation(AnnotationItem* item)
+{
+    const qsizetype i = m_annotations.lastIndexOf(item);
+    if (i >= 0)
+        m_annotations.removeAt(i);
+}
+
 QList<QRectF> ERScene::entityRectsIn(const QRectF& region, const EntityItem* a, const EntityItem* b) const
 {
     if (m_entityRectIndex)
@@ -278,6 +291,12 @@ void ERScene::clearScene()
             popup->hide();
     }
 
+    // The scene keeps lists of its entities and annotations, and the edges
+    // hang on the entities: they go first, without a walk over every item,
+    // which would sort all the row labels of the diagram.
+    deleteRegisteredItems();
+
+    // Whatever was not in the lists, by its type code.
     QList<QGraphicsItem*> edges;
     QList<QGraphicsItem*> entities;
     QList<QGraphicsItem*> annotations;
@@ -298,7 +317,6 @@ void ERScene::clearScene()
             break; // children go with their parents
         }
     }
-    qDebug() << "clearScene: edges:" << edges.size() << "entities:" << entities.size();
 
     // Edges go first so that none of them outlives an entity it points to.
     // They are taken off their entities and told to leave the rows alone.
@@ -328,10 +346,6 @@ void ERScene::clearScene()
         for (SlotItem* slot : entity->slotHandles())
             slot->setEdge(nullptr);
     }
-    // An entity is deleted while still on the scene: its destructor takes it
-    // and its row labels off the item index in one sweep, where removing it
-    // first would take every label off the index one by one (a large part
-    // of clearing a big diagram).
     for (QGraphicsItem* item : std::as_const(entities)) {
         if (item->scene() == this)
             delete item;
@@ -350,6 +364,61 @@ void ERScene::clearScene()
     qDebug() << "clearScene: completed";
     m_clearing = false;
     blockSignals(signalsWereBlocked);
+}
+
+void ERScene::deleteRegisteredItems()
+{
+    QList<EdgeItem*> edges;
+    QSet<EdgeItem*> seenEdges;
+    for (EntityItem* entity : std::as_const(m_entities)) {
+        for (EdgeItem* edge : entity->edges()) {
+            if (edge && !seenEdges.contains(edge)) {
+                seenEdges.insert(edge);
+                edges.append(edge);
+            }
+        }
+    }
+    qDebug() << "clearScene: edges:" << edges.size() << "entities:" << m_entities.size();
+
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (edge->fromEntity())
+            edge->fromEntity()->removeEdge(edge);
+        if (edge->toEntity())
+            edge->toEntity()->removeEdge(edge);
+        edge->setRemoveFkRowsOnDestroy(false);
+    }
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (edge->scene() == this) {
+            removeItem(edge);
+            delete edge;
+        }
+    }
+    for (EntityItem* entity : std::as_const(m_entities)) {
+        for (SlotItem* slot : entity->slotHandles())
+            slot->setEdge(nullptr);
+    }
+    // An entity is deleted while still on the scene: its destructor takes it
+    // and its row labels off the item index in one sweep, where removing it
+    // first would take every label off the index one by one (a large part
+    // of clearing a big diagram). Each one takes itself off the list; the
+    // topmost, i.e. the latest, go first.
+    while (!m_entities.isEmpty()) {
+        EntityItem* entity = m_entities.constLast();
+        if (entity->scene() != this || entity->parentItem())
+            m_entities.removeLast(); // children go with their parents
+        else
+            delete entity;
+    }
+    while (!m_annotations.isEmpty()) {
+        AnnotationItem* item = m_annotations.constLast();
+        if (item->scene() != this || item->parentItem()) {
+            m_annotations.removeLast();
+        } else {
+            removeItem(item);
+            delete item;
+        }
+    }
+    m_glowing.clear();
 }
 
 // --------------------------------------------------------------- selection
@@ -384,15 +453,21 @@ void ERScene::releaseSelectionNow()
     m_glowTimer->stop();
     if (QGraphicsItem* grabber = mouseGrabberItem())
         grabber->ungrabMouse();
-    const QList<QGraphicsItem*> all = items();
-    for (QGraphicsItem* item : all) {
-        if (item->graphicsEffect())
+    for (const auto& [item, effect] : std::as_const(m_glowing)) {
+        if (effect && item->graphicsEffect() == effect)
             item->setGraphicsEffect(nullptr);
-        if (item->isSelected())
-            item->setSelected(false);
     }
+    m_glowing.clear();
+    const QList<QGraphicsItem*> selected = selectedItems();
+    for (QGraphicsItem* item : selected)
+        item->setSelected(false);
     clearSelection();
     clearFocus();
+}
+
+void ERScene::noteSelectionChange()
+{
+    onSelectionChanged();
 }
 
 void ERScene::onSelectionChanged()
@@ -411,16 +486,9 @@ void ERScene::onSelectionChanged()
 
 void ERScene::handleSelection()
 {
-    bool anyGlowable = false;
-    const QList<QGraphicsItem*> all = items();
-    for (QGraphicsItem* item : all) {
-        if (!item->isSelected()) {
-            if (qobject_cast<QGraphicsDropShadowEffect*>(item->graphicsEffect()))
-                item->setGraphicsEffect(nullptr);
-        } else if (isGlowable(item)) {
-            anyGlowable = true;
-        }
-    }
+    dropStaleGlow();
+    const QList<QGraphicsItem*> selected = selectedItems();
+    const bool anyGlowable = std::any_of(selected.cbegin(), selected.cend(), &ERScene::isGlowable);
     if (anyGlowable) {
         if (!m_glowTimer->isActive())
             m_glowTimer->start();
@@ -443,6 +511,9 @@ void ERScene::updateSelectionGlow()
     const double intensity = 0.5 + 0.5 * std::sin(m_glowPhase);
     const int alpha = static_cast<int>(std::lround(70.0 + 130.0 * intensity));
 
+    // A deselection that came with the scene's signals blocked shows here
+    // at the latest.
+    dropStaleGlow();
     const ThemeManager& theme = ThemeManager::instance();
     bool anyGlowable = false;
     const QList<QGraphicsItem*> selected = selectedItems();
@@ -457,6 +528,7 @@ void ERScene::updateSelectionGlow()
             effect->setOffset(0, 0);
             effect->setBlurRadius(isEdge ? 14 : 20);
             item->setGraphicsEffect(effect);
+            m_glowing.append({item, effect});
         }
         QColor color = theme.color(isEdge ? ThemeSlot::Highlight : ThemeSlot::Selection);
         color.setAlpha(alpha);
@@ -464,6 +536,20 @@ void ERScene::updateSelectionGlow()
     }
     if (!anyGlowable)
         m_glowTimer->stop();
+}
+
+void ERScene::dropStaleGlow()
+{
+    for (qsizetype i = m_glowing.size() - 1; i >= 0; --i) {
+        const auto& [item, effect] = m_glowing.at(i);
+        if (!effect || item->graphicsEffect() != effect) {
+            // The item went, or someone else replaced its effect.
+            m_glowing.removeAt(i);
+        } else if (!item->isSelected()) {
+            item->setGraphicsEffect(nullptr);
+            m_glowing.removeAt(i);
+        }
+    }
 }
 
 void ERScene::onThemeChanged()
@@ -773,4 +859,7 @@ void ERScene::readDiagram(const QJsonObject& root)
         edge->updatePath();
         pump.step();
     }
+    // A stored route that runs through an entity (one moved since the route
+    // was made, by hand or by another program) would look joined to it.
+    EdgeItem::rerouteEdgesCrossing(m_entities, QSet<EdgeItem*>(edgesToRoute.cbegin(), edgesToRoute.cend()));
 }

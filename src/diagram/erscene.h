@@ -4,19 +4,23 @@
 
 #include <QColor>
 #include <QFont>
+#include <QGraphicsDropShadowEffect>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QJsonObject>
 #include <QLineF>
 #include <QList>
 #include <QPointF>
+#include <QPointer>
 #include <QRectF>
 #include <QString>
 
 #include <array>
 #include <cstdint>
+#include <utility>
 
 class QTimer;
+class AnnotationItem;
 class EntityItem;
 class EntityRectIndex;
 class EdgeItem;
@@ -158,10 +162,21 @@ public:
     // Longest first by the distance between the centres of the two ends;
     // edges with a missing end last; ties by address.
     static bool edgeLengthGreater(const EdgeItem* a, const EdgeItem* b);
+    // ---- the text items and group frames on the scene, kept like the
+    // entities, in the order they came onto it. Only AnnotationItem calls
+    // the two functions that keep the list.
+    const QList<AnnotationItem*>& annotationItems() const { return m_annotations; }
+    void registerAnnotation(AnnotationItem* item);
+    void unregisterAnnotation(AnnotationItem* item);
 
     // Ends the selection glow and clears the selection with the scene's
     // signals blocked; nothing while clearing.
     void releaseSelection();
+
+    // A diagram item was selected or deselected. The glow follows on the
+    // next pass of the event loop, even when the change came while the
+    // scene's signals were blocked.
+    void noteSelectionChange();
 
     // One step of the pulsing glow of the selected items.
     void updateSelectionGlow();
@@ -190,10 +205,15 @@ protected:
     void drawBackground(QPainter* painter, const QRectF& rect) override;
 
 private:
+    // clearScene's first sweep: the edges of the listed entities, the
+    // entities and the annotations.
+    void deleteRegisteredItems();
     // releaseSelection without its guards: the caller blocks the signals.
     void releaseSelectionNow();
     void onSelectionChanged();
     void handleSelection();
+    // Takes the glow off every item that has it but is no longer selected.
+    void dropStaleGlow();
     void onThemeChanged();
     void onSceneChanged(const QList<QRectF>& region);
     // Grows the rectangle to hold every item with SceneMargin around it.
@@ -210,6 +230,10 @@ private:
     // Set while automatic layout routes its edges and the entities stand
     // still: entityRectsIn answers from it instead of measuring them all.
     const EntityRectIndex* m_entityRectIndex = nullptr;
+    QList<AnnotationItem*> m_annotations;
+    // The items given a glow, with it. An item owns its effect: while the
+    // effect lives the item does, and still glows.
+    QList<std::pair<QGraphicsItem*, QPointer<QGraphicsDropShadowEffect>>> m_glowing;
     QString m_filePath;
     bool m_gridVisible = true;
     bool m_customBackground = false;

@@ -7,6 +7,7 @@
 #include "diagram/itemdrawing.h"
 
 #include <QAbstractItemView>
+#include <QChildEvent>
 #include <QApplication>
 #include <QCompleter>
 #include <QCursor>
@@ -23,10 +24,14 @@
 #include <QStyleOptionGraphicsItem>
 #include <QTextCursor>
 #include <QTextDocument>
+#include <QTextLayout>
 #include <QTextOption>
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
+#include <memory>
 #include <utility>
 
 namespace {
@@ -84,48 +89,175 @@ void drawUnderline(QPainter* painter, const QFontMetricsF& metrics, const QStrin
     painter->restore();
 }
 
-// Horizontal advances of label texts by font and text. The rows of a large
-// diagram repeat the same few names and types over and over, and each
-// measure shapes the text anew with every feature of the font. An advance
-// depends on nothing else but the installed fonts, whose change empties the
-// cache. Used from the GUI thread only.
-class AdvanceCache
+// One line of label text laid out as the label's document lays it out: no
+// wrapping, the alignment taken within the line's natural width (which
+// takes in a glyph that reaches past its advance, as an italic one does),
+// at the top of the label.
+struct LaidOutLine
+{
+    QTextLayout layout;
+    qreal naturalWidth = 0;
+    qreal height = 0;   // the document's height for one line of the font
+};
+
+// What a label shows in an export: the glyphs of its text as a path in the
+// face that exists (the rest imitated), and that path's right edge.
+struct ExportGlyphs
+{
+    QFont resolved;
+    bool syntheticBold = false;
+    QPainterPath path;
+    qreal right = 0;
+};
+
+// Measures, laid-out lines and export glyphs of label texts, by font and
+// text. The rows of a large diagram repeat the same few names and types
+// over and over, and every one of these shapes the text anew with every
+// feature of the font. They depend on nothing else but the installed fonts,
+// whose change empties the cache. Used from the GUI thread; another thread
+// gets its answers uncached.
+class LabelTextCache
 {
 public:
     qreal advance(const QFont& font, const QString& text)
     {
-        if (!qApp || QThread::currentThread() != qApp->thread())
+        if (!usable())
             return QFontMetricsF(font).horizontalAdvance(text);
-        if (m_app != qApp) {
-            m_app = qApp;
-            m_advances.clear();
-            QObject::connect(qGuiApp, &QGuiApplication::fontDatabaseChanged, qGuiApp,
-                             [this] { m_advances.clear(); });
-            // The fonts held here go with the application, not at exit.
-            QObject::connect(qGuiApp, &QObject::destroyed, [this] { m_advances.clear(); });
-        }
-        Key key{font, text};
+        TextKey key{font, text};
         const auto found = m_advances.constFind(key);
         if (found != m_advances.cend())
             return found.value();
-        // A bound, for a session that sees a great many distinct texts.
-        if (m_advances.size() >= MaxEntries)
-            m_advances.clear();
+        bound(m_advances);
         const qreal width = QFontMetricsF(font).horizontalAdvance(text);
         m_advances.insert(std::move(key), width);
         return width;
     }
 
+    std::shared_ptr<const LaidOutLine> line(const QFont& font, const QString& text, Qt::Alignment alignment)
+    {
+        if (!usable())
+            return layOut(font, text, alignment);
+        LineKey key{{font, text}, int(alignment)};
+        const auto found = m_lines.constFind(key);
+        if (found != m_lines.cend())
+            return found.value();
+        bound(m_lines);
+        auto laidOut = layOut(font, text, alignment);
+        m_lines.insert(std::move(key), laidOut);
+        return laidOut;
+    }
+
+    std::shared_ptr<const ExportGlyphs> glyphs(const QFont& font, const QString& text)
+    {
+        if (!usable())
+            return makeGlyphs(font, text);
+        TextKey key{font, text};
+        const auto found = m_glyphs.constFind(key);
+        if (found != m_glyphs.cend())
+            return found.value();
+        bound(m_glyphs);
+        auto made = makeGlyphs(font, text);
+        m_glyphs.insert(std::move(key), made);
+        return made;
+    }
+
 private:
-    using Key = std::pair<QFont, QString>;
+    using TextKey = std::pair<QFont, QString>;
+    using LineKey = std::pair<TextKey, int>;
+    // A bound, for a session that sees a great many distinct texts.
     static constexpr qsizetype MaxEntries = 50000;
-    QHash<Key, qreal> m_advances;
+
+    template <typename Hash>
+    static void bound(Hash& hash)
+    {
+        if (hash.size() >= MaxEntries)
+            hash.clear();
+    }
+
+    bool usable()
+    {
+        if (!qApp || QThread::currentThread() != qApp->thread())
+            return false;
+        if (m_app != qApp) {
+            m_app = qApp;
+            clear();
+            QObject::connect(qGuiApp, &QGuiApplication::fontDatabaseChanged, qGuiApp, [this] { clear(); });
+            // The fonts held here go with the application, not at exit.
+            QObject::connect(qGuiApp, &QObject::destroyed, [this] { clear(); });
+        }
+        return true;
+    }
+
+    void clear()
+    {
+        m_advances.clear();
+        m_lines.clear();
+        m_glyphs.clear();
+        m_resolved.clear();
+    }
+
+    static std::shared_ptr<LaidOutLine> layOut(const QFont& font, const QString& text, Qt::Alignment alignment)
+    {
+        auto laidOut = std::make_shared<LaidOutLine>();
+        const QFontMetricsF metrics(font);
+        laidOut->height = std::ceil(metrics.ascent() + metrics.descent());
+        if (text.isEmpty())
+            return laidOut;
+        QTextLayout& layout = laidOut->layout;
+        layout.setText(text);
+        layout.setFont(font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        option.setAlignment(alignment);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        if (line.isValid()) {
+            // Laid out unbounded first for the natural width (as ending the
+            // layout would), then within it, so that the alignment takes
+            // the place the document gives the text.
+            line.setNumColumns(std::numeric_limits<int>::max());
+            laidOut->naturalWidth = line.naturalTextWidth();
+            line.setLineWidth(laidOut->naturalWidth);
+            line.setPosition(QPointF(0, 0));
+        }
+        layout.endLayout();
+        return laidOut;
+    }
+
+    std::shared_ptr<ExportGlyphs> makeGlyphs(const QFont& font, const QString& text)
+    {
+        auto made = std::make_shared<ExportGlyphs>();
+        // Resolving asks the font database for the family's styles.
+        const auto resolved = usable() ? m_resolved.constFind(font) : m_resolved.cend();
+        if (resolved != m_resolved.cend()) {
+            made->resolved = resolved->first;
+            made->syntheticBold = resolved->second.first;
+        }
+        bool syntheticItalic = false;
+        if (resolved == m_resolved.cend()) {
+            made->resolved = resolveStyledFont(font, &made->syntheticBold, &syntheticItalic);
+            if (usable())
+                m_resolved.insert(font, {made->resolved, {made->syntheticBold, syntheticItalic}});
+        } else {
+            syntheticItalic = resolved->second.second;
+        }
+        made->path = glyphPath(text, made->resolved, syntheticItalic);
+        made->right = made->path.boundingRect().right();
+        return made;
+    }
+
+    QHash<TextKey, qreal> m_advances;
+    QHash<LineKey, std::shared_ptr<const LaidOutLine>> m_lines;
+    QHash<TextKey, std::shared_ptr<const ExportGlyphs>> m_glyphs;
+    // The resolved face of a font and whether bold and italic are imitated.
+    QHash<QFont, std::pair<QFont, std::pair<bool, bool>>> m_resolved;
     QPointer<QCoreApplication> m_app;
 };
 
-AdvanceCache& advanceCache()
+LabelTextCache& labelTextCache()
 {
-    static AdvanceCache cache;
+    static LabelTextCache cache;
     return cache;
 }
 
@@ -139,9 +271,6 @@ SingleLineTextItem::SingleLineTextItem(QGraphicsItem* parent)
     setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
     setFlag(QGraphicsItem::ItemIsFocusable, true);
     m_alignment = Qt::AlignLeft;
-    configureSingleLine();
-    m_contentsConnection = connect(document(), &QTextDocument::contentsChanged, this,
-                                   &SingleLineTextItem::onContentsChanged, Qt::DirectConnection);
 }
 
 SingleLineTextItem::~SingleLineTextItem()
@@ -171,9 +300,12 @@ void SingleLineTextItem::configureSingleLine()
 void SingleLineTextItem::setAlignment(Qt::Alignment alignment)
 {
     m_alignment = alignment;
-    QTextOption option = document()->defaultTextOption();
-    option.setAlignment(alignment);
-    document()->setDefaultTextOption(option);
+    if (m_hasDocument || m_documentMadeElsewhere) {
+        QTextDocument* doc = document();
+        QTextOption option = doc->defaultTextOption();
+        option.setAlignment(alignment);
+        doc->setDefaultTextOption(option);
+    }
     invalidateSize();
     update();
 }
@@ -195,7 +327,7 @@ qreal SingleLineTextItem::textWidth() const
     const QString text = toPlainText();
     const QFont currentFont = font();
     if (!m_widthValid || text != m_widthText || currentFont != m_widthFont) {
-        m_width = advanceCache().advance(currentFont, text);
+        m_width = labelTextCache().advance(currentFont, text);
         m_widthText = text;
         m_widthFont = currentFont;
         m_widthValid = true;
@@ -205,6 +337,10 @@ qreal SingleLineTextItem::textWidth() const
 
 void SingleLineTextItem::setInitialText(const QString& text)
 {
+    if (!m_hasDocument && !m_documentMadeElsewhere) {
+        setPlainText(text);
+        return;
+    }
     QTextDocument* doc = document();
     if (text.isEmpty() || !doc->isEmpty() || m_editing || hasFocus()
         || std::any_of(text.cbegin(), text.cend(), isForbiddenCharacter)) {
@@ -261,13 +397,259 @@ void SingleLineTextItem::invalidateSize()
 
 QRectF SingleLineTextItem::boundingRect() const
 {
+    if (m_documentMadeElsewhere)
+        ensureDocument();
     if (!m_cachedRectValid) {
         const QFontMetricsF metrics(font());
         const QRectF own(-2, -2, textWidth() + 4, metrics.height() + 4);
-        m_cachedRect = own.united(QGraphicsTextItem::boundingRect().adjusted(-2, -2, 2, 2));
+        const QRectF doc = m_hasDocument ? QGraphicsTextItem::boundingRect() : documentRect();
+        m_cachedRect = own.united(doc.adjusted(-2, -2, 2, 2));
         m_cachedRectValid = true;
     }
     return m_cachedRect;
+}
+
+QRectF SingleLineTextItem::documentRect() const
+{
+    const auto line = labelTextCache().line(font(), toPlainText(), m_alignment);
+    return QRectF(0, 0, line->naturalWidth, line->height);
+}
+
+QPainterPath SingleLineTextItem::shape() const
+{
+    if (m_documentMadeElsewhere)
+        ensureDocument();
+    QPainterPath path;
+    path.addRect(m_hasDocument ? QGraphicsTextItem::boundingRect() : documentRect());
+    return path;
+}
+
+bool SingleLineTextItem::contains(const QPointF& point) const
+{
+    return boundingRect().contains(point);
+}
+
+// ---------------------------------------------------------------- document
+
+void SingleLineTextItem::ensureDocument() const
+{
+    auto* self = const_cast<SingleLineTextItem*>(this);
+    if (m_documentMadeElsewhere)
+        self->adoptDocument();
+    if (!m_hasDocument)
+        self->buildDocument();
+}
+
+void SingleLineTextItem::buildDocument()
+{
+    m_buildingDocument = true;
+    QTextDocument* doc = QGraphicsTextItem::document();
+    m_hasDocument = true;
+    // As setInitialText fills a label: no undo step (not even those of the
+    // settings), an unmodified document, the caret put at the start when
+    // the label first gets the focus.
+    const bool undoRedo = doc->isUndoRedoEnabled();
+    doc->setUndoRedoEnabled(false);
+    doc->setDocumentMargin(0);
+    QTextOption option = doc->defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setAlignment(m_alignment);
+    doc->setDefaultTextOption(option);
+    QGraphicsTextItem::setFont(m_font);
+    if (m_color.isValid())
+        QGraphicsTextItem::setDefaultTextColor(m_color);
+    QGraphicsTextItem::setTextInteractionFlags(m_flags);
+    if (!m_text.isEmpty()) {
+        QTextCursor cursor(doc);
+        cursor.beginEditBlock();
+        cursor.insertText(m_text);
+        cursor.endEditBlock();
+        m_caretPending = true;
+        m_text.clear();
+    }
+    doc->setUndoRedoEnabled(undoRedo);
+    doc->setModified(false);
+    // Connected last: the text put in above is the label's already.
+    m_contentsConnection = connect(doc, &QTextDocument::contentsChanged, this,
+                                   &SingleLineTextItem::onContentsChanged, Qt::DirectConnection);
+    m_buildingDocument = false;
+}
+
+void SingleLineTextItem::adoptDocument()
+{
+    m_documentMadeElsewhere = false;
+    bool made = false;
+    for (const QObject* child : children())
+        made = made || child->inherits("QWidgetTextControl");
+    if (!made || m_hasDocument)
+        return;
+    // A base class setter made the document. What it set stays; the rest
+    // comes from the label, as a new document would have had it.
+    m_buildingDocument = true;
+    QTextDocument* doc = QGraphicsTextItem::document();
+    m_hasDocument = true;
+    const QTextDocument fresh;
+    const bool textSet = !doc->isEmpty();
+    const bool fontSet = doc->defaultFont() != fresh.defaultFont();
+    const bool colourSet = QGraphicsTextItem::defaultTextColor() != QGuiApplication::palette().color(QPalette::Text);
+    const bool flagsSet = QGraphicsTextItem::textInteractionFlags() != Qt::NoTextInteraction;
+    doc->setDocumentMargin(0);
+    QTextOption option = doc->defaultTextOption();
+    option.setWrapMode(QTextOption::NoWrap);
+    option.setAlignment(m_alignment);
+    doc->setDefaultTextOption(option);
+    if (!fontSet)
+        QGraphicsTextItem::setFont(m_font);
+    if (!colourSet && m_color.isValid())
+        QGraphicsTextItem::setDefaultTextColor(m_color);
+    if (!flagsSet)
+        QGraphicsTextItem::setTextInteractionFlags(m_flags);
+    if (!textSet && !m_text.isEmpty())
+        QGraphicsTextItem::setPlainText(m_text);
+    m_text.clear();
+    m_contentsConnection = connect(doc, &QTextDocument::contentsChanged, this,
+                                   &SingleLineTextItem::onContentsChanged, Qt::DirectConnection);
+    m_buildingDocument = false;
+    if (textSet)
+        onContentsChanged();
+    else
+        invalidateSize();
+}
+
+void SingleLineTextItem::childEvent(QChildEvent* event)
+{
+    // The text control is the label's child; one that comes while the label
+    // is not building it was made by a setter of the base class.
+    if (event->added() && !m_hasDocument && !m_buildingDocument)
+        m_documentMadeElsewhere = true;
+    QGraphicsTextItem::childEvent(event);
+}
+
+QString SingleLineTextItem::toPlainText() const
+{
+    if (m_documentMadeElsewhere)
+        ensureDocument();
+    return m_hasDocument ? QGraphicsTextItem::toPlainText() : m_text;
+}
+
+void SingleLineTextItem::setPlainText(const QString& text)
+{
+    if (m_documentMadeElsewhere)
+        ensureDocument();
+    if (m_hasDocument) {
+        QGraphicsTextItem::setPlainText(text);
+        return;
+    }
+    // What the document would keep of it.
+    QString kept = text;
+    kept.removeIf(isForbiddenCharacter);
+    if (kept == m_text)
+        return;
+    m_text = kept;
+    invalidateSize();
+    update();
+}
+
+QFont SingleLineTextItem::font() const
+{
+    if (m_documentMadeElsewhere)
+        ensureDocument();
+    return m_hasDocument ? QGraphicsTextItem::font() : m_font;
+}
+
+void SingleLineTextItem::setFont(const QFont& font)
+{
+    if (m_documentMadeElsewhere)
+        ensureDocument();
+    if (m_hasDocument) {
+        QGraphicsTextItem::setFont(font);
+    } else {
+        // The underline is the label's own (see applyUnderline).
+        QFont kept = font;
+        kept.setUnderline(false);
+        if (kept == m_font)
+            return;
+        m_font = kept;
+    }
+    invalidateSize();
+    update();
+}
+
+QColor SingleLineTextItem::defaultTextColor() const
+{
+    if (m_documentMadeElsewhere)
+        ensureDocument();
+    if (m_hasDocument)
+        return QGraphicsTextItem::defaultTextColor();
+    return m_color.isValid() ? m_color : QGuiApplication::palette().color(QPalette::Text);
+}
+
+void SingleLineTextItem::setDefaultTextColor(const QColor& color)
+{
+    if (m_documentMadeElsewhere)
+        ensureDocument();
+    if (m_hasDocument) {
+        QGraphicsTextItem::setDefaultTextColor(color);
+        return;
+    }
+    m_color = color;
+    update();
+}
+
+Qt::TextInteractionFlags SingleLineTextItem::textInteractionFlags() const
+{
+    if (m_documentMadeElsewhere)
+        ensureDocument();
+    return m_hasDocument ? QGraphicsTextItem::textInteractionFlags() : m_flags;
+}
+
+void SingleLineTextItem::setTextInteractionFlags(Qt::TextInteractionFlags flags)
+{
+    if (m_documentMadeElsewhere)
+        ensureDocument();
+    if (m_hasDocument) {
+        QGraphicsTextItem::setTextInteractionFlags(flags);
+        return;
+    }
+    m_flags = flags;
+    // The item flags follow as the base class sets them.
+    if (flags == Qt::NoTextInteraction)
+        setFlags(this->flags() & ~(QGraphicsItem::ItemIsFocusable | QGraphicsItem::ItemAcceptsInputMethod));
+    else
+        setFlags(this->flags() | QGraphicsItem::ItemIsFocusable | QGraphicsItem::ItemAcceptsInputMethod);
+}
+
+void SingleLineTextItem::setTextWidth(qreal width)
+{
+    // A label without a document has its natural width already.
+    if (!m_hasDocument && !m_documentMadeElsewhere && width == -1)
+        return;
+    ensureDocument();
+    QGraphicsTextItem::setTextWidth(width);
+}
+
+QTextDocument* SingleLineTextItem::document() const
+{
+    ensureDocument();
+    return QGraphicsTextItem::document();
+}
+
+QTextCursor SingleLineTextItem::textCursor() const
+{
+    ensureDocument();
+    return QGraphicsTextItem::textCursor();
+}
+
+void SingleLineTextItem::setTextCursor(const QTextCursor& cursor)
+{
+    ensureDocument();
+    QGraphicsTextItem::setTextCursor(cursor);
+}
+
+QVariant SingleLineTextItem::inputMethodQuery(Qt::InputMethodQuery query) const
+{
+    ensureDocument();
+    return QGraphicsTextItem::inputMethodQuery(query);
 }
 
 // ---------------------------------------------------------------- contents
@@ -378,6 +760,17 @@ bool SingleLineTextItem::wantsShortcutOverride(const QKeyEvent* key) const
 
 bool SingleLineTextItem::sceneEvent(QEvent* event)
 {
+    // What the pointer, the keys and the focus bring is handled by the text
+    // control; the activation of the window and a tooltip request are not.
+    switch (event->type()) {
+    case QEvent::WindowActivate:
+    case QEvent::WindowDeactivate:
+    case QEvent::GraphicsSceneHelp:
+        break;
+    default:
+        ensureDocument();
+        break;
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         auto* key = static_cast<QKeyEvent*>(event);
         if (isBacktabKey(key) || isTabKey(key) || wantsShortcutOverride(key)) {
@@ -869,6 +1262,8 @@ void SingleLineTextItem::insertCompletion(const QString& text)
 
 void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
 {
+    if (m_documentMadeElsewhere)
+        ensureDocument();
     applyUnderline();
     if (highlighted)
         painter->fillRect(boundingRect(), QColor(0x00, 0x78, 0xD7, 100));
@@ -887,11 +1282,15 @@ void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem
         painter->restore();
     }
 
-    // The row frame below marks the edited cell; the base class's dashed
-    // focus rectangle would only add noise.
-    QStyleOptionGraphicsItem plain(*option);
-    plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
-    QGraphicsTextItem::paint(painter, &plain, widget);
+    if (m_hasDocument) {
+        // The row frame below marks the edited cell; the base class's dashed
+        // focus rectangle would only add noise.
+        QStyleOptionGraphicsItem plain(*option);
+        plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+        QGraphicsTextItem::paint(painter, &plain, widget);
+    } else {
+        paintFromLayout(painter, option);
+    }
 
     if (m_underlined)
         drawUnderline(painter, QFontMetricsF(font()), text, 0, defaultTextColor());
@@ -908,28 +1307,43 @@ void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem
     }
 }
 
+void SingleLineTextItem::paintFromLayout(QPainter* painter, const QStyleOptionGraphicsItem* option)
+{
+    const QString text = toPlainText();
+    if (text.isEmpty())
+        return;
+    // As the document draws itself: clipped to the exposed part, in the
+    // text colour.
+    const auto line = labelTextCache().line(font(), text, m_alignment);
+    painter->save();
+    if (option && option->exposedRect.isValid())
+        painter->setClipRect(option->exposedRect, Qt::IntersectClip);
+    painter->setPen(defaultTextColor());
+    line->layout.draw(painter, QPointF(0, 0));
+    painter->restore();
+}
+
 void SingleLineTextItem::paintAsPath(QPainter* painter)
 {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, true);
     const QString text = toPlainText();
     if (!text.isEmpty()) {
-        bool syntheticBold = false;
-        bool syntheticItalic = false;
-        const QFont resolved = resolveStyledFont(font(), &syntheticBold, &syntheticItalic);
-        QPainterPath path = glyphPath(text, resolved, syntheticItalic);
+        // The glyphs of a text in a font are made once for every export.
+        const auto glyphs = labelTextCache().glyphs(font(), text);
+        QPainterPath path = glyphs->path;
         qreal shift = 0;
         if (m_alignment & Qt::AlignRight) {
             const qreal wanted = textWidth();
-            const qreal delta = wanted - path.boundingRect().right();
+            const qreal delta = wanted - glyphs->right;
             if (std::abs(delta) > 1e-12) {
                 shift = delta;
                 path.translate(shift, 0);
             }
         }
-        drawOutlinedText(painter, path, resolved, defaultTextColor(), syntheticBold);
+        drawOutlinedText(painter, path, glyphs->resolved, defaultTextColor(), glyphs->syntheticBold);
         if (m_underlined)
-            drawUnderline(painter, QFontMetricsF(resolved), text, shift, defaultTextColor());
+            drawUnderline(painter, QFontMetricsF(glyphs->resolved), text, shift, defaultTextColor());
     } else if (!placeholderText.isEmpty()) {
         QFont upright = font();
         upright.setItalic(false);

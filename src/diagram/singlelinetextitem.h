@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QColor>
 #include <QFont>
 #include <QGraphicsTextItem>
 #include <QMetaObject>
@@ -10,7 +11,11 @@
 
 class QAbstractItemView;
 class QCompleter;
+class QChildEvent;
 class QKeyEvent;
+class QPainterPath;
+class QTextCursor;
+class QTextDocument;
 class QStringListModel;
 class QWidget;
 
@@ -24,6 +29,19 @@ class QWidget;
 //
 // It keeps QGraphicsTextItem's item type, so scene walkers never count it as
 // a diagram item.
+//
+// A large diagram holds tens of thousands of labels, and a text document
+// with its text control is costly to build. A label builds them only when
+// first needed: when its document or text cursor is asked for, when it is
+// edited, and when an event reaches it. Until then it keeps its text, font,
+// colour, alignment and interaction flags itself, measures itself from the
+// font and paints from a shared cache of laid-out lines (or as glyph paths
+// for an export), exactly as the document would. Building the document
+// changes none of its geometry. The functions below that hide those of
+// QGraphicsTextItem work either way; the base class's own setters must not
+// be called before the document exists (hasDocument()): a label that finds
+// its document made behind its back takes it over, keeping what was set on
+// it, at its next use.
 class SingleLineTextItem : public QGraphicsTextItem
 {
     Q_OBJECT
@@ -32,7 +50,28 @@ public:
     ~SingleLineTextItem() override;
 
     QRectF boundingRect() const override;
+    // The document's rectangle, as QGraphicsTextItem gives it.
+    QPainterPath shape() const override;
+    bool contains(const QPointF& point) const override;
     void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override;
+    QVariant inputMethodQuery(Qt::InputMethodQuery query) const override;
+
+    // ---- what QGraphicsTextItem offers, with or without a document
+    QString toPlainText() const;
+    void setPlainText(const QString& text);
+    QFont font() const;
+    void setFont(const QFont& font);
+    QColor defaultTextColor() const;
+    void setDefaultTextColor(const QColor& color);
+    Qt::TextInteractionFlags textInteractionFlags() const;
+    void setTextInteractionFlags(Qt::TextInteractionFlags flags);
+    void setTextWidth(qreal width);
+    // These build the document.
+    QTextDocument* document() const;
+    QTextCursor textCursor() const;
+    void setTextCursor(const QTextCursor& cursor);
+    // Whether the document and its text control exist yet.
+    bool hasDocument() const { return m_hasDocument; }
 
     void setAlignment(Qt::Alignment alignment);
     Qt::Alignment alignment() const { return m_alignment; }
@@ -77,6 +116,7 @@ signals:
 
 protected:
     bool sceneEvent(QEvent* event) override;
+    void childEvent(QChildEvent* event) override;
     void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
     void mouseReleaseEvent(QGraphicsSceneMouseEvent* event) override;
@@ -87,6 +127,15 @@ protected:
     QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;
 
 private:
+    // Builds the document from what the label holds, or takes over one made
+    // behind its back.
+    void ensureDocument() const;
+    void buildDocument();
+    void adoptDocument();
+    // The document's rectangle: (0, 0, natural width of the line, its
+    // height), computed without a document.
+    QRectF documentRect() const;
+    void paintFromLayout(QPainter* painter, const QStyleOptionGraphicsItem* option);
     void configureSingleLine();
     void onContentsChanged();
     void stripTabs();
@@ -108,6 +157,15 @@ private:
     bool pointerOverPopup() const;
     bool wantsShortcutOverride(const QKeyEvent* key) const;
     void paintAsPath(QPainter* painter);
+
+    // Without a document: what it would hold.
+    bool m_hasDocument = false;
+    bool m_buildingDocument = false;
+    bool m_documentMadeElsewhere = false;
+    QString m_text;
+    QFont m_font;
+    QColor m_color;   // invalid: the palette's text colour
+    Qt::TextInteractionFlags m_flags = Qt::NoTextInteraction;
 
     mutable QRectF m_cachedRect;
     mutable bool m_cachedRectValid = false;

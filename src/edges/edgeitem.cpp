@@ -21,6 +21,7 @@
 #include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
+#include <QHash>
 #include <QJsonArray>
 #include <QMenu>
 #include <QPainter>
@@ -29,6 +30,7 @@
 #include <QStyleOptionGraphicsItem>
 #include <QTimer>
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -590,6 +592,59 @@ void EdgeItem::refreshRoute()
         updatePath();
 }
 
+QList<EdgeItem*> EdgeItem::rerouteEdgesCrossing(const QList<EntityItem*>& entities, const QSet<EdgeItem*>& handled)
+{
+    QList<EdgeItem*> crossing;
+    if (entities.isEmpty())
+        return crossing;
+    const auto* erScene = qobject_cast<const ERScene*>(entities.constFirst()->scene());
+    if (!erScene)
+        return crossing;
+
+    // The entities as obstacles, indexed, and where each stands in the set.
+    QList<QRectF> rects;
+    QHash<const EntityItem*, int> indexOf;
+    rects.reserve(entities.size());
+    for (const EntityItem* entity : entities) {
+        if (entity->scene() != erScene || !entity->isVisible() || indexOf.contains(entity))
+            continue;
+        indexOf.insert(entity, static_cast<int>(rects.size()));
+        rects.append(entity->sceneBoundingRect());
+    }
+    if (rects.isEmpty())
+        return crossing;
+    const ObstacleSet obstacles = ObstacleSet::fromEntityRects(rects);
+    QRectF reach;
+    for (const QRectF& r : std::as_const(rects))
+        reach |= r;
+
+    // Every edge hangs on its from-entity, so each is met once there.
+    for (const EntityItem* entity : erScene->entityItems()) {
+        for (EdgeItem* edge : entity->edges()) {
+            if (!edge || edge->m_from != entity || edge->isSelfRelation() || !edge->m_to
+                || handled.contains(edge) || edge->m_route.size() < 2)
+                continue;
+            const QList<QPointF>& route = edge->m_route;
+            qreal left = route.first().x(), right = left, top = route.first().y(), bottom = top;
+            for (const QPointF& p : route) {
+                left = std::min(left, p.x());
+                right = std::max(right, p.x());
+                top = std::min(top, p.y());
+                bottom = std::max(bottom, p.y());
+            }
+            if (!QRectF(QPointF(left, top), QPointF(right, bottom)).adjusted(-1, -1, 1, 1).intersects(reach))
+                continue;
+            const ObstacleSet others = obstacles.excluding(indexOf.value(edge->m_from, -1),
+                                                           indexOf.value(edge->m_to, -1));
+            if (countObstacleHits(route, others) > 0)
+                crossing.append(edge);
+        }
+    }
+    for (EdgeItem* edge : std::as_const(crossing))
+        edge->updatePath();
+    return crossing;
+}
+
 void EdgeItem::rerouteIfConnected()
 {
     if (routable(*this) && m_from != m_to)
@@ -782,6 +837,8 @@ bool EdgeItem::tryImproveSlotSides()
 QVariant EdgeItem::itemChange(GraphicsItemChange change, const QVariant& value)
 {
     if (change == ItemSelectedHasChanged) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->noteSelectionChange();
         const bool selected = value.toBool();
         QTimer::singleShot(0, this, [this, selected] {
             if (!scene())

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 class EntityItem;
@@ -131,6 +132,13 @@ public:
     void quickUpdatePath();
     // Quick when the route was shaped by hand, full otherwise.
     void refreshRoute();
+    // Routes afresh, one after the other once all are found, the edges of
+    // the entities' scene whose route runs through one of the entities (an
+    // edge's own two entities are not obstacles to it; self-relations and
+    // the edges in `handled` are left alone). The other edges keep their
+    // routes. Returns the edges routed.
+    static QList<EdgeItem*> rerouteEdgesCrossing(const QList<EntityItem*>& entities,
+                                                 const QSet<EdgeItem*>& handled = {});
     // A two-entity route now when both ends and slots exist and differ.
     void rerouteIfConnected();
     // Automatic layout's suggestion; the routers take no hints, so this is

@@ -630,6 +630,10 @@ void MainWindow::onDiagramNameEditingFinished()
 
 void MainWindow::on_action_New_triggered()
 {
+    // The project it replaces may hold unsaved changes; the fresh one counts
+    // as saved once it stands.
+    if (!maybeSaveChanges())
+        return;
     auto* erScene = qobject_cast<ERScene*>(ui->view->scene());
     if (!erScene)
         return;
@@ -646,6 +650,7 @@ void MainWindow::on_action_New_triggered()
     suppressModelSync = wasSuppressed;
     refreshTableDetails();
     ui->view->setFocus(Qt::OtherFocusReason);
+    markDocumentSaved();
 }
 
 void MainWindow::on_action_New_Model_triggered()
