@@ -91,6 +91,8 @@ void TestImportDatabase::init()
     saveAnswer.clear();
     DialogHooks::setMessageHook([this](QMessageBox::Icon icon, QWidget*, const QString& title, const QString& text,
                                        QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        if (title == QLatin1String("Unsaved Changes"))
+            return QMessageBox::Discard;
         messages.append({icon, title, text});
         return QMessageBox::Ok;
     });

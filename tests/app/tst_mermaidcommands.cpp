@@ -102,6 +102,8 @@ void TestMermaidCommands::init()
     warningTexts.clear();
     DialogHooks::setMessageHook([this](QMessageBox::Icon icon, QWidget*, const QString& title, const QString& text,
                                        QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        if (title == QLatin1String("Unsaved Changes"))
+            return QMessageBox::Discard;
         if (icon == QMessageBox::Warning) {
             warningTitles << title;
             warningTexts << text;

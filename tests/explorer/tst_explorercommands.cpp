@@ -255,7 +255,16 @@ private slots:
         combo->setCurrentText(QStringLiteral("MySQL"));
         window->hiddenKinds = {View};
         window->applyExplorerFilter();
+        // The project with its table is thrown away unsaved, after the question.
+        DialogHooks::ScopedReset hooks;
+        QStringList questions;
+        DialogHooks::setMessageHook([&questions](QMessageBox::Icon, QWidget*, const QString& title, const QString&,
+                                                 QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+            questions << title;
+            return QMessageBox::Discard;
+        });
         window->on_action_New_triggered();
+        QCOMPARE(questions, QStringList{QStringLiteral("Unsaved Changes")});
         QCOMPARE(window->project->name(), QStringLiteral("Untitled Project"));
         QCOMPARE(window->project->models().size(), 1);
         QCOMPARE(window->currentModel->dialect(), QStringLiteral("Conceptual ER"));
