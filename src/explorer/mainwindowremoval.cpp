@@ -3,6 +3,10 @@
 
 #include "diagram/entityitem.h"
 #include "edges/edgeitem.h"
+#include "model/modelitem.h"
+#include "model/projectitem.h"
+#include "model/relationshipitem.h"
+#include "model/tableitem.h"
 
 #include <utility>
 
@@ -38,8 +42,31 @@ void MainWindow::removeLiveEntity(const QString& id)
     suppressModelSync = wasSuppressed;
 }
 
-void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)
+ModelItem* MainWindow::modelOfRelationship(const QString& id) const
 {
-    Q_UNUSED(relationshipId)
-    // Removes the edge of a relationship whose constraint went away.
+    if (id.isEmpty())
+        return nullptr;
+    if (currentModel && currentModel->relationship(id))
+        return currentModel;
+    if (!project)
+        return nullptr;
+    for (ModelItem* model : project->models()) {
+        if (model && model->relationship(id))
+            return model;
+    }
+    return nullptr;
+}
+
+void MainWindow::removeRelationshipFromModel(const QString& id)
+{
+    // Looked up in the model that holds it: the details pane may show a
+    // table of a model that is not the current one.
+    ModelItem* owner = modelOfRelationship(id);
+    if (!owner)
+        return;
+    const RelationshipItem* relationship = owner->relationship(id);
+    TableItem* child = owner->table(relationship->toTableId());
+    if (child && !relationship->constraintId().isEmpty())
+        child->removeConstraint(relationship->constraintId());
+    owner->removeRelationship(id);
 }
