@@ -38,6 +38,7 @@ class ExplorerFilterProxy;
 class ModelItem;
 class ProjectItem;
 class ProjectTreeModel;
+class SchemaImporter;
 class TableDetailsController;
 class TableItem;
 
@@ -305,6 +306,14 @@ private:
     // app/mainwindowexport.cpp
     // Export's work once the path is known; title names the command.
     void runExport(bool pdf, const QString& path, const QString& title);
+    // app/mainwindowimport.cpp
+    // Stops the inspector of a database import, if one runs, and lets the
+    // importer go.
+    void discardSchemaImporter();
+    // The end of a successful database import: the diagram becomes the new
+    // project "Imported model" in the inspector's dialect, then Save is
+    // offered.
+    void finishDatabaseImport(const QJsonObject& erJson, const QJsonObject& fullSchema);
     // explorer/mainwindowexplorer.cpp
     // Renames the project, a model or a diagram from its name field or its
     // explorer row; a blank or unchanged name puts storedRowText back on the
@@ -325,6 +334,9 @@ private:
     ProjectTreeModel* treeModel = nullptr;
     ExplorerFilterProxy* treeProxy = nullptr;
     QSet<QString> hiddenKinds;
+
+    // The importer of the database import under way; null when none runs.
+    SchemaImporter* schemaImporter = nullptr;
 
     // ---- re-entrancy guards
     bool syncingSelection = false;   // selection copied between explorer and canvas

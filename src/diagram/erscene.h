@@ -7,6 +7,7 @@
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QJsonObject>
+#include <QLineF>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -17,6 +18,7 @@
 
 class QTimer;
 class EntityItem;
+class EntityRectIndex;
 class EdgeItem;
 class TextItem;
 class GroupItem;
@@ -143,6 +145,20 @@ public:
     void registerEntity(EntityItem* entity);
     void unregisterEntity(EntityItem* entity);
 
+    // ---- automatic layout
+    // Arranges every entity by connected groups of relationships, packs the
+    // groups around the diagram's old centre and routes every edge afresh.
+    // Views do not repaint meanwhile; pending events (user input excluded)
+    // are processed between stages. The same diagram always gives the same
+    // arrangement.
+    void autoLayout();
+    // Spreads the slots of the entity's edges along each side of its box,
+    // ordered by where the other end of each edge lies; free slots stay.
+    static void assignEdgeSlots(EntityItem* entity);
+    // Longest first by the distance between the centres of the two ends;
+    // edges with a missing end last; ties by address.
+    static bool edgeLengthGreater(const EdgeItem* a, const EdgeItem* b);
+
     // Ends the selection glow and clears the selection with the scene's
     // signals blocked; nothing while clearing.
     void releaseSelection();
@@ -153,8 +169,16 @@ public:
 
     static bool isGlowable(const QGraphicsItem* item);
 
+    // The background grid over an exposed rectangle: vertical lines at the
+    // multiples of the spacing from its left edge to its right, horizontal
+    // ones likewise, each across the whole rectangle. The spacing is
+    // GridSpacing, doubled as often as needed to keep each direction within
+    // MaxGridLines; nothing for an empty or non-finite rectangle.
+    static QList<QLineF> gridLines(const QRectF& rect);
+
     static constexpr int GlowIntervalMs = 40;
     static constexpr int GridSpacing = 20;
+    static constexpr int MaxGridLines = 4096;
 
 signals:
     void textStyleDialogRequested();
@@ -183,6 +207,9 @@ private:
     static constexpr qreal SceneMargin = 300;
 
     QList<EntityItem*> m_entities;
+    // Set while automatic layout routes its edges and the entities stand
+    // still: entityRectsIn answers from it instead of measuring them all.
+    const EntityRectIndex* m_entityRectIndex = nullptr;
     QString m_filePath;
     bool m_gridVisible = true;
     bool m_customBackground = false;

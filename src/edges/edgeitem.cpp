@@ -12,6 +12,7 @@
 #include "edges/sidechoice.h"
 #include "edges/storedroute.h"
 #include "model/itemid.h"
+#include "model/jsonfields.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -353,6 +354,14 @@ void EdgeItem::setSkipBatchFlush(bool on)
 void EdgeItem::setBatchMarker(bool on)
 {
     Q_UNUSED(on)
+}
+
+void EdgeItem::dropQueuedUpdates()
+{
+    if (s_flushTimer)
+        s_flushTimer->stop();
+    s_timerEdges.clear();
+    s_batchEdges.clear();
 }
 
 bool EdgeItem::isBatchMode()
@@ -976,7 +985,8 @@ void applySlotJson(SlotItem* slot, const QJsonObject& obj)
     if (obj.contains(QStringLiteral("side")))
         slot->setSide(obj.value(QStringLiteral("side")).toInt(0));
     if (obj.contains(QStringLiteral("x")) && obj.contains(QStringLiteral("y")))
-        slot->setPos(obj.value(QStringLiteral("x")).toDouble(0), obj.value(QStringLiteral("y")).toDouble(0));
+        slot->setPos(jsonfields::readCoordinate(obj, QLatin1String("x"), 0),
+                     jsonfields::readCoordinate(obj, QLatin1String("y"), 0));
     slot->snapToBorder();
 }
 
@@ -992,6 +1002,8 @@ QJsonObject EdgeItem::toJson() const
     obj.insert(QStringLiteral("startCard"), m_startCard);
     obj.insert(QStringLiteral("endCard"), m_endCard);
     obj.insert(QStringLiteral("id"), m_id);
+    if (!m_label.isEmpty())
+        obj.insert(QStringLiteral("label"), m_label);
     if (m_fromSlot)
         obj.insert(QStringLiteral("fromSlot"), slotToJson(m_fromSlot));
     if (m_toSlot)
@@ -1012,6 +1024,7 @@ void EdgeItem::fromJson(const QJsonObject& obj)
         m_startCard = obj.value(QStringLiteral("startCard")).toInt(0);
     if (obj.contains(QStringLiteral("endCard")))
         m_endCard = obj.value(QStringLiteral("endCard")).toInt(0);
+    m_label = obj.value(QStringLiteral("label")).toString();
     if (obj.contains(QStringLiteral("fromSlot")) && m_fromSlot)
         applySlotJson(m_fromSlot, obj.value(QStringLiteral("fromSlot")).toObject());
     if (obj.contains(QStringLiteral("toSlot")) && m_toSlot)
@@ -1023,7 +1036,8 @@ void EdgeItem::fromJson(const QJsonObject& obj)
     const QJsonArray array = obj.value(QStringLiteral("points")).toArray();
     for (const QJsonValue& v : array) {
         const QJsonObject p = v.toObject();
-        points.append(QPointF(p.value(QStringLiteral("x")).toDouble(0), p.value(QStringLiteral("y")).toDouble(0)));
+        points.append(QPointF(jsonfields::readCoordinate(p, QLatin1String("x"), 0),
+                              jsonfields::readCoordinate(p, QLatin1String("y"), 0)));
     }
     if (points.size() >= 2)
         reanchorStoredRoute(points);
