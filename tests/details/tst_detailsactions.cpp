@@ -1,12 +1,8 @@
 #include "app/dialoghooks.h"
-#include "app/mainwindow.h"
 #include "app/thememanager.h"
 #include "common/contextmenus.h"
-#include "common/mainwindowparts.h"
 #include "common/testmain.h"
-#include "details/tabledetailscontroller.h"
-#include "diagram/entityitem.h"
-#include "diagram/erscene.h"
+#include "detailspane.h"
 #include "edges/edgeitem.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
@@ -20,31 +16,12 @@
 
 #include <QAbstractButton>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QSignalSpy>
-#include <QStandardItemModel>
-#include <QTableView>
-#include <QTest>
-#include <QToolButton>
-#include <QTreeView>
-
-#include <memory>
 
 namespace {
-
-void settle()
-{
-    for (int pass = 0; pass < 3; ++pass)
-        QCoreApplication::processEvents();
-}
-
-QString json(const QJsonObject& object)
-{
-    return QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact));
-}
 
 QStringList namesOf(const QList<ConstraintItem*>& constraints)
 {
@@ -105,18 +82,15 @@ private slots:
 
     void init()
     {
-        window = std::make_unique<MainWindow>();
-        window->show();
-        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
-        details = window->findChild<TableDetailsController*>();
-        QVERIFY(details);
+        QVERIFY(pane.open());
+        details = pane.details;
+        window = pane.window.get();
     }
 
     void cleanup()
     {
         DialogHooks::resetHooks();
-        window.reset();
-        details = nullptr;
+        pane.close();
     }
 
     // ---- columns
@@ -130,14 +104,14 @@ private slots:
         QCOMPARE(table->columns().last()->dataType(), QStringLiteral("undefined"));
         QCOMPARE(entity->attributeName(entity->attributeCount() - 1), QStringLiteral("column_4"));
         // The new column's row is current.
-        QCOMPARE(grid("tableViewColumns")->currentIndex().row(), static_cast<int>(table->columns().size()) - 1);
+        QCOMPARE(pane.grid("tableViewColumns")->currentIndex().row(), static_cast<int>(table->columns().size()) - 1);
 
-        EntityItem* viewEntity = canvasScene(window.get())->addViewAt(QPointF(400, 0));
+        EntityItem* viewEntity = pane.scene()->addViewAt(QPointF(400, 0));
         viewEntity->addAttribute("a", "INT");
-        select(viewEntity);
+        pane.select(viewEntity);
         click("toolButtonAddTableColumn");
         QCOMPARE(viewEntity->attributeName(1), QStringLiteral("column_2"));
-        QCOMPARE(grid("tableViewColumns")->currentIndex().row(), 1);
+        QCOMPARE(pane.grid("tableViewColumns")->currentIndex().row(), 1);
     }
 
     void removingAColumnForgetsItEverywhere()
@@ -156,7 +130,7 @@ private slots:
         connect(details, &TableDetailsController::columnRemoved, this,
                 [&](const QString& removed) { listedWhenEmitted = removed == id && table->column(id); });
         details->refresh();
-        grid("tableViewColumns")->setCurrentIndex(gridModel("tableViewColumns")->index(2, 0));
+        pane.grid("tableViewColumns")->setCurrentIndex(pane.model("tableViewColumns")->index(2, 0));
         click("toolButtonRemoveTableColumn");
         QVERIFY(listedWhenEmitted);
         QVERIFY(!table->column(id));
@@ -165,12 +139,12 @@ private slots:
         QCOMPARE(mapping->sourceColumnId(), QString());
 
         // A view's row goes without a signal.
-        EntityItem* viewEntity = canvasScene(window.get())->addViewAt(QPointF(400, 0));
+        EntityItem* viewEntity = pane.scene()->addViewAt(QPointF(400, 0));
         viewEntity->addAttribute("x", "INT");
         viewEntity->addAttribute("y", "INT");
-        select(viewEntity);
+        pane.select(viewEntity);
         QSignalSpy removed(details, &TableDetailsController::columnRemoved);
-        grid("tableViewColumns")->setCurrentIndex(gridModel("tableViewColumns")->index(0, 0));
+        pane.grid("tableViewColumns")->setCurrentIndex(pane.model("tableViewColumns")->index(0, 0));
         click("toolButtonRemoveTableColumn");
         QCOMPARE(viewEntity->attributeCount(), 1);
         QCOMPARE(viewEntity->attributeName(0), QStringLiteral("y"));
@@ -252,10 +226,9 @@ private slots:
             relationship->setToTableId(table->id());
         }
         details->refresh();
-        QStandardItemModel* constraints = gridModel("tableViewConstraints");
+        QStandardItemModel* constraints = pane.model("tableViewConstraints");
         const int row = static_cast<int>(table->constraints().indexOf(constraint));
-        constraints->setData(constraints->index(row, column), text);
-        settle();
+        pane.edit("tableViewConstraints", row, column, text);
         QCOMPARE(constraint->type(), kind);
         QCOMPARE(constraint->name(), name);
         QCOMPARE(constraint->columns().size(), columnCount);
@@ -265,27 +238,6 @@ private slots:
         QCOMPARE(constraints->item(row, 0)->text(), name);
         QCOMPARE(constraints->item(row, 1)->text(),
                  QStringList({"Primary Key", "Foreign Key", "Unique", "Check"}).at(kind));
-    }
-
-    void primaryKeyGoesWithItsLastColumn()
-    {
-        EntityItem* entity = showNewTable("orders", {"a"});
-        TableItem* table = details->shownTable();
-        ConstraintItem* primary = table->constraintOfType(ConstraintItem::PrimaryKey);
-        QVERIFY(primary && primary->columns().size() == 1 && entity->attributeIsPrimaryKey(0));
-        selectRow("tableViewConstraints", primary->id());
-        grid("tableViewConsColumns")->setCurrentIndex(gridModel("tableViewConsColumns")->index(0, 0));
-        click("toolButtonRemoveConstraintColumn");
-        QVERIFY(!table->constraintOfType(ConstraintItem::PrimaryKey));
-        QVERIFY(!entity->attributeIsPrimaryKey(0));
-
-        details->addConstraintOfKind(ConstraintItem::Unique);
-        ConstraintItem* unique = table->constraints().last();
-        QCOMPARE(unique->columns().size(), 1);
-        grid("tableViewConsColumns")->setCurrentIndex(gridModel("tableViewConsColumns")->index(0, 0));
-        click("toolButtonRemoveConstraintColumn");
-        QCOMPARE(table->constraints().last(), unique);
-        QVERIFY(unique->columns().isEmpty());
     }
 
     void foreignKeyGrid()
@@ -299,28 +251,25 @@ private slots:
         ConstraintItem* key = child->constraints().last();
         QCOMPARE(gridHeaders("tableViewConsColumns"),
                  (QStringList{"FK Schema", "FK Table", "FK Column", "PK Schema", "PK Table", "PK Column"}));
-        QCOMPARE(gridModel("tableViewConsColumns")->rowCount(), 0);
+        QCOMPARE(pane.model("tableViewConsColumns")->rowCount(), 0);
 
         // A column without a referenced table: the referenced side gets an
         // empty id at the same position.
         click("toolButtonAddConstraintColumn");
         QCOMPARE(key->columns(), QStringList{child->columns().at(0)->id()});
         QCOMPARE(key->referencedColumns(), QStringList{QString()});
-        QCOMPARE(gridTexts("tableViewConsColumns", 0), (QStringList{"", "orders", "table_2_id", "", "", ""}));
+        QCOMPARE(pane.texts("tableViewConsColumns", 0), (QStringList{"", "orders", "table_2_id", "", "", ""}));
 
-        QStandardItemModel* cells = gridModel("tableViewConsColumns");
+        QStandardItemModel* cells = pane.model("tableViewConsColumns");
         // Choosing a PK column needs the referenced table first.
-        cells->setData(cells->index(0, 5), "code");
-        settle();
+        pane.edit("tableViewConsColumns", 0, 5, "code");
         QCOMPARE(key->referencedColumns(), QStringList{QString()});
-        cells->setData(cells->index(0, 4), " CUSTOMER ");
-        settle();
+        pane.edit("tableViewConsColumns", 0, 4, " CUSTOMER ");
         QCOMPARE(key->referencedTableId(), parent->id());
-        QCOMPARE(gridTexts("tableViewConsColumns", 0), (QStringList{"", "orders", "table_2_id", "sales", "customer", ""}));
+        QCOMPARE(pane.texts("tableViewConsColumns", 0), (QStringList{"", "orders", "table_2_id", "sales", "customer", ""}));
         cells->setData(cells->index(0, 5), "code");
-        cells->setData(cells->index(0, 2), "cust_code");
-        settle();
-        QCOMPARE(gridTexts("tableViewConsColumns", 0).mid(2),
+        pane.edit("tableViewConsColumns", 0, 2, "cust_code");
+        QCOMPARE(pane.texts("tableViewConsColumns", 0).mid(2),
                  (QStringList{"cust_code", "sales", "customer", "code"}));
 
         // The next pair starts on the first free columns of both tables; a
@@ -328,17 +277,15 @@ private slots:
         click("toolButtonAddConstraintColumn");
         QCOMPARE(key->columns().size(), 2);
         QCOMPARE(key->referencedColumns().size(), 2);
-        cells->setData(cells->index(1, 2), "cust_code");
-        settle();
+        pane.edit("tableViewConsColumns", 1, 2, "cust_code");
         QVERIFY(key->columns().at(1) != child->columnByName("cust_code")->id());
         QCOMPARE(cells->item(1, 2)->text(), child->columns().at(0)->name());
         // An unknown referenced table changes nothing.
-        cells->setData(cells->index(1, 4), "nowhere");
-        settle();
+        pane.edit("tableViewConsColumns", 1, 4, "nowhere");
         QCOMPARE(key->referencedTableId(), parent->id());
         QCOMPARE(cells->item(1, 4)->text(), QStringLiteral("customer"));
         // Removing a pair takes both sides' entries.
-        grid("tableViewConsColumns")->setCurrentIndex(cells->index(0, 0));
+        pane.grid("tableViewConsColumns")->setCurrentIndex(cells->index(0, 0));
         click("toolButtonRemoveConstraintColumn");
         QCOMPARE(key->columns().size(), 1);
         QCOMPARE(key->referencedColumns().size(), 1);
@@ -354,8 +301,8 @@ private slots:
         details->addConstraintOfKind(ConstraintItem::ForeignKey);
         ConstraintItem* key = child->constraints().last();
         const QString keyId = key->id();
-        QStandardItemModel* cells = gridModel("tableViewConsColumns");
-        QStandardItemModel* constraints = gridModel("tableViewConstraints");
+        QStandardItemModel* cells = pane.model("tableViewConsColumns");
+        QStandardItemModel* constraints = pane.model("tableViewConstraints");
         const QStringList names{"a", "b", "c", "d", "code", "region", "since", "table_1_id", "table_2_id", "zz"};
         QRandomGenerator random(18);
         for (int step = 0; step < 160; ++step) {
@@ -369,7 +316,7 @@ private slots:
                 break;
             case 2:
                 if (rows > 0) {
-                    grid("tableViewConsColumns")->setCurrentIndex(cells->index(row, 0));
+                    pane.grid("tableViewConsColumns")->setCurrentIndex(cells->index(row, 0));
                     click("toolButtonRemoveConstraintColumn");
                 }
                 break;
@@ -384,7 +331,7 @@ private slots:
             case 5: {
                 const int constraintRow = static_cast<int>(child->constraints().indexOf(key));
                 constraints->setData(constraints->index(constraintRow, 1), "Unique");
-                settle();
+                pane.settle();
                 constraints->setData(constraints->index(constraintRow, 1), "Foreign Key");
                 break;
             }
@@ -395,7 +342,7 @@ private slots:
                 }
                 break;
             }
-            settle();
+            pane.settle();
             QCOMPARE(key->type(), int(ConstraintItem::ForeignKey));
             QCOMPARE(key->columns().size(), key->referencedColumns().size());
             for (const QStringList& list : {key->columns(), key->referencedColumns()}) {
@@ -420,12 +367,12 @@ private slots:
     void relationshipKeyRemoval()
     {
         QFETCH(QString, answer);
-        ERScene* scene = canvasScene(window.get());
+        ERScene* scene = pane.scene();
         EntityItem* parent = showNewTable("customer", {"code"});
         EntityItem* child = showNewTable("orders", {"note"}, QPointF(400, 0));
         EdgeItem* edge = scene->createEdge(parent, child, true);
         QVERIFY(edge);
-        settle();
+        pane.settle();
         ModelItem* model = window->currentModel;
         const QString relationshipId = edge->id();
         RelationshipItem* relationship = model->relationship(relationshipId);
@@ -444,23 +391,23 @@ private slots:
         QCOMPARE(child->attributeFkEdgeId(fkRow), relationshipId);
 
         const QString keyId = key->id();
-        select(child);
+        pane.select(child);
         selectRow("tableViewConstraints", keyId);
-        const QString projectBefore = json(window->project->toDocumentJson());
-        const QString canvasBefore = json(scene->toJson());
+        const QString projectBefore = pane.json(window->project->toDocumentJson());
+        const QString canvasBefore = pane.json(scene->toJson());
         QStringList said;
         answerConfirmation(answer, &said);
         QSignalSpy removed(details, &TableDetailsController::relationshipConstraintRemoved);
         click("toolButtonRemoveConstraint");
-        settle();
+        pane.settle();
         QCOMPARE(said, (QStringList{"Remove constraint",
                                     "This foreign key belongs to a relationship. Removing it also removes the "
                                     "relationship.",
                                     "The columns stay on the table.", "Cancel is default"}));
         if (answer != "Remove") {
             QCOMPARE(removed.count(), 0);
-            QCOMPARE(json(window->project->toDocumentJson()), projectBefore);
-            QCOMPARE(json(scene->toJson()), canvasBefore);
+            QCOMPARE(pane.json(window->project->toDocumentJson()), projectBefore);
+            QCOMPARE(pane.json(scene->toJson()), canvasBefore);
             QCOMPARE(child->attributeFkEdgeId(fkRow), relationshipId);
             return;
         }
@@ -530,12 +477,12 @@ private slots:
         details->showTable(other, child, nullptr);
         selectRow("tableViewConstraints", keyId);
         QVERIFY(details->relationshipIdForConstraint(key) == relationship->id());
-        const QString currentBefore = json(current->toJson());
-        const QString canvasBefore = json(canvasScene(window.get())->toJson());
+        const QString currentBefore = pane.json(current->toJson());
+        const QString canvasBefore = pane.json(pane.scene()->toJson());
         QStringList said;
         answerConfirmation("Remove", &said);
         click("toolButtonRemoveConstraint");
-        settle();
+        pane.settle();
 
         QVERIFY(!other->relationship(relationshipId));
         QVERIFY(!child->constraint(keyId));
@@ -545,8 +492,8 @@ private slots:
             QVERIFY(storedRowEdgeIds(diagram).isEmpty());
         }
         QCOMPARE(window->currentModel, current);
-        QCOMPARE(json(current->toJson()), currentBefore);
-        QCOMPARE(json(canvasScene(window.get())->toJson()), canvasBefore);
+        QCOMPARE(pane.json(current->toJson()), currentBefore);
+        QCOMPARE(pane.json(pane.scene()->toJson()), canvasBefore);
     }
 
     // ---- indexes
@@ -572,19 +519,18 @@ private slots:
         QCOMPARE(index->columns().size(), 3);
         click("toolButtonAddIndexColumn"); // every column is in it already
         QCOMPARE(index->columns().size(), 3);
-        QCOMPARE(gridTexts("tableViewIndColumns", 1), QStringList{"a"});
+        QCOMPARE(pane.texts("tableViewIndColumns", 1), QStringList{"a"});
 
         // A name used at another position reverts; a free one replaces.
-        QStandardItemModel* columns = gridModel("tableViewIndColumns");
-        columns->setData(columns->index(1, 0), "b");
-        settle();
-        QCOMPARE(gridTexts("tableViewIndColumns", 1), QStringList{"a"});
-        grid("tableViewIndColumns")->setCurrentIndex(columns->index(2, 0));
+        QStandardItemModel* columns = pane.model("tableViewIndColumns");
+        pane.edit("tableViewIndColumns", 1, 0, "b");
+        QCOMPARE(pane.texts("tableViewIndColumns", 1), QStringList{"a"});
+        pane.grid("tableViewIndColumns")->setCurrentIndex(columns->index(2, 0));
         click("toolButtonRemoveIndexColumn");
         columns->setData(columns->index(1, 0), "B");
         QCOMPARE(index->columns().at(1), table->columnByName("b")->id());
 
-        QStandardItemModel* indexes = gridModel("tableViewIndexes");
+        QStandardItemModel* indexes = pane.model("tableViewIndexes");
         indexes->setData(indexes->index(2, 1), "Unique");
         QVERIFY(index->unique());
         indexes->setData(indexes->index(2, 1), "Non-unique");
@@ -595,7 +541,7 @@ private slots:
         QVERIFY(!entity->attributeIsUniqueKey(1));
 
         // No current row: the first index goes.
-        grid("tableViewIndexes")->selectionModel()->clearCurrentIndex();
+        pane.grid("tableViewIndexes")->selectionModel()->clearCurrentIndex();
         details->removeIndex();
         QCOMPARE(table->indexes().size(), 2);
         QCOMPARE(table->indexes().first()->name(), QStringLiteral("ix_orders_2"));
@@ -625,28 +571,27 @@ private slots:
 
         QSignalSpy changed(details, &TableDetailsController::mappingsChanged);
         details->refresh();
-        settle();
-        settle();
+        pane.settle();
+        pane.settle();
         // One emission for the name the refresh composed, however often the
         // window's explorer rebuild refreshes the pane again.
         QCOMPARE(changed.count(), 1);
         QCOMPARE(inModel->name(), QStringLiteral("orders.total -> archive.sum"));
-        QStandardItemModel* mappings = gridModel("treeView");
+        QStandardItemModel* mappings = pane.model("treeView");
         QCOMPARE(mappings->rowCount(), 3);
         QCOMPARE(mappings->item(0, 0)->data(TableDetailsController::IdRole).toString(), top->id());
-        QCOMPARE(gridTexts("treeView", 1), (QStringList{"Model 1", "orders", "total", "Model 1", "archive", "sum"}));
-        QCOMPARE(gridTexts("treeView", 2), QStringList(6, QString()));
+        QCOMPARE(pane.texts("treeView", 1), (QStringList{"Model 1", "orders", "total", "Model 1", "archive", "sum"}));
+        QCOMPARE(pane.texts("treeView", 2), QStringList(6, QString()));
 
         // A name the model lacks changes nothing and comes back.
-        mappings->setData(mappings->index(1, 4), "nowhere");
-        settle();
+        pane.edit("treeView", 1, 4, "nowhere");
         QCOMPARE(inModel->targetTableId(), archive->id());
         QCOMPARE(mappings->item(1, 4)->text(), QStringLiteral("archive"));
 
         // A deleted column leaves its cell empty and the name as it was.
         archive->removeColumn(sum->id());
         details->refresh();
-        settle();
+        pane.settle();
         QCOMPARE(mappings->item(1, 5)->text(), QString());
         QCOMPARE(inModel->name(), QStringLiteral("orders.total -> archive.sum"));
         QCOMPARE(changed.count(), 1);
@@ -657,25 +602,24 @@ private slots:
         showNewTable("orders", {"total", "tax"});
         ProjectItem* project = window->project;
         QSignalSpy changed(details, &TableDetailsController::mappingsChanged);
-        QStandardItemModel* mappings = gridModel("treeView");
+        QStandardItemModel* mappings = pane.model("treeView");
         QCOMPARE(mappings->rowCount(), 1);
         const QStringList texts{" model 1", "ORDERS", "total", "Model 1", "orders ", "Tax"};
         for (int column = 0; column < 5; ++column) {
             mappings->setData(mappings->index(0, column), texts.at(column));
-            settle();
+            pane.settle();
             QVERIFY(project->mappings().isEmpty());
             QCOMPARE(mappings->item(0, column)->text(), texts.at(column));
         }
-        mappings->setData(mappings->index(0, 5), texts.at(5));
-        settle();
-        settle();
+        pane.edit("treeView", 0, 5, texts.at(5));
+        pane.settle();
         QCOMPARE(project->mappings().size(), 1);
         MappingItem* mapping = project->mappings().first();
         QCOMPARE(mapping->name(), QStringLiteral("orders.total -> orders.tax"));
         QCOMPARE(mappings->rowCount(), 2);
-        QCOMPARE(gridTexts("treeView", 1), QStringList(6, QString()));
+        QCOMPARE(pane.texts("treeView", 1), QStringList(6, QString()));
         QCOMPARE(changed.count(), 1);
-        QCOMPARE(details->mappingAt(ui("treeView")->currentIndex().row()), mapping);
+        QCOMPARE(details->mappingAt(pane.view("treeView")->currentIndex().row()), mapping);
     }
 
     // A mapping made by the add button starts without ends; its row is
@@ -689,105 +633,54 @@ private slots:
         QCOMPARE(model->mappings().size(), 1);
         MappingItem* mapping = model->mappings().first();
         QCOMPARE(changed.count(), 1);
-        QStandardItemModel* mappings = gridModel("treeView");
-        QCOMPARE(details->mappingAt(ui("treeView")->currentIndex().row()), mapping);
+        QStandardItemModel* mappings = pane.model("treeView");
+        QCOMPARE(details->mappingAt(pane.view("treeView")->currentIndex().row()), mapping);
         const QStringList texts{"Model 1", "orders", "total", "Model 1", "orders", "tax"};
         for (int column = 0; column < 6; ++column) {
             mappings->setData(mappings->index(0, column), texts.at(column));
-            settle();
+            pane.settle();
             QCOMPARE(mappings->item(0, column)->text(), texts.at(column));
         }
-        settle();
+        pane.settle();
         QCOMPARE(mapping->sourceColumnId(), details->shownTable()->columnByName("total")->id());
         QCOMPARE(mapping->targetColumnId(), details->shownTable()->columnByName("tax")->id());
         QCOMPARE(mapping->name(), QStringLiteral("orders.total -> orders.tax"));
         // A complete end does not take an unresolvable text.
-        mappings->setData(mappings->index(0, 1), "nowhere");
-        settle();
+        pane.edit("treeView", 0, 1, "nowhere");
         QCOMPARE(mappings->item(0, 1)->text(), QStringLiteral("orders"));
 
-        ui("treeView")->setCurrentIndex(mappings->index(0, 0));
+        pane.view("treeView")->setCurrentIndex(mappings->index(0, 0));
         const int before = changed.count();
         click("toolButtonRemoveMapping");
         QVERIFY(model->mappings().isEmpty());
         QCOMPARE(changed.count(), before + 1);
         QCOMPARE(mappings->rowCount(), 1);
-        QVERIFY(!button("toolButtonRemoveMapping")->isEnabled());
+        QVERIFY(!pane.button("toolButtonRemoveMapping")->isEnabled());
     }
 
 private:
-    QAbstractItemView* ui(const char* name) const { return window->findChild<QAbstractItemView*>(QLatin1String(name)); }
-    QTableView* grid(const char* name) const { return window->findChild<QTableView*>(QLatin1String(name)); }
-    QToolButton* button(const char* name) const { return window->findChild<QToolButton*>(QLatin1String(name)); }
-    QStandardItemModel* gridModel(const char* name) const
+    // The pane's steps, failing the test where one cannot be taken.
+    void click(const char* name) { QVERIFY2(pane.click(name), name); }
+    void selectRow(const char* name, const QString& id) { QVERIFY2(pane.selectRow(name, id), name); }
+    EntityItem* showNewTable(const QString& title, const QStringList& rows, QPointF at = QPointF(0, 0))
     {
-        return qobject_cast<QStandardItemModel*>(ui(name)->model());
+        return pane.showNewTable(title, rows, at);
     }
-
-    void click(const char* name)
+    QString currentRowText(const char* name) const
     {
-        QToolButton* target = button(name);
-        QVERIFY2(target && target->isEnabled(), name);
-        target->click();
-        settle();
+        return pane.view(name)->currentIndex().siblingAtColumn(0).data().toString();
     }
-
-    QStringList gridTexts(const char* name, int row) const
-    {
-        QStandardItemModel* itemModel = gridModel(name);
-        QStringList texts;
-        for (int column = 0; column < itemModel->columnCount(); ++column)
-            texts << (itemModel->item(row, column) ? itemModel->item(row, column)->text() : "<none>");
-        return texts;
-    }
-
     QStringList gridHeaders(const char* name) const
     {
-        QStandardItemModel* itemModel = gridModel(name);
         QStringList headers;
-        for (int column = 0; column < itemModel->columnCount(); ++column)
-            headers << itemModel->headerData(column, Qt::Horizontal).toString();
+        for (int column = 0; column < pane.model(name)->columnCount(); ++column)
+            headers << pane.model(name)->headerData(column, Qt::Horizontal).toString();
         return headers;
     }
 
-    QString currentRowText(const char* name) const
-    {
-        const QModelIndex current = ui(name)->currentIndex();
-        return current.siblingAtColumn(0).data().toString();
-    }
-
-    void selectRow(const char* name, const QString& id)
-    {
-        QStandardItemModel* itemModel = gridModel(name);
-        for (int row = 0; row < itemModel->rowCount(); ++row) {
-            if (itemModel->item(row, 0)->data(TableDetailsController::IdRole).toString() == id) {
-                ui(name)->setCurrentIndex(itemModel->index(row, 0));
-                return;
-            }
-        }
-        QFAIL("no such row");
-    }
-
-    void select(EntityItem* entity)
-    {
-        canvasScene(window.get())->clearSelection();
-        entity->setSelected(true);
-        QTRY_COMPARE(details->shownEntity(), entity);
-        settle();
-    }
-
-    EntityItem* showNewTable(const QString& title, const QStringList& rows, QPointF at = QPointF(0, 0))
-    {
-        EntityItem* entity = canvasScene(window.get())->addTableAt(at);
-        entity->setTitle(title);
-        for (const QString& row : rows)
-            entity->addAttribute(row, "INT");
-        select(entity);
-        return entity;
-    }
-
-    std::unique_ptr<MainWindow> window;
+    DetailsPane pane;
     TableDetailsController* details = nullptr;
+    MainWindow* window = nullptr;
 };
 
 QUILLMAP_TEST_MAIN(TestDetailsActions)
