@@ -355,6 +355,9 @@ void TableDetailsController::enableWidgets()
 
 namespace {
 
+// Long names must not push the other columns out of sight.
+constexpr int widestFittedColumn = 320;
+
 QHeaderView* headerOf(QAbstractItemView* grid)
 {
     if (auto* table = qobject_cast<QTableView*>(grid))
@@ -400,8 +403,15 @@ void TableDetailsController::restoreGridStates(const QList<GridState>& states)
             fitColumnWidths(state.grid);
         else if (header && header->count() == state.widths.size()) {
             const int last = header->stretchLastSection() ? header->count() - 1 : header->count();
-            for (int section = 0; section < last; ++section)
-                header->resizeSection(section, state.widths.at(section));
+            // New rows (an added index named after a long table name) widen
+            // a column they would not fit in; widths never shrink here.
+            const bool grown = state.grid->model()->rowCount() > state.rows;
+            for (int section = 0; section < last; ++section) {
+                int width = state.widths.at(section);
+                if (grown)
+                    width = std::max(width, std::min(widestFittedColumn, state.grid->sizeHintForColumn(section)));
+                header->resizeSection(section, width);
+            }
         }
         if (state.horizontal == 0 && state.vertical == 0)
             continue;
@@ -414,15 +424,13 @@ void TableDetailsController::restoreGridStates(const QList<GridState>& states)
 
 void TableDetailsController::fitColumnWidths(QAbstractItemView* grid)
 {
-    // Long names must not push the other columns out of sight.
-    constexpr int widest = 320;
     QHeaderView* header = headerOf(grid);
     if (!header)
         return;
     // The last column stretches over what is left.
     for (int column = 0; column + 1 < header->count(); ++column) {
         header->resizeSection(column,
-                              std::min(widest, std::max(header->sectionSizeHint(column), grid->sizeHintForColumn(column))));
+                              std::min(widestFittedColumn, std::max(header->sectionSizeHint(column), grid->sizeHintForColumn(column))));
     }
 }
 

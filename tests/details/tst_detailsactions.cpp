@@ -509,6 +509,10 @@ private slots:
         QCOMPARE(QStringList({table->indexes().at(0)->name(), table->indexes().at(1)->name(),
                               table->indexes().at(2)->name()}),
                  (QStringList{"ix_orders", "ix_orders_2", "ix_orders_3"}));
+        // The grid was fitted to ix_orders; the longer names added after it
+        // are not cut off.
+        QTableView* grid = pane.grid("tableViewIndexes");
+        QVERIFY(grid->columnWidth(0) >= pane.view("tableViewIndexes")->sizeHintForColumn(0));
         IndexItem* index = table->indexes().at(2);
         QCOMPARE(currentRowText("tableViewIndexes"), QStringLiteral("ix_orders_3"));
         QCOMPARE(index->columns(), QStringList{table->columns().first()->id()});
