@@ -207,9 +207,12 @@ private:
         QStringList texts;
     };
     void refreshMappings();
+    // The cells of a mapping's row, id and owner on the first.
+    static QList<QStandardItem*> mappingCells(const MappingRow& row);
     // When the mappings grid lists exactly these mappings (and the empty
-    // last row), sets the cells whose text differs and returns true; false,
-    // changing nothing, when the rows must be built anew.
+    // last row), once a single added or removed mapping's row is put in or
+    // taken out, sets the cells whose text differs and returns true; false
+    // when the rows must be built anew.
     bool updateMappingTexts(const QList<MappingRow>& rows);
     void onMappingItemChanged(QStandardItem* item);
     // Applies the edited side (source for grid columns 0 to 2, target for 3

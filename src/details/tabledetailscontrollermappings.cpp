@@ -11,6 +11,7 @@
 #include <QStandardItemModel>
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace {
 
@@ -89,24 +90,45 @@ void TableDetailsController::refreshMappings()
     const DetailsGridModel::Rebuild rebuild(mappingsModel, headers);
     if (!project)
         return;
-    for (const MappingRow& row : std::as_const(rows)) {
-        QList<QStandardItem*> cells;
-        cells.reserve(mappingColumnCount);
-        for (const QString& text : row.texts)
-            cells.append(makeItem(text, true));
-        cells.first()->setData(row.id, IdRole);
-        cells.first()->setData(row.owner, OwnerRole);
-        mappingsModel->appendRow(cells);
-    }
+    for (const MappingRow& row : std::as_const(rows))
+        mappingsModel->appendRow(mappingCells(row));
     QList<QStandardItem*> empty;
     for (int column = 0; column < mappingColumnCount; ++column)
         empty.append(makeItem(QString(), true));
     mappingsModel->appendRow(empty);
 }
 
+QList<QStandardItem*> TableDetailsController::mappingCells(const MappingRow& row)
+{
+    QList<QStandardItem*> cells;
+    cells.reserve(mappingColumnCount);
+    for (const QString& text : row.texts)
+        cells.append(makeItem(text, true));
+    cells.first()->setData(row.id, IdRole);
+    cells.first()->setData(row.owner, OwnerRole);
+    return cells;
+}
+
 bool TableDetailsController::updateMappingTexts(const QList<MappingRow>& rows)
 {
     const int count = static_cast<int>(rows.size());
+    // One mapping added or removed: that one row is put in or taken out,
+    // and the comparison below decides whether the rest still fits.
+    const int shown = mappingsModel->rowCount() - 1;
+    if (mappingsModel->columnCount() == mappingColumnCount && shown >= 0 && std::abs(shown - count) == 1) {
+        const int common = std::min(shown, count);
+        int r = 0;
+        for (; r < common; ++r) {
+            const QStandardItem* first = mappingsModel->item(r, 0);
+            if (!first || first->data(IdRole).toString() != rows.at(r).id
+                || first->data(OwnerRole).toString() != rows.at(r).owner)
+                break;
+        }
+        if (shown > count)
+            mappingsModel->removeRow(r);
+        else
+            mappingsModel->insertRow(r, mappingCells(rows.at(r)));
+    }
     if (mappingsModel->columnCount() != mappingColumnCount || mappingsModel->rowCount() != count + 1)
         return false;
     for (int r = 0; r <= count; ++r) {

@@ -2,6 +2,7 @@
 #include "app/thememanager.h"
 #include "common/contextmenus.h"
 #include "common/testmain.h"
+#include "details/detailslookups.h"
 #include "detailspane.h"
 #include "edges/edgeitem.h"
 #include "model/columnitem.h"
@@ -599,6 +600,36 @@ private slots:
         QCOMPARE(mappings->item(1, 5)->text(), QString());
         QCOMPARE(inModel->name(), QStringLiteral("orders.total -> archive.sum"));
         QCOMPARE(changed.count(), 1);
+
+        // A mapping added among others, or one taken from between others:
+        // the rows follow the project's mappings and keep their texts.
+        const auto rowIds = [mappings] {
+            QStringList ids;
+            for (int row = 0; row < mappings->rowCount(); ++row)
+                ids << mappings->item(row, 0)->data(TableDetailsController::IdRole).toString();
+            return ids;
+        };
+        const auto expectedIds = [project] {
+            QStringList ids;
+            for (const MappingItem* mapping : allMappings(project))
+                ids << mapping->id();
+            return ids << QString();
+        };
+        const QStringList inModelTexts{"Model 1", "orders", "total", "Model 1", "archive", ""};
+        QList<MappingItem*> added;
+        for (int i = 0; i < 6; ++i) {
+            added << project->addMapping();
+            details->refresh();
+            QCOMPARE(rowIds(), expectedIds());
+            QCOMPARE(pane.texts("treeView", static_cast<int>(rowIds().indexOf(inModel->id()))), inModelTexts);
+        }
+        for (MappingItem* mapping : std::as_const(added)) {
+            project->removeMapping(mapping->id());
+            details->refresh();
+            QCOMPARE(rowIds(), expectedIds());
+            QCOMPARE(pane.texts("treeView", static_cast<int>(rowIds().indexOf(inModel->id()))), inModelTexts);
+        }
+        QCOMPARE(rowIds().size(), 3);
     }
 
     void mappingFromTheEmptyRow()
