@@ -211,11 +211,12 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
     // is one: they may still join the box drawn right below them.
     QList<QRectF> bands;
     for (const QRectF& r : qAsConst(candidates)) {
+        const double aspect = r.height() > 1.0 ? r.width() / r.height() : r.width();
+        // Title cells of small print are lower than a box may be.
+        if (r.width() >= 36 && r.height() >= 12 && (aspect > 10.0 || r.height() < 22))
+            bands.append(r);
         if (r.width() < 36 || r.height() < 22)
             continue;
-        const double aspect = r.height() > 1.0 ? r.width() / r.height() : r.width();
-        if (aspect > 10.0)
-            bands.append(r);
         if (aspect < 0.18 || aspect > 10.0)
             continue;
         bool done = false;
