@@ -113,6 +113,12 @@ MainWindow::~MainWindow()
             disconnect(sender, nullptr, this, nullptr);
     }
 
+    // The details pane works on the form's widgets, which outlive this body
+    // while the form's struct does not: a field that loses the focus as the
+    // widgets go away must find no pane any more.
+    delete detailsController;
+    detailsController = nullptr;
+
     clearRelationshipPreview();
     // The scene has no parent; it goes before the form so that nothing it
     // emits while being destroyed reaches a half-destroyed window. Clearing

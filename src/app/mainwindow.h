@@ -293,6 +293,12 @@ public slots:
     // out of the current model; the canvas and the stored diagrams are left
     // alone.
     void removeEntityFromModel(const QString& id);
+    // The current model when it holds the relationship, else the first of
+    // the project's models that does; null when none does.
+    ModelItem* modelOfRelationship(const QString& id) const;
+    // Takes the relationship and its foreign key out of the model that
+    // holds it; the canvas and the stored diagrams are left alone.
+    void removeRelationshipFromModel(const QString& id);
 
     // ---- details pane (details/mainwindowdetails.cpp)
     void refreshTableDetails();
@@ -353,7 +359,8 @@ private slots:
     // ---- details pane (details/mainwindowdetails.cpp)
     void onObjectRenameRequested(const QString& kind, const QString& id, const QString& name);
     void onMappingsChanged();
-    // ---- removal (explorer/mainwindowremoval.cpp)
+    // The pane removed a relationship's foreign key: the relationship, its
+    // edge and its rows in the stored diagrams go too.
     void onRelationshipConstraintRemoved(const QString& relationshipId);
 
 private:
@@ -365,6 +372,8 @@ private:
     friend class TestModelSync;
     friend class TestSyncScenarios;
     friend class SyncBenchmark;
+    // The details pane's tests script projects across models.
+    friend class TestDetailsActions;
 
     // app/mainwindow.cpp
     void createZoomActions();

@@ -5,6 +5,7 @@
 
 #include "details/tabledetailscontroller.h"
 #include "diagram/entityitem.h"
+#include "edges/edgeitem.h"
 #include "explorer/explorerkinds.h"
 #include "explorer/modelpruner.h"
 #include "explorer/tablesync.h"
@@ -12,6 +13,8 @@
 
 #include <QComboBox>
 #include <QTreeView>
+
+#include <utility>
 
 void MainWindow::refreshTableDetails()
 {
@@ -82,4 +85,31 @@ void MainWindow::onMappingsChanged()
 void MainWindow::forgetColumnReferences(const QString& columnId)
 {
     ModelPruner::forgetColumnReferences(project, columnId);
+}
+
+void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)
+{
+    if (relationshipId.isEmpty())
+        return;
+    // The relationship lives in the model of the table the pane showed; the
+    // canvas is touched only when it shows that model.
+    ModelItem* owner = modelOfRelationship(relationshipId);
+    const bool onCanvas = !owner || owner == currentModel;
+    if (onCanvas) {
+        if (EdgeItem* edge = findEdgeOnScene(relationshipId)) {
+            // The columns stay on the table, and so do their rows.
+            edge->setRemoveFkRowsOnDestroy(false);
+            const bool wasSuppressed = std::exchange(suppressModelSync, true);
+            delete edge;
+            suppressModelSync = wasSuppressed;
+        }
+    }
+    removeRelationshipFromModel(relationshipId);
+    if (onCanvas) {
+        stripItemsFromOtherDiagrams({}, {relationshipId});
+        captureCurrentDiagram();
+    } else {
+        stripFromModelDiagrams(owner, {}, {relationshipId});
+    }
+    rebuildProjectTree();
 }

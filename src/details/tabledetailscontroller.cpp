@@ -135,8 +135,16 @@ void TableDetailsController::connectForm()
     connect(physicalModel, &QStandardItemModel::itemChanged, this,
             &TableDetailsController::onPhysicalPropertyChanged);
     connect(columnsModel, &QStandardItemModel::itemChanged, this, &TableDetailsController::onColumnItemChanged);
+    connect(constraintsModel, &QStandardItemModel::itemChanged, this,
+            &TableDetailsController::onConstraintItemChanged);
+    connect(constraintColumnsModel, &QStandardItemModel::itemChanged, this,
+            &TableDetailsController::onConstraintColumnItemChanged);
+    connect(indexesModel, &QStandardItemModel::itemChanged, this, &TableDetailsController::onIndexItemChanged);
+    connect(indexColumnsModel, &QStandardItemModel::itemChanged, this,
+            &TableDetailsController::onIndexColumnItemChanged);
     connect(governanceModel, &QStandardItemModel::itemChanged, this,
             &TableDetailsController::onGovernanceItemChanged);
+    connect(mappingsModel, &QStandardItemModel::itemChanged, this, &TableDetailsController::onMappingItemChanged);
 
     const auto onCurrentRow = [this](QAbstractItemView* grid, std::function<void()> first) {
         connect(grid->selectionModel(), &QItemSelectionModel::currentRowChanged, this, [this, first] {
@@ -147,9 +155,27 @@ void TableDetailsController::connectForm()
         });
     };
     onCurrentRow(ui->tableViewColumns, [this] { syncColumnComment(); });
+    onCurrentRow(ui->tableViewConstraints, [this] { refreshConstraintColumns(); });
+    onCurrentRow(ui->tableViewIndexes, [this] { refreshIndexColumns(); });
     onCurrentRow(ui->tableViewConsColumns, nullptr);
     onCurrentRow(ui->tableViewIndColumns, nullptr);
     onCurrentRow(ui->treeView, nullptr);
+
+    const auto onClick = [this](QToolButton* button, void (TableDetailsController::*action)()) {
+        connect(button, &QToolButton::clicked, this, action);
+    };
+    onClick(ui->toolButtonAddTableColumn, &TableDetailsController::addColumn);
+    onClick(ui->toolButtonRemoveTableColumn, &TableDetailsController::removeColumn);
+    onClick(ui->toolButtonAddConstraint, &TableDetailsController::showAddConstraintMenu);
+    onClick(ui->toolButtonRemoveConstraint, &TableDetailsController::removeConstraint);
+    onClick(ui->toolButtonAddConstraintColumn, &TableDetailsController::addConstraintColumn);
+    onClick(ui->toolButtonRemoveConstraintColumn, &TableDetailsController::removeConstraintColumn);
+    onClick(ui->toolButtonAddIndex, &TableDetailsController::addIndex);
+    onClick(ui->toolButtonRemoveIndex, &TableDetailsController::removeIndex);
+    onClick(ui->toolButtonAddIndexColumn, &TableDetailsController::addIndexColumn);
+    onClick(ui->toolButtonRemoveIndexColumn, &TableDetailsController::removeIndexColumn);
+    onClick(ui->toolButtonAddMapping, &TableDetailsController::addMapping);
+    onClick(ui->toolButtonRemoveMapping, &TableDetailsController::removeMapping);
 }
 
 // ============================================================ context
@@ -264,7 +290,10 @@ void TableDetailsController::refresh()
     refreshGeneral();
     refreshPhysicalProperties();
     refreshColumns();
+    refreshConstraints();
+    refreshIndexes();
     refreshGovernance();
+    refreshMappings();
 
     selectRowById(ui->tableViewColumns, columnId);
     selectRowById(ui->tableViewConstraints, constraintId);
@@ -283,13 +312,16 @@ void TableDetailsController::refresh()
         }
     }
 
+    refreshConstraintColumns();
+    refreshIndexColumns();
     syncColumnComment();
     enableWidgets();
 
     restoreGridStates(grids);
     if (!sameObject) {
         fittedObject = shownObject;
-        fitColumnWidths();
+        for (QAbstractItemView* grid : allGrids())
+            fitColumnWidths(grid);
     }
 
     updating = false;
@@ -323,6 +355,9 @@ void TableDetailsController::enableWidgets()
 
 namespace {
 
+// Long names must not push the other columns out of sight.
+constexpr int widestFittedColumn = 320;
+
 QHeaderView* headerOf(QAbstractItemView* grid)
 {
     if (auto* table = qobject_cast<QTableView*>(grid))
@@ -334,15 +369,19 @@ QHeaderView* headerOf(QAbstractItemView* grid)
 
 } // namespace
 
+QList<QAbstractItemView*> TableDetailsController::allGrids() const
+{
+    return {ui->tableViewPhysical, ui->tableViewColumns,    ui->tableViewConstraints, ui->tableViewConsColumns,
+            ui->tableViewIndexes,  ui->tableViewIndColumns, ui->tableView,            ui->treeView};
+}
+
 QList<TableDetailsController::GridState> TableDetailsController::gridStates(bool allGrids) const
 {
     QList<GridState> states;
-    QList<QAbstractItemView*> grids{ui->treeView};
-    if (allGrids)
-        grids << ui->tableViewPhysical << ui->tableViewColumns << ui->tableViewConstraints
-              << ui->tableViewConsColumns << ui->tableViewIndexes << ui->tableViewIndColumns << ui->tableView;
-    for (QAbstractItemView* grid : std::as_const(grids)) {
-        GridState state{grid, grid->horizontalScrollBar()->value(), grid->verticalScrollBar()->value(), {}};
+    const QList<QAbstractItemView*> grids = allGrids ? this->allGrids() : QList<QAbstractItemView*>{ui->treeView};
+    for (QAbstractItemView* grid : grids) {
+        GridState state{grid, grid->horizontalScrollBar()->value(), grid->verticalScrollBar()->value(),
+                        grid->model()->rowCount(), {}};
         if (QHeaderView* header = headerOf(grid)) {
             for (int section = 0; section < header->count(); ++section)
                 state.widths.append(header->sectionSize(section));
@@ -356,12 +395,23 @@ void TableDetailsController::restoreGridStates(const QList<GridState>& states)
 {
     for (const GridState& state : states) {
         QHeaderView* header = headerOf(state.grid);
-        // A grid whose columns changed (a constraint of another kind) keeps
-        // the widths of the new columns.
-        if (header && header->count() == state.widths.size()) {
+        // A grid that gets its first rows is fitted to them (the mappings
+        // list always has its empty last row). One whose columns changed (a
+        // constraint of another kind) keeps the widths of the new columns.
+        const int emptyRows = qobject_cast<QTreeView*>(state.grid) ? 1 : 0;
+        if (state.rows <= emptyRows && state.grid->model()->rowCount() > emptyRows)
+            fitColumnWidths(state.grid);
+        else if (header && header->count() == state.widths.size()) {
             const int last = header->stretchLastSection() ? header->count() - 1 : header->count();
-            for (int section = 0; section < last; ++section)
-                header->resizeSection(section, state.widths.at(section));
+            // New rows (an added index named after a long table name) widen
+            // a column they would not fit in; widths never shrink here.
+            const bool grown = state.grid->model()->rowCount() > state.rows;
+            for (int section = 0; section < last; ++section) {
+                int width = state.widths.at(section);
+                if (grown)
+                    width = std::max(width, std::min(widestFittedColumn, state.grid->sizeHintForColumn(section)));
+                header->resizeSection(section, width);
+            }
         }
         if (state.horizontal == 0 && state.vertical == 0)
             continue;
@@ -372,20 +422,15 @@ void TableDetailsController::restoreGridStates(const QList<GridState>& states)
     }
 }
 
-void TableDetailsController::fitColumnWidths()
+void TableDetailsController::fitColumnWidths(QAbstractItemView* grid)
 {
-    // Long names must not push the other columns out of sight.
-    constexpr int widest = 320;
-    const QList<QAbstractItemView*> grids{ui->tableViewPhysical,    ui->tableViewColumns,  ui->tableViewConstraints,
-                                          ui->tableViewConsColumns, ui->tableViewIndexes,  ui->tableViewIndColumns,
-                                          ui->tableView,            ui->treeView};
-    for (QAbstractItemView* grid : grids) {
-        QHeaderView* header = headerOf(grid);
-        // The last column stretches over what is left.
-        for (int column = 0; column + 1 < header->count(); ++column) {
-            header->resizeSection(column, std::min(widest, std::max(header->sectionSizeHint(column),
-                                                                    grid->sizeHintForColumn(column))));
-        }
+    QHeaderView* header = headerOf(grid);
+    if (!header)
+        return;
+    // The last column stretches over what is left.
+    for (int column = 0; column + 1 < header->count(); ++column) {
+        header->resizeSection(column,
+                              std::min(widestFittedColumn, std::max(header->sectionSizeHint(column), grid->sizeHintForColumn(column))));
     }
 }
 

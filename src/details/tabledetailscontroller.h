@@ -97,6 +97,7 @@ signals:
 
 private:
     friend class TestTableDetails;
+    friend class TestDetailsActions;
 
     // Shows a table or a view (the other null), or nothing.
     void show(ModelItem* model, TableItem* table, ViewItem* view, EntityItem* entity);
@@ -104,9 +105,12 @@ private:
     void createDelegates();
     void connectForm();
     void enableWidgets();
-    // Sizes the grids' columns to what they show; done when another object
-    // is shown, so that widths the user set stay while one is edited.
-    void fitColumnWidths();
+    // Sizes a grid's columns to what it shows; done when another object is
+    // shown or the grid gets its first rows, so that widths the user set
+    // stay while one object is edited.
+    static void fitColumnWidths(QAbstractItemView* grid);
+    // The eight grids of the pane, the mappings list last.
+    QList<QAbstractItemView*> allGrids() const;
     // What a rebuild of a grid's rows would lose: its scroll position and
     // the widths of its columns.
     struct GridState
@@ -114,6 +118,7 @@ private:
         QAbstractItemView* grid;
         int horizontal;
         int vertical;
+        int rows;
         QList<int> widths;
     };
     // The mappings list's state, and with allGrids those of the others.
@@ -169,9 +174,70 @@ private:
     void onViewColumnItemChanged(QStandardItem* item, const QString& key);
     void updateActionStates();
 
+    // ---- Constraints tab
+    void refreshConstraints();
+    void refreshConstraintColumns();
+    // Puts the column named name at position of the constraint's own
+    // columns, or of its referenced columns (referencedSide); false when
+    // refused. A foreign key's two lists are kept the same length.
+    bool setConstraintColumnAt(ConstraintItem* constraint, int position, bool referencedSide,
+                               const QString& name);
+    // A foreign key's shorter column list is padded with empty ids to the
+    // length of the other, so that every position is a pair.
+    static void padForeignKeyColumns(ConstraintItem* constraint);
+    void onConstraintItemChanged(QStandardItem* item);
+    void onConstraintColumnItemChanged(QStandardItem* item);
+
+    // ---- Indexes tab
+    void refreshIndexes();
+    void refreshIndexColumns();
+    void onIndexItemChanged(QStandardItem* item);
+    void onIndexColumnItemChanged(QStandardItem* item);
+
     // ---- Governance tab
     void refreshGovernance();
     void onGovernanceItemChanged(QStandardItem* item);
+
+    // ---- Mappings tab
+    // What a mapping's row shows: six names, and the mapping's id and owner.
+    struct MappingRow
+    {
+        QString id;
+        QString owner;
+        QStringList texts;
+    };
+    void refreshMappings();
+    // The cells of a mapping's row, id and owner on the first.
+    static QList<QStandardItem*> mappingCells(const MappingRow& row);
+    // When the mappings grid lists exactly these mappings (and the empty
+    // last row), once a single added or removed mapping's row is put in or
+    // taken out, sets the cells whose text differs and returns true; false
+    // when the rows must be built anew.
+    bool updateMappingTexts(const QList<MappingRow>& rows);
+    void onMappingItemChanged(QStandardItem* item);
+    // Applies the edited side (source for grid columns 0 to 2, target for 3
+    // to 5) of a mapping's row; true when the mapping changed.
+    bool applyMappingRow(MappingItem* mapping, int row, int column);
+    bool createMappingFromRow(int row);
+    bool isKnownMapping(const MappingItem* mapping) const;
+
+    // ---- actions of the tool buttons
+    void addColumn();
+    void removeColumn();
+    void showAddConstraintMenu();
+    void addConstraintOfKind(int kind);
+    QString uniqueConstraintName(const QString& prefix) const;
+    void removeConstraint();
+    void addConstraintColumn();
+    void removeConstraintColumn();
+    void addIndex();
+    void removeIndex();
+    void addIndexColumn();
+    void removeIndexColumn();
+    void addMapping();
+    void removeMapping();
+    // False while a refresh or the controller's own edit runs.
+    bool actionsAllowed() const { return !updating && !refreshing; }
 
     Ui::MainWindow* ui = nullptr;
     QPointer<ProjectItem> project;

@@ -416,8 +416,24 @@ void MainWindow::removeLiveEntity(const QString& id)
     suppressModelSync = wasSuppressed;
 }
 
-void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)
+ModelItem* MainWindow::modelOfRelationship(const QString& id) const
 {
-    Q_UNUSED(relationshipId)
-    // Removes the edge of a relationship whose constraint went away.
+    if (id.isEmpty())
+        return nullptr;
+    if (currentModel && currentModel->relationship(id))
+        return currentModel;
+    if (!project)
+        return nullptr;
+    for (ModelItem* model : project->models()) {
+        if (model && model->relationship(id))
+            return model;
+    }
+    return nullptr;
+}
+
+void MainWindow::removeRelationshipFromModel(const QString& id)
+{
+    // Looked up in the model that holds it: the details pane may show a
+    // table of a model that is not the current one.
+    removeRelationshipAndForeignKey(modelOfRelationship(id), id);
 }

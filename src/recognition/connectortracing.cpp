@@ -17,6 +17,46 @@ bool containsPoint(const QRectF& r, int x, int y)
 
 } // namespace
 
+std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>& excluded, int radius)
+{
+    const int w = ink.width(), h = ink.height();
+    std::vector<uchar> grown(static_cast<size_t>(w) * h, 0);
+    if (w == 0 || h == 0)
+        return grown;
+    // Square neighbourhood, one pass along the rows and one down the
+    // columns, each with a running count of ink in the window.
+    std::vector<uchar> rows(grown.size(), 0);
+    for (int y = 0; y < h; ++y) {
+        const uchar* line = ink.constScanLine(y);
+        const auto source = [&](int x) {
+            return line[x] == 0 && !excluded[static_cast<size_t>(y) * w + x];
+        };
+        int count = 0;
+        for (int x = 0; x < std::min(radius, w); ++x)
+            count += source(x);
+        for (int x = 0; x < w; ++x) {
+            if (x + radius < w)
+                count += source(x + radius);
+            if (x - radius - 1 >= 0)
+                count -= source(x - radius - 1);
+            rows[static_cast<size_t>(y) * w + x] = count > 0;
+        }
+    }
+    for (int x = 0; x < w; ++x) {
+        int count = 0;
+        for (int y = 0; y < std::min(radius, h); ++y)
+            count += rows[static_cast<size_t>(y) * w + x];
+        for (int y = 0; y < h; ++y) {
+            if (y + radius < h)
+                count += rows[static_cast<size_t>(y + radius) * w + x];
+            if (y - radius - 1 >= 0)
+                count -= rows[static_cast<size_t>(y - radius - 1) * w + x];
+            grown[static_cast<size_t>(y) * w + x] = count > 0;
+        }
+    }
+    return grown;
+}
+
 QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes)
 {
     QList<RecognizedLink> links;
@@ -48,15 +88,21 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     const auto insideInterior = [&](int x, int y) { return interiorMask[static_cast<size_t>(y) * w + x] != 0; };
     const auto isInk = [&](int x, int y) { return ink.constScanLine(y)[x] == 0; };
 
+    // Connectors are drawn dashed, or broken by the label written on them:
+    // pieces of ink closer than a small gap belong together. The flood runs
+    // over the ink grown by half that gap; only real ink touches boxes and
+    // counts towards a component's size.
+    const std::vector<uchar> reach = grownConnectorInk(ink, interiorMask, ConnectorGapReach);
+    const auto isReach = [&](int x, int y) { return reach[static_cast<size_t>(y) * w + x] != 0; };
+
     std::vector<uchar> visited(static_cast<size_t>(w) * h, 0);
     std::deque<QPoint> queue;
     QSet<QPair<int, int>> linked;
     static const int dx[8] = {1, -1, 0, 0, 1, 1, -1, -1};
     static const int dy[8] = {0, 0, 1, -1, 1, -1, 1, -1};
     for (int y = 0; y < h; ++y) {
-        const uchar* line = ink.constScanLine(y);
         for (int x = 0; x < w; ++x) {
-            if (line[x] != 0 || visited[static_cast<size_t>(y) * w + x] || insideInterior(x, y))
+            if (!isInk(x, y) || visited[static_cast<size_t>(y) * w + x] || insideInterior(x, y))
                 continue;
             visited[static_cast<size_t>(y) * w + x] = 1;
             queue.clear();
@@ -66,8 +112,9 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
             while (!queue.empty()) {
                 const QPoint p = queue.front();
                 queue.pop_front();
-                ++count;
-                for (int i = 0; i < boxes.size(); ++i) {
+                const bool real = isInk(p.x(), p.y());
+                count += real;
+                for (int i = 0; real && i < boxes.size(); ++i) {
                     if (containsPoint(outer[static_cast<size_t>(i)], p.x(), p.y())
                         && !containsPoint(inner[static_cast<size_t>(i)], p.x(), p.y())
                         && std::find(touched.begin(), touched.end(), i) == touched.end())
@@ -78,7 +125,7 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                     if (nx < 0 || ny < 0 || nx >= w || ny >= h)
                         continue;
                     uchar& seen = visited[static_cast<size_t>(ny) * w + nx];
-                    if (seen || !isInk(nx, ny) || insideInterior(nx, ny))
+                    if (seen || !isReach(nx, ny) || insideInterior(nx, ny))
                         continue;
                     seen = 1;
                     queue.push_back(QPoint(nx, ny));

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <vector>
 
 const char glyphAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.()";
@@ -124,45 +125,124 @@ QStringList defaultGlyphFamilies()
     return {QStringLiteral("Verdana"), QStringLiteral("Tahoma"), QStringLiteral("Arial")};
 }
 
+namespace {
+
+// The character drawn black on white with its baseline at ascent + 1,
+// shifted right by a fraction of a pixel.
+QImage renderCharacter(const QFont& font, QChar c, double shift = 0)
+{
+    const QFontMetrics metrics(font);
+    const int w = std::max(metrics.horizontalAdvance(c), 4);
+    const int h = std::max(metrics.height(), 8);
+    QImage image(w + 2, h + 2, QImage::Format_Grayscale8);
+    image.fill(255);
+    QPainter painter(&image);
+    painter.setFont(font);
+    painter.setPen(Qt::black);
+    painter.drawText(QPointF(1 + shift, metrics.ascent() + 1), QString(c));
+    return image;
+}
+
+// First and last row holding ink below 128; (-1, -1) without ink.
+QPair<int, int> inkRows(const QImage& image)
+{
+    int first = -1, last = -1;
+    for (int y = 0; y < image.height(); ++y) {
+        const uchar* line = image.constScanLine(y);
+        if (std::any_of(line, line + image.width(), [](uchar v) { return v < 128; })) {
+            if (first < 0)
+                first = y;
+            last = y;
+        }
+    }
+    return {first, last};
+}
+
+QFont templateFont(const QString& family, int px, QFont::Weight weight)
+{
+    QFont font(family);
+    font.setPixelSize(px);
+    font.setWeight(weight);
+    font.setStyleStrategy(QFont::PreferAntialias);
+    return font;
+}
+
+// Ink height of the tall letters (d and H) or of the small ones (x).
+int letterHeight(const QString& family, int px, bool xHeight)
+{
+    int height = 0;
+    for (const QChar c : xHeight ? QString(QStringLiteral("x")) : QString(QStringLiteral("dH"))) {
+        const QPair<int, int> rows = inkRows(renderCharacter(templateFont(family, px, QFont::Normal), c));
+        if (rows.first >= 0)
+            height = std::max(height, rows.second - rows.first + 1);
+    }
+    return height;
+}
+
+// The pixel size at which the family's letters are inkHeight high.
+int pixelSizeForInkHeight(const QString& family, int inkHeight, bool xHeight)
+{
+    const int reference = 48;
+    const int referenceHeight = std::max(letterHeight(family, reference, xHeight), 1);
+    const int guess = std::clamp(int(std::lround(double(inkHeight) * reference / referenceHeight)), 6, 72);
+    int best = guess, bestError = std::numeric_limits<int>::max();
+    for (const int px : {guess, guess - 1, guess + 1}) {
+        if (px < 6 || px > 72)
+            continue;
+        const int error = std::abs(letterHeight(family, px, xHeight) - inkHeight);
+        if (error < bestError) {
+            bestError = error;
+            best = px;
+        }
+    }
+    return best;
+}
+
+void appendFamilyTemplates(QList<GlyphTemplate>& templates, const QString& family, int px)
+{
+    const QString alphabet = QString::fromLatin1(glyphAlphabet);
+    for (const QFont::Weight weight : {QFont::Bold, QFont::Normal}) {
+        const QFont font = templateFont(family, px, weight);
+        const int baseline = inkRows(renderCharacter(font, QLatin1Char('x'))).second;
+        // Text is placed at fractions of a pixel: a stem may fall on one
+        // column or straddle two.
+        for (const double shift : {0.0, 0.5})
+        for (const QChar c : alphabet) {
+            GlyphTemplate glyph;
+            glyph.character = c;
+            glyph.image = renderCharacter(font, c, shift);
+            const QImage ink = inkBoundingRect(glyph.image);
+            glyph.hasInk = !ink.isNull();
+            if (glyph.hasInk) {
+                glyph.aspect = inkAspect(ink);
+                glyph.cell = normalizeGlyph(glyph.image);
+                glyph.dark = darkPixels(glyph.cell);
+                glyph.near = grownPixels(glyph.dark);
+                glyph.shape = inkShape(glyph.image, glyph.image.rect(), baseline);
+            }
+            templates.append(glyph);
+        }
+    }
+}
+
+} // namespace
+
 QList<GlyphTemplate> glyphTemplates(int pixelSize, const QStringList& families)
 {
     const int px = std::clamp(pixelSize, 10, 28);
     QList<GlyphTemplate> templates;
-    const QString alphabet = QString::fromLatin1(glyphAlphabet);
-    templates.reserve(families.size() * alphabet.size());
-    for (const QString& family : families) {
-      for (const QFont::Weight weight : {QFont::Bold, QFont::Normal}) {
-        QFont font(family);
-        font.setPixelSize(px);
-        font.setWeight(weight);
-        font.setStyleStrategy(QFont::PreferAntialias);
-        const QFontMetrics metrics(font);
-        for (const QChar c : alphabet) {
-            const int w = std::max(metrics.horizontalAdvance(c), 4);
-            const int h = std::max(metrics.height(), 8);
-            QImage image(w + 2, h + 2, QImage::Format_Grayscale8);
-            image.fill(255);
-            {
-                QPainter painter(&image);
-                painter.setFont(font);
-                painter.setPen(Qt::black);
-                painter.drawText(QPointF(1, metrics.ascent() + 1), QString(c));
-            }
-            GlyphTemplate glyph;
-            glyph.character = c;
-            glyph.image = image;
-            const QImage ink = inkBoundingRect(image);
-            glyph.hasInk = !ink.isNull();
-            if (glyph.hasInk) {
-                glyph.aspect = inkAspect(ink);
-                glyph.cell = normalizeGlyph(image);
-                glyph.dark = darkPixels(glyph.cell);
-                glyph.near = grownPixels(glyph.dark);
-            }
-            templates.append(glyph);
-        }
-      }
-    }
+    templates.reserve(families.size() * 2 * int(sizeof glyphAlphabet - 1));
+    for (const QString& family : families)
+        appendFamilyTemplates(templates, family, px);
+    return templates;
+}
+
+QList<GlyphTemplate> glyphTemplatesForInkHeight(int inkHeight, bool xHeight, const QStringList& families)
+{
+    QList<GlyphTemplate> templates;
+    templates.reserve(families.size() * 2 * int(sizeof glyphAlphabet - 1));
+    for (const QString& family : families)
+        appendFamilyTemplates(templates, family, pixelSizeForInkHeight(family, std::clamp(inkHeight, 4, 60), xHeight));
     return templates;
 }
 
@@ -174,6 +254,135 @@ const QList<GlyphTemplate>& GlyphTemplateCache::forSize(int size)
         ++builds;
     }
     return templates;
+}
+
+const QList<GlyphTemplate>& GlyphTemplateCache::forInkHeight(int inkHeight, bool xHeight)
+{
+    const int key = xHeight ? -inkHeight : inkHeight;
+    auto it = byInkHeight.find(key);
+    if (it == byInkHeight.end()) {
+        it = byInkHeight.insert(key, glyphTemplatesForInkHeight(inkHeight, xHeight, families));
+        ++builds;
+    }
+    return it.value();
+}
+
+InkShape inkShape(const QImage& grey, const QRect& rect, int baselineRow)
+{
+    InkShape shape;
+    const QRect r = rect & grey.rect();
+    if (r.isEmpty() || grey.format() != QImage::Format_Grayscale8)
+        return shape;
+    int left = r.right() + 1, right = -1, top = r.bottom() + 1, bottom = -1;
+    for (int y = r.top(); y <= r.bottom(); ++y) {
+        const uchar* line = grey.constScanLine(y);
+        for (int x = r.left(); x <= r.right(); ++x) {
+            if (line[x] < 128) {
+                left = std::min(left, x);
+                right = std::max(right, x);
+                top = std::min(top, y);
+                bottom = std::max(bottom, y);
+            }
+        }
+    }
+    if (right < 0 || right - left + 1 > 60)
+        return shape;
+    shape.width = right - left + 1;
+    shape.top = top - baselineRow;
+    shape.rows.assign(static_cast<size_t>(bottom - top + 1), 0);
+    for (int y = top; y <= bottom; ++y) {
+        const uchar* line = grey.constScanLine(y);
+        quint64 bits = 0;
+        for (int x = left; x <= right; ++x) {
+            if (line[x] < 128) {
+                bits |= quint64(1) << (x - left);
+                ++shape.count;
+            }
+        }
+        shape.rows[static_cast<size_t>(y - top)] = bits;
+    }
+    // near: one row more above and below, columns shifted by one so that
+    // the column left of the ink has a bit too.
+    shape.near.assign(shape.rows.size() + 2, 0);
+    for (size_t y = 0; y < shape.rows.size(); ++y) {
+        const quint64 row = shape.rows[y];
+        const quint64 grown = row | (row << 1) | (row << 2);
+        shape.near[y] |= grown;
+        shape.near[y + 1] |= grown;
+        shape.near[y + 2] |= grown;
+    }
+    return shape;
+}
+
+namespace {
+
+quint64 shifted(quint64 bits, int by)
+{
+    if (by >= 64 || by <= -64)
+        return 0;
+    return by >= 0 ? bits << by : bits >> -by;
+}
+
+// Agreement of a glyph with a template placed dx columns right of the
+// glyph's left edge and dy rows lower than its own baseline offset: plain
+// overlap averaged with the share of each one's ink lying within a pixel of
+// the other's.
+double shapeAgreement(const InkShape& a, const InkShape& b, int dx, int dy)
+{
+    const int bTop = b.top + dy;
+    int inter = 0, aNearB = 0, bNearA = 0;
+    for (int i = 0; i < a.height(); ++i) {
+        const int y = a.top + i;
+        const quint64 aRow = a.rows[static_cast<size_t>(i)];
+        const int j = y - bTop;
+        if (j >= 0 && j < b.height())
+            inter += qPopulationCount(aRow & shifted(b.rows[static_cast<size_t>(j)], dx));
+        const int jn = y - (bTop - 1);
+        if (jn >= 0 && jn < int(b.near.size()))
+            aNearB += qPopulationCount(aRow & shifted(b.near[static_cast<size_t>(jn)], dx - 1));
+    }
+    for (int j = 0; j < b.height(); ++j) {
+        const int y = bTop + j;
+        const int in = y - (a.top - 1);
+        if (in >= 0 && in < int(a.near.size()))
+            bNearA += qPopulationCount(shifted(b.rows[static_cast<size_t>(j)], dx + 1) & a.near[static_cast<size_t>(in)]);
+    }
+    const double overlap = double(inter) / double(a.count + b.count - inter);
+    const double tolerant = 0.5 * (double(aNearB) / a.count + double(bNearA) / b.count);
+    return 0.5 * (overlap + tolerant);
+}
+
+} // namespace
+
+QChar matchInkShape(const InkShape& shape, const QList<GlyphTemplate>& templates, double* score)
+{
+    double best = 0;
+    QChar answer;
+    if (!shape.isNull()) {
+        for (const GlyphTemplate& t : templates) {
+            const InkShape& b = t.shape;
+            if (b.isNull())
+                continue;
+            const int wide = std::max(shape.width, b.width), high = std::max(shape.height(), b.height());
+            if (std::abs(shape.width - b.width) > std::max(2.0, 0.4 * wide)
+                || std::abs(shape.height() - b.height()) > std::max(2.0, 0.3 * high)
+                || std::abs(shape.top - b.top) > std::max(2.0, 0.3 * high))
+                continue;
+            const int dx0 = (shape.width - b.width) / 2;
+            for (int dy = -1; dy <= 1; ++dy) {
+                for (int dx = dx0 - 1; dx <= dx0 + 1; ++dx) {
+                    const double s = shapeAgreement(shape, b, dx, dy);
+                    if (s > best) {
+                        best = s;
+                        answer = t.character;
+                    }
+                }
+            }
+        }
+    }
+    if (score)
+        *score = best;
+    return best < 0.2 ? QChar() : answer;
 }
 
 QImage inkBoundingRect(const QImage& grey)
@@ -254,7 +463,7 @@ QChar matchGlyph(const QImage& glyph, const QList<GlyphTemplate>& templates, dou
     return best < 0.2 ? QChar() : answer;
 }
 
-QString recognizeTextLine(const QImage& binarised, QRect line, const QList<GlyphTemplate>& templates)
+QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCache& cache)
 {
     const QRect r = line & binarised.rect();
     if (r.width() < 4 || r.height() < 5)
@@ -347,80 +556,158 @@ QString recognizeTextLine(const QImage& binarised, QRect line, const QList<Glyph
         };
         return inkAcross(r.top() - 1) && inkAcross(r.bottom() + 1);
     };
-    // Letters whose capital has the same shape take their case from their
-    // height against the tallest letter of the line.
-    int tallest = 0;
+    std::vector<Blob> letters;
     for (const Blob& blob : blobs) {
-        if (!isRule(blob))
-            tallest = std::max(tallest, blob.height());
+        if (blob.height() >= 4 && !isRule(blob))
+            letters.push_back(blob);
     }
-    const QString sameShape = QStringLiteral("cosuvwxz");
+    if (letters.empty())
+        return QString();
 
-    // Spaces and over-wide blobs are judged against the height of the ink,
-    // which is the line's height when the line was cut to its ink, but
-    // smaller in a taller band such as a table row.
+    // The baseline is where most letters end; the tallest letter standing
+    // on it gives the height of capitals and ascenders, or of the small
+    // letters when the line has none.
+    int baseline = letters.front().bottom, votes = -1;
+    for (const Blob& candidate : letters) {
+        int count = 0;
+        for (const Blob& other : letters)
+            count += std::abs(other.bottom - candidate.bottom) <= 1;
+        if (count > votes || (count == votes && candidate.bottom < baseline)) {
+            votes = count;
+            baseline = candidate.bottom;
+        }
+    }
+    int tallest = 0, shortest = h;
+    for (const Blob& blob : letters) {
+        if (std::abs(blob.bottom - baseline) <= 1 && !blob.dotted) {
+            tallest = std::max(tallest, baseline - blob.top + 1);
+            shortest = std::min(shortest, baseline - blob.top + 1);
+        }
+    }
+    if (tallest == 0)
+        tallest = baseline - std::min_element(letters.begin(), letters.end(), [](const Blob& x, const Blob& y) {
+                                  return x.top < y.top; })->top + 1;
+
+    // Spaces and flat strokes are judged against the height of the ink.
     int inkTop = h, inkBottom = -1;
-    for (const Blob& blob : blobs) {
-        if (blob.height() >= 4 && !isRule(blob)) {
-            inkTop = std::min(inkTop, blob.top);
-            inkBottom = std::max(inkBottom, blob.bottom);
-        }
+    for (const Blob& blob : letters) {
+        inkTop = std::min(inkTop, blob.top);
+        inkBottom = std::max(inkBottom, blob.bottom);
     }
-    const int lineHeight = inkBottom >= inkTop ? std::min(h, inkBottom - inkTop + 1) : h;
+    const int lineHeight = std::min(h, inkBottom - inkTop + 1);
+    // Letters of a word stand a pixel or two apart; a word space is about
+    // a third of the capital height.
+    const int spaceGap = std::max(3, int(std::lround(0.33 * tallest)));
 
-    QString text;
-    bool hasPrevious = false;
-    int prevRight = -100;
-    const int spaceGap = std::max(static_cast<int>(0.45 * lineHeight), 5);
-    const auto appendMatch = [&](const QRect& part, bool dotted) {
-        QChar c = matchGlyph(crop.copy(part), templates);
-        if (c.isNull())
-            return;
-        if (dotted && (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('1')))
-            c = QLatin1Char('i');
-        if (tallest > 0 && sameShape.contains(c.toLower()))
-            c = part.height() < 0.86 * tallest ? c.toLower() : c.toUpper();
-        // A stem as short as the small letters is an i whose dot was lost.
-        if (tallest > 0 && (c == QLatin1Char('l') || c == QLatin1Char('I')) && part.height() < 0.85 * tallest)
-            c = QLatin1Char('i');
-        text.append(c);
-    };
-    for (const Blob& blob : blobs) {
-        if (blob.height() < 4) {
-            // A flat stroke at least as wide as a stem is a hyphen or, low
-            // on the line, an underscore; other specks are skipped.
-            const bool alone = std::none_of(blobs.begin(), blobs.end(), [&](const Blob& other) {
-                return &other != &blob && other.height() >= 4
-                    && std::min(other.right, blob.right) - std::max(other.left, blob.left) + 1 > blob.width() / 2;
-            });
-            if (alone && blob.width() >= 3 && blob.width() >= 2 * blob.height() && blob.width() <= lineHeight) {
-                if (hasPrevious && blob.left - prevRight > spaceGap)
-                    text.append(QLatin1Char(' '));
-                const double middle = (blob.top + blob.bottom) / 2.0;
-                text.append(middle > inkTop + 0.75 * lineHeight ? QLatin1Char('_') : QLatin1Char('-'));
-                prevRight = blob.right;
-                hasPrevious = true;
+    const auto read = [&](const QList<GlyphTemplate>& templates, double* total) {
+        QString text;
+        bool hasPrevious = false;
+        int prevRight = -100;
+        double sum = 0;
+        int matched = 0;
+        const auto matchPart = [&](const QRect& part, double* score) {
+            return matchInkShape(inkShape(crop, part, baseline), templates, score);
+        };
+        const auto settle = [&](QChar c, const QRect& part, bool dotted) {
+            if (dotted && (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('1')))
+                c = QLatin1Char('i');
+            // A stem as short as the small letters is an i whose dot was lost.
+            if ((c == QLatin1Char('l') || c == QLatin1Char('I')) && part.height() < 0.85 * tallest)
+                c = QLatin1Char('i');
+            return c;
+        };
+        for (const Blob& blob : blobs) {
+            if (blob.height() < 4) {
+                // A flat stroke at least as wide as a stem is a hyphen or,
+                // low on the line, an underscore; other specks are skipped.
+                const bool alone = std::none_of(blobs.begin(), blobs.end(), [&](const Blob& other) {
+                    return &other != &blob && other.height() >= 4
+                        && std::min(other.right, blob.right) - std::max(other.left, blob.left) + 1 > blob.width() / 2;
+                });
+                if (alone && blob.width() >= 3 && blob.width() >= 2 * blob.height() && blob.width() <= lineHeight) {
+                    if (hasPrevious && blob.left - prevRight > spaceGap)
+                        text.append(QLatin1Char(' '));
+                    const double middle = (blob.top + blob.bottom) / 2.0;
+                    text.append(middle > baseline - 0.1 * tallest ? QLatin1Char('_') : QLatin1Char('-'));
+                    prevRight = blob.right;
+                    hasPrevious = true;
+                }
+                continue;
             }
-            continue;
-        }
-        if (isRule(blob)) {
-            text.append(QLatin1String(" | "));
+            if (isRule(blob)) {
+                text.append(QLatin1String(" | "));
+                prevRight = blob.right;
+                hasPrevious = false;
+                continue;
+            }
+            if (hasPrevious && blob.left - prevRight > spaceGap)
+                text.append(QLatin1Char(' '));
+            const QRect whole(blob.left, blob.top, blob.width(), blob.height());
+            double score = 0;
+            QChar c = matchPart(whole, &score);
+            if (score < 0.62 && blob.width() >= 0.7 * tallest) {
+                // Letters run together: cut off, from the left, the piece
+                // that reads best, as long as the pieces read better.
+                QString pieces;
+                double piecesScore = 0;
+                int pieceCount = 0;
+                int x = blob.left;
+                while (x <= blob.right) {
+                    const int remaining = blob.right - x + 1;
+                    double bestScore = 0;
+                    int bestWidth = remaining;
+                    QChar bestChar;
+                    const int widest = std::min(remaining, int(1.2 * tallest) + 2);
+                    for (int width = std::max(2, tallest / 5); width <= widest; ++width) {
+                        if (width < remaining && remaining - width < 2)
+                            continue;
+                        double s = 0;
+                        const QChar p = matchPart(QRect(x, blob.top, width, blob.height()), &s);
+                        if (!p.isNull() && s >= bestScore) {
+                            bestScore = s;
+                            bestWidth = width;
+                            bestChar = p;
+                        }
+                    }
+                    if (bestChar.isNull())
+                        break;
+                    const QRect part(x, blob.top, bestWidth, blob.height());
+                    pieces.append(settle(bestChar, part, false));
+                    piecesScore += bestScore;
+                    ++pieceCount;
+                    x += bestWidth;
+                }
+                if (x > blob.right && pieceCount > 1 && piecesScore / pieceCount > score + 0.05) {
+                    text.append(pieces);
+                    sum += piecesScore;
+                    matched += pieceCount;
+                    prevRight = blob.right;
+                    hasPrevious = true;
+                    continue;
+                }
+            }
+            if (!c.isNull()) {
+                text.append(settle(c, whole, blob.dotted));
+                sum += score;
+                ++matched;
+            }
             prevRight = blob.right;
-            hasPrevious = false;
-            continue;
+            hasPrevious = true;
         }
-        if (hasPrevious && blob.left - prevRight > spaceGap)
-            text.append(QLatin1Char(' '));
-        const int width = blob.width();
-        if (width > 1.45 * lineHeight) {
-            const int half = width / 2;
-            appendMatch(QRect(blob.left, blob.top, half, blob.height()), false);
-            appendMatch(QRect(blob.left + half, blob.top, width - half, blob.height()), false);
-        } else {
-            appendMatch(QRect(blob.left, blob.top, width, blob.height()), blob.dotted);
+        *total = matched > 0 ? sum / matched : 0;
+        return text;
+    };
+
+    double score = 0;
+    QString text = read(cache.forInkHeight(tallest, false), &score);
+    // Letters all of one height may be small letters only.
+    if (shortest >= 0.85 * tallest) {
+        double smallScore = 0;
+        const QString small = read(cache.forInkHeight(tallest, true), &smallScore);
+        if (smallScore > score + 0.02) {
+            text = small;
+            score = smallScore;
         }
-        prevRight = blob.right;
-        hasPrevious = true;
     }
     // Strokes and specks alone (rules, dashes, points) spell no name.
     if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetterOrNumber(); }))
@@ -489,7 +776,7 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
             const int runHeight = y - start;
             previousEnd = y;
             const QRect lineRect(inner.left(), inner.top() + start, inner.width(), runHeight);
-            const QString text = recognizeTextLine(mask, lineRect, cache.forSize(std::clamp(runHeight, 10, 28)));
+            const QString text = recognizeTextLine(mask, lineRect, cache);
             if (!text.isEmpty()) {
                 runs.append({QRectF(lineRect), text});
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -531,8 +818,7 @@ QString recognizeRegionText(const QImage& image, const QRectF& rect, const QRect
         for (int x = 0; x < crop.width(); ++x)
             line[x] = line[x] < threshold ? 0 : 255;
     }
-    const auto& templates = cache.forSize(std::clamp(crop.height(), 10, 28));
-    return recognizeTextLine(crop, crop.rect(), templates);
+    return recognizeTextLine(crop, crop.rect(), cache);
 }
 
 QString cleanRecognizedText(QString text)

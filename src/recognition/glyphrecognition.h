@@ -8,6 +8,9 @@
 #include <QChar>
 
 #include <bitset>
+#include <vector>
+
+#include <QHash>
 #include <QImage>
 #include <QList>
 #include <QRect>
@@ -28,6 +31,24 @@ QStringList defaultGlyphFamilies();
 // One bit per pixel of a normalised 16 x 24 glyph cell.
 using GlyphBits = std::bitset<16 * 24>;
 
+// Ink at its own size, one bit per pixel, row by row (bit x = column x from
+// the leftmost ink), placed against the baseline: top is the offset of the
+// first row from the last ink row of the small letters (negative above).
+struct InkShape
+{
+    std::vector<quint64> rows;
+    std::vector<quint64> near;  // rows grown by one pixel in all directions
+    int width = 0;
+    int top = 0;
+    int count = 0;              // ink pixels
+    int height() const { return int(rows.size()); }
+    bool isNull() const { return count == 0; }
+};
+
+// The ink below 128 of a grey image (or 0 of a mask) inside rect, placed
+// against baselineRow; null without ink or when wider than 64 pixels.
+InkShape inkShape(const QImage& grey, const QRect& rect, int baselineRow);
+
 struct GlyphTemplate
 {
     QChar character;
@@ -38,6 +59,7 @@ struct GlyphTemplate
     bool hasInk = false;
     GlyphBits dark;    // the dark pixels of cell
     GlyphBits near;    // dark grown by one pixel
+    InkShape shape;    // the ink at its rendered size against the baseline
 };
 
 // Templates of the whole alphabet per family, bold, at pixelSize (clamped
@@ -53,7 +75,21 @@ struct GlyphTemplateCache
     int builds = 0;  // how often the list was built
 
     const QList<GlyphTemplate>& forSize(int size);
+
+    // Templates whose tall letters (or, with xHeight, whose small letters)
+    // are inkHeight pixels high, each family at its own pixel size.
+    const QList<GlyphTemplate>& forInkHeight(int inkHeight, bool xHeight);
+    QHash<int, QList<GlyphTemplate>> byInkHeight;
 };
+
+// Templates of every family at the pixel size whose tall letters (small
+// letters with xHeight) are inkHeight pixels high.
+QList<GlyphTemplate> glyphTemplatesForInkHeight(int inkHeight, bool xHeight,
+                                                const QStringList& families = defaultGlyphFamilies());
+
+// The character whose template, at its rendered size and against the same
+// baseline, agrees best with the shape; null below 0.2.
+QChar matchInkShape(const InkShape& shape, const QList<GlyphTemplate>& templates, double* score = nullptr);
 
 // The copy of the smallest rectangle holding every pixel below 128; null
 // without such pixels.
@@ -66,8 +102,9 @@ QImage normalizeGlyph(const QImage& glyph);
 // best overlap is below 0.2. score receives the best overlap (may be null).
 QChar matchGlyph(const QImage& glyph, const QList<GlyphTemplate>& templates, double* score = nullptr);
 
-// The text of one line of a binarised image (0 = ink).
-QString recognizeTextLine(const QImage& binarised, QRect line, const QList<GlyphTemplate>& templates);
+// The text of one line of a binarised image (0 = ink). The templates are
+// taken from the cache at the height of the line's letters.
+QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCache& cache);
 
 // Text lines inside each box of a binarised image, box by box and top to
 // bottom within a box.

@@ -177,6 +177,9 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
             queue.push_back(QPoint(x, y));
             int left = x, right = x, top = y, bottom = y;
             qint64 count = 0;
+            // Leftmost and rightmost pixel of every row, from the first one
+            // (the flood starts on the region's top row).
+            std::vector<std::pair<int, int>> spans;
             while (!queue.empty()) {
                 const QPoint p = queue.front();
                 queue.pop_front();
@@ -185,6 +188,11 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
                 right = std::max(right, p.x());
                 top = std::min(top, p.y());
                 bottom = std::max(bottom, p.y());
+                const size_t row = static_cast<size_t>(p.y() - y);
+                if (row >= spans.size())
+                    spans.resize(row + 1, {p.x(), p.x()});
+                spans[row].first = std::min(spans[row].first, p.x());
+                spans[row].second = std::max(spans[row].second, p.x());
                 for (int k = 0; k < 4; ++k) {
                     const int nx = p.x() + dx[k], ny = p.y() + dy[k];
                     if (nx < 0 || ny < 0 || nx >= w || ny >= h || !open(nx, ny))
@@ -193,7 +201,13 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
                     queue.push_back(QPoint(nx, ny));
                 }
             }
-            if (count >= 280)
+            // The rows of a box's inside span its whole width; the rings of
+            // line-end markers and the gaps between crossing lines do not.
+            qint64 spanned = 0;
+            for (const auto& span : spans)
+                spanned += span.second - span.first + 1;
+            const qint64 boundingArea = qint64(right - left + 1) * (bottom - top + 1);
+            if (count >= 280 && spanned >= 0.9 * boundingArea)
                 regions.append(QRect(QPoint(left, top), QPoint(right, bottom)));
         }
     }
@@ -211,11 +225,12 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
     // is one: they may still join the box drawn right below them.
     QList<QRectF> bands;
     for (const QRectF& r : qAsConst(candidates)) {
+        const double aspect = r.height() > 1.0 ? r.width() / r.height() : r.width();
+        // Title cells of small print are lower than a box may be.
+        if (r.width() >= 36 && r.height() >= 12 && (aspect > 10.0 || r.height() < 22))
+            bands.append(r);
         if (r.width() < 36 || r.height() < 22)
             continue;
-        const double aspect = r.height() > 1.0 ? r.width() / r.height() : r.width();
-        if (aspect > 10.0)
-            bands.append(r);
         if (aspect < 0.18 || aspect > 10.0)
             continue;
         bool done = false;

@@ -64,29 +64,13 @@ private slots:
         QCOMPARE(parsedOk, ok);
     }
 
-    void columnNameSequence_data()
-    {
-        QTest::addColumn<QStringList>("names");
-        QTest::addColumn<QString>("next");
-        QTest::newRow("no columns") << QStringList() << "column_1";
-        QTest::newRow("starts after the count, case ignored")
-            << QStringList{"column_1", "Column_3"} << "column_4";
-        QTest::newRow("gap below the count is not reused") << QStringList{"a", "b", "c"} << "column_4";
-        QTest::newRow("taken in upper case") << QStringList{"x", "COLUMN_2"} << "column_3";
-        QTest::newRow("run of taken names") << QStringList{"column_2", "column_3", "column_4"} << "column_5";
-    }
-
-    void columnNameSequence()
-    {
-        QFETCH(QStringList, names);
-        QFETCH(QString, next);
-        QCOMPARE(nextColumnName(names), next);
-    }
-
-    // Over generated name lists: the name is free ignoring case and no
-    // smaller number at or above the start would have done.
+    // The name is free ignoring case, and no smaller number from the count
+    // of names + 1 on would have done, over generated name lists too.
     void columnNamesAreFreeAndSmallest()
     {
+        QCOMPARE(nextColumnName({}), QStringLiteral("column_1"));
+        // Counting starts after the names there are; case is ignored.
+        QCOMPARE(nextColumnName({"column_1", "Column_3"}), QStringLiteral("column_4"));
         QRandomGenerator random(17);
         for (int round = 0; round < 300; ++round) {
             QStringList names;
@@ -151,33 +135,6 @@ private slots:
         QCOMPARE(columnNames(table), (QStringList{"a", "b", "c"}));
     }
 
-    void constraintColumnPositions()
-    {
-        ModelItem model;
-        TableItem* table = addTable(&model, "t", {"a", "b", "c"});
-        TableItem* parent = addTable(&model, "p", {"id", "code"});
-        ConstraintItem* key = table->addConstraint();
-        key->setType(ConstraintItem::ForeignKey);
-        key->setColumns({idOf(table, "a"), idOf(table, "b")});
-        key->setReferencedColumns({idOf(parent, "id")});
-
-        // Position 1 of the referenced side is padded, then filled.
-        QVERIFY(putConstraintColumn(key, parent, 1, true, " CODE "));
-        QCOMPARE(key->referencedColumns(), (QStringList{idOf(parent, "id"), idOf(parent, "code")}));
-        // Already there: true, unchanged.
-        QVERIFY(putConstraintColumn(key, parent, 0, true, "id"));
-        // Used at another position: refused.
-        QVERIFY(!putConstraintColumn(key, table, 1, false, "a"));
-        QCOMPARE(key->columns(), (QStringList{idOf(table, "a"), idOf(table, "b")}));
-        // Unknown name, negative position, no owner: refused.
-        QVERIFY(!putConstraintColumn(key, table, 0, false, "zzz"));
-        QVERIFY(!putConstraintColumn(key, table, -1, false, "c"));
-        QVERIFY(!putConstraintColumn(key, nullptr, 0, false, "c"));
-        // Far position: padded with empty ids.
-        QVERIFY(putConstraintColumn(key, table, 3, false, "c"));
-        QCOMPARE(key->columns(), (QStringList{idOf(table, "a"), idOf(table, "b"), QString(), idOf(table, "c")}));
-    }
-
     void mappingEndpoints_data()
     {
         QTest::addColumn<QString>("modelName");
@@ -236,14 +193,6 @@ private slots:
         QCOMPARE(findMapping(&project, QString(), QString()), nullptr);
     }
 
-    void mappingNames()
-    {
-        QCOMPARE(composeMappingName("orders", "id", "archive", "order_id"), QStringLiteral("orders.id -> archive.order_id"));
-        QCOMPARE(composeMappingName("orders", "", "archive", "order_id"), QString());
-    }
-
-    // The index agrees with the direct look-ups on every table and column of
-    // a generated project whose models share names.
     void nameIndexAgreesWithLookups()
     {
         ProjectItem project;
@@ -271,22 +220,6 @@ private slots:
         QCOMPARE(index.table(QStringLiteral("missing")), nullptr);
     }
 
-    void tableLookups()
-    {
-        ProjectItem project;
-        ModelItem* first = project.addModel();
-        first->setName("A");
-        ModelItem* second = project.addModel();
-        second->setName("B");
-        TableItem* orders = addTable(first, "Orders", {});
-        TableItem* other = addTable(second, "orders", {});
-        QCOMPARE(findTableByName(first, "ORDERS"), orders);
-        QCOMPARE(findTableByName(second, "Orders"), other);
-        QCOMPARE(findTableByName(first, ""), nullptr);
-        QCOMPARE(findTableByName(nullptr, "orders"), nullptr);
-        QCOMPARE(findTableInProject(&project, other->id()), other);
-        QCOMPARE(findTableInProject(&project, QString()), nullptr);
-    }
 };
 
 QUILLMAP_TEST_GUILESS_MAIN(TestDetailsLookups)
