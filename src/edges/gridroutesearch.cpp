@@ -53,6 +53,33 @@ bool pointInside(const Extent& e, double x, double y)
     return e.left < x && x < e.right && e.top < y && y < e.bottom;
 }
 
+// The last answers, one per slot of a small table chosen by the question's
+// hash; a question is answered from it only when it is exactly the same.
+struct SearchMemo
+{
+    static constexpr size_t Slots = 512;
+    std::vector<std::vector<double>> keys = std::vector<std::vector<double>>(Slots);
+    std::vector<QList<QPointF>> routes = std::vector<QList<QPointF>>(Slots);
+};
+
+SearchMemo& searchMemo()
+{
+    thread_local SearchMemo memo;
+    return memo;
+}
+
+size_t memoSlot(const std::vector<double>& key)
+{
+    size_t h = 1469598103934665603ull;
+    for (double v : key) {
+        h ^= std::hash<double>()(v);
+        h *= 1099511628211ull;
+    }
+    return h % SearchMemo::Slots;
+}
+
+QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, const std::vector<Extent>& rects);
+
 } // namespace
 
 QList<QPointF> searchGridRoute(const GridRouteQuery& query)
@@ -72,6 +99,31 @@ QList<QPointF> searchGridRoute(const GridRouteQuery& query)
         if (pointInside(e, query.from.x(), query.from.y()) || pointInside(e, query.to.x(), query.to.y()))
             return {};
     }
+
+    // An edge is routed several times over while nothing around it moves
+    // (automatic layout routes, checks and routes every edge again): the
+    // answer to the very same question is remembered.
+    std::vector<double> key{query.from.x(), query.from.y(), query.to.x(), query.to.y(),
+                            query.fromHorizontal ? 1.0 : 0.0, query.toHorizontal ? 1.0 : 0.0,
+                            bounds.left(), bounds.top(), bounds.right(), bounds.bottom(),
+                            query.clearance, query.bendCost, static_cast<double>(query.maxGridPoints)};
+    key.reserve(key.size() + 4 * rects.size());
+    for (const Extent& e : rects)
+        key.insert(key.end(), {e.left, e.top, e.right, e.bottom});
+    SearchMemo& memo = searchMemo();
+    const size_t slot = memoSlot(key);
+    if (memo.keys[slot] == key)
+        return memo.routes[slot];
+    QList<QPointF> route = searchOnGrid(query, bounds, rects);
+    memo.keys[slot] = std::move(key);
+    memo.routes[slot] = route;
+    return route;
+}
+
+namespace {
+
+QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, const std::vector<Extent>& rects)
+{
 
     std::vector<double> xValues{query.from.x(), query.to.x(), bounds.left(), bounds.right()};
     std::vector<double> yValues{query.from.y(), query.to.y(), bounds.top(), bounds.bottom()};
@@ -216,3 +268,5 @@ QList<QPointF> searchGridRoute(const GridRouteQuery& query)
     }
     return corners;
 }
+
+} // namespace
