@@ -13,8 +13,10 @@
 // The grid's lines run through the two end points and at two distances
 // outside every rectangle's edges (a clearance and a tight 3), so that the
 // search can pass between entities as well as around them. The cost is the
-// length plus a charge per bend; ties are broken by grid position, so the
-// same input always gives the same route.
+// length plus a charge per bend; the search is steered towards the goal, so
+// the route found costs at most twice the cheapest one on the grid. Ties
+// are broken by grid position, so the same input always gives the same
+// route.
 
 struct GridRouteQuery
 {
@@ -29,8 +31,9 @@ struct GridRouteQuery
     QList<QRectF> blocked; // more of them, checked as a plain list
     double clearance = 12.0;
     double bendCost = 40.0;
-    // The search gives up on grids with more points than this.
-    int maxGridPoints = 40000;
+    // The search gives up on grids with more points than this (points are
+    // only looked at when the search reaches them).
+    int maxGridPoints = 400000;
 };
 
 // The points from from to to (both included, interior points where the
