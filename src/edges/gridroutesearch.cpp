@@ -127,10 +127,12 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
 {
     std::vector<double> xValues{query.from.x(), query.to.x(), bounds.left(), bounds.right()};
     std::vector<double> yValues{query.from.y(), query.to.y(), bounds.top(), bounds.bottom()};
-    const double c = std::max(query.clearance, 3.0);
+    // The tight lines keep a route clear of the entities' drawn borders.
+    constexpr double tight = 6.0;
+    const double c = std::max(query.clearance, tight);
     for (const Extent& e : rects) {
-        xValues.insert(xValues.end(), {e.left - c, e.left - 3.0, e.right + 3.0, e.right + c});
-        yValues.insert(yValues.end(), {e.top - c, e.top - 3.0, e.bottom + 3.0, e.bottom + c});
+        xValues.insert(xValues.end(), {e.left - c, e.left - tight, e.right + tight, e.right + c});
+        yValues.insert(yValues.end(), {e.top - c, e.top - tight, e.bottom + tight, e.bottom + c});
     }
     const std::vector<double> xs = gridLines(std::move(xValues), bounds.left(), bounds.right());
     const std::vector<double> ys = gridLines(std::move(yValues), bounds.top(), bounds.bottom());

@@ -11,7 +11,7 @@
 // a sparse grid finds one that keeps out of all of them, where one exists.
 //
 // The grid's lines run through the two end points and at two distances
-// outside every rectangle's edges (a clearance and a tight 3), so that the
+// outside every rectangle's edges (a clearance and a tight 6), so that the
 // search can pass between entities as well as around them. The cost is the
 // length plus a charge per bend; the search is steered towards the goal, so
 // the route found costs at most twice the cheapest one on the grid. Ties
