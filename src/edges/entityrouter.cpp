@@ -1,5 +1,6 @@
 #include "edges/entityrouter.h"
 
+#include "edges/gridroutesearch.h"
 #include "edges/routechecks.h"
 #include "edges/routegeometry.h"
 
@@ -296,6 +297,43 @@ QList<QPointF> ringRoute(const QPointF& p, int fromSide, const QPointF& q, int t
     return simplifyRoute(route);
 }
 
+// The route through the corners of a grid search between the two stub
+// points, around the obstacles and the two end entities and never back
+// behind a slot within its entity's band (the end checks would refuse
+// that); empty when the search found nothing.
+QList<QPointF> gridSearchRoute(const RunGeometry& g, const EntityRouteRequest& request)
+{
+    GridRouteQuery query;
+    query.from = g.fromStub;
+    query.to = g.toStub;
+    query.fromHorizontal = g.fromSide() == SlotLeft || g.fromSide() == SlotRight;
+    query.toHorizontal = g.toSide() == SlotLeft || g.toSide() == SlotRight;
+    // The request's obstacles are the entities that meet this region.
+    query.bounds = routeObstacleRegion(g.a(), g.b());
+    query.obstacles = request.obstacles;
+    query.blocked = g.cost.endRects;
+    auto behindSlot = [&query](int side, const QPointF& stub, const QRectF& rect) {
+        const QRectF far = query.bounds.adjusted(-1.0, -1.0, 1.0, 1.0);
+        const double bandLow = (side == SlotLeft || side == SlotRight ? rect.top() : rect.left()) - 4.5;
+        const double bandHigh = (side == SlotLeft || side == SlotRight ? rect.bottom() : rect.right()) + 4.5;
+        switch (side) {
+        case SlotLeft: return QRectF(QPointF(stub.x() + 0.5, bandLow), QPointF(far.right(), bandHigh));
+        case SlotRight: return QRectF(QPointF(far.left(), bandLow), QPointF(stub.x() - 0.5, bandHigh));
+        case SlotTop: return QRectF(QPointF(bandLow, stub.y() + 0.5), QPointF(bandHigh, far.bottom()));
+        case SlotBottom: return QRectF(QPointF(bandLow, far.top()), QPointF(bandHigh, stub.y() - 0.5));
+        default: return QRectF();
+        }
+    };
+    for (const QRectF& zone : {behindSlot(g.fromSide(), g.fromStub, g.a()), behindSlot(g.toSide(), g.toStub, g.b())}) {
+        if (!zone.isEmpty())
+            query.blocked.append(zone);
+    }
+    const QList<QPointF> corners = searchGridRoute(query);
+    if (corners.size() < 2)
+        return {};
+    return assembleRoute(g.p(), g.fromStub, corners.mid(1, corners.size() - 2), g.toStub, g.q());
+}
+
 } // namespace
 
 QPointF fromStubPoint(const EntityRouteRequest& r)
@@ -404,6 +442,14 @@ QList<QPointF> routeTwoEntities(const EntityRouteRequest& request)
     };
     for (const QList<QPointF>& middle : fallback)
         consider(assembleRoute(p, ps, middle, qs, q), false);
+
+    // Every fixed candidate runs through an entity: a search over the gaps
+    // between the entities may still find a clean way.
+    if (best.size() < 2 || bestCost > kCleanManyBends) {
+        const QList<QPointF> searched = gridSearchRoute(g, request);
+        if (!searched.isEmpty())
+            consider(searched, false);
+    }
     if (best.size() >= 2)
         return best;
 

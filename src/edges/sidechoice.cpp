@@ -4,8 +4,84 @@
 #include "edges/routechecks.h"
 #include "edges/routegeometry.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+
+namespace {
+
+// The fewest bends of a usable route between slots on the two sides: none
+// when it arrives running the way it left, two when it must come back, one
+// otherwise.
+int fewestBends(int fromSide, int toSide)
+{
+    const QPointF out = sideDirection(fromSide);
+    const QPointF in = -sideDirection(toSide);
+    if (out == in)
+        return 0;
+    if (out == -in)
+        return 2;
+    return 1;
+}
+
+// The side of rect as a segment: its x range and its y range.
+void sideExtent(const QRectF& rect, int side, double* x0, double* x1, double* y0, double* y1)
+{
+    const QRectF r = rect.normalized();
+    *x0 = r.left();
+    *x1 = r.right();
+    *y0 = r.top();
+    *y1 = r.bottom();
+    switch (side) {
+    case SlotLeft: *x1 = r.left(); break;
+    case SlotRight: *x0 = r.right(); break;
+    case SlotTop: *y1 = r.top(); break;
+    case SlotBottom: *y0 = r.bottom(); break;
+    default: break;
+    }
+}
+
+// The shortest straight distance between the two sides: no route between
+// slots on them is shorter.
+double sideDistance(const QRectF& f, int fromSide, const QRectF& t, int toSide)
+{
+    double fx0, fx1, fy0, fy1, tx0, tx1, ty0, ty1;
+    sideExtent(f, fromSide, &fx0, &fx1, &fy0, &fy1);
+    sideExtent(t, toSide, &tx0, &tx1, &ty0, &ty1);
+    const double gapX = std::max(0.0, std::max(fx0, tx0) - std::min(fx1, tx1));
+    const double gapY = std::max(0.0, std::max(fy0, ty0) - std::min(fy1, ty1));
+    return std::hypot(gapX, gapY);
+}
+
+// Whether the two rectangles stand well apart, so that every usable route
+// between them runs out of its first slot and into its last one over a
+// real distance and the bend count of fewestBends holds.
+bool standApart(const QRectF& f, const QRectF& t)
+{
+    constexpr double apart = 16.0;
+    return t.left() - f.right() > apart || f.left() - t.right() > apart || t.top() - f.bottom() > apart
+        || f.top() - t.bottom() > apart;
+}
+
+// What a side pair's route costs at the least, without routing it: the
+// price of its shortest conceivable route (bends charged at bendCharge)
+// with the pair's bonuses and penalties. Nothing below it can come out, so
+// a pair whose least cost cannot win needs no route.
+double leastPairCost(const QRectF& f, const QRectF& t, int fromSide, int toSide, double bendCharge,
+                     double naturalBonus, double matchingBonus)
+{
+    if (!standApart(f, t))
+        return -std::numeric_limits<double>::infinity();
+    double cost = sideDistance(f, fromSide, t, toSide) + bendCharge * fewestBends(fromSide, toSide)
+        + facingAwayPenalty(fromSide, toSide, f, t);
+    if (chooseSidePair(f, t) == SidePair{fromSide, toSide})
+        cost -= naturalBonus;
+    else if (sidePairMatchesCentres(fromSide, toSide, f, t))
+        cost -= matchingBonus;
+    return cost;
+}
+
+} // namespace
 
 double slotRouteScore(const ObstacleSet& obstacles, const QList<QRectF>& endRects,
                       const QRectF& f, const QRectF& t, const QList<QPointF>& route,
@@ -68,6 +144,10 @@ SidePair chooseBestSidePair(const QRectF& f, const QRectF& t, const ObstacleSet&
     double bestCost = cost;
     bool valid = hits <= 999999;
     for (qsizetype i = 1; i < pairs.size(); ++i) {
+        // evaluateSidePair's price: length + 36 per bend, the natural pair
+        // 160 less, another pair the way the centres lie 40 less.
+        if (valid && leastPairCost(f, t, pairs[i].fromSide, pairs[i].toSide, 36.0, 160.0, 40.0) + 0.01 >= bestCost)
+            continue;
         int pairHits = 0;
         double pairCost = 0.0;
         if (!evaluateSidePair(f, t, obstacles, pairs[i].fromSide, pairs[i].toSide, &pairHits, &pairCost))
@@ -108,8 +188,13 @@ SlotSideAdvice improveSlotSides(const QRectF& f, const QRectF& t, const QPointF&
         }
     }
 
+    // slotRouteScore's price: length + 8000 per bend, 48 less for the
+    // natural pair (which also goes the way the centres lie, 14 less).
+    auto cannotGain = [&](SidePair pair, double margin) {
+        return leastPairCost(f, t, pair.fromSide, pair.toSide, 8000.0, 62.0, 14.0) + margin >= bestCost;
+    };
     const SidePair natural = chooseSidePair(f, t);
-    if (natural != current) {
+    if (natural != current && !cannotGain(natural, 8.0)) {
         const QList<QPointF> route = laneSearchRoute(f, t, natural.fromSide, natural.toSide, obstacles);
         if (clean(route)) {
             const double s = score(route, natural);
@@ -124,7 +209,7 @@ SlotSideAdvice improveSlotSides(const QRectF& f, const QRectF& t, const QPointF&
     for (int a = 0; a < 4; ++a) {
         for (int b = 0; b < 4; ++b) {
             const SidePair pair{a, b};
-            if (pair == current || pair == natural)
+            if (pair == current || pair == natural || cannotGain(pair, 12.0))
                 continue;
             const QList<QPointF> route = laneSearchRoute(f, t, a, b, obstacles);
             if (!clean(route))

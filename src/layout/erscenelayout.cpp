@@ -98,6 +98,26 @@ private:
     const EntityRectIndex*& m_slot;
 };
 
+// Sets a flag for as long as it lives.
+class FlagRaised
+{
+public:
+    explicit FlagRaised(bool& flag)
+        : m_flag(flag)
+        , m_was(flag)
+    {
+        m_flag = true;
+    }
+    ~FlagRaised() { m_flag = m_was; }
+
+    FlagRaised(const FlagRaised&) = delete;
+    FlagRaised& operator=(const FlagRaised&) = delete;
+
+private:
+    bool& m_flag;
+    bool m_was;
+};
+
 void letIndicatorTurn()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
@@ -221,6 +241,10 @@ void ERScene::assignEdgeSlots(EntityItem* entity)
 void ERScene::autoLayout()
 {
     SceneBatchUpdate guard(this);
+    // The scene rectangle is set once at the end, as after a load: while
+    // the run lets the event loop turn, the changes of the moves and routes
+    // must not each measure every item to grow it.
+    const FlagRaised noRectGrowing(m_loading);
 
     // Entities and edges in descending stacking order.
     QList<EntityItem*> entities;

@@ -1,0 +1,43 @@
+#pragma once
+
+#include "edges/obstacleset.h"
+
+#include <QList>
+#include <QPointF>
+#include <QRectF>
+
+// The search of last resort for a right-angled route: when every candidate
+// of the fixed route families runs through an entity, a shortest path over
+// a sparse grid finds one that keeps out of all of them, where one exists.
+//
+// The grid's lines run through the two end points and at two distances
+// outside every rectangle's edges (a clearance and a tight 6), so that the
+// search can pass between entities as well as around them. The cost is the
+// length plus a charge per bend; the search is steered towards the goal, so
+// the route found costs at most twice the cheapest one on the grid. Ties
+// are broken by grid position, so the same input always gives the same
+// route.
+
+struct GridRouteQuery
+{
+    QPointF from;          // first point of the route
+    QPointF to;            // last point of the route
+    bool fromHorizontal = true; // the route arrives at from along x (no bend to go on along x)
+    bool toHorizontal = true;   // the route leaves to along x
+    QRectF bounds;         // the route stays within (closed)
+    // Rectangles the route must keep out of: no point strictly inside one
+    // and no segment through one. Touching an edge is allowed.
+    ObstacleSet obstacles;
+    QList<QRectF> blocked; // more of them, checked as a plain list
+    double clearance = 12.0;
+    double bendCost = 40.0;
+    // The search gives up on grids with more points than this (points are
+    // only looked at when the search reaches them).
+    int maxGridPoints = 400000;
+};
+
+// The points from from to to (both included, interior points where the
+// route bends, nothing repeated), or an empty list when no route exists
+// within the bounds, an end point lies inside a rectangle, or the grid is
+// too large.
+QList<QPointF> searchGridRoute(const GridRouteQuery& query);
