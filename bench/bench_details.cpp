@@ -10,6 +10,7 @@
 // deferred refresh it asks for is the full refresh timed before.
 
 #include "benchutil.h"
+#include "benchwindow.h"
 
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
@@ -85,9 +86,7 @@ void fillProject(ProjectItem* project)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    prepareBenchEnvironment();
     QApplication app(argc, argv);
     setUpApplication();
 

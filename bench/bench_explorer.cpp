@@ -8,6 +8,7 @@
 // entities, copied into the tree.
 
 #include "benchutil.h"
+#include "benchwindow.h"
 
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
@@ -78,15 +79,12 @@ int countRows(const QStandardItem* item)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
+    prepareBenchEnvironment();
     QApplication app(argc, argv);
     setUpApplication();
 
     MainWindow window;
-    window.resize(1400, 900);
-    window.show();
-    QApplication::processEvents();
+    showBenchWindow(window);
 
     // The window's own project: its first model gets the tables too.
     auto* project = window.findChild<ProjectItem*>();

@@ -12,6 +12,7 @@
 // files can be given, to see how the times grow.
 
 #include "benchutil.h"
+#include "benchwindow.h"
 
 #include "app/applicationsetup.h"
 #include "app/busyspinnerwidget.h"
@@ -116,9 +117,7 @@ struct OpenSave
 OpenSave openAndSave(const QString& path, const QString& savePath)
 {
     MainWindow window;
-    window.resize(1400, 900);
-    window.show();
-    QApplication::processEvents();
+    showBenchWindow(window);
     DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
     DialogHooks::setSaveFileNameHook(
         [savePath](QWidget*, const QString&, const QString&, const QString&) { return savePath; });
@@ -140,9 +139,7 @@ OpenSave openAndSave(const QString& path, const QString& savePath)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    prepareBenchEnvironment();
     QApplication app(argc, argv);
     setUpApplication();
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});

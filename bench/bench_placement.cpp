@@ -6,6 +6,7 @@
 // canvas, every stored diagram and the model pruned, the tree rebuilt).
 
 #include "benchutil.h"
+#include "benchwindow.h"
 
 #include "app/applicationsetup.h"
 #include "app/dialoghooks.h"
@@ -56,16 +57,12 @@ QJsonObject storedEntity(const TableItem* table, int slot)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    prepareBenchEnvironment();
     QApplication app(argc, argv);
     setUpApplication();
 
     MainWindow window;
-    window.resize(1400, 900);
-    window.show();
-    QApplication::processEvents();
+    showBenchWindow(window);
 
     auto* project = window.findChild<ProjectItem*>();
     if (!project || project->models().isEmpty()) {

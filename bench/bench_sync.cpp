@@ -7,6 +7,7 @@
 // with the parts of a switch timed on their own.
 
 #include "benchutil.h"
+#include "benchwindow.h"
 
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
@@ -191,15 +192,11 @@ int SyncBenchmark::run(MainWindow& window)
 
 int main(int argc, char** argv)
 {
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    prepareBenchEnvironment();
     QApplication app(argc, argv);
     setUpApplication();
 
     MainWindow window;
-    window.resize(1400, 900);
-    window.show();
-    QApplication::processEvents();
+    showBenchWindow(window);
     return SyncBenchmark::run(window);
 }
