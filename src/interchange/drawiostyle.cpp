@@ -355,7 +355,9 @@ DrawioAttribute parseRowText(const QString& text, double order)
 {
     DrawioAttribute attribute;
     attribute.order = order;
-    QString plain = htmlToPlainText(text);
+    // The text is plain already (the callers take it out of the HTML
+    // label); decoding it again would turn "map<string,int>" into "map".
+    QString plain = text;
     plain.replace(QLatin1Char('\n'), QLatin1Char(' '));
     plain = plain.simplified();
     if (plain.isEmpty())

@@ -91,8 +91,8 @@ void collectDrawioChildTexts(const DrawioCell& cell, const DrawioCellIndex& inde
 QString drawioRowText(const DrawioCell& row, const QList<DrawioCell>& cells);
 QString drawioRowText(const DrawioCell& row, const DrawioCellIndex& index);
 
-// Splits a row text such as "PK id int" or "customer_id : int (FK)" into
-// name, type and key markers.
+// Splits a plain row text such as "PK id int" or "customer_id : int (FK)"
+// into name, type and key markers.
 DrawioAttribute parseRowText(const QString& text, double order);
 
 // The Cardinality code of an ER arrow name (unknown names give One).

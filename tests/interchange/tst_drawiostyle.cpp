@@ -124,7 +124,8 @@ void TestDrawioStyle::rowText_data()
     QTest::newRow("markers joined by a comma") << "PK,FK1 row 1" << "row" << "1" << "PF";
     QTest::newRow("pkey and unique") << "email text pkey uq" << "email" << "text" << "PU";
     QTest::newRow("fkey is no marker") << "fkey x" << "fkey" << "x" << "";
-    QTest::newRow("html row") << "<b>id</b>&nbsp;serial, <i>PK</i>" << "id" << "serial," << "P";
+    QTest::newRow("plain text is not decoded again") << "m <b>x</b> &lt;PK&gt;" << "m" << "<b>x</b> &lt;PK&gt;" << "";
+    QTest::newRow("line feeds and blank runs") << "\n id \t int\nFK " << "id" << "int" << "F";
     QTest::newRow("blank") << "   " << "" << "" << "";
 }
 
