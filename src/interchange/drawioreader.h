@@ -56,4 +56,4 @@ bool parseDrawioBool(const QString& text);
 
 // Each '%' followed by two hexadecimal digits becomes that byte; anything
 // else is kept as it is.
-QByteArray percentDecodeDrawio(const QByteArray& bytes);
+QByteArray percentDecodeDrawio(QByteArray bytes);

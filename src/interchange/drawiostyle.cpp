@@ -3,6 +3,7 @@
 #include "edges/edgepaths.h"
 
 #include <QSet>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <vector>
@@ -11,6 +12,7 @@ DrawioCellIndex::DrawioCellIndex(const QList<DrawioCell>& cellList)
     : cells(cellList)
 {
     byId.reserve(cells.size());
+    children.reserve(cells.size() / 2);
     for (int i = 0; i < cells.size(); ++i) {
         const DrawioCell& cell = cells.at(i);
         byId.insert(cell.id, i);
@@ -54,55 +56,86 @@ QString drawioStyleValue(const QString& style, const QString& key)
 
 namespace {
 
-QString shapeOf(const QString& style)
+char asciiLower(char16_t c)
 {
-    return drawioStyleValue(style, QStringLiteral("shape")).toLower();
+    return c >= u'A' && c <= u'Z' ? char(c - u'A' + 'a') : c < 128 ? char(c) : '\0';
 }
 
-bool styleContains(const QString& style, QLatin1String text)
+// Which of the lower-case ASCII needles occur in text, compared without
+// regard to ASCII case; bit i stands for needles[i]. One pass over the text,
+// without a lower-cased copy: every cell's style goes through here.
+template<size_t N>
+unsigned containedNeedles(QStringView text, const char* const (&needles)[N])
 {
-    return style.contains(text, Qt::CaseInsensitive);
+    unsigned found = 0;
+    const qsizetype n = text.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char first = asciiLower(text[i].unicode());
+        if (!first)
+            continue;
+        for (size_t k = 0; k < N; ++k) {
+            if ((found >> k) & 1u || needles[k][0] != first)
+                continue;
+            const char* needle = needles[k] + 1;
+            qsizetype j = i + 1;
+            while (*needle && j < n && asciiLower(text[j].unicode()) == *needle) {
+                ++needle;
+                ++j;
+            }
+            if (!*needle)
+                found |= 1u << k;
+        }
+    }
+    return found;
 }
 
 } // namespace
 
-bool isDrawioTableShape(const QString& style)
+DrawioShapeFlags drawioShapeFlags(const QString& style)
 {
-    const QString shape = shapeOf(style);
+    DrawioShapeFlags flags;
+    const QString shape = drawioStyleValue(style, QStringLiteral("shape")).toLower();
+    static const char* const needles[] = {"childlayout=tablelayout", "childlayout=stacklayout", "mxgraph.er.table",
+                                          "shape=tablerow", "shape=listitem", "edgelabel", "text;"};
+    const unsigned found = containedNeedles(style, needles);
+    const auto has = [&](int k) { return (found >> k) & 1u; };
+
     static const char* const tableShapes[] = {"table", "list", "mxgraph.er.table", "mxgraph.er.entity",
                                               "mxgraph.er.entity2", "swimlane"};
-    for (const char* name : tableShapes) {
-        if (shape == QLatin1String(name))
-            return true;
-    }
-    return styleContains(style, QLatin1String("childLayout=tableLayout"))
-           || styleContains(style, QLatin1String("childLayout=stackLayout"))
-           || styleContains(style, QLatin1String("mxgraph.er.table"));
+    flags.table = std::any_of(std::begin(tableShapes), std::end(tableShapes),
+                              [&](const char* name) { return shape == QLatin1String(name); })
+                  || has(0) || has(1) || has(2);
+    flags.row = shape == QLatin1String("tablerow") || shape == QLatin1String("listitem") || has(3) || has(4);
+    flags.partialRectangle = shape == QLatin1String("partialrectangle");
+    flags.relationship = shape.contains(QLatin1String("rhombus")) || shape.contains(QLatin1String("mxgraph.er.association"))
+                         || shape.contains(QLatin1String("mxgraph.er.relationship"));
+    flags.edgeLabel = has(5) || has(6);
+    return flags;
+}
+
+bool isDrawioTableShape(const QString& style)
+{
+    return drawioShapeFlags(style).table;
 }
 
 bool isDrawioRowShape(const QString& style)
 {
-    const QString shape = shapeOf(style);
-    return shape == QLatin1String("tablerow") || shape == QLatin1String("listitem")
-           || styleContains(style, QLatin1String("shape=tableRow"))
-           || styleContains(style, QLatin1String("shape=listItem"));
+    return drawioShapeFlags(style).row;
 }
 
 bool isDrawioPartialRectangle(const QString& style)
 {
-    return shapeOf(style) == QLatin1String("partialrectangle");
+    return drawioShapeFlags(style).partialRectangle;
 }
 
 bool isDrawioRelationshipShape(const QString& style)
 {
-    const QString shape = shapeOf(style);
-    return shape.contains(QLatin1String("rhombus")) || shape.contains(QLatin1String("mxgraph.er.association"))
-           || shape.contains(QLatin1String("mxgraph.er.relationship"));
+    return drawioShapeFlags(style).relationship;
 }
 
 bool isDrawioEdgeLabel(const QString& style)
 {
-    return styleContains(style, QLatin1String("edgeLabel")) || styleContains(style, QLatin1String("text;"));
+    return drawioShapeFlags(style).edgeLabel;
 }
 
 bool isDrawioRowCell(const DrawioCell& cell, const DrawioCellIndex& index)
@@ -281,13 +314,30 @@ void collectDrawioChildTexts(const DrawioCell& cell, const DrawioCellIndex& inde
 {
     // Depth first without recursion: a pathologically deep page cannot
     // exhaust the stack. Each id is visited once, which ends parent cycles.
-    QSet<QString> expanded{cell.id};
-    std::vector<int> pending;
+    // A row has a handful of descendants, so the visited ids are kept in a
+    // short list until there are many.
+    QVarLengthArray<QString, 16> visitedList{cell.id};
+    QSet<QString> visitedSet;
+    const auto visit = [&](const QString& id) {
+        if (visitedSet.isEmpty()) {
+            if (std::find(visitedList.begin(), visitedList.end(), id) != visitedList.end())
+                return false;
+            visitedList.append(id);
+            if (visitedList.size() > 64)
+                visitedSet = QSet<QString>(visitedList.begin(), visitedList.end());
+            return true;
+        }
+        if (visitedSet.contains(id))
+            return false;
+        visitedSet.insert(id);
+        return true;
+    };
+    QVarLengthArray<int, 32> pending;
     const auto pushChildrenOf = [&](const QString& id) {
         const auto it = index.children.constFind(id);
         if (it == index.children.constEnd())
             return;
-        QList<int> kids;
+        QVarLengthArray<int, 16> kids;
         for (const int k : it.value()) {
             if (index.cells.at(k).id != id)
                 kids.append(k);
@@ -298,15 +348,14 @@ void collectDrawioChildTexts(const DrawioCell& cell, const DrawioCellIndex& inde
             return ca.y != cb.y ? ca.y < cb.y : ca.x < cb.x;
         });
         for (auto k = kids.crbegin(); k != kids.crend(); ++k)
-            pending.push_back(*k);
+            pending.append(*k);
     };
     pushChildrenOf(cell.id);
-    while (!pending.empty()) {
+    while (!pending.isEmpty()) {
         const DrawioCell& child = index.cells.at(pending.back());
-        pending.pop_back();
-        if (expanded.contains(child.id))
+        pending.removeLast();
+        if (!visit(child.id))
             continue;
-        expanded.insert(child.id);
         const QString text = drawioCellPlainText(child);
         if (!text.isEmpty())
             texts.append(text);

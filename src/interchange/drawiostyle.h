@@ -40,6 +40,9 @@ struct DrawioAttribute
     double order = 0; // sort key: a row's y or a line number
 };
 
+Q_DECLARE_TYPEINFO(DrawioCell, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(DrawioAttribute, Q_RELOCATABLE_TYPE);
+
 // The cells of a page with their parent -> children relation, built once so
 // that walks over children cost what they visit, not the whole page. Holds
 // indexes into the list it was built from, which must outlive it.
@@ -60,6 +63,17 @@ struct DrawioCellIndex
 
 // The value of key in a "k=v;k=v" style; empty when absent.
 QString drawioStyleValue(const QString& style, const QString& key);
+
+// What kind of shape a style draws, all read in one pass over the style.
+struct DrawioShapeFlags
+{
+    bool table = false;            // a table or list (also through its child layout)
+    bool row = false;              // a table row or list item
+    bool partialRectangle = false; // a partial rectangle (rows and cells of some tables)
+    bool relationship = false;     // a Chen relationship diamond
+    bool edgeLabel = false;        // an edge label or free text
+};
+DrawioShapeFlags drawioShapeFlags(const QString& style);
 
 bool isDrawioTableShape(const QString& style);
 bool isDrawioRowShape(const QString& style);

@@ -19,10 +19,13 @@ bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int wind
     };
 
     // zlib counts input in unsigned ints, so a very large input is handed
-    // over in slices.
+    // over in slices. Output goes straight into the result, which grows by
+    // doubling: pages are only touched when written, so a generous first
+    // guess costs nothing, and the copying stays linear in the result.
     const char* next = input.constData();
     qsizetype remaining = input.size();
-    char chunk[16384];
+    qsizetype produced = 0;
+    output.resize(std::min<qsizetype>(std::max<qsizetype>(input.size() * 16, 64 * 1024), kMaxInflatedPayloadBytes));
     for (;;) {
         if (stream.avail_in == 0 && remaining > 0) {
             const qsizetype slice = std::min<qsizetype>(remaining, UINT_MAX);
@@ -31,28 +34,33 @@ bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int wind
             next += slice;
             remaining -= slice;
         }
-        stream.next_out = reinterpret_cast<Bytef*>(chunk);
-        stream.avail_out = sizeof chunk;
+        if (produced == output.size()) {
+            // Full: one more byte than the cap tells a bomb from a page of
+            // exactly the largest size.
+            if (produced > kMaxInflatedPayloadBytes)
+                return finish(false);
+            output.resize(std::min<qsizetype>(2 * output.size(), kMaxInflatedPayloadBytes + 1));
+        }
+        const qsizetype room = std::min<qsizetype>(output.size() - produced, UINT_MAX);
+        stream.next_out = reinterpret_cast<Bytef*>(output.data() + produced);
+        stream.avail_out = static_cast<uInt>(room);
         const uInt inputBefore = stream.avail_in;
 
         const int rc = inflate(&stream, Z_NO_FLUSH);
-        const qsizetype produced = qsizetype(sizeof chunk) - stream.avail_out;
-        if (output.size() + produced > kMaxInflatedPayloadBytes)
+        const qsizetype made = room - stream.avail_out;
+        produced += made;
+        if (produced > kMaxInflatedPayloadBytes)
             return finish(false);
-        if (output.capacity() - output.size() < produced) {
-            // Doubling keeps the copying linear in the inflated size.
-            output.reserve(std::min(std::max<qsizetype>(2 * output.capacity(), 65536),
-                                    kMaxInflatedPayloadBytes));
-        }
-        output.append(chunk, produced);
 
-        if (rc == Z_STREAM_END)
-            return finish(!output.isEmpty());
+        if (rc == Z_STREAM_END) {
+            output.truncate(produced);
+            return finish(produced > 0);
+        }
         if (rc != Z_OK && rc != Z_BUF_ERROR)
             return finish(false);
         // A call that neither took input nor gave output will not do better
         // next time: the stream is truncated (no input left) or stuck.
-        if (produced == 0 && stream.avail_in == inputBefore)
+        if (made == 0 && stream.avail_in == inputBefore)
             return finish(false);
     }
 }

@@ -98,6 +98,8 @@ private slots:
     void failures();
     void cellRecords();
     void deepNestingIsSkipped();
+    void percentDecoding_data();
+    void percentDecoding();
 };
 
 void TestDrawioReader::realFiles_data()
@@ -379,6 +381,27 @@ void TestDrawioReader::deepNestingIsSkipped()
     QString error;
     const QJsonObject result = parseBytes(mxfile(diagram(model(cells))), &error);
     QCOMPARE(summarizeDiagram(result), (QStringList{"Before @0,0: x", "After @300,0: y"}));
+}
+
+void TestDrawioReader::percentDecoding_data()
+{
+    QTest::addColumn<QByteArray>("encoded");
+    QTest::addColumn<QByteArray>("decoded");
+    QTest::newRow("escapes in any case") << QByteArray("%3CmxCell%20id%3d%221%22%2F%3E") << QByteArray("<mxCell id=\"1\"/>");
+    QTest::newRow("UTF-8 bytes") << QByteArray("gr%C3%B6%C3%9Fe") << QByteArray("gr\xc3\xb6\xc3\x9f" "e");
+    QTest::newRow("no escapes") << QByteArray("plain text+more") << QByteArray("plain text+more");
+    QTest::newRow("broken escapes stay") << QByteArray("%zz%4%") << QByteArray("%zz%4%");
+    QTest::newRow("percent before an escape") << QByteArray("%%41%2") << QByteArray("%A%2");
+    QTest::newRow("empty") << QByteArray() << QByteArray();
+}
+
+void TestDrawioReader::percentDecoding()
+{
+    QFETCH(QByteArray, encoded);
+    QFETCH(QByteArray, decoded);
+    QCOMPARE(percentDecodeDrawio(encoded), decoded);
+    // Whatever the escapes, decoding undoes the encoding.
+    QCOMPARE(percentDecodeDrawio(decoded.toPercentEncoding()), decoded);
 }
 
 QTEST_GUILESS_MAIN(TestDrawioReader)

@@ -183,6 +183,9 @@ void TestDrawioWriter::facts_data()
                {"name":"customerid"},{"name":"x","isForeignKey":true},{"name":"Customer_Ref","isForeignKey":true},
                {"name":"customer_id","isForeignKey":true}]}],"edges":[{"id":"r","from":"c","to":"o"}]})")
         << QStringList{"r.source=c", "r.target=o_r2"};
+    QTest::newRow("no entity has an id")
+        << QByteArray(R"({"entities":[{"title":"A"},{"id":"","title":"B"}],"edges":[{"from":"","to":""}]})")
+        << QStringList{"count=2", "1.parent=0"};
     QTest::newRow("page grows with the entities")
         << QByteArray(R"({"entities":[{"id":"a","title":"A","x":1000.24,"y":2000,"attributes":[{"name":"x"},{"name":" "}]}]})")
         << QStringList{"a.x=1000.2", "count=6"};
