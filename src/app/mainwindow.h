@@ -56,40 +56,45 @@ public:
     explicit MainWindow(QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // The first selected entity of the scene, or null.
+    // The first selected entity of the scene, or null
+    // (explorer/mainwindowselection.cpp).
     EntityItem* selectedEntity() const;
 
     // Puts action into the first menu of the menu bar, just above its first
     // entry whose text contains "exit" or "quit" (any case), or at its end.
-    // Nothing happens when the menu bar has no menu as its first entry.
+    // Nothing happens when the menu bar has no menu as its first entry
+    // (app/mainwindow.cpp).
     static void insertBeforeQuitEntry(QMenuBar* menuBar, QAction* action);
 
     // A new explorer row (owned by the caller until inserted): text, kind
-    // and id as given, editable as asked, draggable for tables and views.
+    // and id as given, editable as asked, draggable for tables and views
+    // (explorer/mainwindowexplorer.cpp).
     static QStandardItem* makeTreeItem(const QString& text, const QString& kind, const QString& id = QString(),
                                        bool editable = false);
 
 protected:
     void changeEvent(QEvent* event) override;
 
+    // Each group below is defined in the source file named in its heading.
 public slots:
-    // ---- start-up
+    // ---- start-up (app/mainwindow.cpp)
     void createEmptyProject();
+    void on_actionAbout_Quillmap_triggered();
 
-    // ---- theme
+    // ---- theme (app/mainwindowtheme.cpp)
     void adjustThemeColors(ThemeManager& tm);
     void applyTableTheme(ThemeKind kind);
     void ensureToolButtonIconCache();
     void applyThemedToolButtonIcons(ThemeKind kind);
     void on_actionToggle_Theme_triggered();
 
-    // ---- status bar and zoom
+    // ---- header bar, status bar and zoom (app/mainwindowstatusbar.cpp)
     void setupStatusBar();
     void sliderSetZoom(double value);
     void setViewZoom(int value);
     void setFilePathDisplay(const QString& path);
 
-    // ---- tool actions
+    // ---- tool actions (app/mainwindowtools.cpp)
     void setupDiagramToolButtons();
     void on_actionAdd_Table_triggered(bool checked);
     void on_actionAdd_View_triggered(bool checked);
@@ -104,7 +109,7 @@ public slots:
     void on_actionAuto_layout_triggered();
     void on_action_Exit_triggered();
 
-    // ---- canvas tools and relationship creation
+    // ---- canvas tools and relationship creation (app/mainwindowtools.cpp)
     void onSceneClickedPlaceItem(QPointF scenePos, Qt::MouseButton button);
     void onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton button);
     void onCanvasEscapePressed();
@@ -118,18 +123,10 @@ public slots:
     void editLastAttributeRow();
     void addAttributeRow();
 
-    // ---- saving, opening, export and import
+    // ---- saving and opening (app/mainwindowfile.cpp)
     void on_action_Save_triggered();
     void on_action_Save_As_triggered();
     void on_action_Open_triggered();
-    void on_actionExport_to_PDF_triggered();
-    void on_actionExport_to_SVG_triggered();
-    void on_actionExport_to_Mermaid_triggered();
-    void on_actionExport_to_Drawio_triggered();
-    void on_actionImport_from_Image_triggered();
-    void on_actionImport_from_Mermaid_triggered();
-    void on_actionImport_from_Drawio_triggered();
-    void importFromDatabase();
     // Save writes to the document's path, asking for one when there is none;
     // Save As always asks. The path becomes the document's only once the
     // file was written in full.
@@ -139,69 +136,30 @@ public slots:
     // document's only once the file was read and loaded.
     void loadDiagram();
 
-    // ---- style dialogs
+    // ---- export (app/mainwindowexport.cpp)
+    void on_actionExport_to_PDF_triggered();
+    void on_actionExport_to_SVG_triggered();
+    void on_actionExport_to_Mermaid_triggered();
+    void on_actionExport_to_Drawio_triggered();
+
+    // ---- import (app/mainwindowimport.cpp)
+    void on_actionImport_from_Image_triggered();
+    void on_actionImport_from_Mermaid_triggered();
+    void on_actionImport_from_Drawio_triggered();
+    void importFromDatabase();
+
+    // ---- style dialogs (app/mainwindowstyle.cpp)
     void on_actionEntity_Colors_triggered();
     void showTextStyleDialog();
     void showGroupStyleDialog();
 
-    // ---- help
-    void on_actionAbout_Quillmap_triggered();
-
-    // ---- explorer and model synchronisation
+    // ---- explorer tree, current markers, header bar names, search, filter,
+    // the add menu and the New commands (explorer/mainwindowexplorer.cpp)
     void initializeTreeModel();
     void rebuildProjectTree();
-    void syncTreeSelectionFromScene();
-    void syncModelFromScene();
-    void captureCurrentDiagram();
-    // Makes the diagram current and loads it into the scene (the outgoing
-    // diagram is captured first); false for a null diagram or no scene.
-    bool loadDiagramItem(DiagramItem* diagram);
-    // Makes the model current, loading its first diagram when the canvas
-    // shows none of its diagrams; a model without diagrams gets an empty
-    // canvas and no current diagram.
-    void switchToModel(ModelItem* model);
-    void releaseSceneSelection();
-    void refreshTableDetails();
-    EntityItem* findEntityOnScene(const QString& id);
-    void onExplorerDropRequested(QByteArray payload, QPointF scenePos);
-    void deleteSelection();
-    void onProjectNameEditingFinished();
-    void onModelNameEditingFinished();
-    void onDiagramNameEditingFinished();
-    void on_action_New_triggered();
-    void on_action_New_Model_triggered();
-    void on_action_New_Diagram_triggered();
-    void watchEntityTitle(EntityItem* entity);
-    void registerEntityInModel(EntityItem* entity);
-    void registerEdgeInModel(EdgeItem* edge);
-
-    // ---- canvas and model in step
-    // The entity's id, given a fresh one first when it has none.
-    QString stableEntityId(EntityItem* entity);
-    void syncPrimaryKeyConstraint(TableItem* table, EntityItem* entity);
-    void syncUniqueConstraints(TableItem* table, EntityItem* entity);
-    void syncTableColumnsFromEntity(EntityItem* entity);
-    void onEntityTitleChanged(QString title);
-    void onEntityAttributeEdited(int index, QString oldName, QString name, QString type);
-    void onEntityStructureChanged();
-    EdgeItem* findEdgeOnScene(const QString& id);
-    // Deletes the scene entity of that id and its edges, without the model
-    // hearing of it.
-    void removeLiveEntity(const QString& id);
-    QJsonObject storedEntityJson(const QString& entityId) const;
-    QJsonObject storedEdgeJson(const QString& edgeId) const;
-    // Sets "title" of that entity in the stored diagrams of `model` (the
-    // current model when null).
-    void renameStoredEntityTitle(const QString& entityId, const QString& name, ModelItem* model = nullptr);
-    QString uniqueObjectName(ModelItem* model, const QString& prefix) const;
-    void stripFromModelDiagrams(ModelItem* model, const QSet<QString>& entityIds, const QSet<QString>& edgeIds);
-    void stripItemsFromOtherDiagrams(const QStringList& entityIds, const QStringList& edgeIds);
-
-    // ---- explorer tree, current markers and header bar
     void updateTreeCurrentMarkers();
     QStandardItem* findTreeItem(QStandardItem* parent, const QString& kind, const QString& id) const;
     QStandardItem* findTreeItem(const QString& kind, const QString& id) const;
-    void selectExplorerItem(const QString& kind, const QString& id);
     ModelItem* modelForTreeIndex(const QModelIndex& index) const;
     void updateTreeItemText(const QString& kind, const QString& id, const QString& text);
     void refreshNameEditors();
@@ -211,13 +169,71 @@ public slots:
     void applyModelObjectName(const QString& kind, const QString& id, const QString& name,
                               EntityItem* sourceEntity = nullptr);
     void onProjectTreeItemChanged(QStandardItem* item);
-    void onProjectTreeSelectionChanged();
     void onExplorerSearchTextChanged(const QString& text);
     void showExplorerFilterPopup();
     void showExplorerAddMenu();
+    void onProjectNameEditingFinished();
+    void onModelNameEditingFinished();
+    void onDiagramNameEditingFinished();
+    void on_action_New_triggered();
+    void on_action_New_Model_triggered();
+    void on_action_New_Diagram_triggered();
+    QString uniqueObjectName(ModelItem* model, const QString& prefix) const;
+
+    // ---- selection between explorer and canvas (explorer/mainwindowselection.cpp)
+    void syncTreeSelectionFromScene();
+    void selectExplorerItem(const QString& kind, const QString& id);
+    void onProjectTreeSelectionChanged();
+    void releaseSceneSelection();
+
+    // ---- canvas and model in step, diagram switching, stored diagrams
+    // (explorer/mainwindowsync.cpp)
+    void syncModelFromScene();
+    void captureCurrentDiagram();
+    // Makes the diagram current and loads it into the scene (the outgoing
+    // diagram is captured first); false for a null diagram or no scene.
+    bool loadDiagramItem(DiagramItem* diagram);
+    // Makes the model current, loading its first diagram when the canvas
+    // shows none of its diagrams; a model without diagrams gets an empty
+    // canvas and no current diagram.
+    void switchToModel(ModelItem* model);
+    EntityItem* findEntityOnScene(const QString& id);
+    EdgeItem* findEdgeOnScene(const QString& id);
+    void watchEntityTitle(EntityItem* entity);
+    void registerEntityInModel(EntityItem* entity);
+    void registerEdgeInModel(EdgeItem* edge);
+    // The entity's id, given a fresh one first when it has none.
+    QString stableEntityId(EntityItem* entity);
+    void syncPrimaryKeyConstraint(TableItem* table, EntityItem* entity);
+    void syncUniqueConstraints(TableItem* table, EntityItem* entity);
+    void syncTableColumnsFromEntity(EntityItem* entity);
+    void onEntityTitleChanged(QString title);
+    void onEntityAttributeEdited(int index, QString oldName, QString name, QString type);
+    void onEntityStructureChanged();
+    QJsonObject storedEntityJson(const QString& entityId) const;
+    QJsonObject storedEdgeJson(const QString& edgeId) const;
+    // Sets "title" of that entity in the stored diagrams of `model` (the
+    // current model when null).
+    void renameStoredEntityTitle(const QString& entityId, const QString& name, ModelItem* model = nullptr);
+    void stripFromModelDiagrams(ModelItem* model, const QSet<QString>& entityIds, const QSet<QString>& edgeIds);
+    void stripItemsFromOtherDiagrams(const QStringList& entityIds, const QStringList& edgeIds);
+
+    // ---- placement (explorer/mainwindowplacement.cpp)
+    void onExplorerDropRequested(QByteArray payload, QPointF scenePos);
+
+    // ---- removal (explorer/mainwindowremoval.cpp)
     void removeExplorerSelection();
+    void deleteSelection();
+    // Deletes the scene entity of that id and its edges, without the model
+    // hearing of it.
+    void removeLiveEntity(const QString& id);
+
+    // ---- details pane (details/mainwindowdetails.cpp)
+    void refreshTableDetails();
+    void forgetColumnReferences(const QString& columnId);
 
 public:
+    // ---- loading (app/mainwindowfile.cpp)
     // Loads a parsed project file or bare diagram into the model and the
     // scene. Returns false, with the model and the scene unchanged and a
     // sentence for the user in *errorText, for an object whose "type" names
@@ -225,22 +241,27 @@ public:
     bool loadProjectOrDiagram(const QJsonObject& root, QString* errorText = nullptr);
     // Wraps the diagram just loaded into the scene into a fresh project.
     void adoptLoadedScene(QString projectName = QString());
+
+    // ---- export (app/mainwindowexport.cpp)
     // Render the diagram into a file (see SceneExporter); false when there
     // is no scene or the file could not be written.
     bool exportSceneToPdf(ERScene* scene, const QString& filePath, QString* errorText = nullptr);
     bool exportSceneToSvg(ERScene* scene, const QString& filePath, QString* errorText = nullptr);
 
 private slots:
+    // ---- selection (explorer/mainwindowselection.cpp)
     void onSceneSelectionChanged();
+    // ---- canvas tools (app/mainwindowtools.cpp)
     void onRelationshipStartDestroyed();
+    // ---- synchronisation (explorer/mainwindowsync.cpp)
     void onEntityAdded(EntityItem* entity);
     void onEdgeAdded(EdgeItem* edge);
+    // ---- header bar (explorer/mainwindowexplorer.cpp)
     void onDialectChanged(const QString& dialect);
+    // ---- details pane (details/mainwindowdetails.cpp)
     void onObjectRenameRequested(const QString& kind, const QString& id, const QString& name);
     void onMappingsChanged();
-public slots:
-    void forgetColumnReferences(const QString& columnId);
-private slots:
+    // ---- removal (explorer/mainwindowremoval.cpp)
     void onRelationshipConstraintRemoved(const QString& relationshipId);
 
 private:
@@ -251,11 +272,14 @@ private:
     friend class TestSyncScenarios;
     friend class SyncBenchmark;
 
+    // app/mainwindow.cpp
     void createZoomActions();
     void createShortcutActions();
     void setupToolBar();
+    // app/mainwindowtheme.cpp
     void fillActionIconCaches();
     QSize toolBarIconSize() const;
+    // app/mainwindowtools.cpp
     // Switches the other add tools off before tool `keep` goes on.
     void leaveOtherAddTools(QAction* keep);
     // A tool that places an item on each click: going on, it switches the
@@ -264,12 +288,15 @@ private:
     // Forgets the first click of a pending relationship: no preview line,
     // the start entity deselected.
     void dropRelationshipStart();
+    // app/mainwindowfile.cpp
     // Save's work once the path is known.
     void saveToPath(const QString& path);
     // After a successful open: scene rectangle from the items, view fitted.
     void fitSceneAfterLoad();
+    // app/mainwindowexport.cpp
     // Export's work once the path is known; title names the command.
     void runExport(bool pdf, const QString& path, const QString& title);
+    // explorer/mainwindowexplorer.cpp
     // Renames the project, a model or a diagram from its name field or its
     // explorer row; a blank or unchanged name puts storedRowText back on the
     // row and the stored name back in the field.

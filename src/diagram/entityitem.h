@@ -24,7 +24,10 @@ class SingleLineTextItem;
 // (background, border, header, text for each theme), a display mode that
 // hides rows, and the relationship edges attached to it. It sizes itself
 // from its texts and reports edits through titleChanged, attributeEdited and
-// structureChanged.
+// structureChanged. Its members are defined by concern: box and painting
+// (entityitem.cpp), rows and editing (entityitemrows.cpp), edge hooks and
+// foreign-key rows (entityitemedges.cpp), JSON (entityitemjson.cpp),
+// interaction and display modes (entityiteminteraction.cpp).
 class EntityItem : public QGraphicsObject
 {
     Q_OBJECT
@@ -222,6 +225,14 @@ protected:
     void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
 
 private:
+    // The faces and colours of the labels, and the entities of a scene;
+    // shared by the source files of this class (entityitem.cpp).
+    static QFont labelFont(int weight = QFont::Normal, bool italic = false);
+    static QFont rowLabelFont(const Attribute& a, int kind);
+    static void setLabelFont(SingleLineTextItem* label, const QFont& font);
+    static void setLabelColor(SingleLineTextItem* label, const QColor& color);
+    static QList<EntityItem*> entitiesOn(QGraphicsScene* scene);
+
     int insertOrUpdateAttribute(const QString& name, const QString& type, bool pk, bool uk, bool fk,
                                 bool inherited);
     // The first row of that name other than exceptRow, or -1.

@@ -1,0 +1,311 @@
+// EntityItem: display modes, mouse interaction, row drag and the context menu.
+#include "diagram/entityitem.h"
+
+#include "app/dialoghooks.h"
+#include "diagram/singlelinetextitem.h"
+#include "dialogs/entityeditdialog.h"
+#include "edges/edgeitem.h"
+
+#include <QActionGroup>
+#include <QDebug>
+#include <QGraphicsSceneMouseEvent>
+#include <QGraphicsView>
+#include <QMenu>
+#include <QPointer>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+void EntityItem::setDisplayMode(int mode)
+{
+    if (mode == m_displayMode)
+        return;
+    m_displayMode = mode;
+    relayoutRows();
+}
+
+bool EntityItem::isAttributeVisible(int i) const
+{
+    if (i < 0 || i >= attributeCount())
+        return false;
+    const Attribute& a = m_attributes.at(i);
+    switch (m_displayMode) {
+    case FullMode:
+        return true;
+    case NamePrimaryForeignMode:
+        return a.isPrimaryKey || a.isForeignKey;
+    case NamePrimaryMode:
+        return a.isPrimaryKey;
+    case NameMode:
+        return false;
+    default:
+        return true;
+    }
+}
+
+int EntityItem::visibleAttributeCount() const
+{
+    int n = 0;
+    for (int i = 0; i < attributeCount(); ++i) {
+        if (isAttributeVisible(i))
+            ++n;
+    }
+    return n;
+}
+
+int EntityItem::dropIndexAt(const QPointF& itemPos) const
+{
+    const int count = attributeCount();
+    if (count == 0)
+        return 0;
+    QList<int> visible;
+    for (int i = 0; i < count; ++i) {
+        if (isAttributeVisible(i))
+            visible.append(i);
+    }
+    if (visible.isEmpty())
+        return count;
+    const qreal y = itemPos.y();
+    if (y < FirstRowY)
+        return visible.first();
+    if (y > FirstRowY + RowHeight * visible.size())
+        return count;
+    int k = static_cast<int>(std::floor((y - FirstRowY) / RowHeight));
+    if (y - FirstRowY - RowHeight * k >= RowHeight / 2)
+        ++k;
+    return k < visible.size() ? visible.at(k) : count;
+}
+
+void EntityItem::onAttributeDragStarted(SingleLineTextItem* item, QPointF scenePos)
+{
+    int row = m_nameLabels.indexOf(item);
+    if (row < 0)
+        row = m_typeLabels.indexOf(item);
+    if (row < 0)
+        return;
+    qDebug() << "Drag started for attribute at index:" << row;
+    m_dragging = true;
+    m_dragLabel = item;
+    m_dragSourceIndex = row;
+    m_dragPos = mapFromScene(scenePos);
+    m_dropIndex = dropIndexAt(m_dragPos);
+    m_nameLabels.at(row)->setOpacity(0.35);
+    m_typeLabels.at(row)->setOpacity(0.35);
+    setCursor(Qt::ClosedHandCursor);
+    update();
+}
+
+void EntityItem::onAttributeDragMoved(QPointF localPos)
+{
+    if (!m_dragging)
+        return;
+    m_dropIndex = dropIndexAt(localPos);
+    update();
+}
+
+void EntityItem::finishAttributeDrag()
+{
+    if (!m_dragging)
+        return;
+    const int from = m_dragSourceIndex;
+    const int drop = m_dropIndex;
+    const int count = attributeCount();
+    if (from >= 0 && from < count && drop != from && drop != from + 1) {
+        const int to = std::clamp(drop > from ? drop - 1 : drop, 0, count - 1);
+        qDebug() << "Moving attribute from" << from << "to" << to;
+        moveAttribute(from, to);
+    }
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels))
+        label->setOpacity(1.0);
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels))
+        label->setOpacity(1.0);
+    m_dragging = false;
+    m_dragSourceIndex = -1;
+    m_dropIndex = -1;
+    m_dragLabel = nullptr;
+    unsetCursor();
+    update();
+}
+
+bool EntityItem::canMoveSelectionAsBatch(QGraphicsScene* scene)
+{
+    if (!scene)
+        return false;
+    int entities = 0;
+    EntityItem* onlyEntity = nullptr;
+    QList<EdgeItem*> edges;
+    const QList<QGraphicsItem*> selected = scene->selectedItems();
+    for (QGraphicsItem* item : selected) {
+        if (item->type() == DiagramItemType::Entity) {
+            ++entities;
+            onlyEntity = static_cast<EntityItem*>(item);
+        } else if (item->type() == DiagramItemType::Edge) {
+            edges.append(static_cast<EdgeItem*>(item));
+        }
+    }
+    if (entities >= 2 && !edges.isEmpty())
+        return true;
+    if (entities != 1 || edges.isEmpty())
+        return false;
+    // One entity with only its own self-relations selected moves as a batch.
+    for (const EdgeItem* edge : std::as_const(edges)) {
+        if (edge->fromEntity() != onlyEntity || edge->toEntity() != onlyEntity)
+            return false;
+    }
+    return true;
+}
+
+QVariant EntityItem::itemChange(GraphicsItemChange change, const QVariant& value)
+{
+    // The scene keeps a list of its entities for the routes' obstacle
+    // look-ups: out before leaving, in once arrived.
+    if (change == ItemSceneChange) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->unregisterEntity(this);
+    } else if (change == ItemSceneHasChanged) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene()))
+            erScene->registerEntity(this);
+    }
+    if (change == ItemPositionHasChanged || (change == ItemSceneHasChanged && scene()))
+        updateAttachedEdges();
+    else if (change == ItemSelectedHasChanged && !value.toBool())
+        clearRowHighlight();
+    return QGraphicsObject::itemChange(change, value);
+}
+
+void EntityItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (m_dragging) {
+        event->accept();
+        return;
+    }
+    if (event->button() == Qt::RightButton) {
+        event->accept();
+        showContextMenu(event->screenPos(), event->modifiers());
+        return;
+    }
+    // A drag may follow: its edge updates are queued and coalesced.
+    EdgeItem::setSkipBatchFlush(canMoveSelectionAsBatch(scene()));
+    EdgeItem::setBatchMode(true);
+    QGraphicsObject::mousePressEvent(event);
+}
+
+void EntityItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (m_dragging) {
+        m_dropIndex = dropIndexAt(event->pos());
+        update();
+        event->accept();
+        return;
+    }
+    QGraphicsObject::mouseMoveEvent(event);
+}
+
+void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
+{
+    if (m_dragging) {
+        finishAttributeDrag();
+        event->accept();
+        return;
+    }
+    QGraphicsObject::mouseReleaseEvent(event);
+    const bool batch = canMoveSelectionAsBatch(scene());
+    EdgeItem::setBatchMode(false);
+    QGraphicsScene* s = scene();
+    if (!s)
+        return;
+
+    // The edges of the selected entities, each once.
+    QSet<EntityItem*> moved;
+    QList<EdgeItem*> edges;
+    QSet<EdgeItem*> seen;
+    const QList<QGraphicsItem*> selected = s->selectedItems();
+    for (QGraphicsItem* item : selected) {
+        if (item->type() == Type)
+            moved.insert(static_cast<EntityItem*>(item));
+    }
+    for (EntityItem* entity : std::as_const(moved)) {
+        for (EdgeItem* edge : entity->edges()) {
+            if (edge && !seen.contains(edge)) {
+                seen.insert(edge);
+                edges.append(edge);
+            }
+        }
+    }
+    // A self-relation follows its entity through itemChange already.
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (!edge->isSelfRelation() && edge->fromEntity() && edge->toEntity())
+            edge->reassignSlots();
+    }
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (edge->isSelfRelation())
+            continue;
+        if (batch && edge->isSelected() && moved.contains(edge->fromEntity()) && moved.contains(edge->toEntity()))
+            edge->quickUpdatePath();
+        else
+            edge->refreshRoute();
+    }
+}
+
+void EntityItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
+{
+    QGraphicsObject::mouseDoubleClickEvent(event);
+}
+
+void EntityItem::showContextMenu(const QPoint& screenPos, Qt::KeyboardModifiers modifiers)
+{
+    if (!isSelected()) {
+        if (scene() && !(modifiers & Qt::ControlModifier))
+            scene()->clearSelection();
+        setSelected(true);
+    }
+
+    QList<QPointer<EntityItem>> targets;
+    if (QGraphicsScene* s = scene()) {
+        const QList<QGraphicsItem*> selected = s->selectedItems();
+        for (QGraphicsItem* item : selected) {
+            if (item->type() == Type)
+                targets.append(static_cast<EntityItem*>(item));
+        }
+    }
+    if (targets.isEmpty())
+        targets.append(this);
+
+    QMenu menu;
+    QAction* edit = menu.addAction(tr("Edit"));
+    menu.addSeparator();
+    auto* group = new QActionGroup(&menu);
+    group->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
+    const char* const captions[] = {"Full", "Entity name, primary columns and foreign columns",
+                                    "Entity name and primary columns", "Entity name"};
+    bool sameMode = true;
+    for (const QPointer<EntityItem>& t : std::as_const(targets))
+        sameMode = sameMode && t->displayMode() == targets.first()->displayMode();
+    for (int mode = 0; mode < 4; ++mode) {
+        QAction* action = menu.addAction(tr(captions[mode]));
+        action->setCheckable(true);
+        action->setData(mode);
+        group->addAction(action);
+        if (sameMode && targets.first()->displayMode() == mode)
+            action->setChecked(true);
+    }
+
+    QPointer<EntityItem> self(this);
+    QAction* chosen = menu.exec(screenPos);
+    if (!chosen || !self)
+        return;
+    if (chosen == edit) {
+        QWidget* parent = nullptr;
+        if (scene() && !scene()->views().isEmpty())
+            parent = scene()->views().constFirst();
+        EntityEditDialog dialog(m_title, parent);
+        DialogHooks::execDialog(&dialog);
+        return;
+    }
+    const int mode = chosen->data().toInt();
+    for (const QPointer<EntityItem>& t : std::as_const(targets)) {
+        if (t)
+            t->setDisplayMode(mode);
+    }
+}

@@ -1,0 +1,211 @@
+// EntityItem: reading and writing the JSON of a diagram.
+#include "diagram/entityitem.h"
+
+#include "diagram/singlelinetextitem.h"
+
+#include <QDebug>
+#include <QJsonArray>
+
+#include <algorithm>
+
+QString EntityItem::displayModeName(int mode)
+{
+    switch (mode) {
+    case NamePrimaryForeignMode:
+        return QStringLiteral("name-primary-foreign");
+    case NamePrimaryMode:
+        return QStringLiteral("name-primary");
+    case NameMode:
+        return QStringLiteral("name");
+    default:
+        return QStringLiteral("full");
+    }
+}
+
+int EntityItem::displayModeFromJson(const QJsonValue& value)
+{
+    if (value.isUndefined())
+        return FullMode;
+    if (value.isString()) {
+        const QString text = value.toString().trimmed().toLower();
+        if (text == QLatin1String("name-primary-foreign") || text == QLatin1String("name_primary_foreign")
+            || text == QLatin1String("pk-fk"))
+            return NamePrimaryForeignMode;
+        if (text == QLatin1String("name-primary") || text == QLatin1String("name_primary")
+            || text == QLatin1String("pk"))
+            return NamePrimaryMode;
+        if (text == QLatin1String("name") || text == QLatin1String("name-only"))
+            return NameMode;
+        return FullMode;
+    }
+    const int n = value.toInt(-1);
+    return n >= 1 && n <= 3 ? n : FullMode;
+}
+
+QJsonObject EntityItem::toJson() const
+{
+    qDebug() << "EntityItem::toJson() called, this:" << static_cast<const void*>(this);
+    QJsonObject obj;
+
+    QString id;
+    try {
+        qDebug() << "EntityItem::toJson() checking titleText_:" << m_title;
+        id = this->id();
+    } catch (...) {
+        qWarning() << "Exception getting ID";
+        id = QStringLiteral("unknown");
+    }
+    qDebug() << "EntityItem::toJson() id:" << id;
+    obj.insert(QStringLiteral("id"), id);
+
+    try {
+        const QPointF p = pos();
+        obj.insert(QStringLiteral("x"), p.x());
+        obj.insert(QStringLiteral("y"), p.y());
+    } catch (...) {
+        qWarning() << "Exception getting pos";
+        obj.insert(QStringLiteral("x"), 0);
+        obj.insert(QStringLiteral("y"), 0);
+    }
+
+    try {
+        obj.insert(QStringLiteral("title"), m_title);
+    } catch (...) {
+        qWarning() << "Exception getting title";
+        obj.insert(QStringLiteral("title"), QStringLiteral("Unknown"));
+    }
+    if (m_kind == ViewKind)
+        obj.insert(QStringLiteral("kind"), QStringLiteral("entity-view"));
+    obj.insert(QStringLiteral("perspective"), displayModeName(m_displayMode));
+
+    try {
+        const auto put = [&obj](const char* key, const QColor& c, const QColor& defaultColor) {
+            if (c.isValid() && c != defaultColor)
+                obj.insert(QLatin1String(key), c.name(QColor::HexArgb));
+        };
+        const QColor transparent(Qt::transparent);
+        put("bgLight", m_bgLight, transparent);
+        put("bgDark", m_bgDark, transparent);
+        put("fgLight", m_fgLight, QColor(Qt::black));
+        put("fgDark", m_fgDark, QColor(Qt::lightGray));
+        put("hdrLight", m_hdrLight, transparent);
+        put("hdrDark", m_hdrDark, transparent);
+        put("txtLight", m_txtLight, transparent);
+        put("txtDark", m_txtDark, transparent);
+    } catch (...) {
+        qWarning() << "Exception processing colors";
+    }
+
+    QJsonArray rows;
+    try {
+        for (const Attribute& a : m_attributes) {
+            QJsonObject row;
+            row.insert(QStringLiteral("name"), a.name);
+            row.insert(QStringLiteral("type"), a.type);
+            row.insert(QStringLiteral("isPrimaryKey"), a.isPrimaryKey);
+            row.insert(QStringLiteral("isUniqueKey"), a.isUniqueKey);
+            row.insert(QStringLiteral("isForeignKey"), a.isForeignKey);
+            if (!a.fkEdgeId.isEmpty())
+                row.insert(QStringLiteral("fkEdgeId"), a.fkEdgeId);
+            if (a.inherited)
+                row.insert(QStringLiteral("inherited"), true);
+            rows.append(row);
+        }
+    } catch (...) {
+        qWarning() << "Exception processing attributes";
+        rows = QJsonArray();
+    }
+    obj.insert(QStringLiteral("attributes"), rows);
+
+    qDebug() << "EntityItem::toJson() completed for id:" << id;
+    return obj;
+}
+
+void EntityItem::fromJson(const QJsonObject& obj)
+{
+    qDebug() << "EntityItem::fromJson called, this:" << static_cast<const void*>(this);
+
+    m_kind = obj.value(QStringLiteral("kind")).toString() == QLatin1String("entity-view") ? ViewKind : TableKind;
+    m_displayMode = displayModeFromJson(obj.value(QStringLiteral("perspective")));
+
+    if (obj.contains(QStringLiteral("x")) && obj.contains(QStringLiteral("y"))) {
+        setPos(obj.value(QStringLiteral("x")).toDouble(0), obj.value(QStringLiteral("y")).toDouble(0));
+        qDebug() << "EntityItem::fromJson position set to:" << pos();
+    }
+    if (obj.contains(QStringLiteral("title"))) {
+        // The reader makes the entity with this very title; setting it once
+        // more would only lay it out again (the layout below follows).
+        const QString title = obj.value(QStringLiteral("title")).toString();
+        if (title != m_title || m_titleLabel->toPlainText() != title)
+            setTitle(title);
+    }
+
+    const struct
+    {
+        const char* key;
+        QColor* field;
+    } colorKeys[] = {
+        {"bgLight", &m_bgLight},   {"bgDark", &m_bgDark},   {"fgLight", &m_fgLight},   {"fgDark", &m_fgDark},
+        {"hdrLight", &m_hdrLight}, {"hdrDark", &m_hdrDark}, {"txtLight", &m_txtLight}, {"txtDark", &m_txtDark},
+    };
+    for (const auto& entry : colorKeys) {
+        const QJsonValue v = obj.value(QLatin1String(entry.key));
+        if (!v.isUndefined())
+            *entry.field = QColor::fromString(v.toString());
+    }
+
+    qDebug() << "EntityItem::fromJson clearing" << attributeCount() << "attributes";
+    for (int i = attributeCount() - 1; i >= 0; --i) {
+        // A removal can take further rows with it or bring back the key row
+        // of a table; never index past the current end.
+        i = std::min(i, attributeCount() - 1);
+        if (i < 0)
+            break;
+        removeAttribute(m_attributes.at(i).name);
+    }
+
+    const QJsonValue rowsValue = obj.value(QStringLiteral("attributes"));
+    if (!rowsValue.isUndefined()) {
+        // The rows of the object replace whatever the entity had, the key row
+        // that a table gets back when its last row goes included.
+        while (!m_attributes.isEmpty())
+            removeRowAt(attributeCount() - 1);
+        const QJsonArray rows = rowsValue.toArray();
+        qDebug() << "EntityItem::fromJson adding" << rows.size() << "attributes";
+        // One layout at the end instead of one per row.
+        ++m_layoutDeferred;
+        for (const QJsonValue& value : rows) {
+            const QJsonObject row = value.toObject();
+            const QString name = row.value(QStringLiteral("name")).toString();
+            const QString type = row.value(QStringLiteral("type")).toString();
+            bool pk = row.value(QStringLiteral("isPrimaryKey")).toBool(false);
+            bool uk = row.value(QStringLiteral("isUniqueKey")).toBool(false);
+            bool fk = row.value(QStringLiteral("isForeignKey")).toBool(false);
+            const bool inherited = row.value(QStringLiteral("inherited")).toBool(false);
+            if (!pk && !uk && !fk) {
+                const QJsonArray badges = row.value(QStringLiteral("badges")).toArray();
+                for (const QJsonValue& badge : badges) {
+                    const QString b = badge.toString().toUpper();
+                    if (b == QLatin1String("PK"))
+                        pk = true;
+                    else if (b == QLatin1String("UK"))
+                        uk = true;
+                    else if (b == QLatin1String("FK"))
+                        fk = true;
+                }
+            }
+            // A repeated name updates the earlier row; its edge id goes to
+            // that row, not to whichever row happens to be last.
+            const int index = insertOrUpdateAttribute(name, type, pk, uk, fk, inherited);
+            if (row.contains(QStringLiteral("fkEdgeId")) && index >= 0 && index < attributeCount())
+                m_attributes[index].fkEdgeId = row.value(QStringLiteral("fkEdgeId")).toString();
+        }
+        --m_layoutDeferred;
+    }
+
+    for (int i = 0; i < attributeCount(); ++i)
+        styleRowLabels(i);
+    applyLabelColors();
+    relayoutRows();
+    qDebug() << "EntityItem::fromJson completed";
+}

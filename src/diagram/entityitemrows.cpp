@@ -1,0 +1,602 @@
+// EntityItem: the attribute rows and their editing in place.
+#include "diagram/entityitem.h"
+
+#include "details/dialects.h"
+#include "diagram/singlelinetextitem.h"
+
+#include <QDebug>
+#include <QTimer>
+
+bool EntityItem::isBlankText(const QString& text)
+{
+    const QList<uint> codePoints = text.toUcs4();
+    for (uint cp : codePoints) {
+        const char32_t c = static_cast<char32_t>(cp);
+        if (QChar::isSpace(c))
+            continue;
+        switch (QChar::category(c)) {
+        case QChar::Other_Control:
+        case QChar::Other_Format:
+        case QChar::Other_Surrogate:
+        case QChar::Other_PrivateUse:
+        case QChar::Other_NotAssigned:
+            continue;
+        default:
+            return false;
+        }
+    }
+    return true;
+}
+
+QString EntityItem::rightTrimmed(const QString& text)
+{
+    qsizetype end = text.size();
+    while (end > 0 && text.at(end - 1).isSpace())
+        --end;
+    return text.left(end);
+}
+
+QString EntityItem::currentDialect() const
+{
+    if (auto* erScene = qobject_cast<ERScene*>(scene()))
+        return erScene->dialect();
+    return QString();
+}
+
+QString EntityItem::attributeName(int i) const
+{
+    return i >= 0 && i < attributeCount() ? m_attributes.at(i).name : QString();
+}
+
+QString EntityItem::attributeType(int i) const
+{
+    return i >= 0 && i < attributeCount() ? m_attributes.at(i).type : QString();
+}
+
+QString EntityItem::attributeFkEdgeId(int i) const
+{
+    return i >= 0 && i < attributeCount() ? m_attributes.at(i).fkEdgeId : QString();
+}
+
+bool EntityItem::attributeIsPrimaryKey(int i) const
+{
+    return i >= 0 && i < attributeCount() && m_attributes.at(i).isPrimaryKey;
+}
+
+bool EntityItem::attributeIsUniqueKey(int i) const
+{
+    return i >= 0 && i < attributeCount() && m_attributes.at(i).isUniqueKey;
+}
+
+bool EntityItem::attributeIsForeignKey(int i) const
+{
+    return i >= 0 && i < attributeCount() && m_attributes.at(i).isForeignKey;
+}
+
+bool EntityItem::attributeIsInherited(int i) const
+{
+    return i >= 0 && i < attributeCount() && m_attributes.at(i).inherited;
+}
+
+SingleLineTextItem* EntityItem::nameLabel(int row) const
+{
+    return row >= 0 && row < m_nameLabels.size() ? m_nameLabels.at(row) : nullptr;
+}
+
+SingleLineTextItem* EntityItem::typeLabel(int row) const
+{
+    return row >= 0 && row < m_typeLabels.size() ? m_typeLabels.at(row) : nullptr;
+}
+
+int EntityItem::rowOfLabel(const SingleLineTextItem* label) const
+{
+    if (!label)
+        return -1;
+    for (int i = 0; i < m_nameLabels.size(); ++i) {
+        if (m_nameLabels.at(i) == label)
+            return i;
+    }
+    for (int i = 0; i < m_typeLabels.size(); ++i) {
+        if (m_typeLabels.at(i) == label)
+            return i;
+    }
+    return -1;
+}
+
+QList<QPair<QString, QString>> EntityItem::primaryKeyAttributes() const
+{
+    QList<QPair<QString, QString>> keys;
+    for (const Attribute& a : m_attributes) {
+        if (a.isPrimaryKey)
+            keys.append({a.name, a.type});
+    }
+    return keys;
+}
+
+int EntityItem::indexOfAttribute(const QString& name, int exceptRow) const
+{
+    for (int i = 0; i < attributeCount(); ++i) {
+        if (i != exceptRow && m_attributes.at(i).name == name)
+            return i;
+    }
+    return -1;
+}
+
+QString EntityItem::uniqueAttributeName(const QString& name, int exceptRow) const
+{
+    if (indexOfAttribute(name, exceptRow) < 0)
+        return name;
+    int n = 2;
+    while (indexOfAttribute(name + QLatin1Char('_') + QString::number(n), exceptRow) >= 0)
+        ++n;
+    return name + QLatin1Char('_') + QString::number(n);
+}
+
+QString EntityItem::freeColumnName(int exceptRow) const
+{
+    int n = attributeCount() + 1;
+    while (indexOfAttribute(QStringLiteral("column_") + QString::number(n), exceptRow) >= 0)
+        ++n;
+    return QStringLiteral("column_") + QString::number(n);
+}
+
+QString EntityItem::defaultTypeForRow(int row) const
+{
+    if (row < 0 || row >= attributeCount())
+        return QString();
+    const Attribute& a = m_attributes.at(row);
+    if (a.isForeignKey) {
+        const QString referenced = referencedKeyType(row);
+        if (!referenced.isEmpty())
+            return referenced;
+    }
+    if (a.isPrimaryKey)
+        return defaultKeyType(currentDialect());
+    return QStringLiteral("undefined");
+}
+
+SingleLineTextItem* EntityItem::createRowLabel(bool isType, const QFont& font)
+{
+    auto* label = new SingleLineTextItem(this);
+    label->setFont(font);
+    label->placeholderText = isType ? QStringLiteral("type") : QStringLiteral("column_name");
+    if (isType)
+        label->setAlignment(Qt::AlignRight);
+    label->dragEnabled = true;
+    label->completionEnabled = isType;
+    setLabelColor(label, currentTextColor());
+    connect(label, &SingleLineTextItem::editingFinished, this,
+            qOverload<SingleLineTextItem*, bool, bool>(&EntityItem::onAttributeEditingFinished));
+    connect(label, &SingleLineTextItem::newAttributeRequested, this, &EntityItem::onNewAttributeRequested);
+    connect(label, &SingleLineTextItem::dragStarted, this, &EntityItem::onAttributeDragStarted);
+    return label;
+}
+
+void EntityItem::addAttribute(const QString& name, const QString& type, bool isPrimaryKey, bool isUniqueKey,
+                              bool isForeignKey, bool inherited)
+{
+    insertOrUpdateAttribute(name, type, isPrimaryKey, isUniqueKey, isForeignKey, inherited);
+}
+
+int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type, bool pk, bool uk, bool fk,
+                                        bool inherited)
+{
+    const QString trimmed = rightTrimmed(name);
+    const bool storedInherited = m_kind == ViewKind && inherited;
+
+    if (const int i = indexOfAttribute(trimmed); i >= 0) {
+        Attribute& a = m_attributes[i];
+        a.type = type;
+        if (fk && !pk && !uk) {
+            a.isForeignKey = true;
+        } else {
+            a.isPrimaryKey = pk;
+            a.isUniqueKey = uk;
+            a.isForeignKey = fk;
+        }
+        a.keyStyle = a.isPrimaryKey || a.isUniqueKey;
+        m_nameLabels.at(i)->setPlainText(a.name);
+        m_typeLabels.at(i)->setPlainText(a.type);
+        styleRowLabels(i);
+        if (m_layoutDeferred == 0)
+            relayoutRows();
+        emit structureChanged();
+        return i;
+    }
+
+    Attribute a;
+    a.name = trimmed;
+    a.type = type;
+    a.isPrimaryKey = pk;
+    a.isUniqueKey = uk;
+    a.isForeignKey = fk;
+    a.keyStyle = pk || uk;
+    a.inherited = storedInherited;
+    m_attributes.append(a);
+
+    // The labels get the row's face before their text, which is then laid
+    // out once; styling them below changes nothing more.
+    const QFont font = rowLabelFont(a, m_kind);
+    SingleLineTextItem* nameItem = createRowLabel(false, font);
+    SingleLineTextItem* typeItem = createRowLabel(true, font);
+    nameItem->setInitialText(a.name);
+    typeItem->setInitialText(a.type);
+    if (fk) {
+        connect(nameItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
+                Qt::UniqueConnection);
+        connect(typeItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
+                Qt::UniqueConnection);
+    }
+    m_nameLabels.append(nameItem);
+    m_typeLabels.append(typeItem);
+
+    const int row = attributeCount() - 1;
+    styleRowLabels(row);
+    // The new labels took the current text colour when they were made.
+    if (m_layoutDeferred == 0)
+        relayoutRows();
+    emit structureChanged();
+    return row;
+}
+
+void EntityItem::styleRowLabels(int row)
+{
+    if (row < 0 || row >= attributeCount() || row >= m_nameLabels.size() || row >= m_typeLabels.size())
+        return;
+    const Attribute& a = m_attributes.at(row);
+    const QFont font = rowLabelFont(a, m_kind);
+    setLabelFont(m_nameLabels.at(row), font);
+    setLabelFont(m_typeLabels.at(row), font);
+    m_nameLabels.at(row)->setUnderlined(a.isPrimaryKey && m_kind == TableKind);
+    m_typeLabels.at(row)->setUnderlined(false);
+}
+
+void EntityItem::removeRowAt(int row)
+{
+    if (row < 0 || row >= attributeCount())
+        return;
+    if (row == m_highlightedRow)
+        clearRowHighlight();
+    else if (m_highlightedRow > row)
+        --m_highlightedRow;
+    if (m_dragSourceIndex == row) {
+        m_dragging = false;
+        m_dragSourceIndex = -1;
+        m_dropIndex = -1;
+        m_dragLabel = nullptr;
+    }
+
+    m_attributes.removeAt(row);
+    SingleLineTextItem* labels[] = {m_nameLabels.takeAt(row), m_typeLabels.takeAt(row)};
+    for (SingleLineTextItem* label : labels) {
+        // The label may be the one whose signal led here, so it goes after
+        // the event; until then it is off the canvas and silent.
+        label->blockSignals(true);
+        label->hide();
+        label->setParentItem(nullptr);
+        if (label->scene())
+            label->scene()->removeItem(label);
+        label->deleteLater();
+    }
+}
+
+void EntityItem::ensureKeyRow()
+{
+    if (m_kind == TableKind && m_attributes.isEmpty())
+        addAttribute(m_title + QStringLiteral("_id"), defaultKeyType(currentDialect()), true, false, false, false);
+}
+
+bool EntityItem::removeAttributeForLabel(SingleLineTextItem* label)
+{
+    const int row = rowOfLabel(label);
+    if (row < 0)
+        return false;
+    removeRowAt(row);
+    ensureKeyRow();
+    relayoutRows();
+    // The model drops the row's column at once, so that nothing written
+    // before the next edit still holds it.
+    emit structureChanged();
+    return true;
+}
+
+void EntityItem::removeAttribute(const QString& name)
+{
+    int row = indexOfAttribute(name);
+    if (row < 0)
+        return;
+    const QString edgeId = m_attributes.at(row).fkEdgeId;
+
+    deleteEdgesDependingOnRow(row);
+
+    // Deleting an edge can take its foreign-key rows with it, this one
+    // included, and shift the others: find the row again and remove it only
+    // when it is still there.
+    row = -1;
+    for (int i = 0; i < attributeCount(); ++i) {
+        if (m_attributes.at(i).name == name && m_attributes.at(i).fkEdgeId == edgeId) {
+            row = i;
+            break;
+        }
+    }
+    if (row >= 0)
+        removeRowAt(row);
+    ensureKeyRow();
+    relayoutRows();
+    emit structureChanged();
+}
+
+void EntityItem::setAttributeName(int row, const QString& name)
+{
+    if (row < 0 || row >= attributeCount())
+        return;
+    QString trimmed = rightTrimmed(name);
+    if (trimmed.isEmpty())
+        return;
+    trimmed = uniqueAttributeName(trimmed, row);
+    Attribute& a = m_attributes[row];
+    if (trimmed == a.name)
+        return;
+    const QString oldName = a.name;
+    a.name = trimmed;
+    m_nameLabels.at(row)->setPlainText(trimmed);
+    relayoutRows();
+    emit attributeEdited(row, oldName, a.name, a.type);
+}
+
+void EntityItem::setAttributeType(int row, const QString& type)
+{
+    if (row < 0 || row >= attributeCount())
+        return;
+    Attribute& a = m_attributes[row];
+    if (a.type == type && m_typeLabels.at(row)->toPlainText() == type)
+        return;
+    a.type = type;
+    m_typeLabels.at(row)->setPlainText(type);
+    styleRowLabels(row);
+    relayoutRows();
+    if (m_attributes.at(row).isPrimaryKey)
+        propagateKeyType(row);
+    if (row < attributeCount())
+        emit attributeEdited(row, m_attributes.at(row).name, m_attributes.at(row).name, m_attributes.at(row).type);
+}
+
+void EntityItem::setAttributeKeyFlags(int row, bool isPrimaryKey, bool isUniqueKey)
+{
+    if (m_kind != TableKind || row < 0 || row >= attributeCount())
+        return;
+    Attribute& a = m_attributes[row];
+    if (a.isPrimaryKey == isPrimaryKey && a.isUniqueKey == isUniqueKey)
+        return;
+    a.isPrimaryKey = isPrimaryKey;
+    a.isUniqueKey = isUniqueKey;
+    a.keyStyle = isPrimaryKey || isUniqueKey;
+    styleRowLabels(row);
+    // A bold face is wider; the box follows.
+    relayoutRows();
+}
+
+void EntityItem::inheritAttributesFrom(EntityItem* source, const QString& edgeId)
+{
+    if (m_kind != ViewKind || !source || source == this)
+        return;
+    if (!edgeId.isEmpty()) {
+        for (const Attribute& a : std::as_const(m_attributes)) {
+            if (a.fkEdgeId == edgeId)
+                return;
+        }
+    }
+    const QList<Attribute> rows = source->attributes();
+    for (const Attribute& a : rows) {
+        if (a.name.isEmpty())
+            continue;
+        const int row = insertOrUpdateAttribute(uniqueAttributeName(a.name), a.type, a.isPrimaryKey,
+                                                a.isUniqueKey, a.isForeignKey, true);
+        if (!edgeId.isEmpty() && row >= 0 && row < attributeCount())
+            m_attributes[row].fkEdgeId = edgeId;
+    }
+}
+
+void EntityItem::moveAttribute(int from, int to)
+{
+    const int count = attributeCount();
+    if (from < 0 || from >= count || to < 0 || to >= count || from == to)
+        return;
+    m_attributes.move(from, to);
+    m_nameLabels.move(from, to);
+    m_typeLabels.move(from, to);
+    if (m_highlightedRow == from)
+        m_highlightedRow = to;
+    else if (from < to && m_highlightedRow > from && m_highlightedRow <= to)
+        --m_highlightedRow;
+    else if (to < from && m_highlightedRow >= to && m_highlightedRow < from)
+        ++m_highlightedRow;
+    refreshLastRowMarks();
+    styleRowLabels(to);
+    layoutLabels();
+    update();
+    emit structureChanged();
+    qDebug() << "Attribute moved from" << from << "to" << to;
+}
+
+void EntityItem::startEditingLabel(SingleLineTextItem* label)
+{
+    if (label)
+        label->startEditing();
+}
+
+void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTab)
+{
+    onAttributeEditingFinished(item, viaTab, false);
+}
+
+void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item)
+{
+    onAttributeEditingFinished(item, false, false);
+}
+
+void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTab, bool viaBacktab)
+{
+    qDebug() << "onAttributeEditingFinished, viaTab:" << viaTab << "viaBacktab:" << viaBacktab;
+    int row = m_nameLabels.indexOf(item);
+    const bool isName = row >= 0;
+    if (!isName)
+        row = m_typeLabels.indexOf(item);
+    if (row < 0 || row >= attributeCount())
+        return;
+
+    Attribute& a = m_attributes[row];
+    const QString oldName = a.name;
+    const QString oldType = a.type;
+
+    if (isName) {
+        const QString text = rightTrimmed(item->toPlainText());
+        bool typeSet = false;
+        QString newName;
+        if (isBlankText(text)) {
+            const int count = attributeCount();
+            if (m_kind == TableKind && (count == 1 || a.isPrimaryKey)) {
+                int keyRows = 0;
+                for (const Attribute& other : std::as_const(m_attributes))
+                    keyRows += other.isPrimaryKey ? 1 : 0;
+                QString base = m_title + QStringLiteral("_id");
+                if (count > 1 && keyRows >= 2)
+                    base += QLatin1Char('_') + QString::number(row + 1);
+                newName = uniqueAttributeName(base, row);
+                if (count == 1) {
+                    a.isPrimaryKey = true;
+                    a.keyStyle = true;
+                    a.type = defaultKeyType(currentDialect());
+                    m_typeLabels.at(row)->setPlainText(a.type);
+                    typeSet = true;
+                }
+            } else {
+                newName = freeColumnName(row);
+            }
+        } else {
+            // Two rows of one name would collapse into one when the diagram
+            // is saved and read again.
+            newName = uniqueAttributeName(text, row);
+        }
+        a.name = newName;
+        if (item->toPlainText() != newName)
+            item->setPlainText(newName);
+        if (!typeSet) {
+            const QString typed = m_typeLabels.at(row)->toPlainText();
+            a.type = isBlankText(typed) ? defaultTypeForRow(row) : typed;
+            if (typed != a.type)
+                m_typeLabels.at(row)->setPlainText(a.type);
+        }
+    } else {
+        const QString typed = item->toPlainText();
+        a.type = isBlankText(typed) ? defaultTypeForRow(row) : typed;
+        if (typed != a.type)
+            item->setPlainText(a.type);
+    }
+
+    styleRowLabels(row);
+    const QString newName = a.name;
+    const QString newType = a.type;
+    if (m_attributes.at(row).isPrimaryKey)
+        propagateKeyType(row);
+    if (newName != oldName || newType != oldType)
+        emit attributeEdited(row, oldName, newName, newType);
+    relayoutRows();
+
+    // Whatever reacted to the edit may have changed the rows.
+    if (row >= attributeCount())
+        return;
+    if (viaBacktab) {
+        if (!isName) {
+            if (isAttributeVisible(row))
+                startEditingLabel(m_nameLabels.at(row));
+        } else {
+            for (int r = row - 1; r >= 0; --r) {
+                if (isAttributeVisible(r)) {
+                    startEditingLabel(m_typeLabels.at(r));
+                    break;
+                }
+            }
+        }
+    } else if (viaTab) {
+        if (isName) {
+            if (isAttributeVisible(row))
+                startEditingLabel(m_typeLabels.at(row));
+        } else {
+            for (int r = row + 1; r < attributeCount(); ++r) {
+                if (isAttributeVisible(r)) {
+                    startEditingLabel(m_nameLabels.at(r));
+                    return;
+                }
+            }
+            onNewAttributeRequested();
+        }
+    }
+}
+
+void EntityItem::onNewAttributeRequested()
+{
+    qDebug() << "onNewAttributeRequested called";
+    if (m_displayMode != FullMode)
+        setDisplayMode(FullMode);
+    const int row = insertOrUpdateAttribute(freeColumnName(), QStringLiteral("undefined"), false, false, false,
+                                            false);
+    if (row >= 0 && row < m_nameLabels.size())
+        startEditingLabel(m_nameLabels.at(row));
+}
+
+void EntityItem::clearRowHighlight()
+{
+    m_highlightedRow = -1;
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels)) {
+        if (label->focusFrame) {
+            label->focusFrame = false;
+            label->update();
+        }
+    }
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels)) {
+        if (label->focusFrame) {
+            label->focusFrame = false;
+            label->update();
+        }
+    }
+}
+
+void EntityItem::updateRowHighlight(SingleLineTextItem* label, bool focused)
+{
+    if (focused) {
+        const QList<EntityItem*> entities = entitiesOn(scene());
+        for (EntityItem* other : entities) {
+            if (other != this)
+                other->clearRowHighlight();
+        }
+        clearRowHighlight();
+        const int row = rowOfLabel(label);
+        if (row < 0)
+            return;
+        m_highlightedRow = row;
+        m_nameLabels.at(row)->focusFrame = true;
+        m_typeLabels.at(row)->focusFrame = true;
+        m_nameLabels.at(row)->update();
+        m_typeLabels.at(row)->update();
+        return;
+    }
+    // Focus often moves straight to the next cell of this entity; look once
+    // the move is complete.
+    QTimer::singleShot(0, this, [this] {
+        bool anyFocus = m_titleLabel && m_titleLabel->hasFocus();
+        for (SingleLineTextItem* l : std::as_const(m_nameLabels))
+            anyFocus = anyFocus || l->hasFocus();
+        for (SingleLineTextItem* l : std::as_const(m_typeLabels))
+            anyFocus = anyFocus || l->hasFocus();
+        if (!anyFocus)
+            clearRowHighlight();
+    });
+}
+
+void EntityItem::onLabelSelectionChanged(SingleLineTextItem* label, bool selected)
+{
+    const int row = rowOfLabel(label);
+    if (row >= 0)
+        setRowEdgesSelected(row, selected);
+}
