@@ -15,6 +15,7 @@
 #include <QStringList>
 
 #include <array>
+#include <functional>
 
 class QAction;
 class QComboBox;
@@ -296,6 +297,24 @@ private:
     // app/mainwindowexport.cpp
     // Export's work once the path is known; title names the command.
     void runExport(bool pdf, const QString& path, const QString& title);
+    // Writes the diagram of the canvas to path with an interchange writer on
+    // the worker thread; a failure shows a warning titled title with the
+    // writer's sentence, or defaultError when it gave none.
+    using DiagramFileWriter = std::function<bool(const QJsonObject& diagram, const QString& path, QString* error)>;
+    void exportDiagramFile(const QString& path, const QString& title, const QString& defaultError,
+                           DiagramFileWriter write);
+    // app/mainwindowimport.cpp
+    // Reads path with an interchange reader on the worker thread and puts
+    // the diagram it gives on the canvas as a new untitled project; a
+    // failure shows a warning titled title with the reader's sentence, or
+    // defaultError when it gave none.
+    using DiagramFileReader = std::function<QJsonObject(const QString& path, QString* error)>;
+    void importDiagramFile(const QString& path, const QString& title, const QString& defaultError,
+                           DiagramFileReader read);
+    // The ending shared by every import: the diagram now on the canvas
+    // becomes a new project (named projectName when that is not empty), the
+    // canvas has no file, and the view shows the whole diagram.
+    void adoptImportedDiagram(const QString& projectName = QString());
     // explorer/mainwindowexplorer.cpp
     // Renames the project, a model or a diagram from its name field or its
     // explorer row; a blank or unchanged name puts storedRowText back on the

@@ -8,6 +8,7 @@
 #include "app/sceneexporter.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
+#include "interchange/drawiowriter.h"
 
 #include <QDebug>
 #include <QDir>
@@ -79,5 +80,32 @@ void MainWindow::on_actionExport_to_Drawio_triggered()
 {
     if (busy->isBusy())
         return;
-    // Writes the diagram as a draw.io file.
+    const QString path = DialogHooks::getSaveFileName(this, QStringLiteral("Export ER Diagram to draw.io"), QString(),
+                                                      QStringLiteral("draw.io (*.drawio);;XML (*.xml);;All files (*.*)"));
+    if (path.isEmpty())
+        return;
+    exportDiagramFile(path, QStringLiteral("Export to draw.io"),
+                      QStringLiteral("Could not generate a draw.io Entity-Relationship diagram from the current "
+                                     "diagram."),
+                      writeDrawioFile);
+}
+
+void MainWindow::exportDiagramFile(const QString& path, const QString& title, const QString& defaultError,
+                                   DiagramFileWriter write)
+{
+    // The scene is read here, on the GUI thread; the writer sees a copy.
+    const QJsonObject diagram = scene ? scene->toJson() : QJsonObject();
+    struct Outcome
+    {
+        QString error;
+        bool ok = false;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    busy->runInThread([diagram, path, write, outcome] { outcome->ok = write(diagram, path, &outcome->error); },
+                      nullptr,
+                      [this, title, defaultError, outcome] {
+                          if (!outcome->ok)
+                              DialogHooks::warning(this, title,
+                                                   outcome->error.isEmpty() ? defaultError : outcome->error);
+                      });
 }
