@@ -7,8 +7,11 @@
 set -euo pipefail
 cd "$(dirname "$0")"
 
+# The font packages are the only system fonts the tests see (see
+# QUILLMAP_TEST_FONTS in cmake/QuillmapTesting.cmake).
 packages=(cmake ninja-build g++ pkg-config qt6-base-dev qt6-base-dev-tools
-          qt6-svg-dev libgl-dev zlib1g-dev xvfb xauth poppler-utils)
+          qt6-svg-dev libgl-dev zlib1g-dev xvfb xauth poppler-utils
+          fonts-dejavu-core fonts-liberation2)
 
 install_missing() {
     local missing=()
@@ -47,7 +50,17 @@ case "$cmd" in
         ;;
     bench)
         build build -DCMAKE_BUILD_TYPE=Release
-        for b in build/bench/bench_*; do [ -x "$b" ] && QT_QPA_PLATFORM=offscreen "$b"; done
+        failed=()
+        for b in build/bench/bench_*; do
+            # Only the programs: the folder holds their build folders too.
+            [ -f "$b" ] && [ -x "$b" ] || continue
+            echo "== ${b##*/}"
+            QT_QPA_PLATFORM=offscreen "$b" || failed+=("${b##*/}")
+        done
+        if [ ${#failed[@]} -gt 0 ]; then
+            echo "Failed to run: ${failed[*]}" >&2
+            exit 1
+        fi
         ;;
     *)
         echo "usage: $0 run|test|asan|bench" >&2; exit 2;;

@@ -2,6 +2,8 @@
 // read their JSON objects, and to be painted for an export (text as glyph
 // outlines), for diagrams with growing numbers of annotations.
 
+#include "benchutil.h"
+
 #include "app/applicationsetup.h"
 #include "diagram/erscene.h"
 #include "diagram/textitem.h"
@@ -20,6 +22,7 @@ int main(int argc, char** argv)
     setUpApplication();
     qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
 
+    BenchGoals goals("bench_annotations");
     QTextStream out(stdout);
     out << "texts  groups  add_ms  write_ms  read_ms  export_paint_ms\n";
     for (int texts : {100, 1000, 5000}) {
@@ -60,6 +63,12 @@ int main(int argc, char** argv)
         out << texts << "  " << groups << "  " << addMs << "  " << writeMs << "  " << readMs << "  " << paintMs
             << "\n";
         out.flush();
+        if (texts == 5000) {
+            goals.under("5,000 texts and 1,250 groups: add", addMs, 150, "ms", 0);
+            goals.under("5,000 texts and 1,250 groups: write", writeMs, 200, "ms", 0);
+            goals.under("5,000 texts and 1,250 groups: read", readMs, 500, "ms", 0);
+            goals.under("5,000 texts and 1,250 groups: export paint", paintMs, 1000, "ms", 0);
+        }
     }
-    return 0;
+    return goals.finish();
 }

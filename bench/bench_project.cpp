@@ -238,8 +238,9 @@ int main(int argc, char** argv)
         }
     }
 
-    std::printf("best write %.3f s, best read %.3f s, peak RSS %.0f MiB "
-                "(goal: each under 1.5 s, peak under 1536 MiB)\n",
-                best(writes), best(reads), std::max(peak(writes), peak(reads)));
-    return 0;
+    BenchGoals goals("bench_project");
+    goals.under("best write", best(writes), 1.2, "s", 3);
+    goals.under("best read", best(reads), 1.5, "s", 3);
+    goals.under("peak RSS", std::max(peak(writes), peak(reads)), 1536, "MiB", 0);
+    return goals.finish();
 }

@@ -25,20 +25,24 @@ QStringList embeddedFontPaths()
     };
 }
 
-QString registerApplicationFonts(const QStringList& paths)
+QString registerApplicationFonts(const QStringList& paths, QStringList* families)
 {
     QString firstFamily;
+    if (families)
+        families->clear();
     for (int i = 0; i < paths.size(); ++i) {
         const QString family = loadApplicationFont(paths.at(i));
         if (i == 0)
             firstFamily = family;
+        if (families)
+            families->append(family);
     }
     if (!firstFamily.isEmpty())
         QApplication::setFont(QFont(firstFamily, 10));
     return firstFamily;
 }
 
-void setUpApplication()
+QStringList setUpApplication()
 {
     // The resources are compiled into the UI library and register themselves.
     QCoreApplication::setOrganizationName(QStringLiteral("Quillworks"));
@@ -46,5 +50,7 @@ void setUpApplication()
     QCoreApplication::setApplicationVersion(QStringLiteral("0.1.351"));
     QApplication::setStyle(QStringLiteral("Fusion"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/images/resources/images/quillery-icon.png")));
-    registerApplicationFonts(embeddedFontPaths());
+    QStringList families;
+    registerApplicationFonts(embeddedFontPaths(), &families);
+    return families;
 }

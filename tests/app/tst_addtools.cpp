@@ -1,6 +1,7 @@
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
+#include "common/testmain.h"
 #include "details/dialects.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
@@ -216,5 +217,5 @@ void TestAddTools::toolsAreExclusive()
     QCOMPARE(mode(), QStringLiteral("text"));
 }
 
-QTEST_MAIN(TestAddTools)
+QUILLMAP_TEST_MAIN(TestAddTools)
 #include "tst_addtools.moc"

@@ -1,5 +1,6 @@
 #include "app/applicationsetup.h"
 #include "app/dialoghooks.h"
+#include "common/testmain.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -148,5 +149,5 @@ void TestApplicationSetup::defaultMessageBoxShowsPlainText()
     QCOMPARE(shown, fromFile);
 }
 
-QTEST_MAIN(TestApplicationSetup)
+QUILLMAP_TEST_MAIN(TestApplicationSetup)
 #include "tst_applicationsetup.moc"

@@ -1,4 +1,5 @@
 #include "app/busyspinnerwidget.h"
+#include "common/testmain.h"
 
 #include <QAtomicInt>
 #include <QPointer>
@@ -184,5 +185,5 @@ void TestBusySpinnerWidget::overlayFollowsParentGeometry()
     QVERIFY(!spinner.isVisible());
 }
 
-QTEST_MAIN(TestBusySpinnerWidget)
+QUILLMAP_TEST_MAIN(TestBusySpinnerWidget)
 #include "tst_busyspinnerwidget.moc"

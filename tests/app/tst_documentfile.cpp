@@ -1,4 +1,5 @@
 #include "app/documentfile.h"
+#include "common/testmain.h"
 
 #include "common/testfiles.h"
 #include "readonlydir.h"
@@ -113,5 +114,5 @@ void TestDocumentFile::readFailures()
     QVERIFY(read.errorText.contains(path));
 }
 
-QTEST_GUILESS_MAIN(TestDocumentFile)
+QUILLMAP_TEST_GUILESS_MAIN(TestDocumentFile)
 #include "tst_documentfile.moc"

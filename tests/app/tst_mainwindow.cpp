@@ -3,6 +3,7 @@
 #include "app/busyspinnerwidget.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
+#include "common/testmain.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 
@@ -492,5 +493,5 @@ void TestMainWindow::aboutDialogShowsVersionAndCloses()
     QTRY_VERIFY(about.isNull());
 }
 
-QTEST_MAIN(TestMainWindow)
+QUILLMAP_TEST_MAIN(TestMainWindow)
 #include "tst_mainwindow.moc"

@@ -3,6 +3,7 @@
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
+#include "common/testmain.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
@@ -500,5 +501,5 @@ void TestSaveOpen::commandsIgnoredWhileBusy()
     waitIdle();
 }
 
-QTEST_MAIN(TestSaveOpen)
+QUILLMAP_TEST_MAIN(TestSaveOpen)
 #include "tst_saveopen.moc"

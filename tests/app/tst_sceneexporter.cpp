@@ -4,6 +4,7 @@
 #include "app/mainwindow.h"
 #include "app/sceneexporter.h"
 #include "app/thememanager.h"
+#include "common/testmain.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
@@ -364,5 +365,5 @@ void TestSceneExporter::commandsWriteOrWarn()
     QCOMPARE(ThemeManager::instance().kind(), ThemeKind::Dark);
 }
 
-QTEST_MAIN(TestSceneExporter)
+QUILLMAP_TEST_MAIN(TestSceneExporter)
 #include "tst_sceneexporter.moc"

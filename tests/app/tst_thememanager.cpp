@@ -1,5 +1,6 @@
 #include "app/thememanager.h"
 #include "app/themeutils.h"
+#include "common/testmain.h"
 
 #include <QPainter>
 #include <QSignalSpy>
@@ -110,5 +111,5 @@ void TestThemeManager::invertedIcon()
     QCOMPARE(image.pixelColor(0, 0).alpha(), 0);
 }
 
-QTEST_MAIN(TestThemeManager)
+QUILLMAP_TEST_MAIN(TestThemeManager)
 #include "tst_thememanager.moc"

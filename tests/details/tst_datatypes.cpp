@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "details/datatypes.h"
 
 #include <QtTest>
@@ -142,5 +143,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDataTypes)
+QUILLMAP_TEST_GUILESS_MAIN(TestDataTypes)
 #include "tst_datatypes.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "details/dialects.h"
 
 #include <QSet>
@@ -211,5 +212,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestDialects)
+QUILLMAP_TEST_GUILESS_MAIN(TestDialects)
 #include "tst_dialects.moc"

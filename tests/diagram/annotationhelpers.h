@@ -14,6 +14,8 @@
 #include <QSvgGenerator>
 #include <QWidget>
 
+#include <cstdlib>
+
 // Helpers shared by the text item and group frame tests.
 namespace annotationtest {
 
@@ -111,13 +113,28 @@ inline QByteArray renderSvg(QGraphicsScene& scene, QSize size, const QRectF& sou
     return buffer.data();
 }
 
-inline int countPixels(const QImage& image, const QColor& colour)
+// How many pixels of the image have the colour: each channel (alpha
+// included) within tolerance of it, and nearer to it than to the
+// background the item was painted on. Antialiased text has few pixels of
+// exactly its colour; a tolerance of 128 counts the pixels that are mostly
+// ink, whatever the glyphs' edges look like.
+inline int countPixels(const QImage& image, const QColor& colour, int tolerance = 0,
+                       const QColor& background = QColor(Qt::white))
 {
-    int n = 0;
     const QRgb wanted = colour.rgba();
+    const QRgb ground = background.rgba();
+    const auto distance = [](QRgb a, QRgb b) {
+        const int r = qRed(a) - qRed(b), g = qGreen(a) - qGreen(b), bl = qBlue(a) - qBlue(b),
+                  al = qAlpha(a) - qAlpha(b);
+        return r * r + g * g + bl * bl + al * al;
+    };
+    const auto near = [tolerance](int a, int b) { return std::abs(a - b) <= tolerance; };
+    int n = 0;
     for (int y = 0; y < image.height(); ++y) {
         for (int x = 0; x < image.width(); ++x) {
-            if (image.pixel(x, y) == wanted)
+            const QRgb p = image.pixel(x, y);
+            if (near(qRed(p), qRed(wanted)) && near(qGreen(p), qGreen(wanted)) && near(qBlue(p), qBlue(wanted))
+                && near(qAlpha(p), qAlpha(wanted)) && (p == wanted || distance(p, wanted) < distance(p, ground)))
                 ++n;
         }
     }

@@ -1,4 +1,5 @@
 #include "app/applicationsetup.h"
+#include "common/testmain.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
@@ -371,5 +372,5 @@ void TestDiagramJson::canvasIsRepaintedOnceTheDiagramIsComplete()
     QTRY_VERIFY(counter.paints > 0);
 }
 
-QTEST_MAIN(TestDiagramJson)
+QUILLMAP_TEST_MAIN(TestDiagramJson)
 #include "tst_diagramjson.moc"

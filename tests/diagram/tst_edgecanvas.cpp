@@ -2,9 +2,10 @@
 // entities (alone and as a rigid group), slot handles and route segments,
 // and the edge's context menu and dialog.
 
-#include "canvasfixture.h"
 #include "../edges/edgetestutil.h"
+#include "canvasfixture.h"
 #include "common/contextmenus.h"
+#include "common/testmain.h"
 
 #include "app/applicationsetup.h"
 #include "app/dialoghooks.h"
@@ -305,5 +306,5 @@ void TestEdgeCanvas::viewLinkHasNoMenu()
     QCOMPARE(link->startCard(), int(CardinalityMany));
 }
 
-QTEST_MAIN(TestEdgeCanvas)
+QUILLMAP_TEST_MAIN(TestEdgeCanvas)
 #include "tst_edgecanvas.moc"

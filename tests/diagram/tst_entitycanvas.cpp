@@ -1,6 +1,7 @@
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
+#include "common/testmain.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
@@ -213,5 +214,5 @@ void TestEntityCanvas::screenshots()
     }
 }
 
-QTEST_MAIN(TestEntityCanvas)
+QUILLMAP_TEST_MAIN(TestEntityCanvas)
 #include "tst_entitycanvas.moc"

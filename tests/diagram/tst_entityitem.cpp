@@ -5,6 +5,7 @@
 #include "common/contextmenus.h"
 #include "common/sceneitems.h"
 #include "common/testfiles.h"
+#include "common/testmain.h"
 #include "dialogs/entityeditdialog.h"
 #include "model/itemid.h"
 
@@ -901,5 +902,5 @@ void TestEntityItem::removingAndDeletingWhileEditingIsSafe()
     QCOMPARE(u->attributeName(0), QStringLiteral("table_1_id"));
 }
 
-QTEST_MAIN(TestEntityItem)
+QUILLMAP_TEST_MAIN(TestEntityItem)
 #include "tst_entityitem.moc"

@@ -1,4 +1,5 @@
 #include "app/thememanager.h"
+#include "common/testmain.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 
@@ -295,5 +296,5 @@ void TestERScene::notifyEntityAdded()
     QCOMPARE(spy.count(), 0);
 }
 
-QTEST_MAIN(TestERScene)
+QUILLMAP_TEST_MAIN(TestERScene)
 #include "tst_erscene.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "diagram/erview.h"
 
 #include <QGraphicsScene>
@@ -259,5 +260,5 @@ void TestERView::tabStaysInsideAnEditedRow()
     QVERIFY(!tab.isAccepted());
 }
 
-QTEST_MAIN(TestERView)
+QUILLMAP_TEST_MAIN(TestERView)
 #include "tst_erview.moc"

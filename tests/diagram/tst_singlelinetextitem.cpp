@@ -1,6 +1,7 @@
 #include "app/applicationsetup.h"
 #include "app/thememanager.h"
 #include "canvasfixture.h"
+#include "common/testmain.h"
 #include "diagram/itemdrawing.h"
 
 #include <QAbstractItemView>
@@ -498,5 +499,5 @@ void TestSingleLineTextItem::textWidthFollowsTextAndFont()
     QVERIFY(label.textWidth() > QFontMetricsF(bold).horizontalAdvance(QStringLiteral("a_much_longer_column")));
 }
 
-QTEST_MAIN(TestSingleLineTextItem)
+QUILLMAP_TEST_MAIN(TestSingleLineTextItem)
 #include "tst_singlelinetextitem.moc"

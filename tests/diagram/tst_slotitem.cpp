@@ -1,4 +1,5 @@
 #include "../edges/edgetestutil.h"
+#include "common/testmain.h"
 
 #include "app/applicationsetup.h"
 #include "app/thememanager.h"
@@ -171,5 +172,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestSlotItem)
+QUILLMAP_TEST_MAIN(TestSlotItem)
 #include "tst_slotitem.moc"

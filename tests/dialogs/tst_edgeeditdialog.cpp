@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "dialogs/edgeeditdialog.h"
 
 #include <QLabel>
@@ -17,5 +18,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_MAIN(TestEdgeEditDialog)
+QUILLMAP_TEST_MAIN(TestEdgeEditDialog)
 #include "tst_edgeeditdialog.moc"

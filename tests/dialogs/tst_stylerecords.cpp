@@ -1,4 +1,5 @@
 #include "app/thememanager.h"
+#include "common/testmain.h"
 #include "dialogs/stylerecords.h"
 
 #include <QTest>
@@ -97,5 +98,5 @@ void TestStyleRecords::groupStyleArrayOrder()
     QVERIFY(style.toArray() == colours);
 }
 
-QTEST_MAIN(TestStyleRecords)
+QUILLMAP_TEST_MAIN(TestStyleRecords)
 #include "tst_stylerecords.moc"

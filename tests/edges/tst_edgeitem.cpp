@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "edgetestutil.h"
 
 #include "app/applicationsetup.h"
@@ -849,5 +850,5 @@ void TestEdgeItem::sixTablesRenderInBothThemes()
     }
 }
 
-QTEST_MAIN(TestEdgeItem)
+QUILLMAP_TEST_MAIN(TestEdgeItem)
 #include "tst_edgeitem.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "edges/edgepaths.h"
 
 #include <QtTest>
@@ -146,5 +147,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_APPLESS_MAIN(TestEdgePaths)
+QUILLMAP_TEST_APPLESS_MAIN(TestEdgePaths)
 #include "tst_edgepaths.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "routetestutil.h"
 
 #include "edges/entityrouter.h"
@@ -635,5 +636,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestEntityRouter)
+QUILLMAP_TEST_GUILESS_MAIN(TestEntityRouter)
 #include "tst_entityrouter.moc"

@@ -1,6 +1,7 @@
 // The Add Relationship tool of the main window, driven by clicks on the
 // canvas view's viewport.
 
+#include "common/testmain.h"
 #include "edgetestutil.h"
 
 #include "common/mainwindowparts.h"
@@ -235,5 +236,5 @@ void TestRelationshipTool::anotherToolDropsThePendingStart()
     QVERIFY(!a->isSelected());
 }
 
-QTEST_MAIN(TestRelationshipTool)
+QUILLMAP_TEST_MAIN(TestRelationshipTool)
 #include "tst_relationshiptool.moc"

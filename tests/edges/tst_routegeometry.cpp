@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "routetestutil.h"
 
 #include "edges/obstacleset.h"
@@ -468,5 +469,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestRouteGeometry)
+QUILLMAP_TEST_GUILESS_MAIN(TestRouteGeometry)
 #include "tst_routegeometry.moc"

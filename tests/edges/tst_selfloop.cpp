@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "routetestutil.h"
 
 #include "edges/routechecks.h"
@@ -152,5 +153,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSelfLoop)
+QUILLMAP_TEST_GUILESS_MAIN(TestSelfLoop)
 #include "tst_selfloop.moc"

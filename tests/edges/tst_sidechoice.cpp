@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "routetestutil.h"
 
 #include "edges/entityrouter.h"
@@ -154,5 +155,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestSideChoice)
+QUILLMAP_TEST_GUILESS_MAIN(TestSideChoice)
 #include "tst_sidechoice.moc"

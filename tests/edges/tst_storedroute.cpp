@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "routetestutil.h"
 
 #include "edges/routegeometry.h"
@@ -173,5 +174,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestStoredRoute)
+QUILLMAP_TEST_GUILESS_MAIN(TestStoredRoute)
 #include "tst_storedroute.moc"

@@ -1,6 +1,7 @@
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
+#include "common/testmain.h"
 #include "diagram/erscene.h"
 #include "explorer/explorerfilterproxy.h"
 #include "explorer/explorerkinds.h"
@@ -505,5 +506,5 @@ private:
     std::unique_ptr<MainWindow> window;
 };
 
-QTEST_MAIN(TestExplorerWindow)
+QUILLMAP_TEST_MAIN(TestExplorerWindow)
 #include "tst_explorerwindow.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "explorer/modelpruner.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
@@ -231,5 +232,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestModelPruner)
+QUILLMAP_TEST_GUILESS_MAIN(TestModelPruner)
 #include "tst_modelpruner.moc"

@@ -1,6 +1,7 @@
 #include "app/applicationsetup.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
+#include "common/testmain.h"
 #include "details/tabledetailscontroller.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
@@ -376,5 +377,5 @@ private:
     std::unique_ptr<MainWindow> window;
 };
 
-QTEST_MAIN(TestModelSync)
+QUILLMAP_TEST_MAIN(TestModelSync)
 #include "tst_modelsync.moc"

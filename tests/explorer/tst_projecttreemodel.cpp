@@ -1,7 +1,8 @@
+#include "common/testmain.h"
+#include "diagram/erview.h"
 #include "explorer/explorerkinds.h"
 #include "explorer/projecttreeitemdelegate.h"
 #include "explorer/projecttreemodel.h"
-#include "diagram/erview.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
@@ -408,5 +409,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TestProjectTreeModel)
+QUILLMAP_TEST_MAIN(TestProjectTreeModel)
 #include "tst_projecttreemodel.moc"

@@ -7,6 +7,7 @@
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
 #include "common/testfiles.h"
+#include "common/testmain.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "edges/edgeitem.h"
@@ -388,5 +389,5 @@ private:
     QString relationshipId;
 };
 
-QTEST_MAIN(TestSyncScenarios)
+QUILLMAP_TEST_MAIN(TestSyncScenarios)
 #include "tst_syncscenarios.moc"

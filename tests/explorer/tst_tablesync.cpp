@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "explorer/tablesync.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
@@ -422,5 +423,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTableSync)
+QUILLMAP_TEST_GUILESS_MAIN(TestTableSync)
 #include "tst_tablesync.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "model/itemid.h"
 
 #include <QSet>
@@ -44,5 +45,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestItemId)
+QUILLMAP_TEST_GUILESS_MAIN(TestItemId)
 #include "tst_itemid.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "model/classificationitem.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
@@ -479,5 +480,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestItems)
+QUILLMAP_TEST_GUILESS_MAIN(TestItems)
 #include "tst_items.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "model/columnitem.h"
 #include "model/diagramitem.h"
 #include "model/documentitem.h"
@@ -252,5 +253,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestModelItem)
+QUILLMAP_TEST_GUILESS_MAIN(TestModelItem)
 #include "tst_modelitem.moc"

@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "model/classificationitem.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
@@ -590,5 +591,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestProjectItem)
+QUILLMAP_TEST_GUILESS_MAIN(TestProjectItem)
 #include "tst_projectitem.moc"

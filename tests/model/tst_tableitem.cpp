@@ -1,3 +1,4 @@
+#include "common/testmain.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/indexitem.h"
@@ -271,5 +272,5 @@ private Q_SLOTS:
     }
 };
 
-QTEST_GUILESS_MAIN(TestTableItem)
+QUILLMAP_TEST_GUILESS_MAIN(TestTableItem)
 #include "tst_tableitem.moc"
