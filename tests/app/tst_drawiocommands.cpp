@@ -1,4 +1,3 @@
-#include "app/applicationsetup.h"
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
@@ -10,6 +9,7 @@
 
 #include "common/mainwindowparts.h"
 #include "common/testfiles.h"
+#include "common/testmain.h"
 #include "interchange/drawiosummary.h"
 
 #include <QJsonArray>
@@ -50,7 +50,6 @@ private:
 
 void TestDrawioCommands::initTestCase()
 {
-    setUpApplication();
     ThemeManager::instance().setTheme(ThemeKind::Light);
     QVERIFY(dir.isValid());
 }
@@ -206,5 +205,5 @@ void TestDrawioCommands::exportFailures()
     QVERIFY(!QFile::exists(path));
 }
 
-QTEST_MAIN(TestDrawioCommands)
+QUILLMAP_TEST_MAIN(TestDrawioCommands)
 #include "tst_drawiocommands.moc"

@@ -1,6 +1,7 @@
 #include "interchange/drawioreader.h"
 
 #include "common/testfiles.h"
+#include "common/testmain.h"
 #include "deflatehelpers.h"
 #include "drawiosummary.h"
 
@@ -404,5 +405,5 @@ void TestDrawioReader::percentDecoding()
     QCOMPARE(percentDecodeDrawio(decoded.toPercentEncoding()), decoded);
 }
 
-QTEST_GUILESS_MAIN(TestDrawioReader)
+QUILLMAP_TEST_GUILESS_MAIN(TestDrawioReader)
 #include "tst_drawioreader.moc"

@@ -1,5 +1,7 @@
 #include "interchange/drawiostyle.h"
 
+#include "common/testmain.h"
+
 #include <QTest>
 
 class TestDrawioStyle : public QObject
@@ -221,5 +223,5 @@ void TestDrawioStyle::childTextsSurviveCyclesAndDepth()
     QCOMPARE(texts.size(), depth / 1000 - 1);
 }
 
-QTEST_GUILESS_MAIN(TestDrawioStyle)
+QUILLMAP_TEST_GUILESS_MAIN(TestDrawioStyle)
 #include "tst_drawiostyle.moc"

@@ -2,6 +2,7 @@
 #include "interchange/drawiowriter.h"
 
 #include "common/testfiles.h"
+#include "common/testmain.h"
 #include "drawiosummary.h"
 
 #include <QJsonDocument>
@@ -303,5 +304,5 @@ void TestDrawioWriter::roundTripOfGeneratedDiagrams()
     }
 }
 
-QTEST_GUILESS_MAIN(TestDrawioWriter)
+QUILLMAP_TEST_GUILESS_MAIN(TestDrawioWriter)
 #include "tst_drawiowriter.moc"

@@ -1,5 +1,7 @@
 #include "interchange/inflatepayload.h"
 
+#include "common/testmain.h"
+
 #include "deflatehelpers.h"
 
 #include <QRandomGenerator>
@@ -116,5 +118,5 @@ void TestInflatePayload::bombFails()
     QVERIFY(out.isEmpty());
 }
 
-QTEST_GUILESS_MAIN(TestInflatePayload)
+QUILLMAP_TEST_GUILESS_MAIN(TestInflatePayload)
 #include "tst_inflatepayload.moc"
