@@ -31,11 +31,9 @@ private slots:
     void init();
     void cleanup();
     void importMakesUntitledProject();
-    void importFailures_data();
-    void importFailures();
+    void failuresWarn_data();
+    void failuresWarn();
     void exportThenImportKeepsTheDiagram();
-    void exportFailures_data();
-    void exportFailures();
 
 private:
     void runImport(const QString& path);
@@ -129,33 +127,43 @@ void TestDrawioCommands::importMakesUntitledProject()
     QCOMPARE(project.models().first()->diagrams().first()->name(), QStringLiteral("Diagram 1"));
 }
 
-void TestDrawioCommands::importFailures_data()
+// A failing converter's sentence reaches the user in a warning titled after
+// the command, and the canvas keeps what it had.
+void TestDrawioCommands::failuresWarn_data()
 {
-    QTest::addColumn<QByteArray>("content"); // empty: no file at all
+    QTest::addColumn<bool>("import");
+    QTest::addColumn<QByteArray>("content"); // of the file imported; export: an entity on the canvas or not
     QTest::addColumn<QString>("warning");
-    QTest::newRow("missing file") << QByteArray() << "Import from draw.io: Could not open the draw.io file.";
-    QTest::newRow("not a diagram") << QByteArray("hello") << "Import from draw.io: No draw.io diagram was found in the file.";
-    QTest::newRow("no tables")
-        << QByteArray("<mxGraphModel><root><mxCell id=\"0\"/><mxCell id=\"1\" parent=\"0\"/></root></mxGraphModel>")
-        << "Import from draw.io: No ER entities were recognized in the draw.io file.";
+    QTest::newRow("import of a missing file") << true << QByteArray() << "Import from draw.io: Could not open the draw.io file.";
+    QTest::newRow("import of no diagram") << true << QByteArray("hello") << "Import from draw.io: No draw.io diagram was found in the file.";
+    QTest::newRow("export of an empty diagram") << false << QByteArray() << "Export to draw.io: Could not generate a draw.io ER diagram.";
+    QTest::newRow("export into a missing folder") << false << QByteArray("A") << "Export to draw.io: Could not write the draw.io file.";
 }
 
-void TestDrawioCommands::importFailures()
+void TestDrawioCommands::failuresWarn()
 {
+    QFETCH(bool, import);
     QFETCH(QByteArray, content);
     QFETCH(QString, warning);
-    scene()->loadFromJson(QJsonObject{{"entities", QJsonArray{QJsonObject{{"id", "kept"}, {"title", "Kept"}}}}});
-    const QString path = dir.filePath(QStringLiteral("bad.drawio"));
+    const QJsonObject kept{{"entities", QJsonArray{QJsonObject{{"id", "kept"}, {"title", "Kept"}}}}};
+    scene()->loadFromJson(import || !content.isEmpty() ? kept : QJsonObject{});
+    const QString path = dir.filePath(import ? QStringLiteral("bad.drawio") : QStringLiteral("no/such/out.drawio"));
     QFile::remove(path);
-    if (!content.isEmpty())
+    if (import && !content.isEmpty())
         writeFile(path, content);
-    runImport(path);
+    if (import)
+        runImport(path);
+    else
+        runExport(path);
     QCOMPARE(warnings, QStringList{warning});
-    QCOMPARE(summarizeDiagram(scene()->toJson(), false), QStringList{QStringLiteral("Kept: ")});
+    if (import)
+        QCOMPARE(summarizeDiagram(scene()->toJson(), false), QStringList{QStringLiteral("Kept: ")});
+    else
+        QVERIFY(!QFile::exists(path));
 
     // Cancelling the dialog does nothing at all.
     warnings.clear();
-    runImport(QString());
+    import ? runImport(QString()) : runExport(QString());
     QVERIFY(warnings.isEmpty());
 }
 
@@ -180,29 +188,6 @@ void TestDrawioCommands::exportThenImportKeepsTheDiagram()
     runImport(path);
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
     QCOMPARE(summarizeDiagram(scene()->toJson(), false), before);
-}
-
-void TestDrawioCommands::exportFailures_data()
-{
-    QTest::addColumn<bool>("withEntity");
-    QTest::addColumn<QString>("where");
-    QTest::addColumn<QString>("warning");
-    QTest::newRow("empty diagram") << false << "out.drawio" << "Export to draw.io: Could not generate a draw.io ER diagram.";
-    QTest::newRow("missing folder") << true << "no/such/out.drawio" << "Export to draw.io: Could not write the draw.io file.";
-}
-
-void TestDrawioCommands::exportFailures()
-{
-    QFETCH(bool, withEntity);
-    QFETCH(QString, where);
-    QFETCH(QString, warning);
-    scene()->loadFromJson(withEntity ? QJsonObject{{"entities", QJsonArray{QJsonObject{{"id", "a"}, {"title", "A"}}}}}
-                                     : QJsonObject{});
-    const QString path = dir.filePath(where);
-    QFile::remove(path);
-    runExport(path);
-    QCOMPARE(warnings, QStringList{warning});
-    QVERIFY(!QFile::exists(path));
 }
 
 QUILLMAP_TEST_MAIN(TestDrawioCommands)
