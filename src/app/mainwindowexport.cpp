@@ -9,9 +9,11 @@
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 #include "interchange/drawiowriter.h"
+#include "interchange/mermaidwriter.h"
 
 #include <QDebug>
 #include <QDir>
+#include <QJsonObject>
 
 #include <memory>
 
@@ -73,7 +75,27 @@ void MainWindow::on_actionExport_to_Mermaid_triggered()
 {
     if (busy->isBusy())
         return;
-    // Writes the diagram as Mermaid erDiagram text.
+    const QString path = DialogHooks::getSaveFileName(
+        this, QStringLiteral("Export ER Diagram to Mermaid"), QString(),
+        QStringLiteral("Mermaid (*.mmd *.mermaid);;Markdown (*.md);;Text (*.txt);;All files (*.*)"));
+    if (path.isEmpty())
+        return;
+
+    // The diagram is taken here on the GUI thread; the worker sees a copy.
+    auto diagram = std::make_shared<QJsonObject>(scene ? scene->toJson() : QJsonObject());
+    auto error = std::make_shared<QString>();
+    auto ok = std::make_shared<bool>(false);
+    busy->runInThread([path, diagram, error, ok] { *ok = writeMermaidFile(*diagram, path, error.get()); },
+                      nullptr,
+                      [this, error, ok] {
+                          if (*ok)
+                              return;
+                          DialogHooks::warning(
+                              this, QStringLiteral("Export to Mermaid"),
+                              !error->isEmpty()
+                                  ? *error
+                                  : QStringLiteral("Could not generate a Mermaid erDiagram from the current diagram."));
+                      });
 }
 
 void MainWindow::on_actionExport_to_Drawio_triggered()

@@ -177,7 +177,14 @@ void MainWindow::on_actionAuto_layout_triggered()
 {
     if (!scene || busy->isBusy())
         return;
-    // Automatic layout runs here behind the busy indicator.
+    // On the GUI thread behind the indicator; then the whole arrangement in
+    // view at 100 %.
+    busy->run(
+        [this] {
+            scene->autoLayout();
+            fitSceneAfterLoad();
+        },
+        {});
 }
 
 void MainWindow::on_action_Exit_triggered()

@@ -8,6 +8,7 @@
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
 #include "edges/entityviewedgeitem.h"
+#include "layout/entityrectindex.h"
 #include "model/itemid.h"
 #include "model/itemnames.h"
 
@@ -244,6 +245,8 @@ void ERScene::unregisterEntity(EntityItem* entity)
 
 QList<QRectF> ERScene::entityRectsIn(const QRectF& region, const EntityItem* a, const EntityItem* b) const
 {
+    if (m_entityRectIndex)
+        return m_entityRectIndex->rectsIn(region, a, b);
     QList<QRectF> rects;
     for (const EntityItem* entity : m_entities) {
         if (entity == a || entity == b || !entity->isVisible())

@@ -17,6 +17,7 @@
 
 class QTimer;
 class EntityItem;
+class EntityRectIndex;
 class EdgeItem;
 class TextItem;
 class GroupItem;
@@ -143,6 +144,20 @@ public:
     void registerEntity(EntityItem* entity);
     void unregisterEntity(EntityItem* entity);
 
+    // ---- automatic layout
+    // Arranges every entity by connected groups of relationships, packs the
+    // groups around the diagram's old centre and routes every edge afresh.
+    // Views do not repaint meanwhile; pending events (user input excluded)
+    // are processed between stages. The same diagram always gives the same
+    // arrangement.
+    void autoLayout();
+    // Spreads the slots of the entity's edges along each side of its box,
+    // ordered by where the other end of each edge lies; free slots stay.
+    static void assignEdgeSlots(EntityItem* entity);
+    // Longest first by the distance between the centres of the two ends;
+    // edges with a missing end last; ties by address.
+    static bool edgeLengthGreater(const EdgeItem* a, const EdgeItem* b);
+
     // Ends the selection glow and clears the selection with the scene's
     // signals blocked; nothing while clearing.
     void releaseSelection();
@@ -183,6 +198,9 @@ private:
     static constexpr qreal SceneMargin = 300;
 
     QList<EntityItem*> m_entities;
+    // Set while automatic layout routes its edges and the entities stand
+    // still: entityRectsIn answers from it instead of measuring them all.
+    const EntityRectIndex* m_entityRectIndex = nullptr;
     QString m_filePath;
     bool m_gridVisible = true;
     bool m_customBackground = false;

@@ -355,6 +355,14 @@ void EdgeItem::setBatchMarker(bool on)
     Q_UNUSED(on)
 }
 
+void EdgeItem::dropQueuedUpdates()
+{
+    if (s_flushTimer)
+        s_flushTimer->stop();
+    s_timerEdges.clear();
+    s_batchEdges.clear();
+}
+
 bool EdgeItem::isBatchMode()
 {
     return s_batchMode;
@@ -992,6 +1000,8 @@ QJsonObject EdgeItem::toJson() const
     obj.insert(QStringLiteral("startCard"), m_startCard);
     obj.insert(QStringLiteral("endCard"), m_endCard);
     obj.insert(QStringLiteral("id"), m_id);
+    if (!m_label.isEmpty())
+        obj.insert(QStringLiteral("label"), m_label);
     if (m_fromSlot)
         obj.insert(QStringLiteral("fromSlot"), slotToJson(m_fromSlot));
     if (m_toSlot)
@@ -1012,6 +1022,7 @@ void EdgeItem::fromJson(const QJsonObject& obj)
         m_startCard = obj.value(QStringLiteral("startCard")).toInt(0);
     if (obj.contains(QStringLiteral("endCard")))
         m_endCard = obj.value(QStringLiteral("endCard")).toInt(0);
+    m_label = obj.value(QStringLiteral("label")).toString();
     if (obj.contains(QStringLiteral("fromSlot")) && m_fromSlot)
         applySlotJson(m_fromSlot, obj.value(QStringLiteral("fromSlot")).toObject());
     if (obj.contains(QStringLiteral("toSlot")) && m_toSlot)

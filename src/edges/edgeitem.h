@@ -64,6 +64,10 @@ public:
     const QString& id() const { return m_id; }
     void setId(const QString& id) { m_id = id; }
     const QList<QPointF>& route() const { return m_route; }
+    // The relationship's name as a file gave it ("label"); kept and written
+    // back, empty when there is none.
+    const QString& label() const { return m_label; }
+    void setLabel(const QString& label) { m_label = label; }
     int startCard() const { return m_startCard; }
     int endCard() const { return m_endCard; }
     // Both repaint.
@@ -95,6 +99,9 @@ public:
     static void setSkipBatchFlush(bool on);
     // Accepted from automatic layout; changes nothing.
     static void setBatchMarker(bool on);
+    // Forgets every queued update without routing and stops the timer: for
+    // a caller that is about to route every edge itself.
+    static void dropQueuedUpdates();
     // Edges waiting for the timer and for the end of the batch.
     static int pendingTimerEdgeCount();
     static int pendingBatchEdgeCount();
@@ -217,6 +224,7 @@ private:
     Qt::Orientation m_draggedSegmentOrientation = Qt::Vertical;
     QPointF m_lastDragPos;
     QString m_id;
+    QString m_label;
     bool m_removeFkRowsOnDestroy = true;
     bool m_dying = false; // set while the destructor runs
     QPointer<QMenu> m_contextMenu;

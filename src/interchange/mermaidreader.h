@@ -1,0 +1,37 @@
+#pragma once
+
+#include "interchange/mermaidrecords.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QString>
+
+// Reads a Mermaid erDiagram file, bare or as the first "mermaid" or
+// "erDiagram" fenced block of a Markdown page, and returns its diagram
+// JSON: an empty object on failure, with one sentence for the user in
+// error (when given; untouched on success). Safe on any thread.
+QJsonObject parseMermaidFile(const QString& path, QString* error);
+
+// The reading itself, over a decoded text: fills entities and
+// relationships (replacing what they held); false with one sentence in
+// error when the text holds no erDiagram or no entity.
+//
+// Lenient like a person reading it: what it cannot read it passes over or
+// takes as an entity name, never a syntax error.
+bool parseMermaidText(const QString& text, QList<MermaidEntity>& entities,
+                      QList<MermaidRelationship>& relationships, QString* error);
+
+// The first entity whose identifier, or failing every identifier, whose
+// title equals name without regard to case; -1 when none.
+int findMermaidEntity(const QList<MermaidEntity>& entities, const QString& name);
+// The entity a statement names, added when new. The name is the key (the
+// alias when the name is empty; -1 when both are); an alias becomes the
+// title of an entity that has none of its own yet.
+int findOrAddMermaidEntity(QList<MermaidEntity>& entities, const QString& name, const QString& alias);
+
+// The first attribute of one line of an entity block: type, name, key
+// markers (PK, FK, UK, also joined by commas) and an ignored comment. False
+// when the line holds no type and name.
+bool parseMermaidAttributeLine(const QString& line, MermaidAttribute& attribute);
+// Every attribute of such a line: Mermaid allows several on one line.
+QList<MermaidAttribute> parseMermaidAttributes(const QString& line);

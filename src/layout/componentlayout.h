@@ -1,0 +1,37 @@
+#pragma once
+
+#include "layout/layoutnode.h"
+
+// Placement of one connected group of entities around the origin. Groups of
+// at least 6 nodes with clearly dominant nodes (hubs) get the hub layout;
+// all others a deterministic force-directed placement. No randomness: the
+// same input always gives the same positions.
+
+// Places the nodes (centres and degrees are written). Whichever layout
+// ran, no two node rectangles overlap afterwards: the clean-up passes of
+// both layouts run a fixed number of sweeps, and a crowded component that
+// still has boxes on top of one another is swept further until none is.
+void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges);
+
+// Whether any two node rectangles overlap (touching is no overlap).
+bool hasOverlap(const LayoutNodes& nodes);
+// More overlap sweeps with the given gaps while any rectangles overlap
+// (bounded: 64 rounds of 16 sweeps).
+void settleOverlaps(LayoutNodes& nodes, double gapX, double gapY);
+
+// The hubs of a component whose adjacency and degrees are built, or none:
+// only components of 6 or more nodes have hubs; a hub's degree is at least
+// 0.55 of the largest degree and at least 4, and at most a quarter of the
+// nodes (the highest degrees) qualify.
+QList<int> findHubs(const LayoutNodes& nodes);
+
+// The force-directed placement alone, followed by its clean-up passes.
+void layoutByForces(LayoutNodes& nodes, const LayoutEdges& edges, const LayoutAdjacency& adjacency);
+
+// Pushes apart nodes whose rectangles, grown by the gaps, overlap; up to
+// maxSweeps sweeps over all pairs, ending after a sweep that moved nothing.
+void removeNodeOverlaps(LayoutNodes& nodes, int maxSweeps, double gapX, double gapY);
+
+// Snaps nodes joined by an edge onto a common vertical or horizontal line
+// when they are nearly aligned; the end with the lower degree moves.
+void alignConnectedNodes(LayoutNodes& nodes, const LayoutEdges& edges, double factor);

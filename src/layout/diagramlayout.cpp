@@ -1,0 +1,125 @@
+#include "layout/diagramlayout.h"
+
+#include "layout/componentlayout.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+QList<LayoutComponent> findLayoutComponents(int nodeCount, const LayoutEdges& edges)
+{
+    const int n = std::max(nodeCount, 0);
+    // Neighbour lists in edge order; repeated relationships stay repeated.
+    std::vector<std::vector<int>> adjacency(static_cast<size_t>(n));
+    for (const LayoutEdge& e : edges) {
+        if (e.first == e.second || e.first < 0 || e.second < 0 || e.first >= n || e.second >= n)
+            continue;
+        adjacency[static_cast<size_t>(e.first)].push_back(e.second);
+        adjacency[static_cast<size_t>(e.second)].push_back(e.first);
+    }
+    QList<LayoutComponent> components;
+    std::vector<char> reached(static_cast<size_t>(n), 0);
+    for (int i = 0; i < n; ++i) {
+        if (reached[static_cast<size_t>(i)])
+            continue;
+        LayoutComponent component;
+        component.members.append(i);
+        reached[static_cast<size_t>(i)] = 1;
+        for (qsizetype head = 0; head < component.members.size(); ++head) {
+            for (int v : adjacency[static_cast<size_t>(component.members.at(head))]) {
+                if (!reached[static_cast<size_t>(v)]) {
+                    reached[static_cast<size_t>(v)] = 1;
+                    component.members.append(v);
+                }
+            }
+        }
+        components.append(std::move(component));
+    }
+    return components;
+}
+
+void packComponents(QList<LayoutComponent>& components)
+{
+    double area = 0.0;
+    double widest = 0.0;
+    for (const LayoutComponent& c : std::as_const(components)) {
+        area += std::max(c.bounds.width() * c.bounds.height(), 1.0);
+        widest = std::max(widest, c.bounds.width());
+    }
+    const double rowLimit = std::max(1.2 * std::sqrt(area), widest);
+    double x = 0.0;
+    double y = 0.0;
+    double rowHeight = 0.0;
+    for (qsizetype i = 0; i < components.size(); ++i) {
+        LayoutComponent& c = components[i];
+        if (i > 0 && x > 0.0 && x + c.bounds.width() > rowLimit) {
+            y += rowHeight + ComponentGap;
+            x = 0.0;
+            rowHeight = 0.0;
+        }
+        c.offset = QPointF(x - c.bounds.x(), y - c.bounds.y());
+        rowHeight = std::max(rowHeight, c.bounds.height());
+        x += c.bounds.width() + ComponentGap;
+    }
+}
+
+QList<LayoutComponent> layoutDiagramNodes(LayoutNodes& nodes, const LayoutEdges& edges, QPointF centre)
+{
+    const int n = static_cast<int>(nodes.size());
+    QList<LayoutComponent> components = findLayoutComponents(n, edges);
+
+    // Each edge goes to the group of its ends, keeping edge order.
+    std::vector<int> componentOf(static_cast<size_t>(n), -1);
+    std::vector<int> localIndex(static_cast<size_t>(n), -1);
+    for (qsizetype c = 0; c < components.size(); ++c) {
+        const QList<int>& members = components.at(c).members;
+        for (qsizetype i = 0; i < members.size(); ++i) {
+            componentOf[static_cast<size_t>(members.at(i))] = static_cast<int>(c);
+            localIndex[static_cast<size_t>(members.at(i))] = static_cast<int>(i);
+        }
+    }
+    QList<LayoutEdges> localEdges(components.size());
+    for (const LayoutEdge& e : edges) {
+        if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n || e.first == e.second)
+            continue;
+        const int c = componentOf[static_cast<size_t>(e.first)];
+        if (c != componentOf[static_cast<size_t>(e.second)])
+            continue;
+        localEdges[c].append({localIndex[static_cast<size_t>(e.first)], localIndex[static_cast<size_t>(e.second)]});
+    }
+
+    for (qsizetype c = 0; c < components.size(); ++c) {
+        LayoutComponent& component = components[c];
+        LayoutNodes local;
+        local.reserve(component.members.size());
+        for (int m : std::as_const(component.members))
+            local.append(nodes.at(m));
+        layoutComponent(local, localEdges.at(c));
+        component.bounds = nodesBoundingRect(local);
+        for (qsizetype i = 0; i < component.members.size(); ++i) {
+            LayoutNode& target = nodes[component.members.at(i)];
+            target.x = local.at(i).x;
+            target.y = local.at(i).y;
+        }
+    }
+
+    std::stable_sort(components.begin(), components.end(), [](const LayoutComponent& a, const LayoutComponent& b) {
+        return a.bounds.height() > b.bounds.height();
+    });
+    packComponents(components);
+    for (const LayoutComponent& c : std::as_const(components)) {
+        for (int m : c.members) {
+            nodes[m].x += c.offset.x();
+            nodes[m].y += c.offset.y();
+        }
+    }
+
+    if (n > 0) {
+        const QPointF shift = centre - nodesBoundingRect(nodes).center();
+        for (LayoutNode& node : nodes) {
+            node.x += shift.x();
+            node.y += shift.y();
+        }
+    }
+    return components;
+}

@@ -1,0 +1,95 @@
+#include "layout/entityrectindex.h"
+
+#include <algorithm>
+#include <cmath>
+
+void EntityRectIndex::build(const QList<const void*>& keys, const QList<QRectF>& rects)
+{
+    m_keys = keys;
+    m_rects = rects;
+    m_cellStart.clear();
+    m_items.clear();
+    m_seen.assign(static_cast<size_t>(rects.size()), 0);
+    m_stamp = 0;
+    m_columns = m_rows = 0;
+    if (rects.isEmpty())
+        return;
+    QRectF bounds = rects.first().normalized();
+    double sizeSum = 0.0;
+    for (const QRectF& r : rects) {
+        const QRectF n = r.normalized();
+        bounds = bounds.united(n);
+        sizeSum += n.width() + n.height();
+    }
+    // Cells about twice the mean entity side, at most some 64k of them.
+    m_cell = std::max(1.0, sizeSum / rects.size());
+    while ((bounds.width() / m_cell + 1) * (bounds.height() / m_cell + 1) > 65536.0)
+        m_cell *= 2.0;
+    m_originX = bounds.left();
+    m_originY = bounds.top();
+    m_columns = static_cast<int>(bounds.width() / m_cell) + 1;
+    m_rows = static_cast<int>(bounds.height() / m_cell) + 1;
+
+    const size_t cells = static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows);
+    std::vector<int> counts(cells + 1, 0);
+    auto forCells = [this](const QRectF& r, auto&& visit) {
+        const QRectF n = r.normalized();
+        const int x0 = std::clamp(static_cast<int>((n.left() - m_originX) / m_cell), 0, m_columns - 1);
+        const int x1 = std::clamp(static_cast<int>((n.right() - m_originX) / m_cell), 0, m_columns - 1);
+        const int y0 = std::clamp(static_cast<int>((n.top() - m_originY) / m_cell), 0, m_rows - 1);
+        const int y1 = std::clamp(static_cast<int>((n.bottom() - m_originY) / m_cell), 0, m_rows - 1);
+        for (int y = y0; y <= y1; ++y) {
+            for (int x = x0; x <= x1; ++x)
+                visit(static_cast<size_t>(y) * static_cast<size_t>(m_columns) + static_cast<size_t>(x));
+        }
+    };
+    for (const QRectF& r : rects)
+        forCells(r, [&counts](size_t c) { ++counts[c + 1]; });
+    for (size_t c = 0; c < cells; ++c)
+        counts[c + 1] += counts[c];
+    m_cellStart = counts;
+    m_items.assign(static_cast<size_t>(counts[cells]), 0);
+    std::vector<int> fill(counts.begin(), counts.end() - 1);
+    for (qsizetype i = 0; i < rects.size(); ++i)
+        forCells(rects.at(i), [&](size_t c) { m_items[static_cast<size_t>(fill[c]++)] = static_cast<int>(i); });
+}
+
+QList<QRectF> EntityRectIndex::rectsIn(const QRectF& region, const void* a, const void* b) const
+{
+    QList<QRectF> found;
+    if (m_rects.isEmpty())
+        return found;
+    const QRectF n = region.normalized();
+    const int x0 = static_cast<int>(std::floor((n.left() - m_originX) / m_cell));
+    const int x1 = static_cast<int>(std::floor((n.right() - m_originX) / m_cell));
+    const int y0 = static_cast<int>(std::floor((n.top() - m_originY) / m_cell));
+    const int y1 = static_cast<int>(std::floor((n.bottom() - m_originY) / m_cell));
+    if (x1 < 0 || y1 < 0 || x0 >= m_columns || y0 >= m_rows)
+        return found;
+    if (++m_stamp == 0) {
+        std::fill(m_seen.begin(), m_seen.end(), 0u);
+        m_stamp = 1;
+    }
+    std::vector<int> hits;
+    for (int y = std::max(y0, 0); y <= std::min(y1, m_rows - 1); ++y) {
+        for (int x = std::max(x0, 0); x <= std::min(x1, m_columns - 1); ++x) {
+            const size_t c = static_cast<size_t>(y) * static_cast<size_t>(m_columns) + static_cast<size_t>(x);
+            for (int k = m_cellStart[c]; k < m_cellStart[c + 1]; ++k) {
+                const int i = m_items[static_cast<size_t>(k)];
+                if (m_seen[static_cast<size_t>(i)] == m_stamp)
+                    continue;
+                m_seen[static_cast<size_t>(i)] = m_stamp;
+                const void* key = m_keys.at(i);
+                if ((a && key == a) || (b && key == b))
+                    continue;
+                if (region.intersects(m_rects.at(i)))
+                    hits.push_back(i);
+            }
+        }
+    }
+    std::sort(hits.begin(), hits.end());
+    found.reserve(static_cast<qsizetype>(hits.size()));
+    for (int i : hits)
+        found.append(m_rects.at(i));
+    return found;
+}

@@ -1,0 +1,387 @@
+// ERScene: automatic layout of the live diagram. The placement itself is
+// pure (layout/diagramlayout.h); this file takes the entities and edges off
+// the scene, moves the entities and runs the edge passes.
+
+#include "diagram/erscene.h"
+
+#include "diagram/entityitem.h"
+#include "diagram/slotitem.h"
+#include "edges/edgeitem.h"
+#include "layout/diagramlayout.h"
+#include "layout/entityrectindex.h"
+#include "layout/routeseparation.h"
+#include "layout/slotspread.h"
+
+#include <QApplication>
+#include <QGraphicsView>
+#include <QHash>
+#include <QMap>
+#include <QPointer>
+#include <QSet>
+
+#include <algorithm>
+#include <functional>
+#include <utility>
+#include <vector>
+
+namespace {
+
+// Views stop painting and take no input while the layout runs, and the
+// wait cursor shows; everything is put back when the guard goes.
+class SceneBatchUpdate
+{
+public:
+    explicit SceneBatchUpdate(QGraphicsScene* scene)
+        : m_scene(scene)
+    {
+        beginSceneBatchUpdate();
+    }
+    ~SceneBatchUpdate() { endSceneBatchUpdate(); }
+
+    SceneBatchUpdate(const SceneBatchUpdate&) = delete;
+    SceneBatchUpdate& operator=(const SceneBatchUpdate&) = delete;
+
+private:
+    struct ViewState
+    {
+        QPointer<QGraphicsView> view;
+        QGraphicsView::ViewportUpdateMode mode;
+        bool interactive;
+    };
+
+    void beginSceneBatchUpdate()
+    {
+        const QList<QGraphicsView*> views = m_scene->views();
+        for (QGraphicsView* view : views) {
+            m_views.append({view, view->viewportUpdateMode(), view->isInteractive()});
+            view->setUpdatesEnabled(false);
+            view->setInteractive(false);
+            view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
+        }
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+    }
+
+    void endSceneBatchUpdate()
+    {
+        for (const ViewState& state : std::as_const(m_views)) {
+            if (!state.view)
+                continue;
+            state.view->setViewportUpdateMode(state.mode);
+            state.view->setInteractive(state.interactive);
+            state.view->setUpdatesEnabled(true);
+            state.view->viewport()->update();
+        }
+        if (m_scene)
+            m_scene->update(m_scene->sceneRect());
+        QApplication::restoreOverrideCursor();
+    }
+
+    QPointer<QGraphicsScene> m_scene;
+    QList<ViewState> m_views;
+};
+
+// Points the scene at the rectangle index for as long as it lives.
+class IndexInUse
+{
+public:
+    IndexInUse(const EntityRectIndex*& slot, const EntityRectIndex* index)
+        : m_slot(slot)
+    {
+        m_slot = index;
+    }
+    ~IndexInUse() { m_slot = nullptr; }
+
+    IndexInUse(const IndexInUse&) = delete;
+    IndexInUse& operator=(const IndexInUse&) = delete;
+
+private:
+    const EntityRectIndex*& m_slot;
+};
+
+void letIndicatorTurn()
+{
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+QPointF sceneCentreOf(const EntityItem* entity)
+{
+    return entity->sceneBoundingRect().center();
+}
+
+// The centre of the edge's end that is not entity; the entity's own centre
+// for a self-relation or a missing end.
+QPointF otherEndpointCenter(const EdgeItem* edge, const EntityItem* entity)
+{
+    const EntityItem* other = edge->fromEntity() == entity ? edge->toEntity() : edge->fromEntity();
+    return sceneCentreOf(other ? other : entity);
+}
+
+// Orders two slots of one side by where their edges lead: along y for the
+// left and right sides (equal y by x), along x for the top and bottom.
+bool otherEndpointOrderLess(const EntityItem* entity, bool alongY, const SlotItem* a, const SlotItem* b)
+{
+    const QPointF pa = otherEndpointCenter(a->edge(), entity);
+    const QPointF pb = otherEndpointCenter(b->edge(), entity);
+    const double mainA = alongY ? pa.y() : pa.x();
+    const double mainB = alongY ? pb.y() : pb.x();
+    if (!qFuzzyCompare(mainA, mainB))
+        return mainA < mainB;
+    return alongY ? pa.x() < pb.x() : pa.y() < pb.y();
+}
+
+// Entities gathered once each, in the order of first arrival.
+struct EntityList
+{
+    QList<EntityItem*> order;
+    QSet<const EntityItem*> members;
+
+    void add(EntityItem* entity)
+    {
+        if (entity && !members.contains(entity)) {
+            members.insert(entity);
+            order.append(entity);
+        }
+    }
+    bool contains(const EntityItem* entity) const { return entity && members.contains(entity); }
+};
+
+// The sort key of edgeLengthGreater; an edge with a missing end gets -1 and
+// so sorts after every other.
+double edgeLengthKey(const EdgeItem* edge)
+{
+    if (!edge->fromEntity() || !edge->toEntity())
+        return -1.0;
+    return QLineF(sceneCentreOf(edge->fromEntity()), sceneCentreOf(edge->toEntity())).length();
+}
+
+} // namespace
+
+bool ERScene::edgeLengthGreater(const EdgeItem* a, const EdgeItem* b)
+{
+    const double ka = edgeLengthKey(a);
+    const double kb = edgeLengthKey(b);
+    if (ka != kb)
+        return ka > kb;
+    return std::less<const EdgeItem*>()(a, b);
+}
+
+void ERScene::assignEdgeSlots(EntityItem* entity)
+{
+    if (!entity)
+        return;
+    QMap<int, QList<SlotItem*>> bySide;
+    for (SlotItem* slot : entity->slotHandles()) {
+        if (slot->edge())
+            bySide[slot->side()].append(slot);
+    }
+    const QRectF box = entity->rect();
+    for (auto it = bySide.begin(); it != bySide.end(); ++it) {
+        const int side = it.key();
+        QList<SlotItem*>& sideSlots = it.value();
+        const bool alongY = side != SlotTop && side != SlotBottom;
+        const double length = alongY ? box.height() : box.width();
+        const double margin = slotSideMargin(length);
+        const double lo = (alongY ? box.top() : box.left()) + margin;
+        const double hi = (alongY ? box.bottom() : box.right()) - margin;
+        std::stable_sort(sideSlots.begin(), sideSlots.end(), [entity, alongY](const SlotItem* a, const SlotItem* b) {
+            return otherEndpointOrderLess(entity, alongY, a, b);
+        });
+        QList<double> wanted;
+        wanted.reserve(sideSlots.size());
+        for (const SlotItem* slot : std::as_const(sideSlots)) {
+            const QPointF local = entity->mapFromScene(otherEndpointCenter(slot->edge(), entity));
+            wanted.append(std::clamp(alongY ? local.y() : local.x(), lo, std::max(lo, hi)));
+        }
+        const QList<double> positions = spreadSlotPositions(wanted, lo, hi);
+        for (qsizetype i = 0; i < sideSlots.size(); ++i) {
+            const double p = positions.at(i);
+            QPointF at = box.center();
+            switch (side) {
+            case SlotLeft:
+                at = QPointF(box.left(), p);
+                break;
+            case SlotRight:
+                at = QPointF(box.right(), p);
+                break;
+            case SlotTop:
+                at = QPointF(p, box.top());
+                break;
+            case SlotBottom:
+                at = QPointF(p, box.bottom());
+                break;
+            default:
+                break;
+            }
+            sideSlots.at(i)->setPos(at);
+            sideSlots.at(i)->snapToBorder();
+        }
+    }
+}
+
+void ERScene::autoLayout()
+{
+    SceneBatchUpdate guard(this);
+
+    // Entities and edges in descending stacking order.
+    QList<EntityItem*> entities;
+    QList<EdgeItem*> edges;
+    const QList<QGraphicsItem*> all = items(Qt::DescendingOrder);
+    for (QGraphicsItem* item : all) {
+        if (item->type() == DiagramItemType::Entity)
+            entities.append(static_cast<EntityItem*>(item));
+        else if (item->type() == DiagramItemType::Edge)
+            edges.append(static_cast<EdgeItem*>(item));
+    }
+    if (entities.size() < 2)
+        return;
+
+    const QRectF oldBounds = itemsBoundingRect();
+    const QPointF oldCentre = oldBounds.width() > 0 && oldBounds.height() > 0 ? oldBounds.center() : QPointF();
+
+    LayoutNodes nodes;
+    nodes.reserve(entities.size());
+    QHash<const EntityItem*, int> indexOf;
+    for (EntityItem* entity : std::as_const(entities)) {
+        LayoutNode node;
+        node.item = entity;
+        const QPointF centre = sceneCentreOf(entity);
+        node.x = centre.x();
+        node.y = centre.y();
+        const QRectF r = entity->boundingRect();
+        node.width = std::max(r.width(), 40.0);
+        node.height = std::max(r.height(), 30.0);
+        indexOf.insert(entity, static_cast<int>(nodes.size()));
+        nodes.append(node);
+    }
+    LayoutEdges links;
+    for (const EdgeItem* edge : std::as_const(edges)) {
+        EntityItem* from = edge->fromEntity();
+        EntityItem* to = edge->toEntity();
+        if (!from || !to || from == to || !indexOf.contains(from) || !indexOf.contains(to))
+            continue;
+        links.append({indexOf.value(from), indexOf.value(to)});
+    }
+    layoutDiagramNodes(nodes, links, oldCentre);
+    letIndicatorTurn();
+
+    // Moving the entities only queues their edges; every edge is routed by
+    // the passes below, so the queue is dropped before they start. Nothing
+    // queued may get a quick update afterwards, which would undo the
+    // passes (a quick update is a plain straight line or route).
+    EdgeItem::setBatchMode(true);
+    EdgeItem::setBatchMarker(true);
+    EdgeItem::setSkipBatchFlush(true);
+    for (const LayoutNode& node : std::as_const(nodes)) {
+        if (!node.item)
+            continue;
+        const QRectF r = node.item->boundingRect();
+        node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
+    }
+    EdgeItem::dropQueuedUpdates();
+    EdgeItem::setBatchMarker(false);
+    EdgeItem::setBatchMode(false);
+
+    // The entities stand still from here on: the routes look them up in an
+    // index of their rectangles rather than measuring every one each time.
+    EntityRectIndex index;
+    {
+        QList<const void*> keys;
+        QList<QRectF> rects;
+        for (const EntityItem* entity : std::as_const(m_entities)) {
+            if (entity->isVisible()) {
+                keys.append(entity);
+                rects.append(entity->sceneBoundingRect());
+            }
+        }
+        index.build(keys, rects);
+    }
+    const IndexInUse indexInUse(m_entityRectIndex, &index);
+
+    // Sides, then slots spread along them.
+    for (EdgeItem* edge : std::as_const(edges))
+        edge->chooseBestSides();
+    for (EntityItem* entity : std::as_const(entities))
+        assignEdgeSlots(entity);
+
+    // Routing, longest edges first.
+    {
+        std::vector<std::pair<double, EdgeItem*>> keyed;
+        keyed.reserve(static_cast<size_t>(edges.size()));
+        for (EdgeItem* edge : std::as_const(edges))
+            keyed.emplace_back(edgeLengthKey(edge), edge);
+        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+            if (a.first != b.first)
+                return a.first > b.first;
+            return std::less<const EdgeItem*>()(a.second, b.second);
+        });
+        for (qsizetype i = 0; i < edges.size(); ++i)
+            edges[i] = keyed[static_cast<size_t>(i)].second;
+    }
+    // The routes so far, as segment end points in pairs.
+    QList<QPointF> routedSegments;
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        EdgeItem* edge = edges.at(i);
+        edge->applyRouteHint(routedSegments);
+        for (const QLineF& segment : routeToSegments(edge->route()))
+            routedSegments << segment.p1() << segment.p2();
+        if ((i + 1) % 8 == 0)
+            letIndicatorTurn();
+    }
+
+    // Routes through another entity: new sides for them, fresh slots for
+    // their entities and new routes for every edge of those entities.
+    EntityList repaired;
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (!edge->countEntityCrossings())
+            continue;
+        edge->chooseBestSides();
+        repaired.add(edge->fromEntity());
+        repaired.add(edge->toEntity());
+    }
+    if (!repaired.order.isEmpty()) {
+        for (EntityItem* entity : std::as_const(repaired.order))
+            assignEdgeSlots(entity);
+        for (EdgeItem* edge : std::as_const(edges)) {
+            if (repaired.contains(edge->fromEntity()) || repaired.contains(edge->toEntity()))
+                edge->applyRouteHint({});
+        }
+    }
+
+    // Parallel segments of different routes pushed apart; a route that now
+    // runs through an entity goes back to what it was.
+    {
+        QList<RoutePoints> snapshot;
+        snapshot.reserve(edges.size());
+        for (const EdgeItem* edge : std::as_const(edges))
+            snapshot.append(edge->route());
+        QList<RoutePoints> working = snapshot;
+        separateParallelSegments(working);
+        for (qsizetype k = 0; k < edges.size(); ++k) {
+            if (working.at(k) == snapshot.at(k))
+                continue;
+            EdgeItem* edge = edges.at(k);
+            edge->applyRoute(working.at(k));
+            if (edge->countEntityCrossings())
+                edge->applyRoute(snapshot.at(k));
+        }
+    }
+
+    // Better side pairs where they pay, then every edge routed once more.
+    EntityList improved;
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (edge->tryImproveSlotSides()) {
+            improved.add(edge->fromEntity());
+            improved.add(edge->toEntity());
+        }
+    }
+    for (EntityItem* entity : std::as_const(improved.order))
+        assignEdgeSlots(entity);
+    for (EdgeItem* edge : std::as_const(edges))
+        edge->rerouteIfConnected();
+
+    letIndicatorTurn();
+
+    const QRectF bounds = itemsBoundingRect();
+    setSceneRect(bounds.adjusted(-120, -120, 120, 120));
+    update(sceneRect());
+}

@@ -1,0 +1,457 @@
+#include "layout/hublayout.h"
+
+#include "layout/componentlayout.h"
+
+#include <QtGlobal>
+
+#include <algorithm>
+#include <vector>
+
+namespace {
+
+constexpr double HubGap = 380.0;         // between neighbouring hubs
+constexpr double GroupGap = 78.0;        // between groups stacked on one side
+constexpr double GroupHubDistance = 108.0;
+constexpr double ColumnGap = 52.0;       // between facing columns of two hubs
+constexpr double LayerGap = 56.0;
+constexpr double LayerNodeGap = 42.0;
+constexpr int Unreached = 1000000;
+
+struct SatelliteGroup
+{
+    QList<int> members;    // component indices, in gathering order
+    LayoutNodes local;     // copies of the members' nodes
+    QRectF bounds;
+    int hub = -1;
+    QList<int> attach;     // local indices of members next to the hub
+};
+
+// Hop counts indexed by node, Unreached where the walk did not come;
+// `inCluster` limits the walk.
+void clusterDistances(const LayoutAdjacency& adjacency, const std::vector<char>& inCluster, int start,
+                      std::vector<int>& dist, std::vector<int>& queue)
+{
+    size_t head = 0;
+    size_t tail = 0;
+    dist[static_cast<size_t>(start)] = 0;
+    queue[tail++] = start;
+    while (head < tail) {
+        const int u = queue[head++];
+        for (int v : adjacency.at(u)) {
+            if (!inCluster[static_cast<size_t>(v)] || dist[static_cast<size_t>(v)] != Unreached)
+                continue;
+            dist[static_cast<size_t>(v)] = dist[static_cast<size_t>(u)] + 1;
+            queue[tail++] = v;
+        }
+    }
+}
+
+// Splits a cluster that touches the hubs through several members into one
+// group per such member; every other member joins the nearest of them.
+QList<QList<int>> splitCluster(const LayoutAdjacency& adjacency, const std::vector<char>& isHub,
+                               const QList<int>& members)
+{
+    QList<int> candidates;
+    for (int m : members) {
+        const QList<int>& around = adjacency.at(m);
+        if (std::any_of(around.cbegin(), around.cend(), [&isHub](int v) { return isHub[static_cast<size_t>(v)]; }))
+            candidates.append(m);
+    }
+    if (candidates.size() < 2)
+        return {members};
+
+    const size_t n = adjacency.size();
+    std::vector<char> inCluster(n, 0);
+    for (int m : members)
+        inCluster[static_cast<size_t>(m)] = 1;
+    std::vector<char> isCandidate(n, 0);
+    for (int c : candidates)
+        isCandidate[static_cast<size_t>(c)] = 1;
+
+    // One row of distances per candidate, over the members only.
+    const qsizetype count = candidates.size();
+    std::vector<int> queue(n);
+    std::vector<int> dist(n, Unreached);
+    std::vector<std::vector<int>> rows(static_cast<size_t>(count));
+    for (qsizetype k = 0; k < count; ++k) {
+        for (int m : members)
+            dist[static_cast<size_t>(m)] = Unreached;
+        clusterDistances(adjacency, inCluster, candidates.at(k), dist, queue);
+        std::vector<int>& row = rows[static_cast<size_t>(k)];
+        row.reserve(static_cast<size_t>(members.size()));
+        for (int m : members)
+            row.push_back(dist[static_cast<size_t>(m)]);
+    }
+
+    QList<QList<int>> groups(count);
+    for (qsizetype k = 0; k < count; ++k)
+        groups[k].append(candidates.at(k));
+    for (qsizetype mi = 0; mi < members.size(); ++mi) {
+        const int m = members.at(mi);
+        if (isCandidate[static_cast<size_t>(m)])
+            continue;
+        qsizetype chosen = 0;
+        int best = rows[0][static_cast<size_t>(mi)];
+        for (qsizetype k = 1; k < count; ++k) {
+            const int d = rows[static_cast<size_t>(k)][static_cast<size_t>(mi)];
+            if (d < best || (d == best && groups.at(k).size() < groups.at(chosen).size())) {
+                chosen = k;
+                best = d;
+            }
+        }
+        groups[chosen].append(m);
+    }
+    return groups;
+}
+
+} // namespace
+
+QHash<int, int> bfsDistances(const LayoutAdjacency& adjacency, const QList<bool>& allowed, int start)
+{
+    QHash<int, int> dist;
+    const int n = static_cast<int>(adjacency.size());
+    if (start < 0 || start >= n)
+        return dist;
+    dist.insert(start, 0);
+    QList<int> queue{start};
+    for (qsizetype head = 0; head < queue.size(); ++head) {
+        const int u = queue.at(head);
+        const int next = dist.value(u) + 1;
+        for (int v : adjacency.at(u)) {
+            if (v < 0 || v >= n || !allowed.value(v) || dist.contains(v))
+                continue;
+            dist.insert(v, next);
+            queue.append(v);
+        }
+    }
+    return dist;
+}
+
+void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
+                        const QList<int>& hubs)
+{
+    const int n = static_cast<int>(nodes.size());
+    std::vector<char> isHub(static_cast<size_t>(n), 0);
+    for (int h : hubs)
+        isHub[static_cast<size_t>(h)] = 1;
+    QList<int> hubOrder = hubs;
+    std::sort(hubOrder.begin(), hubOrder.end(), [&nodes](int a, int b) {
+        if (nodes.at(a).degree != nodes.at(b).degree)
+            return nodes.at(a).degree > nodes.at(b).degree;
+        return a < b;
+    });
+    hubOrder.erase(std::unique(hubOrder.begin(), hubOrder.end()), hubOrder.end());
+
+    // Satellite clusters: connected groups of the other nodes.
+    QList<QList<int>> clusters;
+    std::vector<char> assigned(static_cast<size_t>(n), 0);
+    for (int start = 0; start < n; ++start) {
+        if (isHub[static_cast<size_t>(start)] || assigned[static_cast<size_t>(start)])
+            continue;
+        QList<int> members{start};
+        assigned[static_cast<size_t>(start)] = 1;
+        for (qsizetype head = 0; head < members.size(); ++head) {
+            for (int v : adjacency.at(members.at(head))) {
+                if (isHub[static_cast<size_t>(v)] || assigned[static_cast<size_t>(v)])
+                    continue;
+                assigned[static_cast<size_t>(v)] = 1;
+                members.append(v);
+            }
+        }
+        clusters.append(members);
+    }
+
+    QList<SatelliteGroup> groups;
+    for (const QList<int>& cluster : std::as_const(clusters)) {
+        for (QList<int>& members : splitCluster(adjacency, isHub, cluster)) {
+            SatelliteGroup group;
+            group.members = std::move(members);
+            groups.append(std::move(group));
+        }
+    }
+
+    // Each group's hub and its own layout.
+    std::vector<int> localIndex(static_cast<size_t>(n), -1);
+    for (SatelliteGroup& group : groups) {
+        int bestCount = -1;
+        for (int h : std::as_const(hubOrder)) {
+            const QList<int>& around = adjacency.at(h);
+            int count = 0;
+            for (int m : std::as_const(group.members)) {
+                if (std::binary_search(around.cbegin(), around.cend(), m))
+                    ++count;
+            }
+            if (count > bestCount) {
+                bestCount = count;
+                group.hub = h;
+            }
+        }
+        const QList<int>& hubAround = adjacency.at(group.hub);
+        for (qsizetype i = 0; i < group.members.size(); ++i) {
+            const int m = group.members.at(i);
+            localIndex[static_cast<size_t>(m)] = static_cast<int>(i);
+            group.local.append(nodes.at(m));
+            if (std::binary_search(hubAround.cbegin(), hubAround.cend(), m))
+                group.attach.append(static_cast<int>(i));
+        }
+        LayoutEdges localEdges;
+        for (const LayoutEdge& e : edges) {
+            if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n)
+                continue;
+            const int a = localIndex[static_cast<size_t>(e.first)];
+            const int b = localIndex[static_cast<size_t>(e.second)];
+            if (a >= 0 && b >= 0)
+                localEdges.append({a, b});
+        }
+        for (int m : std::as_const(group.members))
+            localIndex[static_cast<size_t>(m)] = -1;
+        orderLayersByBarycentre(group.local, localEdges, group.attach);
+        group.bounds = nodesBoundingRect(group.local);
+    }
+
+    // Tallest groups first, more members first on equal heights.
+    std::stable_sort(groups.begin(), groups.end(), [](const SatelliteGroup& a, const SatelliteGroup& b) {
+        if (a.bounds.height() != b.bounds.height())
+            return a.bounds.height() > b.bounds.height();
+        return a.members.size() > b.members.size();
+    });
+
+    // The widest group of a column (0 for none).
+    auto columnWidth = [&groups](const QList<int>& column) {
+        double width = 0.0;
+        for (int g : column)
+            width = std::max(width, groups.at(g).bounds.width());
+        return width;
+    };
+
+    // Sides: each group goes to the lower side of its hub, left on a tie.
+    QHash<int, QList<int>> leftLists;
+    QHash<int, QList<int>> rightLists;
+    QHash<int, double> leftHeights;
+    QHash<int, double> rightHeights;
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        const int h = groups.at(g).hub;
+        const double height = groups.at(g).bounds.height();
+        const bool left = leftHeights.value(h) <= rightHeights.value(h);
+        QList<int>& list = left ? leftLists[h] : rightLists[h];
+        double& sideHeight = left ? leftHeights[h] : rightHeights[h];
+        sideHeight += height + (list.isEmpty() ? 0.0 : GroupGap);
+        list.append(static_cast<int>(g));
+    }
+
+    // The hub row, centred on x = 0: neighbouring hubs 380 apart, or more
+    // where the columns that face each other between them need the room
+    // (each 108 from its hub, 52 from each other), so that the columns of
+    // two hubs never stand on one another.
+    double previousX = 0.0;
+    double previousWidth = 0.0;
+    for (qsizetype i = 0; i < hubOrder.size(); ++i) {
+        const int h = hubOrder.at(i);
+        LayoutNode& hub = nodes[h];
+        if (i == 0) {
+            hub.x = 0.0;
+        } else {
+            const double facing = columnWidth(rightLists.value(hubOrder.at(i - 1))) + columnWidth(leftLists.value(h));
+            const double gap = std::max(HubGap, facing + 2.0 * GroupHubDistance + ColumnGap);
+            hub.x = previousX + previousWidth / 2.0 + gap + hub.width / 2.0;
+        }
+        hub.y = 0.0;
+        previousX = hub.x;
+        previousWidth = hub.width;
+    }
+    const double rowShift = -(nodes.at(hubOrder.first()).x + nodes.at(hubOrder.last()).x) / 2.0;
+    for (int h : std::as_const(hubOrder))
+        nodes[h].x += rowShift;
+
+    // Placement: each side's column centred on its hub's y.
+    for (int h : std::as_const(hubOrder)) {
+        const LayoutNode hub = nodes.at(h);
+        for (int side = 0; side < 2; ++side) {
+            const bool left = side == 0;
+            const QList<int> list = left ? leftLists.value(h) : rightLists.value(h);
+            if (list.isEmpty())
+                continue;
+            double stack = GroupGap * (list.size() - 1);
+            for (int g : list)
+                stack += groups.at(g).bounds.height();
+            double cursor = hub.y - stack / 2.0;
+            for (int g : list) {
+                SatelliteGroup& group = groups[g];
+                const QRectF b = group.bounds;
+                const double dy = cursor - b.y();
+                double dx = 0.0;
+                if (left) {
+                    dx = (hub.x - hub.width / 2.0 - GroupHubDistance) - (b.x() + b.width());
+                } else {
+                    // Mirrored, so that the layer next to the hub faces it.
+                    const double centreX = b.center().x();
+                    for (LayoutNode& local : group.local)
+                        local.x = 2.0 * centreX - local.x;
+                    dx = (hub.x + hub.width / 2.0 + GroupHubDistance) - b.x();
+                }
+                for (qsizetype i = 0; i < group.members.size(); ++i) {
+                    LayoutNode& target = nodes[group.members.at(i)];
+                    target.x = group.local.at(i).x + dx;
+                    target.y = group.local.at(i).y + dy;
+                }
+                cursor += b.height() + GroupGap;
+            }
+        }
+    }
+
+    removeNodeOverlaps(nodes, 8, 52.0, 40.0);
+}
+
+void orderLayersByBarycentre(LayoutNodes& nodes, const LayoutEdges& edges, const QList<int>& roots)
+{
+    const int n = static_cast<int>(nodes.size());
+    if (n == 0)
+        return;
+    if (n == 1) {
+        nodes[0].x = nodes[0].y = 0.0;
+        return;
+    }
+    const LayoutAdjacency adjacency = buildAdjacency(nodes, edges);
+
+    // Layers by hop count from the roots; the nodes never reached share one
+    // layer after the last.
+    std::vector<int> layerOf(static_cast<size_t>(n), -1);
+    QList<int> queue;
+    if (roots.isEmpty()) {
+        for (int i = 0; i < n; ++i)
+            queue.append(i);
+    } else {
+        for (int r : roots) {
+            if (r >= 0 && r < n && layerOf[static_cast<size_t>(r)] < 0) {
+                layerOf[static_cast<size_t>(r)] = 0;
+                queue.append(r);
+            }
+        }
+    }
+    for (int q : std::as_const(queue))
+        layerOf[static_cast<size_t>(q)] = 0;
+    int deepest = queue.isEmpty() ? -1 : 0;
+    for (qsizetype head = 0; head < queue.size(); ++head) {
+        const int u = queue.at(head);
+        for (int v : adjacency.at(u)) {
+            if (layerOf[static_cast<size_t>(v)] >= 0)
+                continue;
+            layerOf[static_cast<size_t>(v)] = layerOf[static_cast<size_t>(u)] + 1;
+            deepest = std::max(deepest, layerOf[static_cast<size_t>(v)]);
+            queue.append(v);
+        }
+    }
+    const int missedLayer = deepest + 1;
+    bool anyMissed = false;
+    for (int i = 0; i < n; ++i) {
+        if (layerOf[static_cast<size_t>(i)] < 0) {
+            layerOf[static_cast<size_t>(i)] = missedLayer;
+            anyMissed = true;
+        }
+    }
+    QList<QList<int>> layers(anyMissed ? missedLayer + 1 : deepest + 1);
+    for (int i = 0; i < n; ++i)
+        layers[layerOf[static_cast<size_t>(i)]].append(i);
+
+    if (!layers.isEmpty()) {
+        std::stable_sort(layers[0].begin(), layers[0].end(), [&nodes](int a, int b) {
+            return nodes.at(a).degree > nodes.at(b).degree;
+        });
+    }
+
+    std::vector<double> placedY(static_cast<size_t>(n), 0.0);
+    double previousLeft = 0.0;
+    for (qsizetype l = 0; l < layers.size(); ++l) {
+        QList<int>& layer = layers[l];
+        if (l > 0) {
+            std::vector<double> barycentre(static_cast<size_t>(n), 0.0);
+            for (int v : std::as_const(layer)) {
+                double sum = 0.0;
+                int count = 0;
+                for (int u : adjacency.at(v)) {
+                    if (layerOf[static_cast<size_t>(u)] == l - 1) {
+                        sum += placedY[static_cast<size_t>(u)];
+                        ++count;
+                    }
+                }
+                barycentre[static_cast<size_t>(v)] = count > 0 ? sum / count : 0.0;
+            }
+            std::stable_sort(layer.begin(), layer.end(), [&barycentre](int a, int b) {
+                const double ba = barycentre[static_cast<size_t>(a)];
+                const double bb = barycentre[static_cast<size_t>(b)];
+                return ba < bb && !qFuzzyCompare(ba, bb);
+            });
+        }
+        if (layer.isEmpty())
+            continue;
+        double width = 0.0;
+        double stack = LayerNodeGap * (layer.size() - 1);
+        for (int v : std::as_const(layer)) {
+            width = std::max(width, nodes.at(v).width);
+            stack += nodes.at(v).height;
+        }
+        const double x = l == 0 ? 0.0 : previousLeft - LayerGap - width / 2.0;
+        previousLeft = x - width / 2.0;
+        double cursor = -stack / 2.0;
+        for (int v : std::as_const(layer)) {
+            LayoutNode& node = nodes[v];
+            node.x = x;
+            node.y = cursor + node.height / 2.0;
+            placedY[static_cast<size_t>(v)] = node.y;
+            cursor += node.height + LayerNodeGap;
+        }
+    }
+
+    removeNodeOverlaps(nodes, 12, LayerGap, LayerNodeGap);
+    alignConnectedNodes(nodes, edges, 0.55);
+    compactAlongAxis(nodes, true);
+    compactAlongAxis(nodes, false);
+    removeNodeOverlaps(nodes, 8, LayerGap, LayerNodeGap);
+}
+
+void compactAlongAxis(LayoutNodes& nodes, bool horizontal)
+{
+    const int n = static_cast<int>(nodes.size());
+    if (n < 2)
+        return;
+    auto along = [horizontal](const LayoutNode& node) { return horizontal ? node.x : node.y; };
+    auto across = [horizontal](const LayoutNode& node) { return horizontal ? node.y : node.x; };
+    auto sizeAlong = [horizontal](const LayoutNode& node) { return horizontal ? node.width : node.height; };
+    auto sizeAcross = [horizontal](const LayoutNode& node) { return horizontal ? node.height : node.width; };
+
+    LayoutNode* p = nodes.data();
+    std::vector<int> order(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        order[static_cast<size_t>(i)] = i;
+    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
+        const double pa = along(p[a]);
+        const double pb = along(p[b]);
+        if (!qFuzzyCompare(pa, pb))
+            return pa < pb;
+        return across(p[a]) < across(p[b]);
+    });
+
+    const double gap = horizontal ? 56.0 : 42.0;
+    const double tolerance = horizontal ? 8.4 : 11.2;
+    const LayoutNode& first = p[order.front()];
+    const double start = along(first) - sizeAlong(first) / 2.0;
+    for (size_t k = 0; k < order.size(); ++k) {
+        LayoutNode& v = p[order[k]];
+        const double vLow = across(v) - sizeAcross(v) / 2.0;
+        const double vHigh = across(v) + sizeAcross(v) / 2.0;
+        double pos = start;
+        for (size_t e = 0; e < k; ++e) {
+            const LayoutNode& u = p[order[e]];
+            const double uLow = across(u) - sizeAcross(u) / 2.0;
+            const double uHigh = across(u) + sizeAcross(u) / 2.0;
+            if (uLow > vHigh + tolerance || vLow > uHigh + tolerance)
+                continue;
+            pos = std::max(pos, along(u) + sizeAlong(u) / 2.0 + gap);
+        }
+        const double centre = pos + sizeAlong(v) / 2.0;
+        if (horizontal)
+            v.x = centre;
+        else
+            v.y = centre;
+    }
+}

@@ -1,0 +1,30 @@
+#pragma once
+
+#include "layout/layoutnode.h"
+
+#include <QHash>
+
+// The hub layout of a component with dominant nodes: the hubs stand in one
+// horizontal row, and the other nodes form satellite groups, each stacked
+// in a column to the left or right of the hub it is tied to. Inside a group
+// the nodes stand in vertical layers by their hop distance from the nodes
+// that touch the hub, the layer next to the hub first.
+
+// Places every node of the component. The adjacency and degrees are those
+// of buildAdjacency; hubs is a non-empty list of valid node indices.
+void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
+                        const QList<int>& hubs);
+
+// Lays out one satellite group around the origin in layers growing towards
+// negative x, starting from the roots (every node when roots is empty),
+// each later layer ordered by the barycentre of its neighbours in the layer
+// before.
+void orderLayersByBarycentre(LayoutNodes& nodes, const LayoutEdges& edges, const QList<int>& roots);
+
+// One compaction sweep along x (horizontal) or y: every node but the first
+// slides to the smallest position that keeps the gap to the nodes before it
+// in its band.
+void compactAlongAxis(LayoutNodes& nodes, bool horizontal);
+
+// Hop counts from start walking only through nodes of allowed (start -> 0).
+QHash<int, int> bfsDistances(const LayoutAdjacency& adjacency, const QList<bool>& allowed, int start);

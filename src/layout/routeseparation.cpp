@@ -1,0 +1,113 @@
+#include "layout/routeseparation.h"
+
+#include <algorithm>
+#include <cmath>
+
+QList<QLineF> routeToSegments(const RoutePoints& points)
+{
+    QList<QLineF> segments;
+    for (qsizetype i = 0; i + 1 < points.size(); ++i) {
+        const QLineF segment(points.at(i), points.at(i + 1));
+        if (segment.length() > 0.5)
+            segments.append(segment);
+    }
+    return segments;
+}
+
+QList<RouteSegment> collectInnerSegments(const QList<RoutePoints>& routes)
+{
+    QList<RouteSegment> records;
+    for (qsizetype r = 0; r < routes.size(); ++r) {
+        const RoutePoints& route = routes.at(r);
+        const qsizetype segmentCount = route.size() - 1;
+        for (qsizetype s = 1; s <= segmentCount - 2; ++s) {
+            const QPointF a = route.at(s);
+            const QPointF b = route.at(s + 1);
+            const double dx = b.x() - a.x();
+            const double dy = b.y() - a.y();
+            if (std::hypot(dx, dy) < 0.5)
+                continue;
+            RouteSegment record;
+            record.route = static_cast<int>(r);
+            record.segment = static_cast<int>(s);
+            record.start = a;
+            record.end = b;
+            if (std::abs(dy) < 0.5)
+                record.horizontal = true;
+            else if (std::abs(dx) < 0.5)
+                record.horizontal = false;
+            else
+                continue;
+            records.append(record);
+        }
+    }
+    return records;
+}
+
+namespace {
+
+// The coordinate across a segment (x of a vertical one, y of a horizontal
+// one) and its extent along itself.
+double across(const RouteSegment& s)
+{
+    return s.horizontal ? s.start.y() : s.start.x();
+}
+
+double alongMin(const RouteSegment& s)
+{
+    return s.horizontal ? std::min(s.start.x(), s.end.x()) : std::min(s.start.y(), s.end.y());
+}
+
+double alongMax(const RouteSegment& s)
+{
+    return s.horizontal ? std::max(s.start.x(), s.end.x()) : std::max(s.start.y(), s.end.y());
+}
+
+void shiftSegment(QList<RoutePoints>& routes, RouteSegment& s, double shift)
+{
+    RoutePoints& route = routes[s.route];
+    for (int k : {s.segment, s.segment + 1}) {
+        QPointF& p = route[k];
+        if (s.horizontal)
+            p.ry() += shift;
+        else
+            p.rx() += shift;
+    }
+    s.start = route.at(s.segment);
+    s.end = route.at(s.segment + 1);
+}
+
+} // namespace
+
+void separateParallelSegments(QList<RoutePoints>& routes)
+{
+    QList<RouteSegment> records = collectInnerSegments(routes);
+    // A move touches only the two records of the pair, so horizontal and
+    // vertical segments never affect each other: each orientation is its
+    // own list, kept in record order.
+    QList<qsizetype> byOrientation[2];
+    for (qsizetype i = 0; i < records.size(); ++i)
+        byOrientation[records.at(i).horizontal ? 1 : 0].append(i);
+
+    for (int pass = 0; pass < 4; ++pass) {
+        for (const QList<qsizetype>& list : byOrientation) {
+            for (qsizetype a = 0; a < list.size(); ++a) {
+                RouteSegment& si = records[list.at(a)];
+                for (qsizetype b = a + 1; b < list.size(); ++b) {
+                    RouteSegment& sj = records[list.at(b)];
+                    if (si.route == sj.route)
+                        continue;
+                    const double d = across(si) - across(sj);
+                    if (std::abs(d) < 0.5 || std::abs(d) >= ParallelSegmentSpacing)
+                        continue;
+                    if (!(alongMin(si) < alongMax(sj) && alongMin(sj) < alongMax(si)))
+                        continue;
+                    const double magnitude = (ParallelSegmentSpacing - std::abs(d)) / 2.0;
+                    const double shift = d > 0 ? magnitude : -magnitude;
+                    shiftSegment(routes, si, shift);
+                    shiftSegment(routes, sj, -shift);
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QLineF>
+#include <QList>
+#include <QPointF>
+
+// Keeps the routes of different edges from running on top of one another:
+// inner segments of the same orientation that lie closer than a minimum
+// distance and overlap along their direction are pushed apart.
+
+using RoutePoints = QList<QPointF>;
+
+// One inner segment of a route, as the separation sees it.
+struct RouteSegment
+{
+    int route = -1;   // index of the route
+    int segment = -1; // points segment and segment + 1 of the route
+    QPointF start;    // as last read from the working routes
+    QPointF end;
+    bool horizontal = false;
+};
+
+// Distance the separation leaves between parallel segments of two routes.
+constexpr double ParallelSegmentSpacing = 14.0;
+
+// The segments of a polyline, point i to point i + 1, leaving out those of
+// length 0.5 or less; none for fewer than two points.
+QList<QLineF> routeToSegments(const RoutePoints& points);
+
+// The inner segments (never the first or last of a route) that are
+// horizontal or vertical and at least 0.5 long, in route order.
+QList<RouteSegment> collectInnerSegments(const QList<RoutePoints>& routes);
+
+// Four passes over all pairs of inner segments of different routes with the
+// same orientation: two that lie at least 0.5 and less than the spacing
+// apart and overlap along their direction move away from each other, each
+// by half the shortfall, and end exactly the spacing apart. Edits routes.
+void separateParallelSegments(QList<RoutePoints>& routes);

@@ -1,0 +1,398 @@
+// Automatic layout on a live scene: a 40-entity diagram (a star of 8, a
+// chain with a self-relation, parallel relationships, a cycle and isolated
+// entities) laid out offscreen, checked as a user would look at it: no
+// entity on another, groups apart, the diagram where it was, every route
+// right-angled and clear of the entities, the same result every time.
+
+#include "app/applicationsetup.h"
+#include "diagram/entityitem.h"
+#include "diagram/erscene.h"
+#include "diagram/slotitem.h"
+#include "edges/edgeitem.h"
+#include "layout/slotspread.h"
+
+#include "common/sceneitems.h"
+#include "common/testmain.h"
+#include "edges/edgetestutil.h"
+
+#include <QApplication>
+#include <QGraphicsView>
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <algorithm>
+#include <cmath>
+#include <memory>
+
+using edgetest::addEntity;
+using edgetest::Row;
+
+namespace {
+
+QList<Row> rows(int count)
+{
+    QList<Row> list{{QStringLiteral("id"), QStringLiteral("INT"), true}};
+    for (int i = 1; i < count; ++i)
+        list.append({QStringLiteral("column_%1").arg(i), QStringLiteral("VARCHAR(40)"), false});
+    return list;
+}
+
+struct Diagram
+{
+    QList<EntityItem*> entities;
+    EntityItem* hub = nullptr;
+    EntityItem* looped = nullptr; // carries a self-relation
+    EdgeItem* loop = nullptr;
+};
+
+// 40 entities of 1 to 7 rows scattered (overlapping) over the canvas.
+Diagram buildDiagram(ERScene& scene)
+{
+    QRandomGenerator random(2024);
+    Diagram d;
+    auto entity = [&](const QString& name) {
+        const QPointF at(random.bounded(2400), random.bounded(1600));
+        EntityItem* e = addEntity(scene, name, name, at, rows(1 + random.bounded(7)));
+        d.entities.append(e);
+        return e;
+    };
+    d.hub = entity(QStringLiteral("hub"));
+    for (int i = 0; i < 8; ++i)
+        scene.createEdge(d.hub, entity(QStringLiteral("leaf_%1").arg(i)), false);
+    EntityItem* previous = entity(QStringLiteral("chain_0"));
+    for (int i = 1; i < 10; ++i) {
+        EntityItem* next = entity(QStringLiteral("chain_%1").arg(i));
+        scene.createEdge(previous, next, false);
+        if (i == 4) {
+            d.looped = next;
+            d.loop = scene.createEdge(next, next, false);
+        }
+        previous = next;
+    }
+    EntityItem* p0 = entity(QStringLiteral("orders"));
+    EntityItem* p1 = entity(QStringLiteral("customers"));
+    EntityItem* p2 = entity(QStringLiteral("addresses"));
+    scene.createEdge(p0, p1, false);
+    scene.createEdge(p0, p1, false);
+    scene.createEdge(p1, p0, false);
+    scene.createEdge(p1, p2, false);
+    QList<EntityItem*> cycle;
+    for (int i = 0; i < 4; ++i)
+        cycle.append(entity(QStringLiteral("cycle_%1").arg(i)));
+    for (int i = 0; i < 4; ++i)
+        scene.createEdge(cycle.at(i), cycle.at((i + 1) % 4), false);
+    scene.createEdge(cycle.at(0), cycle.at(2), false);
+    while (d.entities.size() < 40)
+        entity(QStringLiteral("single_%1").arg(d.entities.size()));
+    scene.createEdge(d.entities.last(), d.entities.last(), false);
+    return d;
+}
+
+QRectF entityRect(const EntityItem* e)
+{
+    return e->sceneBoundingRect();
+}
+
+// Whether any stretch of the route lies inside rect shrunk by 2 (checked
+// at points 1 apart along every segment).
+bool routeEntersRect(const QList<QPointF>& route, const QRectF& rect)
+{
+    const QRectF inner = rect.adjusted(2, 2, -2, -2);
+    for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+        const QLineF segment(route.at(i), route.at(i + 1));
+        const int steps = std::max(1, static_cast<int>(std::ceil(segment.length())));
+        for (int s = 0; s <= steps; ++s) {
+            const QPointF p = segment.pointAt(static_cast<double>(s) / steps);
+            if (p.x() > inner.left() && p.x() < inner.right() && p.y() > inner.top() && p.y() < inner.bottom())
+                return true;
+        }
+    }
+    return false;
+}
+
+bool rightAngled(const QList<QPointF>& route)
+{
+    for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+        const QPointF d = route.at(i + 1) - route.at(i);
+        if (std::abs(d.x()) > 0.5 && std::abs(d.y()) > 0.5)
+            return false;
+    }
+    return route.size() >= 2;
+}
+
+// Connected groups of entities by their relationships.
+QList<QRectF> groupRects(const QList<EntityItem*>& entities)
+{
+    QHash<EntityItem*, int> group;
+    QList<QRectF> rects;
+    for (EntityItem* start : entities) {
+        if (group.contains(start))
+            continue;
+        const int g = static_cast<int>(rects.size());
+        QList<EntityItem*> queue{start};
+        group.insert(start, g);
+        QRectF r = entityRect(start);
+        for (qsizetype head = 0; head < queue.size(); ++head) {
+            for (EdgeItem* edge : queue.at(head)->edges()) {
+                for (EntityItem* next : {edge->fromEntity(), edge->toEntity()}) {
+                    if (next && !group.contains(next)) {
+                        group.insert(next, g);
+                        queue.append(next);
+                        r = r.united(entityRect(next));
+                    }
+                }
+            }
+        }
+        rects.append(r);
+    }
+    return rects;
+}
+
+QRectF entitiesBounds(const QList<EntityItem*>& entities)
+{
+    QRectF r;
+    for (const EntityItem* e : entities)
+        r = r.isNull() ? entityRect(e) : r.united(entityRect(e));
+    return r;
+}
+
+QHash<QString, QPointF> positions(const ERScene& scene)
+{
+    QHash<QString, QPointF> found;
+    for (const EntityItem* e : itemsOfType<EntityItem>(scene))
+        found.insert(e->id(), e->pos());
+    return found;
+}
+
+} // namespace
+
+class TestAutoLayout : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void initTestCase() { setUpApplication(); }
+    void init()
+    {
+        EdgeItem::setBatchMode(false);
+        EdgeItem::setRoutingSuspended(false);
+    }
+
+    void fortyEntities()
+    {
+        ERScene scene;
+        QGraphicsView view(&scene);
+        view.setViewportUpdateMode(QGraphicsView::FullViewportUpdate);
+        const Diagram d = buildDiagram(scene);
+        const QPointF oldCentre = scene.itemsBoundingRect().center();
+        EdgeItem::resetRoutingCounters();
+
+        scene.autoLayout();
+
+        // Every edge got its routes from the passes alone: no queued quick
+        // update (a straight line or plain route) came after them.
+        QCOMPARE(EdgeItem::routingCounters().quickUpdates, quint64(0));
+        QCOMPARE(EdgeItem::routingCounters().timerFlushes, quint64(0));
+
+        // The views and the cursor are back as they were.
+        QVERIFY(view.isInteractive());
+        QVERIFY(view.updatesEnabled());
+        QCOMPARE(view.viewportUpdateMode(), QGraphicsView::FullViewportUpdate);
+        QVERIFY(!QApplication::overrideCursor());
+        QVERIFY(!EdgeItem::isBatchMode());
+        QCOMPARE(EdgeItem::pendingTimerEdgeCount(), 0);
+
+        for (qsizetype a = 0; a < d.entities.size(); ++a) {
+            for (qsizetype b = a + 1; b < d.entities.size(); ++b)
+                QVERIFY2(!entityRect(d.entities.at(a)).intersects(entityRect(d.entities.at(b))),
+                         qPrintable(d.entities.at(a)->title() + " on " + d.entities.at(b)->title()));
+        }
+
+        const QList<QRectF> groups = groupRects(d.entities);
+        QCOMPARE(groups.size(), 1 + 1 + 1 + 1 + 14); // star, chain, trio, cycle, singles
+        for (qsizetype a = 0; a < groups.size(); ++a) {
+            for (qsizetype b = a + 1; b < groups.size(); ++b) {
+                const QRectF& r = groups.at(a);
+                const QRectF& s = groups.at(b);
+                const double gap = std::max(std::max(r.left() - s.right(), s.left() - r.right()),
+                                            std::max(r.top() - s.bottom(), s.top() - r.bottom()));
+                QVERIFY2(gap >= 150 - 1e-6, qPrintable(QString::number(gap)));
+            }
+        }
+
+        const QPointF centre = entitiesBounds(d.entities).center();
+        QVERIFY(std::abs(centre.x() - oldCentre.x()) < 1e-6);
+        QVERIFY(std::abs(centre.y() - oldCentre.y()) < 1e-6);
+
+        const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(scene);
+        QCOMPARE(edges.size(), 8 + 9 + 1 + 4 + 5 + 1);
+        for (const EdgeItem* edge : edges) {
+            const QString name = edge->fromEntity()->title() + " -> " + edge->toEntity()->title();
+            QVERIFY2(rightAngled(edge->route()), qPrintable(name));
+            QVERIFY2(!edge->countEntityCrossings(), qPrintable(name));
+            for (const EntityItem* e : d.entities) {
+                if (e != edge->fromEntity() && e != edge->toEntity())
+                    QVERIFY2(!routeEntersRect(edge->route(), entityRect(e)), qPrintable(name + " over " + e->title()));
+            }
+            // Each end starts on its slot.
+            QVERIFY(QLineF(edge->route().first(), edge->fromSlot()->scenePos()).length() < 1.0);
+            QVERIFY(QLineF(edge->route().last(), edge->toSlot()->scenePos()).length() < 1.0);
+        }
+        // Self-loops go round the outside of their entity.
+        for (const EdgeItem* edge : edges) {
+            if (!edge->isSelfRelation())
+                continue;
+            QVERIFY(edge->route().size() >= 4);
+            const EntityItem* e = edge->fromEntity();
+            QVERIFY2(!routeEntersRect(edge->route(), e->mapRectToScene(e->rect())), qPrintable(e->title()));
+        }
+        // Parallel relationships each have their own slots.
+        QSet<const SlotItem*> used;
+        for (const EdgeItem* edge : edges) {
+            QVERIFY(!used.contains(edge->fromSlot()));
+            used.insert(edge->fromSlot());
+            QVERIFY(!used.contains(edge->toSlot()));
+            used.insert(edge->toSlot());
+        }
+        // The scene rectangle holds everything with 120 to spare.
+        QCOMPARE(scene.sceneRect(), scene.itemsBoundingRect().adjusted(-120, -120, 120, 120));
+    }
+
+    // The same diagram gives the same arrangement: loaded again from the
+    // same file, and laid out again in place (where only the old centre,
+    // which now includes the new routes, may shift the whole).
+    void sameDiagramSameArrangement()
+    {
+        ERScene scene;
+        buildDiagram(scene);
+        const QJsonObject json = scene.toJson();
+        scene.autoLayout();
+        const QHash<QString, QPointF> first = positions(scene);
+
+        ERScene other;
+        other.loadFromJson(json);
+        other.autoLayout();
+        const QHash<QString, QPointF> second = positions(other);
+        QCOMPARE(second.size(), first.size());
+        for (auto it = first.cbegin(); it != first.cend(); ++it)
+            QCOMPARE(second.value(it.key()), it.value());
+
+        scene.autoLayout();
+        const QHash<QString, QPointF> third = positions(scene);
+        const QPointF shift = third.value(QStringLiteral("hub")) - first.value(QStringLiteral("hub"));
+        for (auto it = first.cbegin(); it != first.cend(); ++it) {
+            const QPointF moved = third.value(it.key()) - it.value();
+            QVERIFY2(QLineF(moved, shift).length() < 1e-6, qPrintable(it.key()));
+        }
+    }
+
+    void tooFewEntitiesChangeNothing_data()
+    {
+        QTest::addColumn<int>("count");
+        QTest::newRow("empty") << 0;
+        QTest::newRow("one with a self-relation") << 1;
+    }
+    void tooFewEntitiesChangeNothing()
+    {
+        QFETCH(int, count);
+        ERScene scene;
+        QGraphicsView view(&scene);
+        view.setViewportUpdateMode(QGraphicsView::SmartViewportUpdate);
+        EdgeItem* loop = nullptr;
+        if (count == 1) {
+            EntityItem* e = addEntity(scene, QStringLiteral("only"), QStringLiteral("only"), QPointF(333, 444));
+            loop = scene.createEdge(e, e, false);
+        }
+        const QRectF rect = scene.sceneRect();
+        const QList<QPointF> route = loop ? loop->route() : QList<QPointF>();
+        scene.autoLayout();
+        QCOMPARE(scene.sceneRect(), rect);
+        if (loop) {
+            QCOMPARE(loop->fromEntity()->pos(), QPointF(333, 444));
+            QCOMPARE(loop->route(), route);
+        }
+        QVERIFY(view.isInteractive());
+        QCOMPARE(view.viewportUpdateMode(), QGraphicsView::SmartViewportUpdate);
+        QVERIFY(!QApplication::overrideCursor());
+    }
+
+    // Longest first, a missing end last: a strict weak ordering (never a
+    // before itself, never both ways, transitive) on any mix of edges.
+    void edgeLengthOrdering()
+    {
+        ERScene scene;
+        QList<EntityItem*> entities;
+        QRandomGenerator random(9);
+        for (int i = 0; i < 6; ++i)
+            entities.append(addEntity(scene, QString::number(i), QString::number(i),
+                                      QPointF(300 * (i % 3), 250 * (i / 3))));
+        QList<EdgeItem*> edges;
+        for (int i = 0; i < 14; ++i) {
+            EntityItem* a = entities.at(random.bounded(6));
+            EntityItem* b = entities.at(random.bounded(6));
+            edges.append(scene.createEdge(a, b, false));
+        }
+        // Three edges lose an end.
+        for (int i : {2, 7, 11}) {
+            EntityItem* gone = edges.at(i)->toEntity();
+            edges.at(i)->forgetEntity(gone);
+            gone->removeEdge(edges.at(i));
+        }
+        for (EdgeItem* a : edges) {
+            QVERIFY(!ERScene::edgeLengthGreater(a, a));
+            for (EdgeItem* b : edges) {
+                if (a != b)
+                    QVERIFY(ERScene::edgeLengthGreater(a, b) != ERScene::edgeLengthGreater(b, a));
+                for (EdgeItem* c : edges) {
+                    if (ERScene::edgeLengthGreater(a, b) && ERScene::edgeLengthGreater(b, c))
+                        QVERIFY(ERScene::edgeLengthGreater(a, c));
+                }
+            }
+        }
+        std::sort(edges.begin(), edges.end(), &ERScene::edgeLengthGreater);
+        for (qsizetype i = 0; i < edges.size(); ++i) {
+            const bool missing = !edges.at(i)->fromEntity() || !edges.at(i)->toEntity();
+            QCOMPARE(missing, i >= edges.size() - 3);
+        }
+        // A layout over such edges still places every entity apart.
+        scene.autoLayout();
+        for (qsizetype a = 0; a < entities.size(); ++a) {
+            for (qsizetype b = a + 1; b < entities.size(); ++b)
+                QVERIFY(!entityRect(entities.at(a)).intersects(entityRect(entities.at(b))));
+        }
+    }
+
+    // Three edges leaving the right side of an entity: spread along it in
+    // the order of the entities they lead to, free slots left alone.
+    void slotsSpreadAlongASide()
+    {
+        ERScene scene;
+        EntityItem* a = addEntity(scene, QStringLiteral("a"), QStringLiteral("a"), QPointF(0, 0), rows(2));
+        const double ys[3] = {400, -300, 30};
+        QList<EdgeItem*> edges;
+        for (int i = 0; i < 3; ++i) {
+            EntityItem* b = addEntity(scene, QString::number(i), QString::number(i), QPointF(600, ys[i]));
+            EdgeItem* e = scene.createEdge(a, b, false);
+            e->setSlotSides(SlotRight, SlotLeft);
+            edges.append(e);
+        }
+        SlotItem* free = a->acquireFreeSlot();
+        const QPointF freeAt = free->pos();
+        ERScene::assignEdgeSlots(a);
+        const QRectF box = a->rect();
+        const double margin = slotSideMargin(box.height());
+        // Ordered by the other entity: -300, 30, 400.
+        const QList<double> y{edges.at(1)->fromSlot()->pos().y(), edges.at(2)->fromSlot()->pos().y(),
+                              edges.at(0)->fromSlot()->pos().y()};
+        QVERIFY2(y.at(0) + SlotSpacing - 1 <= y.at(1) && y.at(1) + SlotSpacing - 1 <= y.at(2),
+                 qPrintable(QStringLiteral("%1 %2 %3").arg(y.at(0)).arg(y.at(1)).arg(y.at(2))));
+        QVERIFY(y.first() >= box.top() + margin - 0.5);
+        QVERIFY(y.last() <= box.bottom() - margin + 0.5);
+        for (const EdgeItem* e : edges)
+            QCOMPARE(e->fromSlot()->pos().x(), box.right());
+        QCOMPARE(free->pos(), freeAt);
+        ERScene::assignEdgeSlots(nullptr);
+    }
+};
+
+QUILLMAP_TEST_MAIN(TestAutoLayout)
+#include "tst_autolayout.moc"

@@ -1,0 +1,298 @@
+// The scene-free halves of automatic layout: groups, packing and centring
+// of a whole diagram's nodes, the separation of parallel route segments and
+// the spreading of slots along a side.
+
+#include "layout/diagramlayout.h"
+#include "layout/entityrectindex.h"
+#include "layout/routeseparation.h"
+#include "layout/slotspread.h"
+
+#include "common/testmain.h"
+
+#include <QRandomGenerator>
+#include <QtTest>
+
+#include <cmath>
+
+namespace {
+
+// Several groups of random shape and size, with isolated nodes, repeated
+// relationships and self-relations among them.
+void randomDiagram(quint32 seed, int n, LayoutNodes& nodes, LayoutEdges& edges)
+{
+    QRandomGenerator random(seed);
+    nodes = LayoutNodes(n);
+    for (LayoutNode& node : nodes) {
+        node.x = random.bounded(4000);
+        node.y = random.bounded(3000);
+        node.width = 140 + random.bounded(150);
+        node.height = 46 + 18 * random.bounded(10);
+    }
+    edges.clear();
+    for (int i = 1; i < n; ++i) {
+        if (random.bounded(4) != 0)
+            edges.append({i - 1 - random.bounded(std::min(i, 6)), i});
+    }
+    for (int extra = 0; extra < n / 5; ++extra) {
+        const int a = random.bounded(n);
+        edges.append({a, random.bounded(3) == 0 ? a : std::max(0, a - random.bounded(4))});
+    }
+}
+
+double gapBetween(const QRectF& a, const QRectF& b)
+{
+    const double dx = std::max(a.left() - b.right(), b.left() - a.right());
+    const double dy = std::max(a.top() - b.bottom(), b.top() - a.bottom());
+    return std::max(dx, dy);
+}
+
+} // namespace
+
+class TestDiagramLayout : public QObject
+{
+    Q_OBJECT
+private Q_SLOTS:
+    void componentsInDiscoveryOrder()
+    {
+        // 0-3-1 and 2, 4-5 (twice), a self-relation on 2, one bad index.
+        const LayoutEdges edges{{3, 1}, {0, 3}, {2, 2}, {5, 4}, {4, 5}, {4, 9}};
+        const QList<LayoutComponent> components = findLayoutComponents(6, edges);
+        QCOMPARE(components.size(), 3);
+        QCOMPARE(components.at(0).members, (QList<int>{0, 3, 1}));
+        QCOMPARE(components.at(1).members, (QList<int>{2}));
+        QCOMPARE(components.at(2).members, (QList<int>{4, 5}));
+    }
+
+    // Entities without relationships: one row after another, tallest first,
+    // 150 apart, the whole centred on the given point.
+    void isolatedNodesPackedTallestFirst()
+    {
+        LayoutNodes nodes(4);
+        const double heights[4] = {50, 120, 80, 120};
+        for (int i = 0; i < 4; ++i) {
+            nodes[i].width = 200;
+            nodes[i].height = heights[i];
+        }
+        const QList<LayoutComponent> packed = layoutDiagramNodes(nodes, {}, QPointF(1000, -500));
+        QCOMPARE(packed.size(), 4);
+        // area 74000: rows limited to 1.2 x sqrt = 326.4, so one per row.
+        QCOMPARE(packed.at(0).members.first(), 1);
+        QCOMPARE(packed.at(1).members.first(), 3);
+        QCOMPARE(packed.at(2).members.first(), 2);
+        QCOMPARE(packed.at(3).members.first(), 0);
+        QCOMPARE(nodes.at(1).y + 60 + 150, nodes.at(3).y - 60);
+        QCOMPARE(nodes.at(3).y + 60 + 150, nodes.at(2).y - 40);
+        QCOMPARE(nodes.at(2).y + 40 + 150, nodes.at(0).y - 25);
+        QCOMPARE(nodesBoundingRect(nodes).center(), QPointF(1000, -500));
+    }
+
+    void widerThanTheRowStandsAlone()
+    {
+        QList<LayoutComponent> components(3);
+        components[0].bounds = QRectF(0, 0, 2000, 100);
+        components[1].bounds = QRectF(0, 0, 100, 50);
+        components[2].bounds = QRectF(0, 0, 100, 50);
+        packComponents(components);
+        QCOMPARE(components.at(0).offset, QPointF(0, 0));
+        // The limit is the widest group: the next two share the second row.
+        QCOMPARE(components.at(1).offset, QPointF(0, 250));
+        QCOMPARE(components.at(2).offset, QPointF(250, 250));
+    }
+
+    // Whatever the diagram: nodes never overlap, groups keep 150 apart, the
+    // centre is kept, and the same input gives the same positions.
+    void generatedDiagrams_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("count");
+        for (int count : {2, 7, 30, 80, 160}) {
+            for (quint32 seed : {3u, 11u})
+                QTest::addRow("%d nodes, seed %u", count, seed) << seed << count;
+        }
+    }
+    void generatedDiagrams()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(int, count);
+        LayoutNodes nodes;
+        LayoutEdges edges;
+        randomDiagram(seed, count, nodes, edges);
+        LayoutNodes again = nodes;
+        const QPointF centre(-321.5, 77.25);
+        const QList<LayoutComponent> components = layoutDiagramNodes(nodes, edges, centre);
+        layoutDiagramNodes(again, edges, centre);
+        for (qsizetype i = 0; i < nodes.size(); ++i) {
+            QCOMPARE(again.at(i).x, nodes.at(i).x);
+            QCOMPARE(again.at(i).y, nodes.at(i).y);
+        }
+        const QPointF middle = nodesBoundingRect(nodes).center();
+        QVERIFY(std::abs(middle.x() - centre.x()) < 1e-6 && std::abs(middle.y() - centre.y()) < 1e-6);
+        for (qsizetype a = 0; a < nodes.size(); ++a) {
+            for (qsizetype b = a + 1; b < nodes.size(); ++b)
+                QVERIFY2(!nodes.at(a).rect().intersects(nodes.at(b).rect()),
+                         qPrintable(QStringLiteral("%1 and %2 overlap").arg(a).arg(b)));
+        }
+        QList<QRectF> placed;
+        for (const LayoutComponent& c : components) {
+            LayoutNodes members;
+            for (int m : c.members)
+                members.append(nodes.at(m));
+            placed.append(nodesBoundingRect(members));
+        }
+        for (qsizetype a = 0; a < placed.size(); ++a) {
+            for (qsizetype b = a + 1; b < placed.size(); ++b)
+                QVERIFY(gapBetween(placed.at(a), placed.at(b)) >= ComponentGap - 1e-6);
+        }
+    }
+
+    // The index answers exactly as a scan of the rectangles would, order
+    // and exclusions included, for any rectangles and regions.
+    void rectIndexMatchesAScan()
+    {
+        QRandomGenerator random(17);
+        for (int round = 0; round < 40; ++round) {
+            const int count = random.bounded(1, 300);
+            QList<const void*> keys;
+            QList<QRectF> rects;
+            std::vector<int> owners(static_cast<size_t>(count));
+            for (int i = 0; i < count; ++i) {
+                keys.append(&owners[static_cast<size_t>(i)]);
+                rects.append(QRectF(random.bounded(-3000, 3000), random.bounded(-2000, 2000),
+                                    random.bounded(1, 400), random.bounded(1, 300)));
+            }
+            EntityRectIndex index;
+            index.build(keys, rects);
+            for (int q = 0; q < 50; ++q) {
+                const QRectF region(random.bounded(-4000, 4000), random.bounded(-3000, 3000),
+                                    random.bounded(0, 3000), random.bounded(0, 2000));
+                const void* a = keys.at(random.bounded(count));
+                const void* b = q % 3 == 0 ? nullptr : keys.at(random.bounded(count));
+                QList<QRectF> scan;
+                for (int i = 0; i < count; ++i) {
+                    if (keys.at(i) != a && keys.at(i) != b && region.intersects(rects.at(i)))
+                        scan.append(rects.at(i));
+                }
+                QCOMPARE(index.rectsIn(region, a, b), scan);
+            }
+        }
+        EntityRectIndex empty;
+        empty.build({}, {});
+        QVERIFY(empty.rectsIn(QRectF(0, 0, 100, 100)).isEmpty());
+    }
+
+    // Two routes with a vertical inner segment each (x = a and x = b from
+    // y 0 to 100, or shifted along by `along`).
+    void parallelSeparation_data()
+    {
+        QTest::addColumn<double>("a");
+        QTest::addColumn<double>("b");
+        QTest::addColumn<double>("along");
+        QTest::addColumn<double>("aAfter");
+        QTest::addColumn<double>("bAfter");
+        QTest::newRow("10 apart end 14 apart") << 100.0 << 110.0 << 0.0 << 98.0 << 112.0;
+        QTest::newRow("order does not matter") << 110.0 << 100.0 << 0.0 << 112.0 << 98.0;
+        QTest::newRow("1 apart") << 50.0 << 51.0 << 0.0 << 43.5 << 57.5;
+        QTest::newRow("nearly on top: left alone") << 50.0 << 50.3 << 0.0 << 50.0 << 50.3;
+        QTest::newRow("14 apart: left alone") << 50.0 << 64.0 << 0.0 << 50.0 << 64.0;
+        QTest::newRow("overlapping along") << 50.0 << 60.0 << 90.0 << 48.0 << 62.0;
+        QTest::newRow("touching ends: left alone") << 50.0 << 60.0 << 100.0 << 50.0 << 60.0;
+    }
+    void parallelSeparation()
+    {
+        QFETCH(double, a);
+        QFETCH(double, b);
+        QFETCH(double, along);
+        QFETCH(double, aAfter);
+        QFETCH(double, bAfter);
+        QList<RoutePoints> routes{
+            {{0, -50}, {a, -50}, {a, 100}, {200, 100}},
+            {{0, along}, {b, along}, {b, along + 100}, {b + 60, along + 100}},
+        };
+        const QList<RoutePoints> before = routes;
+        separateParallelSegments(routes);
+        QCOMPARE(routes.at(0).at(1).x(), aAfter);
+        QCOMPARE(routes.at(0).at(2).x(), aAfter);
+        QCOMPARE(routes.at(1).at(1).x(), bAfter);
+        QCOMPARE(routes.at(1).at(2).x(), bAfter);
+        // The end points (first and last segments' outer ends) never move.
+        QCOMPARE(routes.at(0).first(), before.at(0).first());
+        QCOMPARE(routes.at(0).last(), before.at(0).last());
+        QCOMPARE(routes.at(1).first(), before.at(1).first());
+        QCOMPARE(routes.at(1).last(), before.at(1).last());
+    }
+
+    // Three tracks 10 apart: each pass parts neighbours to 14 in pair
+    // order, and the four passes leave them nearly, not exactly, 14 apart.
+    void fourPassesOverThreeTracks()
+    {
+        QList<RoutePoints> routes;
+        for (double x : {100.0, 110.0, 120.0})
+            routes.append({{0, 0}, {x, 0}, {x, 300}, {500, 300}});
+        separateParallelSegments(routes);
+        const double after[3] = {96.03125, 109.984375, 123.984375};
+        for (int i = 0; i < 3; ++i) {
+            QCOMPARE(routes.at(i).at(1).x(), after[i]);
+            QCOMPARE(routes.at(i).at(2).x(), after[i]);
+        }
+    }
+
+    void slotSpreading_data()
+    {
+        QTest::addColumn<QList<double>>("wanted");
+        QTest::addColumn<double>("lo");
+        QTest::addColumn<double>("hi");
+        QTest::addColumn<QList<double>>("expected");
+        // A side of 60 at y 0: range [7.2, 52.8].
+        QTest::newRow("three apart already") << QList<double>{10, 30, 50} << 7.2 << 52.8 << QList<double>{10, 30, 50};
+        QTest::newRow("three pushed down") << QList<double>{20, 25, 40} << 7.2 << 52.8 << QList<double>{20, 36, 52};
+        // Pushed past the end of the range: spread evenly over it.
+        QTest::newRow("three bunched") << QList<double>{30, 30, 30} << 7.2 << 52.8 << QList<double>{7.2, 30, 52.8};
+        QTest::newRow("three at the bottom")
+            << QList<double>{52.8, 52.8, 52.8} << 7.2 << 52.8 << QList<double>{7.2, 30, 52.8};
+        // Five on a side of 50: 63 > 38, spread evenly 9.5 apart.
+        QTest::newRow("five on 50") << QList<double>{6, 6, 25, 44, 44} << 6.0 << 44.0
+                                    << QList<double>{6, 15.5, 25, 34.5, 44};
+        QTest::newRow("one slot stays") << QList<double>{33} << 6.0 << 44.0 << QList<double>{33};
+    }
+    void slotSpreading()
+    {
+        QFETCH(QList<double>, wanted);
+        QFETCH(double, lo);
+        QFETCH(double, hi);
+        QFETCH(QList<double>, expected);
+        const QList<double> positions = spreadSlotPositions(wanted, lo, hi);
+        QCOMPARE(positions.size(), expected.size());
+        for (qsizetype i = 0; i < positions.size(); ++i)
+            QVERIFY2(std::abs(positions.at(i) - expected.at(i)) < 1e-9,
+                     qPrintable(QStringLiteral("slot %1 at %2").arg(i).arg(positions.at(i))));
+    }
+
+    // Any wanted positions: the slots stay in order within the range, and
+    // (nearly) 16 apart whenever the range has room for it.
+    void slotSpreadingProperties()
+    {
+        QRandomGenerator random(5);
+        for (int round = 0; round < 500; ++round) {
+            const int count = 2 + random.bounded(7);
+            const double lo = random.bounded(50);
+            const double hi = lo + 10 + random.bounded(200);
+            QList<double> wanted;
+            for (int i = 0; i < count; ++i)
+                wanted.append(lo + random.bounded(hi - lo));
+            std::sort(wanted.begin(), wanted.end());
+            const QList<double> p = spreadSlotPositions(wanted, lo, hi);
+            const bool room = (count - 1) * SlotSpacing - 1 <= hi - lo;
+            for (int i = 0; i < count; ++i) {
+                QVERIFY(p.at(i) >= lo - 0.5 && p.at(i) <= hi + 0.5);
+                if (i > 0) {
+                    QVERIFY(p.at(i) > p.at(i - 1));
+                    if (room)
+                        QVERIFY(p.at(i) - p.at(i - 1) >= SlotSpacing - 1.0 - 1e-9);
+                }
+            }
+        }
+    }
+};
+
+QUILLMAP_TEST_APPLESS_MAIN(TestDiagramLayout)
+#include "tst_diagramlayout.moc"
