@@ -81,21 +81,9 @@ void MainWindow::on_actionExport_to_Mermaid_triggered()
     if (path.isEmpty())
         return;
 
-    // The diagram is taken here on the GUI thread; the worker sees a copy.
-    auto diagram = std::make_shared<QJsonObject>(scene ? scene->toJson() : QJsonObject());
-    auto error = std::make_shared<QString>();
-    auto ok = std::make_shared<bool>(false);
-    busy->runInThread([path, diagram, error, ok] { *ok = writeMermaidFile(*diagram, path, error.get()); },
-                      nullptr,
-                      [this, error, ok] {
-                          if (*ok)
-                              return;
-                          DialogHooks::warning(
-                              this, QStringLiteral("Export to Mermaid"),
-                              !error->isEmpty()
-                                  ? *error
-                                  : QStringLiteral("Could not generate a Mermaid erDiagram from the current diagram."));
-                      });
+    exportDiagramFile(path, QStringLiteral("Export to Mermaid"),
+                      QStringLiteral("Could not generate a Mermaid erDiagram from the current diagram."),
+                      writeMermaidFile);
 }
 
 void MainWindow::on_actionExport_to_Drawio_triggered()

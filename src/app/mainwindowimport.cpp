@@ -32,46 +32,11 @@ void MainWindow::on_actionImport_from_Mermaid_triggered()
     if (path.isEmpty())
         return;
 
-    // Filled on the worker thread, read on the GUI thread after it.
-    auto diagram = std::make_shared<QJsonObject>();
-    auto error = std::make_shared<QString>();
-    auto ok = std::make_shared<bool>(false);
-    busy->runInThread(
-        [path, diagram, error, ok] {
-            *diagram = parseMermaidFile(path, error.get());
-            *ok = !diagram->isEmpty();
-        },
-        [this, diagram, ok] {
-            if (!*ok || !scene)
-                return;
-            const bool guard = suppressModelSync;
-            suppressModelSync = true;
-            const bool loaded = scene->loadFromJson(*diagram);
-            suppressModelSync = guard;
-            *diagram = QJsonObject();
-            if (!loaded)
-                return;
-            // A new untitled project that has not been saved anywhere.
-            adoptLoadedScene();
-            scene->setCurrentFilePath(QString());
-            setFilePathDisplay(QString());
-            // The scene grows its rectangle around the loaded items when it
-            // hears of them; that comes first, or it would undo the fit.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            const QRectF bounds = scene->itemsBoundingRect().adjusted(-100, -100, 100, 100);
-            scene->setSceneRect(bounds);
-            ui->view->fitInView(bounds, Qt::KeepAspectRatio);
-        },
-        [this, error, ok] {
-            if (*ok)
-                return;
-            DialogHooks::warning(this, QStringLiteral("Import from Mermaid"),
-                                 !error->isEmpty()
-                                     ? *error
-                                     : QStringLiteral("Could not interpret a Mermaid erDiagram in the selected file.\n"
-                                                      "The file must contain an erDiagram with entities and optional "
-                                                      "attributes and relationships."));
-        });
+    importDiagramFile(path, QStringLiteral("Import from Mermaid"),
+                      QStringLiteral("Could not interpret a Mermaid erDiagram in the selected file.\n"
+                                     "The file must contain an erDiagram with entities and optional "
+                                     "attributes and relationships."),
+                      parseMermaidFile);
 }
 
 void MainWindow::on_actionImport_from_Drawio_triggered()
