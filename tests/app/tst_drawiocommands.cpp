@@ -175,9 +175,10 @@ void TestDrawioCommands::exportThenImportKeepsTheDiagram()
         {"id":"o","title":"Order","x":400,"y":0,"attributes":[
             {"name":"id","type":"int","isPrimaryKey":true},{"name":"customer_id","type":"uuid","isForeignKey":true,"fkEdgeId":"r"}]},
         {"id":"v","title":"Big orders","kind":"entity-view","x":400,"y":300}],
-        "edges":[{"id":"r","from":"c","to":"o","startCard":2,"endCard":3}]})").object();
+        "edges":[{"id":"r","from":"c","to":"o","startCard":2,"endCard":3,"label":"places <many>"}]})").object();
     QVERIFY(scene()->loadFromJson(diagram));
     const QStringList before = summarizeDiagram(scene()->toJson(), false);
+    QVERIFY(before.contains(QStringLiteral("Customer & Co -> Order 2/3 places <many>")));
 
     const QString path = dir.filePath(QStringLiteral("out.drawio"));
     runExport(path);
