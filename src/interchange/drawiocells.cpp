@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <cmath>
 #include <map>
+#include <vector>
 
 bool isDrawioLayer(const QString& id, const DrawioCellIndex& index)
 {

@@ -11,9 +11,9 @@
 #include <QSet>
 
 #include <algorithm>
-#include <vector>
 #include <cmath>
 #include <functional>
+#include <vector>
 
 namespace {
 
