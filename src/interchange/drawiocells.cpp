@@ -131,22 +131,28 @@ QList<DrawioCell> adoptLooseRows(const QList<DrawioCell>& cells, const DrawioCel
                                  const std::vector<CellShape>& shapes, const QStringList& candidates)
 {
     QList<DrawioCell> page;
+    std::vector<QRectF> tableRects; // of the candidates, worked out at the first loose row
     for (int i = 0; i < cells.size(); ++i) {
         const DrawioCell& row = cells.at(i);
         if (row.edge || !shapes[size_t(i)].rowCell || !isDrawioLayer(row.parent, index))
             continue;
+        if (tableRects.empty()) {
+            for (const QString& id : candidates) {
+                const DrawioCell* table = index.find(id);
+                tableRects.emplace_back(drawioAbsolutePosition(*table, index), QSizeF(table->width, table->height));
+            }
+        }
         const QPointF centre = drawioAbsolutePosition(row, index) + QPointF(row.width / 2, row.height / 2);
-        for (auto it = candidates.crbegin(); it != candidates.crend(); ++it) {
-            const DrawioCell* table = index.find(*it);
-            const QPointF origin = drawioAbsolutePosition(*table, index);
-            if (!QRectF(origin, QSizeF(table->width, table->height)).contains(centre))
+        for (qsizetype t = candidates.size() - 1; t >= 0; --t) {
+            const QRectF& rect = tableRects[size_t(t)];
+            if (!rect.contains(centre))
                 continue;
             if (page.isEmpty())
                 page = cells;
             DrawioCell& adopted = page[i];
-            adopted.parent = table->id;
-            adopted.x -= origin.x();
-            adopted.y -= origin.y();
+            adopted.parent = candidates.at(t);
+            adopted.x -= rect.x();
+            adopted.y -= rect.y();
             break;
         }
     }
