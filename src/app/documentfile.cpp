@@ -6,6 +6,71 @@
 #include <QJsonParseError>
 #include <QSaveFile>
 
+#include <cerrno>
+#include <csignal>
+#include <mutex>
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+// A file-size limit (RLIMIT_FSIZE) kills a process that writes past it
+// unless the signal is ignored; ignored, the write fails with EFBIG and the
+// user reads why. Nothing else in the application uses the signal.
+void ignoreFileSizeSignal()
+{
+    static std::once_flag once;
+    std::call_once(once, [] { std::signal(SIGXFSZ, SIG_IGN); });
+}
+
+// The system's sentence for an errno value ("File too large", "No space
+// left on device"); safe on any thread.
+QString systemErrorText(int error)
+{
+    return qt_error_string(error);
+}
+
+// Refuses a path that exists but is no regular file (a device node, a pipe,
+// a socket, a directory): a temporary file would replace it, and reading it
+// might never end. Symbolic links are followed. Empty when the path may be
+// read or written.
+QString refusalOfNonRegular(const QString& path)
+{
+    struct stat info;
+    const QByteArray native = QFile::encodeName(path);
+    if (::stat(native.constData(), &info) != 0 || S_ISREG(info.st_mode))
+        return QString();
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("%1 is a folder, not a file.").arg(path);
+    return QStringLiteral("%1 is not a regular file (it is a device, a pipe or a socket); "
+                          "only regular files are read and written.")
+        .arg(path);
+}
+
+// Writes every byte to the descriptor, going on after short writes and
+// interruptions. 0 when all were written, else the errno of the failure.
+int writeAll(int fd, const QByteArray& bytes)
+{
+    const char* data = bytes.constData();
+    qsizetype left = bytes.size();
+    while (left > 0) {
+        const ssize_t written = ::write(fd, data, static_cast<size_t>(left));
+        if (written < 0) {
+            if (errno == EINTR)
+                continue;
+            return errno;
+        }
+        if (written == 0)
+            return EIO;
+        data += written;
+        left -= written;
+    }
+    return 0;
+}
+
+} // namespace
+
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* errorText)
 {
     const auto fail = [&](const QString& reason) {
@@ -15,24 +80,44 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
         return false;
     };
 
+    ignoreFileSizeSignal();
+    const QString refusal = refusalOfNonRegular(path);
+    if (!refusal.isEmpty())
+        return fail(refusal);
+
+    // Unbuffered, so that the bytes go straight through the descriptor below
+    // and a failure is known with the system's own reason (Qt's buffered
+    // write reports a failed flush as "Unknown error").
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return fail(file.errorString());
-    // A short write leaves the old file in place: the temporary file is
+    // A failed write leaves the old file in place: the temporary file is
     // dropped instead of committed.
-    if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+    const int error = file.handle() >= 0 ? writeAll(file.handle(), bytes) : EBADF;
+    if (error != 0) {
         file.cancelWriting();
+        return fail(systemErrorText(error));
+    }
+    if (!file.commit()) {
+        const int commitError = errno;
+        QString reason = file.errorString();
+        if ((reason.isEmpty() || reason == QLatin1String("Unknown error")) && commitError != 0)
+            reason = systemErrorText(commitError);
         return fail(reason);
     }
-    if (!file.commit())
-        return fail(file.errorString());
     return true;
 }
 
 JsonFileRead readJsonObjectFile(const QString& path)
 {
     JsonFileRead result;
+    // A device or a pipe may never end (/dev/zero) or never begin.
+    const QString refusal = refusalOfNonRegular(path);
+    if (!refusal.isEmpty()) {
+        qWarning() << "Cannot open file:" << path;
+        result.errorText = refusal;
+        return result;
+    }
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         qWarning() << "Cannot open file:" << path;

@@ -39,6 +39,7 @@ class ExplorerFilterProxy;
 class ModelItem;
 class ProjectItem;
 class ProjectTreeModel;
+class SchemaImporter;
 class TableDetailsController;
 class TableItem;
 
@@ -315,6 +316,13 @@ private:
     // becomes a new project (named projectName when that is not empty), the
     // canvas has no file, and the view shows the whole diagram.
     void adoptImportedDiagram(const QString& projectName = QString());
+    // Stops the inspector of a database import, if one runs, and lets the
+    // importer go.
+    void discardSchemaImporter();
+    // The end of a successful database import: the diagram becomes the new
+    // project "Imported model" in the inspector's dialect, then Save is
+    // offered.
+    void finishDatabaseImport(const QJsonObject& erJson, const QJsonObject& fullSchema);
     // explorer/mainwindowexplorer.cpp
     // Renames the project, a model or a diagram from its name field or its
     // explorer row; a blank or unchanged name puts storedRowText back on the
@@ -335,6 +343,9 @@ private:
     ProjectTreeModel* treeModel = nullptr;
     ExplorerFilterProxy* treeProxy = nullptr;
     QSet<QString> hiddenKinds;
+
+    // The importer of the database import under way; null when none runs.
+    SchemaImporter* schemaImporter = nullptr;
 
     // ---- re-entrancy guards
     bool syncingSelection = false;   // selection copied between explorer and canvas

@@ -5,13 +5,19 @@
 
 #include "app/busyspinnerwidget.h"
 #include "app/dialoghooks.h"
+#include "dbimport/dbimportdialog.h"
+#include "dbimport/inspectorjson.h"
+#include "dbimport/schemaimporter.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 #include "interchange/drawioreader.h"
 #include "interchange/mermaidreader.h"
 
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QJsonObject>
+#include <QPointer>
+#include <QProgressDialog>
 
 #include <memory>
 
@@ -104,9 +110,113 @@ void MainWindow::adoptImportedDiagram(const QString& projectName)
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);
 }
 
+// ---------------------------------------------------------------- database
+
 void MainWindow::importFromDatabase()
 {
     if (busy->isBusy())
         return;
-    // Runs the schema inspector and turns its result into a new project.
+    QString python;
+    QString script;
+    QStringList arguments;
+    {
+        DbImportDialog dialog(this);
+        if (DialogHooks::execDialog(&dialog) != QDialog::Accepted)
+            return;
+        python = dialog.pythonExecutable();
+        script = dialog.scriptPath();
+        arguments = dialog.arguments();
+    }
+    discardSchemaImporter();
+
+    auto* progress = new QProgressDialog(QStringLiteral("Connecting and collecting schema…"),
+                                         QStringLiteral("Cancel"), 0, 0, this);
+    progress->setWindowTitle(QStringLiteral("Import from Database"));
+    progress->setWindowModality(Qt::WindowModal);
+    progress->setMinimumDuration(0);
+    progress->setValue(0);
+
+    auto* importer = new SchemaImporter(this);
+    schemaImporter = importer;
+    const QPointer<QProgressDialog> progressGuard(progress);
+    // The run ends with one of these three; each takes the progress dialog
+    // and the importer away.
+    const auto closeProgress = [progressGuard] {
+        if (!progressGuard)
+            return;
+        // Closing a progress dialog would report a cancel.
+        QObject::disconnect(progressGuard, &QProgressDialog::canceled, nullptr, nullptr);
+        progressGuard->hide();
+        progressGuard->deleteLater();
+    };
+    connect(importer, &SchemaImporter::progressMessage, progress,
+            [progress](const QString& text) { progress->setLabelText(text.left(120)); });
+    connect(progress, &QProgressDialog::canceled, this, [this, importer, closeProgress] {
+        // The inspector is killed at once; a run ended so reports nothing.
+        closeProgress();
+        if (schemaImporter == importer)
+            discardSchemaImporter();
+    });
+    connect(importer, &SchemaImporter::failed, this, [this, importer, closeProgress](const QString& message) {
+        closeProgress();
+        DialogHooks::critical(this, QStringLiteral("Import failed"), message);
+        if (schemaImporter == importer)
+            discardSchemaImporter();
+    });
+    connect(importer, &SchemaImporter::finished, this,
+            [this, importer, closeProgress](const QJsonObject& erJson, const QJsonObject& fullSchema) {
+                closeProgress();
+                finishDatabaseImport(erJson, fullSchema);
+                if (schemaImporter == importer)
+                    discardSchemaImporter();
+            });
+    importer->start(python, script, arguments);
+    // An interpreter that cannot start may have been reported already.
+    if (schemaImporter == importer && progressGuard)
+        progress->show();
+}
+
+void MainWindow::discardSchemaImporter()
+{
+    if (!schemaImporter)
+        return;
+    schemaImporter->stop();
+    schemaImporter->deleteLater();
+    schemaImporter = nullptr;
+}
+
+void MainWindow::finishDatabaseImport(const QJsonObject& erJson, const QJsonObject& fullSchema)
+{
+    const bool guard = suppressModelSync;
+    suppressModelSync = true;
+    scene->loadFromJson(erJson);
+    suppressModelSync = guard;
+
+    // The model takes the dialect's name ("PostgreSQL"), not the
+    // inspector's code, when the window knows the name.
+    const QString dialect = inspectorDialectName(
+        fullSchema.value(QStringLiteral("meta")).toObject().value(QStringLiteral("dialect")).toString());
+    const bool knownDialect = dialectCombo && dialectCombo->findText(dialect) >= 0;
+    if (knownDialect)
+        scene->setDialect(dialect);
+    adoptLoadedScene(QStringLiteral("Imported model"));
+    // A new, unsaved project: Save must not write over the file that was
+    // open before.
+    scene->setCurrentFilePath(QString());
+    setFilePathDisplay(QString());
+    if (knownDialect)
+        dialectCombo->setCurrentText(dialect);
+    // The scene grows its rectangle around the loaded items when it hears
+    // of them; that comes first, or it would undo the fit.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    ui->view->fitInView(scene->itemsBoundingRect().adjusted(-60, -60, 60, 60), Qt::KeepAspectRatio);
+
+    const QString path = DialogHooks::getSaveFileName(this, QStringLiteral("Save imported diagram"), QString(),
+                                                      QStringLiteral("JSON Files (*.json)"));
+    if (path.isEmpty())
+        return;
+    if (knownDialect)
+        scene->setDialect(dialect);
+    scene->setCurrentFilePath(path);
+    saveDiagram();
 }

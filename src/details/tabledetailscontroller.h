@@ -1,12 +1,27 @@
 #pragma once
 
+#include <QList>
 #include <QObject>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 
+class QAbstractItemView;
+class QLineEdit;
+class QModelIndex;
+class QPlainTextEdit;
+class QStandardItem;
+class QStandardItemModel;
+class QTableView;
+
+class ColumnItem;
+class ConstraintItem;
+class DetailsGridModel;
 class EntityItem;
+class IndexItem;
+class MappingItem;
 class ModelItem;
 class ProjectItem;
 class TableItem;
@@ -19,11 +34,28 @@ class MainWindow;
 // Drives the details pane (General, Columns, Constraints, Indexes,
 // Governance and Mappings tabs) of the selected table or view. The main
 // window tells it which project is open, which dialect to assume and which
-// table or view (with its entity on the canvas) to show.
+// table or view (with its entity on the canvas) to show. The controller
+// writes the user's edits into the model items, mirrors names, types and key
+// marks onto the entity, and reports through its signals what the main
+// window must follow up itself.
+//
+// Grid rows are identified by the id in column 0 under Qt::UserRole + 1 (a
+// column, constraint, index or mapping id; for a view's columns the entity
+// row's name). Edits rebuild the pane through one deferred refresh per
+// event-loop pass; a grid is never rebuilt inside its own itemChanged.
 class TableDetailsController : public QObject
 {
     Q_OBJECT
 public:
+    // Roles of the grid items.
+    enum Role {
+        IdRole = Qt::UserRole + 1,        // id of the row's object (column 0), or an option key
+        PartRole = Qt::UserRole + 2,      // constraint-columns cell: 1 schema, 2 table, 3 column
+        ColumnIdRole = Qt::UserRole + 4,  // a column id (index and constraint columns)
+        OwnerRole = Qt::UserRole + 5,     // mappings: id of the owning model, empty for the project
+        SideRole = Qt::UserRole + 6,      // constraint-columns cell: 0 own table, 1 referenced table
+    };
+
     TableDetailsController(Ui::MainWindow* ui, QObject* parent);
 
     void setProject(ProjectItem* project);
@@ -51,24 +83,124 @@ public:
     ViewItem* shownView() const;
     EntityItem* shownEntity() const;
 
+    // How many full refreshes have run so far.
+    int refreshCount() const { return refreshes; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 signals:
     void objectRenameRequested(QString kind, QString id, QString name);
     void mappingsChanged();
-    void columnRemoved(QString columnId);
     void relationshipConstraintRemoved(QString relationshipId);
+    void columnRemoved(QString columnId);
 
 private:
+    friend class TestTableDetails;
+
     // Shows a table or a view (the other null), or nothing.
     void show(ModelItem* model, TableItem* table, ViewItem* view, EntityItem* entity);
+    void configureTableView(QTableView* view);
+    void createDelegates();
+    void connectForm();
+    void enableWidgets();
+    // Sizes the grids' columns to what they show; done when another object
+    // is shown, so that widths the user set stay while one is edited.
+    void fitColumnWidths();
+    // What a rebuild of a grid's rows would lose: its scroll position and
+    // the widths of its columns.
+    struct GridState
+    {
+        QAbstractItemView* grid;
+        int horizontal;
+        int vertical;
+        QList<int> widths;
+    };
+    // The mappings list's state, and with allGrids those of the others.
+    QList<GridState> gridStates(bool allGrids) const;
+    static void restoreGridStates(const QList<GridState>& states);
 
-    Ui::MainWindow* m_ui;
-    QPointer<ProjectItem> m_project;
-    QPointer<ModelItem> m_model;
-    QPointer<TableItem> m_table;
-    QPointer<ViewItem> m_view;
-    QPointer<EntityItem> m_entity;
-    QString m_defaultDialect;
-    std::function<EntityItem*(const QString& id)> m_entityResolver;
-    bool m_updating = false;
-    bool m_refreshing = false;
+    // ---- utilities
+    void scheduleRefresh();
+    EntityItem* entityForTable(const QString& tableId) const;
+    static QString currentRowId(QAbstractItemView* view);
+    static void selectRowById(QTableView* view, const QString& id);
+    static void setLineTextIfNoFocus(QLineEdit* field, const QString& text);
+    static void setPlainTextIfNoFocus(QPlainTextEdit* field, const QString& text);
+    static QStandardItem* makeItem(const QString& text, bool editable);
+    static QStandardItem* makeCheckItem(bool on);
+    static int indexOfAttribute(EntityItem* entity, const QString& name);
+    static QString cellText(QStandardItemModel* model, int row, int column);
+    ConstraintItem* currentConstraint() const;
+    IndexItem* currentIndexItem() const;
+    // The mapping of a mappings-grid row, found by the id and owner kept in
+    // the row; null when the row shows none or it has gone.
+    MappingItem* mappingAt(int row) const;
+    QString relationshipIdForConstraint(ConstraintItem* constraint) const;
+
+    // ---- entity mirroring
+    void syncEntityKeysFromConstraints();
+    void syncEntityForeignKeysFromConstraints();
+    void syncColumnComment();
+    void onColumnCommentChanged();
+    void renameColumn(ColumnItem* column, const QString& newName);
+    void pushColumnTypeToEntity(ColumnItem* column);
+    // Runs fn with `updating` set, restoring its previous value.
+    void whileUpdating(const std::function<void()>& fn);
+
+    // ---- item lists of the combo boxes
+    QStringList dataTypeItems(const QModelIndex& index) const;
+    QStringList tableColumnItems(const QModelIndex& index) const;
+    QStringList constraintColumnItems(const QModelIndex& index) const;
+    QStringList mappingCellItems(const QModelIndex& index) const;
+
+    // ---- General tab
+    void refreshGeneral();
+    void refreshPhysicalProperties();
+    void onSchemaEdited();
+    void onNameEdited();
+    void onCommentsEdited();
+    void onPhysicalPropertyChanged(QStandardItem* item);
+
+    // ---- Columns tab
+    void refreshColumns();
+    void onColumnItemChanged(QStandardItem* item);
+    void onTableColumnItemChanged(QStandardItem* item, ColumnItem* column);
+    void onViewColumnItemChanged(QStandardItem* item, const QString& key);
+    void updateActionStates();
+
+    // ---- Governance tab
+    void refreshGovernance();
+    void onGovernanceItemChanged(QStandardItem* item);
+
+    Ui::MainWindow* ui = nullptr;
+    QPointer<ProjectItem> project;
+    QPointer<ModelItem> model;
+    QPointer<TableItem> table;
+    QPointer<ViewItem> view;
+    QPointer<EntityItem> entity;
+    QString defaultDialect;
+    std::function<EntityItem*(const QString& id)> entityResolver;
+
+    DetailsGridModel* physicalModel = nullptr;
+    DetailsGridModel* columnsModel = nullptr;
+    DetailsGridModel* constraintsModel = nullptr;
+    DetailsGridModel* constraintColumnsModel = nullptr;
+    DetailsGridModel* indexesModel = nullptr;
+    DetailsGridModel* indexColumnsModel = nullptr;
+    DetailsGridModel* governanceModel = nullptr;
+    DetailsGridModel* mappingsModel = nullptr;
+
+    bool updating = false;
+    bool refreshing = false;
+    bool refreshPending = false;
+    bool mappingsChangedDuringRefresh = false;
+    QString pendingConstraintId;
+    QString pendingColumnId;
+    QString pendingIndexId;
+    QString pendingMappingId;
+
+    int refreshes = 0;
+    // The object the grids were last fitted to ("table:<id>", "view:<id>").
+    QString fittedObject;
 };

@@ -197,7 +197,8 @@ QJsonObject AnnotationItem::boxJson(const QString& kind) const
 void AnnotationItem::readIdAndPosition(const QJsonObject& obj)
 {
     jsonfields::readId(obj, m_id);
-    setPos(obj.value(QLatin1String("x")).toDouble(pos().x()), obj.value(QLatin1String("y")).toDouble(pos().y()));
+    setPos(jsonfields::readCoordinate(obj, QLatin1String("x"), pos().x()),
+           jsonfields::readCoordinate(obj, QLatin1String("y"), pos().y()));
 }
 
 // ------------------------------------------------------------ context menu

@@ -176,6 +176,8 @@ public:
     void addForeignKeyAttribute(const QString& name, const QString& type, const QString& edgeId,
                                 const QString& suffix);
     void markAttributeForeignKey(int row, const QString& edgeId);
+    // Marks the row as a foreign key of that edge or relationship, or, with
+    // an empty id, as no foreign key at all.
     void setAttributeForeignKey(int row, const QString& edgeId);
     // Removes the foreign-key rows the edge made, nothing else.
     void removeForeignKeyAttributesOfEdge(const QString& edgeId);
@@ -235,6 +237,11 @@ private:
 
     int insertOrUpdateAttribute(const QString& name, const QString& type, bool pk, bool uk, bool fk,
                                 bool inherited);
+    // insertOrUpdateAttribute for a caller that already knows the row of
+    // that (right-trimmed) name: `existing`, or -1 for none, when a new row
+    // is appended. Returns the row.
+    int putAttribute(int existing, const QString& trimmedName, const QString& type, bool pk, bool uk, bool fk,
+                     bool inherited);
     // The first row of that name other than exceptRow, or -1.
     int indexOfAttribute(const QString& name, int exceptRow = -1) const;
     // "column_" + n for the first n from the row count + 1 that no row but

@@ -118,9 +118,11 @@ void EntityItem::setAttributeForeignKey(int row, const QString& edgeId)
     if (m_kind != TableKind || row < 0 || row >= attributeCount())
         return;
     Attribute& a = m_attributes[row];
-    if (a.isForeignKey && a.fkEdgeId == edgeId)
+    // An empty id takes the row's foreign-key mark away.
+    const bool foreign = !edgeId.isEmpty();
+    if (a.isForeignKey == foreign && a.fkEdgeId == edgeId)
         return;
-    a.isForeignKey = true;
+    a.isForeignKey = foreign;
     a.fkEdgeId = edgeId;
     styleRowLabels(row);
     applyLabelColors();

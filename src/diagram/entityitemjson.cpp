@@ -2,8 +2,10 @@
 #include "diagram/entityitem.h"
 
 #include "diagram/singlelinetextitem.h"
+#include "model/jsonfields.h"
 
 #include <QDebug>
+#include <QHash>
 #include <QJsonArray>
 
 #include <algorithm>
@@ -129,7 +131,8 @@ void EntityItem::fromJson(const QJsonObject& obj)
     m_displayMode = displayModeFromJson(obj.value(QStringLiteral("perspective")));
 
     if (obj.contains(QStringLiteral("x")) && obj.contains(QStringLiteral("y"))) {
-        setPos(obj.value(QStringLiteral("x")).toDouble(0), obj.value(QStringLiteral("y")).toDouble(0));
+        setPos(jsonfields::readCoordinate(obj, QLatin1String("x"), 0),
+               jsonfields::readCoordinate(obj, QLatin1String("y"), 0));
         qDebug() << "EntityItem::fromJson position set to:" << pos();
     }
     if (obj.contains(QStringLiteral("title"))) {
@@ -174,6 +177,10 @@ void EntityItem::fromJson(const QJsonObject& obj)
         qDebug() << "EntityItem::fromJson adding" << rows.size() << "attributes";
         // One layout at the end instead of one per row.
         ++m_layoutDeferred;
+        // The rows read so far by name, so that each row finds an earlier
+        // one of its name at once: an entity can have a hundred thousand.
+        QHash<QString, int> rowOfName;
+        rowOfName.reserve(rows.size());
         for (const QJsonValue& value : rows) {
             const QJsonObject row = value.toObject();
             const QString name = row.value(QStringLiteral("name")).toString();
@@ -196,7 +203,12 @@ void EntityItem::fromJson(const QJsonObject& obj)
             }
             // A repeated name updates the earlier row; its edge id goes to
             // that row, not to whichever row happens to be last.
-            const int index = insertOrUpdateAttribute(name, type, pk, uk, fk, inherited);
+            const QString trimmed = rightTrimmed(name);
+            const auto earlier = rowOfName.constFind(trimmed);
+            const int known = earlier == rowOfName.cend() ? -1 : *earlier;
+            const int index = putAttribute(known, trimmed, type, pk, uk, fk, inherited);
+            if (known < 0)
+                rowOfName.insert(trimmed, index);
             if (row.contains(QStringLiteral("fkEdgeId")) && index >= 0 && index < attributeCount())
                 m_attributes[index].fkEdgeId = row.value(QStringLiteral("fkEdgeId")).toString();
         }

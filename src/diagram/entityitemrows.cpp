@@ -182,9 +182,15 @@ int EntityItem::insertOrUpdateAttribute(const QString& name, const QString& type
                                         bool inherited)
 {
     const QString trimmed = rightTrimmed(name);
+    return putAttribute(indexOfAttribute(trimmed), trimmed, type, pk, uk, fk, inherited);
+}
+
+int EntityItem::putAttribute(int existing, const QString& trimmed, const QString& type, bool pk, bool uk, bool fk,
+                             bool inherited)
+{
     const bool storedInherited = m_kind == ViewKind && inherited;
 
-    if (const int i = indexOfAttribute(trimmed); i >= 0) {
+    if (const int i = existing; i >= 0 && i < attributeCount()) {
         Attribute& a = m_attributes[i];
         a.type = type;
         if (fk && !pk && !uk) {

@@ -22,9 +22,9 @@
 #include <QGraphicsView>
 #include <QPainter>
 #include <QPointer>
+#include <QSet>
 #include <QStringList>
 #include <QTimer>
-#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -484,14 +484,40 @@ void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
         return;
 
     painter->setPen(QPen(theme.color(ThemeSlot::GridLines), 1, Qt::SolidLine));
-    const int left = static_cast<int>(std::floor(rect.x() / GridSpacing) * GridSpacing);
-    const int top = static_cast<int>(std::floor(rect.y() / GridSpacing) * GridSpacing);
-    QVarLengthArray<QLineF, 256> lines;
-    for (qreal x = left; x < rect.right(); x += GridSpacing)
-        lines.append(QLineF(x, rect.top(), x, rect.bottom()));
-    for (qreal y = top; y < rect.bottom(); y += GridSpacing)
-        lines.append(QLineF(rect.left(), y, rect.right(), y));
-    painter->drawLines(lines.data(), static_cast<int>(lines.size()));
+    const QList<QLineF> lines = gridLines(rect);
+    painter->drawLines(lines.constData(), static_cast<int>(lines.size()));
+}
+
+QList<QLineF> ERScene::gridLines(const QRectF& rect)
+{
+    QList<QLineF> lines;
+    if (!rect.isValid() || !std::isfinite(rect.left()) || !std::isfinite(rect.top())
+        || !std::isfinite(rect.right()) || !std::isfinite(rect.bottom()))
+        return lines;
+    // Seen from far away the lines of the grid would outnumber the pixels
+    // they fall on; every second one is left out, then every fourth, ...,
+    // so the lines that remain still lie on the grid. All in floating point:
+    // the exposed rectangle may lie anywhere a file put an item.
+    qreal spacing = GridSpacing;
+    while (rect.width() / spacing > MaxGridLines || rect.height() / spacing > MaxGridLines)
+        spacing *= 2;
+    const qreal left = std::floor(rect.left() / spacing) * spacing;
+    const qreal top = std::floor(rect.top() / spacing) * spacing;
+    const qsizetype columns = static_cast<qsizetype>(std::ceil((rect.right() - left) / spacing));
+    const qsizetype rows = static_cast<qsizetype>(std::ceil((rect.bottom() - top) / spacing));
+    lines.reserve(columns + rows);
+    // Each line is placed from its number, so that rounding never adds up.
+    for (qsizetype i = 0; i < columns; ++i) {
+        const qreal x = left + i * spacing;
+        if (x < rect.right())
+            lines.append(QLineF(x, rect.top(), x, rect.bottom()));
+    }
+    for (qsizetype i = 0; i < rows; ++i) {
+        const qreal y = top + i * spacing;
+        if (y < rect.bottom())
+            lines.append(QLineF(rect.left(), y, rect.right(), y));
+    }
+    return lines;
 }
 
 void ERScene::onSceneChanged(const QList<QRectF>& region)
@@ -680,18 +706,18 @@ void ERScene::readDiagram(const QJsonObject& root)
         auto* entity = new EntityItem(title, QSizeF(150, 70));
         if (obj.contains(QStringLiteral("id")))
             entity->setId(obj.value(QStringLiteral("id")).toString());
+        // Of two entities with the same id, the one later in the array (met
+        // first here) keeps it, and edges go to that one; the other gets a
+        // fresh id, so that the model never merges two boxes into one table.
+        if (entitiesById.contains(entity->id()))
+            entity->setId(generateItemId());
         addItem(entity);
         entity->fromJson(obj);
         emit entityAdded(entity);
 
-        // Of two entities with the same id, edges go to the one that comes
-        // later in the array, i.e. the one met first here.
-        const QString id = entity->id();
-        if (!entitiesById.contains(id)) {
-            entitiesById.insert(id, entity);
-            if (entitiesById.size() % 8 == 0)
-                pump.step();
-        }
+        entitiesById.insert(entity->id(), entity);
+        if (entitiesById.size() % 8 == 0)
+            pump.step();
     }
 
     // The scene's item index covers the scene rectangle; entities left
@@ -700,6 +726,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     growSceneRect();
 
     QList<EdgeItem*> edgesToRoute;
+    QSet<QString> edgeIds;
     const QJsonArray edges = root.value(keyEdges).toArray();
     for (qsizetype i = edges.size() - 1; i >= 0; --i) {
         const QJsonObject obj = edges.at(i).toObject();
@@ -715,6 +742,11 @@ void ERScene::readDiagram(const QJsonObject& root)
         if (!edge)
             continue;
         edge->fromJson(obj);
+        // Edge ids name relationships in the model: a repeated one would
+        // merge two edges into one relationship.
+        if (edgeIds.contains(edge->id()))
+            edge->setId(generateItemId());
+        edgeIds.insert(edge->id());
         if (edge->route().size() < 2)
             edgesToRoute.append(edge);
         pump.step();

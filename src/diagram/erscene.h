@@ -7,6 +7,7 @@
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QJsonObject>
+#include <QLineF>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -168,8 +169,16 @@ public:
 
     static bool isGlowable(const QGraphicsItem* item);
 
+    // The background grid over an exposed rectangle: vertical lines at the
+    // multiples of the spacing from its left edge to its right, horizontal
+    // ones likewise, each across the whole rectangle. The spacing is
+    // GridSpacing, doubled as often as needed to keep each direction within
+    // MaxGridLines; nothing for an empty or non-finite rectangle.
+    static QList<QLineF> gridLines(const QRectF& rect);
+
     static constexpr int GlowIntervalMs = 40;
     static constexpr int GridSpacing = 20;
+    static constexpr int MaxGridLines = 4096;
 
 signals:
     void textStyleDialogRequested();

@@ -2,6 +2,7 @@
 
 #include "app/thememanager.h"
 #include "diagram/itemdrawing.h"
+#include "model/jsonfields.h"
 #include "diagram/textitem.h"
 
 #include <QFontMetricsF>
@@ -201,8 +202,8 @@ QJsonObject GroupItem::toJson() const
 void GroupItem::fromJson(const QJsonObject& obj)
 {
     readIdAndPosition(obj);
-    const double w = obj.value(key("width")).toDouble(rect().width());
-    const double h = obj.value(key("height")).toDouble(rect().height());
+    const double w = jsonfields::readCoordinate(obj.value(key("width")), rect().width());
+    const double h = jsonfields::readCoordinate(obj.value(key("height")), rect().height());
     m_title = obj.value(key("title")).toString(m_title);
 
     const bool perTheme = obj.contains(key("fillLight")) || obj.contains(key("fillDark"))

@@ -2,6 +2,7 @@
 
 #include "app/thememanager.h"
 #include "diagram/itemdrawing.h"
+#include "model/jsonfields.h"
 
 #include <QFontMetricsF>
 #include <QGraphicsSceneMouseEvent>
@@ -217,8 +218,8 @@ void TextItem::fromJson(const QJsonObject& obj)
         }
     }
 
-    const double w = obj.value(key("width")).toDouble(0);
-    const double h = obj.value(key("height")).toDouble(0);
+    const double w = jsonfields::readCoordinate(obj.value(key("width")), 0);
+    const double h = jsonfields::readCoordinate(obj.value(key("height")), 0);
     setSize(w > 0 && h > 0 ? QSizeF(w, h) : textBoxSize());
     setZValue(ZValue);
     update();

@@ -12,6 +12,7 @@
 #include "edges/sidechoice.h"
 #include "edges/storedroute.h"
 #include "model/itemid.h"
+#include "model/jsonfields.h"
 
 #include <QCoreApplication>
 #include <QCursor>
@@ -984,7 +985,8 @@ void applySlotJson(SlotItem* slot, const QJsonObject& obj)
     if (obj.contains(QStringLiteral("side")))
         slot->setSide(obj.value(QStringLiteral("side")).toInt(0));
     if (obj.contains(QStringLiteral("x")) && obj.contains(QStringLiteral("y")))
-        slot->setPos(obj.value(QStringLiteral("x")).toDouble(0), obj.value(QStringLiteral("y")).toDouble(0));
+        slot->setPos(jsonfields::readCoordinate(obj, QLatin1String("x"), 0),
+                     jsonfields::readCoordinate(obj, QLatin1String("y"), 0));
     slot->snapToBorder();
 }
 
@@ -1034,7 +1036,8 @@ void EdgeItem::fromJson(const QJsonObject& obj)
     const QJsonArray array = obj.value(QStringLiteral("points")).toArray();
     for (const QJsonValue& v : array) {
         const QJsonObject p = v.toObject();
-        points.append(QPointF(p.value(QStringLiteral("x")).toDouble(0), p.value(QStringLiteral("y")).toDouble(0)));
+        points.append(QPointF(jsonfields::readCoordinate(p, QLatin1String("x"), 0),
+                              jsonfields::readCoordinate(p, QLatin1String("y"), 0)));
     }
     if (points.size() >= 2)
         reanchorStoredRoute(points);

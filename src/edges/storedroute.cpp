@@ -3,8 +3,10 @@
 #include "edges/routegeometry.h"
 #include "edges/slotside.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <utility>
 
 namespace {
 
@@ -57,13 +59,19 @@ QList<QPointF> squareUp(const QList<QPointF>& route, int fromSide)
     return simplifyRoute(result);
 }
 
-} // namespace
-
-QList<QPointF> reanchorRoute(const QList<QPointF>& stored, const QPointF& f, int fromSide,
-                             const QPointF& t, int toSide)
+// Exactly the same points: a route read back from a file carries every
+// coordinate to the last digit, so anything less would hide a change.
+bool samePoints(const QList<QPointF>& a, const QList<QPointF>& b)
 {
-    if (stored.size() < 2)
-        return {};
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(), [](const QPointF& p, const QPointF& q) {
+        return p.x() == q.x() && p.y() == q.y();
+    });
+}
+
+// One fitting of a stored route to the slots; see reanchorRoute.
+QList<QPointF> reanchorOnce(const QList<QPointF>& stored, const QPointF& f, int fromSide, const QPointF& t,
+                            int toSide)
+{
     QList<QPointF> r = simplifyRoute(stored);
     const int n = static_cast<int>(r.size());
     if (n == 2) {
@@ -98,6 +106,35 @@ QList<QPointF> reanchorRoute(const QList<QPointF>& stored, const QPointF& f, int
         r = simplifyRoute(r);
     }
     return squareUp(r, fromSide);
+}
+
+// Fittings after the first that may still change a route before it is
+// taken as fitted.
+constexpr int MaxRefits = 8;
+
+} // namespace
+
+QList<QPointF> reanchorRoute(const QList<QPointF>& stored, const QPointF& f, int fromSide,
+                             const QPointF& t, int toSide)
+{
+    if (stored.size() < 2)
+        return {};
+    // What is saved is read again through this very function, and must come
+    // back unchanged, or every Save after Open would move the route. One
+    // fitting does not always give a route that fits as it is (a point
+    // pulled out of a slot can land on its neighbour, a segment can shrink
+    // to nothing, simplifying can leave fewer points and so another case
+    // below), so the fitting is repeated until it changes nothing.
+    QList<QPointF> r = reanchorOnce(stored, f, fromSide, t, toSide);
+    for (int refit = 0; refit < MaxRefits; ++refit) {
+        QList<QPointF> again = reanchorOnce(r, f, fromSide, t, toSide);
+        if (samePoints(again, r))
+            return r;
+        r = std::move(again);
+    }
+    // Should the fittings never settle, the plain right-angled route between
+    // the two slots, which fits as it is.
+    return reanchorOnce({f, t}, f, fromSide, t, toSide);
 }
 
 int routeSegmentAt(const QList<QPointF>& route, const QPointF& p)

@@ -11,7 +11,10 @@
 // moved onto the slots with their neighbours realigned, a neighbour that
 // ended up behind its slot pulled 12 out of it (the segment after it moving
 // along), so that the stored shape is kept apart from its two ends. Should
-// the result still have a slanted segment, a corner is put in. Empty when
+// the result still have a slanted segment, a corner is put in. The fitting
+// is repeated until it changes nothing, so that a fitted route fits to
+// itself: reanchorRoute(reanchorRoute(r)) == reanchorRoute(r) for the same
+// slots, and a route read, saved and read again does not move. Empty when
 // stored has fewer than 2 points (nothing to store).
 QList<QPointF> reanchorRoute(const QList<QPointF>& stored, const QPointF& from, int fromSide,
                              const QPointF& to, int toSide);

@@ -4,6 +4,7 @@
 #include "explorer/diagramkeys.h"
 #include "explorer/modelpruner.h"
 #include "model/columnitem.h"
+#include "model/columnnameindex.h"
 #include "model/constraintitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
@@ -16,6 +17,7 @@
 #include <QSet>
 #include <QStringList>
 
+#include <algorithm>
 #include <vector>
 
 namespace {
@@ -52,32 +54,20 @@ Item* findModelWide(const ModelItem* current, const ProjectItem* project, const 
     return nullptr;
 }
 
-bool sameName(const QString& a, const QString& b)
-{
-    return a.compare(b, Qt::CaseInsensitive) == 0;
-}
-
-// The first column of the table, in list order, whose name matches and that
-// no earlier row claimed.
-ColumnItem* firstUnclaimed(const QList<ColumnItem*>& columns, const QString& name, const QSet<const ColumnItem*>& claimed)
-{
-    for (ColumnItem* column : columns) {
-        if (column && !claimed.contains(column) && sameName(column->name(), name))
-            return column;
-    }
-    return nullptr;
-}
-
 // The ids of the columns that the rows picked by `picks` name, in row order
 // (a column once per row that names it).
 template <typename Pick>
 QStringList columnIdsOfRows(const TableItem* table, const QList<EntityRow>& rows, Pick picks)
 {
     QStringList ids;
+    const bool anyPicked = std::any_of(rows.cbegin(), rows.cend(), picks);
+    if (!anyPicked)
+        return ids;
+    const ColumnNameIndex columns(table->columns());
     for (const EntityRow& row : rows) {
         if (!picks(row))
             continue;
-        if (const ColumnItem* column = table->columnByName(row.name))
+        if (const ColumnItem* column = columns.first(row.name))
             ids.append(column->id());
     }
     return ids;
@@ -271,8 +261,13 @@ TableItem* TableSync::registerTable(ModelItem* model, const QString& id, const Q
         return nullptr;
     TableItem* table = model->ensureTable(id);
     table->setName(title);
-    for (const EntityRow& row : rows)
-        applyRow(table, table->columnByName(row.name), row);
+    ColumnNameIndex columns(table->columns());
+    for (const EntityRow& row : rows) {
+        ColumnItem* known = columns.first(row.name);
+        ColumnItem* column = applyRow(table, known, row);
+        if (!known)
+            columns.add(column);
+    }
     syncPrimaryKey(table, rows);
     syncUnique(table, rows);
     return table;
@@ -342,12 +337,16 @@ QStringList TableSync::syncColumns(TableItem* table, const QList<EntityRow>& row
     if (!table)
         return removed;
     const QList<ColumnItem*> before = table->columns();
+    // Each named row claims the first column of its name that no earlier
+    // row claimed.
+    ColumnNameIndex unclaimed(before);
     QSet<const ColumnItem*> claimed;
+    claimed.reserve(rows.size());
     QStringList order;
     for (const EntityRow& row : rows) {
         if (row.name.isEmpty())
             continue;
-        ColumnItem* column = applyRow(table, firstUnclaimed(before, row.name, claimed), row);
+        ColumnItem* column = applyRow(table, unclaimed.takeFirst(row.name), row);
         claimed.insert(column);
         order.append(column->id());
     }
@@ -439,62 +438,68 @@ bool alignRowsWith(QJsonArray& rows, const TableItem* table, const RelationshipI
         const ColumnItem* column = nullptr;  // null for a row without a name
     };
     std::vector<Kept> kept;
-    kept.reserve(static_cast<size_t>(rows.size() + columns.size()));
-    QSet<const ColumnItem*> claimed;
+    kept.reserve(static_cast<size_t>(rows.size()));
+    ColumnNameIndex unclaimed(columns);
+    QHash<const ColumnItem*, size_t> rowOfColumn;
+    rowOfColumn.reserve(rows.size());
     bool changed = false;
     for (const QJsonValue& value : std::as_const(rows)) {
         QJsonObject row = value.toObject();
         const QString name = row.value(nameKey).toString();
-        if (name.isEmpty()) {
+        const ColumnItem* column = unclaimed.takeFirst(name);
+        if (!column && name.isEmpty()) {
             kept.push_back({row, nullptr});
             continue;
         }
-        const ColumnItem* column = firstUnclaimed(columns, name, claimed);
         if (!column) {
             changed = true;  // its column is gone
             continue;
         }
-        claimed.insert(column);
         changed |= alignRow(row, column, facts);
+        rowOfColumn.insert(column, kept.size());
         kept.push_back({row, column});
     }
 
-    // Columns without a row: after the row of the nearest column before
-    // them in the table, else before the row of the nearest one after them.
-    const auto rowOf = [&kept](const ColumnItem* wanted) -> qsizetype {
-        for (size_t i = 0; i < kept.size(); ++i) {
-            if (kept[i].column == wanted)
-                return static_cast<qsizetype>(i);
-        }
-        return -1;
-    };
-    for (qsizetype c = 0; c < columns.size(); ++c) {
-        const ColumnItem* column = columns.at(c);
-        if (!column || claimed.contains(column))
+    // Columns without a row: right after the row of the column before them
+    // in the table (which by then has one, its own or a new one), so that a
+    // run of such columns follows the row of the last column before it in
+    // table order. A run at the start of the table goes before the row of
+    // the first column that has one; without any such column, to the end.
+    constexpr size_t none = static_cast<size_t>(-1);
+    QHash<size_t, QList<const ColumnItem*>> insertedAfter;  // kept position -> new rows
+    QList<const ColumnItem*> leading;
+    size_t anchor = none;       // the kept row that new rows now follow
+    size_t firstClaimed = none; // the kept row of the first column that has one
+    for (const ColumnItem* column : columns) {
+        if (!column)
             continue;
-        qsizetype at = -1;
-        for (qsizetype p = c - 1; p >= 0 && at < 0; --p) {
-            const qsizetype found = rowOf(columns.at(p));
-            if (found >= 0)
-                at = found + 1;
+        const auto claimed = rowOfColumn.constFind(column);
+        if (claimed != rowOfColumn.cend()) {
+            anchor = *claimed;
+            if (firstClaimed == none)
+                firstClaimed = anchor;
+        } else if (anchor != none) {
+            insertedAfter[anchor].append(column);
+        } else {
+            leading.append(column);
         }
-        for (qsizetype n = c + 1; n < columns.size() && at < 0; ++n) {
-            const qsizetype found = rowOf(columns.at(n));
-            if (found >= 0)
-                at = found;
-        }
-        if (at < 0)
-            at = static_cast<qsizetype>(kept.size());
-        kept.insert(kept.begin() + at, Kept{rowForColumn(column, facts), column});
-        claimed.insert(column);
-        changed = true;
     }
-
-    if (!changed)
+    if (insertedAfter.isEmpty() && leading.isEmpty() && !changed)
         return false;
+
     QJsonArray result;
-    for (const Kept& k : kept)
-        result.append(k.row);
+    const auto appendNew = [&](const QList<const ColumnItem*>& added) {
+        for (const ColumnItem* column : added)
+            result.append(rowForColumn(column, facts));
+    };
+    for (size_t i = 0; i < kept.size(); ++i) {
+        if (i == firstClaimed)
+            appendNew(leading);
+        result.append(kept[i].row);
+        appendNew(insertedAfter.value(i));
+    }
+    if (firstClaimed == none)
+        appendNew(leading);
     rows = result;
     return true;
 }

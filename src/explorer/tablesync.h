@@ -84,8 +84,10 @@ public:
     // Brings the stored rows of one table entity into step with its table:
     // rows whose column is gone are dropped, columns without a row get one
     // (placed after the row of the column before them), and types, key and
-    // foreign-key marks follow the model. Rows without a name are kept as
-    // they are. `model` is the model that owns the table. True when changed.
+    // foreign-key marks follow the model. A row without a name stands for
+    // the first column without a name that no earlier row took, and is kept
+    // as it is when there is none. `model` is the model that owns the table.
+    // True when changed.
     static bool alignRows(QJsonArray& rows, const TableItem* table, const ModelItem* model);
 
     // alignRows for every table entity of a diagram JSON object whose table

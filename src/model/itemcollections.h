@@ -5,6 +5,8 @@
 // no order, so every ordered output sorts here explicitly. Tables and columns
 // keep their children in ordered lists instead.
 
+#include "model/itemid.h"
+
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -88,8 +90,8 @@ void destroyAll(QHash<QString, T*>& items)
 
 // Replaces the collection by one new item per element of the array (a
 // non-object element reads as an empty object), each filed under the id it
-// has after reading. An item displaced by a later element with the same id
-// is destroyed at once: it could never be found, listed or written again.
+// has after reading. An element whose id an earlier one already holds gets a
+// fresh id: both are kept, and nothing of one is merged into the other.
 template <typename T>
 void readCollection(QObject* owner, QHash<QString, T*>& items, const QJsonArray& array)
 {
@@ -98,9 +100,9 @@ void readCollection(QObject* owner, QHash<QString, T*>& items, const QJsonArray&
     for (const QJsonValue& element : array) {
         auto* item = new T(owner);
         item->fromJson(element.toObject());
-        T*& slot = items[item->id()];
-        delete slot;
-        slot = item;
+        if (items.contains(item->id()))
+            item->setId(generateItemId());
+        items.insert(item->id(), item);
     }
 }
 

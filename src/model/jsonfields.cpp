@@ -1,5 +1,6 @@
 #include "model/jsonfields.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -58,6 +59,25 @@ qint64 readInteger64(const QJsonObject& object, QLatin1String key, qint64 fallba
     if (number <= -upper)
         return std::numeric_limits<qint64>::min();
     return qint64(std::trunc(number));
+}
+
+double readCoordinate(const QJsonObject& object, QLatin1String key, double fallback)
+{
+    return readCoordinate(object.value(key), fallback);
+}
+
+double readCoordinate(const QJsonValue& value, double fallback)
+{
+    if (!value.isDouble() || !std::isfinite(value.toDouble()))
+        return fallback;
+    return boundedCoordinate(value.toDouble());
+}
+
+double boundedCoordinate(double value)
+{
+    if (std::isnan(value))
+        return 0.0;
+    return std::clamp(value, -CoordinateLimit, CoordinateLimit);
 }
 
 QStringList readStringList(const QJsonObject& object, QLatin1String key)

@@ -33,6 +33,19 @@ int readSize(const QJsonObject& object, QLatin1String key);
 // range ends), or fallback when it is missing or not a number.
 qint64 readInteger64(const QJsonObject& object, QLatin1String key, qint64 fallback);
 
+// How far from the origin a diagram item may lie, and how large it may be,
+// in scene units. Far beyond any drawing, and far from where the integer
+// arithmetic of the scene's index, the views and the painters overflows.
+constexpr double CoordinateLimit = 1.0e6;
+
+// The number under key clamped to [-CoordinateLimit, CoordinateLimit], or
+// fallback (not clamped) when it is missing or not a finite number.
+double readCoordinate(const QJsonObject& object, QLatin1String key, double fallback);
+double readCoordinate(const QJsonValue& value, double fallback);
+
+// value clamped to [-CoordinateLimit, CoordinateLimit]; 0 for NaN.
+double boundedCoordinate(double value);
+
 // The array under key with each element taken as a string (a non-string
 // element gives an empty string), or an empty list.
 QStringList readStringList(const QJsonObject& object, QLatin1String key);

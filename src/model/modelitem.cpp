@@ -36,6 +36,15 @@ ModelItem::ModelItem(QObject* parent)
 {
 }
 
+void ModelItem::setId(const QString& id)
+{
+    for (DiagramItem* diagram : std::as_const(m_diagrams)) {
+        if (diagram && diagram->modelId() == m_id)
+            diagram->setModelId(id);
+    }
+    m_id = id;
+}
+
 TableItem* ModelItem::table(const QString& id) const
 {
     return m_tables.value(id);
@@ -54,6 +63,11 @@ RelationshipItem* ModelItem::relationship(const QString& id) const
 DiagramItem* ModelItem::diagram(const QString& id) const
 {
     return m_diagrams.value(id);
+}
+
+MappingItem* ModelItem::mapping(const QString& id) const
+{
+    return m_mappings.value(id);
 }
 
 QList<TableItem*> ModelItem::tables() const
@@ -162,6 +176,15 @@ void ModelItem::removeRelationship(const QString& id)
 void ModelItem::removeDiagram(const QString& id)
 {
     removeLater(m_diagrams, id);
+}
+
+void ModelItem::changeDiagramId(const QString& id, const QString& newId)
+{
+    DiagramItem* diagram = m_diagrams.take(id);
+    if (!diagram)
+        return;
+    diagram->setId(newId);
+    m_diagrams.insert(newId, diagram);
 }
 
 void ModelItem::removeMapping(const QString& id)

@@ -32,6 +32,8 @@ public:
     explicit ModelItem(QObject* parent = nullptr);
 
     QString id() const { return m_id; }
+    // A new id; the diagrams that named the old one as their model follow.
+    void setId(const QString& id);
     QString name() const { return m_name; }
     void setName(const QString& name) { m_name = name; }
     // The dialect text as chosen, normally a canonical dialect name; held
@@ -45,6 +47,7 @@ public:
     ViewItem* view(const QString& id) const;
     RelationshipItem* relationship(const QString& id) const;
     DiagramItem* diagram(const QString& id) const;
+    MappingItem* mapping(const QString& id) const;
 
     QList<TableItem*> tables() const;
     QList<ViewItem*> views() const;
@@ -72,6 +75,9 @@ public:
     void removeView(const QString& id);
     void removeRelationship(const QString& id);
     void removeDiagram(const QString& id);
+    // Files the diagram now under id newId (which the caller makes sure no
+    // other diagram of the model holds); nothing for an unknown id.
+    void changeDiagramId(const QString& id, const QString& newId);
     void removeMapping(const QString& id);
 
     // "Diagram %1" with the smallest n from 1 that no diagram of the model

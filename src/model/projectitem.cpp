@@ -44,6 +44,11 @@ DiagramItem* ProjectItem::findDiagram(const QString& id) const
     return nullptr;
 }
 
+MappingItem* ProjectItem::mapping(const QString& id) const
+{
+    return m_mappings.value(id);
+}
+
 ModelItem* ProjectItem::addModel()
 {
     auto* model = new ModelItem(this);
@@ -143,21 +148,49 @@ bool ProjectItem::loadDocumentJson(const QJsonObject& root)
 
     fromJson(readObject(root, QLatin1String("data")));
 
+    // A diagram id is the key of its stored content, so it must be unique in
+    // the whole project. Where models share one, the diagrams holding it are
+    // taken in the order the writer lists them (models by id, diagrams by
+    // name): the first keeps it and the others get fresh ids. The stored
+    // contents under that id are handed out in the same order, so a file in
+    // which two models shared a diagram id comes back with each content on
+    // its own diagram.
+    QHash<QString, QList<DiagramItem*>> holders;
+    for (ModelItem* model : modelsInIdOrder()) {
+        for (DiagramItem* diagram : model->diagrams()) {
+            if (diagram)
+                holders[diagram->id()].append(diagram);
+        }
+    }
+    for (auto it = holders.begin(); it != holders.end(); ++it) {
+        const QList<DiagramItem*>& sharing = it.value();
+        for (qsizetype i = 1; i < sharing.size(); ++i) {
+            if (ModelItem* owner = qobject_cast<ModelItem*>(sharing.at(i)->parent()))
+                owner->changeDiagramId(it.key(), generateItemId());
+        }
+    }
+
     const QJsonArray contents = readArray(root, QLatin1String("diagrams"));
     if (contents.isEmpty())
         return true;
     ModelItem* const firstModel = m_models.isEmpty() ? nullptr : modelsInIdOrder().value(0);
+    QHash<QString, qsizetype> handedOut;
     for (const QJsonValue& element : contents) {
         QJsonObject content = element.toObject();
         const QString id = readString(content, QLatin1String("id"));
         if (id.isEmpty())
             continue;
-        DiagramItem* diagram = findDiagram(id);
+        QList<DiagramItem*>& sharing = holders[id];
+        const qsizetype turn = handedOut[id]++;
+        DiagramItem* diagram = sharing.value(turn);
         if (!diagram) {
+            // A content no diagram of the models names: it becomes a diagram
+            // of the first model, under a fresh id when its id is taken.
             if (!firstModel)
                 continue;
-            diagram = firstModel->ensureDiagram(id);
+            diagram = firstModel->ensureDiagram(sharing.isEmpty() && !findDiagram(id) ? id : generateItemId());
             diagram->setName(readString(content, QLatin1String("name"), QStringLiteral("Diagram")));
+            sharing.append(diagram);
         }
         content.remove(QLatin1String("id"));
         diagram->setData(content);

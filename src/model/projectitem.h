@@ -36,6 +36,8 @@ public:
     ModelItem* modelByName(const QString& name) const;
     // The diagram with that id in any model, or null.
     DiagramItem* findDiagram(const QString& id) const;
+    // A project-level mapping by id, or null.
+    MappingItem* mapping(const QString& id) const;
 
     // A new model under its fresh id; the caller names it and sets its dialect.
     ModelItem* addModel();

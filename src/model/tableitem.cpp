@@ -8,7 +8,9 @@
 #include "model/itemnames.h"
 #include "model/jsonfields.h"
 
+#include <QHash>
 #include <QJsonArray>
+#include <QSet>
 
 #include <utility>
 
@@ -108,15 +110,26 @@ ColumnItem* TableItem::addColumn()
 
 void TableItem::setColumnOrder(const QStringList& columnIds)
 {
+    // Hashed look-ups: a table can have a hundred thousand columns.
+    QHash<QString, ColumnItem*> byId;
+    byId.reserve(m_columns.size());
+    for (ColumnItem* column : std::as_const(m_columns)) {
+        if (column && !byId.contains(column->id()))
+            byId.insert(column->id(), column);
+    }
     QList<ColumnItem*> ordered;
     ordered.reserve(m_columns.size());
+    QSet<const ColumnItem*> placed;
+    placed.reserve(m_columns.size());
     for (const QString& id : columnIds) {
-        ColumnItem* column = findById(m_columns, id);
-        if (column && !ordered.contains(column))
+        ColumnItem* column = byId.value(id);
+        if (column && !placed.contains(column)) {
             ordered.append(column);
+            placed.insert(column);
+        }
     }
     for (ColumnItem* column : std::as_const(m_columns)) {
-        if (!ordered.contains(column))
+        if (!column || !placed.contains(column))
             ordered.append(column);
     }
     m_columns = ordered;

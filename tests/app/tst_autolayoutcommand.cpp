@@ -2,6 +2,7 @@
 // busy indicator, then the whole arrangement is in view at 100 %; while
 // another job runs the command does nothing.
 
+#include "common/testmain.h"
 #include "app/applicationsetup.h"
 #include "app/busyspinnerwidget.h"
 #include "app/mainwindow.h"
@@ -11,7 +12,6 @@
 
 #include "common/mainwindowparts.h"
 #include "common/sceneitems.h"
-#include "common/testmain.h"
 
 #include <QAction>
 #include <QSemaphore>

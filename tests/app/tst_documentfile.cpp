@@ -5,11 +5,15 @@
 #include "readonlydir.h"
 
 #include <QFile>
+#include <QFileInfo>
 #include <QTemporaryDir>
 #include <QRegularExpression>
 #include <QTest>
 
 #include <memory>
+
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 class TestDocumentFile : public QObject
 {
@@ -19,6 +23,8 @@ private slots:
     void writeReplacesWholeFile();
     void writeFailureKeepsOldFile_data();
     void writeFailureKeepsOldFile();
+    void writeFailureGivesReason_data();
+    void writeFailureGivesReason();
     void readObject();
     void readFailures_data();
     void readFailures();
@@ -76,6 +82,89 @@ void TestDocumentFile::writeFailureKeepsOldFile()
     }
 }
 
+namespace {
+
+// Lowers this process's file-size limit for as long as it lives.
+class FileSizeLimit
+{
+public:
+    explicit FileSizeLimit(rlim_t bytes)
+    {
+        m_ok = ::getrlimit(RLIMIT_FSIZE, &m_old) == 0;
+        rlimit lowered = m_old;
+        lowered.rlim_cur = bytes;
+        m_ok = m_ok && ::setrlimit(RLIMIT_FSIZE, &lowered) == 0;
+    }
+    ~FileSizeLimit()
+    {
+        if (m_ok)
+            ::setrlimit(RLIMIT_FSIZE, &m_old);
+    }
+    FileSizeLimit(const FileSizeLimit&) = delete;
+    FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+    bool ok() const { return m_ok; }
+
+private:
+    rlimit m_old{};
+    bool m_ok = false;
+};
+
+bool isCharacterDevice(const QString& path)
+{
+    struct stat info;
+    return ::stat(QFile::encodeName(path).constData(), &info) == 0 && S_ISCHR(info.st_mode);
+}
+
+} // namespace
+
+// A write that fails tells the system's reason, and what is no regular file
+// is never replaced by the temporary file.
+void TestDocumentFile::writeFailureGivesReason_data()
+{
+    QTest::addColumn<QString>("target");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("file-size limit reached midway") << QStringLiteral("limit") << QStringLiteral("File too large");
+    QTest::newRow("device node") << QStringLiteral("/dev/null") << QStringLiteral("not a regular file");
+    QTest::newRow("folder") << QStringLiteral("folder") << QStringLiteral("is a folder");
+}
+
+void TestDocumentFile::writeFailureGivesReason()
+{
+    QFETCH(QString, target);
+    QFETCH(QString, reason);
+    QTemporaryDir dir;
+    QString path = target;
+    std::unique_ptr<FileSizeLimit> limit;
+    if (target == QLatin1String("limit")) {
+        path = dir.filePath(QStringLiteral("old.json"));
+        writeFile(path, "old content");
+        limit = std::make_unique<FileSizeLimit>(4096);
+        if (!limit->ok())
+            QSKIP("the file-size limit cannot be lowered here");
+    } else if (target == QLatin1String("folder")) {
+        path = dir.filePath(QStringLiteral("folder"));
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("folder")));
+    } else if (!isCharacterDevice(path)) {
+        QSKIP("no such device on this machine");
+    }
+
+    QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^Cannot save file:")));
+    QString error;
+    QVERIFY(!writeFileAtomically(path, QByteArray(100000, 'n'), &error));
+    limit.reset();
+    QVERIFY2(error.contains(reason), qPrintable(error));
+    if (target == QLatin1String("limit")) {
+        QCOMPARE(fileContents(path), QByteArray("old content"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{QStringLiteral("old.json")});
+    } else if (target == QLatin1String("folder")) {
+        QVERIFY(QFileInfo(path).isDir());
+        QVERIFY(QDir(path).isEmpty());
+    } else {
+        QVERIFY(isCharacterDevice(path));
+        QVERIFY2(error.contains(path), qPrintable(error));
+    }
+}
+
 void TestDocumentFile::readObject()
 {
     QTemporaryDir dir;
@@ -97,6 +186,9 @@ void TestDocumentFile::readFailures_data()
                                     << QStringLiteral("Invalid JSON file:");
     QTest::newRow("JSON array") << QByteArray(R"([{"type": "er-diagram"}])") << QStringLiteral("Invalid JSON file:");
     QTest::newRow("JSON string") << QByteArray(R"("er-diagram")") << QStringLiteral("Invalid JSON file:");
+    // A device that never ends, and a folder.
+    QTest::newRow("/dev/zero") << QByteArray("/dev/zero") << QStringLiteral("Cannot open file:");
+    QTest::newRow("folder") << QByteArray("folder") << QStringLiteral("Cannot open file:");
 }
 
 void TestDocumentFile::readFailures()
@@ -104,9 +196,16 @@ void TestDocumentFile::readFailures()
     QFETCH(QByteArray, bytes);
     QFETCH(QString, log);
     QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("in.json"));
-    if (!bytes.isEmpty())
+    QString path = dir.filePath(QStringLiteral("in.json"));
+    if (bytes == "/dev/zero") {
+        path = QString::fromLatin1(bytes);
+        if (!isCharacterDevice(path))
+            QSKIP("no such device on this machine");
+    } else if (bytes == "folder") {
+        QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("in.json")));
+    } else if (!bytes.isEmpty()) {
         writeFile(path, bytes);
+    }
     QTest::ignoreMessage(QtWarningMsg, QRegularExpression(QStringLiteral("^") + log));
     const JsonFileRead read = readJsonObjectFile(path);
     QVERIFY(!read.ok);

@@ -6,6 +6,7 @@
 #include "diagram/groupitem.h"
 #include "diagram/textitem.h"
 #include "edges/edgeitem.h"
+#include "model/itemid.h"
 
 #include "common/sceneitems.h"
 #include "common/testfiles.h"
@@ -16,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QSignalSpy>
+#include <QSet>
 #include <QTest>
 
 namespace {
@@ -87,6 +89,7 @@ private slots:
     void writerArrays();
     void edgesToUnknownEntitiesAreSkipped();
     void duplicateIdsResolveToTheLaterEntity();
+    void sharedIdsStayApart();
     void onlyEdgesWithoutStoredRouteAreRouted();
     void unknownAnnotationKindsAreSkipped();
     void canvasIsRepaintedOnceTheDiagramIsComplete();
@@ -271,6 +274,41 @@ void TestDiagramJson::duplicateIdsResolveToTheLaterEntity()
     const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(scene);
     QCOMPARE(edges.size(), 1);
     QCOMPARE(edges.first()->toEntity()->title(), QStringLiteral("later"));
+    // The later one keeps the id; the earlier one gets a fresh one, so the
+    // model never takes the two for one table.
+    QSet<QString> ids;
+    for (const EntityItem* entity : itemsOfType<EntityItem>(scene)) {
+        ids.insert(entity->id());
+        if (entity->title() == QLatin1String("earlier"))
+            QVERIFY(isGeneratedItemId(entity->id()));
+    }
+    QCOMPARE(ids.size(), 3);
+}
+
+// Many boxes and edges sharing one id stay as many, each under its own id,
+// and what is written reads back to the same text.
+void TestDiagramJson::sharedIdsStayApart()
+{
+    constexpr int count = 500;
+    QJsonArray entities;
+    QJsonArray edges;
+    for (int i = 0; i < count; ++i) {
+        entities.append(QJsonObject{{"id", "same"}, {"title", QStringLiteral("t%1").arg(i)}, {"x", i * 10}, {"y", 0}});
+        edges.append(QJsonObject{{"id", "e"}, {"from", "same"}, {"to", "same"}});
+    }
+    ERScene scene;
+    QVERIFY(scene.loadFromJson(QJsonObject{{"entities", entities}, {"edges", edges}}));
+    QSet<QString> ids;
+    for (const EntityItem* entity : itemsOfType<EntityItem>(scene))
+        ids.insert(entity->id());
+    QCOMPARE(ids.size(), count);
+    QSet<QString> edgeIds;
+    for (const EdgeItem* edge : itemsOfType<EdgeItem>(scene))
+        edgeIds.insert(edge->id());
+    QCOMPARE(edgeIds.size(), count);
+    const QJsonObject written = scene.toJson();
+    QVERIFY(scene.loadFromJson(written));
+    QCOMPARE(scene.toJson(), written);
 }
 
 void TestDiagramJson::onlyEdgesWithoutStoredRouteAreRouted()

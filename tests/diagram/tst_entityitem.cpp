@@ -769,10 +769,12 @@ void TestEntityItem::jsonDuplicateNamesKeepTheirEdgeIds()
                                                   {"fkEdgeId", "edge-1"}},
                                       QJsonObject{{"name", "b"}, {"type", "INT"}},
                                       QJsonObject{{"name", "a"}, {"type", "BIGINT"}, {"isForeignKey", true},
-                                                  {"fkEdgeId", "edge-2"}}}}};
+                                                  {"fkEdgeId", "edge-2"}},
+                                      QJsonObject{{"name", "b  "}, {"type", "TEXT"}}}}};
     EntityItem e(QStringLiteral("t"), QSizeF(150, 70));
     e.fromJson(obj);
     QCOMPARE(e.attributeCount(), 2);
+    QCOMPARE(e.attributeType(1), QStringLiteral("TEXT"));   // trailing blanks name the same row
     QCOMPARE(e.attributeFkEdgeId(0), QStringLiteral("edge-2"));   // the row that was updated
     QCOMPARE(e.attributeFkEdgeId(1), QString());                 // not the last row
     QCOMPARE(e.attributeType(0), QStringLiteral("BIGINT"));
@@ -787,6 +789,9 @@ void TestEntityItem::jsonPositionNeedsBothCoordinates()
     e.fromJson(QJsonObject{{"x", 100.5}, {"y", "oops"}});
     QCOMPARE(e.pos(), QPointF(100.5, 0));
     QCOMPARE(e.title(), QStringLiteral("t"));   // missing keys keep what there is
+    // Far out is brought within the bounds every reader keeps.
+    e.fromJson(QJsonObject{{"x", 3e9}, {"y", -1e300}});
+    QCOMPARE(e.pos(), QPointF(1e6, -1e6));
 }
 
 void TestEntityItem::jsonReadReplacesExistingRows()

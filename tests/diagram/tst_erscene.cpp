@@ -62,6 +62,8 @@ private slots:
     void defaultsForNewItems();
     void backgroundAndGrid_data();
     void backgroundAndGrid();
+    void gridLinesCoverAnyRectangle_data();
+    void gridLinesCoverAnyRectangle();
     void growsButNeverShrinks();
     void growsAgainAfterAnOutsideFit();
     void selectedItemsGlow_data();
@@ -120,6 +122,65 @@ void TestERScene::backgroundAndGrid()
     QCOMPARE(pixelAt(scene, QPointF(10, 10)).name(), background);
     QCOMPARE(pixelAt(scene, QPointF(20, 10)).name(), line);
     QCOMPARE(pixelAt(scene, QPointF(10, 20)).name(), line);
+}
+
+void TestERScene::gridLinesCoverAnyRectangle_data()
+{
+    QTest::addColumn<QRectF>("rect");
+    QTest::addColumn<double>("spacing");  // the spacing expected, 0 for no lines
+    QTest::newRow("a view at zoom 1") << QRectF(-35.5, 12.25, 900, 600) << 20.0;
+    QTest::newRow("whole default scene") << QRectF(-2000, -2000, 4000, 4000) << 20.0;
+    QTest::newRow("negative, off the grid") << QRectF(-1013, -7, 41, 39) << 20.0;
+    QTest::newRow("an entity at x 3e9") << QRectF(0, -100, 3e9, 300) << 20.0 * 65536;
+    QTest::newRow("beyond int") << QRectF(2.2e9, 2.2e9, 1000, 500) << 20.0;
+    QTest::newRow("zoomed far out") << QRectF(0, 0, 200000, 1000) << 80.0;
+    QTest::newRow("vast") << QRectF(-1e300, -1e300, 1e300, 1e300) << -1.0;
+    QTest::newRow("empty") << QRectF(10, 10, 0, 50) << 0.0;
+    QTest::newRow("infinite") << QRectF(0, 0, qInf(), 10) << 0.0;
+}
+
+// Lines on the multiples of the spacing from one edge of the rectangle to
+// the other, never more than MaxGridLines each way, computed without
+// leaving floating point.
+void TestERScene::gridLinesCoverAnyRectangle()
+{
+    QFETCH(QRectF, rect);
+    QFETCH(double, spacing);
+    const QList<QLineF> lines = ERScene::gridLines(rect);
+    if (spacing == 0) {
+        QVERIFY(lines.isEmpty());
+        return;
+    }
+    QList<double> xs;
+    QList<double> ys;
+    for (const QLineF& line : lines) {
+        if (line.x1() == line.x2()) {
+            QCOMPARE(line.y1(), rect.top());
+            QCOMPARE(line.y2(), rect.bottom());
+            xs << line.x1();
+        } else {
+            QCOMPARE(line.y1(), line.y2());
+            QCOMPARE(line.x1(), rect.left());
+            QCOMPARE(line.x2(), rect.right());
+            ys << line.y1();
+        }
+    }
+    QVERIFY(xs.size() <= ERScene::MaxGridLines + 1);
+    QVERIFY(ys.size() <= ERScene::MaxGridLines + 1);
+    QVERIFY(!xs.isEmpty() && !ys.isEmpty());
+    if (spacing < 0)
+        return;  // beyond the precision of the coordinates
+    for (const QList<double>& at : {xs, ys}) {
+        for (qsizetype i = 0; i < at.size(); ++i) {
+            QCOMPARE(std::fmod(at[i], spacing), 0.0);
+            if (i > 0)
+                QCOMPARE(at[i] - at[i - 1], spacing);
+        }
+    }
+    QVERIFY(xs.first() <= rect.left() && xs.first() > rect.left() - spacing);
+    QVERIFY(xs.last() < rect.right() && xs.last() + spacing >= rect.right());
+    QVERIFY(ys.first() <= rect.top() && ys.first() > rect.top() - spacing);
+    QVERIFY(ys.last() < rect.bottom() && ys.last() + spacing >= rect.bottom());
 }
 
 void TestERScene::growsButNeverShrinks()

@@ -7,9 +7,21 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <algorithm>
+
 using namespace routetest;
 
 Q_DECLARE_METATYPE(routetest::Route)
+
+namespace {
+
+bool exactlyEqual(const Route& a, const Route& b)
+{
+    return std::equal(a.cbegin(), a.cend(), b.cbegin(), b.cend(),
+                      [](const QPointF& p, const QPointF& q) { return p.x() == q.x() && p.y() == q.y(); });
+}
+
+} // namespace
 
 class TestStoredRoute : public QObject
 {
@@ -115,7 +127,51 @@ private Q_SLOTS:
             QVERIFY2(route.size() >= 2, where);
             QVERIFY2(route.first() == f && route.last() == t, where);
             QVERIFY2(isRouteAxisAligned(route), where);
+            QVERIFY2(exactlyEqual(reanchorRoute(route, f, fs, t, ts), route), where);
         }
+    }
+
+    // A fitted route, saved and read again, fits to itself to the last
+    // digit, whatever was stored: repeated points, points at the origin
+    // (what an empty point object reads as), points a hair off a line,
+    // points behind the slots, unknown sides.
+    void fittedRoutesFitToThemselves()
+    {
+        QRandomGenerator random(16);
+        const auto coordinate = [&random](double around) {
+            switch (random.bounded(5)) {
+            case 0: return 0.0;
+            case 1: return around;
+            case 2: return around + (random.bounded(11) - 5) * 0.1;
+            case 3: return around + random.bounded(13) - 6.0;
+            default: return random.bounded(600.0) - 150.0;
+            }
+        };
+        int failures = 0;
+        QByteArray first;
+        for (int i = 0; i < 200000; ++i) {
+            const QPointF f(coordinate(0), coordinate(0));
+            const QPointF t(coordinate(200), coordinate(100));
+            const int fs = random.bounded(6) - 1, ts = random.bounded(6) - 1;
+            Route stored;
+            const int n = 2 + random.bounded(7);
+            for (int k = 0; k < n; ++k) {
+                const QPointF near = random.bounded(2) ? f : t;
+                stored.append(random.bounded(4) == 0 && !stored.isEmpty() ? stored.last()
+                                                                          : QPointF(coordinate(near.x()),
+                                                                                    coordinate(near.y())));
+            }
+            const Route route = reanchorRoute(stored, f, fs, t, ts);
+            const Route again = reanchorRoute(route, f, fs, t, ts);
+            if (!exactlyEqual(again, route) && failures++ == 0)
+                first = describe(stored) + " sides " + QByteArray::number(fs) + "/" + QByteArray::number(ts)
+                    + " from " + describe({f}) + " to " + describe({t}) + ": " + describe(route) + " -> "
+                    + describe(again);
+        }
+        QVERIFY2(failures == 0, QByteArray::number(failures) + " failures, first: " + first);
+        // The file that once drifted: a route of mostly empty points.
+        const Route drifted = reanchorRoute({{0, 0}, {269, 40}, {0, 0}, {0, 0}}, {150, 35}, 1, {200, 135}, 0);
+        QVERIFY2(exactlyEqual(reanchorRoute(drifted, {150, 35}, 1, {200, 135}, 0), drifted), describe(drifted));
     }
 
     void segmentUnderPoint_data()

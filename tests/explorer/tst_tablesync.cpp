@@ -354,6 +354,32 @@ private slots:
         QVERIFY(!TableSync::alignRows(array, orders, &model));
     }
 
+    // A column without a name (made from a row without one) is stood for
+    // by one row without a name: aligning again adds no row each time.
+    void unnamedColumnTakesOneUnnamedRow_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("expected");
+        QTest::newRow("row there") << QStringList{"id:INT:P", ":TEXT"} << QStringList{"id:INT:P", ":TEXT"};
+        QTest::newRow("row missing") << QStringList{"id:INT:P"} << QStringList{"id:INT:P", ":TEXT"};
+        QTest::newRow("type follows") << QStringList{":INT", "id:INT:P"} << QStringList{":TEXT", "id:INT:P"};
+        QTest::newRow("a second one stays as it is")
+            << QStringList{"id:INT:P", ":TEXT", ":INT"} << QStringList{"id:INT:P", ":TEXT", ":INT"};
+    }
+
+    void unnamedColumnTakesOneUnnamedRow()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, expected);
+        ModelItem model;
+        TableItem* table = TableSync::registerTable(&model, "t", "t", rows({"id:INT:P", ":TEXT"}));
+        QCOMPARE(table->columns().size(), 2);
+        QJsonArray array = jsonRows(stored);
+        TableSync::alignRows(array, table, &model);
+        QCOMPARE(texts(array), expected);
+        QVERIFY(!TableSync::alignRows(array, table, &model));
+    }
+
     void alignRowsKeepsOtherKeys()
     {
         ModelItem model;

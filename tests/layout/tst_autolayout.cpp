@@ -4,6 +4,7 @@
 // entity on another, groups apart, the diagram where it was, every route
 // right-angled and clear of the entities, the same result every time.
 
+#include "common/testmain.h"
 #include "app/applicationsetup.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
@@ -12,7 +13,6 @@
 #include "layout/slotspread.h"
 
 #include "common/sceneitems.h"
-#include "common/testmain.h"
 #include "edges/edgetestutil.h"
 
 #include <QApplication>

@@ -2,10 +2,9 @@
 // columns, the force-directed placement and the clean-up passes, all on
 // plain node lists.
 
+#include "common/testmain.h"
 #include "layout/componentlayout.h"
 #include "layout/hublayout.h"
-
-#include "common/testmain.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

@@ -2,12 +2,11 @@
 // of a whole diagram's nodes, the separation of parallel route segments and
 // the spreading of slots along a side.
 
+#include "common/testmain.h"
 #include "layout/diagramlayout.h"
 #include "layout/entityrectindex.h"
 #include "layout/routeseparation.h"
 #include "layout/slotspread.h"
-
-#include "common/testmain.h"
 
 #include <QRandomGenerator>
 #include <QtTest>

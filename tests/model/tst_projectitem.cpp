@@ -21,6 +21,8 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <algorithm>
+
 #include <cmath>
 
 namespace {
@@ -445,10 +447,18 @@ private Q_SLOTS:
         QVERIFY(project.loadDocumentJson(root));
         ModelItem* model = project.model(modelId);
         QVERIFY(model);
-        QCOMPARE(model->diagrams().size(), 4);
+        QCOMPARE(model->diagrams().size(), 5);
         DiagramItem* known = model->diagram("d-known");
         QCOMPARE(known->name(), QString("Known"));
-        QCOMPARE(known->data(), (QJsonObject{{"dialect", "second"}}));  // the later element wins
+        QCOMPARE(known->data(), (QJsonObject{{"name", "Ignored"}, {"dialect", "first"}}));
+        // A second content under a taken id becomes a diagram of its own.
+        const QList<DiagramItem*> diagrams = model->diagrams();
+        const auto extra = std::find_if(diagrams.cbegin(), diagrams.cend(), [](const DiagramItem* d) {
+            return d->data() == QJsonObject{{"dialect", "second"}};
+        });
+        QVERIFY(extra != diagrams.cend());
+        QVERIFY(isGeneratedItemId((*extra)->id()));
+        QCOMPARE((*extra)->name(), QString("Diagram"));
         QVERIFY(model->diagram("d-empty")->data().isEmpty());
         DiagramItem* named = model->diagram("d-named");
         QCOMPARE(named->name(), QString("From file"));
@@ -462,6 +472,74 @@ private Q_SLOTS:
         QVERIFY(project.models().isEmpty());
         QCOMPARE(project.findDiagram("d-named"), nullptr);
         QCOMPARE(project.id(), QString("p"));  // kept from the previous file
+    }
+
+    // Models that share a diagram id: the first model by id keeps it, the
+    // other diagram gets a fresh one, and the stored contents under that id
+    // go to them in the order a writer lists them, so none is lost or
+    // written over.
+    void sharedDiagramIdsAcrossModels_data()
+    {
+        QTest::addColumn<QJsonArray>("contents");
+        QTest::addColumn<QStringList>("expected");  // content of m1's, then m2's diagram
+        const QJsonObject a{{"id", "d"}, {"dialect", "A"}};
+        const QJsonObject b{{"id", "d"}, {"dialect", "B"}};
+        QTest::newRow("one content") << QJsonArray{a} << QStringList{"A", ""};
+        QTest::newRow("one content each") << QJsonArray{a, b} << QStringList{"A", "B"};
+        QTest::newRow("no content") << QJsonArray{} << QStringList{"", ""};
+    }
+
+    void sharedDiagramIdsAcrossModels()
+    {
+        QFETCH(QJsonArray, contents);
+        QFETCH(QStringList, expected);
+        const QJsonObject root{
+            {"type", "quill-project"},
+            {"data", QJsonObject{{"models", QJsonArray{
+                QJsonObject{{"id", "m2"}, {"diagrams", QJsonArray{QJsonObject{{"id", "d"}, {"name", "Two"}}}}},
+                QJsonObject{{"id", "m1"}, {"diagrams", QJsonArray{QJsonObject{{"id", "d"}, {"name", "One"}}}}}}}}},
+            {"diagrams", contents}};
+        ProjectItem project;
+        QVERIFY(project.loadDocumentJson(root));
+        DiagramItem* one = project.model("m1")->diagrams().value(0);
+        DiagramItem* two = project.model("m2")->diagrams().value(0);
+        QVERIFY(one && two);
+        QCOMPARE(one->id(), QString("d"));
+        QVERIFY(isGeneratedItemId(two->id()));
+        QCOMPARE(two->name(), QString("Two"));
+        QCOMPARE(two->modelId(), QString("m2"));
+        QCOMPARE(project.findDiagram(two->id()), two);
+        QCOMPARE(one->data().value("dialect").toString(), expected.at(0));
+        QCOMPARE(two->data().value("dialect").toString(), expected.at(1));
+
+        // Written and read again, each content stays with its diagram.
+        const QByteArray written = indented(project.toDocumentJson());
+        ProjectItem again;
+        QVERIFY(again.loadDocumentJson(parse(written)));
+        QCOMPARE(again.findDiagram("d")->data(), one->data());
+        QCOMPARE(again.findDiagram(two->id())->data(), two->data());
+        QCOMPARE(indented(again.toDocumentJson()), written);
+    }
+
+    // Two models of one id stay two; the diagrams of the one that gets a
+    // fresh id name it as their model.
+    void modelsSharingAnIdStayApart()
+    {
+        const QJsonObject root{
+            {"type", "quill-project"},
+            {"data", QJsonObject{{"models", QJsonArray{
+                QJsonObject{{"id", "m"}, {"name", "First"}, {"diagrams", QJsonArray{QJsonObject{{"id", "d1"}}}}},
+                QJsonObject{{"id", "m"}, {"name", "Second"},
+                            {"diagrams", QJsonArray{QJsonObject{{"id", "d2"}, {"modelId", "m"}}}}}}}}}};
+        ProjectItem project;
+        QVERIFY(project.loadDocumentJson(root));
+        QCOMPARE(project.models().size(), 2);
+        QCOMPARE(project.model("m")->name(), QString("First"));
+        const ModelItem* second = project.models().at(1);
+        QCOMPARE(second->name(), QString("Second"));
+        QVERIFY(isGeneratedItemId(second->id()));
+        QCOMPARE(second->diagram("d2")->modelId(), second->id());
+        QCOMPARE(project.model("m")->diagram("d1")->modelId(), QString("m"));
     }
 
     void nullDataEmptiesTheProject()

@@ -1,11 +1,13 @@
 #include "common/testmain.h"
 #include "model/columnitem.h"
+#include "model/columnnameindex.h"
 #include "model/constraintitem.h"
 #include "model/indexitem.h"
 #include "model/tableitem.h"
 
 #include <QJsonArray>
 #include <QPointer>
+#include <QRandomGenerator>
 #include <QtTest>
 
 namespace {
@@ -85,6 +87,56 @@ private Q_SLOTS:
         addColumns(table, 4);
         table.setColumnOrder(order);
         QTEST(columnIds(table), "expected");
+    }
+
+    // The index finds by name exactly what the table's own look-up finds,
+    // ignoring case the same way, also for letters whose cases do not map
+    // one to one (sharp s, final sigma, dotted and dotless i, the Kelvin
+    // sign, letters beyond 16 bits, a lone surrogate); and taking hands out
+    // the columns of one name in table order, each once.
+    void nameIndexAgreesWithTheTable()
+    {
+        const QList<char32_t> letters{'a',    'A',    'k',    'K',    0x212A, 0xDF,   0x1E9E, 0x3C3,
+                                      0x3C2,  0x3A3,  0x130,  0x131,  'i',    'I',    0x1F600, 0x10428,
+                                      0x10400, 0xD800, 0xDC00, 0xFB00, 0x1C4,  0x1C5,  0x1C6,  0x345};
+        QRandomGenerator random(7);
+        const auto name = [&] {
+            QString text;
+            for (int n = random.bounded(1, 4); n > 0; --n) {
+                const char32_t c = letters.at(random.bounded(int(letters.size())));
+                if (QChar::requiresSurrogates(c))
+                    text.append(QString::fromUcs4(&c, 1));
+                else
+                    text.append(QChar(char16_t(c)));
+            }
+            return text;
+        };
+        for (int round = 0; round < 300; ++round) {
+            TableItem table;
+            for (int i = random.bounded(40); i > 0; --i)
+                table.addColumn()->setName(name());
+            ColumnNameIndex index(table.columns());
+            QHash<ColumnItem*, bool> taken;
+            for (int probe = 0; probe < 40; ++probe) {
+                const QString wanted = name();
+                QCOMPARE(index.first(wanted), table.columnByName(wanted));
+                ColumnItem* expected = nullptr;
+                for (ColumnItem* column : table.columns()) {
+                    if (!taken.value(column) && column->name().compare(wanted, Qt::CaseInsensitive) == 0) {
+                        expected = column;
+                        break;
+                    }
+                }
+                QCOMPARE(index.takeFirst(wanted), expected);
+                if (expected)
+                    taken.insert(expected, true);
+            }
+            // A column added later comes after those of its name.
+            ColumnItem* added = table.addColumn();
+            added->setName(name());
+            index.add(added);
+            QCOMPARE(index.first(added->name()), table.columnByName(added->name()));
+        }
     }
 
     void removeColumnStripsReferences()

@@ -1,0 +1,206 @@
+// Open and Save through the main window, as a user runs them, on the files
+// that once froze it: one entity of 25,000, 50,000 and 100,000 rows, and a
+// diagram of 10,000 entities (10 rows each) with 5,000 relationships. Open
+// is timed from the command to the canvas shown (read, parse, load, fit),
+// Save As from the command to the file written (canvas into the model,
+// project into JSON, write). Goals: each under 2 s on the largest file, and
+// the cost linear in the rows (doubling the rows less than 2.5 times the time).
+//
+//   bench_opensave [--entities N] [entity-rows...]
+//
+// The entity count of the large diagram and the rows of the one-entity
+// files can be given, to see how the times grow.
+
+#include "benchutil.h"
+
+#include "app/applicationsetup.h"
+#include "app/busyspinnerwidget.h"
+#include "app/dialoghooks.h"
+#include "app/mainwindow.h"
+
+#include <QApplication>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+constexpr double goalMs = 2000;
+constexpr double linearGoal = 2.5;  // time ratio allowed when the rows double
+
+QJsonObject rowObject(int index)
+{
+    return QJsonObject{{"name", index == 0 ? QStringLiteral("id") : QStringLiteral("column_%1").arg(index)},
+                       {"type", index == 0 ? "BIGINT" : (index % 3 ? "VARCHAR(255)" : "INTEGER")},
+                       {"isPrimaryKey", index == 0},
+                       {"isUniqueKey", false},
+                       {"isForeignKey", false}};
+}
+
+QJsonObject entityObject(int index, int rows, double x, double y)
+{
+    QJsonArray attributes;
+    for (int r = 0; r < rows; ++r)
+        attributes.append(rowObject(r));
+    return QJsonObject{{"id", QStringLiteral("entity-%1").arg(index)},
+                       {"title", QStringLiteral("table_%1").arg(index)},
+                       {"x", x},
+                       {"y", y},
+                       {"perspective", "full"},
+                       {"attributes", attributes}};
+}
+
+QJsonObject diagram(const QJsonArray& entities, const QJsonArray& edges)
+{
+    return QJsonObject{{"version", "1.0"}, {"type", "er-diagram"},        {"entities", entities},
+                       {"edges", edges},   {"annotations", QJsonArray()}, {"dialect", "PostgreSQL"}};
+}
+
+QByteArray oneEntityFile(int rows)
+{
+    return QJsonDocument(diagram(QJsonArray{entityObject(0, rows, 0, 0)}, QJsonArray())).toJson();
+}
+
+// Entities on a grid, relationships between neighbours, each with a stored
+// right-angled route so that Open routes nothing.
+QByteArray manyEntitiesFile(int count, int edgeCount)
+{
+    QJsonArray entities;
+    const int perRow = 100;
+    for (int i = 0; i < count; ++i)
+        entities.append(entityObject(i, 10, (i % perRow) * 300.0, (i / perRow) * 400.0));
+    QJsonArray edges;
+    for (int e = 0; e < edgeCount; ++e) {
+        const int from = (2 * e) % count;
+        const int to = from + 1 < count ? from + 1 : from - 1;
+        const double x = (from % perRow) * 300.0;
+        const double y = (from / perRow) * 400.0;
+        const QJsonArray points{QJsonObject{{"x", x + 150}, {"y", y + 20}}, QJsonObject{{"x", x + 300}, {"y", y + 20}}};
+        edges.append(QJsonObject{{"id", QStringLiteral("edge-%1").arg(e)},
+                                 {"from", QStringLiteral("entity-%1").arg(from)},
+                                 {"to", QStringLiteral("entity-%1").arg(to)},
+                                 {"points", points}});
+    }
+    return QJsonDocument(diagram(entities, edges)).toJson();
+}
+
+bool writeBytes(const QString& path, const QByteArray& bytes)
+{
+    QFile file(path);
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
+}
+
+void waitIdle(const MainWindow& window)
+{
+    const auto* busy = window.findChild<BusySpinnerWidget*>();
+    QApplication::processEvents();
+    while (busy && busy->isBusy())
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QApplication::processEvents();
+}
+
+struct OpenSave
+{
+    double openMs = 0;
+    double saveMs = 0;
+    bool written = false;
+};
+
+// One Open of path in a fresh window, then one Save As.
+OpenSave openAndSave(const QString& path, const QString& savePath)
+{
+    MainWindow window;
+    window.resize(1400, 900);
+    window.show();
+    QApplication::processEvents();
+    DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
+    DialogHooks::setSaveFileNameHook(
+        [savePath](QWidget*, const QString&, const QString&, const QString&) { return savePath; });
+    QFile::remove(savePath);
+    OpenSave result;
+    result.openMs = bestOf(1, [&] {
+        window.loadDiagram();
+        waitIdle(window);
+    });
+    result.saveMs = bestOf(1, [&] {
+        window.saveDiagramAs();
+        waitIdle(window);
+    });
+    result.written = QFile(savePath).size() > 0;
+    return result;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    QApplication app(argc, argv);
+    setUpApplication();
+    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
+    DialogHooks::setMessageHook([](QMessageBox::Icon, QWidget*, const QString& title, const QString& text,
+                                   QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        std::printf("message: %s: %s\n", qPrintable(title), qPrintable(text));
+        return QMessageBox::Ok;
+    });
+
+    std::vector<int> rowCounts;
+    int entityCount = 10000;
+    for (int i = 1; i < argc; ++i) {
+        if (QByteArray(argv[i]) == "--entities" && i + 1 < argc)
+            entityCount = QByteArray(argv[++i]).toInt();
+        else
+            rowCounts.push_back(QByteArray(argv[i]).toInt());
+    }
+    if (rowCounts.empty())
+        rowCounts = {25000, 50000, 100000};
+
+    QTemporaryDir dir;
+    const QString savePath = dir.filePath(QStringLiteral("saved.json"));
+    BenchGoals goals("bench_opensave");
+
+    std::vector<OpenSave> entityRuns;
+    for (int rows : rowCounts) {
+        const QString path = dir.filePath(QStringLiteral("entity-%1.json").arg(rows));
+        writeBytes(path, oneEntityFile(rows));
+        const OpenSave run = openAndSave(path, savePath);
+        entityRuns.push_back(run);
+        std::printf("one entity of %6d rows: open %9.1f ms, save %9.1f ms%s\n", rows, run.openMs, run.saveMs,
+                    run.written ? "" : "  (nothing written)");
+    }
+    const QByteArray most = QByteArray::number(rowCounts.back());
+    goals.under(("open, one entity of " + most + " rows").constData(), entityRuns.back().openMs, goalMs, "ms");
+    goals.under(("save, one entity of " + most + " rows").constData(), entityRuns.back().saveMs, goalMs, "ms");
+    for (size_t i = 1; i < entityRuns.size(); ++i) {
+        const double doubling = double(rowCounts[i]) / rowCounts[i - 1];
+        if (doubling < 1.5)
+            continue;
+        // Scaled to one doubling of the rows.
+        const auto perDoubling = [doubling](double before, double after) {
+            return std::pow(after / std::max(before, 0.01), 1.0 / std::log2(doubling));
+        };
+        const QByteArray label = QByteArray::number(rowCounts[i - 1]) + " -> " + QByteArray::number(rowCounts[i]);
+        goals.under(("open time ratio per doubling, " + label).constData(),
+                    perDoubling(entityRuns[i - 1].openMs, entityRuns[i].openMs), linearGoal, "x", 2);
+        goals.under(("save time ratio per doubling, " + label).constData(),
+                    perDoubling(entityRuns[i - 1].saveMs, entityRuns[i].saveMs), linearGoal, "x", 2);
+    }
+
+    const QString manyPath = dir.filePath(QStringLiteral("many.json"));
+    writeBytes(manyPath, manyEntitiesFile(entityCount, entityCount / 2));
+    const OpenSave many = openAndSave(manyPath, savePath);
+    std::printf("%d entities, %d edges: open %.1f ms, save %.1f ms%s\n", entityCount, entityCount / 2,
+                many.openMs, many.saveMs, many.written ? "" : "  (nothing written)");
+    const QByteArray entities = QByteArray::number(entityCount);
+    goals.under(("open, " + entities + " entities").constData(), many.openMs, goalMs, "ms");
+    goals.under(("save, " + entities + " entities").constData(), many.saveMs, goalMs, "ms");
+    return goals.finish();
+}

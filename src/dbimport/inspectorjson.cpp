@@ -1,0 +1,230 @@
+#include "dbimport/inspectorjson.h"
+
+#include "explorer/diagramkeys.h"
+
+#include <QHash>
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QMap>
+#include <QSet>
+#include <QUuid>
+
+#include <cmath>
+#include <tuple>
+
+namespace {
+
+using namespace DiagramKeys;
+
+constexpr int GridStepX = 320;
+constexpr int GridStepY = 260;
+constexpr int GridOrigin = 60;
+// A table's box is about this high on the canvas: a fixed part for the
+// title and margins and a line per column; and about this wide: margins and
+// a character width per character of its longest column name and longest
+// type (or of its title, when that is longer). Rounded up, so that the
+// estimate errs on the side of room.
+constexpr int BoxFixedHeight = 45;
+constexpr int BoxRowHeight = 18;
+constexpr int BoxFixedWidth = 42;
+constexpr int BoxCharWidth = 8;
+constexpr int BoxGap = 40;
+
+int estimatedBoxHeight(const QJsonArray& columns)
+{
+    return BoxFixedHeight + int(columns.size()) * BoxRowHeight;
+}
+
+int estimatedBoxWidth(const QString& title, const QJsonArray& columns)
+{
+    qsizetype nameLength = 0;
+    qsizetype typeLength = 0;
+    for (const QJsonValue& value : columns) {
+        const QJsonObject column = value.toObject();
+        nameLength = std::max(nameLength, column.value(QStringLiteral("name")).toString().size());
+        typeLength = std::max(typeLength, column.value(QStringLiteral("type")).toString().size());
+    }
+    return BoxFixedWidth + BoxCharWidth * int(std::max(nameLength + typeLength, title.size()));
+}
+
+QString newId()
+{
+    return QUuid::createUuid().toString(QUuid::WithoutBraces);
+}
+
+// A relationship is one foreign key: the pair of tables it joins and the
+// id its edge and its columns share.
+struct Relationship
+{
+    QString id;
+    QString table;       // holds the foreign key
+    QString refTable;    // is referenced
+};
+
+// Orders the relationships as their edges are written: by constraint name,
+// then by owning table; foreign keys without a name in the order they came.
+struct RelationshipKey
+{
+    QString name;
+    QString table;
+    int unnamedIndex = 0;   // 0 for named foreign keys
+
+    bool operator<(const RelationshipKey& other) const
+    {
+        return std::tie(name, table, unnamedIndex) < std::tie(other.name, other.table, other.unnamedIndex);
+    }
+};
+
+using ColumnKey = std::pair<QString, QString>;   // table name, column name
+
+QJsonObject entityObject(const QString& id, const QString& title, int x, int y)
+{
+    QJsonObject entity;
+    entity.insert(idKey, id);
+    entity.insert(titleKey, title);
+    entity.insert(QStringLiteral("x"), x);
+    entity.insert(QStringLiteral("y"), y);
+    entity.insert(QStringLiteral("bgLight"), QStringLiteral("#F7F7F7"));
+    entity.insert(QStringLiteral("bgDark"), QStringLiteral("#2B2F36"));
+    entity.insert(QStringLiteral("fgLight"), QStringLiteral("#2E2E2E"));
+    entity.insert(QStringLiteral("fgDark"), QStringLiteral("#C7CED9"));
+    entity.insert(QStringLiteral("hdrLight"), QStringLiteral("#F7F7F7"));
+    entity.insert(QStringLiteral("hdrDark"), QStringLiteral("#2B2F36"));
+    entity.insert(QStringLiteral("txtLight"), QStringLiteral("#111111"));
+    entity.insert(QStringLiteral("txtDark"), QStringLiteral("#F8FAFC"));
+    return entity;
+}
+
+} // namespace
+
+QJsonObject convertInspectorJson(const QJsonObject& inspector)
+{
+    const QString dialect = inspector.value(QStringLiteral("meta")).toObject().value(QStringLiteral("dialect")).toString();
+    const QJsonArray tables = inspector.value(QStringLiteral("tables")).toArray();
+    const QJsonArray constraints = inspector.value(QStringLiteral("constraints")).toArray();
+
+    // One id and one column list per distinct table name; a later table of
+    // the same name wins. The map keeps the names in the order of the grid.
+    QMap<QString, QString> entityIds;
+    QHash<QString, QJsonArray> columnsByTable;
+    for (const QJsonValue& value : tables) {
+        const QJsonObject table = value.toObject();
+        const QString name = table.value(nameKey).toString();
+        entityIds.insert(name, newId());
+        columnsByTable.insert(name, table.value(QStringLiteral("columns")).toArray());
+    }
+
+    QHash<QString, QSet<QString>> primaryColumns;
+    QHash<QString, QSet<QString>> uniqueColumns;
+    QMap<RelationshipKey, Relationship> relationships;
+    QHash<ColumnKey, QString> foreignKeyOf;   // column -> relationship id
+    int unnamedCount = 0;
+    for (const QJsonValue& value : constraints) {
+        const QJsonObject constraint = value.toObject();
+        const QString type = constraint.value(typeKey).toString().toUpper();
+        const QString table = constraint.value(QStringLiteral("table")).toString();
+        const QJsonArray columns = constraint.value(QStringLiteral("columns")).toArray();
+        if (type == QLatin1String("PRIMARY KEY") || type == QLatin1String("UNIQUE")) {
+            QSet<QString>& set = (type == QLatin1String("UNIQUE") ? uniqueColumns : primaryColumns)[table];
+            for (const QJsonValue& column : columns)
+                set.insert(column.toString());
+        } else if (type == QLatin1String("FOREIGN KEY")) {
+            // Constraint names are unique per table only: the same name on
+            // two tables is two foreign keys, and so is every unnamed one.
+            RelationshipKey key{constraint.value(nameKey).toString(), table, 0};
+            if (key.name.isEmpty())
+                key.unnamedIndex = ++unnamedCount;
+            auto it = relationships.find(key);
+            if (it == relationships.end())
+                it = relationships.insert(
+                    key, Relationship{newId(), table, constraint.value(QStringLiteral("ref_table")).toString()});
+            for (const QJsonValue& column : columns)
+                foreignKeyOf.insert(ColumnKey(table, column.toString()), it->id);
+        }
+    }
+
+    const int count = static_cast<int>(entityIds.size());
+    const int gridColumns = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count)))));
+    // A grid column is GridStepX wide and a grid row GridStepY high, or as
+    // wide or high as its largest table needs to stay clear of the next.
+    QList<int> columnLefts(gridColumns + 1, GridOrigin);
+    QList<int> rowTops{GridOrigin};
+    {
+        QList<int> columnWidths(gridColumns, GridStepX);
+        int position = 0;
+        int rowHeight = GridStepY;
+        for (auto it = entityIds.cbegin(); it != entityIds.cend(); ++it, ++position) {
+            const QJsonArray columns = columnsByTable.value(it.key());
+            const int column = position % gridColumns;
+            columnWidths[column] = std::max(columnWidths[column], estimatedBoxWidth(it.key(), columns) + BoxGap);
+            rowHeight = std::max(rowHeight, estimatedBoxHeight(columns) + BoxGap);
+            if (column == gridColumns - 1 || position == count - 1) {
+                rowTops.append(rowTops.last() + rowHeight);
+                rowHeight = GridStepY;
+            }
+        }
+        for (int column = 0; column < gridColumns; ++column)
+            columnLefts[column + 1] = columnLefts[column] + columnWidths[column];
+    }
+
+    QJsonArray entities;
+    int position = 0;
+    for (auto it = entityIds.cbegin(); it != entityIds.cend(); ++it, ++position) {
+        const QString& name = it.key();
+        const QSet<QString> primary = primaryColumns.value(name);
+        const QSet<QString> unique = uniqueColumns.value(name);
+        QJsonArray attributes;
+        for (const QJsonValue& value : columnsByTable.value(name)) {
+            const QJsonObject column = value.toObject();
+            const QString columnName = column.value(nameKey).toString();
+            const QString edgeId = foreignKeyOf.value(ColumnKey(name, columnName));
+            QJsonObject attribute;
+            attribute.insert(nameKey, columnName);
+            attribute.insert(typeKey, column.value(typeKey).toString());
+            attribute.insert(primaryKeyKey, primary.contains(columnName));
+            attribute.insert(uniqueKeyKey, unique.contains(columnName));
+            attribute.insert(foreignKeyKey, !edgeId.isEmpty());
+            if (!edgeId.isEmpty())
+                attribute.insert(fkEdgeIdKey, edgeId);
+            attributes.append(attribute);
+        }
+        QJsonObject entity = entityObject(it.value(), name, columnLefts.at(position % gridColumns),
+                                          rowTops.at(position / gridColumns));
+        entity.insert(attributesKey, attributes);
+        entities.append(entity);
+    }
+
+    QJsonArray edges;
+    for (const Relationship& relationship : std::as_const(relationships)) {
+        const auto from = entityIds.constFind(relationship.refTable);
+        const auto to = entityIds.constFind(relationship.table);
+        if (from == entityIds.cend() || to == entityIds.cend())
+            continue;
+        QJsonObject edge;
+        edge.insert(idKey, relationship.id);
+        edge.insert(fromKey, from.value());
+        edge.insert(toKey, to.value());
+        edge.insert(QStringLiteral("startCard"), 0);
+        edge.insert(QStringLiteral("endCard"), 1);
+        edges.append(edge);
+    }
+
+    QJsonObject root;
+    root.insert(QStringLiteral("version"), QStringLiteral("1.0"));
+    root.insert(QStringLiteral("type"), QStringLiteral("er-diagram"));
+    root.insert(QStringLiteral("dialect"), dialect);
+    root.insert(entitiesKey, entities);
+    root.insert(edgesKey, edges);
+    return root;
+}
+
+QString inspectorDialectName(const QString& code)
+{
+    if (code == QLatin1String("postgresql"))
+        return QStringLiteral("PostgreSQL");
+    if (code == QLatin1String("oracle"))
+        return QStringLiteral("Oracle");
+    if (code == QLatin1String("csv"))
+        return QStringLiteral("CSV files");
+    return code;
+}

@@ -1,0 +1,206 @@
+#include "dbimport/schemaimporter.h"
+
+#include "dbimport/inspectorjson.h"
+
+#include <QCoreApplication>
+#include <QDebug>
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonParseError>
+#include <QProcessEnvironment>
+
+#ifdef Q_OS_UNIX
+#include <csignal>
+#include <sys/types.h>
+#include <unistd.h>
+#endif
+
+SchemaImporter::SchemaImporter(QObject* parent)
+    : QObject(parent)
+{
+}
+
+SchemaImporter::~SchemaImporter()
+{
+    stop();
+}
+
+QString SchemaImporter::defaultPythonExecutable()
+{
+    const QString debianPython = QStringLiteral("/usr/bin/python3");
+    return QFileInfo(debianPython).isExecutable() ? debianPython : QStringLiteral("python3");
+}
+
+QString SchemaImporter::defaultScriptPath()
+{
+    return QCoreApplication::applicationDirPath() + QStringLiteral("/tools/schema_inspector.py");
+}
+
+qint64 SchemaImporter::processId() const
+{
+    return m_process ? m_process->processId() : 0;
+}
+
+void SchemaImporter::start(const QString& python, const QString& script, const QStringList& args)
+{
+    stop();
+
+    m_process = new QProcess(this);
+    m_reported = false;
+    m_partialLine.clear();
+    m_lastLine.clear();
+    m_stderrDecoder = QStringDecoder(QStringDecoder::Utf8);
+    m_process->setProcessChannelMode(QProcess::SeparateChannels);
+
+    // The password goes into the child's environment, never onto its
+    // command line; "--password" stays there with an empty value.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    const QString passwordVariable = QString::fromLatin1(PasswordVariable);
+    environment.remove(passwordVariable);
+    QStringList arguments{script};
+    arguments.reserve(args.size() + 1);
+    for (qsizetype i = 0; i < args.size(); ++i) {
+        arguments.append(args.at(i));
+        if (args.at(i) == QLatin1String("--password") && i + 1 < args.size()) {
+            const QString password = args.at(++i);
+            if (!password.isEmpty())
+                environment.insert(passwordVariable, password);
+            arguments.append(QString());
+        }
+    }
+    m_process->setProcessEnvironment(environment);
+
+    // Nothing ever answers a prompt: the child reads end-of-file at once.
+    m_process->setStandardInputFile(QProcess::nullDevice());
+#ifdef Q_OS_UNIX
+    // A group of its own, so that stop() reaches what the child starts.
+    m_process->setChildProcessModifier([] { ::setpgid(0, 0); });
+#endif
+
+    connect(m_process, &QProcess::finished, this, &SchemaImporter::onProcessFinished);
+    connect(m_process, &QProcess::errorOccurred, this, &SchemaImporter::onProcessError);
+    connect(m_process, &QProcess::readyReadStandardError, this, &SchemaImporter::onStderrReady);
+    m_process->start(python, arguments, QIODevice::ReadOnly);
+}
+
+void SchemaImporter::stop()
+{
+    if (!m_process)
+        return;
+    QProcess* process = m_process;
+    m_process = nullptr;
+    m_reported = true;
+    // Whatever the kill makes the process report is of no interest any more.
+    disconnect(process, nullptr, this, nullptr);
+    if (process->state() != QProcess::NotRunning) {
+#ifdef Q_OS_UNIX
+        const qint64 pid = process->processId();
+        if (pid > 0)
+            ::kill(-static_cast<pid_t>(pid), SIGKILL);
+#endif
+        process->kill();
+        process->waitForFinished(StopWaitMs);
+    }
+    process->deleteLater();
+}
+
+QString SchemaImporter::readStderr()
+{
+    const QString text = m_stderrDecoder.decode(m_process->readAllStandardError());
+    // Follow the lines across reads: a read may end inside one.
+    m_partialLine += text;
+    const QStringList lines = m_partialLine.split(QLatin1Char('\n'));
+    for (qsizetype i = lines.size() - 2; i >= 0; --i) {
+        const QString line = lines.at(i).trimmed();
+        if (!line.isEmpty()) {
+            m_lastLine = line.left(ReasonLimit);
+            break;
+        }
+    }
+    m_partialLine = lines.last().right(ReasonLimit);
+    return text.trimmed();
+}
+
+QString SchemaImporter::lastStderrLine() const
+{
+    const QString partial = m_partialLine.trimmed();
+    return partial.isEmpty() ? m_lastLine : partial;
+}
+
+void SchemaImporter::reportFailure(const QString& message)
+{
+    if (m_reported)
+        return;
+    m_reported = true;
+    emit failed(message);
+}
+
+void SchemaImporter::onStderrReady()
+{
+    if (!m_process || sender() != m_process || m_reported)
+        return;
+    const QString text = readStderr();
+    if (!text.isEmpty())
+        qDebug().noquote() << "Schema inspector:" << text;
+    emit progressMessage(text);
+}
+
+void SchemaImporter::onProcessError(QProcess::ProcessError error)
+{
+    if (!m_process || sender() != m_process || m_reported)
+        return;
+    switch (error) {
+    case QProcess::FailedToStart:
+        reportFailure(QStringLiteral("Failed to start Python. Check that the Python executable path is correct."));
+        break;
+    case QProcess::Crashed:
+        // The finish notification with crash status follows; this one
+        // reports the crash and that one finds the run reported.
+        reportFailure(QStringLiteral("Python process crashed."));
+        break;
+    default:
+        // A read or write error while the child still runs is not the end:
+        // its finish notification brings the outcome.
+        if (m_process->state() == QProcess::NotRunning)
+            reportFailure(QStringLiteral("Process error: %1").arg(static_cast<int>(error)));
+        else
+            qWarning() << "Schema inspector process error" << error << "while it runs";
+        break;
+    }
+}
+
+void SchemaImporter::onProcessFinished(int exitCode, QProcess::ExitStatus status)
+{
+    if (!m_process || sender() != m_process || m_reported)
+        return;
+    const QString rest = readStderr();
+    if (!rest.isEmpty())
+        emit progressMessage(rest);
+    if (m_reported)   // a receiver of the progress stopped the run
+        return;
+    if (status == QProcess::CrashExit) {
+        reportFailure(QStringLiteral("Python process terminated unexpectedly."));
+        return;
+    }
+    if (exitCode != 0) {
+        // The inspector's reason is the last line it wrote to standard
+        // error, which the progress display may have shown and replaced
+        // long ago.
+        reportFailure(QStringLiteral("Python exited with code %1.\n%2").arg(exitCode).arg(lastStderrLine()));
+        return;
+    }
+    const QByteArray output = m_process->readAllStandardOutput();
+    if (output.isEmpty()) {
+        reportFailure(QStringLiteral("Python produced no output."));
+        return;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(output, &parseError);
+    if (document.isNull() || !document.isObject()) {
+        reportFailure(QStringLiteral("Invalid JSON from Python: %1").arg(parseError.errorString()));
+        return;
+    }
+    m_reported = true;
+    const QJsonObject schema = document.object();
+    emit finished(convertInspectorJson(schema), schema);
+}

@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QHash>
+#include <QList>
+#include <QString>
+
+class ColumnItem;
+
+// The columns of one table by name, ignoring case exactly as
+// TableItem::columnByName does, for work that looks up every row of an
+// entity at once: built in one pass, each look-up then takes constant time
+// where a scan of the columns would make the whole work quadratic.
+class ColumnNameIndex
+{
+public:
+    // Indexes the columns in list order (null entries are passed over).
+    explicit ColumnNameIndex(const QList<ColumnItem*>& columns);
+
+    // The first column of that name, as TableItem::columnByName finds it
+    // among the columns indexed and added since.
+    ColumnItem* first(const QString& name) const;
+
+    // The first column of that name that no earlier call took, and takes
+    // it; null when every column of the name is taken.
+    ColumnItem* takeFirst(const QString& name);
+
+    // Indexes a column added to the table after the index was built; it
+    // comes after every column of its name already indexed.
+    void add(ColumnItem* column);
+
+    // The text two names share exactly when they are equal ignoring case:
+    // each code point case-folded on its own (a lone surrogate stays as it is).
+    static QString foldedName(const QString& name);
+
+private:
+    struct Bucket
+    {
+        QList<ColumnItem*> columns;  // in column order
+        qsizetype taken = 0;         // how many from the front takeFirst took
+    };
+    QHash<QString, Bucket> m_buckets;
+};

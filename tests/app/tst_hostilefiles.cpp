@@ -1,0 +1,257 @@
+// Damaged and hostile files, each a case that once crashed the application,
+// lost data or moved something on every Save: Open must hold, and what Save
+// writes must read back and write again to the same text. The fuzzers' finds
+// join tests/data/hostile/ and are replayed here.
+
+#include "app/dialoghooks.h"
+#include "app/mainwindow.h"
+#include "app/thememanager.h"
+#include "diagram/entityitem.h"
+#include "diagram/erscene.h"
+#include "edges/edgeitem.h"
+#include "model/jsonfields.h"
+
+#include "common/mainwindowparts.h"
+#include "common/readerpasses.h"
+#include "common/sceneitems.h"
+#include "common/testfiles.h"
+#include "common/testmain.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+namespace {
+
+const QString hostileDir = QStringLiteral(QUILLMAP_TEST_DATA_DIR "/hostile");
+
+QJsonObject parse(const QByteArray& bytes)
+{
+    return QJsonDocument::fromJson(bytes).object();
+}
+
+// The stored diagram contents of a saved project file, by id.
+QHash<QString, QJsonObject> storedDiagrams(const QByteArray& projectFile)
+{
+    QHash<QString, QJsonObject> byId;
+    const QJsonArray diagrams = parse(projectFile).value(QStringLiteral("diagrams")).toArray();
+    for (const QJsonValue& value : diagrams)
+        byId.insert(value.toObject().value(QStringLiteral("id")).toString(), value.toObject());
+    return byId;
+}
+
+QStringList entityTitles(const QJsonObject& diagram)
+{
+    QStringList titles;
+    for (const QJsonValue& entity : diagram.value(QStringLiteral("entities")).toArray())
+        titles << entity.toObject().value(QStringLiteral("title")).toString();
+    titles.sort();
+    return titles;
+}
+
+} // namespace
+
+class TestHostileFiles : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void readersRoundTrip_data();
+    void readersRoundTrip();
+    void openSaveOpenSave_data();
+    void openSaveOpenSave();
+    void sharedDiagramIdKeepsBothContents();
+    void sharedEntityIdKeepsEveryBox();
+    void farItemsAreBounded();
+
+private:
+    void addFileRows();
+    void open(const QString& path);
+    void save(const QString& path);
+
+    std::unique_ptr<MainWindow> window;
+    QTemporaryDir dir;
+    QStringList warnings;
+};
+
+void TestHostileFiles::initTestCase()
+{
+    ThemeManager::instance().setTheme(ThemeKind::Light);
+    qputenv("QT_LOGGING_RULES", "*.debug=false");
+    QVERIFY(dir.isValid());
+    QVERIFY(!QDir(hostileDir).entryList({QStringLiteral("*.json")}, QDir::Files).isEmpty());
+}
+
+void TestHostileFiles::init()
+{
+    warnings.clear();
+    DialogHooks::setMessageHook([this](QMessageBox::Icon, QWidget*, const QString& title, const QString& text,
+                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        warnings << title + QStringLiteral(": ") + text;
+        return QMessageBox::Ok;
+    });
+    window = std::make_unique<MainWindow>();
+    window->resize(900, 600);
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void TestHostileFiles::cleanup()
+{
+    if (window)
+        QVERIFY(waitUntilIdle(window.get()));
+    window.reset();
+    DialogHooks::resetHooks();
+}
+
+void TestHostileFiles::addFileRows()
+{
+    QTest::addColumn<QString>("path");
+    const QStringList files = QDir(hostileDir).entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name);
+    for (const QString& file : files)
+        QTest::newRow(qPrintable(file)) << QDir(hostileDir).filePath(file);
+}
+
+// Open, then the first repaint of the canvas.
+void TestHostileFiles::open(const QString& path)
+{
+    DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
+    window->loadDiagram();
+    QVERIFY(waitUntilIdle(window.get()));
+    (void)window->grab();
+}
+
+void TestHostileFiles::save(const QString& path)
+{
+    DialogHooks::setSaveFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
+    window->saveDiagramAs();
+    QVERIFY(waitUntilIdle(window.get()));
+}
+
+void TestHostileFiles::readersRoundTrip_data()
+{
+    addFileRows();
+}
+
+// The passes the fuzzers make: read, paint, write, read, write.
+void TestHostileFiles::readersRoundTrip()
+{
+    QFETCH(QString, path);
+    const QByteArray bytes = fileContents(path);
+    const readerpasses::RoundTrip project = readerpasses::projectRoundTrip(bytes);
+    if (project.read()) {
+        QCOMPARE(project.second, project.first);
+        return;
+    }
+    ERScene scene;
+    const readerpasses::RoundTrip diagram = readerpasses::diagramRoundTrip(bytes, scene);
+    QVERIFY(diagram.read());
+    QCOMPARE(diagram.second, diagram.first);
+}
+
+void TestHostileFiles::openSaveOpenSave_data()
+{
+    addFileRows();
+}
+
+// Through the window, as a user would: what Save wrote after Open is what
+// the next Save writes after opening that.
+void TestHostileFiles::openSaveOpenSave()
+{
+    QFETCH(QString, path);
+    const QString first = dir.filePath(QStringLiteral("first.json"));
+    const QString second = dir.filePath(QStringLiteral("second.json"));
+    open(path);
+    save(first);
+    open(first);
+    save(second);
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+    QVERIFY(!fileContents(first).isEmpty());
+    QCOMPARE(fileContents(second), fileContents(first));
+}
+
+// Two models that both hold a diagram of one id, each with its own stored
+// content: both contents survive Save and reopen, each on its own diagram.
+void TestHostileFiles::sharedDiagramIdKeepsBothContents()
+{
+    open(QDir(hostileDir).filePath(QStringLiteral("shared-diagram-id-two-contents.json")));
+    const QString saved = dir.filePath(QStringLiteral("shared.json"));
+    save(saved);
+    open(saved);
+    const QString again = dir.filePath(QStringLiteral("shared-again.json"));
+    save(again);
+
+    const QHash<QString, QJsonObject> diagrams = storedDiagrams(fileContents(again));
+    QCOMPARE(diagrams.size(), 2);
+    QVERIFY(diagrams.contains(QStringLiteral("d")));
+    QStringList contents;
+    for (const QJsonObject& diagram : diagrams)
+        contents << entityTitles(diagram).join(',');
+    contents.sort();
+    QCOMPARE(contents, (QStringList{QStringLiteral("bins"), QStringLiteral("orders")}));
+
+    // Each model lists exactly one of the two diagrams.
+    QSet<QString> listed;
+    const QJsonArray models = parse(fileContents(again)).value("data").toObject().value("models").toArray();
+    for (const QJsonValue& model : models) {
+        const QJsonArray own = model.toObject().value(QStringLiteral("diagrams")).toArray();
+        QCOMPARE(own.size(), 1);
+        listed.insert(own.at(0).toObject().value(QStringLiteral("id")).toString());
+    }
+    QCOMPARE(listed, QSet<QString>(diagrams.keyBegin(), diagrams.keyEnd()));
+}
+
+// Boxes sharing one id stay apart: each its own id and its own table, and
+// two edges sharing one id stay two relationships.
+void TestHostileFiles::sharedEntityIdKeepsEveryBox()
+{
+    open(QDir(hostileDir).filePath(QStringLiteral("shared-entity-id.json")));
+    const QList<EntityItem*> entities = itemsOfType<EntityItem>(*canvasScene(window.get()));
+    QCOMPARE(entities.size(), 3);
+    QSet<QString> ids;
+    for (const EntityItem* entity : entities) {
+        ids.insert(entity->id());
+        // The last of the array keeps the id, and the edges go to it.
+        if (entity->id() == QLatin1String("t"))
+            QCOMPARE(entity->title(), QStringLiteral("third"));
+    }
+    QCOMPARE(ids.size(), 3);
+    const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(*canvasScene(window.get()));
+    QCOMPARE(edges.size(), 2);
+    QVERIFY(edges.at(0)->id() != edges.at(1)->id());
+    for (const EdgeItem* edge : edges)
+        QCOMPARE(edge->fromEntity()->title(), QStringLiteral("third"));
+
+    const QString saved = dir.filePath(QStringLiteral("entities.json"));
+    save(saved);
+    const QJsonObject model =
+        parse(fileContents(saved)).value("data").toObject().value("models").toArray().at(0).toObject();
+    QCOMPARE(model.value(QStringLiteral("tables")).toArray().size(), 3);
+    QCOMPARE(model.value(QStringLiteral("relationships")).toArray().size(), 2);
+}
+
+// Items a file puts absurdly far out are brought within the scene's bounds,
+// and the grid over any exposed rectangle stays a bounded number of lines.
+void TestHostileFiles::farItemsAreBounded()
+{
+    open(QDir(hostileDir).filePath(QStringLiteral("far-items.json")));
+    ERScene* scene = canvasScene(window.get());
+    const QRectF bounds = scene->itemsBoundingRect();
+    QVERIFY(!bounds.isEmpty());
+    const double reach = jsonfields::CoordinateLimit * 2.5;
+    QVERIFY2(QRectF(-reach, -reach, 2 * reach, 2 * reach).contains(bounds),
+             qPrintable(QStringLiteral("%1 %2 %3 %4").arg(bounds.x()).arg(bounds.y()).arg(bounds.width()).arg(bounds.height())));
+    for (const QRectF& exposed : {bounds, QRectF(-3e9, -3e9, 6e9, 6e9), QRectF(0, 0, 1e300, 1e300)})
+        QVERIFY(ERScene::gridLines(exposed).size() <= 2 * (ERScene::MaxGridLines + 1));
+}
+
+QUILLMAP_TEST_MAIN(TestHostileFiles)
+#include "tst_hostilefiles.moc"
