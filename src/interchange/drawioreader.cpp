@@ -288,19 +288,13 @@ QByteArray diagramPageXml(const QString& elementText)
 
 } // namespace
 
-QJsonObject parseDrawioFile(const QString& path, QString* error)
+QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
 {
     const auto fail = [&](const char* sentence) {
         if (error)
             *error = QString::fromLatin1(sentence);
         return QJsonObject();
     };
-
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return fail("Could not open the draw.io file.");
-    const QByteArray bytes = file.readAll();
-    file.close();
 
     QList<DrawioCell> cells;
     bool found = readDrawioModel(bytes, cells);
@@ -324,4 +318,17 @@ QJsonObject parseDrawioFile(const QString& path, QString* error)
     if (diagram.value(QLatin1String("entities")).toArray().isEmpty())
         return fail("No ER entities were recognized in the draw.io file.");
     return diagram;
+}
+
+QJsonObject parseDrawioFile(const QString& path, QString* error)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = QStringLiteral("Could not open the draw.io file.");
+        return QJsonObject();
+    }
+    const QByteArray bytes = file.readAll();
+    file.close();
+    return parseDrawioBytes(bytes, error);
 }

@@ -36,6 +36,9 @@ constexpr int kMaxDrawioNesting = 256;
 // diagram JSON. Empty on failure, with one sentence in *error (when given).
 QJsonObject parseDrawioFile(const QString& path, QString* error);
 
+// The same for the bytes of a file already read.
+QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error);
+
 // Collects the cells of the first "root" element of xml into cells (cleared
 // first). True when at least one cell was found; a document broken inside
 // "root" keeps the cells read before the break.

@@ -222,7 +222,10 @@ std::pair<char32_t, qsizetype> entityAt(QStringView s, qsizetype pos)
     }
     if (i == digitsStart || i >= s.size() || s.at(i) != QLatin1Char(';'))
         return {0, 0};
-    if (code == 0 || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+    // Only characters a document may hold: no control characters other than
+    // tab, line feed and carriage return, no surrogate halves.
+    const bool control = code < 0x20 && code != U'\t' && code != U'\n' && code != U'\r';
+    if (control || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF) || code == 0xFFFE || code == 0xFFFF)
         return {0, 0};
     return {code, i + 1 - pos};
 }

@@ -3,6 +3,7 @@
 #include "common/testfiles.h"
 #include "common/testmain.h"
 #include "deflatehelpers.h"
+#include "drawioroundtrip.h"
 #include "drawiosummary.h"
 
 #include <QTemporaryDir>
@@ -154,6 +155,9 @@ void TestDrawioReader::realFiles()
     const QStringList lines = summarizeDiagram(packed, false);
     for (const QString& line : expected)
         QVERIFY2(lines.contains(line), qPrintable(line + QLatin1String("\nnot in:\n") + lines.join(QLatin1Char('\n'))));
+    const DrawioRoundTrip trip = drawioRoundTrip(fileContents(dataDir + name + QLatin1String(".xml")));
+    QVERIFY(trip.read());
+    QCOMPARE(trip.second, trip.first);
     QCOMPARE(packed.value(QLatin1String("version")).toString(), QStringLiteral("1.0"));
     QCOMPARE(packed.value(QLatin1String("type")).toString(), QStringLiteral("er-diagram"));
 }
@@ -248,6 +252,8 @@ void TestDrawioReader::pages()
     const QJsonObject result = parseBytes(mxfile(diagram(model(cells))), &error);
     QVERIFY2(error.isEmpty(), qPrintable(error));
     QCOMPARE(summarizeDiagram(result), expected);
+    const DrawioRoundTrip trip = drawioRoundTrip(mxfile(diagram(model(cells))));
+    QCOMPARE(trip.second, trip.first);
 }
 
 void TestDrawioReader::containers_data()

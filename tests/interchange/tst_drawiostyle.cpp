@@ -103,6 +103,7 @@ void TestDrawioStyle::plainText_data()
     QTest::newRow("unclosed tag is text") << "a < b" << "a < b";
     QTest::newRow("empty angle brackets stay") << "<>x" << "<>x";
     QTest::newRow("unknown entity stays") << "&copy; &#xZZ;" << "&copy; &#xZZ;";
+    QTest::newRow("references to no character stay") << "&#1;&#xD800;&#0;&#xFFFF;" << "&#1;&#xD800;&#0;&#xFFFF;";
 }
 
 void TestDrawioStyle::plainText()
