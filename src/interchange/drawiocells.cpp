@@ -28,7 +28,8 @@ void addDrawioTableCandidate(QStringList& candidates, QSet<QString>& candidateSe
 
 void addDrawioRowAttribute(DrawioEntity& entity, const QString& text, const DrawioCell& cell, double order)
 {
-    if (text.isEmpty() || text.compare(entity.title, Qt::CaseInsensitive) == 0)
+    const bool header = !entity.ownExport && text.compare(entity.title, Qt::CaseInsensitive) == 0;
+    if (text.isEmpty() || header)
         return;
     DrawioAttribute attribute = parseRowText(text, order);
     bool ok = false;
@@ -40,7 +41,8 @@ void addDrawioRowAttribute(DrawioEntity& entity, const QString& text, const Draw
     attribute.primaryKey |= cell.primaryKey;
     attribute.foreignKey |= cell.foreignKey;
     attribute.unique |= cell.unique;
-    if (!attribute.name.isEmpty() && attribute.name.compare(entity.title, Qt::CaseInsensitive) != 0)
+    if (!attribute.name.isEmpty()
+        && (entity.ownExport || attribute.name.compare(entity.title, Qt::CaseInsensitive) != 0))
         entity.attributes.append(attribute);
 }
 
@@ -85,6 +87,7 @@ struct CellShape
     bool excluded = false; // row shape, partial rectangle, relationship or edge label
     bool table = false;    // table shape, or marked as a table by our own writer
     bool view = false;     // marked as an entity view by our own writer
+    bool own = false;      // written by our own writer (it marks every table with its kind)
 };
 
 std::vector<CellShape> shapesOf(const DrawioCellIndex& index)
@@ -113,6 +116,7 @@ std::vector<CellShape> shapesOf(const DrawioCellIndex& index)
                 fresh.shape.table =
                     flags.table || kind.startsWith(QLatin1String("entity")) || kind == QLatin1String("table");
                 fresh.shape.view = kind == QLatin1String("entity-view");
+                fresh.shape.own = !kind.isEmpty();
                 known = byStyle.insert(cell.style, fresh);
             }
             shape = known->shape;
@@ -167,6 +171,7 @@ DrawioEntity buildEntity(const DrawioCell& tableCell, const std::vector<CellShap
     entity.sourceId = tableCell.id;
     entity.title = drawioLabelText(tableCell.value);
     entity.isView = shape.view;
+    entity.ownExport = shape.own;
     const QPointF position = drawioAbsolutePosition(tableCell, index);
     entity.x = position.x();
     entity.y = position.y();

@@ -19,6 +19,9 @@ struct DrawioEntity
     QString sourceId; // the table's cell id
     QString title;
     bool isView = false;
+    // Written by this program: the title is the table's own label and never
+    // repeated as a row, so a row named like the table is a column.
+    bool ownExport = false;
     double x = 0; // absolute
     double y = 0;
     QList<DrawioAttribute> attributes;
@@ -34,7 +37,9 @@ void addDrawioTableCandidate(QStringList& candidates, QSet<QString>& candidateSe
                              const QString& id);
 
 // Adds at most one attribute parsed from text to entity, with the key flags
-// that the style (underline, italic) and object attributes of cell give.
+// that the style (underline, italic) and object attributes of cell give. A
+// row repeating the title is taken for a header and left out, except in
+// tables this program wrote.
 void addDrawioRowAttribute(DrawioEntity& entity, const QString& text, const DrawioCell& cell, double order);
 
 // The candidate table that an edge end (a table, a row, or a cell inside a

@@ -220,6 +220,21 @@ void TestDrawioReader::pages_data()
                + edge("e6", "a", "nowhere", "")
         << QStringList{"A @0,0: x | y", "B @300,0: z", "A -> B 3/0"};
 
+    // A stack whose first text repeats the title takes it for a header; a
+    // table this program wrote has no header rows, so there a column named
+    // like its table stays.
+    QTest::newRow("rows named like the table")
+        << vertex("s", "1", "Tag", "swimlane;childLayout=stackLayout;", 0, 0)
+               + vertex("s1", "s", "TAG", "text;", 0, 30) + vertex("s2", "s", "tag : int", "text;", 0, 60)
+               + vertex("s3", "s", "label", "text;", 0, 90)
+               + table("w", "Status", 300, 0, {{"", "status"}, {"PK", "STATUS : int"}}).replace(
+                   "childLayout=tableLayout;", "childLayout=tableLayout;quillKind=table;")
+        << QStringList{"Tag @0,0: label", "Status @300,0: status | STATUS:int[P]"};
+    // The label lines of a plain box make no such test, and what they give
+    // is written back and read again unchanged (a fuzzer's find).
+    QTest::newRow("box with a line named like it")
+        << vertex("n", "1", "Note<br>note<br>text", "html=1;", 0, 0) << QStringList{"Note @0,0: note | text"};
+
     QTest::newRow("entity views and tables marked by their kind")
         << vertex("v", "1", "Active customers", "rounded=1;quillKind=entity-view;", 0, 0)
                + vertex("w", "1", "Plain", "quillKind=entity;", 300, 0)
