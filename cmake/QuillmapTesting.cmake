@@ -51,21 +51,11 @@ quillmap_write_test_fonts_conf("${QUILLMAP_TEST_FONTS_CONF}")
 # with the offscreen platform, so that no display is needed, and with the
 # fonts.conf above. The helpers shared across test folders are included as
 # "common/<name>.h"; every test program starts through common/testmain.h
-# (QUILLMAP_TEST_MAIN and its GUILESS and APPLESS forms), which runs the
-# application's own start-up in UI tests.
+# (QUILLMAP_TEST_MAIN and its GUILESS and APPLESS forms, which QTEST_MAIN and
+# its forms lead to as well), which runs the application's own start-up in
+# UI tests.
 function(quillmap_add_test name)
     cmake_parse_arguments(ARG "UI" "" "SOURCES;LABELS" ${ARGN})
-    foreach(source ${ARG_SOURCES})
-        get_filename_component(path "${source}" ABSOLUTE)
-        if(path MATCHES "\\.cpp$")
-            file(READ "${path}" text)
-            if(text MATCHES "QTEST_(GUILESS_|APPLESS_)?MAIN\\(")
-                message(FATAL_ERROR "${source}: start the test with QUILLMAP_TEST_MAIN (or its GUILESS or "
-                                    "APPLESS form) from \"common/testmain.h\" instead of QTEST_MAIN, so that "
-                                    "it runs the application's start-up with the embedded fonts.")
-            endif()
-        endif()
-    endforeach()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE quillmap_core Qt6::Test)
     if(ARG_UI)
@@ -73,6 +63,8 @@ function(quillmap_add_test name)
         target_compile_definitions(${name} PRIVATE QUILLMAP_TEST_UI)
     endif()
     target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR}/tests)
+    # The shared start comes first, so that QTEST_MAIN leads to it as well.
+    target_compile_options(${name} PRIVATE -include ${PROJECT_SOURCE_DIR}/tests/common/testmain.h)
     target_compile_definitions(${name} PRIVATE
         QUILLMAP_TEST_DATA_DIR="${PROJECT_SOURCE_DIR}/tests/data")
     add_test(NAME ${name} COMMAND ${name})

@@ -3,6 +3,7 @@
 #include <QDialog>
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QMenu>
 
 #include <utility>
 
@@ -16,6 +17,7 @@ struct Hooks
     DirectoryHook existingDirectory;
     MessageHook message;
     ExecHook exec;
+    MenuHook menu;
     ColorHook color;
     TextHook text;
 };
@@ -104,6 +106,15 @@ int execDialog(QDialog* dialog)
     return dialog->exec();
 }
 
+QAction* execMenu(QMenu* menu, const QPoint& globalPos)
+{
+    if (!menu)
+        return nullptr;
+    if (hooks().menu)
+        return hooks().menu(menu, globalPos);
+    return menu->exec(globalPos);
+}
+
 QColor getColor(const QColor& initial, QWidget* parent, const QString& title,
                 QColorDialog::ColorDialogOptions options)
 {
@@ -124,6 +135,7 @@ void setSaveFileNameHook(FileNameHook hook) { hooks().saveFileName = std::move(h
 void setExistingDirectoryHook(DirectoryHook hook) { hooks().existingDirectory = std::move(hook); }
 void setMessageHook(MessageHook hook) { hooks().message = std::move(hook); }
 void setExecHook(ExecHook hook) { hooks().exec = std::move(hook); }
+void setMenuHook(MenuHook hook) { hooks().menu = std::move(hook); }
 void setColorHook(ColorHook hook) { hooks().color = std::move(hook); }
 void setTextHook(TextHook hook) { hooks().text = std::move(hook); }
 

@@ -7,10 +7,14 @@
 
 #include <functional>
 
+class QAction;
 class QDialog;
+class QMenu;
+class QPoint;
 class QWidget;
 
-// Every file dialog, message box and modal dialog of the application goes
+// Every file dialog, message box, modal dialog and pop-up menu of the
+// application goes
 // through these functions. By default they show the real dialogs; a test
 // installs a hook to answer instead, so that nothing ever blocks.
 //
@@ -40,6 +44,10 @@ QMessageBox::StandardButton question(QWidget* parent, const QString& title, cons
 // Runs a modal dialog (QDialog::exec) and returns its result code.
 int execDialog(QDialog* dialog);
 
+// Shows a menu at a global position until an entry is chosen or the menu
+// is closed (QMenu::exec); returns the chosen entry, or null.
+QAction* execMenu(QMenu* menu, const QPoint& globalPos);
+
 QColor getColor(const QColor& initial, QWidget* parent, const QString& title,
                 QColorDialog::ColorDialogOptions options = QColorDialog::ColorDialogOptions());
 
@@ -55,6 +63,7 @@ using MessageHook = std::function<QMessageBox::StandardButton(
     QMessageBox::Icon icon, QWidget* parent, const QString& title, const QString& text,
     QMessageBox::StandardButtons buttons, QMessageBox::StandardButton defaultButton)>;
 using ExecHook = std::function<int(QDialog* dialog)>;
+using MenuHook = std::function<QAction*(QMenu* menu, const QPoint& globalPos)>;
 using ColorHook = std::function<QColor(const QColor& initial, QWidget* parent, const QString& title)>;
 using TextHook = std::function<QString(QWidget* parent, const QString& title, const QString& label,
                                        const QString& text, bool* ok)>;
@@ -64,6 +73,7 @@ void setSaveFileNameHook(FileNameHook hook);
 void setExistingDirectoryHook(DirectoryHook hook);
 void setMessageHook(MessageHook hook);   // warning, information, critical and question
 void setExecHook(ExecHook hook);
+void setMenuHook(MenuHook hook);
 void setColorHook(ColorHook hook);
 void setTextHook(TextHook hook);
 

@@ -172,8 +172,23 @@ public slots:
                               EntityItem* sourceEntity = nullptr);
     void onProjectTreeItemChanged(QStandardItem* item);
     void onExplorerSearchTextChanged(const QString& text);
+    // Pushes hiddenKinds and the search text into the filter proxy, expands
+    // the tree and checks the filter button while any kind is hidden.
+    void applyExplorerFilter();
     void showExplorerFilterPopup();
     void showExplorerAddMenu();
+    // The add menu's commands; those taking a model do nothing without one.
+    void addExplorerModel();
+    void addExplorerDiagram(ModelItem* model);
+    void addExplorerTable(ModelItem* model);
+    void addExplorerView(ModelItem* model);
+    // Asks for the parent and child tables; draws the edge when both are on
+    // the live diagram, else writes the relationship and its foreign key
+    // into the model.
+    void addExplorerRelationship(ModelItem* model);
+    // "Model %1" / "Diagram %1" with the smallest free number.
+    QString uniqueModelName() const;
+    QString uniqueDiagramName(ModelItem* model) const;
     void onProjectNameEditingFinished();
     void onModelNameEditingFinished();
     void onDiagramNameEditingFinished();
@@ -244,6 +259,15 @@ public:
     // Wraps the diagram just loaded into the scene into a fresh project.
     void adoptLoadedScene(QString projectName = QString());
 
+    // ---- import (app/mainwindowimport.cpp)
+    // Recognises the picture at path into the scene and adopts it as a new
+    // project named after the file; false (logged) when nothing usable was
+    // recognised. The job of Import from Image.
+    bool importImageFile(const QString& path);
+    // The common ending of the imports: the diagram in the scene becomes a
+    // new project, without a file, and the view fits it.
+    void adoptImportedDiagram(const QString& projectName);
+
     // ---- export (app/mainwindowexport.cpp)
     // Render the diagram into a file (see SceneExporter); false when there
     // is no scene or the file could not be written.
@@ -269,6 +293,7 @@ private slots:
 private:
     // The explorer tests set the current model and diagram directly.
     friend class TestExplorerWindow;
+    friend class TestExplorerCommands;
     // So do the synchronisation tests and benchmark.
     friend class TestModelSync;
     friend class TestSyncScenarios;

@@ -13,6 +13,7 @@
 #include <QAction>
 #include <QDebug>
 #include <QGraphicsPathItem>
+#include <QSignalBlocker>
 #include <QToolButton>
 
 #include <utility>
@@ -144,11 +145,22 @@ void MainWindow::selectAll()
 {
     if (!scene)
         return;
-    const QList<QGraphicsItem*> items = scene->items();
-    for (QGraphicsItem* item : items) {
-        if (ERScene::isGlowable(item))
-            item->setSelected(true);
+    bool changed = false;
+    {
+        // One selection change for the whole command: reported item by
+        // item, each change would copy the growing selection into the
+        // explorer again.
+        const QSignalBlocker blocker(scene);
+        const QList<QGraphicsItem*> items = scene->items();
+        for (QGraphicsItem* item : items) {
+            if (ERScene::isGlowable(item) && !item->isSelected()) {
+                item->setSelected(true);
+                changed = true;
+            }
+        }
     }
+    if (changed)
+        emit scene->selectionChanged();
     syncTreeSelectionFromScene();
 }
 

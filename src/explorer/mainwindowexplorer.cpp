@@ -4,28 +4,42 @@
 
 #include "ui_mainwindow.h"
 
+#include "app/dialoghooks.h"
 #include "details/dialects.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
+#include "edges/edgeitem.h"
 #include "explorer/explorereditkeyfilter.h"
 #include "explorer/explorerfilterproxy.h"
 #include "explorer/explorerkinds.h"
+#include "explorer/modeladditions.h"
 #include "explorer/projecttreeitemdelegate.h"
 #include "explorer/projecttreemodel.h"
 #include "explorer/tablesync.h"
+#include "model/columnitem.h"
+#include "model/constraintitem.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
+#include "model/relationshipitem.h"
 #include "model/tableitem.h"
 #include "model/viewitem.h"
 
+#include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QPointer>
 #include <QSignalBlocker>
 #include <QStandardItem>
 #include <QToolButton>
 #include <QTreeView>
+#include <QVBoxLayout>
 
 #include <utility>
 
@@ -325,18 +339,275 @@ void MainWindow::onProjectTreeItemChanged(QStandardItem* item)
 
 void MainWindow::onExplorerSearchTextChanged(const QString& text)
 {
-    Q_UNUSED(text)
-    // Narrows the explorer to the rows whose text contains the search text.
+    QTreeView* tree = ui->treeViewProject;
+    if (treeProxy && treeProxy->searchText() != text.trimmed()) {
+        // Collapsed, the rows are mapped anew in a fraction of the time;
+        // everything is expanded again below.
+        if (tree)
+            tree->collapseAll();
+        treeProxy->setSearchText(text);
+    }
+    if (tree)
+        tree->expandAll();
+}
+
+void MainWindow::applyExplorerFilter()
+{
+    QTreeView* tree = ui->treeViewProject;
+    if (treeProxy) {
+        const QString search = ui->lineEditSearch ? ui->lineEditSearch->text().trimmed() : treeProxy->searchText();
+        if (tree && (treeProxy->hiddenKinds() != hiddenKinds || treeProxy->searchText() != search))
+            tree->collapseAll();
+        treeProxy->setHiddenKinds(hiddenKinds);
+        treeProxy->setSearchText(search);
+    }
+    if (tree)
+        tree->expandAll();
+    if (ui->toolButtonFilter)
+        ui->toolButtonFilter->setChecked(!hiddenKinds.isEmpty());
 }
 
 void MainWindow::showExplorerFilterPopup()
 {
-    // Lets the user choose which kinds of objects the explorer hides.
+    QDialog popup(this, Qt::Popup);
+    popup.setObjectName(QStringLiteral("explorerFilterPopup"));
+    auto* layout = new QVBoxLayout(&popup);
+    layout->addWidget(new QLabel(QStringLiteral("Show these items"), &popup));
+
+    QList<QCheckBox*> boxes;
+    QStringList kinds;
+    for (const auto& [caption, kind] : ExplorerFilterProxy::hideableKinds()) {
+        auto* box = new QCheckBox(caption, &popup);
+        box->setObjectName(QStringLiteral("checkBoxShow_") + kind);
+        box->setChecked(!hiddenKinds.contains(kind));
+        layout->addWidget(box);
+        boxes.append(box);
+        kinds.append(kind);
+    }
+
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Reset | QDialogButtonBox::Apply, &popup);
+    layout->addWidget(buttons);
+    connect(buttons, &QDialogButtonBox::clicked, &popup, [&](QAbstractButton* button) {
+        switch (buttons->buttonRole(button)) {
+        case QDialogButtonBox::ResetRole:
+            for (QCheckBox* box : std::as_const(boxes))
+                box->setChecked(true);
+            hiddenKinds.clear();
+            // Its change runs the search handler: the search ends too.
+            if (ui->lineEditSearch)
+                ui->lineEditSearch->clear();
+            applyExplorerFilter();
+            popup.accept();
+            break;
+        case QDialogButtonBox::ApplyRole:
+            hiddenKinds.clear();
+            for (int i = 0; i < boxes.size(); ++i) {
+                if (!boxes.at(i)->isChecked())
+                    hiddenKinds.insert(kinds.at(i));
+            }
+            applyExplorerFilter();
+            popup.accept();
+            break;
+        default:
+            break;
+        }
+    });
+
+    popup.adjustSize();
+    if (ui->toolButtonFilter)
+        popup.move(ui->toolButtonFilter->mapToGlobal(QPoint(0, ui->toolButtonFilter->height())));
+    DialogHooks::execDialog(&popup);
+    // However it closed (Reset, Apply, Escape or a click elsewhere), the
+    // button shows whether anything is hidden; only Apply read the boxes.
+    if (ui->toolButtonFilter)
+        ui->toolButtonFilter->setChecked(!hiddenKinds.isEmpty());
 }
 
 void MainWindow::showExplorerAddMenu()
 {
-    // Offers to add a model, diagram, table, view or relationship.
+    if (!project)
+        createEmptyProject();
+    QTreeView* tree = ui->treeViewProject;
+    ModelItem* model = tree ? modelForTreeIndex(tree->currentIndex()) : nullptr;
+    if (!model)
+        model = currentModel;
+
+    QMenu menu(this);
+    menu.setObjectName(QStringLiteral("explorerAddMenu"));
+    QAction* addModel = menu.addAction(QStringLiteral("Model"));
+    QAction* addDiagram = menu.addAction(QStringLiteral("Diagram"));
+    QAction* addTable = menu.addAction(QStringLiteral("Table"));
+    QAction* addView = menu.addAction(QStringLiteral("View"));
+    QAction* addRelationship = menu.addAction(QStringLiteral("Relationship"));
+    addDiagram->setEnabled(model != nullptr);
+    addTable->setEnabled(model != nullptr);
+    addView->setEnabled(model != nullptr);
+    addRelationship->setEnabled(model && !model->tables().isEmpty());
+
+    QPoint at;
+    if (ui->toolButtonAdd)
+        at = ui->toolButtonAdd->mapToGlobal(QPoint(0, ui->toolButtonAdd->height()));
+    // The model is held by guard: it may go while the menu is open.
+    const QPointer<ModelItem> target = model;
+    QAction* chosen = DialogHooks::execMenu(&menu, at);
+    if (!chosen || !chosen->isEnabled())
+        return;
+    if (chosen == addModel)
+        addExplorerModel();
+    else if (chosen == addDiagram)
+        addExplorerDiagram(target);
+    else if (chosen == addTable)
+        addExplorerTable(target);
+    else if (chosen == addView)
+        addExplorerView(target);
+    else if (chosen == addRelationship)
+        addExplorerRelationship(target);
+}
+
+QString MainWindow::uniqueModelName() const
+{
+    return project ? project->uniqueModelName() : QStringLiteral("Model 1");
+}
+
+QString MainWindow::uniqueDiagramName(ModelItem* model) const
+{
+    return model ? model->uniqueDiagramName() : QStringLiteral("Diagram 1");
+}
+
+void MainWindow::addExplorerModel()
+{
+    if (!project) {
+        project = new ProjectItem(this);
+        project->setName(QStringLiteral("Untitled Project"));
+    }
+    const QString comboDialect = dialectCombo ? dialectCombo->currentText() : QString();
+    const QString name = uniqueModelName();
+    ModelItem* model = project->addModel();
+    model->setName(name);
+    model->setDialect(comboDialect.isEmpty() ? QStringLiteral("Conceptual ER") : comboDialect);
+    DiagramItem* diagram = model->addDiagram();
+    diagram->setName(QStringLiteral("Diagram 1"));
+    loadDiagramItem(diagram);
+    rebuildProjectTree();
+    selectExplorerItem(ExplorerKind::Model, model->id());
+}
+
+void MainWindow::addExplorerDiagram(ModelItem* model)
+{
+    if (!model)
+        return;
+    const QString name = uniqueDiagramName(model);
+    DiagramItem* diagram = model->addDiagram();
+    diagram->setName(name);
+    loadDiagramItem(diagram);
+    rebuildProjectTree();
+    selectExplorerItem(ExplorerKind::Diagram, diagram->id());
+}
+
+void MainWindow::addExplorerTable(ModelItem* model)
+{
+    TableItem* table = ModelAdditions::addTable(model);
+    if (!table)
+        return;
+    rebuildProjectTree();
+    selectExplorerItem(ExplorerKind::Table, table->id());
+}
+
+void MainWindow::addExplorerView(ModelItem* model)
+{
+    ViewItem* view = ModelAdditions::addView(model);
+    if (!view)
+        return;
+    rebuildProjectTree();
+    selectExplorerItem(ExplorerKind::View, view->id());
+}
+
+void MainWindow::addExplorerRelationship(ModelItem* model)
+{
+    if (!model)
+        return;
+    const QList<TableItem*> tables = model->tables();
+    if (tables.isEmpty())
+        return;
+    const QPointer<ModelItem> guard = model;
+
+    QDialog dialog(this);
+    dialog.setObjectName(QStringLiteral("addRelationshipDialog"));
+    dialog.setWindowTitle(QStringLiteral("Add relationship"));
+    auto* form = new QFormLayout(&dialog);
+    auto* parentCombo = new QComboBox(&dialog);
+    parentCombo->setObjectName(QStringLiteral("comboParentTable"));
+    auto* childCombo = new QComboBox(&dialog);
+    childCombo->setObjectName(QStringLiteral("comboChildTable"));
+    for (const TableItem* table : tables) {
+        const QString text = table->name().isEmpty() ? QStringLiteral("Table") : table->name();
+        parentCombo->addItem(text, table->id());
+        childCombo->addItem(text, table->id());
+    }
+    parentCombo->setCurrentIndex(0);
+    childCombo->setCurrentIndex(tables.size() >= 2 ? 1 : 0);
+    form->addRow(QStringLiteral("Parent table"), parentCombo);
+    form->addRow(QStringLiteral("Child table"), childCombo);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    form->addRow(buttons);
+
+    if (DialogHooks::execDialog(&dialog) != QDialog::Accepted || !guard)
+        return;
+    TableItem* parent = model->table(parentCombo->currentData().toString());
+    TableItem* child = model->table(childCombo->currentData().toString());
+    if (!parent || !child)
+        return;
+
+    // Canvas road: both tables are drawn on the live diagram, so the edge is
+    // drawn and reaches the model as any edge does.
+    if (model == currentModel && scene) {
+        EntityItem* parentEntity = findEntityOnScene(parent->id());
+        EntityItem* childEntity = findEntityOnScene(child->id());
+        if (parentEntity && childEntity) {
+            EdgeItem* edge = scene->createEdge(parentEntity, childEntity, true);
+            if (edge) {
+                captureCurrentDiagram();
+                rebuildProjectTree();
+                selectExplorerItem(ExplorerKind::Relationship, edge->id());
+            }
+            return;
+        }
+    }
+
+    // Model road.
+    RelationshipItem* relationship = ModelAdditions::addRelationship(model, parent, child);
+    if (!relationship)
+        return;
+    if (model == currentModel) {
+        if (EntityItem* entity = findEntityOnScene(child->id())) {
+            const ConstraintItem* foreignKey = child->constraint(relationship->constraintId());
+            bool marked = false;
+            for (const QString& columnId : foreignKey ? foreignKey->columns() : QStringList()) {
+                const ColumnItem* column = child->column(columnId);
+                if (!column)
+                    continue;
+                int row = -1;
+                for (int i = 0; i < entity->attributeCount(); ++i) {
+                    if (entity->attributeName(i).compare(column->name(), Qt::CaseInsensitive) == 0) {
+                        row = i;
+                        break;
+                    }
+                }
+                if (row < 0) {
+                    entity->addAttribute(column->name(), column->displayType());
+                    row = entity->attributeCount() - 1;
+                }
+                entity->markAttributeForeignKey(row, relationship->id());
+                marked = true;
+            }
+            if (marked)
+                captureCurrentDiagram();
+        }
+    }
+    rebuildProjectTree();
+    selectExplorerItem(ExplorerKind::Relationship, relationship->id());
 }
 
 void MainWindow::onProjectNameEditingFinished()
@@ -359,17 +630,86 @@ void MainWindow::onDiagramNameEditingFinished()
 
 void MainWindow::on_action_New_triggered()
 {
-    // Starts an empty project on an empty canvas.
+    auto* erScene = qobject_cast<ERScene*>(ui->view->scene());
+    if (!erScene)
+        return;
+    const bool wasSuppressed = std::exchange(suppressModelSync, true);
+    releaseSceneSelection();
+    erScene->clearScene();
+    erScene->setCurrentFilePath(QString());
+    erScene->setDialect(QStringLiteral("Conceptual ER"));
+    setFilePathDisplay(QString());
+    if (dialectCombo)
+        dialectCombo->setCurrentIndex(0);
+    createEmptyProject();
+    rebuildProjectTree();
+    suppressModelSync = wasSuppressed;
+    refreshTableDetails();
+    ui->view->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::on_action_New_Model_triggered()
 {
-    // Adds a model to the project.
+    if (!scene)
+        return;
+    if (!project) {
+        project = new ProjectItem(this);
+        project->setName(QStringLiteral("Untitled Project"));
+    } else {
+        captureCurrentDiagram();
+    }
+    const QString conceptual = QStringLiteral("Conceptual ER");
+    const QString modelName = uniqueModelName();
+    ModelItem* model = project->addModel();
+    model->setName(modelName);
+    model->setDialect(conceptual);
+    const QString diagramName = uniqueDiagramName(model);
+    DiagramItem* diagram = model->addDiagram();
+    diagram->setName(diagramName);
+
+    const bool wasSuppressed = std::exchange(suppressModelSync, true);
+    releaseSceneSelection();
+    scene->clearScene();
+    scene->setDialect(conceptual);
+    diagram->setData(scene->toJson());
+    currentDiagram = diagram;
+    currentModel = model;
+    if (dialectCombo) {
+        const QSignalBlocker blocker(dialectCombo);
+        dialectCombo->setCurrentText(conceptual);
+    }
+    rebuildProjectTree();
+    suppressModelSync = wasSuppressed;
+    refreshTableDetails();
+    ui->view->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::on_action_New_Diagram_triggered()
 {
-    // Adds a diagram to the current model.
+    if (!scene)
+        return;
+    if (!project)
+        createEmptyProject();
+    if (!currentModel) {
+        const QList<ModelItem*> models = project->models();
+        currentModel = models.isEmpty() ? project->addModel() : models.first();
+        if (currentModel->name().isEmpty())
+            currentModel->setName(QStringLiteral("Model 1"));
+    }
+    captureCurrentDiagram();
+    const QString name = uniqueDiagramName(currentModel);
+    DiagramItem* diagram = currentModel->addDiagram();
+    diagram->setName(name);
+
+    const bool wasSuppressed = std::exchange(suppressModelSync, true);
+    releaseSceneSelection();
+    scene->clearScene();
+    diagram->setData(scene->toJson());
+    currentDiagram = diagram;
+    rebuildProjectTree();
+    suppressModelSync = wasSuppressed;
+    refreshTableDetails();
+    ui->view->setFocus(Qt::OtherFocusReason);
 }
 
 void MainWindow::onDialectChanged(const QString& dialect)

@@ -15,6 +15,7 @@
 #include <QStandardItem>
 #include <QTreeView>
 
+#include <algorithm>
 #include <utility>
 
 namespace {
@@ -38,6 +39,28 @@ std::pair<QString, QString> explorerRowOfSceneItem(const QGraphicsItem* item)
     default:
         return {};
     }
+}
+
+// The rows as few selection ranges: neighbouring rows of one parent make
+// one range. A selection of many single rows costs the selection model time
+// quadratic in their number.
+QItemSelection rowRanges(QModelIndexList indexes)
+{
+    std::sort(indexes.begin(), indexes.end(), [](const QModelIndex& a, const QModelIndex& b) {
+        if (a.parent() != b.parent())
+            return a.parent() < b.parent();
+        return a.row() < b.row();
+    });
+    QItemSelection ranges;
+    for (qsizetype i = 0; i < indexes.size();) {
+        qsizetype last = i;
+        while (last + 1 < indexes.size() && indexes.at(last + 1).parent() == indexes.at(i).parent()
+               && indexes.at(last + 1).row() <= indexes.at(last).row() + 1)
+            ++last;
+        ranges.select(indexes.at(i), indexes.at(last));
+        i = last + 1;
+    }
+    return ranges;
 }
 
 } // namespace
@@ -168,8 +191,8 @@ void MainWindow::syncTreeSelectionFromScene()
         return;
 
     syncingSelection = true;
-    QItemSelection selection;
     QModelIndex first;
+    QModelIndexList indexes;
     const QList<QGraphicsItem*> selected = scene->selectedItems();
     for (const QGraphicsItem* item : selected) {
         const auto [kind, id] = explorerRowOfSceneItem(item);
@@ -181,11 +204,11 @@ void MainWindow::syncTreeSelectionFromScene()
         const QModelIndex viewIndex = treeProxy->mapFromSource(row->index());
         if (!viewIndex.isValid())
             continue;  // filtered out
-        selection.select(viewIndex, viewIndex);
+        indexes.append(viewIndex);
         if (!first.isValid())
             first = viewIndex;
     }
-    selectionModel->select(selection, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    selectionModel->select(rowRanges(indexes), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
     if (first.isValid())
         tree->scrollTo(first, QAbstractItemView::EnsureVisible);
     syncingSelection = false;

@@ -1,8 +1,8 @@
 #pragma once
 
-// The one start of every test program: use QUILLMAP_TEST_MAIN,
+// The one start of every test program: QUILLMAP_TEST_MAIN,
 // QUILLMAP_TEST_GUILESS_MAIN or QUILLMAP_TEST_APPLESS_MAIN in place of the
-// QTest macros of the same name.
+// QTest macros of the same name (which, below, lead here too).
 //
 // A program linked with the UI library runs the application's own start-up
 // (identity, style and the embedded fonts), so that a family an item asks
@@ -49,8 +49,18 @@ inline void startApplication()
 #define QUILLMAP_TEST_MAIN(TestObject) \
     QTEST_MAIN_WRAPPER(TestObject, QTEST_MAIN_SETUP() quillmaptest::startApplication();)
 #else
-#define QUILLMAP_TEST_MAIN(TestObject) QTEST_MAIN(TestObject)
+#define QUILLMAP_TEST_MAIN(TestObject) QTEST_MAIN_WRAPPER(TestObject, QTEST_MAIN_SETUP())
 #endif
 
-#define QUILLMAP_TEST_GUILESS_MAIN(TestObject) QTEST_GUILESS_MAIN(TestObject)
-#define QUILLMAP_TEST_APPLESS_MAIN(TestObject) QTEST_APPLESS_MAIN(TestObject)
+#define QUILLMAP_TEST_GUILESS_MAIN(TestObject) \
+    QTEST_MAIN_WRAPPER(TestObject, QTEST_QAPP_SETUP(QCoreApplication))
+#define QUILLMAP_TEST_APPLESS_MAIN(TestObject) QTEST_MAIN_WRAPPER(TestObject)
+
+// quillmap_add_test puts this header in front of every test source, so a
+// test written with the QTest macros starts here all the same.
+#undef QTEST_MAIN
+#define QTEST_MAIN(TestObject) QUILLMAP_TEST_MAIN(TestObject)
+#undef QTEST_GUILESS_MAIN
+#define QTEST_GUILESS_MAIN(TestObject) QUILLMAP_TEST_GUILESS_MAIN(TestObject)
+#undef QTEST_APPLESS_MAIN
+#define QTEST_APPLESS_MAIN(TestObject) QUILLMAP_TEST_APPLESS_MAIN(TestObject)

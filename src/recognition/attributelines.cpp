@@ -1,0 +1,168 @@
+#include "recognition/attributelines.h"
+
+#include "recognition/glyphrecognition.h"
+#include "recognition/recognizeddiagram.h"
+
+#include <QRegularExpression>
+#include <QSet>
+#include <QStringList>
+
+#include <algorithm>
+
+namespace {
+
+const QStringList& columnTypeWords()
+{
+    static const QStringList words = {
+        QStringLiteral("int"),       QStringLiteral("integer"),      QStringLiteral("bigint"),
+        QStringLiteral("smallint"),  QStringLiteral("tinyint"),      QStringLiteral("uuid"),
+        QStringLiteral("guid"),      QStringLiteral("serial"),       QStringLiteral("bigserial"),
+        QStringLiteral("text"),      QStringLiteral("varchar"),      QStringLiteral("nvarchar"),
+        QStringLiteral("char"),      QStringLiteral("string"),       QStringLiteral("bool"),
+        QStringLiteral("boolean"),   QStringLiteral("bit"),          QStringLiteral("date"),
+        QStringLiteral("time"),      QStringLiteral("datetime"),     QStringLiteral("timestamp"),
+        QStringLiteral("timestamptz"), QStringLiteral("numeric"),    QStringLiteral("decimal"),
+        QStringLiteral("float"),     QStringLiteral("double"),       QStringLiteral("real"),
+        QStringLiteral("money"),     QStringLiteral("json"),         QStringLiteral("jsonb"),
+        QStringLiteral("xml"),       QStringLiteral("blob"),         QStringLiteral("bytea"),
+        QStringLiteral("unknown_type"), QStringLiteral("unknown"),   QStringLiteral("undefined"),
+    };
+    return words;
+}
+
+const QList<QRegularExpression>& separatorPatterns()
+{
+    static const QList<QRegularExpression> patterns = {
+        QRegularExpression(QStringLiteral("\\s*:\\s*")),
+        QRegularExpression(QStringLiteral("\\s*\\|\\s*")),
+        QRegularExpression(QStringLiteral("\\s{2,}")),
+    };
+    return patterns;
+}
+
+} // namespace
+
+QPair<QString, QString> splitAttributeLine(const QString& text)
+{
+    QString line = cleanRecognizedText(text);
+    for (const QLatin1String marker : {QLatin1String("PK "), QLatin1String("FK "), QLatin1String("UK ")}) {
+        if (line.startsWith(marker, Qt::CaseInsensitive))
+            line = line.mid(3).trimmed();
+    }
+    const QList<QRegularExpression>& separators = separatorPatterns();
+    for (int s = 0; s < separators.size(); ++s) {
+        // Table cells come joined by bars: stray bars and colons at the ends
+        // of a part belong to no name or type.
+        QStringList parts;
+        for (const QString& part : line.split(separators.at(s), Qt::SkipEmptyParts)) {
+            int from = 0, to = int(part.size());
+            while (from < to && (part.at(from).isSpace() || part.at(from) == QLatin1Char('|') || part.at(from) == QLatin1Char(':')))
+                ++from;
+            while (to > from && (part.at(to - 1).isSpace() || part.at(to - 1) == QLatin1Char('|') || part.at(to - 1) == QLatin1Char(':')))
+                --to;
+            if (to > from)
+                parts.append(part.mid(from, to - from));
+        }
+        if (parts.size() < 2)
+            continue;
+        // Ruled tables may put the type in the first column: type | name | keys.
+        if (s == 1 && isColumnTypeWord(parts.at(0)) && !isColumnTypeWord(parts.at(1)))
+            return {parts.at(1).trimmed(), parts.at(0).trimmed()};
+        return {parts.first().trimmed(), parts.mid(1).join(QLatin1Char(' ')).trimmed()};
+    }
+    const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.size() >= 2 && isColumnTypeWord(words.last()))
+        return {words.mid(0, words.size() - 1).join(QLatin1Char(' ')), words.last()};
+    return {line, QString()};
+}
+
+bool isColumnTypeWord(const QString& token)
+{
+    const QString t = token.trimmed().toLower();
+    for (const QString& word : columnTypeWords()) {
+        if (t == word || t.startsWith(word + QLatin1Char('(')) || (word.size() > 2 && t.startsWith(word)))
+            return true;
+    }
+    return false;
+}
+
+bool isIdColumnName(const QString& name)
+{
+    const QString t = name.trimmed().toLower();
+    return t == QLatin1String("id") || t.startsWith(QLatin1String("id_")) || t.endsWith(QLatin1String("_id"));
+}
+
+QString sanitizeIdentifier(QString text)
+{
+    text = text.toLower();
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : qAsConst(text)) {
+        const ushort u = c.unicode();
+        if ((u >= 'a' && u <= 'z') || (u >= '0' && u <= '9') || (u > 127 && c.isLetterOrNumber()))
+            out.append(c);
+    }
+    return out;
+}
+
+QString nameStem(QString text)
+{
+    QString t = sanitizeIdentifier(std::move(text));
+    if (t.endsWith(QLatin1String("id")) && t.size() > 2)
+        t.chop(2);
+    if (t.endsWith(QLatin1Char('s')) && t.size() > 4)
+        t.chop(1);
+    return t;
+}
+
+double nameOverlapScore(const QString& a, const QString& b)
+{
+    if (b.startsWith(a) || a.startsWith(b))
+        return std::min(a.size(), b.size());
+    if ((b.contains(a) && a.size() > 3) || (a.contains(b) && b.size() >= 4))
+        return 8;
+    return 0;
+}
+
+double foreignKeyMatchScore(const QString& attributeName, const QString& entityTitle,
+                            const QList<QPair<QString, QString>>& keyAttributes)
+{
+    const QString a = nameStem(attributeName);
+    const auto pair = [](const QString& x, const QString& y) -> double {
+        if (x.size() <= 2 || y.size() <= 2)
+            return 0;
+        if (x == y)
+            return 12;
+        return nameOverlapScore(x, y);
+    };
+    double score = pair(a, nameStem(entityTitle));
+    for (const auto& key : keyAttributes)
+        score = std::max(score, pair(a, nameStem(key.first)));
+    const QString sanitized = sanitizeIdentifier(attributeName);
+    if (sanitized.endsWith(QLatin1String("id")) && sanitized.size() > 2)
+        score += 2;
+    return score;
+}
+
+double bestForeignKeyScore(const RecognizedEntity& a, const RecognizedEntity& b)
+{
+    double best = 0;
+    for (const RecognizedAttribute& attribute : a.attributes)
+        best = std::max(best, foreignKeyMatchScore(attribute.name, b.title, {}));
+    return best;
+}
+
+bool looksLikeLetterNoise(const QString& text)
+{
+    QSet<QChar> distinct;
+    int letters = 0;
+    for (const QChar c : text) {
+        const ushort u = c.unicode();
+        const bool letter = (u < 128) ? ((u >= 'a' && u <= 'z') || (u >= 'A' && u <= 'Z')) : c.isLetter();
+        if (!letter)
+            continue;
+        ++letters;
+        distinct.insert(c.toLower());
+    }
+    return letters >= 4 && distinct.size() < 2;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+// String rules that turn recognised text into columns and relationships:
+// splitting an attribute line, type words, key column names, recognition
+// noise, and how strongly an attribute name points at another entity.
+
+#include <QList>
+#include <QPair>
+#include <QString>
+
+struct RecognizedEntity;
+
+// (name, type) of one attribute line; leading PK/FK/UK markers are dropped.
+QPair<QString, QString> splitAttributeLine(const QString& line);
+
+// Whether the token begins with a column type word (int, varchar(40), ...).
+bool isColumnTypeWord(const QString& token);
+
+// "id", "id_..." or "..._id", ignoring case and surrounding space.
+bool isIdColumnName(const QString& name);
+
+// Lower case, letters and digits only.
+QString sanitizeIdentifier(QString text);
+
+// The sanitised name without a trailing "id" and a plural "s".
+QString nameStem(QString text);
+
+// Prefix or containment overlap of two names (case-sensitive).
+double nameOverlapScore(const QString& a, const QString& b);
+
+// How strongly attributeName refers to the entity with entityTitle and
+// those key attributes (name, type).
+double foreignKeyMatchScore(const QString& attributeName, const QString& entityTitle,
+                            const QList<QPair<QString, QString>>& keyAttributes);
+
+// The best score of a's attributes against b's title: high when a refers
+// to b, which makes a the Many side.
+double bestForeignKeyScore(const RecognizedEntity& a, const RecognizedEntity& b);
+
+// A run of one repeated letter, which is what strokes or hatching read as.
+bool looksLikeLetterNoise(const QString& text);

@@ -1,0 +1,351 @@
+#include "recognition/diagramrecognition.h"
+
+#include "recognition/attributelines.h"
+#include "recognition/rasterrecognition.h"
+#include "recognition/recognitiongeometry.h"
+#include "recognition/svgshapereader.h"
+#include "recognition/textentities.h"
+
+#include <QFileInfo>
+#include <QImageReader>
+#include <QJsonArray>
+#include <QCoreApplication>
+#include <QPainter>
+#include <QSvgRenderer>
+#include <QUuid>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace {
+
+const QString couldNotLoad = QStringLiteral("Could not load the image.");
+
+void setError(QString* error, const QString& message)
+{
+    if (error && error->isEmpty())
+        *error = message;
+}
+
+double centreDistance(QPointF a, QPointF b)
+{
+    return std::hypot(a.x() - b.x(), a.y() - b.y());
+}
+
+// Fills the text that the drawing did not carry as text elements from the
+// rendering, entity by entity.
+void recognizeMissingSvgText(QList<RecognizedEntity>& entities, const QImage& rendering, const QRectF& viewBox,
+                             const QStringList& families)
+{
+    const QImage binarised = thresholdImage(rendering);
+    const double rx = double(binarised.width()) / rendering.width();
+    const double ry = double(binarised.height()) / rendering.height();
+    GlyphTemplateCache cache;
+    cache.families = families;
+    for (RecognizedEntity& entity : entities) {
+        if (entity.title.isEmpty()) {
+            if (entity.header.width() != 0 || entity.header.height() != 0)
+                entity.title = recognizeRegionText(rendering, entity.header, viewBox, cache);
+            if (entity.title.isEmpty()) {
+                const QRectF band(entity.box.x(), entity.box.y(), entity.box.width(),
+                                  std::min(0.3 * entity.box.height(), 22.0));
+                entity.title = recognizeRegionText(rendering, band, viewBox, cache);
+            }
+        }
+        if (entity.attributes.isEmpty() && entity.rows.isEmpty()) {
+            const QRect r = mapBoxToImageRect(entity.box, rendering, viewBox, 3);
+            const QRectF rb(r.left() * rx, r.top() * ry, r.width() * rx, r.height() * ry);
+            QList<RecognizedText> runs = recognizeBoxesText({rb}, binarised, families);
+            QList<RecognizedEntity> single{entity};
+            single[0].box = rb;
+            buildEntitiesFromText(single, runs);
+            if (entity.title.isEmpty())
+                entity.title = single[0].title;
+            entity.attributes = single[0].attributes;
+            entity.attributesSynthesized = single[0].attributesSynthesized;
+        } else if (entity.attributes.isEmpty()) {
+            for (const QRectF& row : qAsConst(entity.rows)) {
+                const QString text = recognizeRegionText(rendering, row, viewBox, cache);
+                if (text.isEmpty())
+                    continue;
+                const QPair<QString, QString> split = splitAttributeLine(text);
+                if (split.first.isEmpty())
+                    continue;
+                QString type = split.second;
+                if (type.isEmpty())
+                    type = isIdColumnName(split.first) ? QStringLiteral("uuid") : QStringLiteral("undefined");
+                entity.attributes.append({split.first, type});
+            }
+        }
+        entity.attributesSynthesized = entity.attributes.isEmpty();
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    }
+}
+
+} // namespace
+
+QImage loadRecognitionImage(const QString& path, QString* error)
+{
+    QImageReader reader(path);
+    const QSize size = reader.size();
+    if (size.isValid() && (size.width() > RasterProcessingSide || size.height() > RasterProcessingSide)) {
+        QSize scaled = size.scaled(RasterProcessingSide, RasterProcessingSide, Qt::KeepAspectRatio);
+        scaled = scaled.expandedTo(QSize(1, 1));
+        reader.setScaledSize(scaled);
+    }
+    const QImage image = reader.read();
+    if (image.isNull())
+        setError(error, couldNotLoad);
+    return image;
+}
+
+QImage renderSvgForRecognition(const QByteArray& svg, QRectF* viewBoxOut)
+{
+    QSvgRenderer renderer(svg);
+    if (!renderer.isValid())
+        return QImage();
+    QRectF viewBox = renderer.viewBoxF();
+    QSizeF base = renderer.defaultSize();
+    double scale;
+    if (base.width() < 8 || base.height() < 8) {
+        if (viewBox.width() > 0 && viewBox.height() > 0) {
+            base = QSizeF(roundHalfAway(viewBox.width()), roundHalfAway(viewBox.height()));
+            scale = 2400.0 / std::max(base.width(), base.height());
+        } else {
+            base = QSizeF(1000, 800);
+            scale = 2.4;
+        }
+    } else {
+        scale = 2400.0 / std::max(base.width(), base.height());
+    }
+    scale = std::clamp(scale, 2.0, 6.0);
+    // Bounded: the long side at most MaxSvgRenderSide pixels and the area at
+    // most MaxSvgRenderPixels, below the scale of 2 when the drawing is huge.
+    const double bounded = std::min({scale, MaxSvgRenderSide / std::max({base.width(), base.height(), 1.0}),
+                                     std::sqrt(MaxSvgRenderPixels / std::max(base.width() * base.height(), 1.0))});
+    const auto pixels = [&](double length) {
+        return std::max(1, bounded < scale ? static_cast<int>(length * bounded) : roundHalfAway(length * scale));
+    };
+    const int width = pixels(base.width());
+    const int height = pixels(base.height());
+    QImage image(width, height, QImage::Format_ARGB32_Premultiplied);
+    if (image.isNull())
+        return QImage();  // the allocation failed
+    image.fill(Qt::white);
+    {
+        QPainter painter(&image);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setRenderHint(QPainter::TextAntialiasing);
+        renderer.render(&painter);
+    }
+    if (viewBox.width() < 1 || viewBox.height() <= 0)
+        viewBox = QRectF(0, 0, base.width(), base.height());
+    if (viewBoxOut)
+        *viewBoxOut = viewBox;
+    return image;
+}
+
+void completeRecognizedEntities(QList<RecognizedEntity>& entities)
+{
+    for (int i = 0; i < entities.size(); ++i) {
+        RecognizedEntity& entity = entities[i];
+        if (entity.title.trimmed().isEmpty() || looksLikeLetterNoise(entity.title))
+            entity.title = QStringLiteral("table_%1").arg(i + 1);
+        if (entity.attributes.isEmpty()) {
+            entity.attributes.append({QStringLiteral("%1_id").arg(entity.title), QStringLiteral("uuid")});
+            entity.attributesSynthesized = true;
+        } else {
+            entity.attributesSynthesized = false;
+        }
+    }
+}
+
+void orientRecognizedLinks(RecognizedDiagram& diagram)
+{
+    QList<RecognizedLink>& links = diagram.links;
+    if (links.isEmpty() || diagram.entities.isEmpty())
+        return;
+    QList<int> manyEnd(links.size(), -1);
+    QList<double> markerDistance(links.size(), std::numeric_limits<double>::max());
+
+    for (const QRectF& marker : qAsConst(diagram.arrowMarkers)) {
+        const QPointF c = marker.center();
+        double best = 28.0;
+        int link = -1, end = -1;
+        for (int i = 0; i < links.size(); ++i) {
+            if (!links.at(i).hasLine)
+                continue;
+            const double d0 = centreDistance(c, links.at(i).line.p1());
+            const double d1 = centreDistance(c, links.at(i).line.p2());
+            if (d0 < best) {
+                best = d0;
+                link = i;
+                end = 0;
+            }
+            if (d1 < best) {
+                best = d1;
+                link = i;
+                end = 1;
+            }
+        }
+        if (link < 0)
+            continue;
+        if (markerDistance.at(link) > best + 0.5) {
+            markerDistance[link] = best;
+            manyEnd[link] = end;
+        }
+    }
+
+    if (manyEnd.contains(-1)) {
+        for (const QRectF& bar : qAsConst(diagram.barMarkers)) {
+            const QPointF c = bar.center();
+            const bool nearArrow = std::any_of(diagram.arrowMarkers.cbegin(), diagram.arrowMarkers.cend(),
+                                               [&](const QRectF& arrow) { return centreDistance(arrow.center(), c) <= 14; });
+            if (nearArrow)
+                continue;
+            double best = 22.0;
+            int link = -1, end = -1;
+            for (int i = 0; i < links.size(); ++i) {
+                if (manyEnd.at(i) != -1 || !links.at(i).hasLine)
+                    continue;
+                const double d0 = centreDistance(c, links.at(i).line.p1());
+                const double d1 = centreDistance(c, links.at(i).line.p2());
+                if (d0 < best) {
+                    best = d0;
+                    link = i;
+                    end = 0;
+                }
+                if (d1 < best) {
+                    best = d1;
+                    link = i;
+                    end = 1;
+                }
+            }
+            if (link >= 0)
+                manyEnd[link] = 1 - end;
+        }
+    }
+
+    const int count = diagram.entities.size();
+    for (int i = 0; i < links.size(); ++i) {
+        RecognizedLink& link = links[i];
+        bool reverse = false;
+        if (manyEnd.at(i) == 0) {
+            reverse = true;
+        } else if (manyEnd.at(i) == -1) {
+            const bool valid = link.from >= 0 && link.from < count && link.to >= 0 && link.to < count;
+            const double s1 = valid ? bestForeignKeyScore(diagram.entities.at(link.from), diagram.entities.at(link.to)) : 0;
+            const double s2 = valid ? bestForeignKeyScore(diagram.entities.at(link.to), diagram.entities.at(link.from)) : 0;
+            if (s1 > s2 + 0.5)
+                reverse = true;
+            else if (s2 > s1 + 0.5)
+                reverse = false;
+            else
+                reverse = !diagram.arrowMarkers.isEmpty();
+        }
+        if (reverse) {
+            std::swap(link.from, link.to);
+            link.line = QLineF(link.line.p2(), link.line.p1());
+        }
+    }
+}
+
+QJsonObject buildErJson(const RecognizedDiagram& diagram)
+{
+    const QList<RecognizedEntity>& entities = diagram.entities;
+    double scale = 1.0;
+    if (!entities.isEmpty()) {
+        QList<double> widths;
+        for (const RecognizedEntity& entity : entities)
+            widths.append(entity.box.width());
+        std::sort(widths.begin(), widths.end());
+        const double median = widths.at(widths.size() / 2);
+        scale = median > 40 ? std::clamp(180.0 / median, 0.35, 2.8) : 2.8;
+    }
+    double minX = 0, minY = 0;
+    for (int i = 0; i < entities.size(); ++i) {
+        minX = i == 0 ? entities.at(i).box.x() : std::min(minX, entities.at(i).box.x());
+        minY = i == 0 ? entities.at(i).box.y() : std::min(minY, entities.at(i).box.y());
+    }
+
+    QJsonArray entityArray;
+    for (const RecognizedEntity& entity : entities) {
+        QJsonArray attributes;
+        for (int a = 0; a < entity.attributes.size(); ++a) {
+            const RecognizedAttribute& attribute = entity.attributes.at(a);
+            attributes.append(QJsonObject{
+                {QStringLiteral("name"), attribute.name},
+                {QStringLiteral("type"), attribute.type},
+                {QStringLiteral("isPrimaryKey"), a == 0 || isIdColumnName(attribute.name)},
+                {QStringLiteral("isUniqueKey"), false},
+                {QStringLiteral("isForeignKey"), false},
+            });
+        }
+        entityArray.append(QJsonObject{
+            {QStringLiteral("id"), QUuid::createUuid().toString(QUuid::WithoutBraces)},
+            {QStringLiteral("title"), entity.title},
+            {QStringLiteral("x"), (entity.box.x() - minX) * scale + 40},
+            {QStringLiteral("y"), (entity.box.y() - minY) * scale + 40},
+            {QStringLiteral("attributes"), attributes},
+        });
+    }
+
+    QJsonArray links;
+    for (const RecognizedLink& link : diagram.links) {
+        if (link.from < 0 || link.from >= entities.size() || link.to < 0 || link.to >= entities.size())
+            continue;
+        links.append(QJsonObject{
+            {QStringLiteral("one"), entities.at(link.from).title},
+            {QStringLiteral("many"), entities.at(link.to).title},
+        });
+    }
+
+    return QJsonObject{
+        {QStringLiteral("version"), QStringLiteral("1.0")},
+        {QStringLiteral("type"), QStringLiteral("er-diagram")},
+        {QStringLiteral("entities"), entityArray},
+        {QStringLiteral("edges"), QJsonArray()},
+        {QStringLiteral("_linkCount"), diagram.links.size()},
+        {QStringLiteral("_links"), links},
+    };
+}
+
+RecognizedDiagram recognizeDiagram(const QString& path, QString* error, const QStringList& families)
+{
+    RecognizedDiagram result;
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    if (suffix == QLatin1String("svg") || suffix == QLatin1String("svgz")) {
+        const QByteArray svg = readSvgDocument(path);
+        RecognizedDiagram drawn;
+        const bool read = !svg.isEmpty() && readSvgShapesFromData(svg, drawn);
+        QRectF viewBox;
+        // The rendering is made only when text has to be read from it.
+        const bool textMissing = std::any_of(drawn.entities.cbegin(), drawn.entities.cend(), [](const RecognizedEntity& e) {
+            return e.title.isEmpty() || e.attributes.isEmpty();
+        });
+        const bool needRendering = !svg.isEmpty() && (!read || drawn.entities.isEmpty() || textMissing);
+        const QImage rendering = needRendering ? renderSvgForRecognition(svg, &viewBox) : QImage();
+        if (read && !drawn.entities.isEmpty()) {
+            result = drawn;
+            if (!rendering.isNull())
+                recognizeMissingSvgText(result.entities, rendering, viewBox, families);
+        } else if (rendering.isNull() || !recognizeRasterDiagram(rendering, result, families)) {
+            setError(error, QStringLiteral("Could not read shapes from the SVG."));
+            return RecognizedDiagram();
+        }
+        completeRecognizedEntities(result.entities);
+        orientRecognizedLinks(result);
+        return result;
+    }
+    const QImage image = loadRecognitionImage(path, error);
+    if (image.isNull())
+        return result;
+    if (!recognizeRasterDiagram(image, result, families)) {
+        setError(error, QStringLiteral("No rectangular entities were found in the image."));
+        return RecognizedDiagram();
+    }
+    completeRecognizedEntities(result.entities);
+    orientRecognizedLinks(result);
+    return result;
+}

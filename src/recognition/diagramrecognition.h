@@ -1,0 +1,46 @@
+#pragma once
+
+// Recognition of an entity-relationship diagram in a picture: a raster
+// image (PNG, JPEG, BMP, ...) or an SVG drawing (plain or compressed).
+
+#include <QByteArray>
+#include <QImage>
+#include <QRectF>
+#include <QJsonObject>
+#include <QString>
+#include <QStringList>
+
+#include "recognition/glyphrecognition.h"
+#include "recognition/recognizeddiagram.h"
+
+// The picture at path, read scaled down to the processing size while
+// reading when it is larger, so that huge pictures load within bounded
+// memory. Null with "Could not load the image." in error on failure.
+QImage loadRecognitionImage(const QString& path, QString* error = nullptr);
+
+// Entities, their text and the oriented links of the picture at path; an
+// empty result with one sentence in error when nothing could be read.
+RecognizedDiagram recognizeDiagram(const QString& path, QString* error = nullptr,
+                                   const QStringList& families = defaultGlyphFamilies());
+
+// Renderings of SVG drawings for reading their text keep within these.
+constexpr double MaxSvgRenderSide = 7200;
+constexpr double MaxSvgRenderPixels = 32e6;
+
+// The drawing rendered on white for reading its text: about 2400 pixels on
+// the long side (scale 2 to 6), within the bounds above; viewBoxOut
+// receives the user-unit rectangle the image shows. Null when the drawing
+// cannot be read or the image not allocated.
+QImage renderSvgForRecognition(const QByteArray& svg, QRectF* viewBoxOut = nullptr);
+
+// Untitled or noise titles become "table_<n>"; an entity without
+// attributes gets "<title>_id" and is marked synthesised.
+void completeRecognizedEntities(QList<RecognizedEntity>& entities);
+
+// Decides which end of each link is the Many end: by arrowheads, then by
+// bars, then by attribute names, and reverses links accordingly.
+void orientRecognizedLinks(RecognizedDiagram& diagram);
+
+// The entities as diagram JSON (laid out at a common scale), with the
+// links described under "_linkCount" and "_links"; no edges.
+QJsonObject buildErJson(const RecognizedDiagram& diagram);

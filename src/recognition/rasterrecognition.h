@@ -1,0 +1,49 @@
+#pragma once
+
+// The raster road of recognition: an ink mask of the picture, the closed
+// rectangles drawn in it (the entity boxes), their text and the connectors
+// between them.
+
+#include <QImage>
+#include <QList>
+#include <QRect>
+#include <QRectF>
+#include <QStringList>
+
+#include "recognition/glyphrecognition.h"
+#include "recognition/recognizeddiagram.h"
+
+// The longest side the per-pixel stages work at; larger pictures are
+// scaled down to it first.
+constexpr int RasterProcessingSide = 3600;
+
+// Fills result with the boxes, their text and the links; true when at
+// least one box was found.
+bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result,
+                            const QStringList& families = defaultGlyphFamilies());
+
+// Grayscale8 ink mask (0 = ink, 255 = paper): scaled to the processing
+// size, inverted when dark, thresholded by Otsu's method and closed.
+QImage binarizeImage(QImage image);
+
+// The first steps of binarizeImage: scaled, inverted when dark and
+// thresholded, without closing the gaps.
+QImage thresholdImage(QImage image);
+
+// Closes one-pixel gaps in the ink: grows it twice and shrinks it once.
+QImage closeInkGaps(QImage mask);
+
+// The Otsu threshold of a 256-bin histogram of pixelCount pixels; 128 when
+// no split qualifies.
+int otsuThreshold(const qint64 histogram[256], qint64 pixelCount);
+
+// Grayscale8 mask of the paper connected to the image border (255).
+QImage outsideMask(const QImage& mask);
+
+// Bounding rectangles of the paper regions of at least 280 pixels that
+// the border cannot reach.
+QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside);
+
+// Drops implausible candidates, absorbs duplicates and nested rectangles,
+// and joins header cells to the body drawn right below them.
+QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates);

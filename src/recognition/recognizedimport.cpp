@@ -1,0 +1,78 @@
+#include "recognition/recognizedimport.h"
+
+#include "diagram/entityitem.h"
+#include "diagram/erscene.h"
+#include "edges/edgeitem.h"
+#include "edges/edgepaths.h"
+#include "recognition/attributelines.h"
+#include "recognition/diagramrecognition.h"
+
+#include <QJsonArray>
+#include <QSet>
+
+bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error, const QStringList& families)
+{
+    if (!scene) {
+        if (error)
+            *error = QStringLiteral("No scene available.");
+        return false;
+    }
+    const RecognizedDiagram diagram = recognizeDiagram(path, error, families);
+    if (diagram.entities.isEmpty()) {
+        if (error && error->isEmpty())
+            *error = QStringLiteral("No ER entities were recognized in the image.");
+        return false;
+    }
+
+    loadRecognizedDiagram(scene, diagram);
+    return true;
+}
+
+void loadRecognizedDiagram(ERScene* scene, const RecognizedDiagram& diagram)
+{
+    const QJsonObject json = buildErJson(diagram);
+    scene->loadFromJson(json);
+
+    QHash<QString, EntityItem*> byId;
+    for (EntityItem* entity : scene->entityItems()) {
+        if (!byId.contains(entity->id()))
+            byId.insert(entity->id(), entity);
+    }
+    QList<EntityItem*> mapped;
+    for (const QJsonValue& value : json.value(QStringLiteral("entities")).toArray())
+        mapped.append(byId.value(value.toObject().value(QStringLiteral("id")).toString()));
+
+    QSet<QPair<EntityItem*, EntityItem*>> connected;
+    for (const RecognizedLink& link : diagram.links) {
+        if (link.from < 0 || link.to < 0 || link.from >= mapped.size() || link.to >= mapped.size())
+            continue;
+        EntityItem* a = mapped.at(link.from);
+        EntityItem* b = mapped.at(link.to);
+        if (!a || !b || a == b || connected.contains(qMakePair(a, b)) || connected.contains(qMakePair(b, a)))
+            continue;
+        const bool createFKs = link.to < diagram.entities.size() && diagram.entities.at(link.to).attributesSynthesized;
+        EdgeItem* edge = scene->createEdge(a, b, createFKs);
+        if (!edge)
+            continue;
+        if (!createFKs) {
+            const QList<QPair<QString, QString>> keys = a->primaryKeyAttributes();
+            double best = 0.0;
+            int bestRow = -1;
+            for (int row = 0; row < b->attributeCount(); ++row) {
+                if (!b->attributeFkEdgeId(row).isEmpty())
+                    continue;
+                const double score = foreignKeyMatchScore(b->attributeName(row), a->title(), keys);
+                if (score > best) {
+                    best = score;
+                    bestRow = row;
+                }
+            }
+            if (best >= 8.0 && bestRow >= 0)
+                b->markAttributeForeignKey(bestRow, edge->id());
+        }
+        edge->setStartCard(CardinalityOne);
+        edge->setEndCard(CardinalityMany);
+        edge->updatePath();
+        connected.insert(qMakePair(a, b));
+    }
+}

@@ -1,0 +1,105 @@
+#pragma once
+
+// How much of a known diagram a recognition result got right.
+
+#include "recognition/recognizeddiagram.h"
+
+#include <QRectF>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+#include <cstdio>
+
+struct ExpectedEntity
+{
+    QString title;
+    QStringList attributeNames;
+    QRectF box;          // in the result's coordinates; empty to match by title
+};
+
+struct RecognitionScore
+{
+    int boxes = 0, expectedBoxes = 0;
+    int titles = 0;
+    int attributes = 0, expectedAttributes = 0;
+    int links = 0, expectedLinks = 0;
+    int extraBoxes = 0;
+
+    QString describe() const
+    {
+        return QStringLiteral("boxes %1/%2 (+%3 extra), titles %4/%2, attributes %5/%6, links %7/%8")
+            .arg(boxes).arg(expectedBoxes).arg(extraBoxes).arg(titles).arg(attributes)
+            .arg(expectedAttributes).arg(links).arg(expectedLinks);
+    }
+};
+
+inline double overlap(const QRectF& a, const QRectF& b)
+{
+    const QRectF i = a.intersected(b);
+    const double inter = i.width() * i.height();
+    const double uni = a.width() * a.height() + b.width() * b.height() - inter;
+    return uni > 0 ? inter / uni : 0;
+}
+
+// Each expected entity is matched to the result entity whose box overlaps
+// it most (at least half), or, without a box, to the entity of that title.
+inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const QList<ExpectedEntity>& expected,
+                                         const QList<QPair<int, int>>& expectedLinks)
+{
+    RecognitionScore score;
+    score.expectedBoxes = expected.size();
+    score.expectedLinks = expectedLinks.size();
+    QList<int> match(expected.size(), -1);
+    QSet<int> used;
+    for (int i = 0; i < expected.size(); ++i) {
+        const ExpectedEntity& e = expected.at(i);
+        score.expectedAttributes += e.attributeNames.size();
+        int best = -1;
+        double bestOverlap = 0.5;
+        for (int k = 0; k < result.entities.size(); ++k) {
+            if (used.contains(k))
+                continue;
+            if (e.box.isEmpty()) {
+                if (result.entities.at(k).title == e.title) {
+                    best = k;
+                    break;
+                }
+                continue;
+            }
+            const double o = overlap(e.box, result.entities.at(k).box);
+            if (o > bestOverlap) {
+                bestOverlap = o;
+                best = k;
+            }
+        }
+        if (best < 0)
+            continue;
+        match[i] = best;
+        used.insert(best);
+        ++score.boxes;
+        const RecognizedEntity& r = result.entities.at(best);
+        score.titles += r.title == e.title;
+        for (int a = 0; a < e.attributeNames.size(); ++a) {
+            for (const RecognizedAttribute& attribute : r.attributes) {
+                if (attribute.name == e.attributeNames.at(a)) {
+                    ++score.attributes;
+                    break;
+                }
+            }
+        }
+    }
+    score.extraBoxes = int(result.entities.size()) - score.boxes;
+    for (const auto& link : expectedLinks) {
+        const int a = match.value(link.first, -1), b = match.value(link.second, -1);
+        if (a < 0 || b < 0)
+            continue;
+        for (const RecognizedLink& r : result.links) {
+            if ((r.from == a && r.to == b) || (r.from == b && r.to == a)) {
+                ++score.links;
+                break;
+            }
+        }
+    }
+    return score;
+}

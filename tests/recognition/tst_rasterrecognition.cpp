@@ -1,0 +1,292 @@
+// Recognition of diagrams in raster pictures: pictures painted here in
+// several faces, sizes and looks, real renders made by other tools, tiny
+// thumbnails, huge pictures and files that are no pictures.
+
+#include "common/testmain.h"
+#include "diagrampainter.h"
+#include "recognitionscore.h"
+
+#include "recognition/diagramrecognition.h"
+#include "recognition/glyphrecognition.h"
+#include "recognition/rasterrecognition.h"
+
+#include <QBuffer>
+#include <QImageWriter>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+QList<ExpectedEntity> expectedEntities(const PaintedDiagram& painted, double scale = 1.0)
+{
+    QList<ExpectedEntity> expected;
+    for (const PaintedEntity& e : painted.entities) {
+        QStringList names;
+        for (const QString& row : e.rows)
+            names.append(row.section(QLatin1Char(' '), 0, 0));
+        const QRectF box(e.box.x() * scale, e.box.y() * scale, e.box.width() * scale, e.box.height() * scale);
+        expected.append({e.title, names, box});
+    }
+    return expected;
+}
+
+QString dataFile(const QString& name)
+{
+    return QStringLiteral(QUILLMAP_TEST_DATA_DIR "/recognition/") + name;
+}
+
+} // namespace
+
+class TestRasterRecognition : public QObject
+{
+    Q_OBJECT
+    QStringList embedded;
+    QTemporaryDir dir;
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        embedded = registerEmbeddedFonts();
+        QCOMPARE(embedded.size(), 3);
+        QVERIFY(dir.isValid());
+    }
+
+    void paintedDiagrams_data()
+    {
+        QTest::addColumn<QString>("family");
+        QTest::addColumn<int>("pixelSize");
+        QTest::addColumn<bool>("antialias");
+        QTest::addColumn<bool>("dark");
+        QTest::addColumn<bool>("gaps");
+        QTest::addColumn<QString>("format");
+        // Names read exactly right (6 titles and 16 attribute names in all)
+        // as reached so far; they must not go down.
+        QTest::addColumn<int>("namesRight");
+        const QString sans = QStringLiteral("Liberation Sans");
+        QTest::newRow("sans 11") << sans << 11 << true << false << false << "png" << 0;
+        QTest::newRow("sans 14") << sans << 14 << true << false << false << "png" << 7;
+        QTest::newRow("sans 20") << sans << 20 << true << false << false << "png" << 7;
+        QTest::newRow("sans 16 aliased") << sans << 16 << false << false << false << "bmp" << 2;
+        QTest::newRow("sans 16 jpeg") << sans << 16 << true << false << false << "jpg" << 5;
+        QTest::newRow("sans 16 dark") << sans << 16 << true << true << false << "png" << 5;
+        QTest::newRow("sans 16 broken outlines") << sans << 16 << true << false << true << "png" << 5;
+        QTest::newRow("manrope 15") << embedded.value(0) << 15 << true << false << false << "png" << 3;
+        QTest::newRow("serif 18") << embedded.value(1) << 18 << true << false << false << "png" << 8;
+        QTest::newRow("mono 13 dark jpeg") << embedded.value(2) << 13 << true << true << false << "jpg" << 1;
+    }
+    void paintedDiagrams()
+    {
+        QFETCH(QString, family);
+        QFETCH(int, pixelSize);
+        QFETCH(QString, format);
+        QFETCH(bool, antialias);
+        QFETCH(bool, dark);
+        QFETCH(bool, gaps);
+        PaintOptions options;
+        options.family = family;
+        options.pixelSize = pixelSize;
+        options.antialias = antialias;
+        options.dark = dark;
+        options.gapInOutlines = gaps;
+        PaintedDiagram painted = shopDiagram();
+        const QImage image = paintDiagram(painted, options);
+        const QString path = dir.filePath(QStringLiteral("painted.") + format);
+        QImageWriter writer(path);
+        writer.setQuality(85);
+        QVERIFY2(writer.write(image), qPrintable(writer.errorString()));
+
+        QString error;
+        const RecognizedDiagram result = recognizeDiagram(path, &error, {family});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const RecognitionScore score = scoreRecognition(result, expectedEntities(painted), painted.links);
+        qInfo("%s", qPrintable(score.describe()));
+        QCOMPARE(score.boxes, score.expectedBoxes);
+        QCOMPARE(score.extraBoxes, 0);
+        QCOMPARE(score.links, score.expectedLinks);
+        QCOMPARE(result.links.size(), painted.links.size());
+        QFETCH(int, namesRight);
+        QVERIFY2(score.titles + score.attributes >= namesRight, qPrintable(score.describe()));
+        // Links come out oriented: every one joins two distinct boxes.
+        for (const RecognizedLink& link : result.links)
+            QVERIFY(link.from != link.to && link.from >= 0 && link.to >= 0);
+    }
+
+    // Renders of Mermaid diagrams by mermaid-cli: ruled tables with a title
+    // cell, curved connectors with crow's feet, labels on the lines.
+    void realRenders_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<QStringList>("attributes");
+        QTest::addColumn<QStringList>("links");      // "A-B"
+        QTest::addColumn<int>("boxesFound");         // accuracy reached so far
+        QTest::addColumn<int>("titlesRight");
+        QTest::addColumn<int>("attributesRight");
+        QTest::addColumn<int>("linksFound");
+        QTest::newRow("attributes and keys")
+            << "03-attributes-and-keys.png"
+            << QStringList{"CUSTOMER", "ORDER", "CUSTOMER-PROFILE", "ORDER-LINE", "PRODUCT", "CATEGORY", "INVOICE"}
+            << QStringList{"id", "full_name", "email", "birth_date", "is_active", "created_at",
+                           "customer_id", "country_code", "locale", "preferences",
+                           "order_id", "customer_id", "order_no", "placed_at", "total_amount", "tags",
+                           "order_id", "line_no", "sku", "quantity", "unit_price",
+                           "sku", "barcode", "name", "description", "category_id", "colours",
+                           "*category_id", "parent_id", "slug", "title",
+                           "invoice_no", "order_id", "issued_on", "amount_due"}
+            << QStringList{"CUSTOMER-ORDER", "CUSTOMER-CUSTOMER-PROFILE", "ORDER-ORDER-LINE", "PRODUCT-ORDER-LINE",
+                           "PRODUCT-CATEGORY", "ORDER-INVOICE"}
+            << 7 << 6 << 8 << 3;
+        QTest::newRow("cardinality symbols")
+            << "01-cardinality-symbols.png"
+            << QStringList{"AUTHOR", "BOOK", "PUBLISHER", "EDITION", "COPY", "BRANCH", "MEMBER", "LIBRARY-CARD",
+                           "LOAN", "RESERVATION", "ADDRESS", "FINE", "PAYMENT"}
+            << QStringList{}
+            << QStringList{"AUTHOR-BOOK", "PUBLISHER-BOOK", "BOOK-EDITION", "EDITION-COPY", "BRANCH-COPY",
+                           "MEMBER-LIBRARY-CARD", "LIBRARY-CARD-LOAN", "COPY-LOAN", "MEMBER-RESERVATION",
+                           "RESERVATION-EDITION", "MEMBER-ADDRESS", "BRANCH-ADDRESS", "LOAN-FINE", "FINE-PAYMENT"}
+            << 13 << 13 << 0 << 4;
+    }
+    void realRenders()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, titles);
+        QFETCH(QStringList, attributes);
+        QFETCH(QStringList, links);
+        QString error;
+        // Mermaid asks for faces that fall back to the Arial-metric face here.
+        const RecognizedDiagram result = recognizeDiagram(dataFile(file), &error, {QStringLiteral("Liberation Sans")});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+
+        QStringList recognizedTitles, recognizedAttributes;
+        for (const RecognizedEntity& entity : result.entities) {
+            recognizedTitles.append(entity.title);
+            for (const RecognizedAttribute& attribute : entity.attributes)
+                recognizedAttributes.append(attribute.name);
+        }
+        int gotTitles = 0, gotAttributes = 0, gotLinks = 0;
+        for (const QString& title : titles)
+            gotTitles += recognizedTitles.contains(title);
+        for (const QString& name : attributes) {
+            const int at = recognizedAttributes.indexOf(name);
+            if (at >= 0) {
+                ++gotAttributes;
+                recognizedAttributes.removeAt(at);
+            }
+        }
+        for (const RecognizedLink& link : result.links) {
+            const QString a = result.entities.at(link.from).title, b = result.entities.at(link.to).title;
+            gotLinks += links.contains(a + '-' + b) || links.contains(b + '-' + a);
+        }
+        const int gotBoxes = std::min<int>(result.entities.size(), titles.size());
+        qInfo("boxes %d/%d (%d in all), titles %d/%d, attribute names %d/%d, links %d/%d (%d in all)", gotBoxes,
+              int(titles.size()), int(result.entities.size()), gotTitles, int(titles.size()), gotAttributes,
+              int(attributes.size()), gotLinks, int(links.size()), int(result.links.size()));
+        QFETCH(int, boxesFound);
+        QFETCH(int, titlesRight);
+        QFETCH(int, attributesRight);
+        QFETCH(int, linksFound);
+        QVERIFY(gotBoxes >= boxesFound);
+        QVERIFY(gotTitles >= titlesRight);
+        QVERIFY(gotAttributes >= attributesRight);
+        QVERIFY(gotLinks >= linksFound);
+    }
+
+    // draw.io's template thumbnails: too small to read; the answer is a
+    // clean failure or boxes without crashing.
+    void tinyThumbnails_data()
+    {
+        QTest::addColumn<QString>("file");
+        for (const char* name : {"drawio-erd.png", "drawio-entity_relationship.png", "drawio-database_1.png",
+                                 "drawio-database_2.png", "drawio-database_3.png"})
+            QTest::newRow(name) << name;
+    }
+    void tinyThumbnails()
+    {
+        QFETCH(QString, file);
+        QString error;
+        const RecognizedDiagram result = recognizeDiagram(dataFile(file), &error, {QStringLiteral("Liberation Sans")});
+        if (result.entities.isEmpty())
+            QCOMPARE(error, QString("No rectangular entities were found in the image."));
+        else
+            QVERIFY(error.isEmpty());
+        for (const RecognizedLink& link : result.links)
+            QVERIFY(link.from >= 0 && link.from < result.entities.size() && link.to >= 0 && link.to < result.entities.size());
+    }
+
+    // Larger than Qt's allocation limit when decoded whole: read scaled
+    // down to the processing size while reading.
+    void hugePicturesLoadScaledDown()
+    {
+        PaintedDiagram painted = shopDiagram();
+        PaintOptions options;
+        options.pixelSize = 20;
+        const QImage small = paintDiagram(painted, options);
+        QImage huge(12777, 2972, QImage::Format_RGB32);
+        huge.fill(Qt::white);
+        {
+            QPainter p(&huge);
+            p.drawImage(QRect(0, 0, small.width() * 4, small.height() * 4), small);
+        }
+        const QString path = dir.filePath(QStringLiteral("huge.png"));
+        QVERIFY(huge.save(path));
+        huge = QImage();
+
+        QString error;
+        const QImage loaded = loadRecognitionImage(path, &error);
+        QVERIFY2(!loaded.isNull(), qPrintable(error));
+        QCOMPARE(loaded.size(), QSize(RasterProcessingSide, 837));
+        const RecognizedDiagram result = recognizeDiagram(path, &error, {options.family});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const double scale = 4.0 * RasterProcessingSide / 12777;
+        const RecognitionScore score = scoreRecognition(result, expectedEntities(painted, scale), painted.links);
+        QCOMPARE(score.boxes, score.expectedBoxes);
+        QCOMPARE(score.links, score.expectedLinks);
+    }
+
+    void unreadableFiles_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("suffix");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("text named png") << QByteArray("not a picture at all") << "png" << "Could not load the image.";
+        QTest::newRow("empty file") << QByteArray() << "jpg" << "Could not load the image.";
+        QByteArray truncated;
+        {
+            QBuffer buffer(&truncated);
+            buffer.open(QIODevice::WriteOnly);
+            QImage(400, 300, QImage::Format_RGB32).save(&buffer, "PNG");
+        }
+        truncated.truncate(40);
+        QTest::newRow("header only") << truncated << "png" << "Could not load the image.";
+        QByteArray blank;
+        {
+            QBuffer buffer(&blank);
+            buffer.open(QIODevice::WriteOnly);
+            QImage white(300, 200, QImage::Format_RGB32);
+            white.fill(Qt::white);
+            white.save(&buffer, "PNG");
+        }
+        QTest::newRow("no boxes") << blank << "png" << "No rectangular entities were found in the image.";
+    }
+    void unreadableFiles()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, suffix);
+        const QString path = dir.filePath(QStringLiteral("bad.") + suffix);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(bytes);
+        file.close();
+        QString error;
+        const RecognizedDiagram result = recognizeDiagram(path, &error);
+        QVERIFY(result.entities.isEmpty());
+        QTEST(error, "message");
+        QString untouched = QStringLiteral("earlier");
+        recognizeDiagram(path, &untouched);
+        QCOMPARE(untouched, QString("earlier"));
+        recognizeDiagram(dir.filePath(QStringLiteral("missing.png")), nullptr);
+    }
+};
+
+QUILLMAP_TEST_MAIN(TestRasterRecognition)
+#include "tst_rasterrecognition.moc"

@@ -1,0 +1,495 @@
+// Recognition of SVG drawings: transforms, number lists and path data, the
+// shapes the element reader keeps, text runs, links and their markers,
+// text drawn as paths read from a rendering, compressed drawings, and the
+// drawings mermaid-cli makes.
+
+#include "common/testmain.h"
+#include "recognitionscore.h"
+
+#include "recognition/diagramrecognition.h"
+#include "recognition/svgpathdata.h"
+#include "recognition/svgshapereader.h"
+
+#include <QFont>
+#include <QPainterPath>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include <zlib.h>
+
+namespace {
+
+QString dataFile(const QString& name)
+{
+    return QStringLiteral(QUILLMAP_TEST_DATA_DIR "/recognition/") + name;
+}
+
+QByteArray svgDocument(const QByteArray& body, const QByteArray& size = "width=\"800\" height=\"600\"")
+{
+    return "<svg xmlns=\"http://www.w3.org/2000/svg\" " + size + ">" + body + "</svg>";
+}
+
+RecognizedDiagram readData(const QByteArray& body)
+{
+    RecognizedDiagram out;
+    readSvgShapesFromData(svgDocument(body), out);
+    return out;
+}
+
+// The outline of text as SVG path data, as drawing programs write text
+// converted to curves.
+QByteArray textAsPath(const QString& text, const QString& family, int pixelSize, QPointF baseline)
+{
+    QFont font(family);
+    font.setPixelSize(pixelSize);
+    QPainterPath path;
+    path.addText(baseline, font, text);
+    QByteArray d;
+    for (int i = 0; i < path.elementCount(); ++i) {
+        const QPainterPath::Element e = path.elementAt(i);
+        if (e.isMoveTo())
+            d += (i ? " Z M" : "M");
+        else if (e.isLineTo())
+            d += " L";
+        else if (e.isCurveTo())
+            d += " C";
+        d += ' ' + QByteArray::number(e.x, 'f', 2) + ' ' + QByteArray::number(e.y, 'f', 2);
+    }
+    return "<path d=\"" + d + " Z\" fill=\"#000\"/>";
+}
+
+QByteArray gzipped(const QByteArray& data)
+{
+    z_stream stream{};
+    deflateInit2(&stream, 6, Z_DEFLATED, 31, 8, Z_DEFAULT_STRATEGY);
+    QByteArray out(int(deflateBound(&stream, uLong(data.size()))) + 32, '\0');
+    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.constData()));
+    stream.avail_in = uInt(data.size());
+    stream.next_out = reinterpret_cast<Bytef*>(out.data());
+    stream.avail_out = uInt(out.size());
+    deflate(&stream, Z_FINISH);
+    out.resize(int(stream.total_out));
+    deflateEnd(&stream);
+    return out;
+}
+
+} // namespace
+
+class TestSvgRecognition : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir dir;
+
+    QString writeFile(const QString& name, const QByteArray& bytes)
+    {
+        const QString path = dir.filePath(name);
+        QFile file(path);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(bytes);
+        return path;
+    }
+
+private Q_SLOTS:
+    void transforms_data()
+    {
+        QTest::addColumn<QString>("transform");
+        QTest::addColumn<QPointF>("point");
+        QTest::addColumn<QPointF>("mapped");
+        QTest::newRow("translate then scale") << "translate(10,0) scale(2)" << QPointF(5, 5) << QPointF(20, 10);
+        QTest::newRow("rotate") << "rotate(90)" << QPointF(10, 0) << QPointF(0, 10);
+        QTest::newRow("rotate about a point") << "rotate(90 50 50)" << QPointF(60, 50) << QPointF(50, 60);
+        QTest::newRow("matrix") << "matrix(1 0 0 1 5 7)" << QPointF(1, 1) << QPointF(6, 8);
+        QTest::newRow("short matrix") << "matrix(1 0 0 1)" << QPointF(3, 4) << QPointF(3, 4);
+        QTest::newRow("skew ignored") << "skewX(30) translate(1)" << QPointF(3, 4) << QPointF(4, 4);
+        QTest::newRow("scale one number") << "scale(3)" << QPointF(1, 2) << QPointF(3, 6);
+        QTest::newRow("empty") << "" << QPointF(3, 4) << QPointF(3, 4);
+    }
+    void transforms()
+    {
+        QFETCH(QString, transform);
+        QFETCH(QPointF, point);
+        QFETCH(QPointF, mapped);
+        const QPointF got = parseSvgTransform(transform).map(point);
+        QVERIFY2(QLineF(got, mapped).length() < 1e-9, qPrintable(QStringLiteral("%1,%2").arg(got.x()).arg(got.y())));
+    }
+
+    void nestedGroupTransforms()
+    {
+        // A group scaled by 2 around a rectangle translated by (10, 0).
+        const RecognizedDiagram out =
+            readData("<g transform=\"scale(2)\"><rect transform=\"translate(10,0)\" x=\"5\" y=\"5\" width=\"40\" height=\"30\"/></g>"
+                     "<text x=\"0\" y=\"0\">t</text>");
+        QCOMPARE(out.entities.size(), 1);
+        QCOMPARE(out.entities[0].box, QRectF(30, 10, 80, 60));
+    }
+
+    void numberLists_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QList<double>>("numbers");
+        QTest::newRow("pairs") << "10,20 30,40" << QList<double>{10, 20, 30, 40};
+        QTest::newRow("sign separates") << "1-2" << QList<double>{1, -2};
+        QTest::newRow("second point") << "1.5.5" << QList<double>{1.5, 0.5};
+        QTest::newRow("exponent") << "2e3" << QList<double>{2000};
+        QTest::newRow("letters separate") << "x1y-2.5z" << QList<double>{1, -2.5};
+        QTest::newRow("lone sign") << "- 4" << QList<double>{4};
+        QTest::newRow("dangling exponent") << "3 1e" << QList<double>{3};
+    }
+    void numberLists()
+    {
+        QFETCH(QString, text);
+        QTEST(parseSvgNumberList(text), "numbers");
+    }
+
+    void numberAttributes()
+    {
+        QXmlStreamReader reader("<r a=\"12.5\" b=\"10px\" c=\"\" d=\"1 2\"/>");
+        reader.readNextStartElement();
+        QCOMPARE(readSvgNumberAttribute(reader, "a", 7), 12.5);
+        QCOMPARE(readSvgNumberAttribute(reader, "b", 7), 0.0);
+        QCOMPARE(readSvgNumberAttribute(reader, "c", 7), 7.0);
+        QCOMPARE(readSvgNumberAttribute(reader, "d", 7), 0.0);
+        QCOMPARE(readSvgNumberAttribute(reader, "missing", 7), 7.0);
+    }
+
+    void pathData_data()
+    {
+        QTest::addColumn<QString>("d");
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<int>("bands");
+        QTest::addColumn<int>("polylines");
+        QTest::addColumn<QList<double>>("segmentLengths");
+        QTest::newRow("closed rectangle") << "M 10 10 H 110 V 60 H 10 Z" << 1 << 0 << 0 << QList<double>{};
+        QTest::newRow("open rectangle") << "M 10 10 H 110 V 60 H 10" << 0 << 0 << 1 << QList<double>{100, 50, 100};
+        QTest::newRow("relative pairs") << "m 10 10 l 100 0 0 50 -100 0 z" << 1 << 0 << 0 << QList<double>{};
+        QTest::newRow("header band") << "M0 0 H80 V20 H0 Z" << 0 << 1 << 0 << QList<double>{};
+        QTest::newRow("80 x 30 nothing") << "M0 0 H80 V30 H0 Z" << 0 << 0 << 0 << QList<double>{};
+        // Long straight strokes are connectors, not small shapes.
+        QTest::newRow("straight stroke") << "M0 0 L300 0" << 0 << 0 << 1 << QList<double>{300};
+        QTest::newRow("short straight stroke") << "M0 0 L20 0" << 0 << 0 << 0 << QList<double>{};
+        QTest::newRow("elbow") << "M0 0 L100 0 L100 50" << 0 << 0 << 1 << QList<double>{100, 50};
+        QTest::newRow("diagonal") << "M0 0 L30 30" << 0 << 0 << 1 << QList<double>{std::sqrt(1800.0)};
+        QTest::newRow("curve keeps its end") << "M0 0 C 20 0 80 100 100 100" << 0 << 0 << 1
+                                            << QList<double>{std::sqrt(20000.0)};
+        QTest::newRow("small triangle") << "M0 0 L12 5 L0 10 Z" << 0 << 0 << 0 << QList<double>{};
+        QTest::newRow("two subpaths") << "M0 0 H100 V50 H0 Z M200 0 H300 V50 H200 Z" << 2 << 0 << 0 << QList<double>{};
+        QTest::newRow("M without Z flushes") << "M0 0 L100 0 L100 60 M200 0 H300 V50 H200 Z" << 1 << 0 << 1
+                                             << QList<double>{100, 60};
+        QTest::newRow("numbers before a command") << "10 10 L 110 10 110 60 10 60 Z" << 1 << 0 << 0 << QList<double>{};
+        QTest::newRow("arc end point") << "M0 0 A 5 5 0 0 1 0 100" << 0 << 0 << 1 << QList<double>{100};
+        QTest::newRow("garbage") << "M x y L ,, Q" << 0 << 0 << 0 << QList<double>{};
+    }
+    void pathData()
+    {
+        QFETCH(QString, d);
+        QFETCH(QList<double>, segmentLengths);
+        SvgShapeLists shapes;
+        parseSvgPathData(d, QTransform(), shapes);
+        QTEST(int(shapes.boxes.size()), "boxes");
+        QTEST(int(shapes.headerBands.size()), "bands");
+        QTEST(int(shapes.polylines.size()), "polylines");
+        QCOMPARE(shapes.segments.size(), segmentLengths.size());
+        for (int i = 0; i < segmentLengths.size(); ++i)
+            QVERIFY(std::abs(shapes.segments[i].length() - segmentLengths[i]) < 1e-6);
+    }
+
+    void filledOpenPathEnclosesItsArea()
+    {
+        SvgShapeLists shapes;
+        parseSvgPathData("M0 0 L100 0 L100 60 L0 60", QTransform(), shapes, true);
+        QCOMPARE(shapes.boxes.size(), 1);
+        QCOMPARE(shapes.polylines.size(), 0);
+    }
+
+    void elementClasses_data()
+    {
+        QTest::addColumn<QByteArray>("element");
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<int>("arrows");
+        QTest::addColumn<int>("bars");
+        QTest::newRow("60 x 36 box") << QByteArray("<rect width=\"60\" height=\"36\"/>") << 1 << 0 << 0;
+        QTest::newRow("59.9 x 100 nothing") << QByteArray("<rect width=\"59.9\" height=\"100\"/>") << 0 << 0 << 0;
+        QTest::newRow("vertical bar") << QByteArray("<rect width=\"2\" height=\"12\"/>") << 0 << 0 << 1;
+        QTest::newRow("horizontal bar") << QByteArray("<rect width=\"12\" height=\"2\"/>") << 0 << 0 << 1;
+        QTest::newRow("2 x 4 nothing") << QByteArray("<rect width=\"2\" height=\"4\"/>") << 0 << 0 << 0;
+        QTest::newRow("rotated rect by its bounds")
+            << QByteArray("<rect transform=\"rotate(45)\" width=\"100\" height=\"20\"/>") << 1 << 0 << 0;
+        QTest::newRow("polygon box") << QByteArray("<polygon points=\"0,0 100,0 100,50 0,50\"/>") << 1 << 0 << 0;
+        QTest::newRow("small polygon box") << QByteArray("<polygon points=\"0,0 40,0 40,30 0,30\"/>") << 0 << 0 << 0;
+        QTest::newRow("arrowhead") << QByteArray("<polygon points=\"0,0 10,4 0,8\"/>") << 0 << 1 << 0;
+        QTest::newRow("wide triangle") << QByteArray("<polygon points=\"0,0 30,4 0,8\"/>") << 0 << 0 << 0;
+    }
+    void elementClasses()
+    {
+        QFETCH(QByteArray, element);
+        const RecognizedDiagram out = readData(element + "<text x=\"700\" y=\"500\">z</text>");
+        QTEST(int(out.entities.size()), "boxes");
+        QTEST(int(out.arrowMarkers.size()), "arrows");
+        QTEST(int(out.barMarkers.size()), "bars");
+    }
+
+    void textRuns()
+    {
+        RecognizedDiagram out = readData("<text x=\"10\" y=\"50\" font-size=\"14px\">Name</text>"
+                                         "<text x=\"10\" y=\"100\">Hello</text>"
+                                         "<text x=\"0\" y=\"200\">Name<tspan x=\"80\"> Type</tspan></text>"
+                                         "<text x=\"0\" y=\"300\">   </text>");
+        QCOMPARE(out.texts.size(), 3);
+        QCOMPARE(out.texts[0].rect, QRectF(10, 50, 8, 0));
+        QCOMPARE(out.texts[1].rect.width(), 33.0);
+        QVERIFY(std::abs(out.texts[1].rect.height() - 14.4) < 1e-9);
+        QCOMPARE(out.texts[1].rect.top(), 88.0);
+        QCOMPARE(out.texts[2].text, QString("Name Type"));
+        QCOMPARE(out.texts[2].rect.x(), 80.0);
+    }
+
+    void headerBandsAndRows()
+    {
+        // A 100-high box without row bands: six rows of 13.5 below the
+        // default header; a band 2 above the top belongs to the box, 4 does not.
+        RecognizedDiagram out = readData("<rect x=\"0\" y=\"0\" width=\"200\" height=\"100\"/><text x=\"5\" y=\"15\">T</text>");
+        QCOMPARE(out.entities.size(), 1);
+        QCOMPARE(out.entities[0].header, QRectF(4, 2, 192, 18));
+        QCOMPARE(out.entities[0].rows.size(), 6);
+        QCOMPARE(out.entities[0].rows[5].y(), 87.5);
+        out = readData("<rect x=\"0\" y=\"20\" width=\"200\" height=\"100\"/><rect x=\"0\" y=\"3\" width=\"200\" height=\"30\"/>");
+        QCOMPARE(out.entities[0].header, QRectF(4, 4, 192, 28));
+        out = readData("<rect x=\"0\" y=\"20\" width=\"200\" height=\"100\"/><rect x=\"0\" y=\"1\" width=\"200\" height=\"30\"/>");
+        QCOMPARE(out.entities[0].header.y(), 22.0);
+    }
+
+    void linksKeepOnePerPair()
+    {
+        QList<RecognizedLink> links;
+        QMap<QPair<int, int>, int> index;
+        addRecognizedLink(links, index, 0, 1, QLineF(0, 0, 50, 0));
+        addRecognizedLink(links, index, 1, 0, QLineF(0, 0, 40, 0));   // shorter: kept out
+        addRecognizedLink(links, index, 1, 0, QLineF(0, 0, 60, 0));   // longer: replaces, direction included
+        addRecognizedLink(links, index, 2, 2, QLineF(0, 0, 60, 0));
+        addRecognizedLink(links, index, -1, 2, QLineF(0, 0, 60, 0));
+        addRecognizedLink(links, index, 0, 2, QLineF());
+        QCOMPARE(links.size(), 2);
+        QCOMPARE(links[0].from, 1);
+        QCOMPARE(links[0].line.length(), 60.0);
+        QVERIFY(!links[1].hasLine);
+
+        // A line shorter than 14 is never a link.
+        const RecognizedDiagram out = readData("<rect x=\"0\" y=\"0\" width=\"100\" height=\"60\"/>"
+                                               "<rect x=\"110\" y=\"0\" width=\"100\" height=\"60\"/>"
+                                               "<line x1=\"100\" y1=\"30\" x2=\"113.9\" y2=\"30\"/>");
+        QCOMPARE(out.links.size(), 0);
+    }
+
+    void handWrittenDrawings_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::newRow("svg") << "rect-text.svg";
+        QTest::newRow("svgz") << "rect-text.svgz";
+    }
+    void handWrittenDrawings()
+    {
+        QFETCH(QString, file);
+        QString error;
+        const RecognizedDiagram result = recognizeDiagram(dataFile(file), &error, {QStringLiteral("Liberation Sans")});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QStringList titles;
+        for (const RecognizedEntity& e : result.entities)
+            titles.append(e.title);
+        QCOMPARE(titles, (QStringList{"Orders", "Customer", "OrderLine"}));
+        QCOMPARE(result.entities[2].attributes.size(), 2);
+        QCOMPARE(result.entities[2].attributes[0].name, QString("order_id"));
+        QCOMPARE(result.entities[2].attributes[0].type, QString("uuid"));
+        QCOMPARE(result.entities[1].attributes[1].type, QString("varchar(80)"));
+        QCOMPARE(result.links.size(), 2);
+        // Arrowheads mark the Many ends: Customer to Orders, Orders to OrderLine.
+        QCOMPARE(result.links[0].from, 0);
+        QCOMPARE(result.links[0].to, 2);
+        QCOMPARE(result.links[1].from, 1);
+        QCOMPARE(result.links[1].to, 0);
+        QCOMPARE(result.arrowMarkers.size(), 2);
+        QCOMPARE(result.barMarkers.size(), 1);
+    }
+
+    // Boxes drawn as paths inside nested groups, their text only as glyph
+    // outlines: the text is read from a rendering of the drawing.
+    void textDrawnAsPaths()
+    {
+        const QString family = QStringLiteral("Liberation Sans");
+        QByteArray body = "<g transform=\"translate(30,30)\"><g transform=\"translate(10,0)\">";
+        const QList<QPair<QString, QStringList>> tables{{"Invoice", {"invoice_id uuid", "total decimal"}},
+                                                        {"Payment", {"payment_id uuid", "invoice_id uuid"}}};
+        for (int t = 0; t < tables.size(); ++t) {
+            const double x = t * 260;
+            const QByteArray left = QByteArray::number(x);
+            body += "<path fill=\"none\" stroke=\"#000\" d=\"M" + left + " 0 h200 v80 h-200 Z\"/>";
+            body += "<path fill=\"none\" stroke=\"#000\" d=\"M" + left + " 0 h200 v26 h-200 Z\"/>";
+            body += textAsPath(tables[t].first, family, 16, QPointF(x + 12, 19));
+            for (int r = 0; r < tables[t].second.size(); ++r) {
+                body += "<rect fill=\"none\" x=\"" + left + "\" y=\"" + QByteArray::number(26 + r * 22)
+                    + "\" width=\"200\" height=\"22\"/>";
+                body += textAsPath(tables[t].second[r], family, 14, QPointF(x + 10, 42 + r * 22));
+            }
+        }
+        body += "</g></g><path fill=\"none\" stroke=\"#000\" d=\"M240 70 L300 70\"/>";
+        const QString path = writeFile("paths.svg", svgDocument(body, "width=\"900\" height=\"260\""));
+        QString error;
+        const RecognizedDiagram result = recognizeDiagram(path, &error, {family});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(result.entities.size(), 2);
+        QCOMPARE(result.entities[0].box, QRectF(40, 30, 200, 80));
+        QCOMPARE(result.links.size(), 1);
+        QList<ExpectedEntity> expected;
+        for (int t = 0; t < tables.size(); ++t) {
+            QStringList names;
+            for (const QString& row : tables[t].second)
+                names.append(row.section(' ', 0, 0));
+            expected.append({tables[t].first, names, QRectF(40 + t * 260, 30, 200, 80)});
+        }
+        const RecognitionScore score = scoreRecognition(result, expected, {{0, 1}});
+        qInfo("%s", qPrintable(score.describe()));
+        for (const RecognizedEntity& e : result.entities) {
+            QStringList read;
+            for (const RecognizedAttribute& a : e.attributes)
+                read << a.name + ':' + a.type;
+            qInfo("%s: %s", qPrintable(e.title), qPrintable(read.join(", ")));
+        }
+        // Read from the rendering so far: one title and one of the four
+        // names; this must not go down.
+        QVERIFY2(score.titles + score.attributes >= 2, qPrintable(score.describe()));
+        QCOMPARE(score.links, 1);
+    }
+
+    void renderingIsBounded_data()
+    {
+        QTest::addColumn<QByteArray>("size");
+        QTest::addColumn<QSize>("pixels");
+        QTest::newRow("view box only") << QByteArray("viewBox=\"0 0 500 250\"") << QSize(2400, 1200);
+        QTest::newRow("nothing drawn, no size") << QByteArray() << QSize(2400, 1920);
+        QTest::newRow("small drawing at scale 6") << QByteArray("width=\"100\" height=\"50\"") << QSize(600, 300);
+        QTest::newRow("huge drawing") << QByteArray("width=\"20000\" height=\"20000\"") << QSize(5656, 5656);
+        QTest::newRow("wide drawing") << QByteArray("width=\"20000\" height=\"100\"") << QSize(7200, 36);
+    }
+    void renderingIsBounded()
+    {
+        QFETCH(QByteArray, size);
+        QRectF viewBox;
+        const QImage image =
+            renderSvgForRecognition(svgDocument(size.isEmpty() ? "" : "<rect width=\"5\" height=\"5\"/>", size), &viewBox);
+        QTEST(image.size(), "pixels");
+        QVERIFY(double(image.width()) * image.height() <= MaxSvgRenderPixels);
+        QVERIFY(viewBox.width() >= 1);
+        QVERIFY(renderSvgForRecognition("not svg").isNull());
+    }
+
+    void compressedDrawingsAreCapped()
+    {
+        const QByteArray svg = svgDocument("<rect x=\"0\" y=\"0\" width=\"100\" height=\"60\"/><text x=\"5\" y=\"20\">Solo</text>");
+        QCOMPARE(readSvgDocument(writeFile("small.svgz", gzipped(svg))), svg);
+        // Beyond the cap once inflated: read as nothing at all.
+        QByteArray bomb = svg;
+        bomb.append(QByteArray(int(MaxSvgDocumentBytes), ' '));
+        const QString path = writeFile("bomb.svgz", gzipped(bomb));
+        QVERIFY(QFileInfo(path).size() < 1024 * 1024);
+        QVERIFY(readSvgDocument(path).isEmpty());
+        QString error;
+        QVERIFY(recognizeDiagram(path, &error).entities.isEmpty());
+        QCOMPARE(error, QString("Could not read shapes from the SVG."));
+        // Truncated and damaged compressed data.
+        QByteArray cut = gzipped(svg);
+        cut.chop(10);
+        QVERIFY(readSvgDocument(writeFile("cut.svgz", cut)).isEmpty());
+        QVERIFY(readSvgDocument(writeFile("junk.svgz", QByteArray("\x1f\x8b junk", 7))).isEmpty());
+    }
+
+    void roadsBySuffix()
+    {
+        const QByteArray svg = svgDocument("<rect x=\"0\" y=\"0\" width=\"100\" height=\"60\" fill=\"none\" stroke=\"#000\"/>"
+                                           "<text x=\"5\" y=\"20\">Solo</text>");
+        QString error;
+        // The suffix decides, whatever its case.
+        RecognizedDiagram result = recognizeDiagram(writeFile("upper.SVG", svg), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(result.entities.size(), 1);
+        QCOMPARE(result.entities[0].title, QString("Solo"));
+        QVERIFY(!result.entities[0].attributes.isEmpty());
+        error.clear();
+        recognizeDiagram(writeFile("drawing.png", svg), &error);
+        QVERIFY2(!error.contains("SVG"), qPrintable(error));  // the raster road, whatever it makes of it
+        error.clear();
+        recognizeDiagram(writeFile("broken.svg", "<svg><rect"), &error);
+        QCOMPARE(error, QString("Could not read shapes from the SVG."));
+        error.clear();
+        recognizeDiagram(dir.filePath("missing.svg"), &error);
+        QCOMPARE(error, QString("Could not read shapes from the SVG."));
+    }
+
+    // mermaid-cli's drawings: boxes as filled open paths, labels as text.
+    void realRenders_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QStringList>("titles");
+        QTest::addColumn<int>("attributes");        // attribute rows in the source
+        QTest::addColumn<QStringList>("links");     // "One-Many"
+        QTest::addColumn<int>("titlesRight");       // reached so far
+        QTest::addColumn<int>("attributesRight");
+        QTest::addColumn<int>("linksRight");        // found and oriented
+        QTest::newRow("cardinality symbols")
+            << "01-cardinality-symbols.svg"
+            << QStringList{"AUTHOR", "BOOK", "PUBLISHER", "EDITION", "COPY", "BRANCH", "MEMBER", "LIBRARY-CARD",
+                           "LOAN", "RESERVATION", "ADDRESS", "FINE", "PAYMENT"}
+            << 0
+            << QStringList{"AUTHOR-BOOK", "PUBLISHER-BOOK", "BOOK-EDITION", "EDITION-COPY", "BRANCH-COPY",
+                           "MEMBER-LIBRARY-CARD", "LIBRARY-CARD-LOAN", "COPY-LOAN", "MEMBER-RESERVATION",
+                           "EDITION-RESERVATION", "ADDRESS-MEMBER", "ADDRESS-BRANCH", "LOAN-FINE", "PAYMENT-FINE"}
+            << 13 << 0 << 6;
+        QTest::newRow("attributes and keys")
+            << "03-attributes-and-keys.svg"
+            << QStringList{"CUSTOMER", "ORDER", "CUSTOMER-PROFILE", "ORDER-LINE", "PRODUCT", "CATEGORY", "INVOICE"}
+            << 35
+            << QStringList{"CUSTOMER-ORDER", "CUSTOMER-CUSTOMER-PROFILE", "ORDER-ORDER-LINE", "PRODUCT-ORDER-LINE",
+                           "CATEGORY-PRODUCT", "ORDER-INVOICE"}
+            << 7 << 34 << 5;
+    }
+    void realRenders()
+    {
+        QFETCH(QString, file);
+        QFETCH(QStringList, titles);
+        QFETCH(int, attributes);
+        QFETCH(QStringList, links);
+        QString error;
+        const RecognizedDiagram result = recognizeDiagram(dataFile(file), &error, {QStringLiteral("Liberation Sans")});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        int gotTitles = 0, gotAttributes = 0, gotLinks = 0, foundLinks = 0;
+        const QString source = QString::fromUtf8([&] {
+            QFile f(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/recognition/") + file);
+            f.open(QIODevice::ReadOnly);
+            return f.readAll();
+        }());
+        for (const RecognizedEntity& e : result.entities) {
+            gotTitles += titles.contains(e.title);
+            if (e.attributesSynthesized)
+                continue;
+            for (const RecognizedAttribute& a : e.attributes)
+                gotAttributes += source.contains(QStringLiteral(">%1<").arg(a.name));
+        }
+        for (const RecognizedLink& link : result.links) {
+            const QString one = result.entities[link.from].title, many = result.entities[link.to].title;
+            gotLinks += links.contains(one + '-' + many);
+            foundLinks += links.contains(one + '-' + many) || links.contains(many + '-' + one);
+        }
+        qInfo("boxes %d/%d, titles %d/%d, attribute names %d/%d, links found %d/%d, oriented %d", int(result.entities.size()),
+              int(titles.size()), gotTitles, int(titles.size()), gotAttributes, attributes, foundLinks,
+              int(links.size()), gotLinks);
+        QCOMPARE(result.entities.size(), titles.size());
+        QFETCH(int, titlesRight);
+        QFETCH(int, attributesRight);
+        QFETCH(int, linksRight);
+        QVERIFY(gotTitles >= titlesRight);
+        QVERIFY(gotAttributes >= attributesRight);
+        QVERIFY(gotLinks >= linksRight);
+    }
+};
+
+QUILLMAP_TEST_MAIN(TestSvgRecognition)
+#include "tst_svgrecognition.moc"
