@@ -337,10 +337,6 @@ private:
     using DiagramFileReader = std::function<QJsonObject(const QString& path, QString* error)>;
     void importDiagramFile(const QString& path, const QString& title, const QString& defaultError,
                            DiagramFileReader read);
-    // The ending shared by every import: the diagram now on the canvas
-    // becomes a new project (named projectName when that is not empty), the
-    // canvas has no file, and the view shows the whole diagram.
-    void adoptImportedDiagram(const QString& projectName = QString());
     // Stops the inspector of a database import, if one runs, and lets the
     // importer go.
     void discardSchemaImporter();

@@ -145,28 +145,12 @@ void MainWindow::importDiagramFile(const QString& path, const QString& title, co
             suppressModelSync = guard;
             outcome->diagram = QJsonObject();
             if (loaded)
-                adoptImportedDiagram();
+                adoptImportedDiagram(QString());
         },
         [this, title, defaultError, outcome] {
             if (!outcome->ok)
                 DialogHooks::warning(this, title, outcome->error.isEmpty() ? defaultError : outcome->error);
         });
-}
-
-void MainWindow::adoptImportedDiagram(const QString& projectName)
-{
-    adoptLoadedScene(projectName);
-    if (!scene)
-        return;
-    // The imported diagram has not been saved: the next Save asks for a file.
-    scene->setCurrentFilePath(QString());
-    setFilePathDisplay(QString());
-    // The scene grows its rectangle around the loaded items once it hears of
-    // them; let that happen first, or it would undo the fit below.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    const QRectF bounds = scene->itemsBoundingRect().adjusted(-100, -100, 100, 100);
-    scene->setSceneRect(bounds);
-    ui->view->fitInView(bounds, Qt::KeepAspectRatio);
 }
 
 // ---------------------------------------------------------------- database
