@@ -14,6 +14,8 @@ class TestInflatePayload : public QObject
 private slots:
     void roundTrip_data();
     void roundTrip();
+    void eitherHeader_data();
+    void eitherHeader();
     void damagedStreamsFail_data();
     void damagedStreamsFail();
     void capIsInclusive();
@@ -49,6 +51,27 @@ void TestInflatePayload::roundTrip()
         QVERIFY(inflateDiagramPayload(deflateBytes(original, windowBits), out, windowBits));
         QCOMPARE(out, original);
     }
+}
+
+// Compressed drawings come with either header and are read with one call
+// that tells them apart; raw deflate has no header to tell by.
+void TestInflatePayload::eitherHeader_data()
+{
+    QTest::addColumn<int>("framing");
+    QTest::addColumn<bool>("readable");
+    QTest::newRow("zlib") << 15 << true;
+    QTest::newRow("gzip") << 31 << true;
+    QTest::newRow("raw") << -15 << false;
+}
+
+void TestInflatePayload::eitherHeader()
+{
+    QFETCH(int, framing);
+    QFETCH(bool, readable);
+    const QByteArray svg = QByteArray("<svg><rect width=\"5\" height=\"5\"/></svg>").repeated(500);
+    QByteArray out;
+    QCOMPARE(inflateDiagramPayload(deflateBytes(svg, framing), out, 15 + 32), readable);
+    QCOMPARE(out, readable ? svg : QByteArray());
 }
 
 void TestInflatePayload::damagedStreamsFail_data()
