@@ -5,6 +5,7 @@
 
 #include <QBuffer>
 #include <QFile>
+#include <QHash>
 #include <QJsonArray>
 #include <QXmlStreamReader>
 
@@ -36,6 +37,45 @@ int hexDigit(char c)
     if (c >= 'A' && c <= 'F')
         return c - 'A' + 10;
     return -1;
+}
+
+// The label of an object element with each "%name%" replaced by the value
+// of the element's attribute of that name ("id" and "label" excepted). One
+// pass: a value is put in as it is and never scanned for placeholders of
+// its own, so a few short attributes cannot multiply the label without
+// end; and a value that would take the label past kMaxDrawioLabelLength
+// leaves its placeholder as written.
+QString fillLabelPlaceholders(const QString& label, const QXmlStreamAttributes& attributes)
+{
+    QHash<QString, QStringView> values;
+    for (const QXmlStreamAttribute& attribute : attributes) {
+        const QString name = attribute.qualifiedName().toString();
+        if (name != QLatin1String("id") && name != QLatin1String("label") && !values.contains(name))
+            values.insert(name, attribute.value());
+    }
+    const QStringView text(label);
+    QString filled;
+    filled.reserve(label.size());
+    qsizetype at = 0;
+    while (at < text.size()) {
+        const qsizetype open = text.indexOf(QLatin1Char('%'), at);
+        const qsizetype close = open < 0 ? -1 : text.indexOf(QLatin1Char('%'), open + 1);
+        if (close < 0) {
+            filled += text.mid(at);
+            break;
+        }
+        filled += text.mid(at, open - at);
+        const auto value = values.constFind(text.mid(open + 1, close - open - 1).toString());
+        if (value != values.constEnd() && filled.size() + value->size() <= kMaxDrawioLabelLength) {
+            filled += *value;
+            at = close + 1;
+        } else {
+            // Not a placeholder: the closing '%' may open the next one.
+            filled += QLatin1Char('%');
+            at = open + 1;
+        }
+    }
+    return filled;
 }
 
 } // namespace
@@ -200,15 +240,8 @@ void readDrawioObjectElement(QXmlStreamReader& reader, QList<DrawioCell>& cells,
     object.foreignKey = flag("foreignKey", "fk");
     object.unique = flag("unique", "uk");
 
-    if (object.label.contains(QLatin1Char('%'))) {
-        for (const QXmlStreamAttribute& attribute : attributes) {
-            const QStringView name = attribute.qualifiedName();
-            if (name == QLatin1String("id") || name == QLatin1String("label"))
-                continue;
-            object.label.replace(QLatin1Char('%') + name.toString() + QLatin1Char('%'),
-                                 attribute.value().toString());
-        }
-    }
+    if (object.label.contains(QLatin1Char('%')))
+        object.label = fillLabelPlaceholders(object.label, attributes);
 
     const QString cellParent = object.parent.isEmpty() ? defaultParent : object.parent;
     const QString nestedParent = object.id.isEmpty() ? defaultParent : object.id;

@@ -32,6 +32,10 @@ struct DrawioObjectAttributes
 // elements are skipped whole, so a hostile file cannot exhaust the stack.
 constexpr int kMaxDrawioNesting = 256;
 
+// The longest label (in UTF-16 units) that filling the placeholders of an
+// object element may make.
+constexpr qsizetype kMaxDrawioLabelLength = qsizetype(1) << 20;
+
 // Reads the first usable page of the file at path and converts it to
 // diagram JSON. Empty on failure, with one sentence in *error (when given).
 QJsonObject parseDrawioFile(const QString& path, QString* error);

@@ -207,6 +207,16 @@ void TestDrawioReader::pages_data()
                       "<mxGeometry y=\"60\" width=\"200\" height=\"30\" as=\"geometry\"/></mxCell></object>")
         << QStringList{"Customer (table) @5,6: id:int[P] | code[U]"};
 
+    // Values go in as they are: a value naming another placeholder is not
+    // filled again (three attributes would otherwise make the label grow
+    // without end), and text between percent signs that names no attribute
+    // stays.
+    QTest::newRow("placeholders filled once")
+        << QByteArray("<object label=\"%a%%a% 5%%b%x%%c%\" a=\"%b%%b%\" b=\"%c%\" c=\"Ok\" id=\"p\">"
+                      "<mxCell style=\"" + tableStyle + "\" vertex=\"1\" parent=\"1\">"
+                      "<mxGeometry width=\"200\" height=\"30\" as=\"geometry\"/></mxCell></object>")
+        << QStringList{"%b%%b%%b%%b% 5%%c%x%Ok @0,0: "};
+
     QTest::newRow("relative geometry inside containers")
         << vertex("g", "1", "", "group;", 100, 200, 500, 500) + vertex("h", "g", "", "container=1;", 30, 40, 400, 400)
                + table("a", "Inner", 10, 20, {{"", "x"}}, "h")
