@@ -319,6 +319,32 @@ QByteArray diagramPageXml(const QString& elementText)
     return percentDecodeDrawio(std::move(decoded));
 }
 
+// The text of the element whose start the reader has just read, that of
+// its children included, read up to the element's end. The stream reader's
+// own way of doing this calls itself for each child element, so a page
+// nested a hundred thousand deep would exhaust the stack; this only counts.
+QString elementTextWithin(QXmlStreamReader& reader)
+{
+    QString text;
+    qsizetype depth = 1;
+    while (depth > 0 && !reader.atEnd()) {
+        switch (reader.readNext()) {
+        case QXmlStreamReader::StartElement:
+            ++depth;
+            break;
+        case QXmlStreamReader::EndElement:
+            --depth;
+            break;
+        case QXmlStreamReader::Characters:
+            text += reader.text();
+            break;
+        default:
+            break;
+        }
+    }
+    return text;
+}
+
 } // namespace
 
 QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
@@ -339,7 +365,7 @@ QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
         while (!found && !reader.atEnd()) {
             if (reader.readNext() != QXmlStreamReader::StartElement || reader.name() != QLatin1String("diagram"))
                 continue;
-            const QString text = reader.readElementText(QXmlStreamReader::IncludeChildElements);
+            const QString text = elementTextWithin(reader);
             const QByteArray page = diagramPageXml(text);
             found = !page.isEmpty() && readDrawioModel(page, cells);
         }
