@@ -390,7 +390,15 @@ QString writeDrawioTableRow(XmlText& xml, QSet<QString>& used, const QString& ta
                                              "bottom=0;right=0;align=left;spacingLeft=6;overflow=hidden;"
                                              "whiteSpace=wrap;html=1;fontStyle=%1;fontColor=%2;")
                                   .arg(QString::number(fontStyle), colors.text);
-    const QString nameText = type.isEmpty() ? name : name + QLatin1String(" : ") + type;
+    // A row's text is read back as "name : type", or as name and type split
+    // at the first space when there is no colon; so a name with a space and
+    // no type keeps an empty type after a colon, or its second word would
+    // come back as the type.
+    QString nameText = name;
+    if (!type.isEmpty())
+        nameText += QLatin1String(" : ") + type;
+    else if (name.contains(QLatin1Char(' ')))
+        nameText += QLatin1String(" :");
     writeDrawioVertexCell(xml, uniqueDrawioCellId(rowId + QLatin1String("_c"), used), rowId, htmlLabel(nameText),
                           nameStyle, true, KeyWidth, width - KeyWidth);
     return rowId;
