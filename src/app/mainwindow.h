@@ -410,7 +410,20 @@ private:
     // app/mainwindowexport.cpp
     // Export's work once the path is known; title names the command.
     void runExport(bool pdf, const QString& path, const QString& title);
+    // Writes the diagram of the canvas to path with an interchange writer on
+    // the worker thread; a failure shows a warning titled title with the
+    // writer's sentence, or defaultError when it gave none.
+    using DiagramFileWriter = std::function<bool(const QJsonObject& diagram, const QString& path, QString* error)>;
+    void exportDiagramFile(const QString& path, const QString& title, const QString& defaultError,
+                           DiagramFileWriter write);
     // app/mainwindowimport.cpp
+    // Reads path with an interchange reader on the worker thread and puts
+    // the diagram it gives on the canvas as a new untitled project; a
+    // failure shows a warning titled title with the reader's sentence, or
+    // defaultError when it gave none.
+    using DiagramFileReader = std::function<QJsonObject(const QString& path, QString* error)>;
+    void importDiagramFile(const QString& path, const QString& title, const QString& defaultError,
+                           DiagramFileReader read);
     // Stops the inspector of a database import, if one runs, and lets the
     // importer go.
     void discardSchemaImporter();

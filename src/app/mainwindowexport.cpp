@@ -8,6 +8,7 @@
 #include "app/sceneexporter.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
+#include "interchange/drawiowriter.h"
 #include "interchange/mermaidwriter.h"
 
 #include <QDebug>
@@ -80,26 +81,41 @@ void MainWindow::on_actionExport_to_Mermaid_triggered()
     if (path.isEmpty())
         return;
 
-    // The diagram is taken here on the GUI thread; the worker sees a copy.
-    auto diagram = std::make_shared<QJsonObject>(scene ? scene->toJson() : QJsonObject());
-    auto error = std::make_shared<QString>();
-    auto ok = std::make_shared<bool>(false);
-    busy->runInThread([path, diagram, error, ok] { *ok = writeMermaidFile(*diagram, path, error.get()); },
-                      nullptr,
-                      [this, error, ok] {
-                          if (*ok)
-                              return;
-                          DialogHooks::warning(
-                              this, QStringLiteral("Export to Mermaid"),
-                              !error->isEmpty()
-                                  ? *error
-                                  : QStringLiteral("Could not generate a Mermaid erDiagram from the current diagram."));
-                      });
+    exportDiagramFile(path, QStringLiteral("Export to Mermaid"),
+                      QStringLiteral("Could not generate a Mermaid erDiagram from the current diagram."),
+                      writeMermaidFile);
 }
 
 void MainWindow::on_actionExport_to_Drawio_triggered()
 {
     if (busy->isBusy())
         return;
-    // Writes the diagram as a draw.io file.
+    const QString path = DialogHooks::getSaveFileName(this, QStringLiteral("Export ER Diagram to draw.io"), QString(),
+                                                      QStringLiteral("draw.io (*.drawio);;XML (*.xml);;All files (*.*)"));
+    if (path.isEmpty())
+        return;
+    exportDiagramFile(path, QStringLiteral("Export to draw.io"),
+                      QStringLiteral("Could not generate a draw.io Entity-Relationship diagram from the current "
+                                     "diagram."),
+                      writeDrawioFile);
+}
+
+void MainWindow::exportDiagramFile(const QString& path, const QString& title, const QString& defaultError,
+                                   DiagramFileWriter write)
+{
+    // The scene is read here, on the GUI thread; the writer sees a copy.
+    const QJsonObject diagram = scene ? scene->toJson() : QJsonObject();
+    struct Outcome
+    {
+        QString error;
+        bool ok = false;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    busy->runInThread([diagram, path, write, outcome] { outcome->ok = write(diagram, path, &outcome->error); },
+                      nullptr,
+                      [this, title, defaultError, outcome] {
+                          if (!outcome->ok)
+                              DialogHooks::warning(this, title,
+                                                   outcome->error.isEmpty() ? defaultError : outcome->error);
+                      });
 }

@@ -11,6 +11,7 @@
 #include "dbimport/schemaimporter.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
+#include "interchange/drawioreader.h"
 #include "interchange/mermaidreader.h"
 #include "recognition/recognizedimport.h"
 
@@ -97,53 +98,60 @@ void MainWindow::on_actionImport_from_Mermaid_triggered()
     if (path.isEmpty())
         return;
 
-    // Filled on the worker thread, read on the GUI thread after it.
-    auto diagram = std::make_shared<QJsonObject>();
-    auto error = std::make_shared<QString>();
-    auto ok = std::make_shared<bool>(false);
-    busy->runInThread(
-        [path, diagram, error, ok] {
-            *diagram = parseMermaidFile(path, error.get());
-            *ok = !diagram->isEmpty();
-        },
-        [this, diagram, ok] {
-            if (!*ok || !scene)
-                return;
-            const bool guard = suppressModelSync;
-            suppressModelSync = true;
-            const bool loaded = scene->loadFromJson(*diagram);
-            suppressModelSync = guard;
-            *diagram = QJsonObject();
-            if (!loaded)
-                return;
-            // A new untitled project that has not been saved anywhere.
-            adoptLoadedScene();
-            scene->setCurrentFilePath(QString());
-            setFilePathDisplay(QString());
-            // The scene grows its rectangle around the loaded items when it
-            // hears of them; that comes first, or it would undo the fit.
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-            const QRectF bounds = scene->itemsBoundingRect().adjusted(-100, -100, 100, 100);
-            scene->setSceneRect(bounds);
-            ui->view->fitInView(bounds, Qt::KeepAspectRatio);
-        },
-        [this, error, ok] {
-            if (*ok)
-                return;
-            DialogHooks::warning(this, QStringLiteral("Import from Mermaid"),
-                                 !error->isEmpty()
-                                     ? *error
-                                     : QStringLiteral("Could not interpret a Mermaid erDiagram in the selected file.\n"
-                                                      "The file must contain an erDiagram with entities and optional "
-                                                      "attributes and relationships."));
-        });
+    importDiagramFile(path, QStringLiteral("Import from Mermaid"),
+                      QStringLiteral("Could not interpret a Mermaid erDiagram in the selected file.\n"
+                                     "The file must contain an erDiagram with entities and optional "
+                                     "attributes and relationships."),
+                      parseMermaidFile);
 }
 
 void MainWindow::on_actionImport_from_Drawio_triggered()
 {
     if (busy->isBusy() || !maybeSaveChanges())
         return;
-    // Reads a draw.io file into a new project.
+    const QString path =
+        DialogHooks::getOpenFileName(this, QStringLiteral("Import ER Diagram from draw.io"), QString(),
+                                     QStringLiteral("draw.io (*.drawio *.xml);;XML (*.xml);;All files (*.*)"));
+    if (path.isEmpty())
+        return;
+    importDiagramFile(path, QStringLiteral("Import from draw.io"),
+                      QStringLiteral("Could not interpret a draw.io Entity-Relationship diagram in the selected "
+                                     "file.\nThe file must contain table entities and optional Crow's Foot "
+                                     "relationships."),
+                      parseDrawioFile);
+}
+
+void MainWindow::importDiagramFile(const QString& path, const QString& title, const QString& defaultError,
+                                   DiagramFileReader read)
+{
+    struct Outcome
+    {
+        QJsonObject diagram;
+        QString error;
+        bool ok = false;
+    };
+    auto outcome = std::make_shared<Outcome>();
+    busy->runInThread(
+        [path, read, outcome] {
+            outcome->diagram = read(path, &outcome->error);
+            outcome->ok = !outcome->diagram.isEmpty();
+        },
+        [this, outcome] {
+            if (!outcome->ok || !scene)
+                return;
+            const bool guard = suppressModelSync;
+            suppressModelSync = true;
+            releaseSceneSelection();
+            const bool loaded = scene->loadFromJson(outcome->diagram);
+            suppressModelSync = guard;
+            outcome->diagram = QJsonObject();
+            if (loaded)
+                adoptImportedDiagram(QString());
+        },
+        [this, title, defaultError, outcome] {
+            if (!outcome->ok)
+                DialogHooks::warning(this, title, outcome->error.isEmpty() ? defaultError : outcome->error);
+        });
 }
 
 // ---------------------------------------------------------------- database

@@ -1,5 +1,6 @@
 #include "recognition/svgshapereader.h"
 
+#include "interchange/inflatepayload.h"
 #include "recognition/glyphrecognition.h"
 #include "recognition/rasterrecognition.h"
 #include "recognition/recognitiongeometry.h"
@@ -10,46 +11,10 @@
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 
-#include <zlib.h>
-
 #include <algorithm>
 #include <cmath>
 
 namespace {
-
-// Inflates gzip (or zlib) data, giving up past the cap.
-QByteArray inflateCapped(const QByteArray& compressed, qint64 cap)
-{
-    z_stream stream{};
-    if (inflateInit2(&stream, 15 + 32) != Z_OK)  // gzip or zlib header
-        return QByteArray();
-    QByteArray out;
-    stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(compressed.constData()));
-    stream.avail_in = static_cast<uInt>(compressed.size());
-    char chunk[65536];
-    int status = Z_OK;
-    while (status != Z_STREAM_END) {
-        stream.next_out = reinterpret_cast<Bytef*>(chunk);
-        stream.avail_out = sizeof(chunk);
-        status = inflate(&stream, Z_NO_FLUSH);
-        if (status != Z_OK && status != Z_STREAM_END) {
-            out.clear();
-            break;
-        }
-        const qint64 produced = qint64(sizeof(chunk)) - stream.avail_out;
-        if (out.size() + produced > cap) {
-            out.clear();
-            break;
-        }
-        out.append(chunk, static_cast<int>(produced));
-        if (status == Z_OK && produced == 0 && stream.avail_in == 0) {  // truncated input
-            out.clear();
-            break;
-        }
-    }
-    inflateEnd(&stream);
-    return out;
-}
 
 struct TextState
 {
@@ -67,8 +32,12 @@ QByteArray readSvgDocument(const QString& path)
     if (!file.open(QIODevice::ReadOnly) || file.size() > MaxSvgDocumentBytes)
         return QByteArray();
     const QByteArray data = file.readAll();
-    if (data.size() >= 2 && uchar(data.at(0)) == 0x1f && uchar(data.at(1)) == 0x8b)
-        return inflateCapped(data, MaxSvgDocumentBytes);
+    if (data.size() >= 2 && uchar(data.at(0)) == 0x1f && uchar(data.at(1)) == 0x8b) {
+        // gzip or zlib framing, under the same cap as every other payload.
+        QByteArray inflated;
+        inflateDiagramPayload(data, inflated, 15 + 32);
+        return inflated;
+    }
     return data;
 }
 

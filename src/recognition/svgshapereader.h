@@ -12,12 +12,13 @@
 #include <QString>
 #include <QTransform>
 
+#include "interchange/inflatepayload.h"
 #include "recognition/recognizeddiagram.h"
 
 class QXmlStreamReader;
 
 // Drawings (plain or inflated) larger than this are not read.
-constexpr qint64 MaxSvgDocumentBytes = 64 * 1024 * 1024;
+constexpr qint64 MaxSvgDocumentBytes = kMaxInflatedPayloadBytes;
 
 // The SVG text of the file at path; a gzip-compressed drawing (SVGZ) is
 // inflated, but never beyond MaxSvgDocumentBytes. Empty when the file

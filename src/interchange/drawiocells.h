@@ -1,0 +1,55 @@
+#pragma once
+
+#include "interchange/drawiostyle.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QPointF>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+
+// Turning the cells of one draw.io page into diagram JSON: which cells are
+// tables, their attribute rows, their absolute positions, and the
+// relationships between them.
+
+// One table on its way into the diagram JSON.
+struct DrawioEntity
+{
+    QString sourceId; // the table's cell id
+    QString title;
+    bool isView = false;
+    // Written by this program: the title is the table's own label and never
+    // repeated as a row, so a row named like the table is a column.
+    bool ownExport = false;
+    double x = 0; // absolute
+    double y = 0;
+    QList<DrawioAttribute> attributes;
+};
+
+// The diagram JSON of a page's tables and relationships; empty when no
+// table was found.
+QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells);
+
+// Adds id to the candidates unless it is empty, a page or layer cell,
+// already there, or names no cell.
+void addDrawioTableCandidate(QStringList& candidates, QSet<QString>& candidateSet, const DrawioCellIndex& index,
+                             const QString& id);
+
+// Adds at most one attribute parsed from text to entity, with the key flags
+// that the style (underline, italic) and object attributes of cell give. A
+// row repeating the title is taken for a header and left out, except in
+// tables this program wrote.
+void addDrawioRowAttribute(DrawioEntity& entity, const QString& text, const DrawioCell& cell, double order);
+
+// The candidate table that an edge end (a table, a row, or a cell inside a
+// row) belongs to; empty when it leads to none.
+QString resolveDrawioEndpoint(const QString& endId, const DrawioCellIndex& index, const QSet<QString>& candidates);
+
+// The cell's position on the page: its own geometry plus its ancestors'.
+QPointF drawioAbsolutePosition(const DrawioCell& cell, const DrawioCellIndex& index);
+
+// True for the ids that stand for the page itself: the root "0", the
+// default layer "1" and every other layer (a cell that is neither a vertex
+// nor an edge).
+bool isDrawioLayer(const QString& id, const DrawioCellIndex& index);

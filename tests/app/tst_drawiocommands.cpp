@@ -1,0 +1,195 @@
+#include "app/dialoghooks.h"
+#include "app/mainwindow.h"
+#include "app/thememanager.h"
+#include "diagram/erscene.h"
+#include "diagram/erview.h"
+#include "model/diagramitem.h"
+#include "model/modelitem.h"
+#include "model/projectitem.h"
+
+#include "common/mainwindowparts.h"
+#include "common/testfiles.h"
+#include "common/testmain.h"
+#include "interchange/drawiosummary.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLabel>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+// The draw.io commands of the File menu, through the window: the dialogs,
+// the worker thread, the new project and the warnings.
+class TestDrawioCommands : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void importMakesUntitledProject();
+    void failuresWarn_data();
+    void failuresWarn();
+    void exportThenImportKeepsTheDiagram();
+
+private:
+    void runImport(const QString& path);
+    void runExport(const QString& path);
+    ERScene* scene() const { return canvasScene(window.get()); }
+
+    std::unique_ptr<MainWindow> window;
+    QTemporaryDir dir;
+    QStringList warnings; // "title: text"
+    QStringList dialogs;  // "caption | filter"
+};
+
+void TestDrawioCommands::initTestCase()
+{
+    ThemeManager::instance().setTheme(ThemeKind::Light);
+    QVERIFY(dir.isValid());
+}
+
+void TestDrawioCommands::init()
+{
+    warnings.clear();
+    dialogs.clear();
+    DialogHooks::setMessageHook([this](QMessageBox::Icon, QWidget*, const QString& title, const QString& text,
+                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        warnings << title + QLatin1String(": ") + text;
+        return QMessageBox::Ok;
+    });
+    window = std::make_unique<MainWindow>();
+    window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+}
+
+void TestDrawioCommands::cleanup()
+{
+    QVERIFY(waitUntilIdle(window.get()));
+    window.reset();
+    DialogHooks::resetHooks();
+}
+
+void TestDrawioCommands::runImport(const QString& path)
+{
+    DialogHooks::setOpenFileNameHook([this, path](QWidget*, const QString& caption, const QString&, const QString& filter) {
+        dialogs << caption + QLatin1String(" | ") + filter;
+        return path;
+    });
+    windowAction(window.get(), "actionImport_from_Drawio")->trigger();
+    QVERIFY(waitUntilIdle(window.get()));
+}
+
+void TestDrawioCommands::runExport(const QString& path)
+{
+    DialogHooks::setSaveFileNameHook([this, path](QWidget*, const QString& caption, const QString&, const QString& filter) {
+        dialogs << caption + QLatin1String(" | ") + filter;
+        return path;
+    });
+    windowAction(window.get(), "actionExport_to_Drawio")->trigger();
+    QVERIFY(waitUntilIdle(window.get()));
+}
+
+void TestDrawioCommands::importMakesUntitledProject()
+{
+    scene()->loadFromJson(QJsonObject{{"entities", QJsonArray{QJsonObject{{"id", "old"}, {"title", "Old"}}}}});
+    runImport(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/drawio/erd.xml"));
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    QCOMPARE(dialogs, QStringList{"Import ER Diagram from draw.io | draw.io (*.drawio *.xml);;XML (*.xml);;All files (*.*)"});
+
+    const QStringList lines = summarizeDiagram(scene()->toJson(), false);
+    QCOMPARE(lines.size(), 5);
+    QVERIFY(lines.contains(QStringLiteral("Customers: customer_id:int NOT NULL[P] | customer_name:char(50) NOT NULL")));
+    QVERIFY(lines.contains(QStringLiteral("Customers -> Orders 0/3")));
+    QVERIFY(lines.contains(QStringLiteral("Orders -> Shipments 0/3")));
+
+    // A new untitled project without a file, the view on the whole diagram.
+    QCOMPARE(scene()->currentFilePath(), QString());
+    QCOMPARE(window->findChild<QLabel*>(QStringLiteral("labelFileName"))->text(), QStringLiteral("No file"));
+    QCOMPARE(scene()->sceneRect(), scene()->itemsBoundingRect().adjusted(-100, -100, 100, 100));
+    QStringList asked;
+    DialogHooks::setSaveFileNameHook([&](QWidget*, const QString& caption, const QString&, const QString&) {
+        asked << caption;
+        return dir.filePath(QStringLiteral("imported.json"));
+    });
+    window->saveDiagram();
+    QVERIFY(waitUntilIdle(window.get()));
+    QCOMPARE(asked, QStringList{QStringLiteral("Save Project")});
+    ProjectItem project;
+    QVERIFY(project.loadDocumentJson(QJsonDocument::fromJson(fileContents(dir.filePath(QStringLiteral("imported.json")))).object()));
+    QCOMPARE(project.name(), QStringLiteral("Untitled Project"));
+    QCOMPARE(project.models().size(), 1);
+    QCOMPARE(project.models().first()->name(), QStringLiteral("Model 1"));
+    QCOMPARE(project.models().first()->tables().size(), 3);
+    QCOMPARE(project.models().first()->diagrams().first()->name(), QStringLiteral("Diagram 1"));
+}
+
+// A failing converter's sentence reaches the user in a warning titled after
+// the command, and the canvas keeps what it had.
+void TestDrawioCommands::failuresWarn_data()
+{
+    QTest::addColumn<bool>("import");
+    QTest::addColumn<QByteArray>("content"); // of the file imported; export: an entity on the canvas or not
+    QTest::addColumn<QString>("warning");
+    QTest::newRow("import of a missing file") << true << QByteArray() << "Import from draw.io: Could not open the draw.io file.";
+    QTest::newRow("import of no diagram") << true << QByteArray("hello") << "Import from draw.io: No draw.io diagram was found in the file.";
+    QTest::newRow("export of an empty diagram") << false << QByteArray() << "Export to draw.io: Could not generate a draw.io ER diagram.";
+    QTest::newRow("export into a missing folder") << false << QByteArray("A") << "Export to draw.io: Could not write the draw.io file.";
+}
+
+void TestDrawioCommands::failuresWarn()
+{
+    QFETCH(bool, import);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, warning);
+    const QJsonObject kept{{"entities", QJsonArray{QJsonObject{{"id", "kept"}, {"title", "Kept"}}}}};
+    scene()->loadFromJson(import || !content.isEmpty() ? kept : QJsonObject{});
+    const QString path = dir.filePath(import ? QStringLiteral("bad.drawio") : QStringLiteral("no/such/out.drawio"));
+    QFile::remove(path);
+    if (import && !content.isEmpty())
+        writeFile(path, content);
+    if (import)
+        runImport(path);
+    else
+        runExport(path);
+    QCOMPARE(warnings, QStringList{warning});
+    if (import)
+        QCOMPARE(summarizeDiagram(scene()->toJson(), false), QStringList{QStringLiteral("Kept: ")});
+    else
+        QVERIFY(!QFile::exists(path));
+
+    // Cancelling the dialog does nothing at all.
+    warnings.clear();
+    import ? runImport(QString()) : runExport(QString());
+    QVERIFY(warnings.isEmpty());
+}
+
+void TestDrawioCommands::exportThenImportKeepsTheDiagram()
+{
+    const QJsonObject diagram = QJsonDocument::fromJson(R"({"entities":[
+        {"id":"c","title":"Customer & Co","x":0,"y":0,"attributes":[
+            {"name":"id","type":"uuid","isPrimaryKey":true},{"name":"tags","type":"map<string,int>","isUniqueKey":true}]},
+        {"id":"o","title":"Order","x":400,"y":0,"attributes":[
+            {"name":"id","type":"int","isPrimaryKey":true},{"name":"customer_id","type":"uuid","isForeignKey":true,"fkEdgeId":"r"}]},
+        {"id":"v","title":"Big orders","kind":"entity-view","x":400,"y":300}],
+        "edges":[{"id":"r","from":"c","to":"o","startCard":2,"endCard":3,"label":"places <many>"}]})").object();
+    QVERIFY(scene()->loadFromJson(diagram));
+    const QStringList before = summarizeDiagram(scene()->toJson(), false);
+    QVERIFY(before.contains(QStringLiteral("Customer & Co -> Order 2/3 places <many>")));
+
+    const QString path = dir.filePath(QStringLiteral("out.drawio"));
+    runExport(path);
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    QCOMPARE(dialogs.value(0), QStringLiteral("Export ER Diagram to draw.io | draw.io (*.drawio);;XML (*.xml);;All files (*.*)"));
+
+    scene()->loadFromJson(QJsonObject{});
+    runImport(path);
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    QCOMPARE(summarizeDiagram(scene()->toJson(), false), before);
+}
+
+QUILLMAP_TEST_MAIN(TestDrawioCommands)
+#include "tst_drawiocommands.moc"
