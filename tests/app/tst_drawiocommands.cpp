@@ -58,6 +58,8 @@ void TestDrawioCommands::init()
     dialogs.clear();
     DialogHooks::setMessageHook([this](QMessageBox::Icon, QWidget*, const QString& title, const QString& text,
                                        QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        if (title == QLatin1String("Unsaved Changes"))
+            return QMessageBox::Discard;
         warnings << title + QLatin1String(": ") + text;
         return QMessageBox::Ok;
     });
