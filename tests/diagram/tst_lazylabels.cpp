@@ -24,7 +24,7 @@
 
 namespace {
 
-struct LabelSpec
+struct LabelRecipe
 {
     QFont font;
     QString text;
@@ -33,36 +33,36 @@ struct LabelSpec
     bool underlined = false;
 };
 
-LabelSpec randomLabel(QRandomGenerator& random)
+LabelRecipe randomLabel(QRandomGenerator& random)
 {
     static const char* const families[] = {"JetBrains Mono", "Manrope", "Noto Serif", "Hack"};
     static const char* const texts[] = {"id",   "column_12", "VARCHAR(255)", "",       "ab  ", "\u00e9t\u00e9 x",
                                         "AV To", "\u540d\u524d", "  lead",    "x_y_z", "fi ffl"};
-    LabelSpec spec;
-    spec.font = QFont(QString::fromLatin1(families[random.bounded(4)]));
-    spec.font.setPointSizeF(6 + random.bounded(40) / 2.0);
-    spec.font.setBold(random.bounded(2));
-    spec.font.setItalic(random.bounded(3) == 0);
-    spec.text = QString::fromUtf8(texts[random.bounded(int(std::size(texts)))]);
+    LabelRecipe recipe;
+    recipe.font = QFont(QString::fromLatin1(families[random.bounded(4)]));
+    recipe.font.setPointSizeF(6 + random.bounded(40) / 2.0);
+    recipe.font.setBold(random.bounded(2));
+    recipe.font.setItalic(random.bounded(3) == 0);
+    recipe.text = QString::fromUtf8(texts[random.bounded(int(std::size(texts)))]);
     static const Qt::Alignment alignments[] = {Qt::AlignLeft, Qt::AlignHCenter | Qt::AlignVCenter, Qt::AlignRight};
-    spec.alignment = alignments[random.bounded(3)];
-    spec.colour = QColor::fromRgb(random.generate() | 0xff000000u);
-    spec.underlined = random.bounded(4) == 0;
-    return spec;
+    recipe.alignment = alignments[random.bounded(3)];
+    recipe.colour = QColor::fromRgb(random.generate() | 0xff000000u);
+    recipe.underlined = random.bounded(4) == 0;
+    return recipe;
 }
 
-// A label set up as spec says; with its document built before anything is
+// A label set up as the recipe says; with its document built before anything is
 // set on it when eager (as every label was made before they were lazy).
-SingleLineTextItem* makeLabel(const LabelSpec& spec, bool eager)
+SingleLineTextItem* makeLabel(const LabelRecipe& recipe, bool eager)
 {
     auto* label = new SingleLineTextItem;
     if (eager)
         label->document();
-    label->setFont(spec.font);
-    label->setAlignment(spec.alignment);
-    label->setInitialText(spec.text);
-    label->setDefaultTextColor(spec.colour);
-    label->setUnderlined(spec.underlined);
+    label->setFont(recipe.font);
+    label->setAlignment(recipe.alignment);
+    label->setInitialText(recipe.text);
+    label->setDefaultTextColor(recipe.colour);
+    label->setUnderlined(recipe.underlined);
     return label;
 }
 
@@ -145,10 +145,10 @@ void TestLazyLabels::generatedLabelsLookTheSame()
         QList<SingleLineTextItem*> lazy;
         QList<SingleLineTextItem*> eager;
         for (int i = 0; i < 12; ++i) {
-            const LabelSpec spec = randomLabel(random);
+            const LabelRecipe recipe = randomLabel(random);
             const QPointF at((i % 3) * 190 + 65.5, (i / 3) * 95 + 63.25);
-            lazy << makeLabel(spec, false);
-            eager << makeLabel(spec, true);
+            lazy << makeLabel(recipe, false);
+            eager << makeLabel(recipe, true);
             lazy.last()->setPos(at);
             eager.last()->setPos(at);
             lazyScene.addItem(lazy.last());
@@ -256,22 +256,22 @@ void TestLazyLabels::labelsStayLazyUntilNeeded()
 
 void TestLazyLabels::documentMadeThroughTheBaseClass()
 {
-    LabelSpec spec;
-    spec.font = QFont(QStringLiteral("Hack"));
-    spec.font.setPointSizeF(11);
-    spec.text = QStringLiteral("order_id");
-    spec.alignment = Qt::AlignLeft;
-    spec.colour = QColor(10, 120, 30);
-    std::unique_ptr<SingleLineTextItem> label(makeLabel(spec, false));
-    QFont bold = spec.font;
+    LabelRecipe recipe;
+    recipe.font = QFont(QStringLiteral("Hack"));
+    recipe.font.setPointSizeF(11);
+    recipe.text = QStringLiteral("order_id");
+    recipe.alignment = Qt::AlignLeft;
+    recipe.colour = QColor(10, 120, 30);
+    std::unique_ptr<SingleLineTextItem> label(makeLabel(recipe, false));
+    QFont bold = recipe.font;
     bold.setBold(true);
     // Set on the base class: the font is taken, the rest stays the label's.
     static_cast<QGraphicsTextItem&>(*label).setFont(bold);
     QCOMPARE(label->font(), bold);
-    QCOMPARE(label->toPlainText(), spec.text);
-    QCOMPARE(label->defaultTextColor(), spec.colour);
-    QCOMPARE(label->document()->toPlainText(), spec.text);
-    QCOMPARE(label->textWidth(), QFontMetricsF(bold).horizontalAdvance(spec.text));
+    QCOMPARE(label->toPlainText(), recipe.text);
+    QCOMPARE(label->defaultTextColor(), recipe.colour);
+    QCOMPARE(label->document()->toPlainText(), recipe.text);
+    QCOMPARE(label->textWidth(), QFontMetricsF(bold).horizontalAdvance(recipe.text));
     QCOMPARE(label->document()->documentMargin(), 0.0);
 }
 
