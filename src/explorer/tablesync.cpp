@@ -424,6 +424,50 @@ RelationshipItem* TableSync::registerRelationship(ModelItem* model, const QStrin
 
 namespace {
 
+// A stored row and the column it stands for.
+struct Kept
+{
+    QJsonObject row;
+    const ColumnItem* column = nullptr;  // null for a row without a name and no column left
+};
+
+// Reading pairs the rows of one name (ignoring case; the rows without a name
+// are one such set) with the columns of that name in table order. A row made
+// for a column without one may land before a row of the same name that
+// already had its column; such rows then trade places among themselves, each
+// keeping its column, so that the rows read back to the columns they were
+// written for. Rows already in table order, as well-formed files store them,
+// stay where they are.
+void keepPairingOnReading(std::vector<Kept>& rows, const QList<ColumnItem*>& columns)
+{
+    QHash<const ColumnItem*, qsizetype> tablePosition;
+    tablePosition.reserve(columns.size());
+    for (qsizetype i = 0; i < columns.size(); ++i)
+        tablePosition.insert(columns.at(i), i);
+
+    QHash<QString, std::vector<size_t>> placesOfName;  // folded name -> positions of its paired rows
+    for (size_t i = 0; i < rows.size(); ++i) {
+        if (rows[i].column)
+            placesOfName[ColumnNameIndex::foldedName(rows[i].column->name())].push_back(i);
+    }
+    const auto inTableOrder = [&](const Kept& a, const Kept& b) {
+        return tablePosition.value(a.column) < tablePosition.value(b.column);
+    };
+    for (const std::vector<size_t>& places : std::as_const(placesOfName)) {
+        if (places.size() < 2)
+            continue;
+        std::vector<Kept> sameName;
+        sameName.reserve(places.size());
+        for (size_t place : places)
+            sameName.push_back(rows[place]);
+        if (std::is_sorted(sameName.cbegin(), sameName.cend(), inTableOrder))
+            continue;
+        std::stable_sort(sameName.begin(), sameName.end(), inTableOrder);
+        for (size_t i = 0; i < places.size(); ++i)
+            rows[places[i]] = std::move(sameName[i]);
+    }
+}
+
 bool alignRowsWith(QJsonArray& rows, const TableItem* table, const RelationshipIndex& index)
 {
     if (!table)
@@ -432,11 +476,6 @@ bool alignRowsWith(QJsonArray& rows, const TableItem* table, const RelationshipI
     const QList<ColumnItem*> columns = table->columns();
 
     // Each named row claims its column, as the column sync would.
-    struct Kept
-    {
-        QJsonObject row;
-        const ColumnItem* column = nullptr;  // null for a row without a name
-    };
     std::vector<Kept> kept;
     kept.reserve(static_cast<size_t>(rows.size()));
     ColumnNameIndex unclaimed(columns);
@@ -487,20 +526,26 @@ bool alignRowsWith(QJsonArray& rows, const TableItem* table, const RelationshipI
     if (insertedAfter.isEmpty() && leading.isEmpty() && !changed)
         return false;
 
-    QJsonArray result;
+    std::vector<Kept> result;
+    result.reserve(kept.size() + static_cast<size_t>(columns.size()));
     const auto appendNew = [&](const QList<const ColumnItem*>& added) {
         for (const ColumnItem* column : added)
-            result.append(rowForColumn(column, facts));
+            result.push_back({rowForColumn(column, facts), column});
     };
     for (size_t i = 0; i < kept.size(); ++i) {
         if (i == firstClaimed)
             appendNew(leading);
-        result.append(kept[i].row);
+        result.push_back(std::move(kept[i]));
         appendNew(insertedAfter.value(i));
     }
     if (firstClaimed == none)
         appendNew(leading);
-    rows = result;
+    keepPairingOnReading(result, columns);
+
+    QJsonArray written;
+    for (const Kept& entry : result)
+        written.append(entry.row);
+    rows = written;
     return true;
 }
 

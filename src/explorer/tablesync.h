@@ -86,8 +86,10 @@ public:
     // (placed after the row of the column before them), and types, key and
     // foreign-key marks follow the model. A row without a name stands for
     // the first column without a name that no earlier row took, and is kept
-    // as it is when there is none. `model` is the model that owns the table.
-    // True when changed.
+    // as it is when there is none. Rows that share a name (the rows without
+    // a name among them) end in the table order of their columns, so that
+    // the rows written read back to the same columns. `model` is the model
+    // that owns the table. True when changed.
     static bool alignRows(QJsonArray& rows, const TableItem* table, const ModelItem* model);
 
     // alignRows for every table entity of a diagram JSON object whose table

@@ -380,6 +380,57 @@ private slots:
         QVERIFY(!TableSync::alignRows(array, table, &model));
     }
 
+    // Rows of one name, and rows without a name, read back to the columns
+    // they were written for, also when a row made for a column without one
+    // lands before them: a second reading changes nothing.
+    void rowsSharingANameKeepTheirColumns_data()
+    {
+        QTest::addColumn<QStringList>("stored");
+        QTest::addColumn<QStringList>("expected");
+
+        // The table: an unnamed INT, id INT (primary key), code DATE, name
+        // TEXT, an unnamed VARCHAR(120) (unique) and a second code, BLOB.
+        const QStringList inStep{":INT", "id:INT:P", "code:DATE", "name:TEXT", ":VARCHAR(120):U", "CODE:BLOB"};
+        QTest::newRow("in step") << inStep << inStep;
+        QTest::newRow("unnamed row after the named ones")
+            << QStringList{"id:INT:P", "code:DATE", ":INT:@e9"}
+            << QStringList{"id:INT:P", "code:DATE", "name:TEXT", ":INT:@e9", "CODE:BLOB", ":VARCHAR(120):U"};
+        QTest::newRow("unnamed rows paired by position")
+            << QStringList{"id:INT:P", ":VARCHAR(120):U", ":INT"}
+            << QStringList{"id:INT:P", "code:DATE", "name:TEXT", ":INT", ":VARCHAR(120):U", "CODE:BLOB"};
+        QTest::newRow("an unnamed row more than there are columns")
+            << QStringList{":INT", "id:INT:P", ":VARCHAR(120):U", ":BLOB", "code:DATE", "CODE:BLOB"}
+            << QStringList{":INT", "id:INT:P", ":VARCHAR(120):U", ":BLOB", "code:DATE", "name:TEXT", "CODE:BLOB"};
+        QTest::newRow("shared names out of step")
+            << QStringList{"name:TEXT", "Code:DATE"}
+            << QStringList{"name:TEXT", ":INT", "Code:DATE", ":VARCHAR(120):U", "id:INT:P", "CODE:BLOB"};
+        QTest::newRow("no rows at all") << QStringList{} << inStep;
+    }
+
+    void rowsSharingANameKeepTheirColumns()
+    {
+        QFETCH(QStringList, stored);
+        QFETCH(QStringList, expected);
+        ModelItem model;
+        TableItem* table = model.ensureTable(QStringLiteral("t"));
+        for (const EntityRow& r : rows({":INT", "id:INT", "code:DATE", "name:TEXT", ":VARCHAR(120)", "CODE:BLOB"})) {
+            ColumnItem* column = table->addColumn();
+            column->setName(r.name);
+            column->setDataType(r.type);
+        }
+        TableSync::syncPrimaryKey(table, rows({"id:INT:P"}));
+        ConstraintItem* unique = table->addConstraint();
+        unique->setType(ConstraintItem::Unique);
+        unique->setColumns({table->columns().at(4)->id()});
+
+        QJsonArray array = jsonRows(stored);
+        TableSync::alignRows(array, table, &model);
+        QCOMPARE(texts(array), expected);
+        const QJsonArray once = array;
+        QVERIFY(!TableSync::alignRows(array, table, &model));
+        QCOMPARE(array, once);
+    }
+
     void alignRowsKeepsOtherKeys()
     {
         ModelItem model;
