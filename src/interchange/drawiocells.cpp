@@ -1,5 +1,7 @@
 #include "interchange/drawiocells.h"
 
+#include "model/jsonfields.h"
+
 #include <QJsonArray>
 #include <QRectF>
 #include <QUuid>
@@ -339,10 +341,5 @@ QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells)
         edgeArray.append(edge);
     }
 
-    return QJsonObject{
-        {QStringLiteral("version"), QStringLiteral("1.0")},
-        {QStringLiteral("type"), QStringLiteral("er-diagram")},
-        {QStringLiteral("entities"), entityArray},
-        {QStringLiteral("edges"), edgeArray},
-    };
+    return jsonfields::diagramDocument(entityArray, edgeArray);
 }

@@ -1,5 +1,7 @@
 #include "interchange/mermaidtojson.h"
 
+#include "model/jsonfields.h"
+
 #include <QHash>
 #include <QJsonArray>
 #include <QMap>
@@ -162,10 +164,5 @@ QJsonObject mermaidModelToSceneJson(const QList<MermaidEntity>& entities,
         edgeArray.append(edge);
     }
 
-    return QJsonObject{
-        {QStringLiteral("version"), QStringLiteral("1.0")},
-        {QStringLiteral("type"), QStringLiteral("er-diagram")},
-        {QStringLiteral("entities"), entityArray},
-        {QStringLiteral("edges"), edgeArray},
-    };
+    return jsonfields::diagramDocument(entityArray, edgeArray);
 }

@@ -113,4 +113,14 @@ QJsonObject makePrototype(std::initializer_list<std::pair<QLatin1String, QJsonVa
     return object;
 }
 
+QJsonObject diagramDocument(const QJsonArray& entities, const QJsonArray& edges)
+{
+    return QJsonObject{
+        {QStringLiteral("version"), QStringLiteral("1.0")},
+        {QStringLiteral("type"), QStringLiteral("er-diagram")},
+        {QStringLiteral("entities"), entities},
+        {QStringLiteral("edges"), edges},
+    };
+}
+
 } // namespace jsonfields

@@ -62,6 +62,10 @@ QJsonObject readObject(const QJsonObject& object, QLatin1String key);
 // matters when a project with hundreds of thousands of columns is saved.
 QJsonObject makePrototype(std::initializer_list<std::pair<QLatin1String, QJsonValue>> entries);
 
+// A diagram document as the importers make it: version, type, the entities
+// and the edges.
+QJsonObject diagramDocument(const QJsonArray& entities, const QJsonArray& edges);
+
 // The value of an empty text field in a prototype.
 inline QJsonValue emptyText()
 {

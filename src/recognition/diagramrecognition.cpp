@@ -1,5 +1,6 @@
 #include "recognition/diagramrecognition.h"
 
+#include "model/jsonfields.h"
 #include "recognition/attributelines.h"
 #include "recognition/rasterrecognition.h"
 #include "recognition/recognitiongeometry.h"
@@ -301,14 +302,10 @@ QJsonObject buildErJson(const RecognizedDiagram& diagram)
         });
     }
 
-    return QJsonObject{
-        {QStringLiteral("version"), QStringLiteral("1.0")},
-        {QStringLiteral("type"), QStringLiteral("er-diagram")},
-        {QStringLiteral("entities"), entityArray},
-        {QStringLiteral("edges"), QJsonArray()},
-        {QStringLiteral("_linkCount"), diagram.links.size()},
-        {QStringLiteral("_links"), links},
-    };
+    QJsonObject document = jsonfields::diagramDocument(entityArray, QJsonArray());
+    document.insert(QStringLiteral("_linkCount"), diagram.links.size());
+    document.insert(QStringLiteral("_links"), links);
+    return document;
 }
 
 RecognizedDiagram recognizeDiagram(const QString& path, QString* error, const QStringList& families)
