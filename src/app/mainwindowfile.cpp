@@ -16,7 +16,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QEventLoop>
@@ -119,17 +118,16 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
         QString error;
     };
     auto outcome = std::make_shared<SaveOutcome>();
-    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
     busy->runInThread(
         [path, bytes, outcome] { outcome->written = writeFileAtomically(path, bytes, &outcome->error); },
-        [this, path, outcome, digest] {
+        [this, path, outcome, bytes] {
             if (!outcome->written)
                 return;
             qDebug() << "Diagram saved successfully";
             if (scene)
                 scene->setCurrentFilePath(path);
             setFilePathDisplay(path);
-            savedDocumentDigest = digest;
+            savedDocumentText = bytes;
         },
         [this, path, outcome, done] {
             if (!outcome->written)
@@ -168,7 +166,7 @@ bool MainWindow::saveAndWait()
 bool MainWindow::hasUnsavedChanges()
 {
     try {
-        return QCryptographicHash::hash(currentDocumentText(), QCryptographicHash::Sha256) != savedDocumentDigest;
+        return currentDocumentText() != savedDocumentText;
     } catch (...) {
         // What cannot be written out cannot be compared: better asked once
         // too often than lost.
@@ -179,9 +177,9 @@ bool MainWindow::hasUnsavedChanges()
 void MainWindow::markDocumentSaved()
 {
     try {
-        savedDocumentDigest = QCryptographicHash::hash(currentDocumentText(), QCryptographicHash::Sha256);
+        savedDocumentText = currentDocumentText();
     } catch (...) {
-        savedDocumentDigest.clear();
+        savedDocumentText.clear();
     }
 }
 
