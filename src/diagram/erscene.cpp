@@ -766,6 +766,24 @@ bool ERScene::loadFromJson(const QJsonObject& root)
             }
             QList<std::pair<QPointer<QGraphicsView>, QGraphicsView::ViewportUpdateMode>> m_views;
         } repaintHold(views());
+        // While the scene's changes are listened to, every geometry change
+        // of an item measures the item and queues its rectangle, and the
+        // rows of a large entity bring hundreds of thousands. Nothing is
+        // done with them while loading (see onSceneChanged); the rectangle
+        // is grown once at the end instead.
+        struct ChangeListenerPause
+        {
+            explicit ChangeListenerPause(ERScene* scene)
+                : m_scene(scene)
+            {
+                disconnect(m_scene, &QGraphicsScene::changed, m_scene, &ERScene::onSceneChanged);
+            }
+            ~ChangeListenerPause()
+            {
+                connect(m_scene, &QGraphicsScene::changed, m_scene, &ERScene::onSceneChanged);
+            }
+            ERScene* m_scene;
+        } changePause(this);
         readDiagram(root);
     }
     growSceneRect();
