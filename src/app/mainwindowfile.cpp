@@ -263,8 +263,13 @@ void MainWindow::fitSceneAfterLoad()
         return;
     // The scene reports the changes of the load later and grows its
     // rectangle around them; let that happen first, or it would undo the
-    // fit below.
+    // fit below. The canvas is not painted meanwhile: the fit moves it at
+    // once, and painting it is what costs most on a large diagram.
+    QWidget* const canvas = ui->view->viewport();
+    const bool painting = canvas->updatesEnabled();
+    canvas->setUpdatesEnabled(false);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    canvas->setUpdatesEnabled(painting);
     const QRectF bounds = scene->itemsBoundingRect().adjusted(-100, -100, 100, 100);
     scene->setSceneRect(bounds);
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);
