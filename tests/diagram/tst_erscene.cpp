@@ -70,6 +70,7 @@ private slots:
     void growsButNeverShrinks();
     void growsAgainAfterAnOutsideFit();
     void growsAfterEveryLoad();
+    void viewFollowsAfterALoad();
     void selectedItemsGlow_data();
     void selectedItemsGlow();
     void glowPulsesBetweenLimits();
@@ -245,6 +246,47 @@ void TestERScene::growsAfterEveryLoad()
         EntityItem* moved = scene.entityItems().first();
         moved->setPos(-3 * far, 2 * far);
         QTRY_VERIFY(scene.sceneRect().contains(moved->sceneBoundingRect().adjusted(-300, -300, 300, 300)));
+    }
+}
+
+namespace {
+
+class CountingView : public QGraphicsView
+{
+public:
+    using QGraphicsView::QGraphicsView;
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        ++paints;
+        QGraphicsView::paintEvent(event);
+    }
+};
+
+} // namespace
+
+// A load holds the views back; afterwards they follow every change again.
+void TestERScene::viewFollowsAfterALoad()
+{
+    ERScene scene;
+    CountingView view(&scene);
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    scene.addRect(0, 0, 50, 50)->update();
+    QTRY_VERIFY(view.paints > 0);
+    const QJsonObject diagram{
+        {"type", "er-diagram"},
+        {"entities", QJsonArray{QJsonObject{{"id", "a"}, {"title", "a"}, {"x", 0}, {"y", 0}}}}};
+    for (int load = 0; load < 2; ++load) {
+        QVERIFY(scene.loadFromJson(diagram));
+        QTRY_VERIFY(view.paints > 0);
+        QCoreApplication::processEvents();
+        view.paints = 0;
+        scene.entityItems().first()->setPos(10 + load, 10);
+        QTRY_VERIFY(view.paints > 0);
     }
 }
 
