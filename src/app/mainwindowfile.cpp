@@ -231,11 +231,16 @@ void MainWindow::loadDiagram()
                       [this, path, read] {
                           if (!read->ok)
                               return;
+                          const bool isProject = ProjectItem::isProjectJson(read->object);
                           if (!loadProjectOrDiagram(read->object, &read->errorText)) {
                               read->ok = false;
                               return;
                           }
                           read->object = QJsonObject();
+                          // A diagram read on its own has just been taken
+                          // into the model and stored in its diagram record.
+                          const QString adoptedDialect =
+                              !isProject && scene && project ? scene->dialect() : QString();
                           // Only now is the file the document's: a file that
                           // failed to open can never be overwritten by Save.
                           if (scene)
@@ -249,7 +254,26 @@ void MainWindow::loadDiagram()
                                   dialectCombo->setCurrentText(scene->dialect());
                           }
                           fitSceneAfterLoad();
-                          markDocumentSaved();
+                          if (adoptedDialect.isNull() || !project || !scene) {
+                              markDocumentSaved();
+                              return;
+                          }
+                          // The document text as currentDocumentText makes
+                          // it, without taking the canvas into the model and
+                          // the record a second time: nothing on the canvas
+                          // has changed since, at most the dialect.
+                          try {
+                              if (dialectCombo) {
+                                  scene->setDialect(dialectCombo->currentText());
+                                  if (currentModel)
+                                      currentModel->setDialect(dialectCombo->currentText());
+                              }
+                              if (scene->dialect() != adoptedDialect)
+                                  captureCurrentDiagram();
+                              savedDocumentText = toIndentedJson(project->toDocumentJson());
+                          } catch (...) {
+                              savedDocumentText.clear();
+                          }
                       },
                       [this, read] {
                           if (!read->ok)
