@@ -501,8 +501,10 @@ private:
     QSlider* zoomSlider = nullptr;
     QLabel* labelZoomPercent = nullptr;
     QString currentFilePath;
-    // ---- the document as last saved or opened: a digest of its text
-    QByteArray savedDocumentDigest;
+    // ---- the document as last saved or opened: its text, compared as it
+    // is (sharing the bytes written costs nothing, comparing them less than
+    // any digest would)
+    QByteArray savedDocumentText;
     bool updatingViewZoom = false;   // the slider pushes its value into the view
     bool updatingZoomSlider = false; // a view zoom change pushes its value into the slider
 

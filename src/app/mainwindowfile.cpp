@@ -16,7 +16,6 @@
 
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QEventLoop>
@@ -119,17 +118,16 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
         QString error;
     };
     auto outcome = std::make_shared<SaveOutcome>();
-    const QByteArray digest = QCryptographicHash::hash(bytes, QCryptographicHash::Sha256);
     busy->runInThread(
         [path, bytes, outcome] { outcome->written = writeFileAtomically(path, bytes, &outcome->error); },
-        [this, path, outcome, digest] {
+        [this, path, outcome, bytes] {
             if (!outcome->written)
                 return;
             qDebug() << "Diagram saved successfully";
             if (scene)
                 scene->setCurrentFilePath(path);
             setFilePathDisplay(path);
-            savedDocumentDigest = digest;
+            savedDocumentText = bytes;
         },
         [this, path, outcome, done] {
             if (!outcome->written)
@@ -168,7 +166,7 @@ bool MainWindow::saveAndWait()
 bool MainWindow::hasUnsavedChanges()
 {
     try {
-        return QCryptographicHash::hash(currentDocumentText(), QCryptographicHash::Sha256) != savedDocumentDigest;
+        return currentDocumentText() != savedDocumentText;
     } catch (...) {
         // What cannot be written out cannot be compared: better asked once
         // too often than lost.
@@ -179,9 +177,9 @@ bool MainWindow::hasUnsavedChanges()
 void MainWindow::markDocumentSaved()
 {
     try {
-        savedDocumentDigest = QCryptographicHash::hash(currentDocumentText(), QCryptographicHash::Sha256);
+        savedDocumentText = currentDocumentText();
     } catch (...) {
-        savedDocumentDigest.clear();
+        savedDocumentText.clear();
     }
 }
 
@@ -233,11 +231,16 @@ void MainWindow::loadDiagram()
                       [this, path, read] {
                           if (!read->ok)
                               return;
+                          const bool isProject = ProjectItem::isProjectJson(read->object);
                           if (!loadProjectOrDiagram(read->object, &read->errorText)) {
                               read->ok = false;
                               return;
                           }
                           read->object = QJsonObject();
+                          // A diagram read on its own has just been taken
+                          // into the model and stored in its diagram record.
+                          const QString adoptedDialect =
+                              !isProject && scene && project ? scene->dialect() : QString();
                           // Only now is the file the document's: a file that
                           // failed to open can never be overwritten by Save.
                           if (scene)
@@ -251,7 +254,26 @@ void MainWindow::loadDiagram()
                                   dialectCombo->setCurrentText(scene->dialect());
                           }
                           fitSceneAfterLoad();
-                          markDocumentSaved();
+                          if (adoptedDialect.isNull() || !project || !scene) {
+                              markDocumentSaved();
+                              return;
+                          }
+                          // The document text as currentDocumentText makes
+                          // it, without taking the canvas into the model and
+                          // the record a second time: nothing on the canvas
+                          // has changed since, at most the dialect.
+                          try {
+                              if (dialectCombo) {
+                                  scene->setDialect(dialectCombo->currentText());
+                                  if (currentModel)
+                                      currentModel->setDialect(dialectCombo->currentText());
+                              }
+                              if (scene->dialect() != adoptedDialect)
+                                  captureCurrentDiagram();
+                              savedDocumentText = toIndentedJson(project->toDocumentJson());
+                          } catch (...) {
+                              savedDocumentText.clear();
+                          }
                       },
                       [this, read] {
                           if (!read->ok)
@@ -265,8 +287,13 @@ void MainWindow::fitSceneAfterLoad()
         return;
     // The scene reports the changes of the load later and grows its
     // rectangle around them; let that happen first, or it would undo the
-    // fit below.
+    // fit below. The canvas is not painted meanwhile: the fit moves it at
+    // once, and painting it is what costs most on a large diagram.
+    QWidget* const canvas = ui->view->viewport();
+    const bool painting = canvas->updatesEnabled();
+    canvas->setUpdatesEnabled(false);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    canvas->setUpdatesEnabled(painting);
     const QRectF bounds = scene->itemsBoundingRect().adjusted(-100, -100, 100, 100);
     scene->setSceneRect(bounds);
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);

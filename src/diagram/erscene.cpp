@@ -766,6 +766,38 @@ bool ERScene::loadFromJson(const QJsonObject& root)
             }
             QList<std::pair<QPointer<QGraphicsView>, QGraphicsView::ViewportUpdateMode>> m_views;
         } repaintHold(views());
+        // While anything listens to the scene's changes, every geometry
+        // change of an item measures the item and queues its rectangle, and
+        // the rows of a large entity bring hundreds of thousands. The scene
+        // does nothing with them while loading (see onSceneChanged) and grows
+        // its rectangle once at the end; the views, which the scene's own
+        // listening has tied to the same signal, are held from repainting
+        // (above) and are repainted whole when the load is over. Without a
+        // listener the scene hands its updates to the views directly.
+        struct ChangeListenerPause
+        {
+            explicit ChangeListenerPause(ERScene* scene)
+                : m_scene(scene)
+            {
+                disconnect(m_scene, &QGraphicsScene::changed, m_scene, &ERScene::onSceneChanged);
+                for (QGraphicsView* view : m_scene->views()) {
+                    // Tied by name, so untied and tied again by name.
+                    if (disconnect(m_scene, SIGNAL(changed(QList<QRectF>)), view, SLOT(updateScene(QList<QRectF>))))
+                        m_views.append(view);
+                }
+            }
+            ~ChangeListenerPause()
+            {
+                // In the order they were tied: the scene's own first.
+                connect(m_scene, &QGraphicsScene::changed, m_scene, &ERScene::onSceneChanged);
+                for (const QPointer<QGraphicsView>& view : std::as_const(m_views)) {
+                    if (view && view->scene() == m_scene)
+                        connect(m_scene, SIGNAL(changed(QList<QRectF>)), view.data(), SLOT(updateScene(QList<QRectF>)));
+                }
+            }
+            ERScene* m_scene;
+            QList<QPointer<QGraphicsView>> m_views;
+        } changePause(this);
         readDiagram(root);
     }
     growSceneRect();

@@ -60,10 +60,27 @@ template <typename Pick>
 QStringList columnIdsOfRows(const TableItem* table, const QList<EntityRow>& rows, Pick picks)
 {
     QStringList ids;
-    const bool anyPicked = std::any_of(rows.cbegin(), rows.cend(), picks);
-    if (!anyPicked)
+    const auto picked = std::count_if(rows.cbegin(), rows.cend(), picks);
+    if (picked == 0)
         return ids;
-    const ColumnNameIndex columns(table->columns());
+    const QList<ColumnItem*> all = table->columns();
+    // A key is mostly a row or two: looking them up in the columns as they
+    // stand spares indexing every column of a table of thousands, at every
+    // synchronisation. The match is the index's: the first column whose
+    // name equals the row's but for case.
+    if (picked <= 4) {
+        for (const EntityRow& row : rows) {
+            if (!picks(row))
+                continue;
+            const auto found = std::find_if(all.cbegin(), all.cend(), [&row](const ColumnItem* column) {
+                return column && column->name().compare(row.name, Qt::CaseInsensitive) == 0;
+            });
+            if (found != all.cend())
+                ids.append((*found)->id());
+        }
+        return ids;
+    }
+    const ColumnNameIndex columns(all);
     for (const EntityRow& row : rows) {
         if (!picks(row))
             continue;

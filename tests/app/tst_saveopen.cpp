@@ -129,6 +129,8 @@ private slots:
     void openProjectShowsFirstModelAndDiagram();
     void openProjectWithEmptyFirstDiagramClearsCanvas();
     void openThenSaveGivesSameText();
+    void openedDocumentCountsAsSaved_data();
+    void openedDocumentCountsAsSaved();
     void openFailureChangesNothing_data();
     void openFailureChangesNothing();
     void commandsIgnoredWhileBusy();
@@ -429,6 +431,54 @@ void TestSaveOpen::openThenSaveGivesSameText()
     runOpen(path);
     runSave(QString());
     QCOMPARE(QString::fromUtf8(fileContents(path)), QString::fromUtf8(original));
+}
+
+// What was just opened is the saved document: opening again asks nothing,
+// until something changes. Diagrams that the load completes (ids given to
+// entities and edges without one, a dialect the window does not offer, a
+// repeated id) are compared as the window would write them.
+void TestSaveOpen::openedDocumentCountsAsSaved_data()
+{
+    QTest::addColumn<QJsonObject>("document");
+    QJsonObject withoutIds = entityObject("", "orders", 300, 0);
+    withoutIds.remove(QStringLiteral("id"));
+    const QJsonArray twoEntities{entityObject("a1", "authors", 0, 0), entityObject("b1", "books", 320, 40)};
+    QJsonObject withEdge = diagramObject(twoEntities, QStringLiteral("PostgreSQL"));
+    withEdge.insert(QStringLiteral("edges"), QJsonArray{QJsonObject{{"from", "a1"}, {"to", "b1"}}});
+    QTest::newRow("diagram") << diagramObject(twoEntities, QStringLiteral("MySQL"));
+    QTest::newRow("edge without id") << withEdge;
+    QTest::newRow("entity without id")
+        << diagramObject(QJsonArray{entityObject("a1", "authors", 0, 0), withoutIds}, QStringLiteral("SQLite"));
+    QTest::newRow("repeated id") << diagramObject(
+        QJsonArray{entityObject("a1", "authors", 0, 0), entityObject("a1", "books", 320, 0)}, QStringLiteral("MySQL"));
+    QTest::newRow("unknown dialect") << diagramObject(twoEntities, QStringLiteral("No Such Database"));
+    QTest::newRow("no dialect") << diagramObject(twoEntities, QString());
+    QTest::newRow("project") << twoModelProject();
+}
+
+void TestSaveOpen::openedDocumentCountsAsSaved()
+{
+    QFETCH(QJsonObject, document);
+    const QString path = dir.filePath(QStringLiteral("opened.json"));
+    writeFile(path, QJsonDocument(document).toJson());
+    runOpen(path);
+    QVERIFY(warningTitles.isEmpty());
+
+    int questions = 0;
+    DialogHooks::setMessageHook([&questions](QMessageBox::Icon icon, QWidget*, const QString&, const QString&,
+                                             QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        if (icon == QMessageBox::Question)
+            ++questions;
+        return QMessageBox::Cancel;
+    });
+    DialogHooks::setOpenFileNameHook([](QWidget*, const QString&, const QString&, const QString&) { return QString(); });
+    window->loadDiagram();
+    QCOMPARE(questions, 0);
+
+    EntityItem* moved = scene()->entityItems().first();
+    moved->setPos(moved->pos() + QPointF(40, 0));
+    window->loadDiagram();
+    QCOMPARE(questions, 1);
 }
 
 void TestSaveOpen::openFailureChangesNothing_data()

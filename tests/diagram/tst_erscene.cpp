@@ -1,10 +1,13 @@
 #include "app/thememanager.h"
 #include "common/testmain.h"
+#include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsRectItem>
+#include <QJsonArray>
+#include <QJsonObject>
 #include <QPainter>
 #include <QSignalSpy>
 #include <QTest>
@@ -66,6 +69,8 @@ private slots:
     void gridLinesCoverAnyRectangle();
     void growsButNeverShrinks();
     void growsAgainAfterAnOutsideFit();
+    void growsAfterEveryLoad();
+    void viewFollowsAfterALoad();
     void selectedItemsGlow_data();
     void selectedItemsGlow();
     void glowPulsesBetweenLimits();
@@ -212,6 +217,77 @@ void TestERScene::growsAgainAfterAnOutsideFit()
     scene.setSceneRect(scene.itemsBoundingRect().adjusted(-100, -100, 100, 100));
     middle->update();
     QTRY_COMPARE(scene.sceneRect(), withMargin);
+}
+
+// A load grows the rectangle once around what it read, without listening
+// to each of its steps; afterwards the scene follows its items again, and
+// every later load (from a repeated Open) does the same.
+void TestERScene::growsAfterEveryLoad()
+{
+    ERScene scene;
+    const auto entity = [](const QString& id, double x, double y) {
+        return QJsonObject{{"id", id},
+                           {"title", id},
+                           {"x", x},
+                           {"y", y},
+                           {"attributes", QJsonArray{QJsonObject{{"name", "id"}, {"type", "INT"}}}}};
+    };
+    for (int load = 0; load < 3; ++load) {
+        const double far = 4000.0 * (load + 1);
+        const QJsonObject diagram{{"type", "er-diagram"},
+                                  {"entities", QJsonArray{entity("a", 0, 0), entity("b", far, far)}},
+                                  {"edges", QJsonArray()}};
+        QVERIFY(scene.loadFromJson(diagram));
+        QCOMPARE(scene.entityItems().size(), qsizetype(2));
+        const QRectF read = scene.itemsBoundingRect();
+        QVERIFY(read.right() > far);
+        QVERIFY(scene.sceneRect().contains(read.adjusted(-300, -300, 300, 300)));
+
+        EntityItem* moved = scene.entityItems().first();
+        moved->setPos(-3 * far, 2 * far);
+        QTRY_VERIFY(scene.sceneRect().contains(moved->sceneBoundingRect().adjusted(-300, -300, 300, 300)));
+    }
+}
+
+namespace {
+
+class CountingView : public QGraphicsView
+{
+public:
+    using QGraphicsView::QGraphicsView;
+    int paints = 0;
+
+protected:
+    void paintEvent(QPaintEvent* event) override
+    {
+        ++paints;
+        QGraphicsView::paintEvent(event);
+    }
+};
+
+} // namespace
+
+// A load holds the views back; afterwards they follow every change again.
+void TestERScene::viewFollowsAfterALoad()
+{
+    ERScene scene;
+    CountingView view(&scene);
+    view.resize(400, 300);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    scene.addRect(0, 0, 50, 50)->update();
+    QTRY_VERIFY(view.paints > 0);
+    const QJsonObject diagram{
+        {"type", "er-diagram"},
+        {"entities", QJsonArray{QJsonObject{{"id", "a"}, {"title", "a"}, {"x", 0}, {"y", 0}}}}};
+    for (int load = 0; load < 2; ++load) {
+        QVERIFY(scene.loadFromJson(diagram));
+        QTRY_VERIFY(view.paints > 0);
+        QCoreApplication::processEvents();
+        view.paints = 0;
+        scene.entityItems().first()->setPos(10 + load, 10);
+        QTRY_VERIFY(view.paints > 0);
+    }
 }
 
 void TestERScene::selectedItemsGlow_data()

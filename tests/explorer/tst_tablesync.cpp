@@ -1,6 +1,7 @@
 #include "common/testmain.h"
 #include "explorer/tablesync.h"
 #include "model/columnitem.h"
+#include "model/columnnameindex.h"
 #include "model/constraintitem.h"
 #include "model/indexitem.h"
 #include "model/modelitem.h"
@@ -11,6 +12,7 @@
 
 #include <QJsonArray>
 #include <QJsonObject>
+#include <QRandomGenerator>
 #include <QTest>
 
 namespace {
@@ -171,6 +173,35 @@ private slots:
         const ConstraintItem* again = table->constraintOfType(ConstraintItem::PrimaryKey);
         QVERIFY(again && again->id() != firstKey);
         QCOMPARE(namesOf(table, again->columns()), QStringList{"b"});
+    }
+
+    // Whether a key of a few rows or of many, each of its rows names the
+    // first column of its name but for case, as the column index finds it;
+    // names that fold alike in other scripts included.
+    void keyColumnsMatchTheIndex()
+    {
+        const QStringList names{"id", "ID", "Id", "stra\u00dfe", "STRASSE", "\u00c4rger", "\u00e4rger",
+                                "\u01c5", "\u01c6", "\u01c4", "\u03a3", "\u03c3", "\u03c2"};
+        QRandomGenerator random(7);
+        for (int round = 0; round < 200; ++round) {
+            QStringList texts;
+            const int count = 1 + random.bounded(12);
+            const int keys = 1 + random.bounded(count);
+            for (int i = 0; i < count; ++i)
+                texts << names.at(random.bounded(names.size())) + (i < keys ? ":INT:P" : ":INT");
+            ModelItem model;
+            const QList<EntityRow> picked = rows(texts);
+            TableItem* table = TableSync::registerTable(&model, "t", "t", picked);
+            const ColumnNameIndex index(table->columns());
+            QStringList expected;
+            for (const EntityRow& row : picked) {
+                if (row.primaryKey)
+                    expected << index.first(row.name)->id();
+            }
+            const ConstraintItem* key = table->constraintOfType(ConstraintItem::PrimaryKey);
+            QVERIFY2(key, qPrintable(texts.join(',')));
+            QCOMPARE(key->columns(), expected);
+        }
     }
 
     void uniqueConstraintsOnlyGrow()
