@@ -170,12 +170,14 @@ void orientRecognizedLinks(RecognizedDiagram& diagram)
     QList<int> manyEnd(links.size(), -1);
     QList<double> markerDistance(links.size(), std::numeric_limits<double>::max());
 
-    for (const QRectF& marker : qAsConst(diagram.arrowMarkers)) {
-        const QPointF c = marker.center();
-        double best = 28.0;
-        int link = -1, end = -1;
+    // The line end nearest to c closer than best (which it lowers to that
+    // distance) among the links that skip does not pass over: the link in
+    // link, 0 or 1 in end; link stays -1 when there is none.
+    const auto nearestLineEnd = [&links](const QPointF& c, double& best, int& link, int& end, auto skip) {
+        link = -1;
+        end = -1;
         for (int i = 0; i < links.size(); ++i) {
-            if (!links.at(i).hasLine)
+            if (!links.at(i).hasLine || skip(i))
                 continue;
             const double d0 = centreDistance(c, links.at(i).line.p1());
             const double d1 = centreDistance(c, links.at(i).line.p2());
@@ -190,6 +192,12 @@ void orientRecognizedLinks(RecognizedDiagram& diagram)
                 end = 1;
             }
         }
+    };
+
+    for (const QRectF& marker : qAsConst(diagram.arrowMarkers)) {
+        double best = 28.0;
+        int link = -1, end = -1;
+        nearestLineEnd(marker.center(), best, link, end, [](int) { return false; });
         if (link < 0)
             continue;
         if (markerDistance.at(link) > best + 0.5) {
@@ -207,22 +215,7 @@ void orientRecognizedLinks(RecognizedDiagram& diagram)
                 continue;
             double best = 22.0;
             int link = -1, end = -1;
-            for (int i = 0; i < links.size(); ++i) {
-                if (manyEnd.at(i) != -1 || !links.at(i).hasLine)
-                    continue;
-                const double d0 = centreDistance(c, links.at(i).line.p1());
-                const double d1 = centreDistance(c, links.at(i).line.p2());
-                if (d0 < best) {
-                    best = d0;
-                    link = i;
-                    end = 0;
-                }
-                if (d1 < best) {
-                    best = d1;
-                    link = i;
-                    end = 1;
-                }
-            }
+            nearestLineEnd(c, best, link, end, [&manyEnd](int i) { return manyEnd.at(i) != -1; });
             if (link >= 0)
                 manyEnd[link] = 1 - end;
         }
