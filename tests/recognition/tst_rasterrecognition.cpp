@@ -364,33 +364,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("text named png") << QByteArray("not a picture at all") << "png" << "Could not load the image.";
         QTest::newRow("empty file") << QByteArray() << "jpg" << "Could not load the image.";
-        QByteArray truncated;
-        {
-            QBuffer buffer(&truncated);
-            buffer.open(QIODevice::WriteOnly);
-            QImage(400, 300, QImage::Format_RGB32).save(&buffer, "PNG");
-        }
-        truncated.truncate(40);
-        QTest::newRow("header only") << truncated << "png" << "Could not load the image.";
-        QByteArray blank;
-        {
-            QBuffer buffer(&blank);
-            buffer.open(QIODevice::WriteOnly);
-            QImage white(300, 200, QImage::Format_RGB32);
-            white.fill(Qt::white);
-            white.save(&buffer, "PNG");
-        }
-        QTest::newRow("no boxes") << blank << "png" << "No rectangular entities were found in the image.";
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage white(300, 200, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        white.save(&buffer, "PNG");
+        QTest::newRow("header only") << png.left(40) << "png" << "Could not load the image.";
+        QTest::newRow("no boxes") << png << "png" << "No rectangular entities were found in the image.";
     }
     void unreadableFiles()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, suffix);
         const QString path = dir.filePath(QStringLiteral("bad.") + suffix);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
         QString error;
         const RecognizedDiagram result = recognizeDiagram(path, &error);
         QVERIFY(result.entities.isEmpty());
