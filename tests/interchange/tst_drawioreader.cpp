@@ -158,8 +158,6 @@ void TestDrawioReader::realFiles()
     const DrawioRoundTrip trip = drawioRoundTrip(fileContents(dataDir + name + QLatin1String(".xml")));
     QVERIFY(trip.read());
     QCOMPARE(trip.second, trip.first);
-    QCOMPARE(packed.value(QLatin1String("version")).toString(), QStringLiteral("1.0"));
-    QCOMPARE(packed.value(QLatin1String("type")).toString(), QStringLiteral("er-diagram"));
 }
 
 void TestDrawioReader::pages_data()
@@ -370,25 +368,18 @@ void TestDrawioReader::cellRecords()
     QCOMPARE(a.value, QStringLiteral("from label"));
     QVERIFY(!a.vertex); // only "1" makes a vertex
     QVERIFY(a.edge);
-    QCOMPARE(a.width, 180.0);
-    QCOMPARE(a.height, 40.0);
+    QCOMPARE(QSizeF(a.width, a.height), QSizeF(180, 40));
 
     const DrawioCell& b = cells.at(3);
     QCOMPARE(b.value, QStringLiteral("text ")); // the first run of text only
-    QCOMPARE(b.x, 0.0);
-    QCOMPARE(b.y, 0.0);
-    QCOMPARE(b.width, 0.0);
-    QCOMPARE(b.height, 40.0);
+    QCOMPARE(QRectF(b.x, b.y, b.width, b.height), QRectF(0, 0, 0, 40)); // unreadable numbers
 
     // A cell without an id is dropped; the cell inside it takes nothing
     // from it but still counts.
-    const DrawioCell& n = cells.at(4);
-    QCOMPARE(n.id, QStringLiteral("n"));
-    QCOMPARE(n.parent, QString());
+    QCOMPARE(cells.at(4).id + '/' + cells.at(4).parent, QStringLiteral("n/"));
 
     const DrawioCell& o = cells.at(5);
-    QCOMPARE(o.id, QStringLiteral("o"));
-    QCOMPARE(o.parent, QStringLiteral("b"));
+    QCOMPARE(o.id + '/' + o.parent, QStringLiteral("o/b"));
     QCOMPARE(o.value, QStringLiteral("id : int PK FK UK"));
     QVERIFY(o.primaryKey && o.foreignKey && o.unique);
 }

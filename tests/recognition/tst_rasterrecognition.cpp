@@ -201,12 +201,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("dash");        // 0: solid
         QTest::addColumn<QString>("label");   // written on the line, which stops around it
         QTest::addColumn<bool>("ring");       // a circle of 30 pixels on the line near the right box
-        QTest::addColumn<int>("links");
-        QTest::newRow("solid") << 0 << QString() << false << 1;
-        QTest::newRow("dashed 6 on 6") << 6 << QString() << false << 1;
-        QTest::newRow("dashed 10 on 10") << 10 << QString() << false << 1;
-        QTest::newRow("labelled") << 0 << "places" << false << 1;
-        QTest::newRow("dashed, labelled, ring") << 6 << "is held as" << true << 1;
+        QTest::newRow("solid") << 0 << QString() << false;
+        QTest::newRow("dashed 6 on 6") << 6 << QString() << false;
+        QTest::newRow("dashed 10 on 10") << 10 << QString() << false;
+        QTest::newRow("labelled") << 0 << "places" << false;
+        QTest::newRow("dashed, labelled, ring") << 6 << "is held as" << true;
     }
     void connectorShapes()
     {
@@ -251,8 +250,7 @@ private Q_SLOTS:
         RecognizedDiagram result;
         QVERIFY(recognizeRasterDiagram(image, result, {QStringLiteral("Liberation Sans")}));
         QCOMPARE(result.entities.size(), 2);
-        QFETCH(int, links);
-        QCOMPARE(result.links.size(), links);
+        QCOMPARE(result.links.size(), 1);
     }
 
     // Words of the alphabet written in the template face at the sizes of
@@ -364,33 +362,24 @@ private Q_SLOTS:
         QTest::addColumn<QString>("message");
         QTest::newRow("text named png") << QByteArray("not a picture at all") << "png" << "Could not load the image.";
         QTest::newRow("empty file") << QByteArray() << "jpg" << "Could not load the image.";
-        QByteArray truncated;
-        {
-            QBuffer buffer(&truncated);
-            buffer.open(QIODevice::WriteOnly);
-            QImage(400, 300, QImage::Format_RGB32).save(&buffer, "PNG");
-        }
-        truncated.truncate(40);
-        QTest::newRow("header only") << truncated << "png" << "Could not load the image.";
-        QByteArray blank;
-        {
-            QBuffer buffer(&blank);
-            buffer.open(QIODevice::WriteOnly);
-            QImage white(300, 200, QImage::Format_RGB32);
-            white.fill(Qt::white);
-            white.save(&buffer, "PNG");
-        }
-        QTest::newRow("no boxes") << blank << "png" << "No rectangular entities were found in the image.";
+        QByteArray png;
+        QBuffer buffer(&png);
+        buffer.open(QIODevice::WriteOnly);
+        QImage white(300, 200, QImage::Format_RGB32);
+        white.fill(Qt::white);
+        white.save(&buffer, "PNG");
+        QTest::newRow("header only") << png.left(40) << "png" << "Could not load the image.";
+        QTest::newRow("no boxes") << png << "png" << "No rectangular entities were found in the image.";
     }
     void unreadableFiles()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(QString, suffix);
         const QString path = dir.filePath(QStringLiteral("bad.") + suffix);
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write(bytes);
-        file.close();
+        {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size());
+        }
         QString error;
         const RecognizedDiagram result = recognizeDiagram(path, &error);
         QVERIFY(result.entities.isEmpty());
