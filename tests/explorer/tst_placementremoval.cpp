@@ -113,6 +113,17 @@ private:
         return data ? data->data(MimeType) : QByteArray();
     }
 
+    // Selects these rows in the explorer, in this order.
+    void selectInTree(const QList<std::pair<QString, QString>>& rows)
+    {
+        QItemSelection selection;
+        for (const auto& [kind, id] : rows) {
+            const QModelIndex index = window->treeProxy->mapFromSource(window->findTreeItem(kind, id)->index());
+            selection.select(index, index);
+        }
+        tree()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+    }
+
     TableItem* tableNamed(const QString& name) const
     {
         for (TableItem* table : window->currentModel->tables()) {
@@ -300,13 +311,11 @@ private slots:
         QVERIFY(window->project && window->currentModel && window->currentDiagram);
     }
 
-    void explorerRemovalAsksAndPrunesEverywhere()
+    void explorerRemovalAsksAndTakesModels()
     {
         buildShop();
-        TableItem* orders = tableNamed(QStringLiteral("orders"));
         const QString itemsId = tableNamed(QStringLiteral("items"))->id();
-        const QString ordersId = orders->id();
-        DiagramItem* first = window->currentDiagram;
+        const QString ordersId = tableNamed(QStringLiteral("orders"))->id();
         window->addExplorerDiagram(window->currentModel);  // Diagram 2, live
         window->onExplorerDropRequested(payload({{Table, itemsId}}), QPointF());
 
@@ -319,21 +328,6 @@ private slots:
         QCOMPARE(snapshot(), before);
 
         answerMessages(QMessageBox::Yes, &titles);
-        window->selectExplorerItem(Table, ordersId);
-        window->removeExplorerSelection();
-        QVERIFY(!window->currentModel->table(ordersId));
-        // Every relationship to or from it went, with the foreign keys.
-        QCOMPARE(window->currentModel->relationships().size(), 0);
-        QVERIFY(!window->currentModel->table(itemsId)->constraintOfType(1));
-        QVERIFY(!window->findTreeItem(Table, ordersId));
-        const QJsonObject saved = save();
-        for (const QJsonValue& diagram : saved.value("diagrams").toArray()) {
-            const QByteArray text = QJsonDocument(diagram.toObject()).toJson();
-            QVERIFY2(!text.contains(ordersId.toUtf8()), text.constData());
-        }
-        // The stored diagram lost the edge and the rows it made.
-        QCOMPARE(first->data().value("edges").toArray().size(), 0);
-
         // A model with one of its tables: the model goes, the record of the
         // table is skipped; the canvas shows the first model left.
         ModelItem* other = window->project->addModel();
@@ -341,12 +335,7 @@ private slots:
         other->addDiagram()->setName(QStringLiteral("Only"));
         window->rebuildProjectTree();
         const QString currentId = window->currentModel->id();
-        QItemSelection both;
-        for (const auto& [kind, id] : {std::pair{Model, currentId}, {Table, itemsId}}) {
-            const QModelIndex index = window->treeProxy->mapFromSource(window->findTreeItem(kind, id)->index());
-            both.select(index, index);
-        }
-        tree()->selectionModel()->select(both, QItemSelectionModel::ClearAndSelect);
+        selectInTree({{Model, currentId}, {Table, itemsId}});
         window->removeExplorerSelection();
         QCOMPARE(window->project->models(), QList<ModelItem*>{other});
         QCOMPARE(window->currentModel, other);
@@ -389,12 +378,7 @@ private slots:
             chosen.prepend({Relationship, linkId});
         else
             chosen.append({Relationship, linkId});
-        QItemSelection selection;
-        for (const auto& [kind, id] : std::as_const(chosen)) {
-            const QModelIndex index = window->treeProxy->mapFromSource(window->findTreeItem(kind, id)->index());
-            selection.select(index, index);
-        }
-        tree()->selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
+        selectInTree(chosen);
         QStringList titles;
         answerMessages(QMessageBox::Yes, &titles);
         window->removeExplorerSelection();
