@@ -96,25 +96,6 @@ private slots:
 
     // ---- columns
 
-    void columnNamesContinueTheSequence()
-    {
-        EntityItem* entity = showNewTable("orders", {"column_1", "Column_3"});
-        TableItem* table = details->shownTable();
-        click("toolButtonAddTableColumn");
-        QCOMPARE(table->columns().last()->name(), QStringLiteral("column_4"));
-        QCOMPARE(table->columns().last()->dataType(), QStringLiteral("undefined"));
-        QCOMPARE(entity->attributeName(entity->attributeCount() - 1), QStringLiteral("column_4"));
-        // The new column's row is current.
-        QCOMPARE(pane.grid("tableViewColumns")->currentIndex().row(), static_cast<int>(table->columns().size()) - 1);
-
-        EntityItem* viewEntity = pane.scene()->addViewAt(QPointF(400, 0));
-        viewEntity->addAttribute("a", "INT");
-        pane.select(viewEntity);
-        click("toolButtonAddTableColumn");
-        QCOMPARE(viewEntity->attributeName(1), QStringLiteral("column_2"));
-        QCOMPARE(pane.grid("tableViewColumns")->currentIndex().row(), 1);
-    }
-
     void removingAColumnForgetsItEverywhere()
     {
         EntityItem* entity = showNewTable("orders", {"a", "b"});
@@ -250,8 +231,6 @@ private slots:
         TableItem* child = details->shownTable();
         details->addConstraintOfKind(ConstraintItem::ForeignKey);
         ConstraintItem* key = child->constraints().last();
-        QCOMPARE(gridHeaders("tableViewConsColumns"),
-                 (QStringList{"FK Schema", "FK Table", "FK Column", "PK Schema", "PK Table", "PK Column"}));
         QCOMPARE(pane.model("tableViewConsColumns")->rowCount(), 0);
 
         // A column without a referenced table: the referenced side gets an
@@ -503,13 +482,9 @@ private slots:
     {
         EntityItem* entity = showNewTable("orders", {"a", "b"});
         TableItem* table = details->shownTable();
-        QCOMPARE(gridHeaders("tableViewIndexes"), (QStringList{"Name", "Type"}));
-        click("toolButtonAddIndex");
-        click("toolButtonAddIndex");
-        click("toolButtonAddIndex");
-        QCOMPARE(QStringList({table->indexes().at(0)->name(), table->indexes().at(1)->name(),
-                              table->indexes().at(2)->name()}),
-                 (QStringList{"ix_orders", "ix_orders_2", "ix_orders_3"}));
+        for (int i = 0; i < 3; ++i)
+            click("toolButtonAddIndex");
+        QCOMPARE(table->indexes().at(2)->name(), QStringLiteral("ix_orders_3"));
         // The grid was fitted to ix_orders; the longer names added after it
         // are not cut off.
         QTableView* grid = pane.grid("tableViewIndexes");
@@ -518,11 +493,8 @@ private slots:
         QCOMPARE(currentRowText("tableViewIndexes"), QStringLiteral("ix_orders_3"));
         QCOMPARE(index->columns(), QStringList{table->columns().first()->id()});
 
-        click("toolButtonAddIndexColumn");
-        click("toolButtonAddIndexColumn");
-        click("toolButtonAddIndexColumn");
-        QCOMPARE(index->columns().size(), 3);
-        click("toolButtonAddIndexColumn"); // every column is in it already
+        for (int i = 0; i < 4; ++i) // the last finds every column in it already
+            click("toolButtonAddIndexColumn");
         QCOMPARE(index->columns().size(), 3);
         QCOMPARE(pane.texts("tableViewIndColumns", 1), QStringList{"a"});
 
@@ -632,58 +604,57 @@ private slots:
         QCOMPARE(rowIds().size(), 3);
     }
 
-    void mappingFromTheEmptyRow()
+    // A mapping is made from the empty row once its last cell is filled,
+    // or by the add button without ends; either row is filled cell by cell,
+    // each end level by level, ignoring case and blanks.
+    void mappingRowFilledCellByCell_data()
     {
+        QTest::addColumn<bool>("byButton");
+        QTest::addColumn<QStringList>("texts");
+        QTest::newRow("empty row") << false << QStringList{" model 1", "ORDERS", "total", "Model 1", "orders ", "Tax"};
+        QTest::newRow("add button") << true << QStringList{"Model 1", "orders", "total", "Model 1", "orders", "tax"};
+    }
+
+    void mappingRowFilledCellByCell()
+    {
+        QFETCH(bool, byButton);
+        QFETCH(QStringList, texts);
         showNewTable("orders", {"total", "tax"});
         ProjectItem* project = window->project;
+        ModelItem* model = window->currentModel;
         QSignalSpy changed(details, &TableDetailsController::mappingsChanged);
         QStandardItemModel* mappings = pane.model("treeView");
-        QCOMPARE(mappings->rowCount(), 1);
-        const QStringList texts{" model 1", "ORDERS", "total", "Model 1", "orders ", "Tax"};
-        for (int column = 0; column < 5; ++column) {
-            mappings->setData(mappings->index(0, column), texts.at(column));
-            pane.settle();
-            QVERIFY(project->mappings().isEmpty());
-            QCOMPARE(mappings->item(0, column)->text(), texts.at(column));
+        if (byButton) {
+            click("toolButtonAddMapping");
+            QCOMPARE(changed.count(), 1);
+            QCOMPARE(details->mappingAt(pane.view("treeView")->currentIndex().row()), model->mappings().value(0));
         }
-        pane.edit("treeView", 0, 5, texts.at(5));
-        pane.settle();
-        QCOMPARE(project->mappings().size(), 1);
-        MappingItem* mapping = project->mappings().first();
+        QCOMPARE(model->mappings().size(), byButton ? 1 : 0);
+        for (int column = 0; column < 6; ++column) {
+            if (column == 5 && !byButton)
+                pane.edit("treeView", 0, column, texts.at(column));
+            else
+                mappings->setData(mappings->index(0, column), texts.at(column));
+            pane.settle();
+            if (byButton || column < 5)
+                QCOMPARE(mappings->item(0, column)->text(), texts.at(column));
+            if (!byButton && column < 5)
+                QVERIFY(project->mappings().isEmpty());
+        }
+        MappingItem* mapping = byButton ? model->mappings().first() : project->mappings().value(0);
+        QVERIFY(mapping);
+        QCOMPARE(mapping->targetColumnId(), details->shownTable()->columnByName("tax")->id());
         QCOMPARE(mapping->name(), QStringLiteral("orders.total -> orders.tax"));
         QCOMPARE(mappings->rowCount(), 2);
         QCOMPARE(pane.texts("treeView", 1), QStringList(6, QString()));
-        QCOMPARE(changed.count(), 1);
-        QCOMPARE(details->mappingAt(pane.view("treeView")->currentIndex().row()), mapping);
-    }
-
-    // A mapping made by the add button starts without ends; its row is
-    // filled cell by cell, each end level by level.
-    void addedMappingIsFilledCellByCell()
-    {
-        showNewTable("orders", {"total", "tax"});
-        ModelItem* model = window->currentModel;
-        QSignalSpy changed(details, &TableDetailsController::mappingsChanged);
-        click("toolButtonAddMapping");
-        QCOMPARE(model->mappings().size(), 1);
-        MappingItem* mapping = model->mappings().first();
-        QCOMPARE(changed.count(), 1);
-        QStandardItemModel* mappings = pane.model("treeView");
-        QCOMPARE(details->mappingAt(pane.view("treeView")->currentIndex().row()), mapping);
-        const QStringList texts{"Model 1", "orders", "total", "Model 1", "orders", "tax"};
-        for (int column = 0; column < 6; ++column) {
-            mappings->setData(mappings->index(0, column), texts.at(column));
-            pane.settle();
-            QCOMPARE(mappings->item(0, column)->text(), texts.at(column));
+        if (!byButton) {
+            QCOMPARE(changed.count(), 1);
+            QCOMPARE(details->mappingAt(pane.view("treeView")->currentIndex().row()), mapping);
+            return;
         }
-        pane.settle();
-        QCOMPARE(mapping->sourceColumnId(), details->shownTable()->columnByName("total")->id());
-        QCOMPARE(mapping->targetColumnId(), details->shownTable()->columnByName("tax")->id());
-        QCOMPARE(mapping->name(), QStringLiteral("orders.total -> orders.tax"));
         // A complete end does not take an unresolvable text.
         pane.edit("treeView", 0, 1, "nowhere");
         QCOMPARE(mappings->item(0, 1)->text(), QStringLiteral("orders"));
-
         pane.view("treeView")->setCurrentIndex(mappings->index(0, 0));
         const int before = changed.count();
         click("toolButtonRemoveMapping");
@@ -704,13 +675,6 @@ private:
     QString currentRowText(const char* name) const
     {
         return pane.view(name)->currentIndex().siblingAtColumn(0).data().toString();
-    }
-    QStringList gridHeaders(const char* name) const
-    {
-        QStringList headers;
-        for (int column = 0; column < pane.model(name)->columnCount(); ++column)
-            headers << pane.model(name)->headerData(column, Qt::Horizontal).toString();
-        return headers;
     }
 
     DetailsPane pane;
