@@ -196,6 +196,18 @@ void TestSchemaImporter::passwordTravelsInEnvironment()
     QVERIFY(passed.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(passed.readAll()), password);
 
+    // The joined form the dialog passes loses its value the same way.
+    args.close();
+    Outcome joined(&importer);
+    runToOutcome(importer, joined, path, {"--dialect=postgresql", "--password=" + password, "--user=u"});
+    QVERIFY(args.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(args.readAll()).split(QLatin1Char('\n')),
+             (QStringList{"/bin/sh", path, "--dialect=postgresql", "--password=", "--user=u", ""}));
+    args.close();
+    QFile joinedPassword(path + QStringLiteral(".password"));
+    QVERIFY(joinedPassword.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(joinedPassword.readAll()), password);
+
     // An empty password does not let a variable from outside through.
     Outcome second(&importer);
     runToOutcome(importer, second, path, {"--dialect", "postgresql", "--password", ""});
