@@ -69,6 +69,7 @@ private slots:
     void stopEndsChildAndItsChildrenSilently();
     void destroyingEndsChildSilently();
     void startWhileRunningReplacesRun();
+    void standardErrorFloodIsDropped();
 
 private:
     // Writes a /bin/sh script into the temporary folder; its path.
@@ -279,6 +280,23 @@ void TestSchemaImporter::startWhileRunningReplacesRun()
     // Only the second run reports, and it succeeds.
     QCOMPARE(outcome.failed.count(), 0);
     QCOMPARE(outcome.finished.count(), 1);
+}
+
+void TestSchemaImporter::standardErrorFloodIsDropped()
+{
+    // Megabytes of diagnostics before the reason: what is relayed stays
+    // bounded, and the failure still quotes the last line.
+    const QString path = script(QStringLiteral("chatty.sh"), "head -c 5000000 /dev/zero | tr '\\0' e >&2\n"
+                                                             "printf '\\nlast words\\n' >&2\nexit 1\n");
+    SchemaImporter importer;
+    Outcome outcome(&importer);
+    runToOutcome(importer, outcome, path);
+    QCOMPARE(outcome.failure(), QStringLiteral("Python exited with code 1.\nlast words"));
+    qsizetype relayed = 0;
+    for (const QString& text : outcome.progressTexts())
+        relayed += text.size();
+    QVERIFY(relayed > 0);
+    QVERIFY(relayed <= SchemaImporter::ErrorLimit);
 }
 
 QUILLMAP_TEST_GUILESS_MAIN(TestSchemaImporter)
