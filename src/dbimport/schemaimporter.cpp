@@ -108,6 +108,7 @@ void SchemaImporter::stop()
     QProcess* process = m_process;
     m_process = nullptr;
     m_reported = true;
+    m_output = QByteArray();
     // Whatever the kill makes the process report is of no interest any more.
     disconnect(process, nullptr, this, nullptr);
     if (process->state() != QProcess::NotRunning) {
@@ -168,6 +169,7 @@ void SchemaImporter::reportFailure(const QString& message)
     if (m_reported)
         return;
     m_reported = true;
+    m_output = QByteArray();
     emit failed(message);
 }
 
