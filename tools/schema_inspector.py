@@ -13,7 +13,9 @@ error.
     schema_inspector.py --dialect csv --csv-dir FOLDER
 
 Every option takes exactly one value, which may be empty; an empty value
-means "the default". --schema takes one schema name or several separated by
+means "the default". The value is given in the same argument as
+--option=VALUE (as Quillmap passes it, so that no value is ever taken for an
+option) or as the next argument, taken whatever it looks like. --schema takes one schema name or several separated by
 commas; empty means every schema of the database that holds tables. When
 more than one schema is read, table names are written as "schema.table"; a
 table referenced from another schema is always written that way.
@@ -86,8 +88,9 @@ def one_line(text):
 # ---------------------------------------------------------------- command line
 
 def parse_arguments(argv):
-    """Every option consumes the next argument as its value, whatever it looks
-    like, so that values starting with "-" or empty values pass unchanged."""
+    """Reads "--option=value" or "--option value"; in the second form the
+    option consumes the next argument whatever it looks like, so that values
+    starting with "-" or empty values pass unchanged in both."""
     values = {}
     i = 0
     while i < len(argv):
@@ -95,12 +98,17 @@ def parse_arguments(argv):
         if arg in ("-h", "--help"):
             sys.stdout.write(USAGE + "\n")
             sys.exit(0)
-        if arg not in OPTIONS:
-            raise UsageError("unknown argument: %s" % arg)
-        if i + 1 >= len(argv):
-            raise UsageError("option %s needs a value" % arg)
-        values[arg[2:].replace("-", "_")] = argv[i + 1]
-        i += 2
+        name, joined, value = arg.partition("=")
+        if name not in OPTIONS:
+            raise UsageError("unknown argument: %s" % (name if joined else arg))
+        if joined:
+            i += 1
+        else:
+            if i + 1 >= len(argv):
+                raise UsageError("option %s needs a value" % arg)
+            value = argv[i + 1]
+            i += 2
+        values[name[2:].replace("-", "_")] = value
     dialect = values.get("dialect", "").strip().lower()
     if not dialect:
         raise UsageError("--dialect is required")

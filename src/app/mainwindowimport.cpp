@@ -22,6 +22,7 @@
 #include <QJsonObject>
 #include <QPointer>
 #include <QProgressDialog>
+#include <QStatusBar>
 
 #include <memory>
 
@@ -254,6 +255,7 @@ void MainWindow::finishDatabaseImport(const QJsonObject& erJson, const QJsonObje
     // of them; that comes first, or it would undo the fit.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     ui->view->fitInView(scene->itemsBoundingRect().adjusted(-60, -60, 60, 60), Qt::KeepAspectRatio);
+    statusBar()->showMessage(inspectorImportSummary(fullSchema));
 
     const QString path = DialogHooks::getSaveFileName(this, QStringLiteral("Save imported diagram"), QString(),
                                                       QStringLiteral("JSON Files (*.json)"));

@@ -6,6 +6,32 @@
 
 #include <QPushButton>
 
+#include <optional>
+
+namespace {
+
+// The values of the last accepted dialog; never the password.
+struct LastValues
+{
+    QString python;
+    QString script;
+    QString dialect;
+    QString host;
+    int port = 0;
+    QString database;
+    QString user;
+    QString schema;
+    QString csvDir;
+};
+
+std::optional<LastValues>& lastValues()
+{
+    static std::optional<LastValues> values;
+    return values;
+}
+
+} // namespace
+
 DbImportDialog::DbImportDialog(QWidget* parent)
     : QDialog(parent)
     , ui(std::make_unique<Ui::DbImportDialog>())
@@ -13,6 +39,7 @@ DbImportDialog::DbImportDialog(QWidget* parent)
     buildUi();
     connectSignals();
     onDialectChanged(ui->dialectCombo->currentIndex());
+    restoreLastValues();
 }
 
 DbImportDialog::~DbImportDialog() = default;
@@ -48,6 +75,37 @@ void DbImportDialog::connectSignals()
     connect(ui->buttonBox, &QDialogButtonBox::rejected, this, &QDialog::reject);
 }
 
+void DbImportDialog::restoreLastValues()
+{
+    const std::optional<LastValues>& last = lastValues();
+    if (!last)
+        return;
+    ui->pythonEdit->setText(last->python);
+    ui->scriptEdit->setText(last->script);
+    // The dialect first: choosing it sets its own port.
+    const int index = ui->dialectCombo->findData(last->dialect);
+    if (index >= 0)
+        ui->dialectCombo->setCurrentIndex(index);
+    ui->hostEdit->setText(last->host);
+    ui->portSpin->setValue(last->port);
+    ui->databaseEdit->setText(last->database);
+    ui->userEdit->setText(last->user);
+    ui->schemaEdit->setText(last->schema);
+    ui->csvDirEdit->setText(last->csvDir);
+}
+
+void DbImportDialog::done(int result)
+{
+    if (result == QDialog::Accepted) {
+        lastValues() = LastValues{ui->pythonEdit->text(),   ui->scriptEdit->text(),
+                                  ui->dialectCombo->currentData().toString(),
+                                  ui->hostEdit->text(),     ui->portSpin->value(),
+                                  ui->databaseEdit->text(), ui->userEdit->text(),
+                                  ui->schemaEdit->text(),   ui->csvDirEdit->text()};
+    }
+    QDialog::done(result);
+}
+
 QString DbImportDialog::pythonExecutable() const
 {
     return ui->pythonEdit->text().trimmed();
@@ -61,18 +119,20 @@ QString DbImportDialog::scriptPath() const
 QStringList DbImportDialog::arguments() const
 {
     const QString code = ui->dialectCombo->currentData().toString();
-    QStringList args{QStringLiteral("--dialect"), code};
+    const auto option = [](const char* name, const QString& value) {
+        return QLatin1String("--") + QLatin1String(name) + QLatin1Char('=') + value;
+    };
+    QStringList args{option("dialect", code)};
     if (code == QLatin1String("csv")) {
-        args << QStringLiteral("--csv-dir") << ui->csvDirEdit->text().trimmed();
+        args << option("csv-dir", ui->csvDirEdit->text().trimmed());
         return args;
     }
-    args << QStringLiteral("--host") << ui->hostEdit->text().trimmed()
-         << QStringLiteral("--port") << QString::number(ui->portSpin->value())
-         << QStringLiteral("--user") << ui->userEdit->text().trimmed()
-         << QStringLiteral("--password") << ui->passwordEdit->text()
-         << QStringLiteral("--schema") << ui->schemaEdit->text().trimmed()
-         << (code == QLatin1String("postgresql") ? QStringLiteral("--dbname") : QStringLiteral("--dsn"))
-         << ui->databaseEdit->text().trimmed();
+    args << option("host", ui->hostEdit->text().trimmed())
+         << option("port", QString::number(ui->portSpin->value()))
+         << option("user", ui->userEdit->text().trimmed())
+         << option("password", ui->passwordEdit->text())
+         << option("schema", ui->schemaEdit->text().trimmed())
+         << option(code == QLatin1String("postgresql") ? "dbname" : "dsn", ui->databaseEdit->text().trimmed());
     return args;
 }
 

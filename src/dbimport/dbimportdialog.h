@@ -13,7 +13,9 @@ class DbImportDialog;
 // The dialog of Import from Database: the Python interpreter, the inspector
 // script, the source (PostgreSQL, Oracle or a folder of CSV files) and its
 // connection values. It checks nothing; the inspector reports what is wrong.
-// Every field starts from its default each time the dialog is made.
+// Each new dialog shows the values of the last one accepted while the
+// program runs (the password excepted), so that a failed import is mended
+// by correcting one field; nothing is stored between runs.
 class DbImportDialog : public QDialog
 {
     Q_OBJECT
@@ -27,9 +29,14 @@ public:
     // The inspector's options for the chosen source: "--dialect" and its
     // code, then "--csv-dir" for CSV files, or "--host", "--port", "--user",
     // "--password", "--schema" and "--dbname" (PostgreSQL) or "--dsn"
-    // (Oracle). Every option is given, empty fields as empty values. Texts
-    // are trimmed, except the password.
+    // (Oracle). Every option is one argument "--option=value", so that no
+    // value is ever taken for an option, whatever it begins with. Every
+    // option is given, empty fields as empty values. Texts are trimmed,
+    // except the password.
     QStringList arguments() const;
+
+    // Accepting remembers the values for the next dialog.
+    void done(int result) override;
 
 public slots:
     // Shows the fields of the source at index and sets its port and hints.
@@ -41,6 +48,7 @@ public slots:
 private:
     void buildUi();
     void connectSignals();
+    void restoreLastValues();
 
     std::unique_ptr<Ui::DbImportDialog> ui;
 };

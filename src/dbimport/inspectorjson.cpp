@@ -97,27 +97,41 @@ QJsonObject entityObject(const QString& id, const QString& title, int x, int y)
 
 } // namespace
 
-QJsonObject convertInspectorJson(const QJsonObject& inspector)
-{
-    const QString dialect = inspector.value(QStringLiteral("meta")).toObject().value(QStringLiteral("dialect")).toString();
-    const QJsonArray tables = inspector.value(QStringLiteral("tables")).toArray();
-    const QJsonArray constraints = inspector.value(QStringLiteral("constraints")).toArray();
+namespace {
 
+// What the conversion takes from an inspector object.
+struct InspectorReading
+{
+    QString dialect;
     // One id and one column list per distinct table name; a later table of
     // the same name wins. The map keeps the names in the order of the grid.
     QMap<QString, QString> entityIds;
     QHash<QString, QJsonArray> columnsByTable;
-    for (const QJsonValue& value : tables) {
-        const QJsonObject table = value.toObject();
-        const QString name = table.value(nameKey).toString();
-        entityIds.insert(name, newId());
-        columnsByTable.insert(name, table.value(QStringLiteral("columns")).toArray());
-    }
-
     QHash<QString, QSet<QString>> primaryColumns;
     QHash<QString, QSet<QString>> uniqueColumns;
     QMap<RelationshipKey, Relationship> relationships;
     QHash<ColumnKey, QString> foreignKeyOf;   // column -> relationship id
+
+    bool hasEdge(const Relationship& relationship) const
+    {
+        return entityIds.contains(relationship.refTable) && entityIds.contains(relationship.table);
+    }
+};
+
+InspectorReading readInspector(const QJsonObject& inspector)
+{
+    InspectorReading reading;
+    reading.dialect = inspector.value(QStringLiteral("meta")).toObject().value(QStringLiteral("dialect")).toString();
+    const QJsonArray tables = inspector.value(QStringLiteral("tables")).toArray();
+    const QJsonArray constraints = inspector.value(QStringLiteral("constraints")).toArray();
+
+    for (const QJsonValue& value : tables) {
+        const QJsonObject table = value.toObject();
+        const QString name = table.value(nameKey).toString();
+        reading.entityIds.insert(name, newId());
+        reading.columnsByTable.insert(name, table.value(QStringLiteral("columns")).toArray());
+    }
+
     int unnamedCount = 0;
     for (const QJsonValue& value : constraints) {
         const QJsonObject constraint = value.toObject();
@@ -125,7 +139,8 @@ QJsonObject convertInspectorJson(const QJsonObject& inspector)
         const QString table = constraint.value(QStringLiteral("table")).toString();
         const QJsonArray columns = constraint.value(QStringLiteral("columns")).toArray();
         if (type == QLatin1String("PRIMARY KEY") || type == QLatin1String("UNIQUE")) {
-            QSet<QString>& set = (type == QLatin1String("UNIQUE") ? uniqueColumns : primaryColumns)[table];
+            QSet<QString>& set =
+                (type == QLatin1String("UNIQUE") ? reading.uniqueColumns : reading.primaryColumns)[table];
             for (const QJsonValue& column : columns)
                 set.insert(column.toString());
         } else if (type == QLatin1String("FOREIGN KEY")) {
@@ -134,14 +149,29 @@ QJsonObject convertInspectorJson(const QJsonObject& inspector)
             RelationshipKey key{constraint.value(nameKey).toString(), table, 0};
             if (key.name.isEmpty())
                 key.unnamedIndex = ++unnamedCount;
-            auto it = relationships.find(key);
-            if (it == relationships.end())
-                it = relationships.insert(
+            auto it = reading.relationships.find(key);
+            if (it == reading.relationships.end())
+                it = reading.relationships.insert(
                     key, Relationship{newId(), table, constraint.value(QStringLiteral("ref_table")).toString()});
             for (const QJsonValue& column : columns)
-                foreignKeyOf.insert(ColumnKey(table, column.toString()), it->id);
+                reading.foreignKeyOf.insert(ColumnKey(table, column.toString()), it->id);
         }
     }
+    return reading;
+}
+
+} // namespace
+
+QJsonObject convertInspectorJson(const QJsonObject& inspector)
+{
+    const InspectorReading reading = readInspector(inspector);
+    const QString& dialect = reading.dialect;
+    const QMap<QString, QString>& entityIds = reading.entityIds;
+    const QHash<QString, QJsonArray>& columnsByTable = reading.columnsByTable;
+    const QHash<QString, QSet<QString>>& primaryColumns = reading.primaryColumns;
+    const QHash<QString, QSet<QString>>& uniqueColumns = reading.uniqueColumns;
+    const QMap<RelationshipKey, Relationship>& relationships = reading.relationships;
+    const QHash<ColumnKey, QString>& foreignKeyOf = reading.foreignKeyOf;
 
     const int count = static_cast<int>(entityIds.size());
     const int gridColumns = std::max(1, static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count)))));
@@ -227,4 +257,86 @@ QString inspectorDialectName(const QString& code)
     if (code == QLatin1String("csv"))
         return QStringLiteral("CSV files");
     return code;
+}
+
+namespace {
+
+// "no tables", "1 table", "14 tables".
+QString counted(qsizetype count, const QString& one, const QString& many)
+{
+    if (count == 0)
+        return QStringLiteral("no ") + many;
+    return QString::number(count) + QLatin1Char(' ') + (count == 1 ? one : many);
+}
+
+// "a", "a and b", "a, b and c".
+QString listed(const QStringList& names)
+{
+    if (names.size() < 2)
+        return names.join(QString());
+    return QStringList(names.mid(0, names.size() - 1)).join(QStringLiteral(", ")) + QStringLiteral(" and ")
+           + names.last();
+}
+
+// Where the inspector read from: "schema sales", "schemas sales and hr",
+// "database shop", "folder exports"; empty when it does not say.
+QString sourceOf(const QJsonObject& meta)
+{
+    QStringList schemas;
+    for (const QJsonValue& schema : meta.value(QStringLiteral("schemas")).toArray()) {
+        if (!schema.toString().isEmpty())
+            schemas << schema.toString();
+    }
+    if (!schemas.isEmpty())
+        return (schemas.size() == 1 ? QStringLiteral("schema ") : QStringLiteral("schemas ")) + listed(schemas);
+    const QString database = meta.value(QStringLiteral("database")).toString();
+    if (!database.isEmpty())
+        return QStringLiteral("database ") + database;
+    QString folder = meta.value(QStringLiteral("folder")).toString();
+    while (folder.size() > 1 && folder.endsWith(QLatin1Char('/')))
+        folder.chop(1);
+    const QString folderName = folder.mid(folder.lastIndexOf(QLatin1Char('/')) + 1);
+    if (!folderName.isEmpty())
+        return QStringLiteral("folder ") + folderName;
+    return QString();
+}
+
+} // namespace
+
+QString inspectorImportSummary(const QJsonObject& inspector)
+{
+    const InspectorReading reading = readInspector(inspector);
+    qsizetype edges = 0;
+    qsizetype outside = 0;   // the referenced table was not read
+    qsizetype orphaned = 0;  // the table holding the key was not read
+    for (const Relationship& relationship : std::as_const(reading.relationships)) {
+        if (reading.hasEdge(relationship))
+            ++edges;
+        else if (reading.entityIds.contains(relationship.table))
+            ++outside;
+        else
+            ++orphaned;
+    }
+    const QString source = sourceOf(inspector.value(QStringLiteral("meta")).toObject());
+    QString summary = QStringLiteral("Imported %1 and %2")
+                          .arg(counted(reading.entityIds.size(), QStringLiteral("table"), QStringLiteral("tables")),
+                               counted(edges, QStringLiteral("relationship"), QStringLiteral("relationships")));
+    if (!source.isEmpty())
+        summary += QStringLiteral(" from ") + source;
+    if (outside > 0) {
+        const bool one = outside == 1;
+        const QString where = !source.isEmpty() ? QStringLiteral("outside ") + source
+                              : one            ? QStringLiteral("that was not read")
+                                               : QStringLiteral("that were not read");
+        summary += QStringLiteral("; %1 %2 %3 and %4 no edge")
+                       .arg(counted(outside, QStringLiteral("foreign key"), QStringLiteral("foreign keys")),
+                            one ? QStringLiteral("refers to a table") : QStringLiteral("refer to tables"), where,
+                            one ? QStringLiteral("has") : QStringLiteral("have"));
+    }
+    if (orphaned > 0) {
+        summary += QStringLiteral("; %1 of tables that were not read %2 no edge")
+                       .arg(counted(orphaned, QStringLiteral("foreign key"), QStringLiteral("foreign keys")),
+                            orphaned == 1 ? QStringLiteral("has") : QStringLiteral("have"));
+    }
+    return summary;
 }

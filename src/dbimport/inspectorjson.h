@@ -22,6 +22,12 @@
 // mistyped members read as empty. Ids are new on every call.
 QJsonObject convertInspectorJson(const QJsonObject& inspector);
 
+// One line for the status bar on what an import of this inspector object
+// brings and what it leaves out: "Imported 14 tables and 12 relationships
+// from schema sales; 3 foreign keys refer to tables outside schema sales and
+// have no edge".
+QString inspectorImportSummary(const QJsonObject& inspector);
+
 // The model's dialect for the inspector's dialect code: "postgresql" is
 // "PostgreSQL", "oracle" "Oracle", "csv" "CSV files"; any other text is
 // returned unchanged.

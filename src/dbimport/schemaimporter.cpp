@@ -9,6 +9,9 @@
 #include <QJsonParseError>
 #include <QProcessEnvironment>
 
+#include <algorithm>
+#include <utility>
+
 #ifdef Q_OS_UNIX
 #include <csignal>
 #include <sys/types.h>
@@ -47,26 +50,40 @@ void SchemaImporter::start(const QString& python, const QString& script, const Q
 
     m_process = new QProcess(this);
     m_reported = false;
+    m_output.clear();
+    m_stderrBytes = 0;
     m_partialLine.clear();
     m_lastLine.clear();
     m_stderrDecoder = QStringDecoder(QStringDecoder::Utf8);
     m_process->setProcessChannelMode(QProcess::SeparateChannels);
 
     // The password goes into the child's environment, never onto its
-    // command line; "--password" stays there with an empty value.
+    // command line; "--password" stays there with an empty value, in the
+    // form it came in ("--password=secret" or "--password" "secret").
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     const QString passwordVariable = QString::fromLatin1(PasswordVariable);
+    const QString passwordOption = QStringLiteral("--password");
+    const QString passwordPrefix = passwordOption + QLatin1Char('=');
     environment.remove(passwordVariable);
-    QStringList arguments{script};
+    // A script path that begins with "-" would be read by the interpreter
+    // as one of its own options.
+    QStringList arguments{script.startsWith(QLatin1Char('-')) ? QStringLiteral("./") + script : script};
     arguments.reserve(args.size() + 1);
     for (qsizetype i = 0; i < args.size(); ++i) {
-        arguments.append(args.at(i));
-        if (args.at(i) == QLatin1String("--password") && i + 1 < args.size()) {
-            const QString password = args.at(++i);
-            if (!password.isEmpty())
-                environment.insert(passwordVariable, password);
-            arguments.append(QString());
+        const QString& arg = args.at(i);
+        QString password;
+        if (arg.startsWith(passwordPrefix)) {
+            password = arg.mid(passwordPrefix.size());
+            arguments.append(passwordPrefix);
+        } else {
+            arguments.append(arg);
+            if (arg == passwordOption && i + 1 < args.size()) {
+                password = args.at(++i);
+                arguments.append(QString());
+            }
         }
+        if (!password.isEmpty())
+            environment.insert(passwordVariable, password);
     }
     m_process->setProcessEnvironment(environment);
 
@@ -80,6 +97,7 @@ void SchemaImporter::start(const QString& python, const QString& script, const Q
     connect(m_process, &QProcess::finished, this, &SchemaImporter::onProcessFinished);
     connect(m_process, &QProcess::errorOccurred, this, &SchemaImporter::onProcessError);
     connect(m_process, &QProcess::readyReadStandardError, this, &SchemaImporter::onStderrReady);
+    connect(m_process, &QProcess::readyReadStandardOutput, this, &SchemaImporter::onStdoutReady);
     m_process->start(python, arguments, QIODevice::ReadOnly);
 }
 
@@ -90,6 +108,7 @@ void SchemaImporter::stop()
     QProcess* process = m_process;
     m_process = nullptr;
     m_reported = true;
+    m_output = QByteArray();
     // Whatever the kill makes the process report is of no interest any more.
     disconnect(process, nullptr, this, nullptr);
     if (process->state() != QProcess::NotRunning) {
@@ -106,7 +125,10 @@ void SchemaImporter::stop()
 
 QString SchemaImporter::readStderr()
 {
-    const QString text = m_stderrDecoder.decode(m_process->readAllStandardError());
+    const QByteArray bytes = m_process->readAllStandardError();
+    const qint64 room = std::max<qint64>(0, ErrorLimit - m_stderrBytes);
+    m_stderrBytes += bytes.size();
+    const QString text = m_stderrDecoder.decode(bytes);
     // Follow the lines across reads: a read may end inside one.
     m_partialLine += text;
     const QStringList lines = m_partialLine.split(QLatin1Char('\n'));
@@ -118,7 +140,22 @@ QString SchemaImporter::readStderr()
         }
     }
     m_partialLine = lines.last().right(ReasonLimit);
-    return text.trimmed();
+    // Past the limit the text is dropped; only the last line is kept.
+    return bytes.size() <= room ? text.trimmed() : text.left(room).trimmed();
+}
+
+bool SchemaImporter::collectStdout()
+{
+    const QByteArray bytes = m_process->readAllStandardOutput();
+    if (m_output.size() + bytes.size() <= OutputLimit) {
+        m_output += bytes;
+        return true;
+    }
+    stop();
+    m_output = QByteArray();
+    emit failed(QStringLiteral("The inspector's output was too large (more than %1 MiB), so the import was stopped.")
+                    .arg(OutputLimit / (1024 * 1024)));
+    return false;
 }
 
 QString SchemaImporter::lastStderrLine() const
@@ -132,6 +169,7 @@ void SchemaImporter::reportFailure(const QString& message)
     if (m_reported)
         return;
     m_reported = true;
+    m_output = QByteArray();
     emit failed(message);
 }
 
@@ -139,10 +177,20 @@ void SchemaImporter::onStderrReady()
 {
     if (!m_process || sender() != m_process || m_reported)
         return;
+    const bool relay = m_stderrBytes < ErrorLimit;
     const QString text = readStderr();
+    if (!relay)
+        return;
     if (!text.isEmpty())
         qDebug().noquote() << "Schema inspector:" << text;
     emit progressMessage(text);
+}
+
+void SchemaImporter::onStdoutReady()
+{
+    if (!m_process || sender() != m_process || m_reported)
+        return;
+    collectStdout();
 }
 
 void SchemaImporter::onProcessError(QProcess::ProcessError error)
@@ -173,8 +221,9 @@ void SchemaImporter::onProcessFinished(int exitCode, QProcess::ExitStatus status
 {
     if (!m_process || sender() != m_process || m_reported)
         return;
+    const bool relay = m_stderrBytes < ErrorLimit;
     const QString rest = readStderr();
-    if (!rest.isEmpty())
+    if (relay && !rest.isEmpty())
         emit progressMessage(rest);
     if (m_reported)   // a receiver of the progress stopped the run
         return;
@@ -189,7 +238,9 @@ void SchemaImporter::onProcessFinished(int exitCode, QProcess::ExitStatus status
         reportFailure(QStringLiteral("Python exited with code %1.\n%2").arg(exitCode).arg(lastStderrLine()));
         return;
     }
-    const QByteArray output = m_process->readAllStandardOutput();
+    if (!collectStdout())
+        return;
+    const QByteArray output = std::exchange(m_output, QByteArray());
     if (output.isEmpty()) {
         reportFailure(QStringLiteral("Python produced no output."));
         return;

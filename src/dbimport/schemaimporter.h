@@ -15,6 +15,11 @@
 // A run reports one outcome, finished or failed, and nothing after it. A run
 // ended by stop() (or by destroying the importer) reports nothing at all.
 //
+// What the child prints is read as it comes, never without bound: past
+// OutputLimit bytes of standard output the run is stopped and fails; past
+// ErrorLimit bytes of standard error the rest is read and dropped (the last
+// line is still followed, for the failure message).
+//
 // The child never sees a terminal: its standard input is the null device,
 // and a password passed as the value of "--password" is handed over in the
 // environment variable PasswordVariable instead, leaving an empty value on
@@ -55,6 +60,9 @@ public:
     static constexpr int StopWaitMs = 3000;
     // How much of the inspector's last line a failure message quotes.
     static constexpr int ReasonLimit = 2000;
+    // The most of the child's standard output and standard error kept.
+    static constexpr qint64 OutputLimit = qint64(256) * 1024 * 1024;
+    static constexpr qint64 ErrorLimit = qint64(1024) * 1024;
 
 signals:
     void finished(const QJsonObject& erJson, const QJsonObject& fullSchema);
@@ -65,6 +73,7 @@ private slots:
     void onProcessFinished(int exitCode, QProcess::ExitStatus status);
     void onProcessError(QProcess::ProcessError error);
     void onStderrReady();
+    void onStdoutReady();
 
 private:
     // Emits failed for the current run unless it has reported already.
@@ -74,8 +83,13 @@ private:
     QString readStderr();
     // The last non-empty line of standard error so far.
     QString lastStderrLine() const;
+    // Moves the standard output waiting now into m_output; false, with the
+    // run stopped and its failure reported, when that passes OutputLimit.
+    bool collectStdout();
 
     QProcess* m_process = nullptr;
+    QByteArray m_output;      // standard output so far
+    qint64 m_stderrBytes = 0; // standard error read so far
     QStringDecoder m_stderrDecoder;
     QString m_partialLine;    // standard error after its last line break
     QString m_lastLine;       // the last complete non-empty line of standard error

@@ -10,11 +10,19 @@
 #include "common/mainwindowparts.h"
 
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSpinBox>
+#include <QStatusBar>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -57,12 +65,17 @@ private slots:
     void failureShowsOneBox_data();
     void failureShowsOneBox();
     void progressAndCancel();
+    void endlessOutputStopsImport();
+    void valuesNeverTakenForOptions();
+    void failedImportKeepsDialogValues();
+    void statusBarTellsWhatWasLeftOut();
 
 private:
-    // Answers the import dialog: accepted with these values, or cancelled
-    // when python is empty.
+    // Answers the import dialog: accepted with these values (and the line
+    // edits named in `fields`), or cancelled when python is empty. What the
+    // dialog showed when it opened goes to `shown`.
     void answerDialog(const QString& python, const QString& script, const QString& code,
-                      const QString& csvFolder = QString());
+                      const QString& csvFolder = QString(), const QMap<QString, QString>& fields = {});
     // A /bin/sh fake inspector in the temporary folder.
     QString fake(const QString& name, const QByteArray& body);
     void triggerImport();
@@ -76,6 +89,7 @@ private:
     QList<Message> messages;
     QStringList saveCaptions;
     QString saveAnswer;
+    QMap<QString, QString> shown;
 };
 
 void TestImportDatabase::initTestCase()
@@ -113,18 +127,34 @@ void TestImportDatabase::cleanup()
 }
 
 void TestImportDatabase::answerDialog(const QString& python, const QString& script, const QString& code,
-                                      const QString& csvFolder)
+                                      const QString& csvFolder, const QMap<QString, QString>& fields)
 {
     DialogHooks::setExecHook([=](QDialog* dialog) {
         auto* importDialog = qobject_cast<DbImportDialog*>(dialog);
-        if (!importDialog || python.isEmpty())
+        if (!importDialog)
+            return int(QDialog::Rejected);
+        shown.clear();
+        for (const QLineEdit* edit : importDialog->findChildren<QLineEdit*>())
+            if (edit->objectName().endsWith(QLatin1String("Edit")))
+                shown.insert(edit->objectName(), edit->text());
+        shown.insert(QStringLiteral("port"), QString::number(importDialog->findChild<QSpinBox*>()->value()));
+        shown.insert(QStringLiteral("dialect"), importDialog->findChild<QComboBox*>()->currentData().toString());
+        if (python.isEmpty())
             return int(QDialog::Rejected);
         importDialog->findChild<QLineEdit*>(QStringLiteral("pythonEdit"))->setText(python);
         importDialog->findChild<QLineEdit*>(QStringLiteral("scriptEdit"))->setText(script);
         auto* combo = importDialog->findChild<QComboBox*>(QStringLiteral("dialectCombo"));
         combo->setCurrentIndex(combo->findData(code));
         importDialog->findChild<QLineEdit*>(QStringLiteral("csvDirEdit"))->setText(csvFolder);
-        return int(QDialog::Accepted);
+        for (auto it = fields.cbegin(); it != fields.cend(); ++it) {
+            if (it.key() == QLatin1String("port"))
+                importDialog->findChild<QSpinBox*>()->setValue(it.value().toInt());
+            else
+                importDialog->findChild<QLineEdit*>(it.key())->setText(it.value());
+        }
+        // The user presses Import.
+        importDialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Ok)->click();
+        return importDialog->result();
     });
 }
 
@@ -184,6 +214,7 @@ void TestImportDatabase::csvFolderBecomesProject()
     QCOMPARE(saved.project->name(), QStringLiteral("Imported model"));
     QCOMPARE(saved.model->dialect(), QStringLiteral("CSV files"));
     QCOMPARE(saved.tableNames(), (QStringList{"customers", "orders", "products", "return_requests"}));
+    QCOMPARE(window->statusBar()->currentMessage(), QStringLiteral("Imported 4 tables and no relationships from folder csv"));
 }
 
 void TestImportDatabase::saveDeclinedLeavesNoFile()
@@ -338,6 +369,113 @@ void TestImportDatabase::progressAndCancel()
     triggerImport();
     QVERIFY(waitForEnd());
     QCOMPARE(canvasScene(window.get())->entityItems().size(), 2);
+}
+
+void TestImportDatabase::endlessOutputStopsImport()
+{
+    const QString script =
+        fake(QStringLiteral("endless.sh"), "echo $$ > \"$0.pid\"\nexec yes '" + QByteArray(1000, 'x') + "'\n");
+    answerDialog(QStringLiteral("/bin/sh"), script, "postgresql");
+    triggerImport();
+    // Waiting in an event loop of its own: polling would read the flood a
+    // slice per poll.
+    QSignalSpy failed(window->findChild<SchemaImporter*>(), &SchemaImporter::failed);
+    QVERIFY(failed.wait(120000));
+    QVERIFY(waitForEnd());
+    QCOMPARE(messages.size(), 1);
+    QCOMPARE(messages.first().title, QStringLiteral("Import failed"));
+    QCOMPARE(messages.first().text,
+             QStringLiteral("The inspector's output was too large (more than 256 MiB), so the import was stopped."));
+    QFile pidFile(script + QStringLiteral(".pid"));
+    QVERIFY(pidFile.open(QIODevice::ReadOnly));
+    QVERIFY(!processAlive(pidFile.readAll().trimmed().toLongLong()));
+}
+
+void TestImportDatabase::valuesNeverTakenForOptions()
+{
+    // A stand-in reads its command line with the real inspector's parser and
+    // writes what it saw next to itself. Its own name begins with "-" too.
+    const QString standIn = QStringLiteral("-stand in.py");
+    fake(standIn, "import importlib.util, json, sys\n"
+                  "spec = importlib.util.spec_from_file_location('inspector', r'" QUILLMAP_INSPECTOR_SCRIPT "')\n"
+                  "inspector = importlib.util.module_from_spec(spec)\n"
+                  "spec.loader.exec_module(inspector)\n"
+                  "options = inspector.parse_arguments(sys.argv[1:])\n"
+                  "with open(sys.argv[0] + '.seen', 'w') as seen:\n"
+                  "    json.dump({'argv': sys.argv[1:], 'options': options}, seen)\n"
+                  "print('{\"tables\": [{\"name\": \"t\"}]}')\n");
+    const QMap<QString, QString> fields{{"hostEdit", "-h evil host"},
+                                        {"userEdit", "-U o'brien; $(touch pwned)"},
+                                        {"passwordEdit", "-p \"d\" `touch pwned`"},
+                                        {"schemaEdit", "--schema=other"},
+                                        {"databaseEdit", "--help"}};
+    const QString previous = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(dir.path()));
+    answerDialog(QStringLiteral("/usr/bin/python3"), standIn, "postgresql", QString(), fields);
+    triggerImport();
+    const bool ended = waitForEnd();
+    QDir::setCurrent(previous);
+    QVERIFY(ended);
+    QVERIFY2(messages.isEmpty(), messages.isEmpty() ? "" : qPrintable(messages.first().text));
+    QFile seenFile(dir.filePath(standIn + QStringLiteral(".seen")));
+    QVERIFY(seenFile.open(QIODevice::ReadOnly));
+    const QJsonObject seen = QJsonDocument::fromJson(seenFile.readAll()).object();
+    const QJsonObject options = seen.value(QStringLiteral("options")).toObject();
+    QCOMPARE(options.value(QStringLiteral("host")).toString(), fields.value("hostEdit"));
+    QCOMPARE(options.value(QStringLiteral("user")).toString(), fields.value("userEdit"));
+    QCOMPARE(options.value(QStringLiteral("password")).toString(), fields.value("passwordEdit"));
+    QCOMPARE(options.value(QStringLiteral("schema")).toString(), fields.value("schemaEdit"));
+    QCOMPARE(options.value(QStringLiteral("dbname")).toString(), fields.value("databaseEdit"));
+    QCOMPARE(options.value(QStringLiteral("dialect")).toString(), QStringLiteral("postgresql"));
+    // Each value travels inside its option's own argument; the password not
+    // at all.
+    for (const QJsonValue& arg : seen.value(QStringLiteral("argv")).toArray()) {
+        QVERIFY2(arg.toString().startsWith(QLatin1String("--")) && arg.toString().contains(QLatin1Char('=')),
+                 qPrintable(arg.toString()));
+        QVERIFY(!arg.toString().contains(fields.value("passwordEdit")));
+    }
+    QVERIFY(!QFile::exists(dir.filePath(QStringLiteral("pwned"))));
+}
+
+void TestImportDatabase::failedImportKeepsDialogValues()
+{
+    const QMap<QString, QString> fields{{"hostEdit", "db.example"}, {"port", "1600"},      {"databaseEdit", "h:1600/X"},
+                                        {"userEdit", "scott"},      {"schemaEdit", "HR"},   {"passwordEdit", "tiger"}};
+    const QString script = fake(QStringLiteral("refused.sh"), "echo 'refused' >&2\nexit 1\n");
+    answerDialog(QStringLiteral("/bin/sh"), script, "oracle", QStringLiteral("/srv/csv"), fields);
+    triggerImport();
+    QVERIFY(waitForEnd());
+    QCOMPARE(messages.size(), 1);
+
+    // The next dialog opens with every value but the password.
+    answerDialog(QString(), QString(), QString());
+    triggerImport();
+    QMap<QString, QString> expected = fields;
+    expected.insert(QStringLiteral("passwordEdit"), QString());
+    expected.insert(QStringLiteral("pythonEdit"), QStringLiteral("/bin/sh"));
+    expected.insert(QStringLiteral("scriptEdit"), script);
+    expected.insert(QStringLiteral("csvDirEdit"), QStringLiteral("/srv/csv"));
+    expected.insert(QStringLiteral("dialect"), QStringLiteral("oracle"));
+    QCOMPARE(shown, expected);
+}
+
+void TestImportDatabase::statusBarTellsWhatWasLeftOut()
+{
+    const QByteArray schema = R"({"meta": {"dialect": "postgresql", "database": "shop", "schemas": ["sales"]},
+      "tables": [{"name": "customer"}, {"name": "orders"}, {"name": "order_line"}],
+      "constraints": [
+        {"type": "FOREIGN KEY", "name": "f1", "table": "orders", "columns": ["customer_id"], "ref_table": "customer"},
+        {"type": "FOREIGN KEY", "name": "f2", "table": "order_line", "columns": ["order_id"], "ref_table": "orders"},
+        {"type": "FOREIGN KEY", "name": "f3", "table": "order_line", "columns": ["a", "b"], "ref_table": "hr.staff"},
+        {"type": "FOREIGN KEY", "name": "f4", "table": "orders", "columns": ["c"], "ref_table": "audit.log"}]})";
+    answerDialog(QStringLiteral("/bin/sh"), fake(QStringLiteral("sales.sh"), "cat <<'EOF'\n" + schema + "\nEOF\n"),
+                 "postgresql");
+    triggerImport();
+    QVERIFY(waitForEnd());
+    QVERIFY(messages.isEmpty());
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QStringLiteral("Imported 3 tables and 2 relationships from schema sales; 2 foreign keys refer to tables "
+                            "outside schema sales and have no edge"));
 }
 
 QUILLMAP_TEST_MAIN(TestImportDatabase)

@@ -100,7 +100,7 @@ void TestDbImportDialog::arguments_data()
     QTest::addColumn<QString>("code");
     QTest::addColumn<QStringList>("fields");   // host, user, password, schema, database, csv folder
     QTest::addColumn<int>("port");
-    QTest::addColumn<QStringList>("expected");
+    QTest::addColumn<QStringList>("expected");   // options and values, passed joined as --option=value
 
     QTest::newRow("postgresql") << "postgresql" << QStringList{"db.example", "me", "pw", "sales", "shop", "/ignored"}
                                 << 5433
@@ -139,7 +139,10 @@ void TestDbImportDialog::arguments()
     part<QSpinBox>(dialog, "portSpin")->setValue(port);
     part<QLineEdit>(dialog, "pythonEdit")->setText(QStringLiteral("  /opt/py/bin/python3 "));
     part<QLineEdit>(dialog, "scriptEdit")->setText(QStringLiteral(" /x/schema_inspector.py\t"));
-    QCOMPARE(dialog.arguments(), expected);
+    QStringList joined;
+    for (qsizetype i = 0; i + 1 < expected.size(); i += 2)
+        joined << expected.at(i) + QLatin1Char('=') + expected.at(i + 1);
+    QCOMPARE(dialog.arguments(), joined);
     QCOMPARE(dialog.pythonExecutable(), QStringLiteral("/opt/py/bin/python3"));
     QCOMPARE(dialog.scriptPath(), QStringLiteral("/x/schema_inspector.py"));
 }

@@ -241,13 +241,20 @@ void TestInspectorPostgres::catalogueMatches_data()
     QTest::addColumn<QString>("imported");    // the schemas the import must cover
     QTest::addColumn<int>("tableCount");
     QTest::addColumn<int>("edgeCount");       // foreign keys with both tables imported
+    QTest::addColumn<QString>("summary");     // the status line after the import
     for (const char* driver : {"psycopg2", "psql"}) {
-        QTest::addRow("%s, both schemas", driver) << driver << "inventory, sales" << "inventory,sales" << 21 << 28;
-        QTest::addRow("%s, every schema", driver) << driver << "" << "inventory,sales" << 21 << 28;
+        const QString both = QStringLiteral("Imported 21 tables and 28 relationships from schemas inventory and sales");
+        QTest::addRow("%s, both schemas", driver) << driver << "inventory, sales" << "inventory,sales" << 21 << 28 << both;
+        QTest::addRow("%s, every schema", driver) << driver << "" << "inventory,sales" << 21 << 28 << both;
         // Three foreign keys of sales point into inventory: no edge, rows
-        // still marked.
-        QTest::addRow("%s, sales alone", driver) << driver << "sales" << "sales" << 11 << 13;
-        QTest::addRow("%s, inventory alone", driver) << driver << "inventory" << "inventory" << 10 << 12;
+        // still marked, and the status line says so.
+        QTest::addRow("%s, sales alone", driver)
+            << driver << "sales" << "sales" << 11 << 13
+            << QStringLiteral("Imported 11 tables and 13 relationships from schema sales; 3 foreign keys refer to "
+                              "tables outside schema sales and have no edge");
+        QTest::addRow("%s, inventory alone", driver)
+            << driver << "inventory" << "inventory" << 10 << 12
+            << QStringLiteral("Imported 10 tables and 12 relationships from schema inventory");
     }
 }
 
@@ -258,12 +265,14 @@ void TestInspectorPostgres::catalogueMatches()
     QFETCH(QString, imported);
     QFETCH(int, tableCount);
     QFETCH(int, edgeCount);
+    QFETCH(QString, summary);
     requireDriver(driver);
     const InspectorRun run = runInspector(connection(schema), {{"QUILLMAP_INSPECTOR_PG_DRIVER", driver.toUtf8()}});
     QVERIFY2(run.finished, qPrintable(run.failure));
     QCOMPARE(run.schema[QLatin1String("meta")][QLatin1String("driver")].toString(), driver);
     QCOMPARE(run.schema[QLatin1String("meta")][QLatin1String("dialect")].toString(), QStringLiteral("postgresql"));
     QVERIFY(!run.progress.isEmpty());
+    QCOMPARE(inspectorImportSummary(run.schema), summary);
 
     const QStringList schemas = schemaList(imported);
     const Catalogue expected = serverCatalogue(schemas);

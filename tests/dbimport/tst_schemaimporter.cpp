@@ -69,6 +69,7 @@ private slots:
     void stopEndsChildAndItsChildrenSilently();
     void destroyingEndsChildSilently();
     void startWhileRunningReplacesRun();
+    void standardErrorFloodIsDropped();
 
 private:
     // Writes a /bin/sh script into the temporary folder; its path.
@@ -196,6 +197,18 @@ void TestSchemaImporter::passwordTravelsInEnvironment()
     QVERIFY(passed.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(passed.readAll()), password);
 
+    // The joined form the dialog passes loses its value the same way.
+    args.close();
+    Outcome joined(&importer);
+    runToOutcome(importer, joined, path, {"--dialect=postgresql", "--password=" + password, "--user=u"});
+    QVERIFY(args.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(args.readAll()).split(QLatin1Char('\n')),
+             (QStringList{"/bin/sh", path, "--dialect=postgresql", "--password=", "--user=u", ""}));
+    args.close();
+    QFile joinedPassword(path + QStringLiteral(".password"));
+    QVERIFY(joinedPassword.open(QIODevice::ReadOnly));
+    QCOMPARE(QString::fromUtf8(joinedPassword.readAll()), password);
+
     // An empty password does not let a variable from outside through.
     Outcome second(&importer);
     runToOutcome(importer, second, path, {"--dialect", "postgresql", "--password", ""});
@@ -267,6 +280,23 @@ void TestSchemaImporter::startWhileRunningReplacesRun()
     // Only the second run reports, and it succeeds.
     QCOMPARE(outcome.failed.count(), 0);
     QCOMPARE(outcome.finished.count(), 1);
+}
+
+void TestSchemaImporter::standardErrorFloodIsDropped()
+{
+    // Megabytes of diagnostics before the reason: what is relayed stays
+    // bounded, and the failure still quotes the last line.
+    const QString path = script(QStringLiteral("chatty.sh"), "head -c 5000000 /dev/zero | tr '\\0' e >&2\n"
+                                                             "printf '\\nlast words\\n' >&2\nexit 1\n");
+    SchemaImporter importer;
+    Outcome outcome(&importer);
+    runToOutcome(importer, outcome, path);
+    QCOMPARE(outcome.failure(), QStringLiteral("Python exited with code 1.\nlast words"));
+    qsizetype relayed = 0;
+    for (const QString& text : outcome.progressTexts())
+        relayed += text.size();
+    QVERIFY(relayed > 0);
+    QVERIFY(relayed <= SchemaImporter::ErrorLimit);
 }
 
 QUILLMAP_TEST_GUILESS_MAIN(TestSchemaImporter)
