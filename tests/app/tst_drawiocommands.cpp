@@ -15,6 +15,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +32,7 @@ private slots:
     void init();
     void cleanup();
     void importMakesUntitledProject();
+    void importTellsWhatCameIn();
     void failuresWarn_data();
     void failuresWarn();
     void exportThenImportKeepsTheDiagram();
@@ -127,6 +129,17 @@ void TestDrawioCommands::importMakesUntitledProject()
     QCOMPARE(project.models().first()->name(), QStringLiteral("Model 1"));
     QCOMPARE(project.models().first()->tables().size(), 3);
     QCOMPARE(project.models().first()->diagrams().first()->name(), QStringLiteral("Diagram 1"));
+}
+
+// The status bar says which pages came in and which did not.
+void TestDrawioCommands::importTellsWhatCameIn()
+{
+    runImport(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/drawio/two-pages.drawio"));
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    QCOMPARE(summarizeDiagram(scene()->toJson(), false).size(), 5);
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QStringLiteral("Imported 3 entities and 2 relationships from page \"Schema\"; "
+                            "page \"Context\" holds no tables"));
 }
 
 // A failing converter's sentence reaches the user in a warning titled after
