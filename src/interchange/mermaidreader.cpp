@@ -442,6 +442,14 @@ bool readDiagramBody(const QString& body, QList<MermaidEntity>& entities,
         relationship.identifying = identifying;
         relationships.append(relationship);
     }
+    if (entities.size() > kMaxImportEntities) {
+        setError(error, tooLargeSentence(entities.size(), "entities", kMaxImportEntities));
+        return false;
+    }
+    if (relationships.size() > kMaxImportEdges) {
+        setError(error, tooLargeSentence(relationships.size(), "relationships", kMaxImportEdges));
+        return false;
+    }
     return true;
 }
 
