@@ -612,17 +612,21 @@ QJsonObject parseMermaidFile(const QString& path, QString* error)
         setError(error, QStringLiteral("Could not open the Mermaid file."));
         return QJsonObject();
     }
-    const QString text = QString::fromUtf8(file.readAll());
-    file.close();
-
     QList<MermaidEntity> entities;
     QList<MermaidRelationship> relationships;
     MermaidReadInfo info;
-    if (!parseMermaidText(text, entities, relationships, error, &info))
-        return QJsonObject();
-    QJsonObject diagram = mermaidModelToSceneJson(entities, relationships);
+    {
+        // The text goes before the conversion: with it, a large file
+        // would be held three times over.
+        const QString text = QString::fromUtf8(file.readAll());
+        file.close();
+        if (!parseMermaidText(text, entities, relationships, error, &info))
+            return QJsonObject();
+    }
+    const qsizetype entityCount = entities.size();
+    QJsonObject diagram = mermaidModelToSceneJson(std::move(entities), relationships);
     QString note = QStringLiteral("Imported %1 and %2")
-                       .arg(countedNoun(entities.size(), "entity", "entities"),
+                       .arg(countedNoun(entityCount, "entity", "entities"),
                             countedNoun(relationships.size(), "relationship", "relationships"));
     if (info.blocks > 1)
         note += QStringLiteral(" from %1 diagram blocks").arg(info.blocks);

@@ -61,8 +61,7 @@ QString normalizeFkMatchKey(const QString& text)
     return key;
 }
 
-QJsonObject mermaidModelToSceneJson(const QList<MermaidEntity>& entities,
-                                    const QList<MermaidRelationship>& relationships)
+QJsonObject mermaidModelToSceneJson(QList<MermaidEntity> entities, const QList<MermaidRelationship>& relationships)
 {
     const int count = entities.size();
     QStringList entityIds;
@@ -87,7 +86,9 @@ QJsonObject mermaidModelToSceneJson(const QList<MermaidEntity>& entities,
     // none of these settles takes the child's one remaining foreign key
     // when that leaves no choice; otherwise it stays without one, which is
     // better than a link to the wrong column.
-    QList<MermaidEntity> working = entities;
+    // Worked on in place: a list handed over with std::move is let go of
+    // entity by entity as its JSON is made.
+    QList<MermaidEntity>& working = entities;
     QList<QSet<int>> claimed(count);
     QMap<std::pair<int, int>, QString> fkEdgeIds;
     const auto primaryColumns = [&working](int entity) {
@@ -213,16 +214,23 @@ QJsonObject mermaidModelToSceneJson(const QList<MermaidEntity>& entities,
         bool anyPrimary = false;
         for (const MermaidAttribute& a : entity.attributes)
             anyPrimary = anyPrimary || a.isPrimaryKey;
+        // Each attribute object is a copy of a complete one filled in: it
+        // then holds exactly its five keys, where one built key by key keeps
+        // room for more (a large file holds a million of them).
+        static const QJsonObject attributeTemplate{
+            {QStringLiteral("name"), QString()},      {QStringLiteral("type"), QString()},
+            {QStringLiteral("isPrimaryKey"), false}, {QStringLiteral("isUniqueKey"), false},
+            {QStringLiteral("isForeignKey"), false},
+        };
         QJsonArray attributes;
         for (int a = 0; a < entity.attributes.size(); ++a) {
             const MermaidAttribute& attribute = entity.attributes.at(a);
-            QJsonObject obj{
-                {QStringLiteral("name"), attribute.name},
-                {QStringLiteral("type"), attribute.type},
-                {QStringLiteral("isPrimaryKey"), attribute.isPrimaryKey || (!anyPrimary && a == 0)},
-                {QStringLiteral("isUniqueKey"), attribute.isUniqueKey},
-                {QStringLiteral("isForeignKey"), attribute.isForeignKey},
-            };
+            QJsonObject obj = attributeTemplate;
+            obj[QLatin1String("name")] = attribute.name;
+            obj[QLatin1String("type")] = attribute.type;
+            obj[QLatin1String("isPrimaryKey")] = attribute.isPrimaryKey || (!anyPrimary && a == 0);
+            obj[QLatin1String("isUniqueKey")] = attribute.isUniqueKey;
+            obj[QLatin1String("isForeignKey")] = attribute.isForeignKey;
             const auto fk = fkEdgeIds.constFind({i, a});
             if (fk != fkEdgeIds.constEnd())
                 obj.insert(QStringLiteral("fkEdgeId"), *fk);
@@ -235,6 +243,7 @@ QJsonObject mermaidModelToSceneJson(const QList<MermaidEntity>& entities,
             {QStringLiteral("y"), (i / cols) * 240 + 60},
             {QStringLiteral("attributes"), attributes},
         });
+        working[i].attributes = QList<MermaidAttribute>();
     }
 
     QJsonArray edgeArray;
