@@ -567,8 +567,13 @@ QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
         if (edges.size() > kMaxImportEdges)
             return fail(tooLargeSentence(edges.size(), "relationships", kMaxImportEdges));
     }
-    if (entities.isEmpty())
+    if (entities.isEmpty()) {
+        if (!failed.isEmpty())
+            return fail(QStringLiteral("No ER entities were recognized in the draw.io file: %1 could not be decoded.")
+                            .arg((failed.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
+                                 + quotedNames(failed)));
         return fail(QStringLiteral("No ER entities were recognized in the draw.io file."));
+    }
 
     QJsonObject result = jsonfields::diagramDocument(entities, edges);
     QString note = QStringLiteral("Imported %1 and %2")

@@ -334,6 +334,10 @@ void TestDrawioReader::multiplePages()
     error.clear();
     QVERIFY(parseBytes(mxfile(broken), &error).isEmpty());
     QCOMPARE(error, QStringLiteral("No draw.io diagram was found in the file: page \"Broken\" could not be decoded."));
+    error.clear();
+    QVERIFY(parseBytes(mxfile(diagram(model({})) + broken), &error).isEmpty());
+    QCOMPARE(error, QStringLiteral("No ER entities were recognized in the draw.io file: page \"Broken\" could not be "
+                                   "decoded."));
 }
 
 // Tables whose rows hold a key cell, a type cell and a name cell.
