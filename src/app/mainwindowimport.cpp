@@ -12,6 +12,7 @@
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 #include "interchange/drawioreader.h"
+#include "interchange/importsummary.h"
 #include "interchange/mermaidreader.h"
 #include "recognition/recognizedimport.h"
 
@@ -145,9 +146,12 @@ void MainWindow::importDiagramFile(const QString& path, const QString& title, co
             releaseSceneSelection();
             const bool loaded = scene->loadFromJson(outcome->diagram);
             suppressModelSync = guard;
+            const QString summary = importNotesLine(outcome->diagram);
             outcome->diagram = QJsonObject();
-            if (loaded)
+            if (loaded) {
                 adoptImportedDiagram(QString());
+                statusBar()->showMessage(summary);
+            }
         },
         [this, title, defaultError, outcome] {
             if (!outcome->ok)
@@ -236,6 +240,10 @@ void MainWindow::finishDatabaseImport(const QJsonObject& erJson, const QJsonObje
     suppressModelSync = true;
     scene->loadFromJson(erJson);
     suppressModelSync = guard;
+    QString summary = inspectorImportSummary(fullSchema);
+    const QString notes = importNotesLine(erJson);
+    if (!notes.isEmpty())
+        summary += (summary.isEmpty() ? QString() : QStringLiteral("; ")) + notes;
 
     // The model takes the dialect's name ("PostgreSQL"), not the
     // inspector's code, when the window knows the name.
@@ -255,7 +263,9 @@ void MainWindow::finishDatabaseImport(const QJsonObject& erJson, const QJsonObje
     // of them; that comes first, or it would undo the fit.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     ui->view->fitInView(scene->itemsBoundingRect().adjusted(-60, -60, 60, 60), Qt::KeepAspectRatio);
-    statusBar()->showMessage(inspectorImportSummary(fullSchema));
+    // What came in and what was left out stays in the status bar until
+    // the next message.
+    statusBar()->showMessage(summary);
 
     const QString path = DialogHooks::getSaveFileName(this, QStringLiteral("Save imported diagram"), QString(),
                                                       QStringLiteral("JSON Files (*.json)"));

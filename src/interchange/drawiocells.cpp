@@ -1,10 +1,12 @@
 #include "interchange/drawiocells.h"
 
+#include "interchange/readerlimits.h"
 #include "model/jsonfields.h"
 
 #include <QJsonArray>
 #include <QRectF>
 #include <QUuid>
+#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -165,6 +167,61 @@ QList<DrawioCell> adoptLooseRows(const QList<DrawioCell>& cells, const DrawioCel
     return page;
 }
 
+// A row whose keys stand in a cell of their own, followed by a name cell,
+// or by a type cell and a name cell in either order ("PK | id | string",
+// "PK | string | ID"). The name cell gives the name whatever it reads like,
+// so a column named pk or fk1 is a column. False, adding nothing, for rows
+// of another shape.
+bool addCellRowAttribute(DrawioEntity& entity, const DrawioCell& row, const DrawioCellIndex& index)
+{
+    if (!drawioCellPlainText(row).isEmpty())
+        return false;
+    const auto it = index.children.constFind(row.id);
+    if (it == index.children.constEnd() || it->size() < 2 || it->size() > 3)
+        return false;
+    QVarLengthArray<int, 3> kids;
+    for (const int k : *it) {
+        if (index.cells.at(k).id == row.id || index.hasChildren(index.cells.at(k).id))
+            return false;
+        kids.append(k);
+    }
+    std::stable_sort(kids.begin(), kids.end(),
+                     [&](int a, int b) { return index.cells.at(a).x < index.cells.at(b).x; });
+    DrawioAttribute keys;
+    const QString keyText = drawioCellPlainText(index.cells.at(kids[0]));
+    for (const QString& token : keyText.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!takeDrawioKeyMarkers(token, keys))
+            return false;
+    }
+    QStringList texts;
+    for (qsizetype i = 1; i < kids.size(); ++i) {
+        const QString text = drawioCellPlainText(index.cells.at(kids[i]));
+        if (!text.isEmpty())
+            texts.append(text);
+    }
+    if (texts.isEmpty())
+        return false;
+    DrawioAttribute attribute;
+    if (texts.size() == 1) {
+        attribute = parseDrawioNameCell(texts.at(0), row.y);
+    } else {
+        const bool typeFirst = isDrawioTypeWord(texts.at(0)) && !isDrawioTypeWord(texts.at(1));
+        attribute = parseDrawioNameCell(texts.at(typeFirst ? 1 : 0), row.y);
+        const QString type = texts.at(typeFirst ? 0 : 1);
+        attribute.type = attribute.type.isEmpty() ? type : attribute.type + QLatin1Char(' ') + type;
+    }
+    if (attribute.name.isEmpty())
+        return false;
+    attribute.primaryKey |= keys.primaryKey || row.primaryKey;
+    attribute.foreignKey |= keys.foreignKey || row.foreignKey;
+    attribute.unique |= keys.unique || row.unique;
+    const bool header = !entity.ownExport && attribute.name.compare(entity.title, Qt::CaseInsensitive) == 0
+                        && attribute.type.isEmpty();
+    if (!header)
+        entity.attributes.append(attribute);
+    return true;
+}
+
 DrawioEntity buildEntity(const DrawioCell& tableCell, const std::vector<CellShape>& shapes,
                          const DrawioCellIndex& index)
 {
@@ -177,6 +234,8 @@ DrawioEntity buildEntity(const DrawioCell& tableCell, const std::vector<CellShap
     const QPointF position = drawioAbsolutePosition(tableCell, index);
     entity.x = position.x();
     entity.y = position.y();
+    entity.width = tableCell.width;
+    entity.height = tableCell.height;
 
     QList<int> rows;
     QList<int> loose;
@@ -190,8 +249,11 @@ DrawioEntity buildEntity(const DrawioCell& tableCell, const std::vector<CellShap
     if (!rows.isEmpty()) {
         for (const int k : rows) {
             const DrawioCell& row = index.cells.at(k);
-            addDrawioRowAttribute(entity, drawioRowText(row, index), row, row.y);
+            if (!addCellRowAttribute(entity, row, index))
+                addDrawioRowAttribute(entity, drawioRowText(row, index), row, row.y);
         }
+        if (entity.attributes.size() > kMaxImportRowsPerEntity)
+            return entity;
     } else {
         // Children drawn as separate texts: those at about the same height
         // (the same 8-unit band) make one line.
@@ -238,6 +300,11 @@ DrawioEntity buildEntity(const DrawioCell& tableCell, const std::vector<CellShap
     return entity;
 }
 
+bool isErArrow(const QString& arrow)
+{
+    return arrow.trimmed().startsWith(QLatin1String("ER"), Qt::CaseInsensitive);
+}
+
 QString freshId()
 {
     return QUuid::createUuid().toString(QUuid::WithoutBraces);
@@ -245,7 +312,7 @@ QString freshId()
 
 } // namespace
 
-QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells)
+QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells, QRectF* bounds, QString* error)
 {
     const DrawioCellIndex firstIndex(cells);
     const std::vector<CellShape> shapes = shapesOf(firstIndex);
@@ -279,15 +346,39 @@ QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells)
         }
     }
 
+    const auto tooLarge = [error](qsizetype count, const char* what, qsizetype limit) {
+        if (error)
+            *error = tooLargeSentence(count, what, limit);
+        return QJsonObject();
+    };
+    if (candidates.size() > kMaxImportEntities)
+        return tooLarge(candidates.size(), "entities", kMaxImportEntities);
     QList<DrawioEntity> entities;
     entities.reserve(candidates.size());
     QHash<QString, QString> entityIdOfCandidate;
+    qsizetype rows = 0;
+    QRectF area;
     for (const QString& candidate : candidates) {
         entities.append(buildEntity(page.at(index.byId.value(candidate)), shapes, index));
         entityIdOfCandidate.insert(candidate, freshId());
+        const DrawioEntity& entity = entities.last();
+        if (entity.attributes.size() > kMaxImportRowsPerEntity)
+            return tooLarge(entity.attributes.size(), "rows in one entity", kMaxImportRowsPerEntity);
+        rows += entity.attributes.size();
+        if (rows > kMaxImportRows)
+            return tooLarge(rows, "rows", kMaxImportRows);
+        // The box as the canvas will draw it may be larger than the page
+        // drew it: its title and rows are measured there.
+        double width = std::max({entity.width, 200.0, 8.0 * entity.title.size() + 40});
+        for (const DrawioAttribute& attribute : entity.attributes)
+            width = std::max(width, (attribute.name.size() + attribute.type.size()) * 7.5 + 88);
+        const double height = std::max(entity.height, (std::max<qsizetype>(entity.attributes.size(), 1) + 1) * 30.0);
+        area = area.united(QRectF(entity.x, entity.y, width, height));
     }
     if (entities.isEmpty())
         return QJsonObject();
+    if (bounds)
+        *bounds = area;
 
     QJsonArray entityArray;
     for (const DrawioEntity& entity : entities) {
@@ -325,17 +416,33 @@ QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells)
             continue;
         const QString from = resolveDrawioEndpoint(cell.source, index, candidateSet);
         const QString to = resolveDrawioEndpoint(cell.target, index, candidateSet);
-        if (from.isEmpty() || to.isEmpty() || from == to)
+        if (from.isEmpty() || to.isEmpty())
             continue;
+        const QString startArrow = drawioStyleValue(cell.style, QStringLiteral("startArrow"));
+        const QString endArrow = drawioStyleValue(cell.style, QStringLiteral("endArrow"));
+        // Between rows of one table only a relationship drawn with ER ends
+        // counts (a self-reference); other links there are decoration.
+        if (from == to && !isErArrow(startArrow) && !isErArrow(endArrow))
+            continue;
+        if (edgeArray.size() >= kMaxImportEdges)
+            return tooLarge(edgeArray.size() + 1, "relationships", kMaxImportEdges);
         QJsonObject edge;
         edge.insert(QStringLiteral("id"), freshId());
         edge.insert(QStringLiteral("from"), entityIdOfCandidate.value(from));
         edge.insert(QStringLiteral("to"), entityIdOfCandidate.value(to));
-        edge.insert(QStringLiteral("startCard"),
-                    arrowToCardinality(drawioStyleValue(cell.style, QStringLiteral("startArrow"))));
-        edge.insert(QStringLiteral("endCard"),
-                    arrowToCardinality(drawioStyleValue(cell.style, QStringLiteral("endArrow"))));
-        const QString label = drawioLabelText(cell.value);
+        edge.insert(QStringLiteral("startCard"), arrowToCardinality(startArrow));
+        edge.insert(QStringLiteral("endCard"), arrowToCardinality(endArrow));
+        QString label = drawioLabelText(cell.value);
+        if (label.isEmpty()) {
+            // A label added to a connector is a cell of its own inside it.
+            QStringList parts;
+            for (const int k : index.children.value(cell.id)) {
+                const QString text = drawioLabelText(index.cells.at(k).value);
+                if (!text.isEmpty())
+                    parts.append(text);
+            }
+            label = parts.join(QLatin1Char(' '));
+        }
         if (!label.isEmpty())
             edge.insert(QStringLiteral("label"), label);
         edgeArray.append(edge);

@@ -5,6 +5,7 @@
 #include <QJsonObject>
 #include <QList>
 #include <QPointF>
+#include <QRectF>
 #include <QSet>
 #include <QString>
 #include <QStringList>
@@ -24,12 +25,17 @@ struct DrawioEntity
     bool ownExport = false;
     double x = 0; // absolute
     double y = 0;
+    double width = 0; // as drawn on the page
+    double height = 0;
     QList<DrawioAttribute> attributes;
 };
 
 // The diagram JSON of a page's tables and relationships; empty when no
-// table was found.
-QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells);
+// table was found, or when the page holds more than a reader keeps (with
+// one sentence in error, when given). bounds, when given, receives the area
+// the tables will take on the canvas.
+QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells, QRectF* bounds = nullptr,
+                                   QString* error = nullptr);
 
 // Adds id to the candidates unless it is empty, a page or layer cell,
 // already there, or names no cell.

@@ -1,12 +1,17 @@
 #include "interchange/drawioreader.h"
 
 #include "interchange/drawiocells.h"
+#include "interchange/importsummary.h"
 #include "interchange/inflatepayload.h"
+#include "interchange/readerlimits.h"
+#include "model/jsonfields.h"
 
 #include <QBuffer>
 #include <QFile>
 #include <QHash>
 #include <QJsonArray>
+#include <QRectF>
+#include <QSet>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -261,25 +266,17 @@ void readDrawioObjectElement(QXmlStreamReader& reader, QList<DrawioCell>& cells,
     }
 }
 
-bool readDrawioModel(const QByteArray& xml, QList<DrawioCell>& cells)
+namespace {
+
+// Reads the content of a "root" element, whose start the reader has just
+// read, up to its end. False when the page holds more cells than a reader
+// keeps; the reading then stops.
+bool readRootContent(QXmlStreamReader& reader, QList<DrawioCell>& cells)
 {
-    cells.clear();
-    // Read through a device: the stream reader is about twice as fast on a
-    // large page that way than handed the bytes themselves.
-    QBuffer device;
-    device.setData(xml);
-    device.open(QIODevice::ReadOnly);
-    QXmlStreamReader reader(&device);
-    bool inRoot = false;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
         if (token == QXmlStreamReader::Invalid)
             break;
-        if (!inRoot) {
-            if (token == QXmlStreamReader::StartElement && reader.name() == QLatin1String("root"))
-                inRoot = true;
-            continue;
-        }
         if (token == QXmlStreamReader::EndElement && reader.name() == QLatin1String("root"))
             break;
         if (token != QXmlStreamReader::StartElement)
@@ -289,6 +286,31 @@ bool readDrawioModel(const QByteArray& xml, QList<DrawioCell>& cells)
             readDrawioCell(reader, cells, QString(), DrawioObjectAttributes());
         else if (isObjectElement(name))
             readDrawioObjectElement(reader, cells, QString());
+        if (cells.size() > kMaxDrawioCells)
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool readDrawioModel(const QByteArray& xml, QList<DrawioCell>& cells)
+{
+    cells.clear();
+    // Read through a device: the stream reader is about twice as fast on a
+    // large page that way than handed the bytes themselves.
+    QBuffer device;
+    device.setData(xml);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader reader(&device);
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (token == QXmlStreamReader::Invalid)
+            break;
+        if (token == QXmlStreamReader::StartElement && reader.name() == QLatin1String("root")) {
+            readRootContent(reader, cells);
+            break;
+        }
     }
     return !cells.isEmpty();
 }
@@ -296,8 +318,8 @@ bool readDrawioModel(const QByteArray& xml, QList<DrawioCell>& cells)
 namespace {
 
 // The page XML held as text by one "diagram" element; empty when the text
-// cannot be decoded.
-QByteArray diagramPageXml(const QString& elementText)
+// cannot be decoded. tooLarge is set when it inflates past the cap.
+QByteArray diagramPageXml(const QString& elementText, bool* tooLarge)
 {
     const QByteArray text = elementText.toUtf8().trimmed();
     if (text.isEmpty() || text.startsWith('<'))
@@ -306,77 +328,271 @@ QByteArray diagramPageXml(const QString& elementText)
     QByteArray cleaned = text;
     cleaned.replace('\n', QByteArray()).replace('\r', QByteArray()).replace(' ', QByteArray());
     QByteArray decoded = QByteArray::fromBase64(cleaned);
+    cleaned = QByteArray();
     if (decoded.isEmpty())
         return QByteArray();
 
     QByteArray inflated;
     for (const int windowBits : {-15, 15, 31}) {
-        if (inflateDiagramPayload(decoded, inflated, windowBits))
+        bool over = false;
+        if (inflateDiagramPayload(decoded, inflated, windowBits, &over))
             return percentDecodeDrawio(std::move(inflated));
+        if (over) {
+            *tooLarge = true;
+            return QByteArray();
+        }
     }
     if (decoded.trimmed().startsWith('<'))
         return decoded;
     return percentDecodeDrawio(std::move(decoded));
 }
 
-// The text of the element whose start the reader has just read, that of
-// its children included, read up to the element's end. The stream reader's
-// own way of doing this calls itself for each child element, so a page
-// nested a hundred thousand deep would exhaust the stack; this only counts.
-QString elementTextWithin(QXmlStreamReader& reader)
+// One page of the file as read.
+struct DrawioPage
+{
+    QString name;
+    QList<DrawioCell> cells;
+    bool failed = false;   // its content could not be decoded
+    bool tooLarge = false; // past a limit of the reader
+};
+
+// Reads the content of a "diagram" element, whose start the reader has just
+// read, up to its end: the page is stored as child XML, or as text to be
+// decoded. Only counts depth, so a page nested a hundred thousand deep
+// cannot exhaust the stack.
+void readDiagramElement(QXmlStreamReader& reader, DrawioPage& page)
 {
     QString text;
+    bool sawRoot = false;
     qsizetype depth = 1;
     while (depth > 0 && !reader.atEnd()) {
         switch (reader.readNext()) {
         case QXmlStreamReader::StartElement:
-            ++depth;
+            if (!sawRoot && reader.name() == QLatin1String("root")) {
+                sawRoot = true;
+                text.clear();
+                if (!readRootContent(reader, page.cells)) {
+                    page.tooLarge = true;
+                    return;
+                }
+            } else {
+                ++depth;
+            }
             break;
         case QXmlStreamReader::EndElement:
             --depth;
             break;
         case QXmlStreamReader::Characters:
-            text += reader.text();
+            if (!sawRoot)
+                text += reader.text();
             break;
         default:
             break;
         }
     }
-    return text;
+    if (sawRoot)
+        return;
+    const bool blank = text.trimmed().isEmpty();
+    const QByteArray xml = blank ? QByteArray() : diagramPageXml(text, &page.tooLarge);
+    text = QString();
+    if (xml.isEmpty()) {
+        page.failed = !blank && !page.tooLarge;
+        return;
+    }
+    QBuffer device;
+    device.setData(xml);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader pageReader(&device);
+    while (!pageReader.atEnd()) {
+        if (pageReader.readNext() == QXmlStreamReader::StartElement && pageReader.name() == QLatin1String("root")) {
+            page.tooLarge = !readRootContent(pageReader, page.cells);
+            return;
+        }
+    }
+    page.failed = page.cells.isEmpty();
+}
+
+// Every page of the file in document order: its "diagram" elements, or the
+// one "root" of a bare model. Stops early at a page past the limits.
+QList<DrawioPage> readDrawioPages(const QByteArray& bytes)
+{
+    QList<DrawioPage> pages;
+    QBuffer device;
+    device.setData(bytes);
+    device.open(QIODevice::ReadOnly);
+    QXmlStreamReader reader(&device);
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QStringView name = reader.name();
+        if (name == QLatin1String("diagram")) {
+            DrawioPage page;
+            page.name = reader.attributes().value(QLatin1String("name")).toString().simplified();
+            if (page.name.isEmpty())
+                page.name = QStringLiteral("Page-%1").arg(pages.size() + 1);
+            readDiagramElement(reader, page);
+            pages.append(std::move(page));
+        } else if (name == QLatin1String("root")) {
+            DrawioPage page;
+            page.name = QStringLiteral("Page-%1").arg(pages.size() + 1);
+            page.tooLarge = !readRootContent(reader, page.cells);
+            pages.append(std::move(page));
+        } else {
+            continue;
+        }
+        if (pages.last().tooLarge)
+            break;
+    }
+    return pages;
+}
+
+// Whether a page holds table shapes: a table, a table row, a list, or a
+// table this program wrote.
+bool holdsTables(const QList<DrawioCell>& cells)
+{
+    QSet<QString> seen;
+    for (const DrawioCell& cell : cells) {
+        if (cell.edge || seen.contains(cell.style))
+            continue;
+        seen.insert(cell.style);
+        const DrawioShapeFlags flags = drawioShapeFlags(cell.style);
+        if (flags.table || flags.row || !drawioStyleValue(cell.style, QStringLiteral("quillKind")).isEmpty())
+            return true;
+    }
+    return false;
+}
+
+QString quotedNames(const QStringList& names)
+{
+    QStringList quoted;
+    for (const QString& name : names)
+        quoted.append(QLatin1Char('"') + name + QLatin1Char('"'));
+    if (quoted.size() <= 1)
+        return quoted.join(QString());
+    return quoted.mid(0, quoted.size() - 1).join(QLatin1String(", ")) + QLatin1String(" and ") + quoted.last();
 }
 
 } // namespace
 
 QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
 {
-    const auto fail = [&](const char* sentence) {
+    const auto fail = [&](const QString& sentence) {
         if (error)
-            *error = QString::fromLatin1(sentence);
+            *error = sentence;
         return QJsonObject();
     };
 
-    QList<DrawioCell> cells;
-    bool found = readDrawioModel(bytes, cells);
-    if (!found) {
-        QBuffer device;
-        device.setData(bytes);
-        device.open(QIODevice::ReadOnly);
-        QXmlStreamReader reader(&device);
-        while (!found && !reader.atEnd()) {
-            if (reader.readNext() != QXmlStreamReader::StartElement || reader.name() != QLatin1String("diagram"))
-                continue;
-            const QString text = elementTextWithin(reader);
-            const QByteArray page = diagramPageXml(text);
-            found = !page.isEmpty() && readDrawioModel(page, cells);
+    QList<DrawioPage> pages = readDrawioPages(bytes);
+    QStringList failed;
+    for (const DrawioPage& page : std::as_const(pages)) {
+        if (page.tooLarge) {
+            if (page.cells.size() > kMaxDrawioCells)
+                return fail(tooLargeSentence(page.cells.size(), "cells on one page", kMaxDrawioCells));
+            return fail(QStringLiteral("The file is too large to open: page \"%1\" holds over 64 MiB once "
+                                       "inflated; at most 64 MiB are supported.")
+                            .arg(page.name));
+        }
+        if (page.failed)
+            failed.append(page.name);
+    }
+
+    // Every page that holds tables, side by side; without any, the first
+    // page with cells, as a sketch of boxes may still be a diagram.
+    QList<int> chosen;
+    QStringList withoutTables;
+    for (int i = 0; i < pages.size(); ++i) {
+        if (pages.at(i).cells.isEmpty())
+            continue;
+        if (holdsTables(pages.at(i).cells))
+            chosen.append(i);
+        else
+            withoutTables.append(pages.at(i).name);
+    }
+    if (chosen.isEmpty()) {
+        for (int i = 0; i < pages.size() && chosen.isEmpty(); ++i) {
+            if (!pages.at(i).cells.isEmpty()) {
+                chosen.append(i);
+                withoutTables.removeOne(pages.at(i).name);
+            }
         }
     }
-    if (!found)
-        return fail("No draw.io diagram was found in the file.");
+    if (chosen.isEmpty()) {
+        if (!failed.isEmpty())
+            return fail(QStringLiteral("No draw.io diagram was found in the file: %1 could not be decoded.")
+                            .arg((failed.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
+                                 + quotedNames(failed)));
+        return fail(QStringLiteral("No draw.io diagram was found in the file."));
+    }
 
-    const QJsonObject diagram = drawioCellsToSceneJson(cells);
-    if (diagram.value(QLatin1String("entities")).toArray().isEmpty())
-        return fail("No ER entities were recognized in the draw.io file.");
-    return diagram;
+    QJsonArray entities;
+    QJsonArray edges;
+    QStringList readNames;
+    QStringList emptyNames;
+    double nextLeft = 0;
+    double top = 0;
+    for (const int i : std::as_const(chosen)) {
+        QRectF bounds;
+        QString pageError;
+        const QJsonObject diagram = drawioCellsToSceneJson(pages.at(i).cells, &bounds, &pageError);
+        if (!pageError.isEmpty())
+            return fail(pageError);
+        pages[i].cells = QList<DrawioCell>();
+        const QJsonArray pageEntities = diagram.value(QLatin1String("entities")).toArray();
+        if (pageEntities.isEmpty()) {
+            emptyNames.append(pages.at(i).name);
+            continue;
+        }
+        readNames.append(pages.at(i).name);
+        if (readNames.size() == 1) {
+            nextLeft = bounds.right();
+            top = bounds.top();
+            for (const QJsonValue& entity : pageEntities)
+                entities.append(entity);
+        } else {
+            // Beside the pages before, tops aligned.
+            const double dx = nextLeft + kDrawioPageGap - bounds.left();
+            const double dy = top - bounds.top();
+            for (const QJsonValue& value : pageEntities) {
+                QJsonObject entity = value.toObject();
+                entity.insert(QLatin1String("x"), entity.value(QLatin1String("x")).toDouble() + dx);
+                entity.insert(QLatin1String("y"), entity.value(QLatin1String("y")).toDouble() + dy);
+                entities.append(entity);
+            }
+            nextLeft = bounds.right() + dx;
+        }
+        for (const QJsonValue& edge : diagram.value(QLatin1String("edges")).toArray())
+            edges.append(edge);
+        if (entities.size() > kMaxImportEntities)
+            return fail(tooLargeSentence(entities.size(), "entities", kMaxImportEntities));
+        if (edges.size() > kMaxImportEdges)
+            return fail(tooLargeSentence(edges.size(), "relationships", kMaxImportEdges));
+    }
+    if (entities.isEmpty()) {
+        if (!failed.isEmpty())
+            return fail(QStringLiteral("No ER entities were recognized in the draw.io file: %1 could not be decoded.")
+                            .arg((failed.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
+                                 + quotedNames(failed)));
+        return fail(QStringLiteral("No ER entities were recognized in the draw.io file."));
+    }
+
+    QJsonObject result = jsonfields::diagramDocument(entities, edges);
+    QString note = QStringLiteral("Imported %1 and %2")
+                       .arg(countedNoun(entities.size(), "entity", "entities"),
+                            countedNoun(edges.size(), "relationship", "relationships"));
+    if (pages.size() > 1)
+        note += QStringLiteral(" from ") + (readNames.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
+            + quotedNames(readNames);
+    appendImportNote(result, note);
+    withoutTables.append(emptyNames);
+    if (!withoutTables.isEmpty())
+        appendImportNote(result, (withoutTables.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
+                                     + quotedNames(withoutTables)
+                                     + (withoutTables.size() == 1 ? QStringLiteral(" holds no tables")
+                                                                  : QStringLiteral(" hold no tables")));
+    if (!failed.isEmpty())
+        appendImportNote(result, (failed.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
+                                     + quotedNames(failed) + QStringLiteral(" could not be decoded"));
+    return result;
 }
 
 QJsonObject parseDrawioFile(const QString& path, QString* error)

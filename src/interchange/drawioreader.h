@@ -36,8 +36,17 @@ constexpr int kMaxDrawioNesting = 256;
 // object element may make.
 constexpr qsizetype kMaxDrawioLabelLength = qsizetype(1) << 20;
 
-// Reads the first usable page of the file at path and converts it to
-// diagram JSON. Empty on failure, with one sentence in *error (when given).
+// The most cells one page may hold: about a million rows of three cells,
+// their tables and relationships.
+constexpr qsizetype kMaxDrawioCells = 4000000;
+
+// The space left between the pages of a file, placed side by side.
+constexpr double kDrawioPageGap = 200;
+
+// Reads the file at path and converts it to diagram JSON: every page that
+// holds tables, each placed beside the page before; without any, the first
+// page with cells. The result notes what was read and what was left out.
+// Empty on failure, with one sentence in *error (when given).
 QJsonObject parseDrawioFile(const QString& path, QString* error);
 
 // The same for the bytes of a file already read.
@@ -45,7 +54,7 @@ QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error);
 
 // Collects the cells of the first "root" element of xml into cells (cleared
 // first). True when at least one cell was found; a document broken inside
-// "root" keeps the cells read before the break.
+// "root" keeps the cells read before the break. Stops past kMaxDrawioCells.
 bool readDrawioModel(const QByteArray& xml, QList<DrawioCell>& cells);
 
 // Called on an "mxCell" start element: consumes it up to its end and

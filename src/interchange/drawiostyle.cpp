@@ -1,5 +1,8 @@
 #include "interchange/drawiostyle.h"
 
+#include "details/datatypes.h"
+#include "details/dialects.h"
+
 #include "edges/edgepaths.h"
 
 #include <QSet>
@@ -403,6 +406,94 @@ KeyMarker markerOf(QStringView form)
 
 } // namespace
 
+bool takeDrawioKeyMarkers(const QString& token, DrawioAttribute& attribute)
+{
+    QString form = token.toUpper();
+    while (form.endsWith(QLatin1Char(',')) || form.endsWith(QLatin1Char(')')))
+        form.chop(1);
+    if (form.startsWith(QLatin1Char('(')))
+        form.remove(0, 1);
+    // Key columns often hold several markers in one token ("PK,FK1").
+    const QList<QStringView> pieces = QStringView(form).split(QLatin1Char(','));
+    std::vector<KeyMarker> markers;
+    for (const QStringView piece : pieces)
+        markers.push_back(markerOf(piece));
+    if (std::find(markers.begin(), markers.end(), KeyMarker::None) != markers.end())
+        return false;
+    for (const KeyMarker marker : markers) {
+        attribute.primaryKey |= marker == KeyMarker::Primary;
+        attribute.foreignKey |= marker == KeyMarker::Foreign;
+        attribute.unique |= marker == KeyMarker::Unique;
+    }
+    return true;
+}
+
+DrawioAttribute parseDrawioNameCell(const QString& text, double order)
+{
+    DrawioAttribute attribute;
+    attribute.order = order;
+    QString plain = text;
+    plain.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    plain = plain.simplified();
+    // "name : type" as this program writes it, "name :" for a name that
+    // would otherwise be split, else the first colon or space.
+    qsizetype split = plain.indexOf(QLatin1String(" : "));
+    qsizetype skip = 3;
+    if (split < 0 && plain.endsWith(QLatin1String(" :"))) {
+        split = plain.size() - 2;
+        skip = 2;
+    }
+    if (split < 0) {
+        split = plain.indexOf(QLatin1Char(':'));
+        skip = 1;
+    }
+    if (split < 0)
+        split = plain.indexOf(QLatin1Char(' '));
+    if (split < 0) {
+        attribute.name = plain;
+        return attribute;
+    }
+    attribute.name = plain.left(split).trimmed();
+    QStringList type;
+    for (const QString& token : plain.mid(split + skip).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!takeDrawioKeyMarkers(token, attribute))
+            type.append(token);
+    }
+    attribute.type = type.join(QLatin1Char(' '));
+    if (attribute.name.isEmpty()) { // ": int" names nothing
+        attribute.name = attribute.type;
+        attribute.type.clear();
+    }
+    return attribute;
+}
+
+bool isDrawioTypeWord(const QString& text)
+{
+    static const QSet<QString> words = [] {
+        QSet<QString> set;
+        for (const QStringList& types : dataTypeCatalog())
+            for (const QString& type : types)
+                set.insert(type.toUpper());
+        for (const char* word : {"STRING", "TEXT", "INT", "INTEGER", "LONG", "SHORT", "BYTE", "NUMBER", "NUMERIC",
+                                 "DECIMAL", "FLOAT", "DOUBLE", "REAL", "BOOL", "BOOLEAN", "BIT", "DATE", "TIME",
+                                 "DATETIME", "TIMESTAMP", "TIMESTAMPTZ", "UUID", "GUID", "JSON", "JSONB", "XML",
+                                 "BLOB", "CLOB", "BINARY", "VARCHAR", "CHAR", "NVARCHAR", "SERIAL", "BIGSERIAL",
+                                 "BIGINT", "SMALLINT", "TINYINT", "MONEY", "ENUM", "ARRAY", "OBJECT", "CURRENCY"})
+            set.insert(QLatin1String(word));
+        return set;
+    }();
+    QString base = parseDataType(text.trimmed()).baseType.toUpper();
+    // "int unsigned", "varchar(20) not null": the first word decides;
+    // "text[]" is an array of a type.
+    base = base.section(QLatin1Char(' '), 0, 0);
+    while (base.endsWith(QLatin1String("[]")))
+        base.chop(2);
+    const qsizetype paren = base.indexOf(QLatin1Char('('));
+    if (paren > 0)
+        base.truncate(paren);
+    return !base.isEmpty() && words.contains(base);
+}
+
 DrawioAttribute parseRowText(const QString& text, double order)
 {
     DrawioAttribute attribute;
@@ -417,25 +508,8 @@ DrawioAttribute parseRowText(const QString& text, double order)
 
     QStringList kept;
     for (const QString& token : plain.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        QString form = token.toUpper();
-        while (form.endsWith(QLatin1Char(',')) || form.endsWith(QLatin1Char(')')))
-            form.chop(1);
-        if (form.startsWith(QLatin1Char('(')))
-            form.remove(0, 1);
-        // Key columns often hold several markers in one token ("PK,FK1").
-        const QList<QStringView> pieces = QStringView(form).split(QLatin1Char(','));
-        std::vector<KeyMarker> markers;
-        for (const QStringView piece : pieces)
-            markers.push_back(markerOf(piece));
-        if (std::find(markers.begin(), markers.end(), KeyMarker::None) != markers.end()) {
+        if (!takeDrawioKeyMarkers(token, attribute))
             kept.append(token);
-            continue;
-        }
-        for (const KeyMarker marker : markers) {
-            attribute.primaryKey |= marker == KeyMarker::Primary;
-            attribute.foreignKey |= marker == KeyMarker::Foreign;
-            attribute.unique |= marker == KeyMarker::Unique;
-        }
     }
 
     const QString joined = kept.join(QLatin1Char(' '));

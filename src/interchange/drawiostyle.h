@@ -109,5 +109,20 @@ QString drawioRowText(const DrawioCell& row, const DrawioCellIndex& index);
 // into name, type and key markers.
 DrawioAttribute parseRowText(const QString& text, double order);
 
+// When every comma-separated piece of token is a key marker (PK, PKEY, FK,
+// FK1, UK, UQ, in any case, in parentheses or not), sets the attribute's
+// flags and returns true; otherwise leaves it alone.
+bool takeDrawioKeyMarkers(const QString& token, DrawioAttribute& attribute);
+
+// The text of the name cell of a row whose keys stand in a cell of their
+// own: the name is the name whatever it reads like ("pk", "FK1"); markers
+// after it still count. "name : type", "name :" and "name type" forms.
+DrawioAttribute parseDrawioNameCell(const QString& text, double order);
+
+// Whether a text reads as a data type: a type of any dialect of the
+// catalogue, or a common type word (string, text, int, date, uuid, json...),
+// with or without a size.
+bool isDrawioTypeWord(const QString& text);
+
 // The Cardinality code of an ER arrow name (unknown names give One).
 int arrowToCardinality(const QString& arrow);

@@ -391,13 +391,13 @@ QString writeDrawioTableRow(XmlText& xml, QSet<QString>& used, const QString& ta
                                              "whiteSpace=wrap;html=1;fontStyle=%1;fontColor=%2;")
                                   .arg(QString::number(fontStyle), colors.text);
     // A row's text is read back as "name : type", or as name and type split
-    // at the first space when there is no colon; so a name with a space and
-    // no type keeps an empty type after a colon, or its second word would
-    // come back as the type.
+    // at the first colon or space; so a name with a space or a colon and no
+    // type keeps an empty type after " :", or its second word would come
+    // back as the type.
     QString nameText = name;
     if (!type.isEmpty())
         nameText += QLatin1String(" : ") + type;
-    else if (name.contains(QLatin1Char(' ')))
+    else if (name.contains(QLatin1Char(' ')) || name.contains(QLatin1Char(':')))
         nameText += QLatin1String(" :");
     writeDrawioVertexCell(xml, uniqueDrawioCellId(rowId + QLatin1String("_c"), used), rowId, htmlLabel(nameText),
                           nameStyle, true, KeyWidth, width - KeyWidth);

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <vector>
 
-bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int windowBits)
+bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int windowBits, bool* tooLarge)
 {
+    if (tooLarge)
+        *tooLarge = false;
     output.clear();
     z_stream stream{};
     if (inflateInit2(&stream, windowBits) != Z_OK)
@@ -59,8 +61,11 @@ bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int wind
         const qsizetype made = room - stream.avail_out;
         produced += made;
         used += made;
-        if (produced > kMaxInflatedPayloadBytes)
+        if (produced > kMaxInflatedPayloadBytes) {
+            if (tooLarge)
+                *tooLarge = true;
             return finish(false);
+        }
 
         if (rc == Z_STREAM_END) {
             if (produced == 0)

@@ -14,5 +14,7 @@ constexpr qsizetype kMaxInflatedPayloadBytes = qsizetype(64) * 1024 * 1024;
 // stream ends properly and produced at least one byte; output then holds the
 // inflated bytes. False for a damaged or truncated stream, a stream that
 // stops making progress, or one that would inflate past
-// kMaxInflatedPayloadBytes; output is then empty.
-bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int windowBits);
+// kMaxInflatedPayloadBytes; output is then empty, and *tooLarge (when
+// given) tells the last case.
+bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int windowBits,
+                           bool* tooLarge = nullptr);

@@ -1,12 +1,15 @@
 #include "interchange/mermaidreader.h"
 
 #include "edges/edgepaths.h"
+#include "interchange/importsummary.h"
 #include "interchange/mermaidscanner.h"
+#include "interchange/readerlimits.h"
 #include "interchange/mermaidtojson.h"
 
 #include <QFile>
 #include <QHash>
 #include <QRegularExpression>
+#include <QSet>
 
 namespace {
 
@@ -132,7 +135,7 @@ bool isDirectionAt(const QString& text, int pos)
     return false;
 }
 
-bool matchConnector(const QString& text, int& pos)
+bool matchConnector(const QString& text, int& pos, bool* identifying)
 {
     skipMermaidComments(text, pos);
     const QStringView rest = QStringView(text).mid(pos);
@@ -140,12 +143,14 @@ bool matchConnector(const QString& text, int& pos)
         const QStringView w(word);
         if (rest.startsWith(w, Qt::CaseInsensitive) && (rest.size() == w.size() || !isWordChar(rest.at(w.size())))) {
             pos += w.size();
+            *identifying = w.size() == 2;
             return true;
         }
     }
     for (const char16_t* line : {u"--", u"..", u".-", u"-."}) {
         if (rest.startsWith(QStringView(line))) {
             pos += 2;
+            *identifying = line[0] == u'-' && line[1] == u'-';
             return true;
         }
     }
@@ -308,48 +313,33 @@ bool isOneSide(int card)
 
 } // namespace
 
-bool parseMermaidText(const QString& input, QList<MermaidEntity>& entities,
-                      QList<MermaidRelationship>& relationships, QString* error)
+namespace {
+
+// What one erDiagram body holds, read into entities and relationships of
+// its own. False (with the sentence in error) when the body holds more than
+// a reader may keep.
+bool readDiagramBody(const QString& body, QList<MermaidEntity>& entities,
+                     QList<MermaidRelationship>& relationships, qsizetype rowsBefore, QString* error)
 {
-    entities.clear();
-    relationships.clear();
-
-    QString text = input;
-    text.remove(QChar(0xFEFF));
-    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
-    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
-    text = withoutFrontMatter(text);
-
-    // Fences are lines of their own, as in Markdown: backticks inside a
-    // label or an alias neither open nor close one.
-    static const QRegularExpression fence = compiled(
-        QStringLiteral("(?m)^[ \\t]*```(?:mermaid|erDiagram)[^\\n]*\\n([\\s\\S]*?)(?:^[ \\t]*```|\\z)"));
-    const QRegularExpressionMatch fenced = fence.match(text);
-    if (fenced.hasMatch()) // a diagram of its own, which may have front matter too
-        text = withoutFrontMatter(fenced.captured(1));
-
-    static const QRegularExpression keyword = compiled(QStringLiteral("\\berDiagram\\b"));
-    const QRegularExpressionMatch found = keyword.match(text);
-    if (!found.hasMatch()) {
-        setError(error, QStringLiteral("No Mermaid erDiagram was found in the file."));
-        return false;
-    }
-    const QString body = text.mid(found.capturedStart());
     const int n = body.size();
-
     int pos = 0;
     skipMermaidComments(body, pos);
-    if (!QStringView(body).mid(pos, 9).startsWith(u"erDiagram", Qt::CaseInsensitive)) {
-        setError(error, QStringLiteral("No erDiagram block was found."));
-        return false;
-    }
-    pos += 9;
+    pos += 9; // "erDiagram"
 
     EntityTable table(entities);
+    qsizetype rows = rowsBefore;
     for (;;) {
         skipMermaidComments(body, pos);
         if (pos >= n)
             break;
+        if (entities.size() > kMaxImportEntities) {
+            setError(error, tooLargeSentence(entities.size(), "entities", kMaxImportEntities));
+            return false;
+        }
+        if (relationships.size() > kMaxImportEdges) {
+            setError(error, tooLargeSentence(relationships.size(), "relationships", kMaxImportEdges));
+            return false;
+        }
         if (isDirectionAt(body, pos)) {
             pos = lineEndFrom(body, pos);
             continue;
@@ -392,7 +382,21 @@ bool parseMermaidText(const QString& input, QList<MermaidEntity>& entities,
         if (pos < n && body.at(pos) == QLatin1Char('{')) {
             const int index = table.findOrAdd(left, leftAlias);
             ++pos;
-            readBlock(body, pos, index >= 0 ? &entities[index].attributes : nullptr);
+            QList<MermaidAttribute>* attributes = index >= 0 ? &entities[index].attributes : nullptr;
+            const qsizetype before = attributes ? attributes->size() : 0;
+            readBlock(body, pos, attributes);
+            if (attributes) {
+                rows += attributes->size() - before;
+                if (attributes->size() > kMaxImportRowsPerEntity) {
+                    setError(error, tooLargeSentence(attributes->size(), "rows in one entity",
+                                                     kMaxImportRowsPerEntity));
+                    return false;
+                }
+                if (rows > kMaxImportRows) {
+                    setError(error, tooLargeSentence(rows, "rows", kMaxImportRows));
+                    return false;
+                }
+            }
             continue;
         }
 
@@ -403,7 +407,8 @@ bool parseMermaidText(const QString& input, QList<MermaidEntity>& entities,
             table.findOrAdd(left, leftAlias);
             continue;
         }
-        if (!matchConnector(body, pos)) {
+        bool identifying = true;
+        if (!matchConnector(body, pos, &identifying)) {
             // Not a relationship after all: what looked like a cardinality
             // is read again as the next statement (a name such as "one-x").
             table.findOrAdd(left, leftAlias);
@@ -433,13 +438,169 @@ bool parseMermaidText(const QString& input, QList<MermaidEntity>& entities,
             std::swap(a, b);
             std::swap(leftCard, rightCard);
         }
-        relationships.append(
-            MermaidRelationship{entities.at(a).title, entities.at(b).title, leftCard, rightCard, label, a, b});
+        MermaidRelationship relationship{entities.at(a).title, entities.at(b).title, leftCard, rightCard, label, a, b};
+        relationship.identifying = identifying;
+        relationships.append(relationship);
+    }
+    if (entities.size() > kMaxImportEntities) {
+        setError(error, tooLargeSentence(entities.size(), "entities", kMaxImportEntities));
+        return false;
+    }
+    if (relationships.size() > kMaxImportEdges) {
+        setError(error, tooLargeSentence(relationships.size(), "relationships", kMaxImportEdges));
+        return false;
+    }
+    return true;
+}
+
+// The erDiagram bodies of a text: the text itself, or its fenced Markdown
+// blocks whose diagram is an erDiagram (blocks of other diagram types are
+// counted in skipped). Each body begins at its "erDiagram" keyword.
+QStringList diagramBodies(const QString& text, int* skipped)
+{
+    static const QRegularExpression keyword = compiled(QStringLiteral("\\berDiagram\\b"));
+    // Fences are lines of their own, as in Markdown: backticks inside a
+    // label or an alias neither open nor close one.
+    static const QRegularExpression fence = compiled(
+        QStringLiteral("(?m)^[ \\t]*```(?:mermaid|erDiagram)[^\\n]*\\n([\\s\\S]*?)(?:^[ \\t]*```|\\z)"));
+    QStringList bodies;
+    QString firstFenced;
+    bool anyFence = false;
+    QRegularExpressionMatchIterator blocks = fence.globalMatch(text);
+    while (blocks.hasNext()) {
+        // A block is a diagram of its own, which may have front matter too.
+        const QString block = withoutFrontMatter(blocks.next().captured(1));
+        if (!anyFence)
+            firstFenced = block;
+        anyFence = true;
+        int pos = 0;
+        skipMermaidComments(block, pos);
+        if (QStringView(block).mid(pos, 9).compare(u"erDiagram", Qt::CaseInsensitive) == 0
+            && (pos + 9 >= block.size() || !isWordChar(block.at(pos + 9))))
+            bodies.append(block.mid(pos));
+        else
+            ++*skipped;
+    }
+    if (!bodies.isEmpty())
+        return bodies;
+    // No block opens with the keyword: the first block, or the text without
+    // fences, read from wherever the keyword stands.
+    const QString& source = anyFence ? firstFenced : text;
+    const QRegularExpressionMatch found = keyword.match(source);
+    if (found.hasMatch()) {
+        bodies.append(source.mid(found.capturedStart()));
+        *skipped = 0;
+    }
+    return bodies;
+}
+
+} // namespace
+
+bool parseMermaidText(const QString& input, QList<MermaidEntity>& entities,
+                      QList<MermaidRelationship>& relationships, QString* error, MermaidReadInfo* info)
+{
+    entities.clear();
+    relationships.clear();
+
+    QString text = input;
+    text.remove(QChar(0xFEFF));
+    text.replace(QLatin1String("\r\n"), QLatin1String("\n"));
+    text.replace(QLatin1Char('\r'), QLatin1Char('\n'));
+    text = withoutFrontMatter(text);
+
+    int skipped = 0;
+    const QStringList bodies = diagramBodies(text, &skipped);
+    if (bodies.isEmpty()) {
+        setError(error, QStringLiteral("No Mermaid erDiagram was found in the file."));
+        return false;
+    }
+
+    // Every block into one diagram: an entity named in several blocks is
+    // one entity, whose attributes are joined by name; a relationship that
+    // an earlier block stated already is not added again, while repeats
+    // inside one block stay.
+    QSet<QString> earlierRelationships;
+    QHash<QString, int> byIdentifier; // folded identifier -> entity
+    qsizetype rows = 0;
+    for (const QString& body : bodies) {
+        QList<MermaidEntity> blockEntities;
+        QList<MermaidRelationship> blockRelationships;
+        if (!readDiagramBody(body, blockEntities, blockRelationships, rows, error)) {
+            entities.clear();
+            relationships.clear();
+            return false;
+        }
+        if (bodies.size() == 1) {
+            entities = std::move(blockEntities);
+            relationships = std::move(blockRelationships);
+            break;
+        }
+        QList<int> indexOf;
+        indexOf.reserve(blockEntities.size());
+        for (const MermaidEntity& entity : std::as_const(blockEntities)) {
+            const QString key = entity.identifier.toCaseFolded();
+            const auto known = byIdentifier.constFind(key);
+            if (known == byIdentifier.constEnd()) {
+                indexOf.append(int(entities.size()));
+                byIdentifier.insert(key, int(entities.size()));
+                entities.append(entity);
+                rows += entity.attributes.size();
+                continue;
+            }
+            indexOf.append(*known);
+            MermaidEntity& merged = entities[*known];
+            // An alias given in any block is kept.
+            if (merged.title.compare(merged.identifier, Qt::CaseInsensitive) == 0)
+                merged.title = entity.title;
+            QSet<QString> names;
+            for (const MermaidAttribute& attribute : std::as_const(merged.attributes))
+                names.insert(attribute.name.toCaseFolded());
+            for (const MermaidAttribute& attribute : entity.attributes) {
+                if (!names.contains(attribute.name.toCaseFolded())) {
+                    merged.attributes.append(attribute);
+                    ++rows;
+                }
+            }
+        }
+        if (entities.size() > kMaxImportEntities) {
+            setError(error, tooLargeSentence(entities.size(), "entities", kMaxImportEntities));
+            entities.clear();
+            return false;
+        }
+        QSet<QString> thisBlock;
+        for (MermaidRelationship relationship : std::as_const(blockRelationships)) {
+            relationship.fromIndex = indexOf.at(relationship.fromIndex);
+            relationship.toIndex = indexOf.at(relationship.toIndex);
+            relationship.from = entities.at(relationship.fromIndex).title;
+            relationship.to = entities.at(relationship.toIndex).title;
+            const QString key = QStringLiteral("%1|%2|%3|%4|%5|%6")
+                                    .arg(relationship.fromIndex)
+                                    .arg(relationship.toIndex)
+                                    .arg(relationship.fromCardinality)
+                                    .arg(relationship.toCardinality)
+                                    .arg(relationship.identifying ? 1 : 0)
+                                    .arg(relationship.label);
+            if (earlierRelationships.contains(key))
+                continue;
+            thisBlock.insert(key);
+            relationships.append(relationship);
+        }
+        if (relationships.size() > kMaxImportEdges) {
+            setError(error, tooLargeSentence(relationships.size(), "relationships", kMaxImportEdges));
+            entities.clear();
+            relationships.clear();
+            return false;
+        }
+        earlierRelationships.unite(thisBlock);
     }
 
     if (entities.isEmpty()) {
         setError(error, QStringLiteral("The Mermaid file does not define any ER entities."));
         return false;
+    }
+    if (info) {
+        info->blocks = int(bodies.size());
+        info->skippedBlocks = skipped;
     }
     return true;
 }
@@ -451,14 +612,29 @@ QJsonObject parseMermaidFile(const QString& path, QString* error)
         setError(error, QStringLiteral("Could not open the Mermaid file."));
         return QJsonObject();
     }
-    const QString text = QString::fromUtf8(file.readAll());
-    file.close();
-
     QList<MermaidEntity> entities;
     QList<MermaidRelationship> relationships;
-    if (!parseMermaidText(text, entities, relationships, error))
-        return QJsonObject();
-    return mermaidModelToSceneJson(entities, relationships);
+    MermaidReadInfo info;
+    {
+        // The text goes before the conversion: with it, a large file
+        // would be held three times over.
+        const QString text = QString::fromUtf8(file.readAll());
+        file.close();
+        if (!parseMermaidText(text, entities, relationships, error, &info))
+            return QJsonObject();
+    }
+    const qsizetype entityCount = entities.size();
+    QJsonObject diagram = mermaidModelToSceneJson(std::move(entities), relationships);
+    QString note = QStringLiteral("Imported %1 and %2")
+                       .arg(countedNoun(entityCount, "entity", "entities"),
+                            countedNoun(relationships.size(), "relationship", "relationships"));
+    if (info.blocks > 1)
+        note += QStringLiteral(" from %1 diagram blocks").arg(info.blocks);
+    appendImportNote(diagram, note);
+    if (info.skippedBlocks > 0)
+        appendImportNote(diagram, QStringLiteral("%1 of other diagram types not read")
+                                      .arg(countedNoun(info.skippedBlocks, "block", "blocks")));
+    return diagram;
 }
 
 int findMermaidEntity(const QList<MermaidEntity>& entities, const QString& name)

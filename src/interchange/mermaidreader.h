@@ -6,11 +6,19 @@
 #include <QList>
 #include <QString>
 
-// Reads a Mermaid erDiagram file, bare or as the first "mermaid" or
-// "erDiagram" fenced block of a Markdown page, and returns its diagram
-// JSON: an empty object on failure, with one sentence for the user in
+// Reads a Mermaid erDiagram file, bare or as the "mermaid" or "erDiagram"
+// fenced blocks of a Markdown page (every block that holds an erDiagram,
+// into one diagram), and returns its diagram JSON with a note of what it
+// read: an empty object on failure, with one sentence for the user in
 // error (when given; untouched on success). Safe on any thread.
 QJsonObject parseMermaidFile(const QString& path, QString* error);
+
+// What the reading of a text met besides the diagram itself.
+struct MermaidReadInfo
+{
+    int blocks = 0;        // erDiagram bodies read
+    int skippedBlocks = 0; // fenced blocks of other diagram types
+};
 
 // The reading itself, over a decoded text: fills entities and
 // relationships (replacing what they held); false with one sentence in
@@ -19,7 +27,8 @@ QJsonObject parseMermaidFile(const QString& path, QString* error);
 // Lenient like a person reading it: what it cannot read it passes over or
 // takes as an entity name, never a syntax error.
 bool parseMermaidText(const QString& text, QList<MermaidEntity>& entities,
-                      QList<MermaidRelationship>& relationships, QString* error);
+                      QList<MermaidRelationship>& relationships, QString* error,
+                      MermaidReadInfo* info = nullptr);
 
 // The first entity whose identifier, or failing every identifier, whose
 // title equals name without regard to case; -1 when none.

@@ -41,4 +41,6 @@ struct MermaidRelationship
     // unknown (records made by hand), and the titles are looked up instead.
     int fromIndex = -1;
     int toIndex = -1;
+    // Drawn with a solid line ("--", "to"); dotted lines are not.
+    bool identifying = true;
 };

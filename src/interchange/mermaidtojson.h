@@ -12,8 +12,7 @@
 // relationship the attribute of its second entity that serves as foreign
 // key, when one matches the first entity's name or is marked FK. Never
 // fails; empty lists give empty arrays.
-QJsonObject mermaidModelToSceneJson(const QList<MermaidEntity>& entities,
-                                    const QList<MermaidRelationship>& relationships);
+QJsonObject mermaidModelToSceneJson(QList<MermaidEntity> entities, const QList<MermaidRelationship>& relationships);
 
 // The key names are matched by: lower case, letters and digits only, a
 // trailing "id" and then a plural 's' dropped (customer_id, CustomerID and

@@ -1,6 +1,7 @@
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
 #include "app/thememanager.h"
+#include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 #include "model/diagramitem.h"
@@ -8,6 +9,7 @@
 #include "model/projectitem.h"
 
 #include "common/mainwindowparts.h"
+#include "common/sceneitems.h"
 #include "common/testfiles.h"
 #include "common/testmain.h"
 #include "interchange/drawiosummary.h"
@@ -15,6 +17,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -31,6 +34,7 @@ private slots:
     void init();
     void cleanup();
     void importMakesUntitledProject();
+    void importTellsWhatCameIn();
     void failuresWarn_data();
     void failuresWarn();
     void exportThenImportKeepsTheDiagram();
@@ -127,6 +131,35 @@ void TestDrawioCommands::importMakesUntitledProject()
     QCOMPARE(project.models().first()->name(), QStringLiteral("Model 1"));
     QCOMPARE(project.models().first()->tables().size(), 3);
     QCOMPARE(project.models().first()->diagrams().first()->name(), QStringLiteral("Diagram 1"));
+}
+
+// The status bar says which pages came in and which did not.
+void TestDrawioCommands::importTellsWhatCameIn()
+{
+    runImport(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/drawio/two-pages.drawio"));
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    QCOMPARE(summarizeDiagram(scene()->toJson(), false).size(), 5);
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QStringLiteral("Imported 3 entities and 2 relationships from page \"Schema\"; "
+                            "page \"Context\" holds no tables"));
+
+    // Two pages of tables drawn at the same place come in side by side:
+    // no box lies over another.
+    const QByteArray erd = fileContents(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/drawio/erd.xml"));
+    const qsizetype open = erd.indexOf("<diagram");
+    const QByteArray page = erd.mid(open, erd.indexOf("</mxfile>") - open);
+    const QString path = dir.filePath(QStringLiteral("two-table-pages.drawio"));
+    writeFile(path, erd.left(open) + page + page + "</mxfile>");
+    runImport(path);
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    const QList<EntityItem*> boxes = itemsOfType<EntityItem>(*scene());
+    QCOMPARE(boxes.size(), 6);
+    for (qsizetype a = 0; a < boxes.size(); ++a) {
+        for (qsizetype b = a + 1; b < boxes.size(); ++b)
+            QVERIFY(!boxes.at(a)->sceneBoundingRect().intersects(boxes.at(b)->sceneBoundingRect()));
+    }
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QStringLiteral("Imported 6 entities and 4 relationships from pages \"Page-1\" and \"Page-1\""));
 }
 
 // A failing converter's sentence reaches the user in a warning titled after

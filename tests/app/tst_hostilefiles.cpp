@@ -71,6 +71,8 @@ private slots:
     void sharedDiagramIdKeepsBothContents();
     void sharedEntityIdKeepsEveryBox();
     void farItemsAreBounded();
+    void hugeImportsAreRefused_data();
+    void hugeImportsAreRefused();
 
 private:
     void addFileRows();
@@ -251,6 +253,73 @@ void TestHostileFiles::farItemsAreBounded()
              qPrintable(QStringLiteral("%1 %2 %3 %4").arg(bounds.x()).arg(bounds.y()).arg(bounds.width()).arg(bounds.height())));
     for (const QRectF& exposed : {bounds, QRectF(-3e9, -3e9, 6e9, 6e9), QRectF(0, 0, 1e300, 1e300)})
         QVERIFY(ERScene::gridLines(exposed).size() <= 2 * (ERScene::MaxGridLines + 1));
+}
+
+// Files beyond what the Mermaid and draw.io readers keep, generated here:
+// each import stops with one sentence and leaves the canvas as it was.
+void TestHostileFiles::hugeImportsAreRefused_data()
+{
+    QTest::addColumn<QString>("action");
+    QTest::addColumn<QString>("suffix");
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("warning");
+
+    const auto lines = [](const char* format, int count) {
+        QByteArray text;
+        for (int i = 0; i < count; ++i)
+            text += QByteArray(format).replace("%d", QByteArray::number(i));
+        return text;
+    };
+    const QString mermaid = QStringLiteral("Import from Mermaid: The file is too large to open: it holds over ");
+    QTest::newRow("mermaid entities") << "actionImport_from_Mermaid" << "mmd" << "erDiagram\n" + lines("E%d\n", 100001)
+                                      << mermaid + "100,000 entities; at most 100,000 are supported.";
+    QTest::newRow("mermaid rows of one entity")
+        << "actionImport_from_Mermaid" << "mmd" << "erDiagram\nT {\n" + lines("int c%d\n", 100001) + "}\n"
+        << mermaid + "100,000 rows in one entity; at most 100,000 are supported.";
+    QTest::newRow("mermaid relationships")
+        << "actionImport_from_Mermaid" << "mmd" << "erDiagram\n" + QByteArray("A ||--o{ B : x\n").repeated(200001)
+        << mermaid + "200,000 relationships; at most 200,000 are supported.";
+
+    const QByteArray head = "<mxfile><diagram name=\"Big\">";
+    QTest::newRow("draw.io tables")
+        << "actionImport_from_Drawio" << "drawio"
+        << head + "<mxGraphModel><root><mxCell id=\"0\"/><mxCell id=\"1\" parent=\"0\"/>"
+               + lines("<mxCell id=\"t%d\" value=\"T\" style=\"shape=table;\" vertex=\"1\" parent=\"1\"/>", 100001)
+               + "</root></mxGraphModel></diagram></mxfile>"
+        << "Import from draw.io: The file is too large to open: it holds over 100,000 entities; at most 100,000 are "
+           "supported.";
+    // A page that inflates past 64 MiB (zlib framing: qCompress without its
+    // four-byte length).
+    QTest::newRow("draw.io page inflating past 64 MiB")
+        << "actionImport_from_Drawio" << "drawio"
+        << head + qCompress(QByteArray(65 * 1024 * 1024, ' ')).mid(4).toBase64() + "</diagram></mxfile>"
+        << "Import from draw.io: The file is too large to open: page \"Big\" holds over 64 MiB once inflated; at most "
+           "64 MiB are supported.";
+}
+
+void TestHostileFiles::hugeImportsAreRefused()
+{
+    QFETCH(QString, action);
+    QFETCH(QString, suffix);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, warning);
+    DialogHooks::setMessageHook([this](QMessageBox::Icon, QWidget*, const QString& title, const QString& text,
+                                       QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        if (title == QLatin1String("Unsaved Changes"))
+            return QMessageBox::Discard;
+        warnings << title + QStringLiteral(": ") + text;
+        return QMessageBox::Ok;
+    });
+    ERScene* scene = canvasScene(window.get());
+    scene->loadFromJson(QJsonObject{{"entities", QJsonArray{QJsonObject{{"id", "kept"}, {"title", "Kept"}}}}});
+    const QString path = dir.filePath(QStringLiteral("huge.") + suffix);
+    writeFile(path, content);
+    content = QByteArray();
+    DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
+    windowAction(window.get(), qPrintable(action))->trigger();
+    QVERIFY(waitUntilIdle(window.get()));
+    QCOMPARE(warnings, QStringList{warning});
+    QCOMPARE(entityTitles(scene->toJson()), QStringList{QStringLiteral("Kept")});
 }
 
 QUILLMAP_TEST_MAIN(TestHostileFiles)

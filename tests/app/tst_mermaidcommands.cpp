@@ -22,6 +22,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLabel>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -68,6 +69,7 @@ private slots:
     void cleanup();
 
     void importReplacesTheProject();
+    void importTellsWhatCameIn();
     void importFailuresWarnAndKeepTheDiagram_data();
     void importFailuresWarnAndKeepTheDiagram();
     void cancelledDialogsDoNothing();
@@ -121,6 +123,17 @@ void TestMermaidCommands::cleanup()
         QVERIFY(waitUntilIdle(window.get()));
     window.reset();
     DialogHooks::resetHooks();
+}
+
+// The status bar says what an import brought in and what it left out.
+void TestMermaidCommands::importTellsWhatCameIn()
+{
+    runImport(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/mermaid/09-documentation-chapters.md"));
+    QVERIFY2(warningTexts.isEmpty(), qPrintable(warningTexts.join(QLatin1Char('\n'))));
+    QCOMPARE(canvasScene(window.get())->toJson().value(QStringLiteral("entities")).toArray().size(), 6);
+    QCOMPARE(window->statusBar()->currentMessage(),
+             QStringLiteral("Imported 6 entities and 7 relationships from 3 diagram blocks; "
+                            "1 block of other diagram types not read"));
 }
 
 void TestMermaidCommands::runImport(const QString& path)

@@ -6,6 +6,7 @@
 #include "drawioroundtrip.h"
 #include "drawiosummary.h"
 
+#include <QJsonArray>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -96,6 +97,8 @@ private slots:
     void pages();
     void containers_data();
     void containers();
+    void multiplePages();
+    void keyTypeNameRows();
     void failures_data();
     void failures();
     void cellRecords();
@@ -259,6 +262,24 @@ void TestDrawioReader::pages_data()
                + edge("e", "lost", "b", "endArrow=ERmany;")
         << QStringList{"A @100,100: id:int[P] | middle:text | z:last", "B @500,100: a_id", "A -> B 0/3"};
 
+    // A relationship from a table to itself drawn with ER ends is one; a
+    // link between two rows of one table without them is decoration. A
+    // label added to a connector is a cell inside it.
+    QTest::newRow("self-relationships and label cells")
+        << table("a", "Part", 0, 0, {{"PK", "id int"}, {"FK", "parent_id int"}, {"", "name"}})
+               + edge("self", "a_r0", "a_r1", "edgeStyle=entityRelationEdgeStyle;startArrow=ERmandOne;endArrow=ERmany;")
+               + vertex("l1", "self", "made of", "edgeLabel;html=1;align=center;", 0, 0)
+               + vertex("l2", "self", "<i>parts</i>", "edgeLabel;html=1;align=center;", 0, 0)
+               + edge("deco", "a_r1", "a_r2", "endArrow=classic;")
+        << QStringList{"Part @0,0: id:int[P] | parent_id:int[F] | name", "Part -> Part 0/3 made of parts"};
+
+    // The name cell of a row with a key cell names the column, however it
+    // reads; a type cell may stand before the name cell or after it.
+    QTest::newRow("columns named like key markers")
+        << table("k", "Keys", 0, 0, {{"PK", "pk : int"}, {"", "fk1"}, {"UK", "uq : text"}, {"", "PKEY int"},
+                                     {"FK2", "FK2 : int"}})
+        << QStringList{"Keys @0,0: pk:int[P] | fk1 | uq:text[U] | PKEY:int | FK2:int[F]"};
+
     // A row directly on a second layer does not make the layer a table; the
     // rectangles of that layer are boxes when there is no table.
     QTest::newRow("second layer")
@@ -279,6 +300,56 @@ void TestDrawioReader::pages()
     QCOMPARE(trip.second, trip.first);
 }
 
+// Every page holding tables is read, each beside the page before; pages
+// without tables and pages that cannot be decoded are named in the note.
+void TestDrawioReader::multiplePages()
+{
+    QString error;
+    // Made by the editor: a sketch of boxes on the first page, the tables
+    // on the second.
+    const QJsonObject real = parseDrawioFile(dataDir + QLatin1String("two-pages.drawio"), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(summarizeDiagram(real), summarizeDiagram(parseDrawioFile(dataDir + QLatin1String("erd.xml"), nullptr)));
+    QCOMPARE(real.value(QLatin1String("importNotes")).toArray(),
+             QJsonArray({"Imported 3 entities and 2 relationships from page \"Schema\"",
+                         "page \"Context\" holds no tables"}));
+
+    const QByteArray tableA = table("a", "A", 0, 0, {{"PK", "id int"}});
+    const QByteArray tableB = table("b", "B", 0, 0, {{"PK", "id int"}, {"FK", "a_id int"}});
+    const QByteArray broken = "<diagram name=\"Broken\">bm90IGEgcGFnZQ==</diagram>";
+    const QByteArray file = mxfile("<diagram name=\"One\">" + model(tableA) + "</diagram>"
+                                   + "<diagram name=\"Sketch\">" + compressed(model(vertex("n", "1", "Idea", "html=1;", 0, 0)), -15)
+                                   + "</diagram><diagram name=\"Two\">" + compressed(model(tableB), -15) + "</diagram>" + broken);
+    const QJsonObject read = parseBytes(file, &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    const QJsonArray entities = read.value(QLatin1String("entities")).toArray();
+    QCOMPARE(entities.size(), 2);
+    QVERIFY(entities.at(1)[QLatin1String("x")].toDouble() >= 200 + kDrawioPageGap);
+    QCOMPARE(entities.at(1)[QLatin1String("y")].toDouble(), 0.0);
+    QCOMPARE(read.value(QLatin1String("importNotes")).toArray(),
+             QJsonArray({"Imported 2 entities and 0 relationships from pages \"One\" and \"Two\"",
+                         "page \"Sketch\" holds no tables", "page \"Broken\" could not be decoded"}));
+
+    // A page that cannot be decoded is never silently replaced.
+    error.clear();
+    QVERIFY(parseBytes(mxfile(broken), &error).isEmpty());
+    QCOMPARE(error, QStringLiteral("No draw.io diagram was found in the file: page \"Broken\" could not be decoded."));
+    error.clear();
+    QVERIFY(parseBytes(mxfile(diagram(model({})) + broken), &error).isEmpty());
+    QCOMPARE(error, QStringLiteral("No ER entities were recognized in the draw.io file: page \"Broken\" could not be "
+                                   "decoded."));
+}
+
+// Tables whose rows hold a key cell, a type cell and a name cell.
+void TestDrawioReader::keyTypeNameRows()
+{
+    QString error;
+    const QJsonObject read = parseDrawioFile(dataDir + QLatin1String("key-type-name.drawio"), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QCOMPARE(summarizeDiagram(read, false),
+             QStringList{"Users: ID:string[P] | Email:string | CreatedAt:date | TenantID:string[F] | pk:int"});
+}
+
 void TestDrawioReader::containers_data()
 {
     const QByteArray page = model(table("a", "Customer &amp; Co", 0, 0, {{"PK", "id"}}));
@@ -297,8 +368,8 @@ void TestDrawioReader::containers_data()
     QTest::newRow("escaped XML") << mxfile(diagram(escapedXml(page)));
     QTest::newRow("undecodable page skipped")
         << mxfile(diagram("@@@@") + diagram("bm90IGEgZGlhZ3JhbQ==") + diagram(compressed(page, -15)));
-    QTest::newRow("first decodable page wins")
-        << mxfile(diagram(compressed(page, -15)) + diagram(escapedXml(model(table("b", "Other", 0, 0, {})))));
+    QTest::newRow("a page without tables beside one with tables")
+        << mxfile(diagram(escapedXml(model(vertex("b", "1", "Other", "html=1;", 0, 0)))) + diagram(compressed(page, -15)));
 }
 
 void TestDrawioReader::containers()
@@ -330,9 +401,12 @@ void TestDrawioReader::failures_data()
     QTest::newRow("empty file") << QByteArray() << noDiagram;
     QTest::newRow("not XML") << QByteArray("erDiagram\n  A ||--o{ B : x\n") << noDiagram;
     QTest::newRow("empty root") << QByteArray("<mxGraphModel><root></root></mxGraphModel>") << noDiagram;
-    QTest::newRow("decompression bomb") << mxfile(diagram(bomb)) << noDiagram;
-    QTest::newRow("first plain page has no table")
-        << mxfile(diagram(model({})) + diagram(model(table("a", "A", 0, 0, {})))) << noEntities;
+    QTest::newRow("decompression bomb")
+        << mxfile(diagram(bomb))
+        << QStringLiteral("The file is too large to open: page \"Page\" holds over 64 MiB once inflated; at most 64 "
+                          "MiB are supported.");
+    QTest::newRow("no page holds a table")
+        << mxfile(diagram(model({})) + diagram(model(vertex("a", "1", "", "ellipse;", 0, 0)))) << noEntities;
     QTest::newRow("only connectors")
         << mxfile(diagram(model(edge("e", "x", "y", "")))) << noEntities;
 }

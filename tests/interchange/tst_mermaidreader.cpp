@@ -27,6 +27,7 @@ private slots:
     void foreignKeyMatching_data();
     void foreignKeyMatching();
     void gridAndKeys();
+    void markdownChapters();
     void identifierBeforeTitle();
     void randomAndTruncatedInputsEnd();
     void threadsReadAlike();
@@ -97,13 +98,13 @@ void TestMermaidReader::syntaxForms_data()
     QTest::newRow("lone CR") << "lone-cr.mmd" << shop;
     QTest::newRow("front matter naming the keyword")
         << "front-matter.mmd" << "CUSTOMER, ORDER / CUSTOMER 0-3 ORDER : places";
-    QTest::newRow("first mermaid fence, with its own front matter")
-        << "fenced.md" << "CUSTOMER, ORDER / CUSTOMER 0-3 ORDER : places";
+    QTest::newRow("every mermaid fence, each with its own front matter")
+        << "fenced.md" << "CUSTOMER, ORDER, LATER, IGNORED / CUSTOMER 0-3 ORDER : places, LATER 0-3 IGNORED : x";
     QTest::newRow("backticks inside an alias and a label open no fence")
         << "backticks.mmd"
         << "fence[```erDiagram], CUSTOMER, ORDER / CUSTOMER 0-3 ORDER : quoted ```, ```erDiagram 0-3 ORDER : x";
     QTest::newRow("first fence holds another diagram")
-        << "fenced-flowchart.md" << "error: No Mermaid erDiagram was found in the file.";
+        << "fenced-flowchart.md" << "NEVER, READ / NEVER 0-3 READ : x";
     QTest::newRow("keyword only") << "no-entities.mmd" << "error: The Mermaid file does not define any ER entities.";
     QTest::newRow("no diagram") << "not-mermaid.txt" << "error: No Mermaid erDiagram was found in the file.";
 }
@@ -179,8 +180,24 @@ void TestMermaidReader::foreignKeyMatching_data()
     QTest::newRow("an attribute serves one relationship")
         << "erDiagram\n CUSTOMER ||--o{ T : x\n CUSTOMER ||--o{ T : y\n T {\n int customer_id\n int other FK\n }"
         << "customer_id->CUSTOMER, other->CUSTOMER";
-    QTest::newRow("self-relation") << "erDiagram\n EMPLOYEE |o--o{ EMPLOYEE : manages\n EMPLOYEE {\n int employee_id PK\n }"
-                                   << "employee_id->EMPLOYEE";
+    // A key is no reference to itself: rather no link than a wrong one.
+    QTest::newRow("self-relation without a reference column")
+        << "erDiagram\n EMPLOYEE |o--o{ EMPLOYEE : manages\n EMPLOYEE {\n int employee_id PK\n }" << "employee_id";
+    QTest::newRow("self-reference beside another reference")
+        << "erDiagram\n country {\n char code PK\n }\n customer |o--o{ customer : \"\"\n country ||--o{ customer : \"\"\n"
+           " customer {\n uuid customer_id PK\n char code FK\n uuid referred_by FK\n }"
+        << "customer_id, code->country, referred_by->customer";
+    QTest::newRow("composite reference links every column")
+        << "erDiagram\n line ||--o{ item : \"\"\n line {\n int order_id PK\n int line_no PK\n }\n"
+           " item {\n int item_id PK\n int order_id FK\n int line_no FK\n }"
+        << "item_id, order_id->line, line_no->line";
+    QTest::newRow("label names the column")
+        << "erDiagram\n person ||--o{ T : \"owner_ref\"\n person ||--o{ T : \"person_id\"\n"
+           " T {\n int id PK\n int person_id FK\n int owner_ref FK\n }"
+        << "id, person_id->person, owner_ref->person";
+    QTest::newRow("two unsettled references stay unlinked")
+        << "erDiagram\n A\n B\n A ||--o{ T : \"\"\n B ||--o{ T : \"\"\n T {\n int id PK\n int x FK\n int y FK\n }"
+        << "id, x, y";
 }
 
 void TestMermaidReader::foreignKeyMatching()
@@ -211,6 +228,31 @@ void TestMermaidReader::foreignKeyMatching()
         found << text;
     }
     QCOMPARE(found.join(QLatin1String(", ")), expected);
+}
+
+// A documentation page with one erDiagram block per chapter becomes one
+// diagram; a block of another diagram type is passed over.
+void TestMermaidReader::markdownChapters()
+{
+    QString error;
+    const QJsonObject json = parseMermaidFile(sharedPath(QStringLiteral("09-documentation-chapters.md")), &error);
+    QVERIFY2(error.isEmpty(), qPrintable(error));
+    QStringList titles;
+    for (const QJsonValue& v : json.value(QStringLiteral("entities")).toArray()) {
+        QStringList names;
+        for (const QJsonValue& a : v[QStringLiteral("attributes")].toArray())
+            names << a[QStringLiteral("name")].toString();
+        titles << v[QStringLiteral("title")].toString() + QLatin1String(": ") + names.join(QLatin1Char(' '));
+    }
+    QCOMPARE(titles, QStringList({"Customer account: customer_id email referred_by full_name",
+                                  "address: address_id customer_id street", "sales_order: order_id customer_id placed_at",
+                                  "order_line: order_id line_no product_id amount",
+                                  "product: product_id category_id name", "category: category_id parent_id name"}));
+    // The reference to product stated in two chapters is one relationship.
+    QCOMPARE(json.value(QStringLiteral("edges")).toArray().size(), 7);
+    QCOMPARE(json.value(QStringLiteral("importNotes")).toArray(),
+             QJsonArray({"Imported 6 entities and 7 relationships from 3 diagram blocks",
+                         "1 block of other diagram types not read"}));
 }
 
 void TestMermaidReader::gridAndKeys()

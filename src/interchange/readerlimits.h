@@ -1,0 +1,24 @@
+#pragma once
+
+#include <QLocale>
+#include <QString>
+
+// How much the diagram readers take in. A file beyond these is refused
+// with one sentence rather than read until the machine runs out of memory;
+// every real diagram stays far below them.
+
+constexpr qsizetype kMaxImportEntities = 100000;
+constexpr qsizetype kMaxImportRowsPerEntity = 100000;
+constexpr qsizetype kMaxImportRows = 1000000;
+constexpr qsizetype kMaxImportEdges = 200000;
+
+// "The file is too large to open: it holds 1,200,000 rows; at most
+// 1,000,000 are supported." what names the counted things; a count met
+// while reading is the count so far, so it says "over".
+inline QString tooLargeSentence(qsizetype count, const char* what, qsizetype limit)
+{
+    const QLocale english(QLocale::English);
+    return QStringLiteral("The file is too large to open: it holds over %1 %2; at most %3 are supported.")
+        .arg(english.toString(qlonglong(count > limit ? limit : count)), QLatin1String(what),
+             english.toString(qlonglong(limit)));
+}
