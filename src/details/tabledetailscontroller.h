@@ -94,8 +94,16 @@ signals:
     void mappingsChanged();
     void relationshipConstraintRemoved(QString relationshipId);
     void columnRemoved(QString columnId);
+    // A column about to be removed is used by these relationships' foreign
+    // keys (as its own or as the referenced column), and the user agreed
+    // that they go with it.
+    void relationshipsRemovalRequested(QStringList relationshipIds);
 
 private:
+    // The relationships of the shown model whose foreign key uses the shown
+    // table's column, as its own or as the referenced column.
+    QStringList relationshipsUsingColumn(const QString& columnId) const;
+
     friend class TestTableDetails;
     friend class TestDetailsActions;
 
@@ -265,6 +273,10 @@ private:
     QString pendingColumnId;
     QString pendingIndexId;
     QString pendingMappingId;
+    // What the name and schema fields were last given: a field that still
+    // shows it was not changed by the user and writes nothing back.
+    QString shownName;
+    QString shownSchema;
 
     int refreshes = 0;
     // The object the grids were last fitted to ("table:<id>", "view:<id>").

@@ -12,16 +12,20 @@
 #include "edges/edgeitem.h"
 #include "explorer/explorerfilterproxy.h"
 #include "explorer/explorerkinds.h"
+#include "model/columnitem.h"
+#include "model/constraintitem.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 #include "model/relationshipitem.h"
 #include "model/tableitem.h"
 
+#include <QApplication>
 #include <QItemSelectionModel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSet>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <utility>
@@ -216,7 +220,7 @@ QStringList MainWindow::relationshipsOfTable(const ModelItem* model, const QStri
     return ids;
 }
 
-void MainWindow::removeRelationshipAndForeignKey(ModelItem* model, const QString& id)
+void MainWindow::removeRelationshipAndForeignKey(ModelItem* model, const QString& id, bool dropColumns)
 {
     const RelationshipItem* relationship = model ? model->relationship(id) : nullptr;
     if (!relationship)
@@ -224,8 +228,31 @@ void MainWindow::removeRelationshipAndForeignKey(ModelItem* model, const QString
     // The foreign key lives on the child table; a view or a missing table
     // has none to lose.
     TableItem* child = model->table(relationship->toTableId());
-    if (child && !relationship->constraintId().isEmpty())
+    if (child && !relationship->constraintId().isEmpty()) {
+        QStringList columns;
+        if (const ConstraintItem* foreignKey = child->constraint(relationship->constraintId()))
+            columns = foreignKey->columns();
         child->removeConstraint(relationship->constraintId());
+        if (dropColumns) {
+            // The rows of these columns leave every diagram with the edge
+            // (the stored ones are pruned by "fkEdgeId"); the live child
+            // loses them here even when the line is not drawn, so that the
+            // canvas and the model agree at once.
+            if (model == currentModel) {
+                if (EntityItem* entity = findEntityOnScene(child->id())) {
+                    const bool wasSuppressed = std::exchange(suppressModelSync, true);
+                    entity->removeForeignKeyAttributesOfEdge(id);
+                    suppressModelSync = wasSuppressed;
+                }
+            }
+            for (const QString& columnId : std::as_const(columns)) {
+                if (columnId.isEmpty() || !child->column(columnId))
+                    continue;
+                forgetColumnReferences(columnId);
+                child->removeColumn(columnId);
+            }
+        }
+    }
     model->removeRelationship(id);
 }
 
@@ -237,6 +264,36 @@ void MainWindow::clearCanvasQuietly()
     releaseSceneSelection();
     scene->clearScene();
     suppressModelSync = wasSuppressed;
+}
+
+void MainWindow::deleteWhereFocused()
+{
+    QWidget* focus = QApplication::focusWidget();
+    const auto holds = [focus](const QWidget* widget) {
+        return widget && (focus == widget || widget->isAncestorOf(focus));
+    };
+    if (!focus || focus == this || holds(ui->view)) {
+        deleteSelection();
+        return;
+    }
+    // Each grid of the details pane, with its tab's remove button.
+    const std::pair<QWidget*, QToolButton*> grids[] = {
+        {ui->tableViewColumns, ui->toolButtonRemoveTableColumn},
+        {ui->tableViewConstraints, ui->toolButtonRemoveConstraint},
+        {ui->tableViewConsColumns, ui->toolButtonRemoveConstraintColumn},
+        {ui->tableViewIndexes, ui->toolButtonRemoveIndex},
+        {ui->tableViewIndColumns, ui->toolButtonRemoveIndexColumn},
+        {ui->treeView, ui->toolButtonRemoveMapping},
+    };
+    for (const auto& [grid, remove] : grids) {
+        if (holds(grid)) {
+            if (remove && remove->isEnabled())
+                remove->click();
+            return;
+        }
+    }
+    if (holds(ui->treeViewProject))
+        removeExplorerSelection();
 }
 
 void MainWindow::deleteSelection()
@@ -435,5 +492,5 @@ void MainWindow::removeRelationshipFromModel(const QString& id)
 {
     // Looked up in the model that holds it: the details pane may show a
     // table of a model that is not the current one.
-    removeRelationshipAndForeignKey(modelOfRelationship(id), id);
+    removeRelationshipAndForeignKey(modelOfRelationship(id), id, false);
 }
