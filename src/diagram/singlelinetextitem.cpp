@@ -1033,7 +1033,8 @@ void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem
         painter->restore();
     }
 
-    if (m_hasDocument) {
+    // An imitated bold is drawn as glyphs except while the text is edited.
+    if (m_hasDocument && (m_editing || !labelTextCache().imitatesBold(font()))) {
         // The row frame below marks the edited cell; the base class's dashed
         // focus rectangle would only add noise.
         QStyleOptionGraphicsItem plain(*option);
