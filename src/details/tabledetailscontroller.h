@@ -100,10 +100,6 @@ signals:
     void relationshipsRemovalRequested(QStringList relationshipIds);
 
 private:
-    // The relationships of the shown model whose foreign key uses the shown
-    // table's column, as its own or as the referenced column.
-    QStringList relationshipsUsingColumn(const QString& columnId) const;
-
     friend class TestTableDetails;
     friend class TestDetailsActions;
 

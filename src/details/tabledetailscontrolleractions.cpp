@@ -2,6 +2,7 @@
 
 #include "app/dialoghooks.h"
 #include "details/detailslookups.h"
+#include "explorer/tablesync.h"
 #include "diagram/entityitem.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
@@ -70,7 +71,7 @@ void TableDetailsController::removeColumn()
         // A column that a relationship's foreign key uses takes the
         // relationship with it, after asking; a foreign key left without
         // its pair would contradict the line on the diagram.
-        const QStringList relationships = relationshipsUsingColumn(id);
+        const QStringList relationships = TableSync::relationshipsUsingColumn(model, table, id);
         if (!relationships.isEmpty()) {
             QStringList names;
             for (const QString& relationshipId : relationships) {
@@ -116,28 +117,6 @@ void TableDetailsController::removeColumn()
         return;
     whileUpdating([&] { entity->removeAttribute(entity->attributeName(row)); });
     refresh();
-}
-
-QStringList TableDetailsController::relationshipsUsingColumn(const QString& columnId) const
-{
-    QStringList ids;
-    if (!model || !table || columnId.isEmpty())
-        return ids;
-    const QString tableId = table->id();
-    for (const RelationshipItem* relationship : model->relationships()) {
-        if (!relationship || relationship->constraintId().isEmpty())
-            continue;
-        const TableItem* child = model->table(relationship->toTableId());
-        const ConstraintItem* foreignKey = child ? child->constraint(relationship->constraintId()) : nullptr;
-        if (!foreignKey)
-            continue;
-        const bool own = child == table && foreignKey->columns().contains(columnId);
-        const bool referenced =
-            foreignKey->referencedTableId() == tableId && foreignKey->referencedColumns().contains(columnId);
-        if ((own || referenced) && !ids.contains(relationship->id()))
-            ids.append(relationship->id());
-    }
-    return ids;
 }
 
 // ============================================================ constraints

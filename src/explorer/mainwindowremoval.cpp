@@ -12,6 +12,7 @@
 #include "edges/edgeitem.h"
 #include "explorer/explorerfilterproxy.h"
 #include "explorer/explorerkinds.h"
+#include "explorer/tablesync.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/diagramitem.h"
@@ -23,6 +24,7 @@
 #include <QApplication>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSet>
 #include <QToolButton>
@@ -308,13 +310,41 @@ void MainWindow::deleteSelection()
         for (QGraphicsItem* item = focus->parentItem(); item && !owner; item = item->parentItem())
             owner = dynamic_cast<EntityItem*>(item);
         if (owner) {
-            if (DialogHooks::question(this, QStringLiteral("Confirm delete"),
-                                      QStringLiteral("Do you really want to delete the selected column?"),
+            // A column that relationships' foreign keys use takes them with
+            // it; the question names them.
+            auto* label = static_cast<SingleLineTextItem*>(focus);
+            const int row = owner->rowOfLabel(label);
+            const QString rowName = row >= 0 ? owner->attributeName(row) : QString();
+            ModelItem* model = nullptr;
+            const TableItem* table = row >= 0 && owner->kind() == EntityItem::TableKind
+                ? TableSync::findTable(currentModel, project, owner->id(), &model)
+                : nullptr;
+            const ColumnItem* column = table ? table->columnByName(rowName) : nullptr;
+            const QStringList relationships =
+                column ? TableSync::relationshipsUsingColumn(model, table, column->id()) : QStringList();
+            QString question = QStringLiteral("Do you really want to delete the selected column?");
+            if (!relationships.isEmpty()) {
+                QStringList names;
+                for (const QString& id : relationships)
+                    names.append(model->relationship(id)->name());
+                question += QStringLiteral("\nThe relationships %1 use it and are removed with it.")
+                                .arg(names.join(QStringLiteral(", ")));
+            }
+            if (DialogHooks::question(this, QStringLiteral("Confirm delete"), question,
                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
                 != QMessageBox::Yes)
                 return;
-            if (!owner->removeAttributeForLabel(static_cast<SingleLineTextItem*>(focus)))
+            if (!relationships.isEmpty()) {
+                // The focused row may be a foreign-key row that goes with
+                // its relationship; what is left of it goes by name.
+                const QPointer<EntityItem> entity = owner;
+                onRelationshipsRemovalRequested(relationships);
+                if (!entity)
+                    return;
+                entity->removeAttribute(rowName);
+            } else if (!owner->removeAttributeForLabel(label)) {
                 return;
+            }
             // The column leaves the model now, not at the next edit: a save
             // in between must not write it back.
             syncTableColumnsFromEntity(owner);

@@ -692,3 +692,25 @@ void TableSync::followTableRename(ModelItem* model, TableItem* table, const QStr
             foreignKey->setName(QStringLiteral("fk_") + newRelationship);
     }
 }
+
+QStringList TableSync::relationshipsUsingColumn(const ModelItem* model, const TableItem* table,
+                                                const QString& columnId)
+{
+    QStringList ids;
+    if (!model || !table || columnId.isEmpty())
+        return ids;
+    for (const RelationshipItem* relationship : model->relationships()) {
+        if (!relationship || relationship->constraintId().isEmpty())
+            continue;
+        const TableItem* child = model->table(relationship->toTableId());
+        const ConstraintItem* foreignKey = child ? child->constraint(relationship->constraintId()) : nullptr;
+        if (!foreignKey)
+            continue;
+        const bool own = child == table && foreignKey->columns().contains(columnId);
+        const bool referenced =
+            foreignKey->referencedTableId() == table->id() && foreignKey->referencedColumns().contains(columnId);
+        if ((own || referenced) && !ids.contains(relationship->id()))
+            ids.append(relationship->id());
+    }
+    return ids;
+}

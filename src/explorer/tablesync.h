@@ -100,6 +100,12 @@ public:
     // foreign key "fk_<parent>_<child>". Names the user chose stay.
     static void followTableRename(ModelItem* model, TableItem* table, const QString& oldName);
 
+    // The ids of the model's relationships whose foreign key uses that
+    // column of the table, as its own column (the table is the child) or as
+    // the referenced one (the table is the parent), in relationship order.
+    static QStringList relationshipsUsingColumn(const ModelItem* model, const TableItem* table,
+                                                const QString& columnId);
+
     // alignRows for every table entity of a diagram JSON object whose table
     // the model-wide look-up finds, and the title of every entity whose
     // table or view bears another, non-empty name. Entities of unknown

@@ -335,11 +335,12 @@ private slots:
     // go with it, on the canvas, in the model and in the file alike.
     void aRelationshipGoesWithItsForeignKeyColumns_data()
     {
-        QTest::addColumn<QString>("removed");  // a column name, else an explorer kind
+        QTest::addColumn<QString>("removed");  // an explorer kind, "row" or a column name
         QTest::addColumn<bool>("onParent");
         QTest::addColumn<bool>("parentDrawn");
         QTest::newRow("parent key column") << "table_1_id" << true << true;
         QTest::newRow("child foreign-key column") << "table_1_id" << false << true;
+        QTest::newRow("parent key row on the canvas") << "row" << true << true;
         QTest::newRow("parent table") << Table << true << true;
         QTest::newRow("relationship") << Relationship << true << true;
         QTest::newRow("relationship not drawn") << Relationship << true << false;
@@ -350,9 +351,9 @@ private slots:
         QFETCH(bool, onParent);
         QFETCH(bool, parentDrawn);
         TableItem* parent = newTable();
+        parent->addColumn()->setName(QStringLiteral("name"));
         TableItem* child = newTable();
-        if (parentDrawn)
-            drop(parent->id(), QPointF(0, 0));
+        EntityItem* parentEntity = parentDrawn ? drop(parent->id(), QPointF(0, 0)) : nullptr;
         EntityItem* childEntity = drop(child->id(), QPointF(400, 0));
         relate(parent, child);
         QCOMPARE(rowNames(childEntity), (QStringList{"table_2_id", "table_1_id"}));
@@ -365,6 +366,11 @@ private slots:
             answer(QMessageBox::Yes);
             press(tree, Qt::Key_Delete);
             QCOMPARE(asked, QStringList{"Remove"});
+        } else if (removed == "row") {
+            clickAt(parentEntity->nameLabel(0)->sceneBoundingRect().center());
+            answer(QMessageBox::Yes);
+            press(view(), Qt::Key_Delete);
+            QCOMPARE(asked, QStringList{"Confirm delete"});
         } else {
             clickOn(window->findEntityOnScene((onParent ? parent : child)->id()));
             showColumn(onParent ? parent : child, removed);
@@ -377,7 +383,13 @@ private slots:
             QCOMPARE(columnNames(child).size(), 2);
             answer(QMessageBox::No, QStringLiteral("Remove"));
             press(grid, Qt::Key_Delete);
-            QCOMPARE(columnNames(parent).size(), onParent ? 0 : 1);
+        }
+        if (removed != Table) {
+            const QStringList kept = removed == Relationship || !onParent ? QStringList{"table_1_id", "name"}
+                                                                         : QStringList{"name"};
+            QCOMPARE(columnNames(parent), kept);
+            if (parentEntity)
+                QCOMPARE(rowNames(parentEntity), kept);
         }
         QVERIFY(model()->relationships().isEmpty());
         QVERIFY(childEntity->edges().isEmpty());
