@@ -2,8 +2,8 @@
 
 #include "app/dialoghooks.h"
 #include "details/detailslookups.h"
-#include "explorer/tablesync.h"
 #include "diagram/entityitem.h"
+#include "explorer/tablesync.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/indexitem.h"
