@@ -86,6 +86,8 @@ MainWindow::MainWindow(QWidget* parent)
     connect(detailsController, &TableDetailsController::columnRemoved, this, &MainWindow::forgetColumnReferences);
     connect(detailsController, &TableDetailsController::relationshipConstraintRemoved, this,
             &MainWindow::onRelationshipConstraintRemoved);
+    connect(detailsController, &TableDetailsController::relationshipsRemovalRequested, this,
+            &MainWindow::onRelationshipsRemovalRequested);
 
     connect(dialectCombo, &QComboBox::currentTextChanged, this, &MainWindow::onDialectChanged);
     if (scene)
@@ -207,14 +209,14 @@ void MainWindow::createShortcutActions()
     deleteAction->setShortcut(QKeySequence::Delete);
     deleteAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(deleteAction);
-    connect(deleteAction, &QAction::triggered, this, &MainWindow::deleteSelection);
+    connect(deleteAction, &QAction::triggered, this, &MainWindow::deleteWhereFocused);
 
     backspaceAction = new QAction(this);
     backspaceAction->setObjectName(QStringLiteral("actionDelete_Selection_Backspace"));
     backspaceAction->setShortcut(QKeySequence(Qt::Key_Backspace));
     backspaceAction->setShortcutContext(Qt::WidgetWithChildrenShortcut);
     addAction(backspaceAction);
-    connect(backspaceAction, &QAction::triggered, this, &MainWindow::deleteSelection);
+    connect(backspaceAction, &QAction::triggered, this, &MainWindow::deleteWhereFocused);
 }
 
 void MainWindow::setupToolBar()

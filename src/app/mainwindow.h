@@ -271,6 +271,11 @@ public slots:
     // The cardinalities stored for the relationship elsewhere (turned round
     // when stored the other way), else One to Many.
     void applyStoredRelationshipNotation(EdgeItem* edge, RelationshipItem* relationship);
+    // Makes sure that what is drawn on the canvas belongs to a diagram: with
+    // none current, the current model's first diagram (or a new one, or a
+    // new project when there is none) becomes current, keeping the canvas,
+    // and the explorer shows it. False when no diagram could be had.
+    bool ensureDrawingDiagram();
 
     // ---- removal (explorer/mainwindowremoval.cpp)
     // Removes the selected models, diagrams, tables, views and relationships
@@ -286,6 +291,10 @@ public slots:
     // Delete and Backspace on the canvas: the focused row after asking, or
     // the selected items from the diagram or from the model, as chosen.
     void deleteSelection();
+    // Delete and Backspace act where the keyboard focus is: in a details
+    // grid that tab's remove action, in the explorer tree the explorer's
+    // removal, on the canvas deleteSelection; elsewhere nothing.
+    void deleteWhereFocused();
     // Deletes the scene entity of that id and its edges, without the model
     // hearing of it.
     void removeLiveEntity(const QString& id);
@@ -362,12 +371,17 @@ private slots:
     // The pane removed a relationship's foreign key: the relationship, its
     // edge and its rows in the stored diagrams go too.
     void onRelationshipConstraintRemoved(const QString& relationshipId);
+    // The pane is about to remove a column that these relationships' foreign
+    // keys use: they go from the model, the canvas and every diagram, with
+    // the child's foreign-key rows and columns.
+    void onRelationshipsRemovalRequested(const QStringList& relationshipIds);
 
 private:
     // The explorer tests set the current model and diagram directly.
     friend class TestExplorerWindow;
     friend class TestExplorerCommands;
     friend class TestPlacementRemoval;
+    friend class TestModelWhole;
     // So do the synchronisation tests and benchmark.
     friend class TestModelSync;
     friend class TestSyncScenarios;
@@ -442,8 +456,10 @@ private:
     DeleteChoice askDeleteChoice();
     // The ids of the model's relationships from or to that table or view.
     static QStringList relationshipsOfTable(const ModelItem* model, const QString& tableId);
-    // The relationship and the foreign key on its child table.
-    static void removeRelationshipAndForeignKey(ModelItem* model, const QString& id);
+    // The relationship and the foreign key on its child table; with
+    // dropColumns also the foreign key's columns (whose rows leave the
+    // diagrams with the relationship's edge), and every reference to them.
+    void removeRelationshipAndForeignKey(ModelItem* model, const QString& id, bool dropColumns = true);
     // Releases the selection and clears the scene without the model hearing.
     void clearCanvasQuietly();
     // explorer/mainwindowexplorer.cpp

@@ -131,10 +131,12 @@ void MainWindow::sliderSetZoom(double value)
 
 void MainWindow::setViewZoom(int value)
 {
-    labelZoomPercent->setText(QStringLiteral("%1%").arg(value));
-    zoomSlider->setToolTip(QStringLiteral("Zoom %1%").arg(value));
+    // The view's own change, shown already: the slider may have clamped it,
+    // and the label keeps the view's scale.
     if (updatingZoomSlider)
         return;
+    labelZoomPercent->setText(QStringLiteral("%1%").arg(value));
+    zoomSlider->setToolTip(QStringLiteral("Zoom %1%").arg(value));
     updatingViewZoom = true;
     ui->view->setZoom(value / 100.0);
     updatingViewZoom = false;

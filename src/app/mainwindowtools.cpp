@@ -213,6 +213,11 @@ void MainWindow::onSceneClickedPlaceItem(QPointF scenePos, Qt::MouseButton butto
     auto* erScene = qobject_cast<ERScene*>(ui->view->scene());
     if (!erScene)
         return;
+    const bool placing = ui->actionAdd_Table->isChecked() || ui->actionAdd_View->isChecked()
+        || ui->actionAdd_Text->isChecked() || ui->actionAdd_Group->isChecked();
+    // What is drawn belongs to a diagram, or a Save would lose it.
+    if (!placing || !ensureDrawingDiagram())
+        return;
     // The tool stays on: one click, one new item.
     if (ui->actionAdd_Table->isChecked()) {
         erScene->addTableAt(scenePos);

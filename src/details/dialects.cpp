@@ -1,5 +1,7 @@
 #include "details/dialects.h"
 
+#include <QRegularExpression>
+
 #include <iterator>
 
 namespace {
@@ -225,6 +227,28 @@ QString defaultKeyType(const QString& dialect)
     if (name == QLatin1String("Parquet"))
         return QStringLiteral("INT64");
     return QStringLiteral("undefined");
+}
+
+QString foreignKeyColumnType(const QString& keyType)
+{
+    QString type = keyType.trimmed();
+    // What makes a column generate its values, wherever it starts.
+    static const QRegularExpression generating(
+        QStringLiteral("\\s+(GENERATED\\b.*|IDENTITY\\b.*|AUTO_INCREMENT\\b.*|AUTOINCREMENT\\b.*|DEFAULT\\b.*)$"),
+        QRegularExpression::CaseInsensitiveOption);
+    type.remove(generating);
+    static const QHash<QString, QString> serials{
+        {QStringLiteral("BIGSERIAL"), QStringLiteral("BIGINT")},
+        {QStringLiteral("SERIAL8"), QStringLiteral("BIGINT")},
+        {QStringLiteral("SERIAL"), QStringLiteral("INTEGER")},
+        {QStringLiteral("SERIAL4"), QStringLiteral("INTEGER")},
+        {QStringLiteral("SMALLSERIAL"), QStringLiteral("SMALLINT")},
+        {QStringLiteral("SERIAL2"), QStringLiteral("SMALLINT")},
+    };
+    const auto serial = serials.constFind(type.toUpper());
+    if (serial != serials.cend())
+        return serial.value();
+    return type.isEmpty() ? keyType : type;
 }
 
 PhysicalOptionList makeOptionList(const OptionText* options, qsizetype count)

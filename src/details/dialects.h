@@ -29,6 +29,13 @@ QString normalizeDialect(const QString& dialect);
 // or "undefined" for Conceptual ER and unknown dialects.
 QString defaultKeyType(const QString& dialect);
 
+// The type of a foreign-key column that refers to a key of type keyType:
+// the key's storage type without what generates its values. SERIAL types
+// become their integers (BIGSERIAL and SERIAL8 BIGINT, SERIAL and SERIAL4
+// INTEGER, SMALLSERIAL and SERIAL2 SMALLINT), and identity, auto-increment
+// and default clauses are dropped; any other type is kept as it is.
+QString foreignKeyColumnType(const QString& keyType);
+
 // A physical table option: the key a table stores the value under, and the
 // label shown to the user.
 using PhysicalOption = QPair<QString, QString>;

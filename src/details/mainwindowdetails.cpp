@@ -113,3 +113,15 @@ void MainWindow::onRelationshipConstraintRemoved(const QString& relationshipId)
     }
     rebuildProjectTree();
 }
+
+void MainWindow::onRelationshipsRemovalRequested(const QStringList& relationshipIds)
+{
+    for (const QString& id : relationshipIds) {
+        // As a removal from the explorer: the edge and its rows leave the
+        // canvas, the stored diagrams lose them, and the model loses the
+        // relationship, its foreign key and the foreign-key columns.
+        if (ModelItem* owner = modelOfRelationship(id))
+            removeExplorerRelationship(owner, id);
+    }
+    rebuildProjectTree();
+}

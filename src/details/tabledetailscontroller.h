@@ -94,6 +94,10 @@ signals:
     void mappingsChanged();
     void relationshipConstraintRemoved(QString relationshipId);
     void columnRemoved(QString columnId);
+    // A column about to be removed is used by these relationships' foreign
+    // keys (as its own or as the referenced column), and the user agreed
+    // that they go with it.
+    void relationshipsRemovalRequested(QStringList relationshipIds);
 
 private:
     friend class TestTableDetails;
@@ -265,6 +269,10 @@ private:
     QString pendingColumnId;
     QString pendingIndexId;
     QString pendingMappingId;
+    // What the name and schema fields were last given: a field that still
+    // shows it was not changed by the user and writes nothing back.
+    QString shownName;
+    QString shownSchema;
 
     int refreshes = 0;
     // The object the grids were last fitted to ("table:<id>", "view:<id>").

@@ -3,12 +3,14 @@
 #include "app/dialoghooks.h"
 #include "details/detailslookups.h"
 #include "diagram/entityitem.h"
+#include "explorer/tablesync.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/indexitem.h"
 #include "model/mappingitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
+#include "model/relationshipitem.h"
 #include "model/tableitem.h"
 #include "model/viewitem.h"
 
@@ -16,6 +18,7 @@
 
 #include <QMenu>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QStandardItemModel>
 #include <QToolButton>
@@ -65,6 +68,37 @@ void TableDetailsController::removeColumn()
         if (!column)
             return;
         const QString name = column->name();
+        // A column that a relationship's foreign key uses takes the
+        // relationship with it, after asking; a foreign key left without
+        // its pair would contradict the line on the diagram.
+        const QStringList relationships = TableSync::relationshipsUsingColumn(model, table, id);
+        if (!relationships.isEmpty()) {
+            QStringList names;
+            for (const QString& relationshipId : relationships) {
+                const RelationshipItem* relationship = model ? model->relationship(relationshipId) : nullptr;
+                names.append(relationship && !relationship->name().isEmpty() ? relationship->name()
+                                                                             : relationshipId);
+            }
+            QMessageBox box(QMessageBox::Question, QStringLiteral("Remove column"),
+                            QStringLiteral("The column \"%1\" is used by the relationships: %2. Removing it also "
+                                           "removes them.")
+                                .arg(name, names.join(QStringLiteral(", "))),
+                            QMessageBox::Cancel, ui->tableViewColumns->window());
+            box.setTextFormat(Qt::PlainText);
+            box.setInformativeText(QStringLiteral("Their foreign-key columns leave the child tables."));
+            QPushButton* remove = box.addButton(QStringLiteral("Remove"), QMessageBox::DestructiveRole);
+            box.setDefaultButton(QMessageBox::Cancel);
+            DialogHooks::execDialog(&box);
+            if (box.clickedButton() != remove || !table || table->column(id) != column)
+                return;
+            const QPointer<TableItem> shown = table;
+            whileUpdating([&] { emit relationshipsRemovalRequested(relationships); });
+            // The column may have gone as a foreign-key column of one of them.
+            if (!shown || !shown->column(id)) {
+                refresh();
+                return;
+            }
+        }
         emit columnRemoved(id);
         EntityItem* box = entity ? entity.data() : entityForTable(table->id());
         const int row = indexOfAttribute(box, name);

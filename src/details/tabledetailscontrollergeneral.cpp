@@ -29,6 +29,10 @@ void TableDetailsController::refreshGeneral()
     }
     setLineTextIfNoFocus(ui->lineEditSchema, schema);
     setLineTextIfNoFocus(ui->lineEditTable, name);
+    if (!ui->lineEditSchema->hasFocus())
+        shownSchema = schema;
+    if (!ui->lineEditTable->hasFocus())
+        shownName = name;
     setPlainTextIfNoFocus(ui->plainTextEditTableComments, comment);
 }
 
@@ -51,6 +55,12 @@ void TableDetailsController::onSchemaEdited()
     if (updating)
         return;
     const QString text = ui->lineEditSchema->text();
+    // Unchanged by the user: a schema set elsewhere meanwhile stays.
+    if (text == shownSchema) {
+        setLineTextIfNoFocus(ui->lineEditSchema, table ? table->schema() : view ? view->schema() : QString());
+        return;
+    }
+    shownSchema = text;
     if (table) {
         if (text != table->schema()) {
             table->setSchema(text);
@@ -88,6 +98,13 @@ void TableDetailsController::onNameEdited()
     }
     if (name == currentName)
         return;
+    // The field still shows what the pane gave it, and the object was
+    // renamed elsewhere since: that name stands.
+    if (name == shownName.trimmed()) {
+        setLineTextIfNoFocus(ui->lineEditTable, currentName);
+        return;
+    }
+    shownName = name;
     whileUpdating([&] { emit objectRenameRequested(kind, id, name); });
     scheduleRefresh();
 }

@@ -2,6 +2,7 @@
 // foreign-key rows of relationships.
 #include "diagram/entityitem.h"
 
+#include "details/dialects.h"
 #include "diagram/singlelinetextitem.h"
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
@@ -101,8 +102,9 @@ void EntityItem::addForeignKeyAttribute(const QString& name, const QString& type
     if (m_kind != TableKind)
         return;
     const QString wanted = suffix.isEmpty() ? name : name + suffix;
-    const int row = insertOrUpdateAttribute(uniqueAttributeName(rightTrimmed(wanted)), type, false, false, true,
-                                            false);
+    // The key's storage type: a SERIAL key is referred to by its integer.
+    const int row = insertOrUpdateAttribute(uniqueAttributeName(rightTrimmed(wanted)), foreignKeyColumnType(type),
+                                            false, false, true, false);
     if (row >= 0 && row < attributeCount())
         m_attributes[row].fkEdgeId = edgeId;
 }

@@ -124,6 +124,11 @@ void ERView::fitAll()
     if (r.width() <= 0 || r.height() <= 0)
         return;
     fitInView(r, Qt::KeepAspectRatio);
+}
+
+void ERView::fitInView(const QRectF& rect, Qt::AspectRatioMode mode)
+{
+    QGraphicsView::fitInView(rect, mode);
     // A fit may leave the zoom range; the next zoom step clamps it again.
     m_zoom = transform().m11();
     emit zoomChanged(m_zoom);

@@ -39,6 +39,9 @@ public:
     double maxZoom() const { return m_maxZoom; }
     void zoomBy(double factor);
     void applyZoom();
+    // QGraphicsView's fit, reported as a zoom change, so that the zoom
+    // controls show the scale it leaves.
+    void fitInView(const QRectF& rect, Qt::AspectRatioMode mode = Qt::IgnoreAspectRatio);
 
 signals:
     void sceneClicked(QPointF scenePos, Qt::MouseButton button);

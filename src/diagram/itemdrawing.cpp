@@ -85,7 +85,12 @@ void drawOutlinedText(QPainter* painter, const QPainterPath& path, const QFont& 
 void drawBoxText(QPainter* painter, const QRectF& area, const QFont& font, const QString& text,
                  const QColor& colour, bool onScreen)
 {
-    if (onScreen) {
+    bool syntheticBold = false;
+    bool syntheticItalic = false;
+    const QFont resolved = resolveStyledFont(font, &syntheticBold, &syntheticItalic);
+    // A bold that the family has no face for is drawn as the exports draw
+    // it; the screen's font engine would show it regular.
+    if (onScreen && !syntheticBold) {
         painter->setFont(font);
         painter->setPen(colour);
         painter->drawText(area, Qt::AlignLeft | Qt::AlignVCenter, text);
@@ -93,9 +98,6 @@ void drawBoxText(QPainter* painter, const QRectF& area, const QFont& font, const
     }
     if (text.isEmpty() || area.width() <= 0 || area.height() <= 0)
         return;
-    bool syntheticBold = false;
-    bool syntheticItalic = false;
-    const QFont resolved = resolveStyledFont(font, &syntheticBold, &syntheticItalic);
     QPainterPath path = glyphPath(text, resolved, syntheticItalic);
     const QRectF bounds = path.boundingRect();
     path.translate(area.left() - bounds.left(), area.center().y() - bounds.center().y());

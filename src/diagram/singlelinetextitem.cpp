@@ -150,6 +150,28 @@ public:
         return made;
     }
 
+    // Whether a bold font is drawn with an imitated bold: its family has no
+    // bold face. Screens draw such a font regular (a fixed-width face is
+    // not emboldened by the font engine), so the label draws its glyphs as
+    // the exports do.
+    bool imitatesBold(const QFont& font)
+    {
+        if (font.weight() <= 500)
+            return false;
+        bool syntheticBold = false;
+        bool syntheticItalic = false;
+        if (!usable()) {
+            resolveStyledFont(font, &syntheticBold, &syntheticItalic);
+            return syntheticBold;
+        }
+        auto found = m_resolved.constFind(font);
+        if (found == m_resolved.cend()) {
+            const QFont resolved = resolveStyledFont(font, &syntheticBold, &syntheticItalic);
+            found = m_resolved.insert(font, {resolved, {syntheticBold, syntheticItalic}});
+        }
+        return found->second.first;
+    }
+
 private:
     using TextKey = std::pair<QFont, QString>;
     using LineKey = std::pair<TextKey, int>;
@@ -1011,7 +1033,8 @@ void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem
         painter->restore();
     }
 
-    if (m_hasDocument) {
+    // An imitated bold is drawn as glyphs except while the text is edited.
+    if (m_hasDocument && (m_editing || !labelTextCache().imitatesBold(font()))) {
         // The row frame below marks the edited cell; the base class's dashed
         // focus rectangle would only add noise.
         QStyleOptionGraphicsItem plain(*option);
@@ -1041,6 +1064,10 @@ void SingleLineTextItem::paintFromLayout(QPainter* painter, const QStyleOptionGr
     const QString text = toPlainText();
     if (text.isEmpty())
         return;
+    if (labelTextCache().imitatesBold(font())) {
+        paintAsPath(painter);
+        return;
+    }
     // As the document draws itself: clipped to the exposed part, in the
     // text colour.
     const auto line = labelTextCache().line(font(), text, m_alignment);

@@ -306,10 +306,12 @@ void MainWindow::applyModelObjectName(const QString& kind, const QString& id, co
         return;
     }
     const bool wasUpdating = std::exchange(updatingTree, true);
-    if (view)
+    if (view) {
         view->setName(trimmed);
-    else
+    } else {
         table->setName(trimmed);
+        TableSync::followTableRename(owner, table, oldName);
+    }
     if (entity && entity->title() != trimmed)
         entity->setTitle(trimmed);
     updateTreeItemText(kind, id, trimmed);
@@ -333,8 +335,11 @@ void MainWindow::onProjectTreeItemChanged(QStandardItem* item)
         applyModelName(id, text);
     else if (kind == ExplorerKind::Diagram)
         applyDiagramName(id, text);
-    else if (kind == ExplorerKind::Table || kind == ExplorerKind::View)
+    else if (kind == ExplorerKind::Table || kind == ExplorerKind::View) {
         applyModelObjectName(kind, id, text);
+        // The details pane may show the object under its old name.
+        refreshTableDetails();
+    }
 }
 
 void MainWindow::onExplorerSearchTextChanged(const QString& text)

@@ -7,6 +7,7 @@
 #include "edges/edgeitem.h"
 #include "explorer/explorerkinds.h"
 #include "explorer/storeddiagrams.h"
+#include "explorer/tablesync.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/diagramitem.h"
@@ -16,6 +17,7 @@
 #include "model/tableitem.h"
 #include "model/viewitem.h"
 
+#include <QComboBox>
 #include <QGraphicsItem>
 #include <QHash>
 #include <QJsonArray>
@@ -75,13 +77,8 @@ void MainWindow::onExplorerDropRequested(QByteArray payload, QPointF scenePos)
         if (!currentModel)
             return;
     }
-    if (!currentDiagram) {
-        // The canvas keeps what it shows; it becomes this diagram's.
-        const QList<DiagramItem*> diagrams = currentModel->diagrams();
-        currentDiagram = diagrams.isEmpty() ? currentModel->addDiagram() : diagrams.first();
-        if (currentDiagram->name().isEmpty())
-            currentDiagram->setName(uniqueDiagramName(currentModel));
-    }
+    if (!ensureDrawingDiagram())
+        return;
 
     const QJsonDocument document = QJsonDocument::fromJson(payload);
     if (!document.isObject())
@@ -140,6 +137,40 @@ void MainWindow::onExplorerDropRequested(QByteArray payload, QPointF scenePos)
     refreshTableDetails();
 }
 
+bool MainWindow::ensureDrawingDiagram()
+{
+    if (currentDiagram)
+        return true;
+    if (!scene)
+        return false;
+    if (!project) {
+        createEmptyProject();
+    } else if (!currentModel) {
+        const QList<ModelItem*> models = project->models();
+        if (models.isEmpty()) {
+            currentModel = project->addModel();
+            currentModel->setName(uniqueModelName());
+            const QString dialect = dialectCombo ? dialectCombo->currentText() : QString();
+            currentModel->setDialect(dialect.isEmpty() ? QStringLiteral("Conceptual ER") : dialect);
+        } else {
+            currentModel = models.first();
+        }
+    }
+    if (!currentModel)
+        return false;
+    if (!currentDiagram) {
+        // The canvas keeps what it shows; it becomes this diagram's.
+        const QList<DiagramItem*> diagrams = currentModel->diagrams();
+        currentDiagram = diagrams.isEmpty() ? currentModel->addDiagram() : diagrams.first();
+        if (currentDiagram->name().isEmpty())
+            currentDiagram->setName(uniqueDiagramName(currentModel));
+    }
+    // The explorer shows the diagram, and the header its names, at once.
+    rebuildProjectTree();
+    refreshNameEditors();
+    return true;
+}
+
 EntityItem* MainWindow::placeModelEntityOnDiagram(const QString& kind, const QString& id, QPointF scenePos)
 {
     return placeEntityWithLook(kind, id, scenePos, storedEntityJson(id));
@@ -173,8 +204,19 @@ EntityItem* MainWindow::placeEntityWithLook(const QString& kind, const QString& 
         if (defaults.allValid())
             entity->setColors(defaults);
     } else {
-        // Its look on another diagram; the position is the drop's.
-        entity->fromJson(stored);
+        // Its look on another diagram; the position is the drop's. That look
+        // may predate edits made since: its rows follow the model first, so
+        // that the table shows what the model holds now and no later column
+        // sync takes the stale rows for the truth.
+        QJsonObject look = stored;
+        if (table) {
+            QJsonArray rows = look.value(QStringLiteral("attributes")).toArray();
+            if (TableSync::alignRows(rows, table, currentModel))
+                look.insert(QStringLiteral("attributes"), rows);
+        }
+        if (!name.isEmpty())
+            look.insert(QStringLiteral("title"), name);
+        entity->fromJson(look);
         entity->setId(id);
     }
     entity->setPos(scenePos);

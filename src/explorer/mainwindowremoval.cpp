@@ -12,16 +12,22 @@
 #include "edges/edgeitem.h"
 #include "explorer/explorerfilterproxy.h"
 #include "explorer/explorerkinds.h"
+#include "explorer/tablesync.h"
+#include "model/columnitem.h"
+#include "model/constraintitem.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 #include "model/relationshipitem.h"
 #include "model/tableitem.h"
 
+#include <QApplication>
 #include <QItemSelectionModel>
 #include <QMessageBox>
+#include <QPointer>
 #include <QPushButton>
 #include <QSet>
+#include <QToolButton>
 #include <QTreeView>
 
 #include <utility>
@@ -216,7 +222,7 @@ QStringList MainWindow::relationshipsOfTable(const ModelItem* model, const QStri
     return ids;
 }
 
-void MainWindow::removeRelationshipAndForeignKey(ModelItem* model, const QString& id)
+void MainWindow::removeRelationshipAndForeignKey(ModelItem* model, const QString& id, bool dropColumns)
 {
     const RelationshipItem* relationship = model ? model->relationship(id) : nullptr;
     if (!relationship)
@@ -224,8 +230,31 @@ void MainWindow::removeRelationshipAndForeignKey(ModelItem* model, const QString
     // The foreign key lives on the child table; a view or a missing table
     // has none to lose.
     TableItem* child = model->table(relationship->toTableId());
-    if (child && !relationship->constraintId().isEmpty())
+    if (child && !relationship->constraintId().isEmpty()) {
+        QStringList columns;
+        if (const ConstraintItem* foreignKey = child->constraint(relationship->constraintId()))
+            columns = foreignKey->columns();
         child->removeConstraint(relationship->constraintId());
+        if (dropColumns) {
+            // The rows of these columns leave every diagram with the edge
+            // (the stored ones are pruned by "fkEdgeId"); the live child
+            // loses them here even when the line is not drawn, so that the
+            // canvas and the model agree at once.
+            if (model == currentModel) {
+                if (EntityItem* entity = findEntityOnScene(child->id())) {
+                    const bool wasSuppressed = std::exchange(suppressModelSync, true);
+                    entity->removeForeignKeyAttributesOfEdge(id);
+                    suppressModelSync = wasSuppressed;
+                }
+            }
+            for (const QString& columnId : std::as_const(columns)) {
+                if (columnId.isEmpty() || !child->column(columnId))
+                    continue;
+                forgetColumnReferences(columnId);
+                child->removeColumn(columnId);
+            }
+        }
+    }
     model->removeRelationship(id);
 }
 
@@ -237,6 +266,36 @@ void MainWindow::clearCanvasQuietly()
     releaseSceneSelection();
     scene->clearScene();
     suppressModelSync = wasSuppressed;
+}
+
+void MainWindow::deleteWhereFocused()
+{
+    QWidget* focus = QApplication::focusWidget();
+    const auto holds = [focus](const QWidget* widget) {
+        return widget && (focus == widget || widget->isAncestorOf(focus));
+    };
+    if (!focus || focus == this || holds(ui->view)) {
+        deleteSelection();
+        return;
+    }
+    // Each grid of the details pane, with its tab's remove button.
+    const std::pair<QWidget*, QToolButton*> grids[] = {
+        {ui->tableViewColumns, ui->toolButtonRemoveTableColumn},
+        {ui->tableViewConstraints, ui->toolButtonRemoveConstraint},
+        {ui->tableViewConsColumns, ui->toolButtonRemoveConstraintColumn},
+        {ui->tableViewIndexes, ui->toolButtonRemoveIndex},
+        {ui->tableViewIndColumns, ui->toolButtonRemoveIndexColumn},
+        {ui->treeView, ui->toolButtonRemoveMapping},
+    };
+    for (const auto& [grid, remove] : grids) {
+        if (holds(grid)) {
+            if (remove && remove->isEnabled())
+                remove->click();
+            return;
+        }
+    }
+    if (holds(ui->treeViewProject))
+        removeExplorerSelection();
 }
 
 void MainWindow::deleteSelection()
@@ -251,13 +310,41 @@ void MainWindow::deleteSelection()
         for (QGraphicsItem* item = focus->parentItem(); item && !owner; item = item->parentItem())
             owner = dynamic_cast<EntityItem*>(item);
         if (owner) {
-            if (DialogHooks::question(this, QStringLiteral("Confirm delete"),
-                                      QStringLiteral("Do you really want to delete the selected column?"),
+            // A column that relationships' foreign keys use takes them with
+            // it; the question names them.
+            auto* label = static_cast<SingleLineTextItem*>(focus);
+            const int row = owner->rowOfLabel(label);
+            const QString rowName = row >= 0 ? owner->attributeName(row) : QString();
+            ModelItem* model = nullptr;
+            const TableItem* table = row >= 0 && owner->kind() == EntityItem::TableKind
+                ? TableSync::findTable(currentModel, project, owner->id(), &model)
+                : nullptr;
+            const ColumnItem* column = table ? table->columnByName(rowName) : nullptr;
+            const QStringList relationships =
+                column ? TableSync::relationshipsUsingColumn(model, table, column->id()) : QStringList();
+            QString question = QStringLiteral("Do you really want to delete the selected column?");
+            if (!relationships.isEmpty()) {
+                QStringList names;
+                for (const QString& id : relationships)
+                    names.append(model->relationship(id)->name());
+                question += QStringLiteral("\nThe relationships %1 use it and are removed with it.")
+                                .arg(names.join(QStringLiteral(", ")));
+            }
+            if (DialogHooks::question(this, QStringLiteral("Confirm delete"), question,
                                       QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
                 != QMessageBox::Yes)
                 return;
-            if (!owner->removeAttributeForLabel(static_cast<SingleLineTextItem*>(focus)))
+            if (!relationships.isEmpty()) {
+                // The focused row may be a foreign-key row that goes with
+                // its relationship; what is left of it goes by name.
+                const QPointer<EntityItem> entity = owner;
+                onRelationshipsRemovalRequested(relationships);
+                if (!entity)
+                    return;
+                entity->removeAttribute(rowName);
+            } else if (!owner->removeAttributeForLabel(label)) {
                 return;
+            }
             // The column leaves the model now, not at the next edit: a save
             // in between must not write it back.
             syncTableColumnsFromEntity(owner);
@@ -435,5 +522,5 @@ void MainWindow::removeRelationshipFromModel(const QString& id)
 {
     // Looked up in the model that holds it: the details pane may show a
     // table of a model that is not the current one.
-    removeRelationshipAndForeignKey(modelOfRelationship(id), id);
+    removeRelationshipAndForeignKey(modelOfRelationship(id), id, false);
 }

@@ -99,7 +99,7 @@ RelationshipItem* ModelAdditions::addRelationship(ModelItem* model, TableItem* p
         const QString name = foreignKeyColumnName(child, parentName, key->name());
         ColumnItem* column = child->addColumn();
         column->setName(name);
-        column->setDataType(key->dataType());
+        column->setDataType(foreignKeyColumnType(key->dataType()));
         column->setLength(key->length());
         column->setPrecision(key->precision());
         column->setScale(key->scale());

@@ -6,6 +6,7 @@
 #include "model/columnitem.h"
 #include "model/columnnameindex.h"
 #include "model/constraintitem.h"
+#include "model/indexitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 #include "model/relationshipitem.h"
@@ -619,4 +620,97 @@ int TableSync::alignDiagram(QJsonObject& diagram, const ModelItem* current, cons
     if (changedEntities > 0)
         diagram.insert(entitiesKey, entities);
     return changedEntities;
+}
+
+namespace {
+
+// The generated name `name` would have for the new base: prefix + oldBase,
+// or that with "_<n>", becomes the same with newBase. Empty for any other.
+QString followGeneratedName(const QString& name, const QString& prefix, const QString& oldBase,
+                            const QString& newBase)
+{
+    const QString base = prefix + oldBase;
+    if (name == base)
+        return prefix + newBase;
+    if (!name.startsWith(base + QLatin1Char('_')))
+        return QString();
+    const QString suffix = name.mid(base.size() + 1);
+    if (suffix.isEmpty() || !std::all_of(suffix.cbegin(), suffix.cend(), [](QChar c) { return c.isDigit(); }))
+        return QString();
+    return prefix + newBase + QLatin1Char('_') + suffix;
+}
+
+QString nameForRelationship(const QString& tableName)
+{
+    return tableName.isEmpty() ? QStringLiteral("table") : tableName;
+}
+
+} // namespace
+
+void TableSync::followTableRename(ModelItem* model, TableItem* table, const QString& oldName)
+{
+    if (!table || oldName.isEmpty() || oldName == table->name())
+        return;
+    const QString newName = table->name();
+    static const QStringList prefixes{QStringLiteral("pk_"), QStringLiteral("uk_"), QStringLiteral("ck_"),
+                                      QStringLiteral("fk_")};
+    for (ConstraintItem* constraint : table->constraints()) {
+        for (const QString& prefix : prefixes) {
+            const QString renamed = followGeneratedName(constraint->name(), prefix, oldName, newName);
+            if (!renamed.isEmpty()) {
+                constraint->setName(renamed);
+                break;
+            }
+        }
+    }
+    for (IndexItem* index : table->indexes()) {
+        const QString renamed = followGeneratedName(index->name(), QStringLiteral("ix_"), oldName, newName);
+        if (!renamed.isEmpty())
+            index->setName(renamed);
+    }
+    if (!model)
+        return;
+    const QString id = table->id();
+    for (RelationshipItem* relationship : model->relationships()) {
+        const bool fromIt = relationship->fromTableId() == id;
+        const bool toIt = relationship->toTableId() == id;
+        if (!fromIt && !toIt)
+            continue;
+        const TableItem* parent = model->table(relationship->fromTableId());
+        TableItem* child = model->table(relationship->toTableId());
+        const QString parentName = parent ? parent->name() : QString();
+        const QString childName = child ? child->name() : QString();
+        const QString oldRelationship = nameForRelationship(fromIt ? oldName : parentName) + QLatin1Char('_')
+            + nameForRelationship(toIt ? oldName : childName);
+        if (relationship->name() != oldRelationship)
+            continue;
+        const QString newRelationship =
+            nameForRelationship(parentName) + QLatin1Char('_') + nameForRelationship(childName);
+        relationship->setName(newRelationship);
+        ConstraintItem* foreignKey = child ? child->constraint(relationship->constraintId()) : nullptr;
+        if (foreignKey && foreignKey->name() == QStringLiteral("fk_") + oldRelationship)
+            foreignKey->setName(QStringLiteral("fk_") + newRelationship);
+    }
+}
+
+QStringList TableSync::relationshipsUsingColumn(const ModelItem* model, const TableItem* table,
+                                                const QString& columnId)
+{
+    QStringList ids;
+    if (!model || !table || columnId.isEmpty())
+        return ids;
+    for (const RelationshipItem* relationship : model->relationships()) {
+        if (!relationship || relationship->constraintId().isEmpty())
+            continue;
+        const TableItem* child = model->table(relationship->toTableId());
+        const ConstraintItem* foreignKey = child ? child->constraint(relationship->constraintId()) : nullptr;
+        if (!foreignKey)
+            continue;
+        const bool own = child == table && foreignKey->columns().contains(columnId);
+        const bool referenced =
+            foreignKey->referencedTableId() == table->id() && foreignKey->referencedColumns().contains(columnId);
+        if ((own || referenced) && !ids.contains(relationship->id()))
+            ids.append(relationship->id());
+    }
+    return ids;
 }

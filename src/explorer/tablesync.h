@@ -92,6 +92,20 @@ public:
     // that owns the table. True when changed.
     static bool alignRows(QJsonArray& rows, const TableItem* table, const ModelItem* model);
 
+    // After `table` of `model` was renamed from oldName: the names that are
+    // still the generated ones for the old name follow it. Those are its
+    // constraints "pk_", "uk_", "ck_" and "fk_" + the old name and its
+    // indexes "ix_" + the old name (each possibly with a "_<n>" suffix), and
+    // for its relationships the name "<parent>_<child>" and the child's
+    // foreign key "fk_<parent>_<child>". Names the user chose stay.
+    static void followTableRename(ModelItem* model, TableItem* table, const QString& oldName);
+
+    // The ids of the model's relationships whose foreign key uses that
+    // column of the table, as its own column (the table is the child) or as
+    // the referenced one (the table is the parent), in relationship order.
+    static QStringList relationshipsUsingColumn(const ModelItem* model, const TableItem* table,
+                                                const QString& columnId);
+
     // alignRows for every table entity of a diagram JSON object whose table
     // the model-wide look-up finds, and the title of every entity whose
     // table or view bears another, non-empty name. Entities of unknown

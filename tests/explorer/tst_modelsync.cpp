@@ -293,12 +293,12 @@ private slots:
         QVERIFY(window->findTreeItem(Relationship, relationship->id()));
         QCOMPARE(window->findEdgeOnScene(edge->id()), edge);
 
-        // A new title renames the relationship on the next registration,
-        // never the constraint.
+        // A new title renames the relationship, and its foreign key while
+        // that bears the generated name.
         customer->setTitle(QStringLiteral("client"));
         window->syncModelFromScene();
         QCOMPARE(relationship->name(), QStringLiteral("client_order"));
-        QCOMPARE(fk->name(), QStringLiteral("fk_customer_order"));
+        QCOMPARE(fk->name(), QStringLiteral("fk_client_order"));
         QCOMPARE(orders->constraints().size(), 2);
 
         // The link of an entity view has no foreign key.

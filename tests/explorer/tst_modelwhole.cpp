@@ -1,0 +1,543 @@
+// The model stays whole while a person works in the main window: drops,
+// renames, removals from the details pane and the explorer, drawing with no
+// diagram and foreign keys of generated keys, each ending with Save and Open
+// in a fresh window; and the feedback of the window (Delete where the focus
+// is, the zoom label, bold on screen).
+
+#include "app/dialoghooks.h"
+#include "app/mainwindow.h"
+#include "details/tabledetailscontroller.h"
+#include "common/mainwindowparts.h"
+#include "common/testmain.h"
+#include "common/viewportmouse.h"
+#include "diagram/entityitem.h"
+#include "diagram/singlelinetextitem.h"
+#include "diagram/textitem.h"
+#include "edges/edgeitem.h"
+#include "explorer/explorerfilterproxy.h"
+#include "explorer/explorerkinds.h"
+#include "explorer/projecttreemodel.h"
+#include "model/columnitem.h"
+#include "model/constraintitem.h"
+#include "model/diagramitem.h"
+#include "model/indexitem.h"
+#include "model/modelitem.h"
+#include "model/projectitem.h"
+#include "model/relationshipitem.h"
+#include "model/tableitem.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QDropEvent>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QStandardItem>
+#include <QTabWidget>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QTreeView>
+
+#include <cmath>
+#include <functional>
+#include <memory>
+
+using namespace ExplorerKind;
+
+namespace {
+
+QStringList rowNames(const EntityItem* entity)
+{
+    QStringList names;
+    for (int i = 0; entity && i < entity->attributeCount(); ++i)
+        names << entity->attributeName(i);
+    return names;
+}
+
+QStringList columnNames(const TableItem* table)
+{
+    QStringList names;
+    for (const ColumnItem* column : table->columns())
+        names << column->name();
+    return names;
+}
+
+// Dark pixels of an image within a rectangle.
+int inkIn(const QImage& image, const QRect& rect)
+{
+    int ink = 0;
+    for (int y = rect.top(); y <= rect.bottom(); ++y) {
+        for (int x = rect.left(); x <= rect.right(); ++x) {
+            if (image.rect().contains(x, y) && qGray(image.pixel(x, y)) < 128)
+                ++ink;
+        }
+    }
+    return ink;
+}
+
+} // namespace
+
+class TestModelWhole : public QObject
+{
+    Q_OBJECT
+
+private:
+    std::unique_ptr<MainWindow> window;
+    DialogHooks::ScopedReset hooks;
+    QTemporaryDir dir;
+    QStringList asked;  // titles of the boxes that came up
+
+    ERView* view() const { return canvasView(window.get()); }
+    ERScene* scene() const { return canvasScene(window.get()); }
+    ModelItem* model() const { return window->currentModel; }
+    template <typename T>
+    T* part(const char* name) const
+    {
+        return window->findChild<T*>(QLatin1String(name));
+    }
+
+    void settle()
+    {
+        for (int i = 0; i < 3; ++i)
+            QCoreApplication::processEvents();
+    }
+
+    void clickAt(QPointF scenePos, Qt::MouseButton button = Qt::LeftButton)
+    {
+        const QPoint at = view()->mapFromScene(scenePos);
+        sendMouseEvent(view()->viewport(), QEvent::MouseButtonPress, at, button, button);
+        sendMouseEvent(view()->viewport(), QEvent::MouseButtonRelease, at, button, Qt::NoButton);
+        settle();
+    }
+    void clickOn(const EntityItem* entity) { clickAt(entity->mapToScene(QPointF(14, 8))); }
+
+    void press(QWidget* widget, Qt::Key key)
+    {
+        widget->setFocus();
+        QTRY_VERIFY(widget->hasFocus());
+        QTest::keyClick(widget, key);
+        settle();
+    }
+
+    // Message boxes answer `answer`; the Delete and Remove boxes click the
+    // button of that text (none: closed as with Escape).
+    void answer(QMessageBox::StandardButton answer, const QString& button = QString())
+    {
+        DialogHooks::setMessageHook([this, answer](QMessageBox::Icon, QWidget*, const QString& title,
+                                                   const QString&, QMessageBox::StandardButtons,
+                                                   QMessageBox::StandardButton) {
+            asked << title;
+            return answer;
+        });
+        DialogHooks::setExecHook([this, button](QDialog* dialog) {
+            auto* box = qobject_cast<QMessageBox*>(dialog);
+            if (!box)
+                return 0;
+            asked << box->windowTitle();
+            for (QAbstractButton* candidate : box->buttons()) {
+                if (candidate->text() == button)
+                    candidate->click();
+            }
+            return 0;
+        });
+    }
+
+    // A table made in the explorer and dropped on the canvas, as a person
+    // drags its row.
+    EntityItem* drop(const QString& tableId, QPointF at)
+    {
+        std::unique_ptr<QMimeData> data(window->treeModel->mimeData({window->findTreeItem(Table, tableId)->index()}));
+        const QPoint point = view()->mapFromScene(at);
+        QDragEnterEvent enter(point, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view()->viewport(), &enter);
+        QDropEvent event(point, Qt::CopyAction, data.get(), Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(view()->viewport(), &event);
+        settle();
+        return window->findEntityOnScene(tableId);
+    }
+    TableItem* newTable()
+    {
+        window->addExplorerTable(model());
+        return model()->tables().last();
+    }
+    // A relationship parent -> child from the explorer's add menu: drawn
+    // when both are on the canvas, else made in the model alone.
+    void relate(TableItem* parent, TableItem* child)
+    {
+        DialogHooks::setExecHook([parent, child](QDialog* dialog) {
+            for (auto [name, id] :
+                 {std::pair("comboParentTable", parent->id()), std::pair("comboChildTable", child->id())}) {
+                auto* combo = dialog->findChild<QComboBox*>(QLatin1String(name));
+                combo->setCurrentIndex(combo->findData(id));
+            }
+            return int(QDialog::Accepted);
+        });
+        window->addExplorerRelationship(model());
+        DialogHooks::setExecHook({});
+    }
+    void showColumn(TableItem* table, const QString& columnName)
+    {
+        part<QTabWidget>("tabWidget")->setCurrentIndex(1);
+        auto* grid = part<QTableView>("tableViewColumns");
+        for (int row = 0; row < grid->model()->rowCount(); ++row) {
+            if (grid->model()->index(row, 0).data().toString() == columnName)
+                grid->setCurrentIndex(grid->model()->index(row, 0));
+        }
+        QCOMPARE(window->detailsController->shownTable(), table);
+    }
+
+    // File > Save As, then File > Open of that file in a fresh window, which
+    // becomes the window under test.
+    void saveAndReopen()
+    {
+        const QString path = dir.filePath(QStringLiteral("whole.json"));
+        DialogHooks::setSaveFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) {
+            return path;
+        });
+        QFile::remove(path);
+        window->on_action_Save_As_triggered();
+        QVERIFY(QTest::qWaitFor([&] { return QFile::exists(path) && waitUntilIdle(window.get()); }, 10000));
+        window.reset();
+        openFresh();
+        DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) {
+            return path;
+        });
+        window->on_action_Open_triggered();
+        QVERIFY(QTest::qWaitFor([&] { return waitUntilIdle(window.get()) && window->project; }, 10000));
+        settle();
+    }
+    void openFresh()
+    {
+        window = std::make_unique<MainWindow>();
+        window->resize(1400, 900);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(window.get()));
+    }
+    TableItem* tableNamed(const QString& name) const
+    {
+        for (TableItem* table : model()->tables()) {
+            if (table->name() == name)
+                return table;
+        }
+        return nullptr;
+    }
+
+private slots:
+    void init()
+    {
+        QVERIFY(dir.isValid());
+        DialogHooks::resetHooks();
+        asked.clear();
+        openFresh();
+    }
+    void cleanup() { window.reset(); }
+
+    void aDropShowsTheTableAsTheModelHoldsIt()
+    {
+        TableItem* table = newTable();
+        DiagramItem* first = window->currentDiagram;
+        QVERIFY(drop(table->id(), QPointF(0, 0)));
+        window->addExplorerDiagram(model());
+        QVERIFY(drop(table->id(), QPointF(0, 0)));
+        window->loadDiagramItem(first);
+        QVERIFY(window->findEntityOnScene(table->id()));
+        // On the first diagram the key is renamed (it keeps its id and
+        // comment) and a column is added.
+        clickOn(window->findEntityOnScene(table->id()));
+        table->columns().first()->setComment(QStringLiteral("the key"));
+        auto* columns = part<QTableView>("tableViewColumns")->model();
+        columns->setData(columns->index(0, 0), QStringLiteral("customer_id"));
+        part<QToolButton>("toolButtonAddTableColumn")->click();
+        settle();
+        const QStringList names = columnNames(table);
+        QCOMPARE(names.size(), 2);
+        QCOMPARE(names.first(), QStringLiteral("customer_id"));
+        const QString keyId = table->columns().first()->id();
+
+        // Off this diagram and back from the explorer: the look stored on
+        // the second diagram is older than the model.
+        answer(QMessageBox::Yes, QStringLiteral("Delete from diagram"));
+        press(view(), Qt::Key_Delete);
+        QVERIFY(!window->findEntityOnScene(table->id()));
+        EntityItem* back = drop(table->id(), QPointF(40, 40));
+        QCOMPARE(rowNames(back), names);
+        clickOn(back);
+        QCOMPARE(columnNames(table), names);
+        QCOMPARE(table->columns().first()->id(), keyId);
+
+        saveAndReopen();
+        TableItem* reopened = model()->tables().first();
+        QCOMPARE(columnNames(reopened), names);
+        QCOMPARE(reopened->columns().first()->comment(), QStringLiteral("the key"));
+    }
+
+    void aRenameStaysAndGeneratedNamesFollow_data()
+    {
+        QTest::addColumn<bool>("inExplorer");
+        QTest::newRow("explorer") << true;
+        QTest::newRow("details pane") << false;
+    }
+    void aRenameStaysAndGeneratedNamesFollow()
+    {
+        QFETCH(bool, inExplorer);
+        TableItem* table = newTable();
+        TableItem* child = newTable();
+        relate(table, child);  // model road: fk_table_1_table_2 on table_2
+        ConstraintItem* typed = table->addConstraint();
+        typed->setType(ConstraintItem::Unique);
+        typed->setName(QStringLiteral("uk_table_1_by_hand"));
+        table->addIndex()->setName(table->uniqueIndexName());
+        EntityItem* entity = drop(table->id(), QPointF(0, 0));
+        clickOn(entity);
+        auto* name = part<QLineEdit>("lineEditTable");
+        if (inExplorer) {
+            window->findTreeItem(Table, table->id())->setText(QStringLiteral("customers"));
+        } else {
+            name->setFocus();
+            name->selectAll();
+            QTest::keyClicks(name, QStringLiteral("customers"));
+            QTest::keyClick(name, Qt::Key_Return);
+        }
+        settle();
+        // Into the name field and out again: nothing is written back.
+        name->setFocus();
+        QTRY_VERIFY(name->hasFocus());
+        view()->setFocus();
+        QTRY_VERIFY(!name->hasFocus());
+        settle();
+        QCOMPARE(name->text(), QStringLiteral("customers"));
+        QCOMPARE(entity->title(), QStringLiteral("customers"));
+        QCOMPARE(window->findTreeItem(Table, table->id())->text(), QStringLiteral("customers"));
+
+        saveAndReopen();
+        TableItem* renamed = tableNamed(QStringLiteral("customers"));
+        QVERIFY(renamed);
+        QStringList constraintNames;
+        for (const ConstraintItem* constraint : renamed->constraints())
+            constraintNames << constraint->name();
+        QCOMPARE(constraintNames, (QStringList{"pk_customers", "uk_table_1_by_hand"}));
+        QCOMPARE(renamed->indexes().first()->name(), QStringLiteral("ix_customers"));
+        QCOMPARE(model()->relationships().first()->name(), QStringLiteral("customers_table_2"));
+        QCOMPARE(tableNamed(QStringLiteral("table_2"))->constraints().last()->name(),
+                 QStringLiteral("fk_customers_table_2"));
+    }
+
+    // A relationship table_1 -> table_2 goes, by the removal of a key
+    // column in the details pane (Delete in its grid) or by a removal in the
+    // explorer (Delete in the tree): the child's foreign-key row and column
+    // go with it, on the canvas, in the model and in the file alike.
+    void aRelationshipGoesWithItsForeignKeyColumns_data()
+    {
+        QTest::addColumn<QString>("removed");  // an explorer kind, "row" or a column name
+        QTest::addColumn<bool>("onParent");
+        QTest::addColumn<bool>("parentDrawn");
+        QTest::newRow("parent key column") << "table_1_id" << true << true;
+        QTest::newRow("child foreign-key column") << "table_1_id" << false << true;
+        QTest::newRow("parent key row on the canvas") << "row" << true << true;
+        QTest::newRow("parent table") << Table << true << true;
+        QTest::newRow("relationship") << Relationship << true << true;
+        QTest::newRow("relationship not drawn") << Relationship << true << false;
+    }
+    void aRelationshipGoesWithItsForeignKeyColumns()
+    {
+        QFETCH(QString, removed);
+        QFETCH(bool, onParent);
+        QFETCH(bool, parentDrawn);
+        TableItem* parent = newTable();
+        parent->addColumn()->setName(QStringLiteral("name"));
+        TableItem* child = newTable();
+        EntityItem* parentEntity = parentDrawn ? drop(parent->id(), QPointF(0, 0)) : nullptr;
+        EntityItem* childEntity = drop(child->id(), QPointF(400, 0));
+        relate(parent, child);
+        QCOMPARE(rowNames(childEntity), (QStringList{"table_2_id", "table_1_id"}));
+        QCOMPARE(childEntity->edges().size(), parentDrawn ? 1 : 0);
+
+        if (removed == Table || removed == Relationship) {
+            const QString id = removed == Table ? parent->id() : model()->relationships().first()->id();
+            auto* tree = part<QTreeView>("treeViewProject");
+            tree->setCurrentIndex(window->treeProxy->mapFromSource(window->findTreeItem(removed, id)->index()));
+            answer(QMessageBox::Yes);
+            press(tree, Qt::Key_Delete);
+            QCOMPARE(asked, QStringList{"Remove"});
+        } else if (removed == "row") {
+            clickAt(parentEntity->nameLabel(0)->sceneBoundingRect().center());
+            answer(QMessageBox::Yes);
+            press(view(), Qt::Key_Delete);
+            QCOMPARE(asked, QStringList{"Confirm delete"});
+        } else {
+            clickOn(window->findEntityOnScene((onParent ? parent : child)->id()));
+            showColumn(onParent ? parent : child, removed);
+            auto* grid = part<QTableView>("tableViewColumns");
+            // The grid's removal asks first, naming the relationship.
+            answer(QMessageBox::No, QStringLiteral("Cancel"));
+            press(grid, Qt::Key_Delete);
+            QCOMPARE(asked, QStringList{"Remove column"});
+            QCOMPARE(model()->relationships().size(), 1);
+            QCOMPARE(columnNames(child).size(), 2);
+            answer(QMessageBox::No, QStringLiteral("Remove"));
+            press(grid, Qt::Key_Delete);
+        }
+        if (removed != Table) {
+            const QStringList kept = removed == Relationship || !onParent ? QStringList{"table_1_id", "name"}
+                                                                         : QStringList{"name"};
+            QCOMPARE(columnNames(parent), kept);
+            if (parentEntity)
+                QCOMPARE(rowNames(parentEntity), kept);
+        }
+        QVERIFY(model()->relationships().isEmpty());
+        QVERIFY(childEntity->edges().isEmpty());
+        QCOMPARE(rowNames(childEntity), QStringList{"table_2_id"});
+        QCOMPARE(columnNames(child), QStringList{"table_2_id"});
+        QCOMPARE(child->constraints().size(), 1);
+        clickOn(childEntity);
+        QCOMPARE(columnNames(child), QStringList{"table_2_id"});
+
+        const QString childId = child->id();
+        saveAndReopen();
+        QVERIFY(model()->relationships().isEmpty());
+        QCOMPARE(columnNames(tableNamed(QStringLiteral("table_2"))), QStringList{"table_2_id"});
+        QCOMPARE(rowNames(window->findEntityOnScene(childId)), QStringList{"table_2_id"});
+    }
+
+    void drawingWithoutADiagramIsKept_data()
+    {
+        QTest::addColumn<QString>("removed");
+        QTest::addColumn<QString>("tool");
+        QTest::newRow("only diagram, table tool") << Diagram << "actionAdd_Table";
+        QTest::newRow("only diagram, text tool") << Diagram << "actionAdd_Text";
+        QTest::newRow("only diagram, drop") << Diagram << "";
+        QTest::newRow("last model, table tool") << Model << "actionAdd_Table";
+        QTest::newRow("last model, group tool") << Model << "actionAdd_Group";
+    }
+    void drawingWithoutADiagramIsKept()
+    {
+        QFETCH(QString, removed);
+        QFETCH(QString, tool);
+        TableItem* table = newTable();
+        const QString id = removed == Diagram ? window->currentDiagram->id() : model()->id();
+        auto* tree = part<QTreeView>("treeViewProject");
+        tree->setCurrentIndex(window->treeProxy->mapFromSource(window->findTreeItem(removed, id)->index()));
+        answer(QMessageBox::Yes);
+        press(tree, Qt::Key_Delete);
+        QVERIFY(!window->currentDiagram);
+
+        if (tool.isEmpty()) {
+            drop(table->id(), QPointF(0, 0));
+        } else {
+            windowAction(window.get(), tool.toLatin1().constData())->trigger();
+            clickAt(QPointF(0, 0));
+        }
+        QCOMPARE(scene()->items().isEmpty(), false);
+        QVERIFY(window->currentDiagram);
+        QVERIFY(window->findTreeItem(Diagram, window->currentDiagram->id()));
+
+        const auto drawn = [this] {
+            const QJsonObject json = scene()->toJson();
+            return json.value("entities").toArray().size() + json.value("annotations").toArray().size();
+        };
+        const auto before = drawn();
+        saveAndReopen();
+        QCOMPARE(drawn(), before);
+    }
+
+    void aForeignKeyTakesTheKeysStorageType_data()
+    {
+        QTest::addColumn<QString>("keyType");
+        QTest::addColumn<QString>("foreignType");
+        QTest::addColumn<bool>("drawn");
+        QTest::newRow("BIGSERIAL drawn") << "BIGSERIAL" << "BIGINT" << true;
+        QTest::newRow("SERIAL drawn") << "SERIAL" << "INTEGER" << true;
+        QTest::newRow("SMALLSERIAL drawn") << "SMALLSERIAL" << "SMALLINT" << true;
+        QTest::newRow("BIGSERIAL in the model") << "BIGSERIAL" << "BIGINT" << false;
+        QTest::newRow("serial8 in the model") << "serial8" << "BIGINT" << false;
+        QTest::newRow("BIGINT drawn") << "BIGINT" << "BIGINT" << true;
+    }
+    void aForeignKeyTakesTheKeysStorageType()
+    {
+        QFETCH(QString, keyType);
+        QFETCH(QString, foreignType);
+        QFETCH(bool, drawn);
+        part<QComboBox>("comboBoxDatabase")->setCurrentText(QStringLiteral("PostgreSQL"));
+        TableItem* parent = newTable();
+        TableItem* child = newTable();
+        EntityItem* parentEntity = drop(parent->id(), QPointF(0, 0));
+        clickOn(parentEntity);
+        showColumn(parent, QStringLiteral("table_1_id"));
+        auto* columns = part<QTableView>("tableViewColumns")->model();
+        columns->setData(columns->index(0, 1), keyType);
+        settle();
+        if (drawn) {
+            EntityItem* childEntity = drop(child->id(), QPointF(400, 0));
+            windowAction(window.get(), "actionAdd_Relationship")->trigger();
+            clickOn(parentEntity);
+            clickOn(childEntity);
+            QCOMPARE(childEntity->attributeType(1), foreignType);
+        } else {
+            relate(parent, child);
+        }
+        saveAndReopen();
+        QCOMPARE(tableNamed(QStringLiteral("table_1"))->columns().first()->dataType().toUpper(), keyType.toUpper());
+        QCOMPARE(tableNamed(QStringLiteral("table_2"))->columns().last()->displayType(), foreignType);
+    }
+
+    void theZoomLabelShowsTheViewsScale()
+    {
+        for (int i = 0; i < 24; ++i)
+            scene()->addTableAt(QPointF(400 * (i % 8), 300 * (i / 8)));
+        const auto shown = [&] {
+            const long percent = std::lround(view()->transform().m11() * 100);
+            return part<QLabel>("labelZoomPercent")->text() == QStringLiteral("%1%").arg(percent);
+        };
+        windowAction(window.get(), "actionFit_All")->trigger();
+        QVERIFY(view()->transform().m11() < 0.5);
+        QVERIFY(shown());
+        DiagramItem* crowded = window->currentDiagram;
+        window->addExplorerDiagram(model());
+        view()->setZoom(2.0);
+        window->loadDiagramItem(crowded);
+        QVERIFY(view()->transform().m11() < 1.0);
+        QVERIFY(shown());
+        saveAndReopen();
+        QVERIFY(shown());
+    }
+
+    // Entity titles, key rows and bold text items, in a family without a
+    // bold face: each shows more ink bold than regular.
+    void boldIsDrawnOnTheCanvas()
+    {
+        view()->setZoom(2.0);
+        EntityItem* entity = scene()->addTableAt(QPointF(0, 0));
+        TextItem* text = scene()->addTextAt(QPointF(0, 200));
+        text->setText(QStringLiteral("customer_id"));
+        QFont font(QStringLiteral("JetBrains Mono"), 10);
+        font.setBold(true);
+        text->setFont(font);
+        font.setBold(false);
+        const std::pair<QGraphicsItem*, std::function<void()>> items[] = {
+            {entity->titleLabel(), [&] { entity->titleLabel()->setFont(font); }},
+            {entity->nameLabel(0), [&] { entity->nameLabel(0)->setFont(font); }},
+            {text, [&] { text->setFont(font); }},
+        };
+        for (const auto& [item, makeRegular] : items) {
+            view()->centerOn(item);
+            settle();
+            const QRect area = view()->mapFromScene(item->sceneBoundingRect()).boundingRect();
+            const int boldInk = inkIn(view()->viewport()->grab().toImage(), area);
+            makeRegular();
+            settle();
+            const int regularInk = inkIn(view()->viewport()->grab().toImage(), area);
+            QVERIFY2(boldInk > regularInk * 1.15, qPrintable(QStringLiteral("%1 vs %2").arg(boldInk).arg(regularInk)));
+        }
+    }
+};
+
+QUILLMAP_TEST_MAIN(TestModelWhole)
+#include "tst_modelwhole.moc"
