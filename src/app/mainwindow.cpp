@@ -93,6 +93,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     createEmptyProject();
     rebuildProjectTree();
+    watchDocumentEdits();
     markDocumentSaved();
 }
 
