@@ -6,6 +6,7 @@
 #include "app/busyspinnerwidget.h"
 #include "app/dialoghooks.h"
 #include "app/documentfile.h"
+#include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
 #include "explorer/projecttreemodel.h"
@@ -219,7 +220,15 @@ void MainWindow::watchDocumentEdits()
     // What changes the document without input of its own: items put on the
     // canvas by code, and the model, whose every change is shown in the tree.
     if (scene) {
-        connect(scene, &ERScene::entityAdded, this, note);
+        connect(scene, &ERScene::entityAdded, this, [this, note](EntityItem* entity) {
+            noteDocumentEdit();
+            // Moved, renamed or given other rows by code.
+            connect(entity, &QGraphicsObject::xChanged, this, note);
+            connect(entity, &QGraphicsObject::yChanged, this, note);
+            connect(entity, &EntityItem::titleChanged, this, note);
+            connect(entity, &EntityItem::attributeEdited, this, note);
+            connect(entity, &EntityItem::structureChanged, this, note);
+        });
         connect(scene, &ERScene::edgeAdded, this, note);
     }
     if (treeModel) {
@@ -376,7 +385,7 @@ void MainWindow::fitSceneAfterLoad()
     canvas->setUpdatesEnabled(false);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     canvas->setUpdatesEnabled(painting);
-    const QRectF bounds = scene->itemsBoundingRect().adjusted(-100, -100, 100, 100);
+    const QRectF bounds = scene->itemsExtent().adjusted(-100, -100, 100, 100);
     scene->setSceneRect(bounds);
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);
     ui->view->setZoom(1.0);
