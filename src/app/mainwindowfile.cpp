@@ -178,7 +178,7 @@ namespace {
 class UserInputCounter : public QObject
 {
 public:
-    UserInputCounter(MainWindow* window)
+    explicit UserInputCounter(MainWindow* window)
         : QObject(window)
         , m_window(window)
     {
