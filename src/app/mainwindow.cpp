@@ -95,6 +95,7 @@ MainWindow::MainWindow(QWidget* parent)
 
     createEmptyProject();
     rebuildProjectTree();
+    watchDocumentEdits();
     markDocumentSaved();
 }
 

@@ -17,6 +17,7 @@
 
 #include <array>
 #include <functional>
+#include <optional>
 
 class QAction;
 class QCloseEvent;
@@ -329,6 +330,13 @@ public:
     // Takes the document as it stands as the saved one: after it was
     // written or read, and for a fresh project.
     void markDocumentSaved();
+    // Counts one possible change of the document. The count moves with
+    // every user input to the application, every entity or edge added to
+    // the canvas and every change of the explorer tree (which follows every
+    // change of the model); while it stands still since the document was
+    // last found equal to the saved one, nothing has changed and
+    // hasUnsavedChanges answers without writing the document out.
+    void noteDocumentEdit() { ++editCount; }
 
     // ---- loading (app/mainwindowfile.cpp)
     // Loads a parsed project file or bare diagram into the model and the
@@ -521,6 +529,12 @@ private:
     // is (sharing the bytes written costs nothing, comparing them less than
     // any digest would)
     QByteArray savedDocumentText;
+    // The edit count when the document was last found equal to
+    // savedDocumentText; unset while that text is not known to be right.
+    quint64 editCount = 0;
+    std::optional<quint64> cleanEditCount;
+    // Ties the edit count to the roads by which the document can change.
+    void watchDocumentEdits();
     bool updatingViewZoom = false;   // the slider pushes its value into the view
     bool updatingZoomSlider = false; // a view zoom change pushes its value into the slider
 

@@ -6,14 +6,17 @@
 #include "app/busyspinnerwidget.h"
 #include "app/dialoghooks.h"
 #include "app/documentfile.h"
+#include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
+#include "explorer/projecttreemodel.h"
 #include "explorer/tablesync.h"
 #include "model/diagramitem.h"
 #include "model/indentedjson.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDebug>
@@ -103,6 +106,9 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
         qWarning() << "Unknown exception in toJson";
         failure = QStringLiteral("unknown error");
     }
+    // Everything counted so far is in the bytes: they were made without
+    // the event loop running.
+    const quint64 countBefore = editCount;
     if (!failure.isNull()) {
         DialogHooks::warning(this, QStringLiteral("Save"),
                              QStringLiteral("The project could not be turned into JSON (%1); nothing was written.")
@@ -120,7 +126,7 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
     auto outcome = std::make_shared<SaveOutcome>();
     busy->runInThread(
         [path, bytes, outcome] { outcome->written = writeFileAtomically(path, bytes, &outcome->error); },
-        [this, path, outcome, bytes] {
+        [this, path, outcome, bytes, countBefore] {
             if (!outcome->written)
                 return;
             qDebug() << "Diagram saved successfully";
@@ -128,6 +134,7 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
                 scene->setCurrentFilePath(path);
             setFilePathDisplay(path);
             savedDocumentText = bytes;
+            cleanEditCount = countBefore;
         },
         [this, path, outcome, done] {
             if (!outcome->written)
@@ -163,23 +170,105 @@ bool MainWindow::saveAndWait()
     return saved;
 }
 
+namespace {
+
+// Counts the input that reaches any widget of the application: every edit a
+// user makes, on the canvas, in the details pane, in the explorer or in a
+// dialog, begins with one of these.
+class UserInputCounter : public QObject
+{
+public:
+    explicit UserInputCounter(MainWindow* window)
+        : QObject(window)
+        , m_window(window)
+    {
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::KeyRelease:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonRelease:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::Drop:
+        case QEvent::InputMethod:
+        case QEvent::TouchEnd:
+        case QEvent::TabletRelease:
+            m_window->noteDocumentEdit();
+            break;
+        default:
+            break;
+        }
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    MainWindow* m_window;
+};
+
+} // namespace
+
+void MainWindow::watchDocumentEdits()
+{
+    qApp->installEventFilter(new UserInputCounter(this));
+    const auto note = [this] { noteDocumentEdit(); };
+    // What changes the document without input of its own: items put on the
+    // canvas by code, and the model, whose every change is shown in the tree.
+    if (scene) {
+        connect(scene, &ERScene::entityAdded, this, [this, note](EntityItem* entity) {
+            noteDocumentEdit();
+            // Moved, renamed or given other rows by code.
+            connect(entity, &QGraphicsObject::xChanged, this, note);
+            connect(entity, &QGraphicsObject::yChanged, this, note);
+            connect(entity, &EntityItem::titleChanged, this, note);
+            connect(entity, &EntityItem::attributeEdited, this, note);
+            connect(entity, &EntityItem::structureChanged, this, note);
+        });
+        connect(scene, &ERScene::edgeAdded, this, note);
+    }
+    if (treeModel) {
+        connect(treeModel, &QAbstractItemModel::modelReset, this, note);
+        connect(treeModel, &QAbstractItemModel::rowsInserted, this, note);
+        connect(treeModel, &QAbstractItemModel::rowsRemoved, this, note);
+        connect(treeModel, &QAbstractItemModel::rowsMoved, this, note);
+        connect(treeModel, &QAbstractItemModel::dataChanged, this, note);
+        connect(treeModel, &QAbstractItemModel::layoutChanged, this, note);
+    }
+}
+
 bool MainWindow::hasUnsavedChanges()
 {
+    // Nothing can have changed since the document last matched the saved
+    // text.
+    if (cleanEditCount && *cleanEditCount == editCount)
+        return false;
     try {
-        return currentDocumentText() != savedDocumentText;
+        if (currentDocumentText() != savedDocumentText)
+            return true;
     } catch (...) {
         // What cannot be written out cannot be compared: better asked once
         // too often than lost.
         return true;
     }
+    // The text was made without the event loop running: every change
+    // counted so far, even one counted while it was made, is in it.
+    cleanEditCount = editCount;
+    return false;
 }
 
 void MainWindow::markDocumentSaved()
 {
     try {
         savedDocumentText = currentDocumentText();
+        cleanEditCount = editCount;
     } catch (...) {
         savedDocumentText.clear();
+        cleanEditCount.reset();
     }
 }
 
@@ -271,8 +360,10 @@ void MainWindow::loadDiagram()
                               if (scene->dialect() != adoptedDialect)
                                   captureCurrentDiagram();
                               savedDocumentText = toIndentedJson(project->toDocumentJson());
+                              cleanEditCount = editCount;
                           } catch (...) {
                               savedDocumentText.clear();
+                              cleanEditCount.reset();
                           }
                       },
                       [this, read] {
@@ -294,7 +385,7 @@ void MainWindow::fitSceneAfterLoad()
     canvas->setUpdatesEnabled(false);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     canvas->setUpdatesEnabled(painting);
-    const QRectF bounds = scene->itemsBoundingRect().adjusted(-100, -100, 100, 100);
+    const QRectF bounds = scene->itemsExtent().adjusted(-100, -100, 100, 100);
     scene->setSceneRect(bounds);
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);
     ui->view->setZoom(1.0);

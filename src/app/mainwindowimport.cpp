@@ -85,7 +85,7 @@ void MainWindow::adoptImportedDiagram(const QString& projectName)
     // The scene grows its rectangle around the loaded items when it hears of
     // them; that comes first, or it would undo the fit.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    const QRectF bounds = scene->itemsBoundingRect().adjusted(-100, -100, 100, 100);
+    const QRectF bounds = scene->itemsExtent().adjusted(-100, -100, 100, 100);
     scene->setSceneRect(bounds);
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);
 }
@@ -262,7 +262,7 @@ void MainWindow::finishDatabaseImport(const QJsonObject& erJson, const QJsonObje
     // The scene grows its rectangle around the loaded items when it hears
     // of them; that comes first, or it would undo the fit.
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    ui->view->fitInView(scene->itemsBoundingRect().adjusted(-60, -60, 60, 60), Qt::KeepAspectRatio);
+    ui->view->fitInView(scene->itemsExtent().adjusted(-60, -60, 60, 60), Qt::KeepAspectRatio);
     // What came in and what was left out stays in the status bar until
     // the next message.
     statusBar()->showMessage(summary);

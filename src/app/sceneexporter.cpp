@@ -101,17 +101,24 @@ void setError(QString* errorText, const QString& text)
         *errorText = text;
 }
 
+QRectF itemsBounds(const QGraphicsScene* scene)
+{
+    if (const auto* erScene = qobject_cast<const ERScene*>(scene))
+        return erScene->itemsExtent();
+    return scene->itemsBoundingRect();
+}
+
 } // namespace
 
 QRectF SceneExporter::pdfSourceRect(const QGraphicsScene* scene)
 {
-    const QRectF bounds = scene->itemsBoundingRect();
+    const QRectF bounds = itemsBounds(scene);
     return bounds.adjusted(-PdfSourceMargin, -PdfSourceMargin, PdfSourceMargin, PdfSourceMargin);
 }
 
 QRectF SceneExporter::svgSourceRect(const QGraphicsScene* scene)
 {
-    const QRectF bounds = scene->itemsBoundingRect();
+    const QRectF bounds = itemsBounds(scene);
     if (bounds.width() > 0 && bounds.height() > 0)
         return bounds.adjusted(-SvgSourceMargin, -SvgSourceMargin, SvgSourceMargin, SvgSourceMargin);
     return QRectF(0, 0, 800, 600);

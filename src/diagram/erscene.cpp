@@ -200,6 +200,7 @@ EdgeItem* ERScene::createEdge(EntityItem* from, EntityItem* to, bool createFKs)
     if (from->kind() == EntityItem::ViewKind || to->kind() == EntityItem::ViewKind) {
         edge = new EntityViewEdgeItem(from, to, false);
         addItem(edge);
+        m_edgeOrder.insert(edge, ++m_edgesMade);
         if (createFKs) {
             EntityItem* view = from->kind() == EntityItem::ViewKind ? from : to;
             EntityItem* other = view == from ? to : from;
@@ -209,6 +210,7 @@ EdgeItem* ERScene::createEdge(EntityItem* from, EntityItem* to, bool createFKs)
     } else {
         edge = new EdgeItem(from, to, createFKs);
         addItem(edge);
+        m_edgeOrder.insert(edge, ++m_edgesMade);
     }
     // Routed (again) now that the other entities are obstacles. While a
     // diagram is read, routing is suspended: an edge with stored points
@@ -361,6 +363,7 @@ void ERScene::clearScene()
         }
     }
 
+    m_edgeOrder.clear();
     qDebug() << "clearScene: completed";
     m_clearing = false;
     blockSignals(signalsWereBlocked);
@@ -627,9 +630,89 @@ void ERScene::onSceneChanged(const QList<QRectF>& region)
     growSceneRect();
 }
 
+QRectF ERScene::itemsExtent() const
+{
+    // The scene's index hands its items over unsorted when asked for no
+    // order; a union does not depend on the order.
+    QRectF bounds;
+    const QList<QGraphicsItem*> all = items(Qt::SortOrder(-1));
+    for (const QGraphicsItem* item : all)
+        bounds |= item->sceneBoundingRect();
+    return bounds;
+}
+
+QList<QGraphicsItem*> ERScene::stackedDiagramItems() const
+{
+    // Top-level items stack by z value, then by the order they came onto
+    // the scene, the latest on top. The entities and annotations are listed
+    // in that order as they arrive; the edges are numbered by createEdge.
+    const QList<QGraphicsItem*> all = items(Qt::SortOrder(-1));
+    QList<const EdgeItem*> edges;
+    qsizetype entities = 0;
+    qsizetype annotations = 0;
+    bool known = true;
+    for (const QGraphicsItem* item : all) {
+        const int type = item->type();
+        if (type == DiagramItemType::Entity) {
+            ++entities;
+            known = known && !item->parentItem();
+        } else if (type == DiagramItemType::Text || type == DiagramItemType::Group) {
+            ++annotations;
+            known = known && !item->parentItem();
+        } else if (const auto* edge = dynamic_cast<const EdgeItem*>(item)) {
+            known = known && !item->parentItem() && m_edgeOrder.contains(edge);
+            edges.append(edge);
+        }
+    }
+    known = known && entities == m_entities.size() && annotations == m_annotations.size();
+    for (const EntityItem* entity : m_entities)
+        known = known && entity->scene() == this;
+    for (const AnnotationItem* item : m_annotations)
+        known = known && item->scene() == this;
+
+    QList<QGraphicsItem*> result;
+    if (!known) {
+        const QList<QGraphicsItem*> sorted = items(Qt::DescendingOrder);
+        for (QGraphicsItem* item : sorted) {
+            if (item->type() == DiagramItemType::Entity)
+                result.append(item);
+        }
+        for (QGraphicsItem* item : sorted) {
+            if (item->type() != DiagramItemType::Entity && dynamic_cast<EdgeItem*>(item))
+                result.append(item);
+        }
+        for (QGraphicsItem* item : sorted) {
+            if (item->type() == DiagramItemType::Text || item->type() == DiagramItemType::Group)
+                result.append(item);
+        }
+        return result;
+    }
+
+    result.reserve(entities + edges.size() + annotations);
+    // Higher z first; of equal z the later one.
+    const auto topmostFirst = [&result](auto first, auto last) {
+        std::stable_sort(first, last, [](const QGraphicsItem* a, const QGraphicsItem* b) {
+            return a->zValue() > b->zValue();
+        });
+        result.append(QList<QGraphicsItem*>(first, last));
+    };
+    QList<QGraphicsItem*> list(m_entities.crbegin(), m_entities.crend());
+    topmostFirst(list.begin(), list.end());
+    std::sort(edges.begin(), edges.end(), [this](const EdgeItem* a, const EdgeItem* b) {
+        if (a->zValue() != b->zValue())
+            return a->zValue() > b->zValue();
+        return m_edgeOrder.value(a) > m_edgeOrder.value(b);
+    });
+    for (const EdgeItem* edge : std::as_const(edges))
+        result.append(const_cast<EdgeItem*>(edge));
+    list = QList<QGraphicsItem*>(m_annotations.crbegin(), m_annotations.crend());
+    topmostFirst(list.begin(), list.end());
+    return result;
+}
+
 void ERScene::growSceneRect()
 {
-    const QRectF bounds = itemsBoundingRect();
+    const QRectF bounds = itemsExtent();
     if (bounds.width() <= 0 || bounds.height() <= 0)
         return;
     const QRectF wanted = bounds.adjusted(-SceneMargin, -SceneMargin, SceneMargin, SceneMargin);
@@ -681,7 +764,7 @@ QJsonObject ERScene::toJson() const
     QJsonArray annotations;
 
     // Topmost first: the reader stacks the first element of an array on top.
-    const QList<QGraphicsItem*> all = items(Qt::DescendingOrder);
+    const QList<QGraphicsItem*> all = stackedDiagramItems();
     for (const QGraphicsItem* item : all) {
         switch (item->type()) {
         case DiagramItemType::Entity:

@@ -7,6 +7,7 @@
 #include <QGraphicsDropShadowEffect>
 #include <QGraphicsItem>
 #include <QGraphicsScene>
+#include <QHash>
 #include <QJsonObject>
 #include <QLineF>
 #include <QList>
@@ -21,6 +22,7 @@
 
 class QTimer;
 class AnnotationItem;
+class EdgeItem;
 class EntityItem;
 class EntityRectIndex;
 class EdgeItem;
@@ -128,6 +130,19 @@ public:
     // excluded) are processed now and then, so the busy indicator turns.
     bool loadFromJson(const QJsonObject& root);
 
+    // The union of the scene bounding rectangles of all items: what
+    // itemsBoundingRect gives, without first sorting every item (the row
+    // labels of a large diagram number hundreds of thousands) into stacking
+    // order, which is most of what that costs.
+    QRectF itemsExtent() const;
+
+    // The entities, then the edges, then the text items and groups of the
+    // scene, each kind topmost first: the order items(Qt::DescendingOrder)
+    // gives them in, found without sorting every row label and slot handle
+    // of the diagram with them. Where the scene holds an item of these
+    // kinds that it did not place itself, the scene's own sort decides.
+    QList<QGraphicsItem*> stackedDiagramItems() const;
+
     // Emits entityAdded for an entity the caller placed itself.
     void notifyEntityAdded(EntityItem* entity);
 
@@ -231,6 +246,10 @@ private:
     // still: entityRectsIn answers from it instead of measuring them all.
     const EntityRectIndex* m_entityRectIndex = nullptr;
     QList<AnnotationItem*> m_annotations;
+    // The edges this scene made, numbered in the order they came onto it:
+    // among items of one z value that is their stacking order.
+    QHash<const EdgeItem*, quint64> m_edgeOrder;
+    quint64 m_edgesMade = 0;
     // The items given a glow, with it. An item owns its effect: while the
     // effect lives the item does, and still glows.
     QList<std::pair<QGraphicsItem*, QPointer<QGraphicsDropShadowEffect>>> m_glowing;

@@ -25,7 +25,7 @@ void MainWindow::syncModelFromScene()
     if (!currentModel || !scene)
         return;
     // Entities first, so that every edge finds the tables at its ends.
-    const QList<QGraphicsItem*> items = scene->items(Qt::DescendingOrder);
+    const QList<QGraphicsItem*> items = scene->stackedDiagramItems();
     QList<EdgeItem*> edges;
     for (QGraphicsItem* item : items) {
         if (item->type() == DiagramItemType::Entity)
