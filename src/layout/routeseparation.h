@@ -31,8 +31,10 @@ QList<QLineF> routeToSegments(const RoutePoints& points);
 // horizontal or vertical and at least 0.5 long, in route order.
 QList<RouteSegment> collectInnerSegments(const QList<RoutePoints>& routes);
 
-// Four passes over all pairs of inner segments of different routes with the
-// same orientation: two that lie at least 0.5 and less than the spacing
-// apart and overlap along their direction move away from each other, each
-// by half the shortfall, and end exactly the spacing apart. Edits routes.
+// Four passes over all pairs of segments of different routes with the same
+// orientation: two that lie less than the spacing apart (on one line
+// included) and overlap along their direction move away from each other,
+// each by half the shortfall, and end exactly the spacing apart. The first
+// and last segment of a route never move: an inner segment too near one
+// moves the whole shortfall. Edits routes.
 void separateParallelSegments(QList<RoutePoints>& routes);
