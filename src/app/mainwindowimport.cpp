@@ -13,6 +13,7 @@
 #include "diagram/erview.h"
 #include "interchange/drawioreader.h"
 #include "interchange/mermaidreader.h"
+#include "layout/edgeslots.h"
 #include "recognition/recognizedimport.h"
 
 #include <QComboBox>
@@ -143,6 +144,10 @@ void MainWindow::importDiagramFile(const QString& path, const QString& title, co
             suppressModelSync = true;
             releaseSceneSelection();
             const bool loaded = scene->loadFromJson(outcome->diagram);
+            // The reader's grid or the file's positions may put tables on
+            // top of each other.
+            if (loaded)
+                settleImportedDiagram(scene);
             suppressModelSync = guard;
             outcome->diagram = QJsonObject();
             if (loaded)
@@ -234,6 +239,8 @@ void MainWindow::finishDatabaseImport(const QJsonObject& erJson, const QJsonObje
     const bool guard = suppressModelSync;
     suppressModelSync = true;
     scene->loadFromJson(erJson);
+    // Tables taller than a grid cell stand on the next ones.
+    settleImportedDiagram(scene);
     suppressModelSync = guard;
 
     // The model takes the dialect's name ("PostgreSQL"), not the
