@@ -365,15 +365,14 @@ void ERScene::autoLayout()
 
     // Routing, longest edges first.
     {
+        // Edges of equal length (repeated relationships above all) keep
+        // their scene order, so that the same diagram is routed the same way
+        // every time.
         std::vector<std::pair<double, EdgeItem*>> keyed;
         keyed.reserve(static_cast<size_t>(edges.size()));
         for (EdgeItem* edge : std::as_const(edges))
             keyed.emplace_back(edgeLengthKey(edge), edge);
-        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-            if (a.first != b.first)
-                return a.first > b.first;
-            return std::less<const EdgeItem*>()(a.second, b.second);
-        });
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
         for (qsizetype i = 0; i < edges.size(); ++i)
             edges[i] = keyed[static_cast<size_t>(i)].second;
     }
@@ -421,25 +420,42 @@ void ERScene::autoLayout()
         edge->rerouteIfConnected();
 
     // Parallel segments of different routes pushed apart, last of all, so
-    // that the separation is what is drawn; a route that now runs through
-    // an entity, or no longer leaves its slots straight out, goes back to
-    // what it was.
+    // that the separation is what is drawn. A route that would then run
+    // through an entity, or no longer leave its slots straight out, keeps
+    // what it had; in the next round it passes what stands still on the
+    // other side, and after that it stands still itself, while the
+    // segments beside it move the whole way.
     {
-        QList<RoutePoints> snapshot;
-        snapshot.reserve(edges.size());
-        for (const EdgeItem* edge : std::as_const(edges))
-            snapshot.append(edge->route());
-        QList<RoutePoints> working = snapshot;
-        separateParallelSegments(working);
-        for (qsizetype k = 0; k < edges.size(); ++k) {
-            if (working.at(k) == snapshot.at(k))
-                continue;
-            EdgeItem* edge = edges.at(k);
-            if (!endsKeepTheirWay(snapshot.at(k), working.at(k)))
-                continue;
-            edge->applyRoute(working.at(k));
-            if (edge->countEntityCrossings())
-                edge->applyRoute(snapshot.at(k));
+        std::vector<char> states(static_cast<size_t>(edges.size()), SeparationFree);
+        for (int round = 0; round < 6; ++round) {
+            QList<RoutePoints> snapshot;
+            snapshot.reserve(edges.size());
+            for (const EdgeItem* edge : std::as_const(edges))
+                snapshot.append(edge->route());
+            QList<RoutePoints> working = snapshot;
+            separateParallelSegments(working, states);
+            bool changed = false;
+            for (qsizetype k = 0; k < edges.size(); ++k) {
+                if (working.at(k) == snapshot.at(k))
+                    continue;
+                EdgeItem* edge = edges.at(k);
+                bool kept = endsKeepTheirWay(snapshot.at(k), working.at(k));
+                if (kept) {
+                    edge->applyRoute(working.at(k));
+                    if (edge->countEntityCrossings()) {
+                        edge->applyRoute(snapshot.at(k));
+                        kept = false;
+                    }
+                }
+                // A route that changed, or changed its state, asks for
+                // another round.
+                char& state = states[static_cast<size_t>(k)];
+                if (!kept)
+                    state = state == SeparationFree ? SeparationOtherWay : SeparationFrozen;
+                changed = true;
+            }
+            if (!changed)
+                break;
         }
     }
 

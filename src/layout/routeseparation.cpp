@@ -119,11 +119,19 @@ QList<RouteSegment> collectEndSegments(const QList<RoutePoints>& routes)
 
 } // namespace
 
-void separateParallelSegments(QList<RoutePoints>& routes)
+void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states)
 {
-    QList<RouteSegment> records = collectInnerSegments(routes);
+    auto stateOf = [&states](int route) {
+        return route < static_cast<int>(states.size()) ? states[static_cast<size_t>(route)] : 0;
+    };
+    QList<RouteSegment> records;
+    QList<RouteSegment> fixed = collectEndSegments(routes);
+    for (const RouteSegment& record : collectInnerSegments(routes)) {
+        const bool still = stateOf(record.route) == SeparationFrozen;
+        (still ? fixed : records).append(record);
+    }
     const qsizetype movable = records.size();
-    records += collectEndSegments(routes);
+    records += fixed;
     // A move touches only the two records of the pair, so horizontal and
     // vertical segments never affect each other: each orientation is its
     // own list, kept in record order (the inner segments first).
@@ -150,7 +158,12 @@ void separateParallelSegments(QList<RoutePoints>& routes)
                     // towards smaller coordinates.
                     const double direction = d > 0 ? 1.0 : -1.0;
                     if (list.at(b) >= movable) {
-                        shiftSegment(routes, si, direction * (ParallelSegmentSpacing - std::abs(d)));
+                        // A route turned back once before passes on the
+                        // other side.
+                        if (stateOf(si.route) == SeparationOtherWay)
+                            shiftSegment(routes, si, -direction * (ParallelSegmentSpacing + std::abs(d)));
+                        else
+                            shiftSegment(routes, si, direction * (ParallelSegmentSpacing - std::abs(d)));
                         continue;
                     }
                     const double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
