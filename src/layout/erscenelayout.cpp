@@ -215,6 +215,7 @@ void ERScene::assignEdgeSlots(EntityItem* entity)
 QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
 {
     QList<EdgeItem*> moved;
+    QSet<const EdgeItem*> movedSet;
     if (!entity)
         return moved;
     QMap<int, QList<SlotItem*>> bySide;
@@ -267,8 +268,10 @@ QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
             const QPointF was = slot->pos();
             slot->setPos(at);
             slot->snapToBorder();
-            if (slot->pos() != was && !moved.contains(slot->edge()))
+            if (slot->pos() != was && !movedSet.contains(slot->edge())) {
+                movedSet.insert(slot->edge());
                 moved.append(slot->edge());
+            }
         }
     }
     return moved;
