@@ -136,6 +136,9 @@ struct SearchWorkspace
     std::vector<std::pair<double, double>> spans;  // per line, sorted and merged
     std::vector<int> spanStart;                    // line i: [spanStart[i], spanStart[i + 1])
     std::vector<std::pair<int, std::pair<double, double>>> rawSpans;
+    std::vector<unsigned> nodeStamp;               // the pocket walks' marks
+    unsigned nodeGeneration = 0;
+    std::vector<int> queue;
 
     // Makes room for count states and starts a new search over them.
     void begin(size_t count)
@@ -151,6 +154,19 @@ struct SearchWorkspace
             generation = 1;
         }
         open.clear();
+    }
+    // Starts a pocket walk over count nodes.
+    void beginWalk(size_t count)
+    {
+        if (nodeStamp.size() < count) {
+            nodeStamp.assign(count, 0u);
+            nodeGeneration = 0;
+        }
+        if (++nodeGeneration == 0) {
+            std::fill(nodeStamp.begin(), nodeStamp.end(), 0u);
+            nodeGeneration = 1;
+        }
+        queue.clear();
     }
     bool reached(int state) const { return stamp[static_cast<size_t>(state)] == generation; }
     double costOf(int state) const { return reached(state) ? cost[static_cast<size_t>(state)] : kUnreached; }
@@ -265,6 +281,53 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
     const double* x = xs.data();
     const double* y = ys.data();
 
+    // Whether the step from (ix, iy) by one line in direction move (0 +x,
+    // 1 -x, 2 +y, 3 -y) stays on the grid and out of every rectangle; the
+    // closed step covers the point reached as well.
+    auto stepOpen = [&](int ix, int iy, int move, int& jx, int& jy) {
+        jx = ix + (move == 0 ? 1 : move == 1 ? -1 : 0);
+        jy = iy + (move == 2 ? 1 : move == 3 ? -1 : 0);
+        if (jx < 0 || jy < 0 || jx >= nx || jy >= ny)
+            return false;
+        if (move < 2) {
+            const int lowX = std::min(ix, jx);
+            return !blocked(iy, x[lowX], x[lowX + 1]);
+        }
+        const int lowY = std::min(iy, jy);
+        return !blocked(ny + ix, y[lowY], y[lowY + 1]);
+    };
+
+    // An end shut in a small pocket of the grid (entities lying on top of
+    // each other enclose slots that way) is found by walking the pocket
+    // out, a few thousand points at the most, instead of by a search that
+    // would visit every point reachable from the other end.
+    constexpr size_t PocketWalk = 4096;
+    auto shutIn = [&](int fromNode, int otherNode) {
+        w.beginWalk(static_cast<size_t>(nx) * static_cast<size_t>(ny));
+        w.nodeStamp[static_cast<size_t>(fromNode)] = w.nodeGeneration;
+        w.queue.push_back(fromNode);
+        for (size_t head = 0; head < w.queue.size(); ++head) {
+            if (w.queue.size() > PocketWalk)
+                return false;
+            const int node = w.queue[head];
+            for (int move = 0; move < 4; ++move) {
+                int jx, jy;
+                if (!stepOpen(node % nx, node / nx, move, jx, jy))
+                    continue;
+                const int next = jy * nx + jx;
+                if (next == otherNode)
+                    return false;
+                if (w.nodeStamp[static_cast<size_t>(next)] == w.nodeGeneration)
+                    continue;
+                w.nodeStamp[static_cast<size_t>(next)] = w.nodeGeneration;
+                w.queue.push_back(next);
+            }
+        }
+        return true;
+    };
+    if (shutIn(toY * nx + toX, fromY * nx + fromX) || shutIn(fromY * nx + fromX, toY * nx + toX))
+        return {};
+
     // States: a node and the orientation it was reached along (0 along x,
     // 1 along y), so that bends can be charged.
     const size_t stateCount = 2 * static_cast<size_t>(nx) * static_cast<size_t>(ny);
@@ -295,9 +358,10 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
     const int goalNode = toY * nx + toX;
     double bestTotal = kUnreached;
     int bestState = -1;
-    // A bound on the work: every state may be settled once, a few times
-    // over at the most for the weighted estimate.
-    size_t budget = 4 * stateCount + 16;
+    // A bound on the work: a route the steered search has not found after
+    // this many points is not worth the wait (the searches that find one
+    // settle a few thousand points, rarely more than a hundred thousand).
+    size_t budget = std::min<size_t>(4 * stateCount + 16, 60000);
 
     while (!w.open.empty() && budget-- > 0) {
         const auto [f, state] = w.open.front();
@@ -322,23 +386,10 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         }
         for (int move = 0; move < 4; ++move) {
             const bool horizontal = move < 2;
-            const int jx = ix + (move == 0 ? 1 : move == 1 ? -1 : 0);
-            const int jy = iy + (move == 2 ? 1 : move == 3 ? -1 : 0);
-            if (jx < 0 || jy < 0 || jx >= nx || jy >= ny)
+            int jx, jy;
+            if (!stepOpen(ix, iy, move, jx, jy))
                 continue;
-            double length;
-            if (horizontal) {
-                const int lowX = std::min(ix, jx);
-                // The closed step covers the point reached as well.
-                if (blocked(iy, x[lowX], x[lowX + 1]))
-                    continue;
-                length = x[lowX + 1] - x[lowX];
-            } else {
-                const int lowY = std::min(iy, jy);
-                if (blocked(ny + ix, y[lowY], y[lowY + 1]))
-                    continue;
-                length = y[lowY + 1] - y[lowY];
-            }
+            const double length = horizontal ? std::abs(x[jx] - x[ix]) : std::abs(y[jy] - y[iy]);
             const int moveOrientation = horizontal ? 0 : 1;
             const double next = g + length + (moveOrientation == orientation ? 0.0 : bendCost);
             const int nextState = 2 * (jy * nx + jx) + moveOrientation;
