@@ -430,7 +430,7 @@ void ERScene::autoLayout()
     // segments beside it move the whole way.
     {
         std::vector<char> states(static_cast<size_t>(edges.size()), SeparationFree);
-        for (int round = 0; round < 6; ++round) {
+        for (int round = 0; round < 3; ++round) {
             QList<RoutePoints> snapshot;
             snapshot.reserve(edges.size());
             for (const EdgeItem* edge : std::as_const(edges))

@@ -140,6 +140,8 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
         byOrientation[records.at(i).horizontal ? 1 : 0].append(i);
 
     for (int pass = 0; pass < 4; ++pass) {
+        // A pass that moves nothing leaves the next ones nothing to do.
+        bool moved = false;
         for (const QList<qsizetype>& list : byOrientation) {
             for (qsizetype a = 0; a < list.size(); ++a) {
                 if (list.at(a) >= movable)
@@ -164,13 +166,17 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
                             shiftSegment(routes, si, -direction * (ParallelSegmentSpacing + std::abs(d)));
                         else
                             shiftSegment(routes, si, direction * (ParallelSegmentSpacing - std::abs(d)));
+                        moved = true;
                         continue;
                     }
                     const double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
                     shiftSegment(routes, si, shift);
                     shiftSegment(routes, sj, -shift);
+                    moved = true;
                 }
             }
         }
+        if (!moved)
+            break;
     }
 }
