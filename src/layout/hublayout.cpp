@@ -185,7 +185,7 @@ std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrde
         const double aspect = wrap(limit, rowOf);
         // Taller than the page counts double: the screen is landscape too.
         const double ratio = std::log(std::max(aspect, 1e-9) / PageAspect);
-        const double score = ratio < 0.0 ? -2.0 * ratio : ratio;
+        const double score = ratio < 0.0 ? -1.5 * ratio : ratio;
         if (bestScore < 0.0 || score <= bestScore + 1e-12) {
             bestScore = score;
             best = rowOf;
