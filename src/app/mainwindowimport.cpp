@@ -14,6 +14,7 @@
 #include "interchange/drawioreader.h"
 #include "interchange/importsummary.h"
 #include "interchange/mermaidreader.h"
+#include "layout/edgeslots.h"
 #include "recognition/recognizedimport.h"
 
 #include <QComboBox>
@@ -145,6 +146,10 @@ void MainWindow::importDiagramFile(const QString& path, const QString& title, co
             suppressModelSync = true;
             releaseSceneSelection();
             const bool loaded = scene->loadFromJson(outcome->diagram);
+            // The reader's grid or the file's positions may put tables on
+            // top of each other.
+            if (loaded)
+                settleImportedDiagram(scene);
             suppressModelSync = guard;
             const QString summary = importNotesLine(outcome->diagram);
             outcome->diagram = QJsonObject();
@@ -239,6 +244,8 @@ void MainWindow::finishDatabaseImport(const QJsonObject& erJson, const QJsonObje
     const bool guard = suppressModelSync;
     suppressModelSync = true;
     scene->loadFromJson(erJson);
+    // Tables taller than a grid cell stand on the next ones.
+    settleImportedDiagram(scene);
     suppressModelSync = guard;
     QString summary = inspectorImportSummary(fullSchema);
     const QString notes = importNotesLine(erJson);

@@ -11,6 +11,7 @@
 #include "edges/selfloop.h"
 #include "edges/sidechoice.h"
 #include "edges/storedroute.h"
+#include "layout/edgeslots.h"
 #include "model/itemid.h"
 #include "model/jsonfields.h"
 
@@ -132,6 +133,7 @@ EdgeItem::EdgeItem(EntityItem* from, EntityItem* to, bool createFKs)
     } else if (m_from && m_to) {
         m_fromSlot = boundTo(m_from->slotForEdgeAt(m_toCenter), this);
         m_toSlot = boundTo(m_to->slotForEdgeAt(m_fromCenter), this);
+        spreadSidesOfSlots();
     }
 
     setZValue(-1);
@@ -488,10 +490,40 @@ bool routable(const EdgeItem& edge)
 
 // Routes the edge afresh between its entities and takes the route when one
 // came out. One gathering of the obstacles serves the route and its check.
+// Where every route near the pair runs through an entity, the search looks
+// further out, twice at the most, so that a route around is found when one
+// exists.
 void rerouteAroundEntities(EdgeItem& edge)
 {
-    const EntityRouteRequest request = makeRequest(edge);
-    const QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
+    EntityRouteRequest request = makeRequest(edge);
+    QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
+    if (fitted.size() < 2 || countObstacleHits(fitted, request.obstacles) == 0) {
+        if (fitted.size() >= 2)
+            edge.setRoutePoints(fitted);
+        return;
+    }
+    // No route leaves a slot that another entity covers: nothing to look for.
+    bool slotCovered = false;
+    for (const QPointF& p : {request.from, request.to, fromStubPoint(request), toStubPoint(request)}) {
+        request.obstacles.forEachIn(QRectF(p, QSizeF(0, 0)), [&slotCovered, &p](const QRectF& r) {
+            const QRectF n = r.normalized();
+            if (n.left() < p.x() && p.x() < n.right() && n.top() < p.y() && p.y() < n.bottom())
+                slotCovered = true;
+        });
+    }
+    for (const double reach : {640.0, 2400.0}) {
+        if (slotCovered || countObstacleHits(fitted, request.obstacles) == 0)
+            break;
+        const QRectF region = routeObstacleRegion(request.fromRect, request.toRect).adjusted(-reach, -reach, reach, reach);
+        EntityRouteRequest wider = request;
+        wider.searchRegion = region;
+        wider.obstacles = ObstacleSet::fromEntityRects(entityRectsIn(edge.scene(), region, edge.fromEntity(), edge.toEntity()));
+        const QList<QPointF> around = fitRouteToEntities(routeTwoEntities(wider), wider);
+        if (around.size() >= 2 && countObstacleHits(around, wider.obstacles) < countObstacleHits(fitted, wider.obstacles)) {
+            fitted = around;
+            request = wider;
+        }
+    }
     if (fitted.size() >= 2)
         edge.setRoutePoints(fitted);
 }
@@ -736,7 +768,28 @@ void EdgeItem::reassignSlots()
     }
     m_fromCenter = nf;
     m_toCenter = nt;
+    spreadSidesOfSlots();
     updatePath();
+}
+
+void EdgeItem::spreadSidesOfSlots()
+{
+    // While a diagram is read the file's slots hold; the reader's caller
+    // spreads what it needs once everything is there.
+    if (isRoutingSuspended() || !m_from || !m_to || m_from == m_to)
+        return;
+    QList<EdgeItem*> moved;
+    if (m_fromSlot)
+        moved += spreadEdgeSlots(m_from, m_fromSlot->side());
+    if (m_toSlot)
+        moved += spreadEdgeSlots(m_to, m_toSlot->side());
+    QSet<EdgeItem*> done{this};
+    for (EdgeItem* edge : std::as_const(moved)) {
+        if (!done.contains(edge)) {
+            done.insert(edge);
+            edge->scheduleUpdate();
+        }
+    }
 }
 
 void EdgeItem::resetSlotsFacing()

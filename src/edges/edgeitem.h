@@ -212,6 +212,9 @@ protected:
 
 private:
     static void flushTimerEdges();
+    // Spreads the slots of the sides the two slots stand on (when another
+    // edge shares one) and routes the other edges whose slot moved.
+    void spreadSidesOfSlots();
     static void flushBatchEdges();
     void applyCardinalityChoice(int code, const QPointF& scenePos);
     QMenu* ensureContextMenu();

@@ -309,7 +309,7 @@ QList<QPointF> gridSearchRoute(const RunGeometry& g, const EntityRouteRequest& r
     query.fromHorizontal = g.fromSide() == SlotLeft || g.fromSide() == SlotRight;
     query.toHorizontal = g.toSide() == SlotLeft || g.toSide() == SlotRight;
     // The request's obstacles are the entities that meet this region.
-    query.bounds = routeObstacleRegion(g.a(), g.b());
+    query.bounds = request.searchRegion.isEmpty() ? routeObstacleRegion(g.a(), g.b()) : request.searchRegion;
     query.obstacles = request.obstacles;
     query.blocked = g.cost.endRects;
     auto behindSlot = [&query](int side, const QPointF& stub, const QRectF& rect) {

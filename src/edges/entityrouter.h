@@ -28,6 +28,10 @@ struct EntityRouteRequest
     // The other entities' scene bounding rectangles through
     // insetObstacleRect; empty when the edge is not in a scene.
     ObstacleSet obstacles;
+    // Where the search of last resort may lead the route; empty for
+    // routeObstacleRegion of the two rectangles. A wider region needs the
+    // obstacles of all of it.
+    QRectF searchRegion;
 };
 
 // The chosen route from P to Q; never empty. When no candidate passes the

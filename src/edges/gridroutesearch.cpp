@@ -4,8 +4,6 @@
 #include <cmath>
 #include <functional>
 #include <limits>
-#include <queue>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -123,19 +121,140 @@ QList<QPointF> searchGridRoute(const GridRouteQuery& query)
 
 namespace {
 
+// What one search works in, kept from one search to the next so that
+// neither a search nor a visit allocates once the arrays have grown: the
+// costs and parents of the states (flat, indexed by state), a stamp per
+// state telling whether it belongs to the current search, the open list as
+// a binary heap, and the open spans of the grid lines in one flat list.
+struct SearchWorkspace
+{
+    std::vector<double> cost;
+    std::vector<int> parent;
+    std::vector<unsigned> stamp;
+    unsigned generation = 0;
+    std::vector<std::pair<double, int>> open;
+    std::vector<std::pair<double, double>> spans;  // per line, sorted and merged
+    std::vector<int> spanStart;                    // line i: [spanStart[i], spanStart[i + 1])
+    std::vector<std::pair<int, std::pair<double, double>>> rawSpans;
+    std::vector<unsigned> nodeStamp;               // the pocket walks' marks
+    unsigned nodeGeneration = 0;
+    std::vector<int> queue;
+
+    // Makes room for count states and starts a new search over them.
+    void begin(size_t count)
+    {
+        if (stamp.size() < count) {
+            cost.resize(count);
+            parent.resize(count);
+            stamp.assign(count, 0u);
+            generation = 0;
+        }
+        if (++generation == 0) {
+            std::fill(stamp.begin(), stamp.end(), 0u);
+            generation = 1;
+        }
+        open.clear();
+    }
+    // Starts a pocket walk over count nodes.
+    void beginWalk(size_t count)
+    {
+        if (nodeStamp.size() < count) {
+            nodeStamp.assign(count, 0u);
+            nodeGeneration = 0;
+        }
+        if (++nodeGeneration == 0) {
+            std::fill(nodeStamp.begin(), nodeStamp.end(), 0u);
+            nodeGeneration = 1;
+        }
+        queue.clear();
+    }
+    bool reached(int state) const { return stamp[static_cast<size_t>(state)] == generation; }
+    double costOf(int state) const { return reached(state) ? cost[static_cast<size_t>(state)] : kUnreached; }
+    void set(int state, double c, int from)
+    {
+        stamp[static_cast<size_t>(state)] = generation;
+        cost[static_cast<size_t>(state)] = c;
+        parent[static_cast<size_t>(state)] = from;
+    }
+};
+
+SearchWorkspace& searchWorkspace()
+{
+    thread_local SearchWorkspace workspace;
+    return workspace;
+}
+
+// The open spans of the rectangles along every grid line in one flat list:
+// lines 0 .. ny-1 are the y-lines (x spans), lines ny .. ny+nx-1 the x-lines
+// (y spans). Spans of a line are sorted and merged where they overlap; open
+// spans that only touch leave the touching point free.
+void buildSpans(SearchWorkspace& w, const std::vector<double>& xs, const std::vector<double>& ys,
+                const std::vector<Extent>& rects)
+{
+    const int nx = static_cast<int>(xs.size());
+    const int ny = static_cast<int>(ys.size());
+    // The lines strictly inside (low, high), as an index range [first, last).
+    auto inside = [](const std::vector<double>& lines, double low, double high) {
+        const int first = static_cast<int>(std::upper_bound(lines.begin(), lines.end(), low) - lines.begin());
+        const int last = static_cast<int>(std::lower_bound(lines.begin(), lines.end(), high) - lines.begin());
+        return std::make_pair(first, last);
+    };
+    w.rawSpans.clear();
+    for (const Extent& e : rects) {
+        const auto [x0, x1] = inside(xs, e.left, e.right);
+        const auto [y0, y1] = inside(ys, e.top, e.bottom);
+        for (int iy = y0; iy < y1; ++iy)
+            w.rawSpans.push_back({iy, {e.left, e.right}});
+        for (int ix = x0; ix < x1; ++ix)
+            w.rawSpans.push_back({ny + ix, {e.top, e.bottom}});
+    }
+    std::sort(w.rawSpans.begin(), w.rawSpans.end());
+    const int lines = nx + ny;
+    w.spanStart.assign(static_cast<size_t>(lines) + 1, 0);
+    w.spans.clear();
+    size_t k = 0;
+    for (int line = 0; line < lines; ++line) {
+        w.spanStart[static_cast<size_t>(line)] = static_cast<int>(w.spans.size());
+        const size_t first = w.spans.size();
+        for (; k < w.rawSpans.size() && w.rawSpans[k].first == line; ++k) {
+            const auto& span = w.rawSpans[k].second;
+            if (w.spans.size() > first && span.first < w.spans.back().second)
+                w.spans.back().second = std::max(w.spans.back().second, span.second);
+            else
+                w.spans.push_back(span);
+        }
+    }
+    w.spanStart[static_cast<size_t>(lines)] = static_cast<int>(w.spans.size());
+}
+
 QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, const std::vector<Extent>& rects)
 {
-    std::vector<double> xValues{query.from.x(), query.to.x(), bounds.left(), bounds.right()};
-    std::vector<double> yValues{query.from.y(), query.to.y(), bounds.top(), bounds.bottom()};
-    // The tight lines keep a route clear of the entities' drawn borders.
+    // The tight lines keep a route clear of the entities' drawn borders;
+    // a grid too large with them is built with the clearance lines alone,
+    // which still lead around every rectangle.
     constexpr double tight = 6.0;
     const double c = std::max(query.clearance, tight);
-    for (const Extent& e : rects) {
-        xValues.insert(xValues.end(), {e.left - c, e.left - tight, e.right + tight, e.right + c});
-        yValues.insert(yValues.end(), {e.top - c, e.top - tight, e.bottom + tight, e.bottom + c});
+    std::vector<double> xs;
+    std::vector<double> ys;
+    for (const bool withTight : {true, false}) {
+        std::vector<double> xValues{query.from.x(), query.to.x(), bounds.left(), bounds.right()};
+        std::vector<double> yValues{query.from.y(), query.to.y(), bounds.top(), bounds.bottom()};
+        xValues.reserve(4 * rects.size() + 4);
+        yValues.reserve(4 * rects.size() + 4);
+        for (const Extent& e : rects) {
+            if (withTight) {
+                xValues.insert(xValues.end(), {e.left - c, e.left - tight, e.right + tight, e.right + c});
+                yValues.insert(yValues.end(), {e.top - c, e.top - tight, e.bottom + tight, e.bottom + c});
+            } else {
+                xValues.insert(xValues.end(), {e.left - c, e.right + c});
+                yValues.insert(yValues.end(), {e.top - c, e.bottom + c});
+            }
+        }
+        xs = gridLines(std::move(xValues), bounds.left(), bounds.right());
+        ys = gridLines(std::move(yValues), bounds.top(), bounds.bottom());
+        if (static_cast<double>(xs.size()) * static_cast<double>(ys.size()) <= query.maxGridPoints)
+            break;
     }
-    const std::vector<double> xs = gridLines(std::move(xValues), bounds.left(), bounds.right());
-    const std::vector<double> ys = gridLines(std::move(yValues), bounds.top(), bounds.bottom());
     const int nx = static_cast<int>(xs.size());
     const int ny = static_cast<int>(ys.size());
     if (static_cast<double>(nx) * ny > query.maxGridPoints)
@@ -145,138 +264,138 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
     if (fromX < 0 || fromY < 0 || toX < 0 || toY < 0)
         return {};
 
-    // Per grid line, the open spans of the rectangles it runs through,
-    // merged where they overlap and sorted: a grid point or a step along
-    // the line is free when it meets none of them. Only the lines a
-    // rectangle spans are touched, and points are judged when reached.
-    using Spans = std::vector<std::pair<double, double>>;
-    std::vector<Spans> rowSpans(static_cast<size_t>(ny)); // along y-lines (x spans)
-    std::vector<Spans> columnSpans(static_cast<size_t>(nx)); // along x-lines (y spans)
-    // The lines strictly inside (low, high), as an index range [first, last).
-    auto inside = [](const std::vector<double>& lines, double low, double high) {
-        const int first = static_cast<int>(std::upper_bound(lines.begin(), lines.end(), low) - lines.begin());
-        const int last = static_cast<int>(std::lower_bound(lines.begin(), lines.end(), high) - lines.begin());
-        return std::make_pair(first, last);
-    };
-    for (const Extent& e : rects) {
-        const auto [x0, x1] = inside(xs, e.left, e.right);
-        const auto [y0, y1] = inside(ys, e.top, e.bottom);
-        for (int iy = y0; iy < y1; ++iy)
-            rowSpans[static_cast<size_t>(iy)].emplace_back(e.left, e.right);
-        for (int ix = x0; ix < x1; ++ix)
-            columnSpans[static_cast<size_t>(ix)].emplace_back(e.top, e.bottom);
-    }
-    auto merge = [](Spans& spans) {
-        if (spans.size() < 2)
-            return;
-        std::sort(spans.begin(), spans.end());
-        Spans merged{spans.front()};
-        for (size_t i = 1; i < spans.size(); ++i) {
-            // Open spans that only touch leave the touching point free.
-            if (spans[i].first < merged.back().second)
-                merged.back().second = std::max(merged.back().second, spans[i].second);
-            else
-                merged.push_back(spans[i]);
-        }
-        spans.swap(merged);
-    };
-    for (Spans& spans : rowSpans)
-        merge(spans);
-    for (Spans& spans : columnSpans)
-        merge(spans);
+    SearchWorkspace& w = searchWorkspace();
+    buildSpans(w, xs, ys, rects);
+    const std::pair<double, double>* spans = w.spans.data();
+    const int* spanStart = w.spanStart.data();
     // Whether the closed stretch [low, high] of a line meets an open span.
-    auto blocked = [](const Spans& spans, double low, double high) {
-        const auto it = std::upper_bound(spans.begin(), spans.end(), low,
-                                         [](double v, const std::pair<double, double>& span) { return v < span.second; });
-        return it != spans.end() && it->first < high && (low < high || it->first < low);
+    auto blocked = [spans, spanStart](int line, double low, double high) {
+        const std::pair<double, double>* begin = spans + spanStart[line];
+        const std::pair<double, double>* end = spans + spanStart[line + 1];
+        if (begin == end)
+            return false;
+        const auto* it = std::upper_bound(begin, end, low,
+                                          [](double v, const std::pair<double, double>& span) { return v < span.second; });
+        return it != end && it->first < high && (low < high || it->first < low);
     };
-    auto isNodeFree = [&](int ix, int iy) {
-        const double x = xs[static_cast<size_t>(ix)];
-        return !blocked(rowSpans[static_cast<size_t>(iy)], x, x);
+    const double* x = xs.data();
+    const double* y = ys.data();
+
+    // Whether the step from (ix, iy) by one line in direction move (0 +x,
+    // 1 -x, 2 +y, 3 -y) stays on the grid and out of every rectangle; the
+    // closed step covers the point reached as well.
+    auto stepOpen = [&](int ix, int iy, int move, int& jx, int& jy) {
+        jx = ix + (move == 0 ? 1 : move == 1 ? -1 : 0);
+        jy = iy + (move == 2 ? 1 : move == 3 ? -1 : 0);
+        if (jx < 0 || jy < 0 || jx >= nx || jy >= ny)
+            return false;
+        if (move < 2) {
+            const int lowX = std::min(ix, jx);
+            return !blocked(iy, x[lowX], x[lowX + 1]);
+        }
+        const int lowY = std::min(iy, jy);
+        return !blocked(ny + ix, y[lowY], y[lowY + 1]);
     };
-    // The step from (ix, iy) one line on along x (horizontal) or y.
-    auto isStepFree = [&](int ix, int iy, bool horizontal) {
-        if (horizontal)
-            return !blocked(rowSpans[static_cast<size_t>(iy)], xs[static_cast<size_t>(ix)], xs[static_cast<size_t>(ix) + 1]);
-        return !blocked(columnSpans[static_cast<size_t>(ix)], ys[static_cast<size_t>(iy)], ys[static_cast<size_t>(iy) + 1]);
+
+    // An end shut in a small pocket of the grid (entities lying on top of
+    // each other enclose slots that way) is found by walking the pocket
+    // out, a few thousand points at the most, instead of by a search that
+    // would visit every point reachable from the other end.
+    constexpr size_t PocketWalk = 4096;
+    auto shutIn = [&](int fromNode, int otherNode) {
+        w.beginWalk(static_cast<size_t>(nx) * static_cast<size_t>(ny));
+        w.nodeStamp[static_cast<size_t>(fromNode)] = w.nodeGeneration;
+        w.queue.push_back(fromNode);
+        for (size_t head = 0; head < w.queue.size(); ++head) {
+            if (w.queue.size() > PocketWalk)
+                return false;
+            const int node = w.queue[head];
+            for (int move = 0; move < 4; ++move) {
+                int jx, jy;
+                if (!stepOpen(node % nx, node / nx, move, jx, jy))
+                    continue;
+                const int next = jy * nx + jx;
+                if (next == otherNode)
+                    return false;
+                if (w.nodeStamp[static_cast<size_t>(next)] == w.nodeGeneration)
+                    continue;
+                w.nodeStamp[static_cast<size_t>(next)] = w.nodeGeneration;
+                w.queue.push_back(next);
+            }
+        }
+        return true;
     };
-    auto nodeAt = [nx](int ix, int iy) { return static_cast<size_t>(iy) * static_cast<size_t>(nx) + static_cast<size_t>(ix); };
+    if (shutIn(toY * nx + toX, fromY * nx + fromX) || shutIn(fromY * nx + fromX, toY * nx + toX))
+        return {};
 
     // States: a node and the orientation it was reached along (0 along x,
-    // 1 along y), so that bends can be charged. Only the states reached are
-    // stored.
-    struct Visit
-    {
-        double cost = kUnreached;
-        int parent = -1;
-    };
-    std::unordered_map<int, Visit> visits;
-    visits.reserve(4096);
-    using Entry = std::pair<double, int>; // (estimate, state)
-    std::priority_queue<Entry, std::vector<Entry>, std::greater<Entry>> open;
+    // 1 along y), so that bends can be charged.
+    const size_t stateCount = 2 * static_cast<size_t>(nx) * static_cast<size_t>(ny);
+    w.begin(stateCount);
     const double goalX = query.to.x(), goalY = query.to.y();
     const int goalOrientation = query.toHorizontal ? 0 : 1;
-    // What is left at the least, the bends it takes included, weighted so
-    // that the search heads for the goal rather than widening evenly: the
-    // route found costs at most twice the cheapest, and far fewer points
-    // are visited.
+    const double bendCost = query.bendCost;
+    // The Manhattan distance left plus the bends it takes at the least,
+    // weighted so that the search heads for the goal rather than widening
+    // evenly: the route found costs at most twice the cheapest, and far
+    // fewer points are visited.
     auto estimate = [&](int ix, int iy, int orientation) {
-        const double dx = std::abs(xs[static_cast<size_t>(ix)] - goalX);
-        const double dy = std::abs(ys[static_cast<size_t>(iy)] - goalY);
+        const double dx = std::abs(x[ix] - goalX);
+        const double dy = std::abs(y[iy] - goalY);
         int bends = orientation == goalOrientation ? 0 : 1;
         if (orientation == goalOrientation && (orientation == 0 ? dy > 0.0 : dx > 0.0))
             bends = 2;
-        return 2.0 * (dx + dy + bends * query.bendCost);
+        return 2.0 * (dx + dy + bends * bendCost);
     };
-    const int startState = static_cast<int>(2 * nodeAt(fromX, fromY)) + (query.fromHorizontal ? 0 : 1);
-    visits[startState].cost = 0.0;
-    open.push({estimate(fromX, fromY, query.fromHorizontal ? 0 : 1), startState});
-    const size_t goalNode = nodeAt(toX, toY);
+    auto heapLess = [](const std::pair<double, int>& a, const std::pair<double, int>& b) { return a > b; };
+    auto push = [&w, &heapLess](double f, int state) {
+        w.open.emplace_back(f, state);
+        std::push_heap(w.open.begin(), w.open.end(), heapLess);
+    };
+    const int startState = 2 * (fromY * nx + fromX) + (query.fromHorizontal ? 0 : 1);
+    w.set(startState, 0.0, -1);
+    push(estimate(fromX, fromY, query.fromHorizontal ? 0 : 1), startState);
+    const int goalNode = toY * nx + toX;
     double bestTotal = kUnreached;
     int bestState = -1;
+    // A bound on the work: a route the steered search has not found after
+    // this many points is not worth the wait (the searches that find one
+    // settle a few thousand points, rarely more than a hundred thousand).
+    size_t budget = std::min<size_t>(4 * stateCount + 16, 60000);
 
-    while (!open.empty()) {
-        const auto [f, state] = open.top();
-        open.pop();
+    while (!w.open.empty() && budget-- > 0) {
+        const auto [f, state] = w.open.front();
+        std::pop_heap(w.open.begin(), w.open.end(), heapLess);
+        w.open.pop_back();
         if (f >= bestTotal)
             break;
-        const size_t node = static_cast<size_t>(state) / 2;
+        const int node = state / 2;
         const int orientation = state % 2;
-        const double g = visits[state].cost;
-        if (f > g + estimate(static_cast<int>(node % static_cast<size_t>(nx)), static_cast<int>(node / static_cast<size_t>(nx)), orientation) + 1e-9)
+        const int ix = node % nx;
+        const int iy = node / nx;
+        const double g = w.cost[static_cast<size_t>(state)];
+        if (f > g + estimate(ix, iy, orientation) + 1e-9)
             continue; // a stale entry
         if (node == goalNode) {
-            const double total = g + (orientation == goalOrientation ? 0.0 : query.bendCost);
+            const double total = g + (orientation == goalOrientation ? 0.0 : bendCost);
             if (total < bestTotal) {
                 bestTotal = total;
                 bestState = state;
             }
             continue;
         }
-        const int ix = static_cast<int>(node % static_cast<size_t>(nx));
-        const int iy = static_cast<int>(node / static_cast<size_t>(nx));
-        struct Move
-        {
-            int dx, dy;
-        };
-        for (const Move m : {Move{1, 0}, Move{-1, 0}, Move{0, 1}, Move{0, -1}}) {
-            const int jx = ix + m.dx, jy = iy + m.dy;
-            if (jx < 0 || jy < 0 || jx >= nx || jy >= ny)
+        for (int move = 0; move < 4; ++move) {
+            const bool horizontal = move < 2;
+            int jx, jy;
+            if (!stepOpen(ix, iy, move, jx, jy))
                 continue;
-            const bool horizontal = m.dy == 0;
-            const bool stepOk = horizontal ? isStepFree(std::min(ix, jx), iy, true) : isStepFree(ix, std::min(iy, jy), false);
-            if (!stepOk || !isNodeFree(jx, jy))
-                continue;
+            const double length = horizontal ? std::abs(x[jx] - x[ix]) : std::abs(y[jy] - y[iy]);
             const int moveOrientation = horizontal ? 0 : 1;
-            const double length = horizontal ? std::abs(xs[static_cast<size_t>(jx)] - xs[static_cast<size_t>(ix)])
-                                             : std::abs(ys[static_cast<size_t>(jy)] - ys[static_cast<size_t>(iy)]);
-            const double next = g + length + (moveOrientation == orientation ? 0.0 : query.bendCost);
-            const int nextState = static_cast<int>(2 * nodeAt(jx, jy)) + moveOrientation;
-            Visit& visit = visits[nextState];
-            if (next < visit.cost) {
-                visit.cost = next;
-                visit.parent = state;
-                open.push({next + estimate(jx, jy, moveOrientation), nextState});
+            const double next = g + length + (moveOrientation == orientation ? 0.0 : bendCost);
+            const int nextState = 2 * (jy * nx + jx) + moveOrientation;
+            if (next < w.costOf(nextState)) {
+                w.set(nextState, next, state);
+                push(next + estimate(jx, jy, moveOrientation), nextState);
             }
         }
     }
@@ -284,9 +403,9 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         return {};
 
     QList<QPointF> path;
-    for (int s = bestState; s >= 0; s = visits[s].parent) {
-        const size_t node = static_cast<size_t>(s) / 2;
-        path.append(QPointF(xs[node % static_cast<size_t>(nx)], ys[node / static_cast<size_t>(nx)]));
+    for (int s = bestState; s >= 0; s = w.parent[static_cast<size_t>(s)]) {
+        const int node = s / 2;
+        path.append(QPointF(x[node % nx], y[node / nx]));
     }
     std::reverse(path.begin(), path.end());
     path.first() = query.from;

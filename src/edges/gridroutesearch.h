@@ -12,7 +12,11 @@
 //
 // The grid's lines run through the two end points and at two distances
 // outside every rectangle's edges (a clearance and a tight 6), so that the
-// search can pass between entities as well as around them. The cost is the
+// search can pass between entities as well as around them; on a grid too
+// large the tight lines are left out. The grid is held in flat arrays that
+// one search after another reuses, and the search is an A* steered by the
+// Manhattan distance and the bends left, so that nothing is allocated per
+// point visited. The cost is the
 // length plus a charge per bend; the search is steered towards the goal, so
 // the route found costs at most twice the cheapest one on the grid. Ties
 // are broken by grid position, so the same input always gives the same
@@ -31,9 +35,10 @@ struct GridRouteQuery
     QList<QRectF> blocked; // more of them, checked as a plain list
     double clearance = 12.0;
     double bendCost = 40.0;
-    // The search gives up on grids with more points than this (points are
-    // only looked at when the search reaches them).
-    int maxGridPoints = 400000;
+    // The search gives up on grids with more points than this, even with
+    // the tight lines left out (points are only looked at when the search
+    // reaches them; the arrays of a search grow to the grid once).
+    int maxGridPoints = 1200000;
 };
 
 // The points from from to to (both included, interior points where the

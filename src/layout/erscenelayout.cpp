@@ -8,6 +8,7 @@
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
 #include "layout/diagramlayout.h"
+#include "layout/edgeslots.h"
 #include "layout/entityrectindex.h"
 #include "layout/routeseparation.h"
 #include "layout/slotspread.h"
@@ -20,6 +21,7 @@
 #include <QSet>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <utility>
 #include <vector>
@@ -174,6 +176,26 @@ double edgeLengthKey(const EdgeItem* edge)
     return QLineF(sceneCentreOf(edge->fromEntity()), sceneCentreOf(edge->toEntity())).length();
 }
 
+// Whether a route edited by the separation still leaves both slots the way
+// it did, by at least a short stub: a segment moved too far would turn the
+// first or last segment back into its own entity.
+bool endsKeepTheirWay(const RoutePoints& before, const RoutePoints& after)
+{
+    if (before.size() != after.size() || before.size() < 2)
+        return false;
+    auto sameWay = [](QPointF a0, QPointF a1, QPointF b0, QPointF b1) {
+        const QPointF da = a1 - a0;
+        const QPointF db = b1 - b0;
+        constexpr double shortest = 6.0;
+        if (std::abs(da.x()) >= std::abs(da.y()))
+            return std::abs(db.y()) < 0.5 && (da.x() > 0) == (db.x() > 0) && std::abs(db.x()) >= std::min(shortest, std::abs(da.x()));
+        return std::abs(db.x()) < 0.5 && (da.y() > 0) == (db.y() > 0) && std::abs(db.y()) >= std::min(shortest, std::abs(da.y()));
+    };
+    const qsizetype n = before.size();
+    return sameWay(before.at(0), before.at(1), after.at(0), after.at(1))
+        && sameWay(before.at(n - 2), before.at(n - 1), after.at(n - 2), after.at(n - 1));
+}
+
 } // namespace
 
 bool ERScene::edgeLengthGreater(const EdgeItem* a, const EdgeItem* b)
@@ -187,13 +209,23 @@ bool ERScene::edgeLengthGreater(const EdgeItem* a, const EdgeItem* b)
 
 void ERScene::assignEdgeSlots(EntityItem* entity)
 {
+    spreadEdgeSlots(entity);
+}
+
+QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
+{
+    QList<EdgeItem*> moved;
+    QSet<const EdgeItem*> movedSet;
     if (!entity)
-        return;
+        return moved;
     QMap<int, QList<SlotItem*>> bySide;
     for (SlotItem* slot : entity->slotHandles()) {
-        if (slot->edge())
+        if (slot->edge() && (onlySide < 0 || slot->side() == onlySide))
             bySide[slot->side()].append(slot);
     }
+    // One slot of its own side asked for stays where it was put.
+    if (onlySide >= 0 && bySide.value(onlySide).size() < 2)
+        return moved;
     const QRectF box = entity->rect();
     for (auto it = bySide.begin(); it != bySide.end(); ++it) {
         const int side = it.key();
@@ -232,10 +264,17 @@ void ERScene::assignEdgeSlots(EntityItem* entity)
             default:
                 break;
             }
-            sideSlots.at(i)->setPos(at);
-            sideSlots.at(i)->snapToBorder();
+            SlotItem* slot = sideSlots.at(i);
+            const QPointF was = slot->pos();
+            slot->setPos(at);
+            slot->snapToBorder();
+            if (slot->pos() != was && !movedSet.contains(slot->edge())) {
+                movedSet.insert(slot->edge());
+                moved.append(slot->edge());
+            }
         }
     }
+    return moved;
 }
 
 void ERScene::autoLayout()
@@ -329,15 +368,14 @@ void ERScene::autoLayout()
 
     // Routing, longest edges first.
     {
+        // Edges of equal length (repeated relationships above all) keep
+        // their scene order, so that the same diagram is routed the same way
+        // every time.
         std::vector<std::pair<double, EdgeItem*>> keyed;
         keyed.reserve(static_cast<size_t>(edges.size()));
         for (EdgeItem* edge : std::as_const(edges))
             keyed.emplace_back(edgeLengthKey(edge), edge);
-        std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
-            if (a.first != b.first)
-                return a.first > b.first;
-            return std::less<const EdgeItem*>()(a.second, b.second);
-        });
+        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
         for (qsizetype i = 0; i < edges.size(); ++i)
             edges[i] = keyed[static_cast<size_t>(i)].second;
     }
@@ -371,25 +409,6 @@ void ERScene::autoLayout()
         }
     }
 
-    // Parallel segments of different routes pushed apart; a route that now
-    // runs through an entity goes back to what it was.
-    {
-        QList<RoutePoints> snapshot;
-        snapshot.reserve(edges.size());
-        for (const EdgeItem* edge : std::as_const(edges))
-            snapshot.append(edge->route());
-        QList<RoutePoints> working = snapshot;
-        separateParallelSegments(working);
-        for (qsizetype k = 0; k < edges.size(); ++k) {
-            if (working.at(k) == snapshot.at(k))
-                continue;
-            EdgeItem* edge = edges.at(k);
-            edge->applyRoute(working.at(k));
-            if (edge->countEntityCrossings())
-                edge->applyRoute(snapshot.at(k));
-        }
-    }
-
     // Better side pairs where they pay, then every edge routed once more.
     EntityList improved;
     for (EdgeItem* edge : std::as_const(edges)) {
@@ -402,6 +421,46 @@ void ERScene::autoLayout()
         assignEdgeSlots(entity);
     for (EdgeItem* edge : std::as_const(edges))
         edge->rerouteIfConnected();
+
+    // Parallel segments of different routes pushed apart, last of all, so
+    // that the separation is what is drawn. A route that would then run
+    // through an entity, or no longer leave its slots straight out, keeps
+    // what it had; in the next round it passes what stands still on the
+    // other side, and after that it stands still itself, while the
+    // segments beside it move the whole way.
+    {
+        std::vector<char> states(static_cast<size_t>(edges.size()), SeparationFree);
+        for (int round = 0; round < 3; ++round) {
+            QList<RoutePoints> snapshot;
+            snapshot.reserve(edges.size());
+            for (const EdgeItem* edge : std::as_const(edges))
+                snapshot.append(edge->route());
+            QList<RoutePoints> working = snapshot;
+            separateParallelSegments(working, states);
+            bool changed = false;
+            for (qsizetype k = 0; k < edges.size(); ++k) {
+                if (working.at(k) == snapshot.at(k))
+                    continue;
+                EdgeItem* edge = edges.at(k);
+                bool kept = endsKeepTheirWay(snapshot.at(k), working.at(k));
+                if (kept) {
+                    edge->applyRoute(working.at(k));
+                    if (edge->countEntityCrossings()) {
+                        edge->applyRoute(snapshot.at(k));
+                        kept = false;
+                    }
+                }
+                // A route that changed, or changed its state, asks for
+                // another round.
+                char& state = states[static_cast<size_t>(k)];
+                if (!kept)
+                    state = state == SeparationFree ? SeparationOtherWay : SeparationFrozen;
+                changed = true;
+            }
+            if (!changed)
+                break;
+        }
+    }
 
     letIndicatorTurn();
 

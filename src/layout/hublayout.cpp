@@ -5,6 +5,7 @@
 #include <QtGlobal>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
 
 namespace {
@@ -12,10 +13,21 @@ namespace {
 constexpr double HubGap = 380.0;         // between neighbouring hubs
 constexpr double GroupGap = 78.0;        // between groups stacked on one side
 constexpr double GroupHubDistance = 108.0;
-constexpr double ColumnGap = 52.0;       // between facing columns of two hubs
+// Width : height the hub rows aim at, as the blocks are measured before the
+// clean-up, which widens a row a little: the drawing ends near 1.6 : 1.
+constexpr double PageAspect = 1.35;
 constexpr double LayerGap = 56.0;
 constexpr double LayerNodeGap = 42.0;
 constexpr int Unreached = 1000000;
+
+// How far a hub with its satellite columns reaches left and right of the
+// hub's centre, and how tall it stands.
+struct HubBlockExtent
+{
+    double left = 0.0;
+    double right = 0.0;
+    double height = 0.0;
+};
 
 struct SatelliteGroup
 {
@@ -102,6 +114,84 @@ QList<QList<int>> splitCluster(const LayoutAdjacency& adjacency, const std::vect
         groups[chosen].append(m);
     }
     return groups;
+}
+
+
+// The row of each hub (in hub order). Every limit that a prefix of the
+// hubs sets is tried; the rows it gives are measured as their blocks would
+// stand, and the limit whose drawing comes closest to 1.6 : 1 wins (by
+// ratio, a drawing too tall counting double), the widest on a tie.
+std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrder,
+                             const std::vector<HubBlockExtent>& blocks)
+{
+    const size_t count = static_cast<size_t>(hubOrder.size());
+    std::vector<int> best(count, 0);
+    if (count < 2)
+        return best;
+    auto wrap = [&](double limit, std::vector<int>& rowOf) {
+        double width = 0.0;
+        double height = 0.0;
+        double rowLeft = 0.0;     // reach left of the first hub's centre
+        double centreX = 0.0;     // of the current hub, from the row's first
+        double rowRight = 0.0;    // reach right of the first hub's centre
+        double rowHeight = 0.0;
+        int row = 0;
+        for (size_t i = 0; i < count; ++i) {
+            const LayoutNode& hub = nodes.at(hubOrder.at(static_cast<qsizetype>(i)));
+            const HubBlockExtent& b = blocks[i];
+            bool open = i == 0;
+            if (!open) {
+                const LayoutNode& previous = nodes.at(hubOrder.at(static_cast<qsizetype>(i) - 1));
+                const double x = centreX + previous.width / 2.0 + HubGap + hub.width / 2.0;
+                if (std::max(rowRight, x + b.right) + rowLeft > limit) {
+                    width = std::max(width, rowLeft + rowRight);
+                    height += rowHeight + HubGap;
+                    ++row;
+                    open = true;
+                } else {
+                    centreX = x;
+                    rowRight = std::max(rowRight, x + b.right);
+                    rowLeft = std::max(rowLeft, b.left - x);
+                    rowHeight = std::max(rowHeight, b.height);
+                }
+            }
+            if (open) {
+                centreX = 0.0;
+                rowLeft = b.left;
+                rowRight = b.right;
+                rowHeight = b.height;
+            }
+            rowOf[i] = row;
+        }
+        width = std::max(width, rowLeft + rowRight);
+        height += rowHeight;
+        return height > 0.0 ? width / height : 1.0;
+    };
+    std::vector<int> rowOf(count, 0);
+    double bestScore = -1.0;
+    double centreX = 0.0;
+    double reachLeft = 0.0;
+    double reachRight = 0.0;
+    for (size_t m = 0; m < count; ++m) {
+        // The width of the first m + 1 hubs in one row sets a limit.
+        const LayoutNode& hub = nodes.at(hubOrder.at(static_cast<qsizetype>(m)));
+        if (m > 0) {
+            const LayoutNode& previous = nodes.at(hubOrder.at(static_cast<qsizetype>(m) - 1));
+            centreX += previous.width / 2.0 + HubGap + hub.width / 2.0;
+        }
+        reachLeft = std::max(reachLeft, blocks[m].left - centreX);
+        reachRight = std::max(reachRight, centreX + blocks[m].right);
+        const double limit = reachLeft + reachRight + 0.5;
+        const double aspect = wrap(limit, rowOf);
+        // Taller than the page counts double: the screen is landscape too.
+        const double ratio = std::log(std::max(aspect, 1e-9) / PageAspect);
+        const double score = ratio < 0.0 ? -1.5 * ratio : ratio;
+        if (bestScore < 0.0 || score <= bestScore + 1e-12) {
+            bestScore = score;
+            best = rowOf;
+        }
+    }
+    return best;
 }
 
 } // namespace
@@ -239,29 +329,61 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         list.append(static_cast<int>(g));
     }
 
-    // The hub row, centred on x = 0: neighbouring hubs 380 apart, or more
-    // where the columns that face each other between them need the room
-    // (each 108 from its hub, 52 from each other), so that the columns of
-    // two hubs never stand on one another.
-    double previousX = 0.0;
-    double previousWidth = 0.0;
-    for (qsizetype i = 0; i < hubOrder.size(); ++i) {
-        const int h = hubOrder.at(i);
-        LayoutNode& hub = nodes[h];
-        if (i == 0) {
-            hub.x = 0.0;
-        } else {
-            const double facing = columnWidth(rightLists.value(hubOrder.at(i - 1))) + columnWidth(leftLists.value(h));
-            const double gap = std::max(HubGap, facing + 2.0 * GroupHubDistance + ColumnGap);
-            hub.x = previousX + previousWidth / 2.0 + gap + hub.width / 2.0;
-        }
-        hub.y = 0.0;
-        previousX = hub.x;
-        previousWidth = hub.width;
+    // Each hub with its columns is a block.
+    std::vector<HubBlockExtent> blocks;
+    blocks.reserve(static_cast<size_t>(hubOrder.size()));
+    for (int h : std::as_const(hubOrder)) {
+        const LayoutNode& hub = nodes.at(h);
+        const double leftColumn = columnWidth(leftLists.value(h));
+        const double rightColumn = columnWidth(rightLists.value(h));
+        HubBlockExtent block;
+        block.left = hub.width / 2.0 + (leftColumn > 0.0 ? GroupHubDistance + leftColumn : 0.0);
+        block.right = hub.width / 2.0 + (rightColumn > 0.0 ? GroupHubDistance + rightColumn : 0.0);
+        block.height = std::max({hub.height, leftHeights.value(h), rightHeights.value(h)});
+        blocks.push_back(block);
     }
-    const double rowShift = -(nodes.at(hubOrder.first()).x + nodes.at(hubOrder.last()).x) / 2.0;
+
+    // The hub rows: hubs in hub order, neighbours 380 apart, fill rows no
+    // wider than a limit chosen so that the whole comes closest to a
+    // landscape page; rows stand 380 apart, each as tall as its tallest
+    // block. The first hub of a row is placed whatever its width.
+    const std::vector<int> rowOf = wrapHubRows(nodes, hubOrder, blocks);
+    const int rowCount = rowOf.empty() ? 0 : rowOf.back() + 1;
+    std::vector<double> rowHeight(static_cast<size_t>(rowCount), 0.0);
+    for (qsizetype i = 0; i < hubOrder.size(); ++i) {
+        double& height = rowHeight[static_cast<size_t>(rowOf[static_cast<size_t>(i)])];
+        height = std::max(height, blocks[static_cast<size_t>(i)].height);
+    }
+    double rowTop = 0.0;
+    for (int row = 0; row < rowCount; ++row) {
+        double previousX = 0.0;
+        double previousWidth = 0.0;
+        qsizetype first = -1;
+        qsizetype last = -1;
+        for (qsizetype i = 0; i < hubOrder.size(); ++i) {
+            if (rowOf[static_cast<size_t>(i)] != row)
+                continue;
+            LayoutNode& hub = nodes[hubOrder.at(i)];
+            hub.x = first < 0 ? 0.0 : previousX + previousWidth / 2.0 + HubGap + hub.width / 2.0;
+            hub.y = rowTop + rowHeight[static_cast<size_t>(row)] / 2.0;
+            previousX = hub.x;
+            previousWidth = hub.width;
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+        // Each row centred on x = 0.
+        const double rowShift = -(nodes.at(hubOrder.at(first)).x + nodes.at(hubOrder.at(last)).x) / 2.0;
+        for (qsizetype i = first; i <= last; ++i) {
+            if (rowOf[static_cast<size_t>(i)] == row)
+                nodes[hubOrder.at(i)].x += rowShift;
+        }
+        rowTop += rowHeight[static_cast<size_t>(row)] + HubGap;
+    }
+    // A single row stands on y = 0; more rows are centred on it.
+    const double columnShift = rowCount > 1 ? -(rowTop - HubGap) / 2.0 : -nodes.at(hubOrder.first()).y;
     for (int h : std::as_const(hubOrder))
-        nodes[h].x += rowShift;
+        nodes[h].y += columnShift;
 
     // Placement: each side's column centred on its hub's y.
     for (int h : std::as_const(hubOrder)) {

@@ -79,35 +79,104 @@ void shiftSegment(QList<RoutePoints>& routes, RouteSegment& s, double shift)
 
 } // namespace
 
-void separateParallelSegments(QList<RoutePoints>& routes)
+namespace {
+
+// The first and last segments of the routes, which hold the slots: they
+// never move, but the inner segments of other routes move away from them.
+QList<RouteSegment> collectEndSegments(const QList<RoutePoints>& routes)
 {
-    QList<RouteSegment> records = collectInnerSegments(routes);
+    QList<RouteSegment> records;
+    for (qsizetype r = 0; r < routes.size(); ++r) {
+        const RoutePoints& route = routes.at(r);
+        const qsizetype segmentCount = route.size() - 1;
+        if (segmentCount < 1)
+            continue;
+        for (qsizetype s : {qsizetype(0), segmentCount - 1}) {
+            if (s == segmentCount - 1 && s == 0 && !records.isEmpty() && records.constLast().route == r)
+                continue;
+            const QPointF a = route.at(s);
+            const QPointF b = route.at(s + 1);
+            const double dx = b.x() - a.x();
+            const double dy = b.y() - a.y();
+            RouteSegment record;
+            record.route = static_cast<int>(r);
+            record.segment = static_cast<int>(s);
+            record.start = a;
+            record.end = b;
+            if (std::hypot(dx, dy) < 0.5)
+                continue;
+            if (std::abs(dy) < 0.5)
+                record.horizontal = true;
+            else if (std::abs(dx) < 0.5)
+                record.horizontal = false;
+            else
+                continue;
+            records.append(record);
+        }
+    }
+    return records;
+}
+
+} // namespace
+
+void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states)
+{
+    auto stateOf = [&states](int route) {
+        return route < static_cast<int>(states.size()) ? states[static_cast<size_t>(route)] : 0;
+    };
+    QList<RouteSegment> records;
+    QList<RouteSegment> fixed = collectEndSegments(routes);
+    for (const RouteSegment& record : collectInnerSegments(routes)) {
+        const bool still = stateOf(record.route) == SeparationFrozen;
+        (still ? fixed : records).append(record);
+    }
+    const qsizetype movable = records.size();
+    records += fixed;
     // A move touches only the two records of the pair, so horizontal and
     // vertical segments never affect each other: each orientation is its
-    // own list, kept in record order.
+    // own list, kept in record order (the inner segments first).
     QList<qsizetype> byOrientation[2];
     for (qsizetype i = 0; i < records.size(); ++i)
         byOrientation[records.at(i).horizontal ? 1 : 0].append(i);
 
     for (int pass = 0; pass < 4; ++pass) {
+        // A pass that moves nothing leaves the next ones nothing to do.
+        bool moved = false;
         for (const QList<qsizetype>& list : byOrientation) {
             for (qsizetype a = 0; a < list.size(); ++a) {
+                if (list.at(a) >= movable)
+                    break; // only end segments from here on: none of them moves
                 RouteSegment& si = records[list.at(a)];
                 for (qsizetype b = a + 1; b < list.size(); ++b) {
                     RouteSegment& sj = records[list.at(b)];
                     if (si.route == sj.route)
                         continue;
                     const double d = across(si) - across(sj);
-                    if (std::abs(d) < 0.5 || std::abs(d) >= ParallelSegmentSpacing)
+                    if (std::abs(d) >= ParallelSegmentSpacing)
                         continue;
                     if (!(alongMin(si) < alongMax(sj) && alongMin(sj) < alongMax(si)))
                         continue;
-                    const double magnitude = (ParallelSegmentSpacing - std::abs(d)) / 2.0;
-                    const double shift = d > 0 ? magnitude : -magnitude;
+                    // Segments on one line part with the earlier one going
+                    // towards smaller coordinates.
+                    const double direction = d > 0 ? 1.0 : -1.0;
+                    if (list.at(b) >= movable) {
+                        // A route turned back once before passes on the
+                        // other side.
+                        if (stateOf(si.route) == SeparationOtherWay)
+                            shiftSegment(routes, si, -direction * (ParallelSegmentSpacing + std::abs(d)));
+                        else
+                            shiftSegment(routes, si, direction * (ParallelSegmentSpacing - std::abs(d)));
+                        moved = true;
+                        continue;
+                    }
+                    const double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
                     shiftSegment(routes, si, shift);
                     shiftSegment(routes, sj, -shift);
+                    moved = true;
                 }
             }
         }
+        if (!moved)
+            break;
     }
 }

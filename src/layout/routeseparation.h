@@ -4,6 +4,8 @@
 #include <QList>
 #include <QPointF>
 
+#include <vector>
+
 // Keeps the routes of different edges from running on top of one another:
 // inner segments of the same orientation that lie closer than a minimum
 // distance and overlap along their direction are pushed apart.
@@ -31,8 +33,13 @@ QList<QLineF> routeToSegments(const RoutePoints& points);
 // horizontal or vertical and at least 0.5 long, in route order.
 QList<RouteSegment> collectInnerSegments(const QList<RoutePoints>& routes);
 
-// Four passes over all pairs of inner segments of different routes with the
-// same orientation: two that lie at least 0.5 and less than the spacing
-// apart and overlap along their direction move away from each other, each
-// by half the shortfall, and end exactly the spacing apart. Edits routes.
-void separateParallelSegments(QList<RoutePoints>& routes);
+// Four passes over all pairs of segments of different routes with the same
+// orientation: two that lie less than the spacing apart (on one line
+// included) and overlap along their direction move away from each other,
+// each by half the shortfall, and end exactly the spacing apart. The first
+// and last segment of a route never move: an inner segment too near one
+// moves the whole shortfall, and so does one beside a segment of a frozen
+// route, which never moves. The segments of a route marked to go the other
+// way pass a segment that does not move on its far side. Edits routes.
+enum SeparationState : char { SeparationFree = 0, SeparationOtherWay = 1, SeparationFrozen = 2 };
+void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {});

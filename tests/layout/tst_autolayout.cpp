@@ -10,6 +10,7 @@
 #include "diagram/erscene.h"
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
+#include "layout/layoutquality.h"
 #include "layout/slotspread.h"
 
 #include "common/sceneitems.h"
@@ -110,14 +111,6 @@ bool routeEntersRect(const QList<QPointF>& route, const QRectF& rect, double ins
     return false;
 }
 
-QString describe(const QList<QPointF>& route, const QRectF& rect)
-{
-    QString text = QStringLiteral(": route");
-    for (const QPointF& p : route)
-        text += QStringLiteral(" (%1, %2)").arg(p.x()).arg(p.y());
-    return text + QStringLiteral(", entity (%1, %2, %3, %4)").arg(rect.x()).arg(rect.y()).arg(rect.width()).arg(rect.height());
-}
-
 bool rightAngled(const QList<QPointF>& route)
 {
     for (qsizetype i = 0; i + 1 < route.size(); ++i) {
@@ -128,8 +121,9 @@ bool rightAngled(const QList<QPointF>& route)
     return route.size() >= 2;
 }
 
-// Connected groups of entities by their relationships.
-QList<QRectF> groupRects(const QList<EntityItem*>& entities)
+// Connected groups of entities by their relationships, those of at least
+// smallest entities.
+QList<QRectF> groupRects(const QList<EntityItem*>& entities, int smallest = 1)
 {
     QHash<EntityItem*, int> group;
     QList<QRectF> rects;
@@ -140,18 +134,21 @@ QList<QRectF> groupRects(const QList<EntityItem*>& entities)
         QList<EntityItem*> queue{start};
         group.insert(start, g);
         QRectF r = entityRect(start);
+        int members = 1;
         for (qsizetype head = 0; head < queue.size(); ++head) {
             for (EdgeItem* edge : queue.at(head)->edges()) {
                 for (EntityItem* next : {edge->fromEntity(), edge->toEntity()}) {
                     if (next && !group.contains(next)) {
                         group.insert(next, g);
                         queue.append(next);
+                        ++members;
                         r = r.united(entityRect(next));
                     }
                 }
             }
         }
-        rects.append(r);
+        if (members >= smallest)
+            rects.append(r);
     }
     return rects;
 }
@@ -182,8 +179,12 @@ QList<qsizetype> routeShapes(const ERScene& scene)
     return shapes;
 }
 
+enum Shape { OneGroup, SmallGroups, Dense, Chain, Star, Tree, ManyHubs, SelfRelations, Parallel };
+
 // A generated diagram of the given shape: one connected group with a few
-// central tables (0), many small groups (1) or a dense cluster (2).
+// central tables, many small groups, a dense cluster, a chain, a star, a
+// binary tree, hubs joined in a ring each with its own leaves, a chain with
+// self-relations, or a ring of pairs joined two and three times over.
 QList<EntityItem*> buildGenerated(ERScene& scene, int shape, int count, quint32 seed)
 {
     QRandomGenerator random(seed * 31 + static_cast<quint32>(shape));
@@ -194,12 +195,49 @@ QList<EntityItem*> buildGenerated(ERScene& scene, int shape, int count, quint32 
         entities.append(addEntity(scene, name, name, at, rows(1 + random.bounded(8))));
     }
     auto link = [&](int a, int b) { scene.createEdge(entities.at(a), entities.at(b), false); };
-    if (shape == 0) {
+    switch (shape) {
+    case Chain:
+    case SelfRelations:
+        for (int i = 1; i < count; ++i) {
+            link(i - 1, i);
+            if (shape == SelfRelations && i % 3 == 0)
+                link(i, i);
+        }
+        return entities;
+    case Star:
+        for (int i = 1; i < count; ++i)
+            link(0, i);
+        return entities;
+    case Tree:
+        for (int i = 1; i < count; ++i)
+            link((i - 1) / 2, i);
+        return entities;
+    case ManyHubs: {
+        const int hubs = std::max(2, count / 9);
+        for (int h = 0; h < hubs; ++h)
+            link(h, (h + 1) % hubs);
+        for (int i = hubs; i < count; ++i)
+            link(i % hubs, i);
+        return entities;
+    }
+    case Parallel:
+        for (int i = 0; i < count; ++i) {
+            link(i, (i + 1) % count);
+            if (i % 2 == 0)
+                link((i + 1) % count, i);
+            if (i % 4 == 0)
+                link(i, (i + 1) % count);
+        }
+        return entities;
+    default:
+        break;
+    }
+    if (shape == OneGroup) {
         for (int i = 1; i < count; ++i)
             link(i, random.bounded(3) == 0 ? random.bounded(std::min(i, 4)) : random.bounded(i));
         for (int k = 0; k < count * 3 / 10; ++k)
             link(random.bounded(count), random.bounded(count));
-    } else if (shape == 1) {
+    } else if (shape == SmallGroups) {
         for (int start = 0; start < count;) {
             const int size = std::min(2 + random.bounded(6), count - start);
             for (int i = 1; i < size; ++i)
@@ -339,20 +377,29 @@ private Q_SLOTS:
     }
 
     // Generated diagrams of the shapes real schemas take (one connected
-    // group with a few central tables, many small groups, a dense cluster):
-    // after the layout no route runs through an entity, every route is
-    // right-angled, and a second run on a copy of the diagram gives the
-    // same positions and the same routes.
+    // group with a few central tables, many small groups, a dense cluster,
+    // chains, stars, trees, many hubs, self-relations, parallel
+    // relationships), looked at as a reader would: no entity on another,
+    // every route right-angled and clear of the entities, no two routes on
+    // one line, no two edge ends at one point, no group of 15 or more much
+    // wider than a page; and a second run on a copy of the diagram gives
+    // the same positions and the same routes.
     void generatedDiagrams_data()
     {
         QTest::addColumn<int>("shape");
         QTest::addColumn<int>("count");
         QTest::addColumn<quint32>("seed");
         for (quint32 seed = 1; seed <= 3; ++seed) {
-            QTest::addRow("one group of 60, seed %u", seed) << 0 << 60 << seed;
-            QTest::addRow("small groups of 60, seed %u", seed) << 1 << 60 << seed;
-            QTest::addRow("dense cluster of 24, seed %u", seed) << 2 << 24 << seed;
+            QTest::addRow("one group of 60, seed %u", seed) << int(OneGroup) << 60 << seed;
+            QTest::addRow("small groups of 60, seed %u", seed) << int(SmallGroups) << 60 << seed;
+            QTest::addRow("dense cluster of 24, seed %u", seed) << int(Dense) << 24 << seed;
         }
+        QTest::addRow("chain of 30") << int(Chain) << 30 << 1u;
+        QTest::addRow("star of 16") << int(Star) << 16 << 1u;
+        QTest::addRow("tree of 31") << int(Tree) << 31 << 1u;
+        QTest::addRow("many hubs, 90") << int(ManyHubs) << 90 << 1u;
+        QTest::addRow("self-relations, 20") << int(SelfRelations) << 20 << 1u;
+        QTest::addRow("parallel relationships, 16") << int(Parallel) << 16 << 1u;
     }
 
     void generatedDiagrams()
@@ -369,15 +416,28 @@ private Q_SLOTS:
             const QString name = edge->fromEntity()->title() + " -> " + edge->toEntity()->title();
             QVERIFY2(rightAngled(edge->route()), qPrintable(name));
             QVERIFY2(!edge->countEntityCrossings(), qPrintable(name + " runs through an entity"));
-            for (const EntityItem* e : entities) {
-                if (e == edge->fromEntity() || e == edge->toEntity())
-                    continue;
-                // The box itself (the bounding rectangle less its margin of
-                // 3): a route may run along the border, not through it.
-                QVERIFY2(!routeEntersRect(edge->route(), entityRect(e), 3.0),
-                         qPrintable(name + " enters " + e->title() + describe(edge->route(), entityRect(e))));
-            }
         }
+        // The boxes themselves (the bounding rectangles less their margin
+        // of 3): a route may run along a border, not through it.
+        QList<QRectF> boxes;
+        for (const EntityItem* e : entities)
+            boxes.append(entityRect(e).adjusted(3, 3, -3, -3));
+        QList<LaidOutEdge> routes;
+        for (const EdgeItem* edge : edges)
+            routes.append({edge->route(), int(entities.indexOf(edge->fromEntity())), int(entities.indexOf(edge->toEntity()))});
+        const LayoutQuality quality = measureLayoutQuality(boxes, routes);
+        QCOMPARE(quality.overlappingPairs, 0);
+        QCOMPARE(quality.edgesThroughEntities, 0);
+        QCOMPARE(quality.sharedEndPoints, 0);
+        for (const QRectF& group : groupRects(entities, 15))
+            QVERIFY2(group.width() <= 2.0 * group.height(), qPrintable(QStringLiteral("a group %1 wide and %2 high").arg(group.width()).arg(group.height())));
+        // In the crowded corridors of the random groups the separation
+        // cannot yet part every pair without running into an entity; there
+        // some remain (the fault it mends left about two per edge).
+        if (shape == OneGroup || shape == SmallGroups || shape == Dense || shape == ManyHubs)
+            QVERIFY2(quality.coincidentPairs * 2 <= edges.size(), qPrintable(QString::number(quality.coincidentPairs)));
+        else
+            QCOMPARE(quality.coincidentPairs, 0);
 
         // The same diagram built again is laid out the same. Relationships
         // of equal length are routed in the order of their addresses, which

@@ -164,9 +164,10 @@ private Q_SLOTS:
         QCOMPARE(overlappingPairs(nodes), 0);
     }
 
-    // Wide columns between two hubs push the hubs apart, so that the
-    // facing columns keep 52 between them instead of standing on each other.
-    void hubsMakeRoomForFacingColumns()
+    // Wide columns that face each other between two hubs do not push the
+    // hubs apart: the hubs keep their gap of 380 and the clean-up moves the
+    // columns off each other.
+    void facingColumnsKeepTheHubGap()
     {
         LayoutNodes nodes = makeNodes(12, 150, 60);
         LayoutEdges edges{{0, 1}};
@@ -175,20 +176,41 @@ private Q_SLOTS:
         for (int leaf = 7; leaf < 12; ++leaf)
             edges.append({1, leaf});
         layoutComponent(nodes, edges);
-        // 150 + 150 + 2 x 108 + 52 = 568 between the two hubs' boxes.
-        QCOMPARE(nodes.at(1).x - nodes.at(0).x, 75 + 568 + 75.0);
-        QCOMPARE(nodes.at(0).x, -(nodes.at(1).x));
+        QCOMPARE(nodes.at(1).x - nodes.at(0).x, 75 + 380 + 75.0);
+        QCOMPARE(nodes.at(0).y, nodes.at(1).y);
         QCOMPARE(overlappingPairs(nodes), 0);
-        double rightOfFirst = -1e9;
-        double leftOfSecond = 1e9;
-        for (int leaf = 2; leaf < 12; ++leaf) {
-            const LayoutNode& n = nodes.at(leaf);
-            if (leaf < 7 && n.x > nodes.at(0).x)
-                rightOfFirst = std::max(rightOfFirst, n.x + n.width / 2);
-            if (leaf >= 7 && n.x < nodes.at(1).x)
-                leftOfSecond = std::min(leftOfSecond, n.x - n.width / 2);
+    }
+
+    // Many hubs wrap into rows 380 apart, in hub order, so that the group
+    // comes near a landscape page instead of a strip.
+    void manyHubsWrapIntoRows()
+    {
+        const int hubs = 12;
+        LayoutNodes nodes = makeNodes(hubs * 6, 150, 70);
+        LayoutEdges edges;
+        for (int h = 0; h < hubs; ++h) {
+            edges.append({h, (h + 1) % hubs});
+            for (int leaf = 0; leaf < 5; ++leaf)
+                edges.append({h, hubs + 5 * h + leaf});
         }
-        QCOMPARE(leftOfSecond - rightOfFirst, 52.0);
+        layoutComponent(nodes, edges);
+        QCOMPARE(overlappingPairs(nodes), 0);
+        QList<double> rows;
+        for (int h = 0; h < hubs; ++h) {
+            if (!rows.contains(nodes.at(h).y))
+                rows.append(nodes.at(h).y);
+        }
+        QVERIFY2(rows.size() > 1, "one row");
+        // Hubs of one row stand 380 apart, box to box, in hub order.
+        for (int h = 1; h < hubs; ++h) {
+            if (nodes.at(h).y == nodes.at(h - 1).y)
+                QCOMPARE(nodes.at(h).x - nodes.at(h - 1).x, 150 + 380.0);
+            else
+                QVERIFY(nodes.at(h).y > nodes.at(h - 1).y);
+        }
+        const QRectF bounds = nodesBoundingRect(nodes);
+        QVERIFY2(bounds.width() <= 2.0 * bounds.height() && bounds.height() <= 1.5 * bounds.width(),
+                 qPrintable(QStringLiteral("%1 x %2").arg(bounds.width()).arg(bounds.height())));
     }
 
     // A chain a-b-c whose ends touch different hubs splits into {a, b} by

@@ -191,7 +191,8 @@ private Q_SLOTS:
         QTest::newRow("10 apart end 14 apart") << 100.0 << 110.0 << 0.0 << 98.0 << 112.0;
         QTest::newRow("order does not matter") << 110.0 << 100.0 << 0.0 << 112.0 << 98.0;
         QTest::newRow("1 apart") << 50.0 << 51.0 << 0.0 << 43.5 << 57.5;
-        QTest::newRow("nearly on top: left alone") << 50.0 << 50.3 << 0.0 << 50.0 << 50.3;
+        QTest::newRow("nearly on top") << 50.0 << 50.3 << 0.0 << 43.15 << 57.15;
+        QTest::newRow("on one line: the first goes left") << 50.0 << 50.0 << 0.0 << 43.0 << 57.0;
         QTest::newRow("14 apart: left alone") << 50.0 << 64.0 << 0.0 << 50.0 << 64.0;
         QTest::newRow("overlapping along") << 50.0 << 60.0 << 90.0 << 48.0 << 62.0;
         QTest::newRow("touching ends: left alone") << 50.0 << 60.0 << 100.0 << 50.0 << 60.0;
@@ -218,6 +219,16 @@ private Q_SLOTS:
         QCOMPARE(routes.at(0).last(), before.at(0).last());
         QCOMPARE(routes.at(1).first(), before.at(1).first());
         QCOMPARE(routes.at(1).last(), before.at(1).last());
+    }
+
+    // An inner segment beside another route's first segment, which holds a
+    // slot, moves the whole way itself.
+    void innerSegmentLeavesAnEndSegment()
+    {
+        QList<RoutePoints> routes{{{50, 0}, {50, 100}, {200, 100}}, {{0, 20}, {55, 20}, {55, 80}, {100, 80}}};
+        separateParallelSegments(routes);
+        QCOMPARE(routes.at(0), (RoutePoints{{50, 0}, {50, 100}, {200, 100}}));
+        QCOMPARE(routes.at(1), (RoutePoints{{0, 20}, {64, 20}, {64, 80}, {100, 80}}));
     }
 
     // Three tracks 10 apart: each pass parts neighbours to 14 in pair

@@ -1,0 +1,128 @@
+// Placement of a freshly imported diagram: what the importers' grids and
+// the positions read from files leave on top of each other is moved apart
+// before the diagram is shown, and the edges are spread and routed.
+
+#include "layout/edgeslots.h"
+
+#include "diagram/entityitem.h"
+#include "diagram/erscene.h"
+#include "edges/edgeitem.h"
+#include "layout/componentlayout.h"
+
+#include <QHash>
+#include <QSet>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// Room kept between entities that had to be moved apart.
+constexpr double ImportGapX = 60.0;
+constexpr double ImportGapY = 48.0;
+
+bool nodesOverlap(const LayoutNode& a, const LayoutNode& b)
+{
+    return std::abs(a.x - b.x) < (a.width + b.width) / 2.0 && std::abs(a.y - b.y) < (a.height + b.height) / 2.0;
+}
+
+} // namespace
+
+void settleImportedDiagram(ERScene* scene)
+{
+    if (!scene)
+        return;
+    QList<EntityItem*> entities;
+    for (EntityItem* entity : scene->entityItems()) {
+        if (entity->isVisible())
+            entities.append(entity);
+    }
+    if (entities.isEmpty())
+        return;
+
+    // Entities as layout nodes, with their degrees for the overlap removal's
+    // ties.
+    LayoutNodes nodes;
+    nodes.reserve(entities.size());
+    QHash<const EntityItem*, int> indexOf;
+    for (EntityItem* entity : std::as_const(entities)) {
+        const QRectF r = entity->sceneBoundingRect();
+        LayoutNode node;
+        node.item = entity;
+        node.x = r.center().x();
+        node.y = r.center().y();
+        node.width = r.width();
+        node.height = r.height();
+        indexOf.insert(entity, static_cast<int>(nodes.size()));
+        nodes.append(node);
+    }
+    QList<EdgeItem*> edges;
+    {
+        QSet<EdgeItem*> seen;
+        for (EntityItem* entity : std::as_const(entities)) {
+            for (EdgeItem* edge : entity->edges()) {
+                if (edge && !seen.contains(edge)) {
+                    seen.insert(edge);
+                    edges.append(edge);
+                }
+            }
+        }
+    }
+    for (const EdgeItem* edge : std::as_const(edges)) {
+        if (edge->isSelfRelation())
+            continue;
+        for (const EntityItem* end : {edge->fromEntity(), edge->toEntity()}) {
+            if (indexOf.contains(end))
+                ++nodes[indexOf.value(end)].degree;
+        }
+    }
+
+    // Only an import with overlapping entities is moved.
+    bool overlapping = false;
+    for (qsizetype a = 0; a < nodes.size() && !overlapping; ++a) {
+        for (qsizetype b = a + 1; b < nodes.size(); ++b) {
+            if (nodesOverlap(nodes.at(a), nodes.at(b))) {
+                overlapping = true;
+                break;
+            }
+        }
+    }
+    QSet<const EntityItem*> moved;
+    if (overlapping) {
+        const LayoutNodes before = nodes;
+        settleOverlaps(nodes, ImportGapX, ImportGapY);
+        const bool wasSuspended = EdgeItem::isRoutingSuspended();
+        EdgeItem::setRoutingSuspended(true);
+        for (qsizetype i = 0; i < nodes.size(); ++i) {
+            const LayoutNode& node = nodes.at(i);
+            const QPointF shift(node.x - before.at(i).x, node.y - before.at(i).y);
+            if (shift.isNull())
+                continue;
+            node.item->moveBy(shift.x(), shift.y());
+            moved.insert(node.item);
+        }
+        EdgeItem::setRoutingSuspended(wasSuspended);
+    }
+
+    // Edges of moved entities face their other end afresh; then every
+    // side's slots are spread.
+    QSet<EdgeItem*> toRoute;
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (moved.contains(edge->fromEntity()) || moved.contains(edge->toEntity())) {
+            edge->resetSlotsFacing();
+            toRoute.insert(edge);
+        }
+    }
+    for (EntityItem* entity : std::as_const(entities)) {
+        for (EdgeItem* edge : spreadEdgeSlots(entity))
+            toRoute.insert(edge);
+    }
+    QList<EdgeItem*> routed;
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (toRoute.contains(edge)) {
+            edge->updatePath();
+            routed.append(edge);
+        }
+    }
+    EdgeItem::rerouteEdgesCrossing(entities, QSet<EdgeItem*>(routed.cbegin(), routed.cend()));
+}

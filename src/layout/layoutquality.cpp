@@ -1,0 +1,186 @@
+#include "layout/layoutquality.h"
+
+#include <QLineF>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+struct Segment
+{
+    QPointF a;
+    QPointF b;
+    int edge = -1;
+};
+
+bool isHorizontal(const Segment& s)
+{
+    return std::abs(s.a.y() - s.b.y()) < 0.5 && std::abs(s.a.x() - s.b.x()) >= 0.5;
+}
+
+bool isVertical(const Segment& s)
+{
+    return std::abs(s.a.x() - s.b.x()) < 0.5 && std::abs(s.a.y() - s.b.y()) >= 0.5;
+}
+
+double cross(const QPointF& o, const QPointF& a, const QPointF& b)
+{
+    return (a.x() - o.x()) * (b.y() - o.y()) - (a.y() - o.y()) * (b.x() - o.x());
+}
+
+// A crossing in the inside of both segments (touching ends do not count).
+bool properlyCross(const Segment& s, const Segment& t)
+{
+    const double d1 = cross(s.a, s.b, t.a);
+    const double d2 = cross(s.a, s.b, t.b);
+    const double d3 = cross(t.a, t.b, s.a);
+    const double d4 = cross(t.a, t.b, s.b);
+    constexpr double eps = 1e-6;
+    return ((d1 > eps && d2 < -eps) || (d1 < -eps && d2 > eps)) && ((d3 > eps && d4 < -eps) || (d3 < -eps && d4 > eps));
+}
+
+// Whether a segment meets the open inside of rect (Liang-Barsky clipping).
+bool segmentEnters(const Segment& s, const QRectF& rect)
+{
+    double t0 = 0.0;
+    double t1 = 1.0;
+    const double dx = s.b.x() - s.a.x();
+    const double dy = s.b.y() - s.a.y();
+    const double p[4] = {-dx, dx, -dy, dy};
+    const double q[4] = {s.a.x() - rect.left(), rect.right() - s.a.x(), s.a.y() - rect.top(), rect.bottom() - s.a.y()};
+    for (int i = 0; i < 4; ++i) {
+        if (std::abs(p[i]) < 1e-12) {
+            if (q[i] <= 0.0)
+                return false;
+            continue;
+        }
+        const double r = q[i] / p[i];
+        if (p[i] < 0.0)
+            t0 = std::max(t0, r);
+        else
+            t1 = std::min(t1, r);
+        if (t0 >= t1)
+            return false;
+    }
+    return t1 - t0 > 1e-9;
+}
+
+} // namespace
+
+LayoutQuality measureLayoutQuality(const QList<QRectF>& entities, const QList<LaidOutEdge>& edges)
+{
+    LayoutQuality quality;
+    QRectF bounds;
+    for (const QRectF& r : entities)
+        bounds = bounds.isNull() ? r : bounds.united(r);
+    quality.aspect = bounds.height() > 0.0 ? bounds.width() / bounds.height() : 0.0;
+
+    for (qsizetype a = 0; a < entities.size(); ++a) {
+        for (qsizetype b = a + 1; b < entities.size(); ++b) {
+            if (entities.at(a).intersects(entities.at(b)))
+                ++quality.overlappingPairs;
+        }
+    }
+
+    std::vector<Segment> segments;
+    for (qsizetype e = 0; e < edges.size(); ++e) {
+        const QList<QPointF>& points = edges.at(e).points;
+        for (qsizetype i = 0; i + 1 < points.size(); ++i) {
+            if (QLineF(points.at(i), points.at(i + 1)).length() > 0.5)
+                segments.push_back({points.at(i), points.at(i + 1), static_cast<int>(e)});
+        }
+    }
+
+    // Sorted by their left ends, so that only segments whose x ranges meet
+    // are compared.
+    std::sort(segments.begin(), segments.end(), [](const Segment& s, const Segment& t) {
+        return std::min(s.a.x(), s.b.x()) < std::min(t.a.x(), t.b.x());
+    });
+    constexpr double across = 6.0;
+    constexpr double along = 10.0;
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const Segment& s = segments[i];
+        const double sRight = std::max(s.a.x(), s.b.x());
+        for (size_t j = i + 1; j < segments.size(); ++j) {
+            const Segment& t = segments[j];
+            if (std::min(t.a.x(), t.b.x()) > sRight + across)
+                break;
+            if (s.edge == t.edge)
+                continue;
+            if (isHorizontal(s) && isHorizontal(t)) {
+                const double overlap = std::min(sRight, std::max(t.a.x(), t.b.x()))
+                    - std::max(std::min(s.a.x(), s.b.x()), std::min(t.a.x(), t.b.x()));
+                if (std::abs(s.a.y() - t.a.y()) < across && overlap > along)
+                    ++quality.coincidentPairs;
+            } else if (isVertical(s) && isVertical(t)) {
+                const double overlap = std::min(std::max(s.a.y(), s.b.y()), std::max(t.a.y(), t.b.y()))
+                    - std::max(std::min(s.a.y(), s.b.y()), std::min(t.a.y(), t.b.y()));
+                if (std::abs(s.a.x() - t.a.x()) < across && overlap > along)
+                    ++quality.coincidentPairs;
+            }
+            if (properlyCross(s, t))
+                ++quality.crossings;
+        }
+    }
+
+    // End points: each edge's two ends, compared within one entity.
+    for (qsizetype a = 0; a < edges.size(); ++a) {
+        const LaidOutEdge& ea = edges.at(a);
+        if (ea.points.size() < 2)
+            continue;
+        for (qsizetype b = a + 1; b < edges.size(); ++b) {
+            const LaidOutEdge& eb = edges.at(b);
+            if (eb.points.size() < 2)
+                continue;
+            const QPointF endsA[2] = {ea.points.constFirst(), ea.points.constLast()};
+            const int entitiesA[2] = {ea.from, ea.to};
+            const QPointF endsB[2] = {eb.points.constFirst(), eb.points.constLast()};
+            const int entitiesB[2] = {eb.from, eb.to};
+            for (int i = 0; i < 2; ++i) {
+                for (int k = 0; k < 2; ++k) {
+                    if (entitiesA[i] == entitiesB[k] && QLineF(endsA[i], endsB[k]).length() < 1.0)
+                        ++quality.sharedEndPoints;
+                }
+            }
+        }
+    }
+
+    // Edges through entities, looked up by x range as well.
+    std::vector<int> byLeft(static_cast<size_t>(entities.size()));
+    for (size_t i = 0; i < byLeft.size(); ++i)
+        byLeft[i] = static_cast<int>(i);
+    std::sort(byLeft.begin(), byLeft.end(), [&entities](int a, int b) { return entities.at(a).left() < entities.at(b).left(); });
+    double widest = 0.0;
+    for (const QRectF& r : entities)
+        widest = std::max(widest, r.width());
+    std::vector<double> lefts;
+    lefts.reserve(byLeft.size());
+    for (int i : byLeft)
+        lefts.push_back(entities.at(i).left());
+    for (qsizetype e = 0; e < edges.size(); ++e) {
+        const LaidOutEdge& edge = edges.at(e);
+        if (edge.from == edge.to)
+            continue;
+        bool through = false;
+        for (qsizetype i = 0; i + 1 < edge.points.size() && !through; ++i) {
+            const Segment s{edge.points.at(i), edge.points.at(i + 1), static_cast<int>(e)};
+            const double low = std::min(s.a.x(), s.b.x());
+            const double high = std::max(s.a.x(), s.b.x());
+            auto it = std::lower_bound(lefts.begin(), lefts.end(), low - widest);
+            for (; it != lefts.end() && *it <= high; ++it) {
+                const int r = byLeft[static_cast<size_t>(it - lefts.begin())];
+                if (r == edge.from || r == edge.to)
+                    continue;
+                if (segmentEnters(s, entities.at(r).adjusted(2, 2, -2, -2))) {
+                    through = true;
+                    break;
+                }
+            }
+        }
+        if (through)
+            ++quality.edgesThroughEntities;
+    }
+    return quality;
+}
