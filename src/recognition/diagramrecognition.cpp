@@ -49,8 +49,11 @@ void recognizeMissingSvgText(QList<RecognizedEntity>& entities, const QImage& re
             if (entity.header.width() != 0 || entity.header.height() != 0)
                 entity.title = recognizeRegionText(rendering, entity.header, viewBox, cache);
             if (entity.title.isEmpty()) {
-                const QRectF band(entity.box.x(), entity.box.y(), entity.box.width(),
-                                  std::min(0.3 * entity.box.height(), 22.0));
+                // Inside the outline: the box's own sides read as one
+                // wide smear of strokes, which is slow to match and
+                // spells nothing.
+                const QRectF band(entity.box.x() + 2, entity.box.y() + 2, entity.box.width() - 4,
+                                  std::min(0.3 * entity.box.height(), 22.0) - 2);
                 entity.title = recognizeRegionText(rendering, band, viewBox, cache);
             }
         }
@@ -103,7 +106,7 @@ QImage loadRecognitionImage(const QString& path, QString* error)
 
 QImage renderSvgForRecognition(const QByteArray& svg, QRectF* viewBoxOut)
 {
-    QSvgRenderer renderer(svg);
+    QSvgRenderer renderer(svgWithoutExternalReferences(svg));
     if (!renderer.isValid())
         return QImage();
     QRectF viewBox = renderer.viewBoxF();

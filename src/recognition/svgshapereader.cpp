@@ -10,6 +10,7 @@
 #include <QFile>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cmath>
@@ -23,6 +24,94 @@ struct TextState
     double fontSize = 12;
     bool inText = false;
 };
+
+// Rows laid out per entity, and in all, for reading their text from a
+// rendering whose long side is MaxSvgRenderSide pixels at most: rows finer
+// than a few pixels there cannot be read.
+constexpr int MaxRowsPerEntity = 1000;
+constexpr int MaxRowsInAll = 100000;
+
+// The user-unit rectangle the drawing shows: its viewBox, else its width
+// and height (units dropped); null when it names neither.
+QRectF drawingExtent(const QXmlStreamReader& reader)
+{
+    const QList<double> box = parseSvgNumberList(reader.attributes().value(QLatin1String("viewBox")).toString());
+    if (box.size() == 4 && box[2] > 0 && box[3] > 0 && std::isfinite(box[2]) && std::isfinite(box[3]))
+        return QRectF(box[0], box[1], box[2], box[3]);
+    const auto length = [&reader](const char* name) {
+        const QString value = reader.attributes().value(QLatin1String(name)).toString();
+        const QList<double> numbers = parseSvgNumberList(value);
+        return value.contains(QLatin1Char('%')) || numbers.isEmpty() ? 0.0 : numbers.first();
+    };
+    const double width = length("width"), height = length("height");
+    if (width > 0 && height > 0 && std::isfinite(width) && std::isfinite(height))
+        return QRectF(0, 0, width, height);
+    return QRectF();
+}
+
+bool isFinite(const QRectF& r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+}
+
+// Drops, in turn, the largest box while it lies under all the others (a
+// page or canvas drawn below the diagram): it holds every other box and
+// either at least two of them or (nearly) the whole drawing. A lone box
+// stays whatever its size.
+void dropBackgrounds(QList<QRectF>& boxes, const QRectF& extent)
+{
+    while (boxes.size() >= 2) {
+        int largest = 0;
+        for (int i = 1; i < boxes.size(); ++i) {
+            if (boxes.at(i).width() * boxes.at(i).height() > boxes.at(largest).width() * boxes.at(largest).height())
+                largest = i;
+        }
+        QRectF others;
+        int count = 0;
+        for (int i = 0; i < boxes.size(); ++i) {
+            // Copies of the largest box drawn over it (outline over fill)
+            // are part of the same background.
+            if (i == largest || boxes.at(i) == boxes.at(largest))
+                continue;
+            others = count++ ? others.united(boxes.at(i)) : boxes.at(i);
+        }
+        const QRectF under = boxes.at(largest);
+        const QRectF covered = extent.isValid() ? under.intersected(extent) : QRectF();
+        const bool wholeDrawing = extent.isValid()
+            && covered.width() * covered.height() >= 0.9 * extent.width() * extent.height();
+        if (count == 0 || !under.adjusted(-2, -2, 2, 2).contains(others) || (count < 2 && !wholeDrawing))
+            return;
+        boxes.erase(std::remove(boxes.begin(), boxes.end(), under), boxes.end());
+    }
+}
+
+// Whether a connector ending at p ends on box: near it, and facing one of
+// its sides rather than only passing by a corner.
+bool endsOnBox(const QRectF& box, QPointF p, double limit)
+{
+    if (distanceToRect(box, p) >= limit)
+        return false;
+    const double tolerance = 2;
+    const bool besideX = p.x() < box.left() - tolerance || p.x() > box.right() + tolerance;
+    const bool besideY = p.y() < box.top() - tolerance || p.y() > box.bottom() + tolerance;
+    return !(besideX && besideY);
+}
+
+// The box a connector ending at p ends on: the nearest one it faces.
+int endBoxIndex(const QList<QRectF>& boxes, QPointF p)
+{
+    const double limit = 26;
+    int best = -1;
+    double bestDistance = limit;
+    for (int i = 0; i < boxes.size(); ++i) {
+        const double d = distanceToRect(boxes.at(i), p);
+        if (d < bestDistance && endsOnBox(boxes.at(i), p, limit)) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return best;
+}
 
 } // namespace
 
@@ -152,6 +241,66 @@ void addRecognizedLink(QList<RecognizedLink>& links, QMap<QPair<int, int>, int>&
         stored = record;
 }
 
+QByteArray svgWithoutExternalReferences(const QByteArray& svg)
+{
+    QXmlStreamReader reader(svg);
+    QByteArray kept;
+    QXmlStreamWriter writer(&kept);
+    const auto external = [](QStringView href) {
+        const QStringView value = href.trimmed();
+        return !value.startsWith(QLatin1Char('#')) && !value.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
+    };
+    int skipping = 0;  // depth inside a dropped element
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (skipping > 0) {
+            if (token == QXmlStreamReader::StartElement)
+                ++skipping;
+            else if (token == QXmlStreamReader::EndElement)
+                --skipping;
+            continue;
+        }
+        switch (token) {
+        case QXmlStreamReader::StartElement: {
+            // Every link attribute, whatever its namespace prefix.
+            QXmlStreamAttributes attributes;
+            bool refersOutside = false;
+            for (const QXmlStreamAttribute& attribute : reader.attributes()) {
+                if (attribute.name() == QLatin1String("href") && external(attribute.value()))
+                    refersOutside = true;
+                else
+                    attributes.append(attribute);
+            }
+            // A link's target is never opened; its content stays.
+            if (refersOutside && reader.name() != QLatin1String("a")) {
+                skipping = 1;
+                break;
+            }
+            // Declared before the element, so that it keeps its prefixes.
+            for (const QXmlStreamNamespaceDeclaration& declaration : reader.namespaceDeclarations()) {
+                if (declaration.prefix().isEmpty())
+                    writer.writeDefaultNamespace(declaration.namespaceUri().toString());
+                else
+                    writer.writeNamespace(declaration.namespaceUri().toString(), declaration.prefix().toString());
+            }
+            writer.writeStartElement(reader.namespaceUri().toString(), reader.name().toString());
+            writer.writeAttributes(attributes);
+            break;
+        }
+        // The document type (whose entities are expanded by now), style
+        // sheet instructions and unresolved entities could each name
+        // something outside the drawing.
+        case QXmlStreamReader::DTD:
+        case QXmlStreamReader::ProcessingInstruction:
+        case QXmlStreamReader::EntityReference:
+            break;
+        default:
+            writer.writeCurrentToken(reader);
+        }
+    }
+    return kept;
+}
+
 bool readSvgShapes(const QString& path, RecognizedDiagram& out)
 {
     QFile file(path);
@@ -170,7 +319,10 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
     TextState text;
     SvgShapeLists shapes;
     QList<QRectF> rowBands;
+    QList<QLineF> lines;
     QList<RecognizedText> runs;
+    QRectF extent;
+    bool root = true;
 
     const auto emitRun = [&] {
         const QString t = cleanRecognizedText(text.buffer);
@@ -193,9 +345,13 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
                 t = parseSvgTransform(transform) * t;
             stack.append(t);
             const QStringView name = reader.name();
+            if (root && name == QLatin1String("svg"))
+                extent = drawingExtent(reader);
+            root = false;
             if (name == QLatin1String("rect")) {
-                const QRectF r = t.mapRect(QRectF(number("x"), number("y"), number("width"), number("height")))
-                                     .normalized();
+                QRectF r = t.mapRect(QRectF(number("x"), number("y"), number("width"), number("height"))).normalized();
+                if (!isFinite(r))
+                    r = QRectF();
                 const double w = r.width(), h = r.height();
                 if (w >= 60 && h >= 36)
                     shapes.boxes.append(r);
@@ -206,8 +362,7 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
                 else if (std::min(w, h) <= 2.5 && std::max(w, h) >= 5 && std::max(w, h) <= 18)
                     out.barMarkers.append(r);
             } else if (name == QLatin1String("line")) {
-                shapes.segments.append(QLineF(t.map(QPointF(number("x1"), number("y1"))),
-                                              t.map(QPointF(number("x2"), number("y2")))));
+                lines.append(QLineF(t.map(QPointF(number("x1"), number("y1"))), t.map(QPointF(number("x2"), number("y2")))));
             } else if (name == QLatin1String("polyline") || name == QLatin1String("polygon")) {
                 const QList<double> values =
                     parseSvgNumberList(reader.attributes().value(QLatin1String("points")).toString());
@@ -225,8 +380,6 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
                         out.arrowMarkers.append(b);
                     } else {
                         shapes.polylines.append(points);
-                        for (int i = 1; i < points.size(); ++i)
-                            shapes.segments.append(QLineF(points.at(i - 1), points.at(i)));
                     }
                 }
             } else if (name == QLatin1String("path")) {
@@ -265,9 +418,19 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
         }
     }
 
-    const QList<QRectF> boxes = mergeCandidateBoxes(shapes.boxes);
+    dropBackgrounds(shapes.boxes, extent);
+    QList<QRectF> boxes = mergeCandidateBoxes(shapes.boxes);
+    // Boxes reaching beyond the drawing end at its edge.
+    if (extent.isValid()) {
+        for (QRectF& box : boxes) {
+            const QRectF inside = box.intersected(extent);
+            if (!inside.isEmpty())
+                box = inside;
+        }
+    }
     if (boxes.isEmpty() && runs.isEmpty())
         return false;
+    int rowBudget = MaxRowsInAll;
 
     out.entities.clear();
     for (const QRectF& box : boxes) {
@@ -304,8 +467,10 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
             bottom = box.y() + box.height() - 2;
         }
         if (h > 0) {
-            for (double y = top; y + 0.45 * h < bottom + 0.5; y += h)
+            const int limit = std::min(MaxRowsPerEntity, rowBudget);
+            for (double y = top; y + 0.45 * h < bottom + 0.5 && entity.rows.size() < limit; y += h)
                 entity.rows.append(QRectF(box.x() + 5, y, box.width() - 10, h));
+            rowBudget -= int(entity.rows.size());
         }
         out.entities.append(entity);
     }
@@ -316,29 +481,24 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
         buildEntitiesFromText(out.entities, sorted);
     }
 
+    // A connector links the boxes its two ends face; the boxes it passes
+    // on its way, or whose corners it grazes, are not its ends.
     QList<RecognizedLink> links;
     QMap<QPair<int, int>, int> index;
+    const auto addConnector = [&](QPointF start, QPointF end) {
+        addRecognizedLink(links, index, endBoxIndex(boxes, start), endBoxIndex(boxes, end), QLineF(start, end));
+    };
     for (const QList<QPointF>& polyline : qAsConst(shapes.polylines)) {
         if (polyline.size() < 2)
             continue;
         const QRectF b = pointsBoundingRect(polyline);
         if (b.width() < 16 && b.height() < 16)
             continue;
-        QList<QPair<int, QPointF>> chain;
-        for (const QPointF& p : polyline) {
-            const int i = nearestBoxIndex(boxes, p, 26);
-            if (i >= 0 && (chain.isEmpty() || chain.last().first != i))
-                chain.append({i, p});
-        }
-        for (int k = 0; k + 1 < chain.size(); ++k)
-            addRecognizedLink(links, index, chain.at(k).first, chain.at(k + 1).first,
-                              QLineF(chain.at(k).second, chain.at(k + 1).second));
+        addConnector(polyline.first(), polyline.last());
     }
-    for (const QLineF& segment : qAsConst(shapes.segments)) {
-        if (segment.length() < 14)
-            continue;
-        addRecognizedLink(links, index, nearestBoxIndex(boxes, segment.p1(), 26),
-                          nearestBoxIndex(boxes, segment.p2(), 26), segment);
+    for (const QLineF& line : qAsConst(lines)) {
+        if (line.length() >= 14)
+            addConnector(line.p1(), line.p2());
     }
     out.links = links;
     return !out.entities.isEmpty() || !runs.isEmpty();
