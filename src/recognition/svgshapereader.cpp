@@ -420,13 +420,16 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
 
     dropBackgrounds(shapes.boxes, extent);
     QList<QRectF> boxes = mergeCandidateBoxes(shapes.boxes);
-    // Boxes reaching beyond the drawing end at its edge.
+    // Boxes reaching beyond the drawing end at its edge; those wholly
+    // outside it are not seen.
     if (extent.isValid()) {
-        for (QRectF& box : boxes) {
+        QList<QRectF> seen;
+        for (const QRectF& box : qAsConst(boxes)) {
             const QRectF inside = box.intersected(extent);
             if (!inside.isEmpty())
-                box = inside;
+                seen.append(inside);
         }
+        boxes = seen;
     }
     if (boxes.isEmpty() && runs.isEmpty())
         return false;

@@ -25,6 +25,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString hostileDir = QStringLiteral(QUILLMAP_TEST_DATA_DIR "/hostile");
@@ -71,6 +73,8 @@ private slots:
     void sharedDiagramIdKeepsBothContents();
     void sharedEntityIdKeepsEveryBox();
     void farItemsAreBounded();
+    void hostileDrawingsImportFromImage_data();
+    void hostileDrawingsImportFromImage();
 
 private:
     void addFileRows();
@@ -251,6 +255,45 @@ void TestHostileFiles::farItemsAreBounded()
              qPrintable(QStringLiteral("%1 %2 %3 %4").arg(bounds.x()).arg(bounds.y()).arg(bounds.width()).arg(bounds.height())));
     for (const QRectF& exposed : {bounds, QRectF(-3e9, -3e9, 6e9, 6e9), QRectF(0, 0, 1e300, 1e300)})
         QVERIFY(ERScene::gridLines(exposed).size() <= 2 * (ERScene::MaxGridLines + 1));
+}
+
+// Drawings shaped to exhaust memory or to make the renderer open something
+// outside them: Import from Image gives a diagram, never an abort or a hang.
+void TestHostileFiles::hostileDrawingsImportFromImage_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("entities");
+    const QByteArray box = "<rect x=\"10\" y=\"10\" width=\"120\" height=\"60\" fill=\"none\" stroke=\"#000\"/>"
+                           "<text x=\"20\" y=\"30\">Order</text><text x=\"20\" y=\"50\">id int</text>";
+    QTest::newRow("rect of 1e10") << QByteArray("<rect width=\"1e10\" height=\"1e10\" fill=\"none\" stroke=\"#000\"/>") << 1;
+    QTest::newRow("rect of 1e300 far out")
+        << QByteArray("<rect x=\"-1e300\" y=\"-1e300\" width=\"1e300\" height=\"1e300\"/>") + box << 1;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0 || QFileInfo::exists(fifo));
+    QByteArray images;
+    for (const QByteArray& target : {QFile::encodeName(fifo), QByteArray("/dev/zero"), QByteArray("/etc/passwd"),
+                                     QByteArray("http://127.0.0.1:9/x.png")})
+        images += "<image x=\"200\" y=\"10\" width=\"50\" height=\"50\" href=\"" + target + "\"/><image xlink:href=\""
+            + target + "\" width=\"50\" height=\"50\"/><use xlink:href=\"" + target + "#x\"/>";
+    // A box without text: its title is read from a rendering.
+    QTest::newRow("images and uses of a FIFO, a device, a file and a URL")
+        << images + "<rect x=\"10\" y=\"10\" width=\"120\" height=\"60\" fill=\"none\" stroke=\"#000\"/>" << 1;
+}
+
+void TestHostileFiles::hostileDrawingsImportFromImage()
+{
+    QFETCH(QByteArray, body);
+    const QString path = dir.filePath(QStringLiteral("%1.svg").arg(QTest::currentDataTag()).replace(' ', '-'));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"400\" "
+               "height=\"300\">" + body + "</svg>");
+    file.close();
+    DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
+    windowAction(window.get(), "actionImport_from_Image")->trigger();
+    QVERIFY(waitUntilIdle(window.get(), 60000));
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+    QTEST(int(itemsOfType<EntityItem>(*canvasScene(window.get())).size()), "entities");
 }
 
 QUILLMAP_TEST_MAIN(TestHostileFiles)
