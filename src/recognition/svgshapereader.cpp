@@ -8,12 +8,14 @@
 #include "recognition/textentities.h"
 
 #include <QFile>
+#include <QHash>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 namespace {
 
@@ -83,6 +85,122 @@ void dropBackgrounds(QList<QRectF>& boxes, const QRectF& extent)
             return;
         boxes.erase(std::remove(boxes.begin(), boxes.end(), under), boxes.end());
     }
+}
+
+double area(const QRectF& r)
+{
+    return r.width() * r.height();
+}
+
+// The entity boxes among the drawn rectangles, largest first: shapes drawn
+// over one another (a fill under its outline) become one box, and boxes
+// nested in a larger one are its cells, not entities. Drawn boxes stand
+// where they are drawn, so neighbours are never joined. A grid of cells
+// about twice the typical box finds the boxes near each one.
+QList<QRectF> mergeDrawnBoxes(QList<QRectF> candidates)
+{
+    QList<QRectF> kept;
+    candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                    [](const QRectF& r) {
+                                        const double aspect = r.width() / r.height();
+                                        return r.width() < 36 || r.height() < 22 || aspect < 0.18 || aspect > 10.0;
+                                    }),
+                     candidates.end());
+    if (candidates.isEmpty())
+        return kept;
+    std::stable_sort(candidates.begin(), candidates.end(), [](const QRectF& a, const QRectF& b) { return area(a) > area(b); });
+    QList<double> sides;
+    for (const QRectF& r : qAsConst(candidates))
+        sides.append(std::max(r.width(), r.height()));
+    std::nth_element(sides.begin(), sides.begin() + sides.size() / 2, sides.end());
+    const double cell = std::max(2 * sides.at(sides.size() / 2), 1.0);
+    const QPointF origin = candidates.first().topLeft();
+    constexpr qint64 MaxCellsPerBox = 64;
+    using Cell = QPair<qint64, qint64>;
+    struct Span
+    {
+        qint64 x0 = 0, y0 = 0, x1 = -1, y1 = -1;  // cells covered; empty when x1 < x0
+        bool has(qint64 x, qint64 y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
+    };
+    QHash<Cell, QList<int>> grid;
+    QList<int> everywhere;  // boxes too large for the grid
+    QList<int> stamp;
+    QList<Span> placed;     // the cells each kept box is listed in
+    const auto key = [&cell](double v) { return qint64(std::floor(std::clamp(v / cell, -1e15, 1e15))); };
+    // The cells r (grown by 2) covers, visited outside skip; false, visiting
+    // nothing, when they are too many.
+    const auto cellsOf = [&](const QRectF& r, const Span& skip, auto visit) {
+        Span span;
+        span.x0 = key(r.left() - 2 - origin.x());
+        span.x1 = key(r.right() + 2 - origin.x());
+        span.y0 = key(r.top() - 2 - origin.y());
+        span.y1 = key(r.bottom() + 2 - origin.y());
+        if (double(span.x1 - span.x0 + 1) * double(span.y1 - span.y0 + 1) > MaxCellsPerBox)
+            return false;
+        for (qint64 x = span.x0; x <= span.x1; ++x) {
+            for (qint64 y = span.y0; y <= span.y1; ++y) {
+                if (!skip.has(x, y))
+                    visit(Cell(x, y));
+            }
+        }
+        return true;
+    };
+    const auto place = [&](int index) {
+        if (placed.at(index).x0 == std::numeric_limits<qint64>::min())
+            return;  // already everywhere
+        if (cellsOf(kept.at(index), placed.at(index), [&](const Cell& key) { grid[key].append(index); })) {
+            const QRectF& r = kept.at(index);
+            placed[index] = Span{key(r.left() - 2 - origin.x()), key(r.top() - 2 - origin.y()),
+                                 key(r.right() + 2 - origin.x()), key(r.bottom() + 2 - origin.y())};
+        } else {
+            everywhere.append(index);
+            placed[index].x0 = std::numeric_limits<qint64>::min();
+        }
+    };
+    for (int c = 0; c < candidates.size(); ++c) {
+        const QRectF r = candidates.at(c);
+        QList<int> near = everywhere;
+        const bool small = cellsOf(r, Span(), [&](const Cell& key) {
+            for (int index : grid.value(key)) {
+                if (stamp.at(index) != c) {
+                    stamp[index] = c;
+                    near.append(index);
+                }
+            }
+        });
+        if (!small) {  // a huge box meets every box kept so far
+            near.clear();
+            for (int index = 0; index < kept.size(); ++index)
+                near.append(index);
+        }
+        std::sort(near.begin(), near.end());
+        near.erase(std::unique(near.begin(), near.end()), near.end());
+        bool done = false;
+        for (int index : qAsConst(near)) {
+            QRectF& k = kept[index];
+            const QRectF inter = r.intersected(k);
+            if (!(inter.width() > 0 && inter.height() > 0))
+                continue;
+            const double unionArea = area(r) + area(k) - area(inter);
+            if (unionArea > 0 && area(inter) / unionArea > 0.78) {
+                k = k.united(r);
+                place(index);
+                done = true;
+                break;
+            }
+            if (k.adjusted(-2, -2, 2, 2).contains(r) && area(k) > 1.15 * area(r)) {
+                done = true;
+                break;
+            }
+        }
+        if (!done) {
+            kept.append(r);
+            stamp.append(-1);
+            placed.append(Span());
+            place(int(kept.size()) - 1);
+        }
+    }
+    return kept;
 }
 
 // Whether a connector ending at p ends on box: near it, and facing one of
@@ -419,7 +537,7 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
     }
 
     dropBackgrounds(shapes.boxes, extent);
-    QList<QRectF> boxes = mergeCandidateBoxes(shapes.boxes);
+    QList<QRectF> boxes = mergeDrawnBoxes(shapes.boxes);
     // Boxes reaching beyond the drawing end at its edge; those wholly
     // outside it are not seen.
     if (extent.isValid()) {
