@@ -359,8 +359,10 @@ void addRecognizedLink(QList<RecognizedLink>& links, QMap<QPair<int, int>, int>&
         stored = record;
 }
 
-QByteArray svgWithoutExternalReferences(const QByteArray& svg)
+QByteArray svgWithoutExternalReferences(const QByteArray& svg, int* elements)
 {
+    if (elements)
+        *elements = 0;
     QXmlStreamReader reader(svg);
     QByteArray kept;
     QXmlStreamWriter writer(&kept);
@@ -403,6 +405,8 @@ QByteArray svgWithoutExternalReferences(const QByteArray& svg)
             }
             writer.writeStartElement(reader.namespaceUri().toString(), reader.name().toString());
             writer.writeAttributes(attributes);
+            if (elements)
+                ++*elements;
             break;
         }
         // The document type (whose entities are expanded by now), style

@@ -275,6 +275,12 @@ void TestHostileFiles::hostileDrawingsImportFromImage_data()
                                      QByteArray("http://127.0.0.1:9/x.png")})
         images += "<image x=\"200\" y=\"10\" width=\"50\" height=\"50\" href=\"" + target + "\"/><image xlink:href=\""
             + target + "\" width=\"50\" height=\"50\"/><use xlink:href=\"" + target + "#x\"/>";
+    // Bands drawn over one another fill the box with ink: no line of text
+    // is looked for in them.
+    QByteArray bands = "<rect width=\"300\" height=\"200\" fill=\"none\" stroke=\"#000\"/>";
+    for (int i = 0; i < 50000; ++i)
+        bands += "<rect x=\"5\" y=\"" + QByteArray::number(30 + i % 150) + "\" width=\"290\" height=\"10\"/>";
+    QTest::newRow("50,000 row bands in one box") << bands << 1;
     // A box without text: its title is read from a rendering.
     QTest::newRow("images and uses of a FIFO, a device, a file and a URL")
         << images + "<rect x=\"10\" y=\"10\" width=\"120\" height=\"60\" fill=\"none\" stroke=\"#000\"/>" << 1;
