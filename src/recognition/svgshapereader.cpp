@@ -34,16 +34,24 @@ constexpr int MaxRowsPerEntity = 1000;
 constexpr int MaxRowsInAll = 100000;
 
 // The user-unit rectangle the drawing shows: its viewBox, else its width
-// and height (units dropped); null when it names neither.
+// and height in pixels; null when it names neither or gives them in units
+// relative to something outside it.
 QRectF drawingExtent(const QXmlStreamReader& reader)
 {
     const QList<double> box = parseSvgNumberList(reader.attributes().value(QLatin1String("viewBox")).toString());
     if (box.size() == 4 && box[2] > 0 && box[3] > 0 && std::isfinite(box[2]) && std::isfinite(box[3]))
         return QRectF(box[0], box[1], box[2], box[3]);
     const auto length = [&reader](const char* name) {
-        const QString value = reader.attributes().value(QLatin1String(name)).toString();
-        const QList<double> numbers = parseSvgNumberList(value);
-        return value.contains(QLatin1Char('%')) || numbers.isEmpty() ? 0.0 : numbers.first();
+        const QString value = reader.attributes().value(QLatin1String(name)).toString().trimmed();
+        static const QRegularExpression form(QStringLiteral("^([-+]?[0-9]*\\.?[0-9]+(?:[eE][-+]?[0-9]+)?)\\s*(px|pt|pc|mm|cm|in)?$"));
+        const QRegularExpressionMatch match = form.match(value);
+        if (!match.hasMatch())
+            return 0.0;
+        static const QHash<QString, double> pixels{{QString(), 1.0},          {QStringLiteral("px"), 1.0},
+                                                   {QStringLiteral("pt"), 96.0 / 72}, {QStringLiteral("pc"), 16.0},
+                                                   {QStringLiteral("mm"), 96 / 25.4}, {QStringLiteral("cm"), 96 / 2.54},
+                                                   {QStringLiteral("in"), 96.0}};
+        return match.captured(1).toDouble() * pixels.value(match.captured(2), 0.0);
     };
     const double width = length("width"), height = length("height");
     if (width > 0 && height > 0 && std::isfinite(width) && std::isfinite(height))

@@ -391,6 +391,8 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("size");
         QTest::newRow("1e10 in a small drawing") << QByteArray("width=\"1e10\" height=\"1e10\"")
                                                  << QByteArray("width=\"100\" height=\"100\"");
+        QTest::newRow("1e10 in a drawing sized in points") << QByteArray("width=\"1e10\" height=\"1e10\"")
+                                                           << QByteArray("width=\"75pt\" height=\"75pt\"");
         QTest::newRow("1e20 in a drawing of no size") << QByteArray("width=\"1e20\" height=\"1e20\"") << QByteArray();
     }
     void hugeBoxesAreBounded()
