@@ -9,6 +9,7 @@
 
 #include <QFile>
 #include <QHash>
+#include <QSet>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
@@ -16,6 +17,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numeric>
 
 namespace {
 
@@ -209,6 +211,54 @@ QList<QRectF> mergeDrawnBoxes(QList<QRectF> candidates)
         }
     }
     return kept;
+}
+
+// Lines drawn end to end make one stroke: a chain of lines meeting at
+// shared points (ends that round to the same whole units) with exactly two
+// loose ends becomes the line between them; a line of a branching or closed
+// figure stands alone.
+QList<QLineF> joinLines(const QList<QLineF>& lines)
+{
+    const auto key = [](QPointF p) {
+        return QPair<qint64, qint64>(qint64(std::llround(std::clamp(p.x(), -1e15, 1e15))),
+                                     qint64(std::llround(std::clamp(p.y(), -1e15, 1e15))));
+    };
+    QList<int> parent(lines.size());
+    std::iota(parent.begin(), parent.end(), 0);
+    const auto root = [&parent](int i) {
+        while (parent[i] != i)
+            i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    QHash<QPair<qint64, qint64>, QList<int>> ends;  // point to the lines ending there
+    for (int i = 0; i < lines.size(); ++i) {
+        for (const QPointF& p : {lines.at(i).p1(), lines.at(i).p2()}) {
+            QList<int>& at = ends[key(p)];
+            for (int other : qAsConst(at))
+                parent[root(other)] = root(i);
+            at.append(i);
+        }
+    }
+    QHash<int, QList<QPointF>> loose;  // chain root to its loose ends, in drawing order
+    for (int i = 0; i < lines.size(); ++i) {
+        for (const QPointF& p : {lines.at(i).p1(), lines.at(i).p2()}) {
+            if (ends.value(key(p)).size() == 1)
+                loose[root(i)].append(p);
+        }
+    }
+    QList<QLineF> joined;
+    QSet<int> done;
+    for (int i = 0; i < lines.size(); ++i) {
+        const int r = root(i);
+        const QList<QPointF> chainEnds = loose.value(r);
+        if (chainEnds.size() != 2) {
+            joined.append(lines.at(i));
+        } else if (!done.contains(r)) {
+            done.insert(r);
+            joined.append(QLineF(chainEnds.at(0), chainEnds.at(1)));
+        }
+    }
+    return joined;
 }
 
 // Whether a connector ending at p ends on box: near it, and facing one of
@@ -629,7 +679,7 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
             continue;
         addConnector(polyline.first(), polyline.last());
     }
-    for (const QLineF& line : qAsConst(lines)) {
+    for (const QLineF& line : joinLines(lines)) {
         if (line.length() >= 14)
             addConnector(line.p1(), line.p2());
     }

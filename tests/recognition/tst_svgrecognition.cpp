@@ -461,8 +461,11 @@ private Q_SLOTS:
         // A at (0,0), B at (400,0), C at (200,150), each 120 x 80.
         QTest::newRow("straight A to B") << QByteArray("<path d=\"M120 40 L400 40\"/>") << 1;
         QTest::newRow("past C's corner") << QByteArray("<path d=\"M120 40 L190 140 L330 140 L400 40\"/>") << 1;
-        QTest::newRow("two lines, past C's corner") << QByteArray("<line x1=\"120\" y1=\"60\" x2=\"190\" y2=\"145\"/>"
-                                                                  "<line x1=\"190\" y1=\"145\" x2=\"400\" y2=\"60\"/>") << 0;
+        QTest::newRow("lines end to end, past C's corner") << QByteArray("<line x1=\"120\" y1=\"60\" x2=\"190\" y2=\"145\"/>"
+                                                                         "<line x1=\"400\" y1=\"60\" x2=\"190\" y2=\"145\"/>") << 1;
+        QTest::newRow("lines branching at C's corner") << QByteArray("<line x1=\"120\" y1=\"60\" x2=\"190\" y2=\"145\"/>"
+                                                                     "<line x1=\"190\" y1=\"145\" x2=\"400\" y2=\"60\"/>"
+                                                                     "<line x1=\"190\" y1=\"145\" x2=\"250\" y2=\"300\"/>") << 0;
         QTest::newRow("ending off a corner") << QByteArray("<path d=\"M120 40 L300 40 L390 90\"/>") << 0;
         QTest::newRow("A to C's side") << QByteArray("<path d=\"M60 80 L60 190 L200 190\"/>") << 1;
     }
