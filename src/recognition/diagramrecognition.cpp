@@ -44,17 +44,37 @@ void recognizeMissingSvgText(QList<RecognizedEntity>& entities, const QImage& re
     const double ry = double(binarised.height()) / rendering.height();
     GlyphTemplateCache cache;
     cache.families = families;
+    // A region more ink than paper (shapes drawn over one another, filled
+    // bands) holds no line of text, and matching letters in it is slow.
+    const auto mostlyInk = [&](const QRectF& region) {
+        const QRect r = mapBoxToImageRect(region, rendering, viewBox, 0);
+        const QRect b = QRect(int(r.left() * rx), int(r.top() * ry), int(r.width() * rx), int(r.height() * ry))
+                            .intersected(binarised.rect());
+        qint64 ink = 0;
+        for (int y = b.top(); y <= b.bottom(); ++y) {
+            const uchar* line = binarised.constScanLine(y);
+            for (int x = b.left(); x <= b.right(); ++x)
+                ink += line[x] == 0;
+        }
+        return ink * 2 > qint64(b.width()) * b.height();
+    };
+    const auto readRegion = [&](const QRectF& region) {
+        return mostlyInk(region) ? QString() : recognizeRegionText(rendering, region, viewBox, cache);
+    };
     for (RecognizedEntity& entity : entities) {
         if (entity.title.isEmpty()) {
             if (entity.header.width() != 0 || entity.header.height() != 0)
-                entity.title = recognizeRegionText(rendering, entity.header, viewBox, cache);
+                entity.title = readRegion(entity.header);
             if (entity.title.isEmpty()) {
-                const QRectF band(entity.box.x(), entity.box.y(), entity.box.width(),
-                                  std::min(0.3 * entity.box.height(), 22.0));
-                entity.title = recognizeRegionText(rendering, band, viewBox, cache);
+                // Inside the outline: the box's own sides read as one
+                // wide smear of strokes, which is slow to match and
+                // spells nothing.
+                const QRectF band(entity.box.x() + 2, entity.box.y() + 2, entity.box.width() - 4,
+                                  std::min(0.3 * entity.box.height(), 22.0) - 2);
+                entity.title = readRegion(band);
             }
         }
-        if (entity.attributes.isEmpty() && entity.rows.isEmpty()) {
+        if (entity.attributes.isEmpty() && entity.rows.isEmpty() && !mostlyInk(entity.box)) {
             const QRect r = mapBoxToImageRect(entity.box, rendering, viewBox, 3);
             const QRectF rb(r.left() * rx, r.top() * ry, r.width() * rx, r.height() * ry);
             QList<RecognizedText> runs = recognizeBoxesText({rb}, binarised, families);
@@ -67,7 +87,7 @@ void recognizeMissingSvgText(QList<RecognizedEntity>& entities, const QImage& re
             entity.attributesSynthesized = single[0].attributesSynthesized;
         } else if (entity.attributes.isEmpty()) {
             for (const QRectF& row : qAsConst(entity.rows)) {
-                const QString text = recognizeRegionText(rendering, row, viewBox, cache);
+                const QString text = readRegion(row);
                 if (text.isEmpty())
                     continue;
                 const QPair<QString, QString> split = splitAttributeLine(text);
@@ -103,7 +123,11 @@ QImage loadRecognitionImage(const QString& path, QString* error)
 
 QImage renderSvgForRecognition(const QByteArray& svg, QRectF* viewBoxOut)
 {
-    QSvgRenderer renderer(svg);
+    int elements = 0;
+    const QByteArray kept = svgWithoutExternalReferences(svg, &elements);
+    if (elements > MaxSvgRenderElements)
+        return QImage();
+    QSvgRenderer renderer(kept);
     if (!renderer.isValid())
         return QImage();
     QRectF viewBox = renderer.viewBoxF();

@@ -26,11 +26,15 @@ RecognizedDiagram recognizeDiagram(const QString& path, QString* error = nullptr
 // Renderings of SVG drawings for reading their text keep within these.
 constexpr double MaxSvgRenderSide = 7200;
 constexpr double MaxSvgRenderPixels = 32e6;
+// Drawings of more elements are not rendered: the renderer's own copy of
+// them would outgrow the drawing many times over.
+constexpr int MaxSvgRenderElements = 100000;
 
 // The drawing rendered on white for reading its text: about 2400 pixels on
 // the long side (scale 2 to 6), within the bounds above; viewBoxOut
-// receives the user-unit rectangle the image shows. Null when the drawing
-// cannot be read or the image not allocated.
+// receives the user-unit rectangle the image shows. Nothing outside the
+// drawing is opened. Null when the drawing cannot be read, holds more than
+// MaxSvgRenderElements elements or the image is not allocated.
 QImage renderSvgForRecognition(const QByteArray& svg, QRectF* viewBoxOut = nullptr);
 
 // Untitled or noise titles become "table_<n>"; an entity without

@@ -8,11 +8,16 @@
 #include "recognition/textentities.h"
 
 #include <QFile>
+#include <QHash>
+#include <QSet>
 #include <QRegularExpression>
 #include <QXmlStreamReader>
+#include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <numeric>
 
 namespace {
 
@@ -23,6 +28,266 @@ struct TextState
     double fontSize = 12;
     bool inText = false;
 };
+
+// Rows laid out per entity, and in all, for reading their text from a
+// rendering whose long side is MaxSvgRenderSide pixels at most: rows finer
+// than a few pixels there cannot be read.
+constexpr int MaxRowsPerEntity = 1000;
+constexpr int MaxRowsInAll = 100000;
+
+// The user-unit rectangle the drawing shows: its viewBox, else its width
+// and height in pixels; null when it names neither or gives them in units
+// relative to something outside it.
+QRectF drawingExtent(const QXmlStreamReader& reader)
+{
+    const QList<double> box = parseSvgNumberList(reader.attributes().value(QLatin1String("viewBox")).toString());
+    if (box.size() == 4 && box[2] > 0 && box[3] > 0 && std::isfinite(box[2]) && std::isfinite(box[3]))
+        return QRectF(box[0], box[1], box[2], box[3]);
+    const auto length = [&reader](const char* name) {
+        const QString value = reader.attributes().value(QLatin1String(name)).toString().trimmed();
+        static const QRegularExpression form(QStringLiteral("^([-+]?[0-9]*\\.?[0-9]+(?:[eE][-+]?[0-9]+)?)\\s*(px|pt|pc|mm|cm|in)?$"));
+        const QRegularExpressionMatch match = form.match(value);
+        if (!match.hasMatch())
+            return 0.0;
+        static const QHash<QString, double> pixels{{QString(), 1.0},          {QStringLiteral("px"), 1.0},
+                                                   {QStringLiteral("pt"), 96.0 / 72}, {QStringLiteral("pc"), 16.0},
+                                                   {QStringLiteral("mm"), 96 / 25.4}, {QStringLiteral("cm"), 96 / 2.54},
+                                                   {QStringLiteral("in"), 96.0}};
+        return match.captured(1).toDouble() * pixels.value(match.captured(2), 0.0);
+    };
+    const double width = length("width"), height = length("height");
+    if (width > 0 && height > 0 && std::isfinite(width) && std::isfinite(height))
+        return QRectF(0, 0, width, height);
+    return QRectF();
+}
+
+bool isFinite(const QRectF& r)
+{
+    return std::isfinite(r.x()) && std::isfinite(r.y()) && std::isfinite(r.width()) && std::isfinite(r.height());
+}
+
+// Drops, in turn, the largest box while it lies under all the others (a
+// page or canvas drawn below the diagram): it holds every other box and
+// either at least two of them or (nearly) the whole drawing. A lone box
+// stays whatever its size.
+void dropBackgrounds(QList<QRectF>& boxes, const QRectF& extent)
+{
+    while (boxes.size() >= 2) {
+        int largest = 0;
+        for (int i = 1; i < boxes.size(); ++i) {
+            if (boxes.at(i).width() * boxes.at(i).height() > boxes.at(largest).width() * boxes.at(largest).height())
+                largest = i;
+        }
+        QRectF others;
+        int count = 0;
+        for (int i = 0; i < boxes.size(); ++i) {
+            // Copies of the largest box drawn over it (outline over fill)
+            // are part of the same background.
+            if (i == largest || boxes.at(i) == boxes.at(largest))
+                continue;
+            others = count++ ? others.united(boxes.at(i)) : boxes.at(i);
+        }
+        const QRectF under = boxes.at(largest);
+        const QRectF covered = extent.isValid() ? under.intersected(extent) : QRectF();
+        const bool wholeDrawing = extent.isValid()
+            && covered.width() * covered.height() >= 0.9 * extent.width() * extent.height();
+        if (count == 0 || !under.adjusted(-2, -2, 2, 2).contains(others) || (count < 2 && !wholeDrawing))
+            return;
+        boxes.erase(std::remove(boxes.begin(), boxes.end(), under), boxes.end());
+    }
+}
+
+double area(const QRectF& r)
+{
+    return r.width() * r.height();
+}
+
+// The entity boxes among the drawn rectangles, largest first: shapes drawn
+// over one another (a fill under its outline) become one box, and boxes
+// nested in a larger one are its cells, not entities. Drawn boxes stand
+// where they are drawn, so neighbours are never joined. A grid of cells
+// about twice the typical box finds the boxes near each one.
+QList<QRectF> mergeDrawnBoxes(QList<QRectF> candidates)
+{
+    QList<QRectF> kept;
+    candidates.erase(std::remove_if(candidates.begin(), candidates.end(),
+                                    [](const QRectF& r) {
+                                        const double aspect = r.width() / r.height();
+                                        return r.width() < 36 || r.height() < 22 || aspect < 0.18 || aspect > 10.0;
+                                    }),
+                     candidates.end());
+    if (candidates.isEmpty())
+        return kept;
+    std::stable_sort(candidates.begin(), candidates.end(), [](const QRectF& a, const QRectF& b) { return area(a) > area(b); });
+    QList<double> sides;
+    for (const QRectF& r : qAsConst(candidates))
+        sides.append(std::max(r.width(), r.height()));
+    std::nth_element(sides.begin(), sides.begin() + sides.size() / 2, sides.end());
+    const double cell = std::max(2 * sides.at(sides.size() / 2), 1.0);
+    const QPointF origin = candidates.first().topLeft();
+    constexpr qint64 MaxCellsPerBox = 64;
+    using Cell = QPair<qint64, qint64>;
+    struct Span
+    {
+        qint64 x0 = 0, y0 = 0, x1 = -1, y1 = -1;  // cells covered; empty when x1 < x0
+        bool has(qint64 x, qint64 y) const { return x >= x0 && x <= x1 && y >= y0 && y <= y1; }
+    };
+    QHash<Cell, QList<int>> grid;
+    QList<int> everywhere;  // boxes too large for the grid
+    QList<int> stamp;
+    QList<Span> placed;     // the cells each kept box is listed in
+    const auto key = [&cell](double v) { return qint64(std::floor(std::clamp(v / cell, -1e15, 1e15))); };
+    // The cells r (grown by 2) covers, visited outside skip; false, visiting
+    // nothing, when they are too many.
+    const auto cellsOf = [&](const QRectF& r, const Span& skip, auto visit) {
+        Span span;
+        span.x0 = key(r.left() - 2 - origin.x());
+        span.x1 = key(r.right() + 2 - origin.x());
+        span.y0 = key(r.top() - 2 - origin.y());
+        span.y1 = key(r.bottom() + 2 - origin.y());
+        if (double(span.x1 - span.x0 + 1) * double(span.y1 - span.y0 + 1) > MaxCellsPerBox)
+            return false;
+        for (qint64 x = span.x0; x <= span.x1; ++x) {
+            for (qint64 y = span.y0; y <= span.y1; ++y) {
+                if (!skip.has(x, y))
+                    visit(Cell(x, y));
+            }
+        }
+        return true;
+    };
+    const auto place = [&](int index) {
+        if (placed.at(index).x0 == std::numeric_limits<qint64>::min())
+            return;  // already everywhere
+        if (cellsOf(kept.at(index), placed.at(index), [&](const Cell& key) { grid[key].append(index); })) {
+            const QRectF& r = kept.at(index);
+            placed[index] = Span{key(r.left() - 2 - origin.x()), key(r.top() - 2 - origin.y()),
+                                 key(r.right() + 2 - origin.x()), key(r.bottom() + 2 - origin.y())};
+        } else {
+            everywhere.append(index);
+            placed[index].x0 = std::numeric_limits<qint64>::min();
+        }
+    };
+    for (int c = 0; c < candidates.size(); ++c) {
+        const QRectF r = candidates.at(c);
+        QList<int> near = everywhere;
+        const bool small = cellsOf(r, Span(), [&](const Cell& key) {
+            for (int index : grid.value(key)) {
+                if (stamp.at(index) != c) {
+                    stamp[index] = c;
+                    near.append(index);
+                }
+            }
+        });
+        if (!small) {  // a huge box meets every box kept so far
+            near.clear();
+            for (int index = 0; index < kept.size(); ++index)
+                near.append(index);
+        }
+        std::sort(near.begin(), near.end());
+        near.erase(std::unique(near.begin(), near.end()), near.end());
+        bool done = false;
+        for (int index : qAsConst(near)) {
+            QRectF& k = kept[index];
+            const QRectF inter = r.intersected(k);
+            if (!(inter.width() > 0 && inter.height() > 0))
+                continue;
+            const double unionArea = area(r) + area(k) - area(inter);
+            if (unionArea > 0 && area(inter) / unionArea > 0.78) {
+                k = k.united(r);
+                place(index);
+                done = true;
+                break;
+            }
+            if (k.adjusted(-2, -2, 2, 2).contains(r) && area(k) > 1.15 * area(r)) {
+                done = true;
+                break;
+            }
+        }
+        if (!done) {
+            kept.append(r);
+            stamp.append(-1);
+            placed.append(Span());
+            place(int(kept.size()) - 1);
+        }
+    }
+    return kept;
+}
+
+// Lines drawn end to end make one stroke: a chain of lines meeting at
+// shared points (ends that round to the same whole units) with exactly two
+// loose ends becomes the line between them; a line of a branching or closed
+// figure stands alone.
+QList<QLineF> joinLines(const QList<QLineF>& lines)
+{
+    const auto key = [](QPointF p) {
+        return QPair<qint64, qint64>(qint64(std::llround(std::clamp(p.x(), -1e15, 1e15))),
+                                     qint64(std::llround(std::clamp(p.y(), -1e15, 1e15))));
+    };
+    QList<int> parent(lines.size());
+    std::iota(parent.begin(), parent.end(), 0);
+    const auto root = [&parent](int i) {
+        while (parent[i] != i)
+            i = parent[i] = parent[parent[i]];
+        return i;
+    };
+    QHash<QPair<qint64, qint64>, QList<int>> ends;  // point to the lines ending there
+    for (int i = 0; i < lines.size(); ++i) {
+        for (const QPointF& p : {lines.at(i).p1(), lines.at(i).p2()}) {
+            QList<int>& at = ends[key(p)];
+            for (int other : qAsConst(at))
+                parent[root(other)] = root(i);
+            at.append(i);
+        }
+    }
+    QHash<int, QList<QPointF>> loose;  // chain root to its loose ends, in drawing order
+    for (int i = 0; i < lines.size(); ++i) {
+        for (const QPointF& p : {lines.at(i).p1(), lines.at(i).p2()}) {
+            if (ends.value(key(p)).size() == 1)
+                loose[root(i)].append(p);
+        }
+    }
+    QList<QLineF> joined;
+    QSet<int> done;
+    for (int i = 0; i < lines.size(); ++i) {
+        const int r = root(i);
+        const QList<QPointF> chainEnds = loose.value(r);
+        if (chainEnds.size() != 2) {
+            joined.append(lines.at(i));
+        } else if (!done.contains(r)) {
+            done.insert(r);
+            joined.append(QLineF(chainEnds.at(0), chainEnds.at(1)));
+        }
+    }
+    return joined;
+}
+
+// Whether a connector ending at p ends on box: near it, and facing one of
+// its sides rather than only passing by a corner.
+bool endsOnBox(const QRectF& box, QPointF p, double limit)
+{
+    if (distanceToRect(box, p) >= limit)
+        return false;
+    const double tolerance = 2;
+    const bool besideX = p.x() < box.left() - tolerance || p.x() > box.right() + tolerance;
+    const bool besideY = p.y() < box.top() - tolerance || p.y() > box.bottom() + tolerance;
+    return !(besideX && besideY);
+}
+
+// The box a connector ending at p ends on: the nearest one it faces.
+int endBoxIndex(const QList<QRectF>& boxes, QPointF p)
+{
+    const double limit = 26;
+    int best = -1;
+    double bestDistance = limit;
+    for (int i = 0; i < boxes.size(); ++i) {
+        const double d = distanceToRect(boxes.at(i), p);
+        if (d < bestDistance && endsOnBox(boxes.at(i), p, limit)) {
+            bestDistance = d;
+            best = i;
+        }
+    }
+    return best;
+}
 
 } // namespace
 
@@ -152,6 +417,70 @@ void addRecognizedLink(QList<RecognizedLink>& links, QMap<QPair<int, int>, int>&
         stored = record;
 }
 
+QByteArray svgWithoutExternalReferences(const QByteArray& svg, int* elements)
+{
+    if (elements)
+        *elements = 0;
+    QXmlStreamReader reader(svg);
+    QByteArray kept;
+    QXmlStreamWriter writer(&kept);
+    const auto external = [](QStringView href) {
+        const QStringView value = href.trimmed();
+        return !value.startsWith(QLatin1Char('#')) && !value.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
+    };
+    int skipping = 0;  // depth inside a dropped element
+    while (!reader.atEnd()) {
+        const QXmlStreamReader::TokenType token = reader.readNext();
+        if (skipping > 0) {
+            if (token == QXmlStreamReader::StartElement)
+                ++skipping;
+            else if (token == QXmlStreamReader::EndElement)
+                --skipping;
+            continue;
+        }
+        switch (token) {
+        case QXmlStreamReader::StartElement: {
+            // Every link attribute, whatever its namespace prefix.
+            QXmlStreamAttributes attributes;
+            bool refersOutside = false;
+            for (const QXmlStreamAttribute& attribute : reader.attributes()) {
+                if (attribute.name() == QLatin1String("href") && external(attribute.value()))
+                    refersOutside = true;
+                else
+                    attributes.append(attribute);
+            }
+            // A link's target is never opened; its content stays.
+            if (refersOutside && reader.name() != QLatin1String("a")) {
+                skipping = 1;
+                break;
+            }
+            // Declared before the element, so that it keeps its prefixes.
+            for (const QXmlStreamNamespaceDeclaration& declaration : reader.namespaceDeclarations()) {
+                if (declaration.prefix().isEmpty())
+                    writer.writeDefaultNamespace(declaration.namespaceUri().toString());
+                else
+                    writer.writeNamespace(declaration.namespaceUri().toString(), declaration.prefix().toString());
+            }
+            writer.writeStartElement(reader.namespaceUri().toString(), reader.name().toString());
+            writer.writeAttributes(attributes);
+            if (elements)
+                ++*elements;
+            break;
+        }
+        // The document type (whose entities are expanded by now), style
+        // sheet instructions and unresolved entities could each name
+        // something outside the drawing.
+        case QXmlStreamReader::DTD:
+        case QXmlStreamReader::ProcessingInstruction:
+        case QXmlStreamReader::EntityReference:
+            break;
+        default:
+            writer.writeCurrentToken(reader);
+        }
+    }
+    return kept;
+}
+
 bool readSvgShapes(const QString& path, RecognizedDiagram& out)
 {
     QFile file(path);
@@ -170,7 +499,10 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
     TextState text;
     SvgShapeLists shapes;
     QList<QRectF> rowBands;
+    QList<QLineF> lines;
     QList<RecognizedText> runs;
+    QRectF extent;
+    bool root = true;
 
     const auto emitRun = [&] {
         const QString t = cleanRecognizedText(text.buffer);
@@ -193,9 +525,13 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
                 t = parseSvgTransform(transform) * t;
             stack.append(t);
             const QStringView name = reader.name();
+            if (root && name == QLatin1String("svg"))
+                extent = drawingExtent(reader);
+            root = false;
             if (name == QLatin1String("rect")) {
-                const QRectF r = t.mapRect(QRectF(number("x"), number("y"), number("width"), number("height")))
-                                     .normalized();
+                QRectF r = t.mapRect(QRectF(number("x"), number("y"), number("width"), number("height"))).normalized();
+                if (!isFinite(r))
+                    r = QRectF();
                 const double w = r.width(), h = r.height();
                 if (w >= 60 && h >= 36)
                     shapes.boxes.append(r);
@@ -206,8 +542,7 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
                 else if (std::min(w, h) <= 2.5 && std::max(w, h) >= 5 && std::max(w, h) <= 18)
                     out.barMarkers.append(r);
             } else if (name == QLatin1String("line")) {
-                shapes.segments.append(QLineF(t.map(QPointF(number("x1"), number("y1"))),
-                                              t.map(QPointF(number("x2"), number("y2")))));
+                lines.append(QLineF(t.map(QPointF(number("x1"), number("y1"))), t.map(QPointF(number("x2"), number("y2")))));
             } else if (name == QLatin1String("polyline") || name == QLatin1String("polygon")) {
                 const QList<double> values =
                     parseSvgNumberList(reader.attributes().value(QLatin1String("points")).toString());
@@ -225,8 +560,6 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
                         out.arrowMarkers.append(b);
                     } else {
                         shapes.polylines.append(points);
-                        for (int i = 1; i < points.size(); ++i)
-                            shapes.segments.append(QLineF(points.at(i - 1), points.at(i)));
                     }
                 }
             } else if (name == QLatin1String("path")) {
@@ -265,9 +598,22 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
         }
     }
 
-    const QList<QRectF> boxes = mergeCandidateBoxes(shapes.boxes);
+    dropBackgrounds(shapes.boxes, extent);
+    QList<QRectF> boxes = mergeDrawnBoxes(shapes.boxes);
+    // Boxes reaching beyond the drawing end at its edge; those wholly
+    // outside it are not seen.
+    if (extent.isValid()) {
+        QList<QRectF> seen;
+        for (const QRectF& box : qAsConst(boxes)) {
+            const QRectF inside = box.intersected(extent);
+            if (!inside.isEmpty())
+                seen.append(inside);
+        }
+        boxes = seen;
+    }
     if (boxes.isEmpty() && runs.isEmpty())
         return false;
+    int rowBudget = MaxRowsInAll;
 
     out.entities.clear();
     for (const QRectF& box : boxes) {
@@ -304,8 +650,10 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
             bottom = box.y() + box.height() - 2;
         }
         if (h > 0) {
-            for (double y = top; y + 0.45 * h < bottom + 0.5; y += h)
+            const int limit = std::min(MaxRowsPerEntity, rowBudget);
+            for (double y = top; y + 0.45 * h < bottom + 0.5 && entity.rows.size() < limit; y += h)
                 entity.rows.append(QRectF(box.x() + 5, y, box.width() - 10, h));
+            rowBudget -= int(entity.rows.size());
         }
         out.entities.append(entity);
     }
@@ -316,29 +664,24 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
         buildEntitiesFromText(out.entities, sorted);
     }
 
+    // A connector links the boxes its two ends face; the boxes it passes
+    // on its way, or whose corners it grazes, are not its ends.
     QList<RecognizedLink> links;
     QMap<QPair<int, int>, int> index;
+    const auto addConnector = [&](QPointF start, QPointF end) {
+        addRecognizedLink(links, index, endBoxIndex(boxes, start), endBoxIndex(boxes, end), QLineF(start, end));
+    };
     for (const QList<QPointF>& polyline : qAsConst(shapes.polylines)) {
         if (polyline.size() < 2)
             continue;
         const QRectF b = pointsBoundingRect(polyline);
         if (b.width() < 16 && b.height() < 16)
             continue;
-        QList<QPair<int, QPointF>> chain;
-        for (const QPointF& p : polyline) {
-            const int i = nearestBoxIndex(boxes, p, 26);
-            if (i >= 0 && (chain.isEmpty() || chain.last().first != i))
-                chain.append({i, p});
-        }
-        for (int k = 0; k + 1 < chain.size(); ++k)
-            addRecognizedLink(links, index, chain.at(k).first, chain.at(k + 1).first,
-                              QLineF(chain.at(k).second, chain.at(k + 1).second));
+        addConnector(polyline.first(), polyline.last());
     }
-    for (const QLineF& segment : qAsConst(shapes.segments)) {
-        if (segment.length() < 14)
-            continue;
-        addRecognizedLink(links, index, nearestBoxIndex(boxes, segment.p1(), 26),
-                          nearestBoxIndex(boxes, segment.p2(), 26), segment);
+    for (const QLineF& line : joinLines(lines)) {
+        if (line.length() >= 14)
+            addConnector(line.p1(), line.p2());
     }
     out.links = links;
     return !out.entities.isEmpty() || !runs.isEmpty();

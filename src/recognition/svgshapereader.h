@@ -25,6 +25,13 @@ constexpr qint64 MaxSvgDocumentBytes = kMaxInflatedPayloadBytes;
 // cannot be read, is too large or does not inflate.
 QByteArray readSvgDocument(const QString& path);
 
+// The drawing rewritten without anything that refers outside it: elements
+// linking to files or URLs (images, uses; data: URIs and references within
+// the document stay), style sheet instructions and the document type.
+// What follows a malformed part is dropped. Render only this. elements,
+// when given, receives the number of elements kept.
+QByteArray svgWithoutExternalReferences(const QByteArray& svg, int* elements = nullptr);
+
 // Reads the drawing at path (or its text) into out; false when it holds
 // neither boxes nor text, or cannot be opened (then out is left alone).
 bool readSvgShapes(const QString& path, RecognizedDiagram& out);

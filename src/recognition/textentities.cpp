@@ -4,6 +4,8 @@
 #include "recognition/glyphrecognition.h"
 #include "recognition/recognitiongeometry.h"
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
 
@@ -13,6 +15,55 @@ double centreY(const QRectF& r)
 {
     return r.y() + r.height() / 2;
 }
+
+// The boxes near each point, found through a grid of cells about twice the
+// typical box: every box is listed in the cells its rectangle grown by reach
+// covers, so a point within reach of a box finds it in its own cell. Boxes
+// covering too many cells are listed apart and always looked at.
+class BoxGrid
+{
+public:
+    BoxGrid(const QList<QRectF>& boxes, double reach) : m_reach(reach)
+    {
+        QList<double> sides;
+        for (const QRectF& box : boxes)
+            sides.append(std::max(box.width(), box.height()));
+        if (!sides.isEmpty()) {
+            std::nth_element(sides.begin(), sides.begin() + sides.size() / 2, sides.end());
+            m_cell = std::max(2 * (sides.at(sides.size() / 2) + reach), 1.0);
+        }
+        for (int i = 0; i < boxes.size(); ++i) {
+            const QRectF r = boxes.at(i).adjusted(-reach, -reach, reach, reach);
+            const qint64 x0 = key(r.left()), x1 = key(r.right()), y0 = key(r.top()), y1 = key(r.bottom());
+            if (!std::isfinite(r.width() + r.height() + r.x() + r.y()) || double(x1 - x0 + 1) * double(y1 - y0 + 1) > 64) {
+                m_everywhere.append(i);
+                continue;
+            }
+            for (qint64 x = x0; x <= x1; ++x) {
+                for (qint64 y = y0; y <= y1; ++y)
+                    m_cells[{x, y}].append(i);
+            }
+        }
+    }
+
+    // Indexes, ascending, of the boxes that may lie within reach of p.
+    QList<int> near(QPointF p) const
+    {
+        QList<int> found = m_everywhere;
+        if (std::isfinite(p.x()) && std::isfinite(p.y()))
+            found += m_cells.value({key(p.x()), key(p.y())});
+        std::sort(found.begin(), found.end());
+        return found;
+    }
+
+private:
+    qint64 key(double v) const { return qint64(std::floor(std::clamp(v / m_cell, -1e15, 1e15))); }
+
+    double m_reach;
+    double m_cell = 1.0;
+    QHash<QPair<qint64, qint64>, QList<int>> m_cells;
+    QList<int> m_everywhere;
+};
 
 } // namespace
 
@@ -30,6 +81,8 @@ void buildEntitiesFromText(QList<RecognizedEntity>& entities, QList<RecognizedTe
     for (const RecognizedEntity& entity : qAsConst(entities))
         boxes.append(entity.box);
 
+    // A run goes to a box holding it (grown by 4) or nearer than 18.
+    const BoxGrid grid(boxes, 18);
     QList<QList<const RecognizedText*>> buckets(entities.size());
     for (const RecognizedText& run : qAsConst(texts)) {
         if (run.text.trimmed().isEmpty())
@@ -37,8 +90,11 @@ void buildEntitiesFromText(QList<RecognizedEntity>& entities, QList<RecognizedTe
         const QPointF c = run.rect.center();
         int owner = -1;
         double ownerArea = 0;
-        for (int i = 0; i < boxes.size(); ++i) {
+        QList<QRectF> near;
+        const QList<int> nearIndexes = grid.near(c);
+        for (int i : nearIndexes) {
             const QRectF& box = boxes.at(i);
+            near.append(box);
             const QRectF grown = box.adjusted(-4, -4, 4, 4);
             const bool inside = c.x() >= grown.left() && c.x() <= grown.right() && c.y() >= grown.top()
                 && c.y() <= grown.bottom();
@@ -48,8 +104,10 @@ void buildEntitiesFromText(QList<RecognizedEntity>& entities, QList<RecognizedTe
                 ownerArea = area;
             }
         }
-        if (owner < 0)
-            owner = nearestBoxIndex(boxes, c, 18);
+        if (owner < 0) {
+            const int nearest = nearestBoxIndex(near, c, 18);
+            owner = nearest < 0 ? -1 : nearIndexes.at(nearest);
+        }
         if (owner >= 0)
             buckets[owner].append(&run);
     }

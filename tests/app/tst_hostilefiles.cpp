@@ -25,6 +25,8 @@
 
 #include <memory>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString hostileDir = QStringLiteral(QUILLMAP_TEST_DATA_DIR "/hostile");
@@ -73,6 +75,8 @@ private slots:
     void farItemsAreBounded();
     void hugeImportsAreRefused_data();
     void hugeImportsAreRefused();
+    void hostileDrawingsImportFromImage_data();
+    void hostileDrawingsImportFromImage();
 
 private:
     void addFileRows();
@@ -320,6 +324,51 @@ void TestHostileFiles::hugeImportsAreRefused()
     QVERIFY(waitUntilIdle(window.get()));
     QCOMPARE(warnings, QStringList{warning});
     QCOMPARE(entityTitles(scene->toJson()), QStringList{QStringLiteral("Kept")});
+}
+
+// Drawings shaped to exhaust memory or to make the renderer open something
+// outside them: Import from Image gives a diagram, never an abort or a hang.
+void TestHostileFiles::hostileDrawingsImportFromImage_data()
+{
+    QTest::addColumn<QByteArray>("body");
+    QTest::addColumn<int>("entities");
+    const QByteArray box = "<rect x=\"10\" y=\"10\" width=\"120\" height=\"60\" fill=\"none\" stroke=\"#000\"/>"
+                           "<text x=\"20\" y=\"30\">Order</text><text x=\"20\" y=\"50\">id int</text>";
+    QTest::newRow("rect of 1e10") << QByteArray("<rect width=\"1e10\" height=\"1e10\" fill=\"none\" stroke=\"#000\"/>") << 1;
+    QTest::newRow("rect of 1e300 far out")
+        << QByteArray("<rect x=\"-1e300\" y=\"-1e300\" width=\"1e300\" height=\"1e300\"/>") + box << 1;
+    const QString fifo = dir.filePath(QStringLiteral("fifo"));
+    QVERIFY(::mkfifo(QFile::encodeName(fifo).constData(), 0600) == 0 || QFileInfo::exists(fifo));
+    QByteArray images;
+    for (const QByteArray& target : {QFile::encodeName(fifo), QByteArray("/dev/zero"), QByteArray("/etc/passwd"),
+                                     QByteArray("http://127.0.0.1:9/x.png")})
+        images += "<image x=\"200\" y=\"10\" width=\"50\" height=\"50\" href=\"" + target + "\"/><image xlink:href=\""
+            + target + "\" width=\"50\" height=\"50\"/><use xlink:href=\"" + target + "#x\"/>";
+    // Bands drawn over one another fill the box with ink: no line of text
+    // is looked for in them.
+    QByteArray bands = "<rect width=\"300\" height=\"200\" fill=\"none\" stroke=\"#000\"/>";
+    for (int i = 0; i < 50000; ++i)
+        bands += "<rect x=\"5\" y=\"" + QByteArray::number(30 + i % 150) + "\" width=\"290\" height=\"10\"/>";
+    QTest::newRow("50,000 row bands in one box") << bands << 1;
+    // A box without text: its title is read from a rendering.
+    QTest::newRow("images and uses of a FIFO, a device, a file and a URL")
+        << images + "<rect x=\"10\" y=\"10\" width=\"120\" height=\"60\" fill=\"none\" stroke=\"#000\"/>" << 1;
+}
+
+void TestHostileFiles::hostileDrawingsImportFromImage()
+{
+    QFETCH(QByteArray, body);
+    const QString path = dir.filePath(QStringLiteral("%1.svg").arg(QTest::currentDataTag()).replace(' ', '-'));
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\" width=\"400\" "
+               "height=\"300\">" + body + "</svg>");
+    file.close();
+    DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
+    windowAction(window.get(), "actionImport_from_Image")->trigger();
+    QVERIFY(waitUntilIdle(window.get(), 60000));
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+    QTEST(int(itemsOfType<EntityItem>(*canvasScene(window.get())).size()), "entities");
 }
 
 QUILLMAP_TEST_MAIN(TestHostileFiles)

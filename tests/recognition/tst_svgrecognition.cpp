@@ -12,6 +12,9 @@
 #include "recognition/svgshapereader.h"
 
 #include <QFont>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QPainterPath>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -378,6 +381,138 @@ private Q_SLOTS:
             recognizeDiagram(bad, &error);
             QCOMPARE(error, QString("Could not read shapes from the SVG."));
         }
+    }
+
+    // Shapes far larger than the drawing: rows stay bounded, the box ends at
+    // the drawing's edge.
+    void hugeBoxesAreBounded_data()
+    {
+        QTest::addColumn<QByteArray>("rect");
+        QTest::addColumn<QByteArray>("size");
+        QTest::newRow("1e10 in a small drawing") << QByteArray("width=\"1e10\" height=\"1e10\"")
+                                                 << QByteArray("width=\"100\" height=\"100\"");
+        QTest::newRow("1e10 in a drawing sized in points") << QByteArray("width=\"1e10\" height=\"1e10\"")
+                                                           << QByteArray("width=\"75pt\" height=\"75pt\"");
+        QTest::newRow("1e20 in a drawing of no size") << QByteArray("width=\"1e20\" height=\"1e20\"") << QByteArray();
+    }
+    void hugeBoxesAreBounded()
+    {
+        QFETCH(QByteArray, rect);
+        QFETCH(QByteArray, size);
+        QString error;
+        const RecognizedDiagram result = recognizeDiagram(
+            writeFile("huge.svg", svgDocument("<rect " + rect + " fill=\"none\" stroke=\"#000\"/>", size)), &error);
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        QCOMPARE(result.entities.size(), 1);
+        QVERIFY(result.entities[0].rows.size() <= 1000);
+        QVERIFY(size.isEmpty() || result.entities[0].box == QRectF(0, 0, 100, 100));
+    }
+
+    // Nothing outside the drawing reaches the renderer: links to files and
+    // URLs, style sheet instructions, the document type.
+    void externalReferencesAreDropped()
+    {
+        const QByteArray svg =
+            "<?xml version=\"1.0\"?><?xml-stylesheet type=\"text/css\" href=\"/etc/passwd\"?>"
+            "<!DOCTYPE svg [<!ENTITY pic \"<image href='/etc/passwd' width='9' height='9'/>\">]>"
+            "<svg xmlns=\"http://www.w3.org/2000/svg\" xmlns:xlink=\"http://www.w3.org/1999/xlink\">"
+            "<image xlink:href=\"file:///etc/passwd\"/><image href=\" http://127.0.0.1:9/a.png\"><title>t</title></image>"
+            "<use xlink:href=\"other.svg#a\"/><use xlink:href=\"#kept\"/><a href=\"https://x.invalid\"><rect id=\"kept\"/></a>"
+            "<image xlink:href=\"data:image/png;base64,iVBORw0KGgo=\"/>&pic;</svg>";
+        const QString kept = QString::fromUtf8(svgWithoutExternalReferences(svg));
+        for (const char* gone : {"passwd", "127.0.0.1", "other.svg", "x.invalid", "stylesheet", "DOCTYPE"})
+            QVERIFY2(!kept.contains(QLatin1String(gone)), qPrintable(kept));
+        for (const char* stays : {"<use xlink:href=\"#kept\"/>", "<rect id=\"kept\"/>", "data:image/png", "<svg xmlns="})
+            QVERIFY2(kept.contains(QLatin1String(stays)), qPrintable(kept));
+    }
+
+    // A page or canvas under the diagram is not an entity; a lone box is
+    // one whatever its size.
+    void backgroundsAreNotEntities_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<int>("entities");
+        QTest::addColumn<double>("width");
+        const QByteArray page = "<rect width=\"800\" height=\"600\" fill=\"#fff\"/>";
+        const QByteArray a = "<rect x=\"50\" y=\"50\" width=\"120\" height=\"80\"/><text x=\"55\" y=\"70\">A</text>";
+        const QByteArray two = a + "<rect x=\"400\" y=\"300\" width=\"120\" height=\"80\"/><text x=\"405\" y=\"320\">B</text>";
+        QTest::newRow("page rect") << page + two << 2 << 120.0;
+        QTest::newRow("page polygon, then its outline")
+            << "<polygon points=\"0,0 800,0 800,600 0,600\"/>" + page + two << 2 << 120.0;
+        QTest::newRow("canvas under all boxes") << "<rect x=\"40\" y=\"40\" width=\"490\" height=\"350\"/>" + two << 2 << 120.0;
+        QTest::newRow("one box on a page") << page + a << 1 << 120.0;
+        QTest::newRow("lone box filling the drawing") << page + "<text x=\"55\" y=\"70\">A</text>" << 1 << 800.0;
+    }
+    void backgroundsAreNotEntities()
+    {
+        QFETCH(QByteArray, body);
+        const RecognizedDiagram out = readData(body);
+        QTEST(int(out.entities.size()), "entities");
+        for (const RecognizedEntity& entity : out.entities)
+            QTEST(entity.box.width(), "width");
+    }
+
+    // A connector ends on the boxes its ends face, not on those it passes
+    // or whose corners it grazes.
+    void connectorsEndWhereTheyFace_data()
+    {
+        QTest::addColumn<QByteArray>("connector");
+        QTest::addColumn<int>("links");
+        // A at (0,0), B at (400,0), C at (200,150), each 120 x 80.
+        QTest::newRow("straight A to B") << QByteArray("<path d=\"M120 40 L400 40\"/>") << 1;
+        QTest::newRow("past C's corner") << QByteArray("<path d=\"M120 40 L190 140 L330 140 L400 40\"/>") << 1;
+        QTest::newRow("lines end to end, past C's corner") << QByteArray("<line x1=\"120\" y1=\"60\" x2=\"190\" y2=\"145\"/>"
+                                                                         "<line x1=\"400\" y1=\"60\" x2=\"190\" y2=\"145\"/>") << 1;
+        QTest::newRow("lines branching at C's corner") << QByteArray("<line x1=\"120\" y1=\"60\" x2=\"190\" y2=\"145\"/>"
+                                                                     "<line x1=\"190\" y1=\"145\" x2=\"400\" y2=\"60\"/>"
+                                                                     "<line x1=\"190\" y1=\"145\" x2=\"250\" y2=\"300\"/>") << 0;
+        QTest::newRow("ending off a corner") << QByteArray("<path d=\"M120 40 L300 40 L390 90\"/>") << 0;
+        QTest::newRow("A to C's side") << QByteArray("<path d=\"M60 80 L60 190 L200 190\"/>") << 1;
+    }
+    void connectorsEndWhereTheyFace()
+    {
+        QFETCH(QByteArray, connector);
+        QByteArray body;
+        for (const QByteArray& at : {QByteArray("x=\"0\" y=\"0\""), QByteArray("x=\"400\" y=\"0\""), QByteArray("x=\"200\" y=\"150\"")})
+            body += "<rect " + at + " width=\"120\" height=\"80\"/>";
+        const RecognizedDiagram out = readData(body + connector + "<text x=\"700\" y=\"500\">z</text>");
+        QCOMPARE(out.entities.size(), 3);
+        QTEST(int(out.links.size()), "links");
+    }
+
+    // Schema documentation drawn by Graphviz: HTML-like table nodes over a
+    // page-sized background, crow's feet at the Many ends.
+    void graphvizTables()
+    {
+        QFile truthFile(dataFile("graphviz-tables.json"));
+        QVERIFY(truthFile.open(QIODevice::ReadOnly));
+        const QJsonObject truth = QJsonDocument::fromJson(truthFile.readAll()).object();
+        QList<ExpectedEntity> expected;
+        QStringList titles;
+        for (const QJsonValue& value : truth.value("entities").toArray()) {
+            QStringList names;
+            for (const QJsonValue& name : value.toObject().value("attributes").toArray())
+                names.append(name.toString());
+            titles.append(value.toObject().value("title").toString());
+            expected.append({titles.last(), names, QRectF()});
+        }
+        QList<QPair<int, int>> links;
+        QStringList oriented;
+        for (const QJsonValue& value : truth.value("links").toArray()) {
+            const QString one = value.toObject().value("one").toString(), many = value.toObject().value("many").toString();
+            links.append({int(titles.indexOf(one)), int(titles.indexOf(many))});
+            oriented.append(one + "-" + many);
+        }
+        QString error;
+        const RecognizedDiagram result = recognizeDiagram(dataFile("graphviz-tables.svg"), &error, {QStringLiteral("Liberation Sans")});
+        QVERIFY2(error.isEmpty(), qPrintable(error));
+        const RecognitionScore score = scoreRecognition(result, expected, links);
+        QVERIFY2(score.boxes == expected.size() && score.extraBoxes == 0 && score.titles == expected.size()
+                     && score.attributes == score.expectedAttributes && score.links == links.size(),
+                 qPrintable(score.describe()));
+        QCOMPARE(result.links.size(), links.size());  // none invented
+        for (const RecognizedLink& link : result.links)
+            QVERIFY(oriented.contains(result.entities[link.from].title + "-" + result.entities[link.to].title));
     }
 
     // mermaid-cli's drawings: boxes as filled open paths, labels as text.
