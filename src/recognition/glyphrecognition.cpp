@@ -122,7 +122,9 @@ double inkAspect(const QImage& ink)
 
 QStringList defaultGlyphFamilies()
 {
-    return {QStringLiteral("Verdana"), QStringLiteral("Tahoma"), QStringLiteral("Arial")};
+    // Arial's metrics, Verdana's shapes and a modern geometric sans: the
+    // faces this application ships or installs.
+    return {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Manrope")};
 }
 
 namespace {

@@ -71,37 +71,150 @@ QImage binarizeImage(QImage image)
     return closeInkGaps(thresholdImage(std::move(image)));
 }
 
+QImage greyOverWhite(const QImage& image)
+{
+    if (image.isNull())
+        return QImage();
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_Grayscale8);
+    const QImage argb = image.format() == QImage::Format_ARGB32 ? image : image.convertToFormat(QImage::Format_ARGB32);
+    QImage grey(argb.size(), QImage::Format_Grayscale8);
+    for (int y = 0; y < argb.height(); ++y) {
+        const QRgb* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        uchar* to = grey.scanLine(y);
+        for (int x = 0; x < argb.width(); ++x) {
+            const int a = qAlpha(from[x]);
+            to[x] = uchar((qGray(from[x]) * a + 255 * (255 - a) + 127) / 255);
+        }
+    }
+    return grey;
+}
+
+QImage reduceGrey(const QImage& grey, int side, bool darkest)
+{
+    if (grey.width() <= side && grey.height() <= side)
+        return grey;
+    const QSize size = grey.size().scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    if (!darkest)
+        return grey.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_Grayscale8);
+    // Every target pixel takes the darkest source pixel it covers, so that
+    // lines thinner than the reduction stay as dark as they were drawn.
+    QImage reduced(size, QImage::Format_Grayscale8);
+    reduced.fill(255);
+    const int w = grey.width(), h = grey.height();
+    std::vector<int> column(static_cast<size_t>(w));
+    for (int x = 0; x < w; ++x)
+        column[static_cast<size_t>(x)] = std::min(size.width() - 1, int(qint64(x) * size.width() / w));
+    for (int y = 0; y < h; ++y) {
+        const uchar* from = grey.constScanLine(y);
+        uchar* to = reduced.scanLine(std::min(size.height() - 1, int(qint64(y) * size.height() / h)));
+        for (int x = 0; x < w; ++x) {
+            uchar& target = to[column[static_cast<size_t>(x)]];
+            target = std::min(target, from[x]);
+        }
+    }
+    return reduced;
+}
+
+namespace {
+
+double meanGrey(const QImage& grey, qint64 histogram[256])
+{
+    std::fill(histogram, histogram + 256, 0);
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* line = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            ++histogram[line[x]];
+    }
+    double sum = 0;
+    for (int i = 0; i < 256; ++i)
+        sum += double(i) * histogram[i];
+    return sum / std::max<qint64>(qint64(grey.width()) * grey.height(), 1);
+}
+
+// Ink below the Otsu threshold of the grey image (inverted first when
+// dark); the threshold applied is stored in appliedThreshold.
+QImage thresholdGrey(QImage grey, bool invert, int* appliedThreshold = nullptr)
+{
+    qint64 histogram[256];
+    meanGrey(grey, histogram);
+    if (invert) {
+        grey.invertPixels();
+        std::reverse(histogram, histogram + 256);
+    }
+    const int threshold = std::clamp(otsuThreshold(histogram, qint64(grey.width()) * grey.height()) - 4, 80, 220);
+    if (appliedThreshold)
+        *appliedThreshold = threshold;
+    for (int y = 0; y < grey.height(); ++y) {
+        uchar* line = grey.scanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            line[x] = line[x] < threshold ? 0 : 255;
+    }
+    return grey;
+}
+
+// Running maximum over 2 * radius + 1 pixels along rows, then columns.
+QImage localMaximum(const QImage& grey, int radius)
+{
+    const int w = grey.width(), h = grey.height();
+    QImage rows(grey.size(), QImage::Format_Grayscale8), result(grey.size(), QImage::Format_Grayscale8);
+    for (int y = 0; y < h; ++y) {
+        const uchar* from = grey.constScanLine(y);
+        uchar* to = rows.scanLine(y);
+        for (int x = 0; x < w; ++x)
+            to[x] = *std::max_element(from + std::max(0, x - radius), from + std::min(w, x + radius + 1));
+    }
+    for (int y = 0; y < h; ++y) {
+        uchar* to = result.scanLine(y);
+        std::copy(rows.constScanLine(y), rows.constScanLine(y) + w, to);
+        for (int k = std::max(0, y - radius); k <= std::min(h - 1, y + radius); ++k) {
+            const uchar* other = rows.constScanLine(k);
+            for (int x = 0; x < w; ++x)
+                to[x] = std::max(to[x], other[x]);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+QImage structureMask(QImage grey, bool invert)
+{
+    if (grey.isNull())
+        return QImage();
+    if (invert)
+        grey.invertPixels();
+    int threshold = 128;
+    QImage mask = thresholdGrey(grey, false, &threshold);
+    // Thin light outlines on light fills stand out from the paper around
+    // them rather than from the whole picture.
+    const QImage around = localMaximum(grey, 2);
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* g = grey.constScanLine(y);
+        const uchar* m = around.constScanLine(y);
+        uchar* out = mask.scanLine(y);
+        for (int x = 0; x < grey.width(); ++x) {
+            if (m[x] - g[x] >= StructureContrast)
+                out[x] = 0;
+        }
+    }
+    return closeInkGaps(mask);
+}
+
+bool isDarkPicture(const QImage& grey)
+{
+    qint64 histogram[256];
+    return meanGrey(grey, histogram) < 110;
+}
+
 QImage thresholdImage(QImage image)
 {
     if (image.isNull())
         return QImage();
-    if (image.width() > RasterProcessingSide || image.height() > RasterProcessingSide)
-        image = image.scaled(RasterProcessingSide, RasterProcessingSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    QImage grey = reduceGrey(greyOverWhite(image), RasterProcessingSide, false);
     image = QImage();
-    const int w = grey.width(), h = grey.height();
-    qint64 histogram[256] = {};
-    for (int y = 0; y < h; ++y) {
-        const uchar* line = grey.constScanLine(y);
-        for (int x = 0; x < w; ++x)
-            ++histogram[line[x]];
-    }
-    const qint64 pixels = qint64(w) * h;
-    double sum = 0;
-    for (int i = 0; i < 256; ++i)
-        sum += double(i) * histogram[i];
-    const double mean = sum / std::max<qint64>(pixels, 1);
-    if (mean < 110) {
-        grey.invertPixels();
-        std::reverse(histogram, histogram + 256);
-    }
-    const int threshold = std::clamp(otsuThreshold(histogram, pixels) - 4, 80, 220);
-    for (int y = 0; y < h; ++y) {
-        uchar* line = grey.scanLine(y);
-        for (int x = 0; x < w; ++x)
-            line[x] = line[x] < threshold ? 0 : 255;
-    }
-    return grey;
+    return thresholdGrey(grey, isDarkPicture(grey));
 }
 
 QImage closeInkGaps(QImage mask)
@@ -276,8 +389,10 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
                 const QRectF& leftBox = a.x() <= b.x() ? a : b;
                 const QRectF& rightBox = a.x() <= b.x() ? b : a;
                 const double hgap = rightBox.left() - leftBox.right();
+                // Columns of a grid share the rule between them; boxes with
+                // outlines of their own, however close, stay apart.
                 const bool sideBySide = std::abs(leftBox.top() - rightBox.top()) <= vtol
-                    && std::abs(leftBox.bottom() - rightBox.bottom()) <= vtol && hgap >= -4 && hgap <= 6;
+                    && std::abs(leftBox.bottom() - rightBox.bottom()) <= vtol && hgap >= -4 && hgap <= 0;
                 if (stacked || sideBySide) {
                     kept[i] = a.united(b);
                     kept.removeAt(j);
@@ -297,14 +412,82 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
     return kept;
 }
 
+QList<QRectF> joinTableCells(QList<QRectF> candidates)
+{
+    // The cells of one column of a table: as wide as each other, one right
+    // below the other across a single rule. Taller cells are left to the
+    // merge, which joins a title cell to its body.
+    const auto isCell = [](const QRectF& r) { return r.width() >= 36 && r.height() >= 10 && r.height() < 60; };
+    bool changed = true;
+    while (changed) {
+        changed = false;
+        for (int i = 0; i < candidates.size() && !changed; ++i) {
+            for (int j = 0; j < candidates.size() && !changed; ++j) {
+                const QRectF& upper = candidates.at(i);
+                const QRectF& lower = candidates.at(j);
+                if (i == j || !isCell(upper) || !(isCell(lower) || lower.height() >= 60))
+                    continue;
+                const double tol = std::max(0.04 * std::min(upper.width(), lower.width()), 3.0);
+                const double gap = lower.top() - upper.bottom();
+                if (std::abs(upper.left() - lower.left()) <= tol && std::abs(upper.right() - lower.right()) <= tol
+                    && gap >= -5 && gap <= 2) {
+                    candidates[std::min(i, j)] = upper.united(lower);
+                    candidates.removeAt(std::max(i, j));
+                    changed = true;
+                }
+            }
+        }
+    }
+    return candidates;
+}
+
+QRectF extendOverHeaderBand(const QImage& mask, const QRectF& box)
+{
+    // A filled title band reads as solid ink right above the box: its rows
+    // are ink at both ends and across most of the width (the title itself
+    // leaves paper holes).
+    const int left = int(std::ceil(box.left())) + 3, right = int(std::floor(box.right())) - 3;
+    if (right - left < 20 || mask.isNull())
+        return box;
+    const int widest = std::max(12, int(box.height()));
+    int top = int(std::floor(box.top())) + 1;
+    int rows = 0, solid = 0;
+    for (int y = top - 1; y >= 0 && rows < widest; --y, ++rows) {
+        const uchar* line = mask.constScanLine(y);
+        if (left < 0 || right >= mask.width() || line[left] != 0 || line[right] != 0)
+            break;
+        int count = 0;
+        for (int x = left; x <= right; ++x)
+            count += line[x] == 0;
+        if (count < 0.55 * (right - left + 1))
+            break;
+        solid += count > 0.97 * (right - left + 1);
+        top = y;
+    }
+    if (rows < 8 || solid < 2)
+        return box;
+    return QRectF(box.left(), top - 1, box.width(), box.bottom() - top + 1);
+}
+
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families)
 {
     if (image.isNull())
         return false;
-    // Text is read from the plain threshold: closing the gaps in the box
-    // outlines also closes the gaps between letters.
-    const QImage ink = thresholdImage(image);
-    const QImage mask = closeInkGaps(ink);
+    // Text is read from the plain threshold of the smoothly reduced picture:
+    // closing the gaps in the box outlines also closes the gaps between
+    // letters. Boxes and lines come from the darkest-pixel reduction, which
+    // keeps thin outlines, with light outlines found by their contrast.
+    QImage mask;
+    QImage ink;
+    {
+        QImage full = greyOverWhite(image);
+        const QImage smooth = reduceGrey(full, RasterProcessingSide, false);
+        const bool dark = isDarkPicture(smooth);
+        ink = thresholdGrey(smooth, dark);
+        if (dark)
+            full.invertPixels();
+        mask = structureMask(reduceGrey(full, RasterProcessingSide, true), false);
+    }
     QList<QRect> regions;
     {
         const QImage outside = outsideMask(mask);
@@ -314,11 +497,13 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     candidates.reserve(regions.size());
     for (const QRect& region : qAsConst(regions))
         candidates.append(QRectF(region.left() - 2, region.top() - 2, region.width() + 4, region.height() + 4));
-    const QList<QRectF> boxes = mergeCandidateBoxes(candidates);
+    QList<QRectF> boxes = mergeCandidateBoxes(joinTableCells(candidates));
     if (boxes.isEmpty())
         return false;
+    for (QRectF& box : boxes)
+        box = extendOverHeaderBand(mask, box);
     result.entities.clear();
-    for (const QRectF& box : boxes) {
+    for (const QRectF& box : qAsConst(boxes)) {
         RecognizedEntity entity;
         entity.box = box;
         result.entities.append(entity);

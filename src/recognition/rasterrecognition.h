@@ -26,6 +26,31 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result,
 // size, inverted when dark, thresholded by Otsu's method and closed.
 QImage binarizeImage(QImage image);
 
+// The picture as Grayscale8 at its own size, transparent pixels composed
+// over white.
+QImage greyOverWhite(const QImage& image);
+
+// A grey image reduced to fit in side x side (unchanged when it fits):
+// smoothly, or with every pixel the darkest of those it covers.
+QImage reduceGrey(const QImage& grey, int side, bool darkest);
+
+// Whether the picture is light drawing on a dark ground.
+bool isDarkPicture(const QImage& grey);
+
+// Local contrast that makes a pixel ink in the structure mask: this much
+// darker than the lightest pixel within two pixels.
+constexpr int StructureContrast = 24;
+
+// The mask boxes and lines are found in: the Otsu threshold, plus every
+// pixel clearly darker than the paper right around it, closed.
+QImage structureMask(QImage grey, bool invert);
+
+// Cells stacked in one column of a table joined into one candidate.
+QList<QRectF> joinTableCells(QList<QRectF> candidates);
+
+// The box grown upward over a filled title band drawn right above it.
+QRectF extendOverHeaderBand(const QImage& mask, const QRectF& box);
+
 // The first steps of binarizeImage: scaled, inverted when dark and
 // thresholded, without closing the gaps.
 QImage thresholdImage(QImage image);
