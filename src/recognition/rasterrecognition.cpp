@@ -188,15 +188,52 @@ QImage structureMask(QImage grey, bool invert)
     int threshold = 128;
     QImage mask = thresholdGrey(grey, false, &threshold);
     // Thin light outlines on light fills stand out from the paper around
-    // them rather than from the whole picture.
+    // them rather than from the whole picture. Only straight runs count, so
+    // that the speckle of compression around letters stays paper.
     const QImage around = localMaximum(grey, 2);
-    for (int y = 0; y < grey.height(); ++y) {
+    const int w = grey.width(), h = grey.height();
+    std::vector<uchar> contrast(static_cast<size_t>(w) * h, 0);
+    for (int y = 0; y < h; ++y) {
         const uchar* g = grey.constScanLine(y);
         const uchar* m = around.constScanLine(y);
-        uchar* out = mask.scanLine(y);
-        for (int x = 0; x < grey.width(); ++x) {
-            if (m[x] - g[x] >= StructureContrast)
-                out[x] = 0;
+        for (int x = 0; x < w; ++x)
+            contrast[static_cast<size_t>(y) * w + x] = m[x] - g[x] >= StructureContrast;
+    }
+    const int steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
+    for (const auto& step : steps) {
+        const int sx = step[0], sy = step[1];
+        const auto walk = [&](int x, int y) {
+            int run = 0;
+            while (true) {
+                const bool in = x >= 0 && y >= 0 && x < w && y < h;
+                if (in && contrast[static_cast<size_t>(y) * w + x]) {
+                    ++run;
+                } else {
+                    if (run >= StructureRun) {
+                        for (int k = 1; k <= run; ++k)
+                            mask.scanLine(y - k * sy)[x - k * sx] = 0;
+                    }
+                    run = 0;
+                }
+                if (!in)
+                    return;
+                x += sx;
+                y += sy;
+            }
+        };
+        if (sy == 0) {
+            for (int y = 0; y < h; ++y)
+                walk(0, y);
+        } else if (sx == 0) {
+            for (int x = 0; x < w; ++x)
+                walk(x, 0);
+        } else {
+            const int edgeY = sy > 0 ? 0 : h - 1;
+            for (int x = 0; x < w; ++x)
+                walk(x, edgeY);
+            for (int y = 0; y < h; ++y)
+                if (y != edgeY)
+                    walk(0, y);
         }
     }
     return closeInkGaps(mask);
@@ -392,7 +429,7 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
                 // Columns of a grid share the rule between them; boxes with
                 // outlines of their own, however close, stay apart.
                 const bool sideBySide = std::abs(leftBox.top() - rightBox.top()) <= vtol
-                    && std::abs(leftBox.bottom() - rightBox.bottom()) <= vtol && hgap >= -4 && hgap <= 0;
+                    && std::abs(leftBox.bottom() - rightBox.bottom()) <= vtol && hgap >= -4 && hgap <= 1;
                 if (stacked || sideBySide) {
                     kept[i] = a.united(b);
                     kept.removeAt(j);
@@ -479,15 +516,20 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     // keeps thin outlines, with light outlines found by their contrast.
     QImage mask;
     QImage ink;
+    QImage smooth;
     {
         QImage full = greyOverWhite(image);
-        const QImage smooth = reduceGrey(full, RasterProcessingSide, false);
+        smooth = reduceGrey(full, RasterProcessingSide, false);
         const bool dark = isDarkPicture(smooth);
         ink = thresholdGrey(smooth, dark);
+        if (dark)
+            smooth.invertPixels();
         if (dark)
             full.invertPixels();
         mask = structureMask(reduceGrey(full, RasterProcessingSide, true), false);
     }
+    if (qEnvironmentVariableIsSet("DEBUGMASK"))
+        mask.save(qEnvironmentVariable("DEBUGMASK")), ink.save(qEnvironmentVariable("DEBUGMASK") + ".ink.png");
     QList<QRect> regions;
     {
         const QImage outside = outsideMask(mask);
@@ -508,7 +550,7 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
         entity.box = box;
         result.entities.append(entity);
     }
-    QList<RecognizedText> runs = recognizeBoxesText(boxes, ink, families);
+    QList<RecognizedText> runs = recognizeBoxesText(boxes, ink, families, smooth);
     buildEntitiesFromText(result.entities, runs);
     result.links = traceRasterConnectors(mask, boxes);
     return true;

@@ -39,10 +39,15 @@ bool isDarkPicture(const QImage& grey);
 
 // Local contrast that makes a pixel ink in the structure mask: this much
 // darker than the lightest pixel within two pixels.
-constexpr int StructureContrast = 24;
+constexpr int StructureContrast = 14;
 
-// The mask boxes and lines are found in: the Otsu threshold, plus every
-// pixel clearly darker than the paper right around it, closed.
+// ... when it lies on a straight run (row, column or diagonal) of such
+// pixels at least this long.
+constexpr int StructureRun = 7;
+
+// The mask boxes and lines are found in: the Otsu threshold, plus the
+// straight runs of pixels clearly darker than the paper right around them,
+// closed.
 QImage structureMask(QImage grey, bool invert);
 
 // Cells stacked in one column of a table joined into one candidate.

@@ -80,6 +80,14 @@ private Q_SLOTS:
         const RecognizedDiagram result = recognizeDiagram(dataFile(picture), &error);
         const RecognitionScore score = scoreRecognition(result, expected, joined);
         qInfo("%s: %s", qPrintable(picture), qPrintable(score.describe()));
+        if (qEnvironmentVariableIsSet("DEBUGFIG"))
+            for (const RecognizedEntity& e : result.entities) {
+                QStringList names;
+                for (const auto& a : e.attributes)
+                    names << a.name + QLatin1Char('/') + a.type;
+                qInfo("  [%s] %s  @%d,%d %dx%d", qPrintable(e.title), qPrintable(names.join(QLatin1String(", "))),
+                      int(e.box.x()), int(e.box.y()), int(e.box.width()), int(e.box.height()));
+            }
         total.boxes += score.boxes;
         total.expectedBoxes += score.expectedBoxes;
         total.extraBoxes += score.extraBoxes;
