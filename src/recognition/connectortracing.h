@@ -14,7 +14,7 @@
 // Pieces of a connector (dashes, the halves on either side of a label) in
 // line with each other and at most twice this many pixels apart are one
 // connector.
-constexpr int ConnectorGapReach = 5;
+constexpr int ConnectorGapReach = 6;
 
 // Ink running at least this many pixels straight in one direction is a
 // stroke going that way.

@@ -1,6 +1,7 @@
 #include "recognition/rasterrecognition.h"
 
 #include "recognition/connectortracing.h"
+#include "recognition/recognitiongeometry.h"
 #include "recognition/textentities.h"
 
 #include <QPoint>
@@ -179,7 +180,7 @@ QImage localMaximum(const QImage& grey, int radius)
 
 } // namespace
 
-QImage structureMask(QImage grey, bool invert)
+QImage structureInk(QImage grey, bool invert)
 {
     if (grey.isNull())
         return QImage();
@@ -236,7 +237,7 @@ QImage structureMask(QImage grey, bool invert)
                     walk(0, y);
         }
     }
-    return closeInkGaps(mask);
+    return mask;
 }
 
 bool isDarkPicture(const QImage& grey)
@@ -304,7 +305,7 @@ QImage outsideMask(const QImage& mask)
     return outside;
 }
 
-QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
+QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds)
 {
     QList<QRect> regions;
     const int w = mask.width(), h = mask.height();
@@ -320,16 +321,17 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
     static const int dy[4] = {0, 0, 1, -1};
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            if (!open(x, y))
+            if (!open(x, y) || (seeds.size() == mask.size() && seeds.constScanLine(y)[x] == 0))
                 continue;
             visited[static_cast<size_t>(y) * w + x] = 1;
             queue.clear();
             queue.push_back(QPoint(x, y));
             int left = x, right = x, top = y, bottom = y;
             qint64 count = 0;
-            // Leftmost and rightmost pixel of every row, from the first one
-            // (the flood starts on the region's top row).
+            // Leftmost and rightmost pixel of every row, by row from the
+            // top of the image (a region may reach above its first pixel).
             std::vector<std::pair<int, int>> spans;
+            int firstRow = y;
             while (!queue.empty()) {
                 const QPoint p = queue.front();
                 queue.pop_front();
@@ -338,7 +340,11 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
                 right = std::max(right, p.x());
                 top = std::min(top, p.y());
                 bottom = std::max(bottom, p.y());
-                const size_t row = static_cast<size_t>(p.y() - y);
+                if (p.y() < firstRow) {
+                    spans.insert(spans.begin(), static_cast<size_t>(firstRow - p.y()), {p.x(), p.x()});
+                    firstRow = p.y();
+                }
+                const size_t row = static_cast<size_t>(p.y() - firstRow);
                 if (row >= spans.size())
                     spans.resize(row + 1, {p.x(), p.x()});
                 spans[row].first = std::min(spans[row].first, p.x());
@@ -351,13 +357,15 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
                     queue.push_back(QPoint(nx, ny));
                 }
             }
-            // The rows of a box's inside span its whole width; the rings of
-            // line-end markers and the gaps between crossing lines do not.
-            qint64 spanned = 0;
+            // Most rows of a box's inside span its whole width (letters
+            // touching the outline or a strip beside a filled band shorten
+            // a few); the rings of line-end markers and the gaps between
+            // crossing lines widen and narrow from row to row.
+            const int width = right - left + 1;
+            int fullRows = 0;
             for (const auto& span : spans)
-                spanned += span.second - span.first + 1;
-            const qint64 boundingArea = qint64(right - left + 1) * (bottom - top + 1);
-            if (count >= 280 && spanned >= 0.9 * boundingArea)
+                fullRows += span.second - span.first + 1 >= 0.9 * width;
+            if (count >= 280 && fullRows >= 0.55 * double(spans.size()))
                 regions.append(QRect(QPoint(left, top), QPoint(right, bottom)));
         }
     }
@@ -454,7 +462,7 @@ QList<QRectF> joinTableCells(QList<QRectF> candidates)
     // The cells of one column of a table: as wide as each other, one right
     // below the other across a single rule. Taller cells are left to the
     // merge, which joins a title cell to its body.
-    const auto isCell = [](const QRectF& r) { return r.width() >= 36 && r.height() >= 10 && r.height() < 60; };
+    const auto isCell = [](const QRectF& r) { return r.width() >= 20 && r.height() >= 10 && r.height() < 60; };
     bool changed = true;
     while (changed) {
         changed = false;
@@ -462,7 +470,7 @@ QList<QRectF> joinTableCells(QList<QRectF> candidates)
             for (int j = 0; j < candidates.size() && !changed; ++j) {
                 const QRectF& upper = candidates.at(i);
                 const QRectF& lower = candidates.at(j);
-                if (i == j || !isCell(upper) || !(isCell(lower) || lower.height() >= 60))
+                if (i == j || upper.width() < 20 || lower.width() < 20 || !(isCell(upper) || isCell(lower)))
                     continue;
                 const double tol = std::max(0.04 * std::min(upper.width(), lower.width()), 3.0);
                 const double gap = lower.top() - upper.bottom();
@@ -506,6 +514,35 @@ QRectF extendOverHeaderBand(const QImage& mask, const QRectF& box)
     return QRectF(box.left(), top - 1, box.width(), box.bottom() - top + 1);
 }
 
+QList<QRectF> dropPaperBetweenBoxes(const QImage& mask, const QList<QRectF>& boxes)
+{
+    // Connectors and the outlines of boxes can close off plain paper. Such
+    // a patch holds no ink, and some box stands right against it; an empty
+    // box standing free is kept.
+    const auto empty = [&](const QRectF& box) {
+        // Away from the outline and the line ends drawn up to it.
+        const QRect inside = toPixelRect(box.adjusted(12, 12, -12, -12)) & mask.rect();
+        if (inside.width() < 4 || inside.height() < 4)
+            return false;
+        for (int y = inside.top(); y <= inside.bottom(); ++y) {
+            const uchar* line = mask.constScanLine(y);
+            if (std::any_of(line + inside.left(), line + inside.right() + 1, [](uchar v) { return v == 0; }))
+                return false;
+        }
+        return true;
+    };
+    QList<QRectF> kept;
+    for (int i = 0; i < boxes.size(); ++i) {
+        const QRectF& box = boxes.at(i);
+        bool againstBox = false;
+        for (int j = 0; j < boxes.size() && !againstBox; ++j)
+            againstBox = j != i && box.adjusted(-6, -6, 6, 6).intersects(boxes.at(j));
+        if (!againstBox || !empty(box))
+            kept.append(box);
+    }
+    return kept;
+}
+
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families)
 {
     if (image.isNull())
@@ -514,7 +551,7 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     // closing the gaps in the box outlines also closes the gaps between
     // letters. Boxes and lines come from the darkest-pixel reduction, which
     // keeps thin outlines, with light outlines found by their contrast.
-    QImage mask;
+    QImage raw, mask;
     QImage ink;
     QImage smooth;
     {
@@ -526,22 +563,32 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
             smooth.invertPixels();
         if (dark)
             full.invertPixels();
-        mask = structureMask(reduceGrey(full, RasterProcessingSide, true), false);
+        raw = structureInk(reduceGrey(full, RasterProcessingSide, true), false);
+        mask = closeInkGaps(raw);
     }
     if (qEnvironmentVariableIsSet("DEBUGMASK"))
         mask.save(qEnvironmentVariable("DEBUGMASK")), ink.save(qEnvironmentVariable("DEBUGMASK") + ".ink.png");
     QList<QRect> regions;
     {
+        // The closed mask decides what the border reaches; the paper inside
+        // is taken from the ink before closing, in which letters close to
+        // an outline still leave the cell in one piece.
         const QImage outside = outsideMask(mask);
-        regions = findEnclosedRegions(mask, outside);
+        regions = findEnclosedRegions(raw, outside, mask);
+        raw = QImage();
     }
     QList<QRectF> candidates;
     candidates.reserve(regions.size());
     for (const QRect& region : qAsConst(regions))
         candidates.append(QRectF(region.left() - 2, region.top() - 2, region.width() + 4, region.height() + 4));
     QList<QRectF> boxes = mergeCandidateBoxes(joinTableCells(candidates));
+    if (qEnvironmentVariableIsSet("DEBUGMASK")) {
+        for (const QRectF& c : joinTableCells(candidates))
+            qInfo("cand %g,%g %gx%g", c.x(), c.y(), c.width(), c.height());
+    }
     if (boxes.isEmpty())
         return false;
+    boxes = dropPaperBetweenBoxes(mask, boxes);
     for (QRectF& box : boxes)
         box = extendOverHeaderBand(mask, box);
     result.entities.clear();

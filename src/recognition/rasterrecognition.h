@@ -45,13 +45,16 @@ constexpr int StructureContrast = 14;
 // pixels at least this long.
 constexpr int StructureRun = 7;
 
-// The mask boxes and lines are found in: the Otsu threshold, plus the
-// straight runs of pixels clearly darker than the paper right around them,
-// closed.
-QImage structureMask(QImage grey, bool invert);
+// The ink boxes and lines are found in: the Otsu threshold, plus the
+// straight runs of pixels clearly darker than the paper right around them.
+QImage structureInk(QImage grey, bool invert);
 
 // Cells stacked in one column of a table joined into one candidate.
 QList<QRectF> joinTableCells(QList<QRectF> candidates);
+
+// The boxes without the patches of plain paper that lines and other boxes
+// close off (no ink inside, another box within 6 pixels).
+QList<QRectF> dropPaperBetweenBoxes(const QImage& mask, const QList<QRectF>& boxes);
 
 // The box grown upward over a filled title band drawn right above it.
 QRectF extendOverHeaderBand(const QImage& mask, const QRectF& box);
@@ -71,8 +74,10 @@ int otsuThreshold(const qint64 histogram[256], qint64 pixelCount);
 QImage outsideMask(const QImage& mask);
 
 // Bounding rectangles of the paper regions of at least 280 pixels that
-// the border cannot reach.
-QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside);
+// the border cannot reach. With seeds (a mask of the same size), a region
+// starts only at paper of seeds: the closed mask, so that the slivers
+// between the ink before and after closing start no region.
+QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds = QImage());
 
 // Drops implausible candidates, absorbs duplicates and nested rectangles,
 // and joins header cells to the body drawn right below them.
