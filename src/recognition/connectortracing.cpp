@@ -80,7 +80,12 @@ std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>
     return grown;
 }
 
-QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes)
+int connectorGapReachForText(double lineHeight)
+{
+    return std::clamp(int(std::lround(0.4 * lineHeight)), ConnectorGapReach, 14);
+}
+
+QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes, int gapReach)
 {
     QList<RecognizedLink> links;
     if (mask.isNull() || boxes.isEmpty())
@@ -112,7 +117,7 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     // pieces of one stroke closer than a small gap belong together. The
     // flood runs over the ink reached along the strokes; only real ink
     // touches boxes and counts towards a component's size.
-    const std::vector<uchar> reach = grownConnectorInk(ink, interiorMask, ConnectorGapReach);
+    const std::vector<uchar> reach = grownConnectorInk(ink, interiorMask, gapReach);
     const auto isReach = [&](int x, int y) { return reach[static_cast<size_t>(y) * w + x] != 0; };
 
     // A stroke ends at a box when it crosses the band in front of one of
@@ -136,15 +141,17 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
             visited[static_cast<size_t>(y) * w + x] = 1;
             queue.clear();
             queue.push_back(QPoint(x, y));
-            // Per box and side (left, right, top, bottom).
-            std::vector<std::pair<int, std::array<Approach, 4>>> approaches;
+            // Per box and side (left, right, top, bottom, then the corners).
+            std::vector<std::pair<int, std::array<Approach, 8>>> approaches;
             qint64 count = 0;
             while (!queue.empty()) {
                 const QPoint p = queue.front();
                 queue.pop_front();
                 const bool real = isInk(p.x(), p.y());
                 count += real;
-                for (int i = 0; real && i < boxes.size(); ++i) {
+                // The reach of a stroke counts towards its approach: the
+                // last dash of a dashed line may stop short of the box.
+                for (int i = 0; i < boxes.size(); ++i) {
                     const QRectF& b = boxes.at(i);
                     const double px = p.x(), py = p.y();
                     int side = -1;
@@ -165,6 +172,13 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                             side = 3;
                             distance = py - b.bottom();
                         }
+                    } else {
+                        // Diagonally off a corner: the corners are slots
+                        // 4 to 7, and a stroke must come right up to the
+                        // box there, as a line ending at the corner does.
+                        const bool right = px > b.right(), below = py > b.bottom();
+                        side = 4 + (right ? 1 : 0) + (below ? 2 : 0);
+                        distance = std::hypot(px - (right ? b.right() : b.left()), py - (below ? b.bottom() : b.top()));
                     }
                     if (side < 0 || distance > bandOuter)
                         continue;
@@ -194,9 +208,12 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                 continue;
             std::vector<int> touched;
             for (const auto& entry : approaches) {
-                if (std::any_of(entry.second.begin(), entry.second.end(), [&](const Approach& a) {
-                        return a.nearest <= bandNear && a.farthest >= bandFar;
-                    }))
+                bool ends = false;
+                for (size_t side = 0; side < entry.second.size(); ++side) {
+                    const Approach& a = entry.second[side];
+                    ends = ends || (a.nearest <= (side < 4 ? bandNear : bandNear - 1) && a.farthest >= bandFar);
+                }
+                if (ends)
                     touched.push_back(entry.first);
             }
             std::sort(touched.begin(), touched.end());

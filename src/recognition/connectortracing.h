@@ -33,4 +33,11 @@ std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>
 // one piece of ink of at least 18 pixels outside the boxes ends: it crosses
 // the band in front of a side (not a corner) up to the box. Pieces of one
 // stroke closer than the gap above count as one.
-QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes);
+// gapReach replaces ConnectorGapReach for drawings at a larger scale.
+QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes,
+                                            int gapReach = ConnectorGapReach);
+
+// The gap reach for text lines of this height (the median of a drawing's
+// lines): ConnectorGapReach for text of 15 pixels and less, growing with
+// the text up to 14.
+int connectorGapReachForText(double lineHeight);

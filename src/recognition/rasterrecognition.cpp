@@ -566,8 +566,6 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
         raw = structureInk(reduceGrey(full, RasterProcessingSide, true), false);
         mask = closeInkGaps(raw);
     }
-    if (qEnvironmentVariableIsSet("DEBUGMASK"))
-        mask.save(qEnvironmentVariable("DEBUGMASK")), ink.save(qEnvironmentVariable("DEBUGMASK") + ".ink.png");
     QList<QRect> regions;
     {
         // The closed mask decides what the border reaches; the paper inside
@@ -582,10 +580,6 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     for (const QRect& region : qAsConst(regions))
         candidates.append(QRectF(region.left() - 2, region.top() - 2, region.width() + 4, region.height() + 4));
     QList<QRectF> boxes = mergeCandidateBoxes(joinTableCells(candidates));
-    if (qEnvironmentVariableIsSet("DEBUGMASK")) {
-        for (const QRectF& c : joinTableCells(candidates))
-            qInfo("cand %g,%g %gx%g", c.x(), c.y(), c.width(), c.height());
-    }
     if (boxes.isEmpty())
         return false;
     boxes = dropPaperBetweenBoxes(mask, boxes);
@@ -599,6 +593,16 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     }
     QList<RecognizedText> runs = recognizeBoxesText(boxes, ink, families, smooth);
     buildEntitiesFromText(result.entities, runs);
-    result.links = traceRasterConnectors(mask, boxes);
+    // Drawings rendered large leave wider gaps in dashed lines and around
+    // the labels on them.
+    std::vector<double> heights;
+    for (const RecognizedText& run : qAsConst(runs))
+        heights.push_back(run.rect.height());
+    double lineHeight = 0;
+    if (!heights.empty()) {
+        std::nth_element(heights.begin(), heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2), heights.end());
+        lineHeight = heights[heights.size() / 2];
+    }
+    result.links = traceRasterConnectors(mask, boxes, connectorGapReachForText(lineHeight));
     return true;
 }

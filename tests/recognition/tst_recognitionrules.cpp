@@ -196,12 +196,18 @@ private Q_SLOTS:
         QTest::newRow("gap of 15 keeps two")
             << QList<QRectF>{QRectF(0, 0, 120, 30), QRectF(0, 45, 120, 100)}
             << QList<QRectF>{QRectF(0, 45, 120, 100), QRectF(0, 0, 120, 30)};
+        // Grid columns share the rule between them (the candidates, two
+        // pixels beyond each paper region, overlap or meet); separate
+        // outlines leave paper between them and stay apart.
         QTest::newRow("columns of one grid")
-            << QList<QRectF>{QRectF(0, 0, 80, 100), QRectF(82, 0, 60, 100), QRectF(144, 0, 70, 100)}
-            << QList<QRectF>{QRectF(0, 0, 214, 100)};
+            << QList<QRectF>{QRectF(0, 0, 80, 100), QRectF(81, 0, 60, 100), QRectF(140, 0, 70, 100)}
+            << QList<QRectF>{QRectF(0, 0, 210, 100)};
         QTest::newRow("wide title cell over its grid")
-            << QList<QRectF>{QRectF(0, 0, 400, 30), QRectF(0, 32, 200, 100), QRectF(202, 32, 198, 100)}
+            << QList<QRectF>{QRectF(0, 0, 400, 30), QRectF(0, 32, 200, 100), QRectF(201, 32, 199, 100)}
             << QList<QRectF>{QRectF(0, 0, 400, 132)};
+        QTest::newRow("neighbours 3 apart stay apart")
+            << QList<QRectF>{QRectF(0, 0, 100, 100), QRectF(103, 0, 100, 100)}
+            << QList<QRectF>{QRectF(0, 0, 100, 100), QRectF(103, 0, 100, 100)};
         QTest::newRow("separate boxes stay")
             << QList<QRectF>{QRectF(0, 0, 100, 60), QRectF(200, 0, 100, 60)}
             << QList<QRectF>{QRectF(0, 0, 100, 60), QRectF(200, 0, 100, 60)};
