@@ -94,6 +94,28 @@ private Q_SLOTS:
         QCOMPARE(nameOverlapScore("", "anything"), 0.0);
     }
 
+    // Misread rows settle on the type words and key names they stand for;
+    // words that are no near miss stay as read.
+    void settlesRecognizedRows_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("settled");
+        QTest::newRow("type one letter off") << "order_id biqint" << "order_id bigint";
+        QTest::newRow("long type two off, size kept") << "email vacchr(255)" << "email varchar(255)";
+        QTest::newRow("three letters stay") << "account_id inr4" << "account_id inr4";
+        QTest::newRow("width digits kept") << "total numerlc8" << "total numeric8";
+        QTest::newRow("short word not stretched") << "due_on dale" << "due_on date";
+        QTest::newRow("name alone untouched") << "title" << "title";
+        QTest::newRow("no near type") << "first name" << "first name";
+        QTest::newRow("key name") << "ld uuid" << "id uuid";
+        QTest::newRow("key suffix") << "customer_ld uuid" << "customer_id uuid";
+    }
+    void settlesRecognizedRows()
+    {
+        QFETCH(QString, row);
+        QTEST(settleRecognizedRow(row), "settled");
+    }
+
     void foreignKeyScores_data()
     {
         QTest::addColumn<QString>("attribute");
