@@ -3,7 +3,7 @@
 // Text recognition by glyph templates: every ink blob of a text line is
 // compared with characters rendered from a few fonts at the line's height.
 // The alphabet covers identifiers and type names: letters, digits,
-// underscore, hyphen, point and parentheses.
+// underscore, hyphen, point, parentheses, brackets, comma and colon.
 
 #include <QChar>
 
