@@ -154,6 +154,9 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                 for (int i = 0; i < boxes.size(); ++i) {
                     const QRectF& b = boxes.at(i);
                     const double px = p.x(), py = p.y();
+                    if (px < b.left() - bandOuter || px > b.right() + bandOuter || py < b.top() - bandOuter
+                        || py > b.bottom() + bandOuter)
+                        continue;
                     int side = -1;
                     double distance = 0;
                     if (py >= b.top() && py <= b.bottom()) {
