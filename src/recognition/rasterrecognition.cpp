@@ -517,8 +517,9 @@ QRectF extendOverHeaderBand(const QImage& mask, const QRectF& box)
 QList<QRectF> dropPaperBetweenBoxes(const QImage& mask, const QList<QRectF>& boxes)
 {
     // Connectors and the outlines of boxes can close off plain paper. Such
-    // a patch holds no ink, and some box stands right against it; an empty
-    // box standing free is kept.
+    // a patch holds no ink and lies between boxes standing right against it
+    // on opposite sides; an empty box standing free or beside one
+    // neighbour is kept.
     const auto empty = [&](const QRectF& box) {
         // Away from the outline and the line ends drawn up to it.
         const QRect inside = toPixelRect(box.adjusted(12, 12, -12, -12)) & mask.rect();
@@ -534,10 +535,18 @@ QList<QRectF> dropPaperBetweenBoxes(const QImage& mask, const QList<QRectF>& box
     QList<QRectF> kept;
     for (int i = 0; i < boxes.size(); ++i) {
         const QRectF& box = boxes.at(i);
-        bool againstBox = false;
-        for (int j = 0; j < boxes.size() && !againstBox; ++j)
-            againstBox = j != i && box.adjusted(-6, -6, 6, 6).intersects(boxes.at(j));
-        if (!againstBox || !empty(box))
+        bool above = false, below = false, left = false, right = false;
+        for (int j = 0; j < boxes.size(); ++j) {
+            const QRectF& other = boxes.at(j);
+            if (j == i || !box.adjusted(-6, -6, 6, 6).intersects(other))
+                continue;
+            const QPointF c = other.center();
+            above = above || c.y() < box.top();
+            below = below || c.y() > box.bottom();
+            left = left || c.x() < box.left();
+            right = right || c.x() > box.right();
+        }
+        if (!((above && below) || (left && right)) || !empty(box))
             kept.append(box);
     }
     return kept;

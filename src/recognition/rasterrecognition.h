@@ -53,7 +53,7 @@ QImage structureInk(QImage grey, bool invert);
 QList<QRectF> joinTableCells(QList<QRectF> candidates);
 
 // The boxes without the patches of plain paper that lines and other boxes
-// close off (no ink inside, another box within 6 pixels).
+// close off (no ink inside, boxes within 6 pixels on opposite sides).
 QList<QRectF> dropPaperBetweenBoxes(const QImage& mask, const QList<QRectF>& boxes);
 
 // The box grown upward over a filled title band drawn right above it.

@@ -255,6 +255,32 @@ private Q_SLOTS:
         QCOMPARE(result.links.size(), 1);
     }
 
+    // Two connectors running 14 pixels apart between neighbouring boxes
+    // (6 pixels apart) stay two links, each between its own two boxes.
+    void closeConnectorsStayApart()
+    {
+        QImage image(500, 320, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        const QRect a(40, 40, 160, 60), c(206, 40, 160, 60), b(40, 220, 160, 60), d(206, 220, 160, 60);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(QPen(Qt::black, 2));
+            p.drawLine(196, a.bottom(), 196, b.top());
+            p.drawLine(210, c.bottom(), 210, d.top());
+            for (const QRect& r : {a, b, c, d})
+                p.drawRect(r);
+        }
+        RecognizedDiagram result;
+        QVERIFY(recognizeRasterDiagram(image, result, {QStringLiteral("Liberation Sans")}));
+        QCOMPARE(result.entities.size(), 4);
+        QCOMPARE(result.links.size(), 2);
+        for (const RecognizedLink& link : result.links) {
+            const QRectF from = result.entities.at(link.from).box, to = result.entities.at(link.to).box;
+            QVERIFY2(std::abs(from.center().x() - to.center().x()) < 5, "a link joins the boxes of one column");
+        }
+    }
+
     // Words of the alphabet written in the template face at the sizes of
     // diagram text read back letter for letter, both weights.
     void generatedWords_data()
