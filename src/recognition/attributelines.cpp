@@ -8,6 +8,7 @@
 #include <QStringList>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -166,3 +167,76 @@ bool looksLikeLetterNoise(const QString& text)
     }
     return letters >= 4 && distinct.size() < 2;
 }
+
+namespace {
+
+int editDistance(const QString& a, const QString& b)
+{
+    std::vector<int> row(static_cast<size_t>(b.size()) + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[static_cast<size_t>(j)] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int above = row[static_cast<size_t>(j)];
+            row[static_cast<size_t>(j)] = std::min({above + 1, row[static_cast<size_t>(j) - 1] + 1,
+                                                    diagonal + (a.at(i - 1) == b.at(j - 1) ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[static_cast<size_t>(b.size())];
+}
+
+// A key column name read with its i as an l: "ld", "ld_x", "x_ld".
+QString settleIdName(QString name)
+{
+    const QString lower = name.toLower();
+    if (lower == QLatin1String("ld"))
+        return QStringLiteral("id");
+    if (lower.startsWith(QLatin1String("ld_")))
+        name.replace(0, 2, QStringLiteral("id"));
+    if (lower.endsWith(QLatin1String("_ld")))
+        name.replace(name.size() - 2, 2, QStringLiteral("id"));
+    return name;
+}
+
+} // namespace
+
+QString nearestColumnTypeWord(const QString& token)
+{
+    if (token.isEmpty() || isColumnTypeWord(token))
+        return token;
+    // The word itself, then what follows it: a size in parentheses or a
+    // width in digits ("varchar(40)", "int4").
+    int end = 0;
+    while (end < token.size() && token.at(end).isLetter())
+        ++end;
+    const QString base = token.left(end).toLower();
+    const QString rest = token.mid(end);
+    if (base.size() < 3)
+        return token;
+    QString best;
+    int bestDistance = 3;
+    for (const QString& word : columnTypeWords()) {
+        const int allowed = word.size() >= 6 ? 2 : word.size() >= 4 ? 1 : 0;
+        const int distance = editDistance(base, word);
+        if (distance <= allowed && distance < bestDistance) {
+            bestDistance = distance;
+            best = word;
+        }
+    }
+    return best.isEmpty() ? token : best + rest;
+}
+
+QString settleRecognizedRow(const QString& row)
+{
+    QStringList words = cleanRecognizedText(row).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return QString();
+    words.first() = settleIdName(words.first());
+    if (words.size() >= 2)
+        words.last() = nearestColumnTypeWord(words.last());
+    return words.join(QLatin1Char(' '));
+}
+

@@ -39,3 +39,14 @@ double bestForeignKeyScore(const RecognizedEntity& a, const RecognizedEntity& b)
 
 // A run of one repeated letter, which is what strokes or hatching read as.
 bool looksLikeLetterNoise(const QString& text);
+
+// The type word a misread token stands for ("biqint" -> "bigint",
+// "varchr(40)" -> "varchar(40)"): the nearest word of the list within one
+// edit (two for words of six letters and more); the token itself when it
+// is a type word already or nothing is that near.
+QString nearestColumnTypeWord(const QString& token);
+
+// A recognised attribute row with what is known of column rows: a last
+// word near a type word becomes that word, a first word "ld" (also as
+// "ld_" or "_ld") the key name "id".
+QString settleRecognizedRow(const QString& row);

@@ -4,18 +4,10 @@
 #include <QSet>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <deque>
 #include <vector>
-
-namespace {
-
-bool containsPoint(const QRectF& r, int x, int y)
-{
-    return x >= r.left() && x <= r.right() && y >= r.top() && y <= r.bottom();
-}
-
-} // namespace
 
 std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>& excluded, int radius)
 {
@@ -23,41 +15,77 @@ std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>
     std::vector<uchar> grown(static_cast<size_t>(w) * h, 0);
     if (w == 0 || h == 0)
         return grown;
-    // Square neighbourhood, one pass along the rows and one down the
-    // columns, each with a running count of ink in the window.
-    std::vector<uchar> rows(grown.size(), 0);
-    for (int y = 0; y < h; ++y) {
-        const uchar* line = ink.constScanLine(y);
-        const auto source = [&](int x) {
-            return line[x] == 0 && !excluded[static_cast<size_t>(y) * w + x];
-        };
-        int count = 0;
-        for (int x = 0; x < std::min(radius, w); ++x)
-            count += source(x);
-        for (int x = 0; x < w; ++x) {
-            if (x + radius < w)
-                count += source(x + radius);
-            if (x - radius - 1 >= 0)
-                count -= source(x - radius - 1);
-            rows[static_cast<size_t>(y) * w + x] = count > 0;
+    const auto at = [w](int x, int y) { return static_cast<size_t>(y) * w + x; };
+    const auto source = [&](int x, int y) { return ink.constScanLine(y)[x] == 0 && !excluded[at(x, y)]; };
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x)
+            grown[at(x, y)] = source(x, y);
+    // Along each of four directions, runs of ink long enough to be a stroke
+    // going that way reach on by radius at both ends; a gap is thus closed
+    // only between pieces of one stroke, or where a stroke runs into
+    // another, never sideways between strokes that merely pass close by.
+    const int steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
+    for (const auto& step : steps) {
+        const int sx = step[0], sy = step[1];
+        std::vector<QPoint> starts;
+        if (sy == 0) {
+            for (int y = 0; y < h; ++y)
+                starts.push_back(QPoint(0, y));
+        } else if (sx == 0) {
+            for (int x = 0; x < w; ++x)
+                starts.push_back(QPoint(x, 0));
+        } else {
+            const int edgeY = sy > 0 ? 0 : h - 1;
+            for (int x = 0; x < w; ++x)
+                starts.push_back(QPoint(x, edgeY));
+            for (int y = 0; y < h; ++y)
+                if (y != edgeY)
+                    starts.push_back(QPoint(0, y));
         }
-    }
-    for (int x = 0; x < w; ++x) {
-        int count = 0;
-        for (int y = 0; y < std::min(radius, h); ++y)
-            count += rows[static_cast<size_t>(y) * w + x];
-        for (int y = 0; y < h; ++y) {
-            if (y + radius < h)
-                count += rows[static_cast<size_t>(y + radius) * w + x];
-            if (y - radius - 1 >= 0)
-                count -= rows[static_cast<size_t>(y - radius - 1) * w + x];
-            grown[static_cast<size_t>(y) * w + x] = count > 0;
+        const auto inside = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h; };
+        const auto reach = [&](int x, int y, int dx, int dy) {
+            for (int k = 1; k <= radius; ++k) {
+                x += dx;
+                y += dy;
+                if (!inside(x, y) || excluded[at(x, y)])
+                    return;
+                grown[at(x, y)] = 1;
+            }
+        };
+        for (const QPoint& first : starts) {
+            int x = first.x(), y = first.y();
+            int runLength = 0, runX = 0, runY = 0;
+            while (true) {
+                const bool in = inside(x, y);
+                if (in && source(x, y)) {
+                    if (runLength == 0) {
+                        runX = x;
+                        runY = y;
+                    }
+                    ++runLength;
+                } else {
+                    if (runLength >= ConnectorStrokeRun) {
+                        reach(runX, runY, -sx, -sy);
+                        reach(x - sx, y - sy, sx, sy);
+                    }
+                    runLength = 0;
+                }
+                if (!in)
+                    break;
+                x += sx;
+                y += sy;
+            }
         }
     }
     return grown;
 }
 
-QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes)
+int connectorGapReachForText(double lineHeight)
+{
+    return std::clamp(int(std::lround(0.4 * lineHeight)), ConnectorGapReach, 14);
+}
+
+QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes, int gapReach)
 {
     QList<RecognizedLink> links;
     if (mask.isNull() || boxes.isEmpty())
@@ -65,14 +93,11 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     const QImage ink = mask.format() == QImage::Format_Grayscale8 ? mask : mask.convertToFormat(QImage::Format_Grayscale8);
     const int w = ink.width(), h = ink.height();
 
-    std::vector<QRectF> interiors, outer, inner;
     // The outline belongs to its box, not to the connectors: otherwise every
     // box reached by a chain of lines would be linked to every other one.
-    for (const QRectF& b : boxes) {
+    std::vector<QRectF> interiors;
+    for (const QRectF& b : boxes)
         interiors.push_back(QRectF(b.x() - 6, b.y() - 6, b.width() + 12, b.height() + 12));
-        outer.push_back(QRectF(b.x() - 14, b.y() - 14, b.width() + 28, b.height() + 28));
-        inner.push_back(QRectF(b.x() + 6, b.y() + 6, b.width() - 12, b.height() - 12));
-    }
     // Pixels inside some interior, borders included, marked once.
     std::vector<uchar> interiorMask(static_cast<size_t>(w) * h, 0);
     for (const QRectF& r : interiors) {
@@ -89,11 +114,20 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     const auto isInk = [&](int x, int y) { return ink.constScanLine(y)[x] == 0; };
 
     // Connectors are drawn dashed, or broken by the label written on them:
-    // pieces of ink closer than a small gap belong together. The flood runs
-    // over the ink grown by half that gap; only real ink touches boxes and
-    // counts towards a component's size.
-    const std::vector<uchar> reach = grownConnectorInk(ink, interiorMask, ConnectorGapReach);
+    // pieces of one stroke closer than a small gap belong together. The
+    // flood runs over the ink reached along the strokes; only real ink
+    // touches boxes and counts towards a component's size.
+    const std::vector<uchar> reach = grownConnectorInk(ink, interiorMask, gapReach);
     const auto isReach = [&](int x, int y) { return reach[static_cast<size_t>(y) * w + x] != 0; };
+
+    // A stroke ends at a box when it crosses the band in front of one of
+    // the box's sides, from its outer edge up to the box's own zone; a line
+    // running past a side or by a corner does not.
+    struct Approach
+    {
+        int nearest = 1 << 20, farthest = -1;
+    };
+    const int bandNear = 8, bandFar = 11, bandOuter = ConnectorTouchReach;
 
     std::vector<uchar> visited(static_cast<size_t>(w) * h, 0);
     std::deque<QPoint> queue;
@@ -107,18 +141,60 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
             visited[static_cast<size_t>(y) * w + x] = 1;
             queue.clear();
             queue.push_back(QPoint(x, y));
-            std::vector<int> touched;
+            // Per box and side (left, right, top, bottom, then the corners).
+            std::vector<std::pair<int, std::array<Approach, 8>>> approaches;
             qint64 count = 0;
             while (!queue.empty()) {
                 const QPoint p = queue.front();
                 queue.pop_front();
                 const bool real = isInk(p.x(), p.y());
                 count += real;
-                for (int i = 0; real && i < boxes.size(); ++i) {
-                    if (containsPoint(outer[static_cast<size_t>(i)], p.x(), p.y())
-                        && !containsPoint(inner[static_cast<size_t>(i)], p.x(), p.y())
-                        && std::find(touched.begin(), touched.end(), i) == touched.end())
-                        touched.push_back(i);
+                // The reach of a stroke counts towards its approach: the
+                // last dash of a dashed line may stop short of the box.
+                for (int i = 0; i < boxes.size(); ++i) {
+                    const QRectF& b = boxes.at(i);
+                    const double px = p.x(), py = p.y();
+                    if (px < b.left() - bandOuter || px > b.right() + bandOuter || py < b.top() - bandOuter
+                        || py > b.bottom() + bandOuter)
+                        continue;
+                    int side = -1;
+                    double distance = 0;
+                    if (py >= b.top() && py <= b.bottom()) {
+                        if (px < b.left()) {
+                            side = 0;
+                            distance = b.left() - px;
+                        } else if (px > b.right()) {
+                            side = 1;
+                            distance = px - b.right();
+                        }
+                    } else if (px >= b.left() && px <= b.right()) {
+                        if (py < b.top()) {
+                            side = 2;
+                            distance = b.top() - py;
+                        } else {
+                            side = 3;
+                            distance = py - b.bottom();
+                        }
+                    } else {
+                        // Diagonally off a corner: the corners are slots
+                        // 4 to 7, and a stroke must come right up to the
+                        // box there, as a line ending at the corner does.
+                        const bool right = px > b.right(), below = py > b.bottom();
+                        side = 4 + (right ? 1 : 0) + (below ? 2 : 0);
+                        distance = std::hypot(px - (right ? b.right() : b.left()), py - (below ? b.bottom() : b.top()));
+                    }
+                    if (side < 0 || distance > bandOuter)
+                        continue;
+                    auto entry = std::find_if(approaches.begin(), approaches.end(),
+                                              [i](const auto& e) { return e.first == i; });
+                    if (entry == approaches.end()) {
+                        approaches.push_back({i, {}});
+                        entry = approaches.end() - 1;
+                    }
+                    Approach& a = entry->second[static_cast<size_t>(side)];
+                    const int d = int(std::lround(distance));
+                    a.nearest = std::min(a.nearest, d);
+                    a.farthest = std::max(a.farthest, d);
                 }
                 for (int k = 0; k < 8; ++k) {
                     const int nx = p.x() + dx[k], ny = p.y() + dy[k];
@@ -133,6 +209,16 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
             }
             if (count < 18)
                 continue;
+            std::vector<int> touched;
+            for (const auto& entry : approaches) {
+                bool ends = false;
+                for (size_t side = 0; side < entry.second.size(); ++side) {
+                    const Approach& a = entry.second[side];
+                    ends = ends || (a.nearest <= (side < 4 ? bandNear : bandNear - 1) && a.farthest >= bandFar);
+                }
+                if (ends)
+                    touched.push_back(entry.first);
+            }
             std::sort(touched.begin(), touched.end());
             for (size_t a = 0; a < touched.size(); ++a) {
                 for (size_t b = a + 1; b < touched.size(); ++b) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// Links between raster boxes: every piece of ink outside the boxes links
-// all the boxes it comes near.
+// Links between raster boxes: every stroke of ink outside the boxes that
+// runs up to two or more boxes links them.
 
 #include <QImage>
 #include <QList>
@@ -11,15 +11,33 @@
 
 #include <vector>
 
-// Pieces of a connector (dashes, the halves on either side of a label) at
-// most twice this many pixels apart are one connector.
-constexpr int ConnectorGapReach = 9;
+// Pieces of a connector (dashes, the halves on either side of a label) in
+// line with each other and at most twice this many pixels apart are one
+// connector.
+constexpr int ConnectorGapReach = 6;
 
-// The pixels within radius (square) of an ink pixel (0 in ink) that is
-// not excluded (excluded holds one flag per pixel, row by row).
+// Ink running at least this many pixels straight in one direction is a
+// stroke going that way.
+constexpr int ConnectorStrokeRun = 5;
+
+// A stroke reaching within this many pixels of a box side, straight in
+// front of it, may end at that box.
+constexpr int ConnectorTouchReach = 12;
+
+// The ink (0 in ink) that is not excluded (one flag per pixel, row by row),
+// with every straight run of at least ConnectorStrokeRun pixels (along a
+// row, a column or a diagonal) carried on by radius pixels at both ends.
 std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>& excluded, int radius);
 
-// One link (smaller index to larger, no line) per pair of boxes reached by
-// one piece of ink of at least 18 pixels outside the boxes, pieces closer
-// than the gap above counting as one.
-QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes);
+// One link (smaller index to larger, no line) per pair of boxes at which
+// one piece of ink of at least 18 pixels outside the boxes ends: it crosses
+// the band in front of a side (not a corner) up to the box. Pieces of one
+// stroke closer than the gap above count as one.
+// gapReach replaces ConnectorGapReach for drawings at a larger scale.
+QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes,
+                                            int gapReach = ConnectorGapReach);
+
+// The gap reach for text lines of this height (the median of a drawing's
+// lines): ConnectorGapReach for text of 15 pixels and less, growing with
+// the text up to 14.
+int connectorGapReachForText(double lineHeight);

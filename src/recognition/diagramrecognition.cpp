@@ -110,12 +110,22 @@ QImage loadRecognitionImage(const QString& path, QString* error)
 {
     QImageReader reader(path);
     const QSize size = reader.size();
-    if (size.isValid() && (size.width() > RasterProcessingSide || size.height() > RasterProcessingSide)) {
-        QSize scaled = size.scaled(RasterProcessingSide, RasterProcessingSide, Qt::KeepAspectRatio);
-        scaled = scaled.expandedTo(QSize(1, 1));
-        reader.setScaledSize(scaled);
+    if (size.isValid()) {
+        const qint64 bytes = qint64(size.width()) * size.height() * 4;
+        if (bytes > qint64(MaxDecodedImageMiB) * 1024 * 1024) {
+            setError(error, QStringLiteral("The image is too large to read: %1 x %2 pixels, %3 MB when decoded "
+                                           "(at most %4 MB).")
+                                .arg(size.width()).arg(size.height())
+                                .arg((bytes + 1024 * 1024 - 1) / (1024 * 1024)).arg(MaxDecodedImageMiB));
+            return QImage();
+        }
     }
+    // Read whole: scaling while reading blurs thin box outlines away. The
+    // reader's limit guards images whose size is not known up front.
+    const int previousLimit = QImageReader::allocationLimit();
+    QImageReader::setAllocationLimit(MaxDecodedImageMiB);
     const QImage image = reader.read();
+    QImageReader::setAllocationLimit(previousLimit);
     if (image.isNull())
         setError(error, couldNotLoad);
     return image;

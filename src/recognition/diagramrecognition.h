@@ -13,9 +13,12 @@
 #include "recognition/glyphrecognition.h"
 #include "recognition/recognizeddiagram.h"
 
-// The picture at path, read scaled down to the processing size while
-// reading when it is larger, so that huge pictures load within bounded
-// memory. Null with "Could not load the image." in error on failure.
+// Pictures larger than this when decoded are not read.
+constexpr int MaxDecodedImageMiB = 256;
+
+// The picture at path at its own size. Null on failure, with a sentence
+// naming the size in error when the picture is too large to decode, and
+// "Could not load the image." otherwise.
 QImage loadRecognitionImage(const QString& path, QString* error = nullptr);
 
 // Entities, their text and the oriented links of the picture at path; an

@@ -12,7 +12,7 @@
 #include <limits>
 #include <vector>
 
-const char glyphAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.()";
+const char glyphAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789_-.()[],:";
 
 namespace {
 
@@ -122,7 +122,9 @@ double inkAspect(const QImage& ink)
 
 QStringList defaultGlyphFamilies()
 {
-    return {QStringLiteral("Verdana"), QStringLiteral("Tahoma"), QStringLiteral("Arial")};
+    // Arial's metrics, Verdana's shapes and a modern geometric sans: the
+    // faces this application ships or installs.
+    return {QStringLiteral("Liberation Sans"), QStringLiteral("DejaVu Sans"), QStringLiteral("Manrope")};
 }
 
 namespace {
@@ -536,7 +538,11 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         }
     }
 
-    blobs.erase(std::remove_if(blobs.begin(), blobs.end(), [](const Blob& b) { return b.pixels < 4; }), blobs.end());
+    // Rules and the edges of bands run across the line far wider than any
+    // letter.
+    blobs.erase(std::remove_if(blobs.begin(), blobs.end(), [&](const Blob& b) {
+                    return b.pixels < 4 || (b.width() > 3 * h && b.width() > w / 2);
+                }), blobs.end());
     if (blobs.empty())
         return QString();
 
@@ -715,8 +721,48 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
     return cleanRecognizedText(settleAmbiguousLetters(text));
 }
 
+QImage binarizeTextLine(const QImage& grey, const QRect& rect)
+{
+    const QRect r = rect & grey.rect();
+    if (r.isEmpty())
+        return QImage();
+    QImage crop = grey.copy(r).convertToFormat(QImage::Format_Grayscale8);
+    int histogram[256] = {};
+    for (int y = 0; y < crop.height(); ++y) {
+        const uchar* line = crop.constScanLine(y);
+        for (int x = 0; x < crop.width(); ++x)
+            ++histogram[line[x]];
+    }
+    const int total = crop.width() * crop.height();
+    const auto percentile = [&](double share) {
+        int seen = 0;
+        for (int v = 0; v < 256; ++v) {
+            seen += histogram[v];
+            if (seen > share * total)
+                return v;
+        }
+        return 255;
+    };
+    // The ground is the commonest grey; the letters are what lies farthest
+    // from it, darker or (on a filled band) lighter.
+    const int ground = int(std::max_element(histogram, histogram + 256) - histogram);
+    const int darkest = percentile(0.02), lightest = percentile(0.98);
+    const bool lightText = lightest - ground > ground - darkest + 16;
+    if (lightText)
+        crop.invertPixels();
+    const int paper = lightText ? 255 - ground : ground;
+    const int letters = lightText ? 255 - lightest : darkest;
+    const int threshold = paper - letters < 40 ? -1 : (paper + letters + 1) / 2;
+    for (int y = 0; y < crop.height(); ++y) {
+        uchar* line = crop.scanLine(y);
+        for (int x = 0; x < crop.width(); ++x)
+            line[x] = line[x] < threshold ? 0 : 255;
+    }
+    return crop;
+}
+
 QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImage& binarised,
-                                         const QStringList& families)
+                                         const QStringList& families, const QImage& grey)
 {
     QList<RecognizedText> runs;
     if (binarised.isNull())
@@ -776,7 +822,16 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
             const int runHeight = y - start;
             previousEnd = y;
             const QRect lineRect(inner.left(), inner.top() + start, inner.width(), runHeight);
-            const QString text = recognizeTextLine(mask, lineRect, cache);
+            QString text;
+            if (grey.size() == mask.size()) {
+                // Threshold the line by its own ground and letters: fills,
+                // bands and anti-aliasing differ from line to line.
+                const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
+                const QImage local = binarizeTextLine(grey, around);
+                text = recognizeTextLine(local, lineRect.translated(-around.topLeft()), cache);
+            } else {
+                text = recognizeTextLine(mask, lineRect, cache);
+            }
             if (!text.isEmpty()) {
                 runs.append({QRectF(lineRect), text});
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);

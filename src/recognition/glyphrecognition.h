@@ -3,7 +3,7 @@
 // Text recognition by glyph templates: every ink blob of a text line is
 // compared with characters rendered from a few fonts at the line's height.
 // The alphabet covers identifiers and type names: letters, digits,
-// underscore, hyphen, point and parentheses.
+// underscore, hyphen, point, parentheses, brackets, comma and colon.
 
 #include <QChar>
 
@@ -108,8 +108,16 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
 
 // Text lines inside each box of a binarised image, box by box and top to
 // bottom within a box.
+// With grey (the picture the mask was made from, same size), every line
+// is read from its own threshold of grey instead of from the mask.
 QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImage& binarised,
-                                         const QStringList& families = defaultGlyphFamilies());
+                                         const QStringList& families = defaultGlyphFamilies(),
+                                         const QImage& grey = QImage());
+
+// Grayscale8 crop of rect, 0 for the letters and 255 for their ground:
+// dark or, on a filled band, light letters, split halfway between the
+// commonest grey and the extreme one. All paper when the contrast is low.
+QImage binarizeTextLine(const QImage& grey, const QRect& rect);
 
 // The text of one line in a colour rendering showing viewBox; rect is in
 // viewBox units.

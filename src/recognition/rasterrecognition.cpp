@@ -1,6 +1,7 @@
 #include "recognition/rasterrecognition.h"
 
 #include "recognition/connectortracing.h"
+#include "recognition/recognitiongeometry.h"
 #include "recognition/textentities.h"
 
 #include <QPoint>
@@ -71,37 +72,187 @@ QImage binarizeImage(QImage image)
     return closeInkGaps(thresholdImage(std::move(image)));
 }
 
+QImage greyOverWhite(const QImage& image)
+{
+    if (image.isNull())
+        return QImage();
+    if (!image.hasAlphaChannel())
+        return image.convertToFormat(QImage::Format_Grayscale8);
+    const QImage argb = image.format() == QImage::Format_ARGB32 ? image : image.convertToFormat(QImage::Format_ARGB32);
+    QImage grey(argb.size(), QImage::Format_Grayscale8);
+    for (int y = 0; y < argb.height(); ++y) {
+        const QRgb* from = reinterpret_cast<const QRgb*>(argb.constScanLine(y));
+        uchar* to = grey.scanLine(y);
+        for (int x = 0; x < argb.width(); ++x) {
+            const int a = qAlpha(from[x]);
+            to[x] = uchar((qGray(from[x]) * a + 255 * (255 - a) + 127) / 255);
+        }
+    }
+    return grey;
+}
+
+QImage reduceGrey(const QImage& grey, int side, bool darkest)
+{
+    if (grey.width() <= side && grey.height() <= side)
+        return grey;
+    const QSize size = grey.size().scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
+    if (!darkest)
+        return grey.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+            .convertToFormat(QImage::Format_Grayscale8);
+    // Every target pixel takes the darkest source pixel it covers, so that
+    // lines thinner than the reduction stay as dark as they were drawn.
+    QImage reduced(size, QImage::Format_Grayscale8);
+    reduced.fill(255);
+    const int w = grey.width(), h = grey.height();
+    std::vector<int> column(static_cast<size_t>(w));
+    for (int x = 0; x < w; ++x)
+        column[static_cast<size_t>(x)] = std::min(size.width() - 1, int(qint64(x) * size.width() / w));
+    for (int y = 0; y < h; ++y) {
+        const uchar* from = grey.constScanLine(y);
+        uchar* to = reduced.scanLine(std::min(size.height() - 1, int(qint64(y) * size.height() / h)));
+        for (int x = 0; x < w; ++x) {
+            uchar& target = to[column[static_cast<size_t>(x)]];
+            target = std::min(target, from[x]);
+        }
+    }
+    return reduced;
+}
+
+namespace {
+
+double meanGrey(const QImage& grey, qint64 histogram[256])
+{
+    std::fill(histogram, histogram + 256, 0);
+    for (int y = 0; y < grey.height(); ++y) {
+        const uchar* line = grey.constScanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            ++histogram[line[x]];
+    }
+    double sum = 0;
+    for (int i = 0; i < 256; ++i)
+        sum += double(i) * histogram[i];
+    return sum / std::max<qint64>(qint64(grey.width()) * grey.height(), 1);
+}
+
+// Ink below the Otsu threshold of the grey image (inverted first when
+// dark); the threshold applied is stored in appliedThreshold.
+QImage thresholdGrey(QImage grey, bool invert, int* appliedThreshold = nullptr)
+{
+    qint64 histogram[256];
+    meanGrey(grey, histogram);
+    if (invert) {
+        grey.invertPixels();
+        std::reverse(histogram, histogram + 256);
+    }
+    const int threshold = std::clamp(otsuThreshold(histogram, qint64(grey.width()) * grey.height()) - 4, 80, 220);
+    if (appliedThreshold)
+        *appliedThreshold = threshold;
+    for (int y = 0; y < grey.height(); ++y) {
+        uchar* line = grey.scanLine(y);
+        for (int x = 0; x < grey.width(); ++x)
+            line[x] = line[x] < threshold ? 0 : 255;
+    }
+    return grey;
+}
+
+// Running maximum over 2 * radius + 1 pixels along rows, then columns.
+QImage localMaximum(const QImage& grey, int radius)
+{
+    const int w = grey.width(), h = grey.height();
+    QImage rows(grey.size(), QImage::Format_Grayscale8), result(grey.size(), QImage::Format_Grayscale8);
+    for (int y = 0; y < h; ++y) {
+        const uchar* from = grey.constScanLine(y);
+        uchar* to = rows.scanLine(y);
+        for (int x = 0; x < w; ++x)
+            to[x] = *std::max_element(from + std::max(0, x - radius), from + std::min(w, x + radius + 1));
+    }
+    for (int y = 0; y < h; ++y) {
+        uchar* to = result.scanLine(y);
+        std::copy(rows.constScanLine(y), rows.constScanLine(y) + w, to);
+        for (int k = std::max(0, y - radius); k <= std::min(h - 1, y + radius); ++k) {
+            const uchar* other = rows.constScanLine(k);
+            for (int x = 0; x < w; ++x)
+                to[x] = std::max(to[x], other[x]);
+        }
+    }
+    return result;
+}
+
+} // namespace
+
+QImage structureInk(QImage grey, bool invert)
+{
+    if (grey.isNull())
+        return QImage();
+    if (invert)
+        grey.invertPixels();
+    int threshold = 128;
+    QImage mask = thresholdGrey(grey, false, &threshold);
+    // Thin light outlines on light fills stand out from the paper around
+    // them rather than from the whole picture. Only straight runs count, so
+    // that the speckle of compression around letters stays paper.
+    const QImage around = localMaximum(grey, 2);
+    const int w = grey.width(), h = grey.height();
+    std::vector<uchar> contrast(static_cast<size_t>(w) * h, 0);
+    for (int y = 0; y < h; ++y) {
+        const uchar* g = grey.constScanLine(y);
+        const uchar* m = around.constScanLine(y);
+        for (int x = 0; x < w; ++x)
+            contrast[static_cast<size_t>(y) * w + x] = m[x] - g[x] >= StructureContrast;
+    }
+    const int steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
+    for (const auto& step : steps) {
+        const int sx = step[0], sy = step[1];
+        const auto walk = [&](int x, int y) {
+            int run = 0;
+            while (true) {
+                const bool in = x >= 0 && y >= 0 && x < w && y < h;
+                if (in && contrast[static_cast<size_t>(y) * w + x]) {
+                    ++run;
+                } else {
+                    if (run >= StructureRun) {
+                        for (int k = 1; k <= run; ++k)
+                            mask.scanLine(y - k * sy)[x - k * sx] = 0;
+                    }
+                    run = 0;
+                }
+                if (!in)
+                    return;
+                x += sx;
+                y += sy;
+            }
+        };
+        if (sy == 0) {
+            for (int y = 0; y < h; ++y)
+                walk(0, y);
+        } else if (sx == 0) {
+            for (int x = 0; x < w; ++x)
+                walk(x, 0);
+        } else {
+            const int edgeY = sy > 0 ? 0 : h - 1;
+            for (int x = 0; x < w; ++x)
+                walk(x, edgeY);
+            for (int y = 0; y < h; ++y)
+                if (y != edgeY)
+                    walk(0, y);
+        }
+    }
+    return mask;
+}
+
+bool isDarkPicture(const QImage& grey)
+{
+    qint64 histogram[256];
+    return meanGrey(grey, histogram) < 110;
+}
+
 QImage thresholdImage(QImage image)
 {
     if (image.isNull())
         return QImage();
-    if (image.width() > RasterProcessingSide || image.height() > RasterProcessingSide)
-        image = image.scaled(RasterProcessingSide, RasterProcessingSide, Qt::KeepAspectRatio, Qt::SmoothTransformation);
-    QImage grey = image.convertToFormat(QImage::Format_Grayscale8);
+    QImage grey = reduceGrey(greyOverWhite(image), RasterProcessingSide, false);
     image = QImage();
-    const int w = grey.width(), h = grey.height();
-    qint64 histogram[256] = {};
-    for (int y = 0; y < h; ++y) {
-        const uchar* line = grey.constScanLine(y);
-        for (int x = 0; x < w; ++x)
-            ++histogram[line[x]];
-    }
-    const qint64 pixels = qint64(w) * h;
-    double sum = 0;
-    for (int i = 0; i < 256; ++i)
-        sum += double(i) * histogram[i];
-    const double mean = sum / std::max<qint64>(pixels, 1);
-    if (mean < 110) {
-        grey.invertPixels();
-        std::reverse(histogram, histogram + 256);
-    }
-    const int threshold = std::clamp(otsuThreshold(histogram, pixels) - 4, 80, 220);
-    for (int y = 0; y < h; ++y) {
-        uchar* line = grey.scanLine(y);
-        for (int x = 0; x < w; ++x)
-            line[x] = line[x] < threshold ? 0 : 255;
-    }
-    return grey;
+    return thresholdGrey(grey, isDarkPicture(grey));
 }
 
 QImage closeInkGaps(QImage mask)
@@ -154,7 +305,7 @@ QImage outsideMask(const QImage& mask)
     return outside;
 }
 
-QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
+QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds)
 {
     QList<QRect> regions;
     const int w = mask.width(), h = mask.height();
@@ -170,16 +321,17 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
     static const int dy[4] = {0, 0, 1, -1};
     for (int y = 0; y < h; ++y) {
         for (int x = 0; x < w; ++x) {
-            if (!open(x, y))
+            if (!open(x, y) || (seeds.size() == mask.size() && seeds.constScanLine(y)[x] == 0))
                 continue;
             visited[static_cast<size_t>(y) * w + x] = 1;
             queue.clear();
             queue.push_back(QPoint(x, y));
             int left = x, right = x, top = y, bottom = y;
             qint64 count = 0;
-            // Leftmost and rightmost pixel of every row, from the first one
-            // (the flood starts on the region's top row).
+            // Leftmost and rightmost pixel of every row, by row from the
+            // top of the image (a region may reach above its first pixel).
             std::vector<std::pair<int, int>> spans;
+            int firstRow = y;
             while (!queue.empty()) {
                 const QPoint p = queue.front();
                 queue.pop_front();
@@ -188,7 +340,11 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
                 right = std::max(right, p.x());
                 top = std::min(top, p.y());
                 bottom = std::max(bottom, p.y());
-                const size_t row = static_cast<size_t>(p.y() - y);
+                if (p.y() < firstRow) {
+                    spans.insert(spans.begin(), static_cast<size_t>(firstRow - p.y()), {p.x(), p.x()});
+                    firstRow = p.y();
+                }
+                const size_t row = static_cast<size_t>(p.y() - firstRow);
                 if (row >= spans.size())
                     spans.resize(row + 1, {p.x(), p.x()});
                 spans[row].first = std::min(spans[row].first, p.x());
@@ -201,13 +357,15 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside)
                     queue.push_back(QPoint(nx, ny));
                 }
             }
-            // The rows of a box's inside span its whole width; the rings of
-            // line-end markers and the gaps between crossing lines do not.
-            qint64 spanned = 0;
+            // Most rows of a box's inside span its whole width (letters
+            // touching the outline or a strip beside a filled band shorten
+            // a few); the rings of line-end markers and the gaps between
+            // crossing lines widen and narrow from row to row.
+            const int width = right - left + 1;
+            int fullRows = 0;
             for (const auto& span : spans)
-                spanned += span.second - span.first + 1;
-            const qint64 boundingArea = qint64(right - left + 1) * (bottom - top + 1);
-            if (count >= 280 && spanned >= 0.9 * boundingArea)
+                fullRows += span.second - span.first + 1 >= 0.9 * width;
+            if (count >= 280 && fullRows >= 0.55 * double(spans.size()))
                 regions.append(QRect(QPoint(left, top), QPoint(right, bottom)));
         }
     }
@@ -276,8 +434,10 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
                 const QRectF& leftBox = a.x() <= b.x() ? a : b;
                 const QRectF& rightBox = a.x() <= b.x() ? b : a;
                 const double hgap = rightBox.left() - leftBox.right();
+                // Columns of a grid share the rule between them; boxes with
+                // outlines of their own, however close, stay apart.
                 const bool sideBySide = std::abs(leftBox.top() - rightBox.top()) <= vtol
-                    && std::abs(leftBox.bottom() - rightBox.bottom()) <= vtol && hgap >= -4 && hgap <= 6;
+                    && std::abs(leftBox.bottom() - rightBox.bottom()) <= vtol && hgap >= -4 && hgap <= 1;
                 if (stacked || sideBySide) {
                     kept[i] = a.united(b);
                     kept.removeAt(j);
@@ -297,34 +457,161 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
     return kept;
 }
 
+QList<QRectF> joinTableCells(QList<QRectF> candidates)
+{
+    // The cells of one column of a table: as wide as each other, one right
+    // below the other across a single rule. Taller cells are left to the
+    // merge, which joins a title cell to its body.
+    const auto isCell = [](const QRectF& r) { return r.width() >= 20 && r.height() >= 10 && r.height() < 60; };
+    bool changed = true;
+    while (changed) {
+        changed = false;
+        for (int i = 0; i < candidates.size() && !changed; ++i) {
+            for (int j = 0; j < candidates.size() && !changed; ++j) {
+                const QRectF& upper = candidates.at(i);
+                const QRectF& lower = candidates.at(j);
+                if (i == j || upper.width() < 20 || lower.width() < 20 || !(isCell(upper) || isCell(lower)))
+                    continue;
+                const double tol = std::max(0.04 * std::min(upper.width(), lower.width()), 3.0);
+                const double gap = lower.top() - upper.bottom();
+                if (std::abs(upper.left() - lower.left()) <= tol && std::abs(upper.right() - lower.right()) <= tol
+                    && gap >= -5 && gap <= 2) {
+                    candidates[std::min(i, j)] = upper.united(lower);
+                    candidates.removeAt(std::max(i, j));
+                    changed = true;
+                }
+            }
+        }
+    }
+    return candidates;
+}
+
+QRectF extendOverHeaderBand(const QImage& mask, const QRectF& box)
+{
+    // A filled title band reads as solid ink right above the box: its rows
+    // are ink at both ends and across most of the width (the title itself
+    // leaves paper holes).
+    const int left = int(std::ceil(box.left())) + 3, right = int(std::floor(box.right())) - 3;
+    if (right - left < 20 || mask.isNull())
+        return box;
+    const int widest = std::max(12, int(box.height()));
+    int top = int(std::floor(box.top())) + 1;
+    int rows = 0, solid = 0;
+    for (int y = top - 1; y >= 0 && rows < widest; --y, ++rows) {
+        const uchar* line = mask.constScanLine(y);
+        if (left < 0 || right >= mask.width() || line[left] != 0 || line[right] != 0)
+            break;
+        int count = 0;
+        for (int x = left; x <= right; ++x)
+            count += line[x] == 0;
+        if (count < 0.55 * (right - left + 1))
+            break;
+        solid += count > 0.97 * (right - left + 1);
+        top = y;
+    }
+    if (rows < 8 || solid < 2)
+        return box;
+    return QRectF(box.left(), top - 1, box.width(), box.bottom() - top + 1);
+}
+
+QList<QRectF> dropPaperBetweenBoxes(const QImage& mask, const QList<QRectF>& boxes)
+{
+    // Connectors and the outlines of boxes can close off plain paper. Such
+    // a patch holds no ink and lies between boxes standing right against it
+    // on opposite sides; an empty box standing free or beside one
+    // neighbour is kept.
+    const auto empty = [&](const QRectF& box) {
+        // Away from the outline and the line ends drawn up to it.
+        const QRect inside = toPixelRect(box.adjusted(12, 12, -12, -12)) & mask.rect();
+        if (inside.width() < 4 || inside.height() < 4)
+            return false;
+        for (int y = inside.top(); y <= inside.bottom(); ++y) {
+            const uchar* line = mask.constScanLine(y);
+            if (std::any_of(line + inside.left(), line + inside.right() + 1, [](uchar v) { return v == 0; }))
+                return false;
+        }
+        return true;
+    };
+    QList<QRectF> kept;
+    for (int i = 0; i < boxes.size(); ++i) {
+        const QRectF& box = boxes.at(i);
+        bool above = false, below = false, left = false, right = false;
+        for (int j = 0; j < boxes.size(); ++j) {
+            const QRectF& other = boxes.at(j);
+            if (j == i || !box.adjusted(-6, -6, 6, 6).intersects(other))
+                continue;
+            const QPointF c = other.center();
+            above = above || c.y() < box.top();
+            below = below || c.y() > box.bottom();
+            left = left || c.x() < box.left();
+            right = right || c.x() > box.right();
+        }
+        if (!((above && below) || (left && right)) || !empty(box))
+            kept.append(box);
+    }
+    return kept;
+}
+
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families)
 {
     if (image.isNull())
         return false;
-    // Text is read from the plain threshold: closing the gaps in the box
-    // outlines also closes the gaps between letters.
-    const QImage ink = thresholdImage(image);
-    const QImage mask = closeInkGaps(ink);
+    // Text is read from the plain threshold of the smoothly reduced picture:
+    // closing the gaps in the box outlines also closes the gaps between
+    // letters. Boxes and lines come from the darkest-pixel reduction, which
+    // keeps thin outlines, with light outlines found by their contrast.
+    QImage raw, mask;
+    QImage ink;
+    QImage smooth;
+    {
+        QImage full = greyOverWhite(image);
+        smooth = reduceGrey(full, RasterProcessingSide, false);
+        const bool dark = isDarkPicture(smooth);
+        ink = thresholdGrey(smooth, dark);
+        if (dark)
+            smooth.invertPixels();
+        if (dark)
+            full.invertPixels();
+        raw = structureInk(reduceGrey(full, RasterProcessingSide, true), false);
+        mask = closeInkGaps(raw);
+    }
     QList<QRect> regions;
     {
+        // The closed mask decides what the border reaches; the paper inside
+        // is taken from the ink before closing, in which letters close to
+        // an outline still leave the cell in one piece.
         const QImage outside = outsideMask(mask);
-        regions = findEnclosedRegions(mask, outside);
+        regions = findEnclosedRegions(raw, outside, mask);
+        raw = QImage();
     }
     QList<QRectF> candidates;
     candidates.reserve(regions.size());
     for (const QRect& region : qAsConst(regions))
         candidates.append(QRectF(region.left() - 2, region.top() - 2, region.width() + 4, region.height() + 4));
-    const QList<QRectF> boxes = mergeCandidateBoxes(candidates);
+    QList<QRectF> boxes = mergeCandidateBoxes(joinTableCells(candidates));
     if (boxes.isEmpty())
         return false;
+    boxes = dropPaperBetweenBoxes(mask, boxes);
+    for (QRectF& box : boxes)
+        box = extendOverHeaderBand(mask, box);
     result.entities.clear();
-    for (const QRectF& box : boxes) {
+    for (const QRectF& box : qAsConst(boxes)) {
         RecognizedEntity entity;
         entity.box = box;
         result.entities.append(entity);
     }
-    QList<RecognizedText> runs = recognizeBoxesText(boxes, ink, families);
+    QList<RecognizedText> runs = recognizeBoxesText(boxes, ink, families, smooth);
     buildEntitiesFromText(result.entities, runs);
-    result.links = traceRasterConnectors(mask, boxes);
+    // Drawings rendered large leave wider gaps in dashed lines and around
+    // the labels on them.
+    std::vector<double> heights;
+    for (const RecognizedText& run : qAsConst(runs))
+        heights.push_back(run.rect.height());
+    double lineHeight = 0;
+    if (!heights.empty()) {
+        std::nth_element(heights.begin(), heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2), heights.end());
+        lineHeight = heights[heights.size() / 2];
+    }
+    result.links = traceRasterConnectors(mask, boxes, connectorGapReachForText(lineHeight));
     return true;
 }

@@ -26,6 +26,39 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result,
 // size, inverted when dark, thresholded by Otsu's method and closed.
 QImage binarizeImage(QImage image);
 
+// The picture as Grayscale8 at its own size, transparent pixels composed
+// over white.
+QImage greyOverWhite(const QImage& image);
+
+// A grey image reduced to fit in side x side (unchanged when it fits):
+// smoothly, or with every pixel the darkest of those it covers.
+QImage reduceGrey(const QImage& grey, int side, bool darkest);
+
+// Whether the picture is light drawing on a dark ground.
+bool isDarkPicture(const QImage& grey);
+
+// Local contrast that makes a pixel ink in the structure mask: this much
+// darker than the lightest pixel within two pixels.
+constexpr int StructureContrast = 14;
+
+// ... when it lies on a straight run (row, column or diagonal) of such
+// pixels at least this long.
+constexpr int StructureRun = 7;
+
+// The ink boxes and lines are found in: the Otsu threshold, plus the
+// straight runs of pixels clearly darker than the paper right around them.
+QImage structureInk(QImage grey, bool invert);
+
+// Cells stacked in one column of a table joined into one candidate.
+QList<QRectF> joinTableCells(QList<QRectF> candidates);
+
+// The boxes without the patches of plain paper that lines and other boxes
+// close off (no ink inside, boxes within 6 pixels on opposite sides).
+QList<QRectF> dropPaperBetweenBoxes(const QImage& mask, const QList<QRectF>& boxes);
+
+// The box grown upward over a filled title band drawn right above it.
+QRectF extendOverHeaderBand(const QImage& mask, const QRectF& box);
+
 // The first steps of binarizeImage: scaled, inverted when dark and
 // thresholded, without closing the gaps.
 QImage thresholdImage(QImage image);
@@ -41,8 +74,10 @@ int otsuThreshold(const qint64 histogram[256], qint64 pixelCount);
 QImage outsideMask(const QImage& mask);
 
 // Bounding rectangles of the paper regions of at least 280 pixels that
-// the border cannot reach.
-QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside);
+// the border cannot reach. With seeds (a mask of the same size), a region
+// starts only at paper of seeds: the closed mask, so that the slivers
+// between the ink before and after closing start no region.
+QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds = QImage());
 
 // Drops implausible candidates, absorbs duplicates and nested rectangles,
 // and joins header cells to the body drawn right below them.

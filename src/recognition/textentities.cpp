@@ -148,7 +148,7 @@ void buildEntitiesFromText(QList<RecognizedEntity>& entities, QList<RecognizedTe
             continue;
         }
         for (int r = 1; r < rows.size(); ++r) {
-            const QPair<QString, QString> split = splitAttributeLine(rows.at(r));
+            const QPair<QString, QString> split = splitAttributeLine(settleRecognizedRow(rows.at(r)));
             if (split.first.isEmpty())
                 continue;
             QString type = split.second;

@@ -25,12 +25,13 @@ struct RecognitionScore
     int attributes = 0, expectedAttributes = 0;
     int links = 0, expectedLinks = 0;
     int extraBoxes = 0;
+    int inventedLinks = 0;   // links between boxes that no line joins
 
     QString describe() const
     {
-        return QStringLiteral("boxes %1/%2 (+%3 extra), titles %4/%2, attributes %5/%6, links %7/%8")
+        return QStringLiteral("boxes %1/%2 (+%3 extra), titles %4/%2, attributes %5/%6, links %7/%8 (+%9 invented)")
             .arg(boxes).arg(expectedBoxes).arg(extraBoxes).arg(titles).arg(attributes)
-            .arg(expectedAttributes).arg(links).arg(expectedLinks);
+            .arg(expectedAttributes).arg(links).arg(expectedLinks).arg(inventedLinks);
     }
 };
 
@@ -90,6 +91,11 @@ inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const 
         }
     }
     score.extraBoxes = int(result.entities.size()) - score.boxes;
+    for (const RecognizedLink& r : result.links) {
+        const int a = int(match.indexOf(r.from)), b = int(match.indexOf(r.to));
+        if (a < 0 || b < 0 || !(expectedLinks.contains({a, b}) || expectedLinks.contains({b, a})))
+            ++score.inventedLinks;
+    }
     for (const auto& link : expectedLinks) {
         const int a = match.value(link.first, -1), b = match.value(link.second, -1);
         if (a < 0 || b < 0)

@@ -94,6 +94,28 @@ private Q_SLOTS:
         QCOMPARE(nameOverlapScore("", "anything"), 0.0);
     }
 
+    // Misread rows settle on the type words and key names they stand for;
+    // words that are no near miss stay as read.
+    void settlesRecognizedRows_data()
+    {
+        QTest::addColumn<QString>("row");
+        QTest::addColumn<QString>("settled");
+        QTest::newRow("type one letter off") << "order_id biqint" << "order_id bigint";
+        QTest::newRow("long type two off, size kept") << "email vacchr(255)" << "email varchar(255)";
+        QTest::newRow("three letters stay") << "account_id inr4" << "account_id inr4";
+        QTest::newRow("width digits kept") << "total numerlc8" << "total numeric8";
+        QTest::newRow("short word not stretched") << "due_on dale" << "due_on date";
+        QTest::newRow("name alone untouched") << "title" << "title";
+        QTest::newRow("no near type") << "first name" << "first name";
+        QTest::newRow("key name") << "ld uuid" << "id uuid";
+        QTest::newRow("key suffix") << "customer_ld uuid" << "customer_id uuid";
+    }
+    void settlesRecognizedRows()
+    {
+        QFETCH(QString, row);
+        QTEST(settleRecognizedRow(row), "settled");
+    }
+
     void foreignKeyScores_data()
     {
         QTest::addColumn<QString>("attribute");
@@ -196,12 +218,18 @@ private Q_SLOTS:
         QTest::newRow("gap of 15 keeps two")
             << QList<QRectF>{QRectF(0, 0, 120, 30), QRectF(0, 45, 120, 100)}
             << QList<QRectF>{QRectF(0, 45, 120, 100), QRectF(0, 0, 120, 30)};
+        // Grid columns share the rule between them (the candidates, two
+        // pixels beyond each paper region, overlap or meet); separate
+        // outlines leave paper between them and stay apart.
         QTest::newRow("columns of one grid")
-            << QList<QRectF>{QRectF(0, 0, 80, 100), QRectF(82, 0, 60, 100), QRectF(144, 0, 70, 100)}
-            << QList<QRectF>{QRectF(0, 0, 214, 100)};
+            << QList<QRectF>{QRectF(0, 0, 80, 100), QRectF(81, 0, 60, 100), QRectF(140, 0, 70, 100)}
+            << QList<QRectF>{QRectF(0, 0, 210, 100)};
         QTest::newRow("wide title cell over its grid")
-            << QList<QRectF>{QRectF(0, 0, 400, 30), QRectF(0, 32, 200, 100), QRectF(202, 32, 198, 100)}
+            << QList<QRectF>{QRectF(0, 0, 400, 30), QRectF(0, 32, 200, 100), QRectF(201, 32, 199, 100)}
             << QList<QRectF>{QRectF(0, 0, 400, 132)};
+        QTest::newRow("neighbours 3 apart stay apart")
+            << QList<QRectF>{QRectF(0, 0, 100, 100), QRectF(103, 0, 100, 100)}
+            << QList<QRectF>{QRectF(0, 0, 100, 100), QRectF(103, 0, 100, 100)};
         QTest::newRow("separate boxes stay")
             << QList<QRectF>{QRectF(0, 0, 100, 60), QRectF(200, 0, 100, 60)}
             << QList<QRectF>{QRectF(0, 0, 100, 60), QRectF(200, 0, 100, 60)};

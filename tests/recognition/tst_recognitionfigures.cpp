@@ -1,0 +1,110 @@
+// How much of real-looking pictures the raster road reads: tables painted
+// the way schema documentation tools, diagram editors and database design
+// sites export them (tests/data/recognition/*.json hold the truth beside
+// each picture). Every figure must stay at least at what is reached.
+
+#include "common/testmain.h"
+#include "recognitionscore.h"
+
+#include "recognition/diagramrecognition.h"
+
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+namespace {
+
+QString dataFile(const QString& name)
+{
+    return QStringLiteral(QUILLMAP_TEST_DATA_DIR "/recognition/") + name;
+}
+
+bool readTruth(const QString& path, QList<ExpectedEntity>& entities, QList<QPair<int, int>>& links)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    for (const QJsonValue& value : root.value(QLatin1String("entities")).toArray()) {
+        const QJsonObject e = value.toObject();
+        QStringList names;
+        for (const QJsonValue& name : e.value(QLatin1String("attributes")).toArray())
+            names.append(name.toString());
+        const QJsonArray box = e.value(QLatin1String("box")).toArray();
+        entities.append({e.value(QLatin1String("title")).toString(), names,
+                         QRectF(box.at(0).toDouble(), box.at(1).toDouble(), box.at(2).toDouble(), box.at(3).toDouble())});
+    }
+    for (const QJsonValue& value : root.value(QLatin1String("links")).toArray())
+        links.append({value.toArray().at(0).toInt(), value.toArray().at(1).toInt()});
+    return !entities.isEmpty();
+}
+
+} // namespace
+
+class TestRecognitionFigures : public QObject
+{
+    Q_OBJECT
+    RecognitionScore total;
+
+private Q_SLOTS:
+    void figures_data()
+    {
+        QTest::addColumn<QString>("picture");
+        // Reached so far: boxes, titles, attribute names and links found at
+        // least, links invented at most.
+        QTest::addColumn<int>("boxes");
+        QTest::addColumn<int>("titles");
+        QTest::addColumn<int>("attributes");
+        QTest::addColumn<int>("links");
+        QTest::addColumn<int>("invented");
+        QTest::newRow("light outlines") << "painted-light-outlines.png" << 6 << 5 << 14 << 5 << 0;
+        QTest::newRow("light outlines, 0.75, jpeg") << "painted-light-outlines-075.jpg" << 6 << 0 << 0 << 5 << 0;
+        QTest::newRow("transparent") << "painted-transparent.png" << 6 << 5 << 14 << 5 << 0;
+        QTest::newRow("dark, DejaVu") << "painted-dark-dejavu.png" << 6 << 4 << 6 << 5 << 0;
+        QTest::newRow("header bands") << "painted-header-bands.png" << 6 << 4 << 6 << 5 << 1;
+        QTest::newRow("header bands, 1.5, jpeg") << "painted-header-bands-150.jpg" << 6 << 6 << 6 << 5 << 0;
+        QTest::newRow("key columns") << "painted-key-columns.png" << 6 << 1 << 10 << 5 << 0;
+        QTest::newRow("neighbours") << "painted-neighbours.png" << 6 << 0 << 1 << 3 << 0;
+        QTest::newRow("Graphviz, schema doc") << "graphviz-schema-doc.png" << 6 << 0 << 2 << 7 << 1;
+        QTest::newRow("Graphviz, table doc") << "graphviz-table-doc.png" << 6 << 3 << 5 << 7 << 6;
+    }
+    void figures()
+    {
+        QFETCH(QString, picture);
+        QList<ExpectedEntity> expected;
+        QList<QPair<int, int>> joined;
+        QVERIFY(readTruth(dataFile(picture.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".json")), expected, joined));
+        QString error;
+        const RecognizedDiagram result = recognizeDiagram(dataFile(picture), &error);
+        const RecognitionScore score = scoreRecognition(result, expected, joined);
+        qInfo("%s: %s", qPrintable(picture), qPrintable(score.describe()));
+        total.boxes += score.boxes;
+        total.expectedBoxes += score.expectedBoxes;
+        total.extraBoxes += score.extraBoxes;
+        total.titles += score.titles;
+        total.attributes += score.attributes;
+        total.expectedAttributes += score.expectedAttributes;
+        total.links += score.links;
+        total.expectedLinks += score.expectedLinks;
+        total.inventedLinks += score.inventedLinks;
+        QFETCH(int, boxes);
+        QFETCH(int, titles);
+        QFETCH(int, attributes);
+        QFETCH(int, links);
+        QFETCH(int, invented);
+        QVERIFY2(score.boxes >= boxes, qPrintable(score.describe()));
+        QVERIFY2(score.titles >= titles, qPrintable(score.describe()));
+        QVERIFY2(score.attributes >= attributes, qPrintable(score.describe()));
+        QVERIFY2(score.links >= links, qPrintable(score.describe()));
+        QVERIFY2(score.inventedLinks <= invented, qPrintable(score.describe()));
+    }
+    void cleanupTestCase()
+    {
+        qInfo("all pictures: %s", qPrintable(total.describe()));
+    }
+};
+
+QUILLMAP_TEST_MAIN(TestRecognitionFigures)
+#include "tst_recognitionfigures.moc"
