@@ -323,10 +323,12 @@ void ERScene::clearScene()
     // (The type code alone does not make an item one of ours.)
     for (QGraphicsItem* item : std::as_const(edges)) {
         if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
+            // Every entity goes too: its whole list is emptied at once, not
+            // searched edge by edge (quadratic with many parallel edges).
             if (edge->fromEntity())
-                edge->fromEntity()->removeEdge(edge);
+                edge->fromEntity()->detachAllEdges();
             if (edge->toEntity())
-                edge->toEntity()->removeEdge(edge);
+                edge->toEntity()->detachAllEdges();
             edge->setRemoveFkRowsOnDestroy(false);
         }
     }
@@ -380,18 +382,23 @@ void ERScene::deleteRegisteredItems()
     }
     qDebug() << "clearScene: edges:" << edges.size() << "entities:" << m_entities.size();
 
+    for (EntityItem* entity : std::as_const(m_entities))
+        entity->detachAllEdges();
     for (EdgeItem* edge : std::as_const(edges)) {
         if (edge->fromEntity())
-            edge->fromEntity()->removeEdge(edge);
+            edge->fromEntity()->detachAllEdges();
         if (edge->toEntity())
-            edge->toEntity()->removeEdge(edge);
+            edge->toEntity()->detachAllEdges();
         edge->setRemoveFkRowsOnDestroy(false);
     }
-    for (EdgeItem* edge : std::as_const(edges)) {
-        if (edge->scene() == this) {
-            removeItem(edge);
+    // Deleted while still on the scene, as the entities below: the item
+    // index then drops them in one sweep. Removed one by one, each would be
+    // searched for in the index, where parallel edges all share the same
+    // cells: quadratic in their number. The latest go first.
+    for (qsizetype i = edges.size() - 1; i >= 0; --i) {
+        EdgeItem* edge = edges.at(i);
+        if (edge->scene() == this)
             delete edge;
-        }
     }
     for (EntityItem* entity : std::as_const(m_entities)) {
         for (SlotItem* slot : entity->slotHandles())
@@ -748,23 +755,34 @@ bool ERScene::loadFromJson(const QJsonObject& root)
         // with what has been read so far. It is shown once, when complete.
         struct RepaintHold
         {
+            // Nor is it painted when a widget above it asks: the busy
+            // indicator is translucent, and every turn of it would paint
+            // the canvas below it, edges and all.
             explicit RepaintHold(const QList<QGraphicsView*>& views)
             {
                 for (QGraphicsView* view : views) {
-                    m_views.append({view, view->viewportUpdateMode()});
+                    m_views.append({view, view->viewportUpdateMode(), view->viewport()->updatesEnabled()});
                     view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
+                    view->viewport()->setUpdatesEnabled(false);
                 }
             }
             ~RepaintHold()
             {
-                for (const auto& [view, mode] : std::as_const(m_views)) {
+                for (const auto& [view, mode, painting] : std::as_const(m_views)) {
                     if (!view)
                         continue;
                     view->setViewportUpdateMode(mode);
+                    view->viewport()->setUpdatesEnabled(painting);
                     view->viewport()->update();
                 }
             }
-            QList<std::pair<QPointer<QGraphicsView>, QGraphicsView::ViewportUpdateMode>> m_views;
+            struct HeldView
+            {
+                QPointer<QGraphicsView> view;
+                QGraphicsView::ViewportUpdateMode mode;
+                bool painting;
+            };
+            QList<HeldView> m_views;
         } repaintHold(views());
         // While anything listens to the scene's changes, every geometry
         // change of an item measures the item and queues its rectangle, and

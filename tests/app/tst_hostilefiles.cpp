@@ -8,7 +8,9 @@
 #include "app/thememanager.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
+#include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
+#include "model/filelimits.h"
 #include "model/jsonfields.h"
 
 #include "common/mainwindowparts.h"
@@ -44,6 +46,30 @@ QHash<QString, QJsonObject> storedDiagrams(const QByteArray& projectFile)
     return byId;
 }
 
+// Files beyond the limits, written as text: building them as JSON objects
+// would cost the test more than the refusal it checks.
+QByteArray repeated(const QByteArray& element, qint64 count)
+{
+    QByteArray list;
+    list.reserve(count * (element.size() + 1));
+    for (qint64 i = 0; i < count; ++i) {
+        if (i)
+            list += ',';
+        list += element;
+    }
+    return '[' + list + ']';
+}
+
+QByteArray entityWithRows(const QByteArray& id, qint64 rows)
+{
+    return "{\"id\":\"" + id + "\",\"attributes\":" + repeated("{}", rows) + '}';
+}
+
+QByteArray diagramText(const QByteArray& entities, const QByteArray& edges = "[]")
+{
+    return "{\"type\":\"er-diagram\",\"entities\":" + entities + ",\"edges\":" + edges + '}';
+}
+
 QStringList entityTitles(const QJsonObject& diagram)
 {
     QStringList titles;
@@ -71,6 +97,9 @@ private slots:
     void sharedDiagramIdKeepsBothContents();
     void sharedEntityIdKeepsEveryBox();
     void farItemsAreBounded();
+    void oversizedFileIsRefused_data();
+    void oversizedFileIsRefused();
+    void parallelEdgesOpen();
 
 private:
     void addFileRows();
@@ -251,6 +280,82 @@ void TestHostileFiles::farItemsAreBounded()
              qPrintable(QStringLiteral("%1 %2 %3 %4").arg(bounds.x()).arg(bounds.y()).arg(bounds.width()).arg(bounds.height())));
     for (const QRectF& exposed : {bounds, QRectF(-3e9, -3e9, 6e9, 6e9), QRectF(0, 0, 1e300, 1e300)})
         QVERIFY(ERScene::gridLines(exposed).size() <= 2 * (ERScene::MaxGridLines + 1));
+}
+
+void TestHostileFiles::oversizedFileIsRefused_data()
+{
+    using namespace filelimits;
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("entities") << diagramText(repeated("{}", MaxEntities + 1))
+                              << tooLargeText(Measure::Entities, MaxEntities + 1);
+    QTest::newRow("rows of one entity") << diagramText('[' + entityWithRows("a", MaxRowsPerEntity + 1) + ']')
+                                        << tooLargeText(Measure::RowsInEntity, MaxRowsPerEntity + 1);
+    // Each entity within its own limit, all of them beyond the total.
+    const qint64 perEntity = MaxRows / 8 + 1;
+    QTest::newRow("rows in all") << diagramText(repeated(entityWithRows("b", perEntity), 8))
+                                 << tooLargeText(Measure::Rows, 8 * perEntity);
+    QTest::newRow("edges") << diagramText(repeated(entityWithRows("c", 1), 2),
+                                          repeated("{\"from\":\"c\",\"to\":\"c\"}", MaxEdges + 1))
+                           << tooLargeText(Measure::Edges, MaxEdges + 1);
+    QTest::newRow("annotations") << QByteArray("{\"annotations\":" + repeated("{\"kind\":\"text-item\"}", MaxAnnotations + 1)
+                                               + '}')
+                                 << tooLargeText(Measure::Annotations, MaxAnnotations + 1);
+    // A project: the model's tables, and a stored diagram of another model.
+    QTest::newRow("project columns")
+        << QByteArray("{\"type\":\"quill-project\",\"data\":{\"models\":[{\"tables\":[{\"columns\":"
+                      + repeated("{}", MaxRowsPerEntity + 1) + "}]}]}}")
+        << tooLargeText(Measure::RowsInEntity, MaxRowsPerEntity + 1);
+    QTest::newRow("project diagram")
+        << QByteArray("{\"type\":\"quill-project\",\"data\":{},\"diagrams\":[{\"id\":\"d\",\"entities\":"
+                      + repeated("{}", MaxEntities + 1) + "}]}")
+        << tooLargeText(Measure::Entities, MaxEntities + 1);
+}
+
+// A file beyond the limits is refused with one sentence, before anything is
+// built from it: the project open before stays as it was, and so does the
+// path Save writes to.
+void TestHostileFiles::oversizedFileIsRefused()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, message);
+    open(QDir(hostileDir).filePath(QStringLiteral("shared-entity-id.json")));
+    const QString before = dir.filePath(QStringLiteral("before.json"));
+    save(before);
+    warnings.clear();
+
+    const QString hostile = dir.filePath(QStringLiteral("oversized.json"));
+    writeFile(hostile, file);
+    open(hostile);
+    QCOMPARE(warnings, QStringList(QStringLiteral("Open: ") + message));
+    QCOMPARE(canvasScene(window.get())->currentFilePath(), before);
+
+    const QString after = dir.filePath(QStringLiteral("after.json"));
+    save(after);
+    QCOMPARE(fileContents(after), fileContents(before));
+}
+
+// Many relationships between the same two entities open, each on slots of
+// its own, and the canvas is cleared of them again by the next Open.
+void TestHostileFiles::parallelEdgesOpen()
+{
+    const int count = 3000;
+    const QString path = dir.filePath(QStringLiteral("parallel.json"));
+    writeFile(path, diagramText("[{\"id\":\"a\",\"x\":0},{\"id\":\"b\",\"x\":600}]",
+                                repeated("{\"from\":\"a\",\"to\":\"b\"}", count)));
+    open(path);
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+    const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(*canvasScene(window.get()));
+    QCOMPARE(edges.size(), count);
+    QSet<const SlotItem*> slots;
+    for (const EdgeItem* edge : edges) {
+        QVERIFY(edge->fromSlot() && edge->toSlot());
+        slots << edge->fromSlot() << edge->toSlot();
+    }
+    QCOMPARE(slots.size(), 2 * count);
+
+    open(QDir(hostileDir).filePath(QStringLiteral("shared-entity-id.json")));
+    QCOMPARE(itemsOfType<EdgeItem>(*canvasScene(window.get())).size(), 2);
 }
 
 QUILLMAP_TEST_MAIN(TestHostileFiles)
