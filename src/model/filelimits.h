@@ -5,18 +5,18 @@
 #include <QtGlobal>
 
 // How much one file may bring into the application. Far beyond any real
-// diagram or project, and well below what would exhaust the machine: each
-// entity, row and edge becomes items on the canvas and in the model that
-// cost hundreds to thousands of bytes, and layout and routing work over
-// them. Every reader (project and diagram files, the interchange formats,
+// diagram or project, and below what would exhaust the machine: on the
+// canvas and in the model an attribute row costs about 10 KB (two editable
+// text items), an entity about 14 KB and an edge about 25 KB, so that a
+// file at the limits takes some 2 to 3 GB once open. Every reader (project and diagram files, the interchange formats,
 // image recognition) refuses a file beyond one of these with the sentence of
 // tooLargeText, and leaves the open project as it was.
 namespace filelimits {
 
 constexpr qint64 MaxEntities = 100000;        // entities of one diagram, tables of one model
 constexpr qint64 MaxRowsPerEntity = 100000;   // attribute rows of one entity, columns of one table
-constexpr qint64 MaxRows = 1000000;           // rows of one diagram, columns of one model
-constexpr qint64 MaxEdges = 200000;           // edges of one diagram, relationships of one model
+constexpr qint64 MaxRows = 200000;            // rows of one diagram, columns of one model
+constexpr qint64 MaxEdges = 100000;           // edges of one diagram, relationships of one model
 constexpr qint64 MaxAnnotations = 100000;     // text items and groups of one diagram
 constexpr qint64 MaxRoutePoints = 1000000;    // stored route points of one diagram
 constexpr qint64 MaxInflatedBytes = qint64(64) * 1024 * 1024; // one page once decompressed

@@ -292,9 +292,9 @@ void TestHostileFiles::oversizedFileIsRefused_data()
     QTest::newRow("rows of one entity") << diagramText('[' + entityWithRows("a", MaxRowsPerEntity + 1) + ']')
                                         << tooLargeText(Measure::RowsInEntity, MaxRowsPerEntity + 1);
     // Each entity within its own limit, all of them beyond the total.
-    const qint64 perEntity = MaxRows / 8 + 1;
-    QTest::newRow("rows in all") << diagramText(repeated(entityWithRows("b", perEntity), 8))
-                                 << tooLargeText(Measure::Rows, 8 * perEntity);
+    const qint64 full = MaxRows / MaxRowsPerEntity + 1;
+    QTest::newRow("rows in all") << diagramText(repeated(entityWithRows("b", MaxRowsPerEntity), full))
+                                 << tooLargeText(Measure::Rows, full * MaxRowsPerEntity);
     QTest::newRow("edges") << diagramText(repeated(entityWithRows("c", 1), 2),
                                           repeated("{\"from\":\"c\",\"to\":\"c\"}", MaxEdges + 1))
                            << tooLargeText(Measure::Edges, MaxEdges + 1);
@@ -347,12 +347,12 @@ void TestHostileFiles::parallelEdgesOpen()
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
     const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(*canvasScene(window.get()));
     QCOMPARE(edges.size(), count);
-    QSet<const SlotItem*> slots;
+    QSet<const SlotItem*> ends;
     for (const EdgeItem* edge : edges) {
         QVERIFY(edge->fromSlot() && edge->toSlot());
-        slots << edge->fromSlot() << edge->toSlot();
+        ends << edge->fromSlot() << edge->toSlot();
     }
-    QCOMPARE(slots.size(), 2 * count);
+    QCOMPARE(ends.size(), 2 * count);
 
     open(QDir(hostileDir).filePath(QStringLiteral("shared-entity-id.json")));
     QCOMPARE(itemsOfType<EdgeItem>(*canvasScene(window.get())).size(), 2);
