@@ -10,6 +10,7 @@
 #include "diagram/erview.h"
 #include "explorer/tablesync.h"
 #include "model/diagramitem.h"
+#include "model/eventpump.h"
 #include "model/indentedjson.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
@@ -231,6 +232,9 @@ void MainWindow::loadDiagram()
                       [this, path, read] {
                           if (!read->ok)
                               return;
+                          // The indicator is up until this returns: the
+                          // long steps below let it turn.
+                          const eventpump::Scope pumping;
                           const bool isProject = ProjectItem::isProjectJson(read->object);
                           if (!loadProjectOrDiagram(read->object, &read->errorText)) {
                               read->ok = false;
@@ -294,7 +298,7 @@ void MainWindow::fitSceneAfterLoad()
     canvas->setUpdatesEnabled(false);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     canvas->setUpdatesEnabled(painting);
-    const QRectF bounds = scene->itemsBoundingRect().adjusted(-100, -100, 100, 100);
+    const QRectF bounds = scene->contentBoundingRect().adjusted(-100, -100, 100, 100);
     scene->setSceneRect(bounds);
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);
     ui->view->setZoom(1.0);

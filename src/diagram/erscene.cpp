@@ -10,6 +10,7 @@
 #include "edges/edgeitem.h"
 #include "edges/entityviewedgeitem.h"
 #include "layout/entityrectindex.h"
+#include "model/eventpump.h"
 #include "model/itemid.h"
 #include "model/itemnames.h"
 
@@ -634,9 +635,32 @@ void ERScene::onSceneChanged(const QList<QRectF>& region)
     growSceneRect();
 }
 
+QRectF ERScene::contentBoundingRect() const
+{
+    QRectF bounds;
+    const auto add = [&bounds](const QGraphicsItem* item) {
+        bounds |= item->sceneBoundingRect();
+        const QRectF children = item->childrenBoundingRect();
+        if (!children.isNull())
+            bounds |= item->mapRectToScene(children);
+    };
+    for (const EntityItem* entity : m_entities) {
+        add(entity);
+        for (const EdgeItem* edge : entity->edges()) {
+            // Each edge once: from its from-entity (or its only one).
+            if (edge && (edge->fromEntity() == entity || !edge->fromEntity()))
+                add(edge);
+        }
+        eventpump::step();
+    }
+    for (const AnnotationItem* item : m_annotations)
+        add(item);
+    return bounds;
+}
+
 void ERScene::growSceneRect()
 {
-    const QRectF bounds = itemsBoundingRect();
+    const QRectF bounds = contentBoundingRect();
     if (bounds.width() <= 0 || bounds.height() <= 0)
         return;
     const QRectF wanted = bounds.adjusted(-SceneMargin, -SceneMargin, SceneMargin, SceneMargin);
@@ -709,8 +733,9 @@ QJsonObject ERScene::toJson() const
             annotations.append(static_cast<const GroupItem*>(item)->toJson());
             break;
         default:
-            break; // slot handles, row labels and editors belong to their items
+            continue; // slot handles, row labels and editors belong to their items
         }
+        eventpump::step();
     }
 
     QJsonObject root;

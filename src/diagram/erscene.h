@@ -169,6 +169,13 @@ public:
     void registerAnnotation(AnnotationItem* item);
     void unregisterAnnotation(AnnotationItem* item);
 
+    // The bounding rectangle of the entities, their edges and the
+    // annotations with everything on them: itemsBoundingRect without
+    // putting every row label of the diagram in stacking order first, and
+    // with the event loop let run meanwhile where a load holds the busy
+    // indicator (see model/eventpump.h).
+    QRectF contentBoundingRect() const;
+
     // Ends the selection glow and clears the selection with the scene's
     // signals blocked; nothing while clearing.
     void releaseSelection();
