@@ -126,6 +126,11 @@ JsonFileRead readJsonObjectFile(const QString& path)
         result.errorText = QStringLiteral("Cannot open file %1: %2").arg(path, file.errorString());
         return result;
     }
+    if (file.size() > filelimits::MaxFileBytes) {
+        qWarning() << "Cannot open file:" << path;
+        result.errorText = filelimits::tooLargeText(filelimits::Measure::FileBytes, file.size());
+        return result;
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         qWarning() << "Cannot open file:" << path;

@@ -651,7 +651,6 @@ QRectF ERScene::contentBoundingRect() const
             if (edge && (edge->fromEntity() == entity || !edge->fromEntity()))
                 add(edge);
         }
-        eventpump::step();
     }
     for (const AnnotationItem* item : m_annotations)
         add(item);
@@ -660,7 +659,11 @@ QRectF ERScene::contentBoundingRect() const
 
 void ERScene::growSceneRect()
 {
-    const QRectF bounds = contentBoundingRect();
+    growSceneRectAround(itemsBoundingRect());
+}
+
+void ERScene::growSceneRectAround(const QRectF& bounds)
+{
     if (bounds.width() <= 0 || bounds.height() <= 0)
         return;
     const QRectF wanted = bounds.adjusted(-SceneMargin, -SceneMargin, SceneMargin, SceneMargin);
@@ -843,7 +846,7 @@ bool ERScene::loadFromJson(const QJsonObject& root)
         } changePause(this);
         readDiagram(root);
     }
-    growSceneRect();
+    growSceneRectAround(contentBoundingRect());
     qDebug() << "loadFromJson: completed successfully";
     return true;
 }
@@ -884,7 +887,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     // The scene's item index covers the scene rectangle; entities left
     // outside it would make every obstacle look-up of the routing below a
     // scan of the whole diagram. Grow it once, now that they are all there.
-    growSceneRect();
+    growSceneRectAround(contentBoundingRect());
 
     QList<EdgeItem*> edgesToRoute;
     QSet<QString> edgeIds;

@@ -171,9 +171,7 @@ public:
 
     // The bounding rectangle of the entities, their edges and the
     // annotations with everything on them: itemsBoundingRect without
-    // putting every row label of the diagram in stacking order first, and
-    // with the event loop let run meanwhile where a load holds the busy
-    // indicator (see model/eventpump.h).
+    // putting every row label of the diagram in stacking order first.
     QRectF contentBoundingRect() const;
 
     // Ends the selection glow and clears the selection with the scene's
@@ -225,6 +223,9 @@ private:
     void onSceneChanged(const QList<QRectF>& region);
     // Grows the rectangle to hold every item with SceneMargin around it.
     void growSceneRect();
+    // The same around bounds, the items' bounding rectangle measured by the
+    // caller.
+    void growSceneRectAround(const QRectF& bounds);
     void readDiagram(const QJsonObject& root);
     // Gives a new table or view an id and the default colours (when set),
     // puts it at scenePos and reports it.

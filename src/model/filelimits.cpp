@@ -39,6 +39,8 @@ qint64 limitOf(Measure measure)
         return MaxRoutePoints;
     case Measure::InflatedBytes:
         return MaxInflatedBytes;
+    case Measure::FileBytes:
+        return MaxFileBytes;
     }
     return 0;
 }
@@ -71,6 +73,9 @@ QString tooLargeText(Measure measure, qint64 found)
         return QStringLiteral("The file is too large to open: a page holds %1 bytes once decompressed; "
                               "at most %2 are supported.")
             .arg(count, limit);
+    case Measure::FileBytes:
+        holds = QStringLiteral("it holds %1 bytes").arg(count);
+        break;
     }
     const QString perEntity = measure == Measure::RowsInEntity ? QStringLiteral(" in one entity") : QString();
     return QStringLiteral("The file is too large to open: %1; at most %2 are supported%3.")

@@ -20,6 +20,10 @@ constexpr qint64 MaxEdges = 100000;           // edges of one diagram, relations
 constexpr qint64 MaxAnnotations = 100000;     // text items and groups of one diagram
 constexpr qint64 MaxRoutePoints = 1000000;    // stored route points of one diagram
 constexpr qint64 MaxInflatedBytes = qint64(64) * 1024 * 1024; // one page once decompressed
+// A project or diagram file: several times what the limits above take even
+// when written indented, and small enough that reading and parsing it stay
+// within a few GB.
+constexpr qint64 MaxFileBytes = qint64(512) * 1024 * 1024;
 
 // What a limit counts, for the sentence.
 enum class Measure {
@@ -30,6 +34,7 @@ enum class Measure {
     Annotations,
     RoutePoints,
     InflatedBytes,
+    FileBytes,
 };
 
 // The limit of a measure.

@@ -20,6 +20,7 @@
 #include "common/testmain.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QSet>
 #include <QTemporaryDir>
@@ -287,6 +288,9 @@ void TestHostileFiles::oversizedFileIsRefused_data()
     using namespace filelimits;
     QTest::addColumn<QByteArray>("file");
     QTest::addColumn<QString>("message");
+    // A file beyond the byte limit is refused unread (a sparse file: no
+    // disk is spent on it).
+    QTest::newRow("bytes") << QByteArray("sparse") << tooLargeText(Measure::FileBytes, MaxFileBytes + 1);
     QTest::newRow("entities") << diagramText(repeated("{}", MaxEntities + 1))
                               << tooLargeText(Measure::Entities, MaxEntities + 1);
     QTest::newRow("rows of one entity") << diagramText('[' + entityWithRows("a", MaxRowsPerEntity + 1) + ']')
@@ -325,7 +329,12 @@ void TestHostileFiles::oversizedFileIsRefused()
     warnings.clear();
 
     const QString hostile = dir.filePath(QStringLiteral("oversized.json"));
-    writeFile(hostile, file);
+    if (file == "sparse") {
+        QFile sparse(hostile);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(filelimits::MaxFileBytes + 1));
+    } else {
+        writeFile(hostile, file);
+    }
     open(hostile);
     QCOMPARE(warnings, QStringList(QStringLiteral("Open: ") + message));
     QCOMPARE(canvasScene(window.get())->currentFilePath(), before);
