@@ -637,6 +637,8 @@ void ERScene::onSceneChanged(const QList<QRectF>& region)
 
 QRectF ERScene::contentBoundingRect() const
 {
+    static bool measuring = false;
+    const bool nested = std::exchange(measuring, true);
     QRectF bounds;
     const auto add = [&bounds](const QGraphicsItem* item) {
         bounds |= item->sceneBoundingRect();
@@ -651,15 +653,26 @@ QRectF ERScene::contentBoundingRect() const
             if (edge && (edge->fromEntity() == entity || !edge->fromEntity()))
                 add(edge);
         }
+        // The first measure lays out the text of every label: seconds on a
+        // large diagram, during which the busy indicator of a load turns.
+        // Not from a pass of the event loop that this started.
+        if (!nested)
+            eventpump::step();
     }
     for (const AnnotationItem* item : m_annotations)
         add(item);
+    measuring = nested;
     return bounds;
 }
 
 void ERScene::growSceneRect()
 {
-    growSceneRectAround(itemsBoundingRect());
+    // A diagram is measured by its registered items: every row label of
+    // the scene put in stacking order, as itemsBoundingRect does, takes
+    // seconds on a large one. (Passing editors and previews stay within
+    // or near their items.) Other scenes the plain way.
+    const bool diagram = !m_entities.isEmpty() || !m_annotations.isEmpty();
+    growSceneRectAround(diagram ? contentBoundingRect() : itemsBoundingRect());
 }
 
 void ERScene::growSceneRectAround(const QRectF& bounds)
