@@ -620,6 +620,13 @@ void ERScene::onSceneChanged(const QList<QRectF>& region)
     // quadratic; the load grows the rectangle itself once it is over.
     if (m_loading)
         return;
+    // Nor while the steps after a load let the event loop run now and then
+    // (see model/eventpump.h): measuring at each pass would make them
+    // quadratic, and the window fits the rectangle to the items at the end.
+    if (eventpump::active()) {
+        m_rectCoversItems = false;
+        return;
+    }
     // Measuring every item is costly on a large diagram, and changes come
     // with every frame of a drag and every step of the selection glow. An
     // item that changes is within the changed region; while the rectangle

@@ -5,11 +5,18 @@
 #include <QEventLoop>
 #include <QThread>
 
+#include <algorithm>
+
 namespace eventpump {
 
 namespace {
 
 int scopes = 0;
+// How long the next pass waits: IntervalMs, or longer after a pass that took
+// long itself. A pass can cost time that grows with the scene (its pending
+// repaints and index updates), and passes at a fixed interval would then
+// take over the work they are meant to interleave.
+qint64 waitMs = IntervalMs;
 
 QElapsedTimer& sinceLastPass()
 {
@@ -29,8 +36,10 @@ Scope::Scope()
 {
     if (!onGuiThread())
         return;
-    if (scopes++ == 0)
+    if (scopes++ == 0) {
         sinceLastPass().start();
+        waitMs = IntervalMs;
+    }
 }
 
 Scope::~Scope()
@@ -49,9 +58,12 @@ void step()
     if (!onGuiThread() || scopes == 0)
         return;
     QElapsedTimer& timer = sinceLastPass();
-    if (timer.isValid() && timer.elapsed() < IntervalMs)
+    if (timer.isValid() && timer.elapsed() < waitMs)
         return;
+    timer.start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // At most a quarter of the time goes to the passes.
+    waitMs = std::max<qint64>(IntervalMs, 3 * timer.elapsed());
     timer.start();
 }
 

@@ -4,9 +4,9 @@
 // it, such as taking a large file into the model and onto the canvas. A
 // pumping scope is opened by the job that holds the indicator; inside it,
 // step() runs the event loop, user input excluded, at most once per
-// IntervalMs, and outside of one it does nothing, so that the same loops
-// stay still when they run on behalf of a command without the indicator
-// (Save builds its JSON that way).
+// IntervalMs (longer after a pass that took long), and outside of one it
+// does nothing, so that the same loops stay still when they run on behalf
+// of a command without the indicator (Save builds its JSON that way).
 namespace eventpump {
 
 constexpr int IntervalMs = 20;
