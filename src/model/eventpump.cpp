@@ -17,6 +17,7 @@ int scopes = 0;
 // repaints and index updates), and passes at a fixed interval would then
 // take over the work they are meant to interleave.
 qint64 waitMs = IntervalMs;
+constexpr qint64 MaxWaitMs = 400;
 
 QElapsedTimer& sinceLastPass()
 {
@@ -62,8 +63,9 @@ void step()
         return;
     timer.start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-    // At most a quarter of the time goes to the passes.
-    waitMs = std::max<qint64>(IntervalMs, 3 * timer.elapsed());
+    // At most about a third of the time goes to the passes, and the wait
+    // never grows beyond what would freeze the indicator.
+    waitMs = std::clamp<qint64>(2 * timer.elapsed(), IntervalMs, MaxWaitMs);
     timer.start();
 }
 
