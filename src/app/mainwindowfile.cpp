@@ -21,6 +21,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <algorithm>
 #include <exception>
@@ -48,6 +49,32 @@ const char* const projectFileFilter = "Quillmap Project (*.json)";
 
 // The lists of a diagram object.
 const char* const diagramListKeys[] = {"entities", "edges", "annotations"};
+
+// Holds a widget's painting while it lives, and asks for one repaint after.
+class CanvasPaintHold
+{
+public:
+    explicit CanvasPaintHold(QWidget* canvas)
+        : m_canvas(canvas)
+        , m_painting(canvas && canvas->updatesEnabled())
+    {
+        if (m_canvas)
+            m_canvas->setUpdatesEnabled(false);
+    }
+    ~CanvasPaintHold()
+    {
+        if (!m_canvas)
+            return;
+        m_canvas->setUpdatesEnabled(m_painting);
+        m_canvas->update();
+    }
+    CanvasPaintHold(const CanvasPaintHold&) = delete;
+    CanvasPaintHold& operator=(const CanvasPaintHold&) = delete;
+
+private:
+    QPointer<QWidget> m_canvas;
+    bool m_painting;
+};
 
 } // namespace
 
@@ -235,6 +262,10 @@ void MainWindow::loadDiagram()
                           // The indicator is up until this returns: the
                           // long steps below let it turn.
                           const eventpump::Scope pumping;
+                          // Nor is the canvas painted at those passes: the
+                          // indicator is translucent, and each turn would
+                          // paint the whole diagram below it.
+                          const CanvasPaintHold hold(ui->view->viewport());
                           const bool isProject = ProjectItem::isProjectJson(read->object);
                           if (!loadProjectOrDiagram(read->object, &read->errorText)) {
                               read->ok = false;
