@@ -1,5 +1,7 @@
 #include "app/documentfile.h"
 
+#include "model/filelimits.h"
+
 #include <QDebug>
 #include <QFile>
 #include <QJsonDocument>
@@ -124,6 +126,11 @@ JsonFileRead readJsonObjectFile(const QString& path)
         result.errorText = QStringLiteral("Cannot open file %1: %2").arg(path, file.errorString());
         return result;
     }
+    if (file.size() > filelimits::MaxFileBytes) {
+        qWarning() << "Cannot open file:" << path;
+        result.errorText = filelimits::tooLargeText(filelimits::Measure::FileBytes, file.size());
+        return result;
+    }
     const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         qWarning() << "Cannot open file:" << path;
@@ -143,6 +150,13 @@ JsonFileRead readJsonObjectFile(const QString& path)
             result.errorText = QStringLiteral("%1 does not hold a project or a diagram: "
                                               "its top level is not a JSON object.")
                                    .arg(path);
+        return result;
+    }
+    // Refused here, on the worker thread, before anything is built from it.
+    const QString excess = filelimits::documentExcess(doc.object());
+    if (!excess.isEmpty()) {
+        qWarning() << "Cannot open file:" << path << excess;
+        result.errorText = excess;
         return result;
     }
     result.object = doc.object();

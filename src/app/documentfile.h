@@ -28,6 +28,7 @@ struct JsonFileRead
 // the process (SIGXFSZ is ignored from the first call on).
 bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* errorText = nullptr);
 
-// Reads path and parses it as a JSON document whose top level is an object.
+// Reads path and parses it as a JSON document whose top level is an object
+// within the limits of model/filelimits.h.
 // What is no regular file (a device, a pipe, a folder) is refused unread.
 JsonFileRead readJsonObjectFile(const QString& path);

@@ -12,6 +12,7 @@
 #include "explorer/projecttreemodel.h"
 #include "explorer/tablesync.h"
 #include "model/diagramitem.h"
+#include "model/eventpump.h"
 #include "model/indentedjson.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
@@ -23,6 +24,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <algorithm>
 #include <exception>
@@ -50,6 +52,32 @@ const char* const projectFileFilter = "Quillmap Project (*.json)";
 
 // The lists of a diagram object.
 const char* const diagramListKeys[] = {"entities", "edges", "annotations"};
+
+// Holds a widget's painting while it lives, and asks for one repaint after.
+class CanvasPaintHold
+{
+public:
+    explicit CanvasPaintHold(QWidget* canvas)
+        : m_canvas(canvas)
+        , m_painting(canvas && canvas->updatesEnabled())
+    {
+        if (m_canvas)
+            m_canvas->setUpdatesEnabled(false);
+    }
+    ~CanvasPaintHold()
+    {
+        if (!m_canvas)
+            return;
+        m_canvas->setUpdatesEnabled(m_painting);
+        m_canvas->update();
+    }
+    CanvasPaintHold(const CanvasPaintHold&) = delete;
+    CanvasPaintHold& operator=(const CanvasPaintHold&) = delete;
+
+private:
+    QPointer<QWidget> m_canvas;
+    bool m_painting;
+};
 
 } // namespace
 
@@ -320,6 +348,13 @@ void MainWindow::loadDiagram()
                       [this, path, read] {
                           if (!read->ok)
                               return;
+                          // The indicator is up until this returns: the
+                          // long steps below let it turn.
+                          const eventpump::Scope pumping;
+                          // Nor is the canvas painted at those passes: the
+                          // indicator is translucent, and each turn would
+                          // paint the whole diagram below it.
+                          const CanvasPaintHold hold(ui->view->viewport());
                           const bool isProject = ProjectItem::isProjectJson(read->object);
                           if (!loadProjectOrDiagram(read->object, &read->errorText)) {
                               read->ok = false;
@@ -385,7 +420,7 @@ void MainWindow::fitSceneAfterLoad()
     canvas->setUpdatesEnabled(false);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     canvas->setUpdatesEnabled(painting);
-    const QRectF bounds = scene->itemsExtent().adjusted(-100, -100, 100, 100);
+    const QRectF bounds = scene->contentBoundingRect().adjusted(-100, -100, 100, 100);
     scene->setSceneRect(bounds);
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);
     ui->view->setZoom(1.0);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include <algorithm>
+
 #include "diagram/erscene.h"
 #include "dialogs/dualthemecolorscheme.h"
 
@@ -156,6 +158,8 @@ public:
     const QList<EdgeItem*>& edges() const { return m_edges; }
     void attachEdge(EdgeItem* edge);
     void removeEdge(EdgeItem* edge);
+    // Empties the list at once, for a scene that deletes every edge.
+    void detachAllEdges() { m_edges.clear(); }
 
     // ---- slot handles (child items; a slot is free while it has no edge)
     const QList<SlotItem*>& slotHandles() const { return m_slots; }
@@ -169,6 +173,9 @@ public:
     SlotItem* slotForEdgeAt(QPointF scenePos);
     // Marks one of this entity's slots free; others are ignored.
     void releaseSlot(SlotItem* slot);
+    // Told by a slot of this entity (index in slotHandles) that it became
+    // free.
+    void noteSlotFreed(qsizetype index) { m_freeSlotFrom = std::min(m_freeSlotFrom, index); }
 
     // ---- foreign-key rows of relationships
     // A new foreign-key row (tables only) name + suffix, made unique, linked
@@ -227,6 +234,11 @@ protected:
     void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
 
 private:
+    // The first free slot from m_freeSlotFrom on, or null.
+    SlotItem* firstFreeSlot();
+    // A new slot at the end of the list.
+    SlotItem* appendSlot();
+
     // The faces and colours of the labels, and the entities of a scene;
     // shared by the source files of this class (entityitem.cpp).
     static QFont labelFont(int weight = QFont::Normal, bool italic = false);
@@ -293,6 +305,10 @@ private:
     QColor m_txtLight;
     QColor m_txtDark;
     QList<SlotItem*> m_slots;
+    // Every slot before this index is taken: the search for a free one
+    // starts here, so that many edges on one entity do not make it
+    // quadratic.
+    qsizetype m_freeSlotFrom = 0;
     int m_highlightedRow = -1;
     QString m_id;
     bool m_dragging = false;

@@ -39,33 +39,37 @@ void EntityItem::updateAttachedEdges()
     }
 }
 
+SlotItem* EntityItem::firstFreeSlot()
+{
+    while (m_freeSlotFrom < m_slots.size() && m_slots.at(m_freeSlotFrom)->edge())
+        ++m_freeSlotFrom;
+    return m_freeSlotFrom < m_slots.size() ? m_slots.at(m_freeSlotFrom) : nullptr;
+}
+
+SlotItem* EntityItem::appendSlot()
+{
+    auto* slot = new SlotItem(this);
+    slot->m_indexInEntity = m_slots.size();
+    m_slots.append(slot);
+    return slot;
+}
+
 SlotItem* EntityItem::acquireFreeSlot()
 {
-    for (SlotItem* slot : std::as_const(m_slots)) {
-        if (!slot->edge())
-            return slot;
-    }
+    if (SlotItem* slot = firstFreeSlot())
+        return slot;
     const int count = static_cast<int>(m_slots.size());
-    auto* slot = new SlotItem(this);
+    SlotItem* slot = appendSlot();
     slot->setPos(8, 20.0 * count + 38);
     slot->snapToBorderAt();
-    m_slots.append(slot);
     return slot;
 }
 
 SlotItem* EntityItem::acquireSlotForEdge(int side, QPointF pos)
 {
-    SlotItem* slot = nullptr;
-    for (SlotItem* candidate : std::as_const(m_slots)) {
-        if (!candidate->edge()) {
-            slot = candidate;
-            break;
-        }
-    }
-    if (!slot) {
-        slot = new SlotItem(this);
-        m_slots.append(slot);
-    }
+    SlotItem* slot = firstFreeSlot();
+    if (!slot)
+        slot = appendSlot();
     slot->setSide(side);
     slot->setPos(pos);
     slot->snapToBorder();
@@ -90,7 +94,8 @@ SlotItem* EntityItem::slotForEdgeAt(QPointF scenePos)
 
 void EntityItem::releaseSlot(SlotItem* slot)
 {
-    if (!slot || !m_slots.contains(slot))
+    // Slots are made only by their entity, as its children.
+    if (!slot || slot->parentItem() != this)
         return;
     slot->setEdge(nullptr);
     slot->setActive(false);

@@ -10,6 +10,7 @@
 #include "edges/edgeitem.h"
 #include "edges/entityviewedgeitem.h"
 #include "layout/entityrectindex.h"
+#include "model/eventpump.h"
 #include "model/itemid.h"
 #include "model/itemnames.h"
 
@@ -325,10 +326,12 @@ void ERScene::clearScene()
     // (The type code alone does not make an item one of ours.)
     for (QGraphicsItem* item : std::as_const(edges)) {
         if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
+            // Every entity goes too: its whole list is emptied at once, not
+            // searched edge by edge (quadratic with many parallel edges).
             if (edge->fromEntity())
-                edge->fromEntity()->removeEdge(edge);
+                edge->fromEntity()->detachAllEdges();
             if (edge->toEntity())
-                edge->toEntity()->removeEdge(edge);
+                edge->toEntity()->detachAllEdges();
             edge->setRemoveFkRowsOnDestroy(false);
         }
     }
@@ -383,18 +386,23 @@ void ERScene::deleteRegisteredItems()
     }
     qDebug() << "clearScene: edges:" << edges.size() << "entities:" << m_entities.size();
 
+    for (EntityItem* entity : std::as_const(m_entities))
+        entity->detachAllEdges();
     for (EdgeItem* edge : std::as_const(edges)) {
         if (edge->fromEntity())
-            edge->fromEntity()->removeEdge(edge);
+            edge->fromEntity()->detachAllEdges();
         if (edge->toEntity())
-            edge->toEntity()->removeEdge(edge);
+            edge->toEntity()->detachAllEdges();
         edge->setRemoveFkRowsOnDestroy(false);
     }
-    for (EdgeItem* edge : std::as_const(edges)) {
-        if (edge->scene() == this) {
-            removeItem(edge);
+    // Deleted while still on the scene, as the entities below: the item
+    // index then drops them in one sweep. Removed one by one, each would be
+    // searched for in the index, where parallel edges all share the same
+    // cells: quadratic in their number. The latest go first.
+    for (qsizetype i = edges.size() - 1; i >= 0; --i) {
+        EdgeItem* edge = edges.at(i);
+        if (edge->scene() == this)
             delete edge;
-        }
     }
     for (EntityItem* entity : std::as_const(m_entities)) {
         for (SlotItem* slot : entity->slotHandles())
@@ -615,6 +623,13 @@ void ERScene::onSceneChanged(const QList<QRectF>& region)
     // quadratic; the load grows the rectangle itself once it is over.
     if (m_loading)
         return;
+    // Nor while the steps after a load let the event loop run now and then
+    // (see model/eventpump.h): measuring at each pass would make them
+    // quadratic, and the window fits the rectangle to the items at the end.
+    if (eventpump::active()) {
+        m_rectCoversItems = false;
+        return;
+    }
     // Measuring every item is costly on a large diagram, and changes come
     // with every frame of a drag and every step of the selection glow. An
     // item that changes is within the changed region; while the rectangle
@@ -710,9 +725,48 @@ QList<QGraphicsItem*> ERScene::stackedDiagramItems() const
     return result;
 }
 
+QRectF ERScene::contentBoundingRect() const
+{
+    static bool measuring = false;
+    const bool nested = std::exchange(measuring, true);
+    QRectF bounds;
+    const auto add = [&bounds](const QGraphicsItem* item) {
+        bounds |= item->sceneBoundingRect();
+        const QRectF children = item->childrenBoundingRect();
+        if (!children.isNull())
+            bounds |= item->mapRectToScene(children);
+    };
+    for (const EntityItem* entity : m_entities) {
+        add(entity);
+        for (const EdgeItem* edge : entity->edges()) {
+            // Each edge once: from its from-entity (or its only one).
+            if (edge && (edge->fromEntity() == entity || !edge->fromEntity()))
+                add(edge);
+        }
+        // The first measure lays out the text of every label: seconds on a
+        // large diagram, during which the busy indicator of a load turns.
+        // Not from a pass of the event loop that this started.
+        if (!nested)
+            eventpump::step();
+    }
+    for (const AnnotationItem* item : m_annotations)
+        add(item);
+    measuring = nested;
+    return bounds;
+}
+
 void ERScene::growSceneRect()
 {
-    const QRectF bounds = itemsExtent();
+    // A diagram is measured by its registered items: every row label of
+    // the scene put in stacking order, as itemsBoundingRect does, takes
+    // seconds on a large one. (Passing editors and previews stay within
+    // or near their items.) Other scenes the plain way.
+    const bool diagram = !m_entities.isEmpty() || !m_annotations.isEmpty();
+    growSceneRectAround(diagram ? contentBoundingRect() : itemsExtent());
+}
+
+void ERScene::growSceneRectAround(const QRectF& bounds)
+{
     if (bounds.width() <= 0 || bounds.height() <= 0)
         return;
     const QRectF wanted = bounds.adjusted(-SceneMargin, -SceneMargin, SceneMargin, SceneMargin);
@@ -785,8 +839,9 @@ QJsonObject ERScene::toJson() const
             annotations.append(static_cast<const GroupItem*>(item)->toJson());
             break;
         default:
-            break; // slot handles, row labels and editors belong to their items
+            continue; // slot handles, row labels and editors belong to their items
         }
+        eventpump::step();
     }
 
     QJsonObject root;
@@ -831,23 +886,34 @@ bool ERScene::loadFromJson(const QJsonObject& root)
         // with what has been read so far. It is shown once, when complete.
         struct RepaintHold
         {
+            // Nor is it painted when a widget above it asks: the busy
+            // indicator is translucent, and every turn of it would paint
+            // the canvas below it, edges and all.
             explicit RepaintHold(const QList<QGraphicsView*>& views)
             {
                 for (QGraphicsView* view : views) {
-                    m_views.append({view, view->viewportUpdateMode()});
+                    m_views.append({view, view->viewportUpdateMode(), view->viewport()->updatesEnabled()});
                     view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
+                    view->viewport()->setUpdatesEnabled(false);
                 }
             }
             ~RepaintHold()
             {
-                for (const auto& [view, mode] : std::as_const(m_views)) {
+                for (const auto& [view, mode, painting] : std::as_const(m_views)) {
                     if (!view)
                         continue;
                     view->setViewportUpdateMode(mode);
+                    view->viewport()->setUpdatesEnabled(painting);
                     view->viewport()->update();
                 }
             }
-            QList<std::pair<QPointer<QGraphicsView>, QGraphicsView::ViewportUpdateMode>> m_views;
+            struct HeldView
+            {
+                QPointer<QGraphicsView> view;
+                QGraphicsView::ViewportUpdateMode mode;
+                bool painting;
+            };
+            QList<HeldView> m_views;
         } repaintHold(views());
         // While anything listens to the scene's changes, every geometry
         // change of an item measures the item and queues its rectangle, and
@@ -883,7 +949,7 @@ bool ERScene::loadFromJson(const QJsonObject& root)
         } changePause(this);
         readDiagram(root);
     }
-    growSceneRect();
+    growSceneRectAround(contentBoundingRect());
     qDebug() << "loadFromJson: completed successfully";
     return true;
 }
@@ -924,7 +990,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     // The scene's item index covers the scene rectangle; entities left
     // outside it would make every obstacle look-up of the routing below a
     // scan of the whole diagram. Grow it once, now that they are all there.
-    growSceneRect();
+    growSceneRectAround(contentBoundingRect());
 
     QList<EdgeItem*> edgesToRoute;
     QSet<QString> edgeIds;

@@ -184,6 +184,11 @@ public:
     void registerAnnotation(AnnotationItem* item);
     void unregisterAnnotation(AnnotationItem* item);
 
+    // The bounding rectangle of the entities, their edges and the
+    // annotations with everything on them: itemsBoundingRect without
+    // putting every row label of the diagram in stacking order first.
+    QRectF contentBoundingRect() const;
+
     // Ends the selection glow and clears the selection with the scene's
     // signals blocked; nothing while clearing.
     void releaseSelection();
@@ -233,6 +238,9 @@ private:
     void onSceneChanged(const QList<QRectF>& region);
     // Grows the rectangle to hold every item with SceneMargin around it.
     void growSceneRect();
+    // The same around bounds, the items' bounding rectangle measured by the
+    // caller.
+    void growSceneRectAround(const QRectF& bounds);
     void readDiagram(const QJsonObject& root);
     // Gives a new table or view an id and the default colours (when set),
     // puts it at scenePos and reports it.

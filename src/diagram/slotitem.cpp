@@ -50,6 +50,13 @@ SlotItem::~SlotItem()
         m_edge->forgetSlot(this);
 }
 
+void SlotItem::setEdge(EdgeItem* edge)
+{
+    m_edge = edge;
+    if (!edge && m_indexInEntity >= 0 && parentItem() && parentItem()->type() == DiagramItemType::Entity)
+        static_cast<EntityItem*>(parentItem())->noteSlotFreed(m_indexInEntity);
+}
+
 void SlotItem::applyNormalLook()
 {
     setBrush(QBrush(Qt::lightGray, Qt::SolidPattern));

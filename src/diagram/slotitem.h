@@ -30,7 +30,7 @@ public:
 
     // The edge whose end uses this slot; null while the slot is free.
     EdgeItem* edge() const { return m_edge; }
-    void setEdge(EdgeItem* edge) { m_edge = edge; }
+    void setEdge(EdgeItem* edge);
 
     // SlotSide; another value is kept but snaps nowhere.
     int side() const { return m_side; }
@@ -71,6 +71,9 @@ private:
     void refreshOpacity();
 
     EdgeItem* m_edge = nullptr;
+    // Place in the entity's slot list, set by the entity that made it.
+    qsizetype m_indexInEntity = -1;
+    friend class EntityItem;
     QPointF m_pressOffset;
     int m_side = SlotRight;
     bool m_active = false;

@@ -14,6 +14,7 @@
 #include "explorer/storeddiagrams.h"
 #include "explorer/tablesync.h"
 #include "model/diagramitem.h"
+#include "model/eventpump.h"
 #include "model/itemid.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
@@ -28,13 +29,17 @@ void MainWindow::syncModelFromScene()
     const QList<QGraphicsItem*> items = scene->stackedDiagramItems();
     QList<EdgeItem*> edges;
     for (QGraphicsItem* item : items) {
-        if (item->type() == DiagramItemType::Entity)
+        if (item->type() == DiagramItemType::Entity) {
             registerEntityInModel(static_cast<EntityItem*>(item));
-        else if (auto* edge = dynamic_cast<EdgeItem*>(item))
+            eventpump::step();
+        } else if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
             edges.append(edge);
+        }
     }
-    for (EdgeItem* edge : std::as_const(edges))
+    for (EdgeItem* edge : std::as_const(edges)) {
         registerEdgeInModel(edge);
+        eventpump::step();
+    }
 }
 
 void MainWindow::captureCurrentDiagram()

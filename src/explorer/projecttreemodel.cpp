@@ -3,6 +3,7 @@
 #include "explorer/explorerkinds.h"
 #include "model/diagramitem.h"
 #include "model/documentitem.h"
+#include "model/eventpump.h"
 #include "model/mappingitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
@@ -207,6 +208,7 @@ void ProjectTreeModel::rebuild(const ProjectItem* project, const ModelItem* curr
             if (!object)
                 continue;
             QStandardItem* objectRow = row(textOf(object), kind, object->id(), editable);
+            eventpump::step();
             if (bold && object == bold)
                 setBold(objectRow, true);
             rows.append(objectRow);

@@ -419,8 +419,11 @@ RelationshipItem* TableSync::registerRelationship(ModelItem* model, const QStrin
     const TableItem* parent = model->table(fromId);
     if (!child)
         return relationship;
-    ConstraintItem* foreignKey = child->constraint(relationship->constraintId());
-    if (!foreignKey || relationship->constraintId().isEmpty()) {
+    // A new relationship has no key yet: not looked for among the table's
+    // constraints, which many relationships to one table make long.
+    ConstraintItem* foreignKey =
+        relationship->constraintId().isEmpty() ? nullptr : child->constraint(relationship->constraintId());
+    if (!foreignKey) {
         foreignKey = child->addConstraint();
         foreignKey->setType(ConstraintItem::ForeignKey);
         foreignKey->setName(QStringLiteral("fk_") + relationship->name());

@@ -5,6 +5,7 @@
 // no order, so every ordered output sorts here explicitly. Tables and columns
 // keep their children in ordered lists instead.
 
+#include "model/eventpump.h"
 #include "model/itemid.h"
 
 #include <QHash>
@@ -75,6 +76,7 @@ QJsonArray toJsonArray(const QHash<QString, T*>& items)
     for (const QString& id : sortedIds(items)) {
         if (const T* item = items.value(id))
             array.append(item->toJson());
+        eventpump::step();
     }
     return array;
 }

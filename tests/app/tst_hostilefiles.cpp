@@ -8,7 +8,9 @@
 #include "app/thememanager.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
+#include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
+#include "model/filelimits.h"
 #include "model/jsonfields.h"
 
 #include "common/mainwindowparts.h"
@@ -18,6 +20,7 @@
 #include "common/testmain.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QSet>
 #include <QTemporaryDir>
@@ -44,6 +47,30 @@ QHash<QString, QJsonObject> storedDiagrams(const QByteArray& projectFile)
     for (const QJsonValue& value : diagrams)
         byId.insert(value.toObject().value(QStringLiteral("id")).toString(), value.toObject());
     return byId;
+}
+
+// Files beyond the limits, written as text: building them as JSON objects
+// would cost the test more than the refusal it checks.
+QByteArray repeated(const QByteArray& element, qint64 count)
+{
+    QByteArray list;
+    list.reserve(count * (element.size() + 1));
+    for (qint64 i = 0; i < count; ++i) {
+        if (i)
+            list += ',';
+        list += element;
+    }
+    return '[' + list + ']';
+}
+
+QByteArray entityWithRows(const QByteArray& id, qint64 rows)
+{
+    return "{\"id\":\"" + id + "\",\"attributes\":" + repeated("{}", rows) + '}';
+}
+
+QByteArray diagramText(const QByteArray& entities, const QByteArray& edges = "[]")
+{
+    return "{\"type\":\"er-diagram\",\"entities\":" + entities + ",\"edges\":" + edges + '}';
 }
 
 QStringList entityTitles(const QJsonObject& diagram)
@@ -77,6 +104,9 @@ private slots:
     void hugeImportsAreRefused();
     void hostileDrawingsImportFromImage_data();
     void hostileDrawingsImportFromImage();
+    void oversizedFileIsRefused_data();
+    void oversizedFileIsRefused();
+    void parallelEdgesOpen();
 
 private:
     void addFileRows();
@@ -369,6 +399,90 @@ void TestHostileFiles::hostileDrawingsImportFromImage()
     QVERIFY(waitUntilIdle(window.get(), 60000));
     QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
     QTEST(int(itemsOfType<EntityItem>(*canvasScene(window.get())).size()), "entities");
+}
+
+void TestHostileFiles::oversizedFileIsRefused_data()
+{
+    using namespace filelimits;
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QString>("message");
+    // A file beyond the byte limit is refused unread (a sparse file: no
+    // disk is spent on it).
+    QTest::newRow("bytes") << QByteArray("sparse") << tooLargeText(Measure::FileBytes, MaxFileBytes + 1);
+    QTest::newRow("entities") << diagramText(repeated("{}", MaxEntities + 1))
+                              << tooLargeText(Measure::Entities, MaxEntities + 1);
+    QTest::newRow("rows of one entity") << diagramText('[' + entityWithRows("a", MaxRowsPerEntity + 1) + ']')
+                                        << tooLargeText(Measure::RowsInEntity, MaxRowsPerEntity + 1);
+    // Each entity within its own limit, all of them beyond the total.
+    const qint64 full = MaxRows / MaxRowsPerEntity + 1;
+    QTest::newRow("rows in all") << diagramText(repeated(entityWithRows("b", MaxRowsPerEntity), full))
+                                 << tooLargeText(Measure::Rows, full * MaxRowsPerEntity);
+    QTest::newRow("edges") << diagramText(repeated(entityWithRows("c", 1), 2),
+                                          repeated("{\"from\":\"c\",\"to\":\"c\"}", MaxEdges + 1))
+                           << tooLargeText(Measure::Edges, MaxEdges + 1);
+    QTest::newRow("annotations") << QByteArray("{\"annotations\":" + repeated("{\"kind\":\"text-item\"}", MaxAnnotations + 1)
+                                               + '}')
+                                 << tooLargeText(Measure::Annotations, MaxAnnotations + 1);
+    // A project: the model's tables, and a stored diagram of another model.
+    QTest::newRow("project columns")
+        << QByteArray("{\"type\":\"quill-project\",\"data\":{\"models\":[{\"tables\":[{\"columns\":"
+                      + repeated("{}", MaxRowsPerEntity + 1) + "}]}]}}")
+        << tooLargeText(Measure::RowsInEntity, MaxRowsPerEntity + 1);
+    QTest::newRow("project diagram")
+        << QByteArray("{\"type\":\"quill-project\",\"data\":{},\"diagrams\":[{\"id\":\"d\",\"entities\":"
+                      + repeated("{}", MaxEntities + 1) + "}]}")
+        << tooLargeText(Measure::Entities, MaxEntities + 1);
+}
+
+// A file beyond the limits is refused with one sentence, before anything is
+// built from it: the project open before stays as it was, and so does the
+// path Save writes to.
+void TestHostileFiles::oversizedFileIsRefused()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QString, message);
+    open(QDir(hostileDir).filePath(QStringLiteral("shared-entity-id.json")));
+    const QString before = dir.filePath(QStringLiteral("before.json"));
+    save(before);
+    warnings.clear();
+
+    const QString hostile = dir.filePath(QStringLiteral("oversized.json"));
+    if (file == "sparse") {
+        QFile sparse(hostile);
+        QVERIFY(sparse.open(QIODevice::WriteOnly) && sparse.resize(filelimits::MaxFileBytes + 1));
+    } else {
+        writeFile(hostile, file);
+    }
+    open(hostile);
+    QCOMPARE(warnings, QStringList(QStringLiteral("Open: ") + message));
+    QCOMPARE(canvasScene(window.get())->currentFilePath(), before);
+
+    const QString after = dir.filePath(QStringLiteral("after.json"));
+    save(after);
+    QCOMPARE(fileContents(after), fileContents(before));
+}
+
+// Many relationships between the same two entities open, each on slots of
+// its own, and the canvas is cleared of them again by the next Open.
+void TestHostileFiles::parallelEdgesOpen()
+{
+    const int count = 3000;
+    const QString path = dir.filePath(QStringLiteral("parallel.json"));
+    writeFile(path, diagramText("[{\"id\":\"a\",\"x\":0},{\"id\":\"b\",\"x\":600}]",
+                                repeated("{\"from\":\"a\",\"to\":\"b\"}", count)));
+    open(path);
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+    const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(*canvasScene(window.get()));
+    QCOMPARE(edges.size(), count);
+    QSet<const SlotItem*> ends;
+    for (const EdgeItem* edge : edges) {
+        QVERIFY(edge->fromSlot() && edge->toSlot());
+        ends << edge->fromSlot() << edge->toSlot();
+    }
+    QCOMPARE(ends.size(), 2 * count);
+
+    open(QDir(hostileDir).filePath(QStringLiteral("shared-entity-id.json")));
+    QCOMPARE(itemsOfType<EdgeItem>(*canvasScene(window.get())).size(), 2);
 }
 
 QUILLMAP_TEST_MAIN(TestHostileFiles)

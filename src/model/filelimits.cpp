@@ -1,0 +1,163 @@
+#include "model/filelimits.h"
+
+#include <QJsonArray>
+#include <QJsonValue>
+#include <QLocale>
+
+namespace filelimits {
+
+namespace {
+
+QString number(qint64 value)
+{
+    // Grouped by thousands, the same in every locale.
+    return QLocale(QLocale::English, QLocale::UnitedStates).toString(value);
+}
+
+// The array under key, without copying it when it is one.
+QJsonArray arrayAt(const QJsonObject& object, QLatin1String key)
+{
+    return object.value(key).toArray();
+}
+
+} // namespace
+
+qint64 limitOf(Measure measure)
+{
+    switch (measure) {
+    case Measure::Entities:
+        return MaxEntities;
+    case Measure::RowsInEntity:
+        return MaxRowsPerEntity;
+    case Measure::Rows:
+        return MaxRows;
+    case Measure::Edges:
+        return MaxEdges;
+    case Measure::Annotations:
+        return MaxAnnotations;
+    case Measure::RoutePoints:
+        return MaxRoutePoints;
+    case Measure::InflatedBytes:
+        return MaxInflatedBytes;
+    case Measure::FileBytes:
+        return MaxFileBytes;
+    }
+    return 0;
+}
+
+QString tooLargeText(Measure measure, qint64 found)
+{
+    const QString limit = number(limitOf(measure));
+    const QString count = number(found);
+    QString holds;
+    switch (measure) {
+    case Measure::Entities:
+        holds = QStringLiteral("it holds %1 entities").arg(count);
+        break;
+    case Measure::RowsInEntity:
+        holds = QStringLiteral("one of its entities holds %1 rows").arg(count);
+        break;
+    case Measure::Rows:
+        holds = QStringLiteral("it holds %1 rows").arg(count);
+        break;
+    case Measure::Edges:
+        holds = QStringLiteral("it holds %1 edges").arg(count);
+        break;
+    case Measure::Annotations:
+        holds = QStringLiteral("it holds %1 text items and groups").arg(count);
+        break;
+    case Measure::RoutePoints:
+        holds = QStringLiteral("its edges hold %1 route points").arg(count);
+        break;
+    case Measure::InflatedBytes:
+        return QStringLiteral("The file is too large to open: a page holds %1 bytes once decompressed; "
+                              "at most %2 are supported.")
+            .arg(count, limit);
+    case Measure::FileBytes:
+        holds = QStringLiteral("it holds %1 bytes").arg(count);
+        break;
+    }
+    const QString perEntity = measure == Measure::RowsInEntity ? QStringLiteral(" in one entity") : QString();
+    return QStringLiteral("The file is too large to open: %1; at most %2 are supported%3.")
+        .arg(holds, limit, perEntity);
+}
+
+QString excessText(const Counts& counts)
+{
+    const std::pair<Measure, qint64> measured[] = {
+        {Measure::Entities, counts.entities},       {Measure::RowsInEntity, counts.largestEntityRows},
+        {Measure::Rows, counts.rows},               {Measure::Edges, counts.edges},
+        {Measure::Annotations, counts.annotations}, {Measure::RoutePoints, counts.routePoints},
+    };
+    for (const auto& [measure, found] : measured) {
+        if (found > limitOf(measure))
+            return tooLargeText(measure, found);
+    }
+    return QString();
+}
+
+Counts countDiagram(const QJsonObject& diagram)
+{
+    Counts counts;
+    const QJsonArray entities = arrayAt(diagram, QLatin1String("entities"));
+    counts.entities = entities.size();
+    // Beyond the entity limit the answer is known; counting on would only
+    // cost time.
+    if (counts.entities > MaxEntities)
+        return counts;
+    for (const QJsonValue& entity : entities) {
+        const qint64 rows = entity.toObject().value(QLatin1String("attributes")).toArray().size();
+        counts.largestEntityRows = std::max(counts.largestEntityRows, rows);
+        counts.rows += rows;
+    }
+    const QJsonArray edges = arrayAt(diagram, QLatin1String("edges"));
+    counts.edges = edges.size();
+    if (counts.edges <= MaxEdges) {
+        for (const QJsonValue& edge : edges)
+            counts.routePoints += edge.toObject().value(QLatin1String("points")).toArray().size();
+    }
+    counts.annotations = arrayAt(diagram, QLatin1String("annotations")).size();
+    return counts;
+}
+
+QString diagramExcess(const QJsonObject& diagram)
+{
+    return excessText(countDiagram(diagram));
+}
+
+QString projectExcess(const QJsonObject& envelope)
+{
+    const QJsonArray models = arrayAt(envelope.value(QLatin1String("data")).toObject(), QLatin1String("models"));
+    for (const QJsonValue& modelValue : models) {
+        const QJsonObject model = modelValue.toObject();
+        const QJsonArray tables = arrayAt(model, QLatin1String("tables"));
+        Counts counts;
+        counts.entities = tables.size() + arrayAt(model, QLatin1String("views")).size();
+        if (counts.entities <= MaxEntities) {
+            for (const QJsonValue& table : tables) {
+                const qint64 columns = table.toObject().value(QLatin1String("columns")).toArray().size();
+                counts.largestEntityRows = std::max(counts.largestEntityRows, columns);
+                counts.rows += columns;
+            }
+        }
+        counts.edges = arrayAt(model, QLatin1String("relationships")).size();
+        const QString excess = excessText(counts);
+        if (!excess.isEmpty())
+            return excess;
+    }
+    for (const QJsonValue& diagram : arrayAt(envelope, QLatin1String("diagrams"))) {
+        const QString excess = diagramExcess(diagram.toObject());
+        if (!excess.isEmpty())
+            return excess;
+    }
+    return QString();
+}
+
+QString documentExcess(const QJsonObject& root)
+{
+    if (root.value(QLatin1String("type")).toString() == QLatin1String("quill-project"))
+        return projectExcess(root);
+    return diagramExcess(root);
+}
+
+} // namespace filelimits
