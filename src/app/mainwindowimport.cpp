@@ -14,6 +14,7 @@
 #include "interchange/drawioreader.h"
 #include "interchange/importsummary.h"
 #include "interchange/mermaidreader.h"
+#include "model/filelimits.h"
 #include "layout/edgeslots.h"
 #include "recognition/recognizedimport.h"
 
@@ -137,6 +138,13 @@ void MainWindow::importDiagramFile(const QString& path, const QString& title, co
     busy->runInThread(
         [path, read, outcome] {
             outcome->diagram = read(path, &outcome->error);
+            // What a reader let through must still fit on the canvas, as
+            // an opened file must.
+            const QString excess = filelimits::diagramExcess(outcome->diagram);
+            if (!excess.isEmpty()) {
+                outcome->diagram = QJsonObject();
+                outcome->error = excess;
+            }
             outcome->ok = !outcome->diagram.isEmpty();
         },
         [this, outcome] {

@@ -1,19 +1,22 @@
 #pragma once
 
+#include "model/filelimits.h"
+
 #include <QLocale>
 #include <QString>
 
 // How much the diagram readers take in. A file beyond these is refused
 // with one sentence rather than read until the machine runs out of memory;
-// every real diagram stays far below them.
+// every real diagram stays far below them. They are the limits of an opened
+// file, so that what an import brings in can also be saved and opened again.
 
-constexpr qsizetype kMaxImportEntities = 100000;
-constexpr qsizetype kMaxImportRowsPerEntity = 100000;
-constexpr qsizetype kMaxImportRows = 1000000;
-constexpr qsizetype kMaxImportEdges = 200000;
+constexpr qsizetype kMaxImportEntities = filelimits::MaxEntities;
+constexpr qsizetype kMaxImportRowsPerEntity = filelimits::MaxRowsPerEntity;
+constexpr qsizetype kMaxImportRows = filelimits::MaxRows;
+constexpr qsizetype kMaxImportEdges = filelimits::MaxEdges;
 
-// "The file is too large to open: it holds 1,200,000 rows; at most
-// 1,000,000 are supported." what names the counted things; a count met
+// "The file is too large to open: it holds over 200,000 rows; at most
+// 200,000 are supported." what names the counted things; a count met
 // while reading is the count so far, so it says "over".
 inline QString tooLargeSentence(qsizetype count, const char* what, qsizetype limit)
 {
