@@ -150,12 +150,7 @@ int main(int argc, char** argv)
     prepareBenchEnvironment();
     QApplication app(argc, argv);
     setUpApplication();
-    qInstallMessageHandler([](QtMsgType, const QMessageLogContext&, const QString&) {});
-    DialogHooks::setMessageHook([](QMessageBox::Icon, QWidget*, const QString& title, const QString& text,
-                                   QMessageBox::StandardButtons, QMessageBox::StandardButton) {
-        std::printf("message: %s: %s\n", qPrintable(title), qPrintable(text));
-        return QMessageBox::Ok;
-    });
+    printBenchMessages();
 
     int entities = 100000;
     int parallel = 100000;

@@ -315,6 +315,22 @@ bool isOneSide(int card)
 
 namespace {
 
+// False (with the sentence in error) when a reader holds more entities or
+// relationships than it may keep.
+bool withinLimits(const QList<MermaidEntity>& entities, const QList<MermaidRelationship>& relationships,
+                  QString* error)
+{
+    if (entities.size() > kMaxImportEntities) {
+        setError(error, tooLargeSentence(entities.size(), "entities", kMaxImportEntities));
+        return false;
+    }
+    if (relationships.size() > kMaxImportEdges) {
+        setError(error, tooLargeSentence(relationships.size(), "relationships", kMaxImportEdges));
+        return false;
+    }
+    return true;
+}
+
 // What one erDiagram body holds, read into entities and relationships of
 // its own. False (with the sentence in error) when the body holds more than
 // a reader may keep.
@@ -332,14 +348,8 @@ bool readDiagramBody(const QString& body, QList<MermaidEntity>& entities,
         skipMermaidComments(body, pos);
         if (pos >= n)
             break;
-        if (entities.size() > kMaxImportEntities) {
-            setError(error, tooLargeSentence(entities.size(), "entities", kMaxImportEntities));
+        if (!withinLimits(entities, relationships, error))
             return false;
-        }
-        if (relationships.size() > kMaxImportEdges) {
-            setError(error, tooLargeSentence(relationships.size(), "relationships", kMaxImportEdges));
-            return false;
-        }
         if (isDirectionAt(body, pos)) {
             pos = lineEndFrom(body, pos);
             continue;
@@ -442,15 +452,7 @@ bool readDiagramBody(const QString& body, QList<MermaidEntity>& entities,
         relationship.identifying = identifying;
         relationships.append(relationship);
     }
-    if (entities.size() > kMaxImportEntities) {
-        setError(error, tooLargeSentence(entities.size(), "entities", kMaxImportEntities));
-        return false;
-    }
-    if (relationships.size() > kMaxImportEdges) {
-        setError(error, tooLargeSentence(relationships.size(), "relationships", kMaxImportEdges));
-        return false;
-    }
-    return true;
+    return withinLimits(entities, relationships, error);
 }
 
 // The erDiagram bodies of a text: the text itself, or its fenced Markdown
