@@ -8,6 +8,7 @@
 
 #include <QActionGroup>
 #include <QDebug>
+#include <QGraphicsSceneContextMenuEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
 #include <QMenu>
@@ -259,6 +260,14 @@ void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
 void EntityItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
 {
     QGraphicsObject::mouseDoubleClickEvent(event);
+}
+
+void EntityItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
+{
+    // The menu came up on the right press already; the context-menu event
+    // that the window system sends after that press must not open a second
+    // one (a label's text menu, a group frame's menu beneath) at the spot.
+    event->accept();
 }
 
 void EntityItem::showContextMenu(const QPoint& screenPos, Qt::KeyboardModifiers modifiers)

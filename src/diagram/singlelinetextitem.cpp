@@ -12,6 +12,7 @@
 #include <QCompleter>
 #include <QCursor>
 #include <QFontMetricsF>
+#include <QGraphicsSceneContextMenuEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
 #include <QGuiApplication>
@@ -957,6 +958,17 @@ void SingleLineTextItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
         m_pressPos = event->pos();
     }
     QGraphicsTextItem::mousePressEvent(event);
+}
+
+void SingleLineTextItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
+{
+    // In an entity the right press has shown the entity's menu; the text
+    // menu must not follow it.
+    if (qgraphicsitem_cast<EntityItem*>(parentItem())) {
+        event->accept();
+        return;
+    }
+    QGraphicsTextItem::contextMenuEvent(event);
 }
 
 void SingleLineTextItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)

@@ -19,6 +19,7 @@
 #include <QCursor>
 #include <QDebug>
 #include <QGraphicsScene>
+#include <QGraphicsSceneContextMenuEvent>
 #include <QGraphicsSceneHoverEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
@@ -1006,6 +1007,14 @@ void EdgeItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
     }
     update();
     QGraphicsPathItem::mousePressEvent(event);
+}
+
+void EdgeItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
+{
+    // The right press has dealt with the menu (or, on a view edge, with
+    // having none); the context-menu event of that press must not open the
+    // menu of an item beneath, such as a group frame.
+    event->accept();
 }
 
 void EdgeItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)

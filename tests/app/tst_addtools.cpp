@@ -8,15 +8,20 @@
 #include "diagram/erview.h"
 #include "diagram/groupitem.h"
 #include "diagram/textitem.h"
+#include "edges/edgeitem.h"
 
 #include "common/mainwindowparts.h"
 #include "common/sceneitems.h"
 #include "common/viewportmouse.h"
 
 #include <QAction>
+#include <QMenu>
 #include <QSignalSpy>
 #include <QTest>
 #include <QToolButton>
+
+#include <QTimer>
+#include <QWindow>
 
 #include <memory>
 
@@ -37,6 +42,8 @@ private slots:
     void escapeLeavesTheTool_data();
     void escapeLeavesTheTool();
     void toolsAreExclusive();
+    void menuChoiceNeverClicksTheCanvas_data();
+    void menuChoiceNeverClicksTheCanvas();
 
 private:
     ERView* view() const { return canvasView(window.get()); }
@@ -215,6 +222,83 @@ void TestAddTools::toolsAreExclusive()
     window->findChild<QToolButton*>(QStringLiteral("toolButtonAddText"))->click();
     QVERIFY(action(QStringLiteral("actionAdd_Text"))->isChecked());
     QCOMPARE(mode(), QStringLiteral("text"));
+}
+
+
+void TestAddTools::menuChoiceNeverClicksTheCanvas_data()
+{
+    QTest::addColumn<bool>("onEdge"); // else on a row of an entity
+    QTest::addColumn<QString>("entryText");
+    QTest::newRow("entity row") << false << "Entity name and primary columns";
+    QTest::newRow("edge over a group") << true << "Zero or Many";
+}
+
+void TestAddTools::menuChoiceNeverClicksTheCanvas()
+{
+    QFETCH(bool, onEdge);
+    QFETCH(QString, entryText);
+
+    // Mouse events take the window system's road (popup routing, the
+    // context-menu event after a right press), aimed at screen points.
+    EntityItem* target = scene()->addTableAt(QPointF(0, 0));
+    EntityItem* other = scene()->addTableAt(QPointF(400, 300));
+    QPointF pressAt = target->nameLabel(0)->sceneBoundingRect().center();
+    EdgeItem* edge = nullptr;
+    if (onEdge) {
+        GroupItem* frame = scene()->addGroupAt(QPointF(-300, -300));
+        frame->setRect(QRectF(0, 0, 1400, 1200));
+        edge = scene()->createEdge(target, scene()->addTableAt(QPointF(0, 300)), true);
+        QVERIFY(edge);
+        pressAt = edge->path().pointAtPercent(0.5);
+    }
+    view()->centerOn(target);
+    QCoreApplication::processEvents();
+    QWindow* handle = window->windowHandle();
+    const QPoint press = view()->viewport()->mapTo(window.get(), view()->mapFromScene(pressAt));
+    action(QStringLiteral("actionAdd_Table"))->trigger();
+    const int entities = static_cast<int>(itemsOfType<EntityItem>(*scene()).size());
+
+    // The first menu gets the entry clicked; any menu after it gets a click
+    // at the same screen point, where the user's pointer is.
+    int menus = 0;
+    QPoint entry;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (!menu || !menu->isVisible() || menu->property("seen").toBool())
+            return;
+        menu->setProperty("seen", true);
+        if (++menus == 1) {
+            for (QAction* a : menu->actions()) {
+                if (a->text() == entryText)
+                    entry = menu->mapToGlobal(menu->actionGeometry(a).center());
+            }
+            // The other table lies on the canvas under the chosen entry.
+            const QPointF under = view()->mapToScene(view()->viewport()->mapFromGlobal(entry));
+            other->setPos(under - QPointF(20, 20));
+        }
+        QWindow* popup = menu->windowHandle();
+        QTest::mouseMove(popup, popup->mapFromGlobal(entry));
+        QTest::mouseClick(popup, Qt::LeftButton, {}, popup->mapFromGlobal(entry));
+    });
+    watch.start(10);
+    QSignalSpy clicks(view(), &ERView::sceneClicked);
+    QTest::mouseMove(handle, press);
+    QTest::mousePress(handle, Qt::RightButton, {}, press);
+    QTest::mouseRelease(handle, Qt::RightButton, {}, press);
+    QTest::qWait(100);
+    watch.stop();
+
+    QVERIFY(!other->isSelected());
+    QVERIFY(onEdge ? edge->isSelected() : target->isSelected());
+    QCOMPARE(clicks.size(), 1);
+    QCOMPARE(clicks.first().at(1).value<Qt::MouseButton>(), Qt::RightButton);
+    QCOMPARE(static_cast<int>(itemsOfType<EntityItem>(*scene()).size()), entities);
+    QCOMPARE(menus, 1);
+    if (onEdge)
+        QVERIFY(edge->startCard() == CardinalityZeroOrMany || edge->endCard() == CardinalityZeroOrMany);
+    else
+        QCOMPARE(target->displayMode(), 2); // the key row stays under the pointer
 }
 
 QUILLMAP_TEST_MAIN(TestAddTools)
