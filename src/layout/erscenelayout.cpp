@@ -16,6 +16,7 @@
 #include <QApplication>
 #include <QGraphicsView>
 #include <QHash>
+#include <QLineF>
 #include <QMap>
 #include <QPointer>
 #include <QSet>
@@ -176,12 +177,16 @@ double edgeLengthKey(const EdgeItem* edge)
     return QLineF(sceneCentreOf(edge->fromEntity()), sceneCentreOf(edge->toEntity())).length();
 }
 
-// Whether a route edited by the separation still leaves both slots the way
-// it did, by at least a short stub: a segment moved too far would turn the
+// Whether a route edited by the separation still starts and ends on its
+// slots and leaves both the way it did, by at least a short stub: a segment moved too far would turn the
 // first or last segment back into its own entity.
 bool endsKeepTheirWay(const RoutePoints& before, const RoutePoints& after)
 {
     if (before.size() != after.size() || before.size() < 2)
+        return false;
+    // The ends stay on their slots.
+    if (QLineF(before.constFirst(), after.constFirst()).length() > 0.5
+        || QLineF(before.constLast(), after.constLast()).length() > 0.5)
         return false;
     auto sameWay = [](QPointF a0, QPointF a1, QPointF b0, QPointF b1) {
         const QPointF da = a1 - a0;
@@ -419,8 +424,13 @@ void ERScene::autoLayout()
     }
     for (EntityItem* entity : std::as_const(improved.order))
         assignEdgeSlots(entity);
-    for (EdgeItem* edge : std::as_const(edges))
-        edge->rerouteIfConnected();
+    // A self-relation follows its slots, which the spreading may have moved.
+    for (EdgeItem* edge : std::as_const(edges)) {
+        if (edge->isSelfRelation())
+            edge->applyRouteHint({});
+        else
+            edge->rerouteIfConnected();
+    }
 
     // Parallel segments of different routes pushed apart, last of all, so
     // that the separation is what is drawn. A route that would then run

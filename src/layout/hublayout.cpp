@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -13,6 +14,7 @@ namespace {
 constexpr double HubGap = 380.0;         // between neighbouring hubs
 constexpr double GroupGap = 78.0;        // between groups stacked on one side
 constexpr double GroupHubDistance = 108.0;
+constexpr double ColumnGap = 52.0;       // between facing columns of two hubs
 // Width : height the hub rows aim at, as the blocks are measured before the
 // clean-up, which widens a row a little: the drawing ends near 1.6 : 1.
 constexpr double PageAspect = 1.35;
@@ -27,7 +29,25 @@ struct HubBlockExtent
     double left = 0.0;
     double right = 0.0;
     double height = 0.0;
+    double leftColumn = 0.0;   // width of the column left of the hub (0 for none)
+    double rightColumn = 0.0;
 };
+
+
+// The gap between hub j - 1 and hub j (hub order) standing side by side:
+// the plain gap, or more where the columns facing each other between them
+// need the room (each 108 from its hub, 52 from each other). With the plain
+// gap the facing columns land on one another and the overlap clean-up
+// pushes their entities through each other's columns, which makes the
+// edges of neighbouring hubs cross far more often. In a row running right
+// to left hub j stands left.
+double hubGapBefore(const std::vector<HubBlockExtent>& blocks, size_t j, bool reversed)
+{
+    const HubBlockExtent& left = reversed ? blocks[j] : blocks[j - 1];
+    const HubBlockExtent& right = reversed ? blocks[j - 1] : blocks[j];
+    const double columns = left.rightColumn + right.leftColumn;
+    return std::max(HubGap, columns + 2.0 * GroupHubDistance + ColumnGap);
+}
 
 struct SatelliteGroup
 {
@@ -142,7 +162,7 @@ std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrde
             bool open = i == 0;
             if (!open) {
                 const LayoutNode& previous = nodes.at(hubOrder.at(static_cast<qsizetype>(i) - 1));
-                const double x = centreX + previous.width / 2.0 + HubGap + hub.width / 2.0;
+                const double x = centreX + previous.width / 2.0 + hubGapBefore(blocks, i, row % 2 == 1) + hub.width / 2.0;
                 if (std::max(rowRight, x + b.right) + rowLeft > limit) {
                     width = std::max(width, rowLeft + rowRight);
                     height += rowHeight + HubGap;
@@ -177,7 +197,7 @@ std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrde
         const LayoutNode& hub = nodes.at(hubOrder.at(static_cast<qsizetype>(m)));
         if (m > 0) {
             const LayoutNode& previous = nodes.at(hubOrder.at(static_cast<qsizetype>(m) - 1));
-            centreX += previous.width / 2.0 + HubGap + hub.width / 2.0;
+            centreX += previous.width / 2.0 + hubGapBefore(blocks, m, false) + hub.width / 2.0;
         }
         reachLeft = std::max(reachLeft, blocks[m].left - centreX);
         reachRight = std::max(reachRight, centreX + blocks[m].right);
@@ -337,13 +357,16 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         const double leftColumn = columnWidth(leftLists.value(h));
         const double rightColumn = columnWidth(rightLists.value(h));
         HubBlockExtent block;
+        block.leftColumn = leftColumn;
+        block.rightColumn = rightColumn;
         block.left = hub.width / 2.0 + (leftColumn > 0.0 ? GroupHubDistance + leftColumn : 0.0);
         block.right = hub.width / 2.0 + (rightColumn > 0.0 ? GroupHubDistance + rightColumn : 0.0);
         block.height = std::max({hub.height, leftHeights.value(h), rightHeights.value(h)});
         blocks.push_back(block);
     }
 
-    // The hub rows: hubs in hub order, neighbours 380 apart, fill rows no
+    // The hub rows: hubs in hub order, neighbours 380 apart or as far as
+    // their facing columns need, fill rows no
     // wider than a limit chosen so that the whole comes closest to a
     // landscape page; rows stand 380 apart, each as tall as its tallest
     // block. The first hub of a row is placed whatever its width.
@@ -354,17 +377,22 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         double& height = rowHeight[static_cast<size_t>(rowOf[static_cast<size_t>(i)])];
         height = std::max(height, blocks[static_cast<size_t>(i)].height);
     }
+    // Rows run left to right and right to left in turn, so that the hubs on
+    // either side of a row break stand one above the other.
     double rowTop = 0.0;
     for (int row = 0; row < rowCount; ++row) {
         double previousX = 0.0;
         double previousWidth = 0.0;
         qsizetype first = -1;
         qsizetype last = -1;
-        for (qsizetype i = 0; i < hubOrder.size(); ++i) {
+        const bool reversed = row % 2 == 1;
+        for (qsizetype k = 0; k < hubOrder.size(); ++k) {
+            const qsizetype i = reversed ? hubOrder.size() - 1 - k : k;
             if (rowOf[static_cast<size_t>(i)] != row)
                 continue;
             LayoutNode& hub = nodes[hubOrder.at(i)];
-            hub.x = first < 0 ? 0.0 : previousX + previousWidth / 2.0 + HubGap + hub.width / 2.0;
+            const double gap = first < 0 ? 0.0 : hubGapBefore(blocks, static_cast<size_t>(reversed ? i + 1 : i), reversed);
+            hub.x = first < 0 ? 0.0 : previousX + previousWidth / 2.0 + gap + hub.width / 2.0;
             hub.y = rowTop + rowHeight[static_cast<size_t>(row)] / 2.0;
             previousX = hub.x;
             previousWidth = hub.width;
@@ -373,6 +401,8 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
             last = i;
         }
         // Each row centred on x = 0.
+        if (first > last)
+            std::swap(first, last);
         const double rowShift = -(nodes.at(hubOrder.at(first)).x + nodes.at(hubOrder.at(last)).x) / 2.0;
         for (qsizetype i = first; i <= last; ++i) {
             if (rowOf[static_cast<size_t>(i)] == row)

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 QList<QLineF> routeToSegments(const RoutePoints& points)
 {
@@ -139,39 +140,76 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
     for (qsizetype i = 0; i < records.size(); ++i)
         byOrientation[records.at(i).horizontal ? 1 : 0].append(i);
 
+    // The pair test reads compact copies of what it needs, in list order:
+    // the coordinate across and the extent along, read again from the
+    // route whenever the segment moves (a move of a neighbouring segment
+    // of the other orientation may have changed its ends).
+    struct Compact
+    {
+        std::vector<double> across;
+        std::vector<double> low;
+        std::vector<double> high;
+        std::vector<int> route;
+    };
+    Compact compact[2];
+    for (int o = 0; o < 2; ++o) {
+        const QList<qsizetype>& list = byOrientation[o];
+        Compact& c = compact[o];
+        for (qsizetype i : list) {
+            const RouteSegment& r = records.at(i);
+            c.across.push_back(across(r));
+            c.low.push_back(alongMin(r));
+            c.high.push_back(alongMax(r));
+            c.route.push_back(r.route);
+        }
+    }
+
     for (int pass = 0; pass < 4; ++pass) {
         // A pass that moves nothing leaves the next ones nothing to do.
         bool moved = false;
-        for (const QList<qsizetype>& list : byOrientation) {
-            for (qsizetype a = 0; a < list.size(); ++a) {
-                if (list.at(a) >= movable)
+        for (int o = 0; o < 2; ++o) {
+            const QList<qsizetype>& list = byOrientation[o];
+            Compact& c = compact[o];
+            const size_t count = static_cast<size_t>(list.size());
+            double* acr = c.across.data();
+            double* low = c.low.data();
+            double* high = c.high.data();
+            auto refresh = [&](size_t k, const RouteSegment& r) {
+                acr[k] = across(r);
+                low[k] = alongMin(r);
+                high[k] = alongMax(r);
+            };
+            const int* route = c.route.data();
+            for (size_t a = 0; a < count; ++a) {
+                if (list.at(static_cast<qsizetype>(a)) >= movable)
                     break; // only end segments from here on: none of them moves
-                RouteSegment& si = records[list.at(a)];
-                for (qsizetype b = a + 1; b < list.size(); ++b) {
-                    RouteSegment& sj = records[list.at(b)];
-                    if (si.route == sj.route)
+                RouteSegment& si = records[list.at(static_cast<qsizetype>(a))];
+                for (size_t b = a + 1; b < count; ++b) {
+                    const double d = acr[a] - acr[b];
+                    if (std::abs(d) >= ParallelSegmentSpacing || route[a] == route[b])
                         continue;
-                    const double d = across(si) - across(sj);
-                    if (std::abs(d) >= ParallelSegmentSpacing)
+                    if (!(low[a] < high[b] && low[b] < high[a]))
                         continue;
-                    if (!(alongMin(si) < alongMax(sj) && alongMin(sj) < alongMax(si)))
-                        continue;
+                    RouteSegment& sj = records[list.at(static_cast<qsizetype>(b))];
                     // Segments on one line part with the earlier one going
                     // towards smaller coordinates.
                     const double direction = d > 0 ? 1.0 : -1.0;
-                    if (list.at(b) >= movable) {
+                    if (list.at(static_cast<qsizetype>(b)) >= movable) {
                         // A route turned back once before passes on the
                         // other side.
                         if (stateOf(si.route) == SeparationOtherWay)
                             shiftSegment(routes, si, -direction * (ParallelSegmentSpacing + std::abs(d)));
                         else
                             shiftSegment(routes, si, direction * (ParallelSegmentSpacing - std::abs(d)));
+                        refresh(a, si);
                         moved = true;
                         continue;
                     }
                     const double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
                     shiftSegment(routes, si, shift);
                     shiftSegment(routes, sj, -shift);
+                    refresh(a, si);
+                    refresh(b, sj);
                     moved = true;
                 }
             }

@@ -164,10 +164,10 @@ private Q_SLOTS:
         QCOMPARE(overlappingPairs(nodes), 0);
     }
 
-    // Wide columns that face each other between two hubs do not push the
-    // hubs apart: the hubs keep their gap of 380 and the clean-up moves the
-    // columns off each other.
-    void facingColumnsKeepTheHubGap()
+    // Wide columns that face each other between two hubs push the hubs
+    // apart just enough for the columns to stand 52 apart (each 108 from
+    // its hub), instead of landing on each other.
+    void facingColumnsWidenTheHubGap()
     {
         LayoutNodes nodes = makeNodes(12, 150, 60);
         LayoutEdges edges{{0, 1}};
@@ -176,7 +176,7 @@ private Q_SLOTS:
         for (int leaf = 7; leaf < 12; ++leaf)
             edges.append({1, leaf});
         layoutComponent(nodes, edges);
-        QCOMPARE(nodes.at(1).x - nodes.at(0).x, 75 + 380 + 75.0);
+        QCOMPARE(nodes.at(1).x - nodes.at(0).x, 75 + (150 + 108 + 52 + 108 + 150) + 75.0);
         QCOMPARE(nodes.at(0).y, nodes.at(1).y);
         QCOMPARE(overlappingPairs(nodes), 0);
     }
@@ -201,12 +201,19 @@ private Q_SLOTS:
                 rows.append(nodes.at(h).y);
         }
         QVERIFY2(rows.size() > 1, "one row");
-        // Hubs of one row stand 380 apart, box to box, in hub order.
+        // Hubs of one row stand as far apart as their facing columns need,
+        // in hub order, the rows running left to right and right to left in
+        // turn, so that the hubs on either side of a row break stay close.
+        int row = 0;
         for (int h = 1; h < hubs; ++h) {
-            if (nodes.at(h).y == nodes.at(h - 1).y)
-                QCOMPARE(nodes.at(h).x - nodes.at(h - 1).x, 150 + 380.0);
-            else
+            const double dx = nodes.at(h).x - nodes.at(h - 1).x;
+            if (nodes.at(h).y == nodes.at(h - 1).y) {
+                QCOMPARE(dx, (row % 2 == 0 ? 1.0 : -1.0) * (150 + 150 + 108 + 52 + 108 + 150));
+            } else {
                 QVERIFY(nodes.at(h).y > nodes.at(h - 1).y);
+                QVERIFY2(std::abs(dx) < 150 + 380, qPrintable(QString::number(dx)));
+                ++row;
+            }
         }
         const QRectF bounds = nodesBoundingRect(nodes);
         QVERIFY2(bounds.width() <= 2.0 * bounds.height() && bounds.height() <= 1.5 * bounds.width(),
