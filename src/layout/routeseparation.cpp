@@ -15,6 +15,34 @@ QList<QLineF> routeToSegments(const RoutePoints& points)
     return segments;
 }
 
+namespace {
+
+// Segment s of route r as a record, when it is horizontal or vertical and
+// not a mere point.
+void appendAxisSegment(QList<RouteSegment>& records, const RoutePoints& route, qsizetype r, qsizetype s)
+{
+    const QPointF a = route.at(s);
+    const QPointF b = route.at(s + 1);
+    const double dx = b.x() - a.x();
+    const double dy = b.y() - a.y();
+    if (std::hypot(dx, dy) < 0.5)
+        return;
+    RouteSegment record;
+    record.route = static_cast<int>(r);
+    record.segment = static_cast<int>(s);
+    record.start = a;
+    record.end = b;
+    if (std::abs(dy) < 0.5)
+        record.horizontal = true;
+    else if (std::abs(dx) < 0.5)
+        record.horizontal = false;
+    else
+        return;
+    records.append(record);
+}
+
+} // namespace
+
 QList<RouteSegment> collectInnerSegments(const QList<RoutePoints>& routes)
 {
     QList<RouteSegment> records;
@@ -22,24 +50,7 @@ QList<RouteSegment> collectInnerSegments(const QList<RoutePoints>& routes)
         const RoutePoints& route = routes.at(r);
         const qsizetype segmentCount = route.size() - 1;
         for (qsizetype s = 1; s <= segmentCount - 2; ++s) {
-            const QPointF a = route.at(s);
-            const QPointF b = route.at(s + 1);
-            const double dx = b.x() - a.x();
-            const double dy = b.y() - a.y();
-            if (std::hypot(dx, dy) < 0.5)
-                continue;
-            RouteSegment record;
-            record.route = static_cast<int>(r);
-            record.segment = static_cast<int>(s);
-            record.start = a;
-            record.end = b;
-            if (std::abs(dy) < 0.5)
-                record.horizontal = true;
-            else if (std::abs(dx) < 0.5)
-                record.horizontal = false;
-            else
-                continue;
-            records.append(record);
+            appendAxisSegment(records, route, r, s);
         }
     }
     return records;
@@ -95,24 +106,7 @@ QList<RouteSegment> collectEndSegments(const QList<RoutePoints>& routes)
         for (qsizetype s : {qsizetype(0), segmentCount - 1}) {
             if (s == segmentCount - 1 && s == 0 && !records.isEmpty() && records.constLast().route == r)
                 continue;
-            const QPointF a = route.at(s);
-            const QPointF b = route.at(s + 1);
-            const double dx = b.x() - a.x();
-            const double dy = b.y() - a.y();
-            RouteSegment record;
-            record.route = static_cast<int>(r);
-            record.segment = static_cast<int>(s);
-            record.start = a;
-            record.end = b;
-            if (std::hypot(dx, dy) < 0.5)
-                continue;
-            if (std::abs(dy) < 0.5)
-                record.horizontal = true;
-            else if (std::abs(dx) < 0.5)
-                record.horizontal = false;
-            else
-                continue;
-            records.append(record);
+            appendAxisSegment(records, route, r, s);
         }
     }
     return records;
