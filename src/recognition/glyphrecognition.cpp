@@ -785,6 +785,7 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
             profile[static_cast<size_t>(y)] = count;
         }
         const int t = inner.width() > 119 ? inner.width() / 40 : 2;
+        std::vector<QPair<int, int>> lines;  // first row, row past the end
         int y = 0;
         int previousEnd = 0;
         while (y < inner.height()) {
@@ -819,16 +820,41 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                     y = end;
                 break;
             }
-            const int runHeight = y - start;
             previousEnd = y;
-            const QRect lineRect(inner.left(), inner.top() + start, inner.width(), runHeight);
+            lines.push_back({start, y});
+        }
+        for (size_t k = 0; k < lines.size(); ++k) {
+            // Descenders, underscores and the lighter edges of anti-aliased
+            // letters may fall short of the row count: every line reaches a
+            // little farther, never past the middle of the gap to the next.
+            int start = lines[k].first, end = lines[k].second;
+            const int height = end - start;
+            const int above = k > 0 ? (start - lines[k - 1].second) / 2 : start;
+            const int below = k + 1 < lines.size() ? (lines[k + 1].first - end) / 2 : inner.height() - end;
+            // Nor onto another fill: a band's edge or the body under it.
+            const auto groundAt = [&](int row) {
+                if (grey.size() != mask.size())
+                    return 0;
+                int histogram[256] = {};
+                const uchar* line = grey.constScanLine(inner.top() + row) + inner.left();
+                for (int x = 0; x < inner.width(); ++x)
+                    ++histogram[line[x]];
+                return int(std::max_element(histogram, histogram + 256) - histogram);
+            };
+            const int ground = groundAt((start + end) / 2);
+            const int up = std::clamp(height / 5, 0, std::max(above, 0));
+            for (int g = 0; g < up && std::abs(groundAt(start - 1) - ground) <= 24; ++g)
+                --start;
+            const int down = std::clamp(height * 2 / 5, 0, std::max(below, 0));
+            for (int g = 0; g < down && std::abs(groundAt(end) - ground) <= 24; ++g)
+                ++end;
+            const QRect lineRect(inner.left(), inner.top() + start, inner.width(), end - start);
             QString text;
             if (grey.size() == mask.size()) {
                 // Threshold the line by its own ground and letters: fills,
                 // bands and anti-aliasing differ from line to line.
-                const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
-                const QImage local = binarizeTextLine(grey, around);
-                text = recognizeTextLine(local, lineRect.translated(-around.topLeft()), cache);
+                const QImage local = binarizeTextLine(grey, lineRect);
+                text = recognizeTextLine(local, local.rect(), cache);
             } else {
                 text = recognizeTextLine(mask, lineRect, cache);
             }
