@@ -465,8 +465,10 @@ QChar matchGlyph(const QImage& glyph, const QList<GlyphTemplate>& templates, dou
     return best < 0.2 ? QChar() : answer;
 }
 
-QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCache& cache)
+QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCache& cache, double* score)
 {
+    if (score)
+        *score = 0;
     const QRect r = line & binarised.rect();
     if (r.width() < 4 || r.height() < 5)
         return QString();
@@ -704,36 +706,39 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         return text;
     };
 
-    double score = 0;
-    QString text = read(cache.forInkHeight(tallest, false), &score);
+    double bestScore = 0;
+    QString text = read(cache.forInkHeight(tallest, false), &bestScore);
     // Letters all of one height may be small letters only.
     if (shortest >= 0.85 * tallest) {
         double smallScore = 0;
         const QString small = read(cache.forInkHeight(tallest, true), &smallScore);
-        if (smallScore > score + 0.02) {
+        if (smallScore > bestScore + 0.02) {
             text = small;
-            score = smallScore;
+            bestScore = smallScore;
         }
     }
     // Strokes and specks alone (rules, dashes, points) spell no name.
     if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetterOrNumber(); }))
         return QString();
+    if (score)
+        *score = bestScore;
     return cleanRecognizedText(settleAmbiguousLetters(text));
 }
 
-QImage binarizeTextLine(const QImage& grey, const QRect& rect)
+QImage binarizeTextLine(const QImage& grey, const QRect& rect, double depth)
 {
     const QRect r = rect & grey.rect();
     if (r.isEmpty())
         return QImage();
     QImage crop = grey.copy(r).convertToFormat(QImage::Format_Grayscale8);
+    const int w = crop.width(), h = crop.height();
     int histogram[256] = {};
-    for (int y = 0; y < crop.height(); ++y) {
+    for (int y = 0; y < h; ++y) {
         const uchar* line = crop.constScanLine(y);
-        for (int x = 0; x < crop.width(); ++x)
+        for (int x = 0; x < w; ++x)
             ++histogram[line[x]];
     }
-    const int total = crop.width() * crop.height();
+    const int total = w * h;
     const auto percentile = [&](double share) {
         int seen = 0;
         for (int v = 0; v < 256; ++v) {
@@ -751,12 +756,64 @@ QImage binarizeTextLine(const QImage& grey, const QRect& rect)
     if (lightText)
         crop.invertPixels();
     const int paper = lightText ? 255 - ground : ground;
-    const int letters = lightText ? 255 - lightest : darkest;
-    const int threshold = paper - letters < 40 ? -1 : (paper + letters + 1) / 2;
-    for (int y = 0; y < crop.height(); ++y) {
+
+    // Columns of a table may be written in different greys (names dark,
+    // types light): each stretch of ink between wide gaps is split
+    // halfway between the ground and its own darkest letters.
+    std::vector<int> columnDarkest(static_cast<size_t>(w), 255);
+    for (int y = 0; y < h; ++y) {
+        const uchar* line = crop.constScanLine(y);
+        for (int x = 0; x < w; ++x)
+            columnDarkest[static_cast<size_t>(x)] = std::min<int>(columnDarkest[static_cast<size_t>(x)], line[x]);
+    }
+    std::vector<int> threshold(static_cast<size_t>(w), -1);
+    const int gapLimit = std::max(4, h / 2);
+    int x = 0;
+    while (x < w) {
+        if (paper - columnDarkest[static_cast<size_t>(x)] < 40) {
+            ++x;
+            continue;
+        }
+        const int first = x;
+        int last = x, gap = 0;
+        for (; x < w && gap <= gapLimit; ++x) {
+            if (paper - columnDarkest[static_cast<size_t>(x)] >= 40) {
+                last = x;
+                gap = 0;
+            } else {
+                ++gap;
+            }
+        }
+        // The darkest grey that a few pixels of the stretch reach.
+        int counts[256] = {};
+        int inStretch = 0;
+        for (int y = 0; y < h; ++y) {
+            const uchar* line = crop.constScanLine(y);
+            for (int k = first; k <= last; ++k) {
+                if (line[k] < paper - 24) {
+                    ++counts[line[k]];
+                    ++inStretch;
+                }
+            }
+        }
+        int letters = 0, seen = 0;
+        for (int v = 0; v < 256; ++v) {
+            seen += counts[v];
+            if (seen > 0.1 * inStretch) {
+                letters = v;
+                break;
+            }
+        }
+        const int t = int(paper - depth * (paper - letters) + 0.5);
+        const int from = std::max(0, first - 1), to = std::min(w - 1, last + 1);
+        for (int k = from; k <= to; ++k)
+            threshold[static_cast<size_t>(k)] = t;
+        x = last + 1;
+    }
+    for (int y = 0; y < h; ++y) {
         uchar* line = crop.scanLine(y);
-        for (int x = 0; x < crop.width(); ++x)
-            line[x] = line[x] < threshold ? 0 : 255;
+        for (int k = 0; k < w; ++k)
+            line[k] = line[k] < threshold[static_cast<size_t>(k)] ? 0 : 255;
     }
     return crop;
 }
@@ -853,13 +910,25 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
             if (grey.size() == mask.size()) {
                 // Threshold the line by its own ground and letters: fills,
                 // bands and anti-aliasing differ from line to line.
-                const QImage local = binarizeTextLine(grey, lineRect);
-                text = recognizeTextLine(local, local.rect(), cache);
+                // Anti-aliased letters are thinner or bolder depending on
+                // where the grey is cut: the cut whose letters match their
+                // templates best wins.
+                double best = -1;
+                for (const double depth : {0.5, 0.4, 0.6}) {
+                    const QImage local = binarizeTextLine(grey, lineRect, depth);
+                    double score = 0;
+                    const QString reading = recognizeTextLine(local, local.rect(), cache, &score);
+                    if (score > best + 0.01) {
+                        best = score;
+                        text = reading;
+                    }
+                }
             } else {
                 text = recognizeTextLine(mask, lineRect, cache);
             }
             if (!text.isEmpty()) {
-                runs.append({QRectF(lineRect), text});
+                // The run keeps the rows its letters fill.
+                runs.append({QRectF(inner.left(), inner.top() + lines[k].first, inner.width(), height), text});
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             }
         }
