@@ -515,6 +515,10 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         }
     }
     std::stable_sort(blobs.begin(), blobs.end(), [](const Blob& a, const Blob& b) { return a.left < b.left; });
+    // Rules and the edges of bands run across the line far wider than any
+    // letter; they go first, so that no letter is joined to them.
+    const auto isWide = [&](const Blob& b) { return b.width() > 3 * h && b.width() > w / 2; };
+    blobs.erase(std::remove_if(blobs.begin(), blobs.end(), isWide), blobs.end());
 
     // Dots and broken strokes back onto their letters.
     size_t i = 0;
@@ -540,10 +544,8 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         }
     }
 
-    // Rules and the edges of bands run across the line far wider than any
-    // letter.
     blobs.erase(std::remove_if(blobs.begin(), blobs.end(), [&](const Blob& b) {
-                    return b.pixels < 4 || (b.width() > 3 * h && b.width() > w / 2);
+                    return b.pixels < 4 || isWide(b);
                 }), blobs.end());
     if (blobs.empty())
         return QString();
@@ -918,6 +920,7 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                     const QImage local = binarizeTextLine(grey, lineRect, depth);
                     double score = 0;
                     const QString reading = recognizeTextLine(local, local.rect(), cache, &score);
+                    if (qEnvironmentVariableIsSet("DUMPLINES")) { static int n = 0; local.save(QStringLiteral("/tmp/rr2-lines/%1-%2-%3.png").arg(n++).arg(depth).arg(reading.left(12))); }
                     if (score > best + 0.01) {
                         best = score;
                         text = reading;
