@@ -90,6 +90,19 @@ double cellAgreement(const GlyphBits& a, const GlyphBits& aNear, const GlyphBits
 // an I, inside a word of small letters an l.
 QString settleAmbiguousLetters(QString text)
 {
+    // 0 and 6 look like o in many faces: between small letters they are.
+    for (int i = 1; i + 1 < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('0') && text.at(i) != QLatin1Char('6'))
+            continue;
+        int end = i;
+        while (end < text.size() && (text.at(end) == QLatin1Char('0') || text.at(end) == QLatin1Char('6')))
+            ++end;
+        if (end < text.size() && text.at(i - 1).isLower() && text.at(end).isLower()) {
+            for (int k = i; k < end; ++k)
+                text[k] = QLatin1Char('o');
+        }
+        i = end;
+    }
     int wordStart = 0;
     for (int i = 0; i <= text.size(); ++i) {
         if (i < text.size() && text.at(i).isLetter())
@@ -607,18 +620,65 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
     const int lineHeight = std::min(h, inkBottom - inkTop + 1);
     // Letters of a word stand a pixel or two apart; a word space is about
     // a third of the capital height.
-    const int spaceGap = std::max(3, int(std::lround(0.33 * tallest)));
+    const int baseSpaceGap = std::max(3, int(std::lround(0.33 * tallest)));
+
+    // Letters of a fixed-pitch face stand wide apart, the narrow ones (i,
+    // l, r) farther still: a word space is then clearly wider than the
+    // usual gap between the letters of the line, counted without the
+    // sides that narrow letters leave empty. In other faces only i, l, j
+    // and t stand a pixel farther off.
+    std::vector<int> widths, gaps;
+    for (size_t k = 0; k < letters.size(); ++k) {
+        widths.push_back(letters[k].width());
+        if (k > 0)
+            gaps.push_back(letters[k].left - letters[k - 1].right);
+    }
+    std::nth_element(widths.begin(), widths.begin() + static_cast<std::ptrdiff_t>(widths.size() / 2), widths.end());
+    const int typicalWidth = widths[widths.size() / 2];
+    int typicalGap = 0;
+    if (gaps.size() >= 3) {
+        std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
+        typicalGap = gaps[gaps.size() / 2];
+    }
+    const bool fixedPitch = typicalGap * 4 > tallest;
+    const auto sidePad = [&](const Blob& blob) {
+        if (fixedPitch)
+            return std::max(0, (typicalWidth - blob.width()) / 3);
+        return blob.width() * 4 <= tallest ? 1 : 0;
+    };
+    int spaceGap = baseSpaceGap;
+    if (fixedPitch) {
+        gaps.clear();
+        for (size_t k = 1; k < letters.size(); ++k)
+            gaps.push_back(letters[k].left - letters[k - 1].right - sidePad(letters[k]) - sidePad(letters[k - 1]));
+        std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
+        spaceGap = std::max(spaceGap, gaps[gaps.size() / 2] + std::max(2, tallest * 3 / 20));
+    }
 
     const auto read = [&](const QList<GlyphTemplate>& templates, double* total) {
         QString text;
         bool hasPrevious = false;
+        int prevPad = 0;
         int prevRight = -100;
         double sum = 0;
         int matched = 0;
         const auto matchPart = [&](const QRect& part, double* score) {
             return matchInkShape(inkShape(crop, part, baseline), templates, score);
         };
+        // An o whose right side is open in the middle is a c.
+        const auto openOnRight = [&](const QRect& part) {
+            const int x0 = std::max(part.left(), part.right() - std::max(1, part.width() / 5));
+            for (int y = part.top() + part.height() * 2 / 5; y <= part.top() + part.height() * 3 / 5; ++y) {
+                for (int x = x0; x <= part.right(); ++x) {
+                    if (isInk(x, y))
+                        return false;
+                }
+            }
+            return true;
+        };
         const auto settle = [&](QChar c, const QRect& part, bool dotted) {
+            if (c == QLatin1Char('o') && part.width() >= 4 && openOnRight(part))
+                c = QLatin1Char('c');
             if (dotted && (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('1')))
                 c = QLatin1Char('i');
             // A stem as short as the small letters is an i whose dot was lost.
@@ -650,8 +710,17 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
                 hasPrevious = false;
                 continue;
             }
-            if (hasPrevious && blob.left - prevRight > spaceGap)
-                text.append(QLatin1Char(' '));
+            if (hasPrevious) {
+                // Narrow letters (i, l, j, t) stand farther from their
+                // neighbours; a gap far wider than a word space parts the
+                // columns of a table.
+                const int gap = blob.left - prevRight - prevPad - sidePad(blob);
+                if (gap > std::max(3 * spaceGap, tallest + 2))
+                    text.append(QLatin1String(" | "));
+                else if (gap > spaceGap)
+                    text.append(QLatin1Char(' '));
+            }
+            prevPad = sidePad(blob);
             const QRect whole(blob.left, blob.top, blob.width(), blob.height());
             double score = 0;
             QChar c = matchPart(whole, &score);
@@ -722,6 +791,13 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
     // Strokes and specks alone (rules, dashes, points) spell no name.
     if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetterOrNumber(); }))
         return QString();
+    // A flat stroke standing apart at either end is the edge of a band
+    // or a rule, not part of a name.
+    text = text.trimmed();
+    while (text.size() >= 2 && (text.endsWith(QLatin1String(" _")) || text.endsWith(QLatin1String(" -"))))
+        text.chop(2);
+    while (text.size() >= 2 && (text.startsWith(QLatin1String("_ ")) || text.startsWith(QLatin1String("- "))))
+        text.remove(0, 2);
     if (score)
         *score = bestScore;
     return cleanRecognizedText(settleAmbiguousLetters(text));
@@ -900,12 +976,17 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                     ++histogram[line[x]];
                 return int(std::max_element(histogram, histogram + 256) - histogram);
             };
+            // Nor onto a rule drawn between rows.
             const int ground = groundAt((start + end) / 2);
+            const auto extendsTo = [&](int row) {
+                return profile[static_cast<size_t>(row)] * 2 < inner.width()
+                    && std::abs(groundAt(row) - ground) <= 24;
+            };
             const int up = std::clamp(height / 5, 0, std::max(above, 0));
-            for (int g = 0; g < up && std::abs(groundAt(start - 1) - ground) <= 24; ++g)
+            for (int g = 0; g < up && extendsTo(start - 1); ++g)
                 --start;
             const int down = std::clamp(height * 2 / 5, 0, std::max(below, 0));
-            for (int g = 0; g < down && std::abs(groundAt(end) - ground) <= 24; ++g)
+            for (int g = 0; g < down && extendsTo(end); ++g)
                 ++end;
             const QRect lineRect(inner.left(), inner.top() + start, inner.width(), end - start);
             QString text;
@@ -917,10 +998,12 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                 // templates best wins.
                 double best = -1;
                 for (const double depth : {0.5, 0.4, 0.6}) {
-                    const QImage local = binarizeTextLine(grey, lineRect, depth);
+                    // A row more above and below tells the rules of a table,
+                    // which run on, from letters.
+                    const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
+                    const QImage local = binarizeTextLine(grey, around, depth);
                     double score = 0;
-                    const QString reading = recognizeTextLine(local, local.rect(), cache, &score);
-                    if (qEnvironmentVariableIsSet("DUMPLINES")) { static int n = 0; local.save(QStringLiteral("/tmp/rr2-lines/%1-%2-%3.png").arg(n++).arg(depth).arg(reading.left(12))); }
+                    const QString reading = recognizeTextLine(local, lineRect.translated(-around.topLeft()), cache, &score);
                     if (score > best + 0.01) {
                         best = score;
                         text = reading;

@@ -180,6 +180,13 @@ private Q_SLOTS:
             const QString a = result.entities.at(link.from).title, b = result.entities.at(link.to).title;
             gotLinks += links.contains(a + '-' + b) || links.contains(b + '-' + a);
         }
+        if (qEnvironmentVariableIsSet("QUILLMAP_RECOGNITION_DETAIL"))
+            for (const RecognizedEntity& entity : result.entities) {
+                QStringList n;
+                for (const RecognizedAttribute& attribute : entity.attributes)
+                    n.append(attribute.name + QLatin1Char(':') + attribute.type);
+                qInfo("  %s | %s", qPrintable(entity.title), qPrintable(n.join(QLatin1Char(' '))));
+            }
         const int gotBoxes = std::min<int>(result.entities.size(), titles.size());
         qInfo("boxes %d/%d (%d in all), titles %d/%d, attribute names %d/%d, links %d/%d (%d in all)", gotBoxes,
               int(titles.size()), int(result.entities.size()), gotTitles, int(titles.size()), gotAttributes,
