@@ -997,6 +997,7 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                 // where the grey is cut: the cut whose letters match their
                 // templates best wins.
                 double best = -1;
+                QStringList readings;
                 for (const double depth : {0.5, 0.4, 0.6}) {
                     // A row more above and below tells the rules of a table,
                     // which run on, from letters.
@@ -1008,6 +1009,19 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                         best = score;
                         text = reading;
                     }
+                    readings.append(reading);
+                }
+                // An underscore seen at one cut where another sees a gap is
+                // ink: the flat stroke is the faintest part of a line.
+                for (const QString& reading : qAsConst(readings)) {
+                    if (reading.size() != text.size() || reading == text)
+                        continue;
+                    bool onlyUnderscores = true;
+                    for (int c = 0; c < text.size() && onlyUnderscores; ++c)
+                        onlyUnderscores = reading.at(c) == text.at(c)
+                            || (reading.at(c) == QLatin1Char('_') && text.at(c) == QLatin1Char(' '));
+                    if (onlyUnderscores)
+                        text = reading;
                 }
             } else {
                 text = recognizeTextLine(mask, lineRect, cache);
