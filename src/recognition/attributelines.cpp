@@ -74,6 +74,9 @@ QPair<QString, QString> splitAttributeLine(const QString& text)
     const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     if (words.size() >= 2 && isColumnTypeWord(words.last()))
         return {words.mid(0, words.size() - 1).join(QLatin1Char(' ')), words.last()};
+    // Some tools write the type first: type name [keys] [comment].
+    if (words.size() >= 2 && isColumnTypeWord(words.first()) && !isColumnTypeWord(words.at(1)))
+        return {words.at(1), words.first()};
     return {line, QString()};
 }
 
@@ -232,9 +235,28 @@ QString nearestColumnTypeWord(const QString& token)
 QString settleRecognizedRow(const QString& row)
 {
     QStringList words = cleanRecognizedText(row).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    // Column gaps ("|") at either end or after a key marker part nothing.
+    const auto isGap = [](const QString& word) { return word == QLatin1String("|"); };
+    const auto isKeyMarker = [](const QString& word) {
+        return word.compare(QLatin1String("PK"), Qt::CaseInsensitive) == 0
+            || word.compare(QLatin1String("FK"), Qt::CaseInsensitive) == 0
+            || word.compare(QLatin1String("UK"), Qt::CaseInsensitive) == 0;
+    };
+    int first = 0;
+    for (int i = 0; i < words.size(); ++i) {
+        if (isGap(words.at(i)) && (i == first || isKeyMarker(words.at(i - 1)) || isGap(words.at(i - 1)))) {
+            words.removeAt(i--);
+            continue;
+        }
+        if (i == first && isKeyMarker(words.at(i)))
+            ++first;
+    }
+    while (!words.isEmpty() && isGap(words.last()))
+        words.removeLast();
     if (words.isEmpty())
         return QString();
-    words.first() = settleIdName(words.first());
+    if (first < words.size())
+        words[first] = settleIdName(words.at(first));
     if (words.size() >= 2)
         words.last() = nearestColumnTypeWord(words.last());
     return words.join(QLatin1Char(' '));

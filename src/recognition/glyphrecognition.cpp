@@ -90,6 +90,19 @@ double cellAgreement(const GlyphBits& a, const GlyphBits& aNear, const GlyphBits
 // an I, inside a word of small letters an l.
 QString settleAmbiguousLetters(QString text)
 {
+    // 0 and 6 look like o in many faces: between small letters they are.
+    for (int i = 1; i + 1 < text.size(); ++i) {
+        if (text.at(i) != QLatin1Char('0') && text.at(i) != QLatin1Char('6'))
+            continue;
+        int end = i;
+        while (end < text.size() && (text.at(end) == QLatin1Char('0') || text.at(end) == QLatin1Char('6')))
+            ++end;
+        if (end < text.size() && text.at(i - 1).isLower() && text.at(end).isLower()) {
+            for (int k = i; k < end; ++k)
+                text[k] = QLatin1Char('o');
+        }
+        i = end;
+    }
     int wordStart = 0;
     for (int i = 0; i <= text.size(); ++i) {
         if (i < text.size() && text.at(i).isLetter())
@@ -329,7 +342,7 @@ quint64 shifted(quint64 bits, int by)
 // glyph's left edge and dy rows lower than its own baseline offset: plain
 // overlap averaged with the share of each one's ink lying within a pixel of
 // the other's.
-double shapeAgreement(const InkShape& a, const InkShape& b, int dx, int dy)
+inline double shapeAgreementBody(const InkShape& a, const InkShape& b, int dx, int dy)
 {
     const int bTop = b.top + dy;
     int inter = 0, aNearB = 0, bNearA = 0;
@@ -338,21 +351,42 @@ double shapeAgreement(const InkShape& a, const InkShape& b, int dx, int dy)
         const quint64 aRow = a.rows[static_cast<size_t>(i)];
         const int j = y - bTop;
         if (j >= 0 && j < b.height())
-            inter += qPopulationCount(aRow & shifted(b.rows[static_cast<size_t>(j)], dx));
+            inter += __builtin_popcountll(aRow & shifted(b.rows[static_cast<size_t>(j)], dx));
         const int jn = y - (bTop - 1);
         if (jn >= 0 && jn < int(b.near.size()))
-            aNearB += qPopulationCount(aRow & shifted(b.near[static_cast<size_t>(jn)], dx - 1));
+            aNearB += __builtin_popcountll(aRow & shifted(b.near[static_cast<size_t>(jn)], dx - 1));
     }
     for (int j = 0; j < b.height(); ++j) {
         const int y = bTop + j;
         const int in = y - (a.top - 1);
         if (in >= 0 && in < int(a.near.size()))
-            bNearA += qPopulationCount(shifted(b.rows[static_cast<size_t>(j)], dx + 1) & a.near[static_cast<size_t>(in)]);
+            bNearA += __builtin_popcountll(shifted(b.rows[static_cast<size_t>(j)], dx + 1) & a.near[static_cast<size_t>(in)]);
     }
     const double overlap = double(inter) / double(a.count + b.count - inter);
     const double tolerant = 0.5 * (double(aNearB) / a.count + double(bNearA) / b.count);
     return 0.5 * (overlap + tolerant);
 }
+
+
+// Bit counting is most of the matching: with the processor's own count
+// instruction where it has one.
+#if defined(__GNUC__) && defined(__x86_64__)
+__attribute__((target("popcnt"))) double shapeAgreementPopcnt(const InkShape& a, const InkShape& b, int dx, int dy)
+{
+    return shapeAgreementBody(a, b, dx, dy);
+}
+
+double shapeAgreement(const InkShape& a, const InkShape& b, int dx, int dy)
+{
+    static const bool hasPopcnt = __builtin_cpu_supports("popcnt");
+    return hasPopcnt ? shapeAgreementPopcnt(a, b, dx, dy) : shapeAgreementBody(a, b, dx, dy);
+}
+#else
+double shapeAgreement(const InkShape& a, const InkShape& b, int dx, int dy)
+{
+    return shapeAgreementBody(a, b, dx, dy);
+}
+#endif
 
 } // namespace
 
@@ -465,8 +499,10 @@ QChar matchGlyph(const QImage& glyph, const QList<GlyphTemplate>& templates, dou
     return best < 0.2 ? QChar() : answer;
 }
 
-QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCache& cache)
+QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCache& cache, double* score)
 {
+    if (score)
+        *score = 0;
     const QRect r = line & binarised.rect();
     if (r.width() < 4 || r.height() < 5)
         return QString();
@@ -513,6 +549,10 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         }
     }
     std::stable_sort(blobs.begin(), blobs.end(), [](const Blob& a, const Blob& b) { return a.left < b.left; });
+    // Rules and the edges of bands run across the line far wider than any
+    // letter; they go first, so that no letter is joined to them.
+    const auto isWide = [&](const Blob& b) { return b.width() > 3 * h && b.width() > w / 2; };
+    blobs.erase(std::remove_if(blobs.begin(), blobs.end(), isWide), blobs.end());
 
     // Dots and broken strokes back onto their letters.
     size_t i = 0;
@@ -538,10 +578,8 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         }
     }
 
-    // Rules and the edges of bands run across the line far wider than any
-    // letter.
     blobs.erase(std::remove_if(blobs.begin(), blobs.end(), [&](const Blob& b) {
-                    return b.pixels < 4 || (b.width() > 3 * h && b.width() > w / 2);
+                    return b.pixels < 4 || isWide(b);
                 }), blobs.end());
     if (blobs.empty())
         return QString();
@@ -603,18 +641,65 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
     const int lineHeight = std::min(h, inkBottom - inkTop + 1);
     // Letters of a word stand a pixel or two apart; a word space is about
     // a third of the capital height.
-    const int spaceGap = std::max(3, int(std::lround(0.33 * tallest)));
+    const int baseSpaceGap = std::max(3, int(std::lround(0.33 * tallest)));
+
+    // Letters of a fixed-pitch face stand wide apart, the narrow ones (i,
+    // l, r) farther still: a word space is then clearly wider than the
+    // usual gap between the letters of the line, counted without the
+    // sides that narrow letters leave empty. In other faces only i, l, j
+    // and t stand a pixel farther off.
+    std::vector<int> widths, gaps;
+    for (size_t k = 0; k < letters.size(); ++k) {
+        widths.push_back(letters[k].width());
+        if (k > 0)
+            gaps.push_back(letters[k].left - letters[k - 1].right);
+    }
+    std::nth_element(widths.begin(), widths.begin() + static_cast<std::ptrdiff_t>(widths.size() / 2), widths.end());
+    const int typicalWidth = widths[widths.size() / 2];
+    int typicalGap = 0;
+    if (gaps.size() >= 3) {
+        std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
+        typicalGap = gaps[gaps.size() / 2];
+    }
+    const bool fixedPitch = typicalGap * 4 > tallest;
+    const auto sidePad = [&](const Blob& blob) {
+        if (fixedPitch)
+            return std::max(0, (typicalWidth - blob.width()) / 3);
+        return blob.width() * 4 <= tallest ? 1 : 0;
+    };
+    int spaceGap = baseSpaceGap;
+    if (fixedPitch) {
+        gaps.clear();
+        for (size_t k = 1; k < letters.size(); ++k)
+            gaps.push_back(letters[k].left - letters[k - 1].right - sidePad(letters[k]) - sidePad(letters[k - 1]));
+        std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
+        spaceGap = std::max(spaceGap, gaps[gaps.size() / 2] + std::max(2, tallest * 3 / 20));
+    }
 
     const auto read = [&](const QList<GlyphTemplate>& templates, double* total) {
         QString text;
         bool hasPrevious = false;
+        int prevPad = 0;
         int prevRight = -100;
         double sum = 0;
         int matched = 0;
         const auto matchPart = [&](const QRect& part, double* score) {
             return matchInkShape(inkShape(crop, part, baseline), templates, score);
         };
+        // An o whose right side is open in the middle is a c.
+        const auto openOnRight = [&](const QRect& part) {
+            const int x0 = std::max(part.left(), part.right() - std::max(1, part.width() / 5));
+            for (int y = part.top() + part.height() * 2 / 5; y <= part.top() + part.height() * 3 / 5; ++y) {
+                for (int x = x0; x <= part.right(); ++x) {
+                    if (isInk(x, y))
+                        return false;
+                }
+            }
+            return true;
+        };
         const auto settle = [&](QChar c, const QRect& part, bool dotted) {
+            if (c == QLatin1Char('o') && part.width() >= 4 && openOnRight(part))
+                c = QLatin1Char('c');
             if (dotted && (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('1')))
                 c = QLatin1Char('i');
             // A stem as short as the small letters is an i whose dot was lost.
@@ -646,8 +731,17 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
                 hasPrevious = false;
                 continue;
             }
-            if (hasPrevious && blob.left - prevRight > spaceGap)
-                text.append(QLatin1Char(' '));
+            if (hasPrevious) {
+                // Narrow letters (i, l, j, t) stand farther from their
+                // neighbours; a gap far wider than a word space parts the
+                // columns of a table.
+                const int gap = blob.left - prevRight - prevPad - sidePad(blob);
+                if (gap > std::max(3 * spaceGap, tallest + 2))
+                    text.append(QLatin1String(" | "));
+                else if (gap > spaceGap)
+                    text.append(QLatin1Char(' '));
+            }
+            prevPad = sidePad(blob);
             const QRect whole(blob.left, blob.top, blob.width(), blob.height());
             double score = 0;
             QChar c = matchPart(whole, &score);
@@ -704,36 +798,46 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         return text;
     };
 
-    double score = 0;
-    QString text = read(cache.forInkHeight(tallest, false), &score);
+    double bestScore = 0;
+    QString text = read(cache.forInkHeight(tallest, false), &bestScore);
     // Letters all of one height may be small letters only.
     if (shortest >= 0.85 * tallest) {
         double smallScore = 0;
         const QString small = read(cache.forInkHeight(tallest, true), &smallScore);
-        if (smallScore > score + 0.02) {
+        if (smallScore > bestScore + 0.02) {
             text = small;
-            score = smallScore;
+            bestScore = smallScore;
         }
     }
     // Strokes and specks alone (rules, dashes, points) spell no name.
     if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return c.isLetterOrNumber(); }))
         return QString();
+    // A flat stroke standing apart at either end is the edge of a band
+    // or a rule, not part of a name.
+    text = text.trimmed();
+    while (text.size() >= 2 && (text.endsWith(QLatin1String(" _")) || text.endsWith(QLatin1String(" -"))))
+        text.chop(2);
+    while (text.size() >= 2 && (text.startsWith(QLatin1String("_ ")) || text.startsWith(QLatin1String("- "))))
+        text.remove(0, 2);
+    if (score)
+        *score = bestScore;
     return cleanRecognizedText(settleAmbiguousLetters(text));
 }
 
-QImage binarizeTextLine(const QImage& grey, const QRect& rect)
+QImage binarizeTextLine(const QImage& grey, const QRect& rect, double depth)
 {
     const QRect r = rect & grey.rect();
     if (r.isEmpty())
         return QImage();
     QImage crop = grey.copy(r).convertToFormat(QImage::Format_Grayscale8);
+    const int w = crop.width(), h = crop.height();
     int histogram[256] = {};
-    for (int y = 0; y < crop.height(); ++y) {
+    for (int y = 0; y < h; ++y) {
         const uchar* line = crop.constScanLine(y);
-        for (int x = 0; x < crop.width(); ++x)
+        for (int x = 0; x < w; ++x)
             ++histogram[line[x]];
     }
-    const int total = crop.width() * crop.height();
+    const int total = w * h;
     const auto percentile = [&](double share) {
         int seen = 0;
         for (int v = 0; v < 256; ++v) {
@@ -751,12 +855,64 @@ QImage binarizeTextLine(const QImage& grey, const QRect& rect)
     if (lightText)
         crop.invertPixels();
     const int paper = lightText ? 255 - ground : ground;
-    const int letters = lightText ? 255 - lightest : darkest;
-    const int threshold = paper - letters < 40 ? -1 : (paper + letters + 1) / 2;
-    for (int y = 0; y < crop.height(); ++y) {
+
+    // Columns of a table may be written in different greys (names dark,
+    // types light): each stretch of ink between wide gaps is split
+    // halfway between the ground and its own darkest letters.
+    std::vector<int> columnDarkest(static_cast<size_t>(w), 255);
+    for (int y = 0; y < h; ++y) {
+        const uchar* line = crop.constScanLine(y);
+        for (int x = 0; x < w; ++x)
+            columnDarkest[static_cast<size_t>(x)] = std::min<int>(columnDarkest[static_cast<size_t>(x)], line[x]);
+    }
+    std::vector<int> threshold(static_cast<size_t>(w), -1);
+    const int gapLimit = std::max(4, h / 2);
+    int x = 0;
+    while (x < w) {
+        if (paper - columnDarkest[static_cast<size_t>(x)] < 40) {
+            ++x;
+            continue;
+        }
+        const int first = x;
+        int last = x, gap = 0;
+        for (; x < w && gap <= gapLimit; ++x) {
+            if (paper - columnDarkest[static_cast<size_t>(x)] >= 40) {
+                last = x;
+                gap = 0;
+            } else {
+                ++gap;
+            }
+        }
+        // The darkest grey that a few pixels of the stretch reach.
+        int counts[256] = {};
+        int inStretch = 0;
+        for (int y = 0; y < h; ++y) {
+            const uchar* line = crop.constScanLine(y);
+            for (int k = first; k <= last; ++k) {
+                if (line[k] < paper - 24) {
+                    ++counts[line[k]];
+                    ++inStretch;
+                }
+            }
+        }
+        int letters = 0, seen = 0;
+        for (int v = 0; v < 256; ++v) {
+            seen += counts[v];
+            if (seen > 0.1 * inStretch) {
+                letters = v;
+                break;
+            }
+        }
+        const int t = int(paper - depth * (paper - letters) + 0.5);
+        const int from = std::max(0, first - 1), to = std::min(w - 1, last + 1);
+        for (int k = from; k <= to; ++k)
+            threshold[static_cast<size_t>(k)] = t;
+        x = last + 1;
+    }
+    for (int y = 0; y < h; ++y) {
         uchar* line = crop.scanLine(y);
-        for (int x = 0; x < crop.width(); ++x)
-            line[x] = line[x] < threshold ? 0 : 255;
+        for (int k = 0; k < w; ++k)
+            line[k] = line[k] < threshold[static_cast<size_t>(k)] ? 0 : 255;
     }
     return crop;
 }
@@ -785,6 +941,7 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
             profile[static_cast<size_t>(y)] = count;
         }
         const int t = inner.width() > 119 ? inner.width() / 40 : 2;
+        std::vector<QPair<int, int>> lines;  // first row, row past the end
         int y = 0;
         int previousEnd = 0;
         while (y < inner.height()) {
@@ -819,21 +976,80 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                     y = end;
                 break;
             }
-            const int runHeight = y - start;
             previousEnd = y;
-            const QRect lineRect(inner.left(), inner.top() + start, inner.width(), runHeight);
+            lines.push_back({start, y});
+        }
+        for (size_t k = 0; k < lines.size(); ++k) {
+            // Descenders, underscores and the lighter edges of anti-aliased
+            // letters may fall short of the row count: every line reaches a
+            // little farther, never past the middle of the gap to the next.
+            int start = lines[k].first, end = lines[k].second;
+            const int height = end - start;
+            const int above = k > 0 ? (start - lines[k - 1].second) / 2 : start;
+            const int below = k + 1 < lines.size() ? (lines[k + 1].first - end) / 2 : inner.height() - end;
+            // Nor onto another fill: a band's edge or the body under it.
+            const auto groundAt = [&](int row) {
+                if (grey.size() != mask.size())
+                    return 0;
+                int histogram[256] = {};
+                const uchar* line = grey.constScanLine(inner.top() + row) + inner.left();
+                for (int x = 0; x < inner.width(); ++x)
+                    ++histogram[line[x]];
+                return int(std::max_element(histogram, histogram + 256) - histogram);
+            };
+            // Nor onto a rule drawn between rows.
+            const int ground = groundAt((start + end) / 2);
+            const auto extendsTo = [&](int row) {
+                return profile[static_cast<size_t>(row)] * 2 < inner.width()
+                    && std::abs(groundAt(row) - ground) <= 24;
+            };
+            const int up = std::clamp(height / 5, 0, std::max(above, 0));
+            for (int g = 0; g < up && extendsTo(start - 1); ++g)
+                --start;
+            const int down = std::clamp(height * 2 / 5, 0, std::max(below, 0));
+            for (int g = 0; g < down && extendsTo(end); ++g)
+                ++end;
+            const QRect lineRect(inner.left(), inner.top() + start, inner.width(), end - start);
             QString text;
             if (grey.size() == mask.size()) {
                 // Threshold the line by its own ground and letters: fills,
                 // bands and anti-aliasing differ from line to line.
-                const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
-                const QImage local = binarizeTextLine(grey, around);
-                text = recognizeTextLine(local, lineRect.translated(-around.topLeft()), cache);
+                // Anti-aliased letters are thinner or bolder depending on
+                // where the grey is cut: the cut whose letters match their
+                // templates best wins.
+                double best = -1;
+                QStringList readings;
+                for (const double depth : {0.5, 0.4, 0.6}) {
+                    // A row more above and below tells the rules of a table,
+                    // which run on, from letters.
+                    const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
+                    const QImage local = binarizeTextLine(grey, around, depth);
+                    double score = 0;
+                    const QString reading = recognizeTextLine(local, lineRect.translated(-around.topLeft()), cache, &score);
+                    if (score > best + 0.01) {
+                        best = score;
+                        text = reading;
+                    }
+                    readings.append(reading);
+                }
+                // An underscore seen at one cut where another sees a gap is
+                // ink: the flat stroke is the faintest part of a line.
+                for (const QString& reading : qAsConst(readings)) {
+                    if (reading.size() != text.size() || reading == text)
+                        continue;
+                    bool onlyUnderscores = true;
+                    for (int c = 0; c < text.size() && onlyUnderscores; ++c)
+                        onlyUnderscores = reading.at(c) == text.at(c)
+                            || (reading.at(c) == QLatin1Char('_') && text.at(c) == QLatin1Char(' '));
+                    if (onlyUnderscores)
+                        text = reading;
+                }
             } else {
                 text = recognizeTextLine(mask, lineRect, cache);
             }
             if (!text.isEmpty()) {
-                runs.append({QRectF(lineRect), text});
+                // The run keeps the rows its letters fill.
+                runs.append({QRectF(inner.left(), inner.top() + lines[k].first, inner.width(), height), text});
                 QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
             }
         }

@@ -104,7 +104,8 @@ QChar matchGlyph(const QImage& glyph, const QList<GlyphTemplate>& templates, dou
 
 // The text of one line of a binarised image (0 = ink). The templates are
 // taken from the cache at the height of the line's letters.
-QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCache& cache);
+// score receives the mean agreement of the letters read (may be null).
+QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCache& cache, double* score = nullptr);
 
 // Text lines inside each box of a binarised image, box by box and top to
 // bottom within a box.
@@ -116,8 +117,11 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
 
 // Grayscale8 crop of rect, 0 for the letters and 255 for their ground:
 // dark or, on a filled band, light letters, split halfway between the
-// commonest grey and the extreme one. All paper when the contrast is low.
-QImage binarizeTextLine(const QImage& grey, const QRect& rect);
+// commonest grey and the extreme one (depth 0.5; a larger depth cuts
+// closer to the ground, keeping more of the letters' anti-aliased edges).
+// Stretches of ink between wide gaps are cut by their own extreme grey.
+// All paper when the contrast is low.
+QImage binarizeTextLine(const QImage& grey, const QRect& rect, double depth = 0.5);
 
 // The text of one line in a colour rendering showing viewBox; rect is in
 // viewBox units.

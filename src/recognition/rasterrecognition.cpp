@@ -72,6 +72,9 @@ QImage binarizeImage(QImage image)
     return closeInkGaps(thresholdImage(std::move(image)));
 }
 
+// Pixels of a reduced picture whose text is still read at full size.
+constexpr qint64 FullTextMaxPixels = qint64(40) * 1000 * 1000;
+
 QImage greyOverWhite(const QImage& image)
 {
     if (image.isNull())
@@ -563,6 +566,9 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     QImage raw, mask;
     QImage ink;
     QImage smooth;
+    // A picture reduced for the boxes keeps its letters at full size: the
+    // text is read there (up to a limit on its area).
+    QImage fullText, fullInk;
     {
         QImage full = greyOverWhite(image);
         smooth = reduceGrey(full, RasterProcessingSide, false);
@@ -570,10 +576,15 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
         ink = thresholdGrey(smooth, dark);
         if (dark)
             smooth.invertPixels();
+        const bool reduced = full.size() != smooth.size();
+        if (reduced && qint64(full.width()) * full.height() <= FullTextMaxPixels)
+            fullInk = thresholdGrey(full, dark);
         if (dark)
             full.invertPixels();
         raw = structureInk(reduceGrey(full, RasterProcessingSide, true), false);
         mask = closeInkGaps(raw);
+        if (!fullInk.isNull())
+            fullText = full;
     }
     QList<QRect> regions;
     {
@@ -600,7 +611,22 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
         entity.box = box;
         result.entities.append(entity);
     }
-    QList<RecognizedText> runs = recognizeBoxesText(boxes, ink, families, smooth);
+    QList<RecognizedText> runs;
+    if (fullText.isNull()) {
+        runs = recognizeBoxesText(boxes, ink, families, smooth);
+    } else {
+        const double fx = double(fullText.width()) / smooth.width(), fy = double(fullText.height()) / smooth.height();
+        QList<QRectF> large;
+        large.reserve(boxes.size());
+        for (const QRectF& box : qAsConst(boxes))
+            large.append(QRectF(box.x() * fx, box.y() * fy, box.width() * fx, box.height() * fy));
+        ink = QImage();
+        runs = recognizeBoxesText(large, fullInk, families, fullText);
+        fullInk = QImage();
+        fullText = QImage();
+        for (RecognizedText& run : runs)
+            run.rect = QRectF(run.rect.x() / fx, run.rect.y() / fy, run.rect.width() / fx, run.rect.height() / fy);
+    }
     buildEntitiesFromText(result.entities, runs);
     // Drawings rendered large leave wider gaps in dashed lines and around
     // the labels on them.

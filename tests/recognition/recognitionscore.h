@@ -81,6 +81,13 @@ inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const 
         ++score.boxes;
         const RecognizedEntity& r = result.entities.at(best);
         score.titles += r.title == e.title;
+        if (qEnvironmentVariableIsSet("QUILLMAP_RECOGNITION_DETAIL")) {
+            QStringList read;
+            for (const RecognizedAttribute& attribute : r.attributes)
+                read.append(attribute.name + QLatin1Char(':') + attribute.type);
+            qInfo("  %s <- %s | %s <- %s", qPrintable(e.title), qPrintable(r.title),
+                  qPrintable(e.attributeNames.join(QLatin1Char(' '))), qPrintable(read.join(QLatin1Char(' '))));
+        }
         for (int a = 0; a < e.attributeNames.size(); ++a) {
             for (const RecognizedAttribute& attribute : r.attributes) {
                 if (attribute.name == e.attributeNames.at(a)) {

@@ -64,6 +64,8 @@ private Q_SLOTS:
         QTest::newRow("no-break spaces") << QString::fromUtf8("a\u00a0\u00a0:\u00a0int") << "a" << "int";
         QTest::newRow("ruled table, type first") << "varchar(254) | email | UK" << "email" << "varchar(254)";
         QTest::newRow("ruled table, name first") << "email | varchar(254) | UK" << "email" << "varchar(254) UK";
+        QTest::newRow("type first, unruled") << "varchar(80) title" << "title" << "varchar(80)";
+        QTest::newRow("type first with key") << "uuid customer_id FK" << "customer_id" << "uuid";
     }
     void splitsAttributeLines()
     {
@@ -109,6 +111,9 @@ private Q_SLOTS:
         QTest::newRow("no near type") << "first name" << "first name";
         QTest::newRow("key name") << "ld uuid" << "id uuid";
         QTest::newRow("key suffix") << "customer_ld uuid" << "customer_id uuid";
+        QTest::newRow("column gaps at the ends") << "| id | uuid |" << "id | uuid";
+        QTest::newRow("key marker before a gap") << "PK | ld | uuid" << "PK id | uuid";
+        QTest::newRow("empty key cell") << "| | total_2 | decimal" << "total_2 | decimal";
     }
     void settlesRecognizedRows()
     {
