@@ -396,17 +396,10 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
             continue;
         bool done = false;
         for (QRectF& k : kept) {
-            const QRectF inter = r.intersected(k);
-            if (!(inter.width() > 0 && inter.height() > 0))
-                continue;
-            const double unionArea = area(r) + area(k) - area(inter);
-            if (unionArea > 0 && area(inter) / unionArea > 0.78) {
+            const CandidateBox relation = compareCandidateBox(r, k);
+            if (relation == CandidateBox::Joins)
                 k = k.united(r);
-                done = true;
-                break;
-            }
-            const QRectF grown = k.adjusted(-2, -2, 2, 2);
-            if (grown.contains(r) && area(k) > 1.15 * area(r)) {
+            if (relation != CandidateBox::Apart) {
                 done = true;
                 break;
             }

@@ -89,3 +89,17 @@ QRect mapBoxToImageRect(const QRectF& r, const QImage& image, const QRectF& view
 {
     return mapBoxToImageRect(r, image.size(), viewBox, margin);
 }
+
+CandidateBox compareCandidateBox(const QRectF& candidate, const QRectF& kept)
+{
+    const auto area = [](const QRectF& r) { return r.width() * r.height(); };
+    const QRectF inter = candidate.intersected(kept);
+    if (!(inter.width() > 0 && inter.height() > 0))
+        return CandidateBox::Apart;
+    const double unionArea = area(candidate) + area(kept) - area(inter);
+    if (unionArea > 0 && area(inter) / unionArea > 0.78)
+        return CandidateBox::Joins;
+    if (kept.adjusted(-2, -2, 2, 2).contains(candidate) && area(kept) > 1.15 * area(candidate))
+        return CandidateBox::Inside;
+    return CandidateBox::Apart;
+}

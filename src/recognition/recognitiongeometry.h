@@ -23,6 +23,11 @@ bool isRectangleOutline(const QList<QPointF>& points);
 // wins ties; -1 when none qualifies.
 int nearestBoxIndex(const QList<QRectF>& boxes, QPointF p, double limit);
 
+// How a candidate box stands to one already kept: nearly the same box (the
+// two join), within it with room to spare (the candidate goes), or apart.
+enum class CandidateBox { Apart, Joins, Inside };
+CandidateBox compareCandidateBox(const QRectF& candidate, const QRectF& kept);
+
 // Euclidean distance from p to the rectangle (0 inside or on its border).
 double distanceToRect(const QRectF& rect, QPointF p);
 

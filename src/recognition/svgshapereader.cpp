@@ -188,17 +188,12 @@ QList<QRectF> mergeDrawnBoxes(QList<QRectF> candidates)
         bool done = false;
         for (int index : qAsConst(near)) {
             QRectF& k = kept[index];
-            const QRectF inter = r.intersected(k);
-            if (!(inter.width() > 0 && inter.height() > 0))
-                continue;
-            const double unionArea = area(r) + area(k) - area(inter);
-            if (unionArea > 0 && area(inter) / unionArea > 0.78) {
+            const CandidateBox relation = compareCandidateBox(r, k);
+            if (relation == CandidateBox::Joins) {
                 k = k.united(r);
                 place(index);
-                done = true;
-                break;
             }
-            if (k.adjusted(-2, -2, 2, 2).contains(r) && area(k) > 1.15 * area(r)) {
+            if (relation != CandidateBox::Apart) {
                 done = true;
                 break;
             }
