@@ -1,6 +1,8 @@
 #include "common/testmain.h"
 #include "dbimport/schemaimporter.h"
 
+#include "common/testfiles.h"
+
 #include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -198,16 +200,11 @@ void TestSchemaImporter::passwordTravelsInEnvironment()
     QCOMPARE(QString::fromUtf8(passed.readAll()), password);
 
     // The joined form the dialog passes loses its value the same way.
-    args.close();
     Outcome joined(&importer);
     runToOutcome(importer, joined, path, {"--dialect=postgresql", "--password=" + password, "--user=u"});
-    QVERIFY(args.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(args.readAll()).split(QLatin1Char('\n')),
+    QCOMPARE(QString::fromUtf8(fileContents(args.fileName())).split(QLatin1Char('\n')),
              (QStringList{"/bin/sh", path, "--dialect=postgresql", "--password=", "--user=u", ""}));
-    args.close();
-    QFile joinedPassword(path + QStringLiteral(".password"));
-    QVERIFY(joinedPassword.open(QIODevice::ReadOnly));
-    QCOMPARE(QString::fromUtf8(joinedPassword.readAll()), password);
+    QCOMPARE(QString::fromUtf8(fileContents(passed.fileName())), password);
 
     // An empty password does not let a variable from outside through.
     Outcome second(&importer);
@@ -284,8 +281,8 @@ void TestSchemaImporter::startWhileRunningReplacesRun()
 
 void TestSchemaImporter::standardErrorFloodIsDropped()
 {
-    // Megabytes of diagnostics before the reason: what is relayed stays
-    // bounded, and the failure still quotes the last line.
+    // What is relayed of megabytes of diagnostics stays bounded; the failure
+    // quotes the last line.
     const QString path = script(QStringLiteral("chatty.sh"), "head -c 5000000 /dev/zero | tr '\\0' e >&2\n"
                                                              "printf '\\nlast words\\n' >&2\nexit 1\n");
     SchemaImporter importer;
