@@ -6,14 +6,12 @@
 #include "app/applicationsetup.h"
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
-#include "diagram/entityitem.h"
 #include "diagram/erscene.h"
-#include "edges/edgeitem.h"
 #include "interchange/drawioreader.h"
 #include "interchange/mermaidreader.h"
-#include "layout/layoutquality.h"
 
 #include "common/mainwindowparts.h"
+#include "common/scenequality.h"
 #include "common/sceneitems.h"
 #include "common/testfiles.h"
 
@@ -30,28 +28,12 @@
 
 namespace {
 
-// The boxes and routes of the scene, measured.
-LayoutQuality sceneQuality(const ERScene& scene)
-{
-    const QList<EntityItem*>& entities = scene.entityItems();
-    QList<QRectF> boxes;
-    for (const EntityItem* e : entities)
-        boxes.append(e->sceneBoundingRect().adjusted(3, 3, -3, -3));
-    QList<LaidOutEdge> routes;
-    for (const EdgeItem* edge : itemsOfType<EdgeItem>(scene))
-        routes.append({edge->route(), int(entities.indexOf(edge->fromEntity())), int(entities.indexOf(edge->toEntity()))});
-    return measureLayoutQuality(boxes, routes);
-}
-
 // Entity boxes as the file placed them, before anything moved them.
 int overlapsAsRead(const QJsonObject& diagram)
 {
     ERScene scene;
     scene.loadFromJson(diagram);
-    QList<QRectF> boxes;
-    for (const EntityItem* e : scene.entityItems())
-        boxes.append(e->sceneBoundingRect().adjusted(3, 3, -3, -3));
-    return measureLayoutQuality(boxes, {}).overlappingPairs;
+    return shownLayoutQuality(scene.entityItems(), {}).overlappingPairs;
 }
 
 } // namespace
@@ -169,7 +151,7 @@ private:
     void checkReadable()
     {
         QVERIFY(!scene()->entityItems().isEmpty());
-        const LayoutQuality quality = sceneQuality(*scene());
+        const LayoutQuality quality = shownLayoutQuality(scene()->entityItems(), itemsOfType<EdgeItem>(*scene()));
         QCOMPARE(quality.overlappingPairs, 0);
         QCOMPARE(quality.edgesThroughEntities, 0);
         QCOMPARE(quality.sharedEndPoints, 0);
