@@ -1,25 +1,24 @@
 // The placement an import leaves, through the main window's import
-// commands: tables that the reader's grid or the file's positions put on
-// top of each other are moved apart before the diagram is shown, their
-// edges keep out of every other table and no two edges end at one point;
-// an import whose tables stand clear keeps every place.
+// commands: no table on another, no edge through a table, no two edge ends
+// at one point.
 
 #include "common/testmain.h"
 #include "app/applicationsetup.h"
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
-#include "diagram/entityitem.h"
 #include "diagram/erscene.h"
-#include "edges/edgeitem.h"
+#include "interchange/drawioreader.h"
 #include "interchange/mermaidreader.h"
-#include "layout/layoutquality.h"
 
 #include "common/mainwindowparts.h"
+#include "common/scenequality.h"
 #include "common/sceneitems.h"
+#include "common/testfiles.h"
 
 #include <QComboBox>
-#include <QFile>
+#include <QHash>
 #include <QJsonArray>
+#include <QJsonDocument>
 #include <QLineEdit>
 #include <QProgressDialog>
 #include <QTemporaryDir>
@@ -29,28 +28,12 @@
 
 namespace {
 
-// The boxes and routes of the scene, measured.
-LayoutQuality sceneQuality(const ERScene& scene)
-{
-    const QList<EntityItem*>& entities = scene.entityItems();
-    QList<QRectF> boxes;
-    for (const EntityItem* e : entities)
-        boxes.append(e->sceneBoundingRect().adjusted(3, 3, -3, -3));
-    QList<LaidOutEdge> routes;
-    for (const EdgeItem* edge : itemsOfType<EdgeItem>(scene))
-        routes.append({edge->route(), int(entities.indexOf(edge->fromEntity())), int(entities.indexOf(edge->toEntity()))});
-    return measureLayoutQuality(boxes, routes);
-}
-
 // Entity boxes as the file placed them, before anything moved them.
 int overlapsAsRead(const QJsonObject& diagram)
 {
     ERScene scene;
     scene.loadFromJson(diagram);
-    QList<QRectF> boxes;
-    for (const EntityItem* e : scene.entityItems())
-        boxes.append(e->sceneBoundingRect().adjusted(3, 3, -3, -3));
-    return measureLayoutQuality(boxes, {}).overlappingPairs;
+    return shownLayoutQuality(scene.entityItems(), {}).overlappingPairs;
 }
 
 } // namespace
@@ -85,68 +68,70 @@ private slots:
         DialogHooks::resetHooks();
     }
 
-    // A Mermaid file whose first table is taller than a grid cell: it stands
-    // on the table below it until the import moves them apart.
-    void mermaidGridTablesMovedApart()
+    // Tables that the reader's grid or the file's positions put on top of
+    // each other are moved apart; tables that stand clear keep their places.
+    void fileImports_data()
     {
+        QTest::addColumn<QByteArray>("action");
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<bool>("overlapping");
         QByteArray text = "erDiagram\n    ORDER {\n";
         for (int i = 0; i < 18; ++i)
             text += "        int column_" + QByteArray::number(i) + "\n";
         text += "    }\n    ORDER ||--o{ LINE : has\n    ORDER ||--o{ NOTE : has\n    CUSTOMER ||--o{ ORDER : places\n"
                 "    LINE }o--|| PRODUCT : of\n    CUSTOMER ||--o{ NOTE : writes\n";
-        const QString path = writeFile(QStringLiteral("tall.mmd"), text);
-        QVERIFY(overlapsAsRead(parseMermaidFile(path, nullptr)) > 0);
-        runImport("actionImport_from_Mermaid", path);
-        checkReadable();
+        writeFile(dir.filePath(QStringLiteral("tall.mmd")), text);
+        QTest::newRow("Mermaid table taller than a grid cell")
+            << QByteArray("actionImport_from_Mermaid") << dir.filePath(QStringLiteral("tall.mmd")) << true;
+        QTest::newRow("draw.io boxes taller than drawn")
+            << QByteArray("actionImport_from_Drawio") << QStringLiteral(QUILLMAP_TEST_DATA_DIR "/drawio/database_2.xml")
+            << true;
+        QTest::newRow("Mermaid grid standing clear") << QByteArray("actionImport_from_Mermaid")
+                                                     << QStringLiteral(QUILLMAP_TEST_DATA_DIR "/mermaid/01-cardinality-symbols.mmd")
+                                                     << false;
     }
 
-    // A Mermaid file of tables that stand clear of each other on the grid
-    // keeps the grid.
-    void clearGridKeepsItsPlaces()
+    void fileImports()
     {
-        const QString path = QStringLiteral(QUILLMAP_TEST_DATA_DIR "/mermaid/01-cardinality-symbols.mmd");
-        const QJsonObject read = parseMermaidFile(path, nullptr);
-        QCOMPARE(overlapsAsRead(read), 0);
-        runImport("actionImport_from_Mermaid", path);
-        for (const QJsonValue& value : read.value(QStringLiteral("entities")).toArray()) {
-            const QJsonObject entity = value.toObject();
-            const EntityItem* placed = nullptr;
-            for (const EntityItem* e : scene()->entityItems()) {
-                if (e->title() == entity.value(QStringLiteral("title")).toString())
-                    placed = e;
-            }
-            QVERIFY(placed);
-            QCOMPARE(placed->pos(), QPointF(entity.value(QStringLiteral("x")).toDouble(), entity.value(QStringLiteral("y")).toDouble()));
+        QFETCH(QByteArray, action);
+        QFETCH(QString, path);
+        QFETCH(bool, overlapping);
+        const QJsonObject read = action.contains("Mermaid") ? parseMermaidFile(path, nullptr) : parseDrawioFile(path, nullptr);
+        QCOMPARE(overlapsAsRead(read) > 0, overlapping);
+        DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
+        windowAction(window.get(), action.constData())->trigger();
+        QVERIFY(waitUntilIdle(window.get()));
+        if (overlapping) {
+            checkReadable();
+            return;
         }
-    }
-
-    // A draw.io file whose boxes our rows make taller than drawn.
-    void drawioBoxesMovedApart()
-    {
-        const QString path = QStringLiteral(QUILLMAP_TEST_DATA_DIR "/drawio/database_2.xml");
-        runImport("actionImport_from_Drawio", path);
-        QVERIFY(scene()->entityItems().size() > 5);
-        checkReadable();
+        QHash<QString, QPointF> placed;
+        for (const EntityItem* e : scene()->entityItems())
+            placed.insert(e->title(), e->pos());
+        const QJsonArray entities = read.value(QStringLiteral("entities")).toArray();
+        QCOMPARE(placed.size(), entities.size());
+        for (const QJsonValue& entity : entities)
+            QCOMPARE(placed.value(entity[QStringLiteral("title")].toString()),
+                     QPointF(entity[QStringLiteral("x")].toDouble(), entity[QStringLiteral("y")].toDouble()));
     }
 
     // The database import's grid with tables of many columns.
     void databaseGridTablesMovedApart()
     {
-        QByteArray tables;
+        QJsonArray tables, constraints;
         for (int t = 0; t < 6; ++t) {
-            tables += QByteArray(t ? ", " : "") + "{\"name\": \"table_" + QByteArray::number(t) + "\", \"columns\": [";
+            QJsonArray columns;
             for (int c = 0; c < 4 + 5 * (t % 3); ++c)
-                tables += QByteArray(c ? ", " : "") + "{\"name\": \"column_" + QByteArray::number(c) + "\", \"type\": \"integer\"}";
-            tables += "]}";
+                columns.append(QJsonObject{{"name", QStringLiteral("column_%1").arg(c)}, {"type", "integer"}});
+            tables.append(QJsonObject{{"name", QStringLiteral("table_%1").arg(t)}, {"columns", columns}});
+            if (t)
+                constraints.append(QJsonObject{{"type", "FOREIGN KEY"}, {"name", QStringLiteral("f%1").arg(t)},
+                                               {"table", QStringLiteral("table_%1").arg(t)}, {"columns", QJsonArray{"column_0"}},
+                                               {"ref_table", QStringLiteral("table_%1").arg(t / 2)}});
         }
-        QByteArray constraints;
-        for (int t = 1; t < 6; ++t)
-            constraints += QByteArray(t > 1 ? ", " : "") + "{\"type\": \"FOREIGN KEY\", \"name\": \"f" + QByteArray::number(t)
-                + "\", \"table\": \"table_" + QByteArray::number(t) + "\", \"columns\": [\"column_0\"], \"ref_table\": \"table_"
-                + QByteArray::number(t / 2) + "\"}";
-        const QString script = writeFile(QStringLiteral("inspector.sh"),
-                                         "echo '{\"meta\": {\"dialect\": \"postgresql\"}, \"tables\": [" + tables
-                                             + "], \"constraints\": [" + constraints + "]}'\n");
+        const QJsonObject schema{{"meta", QJsonObject{{"dialect", "postgresql"}}}, {"tables", tables}, {"constraints", constraints}};
+        const QString script = dir.filePath(QStringLiteral("inspector.sh"));
+        writeFile(script, "echo '" + QJsonDocument(schema).toJson(QJsonDocument::Compact) + "'\n");
         DialogHooks::setExecHook([script](QDialog* dialog) {
             dialog->findChild<QLineEdit*>(QStringLiteral("pythonEdit"))->setText(QStringLiteral("/bin/sh"));
             dialog->findChild<QLineEdit*>(QStringLiteral("scriptEdit"))->setText(script);
@@ -163,26 +148,10 @@ private slots:
 private:
     ERScene* scene() const { return canvasScene(window.get()); }
 
-    QString writeFile(const QString& name, const QByteArray& contents)
-    {
-        const QString path = dir.filePath(name);
-        QFile file(path);
-        if (file.open(QIODevice::WriteOnly))
-            file.write(contents);
-        return path;
-    }
-
-    void runImport(const char* action, const QString& path)
-    {
-        DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
-        windowAction(window.get(), action)->trigger();
-        QVERIFY(waitUntilIdle(window.get()));
-    }
-
     void checkReadable()
     {
         QVERIFY(!scene()->entityItems().isEmpty());
-        const LayoutQuality quality = sceneQuality(*scene());
+        const LayoutQuality quality = shownLayoutQuality(scene()->entityItems(), itemsOfType<EdgeItem>(*scene()));
         QCOMPARE(quality.overlappingPairs, 0);
         QCOMPARE(quality.edgesThroughEntities, 0);
         QCOMPARE(quality.sharedEndPoints, 0);
