@@ -38,12 +38,10 @@ struct Diagram
 
 struct Look
 {
-    QString family = QStringLiteral("Liberation Sans");
+    QString family;
     int pixelSize = 13;
-    QColor paper = Qt::white;
     bool transparent = false;
-    QColor fill = Qt::white, header = Qt::white, headerText = Qt::black, text = QColor(30, 30, 30);
-    QColor typeText = QColor(30, 30, 30), border = Qt::black, separator = Qt::transparent, line = Qt::black;
+    QColor paper, fill, header, headerText, text, typeText, border, line, separator = Qt::transparent;
     double borderWidth = 1;
     double radius = 0;
     bool typesRight = false;    // the type in its own column at the right
@@ -242,9 +240,15 @@ bool save(const QImage& image, const Diagram& d, const QString& dir, const QStri
         std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(writer.errorString()));
         return false;
     }
+    // One entity a line.
+    const QJsonObject all = truth(d);
+    QByteArray text = "{\"entities\":[\n";
+    for (const QJsonValue& entity : all.value("entities").toArray())
+        text += QJsonDocument(entity.toObject()).toJson(QJsonDocument::Compact) + ",\n";
+    text.chop(2);
+    text += "\n],\n\"links\":" + QJsonDocument(all.value("links").toArray()).toJson(QJsonDocument::Compact) + "}\n";
     QFile json(dir + QLatin1Char('/') + name.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".json"));
-    return json.open(QIODevice::WriteOnly)
-        && json.write(QJsonDocument(truth(d)).toJson(QJsonDocument::Indented)) > 0;
+    return json.open(QIODevice::WriteOnly) && json.write(text) > 0;
 }
 
 Diagram scaled(Diagram d, double factor)
@@ -254,6 +258,37 @@ Diagram scaled(Diagram d, double factor)
                       QSize(qRound(t.box.width() * factor), qRound(t.box.height() * factor)));
     return d;
 }
+
+// The looks written, each a PNG of the shop diagram with its truth.
+enum Feature { TypesRight = 1, KeyColumn = 2, Bands = 4, TransparentCopy = 8, Neighbours = 16 };
+struct Style
+{
+    const char* file;
+    const char* family;   // null: the embedded face
+    int pixelSize;
+    const char* colours;  // paper fill header headerText text typeText border line
+    int features;
+    double scale;         // when set, also a compressed copy at this scale
+    const char* scaledFile;
+    int quality;
+};
+const Style styles[] = {
+    // Light one-pixel outlines on light tinted fills, also on transparent
+    // paper, and reduced to three quarters.
+    {"painted-light-outlines.png", "Liberation Sans", 13, "white #f3f6fb #e1e8f4 black #1e1e1e #1e1e1e #c3cddc #8a94a6",
+     TransparentCopy, 0.75, "painted-light-outlines-075.jpg", 80},
+    {"painted-dark-dejavu.png", "DejaVu Sans", 12, "#1e1f24 #2a2c33 #3a3e4a #f0f0f0 #d8d8d8 #d8d8d8 #6b7180 #9aa0ad",
+     TypesRight, 0, nullptr, 0},
+    // Coloured title bands, rounded corners, row rules, types at the right.
+    {"painted-header-bands.png", "Liberation Sans", 14, "#f7f8fa white white white #1e1e1e #7a8290 #d5d9e0 #6f7c8f",
+     TypesRight | Bands, 1.5, "painted-header-bands-150.jpg", 75},
+    // Key | name type tables with tinted titles and labelled connectors.
+    {"painted-key-columns.png", "Liberation Sans", 12, "white white #dae8fc black #1e1e1e #1e1e1e #6c8ebf black",
+     KeyColumn, 0, nullptr, 0},
+    // An embedded face, tinted fill, neighbours a few pixels apart.
+    {"painted-neighbours.png", nullptr, 15, "white #fff8e6 #fde7b0 black #1e1e1e #1e1e1e #b08a2e black", Neighbours, 0,
+     nullptr, 0},
+};
 
 } // namespace
 
@@ -268,87 +303,41 @@ int main(int argc, char** argv)
     const int manrope = QFontDatabase::addApplicationFont(QString::fromLocal8Bit(argv[2]) + "/Manrope-Regular.ttf");
     const QString manropeFamily = QFontDatabase::applicationFontFamilies(manrope).value(0);
     bool ok = true;
-
-    {   // Light one-pixel outlines on light tinted fills.
+    for (const Style& style : styles) {
         Look look;
-        look.pixelSize = 13;
-        look.fill = QColor("#f3f6fb");
-        look.header = QColor("#e1e8f4");
-        look.border = QColor("#c3cddc");
-        look.line = QColor("#8a94a6");
-        Diagram d = shop();
+        look.family = style.family ? QString::fromLatin1(style.family) : manropeFamily;
+        look.pixelSize = style.pixelSize;
+        const QStringList colours = QString::fromLatin1(style.colours).split(QLatin1Char(' '));
+        QColor Look::*const fields[] = {&Look::paper, &Look::fill, &Look::header, &Look::headerText,
+                                        &Look::text, &Look::typeText, &Look::border, &Look::line};
+        for (int i = 0; i < 8; ++i)
+            look.*fields[i] = QColor(colours.at(i));
+        look.typesRight = style.features & TypesRight;
+        look.keyColumn = style.features & KeyColumn;
+        if (look.keyColumn)
+            look.lineLabel = QStringLiteral("has");
+        if (style.features & Bands) {
+            look.headerColours = QStringList{"#316896", "#a0522d", "#2e7d4f", "#6a4c93", "#b03a48", "#1f7a8c"};
+            look.separator = QColor("#e6e8ec");
+            look.radius = 6;
+            look.headerRule = false;
+        }
+        Diagram d = look.keyColumn ? keyed() : shop();
+        if (style.features & Neighbours) {
+            look.gapX = 4;
+            d.grid = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}};
+            d.links = {{0, 3}, {1, 4}, {2, 5}};
+        }
         const QImage image = paint(d, look);
-        ok &= save(image, d, out, "painted-light-outlines.png");
-        // The same drawn on nothing: transparent paper.
-        look.transparent = true;
-        Diagram t = shop();
-        ok &= save(paint(t, look), t, out, "painted-transparent.png");
-        // Rendered at twice the size, then reduced to three quarters and
-        // compressed.
-        Diagram s = scaled(d, 0.75);
-        ok &= save(image.scaled(image.size() * 0.75, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                       .convertToFormat(QImage::Format_RGB32), s, out, "painted-light-outlines-075.jpg", 80);
-    }
-    {   // Dark theme, DejaVu Sans.
-        Look look;
-        look.family = QStringLiteral("DejaVu Sans");
-        look.pixelSize = 12;
-        look.paper = QColor("#1e1f24");
-        look.fill = QColor("#2a2c33");
-        look.header = QColor("#3a3e4a");
-        look.headerText = QColor("#f0f0f0");
-        look.text = look.typeText = QColor("#d8d8d8");
-        look.border = QColor("#6b7180");
-        look.line = QColor("#9aa0ad");
-        look.typesRight = true;
-        Diagram d = shop();
-        ok &= save(paint(d, look), d, out, "painted-dark-dejavu.png");
-    }
-    {   // Coloured title bands, rounded corners, row rules, types at the right.
-        Look look;
-        look.pixelSize = 14;
-        look.paper = QColor("#f7f8fa");
-        look.fill = Qt::white;
-        look.headerColours = {"#316896", "#a0522d", "#2e7d4f", "#6a4c93", "#b03a48", "#1f7a8c"};
-        look.headerText = Qt::white;
-        look.border = QColor("#d5d9e0");
-        look.separator = QColor("#e6e8ec");
-        look.typeText = QColor("#7a8290");
-        look.line = QColor("#6f7c8f");
-        look.radius = 6;
-        look.typesRight = true;
-        look.headerRule = false;
-        Diagram d = shop();
-        const QImage image = paint(d, look);
-        ok &= save(image, d, out, "painted-header-bands.png");
-        Diagram s = scaled(d, 1.5);
-        ok &= save(image.scaled(image.size() * 1.5, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                       .convertToFormat(QImage::Format_RGB32), s, out, "painted-header-bands-150.jpg", 75);
-    }
-    {   // Key | name type tables with tinted titles and labelled connectors.
-        Look look;
-        look.pixelSize = 12;
-        look.fill = Qt::white;
-        look.header = QColor("#dae8fc");
-        look.border = QColor("#6c8ebf");
-        look.line = Qt::black;
-        look.keyColumn = true;
-        look.lineLabel = QStringLiteral("has");
-        Diagram d = keyed();
-        ok &= save(paint(d, look), d, out, "painted-key-columns.png");
-    }
-    {   // An embedded face, tinted fill, neighbours a few pixels apart.
-        Look look;
-        look.family = manropeFamily;
-        look.pixelSize = 15;
-        look.fill = QColor("#fff8e6");
-        look.header = QColor("#fde7b0");
-        look.border = QColor("#b08a2e");
-        look.gapX = 4;
-        Diagram d = shop();
-        d.grid = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}};
-        d.links = {{0, 3}, {1, 4}, {2, 5}};
-        ok &= save(paint(d, look), d, out, "painted-neighbours.png");
+        ok &= save(image, d, out, style.file);
+        if (style.features & TransparentCopy) {
+            look.transparent = true;
+            ok &= save(paint(d, look), d, out, "painted-transparent.png");
+        }
+        if (style.scale > 0)
+            ok &= save(image.scaled(image.size() * style.scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_RGB32),
+                       scaled(d, style.scale), out, style.scaledFile, style.quality);
     }
     return ok ? 0 : 1;
 }
