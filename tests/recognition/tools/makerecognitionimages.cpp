@@ -53,24 +53,6 @@ struct Look
     int gapX = 0;               // when set, tables stand this far apart in a row
 };
 
-QJsonObject truth(const Diagram& d)
-{
-    QJsonArray entities, links;
-    for (const Table& t : d.tables) {
-        QJsonArray names;
-        for (const QString& row : t.rows) {
-            const QStringList words = row.split(QLatin1Char(' '));
-            names.append(words.size() == 3 ? words.at(1) : words.at(0));
-        }
-        entities.append(QJsonObject{{"title", t.title},
-                                    {"attributes", names},
-                                    {"box", QJsonArray{t.box.x(), t.box.y(), t.box.width(), t.box.height()}}});
-    }
-    for (const auto& l : d.links)
-        links.append(QJsonArray{l.first, l.second});
-    return QJsonObject{{"entities", entities}, {"links", links}};
-}
-
 QImage paint(Diagram& d, const Look& look)
 {
     QFont font(look.family);
@@ -240,13 +222,21 @@ bool save(const QImage& image, const Diagram& d, const QString& dir, const QStri
         std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(writer.errorString()));
         return false;
     }
-    // One entity a line.
-    const QJsonObject all = truth(d);
+    // The truth, one entity a line.
     QByteArray text = "{\"entities\":[\n";
-    for (const QJsonValue& entity : all.value("entities").toArray())
-        text += QJsonDocument(entity.toObject()).toJson(QJsonDocument::Compact) + ",\n";
+    for (const Table& t : d.tables) {
+        QJsonArray names;
+        for (const QString& row : t.rows)
+            names.append(row.split(QLatin1Char(' ')).value(row.count(QLatin1Char(' ')) == 2 ? 1 : 0));
+        const QJsonArray box{t.box.x(), t.box.y(), t.box.width(), t.box.height()};
+        text += QJsonDocument(QJsonObject{{"title", t.title}, {"attributes", names}, {"box", box}})
+                    .toJson(QJsonDocument::Compact) + ",\n";
+    }
+    QJsonArray links;
+    for (const auto& l : d.links)
+        links.append(QJsonArray{l.first, l.second});
     text.chop(2);
-    text += "\n],\n\"links\":" + QJsonDocument(all.value("links").toArray()).toJson(QJsonDocument::Compact) + "}\n";
+    text += "\n],\n\"links\":" + QJsonDocument(links).toJson(QJsonDocument::Compact) + "}\n";
     QFile json(dir + QLatin1Char('/') + name.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".json"));
     return json.open(QIODevice::WriteOnly) && json.write(text) > 0;
 }
