@@ -15,8 +15,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <zlib.h>
-
 namespace {
 
 QList<ExpectedEntity> expectedEntities(const PaintedDiagram& painted, double scale = 1.0)
@@ -435,19 +433,9 @@ private Q_SLOTS:
         QTest::newRow("no boxes") << png << "png" << "No rectangular entities were found in the image.";
         // Only the header of a picture of 20,000 x 20,000 pixels: refused
         // by its size before anything is decoded.
-        QByteArray header = QByteArray::fromHex("89504e470d0a1a0a");
-        const auto appendChunk = [&header](const QByteArray& type, const QByteArray& data) {
-            const QByteArray body = type + data;
-            const quint32 crc = quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size())));
-            for (const quint32 value : {quint32(data.size()), crc}) {
-                if (value == crc)
-                    header += body;
-                for (int shift = 24; shift >= 0; shift -= 8)
-                    header += char((value >> shift) & 0xff);
-            }
-        };
-        appendChunk("IHDR", QByteArray::fromHex("00004e2000004e200806000000"));
-        appendChunk("IDAT", QByteArray());
+        // (signature, IHDR of 20000 x 20000 RGBA, empty IDAT)
+        const QByteArray header = QByteArray::fromHex("89504e470d0a1a0a0000000d4948445200004e2000004e200806000000e3704639"
+                                                      "000000004944415435af061e");
         QTest::newRow("too large")
             << header << "png"
             << "The image is too large to read: 20000 x 20000 pixels, 1526 MB when decoded (at most 256 MB).";
