@@ -61,7 +61,6 @@ QImage paint(Diagram& d, const Look& look)
     bold.setBold(true);
     const QFontMetrics fm(font), bm(bold);
     const int rowH = fm.height() + 10, headH = bm.height() + 14, pad = 10;
-    int maxCol = 0, maxRow = 0;
     for (int i = 0; i < d.tables.size(); ++i) {
         Table& t = d.tables[i];
         int nameW = 0, typeW = 0, keyW = look.keyColumn ? fm.horizontalAdvance(QStringLiteral("PK")) + 2 * pad : 0;
@@ -75,8 +74,6 @@ QImage paint(Diagram& d, const Look& look)
         const int width = std::max(bm.horizontalAdvance(t.title) + 2 * pad,
                                    keyW + nameW + typeW + 3 * pad + (look.typesRight ? 30 : fm.horizontalAdvance(' ')));
         const QPair<int, int> at = d.grid.value(i, {i % 3, i / 3});
-        maxCol = std::max(maxCol, at.first);
-        maxRow = std::max(maxRow, at.second);
         t.box = QRect(40 + at.first * look.cellWidth, 40 + at.second * look.cellHeight, width,
                       headH + rowH * int(t.rows.size()) + 6);
     }
@@ -184,7 +181,8 @@ QImage paint(Diagram& d, const Look& look)
     return image;
 }
 
-Diagram shop()
+// With keys, rows start with a key cell: PK, FK or "-".
+Diagram shop(bool keys = false)
 {
     Diagram d;
     d.tables = {
@@ -197,17 +195,11 @@ Diagram shop()
     };
     d.grid = {{0, 0}, {1, 0}, {2, 0}, {2, 1}, {1, 1}, {0, 1}};
     d.links = {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {1, 5}};
-    return d;
-}
-
-Diagram keyed()
-{
-    Diagram d = shop();
     for (Table& t : d.tables) {
         for (QString& row : t.rows) {
-            const QString name = row.section(QLatin1Char(' '), 0, 0);
-            row.prepend(name == QLatin1String("id") ? QStringLiteral("PK ")
-                        : name.endsWith(QLatin1String("_id")) ? QStringLiteral("FK ") : QStringLiteral("- "));
+            if (keys)
+                row.prepend(row.startsWith(QLatin1String("id ")) ? "PK "
+                            : row.section(QLatin1Char(' '), 0, 0).endsWith(QLatin1String("_id")) ? "FK " : "- ");
         }
     }
     return d;
@@ -312,7 +304,7 @@ int main(int argc, char** argv)
             look.radius = 6;
             look.headerRule = false;
         }
-        Diagram d = look.keyColumn ? keyed() : shop();
+        Diagram d = shop(look.keyColumn);
         if (style.features & Neighbours) {
             look.gapX = 4;
             d.grid = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}};
