@@ -42,14 +42,12 @@ struct Look
     int pixelSize = 13;
     bool transparent = false;
     QColor paper, fill, header, headerText, text, typeText, border, line, separator = Qt::transparent;
-    double borderWidth = 1;
     double radius = 0;
     bool typesRight = false;    // the type in its own column at the right
     bool keyColumn = false;     // rows start with a key cell
     bool headerRule = true;     // a rule under the title
     QStringList headerColours;  // one per table, cycling
     QString lineLabel;          // written in the middle of every connector
-    int cellWidth = 300, cellHeight = 260;
     int gapX = 0;               // when set, tables stand this far apart in a row
 };
 
@@ -61,9 +59,10 @@ QImage paint(Diagram& d, const Look& look)
     bold.setBold(true);
     const QFontMetrics fm(font), bm(bold);
     const int rowH = fm.height() + 10, headH = bm.height() + 14, pad = 10;
+    const int keyW = look.keyColumn ? fm.horizontalAdvance(QStringLiteral("PK")) + 2 * pad : 0;
     for (int i = 0; i < d.tables.size(); ++i) {
         Table& t = d.tables[i];
-        int nameW = 0, typeW = 0, keyW = look.keyColumn ? fm.horizontalAdvance(QStringLiteral("PK")) + 2 * pad : 0;
+        int nameW = 0, typeW = 0;
         for (const QString& row : t.rows) {
             QStringList words = row.split(QLatin1Char(' '));
             if (words.size() == 3)
@@ -74,23 +73,17 @@ QImage paint(Diagram& d, const Look& look)
         const int width = std::max(bm.horizontalAdvance(t.title) + 2 * pad,
                                    keyW + nameW + typeW + 3 * pad + (look.typesRight ? 30 : fm.horizontalAdvance(' ')));
         const QPair<int, int> at = d.grid.value(i, {i % 3, i / 3});
-        t.box = QRect(40 + at.first * look.cellWidth, 40 + at.second * look.cellHeight, width,
+        t.box = QRect(40 + at.first * 300, 40 + at.second * 260, width,
                       headH + rowH * int(t.rows.size()) + 6);
     }
-    if (look.gapX > 0) {
-        for (int i = 1; i < d.tables.size(); ++i) {
-            const Table& previous = d.tables.at(i - 1);
-            Table& t = d.tables[i];
-            if (d.grid.value(i).second == d.grid.value(i - 1).second)
-                t.box.moveLeft(previous.box.right() + 1 + look.gapX);
-        }
+    for (int i = 1; look.gapX > 0 && i < d.tables.size(); ++i) {
+        if (d.grid.value(i).second == d.grid.value(i - 1).second)
+            d.tables[i].box.moveLeft(d.tables.at(i - 1).box.right() + 1 + look.gapX);
     }
-    int right = 0, bottom = 0;
-    for (const Table& t : d.tables) {
-        right = std::max(right, t.box.right());
-        bottom = std::max(bottom, t.box.bottom());
-    }
-    QImage image(right + 60, bottom + 60, QImage::Format_ARGB32);
+    QRect all;
+    for (const Table& t : d.tables)
+        all |= t.box;
+    QImage image(all.right() + 60, all.bottom() + 60, QImage::Format_ARGB32);
     image.fill(look.transparent ? QColor(Qt::transparent) : look.paper);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -144,7 +137,7 @@ QImage paint(Diagram& d, const Look& look)
         QPainterPath band;
         band.addRect(QRectF(box.left(), box.top(), box.width(), headH));
         p.fillPath(band.intersected(outline), header);
-        p.setPen(QPen(look.border, look.borderWidth));
+        p.setPen(QPen(look.border, 1));
         p.setBrush(Qt::NoBrush);
         p.drawPath(outline);
         if (look.headerRule)
@@ -153,7 +146,6 @@ QImage paint(Diagram& d, const Look& look)
         p.setPen(look.headerText);
         p.drawText(QRectF(box.left(), box.top(), box.width(), headH), Qt::AlignCenter, t.title);
         p.setFont(font);
-        const int keyW = look.keyColumn ? fm.horizontalAdvance(QStringLiteral("PK")) + 2 * pad : 0;
         for (int r = 0; r < t.rows.size(); ++r) {
             const double y = box.top() + headH + 3 + r * rowH;
             if (look.separator.alpha() > 0 && r > 0) {
