@@ -386,10 +386,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<QByteArray>("rect");
         QTest::addColumn<QByteArray>("size");
-        QTest::newRow("1e10 in a small drawing") << QByteArray("width=\"1e10\" height=\"1e10\"")
-                                                 << QByteArray("width=\"100\" height=\"100\"");
-        QTest::newRow("1e10 in a drawing sized in points") << QByteArray("width=\"1e10\" height=\"1e10\"")
-                                                           << QByteArray("width=\"75pt\" height=\"75pt\"");
+        const QByteArray e10 = "width=\"1e10\" height=\"1e10\"";
+        QTest::newRow("1e10 in a small drawing") << e10 << QByteArray("width=\"100\" height=\"100\"");
+        QTest::newRow("1e10 in a drawing sized in points") << e10 << QByteArray("width=\"75pt\" height=\"75pt\"");
         QTest::newRow("1e20 in a drawing of no size") << QByteArray("width=\"1e20\" height=\"1e20\"") << QByteArray();
     }
     void hugeBoxesAreBounded()
