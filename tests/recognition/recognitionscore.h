@@ -4,6 +4,10 @@
 
 #include "recognition/recognizeddiagram.h"
 
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRectF>
 #include <QSet>
 #include <QString>
@@ -81,13 +85,6 @@ inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const 
         ++score.boxes;
         const RecognizedEntity& r = result.entities.at(best);
         score.titles += r.title == e.title;
-        if (qEnvironmentVariableIsSet("QUILLMAP_RECOGNITION_DETAIL")) {
-            QStringList read;
-            for (const RecognizedAttribute& attribute : r.attributes)
-                read.append(attribute.name + QLatin1Char(':') + attribute.type);
-            qInfo("  %s <- %s | %s <- %s", qPrintable(e.title), qPrintable(r.title),
-                  qPrintable(e.attributeNames.join(QLatin1Char(' '))), qPrintable(read.join(QLatin1Char(' '))));
-        }
         for (int a = 0; a < e.attributeNames.size(); ++a) {
             for (const RecognizedAttribute& attribute : r.attributes) {
                 if (attribute.name == e.attributeNames.at(a)) {
@@ -115,4 +112,32 @@ inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const 
         }
     }
     return score;
+}
+
+// Reads a truth file: entities (title, attribute names, box where known) and
+// links, as [from, to] indexes or as {"one": title, "many": title}.
+inline bool readTruth(const QString& path, QList<ExpectedEntity>& entities, QList<QPair<int, int>>& links)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    const QJsonObject root = QJsonDocument::fromJson(file.readAll()).object();
+    QStringList titles;
+    for (const QJsonValue& value : root.value(QLatin1String("entities")).toArray()) {
+        const QJsonObject e = value.toObject();
+        QStringList names;
+        for (const QJsonValue& name : e.value(QLatin1String("attributes")).toArray())
+            names.append(name.toString());
+        const QJsonArray b = e.value(QLatin1String("box")).toArray();
+        titles.append(e.value(QLatin1String("title")).toString());
+        entities.append({titles.last(), names,
+                         QRectF(b.at(0).toDouble(), b.at(1).toDouble(), b.at(2).toDouble(), b.at(3).toDouble())});
+    }
+    for (const QJsonValue& value : root.value(QLatin1String("links")).toArray()) {
+        const QJsonObject o = value.toObject();
+        links.append(value.isArray() ? qMakePair(value.toArray().at(0).toInt(), value.toArray().at(1).toInt())
+                                     : qMakePair(int(titles.indexOf(o.value(QLatin1String("one")).toString())),
+                                                 int(titles.indexOf(o.value(QLatin1String("many")).toString()))));
+    }
+    return !entities.isEmpty();
 }

@@ -66,4 +66,7 @@ for stem, style in STYLES.items():
         entities.append({"title": name, "attributes": [c for c, _ in columns],
                          "box": [round(left), round(top), round(w * scale), round(h * scale)]})
     with open(stem + ".json", "w") as f:
-        json.dump({"entities": entities, "links": [[a, b] for a, b, _ in LINKS]}, f, indent=2)
+        # One entity a line.
+        compact = lambda v: json.dumps(v, separators=(",", ":"))
+        f.write('{"entities":[\n' + ",\n".join(compact(e) for e in entities) + '\n],\n"links":'
+                + compact([[a, b] for a, b, _ in LINKS]) + "}\n")

@@ -38,40 +38,18 @@ struct Diagram
 
 struct Look
 {
-    QString family = QStringLiteral("Liberation Sans");
+    QString family;
     int pixelSize = 13;
-    QColor paper = Qt::white;
     bool transparent = false;
-    QColor fill = Qt::white, header = Qt::white, headerText = Qt::black, text = QColor(30, 30, 30);
-    QColor typeText = QColor(30, 30, 30), border = Qt::black, separator = Qt::transparent, line = Qt::black;
-    double borderWidth = 1;
+    QColor paper, fill, header, headerText, text, typeText, border, line, separator = Qt::transparent;
     double radius = 0;
     bool typesRight = false;    // the type in its own column at the right
     bool keyColumn = false;     // rows start with a key cell
     bool headerRule = true;     // a rule under the title
     QStringList headerColours;  // one per table, cycling
     QString lineLabel;          // written in the middle of every connector
-    int cellWidth = 300, cellHeight = 260;
     int gapX = 0;               // when set, tables stand this far apart in a row
 };
-
-QJsonObject truth(const Diagram& d)
-{
-    QJsonArray entities, links;
-    for (const Table& t : d.tables) {
-        QJsonArray names;
-        for (const QString& row : t.rows) {
-            const QStringList words = row.split(QLatin1Char(' '));
-            names.append(words.size() == 3 ? words.at(1) : words.at(0));
-        }
-        entities.append(QJsonObject{{"title", t.title},
-                                    {"attributes", names},
-                                    {"box", QJsonArray{t.box.x(), t.box.y(), t.box.width(), t.box.height()}}});
-    }
-    for (const auto& l : d.links)
-        links.append(QJsonArray{l.first, l.second});
-    return QJsonObject{{"entities", entities}, {"links", links}};
-}
 
 QImage paint(Diagram& d, const Look& look)
 {
@@ -81,10 +59,10 @@ QImage paint(Diagram& d, const Look& look)
     bold.setBold(true);
     const QFontMetrics fm(font), bm(bold);
     const int rowH = fm.height() + 10, headH = bm.height() + 14, pad = 10;
-    int maxCol = 0, maxRow = 0;
+    const int keyW = look.keyColumn ? fm.horizontalAdvance(QStringLiteral("PK")) + 2 * pad : 0;
     for (int i = 0; i < d.tables.size(); ++i) {
         Table& t = d.tables[i];
-        int nameW = 0, typeW = 0, keyW = look.keyColumn ? fm.horizontalAdvance(QStringLiteral("PK")) + 2 * pad : 0;
+        int nameW = 0, typeW = 0;
         for (const QString& row : t.rows) {
             QStringList words = row.split(QLatin1Char(' '));
             if (words.size() == 3)
@@ -95,25 +73,17 @@ QImage paint(Diagram& d, const Look& look)
         const int width = std::max(bm.horizontalAdvance(t.title) + 2 * pad,
                                    keyW + nameW + typeW + 3 * pad + (look.typesRight ? 30 : fm.horizontalAdvance(' ')));
         const QPair<int, int> at = d.grid.value(i, {i % 3, i / 3});
-        maxCol = std::max(maxCol, at.first);
-        maxRow = std::max(maxRow, at.second);
-        t.box = QRect(40 + at.first * look.cellWidth, 40 + at.second * look.cellHeight, width,
+        t.box = QRect(40 + at.first * 300, 40 + at.second * 260, width,
                       headH + rowH * int(t.rows.size()) + 6);
     }
-    if (look.gapX > 0) {
-        for (int i = 1; i < d.tables.size(); ++i) {
-            const Table& previous = d.tables.at(i - 1);
-            Table& t = d.tables[i];
-            if (d.grid.value(i).second == d.grid.value(i - 1).second)
-                t.box.moveLeft(previous.box.right() + 1 + look.gapX);
-        }
+    for (int i = 1; look.gapX > 0 && i < d.tables.size(); ++i) {
+        if (d.grid.value(i).second == d.grid.value(i - 1).second)
+            d.tables[i].box.moveLeft(d.tables.at(i - 1).box.right() + 1 + look.gapX);
     }
-    int right = 0, bottom = 0;
-    for (const Table& t : d.tables) {
-        right = std::max(right, t.box.right());
-        bottom = std::max(bottom, t.box.bottom());
-    }
-    QImage image(right + 60, bottom + 60, QImage::Format_ARGB32);
+    QRect all;
+    for (const Table& t : d.tables)
+        all |= t.box;
+    QImage image(all.right() + 60, all.bottom() + 60, QImage::Format_ARGB32);
     image.fill(look.transparent ? QColor(Qt::transparent) : look.paper);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing);
@@ -167,7 +137,7 @@ QImage paint(Diagram& d, const Look& look)
         QPainterPath band;
         band.addRect(QRectF(box.left(), box.top(), box.width(), headH));
         p.fillPath(band.intersected(outline), header);
-        p.setPen(QPen(look.border, look.borderWidth));
+        p.setPen(QPen(look.border, 1));
         p.setBrush(Qt::NoBrush);
         p.drawPath(outline);
         if (look.headerRule)
@@ -176,7 +146,6 @@ QImage paint(Diagram& d, const Look& look)
         p.setPen(look.headerText);
         p.drawText(QRectF(box.left(), box.top(), box.width(), headH), Qt::AlignCenter, t.title);
         p.setFont(font);
-        const int keyW = look.keyColumn ? fm.horizontalAdvance(QStringLiteral("PK")) + 2 * pad : 0;
         for (int r = 0; r < t.rows.size(); ++r) {
             const double y = box.top() + headH + 3 + r * rowH;
             if (look.separator.alpha() > 0 && r > 0) {
@@ -204,7 +173,8 @@ QImage paint(Diagram& d, const Look& look)
     return image;
 }
 
-Diagram shop()
+// With keys, rows start with a key cell: PK, FK or "-".
+Diagram shop(bool keys = false)
 {
     Diagram d;
     d.tables = {
@@ -217,17 +187,11 @@ Diagram shop()
     };
     d.grid = {{0, 0}, {1, 0}, {2, 0}, {2, 1}, {1, 1}, {0, 1}};
     d.links = {{0, 1}, {1, 2}, {2, 3}, {3, 4}, {1, 5}};
-    return d;
-}
-
-Diagram keyed()
-{
-    Diagram d = shop();
     for (Table& t : d.tables) {
         for (QString& row : t.rows) {
-            const QString name = row.section(QLatin1Char(' '), 0, 0);
-            row.prepend(name == QLatin1String("id") ? QStringLiteral("PK ")
-                        : name.endsWith(QLatin1String("_id")) ? QStringLiteral("FK ") : QStringLiteral("- "));
+            if (keys)
+                row.prepend(row.startsWith(QLatin1String("id ")) ? "PK "
+                            : row.section(QLatin1Char(' '), 0, 0).endsWith(QLatin1String("_id")) ? "FK " : "- ");
         }
     }
     return d;
@@ -242,9 +206,23 @@ bool save(const QImage& image, const Diagram& d, const QString& dir, const QStri
         std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(writer.errorString()));
         return false;
     }
+    // The truth, one entity a line.
+    QByteArray text = "{\"entities\":[\n";
+    for (const Table& t : d.tables) {
+        QJsonArray names;
+        for (const QString& row : t.rows)
+            names.append(row.split(QLatin1Char(' ')).value(row.count(QLatin1Char(' ')) == 2 ? 1 : 0));
+        const QJsonArray box{t.box.x(), t.box.y(), t.box.width(), t.box.height()};
+        text += QJsonDocument(QJsonObject{{"title", t.title}, {"attributes", names}, {"box", box}})
+                    .toJson(QJsonDocument::Compact) + ",\n";
+    }
+    QJsonArray links;
+    for (const auto& l : d.links)
+        links.append(QJsonArray{l.first, l.second});
+    text.chop(2);
+    text += "\n],\n\"links\":" + QJsonDocument(links).toJson(QJsonDocument::Compact) + "}\n";
     QFile json(dir + QLatin1Char('/') + name.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".json"));
-    return json.open(QIODevice::WriteOnly)
-        && json.write(QJsonDocument(truth(d)).toJson(QJsonDocument::Indented)) > 0;
+    return json.open(QIODevice::WriteOnly) && json.write(text) > 0;
 }
 
 Diagram scaled(Diagram d, double factor)
@@ -254,6 +232,37 @@ Diagram scaled(Diagram d, double factor)
                       QSize(qRound(t.box.width() * factor), qRound(t.box.height() * factor)));
     return d;
 }
+
+// The looks written, each a PNG of the shop diagram with its truth.
+enum Feature { TypesRight = 1, KeyColumn = 2, Bands = 4, TransparentCopy = 8, Neighbours = 16 };
+struct Style
+{
+    const char* file;
+    const char* family;   // null: the embedded face
+    int pixelSize;
+    const char* colours;  // paper fill header headerText text typeText border line
+    int features;
+    double scale;         // when set, also a compressed copy at this scale
+    const char* scaledFile;
+    int quality;
+};
+const Style styles[] = {
+    // Light one-pixel outlines on light tinted fills, also on transparent
+    // paper, and reduced to three quarters.
+    {"painted-light-outlines.png", "Liberation Sans", 13, "white #f3f6fb #e1e8f4 black #1e1e1e #1e1e1e #c3cddc #8a94a6",
+     TransparentCopy, 0.75, "painted-light-outlines-075.jpg", 80},
+    {"painted-dark-dejavu.png", "DejaVu Sans", 12, "#1e1f24 #2a2c33 #3a3e4a #f0f0f0 #d8d8d8 #d8d8d8 #6b7180 #9aa0ad",
+     TypesRight, 0, nullptr, 0},
+    // Coloured title bands, rounded corners, row rules, types at the right.
+    {"painted-header-bands.png", "Liberation Sans", 14, "#f7f8fa white white white #1e1e1e #7a8290 #d5d9e0 #6f7c8f",
+     TypesRight | Bands, 1.5, "painted-header-bands-150.jpg", 75},
+    // Key | name type tables with tinted titles and labelled connectors.
+    {"painted-key-columns.png", "Liberation Sans", 12, "white white #dae8fc black #1e1e1e #1e1e1e #6c8ebf black",
+     KeyColumn, 0, nullptr, 0},
+    // An embedded face, tinted fill, neighbours a few pixels apart.
+    {"painted-neighbours.png", nullptr, 15, "white #fff8e6 #fde7b0 black #1e1e1e #1e1e1e #b08a2e black", Neighbours, 0,
+     nullptr, 0},
+};
 
 } // namespace
 
@@ -268,87 +277,41 @@ int main(int argc, char** argv)
     const int manrope = QFontDatabase::addApplicationFont(QString::fromLocal8Bit(argv[2]) + "/Manrope-Regular.ttf");
     const QString manropeFamily = QFontDatabase::applicationFontFamilies(manrope).value(0);
     bool ok = true;
-
-    {   // Light one-pixel outlines on light tinted fills.
+    for (const Style& style : styles) {
         Look look;
-        look.pixelSize = 13;
-        look.fill = QColor("#f3f6fb");
-        look.header = QColor("#e1e8f4");
-        look.border = QColor("#c3cddc");
-        look.line = QColor("#8a94a6");
-        Diagram d = shop();
+        look.family = style.family ? QString::fromLatin1(style.family) : manropeFamily;
+        look.pixelSize = style.pixelSize;
+        const QStringList colours = QString::fromLatin1(style.colours).split(QLatin1Char(' '));
+        QColor Look::*const fields[] = {&Look::paper, &Look::fill, &Look::header, &Look::headerText,
+                                        &Look::text, &Look::typeText, &Look::border, &Look::line};
+        for (int i = 0; i < 8; ++i)
+            look.*fields[i] = QColor(colours.at(i));
+        look.typesRight = style.features & TypesRight;
+        look.keyColumn = style.features & KeyColumn;
+        if (look.keyColumn)
+            look.lineLabel = QStringLiteral("has");
+        if (style.features & Bands) {
+            look.headerColours = QStringList{"#316896", "#a0522d", "#2e7d4f", "#6a4c93", "#b03a48", "#1f7a8c"};
+            look.separator = QColor("#e6e8ec");
+            look.radius = 6;
+            look.headerRule = false;
+        }
+        Diagram d = shop(look.keyColumn);
+        if (style.features & Neighbours) {
+            look.gapX = 4;
+            d.grid = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}};
+            d.links = {{0, 3}, {1, 4}, {2, 5}};
+        }
         const QImage image = paint(d, look);
-        ok &= save(image, d, out, "painted-light-outlines.png");
-        // The same drawn on nothing: transparent paper.
-        look.transparent = true;
-        Diagram t = shop();
-        ok &= save(paint(t, look), t, out, "painted-transparent.png");
-        // Rendered at twice the size, then reduced to three quarters and
-        // compressed.
-        Diagram s = scaled(d, 0.75);
-        ok &= save(image.scaled(image.size() * 0.75, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                       .convertToFormat(QImage::Format_RGB32), s, out, "painted-light-outlines-075.jpg", 80);
-    }
-    {   // Dark theme, DejaVu Sans.
-        Look look;
-        look.family = QStringLiteral("DejaVu Sans");
-        look.pixelSize = 12;
-        look.paper = QColor("#1e1f24");
-        look.fill = QColor("#2a2c33");
-        look.header = QColor("#3a3e4a");
-        look.headerText = QColor("#f0f0f0");
-        look.text = look.typeText = QColor("#d8d8d8");
-        look.border = QColor("#6b7180");
-        look.line = QColor("#9aa0ad");
-        look.typesRight = true;
-        Diagram d = shop();
-        ok &= save(paint(d, look), d, out, "painted-dark-dejavu.png");
-    }
-    {   // Coloured title bands, rounded corners, row rules, types at the right.
-        Look look;
-        look.pixelSize = 14;
-        look.paper = QColor("#f7f8fa");
-        look.fill = Qt::white;
-        look.headerColours = {"#316896", "#a0522d", "#2e7d4f", "#6a4c93", "#b03a48", "#1f7a8c"};
-        look.headerText = Qt::white;
-        look.border = QColor("#d5d9e0");
-        look.separator = QColor("#e6e8ec");
-        look.typeText = QColor("#7a8290");
-        look.line = QColor("#6f7c8f");
-        look.radius = 6;
-        look.typesRight = true;
-        look.headerRule = false;
-        Diagram d = shop();
-        const QImage image = paint(d, look);
-        ok &= save(image, d, out, "painted-header-bands.png");
-        Diagram s = scaled(d, 1.5);
-        ok &= save(image.scaled(image.size() * 1.5, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
-                       .convertToFormat(QImage::Format_RGB32), s, out, "painted-header-bands-150.jpg", 75);
-    }
-    {   // Key | name type tables with tinted titles and labelled connectors.
-        Look look;
-        look.pixelSize = 12;
-        look.fill = Qt::white;
-        look.header = QColor("#dae8fc");
-        look.border = QColor("#6c8ebf");
-        look.line = Qt::black;
-        look.keyColumn = true;
-        look.lineLabel = QStringLiteral("has");
-        Diagram d = keyed();
-        ok &= save(paint(d, look), d, out, "painted-key-columns.png");
-    }
-    {   // An embedded face, tinted fill, neighbours a few pixels apart.
-        Look look;
-        look.family = manropeFamily;
-        look.pixelSize = 15;
-        look.fill = QColor("#fff8e6");
-        look.header = QColor("#fde7b0");
-        look.border = QColor("#b08a2e");
-        look.gapX = 4;
-        Diagram d = shop();
-        d.grid = {{0, 0}, {1, 0}, {2, 0}, {0, 1}, {1, 1}, {2, 1}};
-        d.links = {{0, 3}, {1, 4}, {2, 5}};
-        ok &= save(paint(d, look), d, out, "painted-neighbours.png");
+        ok &= save(image, d, out, style.file);
+        if (style.features & TransparentCopy) {
+            look.transparent = true;
+            ok &= save(paint(d, look), d, out, "painted-transparent.png");
+        }
+        if (style.scale > 0)
+            ok &= save(image.scaled(image.size() * style.scale, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
+                           .convertToFormat(QImage::Format_RGB32),
+                       scaled(d, style.scale), out, style.scaledFile, style.quality);
     }
     return ok ? 0 : 1;
 }
