@@ -172,10 +172,8 @@ private:
     {
         part<QTabWidget>("tabWidget")->setCurrentIndex(1);
         auto* grid = part<QTableView>("tableViewColumns");
-        const QModelIndexList found = grid->model()->match(grid->model()->index(0, 0), Qt::DisplayRole, columnName, 1,
-                                                                  Qt::MatchExactly);
-        if (!found.isEmpty())
-            grid->setCurrentIndex(found.first());
+        QAbstractItemModel* rows = grid->model();
+        grid->setCurrentIndex(rows->match(rows->index(0, 0), Qt::DisplayRole, columnName, 1, Qt::MatchExactly).value(0));
         return grid;
     }
     void removeInExplorer(const QString& kind, const QString& id)
