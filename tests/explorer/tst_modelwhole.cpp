@@ -41,7 +41,6 @@
 #include <QTreeView>
 
 #include <cmath>
-#include <functional>
 #include <memory>
 
 using namespace ExplorerKind;
@@ -472,21 +471,19 @@ private slots:
         font.setBold(true);
         text->setFont(font);
         font.setBold(false);
-        const std::pair<QGraphicsItem*, std::function<void()>> items[] = {
-            {entity->titleLabel(), [&] { entity->titleLabel()->setFont(font); }},
-            {entity->nameLabel(0), [&] { entity->nameLabel(0)->setFont(font); }},
-            {text, [&] { text->setFont(font); }},
-        };
-        for (const auto& [item, makeRegular] : items) {
+        const auto check = [&](auto* item) {
             view()->centerOn(item);
             settle();
             const QRect area = view()->mapFromScene(item->sceneBoundingRect()).boundingRect();
             const int boldInk = inkIn(view()->viewport(), area);
-            makeRegular();
+            item->setFont(font);
             settle();
             const int regularInk = inkIn(view()->viewport(), area);
             QVERIFY2(boldInk > regularInk * 1.15, qPrintable(QStringLiteral("%1 vs %2").arg(boldInk).arg(regularInk)));
-        }
+        };
+        check(entity->titleLabel());
+        check(entity->nameLabel(0));
+        check(text);
     }
 };
 
