@@ -200,15 +200,13 @@ void TestUnsavedChanges::untouchedDocumentsAskNothing()
 void TestUnsavedChanges::editRoadsMakeTheCheckAsk_data()
 {
     QTest::addColumn<QString>("road");
-    QTest::newRow("no edit") << QString();
     QTest::newRow("canvas: the entity dragged") << QStringLiteral("canvas");
     QTest::newRow("details pane: the table's name typed") << QStringLiteral("details");
     QTest::newRow("explorer: the table's row renamed") << QStringLiteral("explorer");
 }
 
-// The check answers at once while nothing was done since the document was
-// saved; an edit by any road a user takes, with keys as a person types
-// them, makes it ask again.
+// Showing a saved table is no edit; an edit by any road, typed as a person
+// types, makes the check ask.
 void TestUnsavedChanges::editRoadsMakeTheCheckAsk()
 {
     QFETCH(QString, road);
@@ -216,56 +214,43 @@ void TestUnsavedChanges::editRoadsMakeTheCheckAsk()
     saveAs(dir.filePath(QStringLiteral("roads.json")));
     window->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window.get()));
-    // Showing the table is no edit.
     entity->setSelected(true);
     QVERIFY(waitUntilIdle(window.get()));
     QVERIFY(!window->hasUnsavedChanges());
 
     if (road == QLatin1String("canvas")) {
         QWidget* viewport = canvasView(window.get())->viewport();
-        const QPointF before = entity->pos();
         const QPoint grip = canvasView(window.get())->mapFromScene(
             entity->mapToScene(entity->boundingRect().topLeft() + QPointF(4, 4)));
         sendMouseEvent(viewport, QEvent::MouseButtonPress, grip, Qt::LeftButton, Qt::LeftButton);
         for (int step = 1; step <= 4; ++step)
-            sendMouseEvent(viewport, QEvent::MouseMove, grip + QPoint(20 * step, 10 * step), Qt::NoButton,
-                           Qt::LeftButton);
+            sendMouseEvent(viewport, QEvent::MouseMove, grip + QPoint(20, 10) * step, Qt::NoButton, Qt::LeftButton);
         sendMouseEvent(viewport, QEvent::MouseButtonRelease, grip + QPoint(80, 40), Qt::LeftButton, Qt::NoButton);
-        QVERIFY(entity->pos() != before);
-    } else if (road == QLatin1String("details")) {
-        auto* name = window->findChild<QLineEdit*>(QStringLiteral("lineEditTable"));
-        QVERIFY(name);
-        name->setFocus();
-        QTRY_VERIFY(name->hasFocus());
-        name->end(false);
-        QTest::keyClicks(name, QStringLiteral("_renamed"));
-        QTest::keyClick(name, Qt::Key_Return);
-        QTRY_COMPARE(entity->title(), QStringLiteral("table_1_renamed"));
-    } else if (road == QLatin1String("explorer")) {
-        auto* tree = window->findChild<QTreeView*>(QStringLiteral("treeViewProject"));
-        QVERIFY(tree);
-        const QModelIndexList rows = tree->model()->match(tree->model()->index(0, 0), Qt::DisplayRole,
-                                                          QStringLiteral("table_1"), 1,
-                                                          Qt::MatchExactly | Qt::MatchRecursive);
-        QCOMPARE(rows.size(), 1);
-        tree->setCurrentIndex(rows.first());
-        tree->setFocus();
-        QTRY_VERIFY(tree->hasFocus());
-        QTest::keyClick(tree, Qt::Key_F2);
-        auto* editor = tree->viewport()->findChild<QLineEdit*>();
-        QVERIFY(editor);
+    } else {
+        auto* editor = window->findChild<QLineEdit*>(QStringLiteral("lineEditTable"));
+        if (road == QLatin1String("explorer")) {
+            auto* tree = window->findChild<QTreeView*>(QStringLiteral("treeViewProject"));
+            tree->setCurrentIndex(tree->model()
+                                      ->match(tree->model()->index(0, 0), Qt::DisplayRole, QStringLiteral("table_1"),
+                                              1, Qt::MatchExactly | Qt::MatchRecursive)
+                                      .value(0));
+            tree->setFocus();
+            QTRY_VERIFY(tree->hasFocus());
+            QTest::keyClick(tree, Qt::Key_F2);
+            editor = tree->viewport()->findChild<QLineEdit*>();
+            QVERIFY(editor);
+        }
+        editor->setFocus();
+        QTRY_VERIFY(editor->hasFocus());
         editor->selectAll();
         QTest::keyClicks(editor, QStringLiteral("orders"));
         QTest::keyClick(editor, Qt::Key_Return);
         QTRY_COMPARE(entity->title(), QStringLiteral("orders"));
     }
     QVERIFY(waitUntilIdle(window.get()));
-
-    const bool edited = !road.isEmpty();
-    QCOMPARE(window->hasUnsavedChanges(), edited);
-    answer = QMessageBox::Cancel;
-    QCOMPARE(window->close(), !edited);
-    QCOMPARE(questions.size(), edited ? 1 : 0);
+    QVERIFY(window->hasUnsavedChanges());
+    QVERIFY(!window->close());
+    QCOMPARE(questions.size(), 1);
 }
 
 void TestUnsavedChanges::openAsksFirst_data()

@@ -139,22 +139,20 @@ void TestCrossingRoutes::dropsOnGeneratedDiagrams()
         }
         dropEntity(scene, moving, to);
 
-        // An edge of the moved entity that changed side spreads the slots of
-        // that side of its other entity, whose edges may move with them.
+        // A neighbour's edges may move with its spread slots, routed afresh.
         QSet<const EntityItem*> neighbours;
         for (const EdgeItem* edge : moving->edges())
             neighbours << edge->fromEntity() << edge->toEntity();
         for (const auto& [edge, old] : before) {
             if (edge->fromEntity() == moving || edge->toEntity() == moving || edge->isSelfRelation())
                 continue;
+            const QString where = QStringLiteral("seed %1, edge %2").arg(seed).arg(edge->id());
             if ((neighbours.contains(edge->fromEntity()) || neighbours.contains(edge->toEntity())) && edge->route() != old) {
-                // Routed afresh in the scene as it is now.
                 const QList<QPointF> now = edge->route();
                 edge->updatePath();
-                QVERIFY2(edge->route() == now, qPrintable(QStringLiteral("seed %1, edge %2").arg(seed).arg(edge->id())));
+                QVERIFY2(edge->route() == now, qPrintable(where));
                 continue;
             }
-            const QString where = QStringLiteral("seed %1, edge %2").arg(seed).arg(edge->id());
             if (!crosses(old, moving)) {
                 // Left alone, to the last digit.
                 QVERIFY2(edge->route() == old, qPrintable(where));
