@@ -3,6 +3,7 @@
 #include "app/dialoghooks.h"
 #include "details/detailslookups.h"
 #include "diagram/entityitem.h"
+#include "explorer/entityrows.h"
 #include "explorer/tablesync.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
@@ -107,6 +108,10 @@ void TableDetailsController::removeColumn()
         // The window may have dropped the column with its row already.
         if (table)
             table->removeColumn(id);
+        // A table on the canvas never stays without rows: its key row came
+        // back there, and the model takes it too.
+        if (table && box && table->columns().isEmpty() && box->attributeCount() > 0)
+            TableSync::syncColumns(table, entityRows(box), project);
         refresh();
         return;
     }

@@ -373,6 +373,20 @@ private slots:
         QCOMPARE(rowNames(window->findEntityOnScene(childId)), QStringList{"table_2_id"});
     }
 
+    void aTableKeepsOneColumnInModelAndCanvas()
+    {
+        TableItem* table = newTable();
+        EntityItem* entity = drop(table->id(), QPointF(0, 0));
+        clickOn(entity);
+        QTableView* grid = showColumn(QStringLiteral("table_1_id"));
+        answer(QMessageBox::Yes, QStringLiteral("Remove"));
+        press(grid, Qt::Key_Delete);
+        QCOMPARE(columnNames(table), rowNames(entity));
+        const QString id = table->id();
+        saveAndReopen();
+        QCOMPARE(columnNames(model()->tables().first()), rowNames(window->findEntityOnScene(id)));
+    }
+
     void drawingWithoutADiagramIsKept_data()
     {
         QTest::addColumn<QString>("removed");
