@@ -219,6 +219,10 @@ void AnnotationItem::readIdAndPosition(const QJsonObject& obj)
 
 void AnnotationItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
 {
+    // As on an entity: a right click on an unselected item makes the menu
+    // its own, unless Ctrl adds it to the selection.
+    if (!isSelected() && !(event->modifiers() & Qt::ControlModifier) && scene())
+        scene()->clearSelection();
     setSelected(true);
     QMenu menu;
     QAction* styleAction = menu.addAction(QStringLiteral("Colors and fonts…"));

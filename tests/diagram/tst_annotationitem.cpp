@@ -436,6 +436,20 @@ void TestAnnotationItem::contextMenuAsksTheSceneForTheStyleDialog()
     QCOMPARE(asked.count(), 1);
     QVERIFY(item->isSelected());
 
+    // The menu is the clicked item's alone, unless Ctrl adds it to what is
+    // selected.
+    AnnotationItem* neighbour = addAnnotation(c.scene, kind, QPointF(400, 100));
+    for (const bool ctrl : {false, true}) {
+        c.scene->clearSelection();
+        neighbour->setSelected(true);
+        chooseMenuEntry(QString());
+        QContextMenuEvent event(QContextMenuEvent::Mouse, at, c.viewport()->mapToGlobal(at),
+                                ctrl ? Qt::ControlModifier : Qt::NoModifier);
+        QApplication::sendEvent(c.viewport(), &event);
+        QVERIFY(item->isSelected());
+        QCOMPARE(neighbour->isSelected(), ctrl);
+    }
+
     // On a plain scene the item offers the menu but has nobody to ask.
     QGraphicsScene plain;
     AnnotationItem* loose = kind == TextKind ? static_cast<AnnotationItem*>(new TextItem(QStringLiteral("Text")))
