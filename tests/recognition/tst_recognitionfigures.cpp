@@ -12,6 +12,9 @@
 
 namespace {
 
+// The figures of every picture, for the totals.
+RecognitionScore total;
+
 QString dataFile(const QString& name)
 {
     return QStringLiteral(QUILLMAP_TEST_DATA_DIR "/recognition/") + name;
@@ -55,6 +58,16 @@ private Q_SLOTS:
         const RecognizedDiagram result = recognizeDiagram(dataFile(picture), &error);
         const RecognitionScore score = scoreRecognition(result, expected, joined);
         qInfo("%s: %s", qPrintable(picture), qPrintable(score.describe()));
+        total.boxes += score.boxes;
+        total.expectedBoxes += score.expectedBoxes;
+        total.titles += score.titles;
+        total.attributes += score.attributes;
+        total.expectedAttributes += score.expectedAttributes;
+        total.links += score.links;
+        total.expectedLinks += score.expectedLinks;
+        total.inventedLinks += score.inventedLinks;
+        total.characters += score.characters;
+        total.charactersRight += score.charactersRight;
         QFETCH(int, boxes);
         QFETCH(int, titles);
         QFETCH(int, attributes);
@@ -63,6 +76,24 @@ private Q_SLOTS:
         QVERIFY2(score.boxes >= boxes && score.titles >= titles && score.attributes >= attributes
                      && score.links >= links && score.inventedLinks <= invented,
                  qPrintable(score.describe()));
+    }
+
+    // Over all pictures, against the goals (in percent): titles 85,
+    // attribute names 75, characters 85, invented links at most 5 % of
+    // the links found. The limits are what is reached.
+    void totals()
+    {
+        QVERIFY(total.expectedBoxes > 0);
+        const auto percent = [](int part, int whole) { return whole > 0 ? 100.0 * part / whole : 0.0; };
+        const double titles = percent(total.titles, total.expectedBoxes);
+        const double attributes = percent(total.attributes, total.expectedAttributes);
+        const double characters = percent(total.charactersRight, total.characters);
+        const double invented = percent(total.inventedLinks, total.links);
+        qInfo("all pictures: %s", qPrintable(total.describe()));
+        qInfo("titles %.1f %% (goal 85), attribute names %.1f %% (goal 75), characters %.1f %% (goal 85), "
+              "invented links %.1f %% of found (goal at most 5)", titles, attributes, characters, invented);
+        QVERIFY2(titles >= 60 && attributes >= 65 && characters >= 80 && invented <= 15,
+                 qPrintable(total.describe()));
     }
 };
 
