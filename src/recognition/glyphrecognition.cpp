@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -216,8 +217,17 @@ int pixelSizeForInkHeight(const QString& family, int inkHeight, bool xHeight)
 void appendFamilyTemplates(QList<GlyphTemplate>& templates, const QString& family, int px)
 {
     const QString alphabet = QString::fromLatin1(glyphAlphabet);
-    for (const QFont::Weight weight : {QFont::Bold, QFont::Normal}) {
+    // Titles are set bold or semi-bold; a face that has no semi-bold of
+    // its own gives its bold for both, drawn once.
+    QStringList styles;
+    for (const QFont::Weight weight : {QFont::Bold, QFont::DemiBold, QFont::Normal}) {
         const QFont font = templateFont(family, px, weight);
+        const QFontInfo info(font);
+        const QString style = info.family() + QLatin1Char('/') + info.styleName() + QLatin1Char('/')
+            + QString::number(info.weight());
+        if (styles.contains(style))
+            continue;
+        styles.append(style);
         const int baseline = inkRows(renderCharacter(font, QLatin1Char('x'))).second;
         // Text is placed at fractions of a pixel: a stem may fall on one
         // column or straddle two.
@@ -661,7 +671,27 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
         typicalGap = gaps[gaps.size() / 2];
     }
-    const bool fixedPitch = typicalGap * 4 > tallest;
+    // Wide gaps alone do not make a fixed pitch (small text of some faces
+    // is set loosely): the letters must also stand at even distances,
+    // centre to centre, whatever their widths.
+    bool evenPitch = false;
+    if (typicalGap * 4 > tallest) {
+        std::vector<double> steps;
+        for (size_t k = 1; k < letters.size(); ++k) {
+            if (letters[k].left - letters[k - 1].right <= 2 * typicalGap)
+                steps.push_back(0.5 * (letters[k].left + letters[k].right - letters[k - 1].left - letters[k - 1].right));
+        }
+        if (steps.size() >= 3) {
+            std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2), steps.end());
+            const double step = steps[steps.size() / 2];
+            std::vector<double> spread;
+            for (const double d : steps)
+                spread.push_back(std::abs(d - step));
+            std::nth_element(spread.begin(), spread.begin() + static_cast<std::ptrdiff_t>(spread.size() / 2), spread.end());
+            evenPitch = spread[spread.size() / 2] <= std::max(1.0, 0.12 * step);
+        }
+    }
+    const bool fixedPitch = evenPitch;
     const auto sidePad = [&](const Blob& blob) {
         if (fixedPitch)
             return std::max(0, (typicalWidth - blob.width()) / 3);
@@ -745,7 +775,7 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
             const QRect whole(blob.left, blob.top, blob.width(), blob.height());
             double score = 0;
             QChar c = matchPart(whole, &score);
-            if (score < 0.62 && blob.width() >= 0.7 * tallest) {
+            if (score < 0.8 && blob.width() >= 0.7 * tallest) {
                 // Letters run together: cut off, from the left, the piece
                 // that reads best, as long as the pieces read better.
                 QString pieces;
@@ -777,7 +807,7 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
                     ++pieceCount;
                     x += bestWidth;
                 }
-                if (x > blob.right && pieceCount > 1 && piecesScore / pieceCount > score + 0.05) {
+                if (x > blob.right && pieceCount > 1 && piecesScore / pieceCount > score + 0.08) {
                     text.append(pieces);
                     sum += piecesScore;
                     matched += pieceCount;
