@@ -895,17 +895,34 @@ QImage binarizeTextLine(const QImage& grey, const QRect& rect, double depth)
         for (int x = 0; x < w; ++x)
             columnDarkest[static_cast<size_t>(x)] = std::min<int>(columnDarkest[static_cast<size_t>(x)], line[x]);
     }
+    // The rules between the columns of a table run dark through the whole
+    // line: they part stretches and do not set the grey of their letters.
+    std::vector<uchar> rule(static_cast<size_t>(w), 0);
+    {
+        std::vector<int> darkRows(static_cast<size_t>(w), 0);
+        for (int y = 0; y < h; ++y) {
+            const uchar* line = crop.constScanLine(y);
+            for (int x = 0; x < w; ++x)
+                darkRows[static_cast<size_t>(x)] += paper - line[x] >= 40;
+        }
+        for (int x = 0; x < w; ++x)
+            rule[static_cast<size_t>(x)] = h >= 8 && darkRows[static_cast<size_t>(x)] * 10 >= h * 9;
+    }
     std::vector<int> threshold(static_cast<size_t>(w), -1);
+    for (int x = 0; x < w; ++x) {
+        if (rule[static_cast<size_t>(x)])
+            threshold[static_cast<size_t>(x)] = (paper + columnDarkest[static_cast<size_t>(x)] + 1) / 2;
+    }
     const int gapLimit = std::max(4, h / 2);
     int x = 0;
     while (x < w) {
-        if (paper - columnDarkest[static_cast<size_t>(x)] < 40) {
+        if (rule[static_cast<size_t>(x)] || paper - columnDarkest[static_cast<size_t>(x)] < 40) {
             ++x;
             continue;
         }
         const int first = x;
         int last = x, gap = 0;
-        for (; x < w && gap <= gapLimit; ++x) {
+        for (; x < w && gap <= gapLimit && !rule[static_cast<size_t>(x)]; ++x) {
             if (paper - columnDarkest[static_cast<size_t>(x)] >= 40) {
                 last = x;
                 gap = 0;
@@ -935,8 +952,10 @@ QImage binarizeTextLine(const QImage& grey, const QRect& rect, double depth)
         }
         const int t = int(paper - depth * (paper - letters) + 0.5);
         const int from = std::max(0, first - 1), to = std::min(w - 1, last + 1);
-        for (int k = from; k <= to; ++k)
-            threshold[static_cast<size_t>(k)] = t;
+        for (int k = from; k <= to; ++k) {
+            if (!rule[static_cast<size_t>(k)])
+                threshold[static_cast<size_t>(k)] = t;
+        }
         x = last + 1;
     }
     for (int y = 0; y < h; ++y) {
@@ -962,12 +981,25 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
             & mask.rect();
         if (inner.width() < 10 || inner.height() < 8)
             continue;
+        // The rules between the columns of a table run down the whole box
+        // and would join its lines into one: they are not counted.
+        std::vector<int> columnInk(static_cast<size_t>(inner.width()), 0);
+        for (int y = 0; y < inner.height(); ++y) {
+            const uchar* line = mask.constScanLine(inner.top() + y) + inner.left();
+            for (int x = 0; x < inner.width(); ++x)
+                columnInk[static_cast<size_t>(x)] += line[x] == 0;
+        }
+        std::vector<uchar> counted(static_cast<size_t>(inner.width()), 1);
+        if (inner.height() >= 40) {
+            for (int x = 0; x < inner.width(); ++x)
+                counted[static_cast<size_t>(x)] = columnInk[static_cast<size_t>(x)] * 20 < inner.height() * 17;
+        }
         std::vector<int> profile(static_cast<size_t>(inner.height()), 0);
         for (int y = 0; y < inner.height(); ++y) {
             const uchar* line = mask.constScanLine(inner.top() + y) + inner.left();
             int count = 0;
             for (int x = 0; x < inner.width(); ++x)
-                count += line[x] == 0;
+                count += line[x] == 0 && counted[static_cast<size_t>(x)];
             profile[static_cast<size_t>(y)] = count;
         }
         const int t = inner.width() > 119 ? inner.width() / 40 : 2;
