@@ -807,7 +807,14 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
                     ++pieceCount;
                     x += bestWidth;
                 }
-                if (x > blob.right && pieceCount > 1 && piecesScore / pieceCount > score + 0.08) {
+                // An m or w read whole is not cut into the stems and arches
+                // it is made of (r n, r r, v v), which match better only
+                // because they are narrower.
+                const bool strokesOfWhole = (c == QLatin1Char('m') || c == QLatin1Char('w'))
+                    && std::all_of(pieces.cbegin(), pieces.cend(), [](QChar p) {
+                           return QStringLiteral("rnvilI1").contains(p);
+                       });
+                if (x > blob.right && pieceCount > 1 && !strokesOfWhole && piecesScore / pieceCount > score + 0.08) {
                     text.append(pieces);
                     sum += piecesScore;
                     matched += pieceCount;
