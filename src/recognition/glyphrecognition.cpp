@@ -716,10 +716,15 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         const auto matchPart = [&](const QRect& part, double* score) {
             return matchInkShape(inkShape(crop, part, baseline), templates, score);
         };
-        // An o whose right side is open in the middle is a c.
+        // An o whose right side is open in the middle is a c. Small
+        // letters bring the ends of a c close together: only the two
+        // middle rows are sure to be open.
         const auto openOnRight = [&](const QRect& part) {
             const int x0 = std::max(part.left(), part.right() - std::max(1, part.width() / 5));
-            for (int y = part.top() + part.height() * 2 / 5; y <= part.top() + part.height() * 3 / 5; ++y) {
+            const int middle = part.top() + part.height() / 2;
+            const int first = part.height() < 10 ? middle - 1 : part.top() + part.height() * 2 / 5;
+            const int last = part.height() < 10 ? middle : part.top() + part.height() * 3 / 5;
+            for (int y = first; y <= last; ++y) {
                 for (int x = x0; x <= part.right(); ++x) {
                     if (isInk(x, y))
                         return false;
@@ -727,9 +732,20 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
             }
             return true;
         };
+        // ... and a c whose right side is drawn through the middle an o.
+        const auto closedOnRight = [&](const QRect& part) {
+            const int middle = part.top() + part.height() / 2;
+            for (int y = middle - 1; y <= middle; ++y) {
+                if (!isInk(part.right(), y) && !isInk(part.right() - 1, y))
+                    return false;
+            }
+            return true;
+        };
         const auto settle = [&](QChar c, const QRect& part, bool dotted) {
             if (c == QLatin1Char('o') && part.width() >= 4 && openOnRight(part))
                 c = QLatin1Char('c');
+            else if (c == QLatin1Char('c') && part.width() >= 4 && closedOnRight(part))
+                c = QLatin1Char('o');
             if (dotted && (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('1')))
                 c = QLatin1Char('i');
             // A stem as short as the small letters is an i whose dot was lost.
@@ -775,7 +791,7 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
             const QRect whole(blob.left, blob.top, blob.width(), blob.height());
             double score = 0;
             QChar c = matchPart(whole, &score);
-            if (score < 0.8 && blob.width() >= 0.7 * tallest) {
+            if (score < 0.85 && blob.width() >= 0.7 * tallest) {
                 // Letters run together: cut off, from the left, the piece
                 // that reads best, as long as the pieces read better.
                 QString pieces;
@@ -1102,15 +1118,20 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                     readings.append(reading);
                 }
                 // An underscore seen at one cut where another sees a gap is
-                // ink: the flat stroke is the faintest part of a line.
+                // ink: the flat stroke is the faintest part of a line. So is
+                // the dot of an i that another cut runs into its stem.
+                const auto fainter = [](QChar seen, QChar other) {
+                    return (seen == QLatin1Char('_') && other == QLatin1Char(' '))
+                        || (seen == QLatin1Char('i')
+                            && (other == QLatin1Char('l') || other == QLatin1Char('I') || other == QLatin1Char('1')));
+                };
                 for (const QString& reading : qAsConst(readings)) {
                     if (reading.size() != text.size() || reading == text)
                         continue;
-                    bool onlyUnderscores = true;
-                    for (int c = 0; c < text.size() && onlyUnderscores; ++c)
-                        onlyUnderscores = reading.at(c) == text.at(c)
-                            || (reading.at(c) == QLatin1Char('_') && text.at(c) == QLatin1Char(' '));
-                    if (onlyUnderscores)
+                    bool onlyFainter = true;
+                    for (int c = 0; c < text.size() && onlyFainter; ++c)
+                        onlyFainter = reading.at(c) == text.at(c) || fainter(reading.at(c), text.at(c));
+                    if (onlyFainter)
                         text = reading;
                 }
             } else {
