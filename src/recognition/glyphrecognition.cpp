@@ -1088,7 +1088,7 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                 return profile[static_cast<size_t>(row)] * 2 < inner.width()
                     && std::abs(groundAt(row) - ground) <= 24;
             };
-            const int up = std::clamp(height / 5, 0, std::max(above, 0));
+            const int up = std::clamp(height * 2 / 5, 0, std::max(above, 0));
             for (int g = 0; g < up && extendsTo(start - 1); ++g)
                 --start;
             const int down = std::clamp(height * 2 / 5, 0, std::max(below, 0));
@@ -1104,18 +1104,77 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                 // templates best wins.
                 double best = -1;
                 QStringList readings;
+                // A row more above and below tells the rules of a table,
+                // which run on, from letters.
+                const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
+                const QRect within = lineRect.translated(-around.topLeft());
+                QImage bestImage, deepImage;
                 for (const double depth : {0.5, 0.4, 0.6}) {
-                    // A row more above and below tells the rules of a table,
-                    // which run on, from letters.
-                    const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
                     const QImage local = binarizeTextLine(grey, around, depth);
                     double score = 0;
-                    const QString reading = recognizeTextLine(local, lineRect.translated(-around.topLeft()), cache, &score);
+                    const QString reading = recognizeTextLine(local, within, cache, &score);
                     if (score > best + 0.01) {
                         best = score;
                         text = reading;
+                        bestImage = local;
                     }
+                    if (depth == 0.4)
+                        deepImage = local;
                     readings.append(reading);
+                }
+                // An underscore is the faintest stroke of a line: one that a
+                // deeper cut shows low in a gap between letters is added to
+                // the letters of the best cut.
+                if (!bestImage.isNull() && bestImage.size() == deepImage.size() && bestImage != deepImage) {
+                    QImage joined = bestImage;
+                    const int w = joined.width(), h = joined.height();
+                    std::vector<uchar> letterColumn(static_cast<size_t>(w), 0);
+                    for (int y = 0; y < h; ++y) {
+                        const uchar* line = bestImage.constScanLine(y);
+                        for (int x = 0; x < w; ++x)
+                            letterColumn[static_cast<size_t>(x)] |= line[x] == 0;
+                    }
+                    bool added = false;
+                    const int minimum = std::max(3, within.height() / 3);
+                    for (int y = within.top() + within.height() / 2; y <= within.bottom() && y < h; ++y) {
+                        const uchar* deep = deepImage.constScanLine(y);
+                        const uchar* above = deepImage.constScanLine(std::max(0, y - 2));
+                        int x = 0;
+                        while (x < w) {
+                            if (deep[x] != 0) {
+                                ++x;
+                                continue;
+                            }
+                            int end = x;
+                            while (end < w && deep[end] == 0)
+                                ++end;
+                            // Flat: nothing of it two rows higher; in a gap of
+                            // the best cut, with letters on both sides.
+                            bool flat = end - x >= minimum && end - x <= 3 * within.height();
+                            for (int k = x; k < end && flat; ++k)
+                                flat = above[k] != 0;
+                            for (int k = x; k < end && flat; ++k)
+                                flat = !letterColumn[static_cast<size_t>(k)] || k - x < 2 || end - 1 - k < 2;
+                            const bool letterLeft = std::any_of(letterColumn.begin(), letterColumn.begin() + x,
+                                                                [](uchar v) { return v != 0; });
+                            const bool letterRight = std::any_of(letterColumn.begin() + end, letterColumn.end(),
+                                                                 [](uchar v) { return v != 0; });
+                            if (flat && letterLeft && letterRight) {
+                                uchar* line = joined.scanLine(y);
+                                for (int k = x; k < end; ++k)
+                                    line[k] = 0;
+                                added = true;
+                            }
+                            x = end;
+                        }
+                    }
+                    if (added) {
+                        double score = 0;
+                        const QString reading = recognizeTextLine(joined, within, cache, &score);
+                        if (reading.count(QLatin1Char('_')) > text.count(QLatin1Char('_'))
+                            && reading.size() == text.size() && score >= best - 0.02)
+                            text = reading;
+                    }
                 }
                 // An underscore seen at one cut where another sees a gap is
                 // ink: the flat stroke is the faintest part of a line. So is
