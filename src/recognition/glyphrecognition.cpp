@@ -19,6 +19,12 @@ namespace {
 
 constexpr int CellWidth = 16;
 constexpr int CellHeight = 24;
+// Text whose letters fill no more rows than this is also read enlarged
+// twice; the enlarged reading's agreement counts this much more, since
+// smoothed strokes cut from grey never fit a template as closely as crisp
+// ones do.
+constexpr int SmallTextRows = 9;
+constexpr double EnlargedReadingBonus = 0.06;
 
 struct Blob
 {
@@ -1107,20 +1113,38 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                 // A row more above and below tells the rules of a table,
                 // which run on, from letters.
                 const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
-                const QRect within = lineRect.translated(-around.topLeft());
+                const QRect plainWithin = lineRect.translated(-around.topLeft());
+                QRect within = plainWithin;
                 QImage bestImage, deepImage;
-                for (const double depth : {0.5, 0.4, 0.6}) {
-                    const QImage local = binarizeTextLine(grey, around, depth);
-                    double score = 0;
-                    const QString reading = recognizeTextLine(local, within, cache, &score);
-                    if (score > best + 0.01) {
-                        best = score;
-                        text = reading;
-                        bestImage = local;
+                // Letters only a few pixels high are also read enlarged
+                // smoothly before the cut, in which their strokes keep apart.
+                const int scales = height <= SmallTextRows ? 2 : 1;
+                for (int scale = 1; scale <= scales; ++scale) {
+                    QImage source = grey;
+                    QRect sourceRect = around, sourceWithin = plainWithin;
+                    if (scale > 1) {
+                        source = grey.copy(around).scaled(around.width() * scale, around.height() * scale,
+                                                          Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                        sourceRect = source.rect();
+                        sourceWithin = QRect(plainWithin.x() * scale, plainWithin.y() * scale,
+                                             plainWithin.width() * scale, plainWithin.height() * scale);
                     }
-                    if (depth == 0.4)
-                        deepImage = local;
-                    readings.append(reading);
+                    for (const double depth : {0.5, 0.4, 0.6}) {
+                        const QImage local = binarizeTextLine(source, sourceRect, depth);
+                        double score = 0;
+                        const QString reading = recognizeTextLine(local, sourceWithin, cache, &score);
+                        if (scale > 1)
+                            score += EnlargedReadingBonus;
+                        if (score > best + 0.01) {
+                            best = score;
+                            text = reading;
+                            bestImage = local;
+                            within = sourceWithin;
+                        }
+                        if (depth == 0.4 && (scale == 1 || bestImage.size() == local.size()))
+                            deepImage = local;
+                        readings.append(reading);
+                    }
                 }
                 // An underscore is the faintest stroke of a line: one that a
                 // deeper cut shows low in a gap between letters is added to
