@@ -41,7 +41,7 @@ private Q_SLOTS:
         QTest::newRow("light outlines, 0.75, jpeg") << "painted-light-outlines-075.jpg" << 6 << 1 << 0 << 5 << 0;
         QTest::newRow("transparent") << "painted-transparent.png" << 6 << 6 << 19 << 5 << 0;
         QTest::newRow("dark, DejaVu") << "painted-dark-dejavu.png" << 6 << 6 << 20 << 5 << 0;
-        QTest::newRow("header bands") << "painted-header-bands.png" << 6 << 6 << 18 << 5 << 1;
+        QTest::newRow("header bands") << "painted-header-bands.png" << 6 << 6 << 18 << 5 << 0;
         QTest::newRow("header bands, 1.5, jpeg") << "painted-header-bands-150.jpg" << 6 << 6 << 19 << 5 << 0;
         QTest::newRow("key columns") << "painted-key-columns.png" << 6 << 6 << 19 << 5 << 0;
         QTest::newRow("neighbours") << "painted-neighbours.png" << 6 << 3 << 18 << 3 << 0;
@@ -92,7 +92,7 @@ private Q_SLOTS:
         qInfo("all pictures: %s", qPrintable(total.describe()));
         qInfo("titles %.1f %% (goal 85), attribute names %.1f %% (goal 75), characters %.1f %% (goal 85), "
               "invented links %.1f %% of found (goal at most 5)", titles, attributes, characters, invented);
-        QVERIFY2(titles >= 86.6 && attributes >= 80.4 && characters >= 88.8 && invented <= 15.4,
+        QVERIFY2(titles >= 86.6 && attributes >= 80.4 && characters >= 88.8 && invented <= 13.5,
                  qPrintable(total.describe()));
     }
 };
