@@ -232,9 +232,28 @@ QString nearestColumnTypeWord(const QString& token)
     return best.isEmpty() ? token : best + rest;
 }
 
+QString splitGluedColumnType(const QString& word)
+{
+    // The longest type word that the end of the word starts with, followed
+    // by nothing, a width of up to two figures or a size in parentheses.
+    static const QRegularExpression tail(QStringLiteral("^([a-z]+)([0-9]{0,2}|\\([0-9,]*\\))$"));
+    for (int at = 2; at + 3 <= word.size(); ++at) {
+        const QRegularExpressionMatch match = tail.match(word.mid(at));
+        if (match.hasMatch() && columnTypeWords().contains(match.captured(1))
+            && word.at(at - 1) != QLatin1Char('_'))
+            return word.left(at) + QLatin1Char(' ') + word.mid(at);
+    }
+    return QString();
+}
+
 QString settleRecognizedRow(const QString& row)
 {
-    QStringList words = cleanRecognizedText(row).split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    QString text = cleanRecognizedText(row);
+    // The comma between the figures of a size ("decimal(12,2)") is often
+    // too small to be read: figures in parentheses parted by a space.
+    static const QRegularExpression sizeGap(QStringLiteral("(\\(\\d+) (\\d+\\))"));
+    text.replace(sizeGap, QStringLiteral("\\1,\\2"));
+    QStringList words = text.split(QLatin1Char(' '), Qt::SkipEmptyParts);
     // Column gaps ("|") at either end or after a key marker part nothing.
     const auto isGap = [](const QString& word) { return word == QLatin1String("|"); };
     const auto isKeyMarker = [](const QString& word) {

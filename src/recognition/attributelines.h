@@ -50,3 +50,8 @@ QString nearestColumnTypeWord(const QString& token);
 // word near a type word becomes that word, a first word "ld" (also as
 // "ld_" or "_ld") the key name "id".
 QString settleRecognizedRow(const QString& row);
+
+// A name and a known column type read without the space between them
+// ("placed_ondate", "amountdecimal(12,2)") as "name type"; empty when the
+// word does not end with a type word after a name of two characters or more.
+QString splitGluedColumnType(const QString& word);

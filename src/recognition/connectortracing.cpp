@@ -126,6 +126,7 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     struct Approach
     {
         int nearest = 1 << 20, farthest = -1;
+        bool ink = false;  // some of it drawn, not only reached
     };
     const int bandNear = 8, bandFar = 11, bandOuter = ConnectorTouchReach;
 
@@ -195,6 +196,7 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                     const int d = int(std::lround(distance));
                     a.nearest = std::min(a.nearest, d);
                     a.farthest = std::max(a.farthest, d);
+                    a.ink = a.ink || real;
                 }
                 for (int k = 0; k < 8; ++k) {
                     const int nx = p.x() + dx[k], ny = p.y() + dy[k];
@@ -214,7 +216,9 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                 bool ends = false;
                 for (size_t side = 0; side < entry.second.size(); ++side) {
                     const Approach& a = entry.second[side];
-                    ends = ends || (a.nearest <= (side < 4 ? bandNear : bandNear - 1) && a.farthest >= bandFar);
+                    // Only the reach of a stroke that turns or stops
+                    // farther off does not end it at the box.
+                    ends = ends || (a.ink && a.nearest <= (side < 4 ? bandNear : bandNear - 1) && a.farthest >= bandFar);
                 }
                 if (ends)
                     touched.push_back(entry.first);

@@ -4,6 +4,7 @@
 
 #include <QCoreApplication>
 #include <QFont>
+#include <QFontInfo>
 #include <QFontMetrics>
 #include <QPainter>
 
@@ -18,6 +19,12 @@ namespace {
 
 constexpr int CellWidth = 16;
 constexpr int CellHeight = 24;
+// Text whose letters fill no more rows than this is also read enlarged
+// twice; the enlarged reading's agreement counts this much more, since
+// smoothed strokes cut from grey never fit a template as closely as crisp
+// ones do.
+constexpr int SmallTextRows = 9;
+constexpr double EnlargedReadingBonus = 0.06;
 
 struct Blob
 {
@@ -216,8 +223,17 @@ int pixelSizeForInkHeight(const QString& family, int inkHeight, bool xHeight)
 void appendFamilyTemplates(QList<GlyphTemplate>& templates, const QString& family, int px)
 {
     const QString alphabet = QString::fromLatin1(glyphAlphabet);
-    for (const QFont::Weight weight : {QFont::Bold, QFont::Normal}) {
+    // Titles are set bold or semi-bold; a face that has no semi-bold of
+    // its own gives its bold for both, drawn once.
+    QStringList styles;
+    for (const QFont::Weight weight : {QFont::Bold, QFont::DemiBold, QFont::Normal}) {
         const QFont font = templateFont(family, px, weight);
+        const QFontInfo info(font);
+        const QString style = info.family() + QLatin1Char('/') + info.styleName() + QLatin1Char('/')
+            + QString::number(info.weight());
+        if (styles.contains(style))
+            continue;
+        styles.append(style);
         const int baseline = inkRows(renderCharacter(font, QLatin1Char('x'))).second;
         // Text is placed at fractions of a pixel: a stem may fall on one
         // column or straddle two.
@@ -661,7 +677,27 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         std::nth_element(gaps.begin(), gaps.begin() + static_cast<std::ptrdiff_t>(gaps.size() / 2), gaps.end());
         typicalGap = gaps[gaps.size() / 2];
     }
-    const bool fixedPitch = typicalGap * 4 > tallest;
+    // Wide gaps alone do not make a fixed pitch (small text of some faces
+    // is set loosely): the letters must also stand at even distances,
+    // centre to centre, whatever their widths.
+    bool evenPitch = false;
+    if (typicalGap * 4 > tallest) {
+        std::vector<double> steps;
+        for (size_t k = 1; k < letters.size(); ++k) {
+            if (letters[k].left - letters[k - 1].right <= 2 * typicalGap)
+                steps.push_back(0.5 * (letters[k].left + letters[k].right - letters[k - 1].left - letters[k - 1].right));
+        }
+        if (steps.size() >= 3) {
+            std::nth_element(steps.begin(), steps.begin() + static_cast<std::ptrdiff_t>(steps.size() / 2), steps.end());
+            const double step = steps[steps.size() / 2];
+            std::vector<double> spread;
+            for (const double d : steps)
+                spread.push_back(std::abs(d - step));
+            std::nth_element(spread.begin(), spread.begin() + static_cast<std::ptrdiff_t>(spread.size() / 2), spread.end());
+            evenPitch = spread[spread.size() / 2] <= std::max(1.0, 0.12 * step);
+        }
+    }
+    const bool fixedPitch = evenPitch;
     const auto sidePad = [&](const Blob& blob) {
         if (fixedPitch)
             return std::max(0, (typicalWidth - blob.width()) / 3);
@@ -686,10 +722,15 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         const auto matchPart = [&](const QRect& part, double* score) {
             return matchInkShape(inkShape(crop, part, baseline), templates, score);
         };
-        // An o whose right side is open in the middle is a c.
+        // An o whose right side is open in the middle is a c. Small
+        // letters bring the ends of a c close together: only the two
+        // middle rows are sure to be open.
         const auto openOnRight = [&](const QRect& part) {
             const int x0 = std::max(part.left(), part.right() - std::max(1, part.width() / 5));
-            for (int y = part.top() + part.height() * 2 / 5; y <= part.top() + part.height() * 3 / 5; ++y) {
+            const int middle = part.top() + part.height() / 2;
+            const int first = part.height() < 10 ? middle - 1 : part.top() + part.height() * 2 / 5;
+            const int last = part.height() < 10 ? middle : part.top() + part.height() * 3 / 5;
+            for (int y = first; y <= last; ++y) {
                 for (int x = x0; x <= part.right(); ++x) {
                     if (isInk(x, y))
                         return false;
@@ -697,9 +738,20 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
             }
             return true;
         };
+        // ... and a c whose right side is drawn through the middle an o.
+        const auto closedOnRight = [&](const QRect& part) {
+            const int middle = part.top() + part.height() / 2;
+            for (int y = middle - 1; y <= middle; ++y) {
+                if (!isInk(part.right(), y) && !isInk(part.right() - 1, y))
+                    return false;
+            }
+            return true;
+        };
         const auto settle = [&](QChar c, const QRect& part, bool dotted) {
             if (c == QLatin1Char('o') && part.width() >= 4 && openOnRight(part))
                 c = QLatin1Char('c');
+            else if (c == QLatin1Char('c') && part.width() >= 4 && closedOnRight(part))
+                c = QLatin1Char('o');
             if (dotted && (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('1')))
                 c = QLatin1Char('i');
             // A stem as short as the small letters is an i whose dot was lost.
@@ -745,7 +797,7 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
             const QRect whole(blob.left, blob.top, blob.width(), blob.height());
             double score = 0;
             QChar c = matchPart(whole, &score);
-            if (score < 0.62 && blob.width() >= 0.7 * tallest) {
+            if (score < 0.85 && blob.width() >= 0.7 * tallest) {
                 // Letters run together: cut off, from the left, the piece
                 // that reads best, as long as the pieces read better.
                 QString pieces;
@@ -777,7 +829,14 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
                     ++pieceCount;
                     x += bestWidth;
                 }
-                if (x > blob.right && pieceCount > 1 && piecesScore / pieceCount > score + 0.05) {
+                // An m or w read whole is not cut into the stems and arches
+                // it is made of (r n, r r, v v), which match better only
+                // because they are narrower.
+                const bool strokesOfWhole = (c == QLatin1Char('m') || c == QLatin1Char('w'))
+                    && std::all_of(pieces.cbegin(), pieces.cend(), [](QChar p) {
+                           return QStringLiteral("rnvilI1").contains(p);
+                       });
+                if (x > blob.right && pieceCount > 1 && !strokesOfWhole && piecesScore / pieceCount > score + 0.08) {
                     text.append(pieces);
                     sum += piecesScore;
                     matched += pieceCount;
@@ -865,17 +924,34 @@ QImage binarizeTextLine(const QImage& grey, const QRect& rect, double depth)
         for (int x = 0; x < w; ++x)
             columnDarkest[static_cast<size_t>(x)] = std::min<int>(columnDarkest[static_cast<size_t>(x)], line[x]);
     }
+    // The rules between the columns of a table run dark through the whole
+    // line: they part stretches and do not set the grey of their letters.
+    std::vector<uchar> rule(static_cast<size_t>(w), 0);
+    {
+        std::vector<int> darkRows(static_cast<size_t>(w), 0);
+        for (int y = 0; y < h; ++y) {
+            const uchar* line = crop.constScanLine(y);
+            for (int x = 0; x < w; ++x)
+                darkRows[static_cast<size_t>(x)] += paper - line[x] >= 40;
+        }
+        for (int x = 0; x < w; ++x)
+            rule[static_cast<size_t>(x)] = h >= 8 && darkRows[static_cast<size_t>(x)] * 10 >= h * 9;
+    }
     std::vector<int> threshold(static_cast<size_t>(w), -1);
+    for (int x = 0; x < w; ++x) {
+        if (rule[static_cast<size_t>(x)])
+            threshold[static_cast<size_t>(x)] = (paper + columnDarkest[static_cast<size_t>(x)] + 1) / 2;
+    }
     const int gapLimit = std::max(4, h / 2);
     int x = 0;
     while (x < w) {
-        if (paper - columnDarkest[static_cast<size_t>(x)] < 40) {
+        if (rule[static_cast<size_t>(x)] || paper - columnDarkest[static_cast<size_t>(x)] < 40) {
             ++x;
             continue;
         }
         const int first = x;
         int last = x, gap = 0;
-        for (; x < w && gap <= gapLimit; ++x) {
+        for (; x < w && gap <= gapLimit && !rule[static_cast<size_t>(x)]; ++x) {
             if (paper - columnDarkest[static_cast<size_t>(x)] >= 40) {
                 last = x;
                 gap = 0;
@@ -905,8 +981,10 @@ QImage binarizeTextLine(const QImage& grey, const QRect& rect, double depth)
         }
         const int t = int(paper - depth * (paper - letters) + 0.5);
         const int from = std::max(0, first - 1), to = std::min(w - 1, last + 1);
-        for (int k = from; k <= to; ++k)
-            threshold[static_cast<size_t>(k)] = t;
+        for (int k = from; k <= to; ++k) {
+            if (!rule[static_cast<size_t>(k)])
+                threshold[static_cast<size_t>(k)] = t;
+        }
         x = last + 1;
     }
     for (int y = 0; y < h; ++y) {
@@ -932,12 +1010,25 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
             & mask.rect();
         if (inner.width() < 10 || inner.height() < 8)
             continue;
+        // The rules between the columns of a table run down the whole box
+        // and would join its lines into one: they are not counted.
+        std::vector<int> columnInk(static_cast<size_t>(inner.width()), 0);
+        for (int y = 0; y < inner.height(); ++y) {
+            const uchar* line = mask.constScanLine(inner.top() + y) + inner.left();
+            for (int x = 0; x < inner.width(); ++x)
+                columnInk[static_cast<size_t>(x)] += line[x] == 0;
+        }
+        std::vector<uchar> counted(static_cast<size_t>(inner.width()), 1);
+        if (inner.height() >= 40) {
+            for (int x = 0; x < inner.width(); ++x)
+                counted[static_cast<size_t>(x)] = columnInk[static_cast<size_t>(x)] * 20 < inner.height() * 17;
+        }
         std::vector<int> profile(static_cast<size_t>(inner.height()), 0);
         for (int y = 0; y < inner.height(); ++y) {
             const uchar* line = mask.constScanLine(inner.top() + y) + inner.left();
             int count = 0;
             for (int x = 0; x < inner.width(); ++x)
-                count += line[x] == 0;
+                count += line[x] == 0 && counted[static_cast<size_t>(x)];
             profile[static_cast<size_t>(y)] = count;
         }
         const int t = inner.width() > 119 ? inner.width() / 40 : 2;
@@ -1003,7 +1094,7 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                 return profile[static_cast<size_t>(row)] * 2 < inner.width()
                     && std::abs(groundAt(row) - ground) <= 24;
             };
-            const int up = std::clamp(height / 5, 0, std::max(above, 0));
+            const int up = std::clamp(height * 2 / 5, 0, std::max(above, 0));
             for (int g = 0; g < up && extendsTo(start - 1); ++g)
                 --start;
             const int down = std::clamp(height * 2 / 5, 0, std::max(below, 0));
@@ -1019,29 +1110,111 @@ QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImag
                 // templates best wins.
                 double best = -1;
                 QStringList readings;
-                for (const double depth : {0.5, 0.4, 0.6}) {
-                    // A row more above and below tells the rules of a table,
-                    // which run on, from letters.
-                    const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
-                    const QImage local = binarizeTextLine(grey, around, depth);
-                    double score = 0;
-                    const QString reading = recognizeTextLine(local, lineRect.translated(-around.topLeft()), cache, &score);
-                    if (score > best + 0.01) {
-                        best = score;
-                        text = reading;
+                // A row more above and below tells the rules of a table,
+                // which run on, from letters.
+                const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
+                const QRect plainWithin = lineRect.translated(-around.topLeft());
+                QRect within = plainWithin;
+                QImage bestImage, deepImage;
+                // Letters only a few pixels high are also read enlarged
+                // smoothly before the cut, in which their strokes keep apart.
+                const int scales = height <= SmallTextRows ? 2 : 1;
+                for (int scale = 1; scale <= scales; ++scale) {
+                    QImage source = grey;
+                    QRect sourceRect = around, sourceWithin = plainWithin;
+                    if (scale > 1) {
+                        source = grey.copy(around).scaled(around.width() * scale, around.height() * scale,
+                                                          Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
+                        sourceRect = source.rect();
+                        sourceWithin = QRect(plainWithin.x() * scale, plainWithin.y() * scale,
+                                             plainWithin.width() * scale, plainWithin.height() * scale);
                     }
-                    readings.append(reading);
+                    for (const double depth : {0.5, 0.4, 0.6}) {
+                        const QImage local = binarizeTextLine(source, sourceRect, depth);
+                        double score = 0;
+                        const QString reading = recognizeTextLine(local, sourceWithin, cache, &score);
+                        if (scale > 1)
+                            score += EnlargedReadingBonus;
+                        if (score > best + 0.01) {
+                            best = score;
+                            text = reading;
+                            bestImage = local;
+                            within = sourceWithin;
+                        }
+                        if (depth == 0.4 && (scale == 1 || bestImage.size() == local.size()))
+                            deepImage = local;
+                        readings.append(reading);
+                    }
+                }
+                // An underscore is the faintest stroke of a line: one that a
+                // deeper cut shows low in a gap between letters is added to
+                // the letters of the best cut.
+                if (!bestImage.isNull() && bestImage.size() == deepImage.size() && bestImage != deepImage) {
+                    QImage joined = bestImage;
+                    const int w = joined.width(), h = joined.height();
+                    std::vector<uchar> letterColumn(static_cast<size_t>(w), 0);
+                    for (int y = 0; y < h; ++y) {
+                        const uchar* line = bestImage.constScanLine(y);
+                        for (int x = 0; x < w; ++x)
+                            letterColumn[static_cast<size_t>(x)] |= line[x] == 0;
+                    }
+                    bool added = false;
+                    const int minimum = std::max(3, within.height() / 3);
+                    for (int y = within.top() + within.height() / 2; y <= within.bottom() && y < h; ++y) {
+                        const uchar* deep = deepImage.constScanLine(y);
+                        const uchar* above = deepImage.constScanLine(std::max(0, y - 2));
+                        int x = 0;
+                        while (x < w) {
+                            if (deep[x] != 0) {
+                                ++x;
+                                continue;
+                            }
+                            int end = x;
+                            while (end < w && deep[end] == 0)
+                                ++end;
+                            // Flat: nothing of it two rows higher; in a gap of
+                            // the best cut, with letters on both sides.
+                            bool flat = end - x >= minimum && end - x <= 3 * within.height();
+                            for (int k = x; k < end && flat; ++k)
+                                flat = above[k] != 0;
+                            for (int k = x; k < end && flat; ++k)
+                                flat = !letterColumn[static_cast<size_t>(k)] || k - x < 2 || end - 1 - k < 2;
+                            const bool letterLeft = std::any_of(letterColumn.begin(), letterColumn.begin() + x,
+                                                                [](uchar v) { return v != 0; });
+                            const bool letterRight = std::any_of(letterColumn.begin() + end, letterColumn.end(),
+                                                                 [](uchar v) { return v != 0; });
+                            if (flat && letterLeft && letterRight) {
+                                uchar* line = joined.scanLine(y);
+                                for (int k = x; k < end; ++k)
+                                    line[k] = 0;
+                                added = true;
+                            }
+                            x = end;
+                        }
+                    }
+                    if (added) {
+                        double score = 0;
+                        const QString reading = recognizeTextLine(joined, within, cache, &score);
+                        if (reading.count(QLatin1Char('_')) > text.count(QLatin1Char('_'))
+                            && reading.size() == text.size() && score >= best - 0.02)
+                            text = reading;
+                    }
                 }
                 // An underscore seen at one cut where another sees a gap is
-                // ink: the flat stroke is the faintest part of a line.
+                // ink: the flat stroke is the faintest part of a line. So is
+                // the dot of an i that another cut runs into its stem.
+                const auto fainter = [](QChar seen, QChar other) {
+                    return (seen == QLatin1Char('_') && other == QLatin1Char(' '))
+                        || (seen == QLatin1Char('i')
+                            && (other == QLatin1Char('l') || other == QLatin1Char('I') || other == QLatin1Char('1')));
+                };
                 for (const QString& reading : qAsConst(readings)) {
                     if (reading.size() != text.size() || reading == text)
                         continue;
-                    bool onlyUnderscores = true;
-                    for (int c = 0; c < text.size() && onlyUnderscores; ++c)
-                        onlyUnderscores = reading.at(c) == text.at(c)
-                            || (reading.at(c) == QLatin1Char('_') && text.at(c) == QLatin1Char(' '));
-                    if (onlyUnderscores)
+                    bool onlyFainter = true;
+                    for (int c = 0; c < text.size() && onlyFainter; ++c)
+                        onlyFainter = reading.at(c) == text.at(c) || fainter(reading.at(c), text.at(c));
+                    if (onlyFainter)
                         text = reading;
                 }
             } else {

@@ -203,6 +203,7 @@ QImage structureInk(QImage grey, bool invert)
         for (int x = 0; x < w; ++x)
             contrast[static_cast<size_t>(y) * w + x] = m[x] - g[x] >= StructureContrast;
     }
+    std::vector<uchar> onRun(static_cast<size_t>(w) * h, 0);
     const int steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
     for (const auto& step : steps) {
         const int sx = step[0], sy = step[1];
@@ -214,8 +215,10 @@ QImage structureInk(QImage grey, bool invert)
                     ++run;
                 } else {
                     if (run >= StructureRun) {
-                        for (int k = 1; k <= run; ++k)
+                        for (int k = 1; k <= run; ++k) {
                             mask.scanLine(y - k * sy)[x - k * sx] = 0;
+                            onRun[static_cast<size_t>(y - k * sy) * w + (x - k * sx)] = 1;
+                        }
                     }
                     run = 0;
                 }
@@ -238,6 +241,35 @@ QImage structureInk(QImage grey, bool invert)
             for (int y = 0; y < h; ++y)
                 if (y != edgeY)
                     walk(0, y);
+        }
+    }
+    // Rounded corners bend too tightly for any straight run: the contrast
+    // pixels that continue a run for a few pixels join it.
+    std::vector<int> queue;
+    std::vector<uchar> depth(static_cast<size_t>(w) * h, 0);
+    for (size_t i = 0; i < onRun.size(); ++i) {
+        if (onRun[i])
+            queue.push_back(int(i));
+    }
+    constexpr int CornerReach = 6;
+    for (size_t head = 0; head < queue.size(); ++head) {
+        const int i = queue[head];
+        const int x = i % w, y = i / w;
+        if (depth[static_cast<size_t>(i)] >= CornerReach)
+            continue;
+        for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+                const int nx = x + dx, ny = y + dy;
+                if (nx < 0 || ny < 0 || nx >= w || ny >= h)
+                    continue;
+                const size_t n = static_cast<size_t>(ny) * w + nx;
+                if (onRun[n] || !contrast[n])
+                    continue;
+                onRun[n] = 1;
+                depth[n] = uchar(depth[static_cast<size_t>(i)] + 1);
+                mask.scanLine(ny)[nx] = 0;
+                queue.push_back(int(n));
+            }
         }
     }
     return mask;

@@ -147,8 +147,23 @@ void buildEntitiesFromText(QList<RecognizedEntity>& entities, QList<RecognizedTe
             entity.attributesSynthesized = true;
             continue;
         }
+        // In a table whose rows mostly give a type, a row of one word
+        // holding a known type at its end lost the space before it.
+        QList<QString> settled;
+        int typed = 0;
         for (int r = 1; r < rows.size(); ++r) {
-            const QPair<QString, QString> split = splitAttributeLine(settleRecognizedRow(rows.at(r)));
+            settled.append(settleRecognizedRow(rows.at(r)));
+            typed += !splitAttributeLine(settled.last()).second.isEmpty();
+        }
+        for (QString& row : settled) {
+            if (typed * 2 < settled.size() || row.contains(QLatin1Char(' ')))
+                continue;
+            const QString split = splitGluedColumnType(row);
+            if (!split.isEmpty())
+                row = split;
+        }
+        for (const QString& row : qAsConst(settled)) {
+            const QPair<QString, QString> split = splitAttributeLine(row);
             if (split.first.isEmpty())
                 continue;
             QString type = split.second;

@@ -13,6 +13,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <algorithm>
 #include <cstdio>
 
 struct ExpectedEntity
@@ -30,14 +31,42 @@ struct RecognitionScore
     int links = 0, expectedLinks = 0;
     int extraBoxes = 0;
     int inventedLinks = 0;   // links between boxes that no line joins
+    // Characters of the expected titles and attribute names, and how many
+    // of them were read right: each name counts its length less the edits
+    // that turn what was read into it (never below 0).
+    int characters = 0, charactersRight = 0;
 
     QString describe() const
     {
         return QStringLiteral("boxes %1/%2 (+%3 extra), titles %4/%2, attributes %5/%6, links %7/%8 (+%9 invented)")
             .arg(boxes).arg(expectedBoxes).arg(extraBoxes).arg(titles).arg(attributes)
-            .arg(expectedAttributes).arg(links).arg(expectedLinks).arg(inventedLinks);
+            .arg(expectedAttributes).arg(links).arg(expectedLinks).arg(inventedLinks)
+            + QStringLiteral(", characters %1/%2").arg(charactersRight).arg(characters);
     }
 };
+
+// Levenshtein distance: insertions, deletions and substitutions.
+inline int editDistance(const QString& a, const QString& b)
+{
+    QList<int> row(b.size() + 1);
+    for (int j = 0; j <= b.size(); ++j)
+        row[j] = j;
+    for (int i = 1; i <= a.size(); ++i) {
+        int diagonal = row[0];
+        row[0] = i;
+        for (int j = 1; j <= b.size(); ++j) {
+            const int above = row[j];
+            row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (a.at(i - 1) == b.at(j - 1) ? 0 : 1)});
+            diagonal = above;
+        }
+    }
+    return row[b.size()];
+}
+
+inline int charactersRight(const QString& expected, const QString& read)
+{
+    return std::max(0, int(expected.size()) - editDistance(expected, read));
+}
 
 inline double overlap(const QRectF& a, const QRectF& b)
 {
@@ -60,6 +89,9 @@ inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const 
     for (int i = 0; i < expected.size(); ++i) {
         const ExpectedEntity& e = expected.at(i);
         score.expectedAttributes += e.attributeNames.size();
+        score.characters += e.title.size();
+        for (const QString& name : e.attributeNames)
+            score.characters += name.size();
         int best = -1;
         double bestOverlap = 0.5;
         for (int k = 0; k < result.entities.size(); ++k) {
@@ -85,6 +117,21 @@ inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const 
         ++score.boxes;
         const RecognizedEntity& r = result.entities.at(best);
         score.titles += r.title == e.title;
+        score.charactersRight += charactersRight(e.title, r.title);
+        // Each name read is given to the expected name it is closest to.
+        QSet<int> taken;
+        for (const QString& name : e.attributeNames) {
+            int bestRight = 0, bestIndex = -1;
+            for (int k = 0; k < r.attributes.size(); ++k) {
+                const int right = taken.contains(k) ? 0 : charactersRight(name, r.attributes.at(k).name);
+                if (right > bestRight) {
+                    bestRight = right;
+                    bestIndex = k;
+                }
+            }
+            taken.insert(bestIndex);
+            score.charactersRight += bestRight;
+        }
         for (int a = 0; a < e.attributeNames.size(); ++a) {
             for (const RecognizedAttribute& attribute : r.attributes) {
                 if (attribute.name == e.attributeNames.at(a)) {

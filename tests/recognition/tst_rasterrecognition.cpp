@@ -314,6 +314,31 @@ private Q_SLOTS:
         }
     }
 
+    // A connector that turns 18 pixels beside a third box, the way an
+    // elbow routed round it does, links only the two boxes at its ends.
+    void elbowBesideABoxLinksOnlyItsEnds()
+    {
+        QImage image(700, 420, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        const QRect beside(40, 40, 200, 120), from(400, 40, 200, 120), to(40, 280, 200, 120);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(QPen(Qt::black, 2));
+            const int x = beside.right() + 18, y = 110;
+            p.drawPolyline(QPolygon{QPoint(from.left(), y), QPoint(x, y), QPoint(x, 340), QPoint(to.right(), 340)});
+            for (const QRect& r : {beside, from, to})
+                p.drawRect(r);
+        }
+        RecognizedDiagram result;
+        QVERIFY(recognizeRasterDiagram(image, result, {QStringLiteral("Liberation Sans")}));
+        QCOMPARE(result.entities.size(), 3);
+        QCOMPARE(result.links.size(), 1);
+        const QRectF a = result.entities.at(result.links.first().from).box;
+        const QRectF b = result.entities.at(result.links.first().to).box;
+        QVERIFY2(!a.contains(beside.center()) && !b.contains(beside.center()), "the box passed by is not linked");
+    }
+
     // Words of the alphabet written in the template face at the sizes of
     // diagram text read back letter for letter, both weights.
     void generatedWords_data()

@@ -114,6 +114,7 @@ private Q_SLOTS:
         QTest::newRow("column gaps at the ends") << "| id | uuid |" << "id | uuid";
         QTest::newRow("key marker before a gap") << "PK | ld | uuid" << "PK id | uuid";
         QTest::newRow("empty key cell") << "| | total_2 | decimal" << "total_2 | decimal";
+        QTest::newRow("comma of a size not read") << "total_2 decimal(12 2)" << "total_2 decimal(12,2)";
     }
     void settlesRecognizedRows()
     {
@@ -243,6 +244,35 @@ private Q_SLOTS:
     {
         QFETCH(QList<QRectF>, candidates);
         QTEST(mergeCandidateBoxes(candidates), "boxes");
+    }
+
+    // Rows read without the space before their type, in a table whose
+    // other rows give one.
+    void gluedTypesSplitInTypedTables()
+    {
+        QList<RecognizedEntity> entities(2);
+        entities[0].box = QRectF(0, 0, 200, 160);
+        entities[1].box = QRectF(300, 0, 200, 120);
+        QList<RecognizedText> texts{
+            {QRectF(5, 5, 60, 10), "orders"},
+            {QRectF(5, 25, 90, 10), "id bigint"},
+            {QRectF(5, 125, 90, 10), "customer_id uuid"},
+            {QRectF(5, 45, 90, 10), "placed_ondate"},
+            {QRectF(5, 65, 90, 10), "amountdecimal(12 2)"},
+            {QRectF(5, 85, 90, 10), "is_bit"},          // a type after "_" is part of the name
+            {QRectF(5, 105, 90, 10), "total numeric"},
+            {QRectF(305, 5, 60, 10), "notes"},
+            {QRectF(305, 25, 90, 10), "update"},        // no typed rows: names stay whole
+            {QRectF(305, 45, 90, 10), "context"},
+        };
+        buildEntitiesFromText(entities, texts);
+        QStringList got;
+        for (const RecognizedEntity& e : entities) {
+            for (const RecognizedAttribute& a : e.attributes)
+                got << a.name + ':' + a.type;
+        }
+        QCOMPARE(got, (QStringList{"id:bigint", "placed_on:date", "amount:decimal(12,2)", "is_bit:undefined",
+                                   "total:numeric", "customer_id:uuid", "update:undefined", "context:undefined"}));
     }
 
     void textRunsBecomeTitlesAndRows()
