@@ -313,10 +313,14 @@ void EdgeItem::setRoutePoints(const QList<QPointF>& points)
     m_route = points;
     m_highlighted = false;
     m_routeEditedByHand = false;
+    // Only a slot that shows a drag preview or the wrong selection state is
+    // touched: redrawing it marks its entity's slots for the scene's next
+    // pass, which then walks every slot of the entity.
+    const bool selected = isSelected();
     for (SlotItem* slot : {m_fromSlot, m_toSlot}) {
-        if (slot) {
+        if (slot && (slot->isHighlighted() || slot->isActive() != selected)) {
             slot->applyTheme(false);
-            slot->setActive(isSelected());
+            slot->setActive(selected);
         }
     }
     setPath(buildRoundedPath(points, EdgeCornerRadius));
