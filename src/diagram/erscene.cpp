@@ -36,6 +36,11 @@ ERScene::ERScene(QObject* parent)
     : QGraphicsScene(parent)
 {
     setSceneRect(-2000, -2000, 4000, 4000);
+    // The index would otherwise deepen with the item count (a cell per item
+    // or so), and an item is filed in every cell it covers: many long
+    // edges over the same stretch would each fill thousands of cells, and
+    // every change of their routes walk them all.
+    setBspTreeDepth(BspTreeDepth);
 
     m_glowTimer = new QTimer(this);
     m_glowTimer->setInterval(GlowIntervalMs);
@@ -574,6 +579,7 @@ void ERScene::onThemeChanged()
 
 void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
 {
+    ++m_paintPass;
     const ThemeManager& theme = ThemeManager::instance();
     painter->fillRect(rect, m_customBackground ? m_customBackgroundColor
                                                : theme.color(ThemeSlot::SceneBackground));

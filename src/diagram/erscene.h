@@ -72,6 +72,9 @@ public:
     QColor customBackgroundColor() const { return m_customBackgroundColor; }
     void setCustomBackground(bool on);
     void setCustomBackgroundColor(const QColor& color);
+    // Counts the passes that paint the scene (each starts with its
+    // background), so that an item can tell whether it was drawn in this one.
+    quint64 paintPass() const { return m_paintPass; }
 
     // Colours for new tables and entity views: background, header, border and
     // text for the light theme, then for the dark theme. They apply only when
@@ -212,6 +215,8 @@ public:
     static QList<QLineF> gridLines(const QRectF& rect);
 
     static constexpr int GlowIntervalMs = 40;
+    // Depth of the scene's item index: 4,096 cells however many items.
+    static constexpr int BspTreeDepth = 12;
     static constexpr int GridSpacing = 20;
     static constexpr int MaxGridLines = 4096;
 
@@ -264,6 +269,7 @@ private:
     QString m_filePath;
     bool m_gridVisible = true;
     bool m_customBackground = false;
+    quint64 m_paintPass = 0;
     QColor m_customBackgroundColor = Qt::white;
     std::array<QColor, 8> m_defaultEntityColors;
     bool m_hasDefaultTextStyle = false;
