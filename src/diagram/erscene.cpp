@@ -36,11 +36,6 @@ ERScene::ERScene(QObject* parent)
     : QGraphicsScene(parent)
 {
     setSceneRect(-2000, -2000, 4000, 4000);
-    // The index would otherwise deepen with the item count (a cell per item
-    // or so), and an item is filed in every cell it covers: many long
-    // edges over the same stretch would each fill thousands of cells, and
-    // every change of their routes walk them all.
-    setBspTreeDepth(BspTreeDepth);
 
     m_glowTimer = new QTimer(this);
     m_glowTimer->setInterval(GlowIntervalMs);

@@ -215,8 +215,6 @@ public:
     static QList<QLineF> gridLines(const QRectF& rect);
 
     static constexpr int GlowIntervalMs = 40;
-    // Depth of the scene's item index: 4,096 cells however many items.
-    static constexpr int BspTreeDepth = 12;
     static constexpr int GridSpacing = 20;
     static constexpr int MaxGridLines = 4096;
 
