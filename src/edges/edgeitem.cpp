@@ -273,12 +273,28 @@ void EdgeItem::updatePen()
 
 QPainterPath EdgeItem::shape() const
 {
-    QPainterPathStroker stroker;
     const double w = pen().widthF();
-    stroker.setWidth((w <= 0 ? 1.0 : w) + 20.0);
-    stroker.setCapStyle(Qt::SquareCap);
-    stroker.setJoinStyle(Qt::MiterJoin);
-    return stroker.createStroke(path());
+    const QPainterPath& source = path();
+    if (m_shapeWidth == w && m_shapeSource == source)
+        return m_shape;
+    // Edges that lie one on top of the other (many between the same two
+    // slots) share one stroke: a click among them strokes it once.
+    static QPainterPath lastSource;
+    static double lastWidth = -1.0;
+    static QPainterPath lastShape;
+    if (lastWidth != w || lastSource != source) {
+        QPainterPathStroker stroker;
+        stroker.setWidth((w <= 0 ? 1.0 : w) + 20.0);
+        stroker.setCapStyle(Qt::SquareCap);
+        stroker.setJoinStyle(Qt::MiterJoin);
+        lastShape = stroker.createStroke(source);
+        lastSource = source;
+        lastWidth = w;
+    }
+    m_shape = lastShape;
+    m_shapeSource = source;
+    m_shapeWidth = w;
+    return m_shape;
 }
 
 QRectF EdgeItem::boundingRect() const
