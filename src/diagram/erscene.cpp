@@ -574,6 +574,7 @@ void ERScene::onThemeChanged()
 
 void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
 {
+    ++m_paintPass;
     const ThemeManager& theme = ThemeManager::instance();
     painter->fillRect(rect, m_customBackground ? m_customBackgroundColor
                                                : theme.color(ThemeSlot::SceneBackground));
@@ -1014,8 +1015,15 @@ void ERScene::readDiagram(const QJsonObject& root)
         if (edgeIds.contains(edge->id()))
             edge->setId(generateItemId());
         edgeIds.insert(edge->id());
-        if (edge->route().size() < 2)
+        // The entities and the slots of this edge are where they belong (no
+        // slot moves while a diagram is read), so an edge that brought no
+        // usable route of its own is routed at once: the scene has not yet
+        // filed it in its index, from which a change would have to take it
+        // out again.
+        if (edge->route().size() < 2) {
             edgesToRoute.append(edge);
+            edge->updatePath();
+        }
         pump.step();
     }
 
@@ -1034,12 +1042,6 @@ void ERScene::readDiagram(const QJsonObject& root)
         }
     }
 
-    // Only now are all entities and slots where they belong: route the edges
-    // that brought no usable route of their own.
-    for (EdgeItem* edge : std::as_const(edgesToRoute)) {
-        edge->updatePath();
-        pump.step();
-    }
     // A stored route that runs through an entity (one moved since the route
     // was made, by hand or by another program) would look joined to it.
     EdgeItem::rerouteEdgesCrossing(m_entities, QSet<EdgeItem*>(edgesToRoute.cbegin(), edgesToRoute.cend()));

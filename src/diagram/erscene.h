@@ -72,6 +72,9 @@ public:
     QColor customBackgroundColor() const { return m_customBackgroundColor; }
     void setCustomBackground(bool on);
     void setCustomBackgroundColor(const QColor& color);
+    // Counts the passes that paint the scene (each starts with its
+    // background), so that an item can tell whether it was drawn in this one.
+    quint64 paintPass() const { return m_paintPass; }
 
     // Colours for new tables and entity views: background, header, border and
     // text for the light theme, then for the dark theme. They apply only when
@@ -264,6 +267,7 @@ private:
     QString m_filePath;
     bool m_gridVisible = true;
     bool m_customBackground = false;
+    quint64 m_paintPass = 0;
     QColor m_customBackgroundColor = Qt::white;
     std::array<QColor, 8> m_defaultEntityColors;
     bool m_hasDefaultTextStyle = false;

@@ -153,9 +153,35 @@ EdgeItem::EdgeItem(EntityItem* from, EntityItem* to, bool createFKs)
     connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, [this] { updatePen(); });
 }
 
+namespace {
+
+// What the last edge drawn put on the canvas. Edges without routes of their
+// own between the same two slots (a file may hold thousands of them) lie
+// one on top of the other: an edge that would draw exactly the same pixels
+// as the edge drawn just before it in the same pass is not drawn again.
+struct LastDrawnEdge
+{
+    const QGraphicsScene* scene = nullptr;
+    quint64 pass = 0;
+    QPainterPath path;
+    QPen pen;
+    QTransform transform;
+    qreal opacity = 1.0;
+    int startCard = 0;
+    int endCard = 0;
+    bool accent = false;
+    const EdgeItem* edge = nullptr;
+};
+
+LastDrawnEdge s_lastDrawn;
+
+} // namespace
+
 EdgeItem::~EdgeItem()
 {
     m_dying = true;
+    if (s_lastDrawn.edge == this)
+        s_lastDrawn.edge = nullptr;
     if (m_contextMenu)
         m_contextMenu->deleteLater();
 
@@ -247,12 +273,28 @@ void EdgeItem::updatePen()
 
 QPainterPath EdgeItem::shape() const
 {
-    QPainterPathStroker stroker;
     const double w = pen().widthF();
-    stroker.setWidth((w <= 0 ? 1.0 : w) + 20.0);
-    stroker.setCapStyle(Qt::SquareCap);
-    stroker.setJoinStyle(Qt::MiterJoin);
-    return stroker.createStroke(path());
+    const QPainterPath& source = path();
+    if (m_shapeWidth == w && m_shapeSource == source)
+        return m_shape;
+    // Edges that lie one on top of the other (many between the same two
+    // slots) share one stroke: a click among them strokes it once.
+    static QPainterPath lastSource;
+    static double lastWidth = -1.0;
+    static QPainterPath lastShape;
+    if (lastWidth != w || lastSource != source) {
+        QPainterPathStroker stroker;
+        stroker.setWidth((w <= 0 ? 1.0 : w) + 20.0);
+        stroker.setCapStyle(Qt::SquareCap);
+        stroker.setJoinStyle(Qt::MiterJoin);
+        lastShape = stroker.createStroke(source);
+        lastSource = source;
+        lastWidth = w;
+    }
+    m_shape = lastShape;
+    m_shapeSource = source;
+    m_shapeWidth = w;
+    return m_shape;
 }
 
 QRectF EdgeItem::boundingRect() const
@@ -279,8 +321,29 @@ void EdgeItem::paintPath(QPainter* painter, const QStyleOptionGraphicsItem* opti
     QGraphicsPathItem::paint(painter, &plain, widget);
 }
 
+
 void EdgeItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
 {
+    const bool accent = (option->state & QStyle::State_Selected) || m_highlighted;
+    if (const auto* erScene = qobject_cast<const ERScene*>(scene())) {
+        LastDrawnEdge& last = s_lastDrawn;
+        const bool same = last.edge && last.edge != this && last.scene == erScene && last.pass == erScene->paintPass()
+            && last.startCard == m_startCard && last.endCard == m_endCard && last.accent == accent
+            && last.opacity == painter->opacity() && last.transform == painter->worldTransform()
+            && last.pen == pen() && last.path == path();
+        if (same)
+            return;
+        last.scene = erScene;
+        last.pass = erScene->paintPass();
+        last.path = path();
+        last.pen = pen();
+        last.transform = painter->worldTransform();
+        last.opacity = painter->opacity();
+        last.startCard = m_startCard;
+        last.endCard = m_endCard;
+        last.accent = accent;
+        last.edge = this;
+    }
     paintPath(painter, option, widget);
 
     const QPainterPath& p = path();
@@ -298,7 +361,6 @@ void EdgeItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option, 
     const QPainterPath endGlyph = routeEndTransform(pn, pm, GlyphSize).map(cardinalityGlyphPath(m_endCard, GlyphSize));
 
     const ThemeManager& theme = ThemeManager::instance();
-    const bool accent = (option->state & QStyle::State_Selected) || m_highlighted;
     painter->save();
     painter->setPen(QPen(QBrush(theme.color(accent ? ThemeSlot::Selection : ThemeSlot::Border)), 2.0,
                          Qt::SolidLine, Qt::SquareCap, Qt::BevelJoin));
@@ -313,10 +375,14 @@ void EdgeItem::setRoutePoints(const QList<QPointF>& points)
     m_route = points;
     m_highlighted = false;
     m_routeEditedByHand = false;
+    // Only a slot that shows a drag preview or the wrong selection state is
+    // touched: redrawing it marks its entity's slots for the scene's next
+    // pass, which then walks every slot of the entity.
+    const bool selected = isSelected();
     for (SlotItem* slot : {m_fromSlot, m_toSlot}) {
-        if (slot) {
+        if (slot && (slot->isHighlighted() || slot->isActive() != selected)) {
             slot->applyTheme(false);
-            slot->setActive(isSelected());
+            slot->setActive(selected);
         }
     }
     setPath(buildRoundedPath(points, EdgeCornerRadius));

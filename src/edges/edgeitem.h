@@ -240,6 +240,11 @@ private:
     bool m_removeFkRowsOnDestroy = true;
     bool m_dying = false; // set while the destructor runs
     QPointer<QMenu> m_contextMenu;
+    // The hit shape and what it was stroked from (the path and the pen's
+    // width), kept until either changes.
+    mutable QPainterPath m_shape;
+    mutable QPainterPath m_shapeSource;
+    mutable double m_shapeWidth = -1.0;
 };
 
 // Applies a stored slot object ("side", "x", "y") to a slot handle and snaps

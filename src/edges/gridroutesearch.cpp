@@ -1,6 +1,7 @@
 #include "edges/gridroutesearch.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <limits>
@@ -128,14 +129,26 @@ namespace {
 // a binary heap, and the open spans of the grid lines in one flat list.
 struct SearchWorkspace
 {
-    std::vector<double> cost;
-    std::vector<int> parent;
-    std::vector<unsigned> stamp;
+    // One record per state, so that a visit touches one place in memory.
+    struct StateRecord
+    {
+        double cost;
+        int parent;
+        unsigned stamp; // the search that wrote it
+    };
+    std::vector<StateRecord> states;
     unsigned generation = 0;
-    std::vector<std::pair<double, int>> open;
+    struct Entry
+    {
+        double f;   // cost so far plus the estimate
+        int state;
+    };
+    std::vector<Entry> open;
     std::vector<std::pair<double, double>> spans;  // per line, sorted and merged
     std::vector<int> spanStart;                    // line i: [spanStart[i], spanStart[i + 1])
-    std::vector<std::pair<int, std::pair<double, double>>> rawSpans;
+    std::vector<std::pair<double, double>> placed;  // spans bucketed by line, unsorted
+    std::vector<int> lineCount;                    // per line, then its fill position
+    std::vector<std::array<int, 4>> ranges;        // per rectangle: the lines inside it
     std::vector<unsigned> nodeStamp;               // the pocket walks' marks
     unsigned nodeGeneration = 0;
     std::vector<int> queue;
@@ -143,14 +156,13 @@ struct SearchWorkspace
     // Makes room for count states and starts a new search over them.
     void begin(size_t count)
     {
-        if (stamp.size() < count) {
-            cost.resize(count);
-            parent.resize(count);
-            stamp.assign(count, 0u);
+        if (states.size() < count) {
+            states.assign(count, StateRecord{0.0, -1, 0u});
             generation = 0;
         }
         if (++generation == 0) {
-            std::fill(stamp.begin(), stamp.end(), 0u);
+            for (StateRecord& record : states)
+                record.stamp = 0u;
             generation = 1;
         }
         open.clear();
@@ -168,14 +180,12 @@ struct SearchWorkspace
         }
         queue.clear();
     }
-    bool reached(int state) const { return stamp[static_cast<size_t>(state)] == generation; }
-    double costOf(int state) const { return reached(state) ? cost[static_cast<size_t>(state)] : kUnreached; }
-    void set(int state, double c, int from)
+    double costOf(int state) const
     {
-        stamp[static_cast<size_t>(state)] = generation;
-        cost[static_cast<size_t>(state)] = c;
-        parent[static_cast<size_t>(state)] = from;
+        const StateRecord& record = states[static_cast<size_t>(state)];
+        return record.stamp == generation ? record.cost : kUnreached;
     }
+    void set(int state, double c, int from) { states[static_cast<size_t>(state)] = {c, from, generation}; }
 };
 
 SearchWorkspace& searchWorkspace()
@@ -199,29 +209,50 @@ void buildSpans(SearchWorkspace& w, const std::vector<double>& xs, const std::ve
         const int last = static_cast<int>(std::lower_bound(lines.begin(), lines.end(), high) - lines.begin());
         return std::make_pair(first, last);
     };
-    w.rawSpans.clear();
+    // Bucketed by line (a count, then a placement): no sort over all the
+    // spans, only over the few of each line.
+    const int lines = nx + ny;
+    w.lineCount.assign(static_cast<size_t>(lines) + 1, 0);
+    w.ranges.clear();
     for (const Extent& e : rects) {
         const auto [x0, x1] = inside(xs, e.left, e.right);
         const auto [y0, y1] = inside(ys, e.top, e.bottom);
+        w.ranges.push_back({x0, x1, y0, y1});
         for (int iy = y0; iy < y1; ++iy)
-            w.rawSpans.push_back({iy, {e.left, e.right}});
+            ++w.lineCount[static_cast<size_t>(iy)];
         for (int ix = x0; ix < x1; ++ix)
-            w.rawSpans.push_back({ny + ix, {e.top, e.bottom}});
+            ++w.lineCount[static_cast<size_t>(ny + ix)];
     }
-    std::sort(w.rawSpans.begin(), w.rawSpans.end());
-    const int lines = nx + ny;
     w.spanStart.assign(static_cast<size_t>(lines) + 1, 0);
-    w.spans.clear();
-    size_t k = 0;
+    int total = 0;
     for (int line = 0; line < lines; ++line) {
+        w.spanStart[static_cast<size_t>(line)] = total;
+        total += w.lineCount[static_cast<size_t>(line)];
+    }
+    w.spanStart[static_cast<size_t>(lines)] = total;
+    w.placed.resize(static_cast<size_t>(total));
+    std::copy(w.spanStart.begin(), w.spanStart.end(), w.lineCount.begin());
+    for (size_t k = 0; k < rects.size(); ++k) {
+        const Extent& e = rects[k];
+        const auto& [x0, x1, y0, y1] = w.ranges[k];
+        for (int iy = y0; iy < y1; ++iy)
+            w.placed[static_cast<size_t>(w.lineCount[static_cast<size_t>(iy)]++)] = {e.left, e.right};
+        for (int ix = x0; ix < x1; ++ix)
+            w.placed[static_cast<size_t>(w.lineCount[static_cast<size_t>(ny + ix)]++)] = {e.top, e.bottom};
+    }
+    // Each line's spans sorted by their start and merged where they overlap.
+    w.spans.clear();
+    for (int line = 0; line < lines; ++line) {
+        auto* begin = w.placed.data() + w.spanStart[static_cast<size_t>(line)];
+        auto* end = w.placed.data() + w.spanStart[static_cast<size_t>(line) + 1];
+        std::sort(begin, end);
         w.spanStart[static_cast<size_t>(line)] = static_cast<int>(w.spans.size());
         const size_t first = w.spans.size();
-        for (; k < w.rawSpans.size() && w.rawSpans[k].first == line; ++k) {
-            const auto& span = w.rawSpans[k].second;
-            if (w.spans.size() > first && span.first < w.spans.back().second)
-                w.spans.back().second = std::max(w.spans.back().second, span.second);
+        for (auto* span = begin; span != end; ++span) {
+            if (w.spans.size() > first && span->first < w.spans.back().second)
+                w.spans.back().second = std::max(w.spans.back().second, span->second);
             else
-                w.spans.push_back(span);
+                w.spans.push_back(*span);
         }
     }
     w.spanStart[static_cast<size_t>(lines)] = static_cast<int>(w.spans.size());
@@ -229,10 +260,13 @@ void buildSpans(SearchWorkspace& w, const std::vector<double>& xs, const std::ve
 
 QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, const std::vector<Extent>& rects)
 {
-    // The tight lines keep a route clear of the entities' drawn borders;
-    // a grid too large with them is built with the clearance lines alone,
-    // which still lead around every rectangle.
+    // The tight lines let a route through the narrow gaps between close
+    // entities; a grid larger than TightGridPoints with them is built with
+    // the clearance lines alone, which still lead around every rectangle
+    // and through every gap wider than the clearance, at a quarter of the
+    // points to search.
     constexpr double tight = 6.0;
+    constexpr double TightGridPoints = 40000;
     const double c = std::max(query.clearance, tight);
     std::vector<double> xs;
     std::vector<double> ys;
@@ -252,7 +286,8 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         }
         xs = gridLines(std::move(xValues), bounds.left(), bounds.right());
         ys = gridLines(std::move(yValues), bounds.top(), bounds.bottom());
-        if (static_cast<double>(xs.size()) * static_cast<double>(ys.size()) <= query.maxGridPoints)
+        const double points = static_cast<double>(xs.size()) * static_cast<double>(ys.size());
+        if (points <= (withTight ? TightGridPoints : query.maxGridPoints))
             break;
     }
     const int nx = static_cast<int>(xs.size());
@@ -325,8 +360,10 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         }
         return true;
     };
-    if (shutIn(toY * nx + toX, fromY * nx + fromX) || shutIn(fromY * nx + fromX, toY * nx + toX))
-        return {};
+    // Most searches reach the goal long before that would pay: the pockets
+    // are looked for only once a search has gone on for a while.
+    constexpr size_t PocketCheckAfter = 6000;
+    bool pocketsChecked = false;
 
     // States: a node and the orientation it was reached along (0 along x,
     // 1 along y), so that bends can be charged.
@@ -347,9 +384,15 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
             bends = 2;
         return 2.0 * (dx + dy + bends * bendCost);
     };
-    auto heapLess = [](const std::pair<double, int>& a, const std::pair<double, int>& b) { return a > b; };
+    // Least f first, ties by grid position, so that the order is always
+    // the same.
+    auto heapLess = [](const SearchWorkspace::Entry& a, const SearchWorkspace::Entry& b) {
+        if (a.f != b.f)
+            return a.f > b.f;
+        return a.state > b.state;
+    };
     auto push = [&w, &heapLess](double f, int state) {
-        w.open.emplace_back(f, state);
+        w.open.push_back({f, state});
         std::push_heap(w.open.begin(), w.open.end(), heapLess);
     };
     const int startState = 2 * (fromY * nx + fromX) + (query.fromHorizontal ? 0 : 1);
@@ -363,7 +406,14 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
     // settle a few thousand points, rarely more than a hundred thousand).
     size_t budget = std::min<size_t>(4 * stateCount + 16, 60000);
 
+    size_t popped = 0;
     while (!w.open.empty() && budget-- > 0) {
+        if (++popped > PocketCheckAfter && !pocketsChecked && bestState < 0) {
+            pocketsChecked = true;
+            // A start shut in empties the open list by itself.
+            if (shutIn(toY * nx + toX, fromY * nx + fromX))
+                return {};
+        }
         const auto [f, state] = w.open.front();
         std::pop_heap(w.open.begin(), w.open.end(), heapLess);
         w.open.pop_back();
@@ -373,9 +423,9 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         const int orientation = state % 2;
         const int ix = node % nx;
         const int iy = node / nx;
-        const double g = w.cost[static_cast<size_t>(state)];
+        const double g = w.states[static_cast<size_t>(state)].cost;
         if (f > g + estimate(ix, iy, orientation) + 1e-9)
-            continue; // a stale entry
+            continue; // a stale entry: the state was reached cheaper since
         if (node == goalNode) {
             const double total = g + (orientation == goalOrientation ? 0.0 : bendCost);
             if (total < bestTotal) {
@@ -403,7 +453,7 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         return {};
 
     QList<QPointF> path;
-    for (int s = bestState; s >= 0; s = w.parent[static_cast<size_t>(s)]) {
+    for (int s = bestState; s >= 0; s = w.states[static_cast<size_t>(s)].parent) {
         const int node = s / 2;
         path.append(QPointF(x[node % nx], y[node / nx]));
     }

@@ -12,8 +12,9 @@
 //
 // The grid's lines run through the two end points and at two distances
 // outside every rectangle's edges (a clearance and a tight 6), so that the
-// search can pass between entities as well as around them; on a grid too
-// large the tight lines are left out. The grid is held in flat arrays that
+// search can pass between entities as well as around them; on a larger grid
+// (far apart ends, many entities between) the tight lines are left out,
+// which keeps the search short and the route further from the entities. The grid is held in flat arrays that
 // one search after another reuses, and the search is an A* steered by the
 // Manhattan distance and the bends left, so that nothing is allocated per
 // point visited. The cost is the

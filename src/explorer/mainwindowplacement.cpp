@@ -98,27 +98,32 @@ void MainWindow::onExplorerDropRequested(QByteArray payload, QPointF scenePos)
     QStringList placedIds;
     const QPointF origin(toGrid(scenePos.x()), toGrid(scenePos.y()));
     int placedCount = 0;
-    for (const QJsonValue& value : items) {
-        const QJsonObject item = value.toObject();
-        const QString kind = item.value(QStringLiteral("kind")).toString();
-        const QString id = item.value(QStringLiteral("id")).toString();
-        if (id.isEmpty())
-            continue;
-        if (kind == ExplorerKind::Table ? !currentModel->table(id)
-                                        : (kind != ExplorerKind::View || !currentModel->view(id)))
-            continue;
-        if (EntityItem* existing = findEntityOnScene(id)) {
-            existing->setSelected(true);
-            if (!placedIds.contains(id))
-                placedIds.append(id);
-            continue;
-        }
-        const QPointF at = origin + QPointF(CascadeStep * placedCount, CascadeStep * placedCount);
-        if (EntityItem* entity = placeEntityWithLook(kind, id, at, storedLooks.value(id))) {
-            entity->setSelected(true);
-            if (!placedIds.contains(id))
-                placedIds.append(id);
-            ++placedCount;
+    {
+        // Placing tables changes no relationship of the model: the look-up of
+        // them that brings each stored look up to date is built once.
+        const TableSync::RelationshipIndexScope relationshipIndex;
+        for (const QJsonValue& value : items) {
+            const QJsonObject item = value.toObject();
+            const QString kind = item.value(QStringLiteral("kind")).toString();
+            const QString id = item.value(QStringLiteral("id")).toString();
+            if (id.isEmpty())
+                continue;
+            if (kind == ExplorerKind::Table ? !currentModel->table(id)
+                                            : (kind != ExplorerKind::View || !currentModel->view(id)))
+                continue;
+            if (EntityItem* existing = findEntityOnScene(id)) {
+                existing->setSelected(true);
+                if (!placedIds.contains(id))
+                    placedIds.append(id);
+                continue;
+            }
+            const QPointF at = origin + QPointF(CascadeStep * placedCount, CascadeStep * placedCount);
+            if (EntityItem* entity = placeEntityWithLook(kind, id, at, storedLooks.value(id))) {
+                entity->setSelected(true);
+                if (!placedIds.contains(id))
+                    placedIds.append(id);
+                ++placedCount;
+            }
         }
     }
     connectRelationshipsForDroppedEntities(placedIds);

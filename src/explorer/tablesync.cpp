@@ -570,11 +570,31 @@ bool alignRowsWith(QJsonArray& rows, const TableItem* table, const RelationshipI
     return true;
 }
 
+// The look-ups kept while a RelationshipIndexScope lives, by model.
+int s_indexScopes = 0;
+QHash<const ModelItem*, RelationshipIndex> s_scopedIndexes;
+
 } // namespace
+
+TableSync::RelationshipIndexScope::RelationshipIndexScope()
+{
+    ++s_indexScopes;
+}
+
+TableSync::RelationshipIndexScope::~RelationshipIndexScope()
+{
+    if (--s_indexScopes == 0)
+        s_scopedIndexes.clear();
+}
 
 bool TableSync::alignRows(QJsonArray& rows, const TableItem* table, const ModelItem* model)
 {
-    return alignRowsWith(rows, table, indexRelationships(model));
+    if (s_indexScopes == 0)
+        return alignRowsWith(rows, table, indexRelationships(model));
+    auto index = s_scopedIndexes.find(model);
+    if (index == s_scopedIndexes.end())
+        index = s_scopedIndexes.insert(model, indexRelationships(model));
+    return alignRowsWith(rows, table, *index);
 }
 
 int TableSync::alignDiagram(QJsonObject& diagram, const ModelItem* current, const ProjectItem* project)

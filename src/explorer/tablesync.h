@@ -92,6 +92,19 @@ public:
     // that owns the table. True when changed.
     static bool alignRows(QJsonArray& rows, const TableItem* table, const ModelItem* model);
 
+    // While one lives, alignRows builds its look-up of a model's
+    // relationships once and reuses it: for a caller that aligns many
+    // tables while the model's relationships stay as they are (placing a
+    // drop of many tables). Scopes nest; GUI thread only.
+    class RelationshipIndexScope
+    {
+    public:
+        RelationshipIndexScope();
+        ~RelationshipIndexScope();
+        RelationshipIndexScope(const RelationshipIndexScope&) = delete;
+        RelationshipIndexScope& operator=(const RelationshipIndexScope&) = delete;
+    };
+
     // After `table` of `model` was renamed from oldName: the names that are
     // still the generated ones for the old name follow it. Those are its
     // constraints "pk_", "uk_", "ck_" and "fk_" + the old name and its

@@ -66,6 +66,7 @@ private Q_SLOTS:
     void storedRouteIsReanchored();
     void sideChoiceForLayout();
     void sixTablesRenderInBothThemes();
+    void edgesOnOneLineAllShow();
 
 private:
     static QString goldenPath() { return QStringLiteral(QUILLMAP_TEST_DATA_DIR "/edges/golden_edges.json"); }
@@ -848,6 +849,48 @@ void TestEdgeItem::sixTablesRenderInBothThemes()
         if (!dir.isEmpty())
             image.save(dir + (kind == ThemeKind::Light ? "/edges-light.png" : "/edges-dark.png"));
     }
+}
+
+// Edges drawn exactly over one another are drawn once per pass; a second
+// pass draws them again, a selected one among them shows as selected, and
+// the hit shape follows a new route.
+void TestEdgeItem::edgesOnOneLineAllShow()
+{
+    ERScene scene;
+    EntityItem* a = addEntity(scene, "a", "a", {0, 0});
+    EntityItem* b = addEntity(scene, "b", "b", {400, 0});
+    EdgeItem* first = scene.createEdge(a, b, false);
+    EdgeItem* second = scene.createEdge(a, b, false);
+    QVERIFY(first && second);
+    const QList<QPointF> line = first->route();
+    QVERIFY(line.size() >= 2);
+    second->setRoutePoints(line);
+    QCOMPARE(second->shape(), first->shape());
+
+    const QRectF source = scene.itemsBoundingRect().adjusted(-20, -20, 20, 20);
+    auto render = [&] {
+        QImage image(source.size().toSize(), QImage::Format_ARGB32);
+        image.fill(Qt::magenta);
+        QPainter painter(&image);
+        scene.render(&painter, QRectF(QPointF(0, 0), source.size()), source);
+        return image;
+    };
+    const QImage plain = render();
+    QCOMPARE(render(), plain);
+    // The one left to draw is drawn, though the other was drawn last time.
+    first->setVisible(false);
+    QCOMPARE(render(), plain);
+    first->setVisible(true);
+    second->setSelected(true);
+    const QImage selected = render();
+    QVERIFY(selected != plain);
+    second->setSelected(false);
+    QCOMPARE(render(), plain);
+
+    const QRectF before = second->shape().boundingRect();
+    second->setRoutePoints({line.first(), QPointF(line.first().x(), 200), QPointF(line.last().x(), 200), line.last()});
+    QVERIFY(second->shape().boundingRect().bottom() > before.bottom() + 100);
+    QCOMPARE(first->shape().boundingRect(), before);
 }
 
 QUILLMAP_TEST_MAIN(TestEdgeItem)
