@@ -7,6 +7,7 @@
 #include "diagram/entityitem.h"
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
+#include "edges/routegeometry.h"
 #include "layout/diagramlayout.h"
 #include "layout/edgeslots.h"
 #include "layout/entityrectindex.h"
@@ -201,6 +202,17 @@ bool endsKeepTheirWay(const RoutePoints& before, const RoutePoints& after)
         && sameWay(before.at(n - 2), before.at(n - 1), after.at(n - 2), after.at(n - 1));
 }
 
+// Whether the edge runs straight from one entity to the other between
+// the sides that face each other: no other pair of sides can do better.
+bool straightAndFacing(const EdgeItem* edge)
+{
+    const RoutePoints& route = edge->route();
+    if (route.size() != 2 || !edge->fromSlot() || !edge->toSlot())
+        return false;
+    const SidePair natural = chooseSidePair(edge->fromEntity()->sceneBoundingRect(), edge->toEntity()->sceneBoundingRect());
+    return natural.fromSide == edge->fromSlot()->side() && natural.toSide == edge->toSlot()->side();
+}
+
 } // namespace
 
 bool ERScene::edgeLengthGreater(const EdgeItem* a, const EdgeItem* b)
@@ -339,12 +351,15 @@ void ERScene::autoLayout()
     EdgeItem::setBatchMode(true);
     EdgeItem::setBatchMarker(true);
     EdgeItem::setSkipBatchFlush(true);
+    const bool wasSuspended = EdgeItem::isRoutingSuspended();
+    EdgeItem::setRoutingSuspended(true);
     for (const LayoutNode& node : std::as_const(nodes)) {
         if (!node.item)
             continue;
         const QRectF r = node.item->boundingRect();
         node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
     }
+    EdgeItem::setRoutingSuspended(wasSuspended);
     EdgeItem::dropQueuedUpdates();
     EdgeItem::setBatchMarker(false);
     EdgeItem::setBatchMode(false);
@@ -414,12 +429,22 @@ void ERScene::autoLayout()
         }
     }
 
-    // Better side pairs where they pay, then every edge routed once more.
+    // Better side pairs where they pay. A route depends only on its slots
+    // and the entities, which stand still: only the edges whose slots moved
+    // or whose route the improvement replaced are routed once more.
     EntityList improved;
+    QSet<const EdgeItem*> replaced;
     for (EdgeItem* edge : std::as_const(edges)) {
+        if (edge->isSelfRelation())
+            continue;
+        if (straightAndFacing(edge))
+            continue; // nothing shorter and with fewer bends exists
+        const RoutePoints before = edge->route();
         if (edge->tryImproveSlotSides()) {
             improved.add(edge->fromEntity());
             improved.add(edge->toEntity());
+        } else if (edge->route() != before) {
+            replaced.insert(edge);
         }
     }
     for (EntityItem* entity : std::as_const(improved.order))
@@ -428,7 +453,7 @@ void ERScene::autoLayout()
     for (EdgeItem* edge : std::as_const(edges)) {
         if (edge->isSelfRelation())
             edge->applyRouteHint({});
-        else
+        else if (replaced.contains(edge) || improved.contains(edge->fromEntity()) || improved.contains(edge->toEntity()))
             edge->rerouteIfConnected();
     }
 
@@ -440,13 +465,28 @@ void ERScene::autoLayout()
     // segments beside it move the whole way.
     {
         std::vector<char> states(static_cast<size_t>(edges.size()), SeparationFree);
+        // A segment runs through an entity that is not an end of its edge
+        // when it meets the inside of the entity's box (as the crossing
+        // count sees it: 2 in from the bounding rectangle).
+        const SegmentBlocked blocked = [&edges, &index](int route, const QPointF& a, const QPointF& b) {
+            const EdgeItem* edge = edges.at(route);
+            const QRectF span = QRectF(a, b).normalized();
+            const QList<QRectF> near = index.rectsIn(span.adjusted(-1, -1, 1, 1), edge->fromEntity(), edge->toEntity());
+            for (const QRectF& r : near) {
+                const QRectF inner = r.adjusted(2, 2, -2, -2);
+                if (span.left() < inner.right() && span.right() > inner.left() && span.top() < inner.bottom()
+                    && span.bottom() > inner.top())
+                    return true;
+            }
+            return false;
+        };
         for (int round = 0; round < 3; ++round) {
             QList<RoutePoints> snapshot;
             snapshot.reserve(edges.size());
             for (const EdgeItem* edge : std::as_const(edges))
                 snapshot.append(edge->route());
             QList<RoutePoints> working = snapshot;
-            separateParallelSegments(working, states);
+            separateParallelSegments(working, states, blocked);
             bool changed = false;
             for (qsizetype k = 0; k < edges.size(); ++k) {
                 if (working.at(k) == snapshot.at(k))
@@ -469,6 +509,21 @@ void ERScene::autoLayout()
             }
             if (!changed)
                 break;
+        }
+        // What is still on one line moves to a free line nearby.
+        QList<RoutePoints> snapshot;
+        snapshot.reserve(edges.size());
+        for (const EdgeItem* edge : std::as_const(edges))
+            snapshot.append(edge->route());
+        QList<RoutePoints> working = snapshot;
+        nudgeCoincidentSegments(working, states, blocked);
+        for (qsizetype k = 0; k < edges.size(); ++k) {
+            if (working.at(k) == snapshot.at(k) || !endsKeepTheirWay(snapshot.at(k), working.at(k)))
+                continue;
+            EdgeItem* edge = edges.at(k);
+            edge->applyRoute(working.at(k));
+            if (edge->countEntityCrossings())
+                edge->applyRoute(snapshot.at(k));
         }
     }
 

@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPointF>
 
+#include <functional>
 #include <vector>
 
 // Keeps the routes of different edges from running on top of one another:
@@ -41,5 +42,22 @@ QList<RouteSegment> collectInnerSegments(const QList<RoutePoints>& routes);
 // moves the whole shortfall, and so does one beside a segment of a frozen
 // route, which never moves. The segments of a route marked to go the other
 // way pass a segment that does not move on its far side. Edits routes.
+// When blocked is given, a move after which a moved segment or one of its
+// two neighbours (which stretch with it) would run through an entity is
+// taken back; a pair then tries to part by moving only one of the two the
+// whole way.
 enum SeparationState : char { SeparationFree = 0, SeparationOtherWay = 1, SeparationFrozen = 2 };
-void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {});
+using SegmentBlocked = std::function<bool(int route, const QPointF& a, const QPointF& b)>;
+void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {},
+                              const SegmentBlocked& blocked = {});
+
+// What the pair pushing above leaves on one line in a crowded corridor
+// (pushed back and forth between neighbours) is looked at once more: each
+// inner segment that still lies less than NudgeClearance from a segment of
+// another route, overlapping it, moves to the nearest offset across where
+// it, and its two neighbours stretched with it, keep that clearance from
+// every other route and meet no entity, and where no route turns back on
+// itself. Segments of frozen routes and first and last segments stay.
+constexpr double NudgeClearance = 8.0;
+void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {},
+                             const SegmentBlocked& blocked = {});
