@@ -510,20 +510,83 @@ void ERScene::autoLayout()
             if (!changed)
                 break;
         }
-        // What is still on one line moves to a free line nearby.
+        // What is still on one line moves to a free line nearby; a first or
+        // last segment takes its slot along, but not past another slot of
+        // the side nor nearer to one than the spreading leaves them.
+        QHash<const EntityItem*, QList<std::pair<int, bool>>> endsAt;
+        for (qsizetype k = 0; k < edges.size(); ++k) {
+            const EdgeItem* edge = edges.at(k);
+            if (edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot())
+                continue;
+            endsAt[edge->fromEntity()].append({static_cast<int>(k), true});
+            endsAt[edge->toEntity()].append({static_cast<int>(k), false});
+        }
+        const SlotMayMove slotMayMove = [&edges, &endsAt](const QList<RoutePoints>& routes, int route, bool atStart,
+                                                          const QPointF& to) {
+            const EdgeItem* edge = edges.at(route);
+            if (edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot())
+                return false;
+            const EntityItem* entity = atStart ? edge->fromEntity() : edge->toEntity();
+            const int side = (atStart ? edge->fromSlot() : edge->toSlot())->side();
+            const bool alongY = side == SlotLeft || side == SlotRight;
+            const QRectF box = entity->rect();
+            const double margin = slotSideMargin(alongY ? box.height() : box.width());
+            const QPointF local = entity->mapFromScene(to);
+            const double at = alongY ? local.y() : local.x();
+            if (at < (alongY ? box.top() : box.left()) + margin || at > (alongY ? box.bottom() : box.right()) - margin)
+                return false;
+            const QPointF old = entity->mapFromScene(atStart ? edge->route().constFirst() : edge->route().constLast());
+            const double before = alongY ? old.y() : old.x();
+            for (const auto& [other, otherAtStart] : endsAt.value(entity)) {
+                if (other == route && otherAtStart == atStart)
+                    continue;
+                const EdgeItem* otherEdge = edges.at(other);
+                if ((otherAtStart ? otherEdge->fromSlot() : otherEdge->toSlot())->side() != side)
+                    continue;
+                const RoutePoints& theirs = routes.at(other);
+                const QPointF p = entity->mapFromScene(otherAtStart ? theirs.constFirst() : theirs.constLast());
+                const double there = alongY ? p.y() : p.x();
+                if (std::abs(there - at) < SlotSpacing - 0.5 || (there < before) != (there < at))
+                    return false;
+            }
+            return true;
+        };
         QList<RoutePoints> snapshot;
         snapshot.reserve(edges.size());
         for (const EdgeItem* edge : std::as_const(edges))
             snapshot.append(edge->route());
         QList<RoutePoints> working = snapshot;
-        nudgeCoincidentSegments(working, states, blocked);
+        nudgeCoincidentSegments(working, states, blocked, slotMayMove);
         for (qsizetype k = 0; k < edges.size(); ++k) {
-            if (working.at(k) == snapshot.at(k) || !endsKeepTheirWay(snapshot.at(k), working.at(k)))
+            const RoutePoints& was = snapshot.at(k);
+            const RoutePoints& now = working.at(k);
+            if (now == was || now.size() != was.size())
                 continue;
             EdgeItem* edge = edges.at(k);
-            edge->applyRoute(working.at(k));
-            if (edge->countEntityCrossings())
-                edge->applyRoute(snapshot.at(k));
+            // Slots follow the ends that moved.
+            struct Moved
+            {
+                SlotItem* slot;
+                QPointF from;
+            };
+            QList<Moved> movedSlots;
+            auto follow = [&movedSlots](EntityItem* entity, SlotItem* slot, const QPointF& to) {
+                movedSlots.append({slot, slot->pos()});
+                slot->setPos(entity->mapFromScene(to));
+                slot->snapToBorder();
+            };
+            if (now.constFirst() != was.constFirst())
+                follow(edge->fromEntity(), edge->fromSlot(), now.constFirst());
+            if (now.constLast() != was.constLast())
+                follow(edge->toEntity(), edge->toSlot(), now.constLast());
+            edge->applyRoute(now);
+            if (edge->countEntityCrossings()) {
+                for (const Moved& m : std::as_const(movedSlots)) {
+                    m.slot->setPos(m.from);
+                    m.slot->snapToBorder();
+                }
+                edge->applyRoute(was);
+            }
         }
     }
 

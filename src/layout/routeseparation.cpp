@@ -349,7 +349,8 @@ void eraseLine(SegmentLines& lines, double across, int route, int segment)
 
 } // namespace
 
-void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked)
+void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked,
+                             const SlotMayMove& slotMayMove)
 {
     SegmentLines lines[2]; // 0 vertical (by x), 1 horizontal (by y)
     auto addSegment = [&](int r, int s) {
@@ -382,22 +383,28 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()));
         return false;
     };
-    static constexpr double offsets[] = {8, -8, 14, -14, 22, -22, 28, -28, 36, -36, 44, -44, 56, -56};
+    static constexpr double offsets[] = {4, -4, 8, -8, 11, -11, 14, -14, 18, -18, 22, -22, 28, -28, 36, -36, 44, -44, 56, -56, 70, -70};
     for (int r = 0; r < routes.size(); ++r) {
         if (r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen)
             continue;
         const int last = static_cast<int>(routes.at(r).size()) - 2; // the last segment
-        for (int s = 1; s < last; ++s) {
+        // A first or last segment moves with its slot, when the slot may go
+        // along its side; a straight route would move both and stays.
+        const int from = slotMayMove && last >= 1 ? 0 : 1;
+        const int to = slotMayMove && last >= 1 ? last : last - 1;
+        for (int s = from; s <= to; ++s) {
             if (!segmentCrowded(r, s))
                 continue;
             const RoutePoints before = routes.at(r);
             const bool horizontal = axisHorizontal(before.at(s), before.at(s + 1));
             if (!horizontal && !axisVertical(before.at(s), before.at(s + 1)))
                 continue;
+            const int low = std::max(0, s - 1);
+            const int high = std::min(last, s + 1);
             // A neighbour already crowded before the move may stay so (it
             // gets its own turn); one that was clear must stay clear.
-            const bool neighbourWasCrowded[2] = {segmentCrowded(r, s - 1), segmentCrowded(r, s + 1)};
-            for (int k = s - 1; k <= s + 1; ++k)
+            const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
+            for (int k = low; k <= high; ++k)
                 removeSegment(r, k);
             bool placed = false;
             for (double offset : offsets) {
@@ -408,10 +415,16 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     else
                         route[k].rx() = before.at(k).x() + offset;
                 }
+                if (s == 0 && !slotMayMove(routes, r, true, route.constFirst()))
+                    continue;
+                if (s == last && !slotMayMove(routes, r, false, route.constLast()))
+                    continue;
                 // The neighbours keep their way and the first and last
                 // segments a short stub.
                 bool fits = true;
                 for (int k : {s - 1, s + 1}) {
+                    if (k < 0 || k > last)
+                        continue;
                     const QPointF was = before.at(k + 1) - before.at(k);
                     const QPointF now = route.at(k + 1) - route.at(k);
                     const double wasLength = std::abs(was.x()) + std::abs(was.y());
@@ -420,8 +433,8 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     if (QPointF::dotProduct(was, now) <= 0.0 || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
                         fits = false;
                 }
-                for (int k = s - 1; fits && k <= s + 1; ++k) {
-                    const bool mayCrowd = k != s && neighbourWasCrowded[k == s - 1 ? 0 : 1];
+                for (int k = low; fits && k <= high; ++k) {
+                    const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
                     if ((!mayCrowd && segmentCrowded(r, k)) || (blocked && blocked(r, route.at(k), route.at(k + 1))))
                         fits = false;
                 }
@@ -432,7 +445,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             }
             if (!placed)
                 routes[r] = before;
-            for (int k = s - 1; k <= s + 1; ++k)
+            for (int k = low; k <= high; ++k)
                 addSegment(r, k);
         }
     }

@@ -53,11 +53,14 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
 
 // What the pair pushing above leaves on one line in a crowded corridor
 // (pushed back and forth between neighbours) is looked at once more: each
-// inner segment that still lies less than NudgeClearance from a segment of
+// segment that still lies less than NudgeClearance from a segment of
 // another route, overlapping it, moves to the nearest offset across where
 // it, and its two neighbours stretched with it, keep that clearance from
 // every other route and meet no entity, and where no route turns back on
-// itself. Segments of frozen routes and first and last segments stay.
+// itself. A first or last segment moves only where slotMayMove lets that
+// end of the route go to the new point (along its entity's side); without
+// it they stay. Segments of frozen routes stay.
 constexpr double NudgeClearance = 8.0;
+using SlotMayMove = std::function<bool(const QList<RoutePoints>& routes, int route, bool atStart, const QPointF& to)>;
 void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {},
-                             const SegmentBlocked& blocked = {});
+                             const SegmentBlocked& blocked = {}, const SlotMayMove& slotMayMove = {});
