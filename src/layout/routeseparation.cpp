@@ -307,6 +307,9 @@ struct Placed
 // Segments of one orientation by their coordinate across.
 using SegmentLines = std::multimap<double, Placed>;
 
+// How far across a segment may be nudged.
+constexpr double NudgeReach = 160.0;
+
 bool axisHorizontal(const QPointF& a, const QPointF& b)
 {
     return std::abs(a.y() - b.y()) < 0.5 && std::abs(a.x() - b.x()) >= 0.5;
@@ -383,7 +386,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()));
         return false;
     };
-    static constexpr double offsets[] = {4, -4, 8, -8, 11, -11, 14, -14, 18, -18, 22, -22, 28, -28, 36, -36, 44, -44, 56, -56, 70, -70};
+    static constexpr double steps[] = {8, -8, 14, -14, 22, -22, 28, -28};
     for (int r = 0; r < routes.size(); ++r) {
         if (r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen)
             continue;
@@ -406,6 +409,33 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
             for (int k = low; k <= high; ++k)
                 removeSegment(r, k);
+            // Where it may go: just clear of each segment of another route
+            // that overlaps it within reach, nearest first (the fixed steps
+            // first, as they keep the drawing regular).
+            std::vector<double> offsets(std::begin(steps), std::end(steps));
+            {
+                const double at = horizontal ? before.at(s).y() : before.at(s).x();
+                const double lo = horizontal ? std::min(before.at(s).x(), before.at(s + 1).x())
+                                             : std::min(before.at(s).y(), before.at(s + 1).y());
+                const double hi = horizontal ? std::max(before.at(s).x(), before.at(s + 1).x())
+                                             : std::max(before.at(s).y(), before.at(s + 1).y());
+                const SegmentLines& same = lines[horizontal ? 1 : 0];
+                std::vector<double> clear;
+                for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
+                    const Placed& p = it->second;
+                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
+                        continue;
+                    for (double side : {-1.0, 1.0}) {
+                        const double offset = it->first + side * (NudgeClearance + 0.01) - at;
+                        if (std::abs(offset) <= NudgeReach)
+                            clear.push_back(offset);
+                    }
+                }
+                std::sort(clear.begin(), clear.end(), [](double a, double b) {
+                    return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
+                });
+                offsets.insert(offsets.end(), clear.begin(), clear.end());
+            }
             bool placed = false;
             for (double offset : offsets) {
                 RoutePoints& route = routes[r];
