@@ -500,12 +500,13 @@ void ERScene::autoLayout()
                         kept = false;
                     }
                 }
-                // A route that changed, or changed its state, asks for
-                // another round.
+                // A route that had to keep what it had asks for another
+                // round, in which it passes the other way or stands still.
                 char& state = states[static_cast<size_t>(k)];
-                if (!kept)
+                if (!kept) {
                     state = state == SeparationFree ? SeparationOtherWay : SeparationFrozen;
-                changed = true;
+                    changed = true;
+                }
             }
             if (!changed)
                 break;
