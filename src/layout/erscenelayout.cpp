@@ -213,6 +213,116 @@ bool straightAndFacing(const EdgeItem* edge)
     return natural.fromSide == edge->fromSlot()->side() && natural.toSide == edge->toSlot()->side();
 }
 
+// Routes still on one line with another after the separation (two
+// relationships between the same entities squeezed through one narrow gap,
+// above all) try other sides for their edge: each pair of sides in turn,
+// the pairs that change one end first, with the slots of the sides spread
+// and the edges whose slots moved routed again. The first pair after which
+// the route lies on no other one, no route of those edges runs through an
+// entity and those edges lie on fewer lines with others than before is
+// kept; otherwise everything goes back as it was. A budget of tries bounds
+// the cost on crowded diagrams.
+void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
+{
+    QList<RoutePoints> routes;
+    routes.reserve(edges.size());
+    QHash<const EdgeItem*, int> indexOf;
+    for (qsizetype k = 0; k < edges.size(); ++k) {
+        routes.append(edges.at(k)->route());
+        indexOf.insert(edges.at(k), static_cast<int>(k));
+    }
+    const std::vector<char> stuck = routesOnOneLine(routes);
+    int budget = 160;
+    for (qsizetype k = 0; k < edges.size() && budget > 0; ++k) {
+        EdgeItem* edge = edges.at(k);
+        if (!stuck[static_cast<size_t>(k)] || edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot() || !edge->fromEntity() || !edge->toEntity())
+            continue;
+        if (coincidentSegmentPairs(routes, static_cast<int>(k)) == 0)
+            continue;
+        EntityItem* from = edge->fromEntity();
+        EntityItem* to = edge->toEntity();
+        // What a try may change, to be put back.
+        QList<EdgeItem*> near;
+        for (EntityItem* end : {from, to}) {
+            for (EdgeItem* e : end->edges()) {
+                if (e && indexOf.contains(e) && !near.contains(e))
+                    near.append(e);
+            }
+        }
+        QList<RoutePoints> nearWere;
+        for (const EdgeItem* e : std::as_const(near))
+            nearWere.append(e->route());
+        QList<std::pair<SlotItem*, QPointF>> slotsWere;
+        for (EntityItem* end : {from, to}) {
+            for (SlotItem* slot : end->slotHandles())
+                slotsWere.append({slot, slot->pos()});
+        }
+        auto lying = [&routes, &indexOf](const QList<EdgeItem*>& list) {
+            int pairs = 0;
+            for (const EdgeItem* e : list)
+                pairs += coincidentSegmentPairs(routes, indexOf.value(e));
+            return pairs;
+        };
+        const int before = lying(near);
+        const int c1 = edge->fromSlot()->side();
+        const int c2 = edge->toSlot()->side();
+        const QPointF fromAt = edge->fromSlot()->pos();
+        const QPointF toAt = edge->toSlot()->pos();
+        QList<std::pair<int, int>> pairs;
+        for (int v = 0; v < 4; ++v) {
+            if (v != c2)
+                pairs.append({c1, v});
+            if (v != c1)
+                pairs.append({v, c2});
+        }
+        for (int a = 0; a < 4; ++a) {
+            for (int b = 0; b < 4; ++b) {
+                if (a != c1 && b != c2)
+                    pairs.append({a, b});
+            }
+        }
+        bool kept = false;
+        for (const auto& [a, b] : std::as_const(pairs)) {
+            if (budget-- <= 0)
+                break;
+            edge->setSlotSides(a, b);
+            QList<EdgeItem*> routed{edge};
+            for (EdgeItem* e : spreadEdgeSlots(from, a) + spreadEdgeSlots(to, b)) {
+                if (!routed.contains(e))
+                    routed.append(e);
+            }
+            bool clear = true;
+            for (EdgeItem* e : std::as_const(routed)) {
+                e->rerouteIfConnected();
+                if (indexOf.contains(e))
+                    routes[indexOf.value(e)] = e->route();
+                clear = clear && !e->countEntityCrossings();
+            }
+            if (clear && coincidentSegmentPairs(routes, static_cast<int>(k)) == 0 && lying(near) < before) {
+                kept = true;
+                break;
+            }
+            // Back as it was.
+            edge->setSlotSides(c1, c2);
+            edge->fromSlot()->setPos(fromAt);
+            edge->fromSlot()->snapToBorder();
+            edge->toSlot()->setPos(toAt);
+            edge->toSlot()->snapToBorder();
+            for (const auto& [slot, at] : std::as_const(slotsWere)) {
+                if (slot != edge->fromSlot() && slot != edge->toSlot()) {
+                    slot->setPos(at);
+                    slot->snapToBorder();
+                }
+            }
+            for (qsizetype i = 0; i < near.size(); ++i) {
+                near.at(i)->setRoutePoints(nearWere.at(i));
+                routes[indexOf.value(near.at(i))] = nearWere.at(i);
+            }
+        }
+        Q_UNUSED(kept)
+    }
+}
+
 } // namespace
 
 bool ERScene::edgeLengthGreater(const EdgeItem* a, const EdgeItem* b)
@@ -590,6 +700,8 @@ void ERScene::autoLayout()
             }
         }
     }
+
+    resideCoincidentRoutes(edges);
 
     letIndicatorTurn();
 

@@ -480,3 +480,75 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         }
     }
 }
+
+int coincidentSegmentPairs(const QList<RoutePoints>& routes, int route)
+{
+    constexpr double across = 6.0;
+    constexpr double along = 10.0;
+    int pairs = 0;
+    const RoutePoints& mine = routes.at(route);
+    for (qsizetype i = 0; i + 1 < mine.size(); ++i) {
+        const QPointF a = mine.at(i);
+        const QPointF b = mine.at(i + 1);
+        const bool horizontal = axisHorizontal(a, b);
+        if (!horizontal && !axisVertical(a, b))
+            continue;
+        const double at = horizontal ? a.y() : a.x();
+        const double low = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
+        const double high = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
+        for (qsizetype r = 0; r < routes.size(); ++r) {
+            if (r == route)
+                continue;
+            const RoutePoints& other = routes.at(r);
+            for (qsizetype k = 0; k + 1 < other.size(); ++k) {
+                const QPointF c = other.at(k);
+                const QPointF d = other.at(k + 1);
+                if (horizontal ? !axisHorizontal(c, d) : !axisVertical(c, d))
+                    continue;
+                const double otherAt = horizontal ? c.y() : c.x();
+                const double overlap = std::min(high, horizontal ? std::max(c.x(), d.x()) : std::max(c.y(), d.y()))
+                    - std::max(low, horizontal ? std::min(c.x(), d.x()) : std::min(c.y(), d.y()));
+                if (std::abs(otherAt - at) < across && overlap > along)
+                    ++pairs;
+            }
+        }
+    }
+    return pairs;
+}
+
+std::vector<char> routesOnOneLine(const QList<RoutePoints>& routes)
+{
+    struct Line
+    {
+        int horizontal;
+        double at;
+        double low;
+        double high;
+        int route;
+    };
+    std::vector<Line> lines;
+    for (qsizetype r = 0; r < routes.size(); ++r) {
+        const RoutePoints& route = routes.at(r);
+        for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+            const QPointF a = route.at(i);
+            const QPointF b = route.at(i + 1);
+            if (axisHorizontal(a, b))
+                lines.push_back({1, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), static_cast<int>(r)});
+            else if (axisVertical(a, b))
+                lines.push_back({0, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), static_cast<int>(r)});
+        }
+    }
+    std::sort(lines.begin(), lines.end(), [](const Line& p, const Line& q) {
+        return p.horizontal != q.horizontal ? p.horizontal < q.horizontal : p.at < q.at;
+    });
+    std::vector<char> flags(static_cast<size_t>(routes.size()), 0);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        for (size_t j = i + 1; j < lines.size() && lines[j].horizontal == lines[i].horizontal && lines[j].at - lines[i].at < 6.0; ++j) {
+            if (lines[j].route == lines[i].route)
+                continue;
+            if (std::min(lines[i].high, lines[j].high) - std::max(lines[i].low, lines[j].low) > 10.0)
+                flags[static_cast<size_t>(lines[i].route)] = flags[static_cast<size_t>(lines[j].route)] = 1;
+        }
+    }
+    return flags;
+}

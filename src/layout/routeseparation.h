@@ -64,3 +64,12 @@ constexpr double NudgeClearance = 8.0;
 using SlotMayMove = std::function<bool(const QList<RoutePoints>& routes, int route, bool atStart, const QPointF& to)>;
 void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {},
                              const SegmentBlocked& blocked = {}, const SlotMayMove& slotMayMove = {});
+
+// The pairs of a segment of the given route and a segment of another route
+// that lie on one line: both horizontal or both vertical, less than 6 apart
+// across and overlapping by more than 10 along.
+int coincidentSegmentPairs(const QList<RoutePoints>& routes, int route);
+
+// For each route, whether one of its segments lies on one line with a
+// segment of another route (as coincidentSegmentPairs counts them).
+std::vector<char> routesOnOneLine(const QList<RoutePoints>& routes);
