@@ -221,7 +221,7 @@ bool straightAndFacing(const EdgeItem* edge)
 // the route lies on no other one, no route of those edges runs through an
 // entity and those edges lie on fewer lines with others than before is
 // kept; otherwise everything goes back as it was. A budget of tries bounds
-// the cost on crowded diagrams.
+// the cost.
 void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
 {
     QList<RoutePoints> routes;
@@ -232,7 +232,11 @@ void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
         indexOf.insert(edges.at(k), static_cast<int>(k));
     }
     const std::vector<char> stuck = routesOnOneLine(routes);
-    int budget = 160;
+    // Many of them stand in corridors that the routes crowd, where other
+    // sides seldom help and every try costs routes: those are left alone.
+    if (std::count(stuck.begin(), stuck.end(), 1) > 40)
+        return;
+    int budget = 64;
     for (qsizetype k = 0; k < edges.size() && budget > 0; ++k) {
         EdgeItem* edge = edges.at(k);
         if (!stuck[static_cast<size_t>(k)] || edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot() || !edge->fromEntity() || !edge->toEntity())
