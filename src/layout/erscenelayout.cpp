@@ -234,9 +234,9 @@ void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
     const std::vector<char> stuck = routesOnOneLine(routes);
     // Many of them stand in corridors that the routes crowd, where other
     // sides seldom help and every try costs routes: those are left alone.
-    if (std::count(stuck.begin(), stuck.end(), 1) > 40)
+    if (std::count(stuck.begin(), stuck.end(), 1) > 12)
         return;
-    int budget = 64;
+    int budget = 16;
     for (qsizetype k = 0; k < edges.size() && budget > 0; ++k) {
         EdgeItem* edge = edges.at(k);
         if (!stuck[static_cast<size_t>(k)] || edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot() || !edge->fromEntity() || !edge->toEntity())
