@@ -213,9 +213,9 @@ bool straightAndFacing(const EdgeItem* edge)
     return natural.fromSide == edge->fromSlot()->side() && natural.toSide == edge->toSlot()->side();
 }
 
-// Routes still on one line with another after the separation (two
+// Routes still on one line with another after the separation, of two
 // relationships between the same entities squeezed through one narrow gap,
-// above all) try other sides for their edge: each pair of sides in turn,
+// try other sides for their edge: each pair of sides in turn,
 // the pairs that change one end first, with the slots of the sides spread
 // and the edges whose slots moved routed again. The first pair after which
 // the route lies on no other one, no route of those edges runs through an
@@ -245,6 +245,15 @@ void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
             continue;
         EntityItem* from = edge->fromEntity();
         EntityItem* to = edge->toEntity();
+        // Only an edge with a sibling between the same two entities: two
+        // such routes are the ones that end up in one narrow gap.
+        const QList<EdgeItem*> fromEdges = from->edges();
+        const bool sibling = std::any_of(fromEdges.cbegin(), fromEdges.cend(), [edge, from, to](const EdgeItem* e) {
+            return e && e != edge
+                && ((e->fromEntity() == from && e->toEntity() == to) || (e->fromEntity() == to && e->toEntity() == from));
+        });
+        if (!sibling)
+            continue;
         // What a try may change, to be put back.
         QList<EdgeItem*> near;
         for (EntityItem* end : {from, to}) {
