@@ -25,6 +25,8 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QHash>
+#include <QImage>
+#include <QPainter>
 #include <QLineF>
 #include <QProcess>
 #include <QRandomGenerator>
@@ -305,6 +307,19 @@ double worstComponentAspect(const QList<QRectF>& rects, const Graph& graph)
     return worst;
 }
 
+// The laid-out scene drawn at half size on white.
+void drawScene(ERScene& scene, const QString& path)
+{
+    const QRectF area = scene.itemsBoundingRect().adjusted(-20, -20, 20, 20);
+    QImage image((area.size() / 2).toSize(), QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    scene.render(&painter, QRectF(QPointF(0, 0), image.size()), area);
+    painter.end();
+    image.save(path);
+}
+
 struct Figures
 {
     double ms = -1;
@@ -389,8 +404,11 @@ int main(int argc, char** argv)
         }
     }
 
-    // Given a size, only the cases of that many entities run.
+    // Given a size, only the cases of that many entities run; given a path
+    // as well, each case's layout is drawn into a PNG there (the case's
+    // number is added to the name) to be looked at.
     const int onlySize = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 0;
+    const QString picture = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     if (onlySize > 0) {
         cases.erase(std::remove_if(cases.begin(), cases.end(), [onlySize](const Case& c) { return c.n != onlySize; }),
                     cases.end());
@@ -432,6 +450,8 @@ int main(int argc, char** argv)
                 QList<LaidOutEdge> edges;
                 readScene(s, rects, edges);
                 ours = measure(rects, edges, kase.graph);
+                if (!picture.isEmpty())
+                    drawScene(*s.scene, QString(picture).replace(QStringLiteral(".png"), QStringLiteral("_%1.png").arg(c)));
                 // dot's figures from its right-angled edges where it
                 // manages them within a minute, else from its splines.
                 const DotRun ortho = runDot(dot, orthoPath, 60000);

@@ -7,6 +7,7 @@
 #include "diagram/entityitem.h"
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
+#include "edges/routegeometry.h"
 #include "layout/diagramlayout.h"
 #include "layout/edgeslots.h"
 #include "layout/entityrectindex.h"
@@ -201,6 +202,140 @@ bool endsKeepTheirWay(const RoutePoints& before, const RoutePoints& after)
         && sameWay(before.at(n - 2), before.at(n - 1), after.at(n - 2), after.at(n - 1));
 }
 
+// Whether the edge runs straight from one entity to the other between
+// the sides that face each other: no other pair of sides can do better.
+bool straightAndFacing(const EdgeItem* edge)
+{
+    const RoutePoints& route = edge->route();
+    if (route.size() != 2 || !edge->fromSlot() || !edge->toSlot())
+        return false;
+    const SidePair natural = chooseSidePair(edge->fromEntity()->sceneBoundingRect(), edge->toEntity()->sceneBoundingRect());
+    return natural.fromSide == edge->fromSlot()->side() && natural.toSide == edge->toSlot()->side();
+}
+
+// Routes still on one line with another after the separation, of two
+// relationships between the same entities squeezed through one narrow gap,
+// try other sides for their edge: each pair of sides in turn,
+// the pairs that change one end first, with the slots of the sides spread
+// and the edges whose slots moved routed again. The first pair after which
+// the route lies on no other one, no route of those edges runs through an
+// entity and those edges lie on fewer lines with others than before is
+// kept; otherwise everything goes back as it was. A budget of tries bounds
+// the cost.
+void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
+{
+    QList<RoutePoints> routes;
+    routes.reserve(edges.size());
+    QHash<const EdgeItem*, int> indexOf;
+    for (qsizetype k = 0; k < edges.size(); ++k) {
+        routes.append(edges.at(k)->route());
+        indexOf.insert(edges.at(k), static_cast<int>(k));
+    }
+    const std::vector<char> stuck = routesOnOneLine(routes);
+    // Many of them stand in corridors that the routes crowd, where other
+    // sides seldom help and every try costs routes: those are left alone.
+    if (std::count(stuck.begin(), stuck.end(), 1) > 12)
+        return;
+    int budget = 16;
+    for (qsizetype k = 0; k < edges.size() && budget > 0; ++k) {
+        EdgeItem* edge = edges.at(k);
+        if (!stuck[static_cast<size_t>(k)] || edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot() || !edge->fromEntity() || !edge->toEntity())
+            continue;
+        if (coincidentSegmentPairs(routes, static_cast<int>(k)) == 0)
+            continue;
+        EntityItem* from = edge->fromEntity();
+        EntityItem* to = edge->toEntity();
+        // Only an edge with a sibling between the same two entities: two
+        // such routes are the ones that end up in one narrow gap.
+        const QList<EdgeItem*> fromEdges = from->edges();
+        const bool sibling = std::any_of(fromEdges.cbegin(), fromEdges.cend(), [edge, from, to](const EdgeItem* e) {
+            return e && e != edge
+                && ((e->fromEntity() == from && e->toEntity() == to) || (e->fromEntity() == to && e->toEntity() == from));
+        });
+        if (!sibling)
+            continue;
+        // What a try may change, to be put back.
+        QList<EdgeItem*> near;
+        for (EntityItem* end : {from, to}) {
+            for (EdgeItem* e : end->edges()) {
+                if (e && indexOf.contains(e) && !near.contains(e))
+                    near.append(e);
+            }
+        }
+        QList<RoutePoints> nearWere;
+        for (const EdgeItem* e : std::as_const(near))
+            nearWere.append(e->route());
+        QList<std::pair<SlotItem*, QPointF>> slotsWere;
+        for (EntityItem* end : {from, to}) {
+            for (SlotItem* slot : end->slotHandles())
+                slotsWere.append({slot, slot->pos()});
+        }
+        auto lying = [&routes, &indexOf](const QList<EdgeItem*>& list) {
+            int pairs = 0;
+            for (const EdgeItem* e : list)
+                pairs += coincidentSegmentPairs(routes, indexOf.value(e));
+            return pairs;
+        };
+        const int before = lying(near);
+        const int c1 = edge->fromSlot()->side();
+        const int c2 = edge->toSlot()->side();
+        const QPointF fromAt = edge->fromSlot()->pos();
+        const QPointF toAt = edge->toSlot()->pos();
+        QList<std::pair<int, int>> pairs;
+        for (int v = 0; v < 4; ++v) {
+            if (v != c2)
+                pairs.append({c1, v});
+            if (v != c1)
+                pairs.append({v, c2});
+        }
+        for (int a = 0; a < 4; ++a) {
+            for (int b = 0; b < 4; ++b) {
+                if (a != c1 && b != c2)
+                    pairs.append({a, b});
+            }
+        }
+        bool kept = false;
+        for (const auto& [a, b] : std::as_const(pairs)) {
+            if (budget-- <= 0)
+                break;
+            edge->setSlotSides(a, b);
+            QList<EdgeItem*> routed{edge};
+            for (EdgeItem* e : spreadEdgeSlots(from, a) + spreadEdgeSlots(to, b)) {
+                if (!routed.contains(e))
+                    routed.append(e);
+            }
+            bool clear = true;
+            for (EdgeItem* e : std::as_const(routed)) {
+                e->rerouteIfConnected();
+                if (indexOf.contains(e))
+                    routes[indexOf.value(e)] = e->route();
+                clear = clear && !e->countEntityCrossings();
+            }
+            if (clear && coincidentSegmentPairs(routes, static_cast<int>(k)) == 0 && lying(near) < before) {
+                kept = true;
+                break;
+            }
+            // Back as it was.
+            edge->setSlotSides(c1, c2);
+            edge->fromSlot()->setPos(fromAt);
+            edge->fromSlot()->snapToBorder();
+            edge->toSlot()->setPos(toAt);
+            edge->toSlot()->snapToBorder();
+            for (const auto& [slot, at] : std::as_const(slotsWere)) {
+                if (slot != edge->fromSlot() && slot != edge->toSlot()) {
+                    slot->setPos(at);
+                    slot->snapToBorder();
+                }
+            }
+            for (qsizetype i = 0; i < near.size(); ++i) {
+                near.at(i)->setRoutePoints(nearWere.at(i));
+                routes[indexOf.value(near.at(i))] = nearWere.at(i);
+            }
+        }
+        Q_UNUSED(kept)
+    }
+}
+
 } // namespace
 
 bool ERScene::edgeLengthGreater(const EdgeItem* a, const EdgeItem* b)
@@ -339,12 +474,15 @@ void ERScene::autoLayout()
     EdgeItem::setBatchMode(true);
     EdgeItem::setBatchMarker(true);
     EdgeItem::setSkipBatchFlush(true);
+    const bool wasSuspended = EdgeItem::isRoutingSuspended();
+    EdgeItem::setRoutingSuspended(true);
     for (const LayoutNode& node : std::as_const(nodes)) {
         if (!node.item)
             continue;
         const QRectF r = node.item->boundingRect();
         node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
     }
+    EdgeItem::setRoutingSuspended(wasSuspended);
     EdgeItem::dropQueuedUpdates();
     EdgeItem::setBatchMarker(false);
     EdgeItem::setBatchMode(false);
@@ -414,12 +552,22 @@ void ERScene::autoLayout()
         }
     }
 
-    // Better side pairs where they pay, then every edge routed once more.
+    // Better side pairs where they pay. A route depends only on its slots
+    // and the entities, which stand still: only the edges whose slots moved
+    // or whose route the improvement replaced are routed once more.
     EntityList improved;
+    QSet<const EdgeItem*> replaced;
     for (EdgeItem* edge : std::as_const(edges)) {
+        if (edge->isSelfRelation())
+            continue;
+        if (straightAndFacing(edge))
+            continue; // nothing shorter and with fewer bends exists
+        const RoutePoints before = edge->route();
         if (edge->tryImproveSlotSides()) {
             improved.add(edge->fromEntity());
             improved.add(edge->toEntity());
+        } else if (edge->route() != before) {
+            replaced.insert(edge);
         }
     }
     for (EntityItem* entity : std::as_const(improved.order))
@@ -428,7 +576,7 @@ void ERScene::autoLayout()
     for (EdgeItem* edge : std::as_const(edges)) {
         if (edge->isSelfRelation())
             edge->applyRouteHint({});
-        else
+        else if (replaced.contains(edge) || improved.contains(edge->fromEntity()) || improved.contains(edge->toEntity()))
             edge->rerouteIfConnected();
     }
 
@@ -440,13 +588,28 @@ void ERScene::autoLayout()
     // segments beside it move the whole way.
     {
         std::vector<char> states(static_cast<size_t>(edges.size()), SeparationFree);
+        // A segment runs through an entity that is not an end of its edge
+        // when it meets the inside of the entity's box (as the crossing
+        // count sees it: 2 in from the bounding rectangle).
+        const SegmentBlocked blocked = [&edges, &index](int route, const QPointF& a, const QPointF& b) {
+            const EdgeItem* edge = edges.at(route);
+            const QRectF span = QRectF(a, b).normalized();
+            const QList<QRectF> near = index.rectsIn(span.adjusted(-1, -1, 1, 1), edge->fromEntity(), edge->toEntity());
+            for (const QRectF& r : near) {
+                const QRectF inner = r.adjusted(2, 2, -2, -2);
+                if (span.left() < inner.right() && span.right() > inner.left() && span.top() < inner.bottom()
+                    && span.bottom() > inner.top())
+                    return true;
+            }
+            return false;
+        };
         for (int round = 0; round < 3; ++round) {
             QList<RoutePoints> snapshot;
             snapshot.reserve(edges.size());
             for (const EdgeItem* edge : std::as_const(edges))
                 snapshot.append(edge->route());
             QList<RoutePoints> working = snapshot;
-            separateParallelSegments(working, states);
+            separateParallelSegments(working, states, blocked);
             bool changed = false;
             for (qsizetype k = 0; k < edges.size(); ++k) {
                 if (working.at(k) == snapshot.at(k))
@@ -460,17 +623,98 @@ void ERScene::autoLayout()
                         kept = false;
                     }
                 }
-                // A route that changed, or changed its state, asks for
-                // another round.
+                // A route that had to keep what it had asks for another
+                // round, in which it passes the other way or stands still.
                 char& state = states[static_cast<size_t>(k)];
-                if (!kept)
+                if (!kept) {
                     state = state == SeparationFree ? SeparationOtherWay : SeparationFrozen;
-                changed = true;
+                    changed = true;
+                }
             }
             if (!changed)
                 break;
         }
+        // What is still on one line moves to a free line nearby; a first or
+        // last segment takes its slot along, but not past another slot of
+        // the side nor nearer to one than the spreading leaves them.
+        QHash<const EntityItem*, QList<std::pair<int, bool>>> endsAt;
+        for (qsizetype k = 0; k < edges.size(); ++k) {
+            const EdgeItem* edge = edges.at(k);
+            if (edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot())
+                continue;
+            endsAt[edge->fromEntity()].append({static_cast<int>(k), true});
+            endsAt[edge->toEntity()].append({static_cast<int>(k), false});
+        }
+        const SlotMayMove slotMayMove = [&edges, &endsAt](const QList<RoutePoints>& routes, int route, bool atStart,
+                                                          const QPointF& to) {
+            const EdgeItem* edge = edges.at(route);
+            if (edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot())
+                return false;
+            const EntityItem* entity = atStart ? edge->fromEntity() : edge->toEntity();
+            const int side = (atStart ? edge->fromSlot() : edge->toSlot())->side();
+            const bool alongY = side == SlotLeft || side == SlotRight;
+            const QRectF box = entity->rect();
+            const double margin = slotSideMargin(alongY ? box.height() : box.width());
+            const QPointF local = entity->mapFromScene(to);
+            const double at = alongY ? local.y() : local.x();
+            if (at < (alongY ? box.top() : box.left()) + margin || at > (alongY ? box.bottom() : box.right()) - margin)
+                return false;
+            const QPointF old = entity->mapFromScene(atStart ? edge->route().constFirst() : edge->route().constLast());
+            const double before = alongY ? old.y() : old.x();
+            for (const auto& [other, otherAtStart] : endsAt.value(entity)) {
+                if (other == route && otherAtStart == atStart)
+                    continue;
+                const EdgeItem* otherEdge = edges.at(other);
+                if ((otherAtStart ? otherEdge->fromSlot() : otherEdge->toSlot())->side() != side)
+                    continue;
+                const RoutePoints& theirs = routes.at(other);
+                const QPointF p = entity->mapFromScene(otherAtStart ? theirs.constFirst() : theirs.constLast());
+                const double there = alongY ? p.y() : p.x();
+                if (std::abs(there - at) < SlotSpacing - 0.5 || (there < before) != (there < at))
+                    return false;
+            }
+            return true;
+        };
+        QList<RoutePoints> snapshot;
+        snapshot.reserve(edges.size());
+        for (const EdgeItem* edge : std::as_const(edges))
+            snapshot.append(edge->route());
+        QList<RoutePoints> working = snapshot;
+        nudgeCoincidentSegments(working, states, blocked, slotMayMove);
+        for (qsizetype k = 0; k < edges.size(); ++k) {
+            const RoutePoints& was = snapshot.at(k);
+            const RoutePoints& now = working.at(k);
+            if (now == was || now.size() != was.size())
+                continue;
+            EdgeItem* edge = edges.at(k);
+            // Slots follow the ends that moved.
+            struct Moved
+            {
+                SlotItem* slot;
+                QPointF from;
+            };
+            QList<Moved> movedSlots;
+            auto follow = [&movedSlots](EntityItem* entity, SlotItem* slot, const QPointF& to) {
+                movedSlots.append({slot, slot->pos()});
+                slot->setPos(entity->mapFromScene(to));
+                slot->snapToBorder();
+            };
+            if (now.constFirst() != was.constFirst())
+                follow(edge->fromEntity(), edge->fromSlot(), now.constFirst());
+            if (now.constLast() != was.constLast())
+                follow(edge->toEntity(), edge->toSlot(), now.constLast());
+            edge->applyRoute(now);
+            if (edge->countEntityCrossings()) {
+                for (const Moved& m : std::as_const(movedSlots)) {
+                    m.slot->setPos(m.from);
+                    m.slot->snapToBorder();
+                }
+                edge->applyRoute(was);
+            }
+        }
     }
+
+    resideCoincidentRoutes(edges);
 
     letIndicatorTurn();
 

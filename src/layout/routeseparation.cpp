@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <map>
+#include <unordered_map>
 #include <vector>
 
 QList<QLineF> routeToSegments(const RoutePoints& points)
@@ -114,8 +116,19 @@ QList<RouteSegment> collectEndSegments(const QList<RoutePoints>& routes)
 
 } // namespace
 
-void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states)
+void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked)
 {
+    // Whether segment s of route r, or a neighbour, now meets an entity.
+    auto meetsEntity = [&routes, &blocked](const RouteSegment& seg) {
+        if (!blocked)
+            return false;
+        const RoutePoints& route = routes.at(seg.route);
+        for (int k = std::max(0, seg.segment - 1); k <= seg.segment + 1 && k + 1 < route.size(); ++k) {
+            if (blocked(seg.route, route.at(k), route.at(k + 1)))
+                return true;
+        }
+        return false;
+    };
     auto stateOf = [&states](int route) {
         return route < static_cast<int>(states.size()) ? states[static_cast<size_t>(route)] : 0;
     };
@@ -158,27 +171,63 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
         }
     }
 
+    // The segments of each orientation sit in buckets of the spacing's
+    // width by their coordinate across, so that a segment meets only those
+    // in its own and the two neighbouring buckets: exactly the ones that
+    // can lie closer than the spacing. A segment that moves changes bucket.
+    auto bucketOf = [](double across) { return static_cast<long long>(std::floor(across / ParallelSegmentSpacing)); };
+    std::unordered_map<long long, std::vector<int>> buckets[2];
+    for (int o = 0; o < 2; ++o) {
+        for (size_t k = 0; k < compact[o].across.size(); ++k)
+            buckets[o][bucketOf(compact[o].across[k])].push_back(static_cast<int>(k));
+    }
+    std::vector<int> near;
     for (int pass = 0; pass < 4; ++pass) {
         // A pass that moves nothing leaves the next ones nothing to do.
         bool moved = false;
         for (int o = 0; o < 2; ++o) {
             const QList<qsizetype>& list = byOrientation[o];
             Compact& c = compact[o];
+            auto& bucket = buckets[o];
             const size_t count = static_cast<size_t>(list.size());
             double* acr = c.across.data();
             double* low = c.low.data();
             double* high = c.high.data();
             auto refresh = [&](size_t k, const RouteSegment& r) {
+                const long long was = bucketOf(acr[k]);
                 acr[k] = across(r);
                 low[k] = alongMin(r);
                 high[k] = alongMax(r);
+                const long long now = bucketOf(acr[k]);
+                if (now != was) {
+                    std::vector<int>& old = bucket[was];
+                    old.erase(std::find(old.begin(), old.end(), static_cast<int>(k)));
+                    bucket[now].push_back(static_cast<int>(k));
+                }
+            };
+            // The segments after a that may lie near it, in list order.
+            auto gather = [&](size_t a, size_t after) {
+                near.clear();
+                const long long b = bucketOf(acr[a]);
+                for (long long k = b - 1; k <= b + 1; ++k) {
+                    const auto it = bucket.find(k);
+                    if (it == bucket.end())
+                        continue;
+                    for (int v : it->second) {
+                        if (static_cast<size_t>(v) > after)
+                            near.push_back(v);
+                    }
+                }
+                std::sort(near.begin(), near.end());
             };
             const int* route = c.route.data();
             for (size_t a = 0; a < count; ++a) {
                 if (list.at(static_cast<qsizetype>(a)) >= movable)
                     break; // only end segments from here on: none of them moves
                 RouteSegment& si = records[list.at(static_cast<qsizetype>(a))];
-                for (size_t b = a + 1; b < count; ++b) {
+                gather(a, a);
+                for (size_t n = 0; n < near.size(); ++n) {
+                    const size_t b = static_cast<size_t>(near[n]);
                     const double d = acr[a] - acr[b];
                     if (std::abs(d) >= ParallelSegmentSpacing || route[a] == route[b])
                         continue;
@@ -188,27 +237,318 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
                     // Segments on one line part with the earlier one going
                     // towards smaller coordinates.
                     const double direction = d > 0 ? 1.0 : -1.0;
+                    bool movedB = false;
                     if (list.at(static_cast<qsizetype>(b)) >= movable) {
                         // A route turned back once before passes on the
                         // other side.
-                        if (stateOf(si.route) == SeparationOtherWay)
-                            shiftSegment(routes, si, -direction * (ParallelSegmentSpacing + std::abs(d)));
-                        else
-                            shiftSegment(routes, si, direction * (ParallelSegmentSpacing - std::abs(d)));
-                        refresh(a, si);
-                        moved = true;
-                        continue;
+                        const double plain = direction * (ParallelSegmentSpacing - std::abs(d));
+                        const double otherWay = -direction * (ParallelSegmentSpacing + std::abs(d));
+                        const bool turned = stateOf(si.route) == SeparationOtherWay;
+                        const double step = turned ? otherWay : plain;
+                        shiftSegment(routes, si, step);
+                        if (meetsEntity(si)) {
+                            const double other = turned ? plain : otherWay;
+                            shiftSegment(routes, si, other - step);
+                            if (meetsEntity(si)) {
+                                shiftSegment(routes, si, -other);
+                                refresh(a, si);
+                                continue;
+                            }
+                        }
+                    } else {
+                        const double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
+                        shiftSegment(routes, si, shift);
+                        shiftSegment(routes, sj, -shift);
+                        if (meetsEntity(si) || meetsEntity(sj)) {
+                            // Only one of them, the whole way.
+                            shiftSegment(routes, si, shift);
+                            shiftSegment(routes, sj, shift);
+                            if (meetsEntity(si)) {
+                                shiftSegment(routes, si, -2.0 * shift);
+                                shiftSegment(routes, sj, -2.0 * shift);
+                                if (meetsEntity(sj)) {
+                                    shiftSegment(routes, sj, 2.0 * shift);
+                                    refresh(a, si);
+                                    refresh(b, sj);
+                                    continue;
+                                }
+                            }
+                        }
+                        movedB = true;
                     }
-                    const double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
-                    shiftSegment(routes, si, shift);
-                    shiftSegment(routes, sj, -shift);
+                    if (movedB)
+                        refresh(b, sj);
                     refresh(a, si);
-                    refresh(b, sj);
                     moved = true;
+                    // a stands elsewhere now: its neighbours are looked up
+                    // again, after b.
+                    gather(a, b);
+                    n = static_cast<size_t>(-1);
                 }
             }
         }
         if (!moved)
             break;
     }
+}
+
+namespace {
+
+// A segment of some route, on its line: the coordinate across and the
+// extent along.
+struct Placed
+{
+    int route;
+    int segment;
+    double low;
+    double high;
+};
+
+// Segments of one orientation by their coordinate across.
+using SegmentLines = std::multimap<double, Placed>;
+
+// How far across a segment may be nudged.
+constexpr double NudgeReach = 160.0;
+
+bool axisHorizontal(const QPointF& a, const QPointF& b)
+{
+    return std::abs(a.y() - b.y()) < 0.5 && std::abs(a.x() - b.x()) >= 0.5;
+}
+
+bool axisVertical(const QPointF& a, const QPointF& b)
+{
+    return std::abs(a.x() - b.x()) < 0.5 && std::abs(a.y() - b.y()) >= 0.5;
+}
+
+// Whether a stretch of route at across, from low to high along, comes
+// closer than the clearance to a segment of another route that overlaps it.
+bool crowded(const SegmentLines& lines, int route, double across, double low, double high)
+{
+    for (auto it = lines.lower_bound(across - NudgeClearance + 1e-9); it != lines.end() && it->first < across + NudgeClearance; ++it) {
+        const Placed& p = it->second;
+        if (p.route != route && p.low < high - 0.5 && low < p.high - 0.5)
+            return true;
+    }
+    return false;
+}
+
+void eraseLine(SegmentLines& lines, double across, int route, int segment)
+{
+    auto range = lines.equal_range(across);
+    for (auto it = range.first; it != range.second; ++it) {
+        if (it->second.route == route && it->second.segment == segment) {
+            lines.erase(it);
+            return;
+        }
+    }
+    // Floating keys: look nearby.
+    for (auto it = lines.lower_bound(across - 1e-6); it != lines.end() && it->first <= across + 1e-6; ++it) {
+        if (it->second.route == route && it->second.segment == segment) {
+            lines.erase(it);
+            return;
+        }
+    }
+}
+
+} // namespace
+
+void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked,
+                             const SlotMayMove& slotMayMove)
+{
+    SegmentLines lines[2]; // 0 vertical (by x), 1 horizontal (by y)
+    auto addSegment = [&](int r, int s) {
+        const QPointF a = routes.at(r).at(s);
+        const QPointF b = routes.at(r).at(s + 1);
+        if (axisHorizontal(a, b))
+            lines[1].insert({a.y(), Placed{r, s, std::min(a.x(), b.x()), std::max(a.x(), b.x())}});
+        else if (axisVertical(a, b))
+            lines[0].insert({a.x(), Placed{r, s, std::min(a.y(), b.y()), std::max(a.y(), b.y())}});
+    };
+    auto removeSegment = [&](int r, int s) {
+        const QPointF a = routes.at(r).at(s);
+        const QPointF b = routes.at(r).at(s + 1);
+        if (axisHorizontal(a, b))
+            eraseLine(lines[1], a.y(), r, s);
+        else if (axisVertical(a, b))
+            eraseLine(lines[0], a.x(), r, s);
+    };
+    for (int r = 0; r < routes.size(); ++r) {
+        for (int s = 0; s + 1 < routes.at(r).size(); ++s)
+            addSegment(r, s);
+    }
+    // Whether segment s of route r, as it stands, is crowded.
+    auto segmentCrowded = [&](int r, int s) {
+        const QPointF a = routes.at(r).at(s);
+        const QPointF b = routes.at(r).at(s + 1);
+        if (axisHorizontal(a, b))
+            return crowded(lines[1], r, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()));
+        if (axisVertical(a, b))
+            return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()));
+        return false;
+    };
+    static constexpr double steps[] = {8, -8, 14, -14, 22, -22, 28, -28};
+    for (int r = 0; r < routes.size(); ++r) {
+        if (r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen)
+            continue;
+        const int last = static_cast<int>(routes.at(r).size()) - 2; // the last segment
+        // A first or last segment moves with its slot, when the slot may go
+        // along its side; a straight route would move both and stays.
+        const int from = slotMayMove && last >= 1 ? 0 : 1;
+        const int to = slotMayMove && last >= 1 ? last : last - 1;
+        for (int s = from; s <= to; ++s) {
+            if (!segmentCrowded(r, s))
+                continue;
+            const RoutePoints before = routes.at(r);
+            const bool horizontal = axisHorizontal(before.at(s), before.at(s + 1));
+            if (!horizontal && !axisVertical(before.at(s), before.at(s + 1)))
+                continue;
+            const int low = std::max(0, s - 1);
+            const int high = std::min(last, s + 1);
+            // A neighbour already crowded before the move may stay so (it
+            // gets its own turn); one that was clear must stay clear.
+            const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
+            for (int k = low; k <= high; ++k)
+                removeSegment(r, k);
+            // Where it may go: just clear of each segment of another route
+            // that overlaps it within reach, nearest first (the fixed steps
+            // first, as they keep the drawing regular).
+            std::vector<double> offsets(std::begin(steps), std::end(steps));
+            {
+                const double at = horizontal ? before.at(s).y() : before.at(s).x();
+                const double lo = horizontal ? std::min(before.at(s).x(), before.at(s + 1).x())
+                                             : std::min(before.at(s).y(), before.at(s + 1).y());
+                const double hi = horizontal ? std::max(before.at(s).x(), before.at(s + 1).x())
+                                             : std::max(before.at(s).y(), before.at(s + 1).y());
+                const SegmentLines& same = lines[horizontal ? 1 : 0];
+                std::vector<double> clear;
+                for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
+                    const Placed& p = it->second;
+                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
+                        continue;
+                    for (double side : {-1.0, 1.0}) {
+                        const double offset = it->first + side * (NudgeClearance + 0.01) - at;
+                        if (std::abs(offset) <= NudgeReach)
+                            clear.push_back(offset);
+                    }
+                }
+                std::sort(clear.begin(), clear.end(), [](double a, double b) {
+                    return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
+                });
+                offsets.insert(offsets.end(), clear.begin(), clear.end());
+            }
+            bool placed = false;
+            for (double offset : offsets) {
+                RoutePoints& route = routes[r];
+                for (int k : {s, s + 1}) {
+                    if (horizontal)
+                        route[k].ry() = before.at(k).y() + offset;
+                    else
+                        route[k].rx() = before.at(k).x() + offset;
+                }
+                if (s == 0 && !slotMayMove(routes, r, true, route.constFirst()))
+                    continue;
+                if (s == last && !slotMayMove(routes, r, false, route.constLast()))
+                    continue;
+                // The neighbours keep their way and the first and last
+                // segments a short stub.
+                bool fits = true;
+                for (int k : {s - 1, s + 1}) {
+                    if (k < 0 || k > last)
+                        continue;
+                    const QPointF was = before.at(k + 1) - before.at(k);
+                    const QPointF now = route.at(k + 1) - route.at(k);
+                    const double wasLength = std::abs(was.x()) + std::abs(was.y());
+                    const double nowLength = std::abs(now.x()) + std::abs(now.y());
+                    const bool end = k == 0 || k == last;
+                    if (QPointF::dotProduct(was, now) <= 0.0 || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
+                        fits = false;
+                }
+                for (int k = low; fits && k <= high; ++k) {
+                    const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
+                    if ((!mayCrowd && segmentCrowded(r, k)) || (blocked && blocked(r, route.at(k), route.at(k + 1))))
+                        fits = false;
+                }
+                if (fits) {
+                    placed = true;
+                    break;
+                }
+            }
+            if (!placed)
+                routes[r] = before;
+            for (int k = low; k <= high; ++k)
+                addSegment(r, k);
+        }
+    }
+}
+
+int coincidentSegmentPairs(const QList<RoutePoints>& routes, int route)
+{
+    constexpr double across = 6.0;
+    constexpr double along = 10.0;
+    int pairs = 0;
+    const RoutePoints& mine = routes.at(route);
+    for (qsizetype i = 0; i + 1 < mine.size(); ++i) {
+        const QPointF a = mine.at(i);
+        const QPointF b = mine.at(i + 1);
+        const bool horizontal = axisHorizontal(a, b);
+        if (!horizontal && !axisVertical(a, b))
+            continue;
+        const double at = horizontal ? a.y() : a.x();
+        const double low = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
+        const double high = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
+        for (qsizetype r = 0; r < routes.size(); ++r) {
+            if (r == route)
+                continue;
+            const RoutePoints& other = routes.at(r);
+            for (qsizetype k = 0; k + 1 < other.size(); ++k) {
+                const QPointF c = other.at(k);
+                const QPointF d = other.at(k + 1);
+                if (horizontal ? !axisHorizontal(c, d) : !axisVertical(c, d))
+                    continue;
+                const double otherAt = horizontal ? c.y() : c.x();
+                const double overlap = std::min(high, horizontal ? std::max(c.x(), d.x()) : std::max(c.y(), d.y()))
+                    - std::max(low, horizontal ? std::min(c.x(), d.x()) : std::min(c.y(), d.y()));
+                if (std::abs(otherAt - at) < across && overlap > along)
+                    ++pairs;
+            }
+        }
+    }
+    return pairs;
+}
+
+std::vector<char> routesOnOneLine(const QList<RoutePoints>& routes)
+{
+    struct Line
+    {
+        int horizontal;
+        double at;
+        double low;
+        double high;
+        int route;
+    };
+    std::vector<Line> lines;
+    for (qsizetype r = 0; r < routes.size(); ++r) {
+        const RoutePoints& route = routes.at(r);
+        for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+            const QPointF a = route.at(i);
+            const QPointF b = route.at(i + 1);
+            if (axisHorizontal(a, b))
+                lines.push_back({1, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), static_cast<int>(r)});
+            else if (axisVertical(a, b))
+                lines.push_back({0, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), static_cast<int>(r)});
+        }
+    }
+    std::sort(lines.begin(), lines.end(), [](const Line& p, const Line& q) {
+        return p.horizontal != q.horizontal ? p.horizontal < q.horizontal : p.at < q.at;
+    });
+    std::vector<char> flags(static_cast<size_t>(routes.size()), 0);
+    for (size_t i = 0; i < lines.size(); ++i) {
+        for (size_t j = i + 1; j < lines.size() && lines[j].horizontal == lines[i].horizontal && lines[j].at - lines[i].at < 6.0; ++j) {
+            if (lines[j].route == lines[i].route)
+                continue;
+            if (std::min(lines[i].high, lines[j].high) - std::max(lines[i].low, lines[j].low) > 10.0)
+                flags[static_cast<size_t>(lines[i].route)] = flags[static_cast<size_t>(lines[j].route)] = 1;
+        }
+    }
+    return flags;
 }

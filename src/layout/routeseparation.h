@@ -4,6 +4,7 @@
 #include <QList>
 #include <QPointF>
 
+#include <functional>
 #include <vector>
 
 // Keeps the routes of different edges from running on top of one another:
@@ -41,5 +42,34 @@ QList<RouteSegment> collectInnerSegments(const QList<RoutePoints>& routes);
 // moves the whole shortfall, and so does one beside a segment of a frozen
 // route, which never moves. The segments of a route marked to go the other
 // way pass a segment that does not move on its far side. Edits routes.
+// When blocked is given, a move after which a moved segment or one of its
+// two neighbours (which stretch with it) would run through an entity is
+// taken back; a pair then tries to part by moving only one of the two the
+// whole way.
 enum SeparationState : char { SeparationFree = 0, SeparationOtherWay = 1, SeparationFrozen = 2 };
-void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {});
+using SegmentBlocked = std::function<bool(int route, const QPointF& a, const QPointF& b)>;
+void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {},
+                              const SegmentBlocked& blocked = {});
+
+// What the pair pushing above leaves on one line in a crowded corridor
+// (pushed back and forth between neighbours) is looked at once more: each
+// segment that still lies less than NudgeClearance from a segment of
+// another route, overlapping it, moves to the nearest offset across where
+// it, and its two neighbours stretched with it, keep that clearance from
+// every other route and meet no entity, and where no route turns back on
+// itself. A first or last segment moves only where slotMayMove lets that
+// end of the route go to the new point (along its entity's side); without
+// it they stay. Segments of frozen routes stay.
+constexpr double NudgeClearance = 8.0;
+using SlotMayMove = std::function<bool(const QList<RoutePoints>& routes, int route, bool atStart, const QPointF& to)>;
+void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {},
+                             const SegmentBlocked& blocked = {}, const SlotMayMove& slotMayMove = {});
+
+// The pairs of a segment of the given route and a segment of another route
+// that lie on one line: both horizontal or both vertical, less than 6 apart
+// across and overlapping by more than 10 along.
+int coincidentSegmentPairs(const QList<RoutePoints>& routes, int route);
+
+// For each route, whether one of its segments lies on one line with a
+// segment of another route (as coincidentSegmentPairs counts them).
+std::vector<char> routesOnOneLine(const QList<RoutePoints>& routes);

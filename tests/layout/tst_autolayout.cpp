@@ -412,10 +412,10 @@ private Q_SLOTS:
         QCOMPARE(quality.sharedEndPoints, 0);
         for (const QRectF& group : groupRects(entities, 15))
             QVERIFY2(group.width() <= 2.0 * group.height(), qPrintable(QStringLiteral("a group %1 wide and %2 high").arg(group.width()).arg(group.height())));
-        // Crowded random groups may keep a few routes on one line (there
-        // were about two per edge).
-        if (shape == OneGroup || shape == SmallGroups || shape == Dense || shape == ManyHubs)
-            QVERIFY2(quality.coincidentPairs * 2 <= edges.size(), qPrintable(QString::number(quality.coincidentPairs)));
+        // Only a dense cluster, whose routes crowd narrow gaps, may keep a
+        // few routes on one line (about one in ten edges at most).
+        if (shape == Dense)
+            QVERIFY2(quality.coincidentPairs * 10 <= edges.size(), qPrintable(QString::number(quality.coincidentPairs)));
         else
             QCOMPARE(quality.coincidentPairs, 0);
 

@@ -246,6 +246,55 @@ private Q_SLOTS:
         }
     }
 
+    // Two segments on one line beside an entity: moving apart evenly would
+    // put one into it, so the other moves the whole way.
+    void separationPassesBesideAnEntity()
+    {
+        QList<RoutePoints> routes{{{0, 0}, {50, 0}, {50, 300}, {100, 300}}, {{0, 10}, {50, 10}, {50, 290}, {100, 290}}};
+        const SegmentBlocked entityRight = [](int, const QPointF& a, const QPointF& b) {
+            return std::max(a.x(), b.x()) > 52 && std::min(a.y(), b.y()) < 200;
+        };
+        separateParallelSegments(routes, {}, entityRight);
+        QCOMPARE(routes.at(0).at(1).x(), 36.0);
+        QCOMPARE(routes.at(1).at(1).x(), 50.0);
+    }
+
+    // What the pushing leaves on one line goes to the nearest free line
+    // that meets no entity; a first segment goes only where its slot may.
+    void nudgeToAFreeLine_data()
+    {
+        QTest::addColumn<bool>("entityRight");
+        QTest::addColumn<RoutePoints>("expected");
+        QTest::newRow("free both ways: the first step") << false << RoutePoints{{0, 0}, {108, 0}, {108, 300}, {200, 300}};
+        QTest::newRow("entity on the right: the other way") << true << RoutePoints{{0, 0}, {92, 0}, {92, 300}, {200, 300}};
+    }
+    void nudgeToAFreeLine()
+    {
+        QFETCH(bool, entityRight);
+        QFETCH(RoutePoints, expected);
+        QList<RoutePoints> routes{{{0, 0}, {100, 0}, {100, 300}, {200, 300}}, {{0, 20}, {100, 20}, {100, 280}, {180, 280}}};
+        const SegmentBlocked blocked = [entityRight](int, const QPointF& a, const QPointF& b) {
+            return entityRight && std::max(a.x(), b.x()) > 104 && std::max(a.y(), b.y()) > 10 && std::min(a.y(), b.y()) < 290;
+        };
+        nudgeCoincidentSegments(routes, {}, blocked);
+        QCOMPARE(routes.at(0), expected);
+        QCOMPARE(routes.at(1), (RoutePoints{{0, 20}, {100, 20}, {100, 280}, {180, 280}}));
+    }
+
+    // A first segment on another route's line moves with its slot, when
+    // the slot may go there.
+    void nudgeMovesASlot()
+    {
+        for (bool may : {false, true}) {
+            QList<RoutePoints> routes{{{50, 0}, {50, 100}, {200, 100}}, {{0, 20}, {50, 20}, {50, 80}, {100, 80}}};
+            nudgeCoincidentSegments(routes, {}, {}, [may](const QList<RoutePoints>&, int route, bool atStart, const QPointF&) {
+                return may && route == 0 && atStart;
+            });
+            QCOMPARE(routes.at(0), may ? (RoutePoints{{58, 0}, {58, 100}, {200, 100}}) : (RoutePoints{{50, 0}, {50, 100}, {200, 100}}));
+            QCOMPARE(routes.at(1), may ? (RoutePoints{{0, 20}, {50, 20}, {50, 80}, {100, 80}}) : (RoutePoints{{0, 20}, {58, 20}, {58, 80}, {100, 80}}));
+        }
+    }
+
     void slotSpreading_data()
     {
         QTest::addColumn<QList<double>>("wanted");
