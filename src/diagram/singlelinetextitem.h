@@ -172,6 +172,7 @@ private:
     mutable bool m_cachedRectValid = false;
     // The last measured text width and what it was measured for.
     mutable qreal m_width = 0;
+    mutable qreal m_naturalWidth = 0;   // of the line the document would lay out
     mutable bool m_widthValid = false;
     mutable QString m_widthText;
     mutable QFont m_widthFont;
