@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFont>
 #include <QGraphicsObject>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -318,4 +319,10 @@ private:
     QPointF m_dragPos;
     int m_dropIndex = -1;
     int m_layoutDeferred = 0;   // > 0 while many rows are added at once
+    // The rows' JSON as toJson last wrote it, and the rows it was written
+    // from. The copy shares the rows' storage until they change, which
+    // gives them storage of their own: while both are the same, so is the
+    // JSON.
+    mutable QList<Attribute> m_rowsJsonSource;
+    mutable QJsonArray m_rowsJson;
 };
