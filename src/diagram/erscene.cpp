@@ -186,8 +186,6 @@ GroupItem* ERScene::addGroupAt(QPointF scenePos)
 
 EdgeItem* ERScene::createEdge(EntityItem* from, EntityItem* to, bool createFKs)
 {
-    qDebug() << "createEdge called from:" << (from ? from->id() : QStringLiteral("null"))
-             << "to:" << (to ? to->id() : QStringLiteral("null")) << "createFKs:" << createFKs;
     if (!from || !to) {
         qWarning() << "createEdge: null entity!";
         return nullptr;
@@ -219,7 +217,6 @@ EdgeItem* ERScene::createEdge(EntityItem* from, EntityItem* to, bool createFKs)
     // no edge is left without a route.
     if (createFKs || !EdgeItem::isRoutingSuspended())
         edge->updatePath();
-    qDebug() << "createEdge: success";
     emit edgeAdded(edge);
     return edge;
 }
@@ -674,7 +671,8 @@ QList<QGraphicsItem*> ERScene::stackedDiagramItems() const
         } else if (type == DiagramItemType::Text || type == DiagramItemType::Group) {
             ++annotations;
             known = known && !item->parentItem();
-        } else if (const auto* edge = dynamic_cast<const EdgeItem*>(item)) {
+        } else if (type == DiagramItemType::Edge) {
+            const auto* edge = static_cast<const EdgeItem*>(item);
             known = known && !item->parentItem() && m_edgeOrder.contains(edge);
             edges.append(edge);
         }
