@@ -226,6 +226,9 @@ public slots:
     void onAttributeDragMoved(QPointF localPos);
     void finishAttributeDrag();
     void onFkAttributeClicked(SingleLineTextItem* item);
+    // Ties a row label's editing, new-row and drag signals to this entity;
+    // the label asks before it first emits one.
+    void tieRowLabel(SingleLineTextItem* label);
 
 protected:
     QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;

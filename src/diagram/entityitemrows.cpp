@@ -165,11 +165,18 @@ SingleLineTextItem* EntityItem::createRowLabel(bool isType, const QFont& font)
     label->dragEnabled = true;
     label->completionEnabled = isType;
     setLabelColor(label, currentTextColor());
+    label->rowOfEntity = true;
+    return label;
+}
+
+void EntityItem::tieRowLabel(SingleLineTextItem* label)
+{
+    if (!label || label->parentItem() != this)
+        return;
     connect(label, &SingleLineTextItem::editingFinished, this,
             qOverload<SingleLineTextItem*, bool, bool>(&EntityItem::onAttributeEditingFinished));
     connect(label, &SingleLineTextItem::newAttributeRequested, this, &EntityItem::onNewAttributeRequested);
     connect(label, &SingleLineTextItem::dragStarted, this, &EntityItem::onAttributeDragStarted);
-    return label;
 }
 
 void EntityItem::addAttribute(const QString& name, const QString& type, bool isPrimaryKey, bool isUniqueKey,

@@ -910,11 +910,22 @@ void SingleLineTextItem::finishViaReturn(bool shift)
 {
     if (shift || inLastRow) {
         // The receiver adds a row and moves the focus into it.
+        tieToEntity();
         emit newAttributeRequested();
         return;
     }
     dropFocusQuietly();
+    tieToEntity();
     emit editingFinished(this, false, false);
+}
+
+void SingleLineTextItem::tieToEntity()
+{
+    if (!rowOfEntity || m_tiedToEntity)
+        return;
+    m_tiedToEntity = true;
+    if (auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem()))
+        entity->tieRowLabel(this);
 }
 
 void SingleLineTextItem::dropFocusQuietly()
@@ -932,6 +943,7 @@ void SingleLineTextItem::finishViaTab()
     }
     m_finishingViaTab = true;
     clearFocus();
+    tieToEntity();
     emit editingFinished(this, true, false);
     m_finishingViaTab = false;
 }
@@ -941,6 +953,7 @@ void SingleLineTextItem::finishViaBacktab()
     hidePopup();
     m_finishingViaBacktab = true;
     clearFocus();
+    tieToEntity();
     emit editingFinished(this, false, true);
     m_finishingViaBacktab = false;
 }
@@ -966,8 +979,10 @@ void SingleLineTextItem::focusOutEvent(QFocusEvent* event)
     hidePopup();
     if (textInteractionFlags() & Qt::TextEditable) {
         setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        if (!m_finishingViaTab && !m_finishingViaBacktab && !m_finishingQuietly)
+        if (!m_finishingViaTab && !m_finishingViaBacktab && !m_finishingQuietly) {
+            tieToEntity();
             emit editingFinished(this, false, false);
+        }
     }
     m_finishingViaTab = false;
     m_finishingViaBacktab = false;
@@ -1018,6 +1033,7 @@ void SingleLineTextItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
             if (QLineF(m_pressPos, event->pos()).length() > 5.0) {
                 m_dragging = true;
                 setCursor(Qt::ClosedHandCursor);
+                tieToEntity();
                 emit dragStarted(this, event->scenePos());
                 event->accept();
                 return;
