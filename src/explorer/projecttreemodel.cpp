@@ -223,12 +223,14 @@ void ProjectTreeModel::setBold(QStandardItem* item, bool bold)
 void ProjectTreeModel::rebuild(const ProjectItem* project, const ModelItem* currentModel,
                                const DiagramItem* currentDiagram)
 {
+    const qsizetype indexedBefore = m_index.first.size();
     clear();
     setColumnCount(1);
     if (!project)
         return;
 
     RowIndex index;
+    index.first.reserve(indexedBefore);
     const auto row = [&index](const QString& text, const QString& kind, const QString& id, bool editable) {
         QStandardItem* item = makeItem(text, kind, id, editable);
         index.add(item, kind, id);
