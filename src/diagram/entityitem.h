@@ -264,6 +264,7 @@ private:
     // "column_" + n for the first n from the row count + 1 that no row but
     // exceptRow has.
     QString freeColumnName(int exceptRow = -1) const;
+    // A row label, not yet in the box: the caller puts it there.
     SingleLineTextItem* createRowLabel(bool isType, const QFont& font);
     void removeRowAt(int row);
     void ensureKeyRow();

@@ -157,7 +157,8 @@ QString EntityItem::defaultTypeForRow(int row) const
 
 SingleLineTextItem* EntityItem::createRowLabel(bool isType, const QFont& font)
 {
-    auto* label = new SingleLineTextItem(this);
+    // Made outside the box: see putAttribute.
+    auto* label = new SingleLineTextItem();
     label->setFont(font);
     label->placeholderText = isType ? QStringLiteral("type") : QStringLiteral("column_name");
     if (isType)
@@ -245,6 +246,11 @@ int EntityItem::putAttribute(int existing, const QString& trimmed, const QString
 
     const int row = attributeCount() - 1;
     styleRowLabels(row);
+    // Into the box once made and styled: every change of an item on the
+    // scene goes through the scene's index and its record of what to
+    // repaint, and a large entity gets a hundred thousand rows at once.
+    nameItem->setParentItem(this);
+    typeItem->setParentItem(this);
     // The new labels took the current text colour when they were made.
     if (m_layoutDeferred == 0)
         relayoutRows();
