@@ -249,6 +249,10 @@ int EntityItem::putAttribute(int existing, const QString& trimmed, const QString
     // Into the box once made and styled: every change of an item on the
     // scene goes through the scene's index and its record of what to
     // repaint, and a large entity gets a hundred thousand rows at once.
+    // Where the layout puts a shown row's name while every row above it is
+    // shown too; the layout moves it if not.
+    if (isAttributeVisible(row))
+        nameItem->setPos(TextMargin, FirstRowY + row * RowHeight);
     nameItem->setParentItem(this);
     typeItem->setParentItem(this);
     // The new labels took the current text colour when they were made.
