@@ -791,19 +791,36 @@ const QString keyDialect = QStringLiteral("dialect");
 class IndicatorPump
 {
 public:
-    IndicatorPump() { m_sinceLast.start(); }
+    explicit IndicatorPump(QGraphicsScene* scene = nullptr)
+        : m_scene(scene)
+    {
+        m_sinceLast.start();
+        wholeSceneUpdate();
+    }
 
     void step()
     {
         if (m_sinceLast.elapsed() < IntervalMs)
             return;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        wholeSceneUpdate();
         m_sinceLast.restart();
     }
 
     static constexpr qint64 IntervalMs = 20;
 
 private:
+    // While the whole scene is due for an update, the scene keeps no
+    // account of what each item added or changed would need repainted: at
+    // every pass of the event loop it would otherwise measure every item
+    // added since the last one. The canvas is repainted whole at the end.
+    void wholeSceneUpdate()
+    {
+        if (m_scene)
+            m_scene->update();
+    }
+
+    QGraphicsScene* m_scene = nullptr;
     QElapsedTimer m_sinceLast;
 };
 
@@ -960,7 +977,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     // Items of equal z stack in the order they are added, the last on top,
     // while the writer lists the topmost first. Each array is therefore read
     // from its end, so that a diagram comes back stacked as it was saved.
-    IndicatorPump pump;
+    IndicatorPump pump(this);
     const QJsonArray entities = root.value(keyEntities).toArray();
     QHash<QString, EntityItem*> entitiesById;
     entitiesById.reserve(entities.size());
