@@ -14,6 +14,11 @@
 // files can be given, to see how the times grow. With --keep, each saved
 // file stays in the folder (saved-<file opened>), so that a change meant to
 // leave the files alone can be checked by comparing them.
+//
+// Beside the open times stand two floors that Qt sets, measured here on the
+// same file: its JSON parser reading the file, and a plain scene shown with
+// one text item per label of the diagram (a box per entity, a title and two
+// cells per row), the items every canvas of editable labels holds.
 
 #include "benchutil.h"
 #include "benchwindow.h"
@@ -24,7 +29,12 @@
 #include "app/mainwindow.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QFile>
+#include <QGraphicsRectItem>
+#include <QGraphicsScene>
+#include <QGraphicsTextItem>
+#include <QGraphicsView>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -149,6 +159,53 @@ OpenSave openAndSave(const QString& path, const QString& savePath)
     return result;
 }
 
+struct QtFloor
+{
+    double parseMs = 0;
+    double itemsMs = 0;
+};
+
+// What Qt alone takes for the file: parsing it, and making, indexing and
+// showing a scene of one box per entity with a text item per label.
+QtFloor qtFloor(const QString& path)
+{
+    QtFloor floor;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return floor;
+    const QByteArray bytes = file.readAll();
+    QElapsedTimer timer;
+    timer.start();
+    const QJsonObject root = QJsonDocument::fromJson(bytes).object();
+    floor.parseMs = timer.nsecsElapsed() / 1e6;
+
+    QGraphicsScene scene;
+    QGraphicsView view(&scene);
+    view.resize(1400, 900);
+    view.show();
+    QApplication::processEvents();
+    timer.restart();
+    const QJsonArray entities = root.value(QStringLiteral("entities")).toArray();
+    for (const QJsonValue& value : entities) {
+        const QJsonObject entity = value.toObject();
+        const qsizetype rows = entity.value(QStringLiteral("attributes")).toArray().size();
+        auto* box = new QGraphicsRectItem(0, 0, 150, 33 + 18 * rows);
+        box->setPos(entity.value(QStringLiteral("x")).toDouble(), entity.value(QStringLiteral("y")).toDouble());
+        scene.addItem(box);
+        new QGraphicsTextItem(box);
+        for (qsizetype r = 0; r < rows; ++r) {
+            new QGraphicsTextItem(box);
+            new QGraphicsTextItem(box);
+        }
+    }
+    view.fitInView(scene.itemsBoundingRect(), Qt::KeepAspectRatio);
+    view.resetTransform();
+    view.viewport()->repaint();
+    QApplication::processEvents();
+    floor.itemsMs = timer.nsecsElapsed() / 1e6;
+    return floor;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -195,6 +252,9 @@ int main(int argc, char** argv)
     }
     const QByteArray most = QByteArray::number(rowCounts.back());
     goals.under(("open, one entity of " + most + " rows").constData(), entityRuns.back().openMs, goalMs, "ms");
+    const QtFloor entityFloor = qtFloor(dir.filePath(QStringLiteral("entity-%1.json").arg(rowCounts.back())));
+    goals.note("  Qt floor: parsing the file", entityFloor.parseMs, "ms", "QJsonDocument::fromJson");
+    goals.note("  Qt floor: a text item per label, shown", entityFloor.itemsMs, "ms", "plain QGraphicsScene");
     goals.under(("save, one entity of " + most + " rows").constData(), entityRuns.back().saveMs, goalMs, "ms");
     for (size_t i = 1; i < entityRuns.size(); ++i) {
         const double doubling = double(rowCounts[i]) / rowCounts[i - 1];
@@ -219,6 +279,9 @@ int main(int argc, char** argv)
                 many.openMs, many.saveMs, many.written ? "" : "  (nothing written)");
     const QByteArray entities = QByteArray::number(entityCount);
     goals.under(("open, " + entities + " entities").constData(), many.openMs, goalMs, "ms");
+    const QtFloor manyFloor = qtFloor(manyPath);
+    goals.note("  Qt floor: parsing the file", manyFloor.parseMs, "ms", "QJsonDocument::fromJson");
+    goals.note("  Qt floor: a text item per label, shown", manyFloor.itemsMs, "ms", "plain QGraphicsScene");
     goals.under(("save, " + entities + " entities").constData(), many.saveMs, goalMs, "ms");
     goals.under(("unsaved-changes check, nothing changed, " + entities + " entities").constData(), many.checkMs, 50,
                 "ms", 2, many.checkSaidUnchanged ? "" : "(it found changes)");

@@ -423,10 +423,10 @@ private:
     void saveToPath(const QString& path, std::function<void(bool)> done = {});
     // The Save road, waited for; true when the file was written.
     bool saveAndWait();
-    // The text Save writes for the document as it stands: the model brought
-    // up to date from the canvas, then the project as indented JSON. Throws
+    // The document as it stands, as Save writes it (indented): the model
+    // brought up to date from the canvas, then the project's JSON. Throws
     // what building the JSON throws.
-    QByteArray currentDocumentText();
+    QJsonObject currentDocumentJson();
     // After a successful open: scene rectangle from the items, view fitted.
     void fitSceneAfterLoad();
     // app/mainwindowexport.cpp
@@ -525,12 +525,13 @@ private:
     QSlider* zoomSlider = nullptr;
     QLabel* labelZoomPercent = nullptr;
     QString currentFilePath;
-    // ---- the document as last saved or opened: its text, compared as it
-    // is (sharing the bytes written costs nothing, comparing them less than
-    // any digest would)
-    QByteArray savedDocumentText;
+    // ---- the document as last saved or opened: the JSON its text was
+    // written from, which writes the same text again while it compares
+    // equal (shared with the records it came from, and compared without
+    // writing either)
+    QJsonObject savedDocument;
     // The edit count when the document was last found equal to
-    // savedDocumentText; unset while that text is not known to be right.
+    // savedDocument; unset while that object is not known to be right.
     quint64 editCount = 0;
     std::optional<quint64> cleanEditCount;
     // Ties the edit count to the roads by which the document can change.

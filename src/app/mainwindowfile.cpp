@@ -108,7 +108,7 @@ void MainWindow::saveDiagramAs()
         saveToPath(path);
 }
 
-QByteArray MainWindow::currentDocumentText()
+QJsonObject MainWindow::currentDocumentJson()
 {
     if (scene && dialectCombo) {
         scene->setDialect(dialectCombo->currentText());
@@ -117,16 +117,17 @@ QByteArray MainWindow::currentDocumentText()
     }
     syncModelFromScene();
     captureCurrentDiagram();
-    const QJsonObject root = project ? project->toDocumentJson() : (scene ? scene->toJson() : QJsonObject());
-    return toIndentedJson(root);
+    return project ? project->toDocumentJson() : (scene ? scene->toJson() : QJsonObject());
 }
 
 void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
 {
+    QJsonObject document;
     QByteArray bytes;
     QString failure;
     try {
-        bytes = currentDocumentText();
+        document = currentDocumentJson();
+        bytes = toIndentedJson(document);
     } catch (const std::exception& e) {
         qWarning() << "Exception in toJson:" << e.what();
         failure = QString::fromLocal8Bit(e.what());
@@ -154,14 +155,14 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
     auto outcome = std::make_shared<SaveOutcome>();
     busy->runInThread(
         [path, bytes, outcome] { outcome->written = writeFileAtomically(path, bytes, &outcome->error); },
-        [this, path, outcome, bytes, countBefore] {
+        [this, path, outcome, document, countBefore] {
             if (!outcome->written)
                 return;
             qDebug() << "Diagram saved successfully";
             if (scene)
                 scene->setCurrentFilePath(path);
             setFilePathDisplay(path);
-            savedDocumentText = bytes;
+            savedDocument = document;
             cleanEditCount = countBefore;
         },
         [this, path, outcome, done] {
@@ -276,7 +277,7 @@ bool MainWindow::hasUnsavedChanges()
     if (cleanEditCount && *cleanEditCount == editCount)
         return false;
     try {
-        if (currentDocumentText() != savedDocumentText)
+        if (currentDocumentJson() != savedDocument)
             return true;
     } catch (...) {
         // What cannot be written out cannot be compared: better asked once
@@ -292,10 +293,10 @@ bool MainWindow::hasUnsavedChanges()
 void MainWindow::markDocumentSaved()
 {
     try {
-        savedDocumentText = currentDocumentText();
+        savedDocument = currentDocumentJson();
         cleanEditCount = editCount;
     } catch (...) {
-        savedDocumentText.clear();
+        savedDocument = QJsonObject();
         cleanEditCount.reset();
     }
 }
@@ -382,7 +383,7 @@ void MainWindow::loadDiagram()
                               markDocumentSaved();
                               return;
                           }
-                          // The document text as currentDocumentText makes
+                          // The document as currentDocumentJson makes
                           // it, without taking the canvas into the model and
                           // the record a second time: nothing on the canvas
                           // has changed since, at most the dialect.
@@ -394,10 +395,10 @@ void MainWindow::loadDiagram()
                               }
                               if (scene->dialect() != adoptedDialect)
                                   captureCurrentDiagram();
-                              savedDocumentText = toIndentedJson(project->toDocumentJson());
+                              savedDocument = project->toDocumentJson();
                               cleanEditCount = editCount;
                           } catch (...) {
-                              savedDocumentText.clear();
+                              savedDocument = QJsonObject();
                               cleanEditCount.reset();
                           }
                       },

@@ -8,6 +8,7 @@
 #include <QColor>
 #include <QFont>
 #include <QGraphicsObject>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QJsonValue>
 #include <QList>
@@ -225,6 +226,9 @@ public slots:
     void onAttributeDragMoved(QPointF localPos);
     void finishAttributeDrag();
     void onFkAttributeClicked(SingleLineTextItem* item);
+    // Ties a row label's editing, new-row and drag signals to this entity;
+    // the label asks before it first emits one.
+    void tieRowLabel(SingleLineTextItem* label);
 
 protected:
     QVariant itemChange(GraphicsItemChange change, const QVariant& value) override;
@@ -260,6 +264,7 @@ private:
     // "column_" + n for the first n from the row count + 1 that no row but
     // exceptRow has.
     QString freeColumnName(int exceptRow = -1) const;
+    // A row label, not yet in the box: the caller puts it there.
     SingleLineTextItem* createRowLabel(bool isType, const QFont& font);
     void removeRowAt(int row);
     void ensureKeyRow();
@@ -318,4 +323,10 @@ private:
     QPointF m_dragPos;
     int m_dropIndex = -1;
     int m_layoutDeferred = 0;   // > 0 while many rows are added at once
+    // The rows' JSON as toJson last wrote it, and the rows it was written
+    // from. The copy shares the rows' storage until they change, which
+    // gives them storage of their own: while both are the same, so is the
+    // JSON.
+    mutable QList<Attribute> m_rowsJsonSource;
+    mutable QJsonArray m_rowsJson;
 };

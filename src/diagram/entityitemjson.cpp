@@ -46,18 +46,15 @@ int EntityItem::displayModeFromJson(const QJsonValue& value)
 
 QJsonObject EntityItem::toJson() const
 {
-    qDebug() << "EntityItem::toJson() called, this:" << static_cast<const void*>(this);
     QJsonObject obj;
 
     QString id;
     try {
-        qDebug() << "EntityItem::toJson() checking titleText_:" << m_title;
         id = this->id();
     } catch (...) {
         qWarning() << "Exception getting ID";
         id = QStringLiteral("unknown");
     }
-    qDebug() << "EntityItem::toJson() id:" << id;
     obj.insert(QStringLiteral("id"), id);
 
     try {
@@ -98,42 +95,46 @@ QJsonObject EntityItem::toJson() const
         qWarning() << "Exception processing colors";
     }
 
-    QJsonArray rows;
-    try {
-        for (const Attribute& a : m_attributes) {
-            QJsonObject row;
-            row.insert(QStringLiteral("name"), a.name);
-            row.insert(QStringLiteral("type"), a.type);
-            row.insert(QStringLiteral("isPrimaryKey"), a.isPrimaryKey);
-            row.insert(QStringLiteral("isUniqueKey"), a.isUniqueKey);
-            row.insert(QStringLiteral("isForeignKey"), a.isForeignKey);
-            if (!a.fkEdgeId.isEmpty())
-                row.insert(QStringLiteral("fkEdgeId"), a.fkEdgeId);
-            if (a.inherited)
-                row.insert(QStringLiteral("inherited"), true);
-            rows.append(row);
+    // An entity is written at every save and every check for unsaved
+    // changes, its rows (up to a hundred thousand) mostly unchanged.
+    const bool rowsUnchanged = m_rowsJsonSource.constData() == m_attributes.constData()
+        && m_rowsJsonSource.size() == m_attributes.size() && m_rowsJson.size() == m_attributes.size();
+    if (!rowsUnchanged) {
+        QJsonArray rows;
+        try {
+            for (const Attribute& a : m_attributes) {
+                QJsonObject row;
+                row.insert(QStringLiteral("name"), a.name);
+                row.insert(QStringLiteral("type"), a.type);
+                row.insert(QStringLiteral("isPrimaryKey"), a.isPrimaryKey);
+                row.insert(QStringLiteral("isUniqueKey"), a.isUniqueKey);
+                row.insert(QStringLiteral("isForeignKey"), a.isForeignKey);
+                if (!a.fkEdgeId.isEmpty())
+                    row.insert(QStringLiteral("fkEdgeId"), a.fkEdgeId);
+                if (a.inherited)
+                    row.insert(QStringLiteral("inherited"), true);
+                rows.append(row);
+            }
+            m_rowsJsonSource = m_attributes;
+        } catch (...) {
+            qWarning() << "Exception processing attributes";
+            rows = QJsonArray();
+            m_rowsJsonSource.clear();
         }
-    } catch (...) {
-        qWarning() << "Exception processing attributes";
-        rows = QJsonArray();
+        m_rowsJson = rows;
     }
-    obj.insert(QStringLiteral("attributes"), rows);
-
-    qDebug() << "EntityItem::toJson() completed for id:" << id;
+    obj.insert(QStringLiteral("attributes"), m_rowsJson);
     return obj;
 }
 
 void EntityItem::fromJson(const QJsonObject& obj)
 {
-    qDebug() << "EntityItem::fromJson called, this:" << static_cast<const void*>(this);
-
     m_kind = obj.value(QStringLiteral("kind")).toString() == QLatin1String("entity-view") ? ViewKind : TableKind;
     m_displayMode = displayModeFromJson(obj.value(QStringLiteral("perspective")));
 
     if (obj.contains(QStringLiteral("x")) && obj.contains(QStringLiteral("y"))) {
         setPos(jsonfields::readCoordinate(obj, QLatin1String("x"), 0),
                jsonfields::readCoordinate(obj, QLatin1String("y"), 0));
-        qDebug() << "EntityItem::fromJson position set to:" << pos();
     }
     if (obj.contains(QStringLiteral("title"))) {
         // The reader makes the entity with this very title; setting it once
@@ -157,7 +158,6 @@ void EntityItem::fromJson(const QJsonObject& obj)
             *entry.field = QColor::fromString(v.toString());
     }
 
-    qDebug() << "EntityItem::fromJson clearing" << attributeCount() << "attributes";
     for (int i = attributeCount() - 1; i >= 0; --i) {
         // A removal can take further rows with it or bring back the key row
         // of a table; never index past the current end.
@@ -174,7 +174,6 @@ void EntityItem::fromJson(const QJsonObject& obj)
         while (!m_attributes.isEmpty())
             removeRowAt(attributeCount() - 1);
         const QJsonArray rows = rowsValue.toArray();
-        qDebug() << "EntityItem::fromJson adding" << rows.size() << "attributes";
         // One layout at the end instead of one per row.
         ++m_layoutDeferred;
         // The rows read so far by name, so that each row finds an earlier
@@ -219,5 +218,4 @@ void EntityItem::fromJson(const QJsonObject& obj)
         styleRowLabels(i);
     applyLabelColors();
     relayoutRows();
-    qDebug() << "EntityItem::fromJson completed";
 }

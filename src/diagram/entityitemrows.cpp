@@ -157,7 +157,8 @@ QString EntityItem::defaultTypeForRow(int row) const
 
 SingleLineTextItem* EntityItem::createRowLabel(bool isType, const QFont& font)
 {
-    auto* label = new SingleLineTextItem(this);
+    // Made outside the box: see putAttribute.
+    auto* label = new SingleLineTextItem();
     label->setFont(font);
     label->placeholderText = isType ? QStringLiteral("type") : QStringLiteral("column_name");
     if (isType)
@@ -165,11 +166,18 @@ SingleLineTextItem* EntityItem::createRowLabel(bool isType, const QFont& font)
     label->dragEnabled = true;
     label->completionEnabled = isType;
     setLabelColor(label, currentTextColor());
+    label->rowOfEntity = true;
+    return label;
+}
+
+void EntityItem::tieRowLabel(SingleLineTextItem* label)
+{
+    if (!label || label->parentItem() != this)
+        return;
     connect(label, &SingleLineTextItem::editingFinished, this,
             qOverload<SingleLineTextItem*, bool, bool>(&EntityItem::onAttributeEditingFinished));
     connect(label, &SingleLineTextItem::newAttributeRequested, this, &EntityItem::onNewAttributeRequested);
     connect(label, &SingleLineTextItem::dragStarted, this, &EntityItem::onAttributeDragStarted);
-    return label;
 }
 
 void EntityItem::addAttribute(const QString& name, const QString& type, bool isPrimaryKey, bool isUniqueKey,
@@ -238,6 +246,15 @@ int EntityItem::putAttribute(int existing, const QString& trimmed, const QString
 
     const int row = attributeCount() - 1;
     styleRowLabels(row);
+    // Into the box once made and styled: every change of an item on the
+    // scene goes through the scene's index and its record of what to
+    // repaint, and a large entity gets a hundred thousand rows at once.
+    // Where the layout puts a shown row's name while every row above it is
+    // shown too; the layout moves it if not.
+    if (isAttributeVisible(row))
+        nameItem->setPos(TextMargin, FirstRowY + row * RowHeight);
+    nameItem->setParentItem(this);
+    typeItem->setParentItem(this);
     // The new labels took the current text colour when they were made.
     if (m_layoutDeferred == 0)
         relayoutRows();

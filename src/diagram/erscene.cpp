@@ -186,8 +186,6 @@ GroupItem* ERScene::addGroupAt(QPointF scenePos)
 
 EdgeItem* ERScene::createEdge(EntityItem* from, EntityItem* to, bool createFKs)
 {
-    qDebug() << "createEdge called from:" << (from ? from->id() : QStringLiteral("null"))
-             << "to:" << (to ? to->id() : QStringLiteral("null")) << "createFKs:" << createFKs;
     if (!from || !to) {
         qWarning() << "createEdge: null entity!";
         return nullptr;
@@ -219,7 +217,6 @@ EdgeItem* ERScene::createEdge(EntityItem* from, EntityItem* to, bool createFKs)
     // no edge is left without a route.
     if (createFKs || !EdgeItem::isRoutingSuspended())
         edge->updatePath();
-    qDebug() << "createEdge: success";
     emit edgeAdded(edge);
     return edge;
 }
@@ -675,7 +672,8 @@ QList<QGraphicsItem*> ERScene::stackedDiagramItems() const
         } else if (type == DiagramItemType::Text || type == DiagramItemType::Group) {
             ++annotations;
             known = known && !item->parentItem();
-        } else if (const auto* edge = dynamic_cast<const EdgeItem*>(item)) {
+        } else if (type == DiagramItemType::Edge) {
+            const auto* edge = static_cast<const EdgeItem*>(item);
             known = known && !item->parentItem() && m_edgeOrder.contains(edge);
             edges.append(edge);
         }
@@ -794,19 +792,36 @@ const QString keyDialect = QStringLiteral("dialect");
 class IndicatorPump
 {
 public:
-    IndicatorPump() { m_sinceLast.start(); }
+    explicit IndicatorPump(QGraphicsScene* scene = nullptr)
+        : m_scene(scene)
+    {
+        m_sinceLast.start();
+        wholeSceneUpdate();
+    }
 
     void step()
     {
         if (m_sinceLast.elapsed() < IntervalMs)
             return;
         QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        wholeSceneUpdate();
         m_sinceLast.restart();
     }
 
     static constexpr qint64 IntervalMs = 20;
 
 private:
+    // While the whole scene is due for an update, the scene keeps no
+    // account of what each item added or changed would need repainted: at
+    // every pass of the event loop it would otherwise measure every item
+    // added since the last one. The canvas is repainted whole at the end.
+    void wholeSceneUpdate()
+    {
+        if (m_scene)
+            m_scene->update();
+    }
+
+    QGraphicsScene* m_scene = nullptr;
     QElapsedTimer m_sinceLast;
 };
 
@@ -963,7 +978,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     // Items of equal z stack in the order they are added, the last on top,
     // while the writer lists the topmost first. Each array is therefore read
     // from its end, so that a diagram comes back stacked as it was saved.
-    IndicatorPump pump;
+    IndicatorPump pump(this);
     const QJsonArray entities = root.value(keyEntities).toArray();
     QHash<QString, EntityItem*> entitiesById;
     entitiesById.reserve(entities.size());

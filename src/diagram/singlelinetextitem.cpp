@@ -90,6 +90,14 @@ struct LaidOutLine
     qreal height = 0;   // the document's height for one line of the font
 };
 
+// A text's advance and the natural width of its line, as the document
+// would lay it out.
+struct TextMeasure
+{
+    qreal advance = 0;
+    qreal naturalWidth = 0;
+};
+
 // What a label shows in an export: the glyphs of its text as a path in the
 // face that exists (the rest imitated), and that path's right edge.
 struct ExportGlyphs
@@ -109,18 +117,20 @@ struct ExportGlyphs
 class LabelTextCache
 {
 public:
-    qreal advance(const QFont& font, const QString& text)
+    // The advance of the text (as QFontMetricsF measures it) and the
+    // natural width of its line, from one shaping of the text.
+    TextMeasure measure(const QFont& font, const QString& text)
     {
         if (!usable())
-            return QFontMetricsF(font).horizontalAdvance(text);
+            return measureText(font, text);
         TextKey key{font, text};
-        const auto found = m_advances.constFind(key);
-        if (found != m_advances.cend())
+        const auto found = m_measures.constFind(key);
+        if (found != m_measures.cend())
             return found.value();
-        bound(m_advances);
-        const qreal width = QFontMetricsF(font).horizontalAdvance(text);
-        m_advances.insert(std::move(key), width);
-        return width;
+        bound(m_measures);
+        const TextMeasure made = measureText(font, text);
+        m_measures.insert(std::move(key), made);
+        return made;
     }
 
     std::shared_ptr<const LaidOutLine> line(const QFont& font, const QString& text, Qt::Alignment alignment)
@@ -202,10 +212,34 @@ private:
 
     void clear()
     {
-        m_advances.clear();
+        m_measures.clear();
         m_lines.clear();
         m_glyphs.clear();
         m_resolved.clear();
+    }
+
+    static TextMeasure measureText(const QFont& font, const QString& text)
+    {
+        TextMeasure measured;
+        if (text.isEmpty())
+            return measured;
+        // The line's advance is the metrics' own sum of the shaped glyphs;
+        // the metrics alone stop at the first string separator, though.
+        QTextLayout layout(text, font);
+        QTextOption option;
+        option.setWrapMode(QTextOption::NoWrap);
+        layout.setTextOption(option);
+        layout.beginLayout();
+        QTextLine line = layout.createLine();
+        if (line.isValid()) {
+            line.setNumColumns(std::numeric_limits<int>::max());
+            measured.naturalWidth = line.naturalTextWidth();
+            measured.advance = line.horizontalAdvance();
+        }
+        layout.endLayout();
+        if (text.contains(QChar(0x9c)))
+            measured.advance = QFontMetricsF(font).horizontalAdvance(text);
+        return measured;
     }
 
     static std::shared_ptr<LaidOutLine> layOut(const QFont& font, const QString& text, Qt::Alignment alignment)
@@ -259,7 +293,7 @@ private:
         return made;
     }
 
-    QHash<TextKey, qreal> m_advances;
+    QHash<TextKey, TextMeasure> m_measures;
     QHash<LineKey, std::shared_ptr<const LaidOutLine>> m_lines;
     QHash<TextKey, std::shared_ptr<const ExportGlyphs>> m_glyphs;
     // The resolved face of a font and whether bold and italic are imitated.
@@ -339,7 +373,9 @@ qreal SingleLineTextItem::textWidth() const
     const QString text = toPlainText();
     const QFont currentFont = font();
     if (!m_widthValid || text != m_widthText || currentFont != m_widthFont) {
-        m_width = labelTextCache().advance(currentFont, text);
+        const TextMeasure measured = labelTextCache().measure(currentFont, text);
+        m_width = measured.advance;
+        m_naturalWidth = measured.naturalWidth;
         m_widthText = text;
         m_widthFont = currentFont;
         m_widthValid = true;
@@ -423,8 +459,11 @@ QRectF SingleLineTextItem::boundingRect() const
 
 QRectF SingleLineTextItem::documentRect() const
 {
-    const auto line = labelTextCache().line(font(), toPlainText(), m_alignment);
-    return QRectF(0, 0, line->naturalWidth, line->height);
+    // Measured with the width: the line's natural width does not depend on
+    // the alignment.
+    textWidth();
+    const QFontMetricsF metrics(m_widthFont);
+    return QRectF(0, 0, m_naturalWidth, std::ceil(metrics.ascent() + metrics.descent()));
 }
 
 QPainterPath SingleLineTextItem::shape() const
@@ -871,11 +910,22 @@ void SingleLineTextItem::finishViaReturn(bool shift)
 {
     if (shift || inLastRow) {
         // The receiver adds a row and moves the focus into it.
+        tieToEntity();
         emit newAttributeRequested();
         return;
     }
     dropFocusQuietly();
+    tieToEntity();
     emit editingFinished(this, false, false);
+}
+
+void SingleLineTextItem::tieToEntity()
+{
+    if (!rowOfEntity || m_tiedToEntity)
+        return;
+    m_tiedToEntity = true;
+    if (auto* entity = qgraphicsitem_cast<EntityItem*>(parentItem()))
+        entity->tieRowLabel(this);
 }
 
 void SingleLineTextItem::dropFocusQuietly()
@@ -893,6 +943,7 @@ void SingleLineTextItem::finishViaTab()
     }
     m_finishingViaTab = true;
     clearFocus();
+    tieToEntity();
     emit editingFinished(this, true, false);
     m_finishingViaTab = false;
 }
@@ -902,6 +953,7 @@ void SingleLineTextItem::finishViaBacktab()
     hidePopup();
     m_finishingViaBacktab = true;
     clearFocus();
+    tieToEntity();
     emit editingFinished(this, false, true);
     m_finishingViaBacktab = false;
 }
@@ -927,8 +979,10 @@ void SingleLineTextItem::focusOutEvent(QFocusEvent* event)
     hidePopup();
     if (textInteractionFlags() & Qt::TextEditable) {
         setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
-        if (!m_finishingViaTab && !m_finishingViaBacktab && !m_finishingQuietly)
+        if (!m_finishingViaTab && !m_finishingViaBacktab && !m_finishingQuietly) {
+            tieToEntity();
             emit editingFinished(this, false, false);
+        }
     }
     m_finishingViaTab = false;
     m_finishingViaBacktab = false;
@@ -979,6 +1033,7 @@ void SingleLineTextItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
             if (QLineF(m_pressPos, event->pos()).length() > 5.0) {
                 m_dragging = true;
                 setCursor(Qt::ClosedHandCursor);
+                tieToEntity();
                 emit dragStarted(this, event->scenePos());
                 event->accept();
                 return;

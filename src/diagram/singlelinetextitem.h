@@ -104,6 +104,10 @@ public:
     QString placeholderText;
     bool inLastRow = false;          // Return asks for a new row instead of ending editing
     bool dragEnabled = false;        // a left-button drag starts a row drag
+    // A row label of an entity: the entity hears its editingFinished,
+    // newAttributeRequested and dragStarted, tied when it first emits one
+    // of them (an entity can have a hundred thousand rows, few ever edited).
+    bool rowOfEntity = false;
     bool completionEnabled = false;  // data-type completions while editing
     bool highlighted = false;        // rows linked to a selected edge
     bool focusFrame = false;         // the row being edited
@@ -158,6 +162,7 @@ private:
     bool pointerOverPopup() const;
     bool wantsShortcutOverride(const QKeyEvent* key) const;
     void paintAsPath(QPainter* painter);
+    void tieToEntity();
 
     // Without a document: what it would hold.
     bool m_hasDocument = false;
@@ -172,6 +177,7 @@ private:
     mutable bool m_cachedRectValid = false;
     // The last measured text width and what it was measured for.
     mutable qreal m_width = 0;
+    mutable qreal m_naturalWidth = 0;   // of the line the document would lay out
     mutable bool m_widthValid = false;
     mutable QString m_widthText;
     mutable QFont m_widthFont;
@@ -182,6 +188,7 @@ private:
     bool m_finishingViaBacktab = false;
     bool m_finishingQuietly = false;
     bool m_dragging = false;
+    bool m_tiedToEntity = false;
     QPointF m_pressPos;
     bool m_underlined = false;
     bool m_rewriting = false;

@@ -32,8 +32,8 @@ void MainWindow::syncModelFromScene()
         if (item->type() == DiagramItemType::Entity) {
             registerEntityInModel(static_cast<EntityItem*>(item));
             eventpump::step();
-        } else if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
-            edges.append(edge);
+        } else if (item->type() == DiagramItemType::Edge) {
+            edges.append(static_cast<EdgeItem*>(item));
         }
     }
     for (EdgeItem* edge : std::as_const(edges)) {

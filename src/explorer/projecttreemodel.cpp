@@ -80,10 +80,47 @@ ProjectTreeModel::ProjectTreeModel(QObject* parent)
     connect(this, &QAbstractItemModel::columnsAboutToBeMoved, this, drop);
     connect(this, &QAbstractItemModel::layoutAboutToBeChanged, this, drop);
     connect(this, &QAbstractItemModel::dataChanged, this,
-            [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+            [this](const QModelIndex& topLeft, const QModelIndex& bottomRight, const QList<int>& roles) {
                 if (roles.isEmpty() || roles.contains(KindRole) || roles.contains(IdRole))
-                    invalidateIndex();
+                    noteKeysChanged(topLeft, bottomRight);
             });
+}
+
+void ProjectTreeModel::noteKeysChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight)
+{
+    if (!m_indexValid)
+        return;
+    // A row renamed or given another id is indexed under its new key, when
+    // no other row has that key; its old key still leads to it until a
+    // look-up finds the row no longer matching and makes the index anew.
+    // Anything else makes the index anew on the next look-up.
+    if (!topLeft.isValid() || !bottomRight.isValid() || topLeft.parent() != bottomRight.parent()
+        || topLeft.column() != 0 || bottomRight.column() != 0) {
+        invalidateIndex();
+        return;
+    }
+    for (const QStandardItem* p = itemFromIndex(topLeft.parent()); p; p = p->parent()) {
+        if (p->column() != 0) {
+            invalidateIndex();
+            return;
+        }
+    }
+    for (int row = topLeft.row(); row <= bottomRight.row(); ++row) {
+        QStandardItem* item = itemFromIndex(topLeft.sibling(row, 0));
+        if (!item) {
+            invalidateIndex();
+            return;
+        }
+        RowKey key(kindOf(item), idOf(item));
+        const auto known = m_index.first.constFind(key);
+        if (known != m_index.first.cend() && known.value() == item)
+            continue;
+        if (known != m_index.first.cend() || m_index.later.contains(key)) {
+            invalidateIndex();
+            return;
+        }
+        m_index.first.insert(std::move(key), item);
+    }
 }
 
 ProjectTreeModel::~ProjectTreeModel() = default;
@@ -186,12 +223,14 @@ void ProjectTreeModel::setBold(QStandardItem* item, bool bold)
 void ProjectTreeModel::rebuild(const ProjectItem* project, const ModelItem* currentModel,
                                const DiagramItem* currentDiagram)
 {
+    const qsizetype indexedBefore = m_index.first.size();
     clear();
     setColumnCount(1);
     if (!project)
         return;
 
     RowIndex index;
+    index.first.reserve(indexedBefore);
     const auto row = [&index](const QString& text, const QString& kind, const QString& id, bool editable) {
         QStandardItem* item = makeItem(text, kind, id, editable);
         index.add(item, kind, id);
@@ -311,6 +350,12 @@ QStandardItem* ProjectTreeModel::findItem(QStandardItem* parent, const QString& 
     ensureIndex();
     const RowKey key(kind, id);
     QStandardItem* first = m_index.first.value(key);
+    if (first && (kindOf(first) != kind || idOf(first) != id)) {
+        // Left behind by a change of the row's key (see noteKeysChanged).
+        m_indexValid = false;
+        ensureIndex();
+        first = m_index.first.value(key);
+    }
     if (!first || parent == root)
         return first;
 
@@ -327,7 +372,7 @@ QStandardItem* ProjectTreeModel::findItem(QStandardItem* parent, const QString& 
     if (later == m_index.later.cend())
         return nullptr;
     for (QStandardItem* item : *later) {
-        if (isBelowParent(item))
+        if (isBelowParent(item) && kindOf(item) == kind && idOf(item) == id)
             return item;
     }
     return nullptr;

@@ -87,6 +87,7 @@ private:
 
     void invalidateIndex();
     void ensureIndex() const;
+    void noteKeysChanged(const QModelIndex& topLeft, const QModelIndex& bottomRight);
 
     mutable RowIndex m_index;
     mutable bool m_indexValid = false;

@@ -4,6 +4,8 @@
 
 #include <QChar>
 
+#include <algorithm>
+
 ColumnNameIndex::ColumnNameIndex(const QList<ColumnItem*>& columns)
 {
     m_buckets.reserve(columns.size());
@@ -14,27 +16,37 @@ ColumnNameIndex::ColumnNameIndex(const QList<ColumnItem*>& columns)
 ColumnItem* ColumnNameIndex::first(const QString& name) const
 {
     const auto bucket = m_buckets.constFind(foldedName(name));
-    return bucket == m_buckets.cend() ? nullptr : bucket->columns.constFirst();
+    return bucket == m_buckets.cend() ? nullptr : bucket->first;
 }
 
 ColumnItem* ColumnNameIndex::takeFirst(const QString& name)
 {
     const auto bucket = m_buckets.find(foldedName(name));
-    if (bucket == m_buckets.end() || bucket->taken >= bucket->columns.size())
+    if (bucket == m_buckets.end() || bucket->taken > bucket->more.size())
         return nullptr;
-    return bucket->columns.at(bucket->taken++);
+    const qsizetype index = bucket->taken++;
+    return index == 0 ? bucket->first : bucket->more.at(index - 1);
 }
 
 void ColumnNameIndex::add(ColumnItem* column)
 {
-    if (column)
-        m_buckets[foldedName(column->name())].columns.append(column);
+    if (!column)
+        return;
+    Bucket& bucket = m_buckets[foldedName(column->name())];
+    if (!bucket.first)
+        bucket.first = column;
+    else
+        bucket.more.append(column);
 }
 
 QString ColumnNameIndex::foldedName(const QString& name)
 {
     // QString::compare with Qt::CaseInsensitive compares code point by code
-    // point after simple case folding; the key is built the same way.
+    // point after simple case folding; the key is built the same way. Most
+    // names are ASCII without capitals, their own key.
+    const auto isPlain = [](QChar c) { return c.unicode() < 0x80 && !(c >= u'A' && c <= u'Z'); };
+    if (std::all_of(name.cbegin(), name.cend(), isPlain))
+        return name;
     QString folded;
     folded.reserve(name.size());
     for (qsizetype i = 0; i < name.size(); ++i) {

@@ -33,10 +33,13 @@ public:
     static QString foldedName(const QString& name);
 
 private:
+    // The columns of one name in column order: the first, then any others
+    // (rare: a table seldom has two columns of one name).
     struct Bucket
     {
-        QList<ColumnItem*> columns;  // in column order
-        qsizetype taken = 0;         // how many from the front takeFirst took
+        ColumnItem* first = nullptr;
+        QList<ColumnItem*> more;
+        qsizetype taken = 0;  // how many from the front takeFirst took
     };
     QHash<QString, Bucket> m_buckets;
 };

@@ -8,6 +8,7 @@
 #include "model/eventpump.h"
 #include "model/itemid.h"
 
+#include <QCollator>
 #include <QHash>
 #include <QJsonArray>
 #include <QJsonObject>
@@ -18,6 +19,7 @@
 
 #include <algorithm>
 #include <utility>
+#include <vector>
 
 namespace itemcollections {
 
@@ -54,17 +56,26 @@ QList<T*> itemsInIdOrder(const QHash<QString, T*>& items)
 template <typename T>
 QList<T*> sortedByName(const QHash<QString, T*>& items)
 {
-    QList<T*> list = items.values();
-    std::sort(list.begin(), list.end(), [](const T* a, const T* b) {
-        const QString nameA = a ? a->name() : QString();
-        const QString nameB = b ? b->name() : QString();
-        const int c = QString::localeAwareCompare(nameA, nameB);
+    // The names' collation keys, made once per item, compare as
+    // QString::localeAwareCompare compares the names; collating the names
+    // themselves at every comparison costs far more.
+    const QCollator collator;
+    std::vector<std::pair<QCollatorSortKey, T*>> keyed;
+    keyed.reserve(static_cast<size_t>(items.size()));
+    for (T* item : items)
+        keyed.emplace_back(collator.sortKey(item ? item->name() : QString()), item);
+    std::sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) {
+        const int c = a.first.compare(b.first);
         if (c != 0)
             return c < 0;
-        if (!a || !b)
-            return a == nullptr && b != nullptr;
-        return a->id() < b->id();
+        if (!a.second || !b.second)
+            return a.second == nullptr && b.second != nullptr;
+        return a.second->id() < b.second->id();
     });
+    QList<T*> list;
+    list.reserve(static_cast<qsizetype>(keyed.size()));
+    for (const auto& entry : keyed)
+        list.append(entry.second);
     return list;
 }
 
