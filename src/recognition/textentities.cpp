@@ -23,7 +23,7 @@ double centreY(const QRectF& r)
 class BoxGrid
 {
 public:
-    BoxGrid(const QList<QRectF>& boxes, double reach) : m_reach(reach)
+    BoxGrid(const QList<QRectF>& boxes, double reach)
     {
         QList<double> sides;
         for (const QRectF& box : boxes)
@@ -59,7 +59,6 @@ public:
 private:
     qint64 key(double v) const { return qint64(std::floor(std::clamp(v / m_cell, -1e15, 1e15))); }
 
-    double m_reach;
     double m_cell = 1.0;
     QHash<QPair<qint64, qint64>, QList<int>> m_cells;
     QList<int> m_everywhere;
