@@ -115,8 +115,11 @@ void waitIdle(const MainWindow& window)
 {
     const auto* busy = window.findChild<BusySpinnerWidget*>();
     QApplication::processEvents();
+    // Waiting as the application's own loop waits: the overload with a
+    // time limit drops WaitForMoreEvents and would keep a core busy polling
+    // beside the job it waits for (the indicator's timer wakes this one).
     while (busy && busy->isBusy())
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents);
     QApplication::processEvents();
 }
 

@@ -49,6 +49,9 @@ protected:
 private:
     QTimer timer;
     QThread* workerThread = nullptr;
+    static constexpr int RingPenWidth = 6;
+    // Where the ring is drawn, its pen aside.
+    QRectF ringRect() const;
     int angle = 0;
     bool active = false;
     bool guiJobPending = false;

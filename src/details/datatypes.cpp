@@ -1,5 +1,6 @@
 #include "details/datatypes.h"
 
+#include <QHash>
 #include <QRegularExpression>
 #include <QSet>
 
@@ -52,7 +53,9 @@ bool isNumericDataType(const QString& typeName)
     return numericTypeNames().contains(typeName.trimmed().toUpper());
 }
 
-ParsedDataType parseDataType(const QString& text)
+namespace {
+
+ParsedDataType parseSizedDataType(const QString& text)
 {
     ParsedDataType result;
     const QString trimmed = text.trimmed();
@@ -98,6 +101,29 @@ ParsedDataType parseDataType(const QString& text)
         else
             result.length = figure;
     }
+    return result;
+}
+
+} // namespace
+
+ParsedDataType parseDataType(const QString& text)
+{
+    const QString trimmed = text.trimmed();
+    if (!trimmed.endsWith(QLatin1Char(')'))) {
+        ParsedDataType result;
+        result.baseType = trimmed;
+        return result;
+    }
+    // The columns of a large schema repeat a few sized types over and over,
+    // and each would run the patterns above again.
+    thread_local QHash<QString, ParsedDataType> parsed;
+    const auto found = parsed.constFind(trimmed);
+    if (found != parsed.cend())
+        return found.value();
+    if (parsed.size() >= 4096)
+        parsed.clear();
+    const ParsedDataType result = parseSizedDataType(trimmed);
+    parsed.insert(trimmed, result);
     return result;
 }
 

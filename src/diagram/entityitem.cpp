@@ -6,10 +6,14 @@
 #include "edges/edgeitem.h"
 
 #include <QFontMetricsF>
+#include <QGuiApplication>
+#include <QHash>
 #include <QPainter>
 #include <QPainterPath>
+#include <QPointer>
 #include <QSet>
 #include <QStyleOptionGraphicsItem>
+#include <QThread>
 
 #include <algorithm>
 
@@ -44,11 +48,32 @@ QColor resolveBorder(const QColor& c, const ThemeColors& set)
 
 QFont EntityItem::labelFont(int weight, bool italic)
 {
-    QFont font(QString::fromLatin1(LabelFontFamily));
-    font.setPointSizeF(10);
-    font.setWeight(QFont::Weight(weight));
-    font.setItalic(italic);
-    return font;
+    const auto make = [weight, italic] {
+        QFont font(QString::fromLatin1(LabelFontFamily));
+        font.setPointSizeF(10);
+        font.setWeight(QFont::Weight(weight));
+        font.setItalic(italic);
+        return font;
+    };
+    // The labels of a diagram share the few faces there are: a font made
+    // anew for each looks its face up in the font database again at its
+    // first measure and paint. Kept while the application and its fonts
+    // last; another thread makes its own.
+    if (!qGuiApp || QThread::currentThread() != qGuiApp->thread())
+        return make();
+    static QHash<std::pair<int, bool>, QFont> made;
+    static QPointer<QGuiApplication> madeFor;
+    if (madeFor != qGuiApp) {
+        made.clear();
+        madeFor = qGuiApp;
+        QObject::connect(qGuiApp, &QGuiApplication::fontDatabaseChanged, qGuiApp, [] { made.clear(); });
+        QObject::connect(qGuiApp, &QObject::destroyed, [] { made.clear(); });
+    }
+    const std::pair<int, bool> key(weight, italic);
+    auto found = made.constFind(key);
+    if (found == made.cend())
+        found = made.insert(key, make());
+    return found.value();
 }
 
 // The face of a row's labels: bold for keys, italic for foreign keys and for

@@ -180,6 +180,13 @@ void EntityItem::fromJson(const QJsonObject& obj)
         // one of its name at once: an entity can have a hundred thousand.
         QHash<QString, int> rowOfName;
         rowOfName.reserve(rows.size());
+        // Rows written as toJson writes them are kept as they came: the
+        // first capture of the diagram after a load then writes them again
+        // at no cost. Any other shape (numbers for flags, badges, extra
+        // keys, names trimmed or repeated here) is written anew.
+        bool rowsAsWritten = true;
+        QList<Attribute> readRows;
+        readRows.reserve(rows.size());
         for (const QJsonValue& value : rows) {
             const QJsonObject row = value.toObject();
             const QString name = row.value(QStringLiteral("name")).toString();
@@ -208,10 +215,48 @@ void EntityItem::fromJson(const QJsonObject& obj)
             const int index = putAttribute(known, trimmed, type, pk, uk, fk, inherited);
             if (known < 0)
                 rowOfName.insert(trimmed, index);
-            if (row.contains(QStringLiteral("fkEdgeId")) && index >= 0 && index < attributeCount())
-                m_attributes[index].fkEdgeId = row.value(QStringLiteral("fkEdgeId")).toString();
+            const QJsonValue fkEdgeId = row.value(QStringLiteral("fkEdgeId"));
+            if (!fkEdgeId.isUndefined() && index >= 0 && index < attributeCount())
+                m_attributes[index].fkEdgeId = fkEdgeId.toString();
+            if (rowsAsWritten) {
+                const QJsonValue inheritedValue = row.value(QStringLiteral("inherited"));
+                const bool withEdge = fkEdgeId.isString() && !fkEdgeId.toString().isEmpty();
+                const bool withInherited = inheritedValue.isBool() && inheritedValue.toBool();
+                rowsAsWritten = known < 0 && index == readRows.size() && trimmed == name
+                    && row.size() == 5 + (withEdge ? 1 : 0) + (withInherited ? 1 : 0)
+                    && (fkEdgeId.isUndefined() || withEdge) && (inheritedValue.isUndefined() || withInherited)
+                    && row.value(QStringLiteral("name")).isString() && row.value(QStringLiteral("type")).isString()
+                    && row.value(QStringLiteral("isPrimaryKey")).isBool()
+                    && row.value(QStringLiteral("isUniqueKey")).isBool()
+                    && row.value(QStringLiteral("isForeignKey")).isBool();
+                if (rowsAsWritten) {
+                    Attribute read;
+                    read.name = name;
+                    read.type = type;
+                    read.isPrimaryKey = pk;
+                    read.isUniqueKey = uk;
+                    read.isForeignKey = fk;
+                    read.fkEdgeId = withEdge ? fkEdgeId.toString() : QString();
+                    read.inherited = inherited;
+                    readRows.append(read);
+                }
+            }
         }
         --m_layoutDeferred;
+        // The entity may have taken a row otherwise than it was read.
+        if (rowsAsWritten && readRows.size() == m_attributes.size()) {
+            for (qsizetype i = 0; i < readRows.size() && rowsAsWritten; ++i) {
+                const Attribute& a = m_attributes.at(i);
+                const Attribute& r = readRows.at(i);
+                rowsAsWritten = a.name == r.name && a.type == r.type && a.isPrimaryKey == r.isPrimaryKey
+                    && a.isUniqueKey == r.isUniqueKey && a.isForeignKey == r.isForeignKey
+                    && a.fkEdgeId == r.fkEdgeId && a.inherited == r.inherited;
+            }
+            if (rowsAsWritten) {
+                m_rowsJson = rows;
+                m_rowsJsonSource = m_attributes;
+            }
+        }
     }
 
     for (int i = 0; i < attributeCount(); ++i)

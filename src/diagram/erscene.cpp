@@ -979,6 +979,27 @@ void ERScene::readDiagram(const QJsonObject& root)
     // while the writer lists the topmost first. Each array is therefore read
     // from its end, so that a diagram comes back stacked as it was saved.
     IndicatorPump pump(this);
+    // The item index, updated at the passes of the event loop, would be
+    // built over and over while the entities come in, anew whenever their
+    // count doubles. It is built once, when they are all there.
+    struct IndexPause
+    {
+        explicit IndexPause(QGraphicsScene* scene)
+            : m_scene(scene)
+            , m_method(scene->itemIndexMethod())
+        {
+            if (m_method != NoIndex)
+                m_scene->setItemIndexMethod(NoIndex);
+        }
+        ~IndexPause() { resume(); }
+        void resume()
+        {
+            if (m_method != NoIndex)
+                m_scene->setItemIndexMethod(std::exchange(m_method, NoIndex));
+        }
+        QGraphicsScene* m_scene;
+        ItemIndexMethod m_method;
+    } indexPause(this);
     const QJsonArray entities = root.value(keyEntities).toArray();
     QHash<QString, EntityItem*> entitiesById;
     entitiesById.reserve(entities.size());
@@ -1003,6 +1024,7 @@ void ERScene::readDiagram(const QJsonObject& root)
             pump.step();
     }
 
+    indexPause.resume();
     // The scene's item index covers the scene rectangle; entities left
     // outside it would make every obstacle look-up of the routing below a
     // scan of the whole diagram. Grow it once, now that they are all there.

@@ -90,8 +90,17 @@ struct LaidOutLine
     qreal height = 0;   // the document's height for one line of the font
 };
 
+// A font's line height, ascent and descent.
+struct FontExtents
+{
+    qreal height = 0;
+    qreal ascent = 0;
+    qreal descent = 0;
+};
+
 // A text's advance and the natural width of its line, as the document
 // would lay it out.
+
 struct TextMeasure
 {
     qreal advance = 0;
@@ -183,6 +192,22 @@ public:
         return found->second.first;
     }
 
+    // The height, ascent and descent of a font, as QFontMetricsF gives
+    // them. Every label of a box asks at its first measure, and a font
+    // copied into a label finds its face in the font database anew.
+    FontExtents extents(const QFont& font)
+    {
+        if (!usable())
+            return fontExtents(font);
+        const auto found = m_extents.constFind(font);
+        if (found != m_extents.cend())
+            return found.value();
+        bound(m_extents);
+        const FontExtents made = fontExtents(font);
+        m_extents.insert(font, made);
+        return made;
+    }
+
 private:
     using TextKey = std::pair<QFont, QString>;
     using LineKey = std::pair<TextKey, int>;
@@ -216,6 +241,13 @@ private:
         m_lines.clear();
         m_glyphs.clear();
         m_resolved.clear();
+        m_extents.clear();
+    }
+
+    static FontExtents fontExtents(const QFont& font)
+    {
+        const QFontMetricsF metrics(font);
+        return {metrics.height(), metrics.ascent(), metrics.descent()};
     }
 
     static TextMeasure measureText(const QFont& font, const QString& text)
@@ -298,6 +330,7 @@ private:
     QHash<TextKey, std::shared_ptr<const ExportGlyphs>> m_glyphs;
     // The resolved face of a font and whether bold and italic are imitated.
     QHash<QFont, std::pair<QFont, std::pair<bool, bool>>> m_resolved;
+    QHash<QFont, FontExtents> m_extents;
     QPointer<QCoreApplication> m_app;
 };
 
@@ -448,8 +481,8 @@ QRectF SingleLineTextItem::boundingRect() const
     if (m_documentMadeElsewhere)
         ensureDocument();
     if (!m_cachedRectValid) {
-        const QFontMetricsF metrics(font());
-        const QRectF own(-2, -2, textWidth() + 4, metrics.height() + 4);
+        const FontExtents metrics = labelTextCache().extents(font());
+        const QRectF own(-2, -2, textWidth() + 4, metrics.height + 4);
         const QRectF doc = m_hasDocument ? QGraphicsTextItem::boundingRect() : documentRect();
         m_cachedRect = own.united(doc.adjusted(-2, -2, 2, 2));
         m_cachedRectValid = true;
@@ -462,8 +495,8 @@ QRectF SingleLineTextItem::documentRect() const
     // Measured with the width: the line's natural width does not depend on
     // the alignment.
     textWidth();
-    const QFontMetricsF metrics(m_widthFont);
-    return QRectF(0, 0, m_naturalWidth, std::ceil(metrics.ascent() + metrics.descent()));
+    const FontExtents metrics = labelTextCache().extents(m_widthFont);
+    return QRectF(0, 0, m_naturalWidth, std::ceil(metrics.ascent + metrics.descent));
 }
 
 QPainterPath SingleLineTextItem::shape() const
