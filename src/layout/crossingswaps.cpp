@@ -7,11 +7,12 @@
 
 namespace {
 
-constexpr int MaxSweeps = 4;
+constexpr int MaxSweeps = 2;
+constexpr int SmallSweeps = 6; // for components that try all pairs
 // Partners tried for each node: the nearest ones, and the nearest to the
 // centre of its neighbours, where it would rather stand.
-constexpr int NearestPartners = 8;
-constexpr int AllPairsUpTo = 40;
+constexpr int NearestPartners = 6;
+constexpr int AllPairsUpTo = 80;
 // As many crossings as before: the swap must shorten the lines by this
 // share to count.
 constexpr double ShorterBy = 0.9;
@@ -24,49 +25,153 @@ struct Point
     double y;
 };
 
-double orientation(const Point& a, const Point& b, const Point& c)
+// The route an edge is likely to get: out of the sides that face each
+// other and across half way, three axis-parallel pieces (some may be empty).
+struct LikelyRoute
 {
-    return (b.x - a.x) * (c.y - a.y) - (b.y - a.y) * (c.x - a.x);
-}
+    Point p[4];
+};
 
-bool properlyCross(const Point& p1, const Point& p2, const Point& q1, const Point& q2)
+LikelyRoute likelyRoute(const LayoutNode& a, const LayoutNode& b)
 {
-    if (std::max(p1.x, p2.x) < std::min(q1.x, q2.x) || std::max(q1.x, q2.x) < std::min(p1.x, p2.x)
-        || std::max(p1.y, p2.y) < std::min(q1.y, q2.y) || std::max(q1.y, q2.y) < std::min(p1.y, p2.y))
-        return false;
-    const double d1 = orientation(q1, q2, p1);
-    const double d2 = orientation(q1, q2, p2);
-    const double d3 = orientation(p1, p2, q1);
-    const double d4 = orientation(p1, p2, q2);
-    return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
-}
-
-// Whether the segment p1-p2 meets the box (clipping against its slabs).
-bool segmentMeetsBox(const Point& p1, const Point& p2, double x0, double y0, double x1, double y1)
-{
-    double t0 = 0.0;
-    double t1 = 1.0;
-    const double d[2] = {p2.x - p1.x, p2.y - p1.y};
-    const double s[2] = {p1.x, p1.y};
-    const double lo[2] = {x0, y0};
-    const double hi[2] = {x1, y1};
-    for (int axis = 0; axis < 2; ++axis) {
-        if (std::abs(d[axis]) < 1e-12) {
-            if (s[axis] < lo[axis] || s[axis] > hi[axis])
-                return false;
-            continue;
-        }
-        double a = (lo[axis] - s[axis]) / d[axis];
-        double b = (hi[axis] - s[axis]) / d[axis];
-        if (a > b)
-            std::swap(a, b);
-        t0 = std::max(t0, a);
-        t1 = std::min(t1, b);
-        if (t0 > t1)
-            return false;
+    const double gapX = std::abs(b.x - a.x) - (a.width + b.width) / 2.0;
+    const double gapY = std::abs(b.y - a.y) - (a.height + b.height) / 2.0;
+    if (gapX >= gapY) {
+        const double mx = (a.x + b.x) / 2.0;
+        return {{{a.x, a.y}, {mx, a.y}, {mx, b.y}, {b.x, b.y}}};
     }
-    return true;
+    const double my = (a.y + b.y) / 2.0;
+    return {{{a.x, a.y}, {a.x, my}, {b.x, my}, {b.x, b.y}}};
 }
+
+// Crossings of two axis-parallel pieces (one horizontal, one vertical,
+// each meeting the other strictly inside).
+bool piecesCross(const Point& a1, const Point& a2, const Point& b1, const Point& b2)
+{
+    const bool aFlat = a1.y == a2.y && a1.x != a2.x;
+    const bool aUpright = a1.x == a2.x && a1.y != a2.y;
+    const bool bFlat = b1.y == b2.y && b1.x != b2.x;
+    const bool bUpright = b1.x == b2.x && b1.y != b2.y;
+    if (aFlat && bUpright)
+        return std::min(a1.x, a2.x) < b1.x && b1.x < std::max(a1.x, a2.x) && std::min(b1.y, b2.y) < a1.y
+            && a1.y < std::max(b1.y, b2.y);
+    if (aUpright && bFlat)
+        return piecesCross(b1, b2, a1, a2);
+    return false;
+}
+
+int routesCross(const LikelyRoute& r, const LikelyRoute& o)
+{
+    int crossings = 0;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            if (piecesCross(r.p[i], r.p[i + 1], o.p[j], o.p[j + 1]))
+                ++crossings;
+        }
+    }
+    return crossings;
+}
+
+bool routeMeetsBox(const LikelyRoute& r, double x0, double y0, double x1, double y1)
+{
+    for (int i = 0; i < 3; ++i) {
+        const Point& a = r.p[i];
+        const Point& b = r.p[i + 1];
+        if (std::max(a.x, b.x) > x0 && std::min(a.x, b.x) < x1 && std::max(a.y, b.y) > y0 && std::min(a.y, b.y) < y1)
+            return true;
+    }
+    return false;
+}
+
+// A coarse grid over the component: each item (an edge's line or a node's
+// box) is listed in every cell its bounding box meets, so that a query
+// looks only at items near a box.
+class CellGrid
+{
+public:
+    void setUp(double left, double top, double right, double bottom, double cell, size_t items)
+    {
+        m_left = left;
+        m_top = top;
+        m_cell = cell;
+        m_columns = std::clamp(static_cast<int>((right - left) / cell) + 1, 1, 256);
+        m_rows = std::clamp(static_cast<int>((bottom - top) / cell) + 1, 1, 256);
+        m_cells.assign(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows), {});
+        m_ranges.assign(items, {0, -1, 0, -1});
+        m_stamp.assign(items, 0);
+    }
+
+    void insert(int id, double left, double top, double right, double bottom)
+    {
+        Range& range = m_ranges[static_cast<size_t>(id)];
+        range = rangeOf(left, top, right, bottom);
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c)
+                m_cells[index(c, r)].push_back(id);
+        }
+    }
+
+    void remove(int id)
+    {
+        Range& range = m_ranges[static_cast<size_t>(id)];
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c) {
+                std::vector<int>& cell = m_cells[index(c, r)];
+                const auto it = std::find(cell.begin(), cell.end(), id);
+                if (it != cell.end()) {
+                    *it = cell.back();
+                    cell.pop_back();
+                }
+            }
+        }
+        range = {0, -1, 0, -1};
+    }
+
+    // Calls visit once for each item listed in a cell the box meets.
+    template<typename Visit>
+    void visit(double left, double top, double right, double bottom, Visit&& visitItem)
+    {
+        ++m_visit;
+        const Range range = rangeOf(left, top, right, bottom);
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c) {
+                for (int id : m_cells[index(c, r)]) {
+                    if (m_stamp[static_cast<size_t>(id)] == m_visit)
+                        continue;
+                    m_stamp[static_cast<size_t>(id)] = m_visit;
+                    visitItem(id);
+                }
+            }
+        }
+    }
+
+private:
+    struct Range
+    {
+        int c0;
+        int c1;
+        int r0;
+        int r1;
+    };
+
+    int column(double x) const { return std::clamp(static_cast<int>(std::floor((x - m_left) / m_cell)), 0, m_columns - 1); }
+    int row(double y) const { return std::clamp(static_cast<int>(std::floor((y - m_top) / m_cell)), 0, m_rows - 1); }
+    Range rangeOf(double left, double top, double right, double bottom) const
+    {
+        return {column(left), column(right), row(top), row(bottom)};
+    }
+    size_t index(int c, int r) const { return static_cast<size_t>(r) * static_cast<size_t>(m_columns) + static_cast<size_t>(c); }
+
+    double m_left = 0.0;
+    double m_top = 0.0;
+    double m_cell = 1.0;
+    int m_columns = 1;
+    int m_rows = 1;
+    std::vector<std::vector<int>> m_cells;
+    std::vector<Range> m_ranges;
+    std::vector<unsigned> m_stamp;
+    unsigned m_visit = 0;
+};
 
 class SwapSearch
 {
@@ -87,6 +192,22 @@ public:
             m_incident[static_cast<size_t>(e.second)].push_back(k);
         }
         m_mark.assign(m_edges.size(), 0);
+        // The nodes only trade places, so the component's box stays.
+        double left = 0.0, top = 0.0, right = 0.0, bottom = 0.0;
+        for (int v = 0; v < n; ++v) {
+            const LayoutNode& node = m_nodes.at(v);
+            left = v == 0 ? node.x - node.width / 2.0 : std::min(left, node.x - node.width / 2.0);
+            right = v == 0 ? node.x + node.width / 2.0 : std::max(right, node.x + node.width / 2.0);
+            top = v == 0 ? node.y - node.height / 2.0 : std::min(top, node.y - node.height / 2.0);
+            bottom = v == 0 ? node.y + node.height / 2.0 : std::max(bottom, node.y + node.height / 2.0);
+        }
+        const double cell = std::max(150.0, std::sqrt((right - left) * (bottom - top) / std::max(1.0, n / 2.0)));
+        m_edgeGrid.setUp(left, top, right, bottom, cell, m_edges.size());
+        m_nodeGrid.setUp(left, top, right, bottom, cell, static_cast<size_t>(n));
+        for (int k = 0; k < static_cast<int>(m_edges.size()); ++k)
+            insertEdge(k);
+        for (int v = 0; v < n; ++v)
+            insertNode(v);
     }
 
     // Runs the sweeps; true when anything moved.
@@ -95,10 +216,15 @@ public:
         const int n = static_cast<int>(m_nodes.size());
         bool any = false;
         std::vector<int> partners;
-        for (int sweep = 0; sweep < MaxSweeps; ++sweep) {
+        const int sweeps = n <= AllPairsUpTo ? SmallSweeps : MaxSweeps;
+        for (int sweep = 0; sweep < sweeps; ++sweep) {
             bool moved = false;
             for (int a = 0; a < n; ++a) {
                 if (m_incident[static_cast<size_t>(a)].empty())
+                    continue;
+                // A node whose lines cross nothing and pass no box is where
+                // it belongs; others may still swap with it from their side.
+                if (!troubled(a))
                     continue;
                 collectPartners(a, partners);
                 for (int b : partners) {
@@ -115,6 +241,19 @@ public:
 
 private:
     Point at(int v) const { return {m_nodes.at(v).x, m_nodes.at(v).y}; }
+
+    void insertEdge(int k)
+    {
+        const Point p1 = at(m_edges[static_cast<size_t>(k)].first);
+        const Point p2 = at(m_edges[static_cast<size_t>(k)].second);
+        m_edgeGrid.insert(k, std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x), std::max(p1.y, p2.y));
+    }
+    void insertNode(int v)
+    {
+        const LayoutNode& node = m_nodes.at(v);
+        m_nodeGrid.insert(v, node.x - node.width / 2.0, node.y - node.height / 2.0, node.x + node.width / 2.0,
+                          node.y + node.height / 2.0);
+    }
 
     void collectPartners(int a, std::vector<int>& partners) const
     {
@@ -168,9 +307,20 @@ private:
         return length;
     }
 
+    bool troubled(int a)
+    {
+        const std::vector<int>& own = m_incident[static_cast<size_t>(a)];
+        for (int k : own)
+            m_mark[static_cast<size_t>(k)] = 1;
+        const int crossings = measureMarked(own).first;
+        for (int k : own)
+            m_mark[static_cast<size_t>(k)] = 0;
+        return crossings > 0;
+    }
+
     // Crossings of the marked edges with every other edge (pairs of marked
     // ones once), and the marked edges' total length.
-    std::pair<int, double> measureMarked(const std::vector<int>& marked) const
+    std::pair<int, double> measureMarked(const std::vector<int>& marked)
     {
         int crossings = 0;
         double length = 0.0;
@@ -178,52 +328,68 @@ private:
             const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
             const Point p1 = at(e.first);
             const Point p2 = at(e.second);
+            const LikelyRoute route = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
             length += std::hypot(p2.x - p1.x, p2.y - p1.y);
-            for (size_t f = 0; f < m_edges.size(); ++f) {
-                if (static_cast<int>(f) == k || (m_mark[f] && static_cast<int>(f) < k))
-                    continue;
-                const LayoutEdge& o = m_edges[f];
-                if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
-                    continue;
-                if (properlyCross(p1, p2, at(o.first), at(o.second)))
-                    ++crossings;
-            }
-            // A line through another box stands for a route that has to go
-            // round it, crossing what passes there.
             const double left = std::min(p1.x, p2.x);
             const double right = std::max(p1.x, p2.x);
             const double top = std::min(p1.y, p2.y);
             const double bottom = std::max(p1.y, p2.y);
-            for (int v = 0; v < static_cast<int>(m_nodes.size()); ++v) {
+            m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
+                if (f == k || (m_mark[static_cast<size_t>(f)] && f < k))
+                    return;
+                const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
+                if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                    return;
+                crossings += routesCross(route, likelyRoute(m_nodes.at(o.first), m_nodes.at(o.second)));
+            });
+            // A line through another box stands for a route that has to go
+            // round it, crossing what passes there.
+            m_nodeGrid.visit(left, top, right, bottom, [&](int v) {
                 if (v == e.first || v == e.second)
-                    continue;
+                    return;
                 const LayoutNode& node = m_nodes.at(v);
                 const double hw = node.width / 2.0;
                 const double hh = node.height / 2.0;
                 if (node.x + hw < left || node.x - hw > right || node.y + hh < top || node.y - hh > bottom)
-                    continue;
-                if (segmentMeetsBox(p1, p2, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
+                    return;
+                if (routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
                     crossings += ThroughBoxWeight;
-            }
+            });
         }
         return {crossings, length};
     }
 
     // Whether node v standing at its current place keeps the gaps to every
     // node but itself.
-    bool clearOfOthers(int v) const
+    bool clearOfOthers(int v)
     {
         const LayoutNode& node = m_nodes.at(v);
-        const int n = static_cast<int>(m_nodes.size());
-        for (int u = 0; u < n; ++u) {
-            if (u == v)
-                continue;
+        bool clear = true;
+        const double reachX = node.width / 2.0 + m_gapX;
+        const double reachY = node.height / 2.0 + m_gapY;
+        m_nodeGrid.visit(node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
+            if (u == v || !clear)
+                return;
             const LayoutNode& other = m_nodes.at(u);
             if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
                 && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
-                return false;
-        }
-        return true;
+                clear = false;
+        });
+        return clear;
+    }
+
+    // Trades the places and keeps the grids up to date.
+    void swapListed(int a, int b, const std::vector<int>& marked)
+    {
+        for (int k : marked)
+            m_edgeGrid.remove(k);
+        m_nodeGrid.remove(a);
+        m_nodeGrid.remove(b);
+        swapPlaces(a, b);
+        for (int k : marked)
+            insertEdge(k);
+        insertNode(a);
+        insertNode(b);
     }
 
     void swapPlaces(int a, int b)
@@ -251,17 +417,17 @@ private:
         swapPlaces(a, b);
         bool keep = false;
         if (lengthAfter < LongerAtMost * lengthBefore) {
-            swapPlaces(a, b);
+            swapListed(a, b, marked);
             if (clearOfOthers(a) && clearOfOthers(b)) {
                 const auto after = measureMarked(marked);
-                swapPlaces(a, b);
+                swapListed(a, b, marked);
                 const auto before = measureMarked(marked);
                 keep = after.first < before.first
                     || (after.first == before.first && after.second < ShorterBy * before.second);
                 if (keep)
-                    swapPlaces(a, b);
+                    swapListed(a, b, marked);
             } else {
-                swapPlaces(a, b);
+                swapListed(a, b, marked);
             }
         }
         for (int k : marked)
@@ -275,6 +441,8 @@ private:
     std::vector<LayoutEdge> m_edges;
     std::vector<std::vector<int>> m_incident;
     std::vector<char> m_mark;
+    CellGrid m_edgeGrid;
+    CellGrid m_nodeGrid;
 };
 
 } // namespace
@@ -284,26 +452,4 @@ void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double
     if (nodes.size() < 3 || nodes.size() > maxNodes)
         return;
     SwapSearch(nodes, edges, gapX, gapY).run();
-}
-
-int straightLineCrossings(const LayoutNodes& nodes, const LayoutEdges& edges)
-{
-    const int n = static_cast<int>(nodes.size());
-    int crossings = 0;
-    for (qsizetype i = 0; i < edges.size(); ++i) {
-        const LayoutEdge& e = edges.at(i);
-        if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n)
-            continue;
-        for (qsizetype j = i + 1; j < edges.size(); ++j) {
-            const LayoutEdge& o = edges.at(j);
-            if (o.first < 0 || o.second < 0 || o.first >= n || o.second >= n)
-                continue;
-            if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
-                continue;
-            if (properlyCross({nodes.at(e.first).x, nodes.at(e.first).y}, {nodes.at(e.second).x, nodes.at(e.second).y},
-                              {nodes.at(o.first).x, nodes.at(o.first).y}, {nodes.at(o.second).x, nodes.at(o.second).y}))
-                ++crossings;
-        }
-    }
-    return crossings;
 }

@@ -3,14 +3,12 @@
 #include "layout/layoutnode.h"
 
 // Swaps the places of two nodes of a placed component where that leaves
-// fewer crossings between the straight lines joining connected centres (or
-// as many, with clearly shorter lines), as long as neither node then comes
+// fewer crossings between the likely routes of the edges, each counted as
+// three axis-parallel pieces between the centres, and fewer routes through
+// other boxes (or as many, with clearly shorter lines), as long as neither node then comes
 // nearer than the gaps to any other. Sweeps until a sweep finds nothing or
 // the sweep budget is spent; deterministic. Components larger than
 // maxNodes are left as they are.
 void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY,
                             int maxNodes = 300);
 
-// Proper crossings between the straight lines of different edges that do
-// not share an end.
-int straightLineCrossings(const LayoutNodes& nodes, const LayoutEdges& edges);
