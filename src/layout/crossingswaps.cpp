@@ -8,11 +8,12 @@
 namespace {
 
 constexpr int MaxSweeps = 2;
-constexpr int SmallSweeps = 6; // for components that try all pairs
+constexpr int SmallSweeps = 3; // for components of up to SmallUpTo nodes
 // Partners tried for each node: the nearest ones, and the nearest to the
 // centre of its neighbours, where it would rather stand.
 constexpr int NearestPartners = 6;
 constexpr int AllPairsUpTo = 80;
+constexpr int SmallUpTo = 80;
 // As many crossings as before: the swap must shorten the lines by this
 // share to count.
 constexpr double ShorterBy = 0.9;
@@ -192,6 +193,9 @@ public:
             m_incident[static_cast<size_t>(e.second)].push_back(k);
         }
         m_mark.assign(m_edges.size(), 0);
+        m_routes.resize(m_edges.size());
+        m_cost.assign(m_edges.size(), 0);
+        m_costRound.assign(m_edges.size(), 0);
         // The nodes only trade places, so the component's box stays.
         double left = 0.0, top = 0.0, right = 0.0, bottom = 0.0;
         for (int v = 0; v < n; ++v) {
@@ -216,7 +220,7 @@ public:
         const int n = static_cast<int>(m_nodes.size());
         bool any = false;
         std::vector<int> partners;
-        const int sweeps = n <= AllPairsUpTo ? SmallSweeps : MaxSweeps;
+        const int sweeps = n <= SmallUpTo ? SmallSweeps : MaxSweeps;
         for (int sweep = 0; sweep < sweeps; ++sweep) {
             bool moved = false;
             for (int a = 0; a < n; ++a) {
@@ -244,8 +248,10 @@ private:
 
     void insertEdge(int k)
     {
-        const Point p1 = at(m_edges[static_cast<size_t>(k)].first);
-        const Point p2 = at(m_edges[static_cast<size_t>(k)].second);
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        const Point p1 = at(e.first);
+        const Point p2 = at(e.second);
+        m_routes[static_cast<size_t>(k)] = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
         m_edgeGrid.insert(k, std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x), std::max(p1.y, p2.y));
     }
     void insertNode(int v)
@@ -309,54 +315,96 @@ private:
 
     bool troubled(int a)
     {
-        const std::vector<int>& own = m_incident[static_cast<size_t>(a)];
-        for (int k : own)
-            m_mark[static_cast<size_t>(k)] = 1;
-        const int crossings = measureMarked(own).first;
-        for (int k : own)
-            m_mark[static_cast<size_t>(k)] = 0;
-        return crossings > 0;
+        for (int k : m_incident[static_cast<size_t>(a)]) {
+            if (cachedCost(k) > 0)
+                return true;
+        }
+        return false;
     }
 
-    // Crossings of the marked edges with every other edge (pairs of marked
-    // ones once), and the marked edges' total length.
-    std::pair<int, double> measureMarked(const std::vector<int>& marked)
+    // Crossings of edge k's likely route with those of the other edges
+    // (with skipMarkedBelow, not with marked edges listed before it), and
+    // its passes through other boxes, weighted.
+    int edgeCost(int k, bool skipMarkedBelow)
     {
         int crossings = 0;
-        double length = 0.0;
-        for (int k : marked) {
-            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-            const Point p1 = at(e.first);
-            const Point p2 = at(e.second);
-            const LikelyRoute route = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
-            length += std::hypot(p2.x - p1.x, p2.y - p1.y);
-            const double left = std::min(p1.x, p2.x);
-            const double right = std::max(p1.x, p2.x);
-            const double top = std::min(p1.y, p2.y);
-            const double bottom = std::max(p1.y, p2.y);
-            m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
-                if (f == k || (m_mark[static_cast<size_t>(f)] && f < k))
-                    return;
-                const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
-                if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
-                    return;
-                crossings += routesCross(route, likelyRoute(m_nodes.at(o.first), m_nodes.at(o.second)));
-            });
-            // A line through another box stands for a route that has to go
-            // round it, crossing what passes there.
-            m_nodeGrid.visit(left, top, right, bottom, [&](int v) {
-                if (v == e.first || v == e.second)
-                    return;
-                const LayoutNode& node = m_nodes.at(v);
-                const double hw = node.width / 2.0;
-                const double hh = node.height / 2.0;
-                if (node.x + hw < left || node.x - hw > right || node.y + hh < top || node.y - hh > bottom)
-                    return;
-                if (routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
-                    crossings += ThroughBoxWeight;
-            });
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        const Point p1 = at(e.first);
+        const Point p2 = at(e.second);
+        const LikelyRoute route = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
+        const double left = std::min(p1.x, p2.x);
+        const double right = std::max(p1.x, p2.x);
+        const double top = std::min(p1.y, p2.y);
+        const double bottom = std::max(p1.y, p2.y);
+        m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
+            if (f == k || (skipMarkedBelow && m_mark[static_cast<size_t>(f)] && f < k))
+                return;
+            const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
+            if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                return;
+            const Point q1 = at(o.first);
+            const Point q2 = at(o.second);
+            if (std::max(q1.x, q2.x) <= left || std::min(q1.x, q2.x) >= right || std::max(q1.y, q2.y) <= top
+                || std::min(q1.y, q2.y) >= bottom)
+                return;
+            crossings += routesCross(route, m_routes[static_cast<size_t>(f)]);
+        });
+        // A line through another box stands for a route that has to go
+        // round it, crossing what passes there.
+        m_nodeGrid.visit(left, top, right, bottom, [&](int v) {
+            if (v == e.first || v == e.second)
+                return;
+            const LayoutNode& node = m_nodes.at(v);
+            const double hw = node.width / 2.0;
+            const double hh = node.height / 2.0;
+            if (node.x + hw < left || node.x - hw > right || node.y + hh < top || node.y - hh > bottom)
+                return;
+            if (routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
+                crossings += ThroughBoxWeight;
+        });
+        return crossings;
+    }
+
+    // edgeCost against all, as the nodes stand before the swap tried now.
+    int cachedCost(int k)
+    {
+        if (m_costRound[static_cast<size_t>(k)] != m_round) {
+            m_cost[static_cast<size_t>(k)] = edgeCost(k, false);
+            m_costRound[static_cast<size_t>(k)] = m_round;
         }
-        return {crossings, length};
+        return m_cost[static_cast<size_t>(k)];
+    }
+
+    // The cost of the marked edges as they stand, from the cache: pairs of
+    // marked edges are in two edges' costs and count once.
+    int markedCostNow(const std::vector<int>& marked)
+    {
+        int cost = 0;
+        for (size_t i = 0; i < marked.size(); ++i) {
+            const int k = marked[i];
+            cost += cachedCost(k);
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            for (size_t j = i + 1; j < marked.size(); ++j) {
+                const LayoutEdge& o = m_edges[static_cast<size_t>(marked[j])];
+                if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                    continue;
+                cost -= routesCross(m_routes[static_cast<size_t>(k)], m_routes[static_cast<size_t>(marked[j])]);
+            }
+        }
+        return cost;
+    }
+
+    // The cost of the marked edges, counting each pair of them once;
+    // counting stops once it passes enough (when not negative).
+    int measureMarked(const std::vector<int>& marked, int enough = -1)
+    {
+        int crossings = 0;
+        for (int k : marked) {
+            if (enough >= 0 && crossings > enough)
+                break;
+            crossings += edgeCost(k, true);
+        }
+        return crossings;
     }
 
     // Whether node v standing at its current place keeps the gaps to every
@@ -418,16 +466,18 @@ private:
         bool keep = false;
         if (lengthAfter < LongerAtMost * lengthBefore) {
             swapListed(a, b, marked);
-            if (clearOfOthers(a) && clearOfOthers(b)) {
-                const auto after = measureMarked(marked);
+            const bool clear = clearOfOthers(a) && clearOfOthers(b);
+            swapListed(a, b, marked);
+            if (clear) {
+                const int before = markedCostNow(marked);
                 swapListed(a, b, marked);
-                const auto before = measureMarked(marked);
-                keep = after.first < before.first
-                    || (after.first == before.first && after.second < ShorterBy * before.second);
+                // Counting stops once the swap is known to lose.
+                const int after = measureMarked(marked, before);
+                keep = after < before || (after == before && lengthAfter < ShorterBy * lengthBefore);
                 if (keep)
+                    ++m_round; // the cached costs are out of date
+                else
                     swapListed(a, b, marked);
-            } else {
-                swapListed(a, b, marked);
             }
         }
         for (int k : marked)
@@ -441,6 +491,10 @@ private:
     std::vector<LayoutEdge> m_edges;
     std::vector<std::vector<int>> m_incident;
     std::vector<char> m_mark;
+    std::vector<int> m_cost;            // cachedCost of each edge
+    std::vector<unsigned> m_costRound;  // the round each cost was measured in
+    unsigned m_round = 1;
+    std::vector<LikelyRoute> m_routes; // of the edges as listed in the grid
     CellGrid m_edgeGrid;
     CellGrid m_nodeGrid;
 };

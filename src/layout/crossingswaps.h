@@ -10,5 +10,5 @@
 // the sweep budget is spent; deterministic. Components larger than
 // maxNodes are left as they are.
 void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY,
-                            int maxNodes = 300);
+                            int maxNodes = 120);
 
