@@ -18,7 +18,10 @@ constexpr int SmallUpTo = 80;
 // share to count.
 constexpr double ShorterBy = 0.9;
 constexpr int ThroughBoxWeight = 2;
-constexpr double LongerAtMost = 1.25;
+constexpr double LongerAtMost = 1.12;
+// A swap may not draw the component out beyond this (or beyond what it
+// was, when it was already longer).
+constexpr double MostElongated = 1.9;
 
 struct Point
 {
@@ -205,6 +208,7 @@ public:
             top = v == 0 ? node.y - node.height / 2.0 : std::min(top, node.y - node.height / 2.0);
             bottom = v == 0 ? node.y + node.height / 2.0 : std::max(bottom, node.y + node.height / 2.0);
         }
+        m_longestSide = std::max(MostElongated, elongation());
         const double cell = std::max(150.0, std::sqrt((right - left) * (bottom - top) / std::max(1.0, n / 2.0)));
         m_edgeGrid.setUp(left, top, right, bottom, cell, m_edges.size());
         m_nodeGrid.setUp(left, top, right, bottom, cell, static_cast<size_t>(n));
@@ -426,6 +430,14 @@ private:
         return clear;
     }
 
+    // The longer side of the nodes' bounding box over the shorter one.
+    double elongation() const
+    {
+        const QRectF box = nodesBoundingRect(m_nodes);
+        const double shorter = std::min(box.width(), box.height());
+        return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1e9;
+    }
+
     // Trades the places and keeps the grids up to date.
     void swapListed(int a, int b, const std::vector<int>& marked)
     {
@@ -473,7 +485,8 @@ private:
                 swapListed(a, b, marked);
                 // Counting stops once the swap is known to lose.
                 const int after = measureMarked(marked, before);
-                keep = after < before || (after == before && lengthAfter < ShorterBy * lengthBefore);
+                keep = (after < before || (after == before && lengthAfter < ShorterBy * lengthBefore))
+                    && elongation() <= m_longestSide;
                 if (keep)
                     ++m_round; // the cached costs are out of date
                 else
@@ -491,6 +504,7 @@ private:
     std::vector<LayoutEdge> m_edges;
     std::vector<std::vector<int>> m_incident;
     std::vector<char> m_mark;
+    double m_longestSide = MostElongated; // the elongation a swap may not pass
     std::vector<int> m_cost;            // cachedCost of each edge
     std::vector<unsigned> m_costRound;  // the round each cost was measured in
     unsigned m_round = 1;
