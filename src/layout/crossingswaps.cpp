@@ -8,7 +8,7 @@
 namespace {
 
 constexpr int MaxSweeps = 2;
-constexpr int SmallSweeps = 3; // for components of up to SmallUpTo nodes
+constexpr int SmallSweeps = 2; // for components of up to SmallUpTo nodes
 // Partners tried for each node: the nearest ones, and the nearest to the
 // centre of its neighbours, where it would rather stand.
 constexpr int NearestPartners = 6;
