@@ -1,6 +1,7 @@
 #include "layout/diagramlayout.h"
 
 #include "layout/componentlayout.h"
+#include "layout/crossingswaps.h"
 
 #include <algorithm>
 #include <cmath>
@@ -95,6 +96,9 @@ QList<LayoutComponent> layoutDiagramNodes(LayoutNodes& nodes, const LayoutEdges&
         for (int m : std::as_const(component.members))
             local.append(nodes.at(m));
         layoutComponent(local, localEdges.at(c));
+        // Boxes may trade places where the lines between them cross less;
+        // they keep at least the gaps the hub layout leaves.
+        reduceCrossingsBySwaps(local, localEdges.at(c), 52.0, 40.0);
         component.bounds = nodesBoundingRect(local);
         for (qsizetype i = 0; i < component.members.size(); ++i) {
             LayoutNode& target = nodes[component.members.at(i)];

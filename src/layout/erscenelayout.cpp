@@ -30,6 +30,9 @@
 
 namespace {
 
+// From this many edges on, the slot-side improvement leaves out short routes.
+constexpr qsizetype ManyEdges = 100;
+
 // Views stop painting and take no input while the layout runs, and the
 // wait cursor shows; everything is put back when the guard goes.
 class SceneBatchUpdate
@@ -562,6 +565,10 @@ void ERScene::autoLayout()
             continue;
         if (straightAndFacing(edge))
             continue; // nothing shorter and with fewer bends exists
+        // In a large diagram a route of two bends or fewer seldom gains
+        // from other sides for what the tries cost.
+        if (edges.size() > ManyEdges && edge->route().size() <= 4)
+            continue;
         const RoutePoints before = edge->route();
         if (edge->tryImproveSlotSides()) {
             improved.add(edge->fromEntity());

@@ -1,0 +1,523 @@
+#include "layout/crossingswaps.h"
+
+#include <algorithm>
+#include <cmath>
+#include <utility>
+#include <vector>
+
+namespace {
+
+constexpr int MaxSweeps = 2;
+constexpr int SmallSweeps = 2; // for components of up to SmallUpTo nodes
+// Partners tried for each node: the nearest ones, and the nearest to the
+// centre of its neighbours, where it would rather stand.
+constexpr int NearestPartners = 6;
+constexpr int AllPairsUpTo = 80;
+constexpr int SmallUpTo = 80;
+// As many crossings as before: the swap must shorten the lines by this
+// share to count.
+constexpr double ShorterBy = 0.9;
+constexpr int ThroughBoxWeight = 2;
+constexpr double LongerAtMost = 1.12;
+// A swap may not draw the component out beyond this (or beyond what it
+// was, when it was already longer).
+constexpr double MostElongated = 1.9;
+
+struct Point
+{
+    double x;
+    double y;
+};
+
+// The route an edge is likely to get: out of the sides that face each
+// other and across half way, three axis-parallel pieces (some may be empty).
+struct LikelyRoute
+{
+    Point p[4];
+};
+
+LikelyRoute likelyRoute(const LayoutNode& a, const LayoutNode& b)
+{
+    const double gapX = std::abs(b.x - a.x) - (a.width + b.width) / 2.0;
+    const double gapY = std::abs(b.y - a.y) - (a.height + b.height) / 2.0;
+    if (gapX >= gapY) {
+        const double mx = (a.x + b.x) / 2.0;
+        return {{{a.x, a.y}, {mx, a.y}, {mx, b.y}, {b.x, b.y}}};
+    }
+    const double my = (a.y + b.y) / 2.0;
+    return {{{a.x, a.y}, {a.x, my}, {b.x, my}, {b.x, b.y}}};
+}
+
+// Crossings of two axis-parallel pieces (one horizontal, one vertical,
+// each meeting the other strictly inside).
+bool piecesCross(const Point& a1, const Point& a2, const Point& b1, const Point& b2)
+{
+    const bool aFlat = a1.y == a2.y && a1.x != a2.x;
+    const bool aUpright = a1.x == a2.x && a1.y != a2.y;
+    const bool bFlat = b1.y == b2.y && b1.x != b2.x;
+    const bool bUpright = b1.x == b2.x && b1.y != b2.y;
+    if (aFlat && bUpright)
+        return std::min(a1.x, a2.x) < b1.x && b1.x < std::max(a1.x, a2.x) && std::min(b1.y, b2.y) < a1.y
+            && a1.y < std::max(b1.y, b2.y);
+    if (aUpright && bFlat)
+        return piecesCross(b1, b2, a1, a2);
+    return false;
+}
+
+int routesCross(const LikelyRoute& r, const LikelyRoute& o)
+{
+    int crossings = 0;
+    for (int i = 0; i < 3; ++i) {
+        for (int j = 0; j < 3; ++j) {
+            if (piecesCross(r.p[i], r.p[i + 1], o.p[j], o.p[j + 1]))
+                ++crossings;
+        }
+    }
+    return crossings;
+}
+
+bool routeMeetsBox(const LikelyRoute& r, double x0, double y0, double x1, double y1)
+{
+    for (int i = 0; i < 3; ++i) {
+        const Point& a = r.p[i];
+        const Point& b = r.p[i + 1];
+        if (std::max(a.x, b.x) > x0 && std::min(a.x, b.x) < x1 && std::max(a.y, b.y) > y0 && std::min(a.y, b.y) < y1)
+            return true;
+    }
+    return false;
+}
+
+// A coarse grid over the component: each item (an edge's line or a node's
+// box) is listed in every cell its bounding box meets, so that a query
+// looks only at items near a box.
+class CellGrid
+{
+public:
+    void setUp(double left, double top, double right, double bottom, double cell, size_t items)
+    {
+        m_left = left;
+        m_top = top;
+        m_cell = cell;
+        m_columns = std::clamp(static_cast<int>((right - left) / cell) + 1, 1, 256);
+        m_rows = std::clamp(static_cast<int>((bottom - top) / cell) + 1, 1, 256);
+        m_cells.assign(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows), {});
+        m_ranges.assign(items, {0, -1, 0, -1});
+        m_stamp.assign(items, 0);
+    }
+
+    void insert(int id, double left, double top, double right, double bottom)
+    {
+        Range& range = m_ranges[static_cast<size_t>(id)];
+        range = rangeOf(left, top, right, bottom);
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c)
+                m_cells[index(c, r)].push_back(id);
+        }
+    }
+
+    void remove(int id)
+    {
+        Range& range = m_ranges[static_cast<size_t>(id)];
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c) {
+                std::vector<int>& cell = m_cells[index(c, r)];
+                const auto it = std::find(cell.begin(), cell.end(), id);
+                if (it != cell.end()) {
+                    *it = cell.back();
+                    cell.pop_back();
+                }
+            }
+        }
+        range = {0, -1, 0, -1};
+    }
+
+    // Calls visit once for each item listed in a cell the box meets.
+    template<typename Visit>
+    void visit(double left, double top, double right, double bottom, Visit&& visitItem)
+    {
+        ++m_visit;
+        const Range range = rangeOf(left, top, right, bottom);
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c) {
+                for (int id : m_cells[index(c, r)]) {
+                    if (m_stamp[static_cast<size_t>(id)] == m_visit)
+                        continue;
+                    m_stamp[static_cast<size_t>(id)] = m_visit;
+                    visitItem(id);
+                }
+            }
+        }
+    }
+
+private:
+    struct Range
+    {
+        int c0;
+        int c1;
+        int r0;
+        int r1;
+    };
+
+    int column(double x) const { return std::clamp(static_cast<int>(std::floor((x - m_left) / m_cell)), 0, m_columns - 1); }
+    int row(double y) const { return std::clamp(static_cast<int>(std::floor((y - m_top) / m_cell)), 0, m_rows - 1); }
+    Range rangeOf(double left, double top, double right, double bottom) const
+    {
+        return {column(left), column(right), row(top), row(bottom)};
+    }
+    size_t index(int c, int r) const { return static_cast<size_t>(r) * static_cast<size_t>(m_columns) + static_cast<size_t>(c); }
+
+    double m_left = 0.0;
+    double m_top = 0.0;
+    double m_cell = 1.0;
+    int m_columns = 1;
+    int m_rows = 1;
+    std::vector<std::vector<int>> m_cells;
+    std::vector<Range> m_ranges;
+    std::vector<unsigned> m_stamp;
+    unsigned m_visit = 0;
+};
+
+class SwapSearch
+{
+public:
+    SwapSearch(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY)
+        : m_nodes(nodes)
+        , m_gapX(gapX)
+        , m_gapY(gapY)
+    {
+        const int n = static_cast<int>(nodes.size());
+        m_incident.resize(static_cast<size_t>(n));
+        for (const LayoutEdge& e : edges) {
+            if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n || e.first == e.second)
+                continue;
+            const int k = static_cast<int>(m_edges.size());
+            m_edges.push_back(e);
+            m_incident[static_cast<size_t>(e.first)].push_back(k);
+            m_incident[static_cast<size_t>(e.second)].push_back(k);
+        }
+        m_mark.assign(m_edges.size(), 0);
+        m_routes.resize(m_edges.size());
+        m_cost.assign(m_edges.size(), 0);
+        m_costRound.assign(m_edges.size(), 0);
+        // The nodes only trade places, so the component's box stays.
+        double left = 0.0, top = 0.0, right = 0.0, bottom = 0.0;
+        for (int v = 0; v < n; ++v) {
+            const LayoutNode& node = m_nodes.at(v);
+            left = v == 0 ? node.x - node.width / 2.0 : std::min(left, node.x - node.width / 2.0);
+            right = v == 0 ? node.x + node.width / 2.0 : std::max(right, node.x + node.width / 2.0);
+            top = v == 0 ? node.y - node.height / 2.0 : std::min(top, node.y - node.height / 2.0);
+            bottom = v == 0 ? node.y + node.height / 2.0 : std::max(bottom, node.y + node.height / 2.0);
+        }
+        m_longestSide = std::max(MostElongated, elongation());
+        const double cell = std::max(150.0, std::sqrt((right - left) * (bottom - top) / std::max(1.0, n / 2.0)));
+        m_edgeGrid.setUp(left, top, right, bottom, cell, m_edges.size());
+        m_nodeGrid.setUp(left, top, right, bottom, cell, static_cast<size_t>(n));
+        for (int k = 0; k < static_cast<int>(m_edges.size()); ++k)
+            insertEdge(k);
+        for (int v = 0; v < n; ++v)
+            insertNode(v);
+    }
+
+    // Runs the sweeps; true when anything moved.
+    bool run()
+    {
+        const int n = static_cast<int>(m_nodes.size());
+        bool any = false;
+        std::vector<int> partners;
+        const int sweeps = n <= SmallUpTo ? SmallSweeps : MaxSweeps;
+        for (int sweep = 0; sweep < sweeps; ++sweep) {
+            bool moved = false;
+            for (int a = 0; a < n; ++a) {
+                if (m_incident[static_cast<size_t>(a)].empty())
+                    continue;
+                // A node whose lines cross nothing and pass no box is where
+                // it belongs; others may still swap with it from their side.
+                if (!troubled(a))
+                    continue;
+                collectPartners(a, partners);
+                for (int b : partners) {
+                    if (trySwap(a, b))
+                        moved = true;
+                }
+            }
+            any = any || moved;
+            if (!moved)
+                break;
+        }
+        return any;
+    }
+
+private:
+    Point at(int v) const { return {m_nodes.at(v).x, m_nodes.at(v).y}; }
+
+    void insertEdge(int k)
+    {
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        const Point p1 = at(e.first);
+        const Point p2 = at(e.second);
+        m_routes[static_cast<size_t>(k)] = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
+        m_edgeGrid.insert(k, std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x), std::max(p1.y, p2.y));
+    }
+    void insertNode(int v)
+    {
+        const LayoutNode& node = m_nodes.at(v);
+        m_nodeGrid.insert(v, node.x - node.width / 2.0, node.y - node.height / 2.0, node.x + node.width / 2.0,
+                          node.y + node.height / 2.0);
+    }
+
+    void collectPartners(int a, std::vector<int>& partners) const
+    {
+        partners.clear();
+        const int n = static_cast<int>(m_nodes.size());
+        if (n <= AllPairsUpTo) {
+            for (int b = 0; b < n; ++b) {
+                if (b != a)
+                    partners.push_back(b);
+            }
+            return;
+        }
+        auto nearestTo = [&](const Point& p) {
+            std::vector<std::pair<double, int>> byDistance;
+            byDistance.reserve(static_cast<size_t>(n));
+            for (int b = 0; b < n; ++b) {
+                if (b == a)
+                    continue;
+                const double dx = m_nodes.at(b).x - p.x;
+                const double dy = m_nodes.at(b).y - p.y;
+                byDistance.emplace_back(dx * dx + dy * dy, b);
+            }
+            const size_t keep = std::min(byDistance.size(), static_cast<size_t>(NearestPartners));
+            std::partial_sort(byDistance.begin(), byDistance.begin() + static_cast<std::ptrdiff_t>(keep), byDistance.end());
+            for (size_t i = 0; i < keep; ++i) {
+                if (std::find(partners.begin(), partners.end(), byDistance[i].second) == partners.end())
+                    partners.push_back(byDistance[i].second);
+            }
+        };
+        nearestTo(at(a));
+        Point centre{0.0, 0.0};
+        const std::vector<int>& around = m_incident[static_cast<size_t>(a)];
+        for (int k : around) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            const Point p = at(e.first == a ? e.second : e.first);
+            centre.x += p.x;
+            centre.y += p.y;
+        }
+        centre.x /= static_cast<double>(around.size());
+        centre.y /= static_cast<double>(around.size());
+        nearestTo(centre);
+    }
+
+    double markedLength(const std::vector<int>& marked) const
+    {
+        double length = 0.0;
+        for (int k : marked) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            length += std::hypot(m_nodes.at(e.second).x - m_nodes.at(e.first).x, m_nodes.at(e.second).y - m_nodes.at(e.first).y);
+        }
+        return length;
+    }
+
+    bool troubled(int a)
+    {
+        for (int k : m_incident[static_cast<size_t>(a)]) {
+            if (cachedCost(k) > 0)
+                return true;
+        }
+        return false;
+    }
+
+    // Crossings of edge k's likely route with those of the other edges
+    // (with skipMarkedBelow, not with marked edges listed before it), and
+    // its passes through other boxes, weighted.
+    int edgeCost(int k, bool skipMarkedBelow)
+    {
+        int crossings = 0;
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        const Point p1 = at(e.first);
+        const Point p2 = at(e.second);
+        const LikelyRoute route = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
+        const double left = std::min(p1.x, p2.x);
+        const double right = std::max(p1.x, p2.x);
+        const double top = std::min(p1.y, p2.y);
+        const double bottom = std::max(p1.y, p2.y);
+        m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
+            if (f == k || (skipMarkedBelow && m_mark[static_cast<size_t>(f)] && f < k))
+                return;
+            const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
+            if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                return;
+            const Point q1 = at(o.first);
+            const Point q2 = at(o.second);
+            if (std::max(q1.x, q2.x) <= left || std::min(q1.x, q2.x) >= right || std::max(q1.y, q2.y) <= top
+                || std::min(q1.y, q2.y) >= bottom)
+                return;
+            crossings += routesCross(route, m_routes[static_cast<size_t>(f)]);
+        });
+        // A line through another box stands for a route that has to go
+        // round it, crossing what passes there.
+        m_nodeGrid.visit(left, top, right, bottom, [&](int v) {
+            if (v == e.first || v == e.second)
+                return;
+            const LayoutNode& node = m_nodes.at(v);
+            const double hw = node.width / 2.0;
+            const double hh = node.height / 2.0;
+            if (node.x + hw < left || node.x - hw > right || node.y + hh < top || node.y - hh > bottom)
+                return;
+            if (routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
+                crossings += ThroughBoxWeight;
+        });
+        return crossings;
+    }
+
+    // edgeCost against all, as the nodes stand before the swap tried now.
+    int cachedCost(int k)
+    {
+        if (m_costRound[static_cast<size_t>(k)] != m_round) {
+            m_cost[static_cast<size_t>(k)] = edgeCost(k, false);
+            m_costRound[static_cast<size_t>(k)] = m_round;
+        }
+        return m_cost[static_cast<size_t>(k)];
+    }
+
+    // The cost of the marked edges as they stand, from the cache: pairs of
+    // marked edges are in two edges' costs and count once.
+    int markedCostNow(const std::vector<int>& marked)
+    {
+        int cost = 0;
+        for (size_t i = 0; i < marked.size(); ++i) {
+            const int k = marked[i];
+            cost += cachedCost(k);
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            for (size_t j = i + 1; j < marked.size(); ++j) {
+                const LayoutEdge& o = m_edges[static_cast<size_t>(marked[j])];
+                if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                    continue;
+                cost -= routesCross(m_routes[static_cast<size_t>(k)], m_routes[static_cast<size_t>(marked[j])]);
+            }
+        }
+        return cost;
+    }
+
+    // The cost of the marked edges, counting each pair of them once;
+    // counting stops once it passes enough (when not negative).
+    int measureMarked(const std::vector<int>& marked, int enough = -1)
+    {
+        int crossings = 0;
+        for (int k : marked) {
+            if (enough >= 0 && crossings > enough)
+                break;
+            crossings += edgeCost(k, true);
+        }
+        return crossings;
+    }
+
+    // Whether node v standing at its current place keeps the gaps to every
+    // node but itself.
+    bool clearOfOthers(int v)
+    {
+        const LayoutNode& node = m_nodes.at(v);
+        bool clear = true;
+        const double reachX = node.width / 2.0 + m_gapX;
+        const double reachY = node.height / 2.0 + m_gapY;
+        m_nodeGrid.visit(node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
+            if (u == v || !clear)
+                return;
+            const LayoutNode& other = m_nodes.at(u);
+            if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
+                && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
+                clear = false;
+        });
+        return clear;
+    }
+
+    // The longer side of the nodes' bounding box over the shorter one.
+    double elongation() const
+    {
+        const QRectF box = nodesBoundingRect(m_nodes);
+        const double shorter = std::min(box.width(), box.height());
+        return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1e9;
+    }
+
+    // Trades the places and keeps the grids up to date.
+    void swapListed(int a, int b, const std::vector<int>& marked)
+    {
+        for (int k : marked)
+            m_edgeGrid.remove(k);
+        m_nodeGrid.remove(a);
+        m_nodeGrid.remove(b);
+        swapPlaces(a, b);
+        for (int k : marked)
+            insertEdge(k);
+        insertNode(a);
+        insertNode(b);
+    }
+
+    void swapPlaces(int a, int b)
+    {
+        std::swap(m_nodes[a].x, m_nodes[b].x);
+        std::swap(m_nodes[a].y, m_nodes[b].y);
+    }
+
+    bool trySwap(int a, int b)
+    {
+        std::vector<int> marked;
+        for (int v : {a, b}) {
+            for (int k : m_incident[static_cast<size_t>(v)]) {
+                if (!m_mark[static_cast<size_t>(k)]) {
+                    m_mark[static_cast<size_t>(k)] = 1;
+                    marked.push_back(k);
+                }
+            }
+        }
+        // Lines much longer after the swap seldom pay: those swaps are not
+        // measured at all.
+        const double lengthBefore = markedLength(marked);
+        swapPlaces(a, b);
+        const double lengthAfter = markedLength(marked);
+        swapPlaces(a, b);
+        bool keep = false;
+        if (lengthAfter < LongerAtMost * lengthBefore) {
+            swapListed(a, b, marked);
+            const bool clear = clearOfOthers(a) && clearOfOthers(b);
+            swapListed(a, b, marked);
+            if (clear) {
+                const int before = markedCostNow(marked);
+                swapListed(a, b, marked);
+                // Counting stops once the swap is known to lose.
+                const int after = measureMarked(marked, before);
+                keep = (after < before || (after == before && lengthAfter < ShorterBy * lengthBefore))
+                    && elongation() <= m_longestSide;
+                if (keep)
+                    ++m_round; // the cached costs are out of date
+                else
+                    swapListed(a, b, marked);
+            }
+        }
+        for (int k : marked)
+            m_mark[static_cast<size_t>(k)] = 0;
+        return keep;
+    }
+
+    LayoutNodes& m_nodes;
+    double m_gapX;
+    double m_gapY;
+    std::vector<LayoutEdge> m_edges;
+    std::vector<std::vector<int>> m_incident;
+    std::vector<char> m_mark;
+    double m_longestSide = MostElongated; // the elongation a swap may not pass
+    std::vector<int> m_cost;            // cachedCost of each edge
+    std::vector<unsigned> m_costRound;  // the round each cost was measured in
+    unsigned m_round = 1;
+    std::vector<LikelyRoute> m_routes; // of the edges as listed in the grid
+    CellGrid m_edgeGrid;
+    CellGrid m_nodeGrid;
+};
+
+} // namespace
+
+void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY, int maxNodes)
+{
+    if (nodes.size() < 3 || nodes.size() > maxNodes)
+        return;
+    SwapSearch(nodes, edges, gapX, gapY).run();
+}
