@@ -215,8 +215,9 @@ private:
         struct Branch
         {
             QPointF p, d;
+            int travelled = 0;  // steps from the box
         };
-        std::vector<Branch> pending{{start, direction}};
+        std::vector<Branch> pending{{start, direction, 0}};
         int budget = 24;
         const int maxSteps = int(2 * (m_width + m_height) / Step);
         while (!pending.empty()) {
@@ -288,7 +289,14 @@ private:
                         if (arrives(b.p, d, ahead, beyond)) {
                             if (ahead != from)
                                 found.push_back(ahead);
+                            // Strokes may share their first stretch (the
+                            // foot at a box); farther on a stroke has one
+                            // far end, and the ways it might have divided
+                            // into there are not taken.
                             arrived = true;
+                            pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                                         [](const Branch& o) { return o.travelled > 8; }),
+                                          pending.end());
                             break;
                         }
                         b.p = beyond;
@@ -319,14 +327,14 @@ private:
                             continue;
                         const int mid = (runs[r].first + runs[r].second) / 2;
                         const QPointF d = (at[mid] - b.p) / Step;
-                        pending.push_back({at[mid], d});
+                        pending.push_back({at[mid], d, b.travelled + step});
                         --budget;
                     }
                 } else {
                     for (size_t r = 0; r < runs.size(); ++r)
                         if (int(r) != chosen) {
                             const int mid = (runs[r].first + runs[r].second) / 2;
-                            crossed.push_back({at[mid], (at[mid] - b.p) / Step});
+                            crossed.push_back({at[mid], (at[mid] - b.p) / Step, b.travelled + step});
                         }
                 }
                 const int mid = (runs[static_cast<size_t>(chosen)].first + runs[static_cast<size_t>(chosen)].second) / 2;
