@@ -7,6 +7,7 @@
 #include <array>
 #include <cmath>
 #include <deque>
+#include <unordered_map>
 #include <vector>
 
 std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>& excluded, int radius)
@@ -80,6 +81,317 @@ std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>
     return grown;
 }
 
+namespace {
+
+// Follows the strokes of one piece of ink from where they leave a box and
+// tells at which boxes they end. A stroke keeps its own direction through
+// a junction where ink goes on straight ahead (a crossing); it turns with
+// the ink where it bends, and divides only where nothing goes on straight.
+class StrokeFollower
+{
+public:
+    StrokeFollower(const std::vector<uchar>& reach, int width, int height, const QList<QRectF>& boxes)
+        : m_reach(reach), m_width(width), m_height(height), m_boxes(boxes)
+    {
+        for (const QRectF& b : boxes)
+            m_zones.push_back(QRectF(b.x() - 6, b.y() - 6, b.width() + 12, b.height() + 12));
+    }
+
+    // The boxes other than box at which the strokes leaving it end, as far
+    // as those strokes run through the given component's pixels.
+    std::vector<int> partners(int box, const std::vector<int>& label, int component) const
+    {
+        std::vector<int> found;
+        for (const auto& seed : seeds(box, label, component)) {
+            // A line drawn under the box leaves it as well, but did not
+            // start there: carried back straight it cuts the box's corner.
+            QPointF beyond;
+            const QPointF d = leaving(seed.first, seed.second);
+            if (!d.isNull() && !arrives(seed.first, -d, box, beyond))
+                continue;
+            follow(seed.first, seed.second, box, found);
+        }
+        std::sort(found.begin(), found.end());
+        found.erase(std::unique(found.begin(), found.end()), found.end());
+        return found;
+    }
+
+private:
+    static constexpr double Step = 3.0;
+
+    bool ink(double x, double y) const
+    {
+        const int ix = int(std::lround(x)), iy = int(std::lround(y));
+        return ix >= 0 && iy >= 0 && ix < m_width && iy < m_height
+               && m_reach[static_cast<size_t>(iy) * m_width + ix] != 0;
+    }
+    int zoneAt(double x, double y) const
+    {
+        for (size_t i = 0; i < m_zones.size(); ++i)
+            if (m_zones[i].contains(QPointF(x, y)))
+                return int(i);
+        return -1;
+    }
+
+    // Where strokes leave the box: short runs of the component's ink on the
+    // ring just outside the box's zone, each with its outward direction.
+    std::vector<std::pair<QPointF, QPointF>> seeds(int box, const std::vector<int>& label, int component) const
+    {
+        std::vector<std::pair<QPointF, QPointF>> out;
+        const QRectF z = m_zones[static_cast<size_t>(box)];
+        const int x0 = int(std::ceil(z.left())) - 1, x1 = int(std::floor(z.right())) + 1;
+        const int y0 = int(std::ceil(z.top())) - 1, y1 = int(std::floor(z.bottom())) + 1;
+        std::vector<QPoint> ring;
+        for (int x = x0; x <= x1; ++x)
+            ring.push_back(QPoint(x, y0));
+        for (int y = y0 + 1; y <= y1; ++y)
+            ring.push_back(QPoint(x1, y));
+        for (int x = x1 - 1; x >= x0; --x)
+            ring.push_back(QPoint(x, y1));
+        for (int y = y1 - 1; y > y0; --y)
+            ring.push_back(QPoint(x0, y));
+        const auto mine = [&](const QPoint& p) {
+            return p.x() >= 0 && p.y() >= 0 && p.x() < m_width && p.y() < m_height
+                   && label[static_cast<size_t>(p.y()) * m_width + p.x()] == component;
+        };
+        const size_t n = ring.size();
+        size_t begin = 0;
+        while (begin < n && mine(ring[begin]))
+            ++begin;
+        if (begin == n)
+            return out;
+        for (size_t k = 1; k <= n; ++k) {
+            const size_t i = (begin + k) % n;
+            if (!mine(ring[i]))
+                continue;
+            size_t length = 0;
+            while (length < n && mine(ring[(i + length) % n]))
+                ++length;
+            // A run along the ring is a line passing by, not leaving.
+            if (length <= 24) {
+                const QPoint p = ring[(i + length / 2) % n];
+                const QPointF c = z.center();
+                QPointF d(p.x() < z.left() ? -1 : p.x() > z.right() ? 1 : 0,
+                          p.y() < z.top() ? -1 : p.y() > z.bottom() ? 1 : 0);
+                if (d.isNull())
+                    d = QPointF(p) - c;
+                const double l = std::hypot(d.x(), d.y());
+                out.push_back({QPointF(p), d / l});
+            }
+            k += length;
+        }
+        return out;
+    }
+
+    // The direction in which the stroke at p, going about d, runs over its
+    // first few steps; null when it stops at once.
+    QPointF leaving(QPointF p, QPointF d) const
+    {
+        const QPointF start = p;
+        for (int step = 0; step < 5; ++step) {
+            const double base = std::atan2(d.y(), d.x());
+            double best = 10;
+            QPointF next;
+            for (int k = -15; k <= 15; ++k) {
+                const double a = base + k * (M_PI / 30);
+                const QPointF q = p + QPointF(std::cos(a), std::sin(a)) * Step;
+                if (ink(q.x(), q.y()) && zoneAt(q.x(), q.y()) < 0 && std::abs(k) < best) {
+                    best = std::abs(k);
+                    next = q;
+                }
+            }
+            if (best > 9)
+                break;
+            d = (next - p) / Step;
+            p = next;
+        }
+        const QPointF chord = p - start;
+        const double l = std::hypot(chord.x(), chord.y());
+        return l < Step ? QPointF() : chord / l;
+    }
+
+    void follow(QPointF start, QPointF direction, int from, std::vector<int>& found) const
+    {
+        struct Branch
+        {
+            QPointF p, d;
+            int travelled = 0;  // steps from the box
+        };
+        std::vector<Branch> pending{{start, direction, 0}};
+        int budget = 24;
+        const int maxSteps = int(2 * (m_width + m_height) / Step);
+        while (!pending.empty()) {
+            Branch b = pending.back();
+            pending.pop_back();
+            // The other ways out of the junctions crossed straight: a
+            // stroke that then ends nowhere, or comes round to where it
+            // has been, turned or divided there after all.
+            std::vector<Branch> crossed;
+            std::unordered_map<qint64, int> been;
+            bool arrived = false;
+            std::deque<QPointF> recent;
+            for (int step = 0; step < maxSteps; ++step) {
+                const qint64 cell = (qint64(std::lround(b.p.y()) / 2) << 32) + std::lround(b.p.x()) / 2;
+                const auto seen = been.find(cell);
+                if (seen != been.end() && step - seen->second > 8)
+                    break;
+                if (seen == been.end())
+                    been.emplace(cell, step);
+                // The ink on an arc ahead, from a quarter turn left to a
+                // quarter turn right.
+                constexpr int Samples = 31;
+                std::array<bool, Samples> on{};
+                std::array<QPointF, Samples> at{};
+                const double base = std::atan2(b.d.y(), b.d.x());
+                for (int k = 0; k < Samples; ++k) {
+                    const double a = base + (k - Samples / 2) * (M_PI / (Samples - 1));
+                    at[k] = b.p + QPointF(std::cos(a), std::sin(a)) * Step;
+                    on[k] = ink(at[k].x(), at[k].y());
+                }
+                std::vector<std::pair<int, int>> runs;
+                for (int k = 0; k < Samples; ++k) {
+                    if (!on[k])
+                        continue;
+                    int e = k;
+                    while (e + 1 < Samples && on[e + 1])
+                        ++e;
+                    runs.push_back({k, e});
+                    k = e;
+                }
+                int chosen = -1, bestOff = Samples;
+                for (size_t r = 0; r < runs.size(); ++r) {
+                    const int mid = (runs[r].first + runs[r].second) / 2;
+                    const int off = std::abs(mid - Samples / 2);
+                    if (off < bestOff) {
+                        bestOff = off;
+                        chosen = int(r);
+                    }
+                }
+                // Straight ahead (within about 25 degrees) wins alone;
+                // otherwise every way the ink goes is followed.
+                const bool straight = chosen >= 0 && runs[static_cast<size_t>(chosen)].first <= Samples / 2 + 4
+                                      && runs[static_cast<size_t>(chosen)].second >= Samples / 2 - 4;
+                if (!straight) {
+                    // Nothing drawn ahead: the stroke runs into a box's zone
+                    // or stops.
+                    const int ahead = zoneAt(b.p.x() + b.d.x() * Step, b.p.y() + b.d.y() * Step);
+                    if (ahead >= 0) {
+                        // Carried on along its last stretch, not its last
+                        // step.
+                        QPointF d = b.d;
+                        if (recent.size() >= 4) {
+                            const QPointF chord = b.p - recent.front();
+                            const double l = std::hypot(chord.x(), chord.y());
+                            if (l > 0)
+                                d = chord / l;
+                        }
+                        QPointF beyond;
+                        if (arrives(b.p, d, ahead, beyond)) {
+                            if (ahead != from)
+                                found.push_back(ahead);
+                            // Strokes may share their first stretch (the
+                            // foot at a box); farther on a stroke has one
+                            // far end, and the ways it might have divided
+                            // into there are not taken.
+                            arrived = true;
+                            pending.erase(std::remove_if(pending.begin(), pending.end(),
+                                                         [](const Branch& o) { return o.travelled > 8; }),
+                                          pending.end());
+                            break;
+                        }
+                        b.p = beyond;
+                        b.d = d;
+                        recent.clear();
+                        continue;
+                    }
+                    if (chosen < 0) {
+                        // A gap in a thin or dashed stroke: the stroke goes
+                        // on where ink lies farther on in its own direction.
+                        bool bridged = false;
+                        for (double radius = 2 * Step; radius <= 4 * Step && !bridged; radius += 1.0)
+                            for (int k = 0; k <= 8 && !bridged; ++k) {
+                                const double a = base + (k % 2 ? 1 : -1) * ((k + 1) / 2) * (M_PI / 30);
+                                const QPointF q = b.p + QPointF(std::cos(a), std::sin(a)) * radius;
+                                if (ink(q.x(), q.y()) && zoneAt(q.x(), q.y()) < 0) {
+                                    b.d = (q - b.p) / radius;
+                                    b.p = q;
+                                    bridged = true;
+                                }
+                            }
+                        if (!bridged)
+                            break;
+                        continue;
+                    }
+                    for (size_t r = 0; r < runs.size() && budget > 0; ++r) {
+                        if (int(r) == chosen)
+                            continue;
+                        const int mid = (runs[r].first + runs[r].second) / 2;
+                        const QPointF d = (at[mid] - b.p) / Step;
+                        pending.push_back({at[mid], d, b.travelled + step});
+                        --budget;
+                    }
+                } else {
+                    for (size_t r = 0; r < runs.size(); ++r)
+                        if (int(r) != chosen) {
+                            const int mid = (runs[r].first + runs[r].second) / 2;
+                            crossed.push_back({at[mid], (at[mid] - b.p) / Step, b.travelled + step});
+                        }
+                }
+                const int mid = (runs[static_cast<size_t>(chosen)].first + runs[static_cast<size_t>(chosen)].second) / 2;
+                const QPointF next = at[mid];
+                recent.push_back(b.p);
+                if (recent.size() > 8)
+                    recent.pop_front();
+                b.d = (next - b.p) / Step;
+                b.p = next;
+            }
+            for (size_t i = 0; !arrived && i < crossed.size() && budget > 0; ++i, --budget)
+                pending.push_back(crossed[i]);
+        }
+    }
+
+    // A stroke at p going d runs into the zone of box. It passes by when,
+    // carried on straight, it cuts a corner of the box (leaves the zone by
+    // a side next to the one it came in by, as a line drawn under the box
+    // does) and comes out onto ink again; beyond is where it goes on.
+    // Otherwise it ends at the box.
+    bool arrives(QPointF p, QPointF d, int box, QPointF& beyond) const
+    {
+        const QRectF& zone = m_zones[static_cast<size_t>(box)];
+        const auto side = [&zone](const QPointF& q) {
+            return q.x() < zone.left() ? 0 : q.x() > zone.right() ? 1 : q.y() < zone.top() ? 2 : q.y() > zone.bottom() ? 3 : -1;
+        };
+        const int in = side(p);
+        const int length = int(zone.width() + zone.height());
+        for (int k = 1; k <= length; ++k) {
+            const QPointF q = p + d * k;
+            const int out = side(q);
+            if (out < 0)
+                continue;
+            if (in < 0 || out == in || out / 2 == in / 2)
+                return true;
+            const QPointF n(-d.y(), d.x());
+            for (int j = 0; j <= 4; ++j)
+                for (int t = 0; t <= 8; ++t) {
+                    const QPointF r = q + d * j + n * ((t % 2 ? 1 : -1) * ((t + 1) / 2));
+                    if (ink(r.x(), r.y()) && zoneAt(r.x(), r.y()) < 0) {
+                        beyond = r;
+                        return false;
+                    }
+                }
+            return true;
+        }
+        return true;
+    }
+
+    const std::vector<uchar>& m_reach;
+    int m_width, m_height;
+    const QList<QRectF>& m_boxes;
+    std::vector<QRectF> m_zones;
+};
+
+} // namespace
+
 int connectorGapReachForText(double lineHeight)
 {
     return std::clamp(int(std::lround(0.4 * lineHeight)), ConnectorGapReach, 14);
@@ -130,7 +442,10 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     };
     const int bandNear = 8, bandFar = 11, bandOuter = ConnectorTouchReach;
 
-    std::vector<uchar> visited(static_cast<size_t>(w) * h, 0);
+    // The component of every pixel flooded, from 1.
+    std::vector<int> visited(static_cast<size_t>(w) * h, 0);
+    int component = 0;
+    const StrokeFollower follower(reach, w, h, boxes);
     std::deque<QPoint> queue;
     QSet<QPair<int, int>> linked;
     static const int dx[8] = {1, -1, 0, 0, 1, 1, -1, -1};
@@ -139,7 +454,7 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
         for (int x = 0; x < w; ++x) {
             if (!isInk(x, y) || visited[static_cast<size_t>(y) * w + x] || insideInterior(x, y))
                 continue;
-            visited[static_cast<size_t>(y) * w + x] = 1;
+            visited[static_cast<size_t>(y) * w + x] = ++component;
             queue.clear();
             queue.push_back(QPoint(x, y));
             // Per box and side (left, right, top, bottom, then the corners).
@@ -202,10 +517,10 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                     const int nx = p.x() + dx[k], ny = p.y() + dy[k];
                     if (nx < 0 || ny < 0 || nx >= w || ny >= h)
                         continue;
-                    uchar& seen = visited[static_cast<size_t>(ny) * w + nx];
+                    int& seen = visited[static_cast<size_t>(ny) * w + nx];
                     if (seen || !isReach(nx, ny) || insideInterior(nx, ny))
                         continue;
-                    seen = 1;
+                    seen = component;
                     queue.push_back(QPoint(nx, ny));
                 }
             }
@@ -224,17 +539,43 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                     touched.push_back(entry.first);
             }
             std::sort(touched.begin(), touched.end());
-            for (size_t a = 0; a < touched.size(); ++a) {
-                for (size_t b = a + 1; b < touched.size(); ++b) {
-                    const QPair<int, int> key(touched[a], touched[b]);
-                    if (linked.contains(key))
-                        continue;
-                    linked.insert(key);
-                    RecognizedLink link;
-                    link.from = key.first;
-                    link.to = key.second;
-                    links.append(link);
-                }
+            // Ink reaching two boxes joins them; where it reaches more, the
+            // strokes are followed through their crossings to the box at
+            // which each ends.
+            std::vector<QPair<int, int>> pairs;
+            for (size_t a = 0; a < touched.size(); ++a)
+                for (size_t b = a + 1; b < touched.size(); ++b)
+                    pairs.push_back(QPair<int, int>(touched[a], touched[b]));
+            if (touched.size() > 2) {
+                std::vector<QPair<int, int>> followed;
+                for (const int a : touched)
+                    for (const int b : follower.partners(a, visited, component))
+                        if (std::binary_search(touched.begin(), touched.end(), b))
+                            followed.push_back(QPair<int, int>(std::min(a, b), std::max(a, b)));
+                // Boxes whose strokes could not be followed anywhere keep
+                // what the ink joins them to among themselves.
+                const auto lost = [&](int box) {
+                    return std::none_of(followed.begin(), followed.end(), [box](const QPair<int, int>& p) {
+                        return p.first == box || p.second == box;
+                    });
+                };
+                std::vector<QPair<int, int>> kept;
+                for (const QPair<int, int>& pair : pairs)
+                    if (lost(pair.first) && lost(pair.second))
+                        kept.push_back(pair);
+                followed.insert(followed.end(), kept.begin(), kept.end());
+                std::sort(followed.begin(), followed.end());
+                followed.erase(std::unique(followed.begin(), followed.end()), followed.end());
+                pairs = followed;
+            }
+            for (const QPair<int, int>& key : pairs) {
+                if (linked.contains(key))
+                    continue;
+                linked.insert(key);
+                RecognizedLink link;
+                link.from = key.first;
+                link.to = key.second;
+                links.append(link);
             }
         }
     }

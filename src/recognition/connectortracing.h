@@ -32,7 +32,9 @@ std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>
 // One link (smaller index to larger, no line) per pair of boxes at which
 // one piece of ink of at least 18 pixels outside the boxes ends: it crosses
 // the band in front of a side (not a corner) up to the box. Pieces of one
-// stroke closer than the gap above count as one.
+// stroke closer than the gap above count as one. Where one piece reaches
+// more than two boxes (connectors crossing), its strokes are followed
+// through the crossings and link only the boxes at their two ends.
 // gapReach replaces ConnectorGapReach for drawings at a larger scale.
 QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes,
                                             int gapReach = ConnectorGapReach);

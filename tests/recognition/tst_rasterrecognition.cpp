@@ -12,6 +12,7 @@
 
 #include <QBuffer>
 #include <QImageWriter>
+#include <QPainterPath>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -337,6 +338,48 @@ private Q_SLOTS:
         const QRectF a = result.entities.at(result.links.first().from).box;
         const QRectF b = result.entities.at(result.links.first().to).box;
         QVERIFY2(!a.contains(beside.center()) && !b.contains(beside.center()), "the box passed by is not linked");
+    }
+
+    // Two connectors that cross, straight or curved, stay two links: each
+    // stroke goes on in its own direction through the crossing.
+    void crossingConnectorsStayApart_data()
+    {
+        QTest::addColumn<bool>("curved");
+        QTest::newRow("straight") << false;
+        QTest::newRow("curved") << true;
+    }
+    void crossingConnectorsStayApart()
+    {
+        QFETCH(bool, curved);
+        QImage image(560, 620, QImage::Format_RGB32);
+        image.fill(Qt::white);
+        const QRect a(40, 40, 180, 100), b(340, 480, 180, 100), c(340, 40, 180, 100), d(40, 480, 180, 100);
+        {
+            QPainter p(&image);
+            p.setRenderHint(QPainter::Antialiasing);
+            p.setPen(QPen(Qt::black, 2));
+            const auto connect = [&](QPoint from, QPoint to, int bend) {
+                QPainterPath path(from);
+                if (curved)
+                    path.cubicTo(QPoint(from.x() + bend, from.y() + 160), QPoint(to.x() - bend, to.y() - 160), to);
+                else
+                    path.lineTo(to);
+                p.drawPath(path);
+            };
+            connect(QPoint(a.center().x(), a.bottom()), QPoint(b.center().x(), b.top()), 60);
+            connect(QPoint(c.center().x(), c.bottom()), QPoint(d.center().x(), d.top()), -60);
+            for (const QRect& r : {a, b, c, d})
+                p.drawRect(r);
+        }
+        RecognizedDiagram result;
+        QVERIFY(recognizeRasterDiagram(image, result, {QStringLiteral("Liberation Sans")}));
+        QCOMPARE(result.entities.size(), 4);
+        QCOMPARE(result.links.size(), 2);
+        for (const RecognizedLink& link : result.links) {
+            const QPointF from = result.entities.at(link.from).box.center(), to = result.entities.at(link.to).box.center();
+            QVERIFY2(std::abs(from.x() - to.x()) > 200 && std::abs(from.y() - to.y()) > 300,
+                     "a link joins opposite corners");
+        }
     }
 
     // Words of the alphabet written in the template face at the sizes of

@@ -45,8 +45,8 @@ private Q_SLOTS:
         QTest::newRow("header bands, 1.5, jpeg") << "painted-header-bands-150.jpg" << 6 << 6 << 19 << 5 << 0;
         QTest::newRow("key columns") << "painted-key-columns.png" << 6 << 6 << 19 << 5 << 0;
         QTest::newRow("neighbours") << "painted-neighbours.png" << 6 << 3 << 18 << 3 << 0;
-        QTest::newRow("Graphviz, schema doc") << "graphviz-schema-doc.png" << 6 << 6 << 21 << 7 << 1;
-        QTest::newRow("Graphviz, table doc") << "graphviz-table-doc.png" << 6 << 6 << 16 << 7 << 6;
+        QTest::newRow("Graphviz, schema doc") << "graphviz-schema-doc.png" << 6 << 6 << 21 << 7 << 0;
+        QTest::newRow("Graphviz, table doc") << "graphviz-table-doc.png" << 6 << 6 << 16 << 7 << 1;
     }
     void figures()
     {
@@ -92,7 +92,7 @@ private Q_SLOTS:
         qInfo("all pictures: %s", qPrintable(total.describe()));
         qInfo("titles %.1f %% (goal 85), attribute names %.1f %% (goal 75), characters %.1f %% (goal 85), "
               "invented links %.1f %% of found (goal at most 5)", titles, attributes, characters, invented);
-        QVERIFY2(titles >= 86.6 && attributes >= 80.4 && characters >= 88.8 && invented <= 13.5,
+        QVERIFY2(titles >= 86.6 && attributes >= 80.4 && characters >= 88.8 && invented <= 2.0,
                  qPrintable(total.describe()));
     }
 };
