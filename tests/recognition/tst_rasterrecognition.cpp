@@ -16,6 +16,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <functional>
+
 namespace {
 
 QList<ExpectedEntity> expectedEntities(const PaintedDiagram& painted, double scale = 1.0)
@@ -57,6 +59,27 @@ QPair<int, int> namesFound(const RecognizedDiagram& reading, const QStringList& 
     for (const QString& name : attributes)
         gotAttributes += readAttributes.removeOne(name);
     return {gotTitles, gotAttributes};
+}
+
+// Boxes outlined with a 2 px black pen on white, the connectors drawn
+// before them by `draw` (with that pen set), then read.
+RecognizedDiagram recognizeDrawing(QSize size, const QList<QRect>& boxes, const std::function<void(QPainter&)>& draw)
+{
+    QImage image(size, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    {
+        QPainter p(&image);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(Qt::black, 2));
+        draw(p);
+        p.setPen(QPen(Qt::black, 2));
+        p.setBrush(Qt::NoBrush);
+        for (const QRect& r : boxes)
+            p.drawRect(r);
+    }
+    RecognizedDiagram result;
+    recognizeRasterDiagram(image, result, {QStringLiteral("Liberation Sans")});
+    return result;
 }
 
 } // namespace
@@ -248,12 +271,8 @@ private Q_SLOTS:
         QFETCH(int, dash);
         QFETCH(QString, label);
         QFETCH(bool, ring);
-        QImage image(900, 300, QImage::Format_RGB32);
-        image.fill(Qt::white);
         const QRect left(40, 60, 200, 150), right(660, 60, 200, 150);
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
+        const RecognizedDiagram result = recognizeDrawing({900, 300}, {left, right}, [&](QPainter& p) {
             QPen pen(Qt::black, 2);
             if (dash > 0)
                 pen.setDashPattern({dash / 2.0, dash / 2.0});
@@ -278,13 +297,7 @@ private Q_SLOTS:
                 p.setPen(QPen(Qt::black, 2));
                 p.drawEllipse(QPoint(right.left() - 40, y), 15, 15);
             }
-            p.setPen(QPen(Qt::black, 2));
-            p.setBrush(Qt::NoBrush);
-            p.drawRect(left);
-            p.drawRect(right);
-        }
-        RecognizedDiagram result;
-        QVERIFY(recognizeRasterDiagram(image, result, {QStringLiteral("Liberation Sans")}));
+        });
         QCOMPARE(result.entities.size(), 2);
         QCOMPARE(result.links.size(), 1);
     }
@@ -293,20 +306,11 @@ private Q_SLOTS:
     // (6 pixels apart) stay two links, each between its own two boxes.
     void closeConnectorsStayApart()
     {
-        QImage image(500, 320, QImage::Format_RGB32);
-        image.fill(Qt::white);
         const QRect a(40, 40, 160, 60), c(206, 40, 160, 60), b(40, 220, 160, 60), d(206, 220, 160, 60);
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(QPen(Qt::black, 2));
+        const RecognizedDiagram result = recognizeDrawing({500, 320}, {a, b, c, d}, [&](QPainter& p) {
             p.drawLine(196, a.bottom(), 196, b.top());
             p.drawLine(210, c.bottom(), 210, d.top());
-            for (const QRect& r : {a, b, c, d})
-                p.drawRect(r);
-        }
-        RecognizedDiagram result;
-        QVERIFY(recognizeRasterDiagram(image, result, {QStringLiteral("Liberation Sans")}));
+        });
         QCOMPARE(result.entities.size(), 4);
         QCOMPARE(result.links.size(), 2);
         for (const RecognizedLink& link : result.links) {
@@ -319,20 +323,11 @@ private Q_SLOTS:
     // elbow routed round it does, links only the two boxes at its ends.
     void elbowBesideABoxLinksOnlyItsEnds()
     {
-        QImage image(700, 420, QImage::Format_RGB32);
-        image.fill(Qt::white);
         const QRect beside(40, 40, 200, 120), from(400, 40, 200, 120), to(40, 280, 200, 120);
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(QPen(Qt::black, 2));
+        const RecognizedDiagram result = recognizeDrawing({700, 420}, {beside, from, to}, [&](QPainter& p) {
             const int x = beside.right() + 18, y = 110;
             p.drawPolyline(QPolygon{QPoint(from.left(), y), QPoint(x, y), QPoint(x, 340), QPoint(to.right(), 340)});
-            for (const QRect& r : {beside, from, to})
-                p.drawRect(r);
-        }
-        RecognizedDiagram result;
-        QVERIFY(recognizeRasterDiagram(image, result, {QStringLiteral("Liberation Sans")}));
+        });
         QCOMPARE(result.entities.size(), 3);
         QCOMPARE(result.links.size(), 1);
         const QRectF a = result.entities.at(result.links.first().from).box;
@@ -351,13 +346,8 @@ private Q_SLOTS:
     void crossingConnectorsStayApart()
     {
         QFETCH(bool, curved);
-        QImage image(560, 620, QImage::Format_RGB32);
-        image.fill(Qt::white);
         const QRect a(40, 40, 180, 100), b(340, 480, 180, 100), c(340, 40, 180, 100), d(40, 480, 180, 100);
-        {
-            QPainter p(&image);
-            p.setRenderHint(QPainter::Antialiasing);
-            p.setPen(QPen(Qt::black, 2));
+        const RecognizedDiagram result = recognizeDrawing({560, 620}, {a, b, c, d}, [&](QPainter& p) {
             const auto connect = [&](QPoint from, QPoint to, int bend) {
                 QPainterPath path(from);
                 if (curved)
@@ -368,11 +358,7 @@ private Q_SLOTS:
             };
             connect(QPoint(a.center().x(), a.bottom()), QPoint(b.center().x(), b.top()), 60);
             connect(QPoint(c.center().x(), c.bottom()), QPoint(d.center().x(), d.top()), -60);
-            for (const QRect& r : {a, b, c, d})
-                p.drawRect(r);
-        }
-        RecognizedDiagram result;
-        QVERIFY(recognizeRasterDiagram(image, result, {QStringLiteral("Liberation Sans")}));
+        });
         QCOMPARE(result.entities.size(), 4);
         QCOMPARE(result.links.size(), 2);
         for (const RecognizedLink& link : result.links) {
