@@ -91,7 +91,7 @@ class StrokeFollower
 {
 public:
     StrokeFollower(const std::vector<uchar>& reach, int width, int height, const QList<QRectF>& boxes)
-        : m_reach(reach), m_width(width), m_height(height), m_boxes(boxes)
+        : m_reach(reach), m_width(width), m_height(height)
     {
         for (const QRectF& b : boxes)
             m_zones.push_back(QRectF(b.x() - 6, b.y() - 6, b.width() + 12, b.height() + 12));
@@ -386,7 +386,6 @@ private:
 
     const std::vector<uchar>& m_reach;
     int m_width, m_height;
-    const QList<QRectF>& m_boxes;
     std::vector<QRectF> m_zones;
 };
 
