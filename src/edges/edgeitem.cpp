@@ -1221,8 +1221,8 @@ void EdgeItem::fromJson(const QJsonObject& obj)
     const QJsonArray array = obj.value(QStringLiteral("points")).toArray();
     for (const QJsonValue& v : array) {
         const QJsonObject p = v.toObject();
-        points.append(QPointF(jsonfields::readCoordinate(p, QLatin1String("x"), 0),
-                              jsonfields::readCoordinate(p, QLatin1String("y"), 0)));
+        points.append(QPointF(jsonfields::readRouteCoordinate(p, QLatin1String("x")),
+                              jsonfields::readRouteCoordinate(p, QLatin1String("y"))));
     }
     if (points.size() >= 2)
         reanchorStoredRoute(points);

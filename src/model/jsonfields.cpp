@@ -73,6 +73,14 @@ double readCoordinate(const QJsonValue& value, double fallback)
     return boundedCoordinate(value.toDouble());
 }
 
+double readRouteCoordinate(const QJsonObject& object, QLatin1String key)
+{
+    const QJsonValue value = object.value(key);
+    if (!value.isDouble() || !std::isfinite(value.toDouble()))
+        return 0.0;
+    return std::clamp(value.toDouble(), -RouteCoordinateLimit, RouteCoordinateLimit);
+}
+
 double boundedCoordinate(double value)
 {
     if (std::isnan(value))

@@ -37,6 +37,9 @@ qint64 readInteger64(const QJsonObject& object, QLatin1String key, qint64 fallba
 // in scene units. Far beyond any drawing, and far from where the integer
 // arithmetic of the scene's index, the views and the painters overflows.
 constexpr double CoordinateLimit = 1.0e6;
+// Routes go round items lying at the limit, so their points may lie a
+// little beyond it.
+constexpr double RouteCoordinateLimit = 2 * CoordinateLimit;
 
 // The number under key clamped to [-CoordinateLimit, CoordinateLimit], or
 // fallback (not clamped) when it is missing or not a finite number.
@@ -45,6 +48,10 @@ double readCoordinate(const QJsonValue& value, double fallback);
 
 // value clamped to [-CoordinateLimit, CoordinateLimit]; 0 for NaN.
 double boundedCoordinate(double value);
+
+// A route point's coordinate under key, clamped to the route limit; 0 when
+// missing or not a finite number.
+double readRouteCoordinate(const QJsonObject& object, QLatin1String key);
 
 // The array under key with each element taken as a string (a non-string
 // element gives an empty string), or an empty list.
