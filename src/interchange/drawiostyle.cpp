@@ -428,13 +428,23 @@ bool takeDrawioKeyMarkers(const QString& token, DrawioAttribute& attribute)
     return true;
 }
 
+namespace {
+
+// A cell's text on one line, its runs of white space one space.
+QString oneLine(const QString& text)
+{
+    QString plain = text;
+    plain.replace(QLatin1Char('\n'), QLatin1Char(' '));
+    return plain.simplified();
+}
+
+} // namespace
+
 DrawioAttribute parseDrawioNameCell(const QString& text, double order)
 {
     DrawioAttribute attribute;
     attribute.order = order;
-    QString plain = text;
-    plain.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    plain = plain.simplified();
+    QString plain = oneLine(text);
     // "name : type" as this program writes it, "name :" for a name that
     // would otherwise be split, else the first colon or space.
     qsizetype split = plain.indexOf(QLatin1String(" : "));
@@ -500,9 +510,7 @@ DrawioAttribute parseRowText(const QString& text, double order)
     attribute.order = order;
     // The text is plain already (the callers take it out of the HTML
     // label); decoding it again would turn "map<string,int>" into "map".
-    QString plain = text;
-    plain.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    plain = plain.simplified();
+    QString plain = oneLine(text);
     if (plain.isEmpty())
         return attribute;
 
