@@ -132,10 +132,8 @@ void MainWindow::on_actionAdd_Relationship_triggered(bool checked)
 
 void MainWindow::on_actionAdd_Column_triggered()
 {
-    if (!currentEntity) {
-        qDebug() << "No entity selected for adding column";
+    if (!currentEntity)
         return;
-    }
     if (isOnScene(scene, currentEntity))
         currentEntity->onNewAttributeRequested();
     syncTreeSelectionFromScene();
@@ -239,13 +237,9 @@ EntityItem* MainWindow::entityAtScenePos(QPointF scenePos) const
     if (!hit)
         return nullptr;
     for (QGraphicsItem* item = hit; item; item = item->parentItem()) {
-        if (item->type() == DiagramItemType::Entity) {
-            auto* entity = static_cast<EntityItem*>(item);
-            qDebug() << "[entityAtScenePos] Found EntityItem:" << entity->title() << "from item type:" << hit->type();
-            return entity;
-        }
+        if (item->type() == DiagramItemType::Entity)
+            return static_cast<EntityItem*>(item);
     }
-    qDebug() << "[entityAtScenePos] No EntityItem parent found for item at scene position" << scenePos;
     return nullptr;
 }
 
@@ -255,7 +249,6 @@ void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton
         return;
     EntityItem* entity = entityAtScenePos(scenePos);
     if (!entity) {
-        qDebug() << "[Add Relationship] No entity found at position" << scenePos << "- canceling operation";
         dropRelationshipStart();
         ui->view->setAddRelationshipMode(false);
         ui->actionAdd_Relationship->setChecked(false);
@@ -267,7 +260,6 @@ void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton
         // connection.
         connect(entity, &QObject::destroyed, this, &MainWindow::onRelationshipStartDestroyed,
                 Qt::UniqueConnection);
-        qDebug() << "[Add Relationship] First click on entity:" << entity->title();
         entity->setSelected(true);
         showRelationshipPreview(entity, scenePos);
         return;
@@ -295,8 +287,6 @@ void MainWindow::onSceneClickedAddRelationship(QPointF scenePos, Qt::MouseButton
         edge->setStartCard(CardinalityOne);
         edge->setEndCard(CardinalityMany);
     }
-    qDebug() << "[Add Relationship] Edge created successfully:" << (start ? start->title() : QString()) << "->"
-             << entity->title();
     if (start)
         start->setSelected(false);
 }
