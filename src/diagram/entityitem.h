@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "diagram/erscene.h"
+#include "diagram/singlelinetextitem.h"
 #include "dialogs/dualthemecolorscheme.h"
 
 #include <QColor>
@@ -20,7 +21,6 @@
 
 class EdgeItem;
 class SlotItem;
-class SingleLineTextItem;
 
 // The box of one table or entity view on the canvas: a title, attribute rows
 // with a name and a type cell each (all editable in place), eight colours
@@ -136,9 +136,17 @@ public:
     void relayoutRows();
 
     // ---- labels
+    // A row's name and type labels are made when first asked for (or when
+    // input reaches the row); until then the entity draws the row's text
+    // itself, exactly as they would.
     SingleLineTextItem* titleLabel() const { return m_titleLabel; }
     SingleLineTextItem* nameLabel(int row) const;
     SingleLineTextItem* typeLabel(int row) const;
+    // Makes the labels of the shown rows whose cells hold scenePos, so that
+    // an event there finds them; the scene calls it before dispatching one.
+    void makeRowLabelsAt(QPointF scenePos);
+    // Makes the labels of every row, in row order (an export paints them).
+    void makeAllRowLabels();
     // The row of a name or type label, or -1.
     int rowOfLabel(const SingleLineTextItem* label) const;
     int highlightedRow() const { return m_highlightedRow; }
@@ -248,6 +256,8 @@ private:
     // shared by the source files of this class (entityitem.cpp).
     static QFont labelFont(int weight = QFont::Normal, bool italic = false);
     static QFont rowLabelFont(const Attribute& a, int kind);
+    // The face of rowLabelFont: 1 for bold, 2 for italic, or both.
+    static int rowFace(const Attribute& a, int kind);
     static void setLabelFont(SingleLineTextItem* label, const QFont& font);
     static void setLabelColor(SingleLineTextItem* label, const QColor& color);
     static QList<EntityItem*> entitiesOn(QGraphicsScene* scene);
@@ -266,6 +276,19 @@ private:
     QString freeColumnName(int exceptRow = -1) const;
     // A row label, not yet in the box: the caller puts it there.
     SingleLineTextItem* createRowLabel(bool isType, const QFont& font);
+    // Makes the row's two labels unless they exist; stacked among the
+    // other row labels in row order when that is cheap.
+    void makeRowLabels(int row, bool keepOrder = true);
+    // The advance of a row's name or type as its label measures it, made
+    // or not.
+    qreal cellWidth(int row, bool type) const;
+    // The x of a shown row's type cell.
+    qreal typeCellX(qreal nameWidth, qreal typeWidth) const;
+    // The lowest shown row, or -1.
+    int lastShownRow() const;
+    // Draws the text of the shown rows without labels.
+    void paintRowTexts(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget);
+    SingleLineTextItem::Look rowLook(int row, bool type) const;
     void removeRowAt(int row);
     void ensureKeyRow();
     void layoutLabels();
@@ -300,8 +323,22 @@ private:
     QList<EdgeItem*> m_edges;
     QList<Attribute> m_attributes;
     SingleLineTextItem* m_titleLabel = nullptr;
+    // A row's labels, or nulls while it has none.
     QList<SingleLineTextItem*> m_nameLabels;
     QList<SingleLineTextItem*> m_typeLabels;
+    // The shown rows from top to bottom, as last laid out.
+    QList<int> m_shownRows;
+    // The measured widths of the rows' texts and what they were measured
+    // for; a row asks again once its text or face has changed.
+    struct CellWidths
+    {
+        QString name;
+        QString type;
+        int face = -1;
+        qreal nameWidth = 0;
+        qreal typeWidth = 0;
+    };
+    mutable QList<CellWidths> m_cellWidths;
     QColor m_bgLight;
     QColor m_fgLight;
     QColor m_bgDark;
