@@ -153,15 +153,16 @@ void EntityItem::makeAllRowLabels()
     // while few rows need it: the rows after the last one made are simply
     // appended.
     int lastMade = -1;
-    int missingBefore = 0;
+    qint64 missingBefore = 0;
     for (int row = 0; row < m_nameLabels.size(); ++row) {
-        if (m_nameLabels.at(row)) {
+        if (m_nameLabels.at(row))
             lastMade = row;
-        }
     }
     for (int row = 0; row < lastMade; ++row)
         missingBefore += m_nameLabels.at(row) ? 0 : 1;
-    const bool keepOrder = qint64(missingBefore) * childItems().size() < 20'000'000;
+    // Beyond that the labels keep the order they were made in: the picture
+    // is the same.
+    const bool keepOrder = missingBefore * childItems().size() < 20'000'000;
     for (int row = 0; row < attributeCount(); ++row)
         makeRowLabels(row, keepOrder && row < lastMade);
 }
