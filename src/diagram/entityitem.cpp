@@ -47,6 +47,35 @@ QColor resolveBorder(const QColor& c, const ThemeColors& set)
 
 } // namespace
 
+// Paints the text of an entity's rows that have no labels, in the place the
+// labels would take in the stacking order: above the title, among the row
+// labels. It covers the box, is never hit and takes no input.
+class EntityRowTexts : public QGraphicsItem
+{
+public:
+    explicit EntityRowTexts(EntityItem* entity)
+        : QGraphicsItem(entity)
+        , m_entity(entity)
+    {
+        // Told which part of the box to repaint, it draws only the rows
+        // there.
+        setFlag(ItemUsesExtendedStyleOption, true);
+        setAcceptedMouseButtons(Qt::NoButton);
+    }
+
+    QRectF boundingRect() const override { return m_entity->rect(); }
+    QPainterPath shape() const override { return QPainterPath(); }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override
+    {
+        m_entity->paintRowTexts(painter, option, widget);
+    }
+    // Before the entity's box changes its size.
+    void boxChanging() { prepareGeometryChange(); }
+
+private:
+    EntityItem* m_entity;
+};
+
 QFont EntityItem::labelFont(int weight, bool italic)
 {
     const auto make = [weight, italic] {
@@ -131,8 +160,7 @@ EntityItem::EntityItem(const QString& title, QSizeF size, QGraphicsItem* parent)
     , m_rect(QPointF(0, 0), size)
     , m_title(title)
 {
-    // Told which part of the box to repaint, it draws only the rows there.
-    setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsGeometryChanges | ItemUsesExtendedStyleOption);
+    setFlags(ItemIsMovable | ItemIsSelectable | ItemSendsGeometryChanges);
     setAcceptHoverEvents(true);
     setAcceptedMouseButtons(Qt::LeftButton | Qt::RightButton);
 
@@ -146,6 +174,7 @@ EntityItem::EntityItem(const QString& title, QSizeF size, QGraphicsItem* parent)
     m_titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     m_titleLabel->setInitialText(title);
     setLabelColor(m_titleLabel, currentTextColor());
+    m_rowTexts = new EntityRowTexts(this);
 
     connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &EntityItem::refreshColors);
     connect(m_titleLabel, &SingleLineTextItem::editingFinished, this, [this] { onTitleEditingFinished(); });
@@ -336,6 +365,7 @@ void EntityItem::applyLabelColors()
         if (label)
             setLabelColor(label, color);
     }
+    m_rowTexts->update();
     update();
 }
 
@@ -391,6 +421,7 @@ void EntityItem::relayoutRows()
     }
     if (!qFuzzyCompare(width, m_rect.width()) || !qFuzzyCompare(height, m_rect.height())) {
         prepareGeometryChange();
+        m_rowTexts->boxChanging();
         m_rect = QRectF(0, 0, width, height);
     }
 
@@ -423,6 +454,7 @@ void EntityItem::layoutLabels()
         const qreal needed = std::max(rows.nameWidth + 12 + rows.typeWidth, m_titleLabel->boundingRect().width());
         if (needed + 20 > m_rect.width()) {
             prepareGeometryChange();
+            m_rowTexts->boxChanging();
             m_rect.setWidth(needed + 20);
         }
     }
@@ -446,6 +478,15 @@ void EntityItem::layoutLabels()
         }
         y += RowHeight;
     }
+    updateRowTextsShown();
+    m_rowTexts->update();
+}
+
+void EntityItem::updateRowTextsShown()
+{
+    const bool needed = !m_shownRows.isEmpty() && m_rowsWithLabels < attributeCount();
+    if (m_rowTexts->isVisible() != needed)
+        m_rowTexts->setVisible(needed);
 }
 
 void EntityItem::paintRowTexts(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
@@ -531,5 +572,4 @@ void EntityItem::paint(QPainter* painter, const QStyleOptionGraphicsItem* option
         painter->restore();
     }
     painter->restore();
-    paintRowTexts(painter, option, widget);
 }

@@ -20,6 +20,7 @@
 #include <QString>
 
 class EdgeItem;
+class EntityRowTexts;
 class SlotItem;
 
 // The box of one table or entity view on the canvas: a title, attribute rows
@@ -34,6 +35,8 @@ class SlotItem;
 class EntityItem : public QGraphicsObject
 {
     Q_OBJECT
+    friend class EntityRowTexts;
+
 public:
     enum { Type = DiagramItemType::Entity };
 
@@ -286,7 +289,7 @@ private:
     qreal typeCellX(qreal nameWidth, qreal typeWidth) const;
     // The lowest shown row, or -1.
     int lastShownRow() const;
-    // Draws the text of the shown rows without labels.
+    // Draws the text of the shown rows without labels (for m_rowTexts).
     void paintRowTexts(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget);
     SingleLineTextItem::Look rowLook(int row, bool type) const;
     void removeRowAt(int row);
@@ -323,6 +326,13 @@ private:
     QList<EdgeItem*> m_edges;
     QList<Attribute> m_attributes;
     SingleLineTextItem* m_titleLabel = nullptr;
+    // The child that draws the rows without labels, stacked right above the
+    // title, where the first row label would be.
+    EntityRowTexts* m_rowTexts = nullptr;
+    int m_rowsWithLabels = 0;
+    // Shows m_rowTexts only while it has something to draw: every item
+    // painted, even one that paints nothing, leaves its trace in an export.
+    void updateRowTextsShown();
     // A row's labels, or nulls while it has none.
     QList<SingleLineTextItem*> m_nameLabels;
     QList<SingleLineTextItem*> m_typeLabels;

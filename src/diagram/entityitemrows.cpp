@@ -115,6 +115,8 @@ void EntityItem::makeRowLabels(int row, bool keepOrder)
     }
     m_nameLabels[row] = nameItem;
     m_typeLabels[row] = typeItem;
+    ++m_rowsWithLabels;
+    updateRowTextsShown();
     styleRowLabels(row);
 
     const auto shown = std::lower_bound(m_shownRows.cbegin(), m_shownRows.cend(), row);
@@ -429,6 +431,8 @@ void EntityItem::removeRowAt(int row)
     if (row < m_cellWidths.size())
         m_cellWidths.removeAt(row);
     SingleLineTextItem* labels[] = {m_nameLabels.takeAt(row), m_typeLabels.takeAt(row)};
+    if (labels[0])
+        --m_rowsWithLabels;
     for (SingleLineTextItem* label : labels) {
         if (!label)
             continue;
