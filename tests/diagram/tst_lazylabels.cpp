@@ -244,10 +244,15 @@ void TestLazyLabels::rowsWithoutLabelsLookTheSame_data()
 {
     QTest::addColumn<int>("mode");
     QTest::addColumn<bool>("dark");
-    QTest::newRow("every row") << int(EntityItem::FullMode) << false;
-    QTest::newRow("every row, dark") << int(EntityItem::FullMode) << true;
-    QTest::newRow("key and foreign-key rows") << int(EntityItem::NamePrimaryForeignMode) << false;
-    QTest::newRow("key rows, dark") << int(EntityItem::NamePrimaryMode) << true;
+    QTest::addColumn<QString>("edit");
+    QTest::newRow("every row") << int(EntityItem::FullMode) << false << QString();
+    QTest::newRow("every row, dark") << int(EntityItem::FullMode) << true << QString();
+    QTest::newRow("key and foreign-key rows") << int(EntityItem::NamePrimaryForeignMode) << false << QString();
+    QTest::newRow("key rows, dark") << int(EntityItem::NamePrimaryMode) << true << QString();
+    QTest::newRow("row moved") << int(EntityItem::FullMode) << false << QStringLiteral("move");
+    QTest::newRow("row removed") << int(EntityItem::FullMode) << false << QStringLiteral("remove");
+    QTest::newRow("row renamed, longer") << int(EntityItem::FullMode) << false << QStringLiteral("rename");
+    QTest::newRow("row made a key") << int(EntityItem::FullMode) << true << QStringLiteral("key");
 }
 
 // Rows nobody has used are drawn by their entity; the picture is the one
@@ -256,6 +261,7 @@ void TestLazyLabels::rowsWithoutLabelsLookTheSame()
 {
     QFETCH(int, mode);
     QFETCH(bool, dark);
+    QFETCH(QString, edit);
     ThemeManager::instance().setTheme(dark ? ThemeKind::Dark : ThemeKind::Light);
     const auto lightAgain = qScopeGuard([] { ThemeManager::instance().setTheme(ThemeKind::Light); });
     const QJsonObject diagram = testDataJson(QStringLiteral("diagram/golden_diagram.json")).object();
@@ -268,6 +274,20 @@ void TestLazyLabels::rowsWithoutLabelsLookTheSame()
             entity->setDisplayMode(mode);
     }
     QVERIFY(labelsOf(*labelled.scene).size() > 10);
+    // The same edit of each entity, with and without labels.
+    for (Canvas* c : {&drawn, &labelled}) {
+        for (EntityItem* entity : c->scene->entityItems()) {
+            const int last = entity->attributeCount() - 1;
+            if (edit == QLatin1String("move"))
+                entity->moveAttribute(last, 0);
+            else if (edit == QLatin1String("remove") && last > 0)
+                entity->removeAttribute(entity->attributeName(0));
+            else if (edit == QLatin1String("rename"))
+                entity->setAttributeName(last, entity->attributeName(last) + QStringLiteral("_and_more"));
+            else if (edit == QLatin1String("key"))
+                entity->setAttributeKeyFlags(last, true, false);
+        }
+    }
     QCOMPARE(rowLabelItems(*drawn.scene), 0);
 
     const QRectF bounds = labelled.scene->contentBoundingRect();
