@@ -28,7 +28,9 @@ class SlotItem;
 // (background, border, header, text for each theme), a display mode that
 // hides rows, and the relationship edges attached to it. It sizes itself
 // from its texts and reports edits through titleChanged, attributeEdited and
-// structureChanged. Its members are defined by concern: box and painting
+// structureChanged. A row gets its two labels (items of their own) only once
+// something needs them; till then a child of the entity draws its text. Its
+// members are defined by concern: box and painting
 // (entityitem.cpp), rows and editing (entityitemrows.cpp), edge hooks and
 // foreign-key rows (entityitemedges.cpp), JSON (entityitemjson.cpp),
 // interaction and display modes (entityiteminteraction.cpp).
@@ -291,7 +293,11 @@ private:
     int lastShownRow() const;
     // Draws the text of the shown rows without labels (for m_rowTexts).
     void paintRowTexts(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget);
+    // What a row's name or type label would show.
     SingleLineTextItem::Look rowLook(int row, bool type) const;
+    // Shows m_rowTexts only while it has something to draw: every item
+    // painted, even one that paints nothing, leaves its trace in an export.
+    void updateRowTextsShown();
     void removeRowAt(int row);
     void ensureKeyRow();
     void layoutLabels();
@@ -330,9 +336,6 @@ private:
     // title, where the first row label would be.
     EntityRowTexts* m_rowTexts = nullptr;
     int m_rowsWithLabels = 0;
-    // Shows m_rowTexts only while it has something to draw: every item
-    // painted, even one that paints nothing, leaves its trace in an export.
-    void updateRowTextsShown();
     // A row's labels, or nulls while it has none.
     QList<SingleLineTextItem*> m_nameLabels;
     QList<SingleLineTextItem*> m_typeLabels;
