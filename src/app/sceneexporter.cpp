@@ -56,6 +56,8 @@ public:
         m_scene->setCustomBackgroundColor(QColor(0xff, 0xff, 0xff));
         m_scene->setCustomBackground(true);
         m_scene->update(m_scene->sceneRect());
+        // The rows are drawn by their labels, in the labels' order.
+        m_scene->makeAllRowLabels();
     }
 
     ~ExportLook()

@@ -16,6 +16,7 @@
 #include <QThread>
 
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -45,6 +46,35 @@ QColor resolveBorder(const QColor& c, const ThemeColors& set)
 }
 
 } // namespace
+
+// Paints the text of an entity's rows that have no labels, in the place the
+// labels would take in the stacking order: above the title, among the row
+// labels. It covers the box, is never hit and takes no input.
+class EntityRowTexts : public QGraphicsItem
+{
+public:
+    explicit EntityRowTexts(EntityItem* entity)
+        : QGraphicsItem(entity)
+        , m_entity(entity)
+    {
+        // Told which part of the box to repaint, it draws only the rows
+        // there.
+        setFlag(ItemUsesExtendedStyleOption, true);
+        setAcceptedMouseButtons(Qt::NoButton);
+    }
+
+    QRectF boundingRect() const override { return m_entity->rect(); }
+    QPainterPath shape() const override { return QPainterPath(); }
+    void paint(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget) override
+    {
+        m_entity->paintRowTexts(painter, option, widget);
+    }
+    // Before the entity's box changes its size.
+    void boxChanging() { prepareGeometryChange(); }
+
+private:
+    EntityItem* m_entity;
+};
 
 QFont EntityItem::labelFont(int weight, bool italic)
 {
@@ -78,12 +108,18 @@ QFont EntityItem::labelFont(int weight, bool italic)
 
 // The face of a row's labels: bold for keys, italic for foreign keys and for
 // the rows a view inherits.
-QFont EntityItem::rowLabelFont(const Attribute& a, int kind)
+int EntityItem::rowFace(const Attribute& a, int kind)
 {
     const bool inherited = kind == EntityItem::ViewKind && a.inherited;
     const bool bold = !inherited && (a.isPrimaryKey || a.isUniqueKey);
     const bool italic = inherited || a.isForeignKey;
-    return labelFont(bold ? QFont::Bold : QFont::Normal, italic);
+    return (bold ? 1 : 0) | (italic ? 2 : 0);
+}
+
+QFont EntityItem::rowLabelFont(const Attribute& a, int kind)
+{
+    const int face = rowFace(a, kind);
+    return labelFont((face & 1) ? QFont::Bold : QFont::Normal, (face & 2) != 0);
 }
 
 // Every font, alignment or text given to a label lays its text out anew,
@@ -138,6 +174,7 @@ EntityItem::EntityItem(const QString& title, QSizeF size, QGraphicsItem* parent)
     m_titleLabel->setAlignment(Qt::AlignHCenter | Qt::AlignVCenter);
     m_titleLabel->setInitialText(title);
     setLabelColor(m_titleLabel, currentTextColor());
+    m_rowTexts = new EntityRowTexts(this);
 
     connect(&ThemeManager::instance(), &ThemeManager::themeChanged, this, &EntityItem::refreshColors);
     connect(m_titleLabel, &SingleLineTextItem::editingFinished, this, [this] { onTitleEditingFinished(); });
@@ -171,10 +208,14 @@ EntityItem::~EntityItem()
     // an entity that is half gone.
     if (m_titleLabel)
         m_titleLabel->blockSignals(true);
-    for (SingleLineTextItem* label : std::as_const(m_nameLabels))
-        label->blockSignals(true);
-    for (SingleLineTextItem* label : std::as_const(m_typeLabels))
-        label->blockSignals(true);
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels)) {
+        if (label)
+            label->blockSignals(true);
+    }
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels)) {
+        if (label)
+            label->blockSignals(true);
+    }
 
     // Leaving the scene from here on sends no scene change; the entity is no
     // obstacle of the routes any more.
@@ -316,10 +357,15 @@ void EntityItem::applyLabelColors()
     // which is all the text they ever hold.
     const QColor color = currentTextColor();
     setLabelColor(m_titleLabel, color);
-    for (SingleLineTextItem* label : std::as_const(m_nameLabels))
-        setLabelColor(label, color);
-    for (SingleLineTextItem* label : std::as_const(m_typeLabels))
-        setLabelColor(label, color);
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels)) {
+        if (label)
+            setLabelColor(label, color);
+    }
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels)) {
+        if (label)
+            setLabelColor(label, color);
+    }
+    m_rowTexts->update();
     update();
 }
 
@@ -327,6 +373,8 @@ void EntityItem::applyLabelVisibility()
 {
     const int n = static_cast<int>(std::min(m_nameLabels.size(), m_typeLabels.size()));
     for (int i = 0; i < n; ++i) {
+        if (!m_nameLabels.at(i))
+            continue;
         const bool visible = isAttributeVisible(i);
         m_nameLabels.at(i)->setVisible(visible);
         m_typeLabels.at(i)->setVisible(visible);
@@ -335,17 +383,15 @@ void EntityItem::applyLabelVisibility()
 
 void EntityItem::refreshLastRowMarks()
 {
-    int last = -1;
-    for (int i = attributeCount() - 1; i >= 0; --i) {
-        if (isAttributeVisible(i)) {
-            last = i;
-            break;
-        }
+    const int last = lastShownRow();
+    for (int i = 0; i < m_nameLabels.size(); ++i) {
+        if (m_nameLabels.at(i))
+            m_nameLabels.at(i)->inLastRow = i == last;
     }
-    for (int i = 0; i < m_nameLabels.size(); ++i)
-        m_nameLabels.at(i)->inLastRow = i == last;
-    for (int i = 0; i < m_typeLabels.size(); ++i)
-        m_typeLabels.at(i)->inLastRow = i == last;
+    for (int i = 0; i < m_typeLabels.size(); ++i) {
+        if (m_typeLabels.at(i))
+            m_typeLabels.at(i)->inLastRow = i == last;
+    }
 }
 
 void EntityItem::relayoutRows()
@@ -356,7 +402,7 @@ void EntityItem::relayoutRows()
     // Back to the natural width; setting it again when it already is would
     // lay the label's document out for nothing.
     const auto naturalWidth = [](SingleLineTextItem* label) {
-        if (label->QGraphicsTextItem::textWidth() != -1)
+        if (label && label->QGraphicsTextItem::textWidth() != -1)
             label->setTextWidth(-1);
     };
     for (SingleLineTextItem* label : std::as_const(m_nameLabels))
@@ -375,6 +421,7 @@ void EntityItem::relayoutRows()
     }
     if (!qFuzzyCompare(width, m_rect.width()) || !qFuzzyCompare(height, m_rect.height())) {
         prepareGeometryChange();
+        m_rowTexts->boxChanging();
         m_rect = QRectF(0, 0, width, height);
     }
 
@@ -391,8 +438,8 @@ EntityItem::RowExtent EntityItem::visibleRowExtent() const
         if (!isAttributeVisible(i))
             continue;
         ++extent.visible;
-        extent.nameWidth = std::max(extent.nameWidth, m_nameLabels.at(i)->textWidth());
-        extent.typeWidth = std::max(extent.typeWidth, m_typeLabels.at(i)->textWidth());
+        extent.nameWidth = std::max(extent.nameWidth, cellWidth(i, false));
+        extent.typeWidth = std::max(extent.typeWidth, cellWidth(i, true));
     }
     return extent;
 }
@@ -407,6 +454,7 @@ void EntityItem::layoutLabels()
         const qreal needed = std::max(rows.nameWidth + 12 + rows.typeWidth, m_titleLabel->boundingRect().width());
         if (needed + 20 > m_rect.width()) {
             prepareGeometryChange();
+            m_rowTexts->boxChanging();
             m_rect.setWidth(needed + 20);
         }
     }
@@ -416,17 +464,59 @@ void EntityItem::layoutLabels()
     m_titleLabel->setPos(std::max((width - m_titleLabel->textWidth()) / 2, TextMargin),
                          std::max((HeaderHeight - titleHeight) / 2, 2.0));
 
+    // Rows without labels are placed where paintRowTexts draws them.
+    m_shownRows.clear();
     qreal y = FirstRowY;
     for (int i = 0; i < n; ++i) {
         if (!isAttributeVisible(i))
             continue;
-        SingleLineTextItem* nameItem = m_nameLabels.at(i);
-        SingleLineTextItem* typeItem = m_typeLabels.at(i);
-        nameItem->setPos(TextMargin, y);
-        const qreal nameWidth = nameItem->textWidth();
-        const qreal typeWidth = typeItem->textWidth();
-        typeItem->setPos(std::max(TextMargin + nameWidth + 12, width - TextMargin - typeWidth), y);
+        m_shownRows.append(i);
+        if (SingleLineTextItem* nameItem = m_nameLabels.at(i)) {
+            SingleLineTextItem* typeItem = m_typeLabels.at(i);
+            nameItem->setPos(TextMargin, y);
+            typeItem->setPos(typeCellX(nameItem->textWidth(), typeItem->textWidth()), y);
+        }
         y += RowHeight;
+    }
+    updateRowTextsShown();
+    m_rowTexts->update();
+}
+
+void EntityItem::updateRowTextsShown()
+{
+    const bool needed = !m_shownRows.isEmpty() && m_rowsWithLabels < attributeCount();
+    if (m_rowTexts->isVisible() != needed)
+        m_rowTexts->setVisible(needed);
+}
+
+void EntityItem::paintRowTexts(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget)
+{
+    // Each row as its labels would paint it, in their order, clipped to the
+    // cell as a label is; only the cells that reach into the exposed
+    // rectangle are drawn at all.
+    const QRectF exposed = option && option->exposedRect.isValid() ? option->exposedRect : boundingRect();
+    const int shown = int(m_shownRows.size());
+    const int first = std::max(0, int(std::floor((exposed.top() - FirstRowY) / RowHeight)) - 2);
+    const int last = std::min(shown - 1, int(std::ceil((exposed.bottom() - FirstRowY) / RowHeight)) + 1);
+    for (int i = first; i <= last; ++i) {
+        const int row = m_shownRows.at(i);
+        if (row < 0 || row >= attributeCount() || row >= m_nameLabels.size() || m_nameLabels.at(row))
+            continue;
+        const qreal y = FirstRowY + RowHeight * i;
+        const SingleLineTextItem::Look name = rowLook(row, false);
+        const SingleLineTextItem::Look type = rowLook(row, true);
+        const QPointF at[] = {QPointF(TextMargin, y),
+                              QPointF(typeCellX(cellWidth(row, false), cellWidth(row, true)), y)};
+        const SingleLineTextItem::Look* looks[] = {&name, &type};
+        for (int cell = 0; cell < 2; ++cell) {
+            const QRectF bounds = SingleLineTextItem::boundsOf(looks[cell]->font, looks[cell]->text);
+            if (!exposed.intersects(bounds.translated(at[cell])))
+                continue;
+            painter->save();
+            painter->translate(at[cell]);
+            SingleLineTextItem::paintLook(painter, *looks[cell], bounds, widget);
+            painter->restore();
+        }
     }
 }
 

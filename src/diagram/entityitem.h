@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "diagram/erscene.h"
+#include "diagram/singlelinetextitem.h"
 #include "dialogs/dualthemecolorscheme.h"
 
 #include <QColor>
@@ -19,21 +20,25 @@
 #include <QString>
 
 class EdgeItem;
+class EntityRowTexts;
 class SlotItem;
-class SingleLineTextItem;
 
 // The box of one table or entity view on the canvas: a title, attribute rows
 // with a name and a type cell each (all editable in place), eight colours
 // (background, border, header, text for each theme), a display mode that
 // hides rows, and the relationship edges attached to it. It sizes itself
 // from its texts and reports edits through titleChanged, attributeEdited and
-// structureChanged. Its members are defined by concern: box and painting
+// structureChanged. A row gets its two labels (items of their own) only once
+// something needs them; till then a child of the entity draws its text. Its
+// members are defined by concern: box and painting
 // (entityitem.cpp), rows and editing (entityitemrows.cpp), edge hooks and
 // foreign-key rows (entityitemedges.cpp), JSON (entityitemjson.cpp),
 // interaction and display modes (entityiteminteraction.cpp).
 class EntityItem : public QGraphicsObject
 {
     Q_OBJECT
+    friend class EntityRowTexts;
+
 public:
     enum { Type = DiagramItemType::Entity };
 
@@ -136,9 +141,17 @@ public:
     void relayoutRows();
 
     // ---- labels
+    // A row's name and type labels are made when first asked for (or when
+    // input reaches the row); until then the entity draws the row's text
+    // itself, exactly as they would.
     SingleLineTextItem* titleLabel() const { return m_titleLabel; }
     SingleLineTextItem* nameLabel(int row) const;
     SingleLineTextItem* typeLabel(int row) const;
+    // Makes the labels of the shown rows whose cells hold scenePos, so that
+    // an event there finds them; the scene calls it before dispatching one.
+    void makeRowLabelsAt(QPointF scenePos);
+    // Makes the labels of every row, in row order (an export paints them).
+    void makeAllRowLabels();
     // The row of a name or type label, or -1.
     int rowOfLabel(const SingleLineTextItem* label) const;
     int highlightedRow() const { return m_highlightedRow; }
@@ -248,6 +261,8 @@ private:
     // shared by the source files of this class (entityitem.cpp).
     static QFont labelFont(int weight = QFont::Normal, bool italic = false);
     static QFont rowLabelFont(const Attribute& a, int kind);
+    // The face of rowLabelFont: 1 for bold, 2 for italic, or both.
+    static int rowFace(const Attribute& a, int kind);
     static void setLabelFont(SingleLineTextItem* label, const QFont& font);
     static void setLabelColor(SingleLineTextItem* label, const QColor& color);
     static QList<EntityItem*> entitiesOn(QGraphicsScene* scene);
@@ -266,6 +281,23 @@ private:
     QString freeColumnName(int exceptRow = -1) const;
     // A row label, not yet in the box: the caller puts it there.
     SingleLineTextItem* createRowLabel(bool isType, const QFont& font);
+    // Makes the row's two labels unless they exist; stacked among the
+    // other row labels in row order when that is cheap.
+    void makeRowLabels(int row, bool keepOrder = true);
+    // The advance of a row's name or type as its label measures it, made
+    // or not.
+    qreal cellWidth(int row, bool type) const;
+    // The x of a shown row's type cell.
+    qreal typeCellX(qreal nameWidth, qreal typeWidth) const;
+    // The lowest shown row, or -1.
+    int lastShownRow() const;
+    // Draws the text of the shown rows without labels (for m_rowTexts).
+    void paintRowTexts(QPainter* painter, const QStyleOptionGraphicsItem* option, QWidget* widget);
+    // What a row's name or type label would show.
+    SingleLineTextItem::Look rowLook(int row, bool type) const;
+    // Shows m_rowTexts only while it has something to draw: every item
+    // painted, even one that paints nothing, leaves its trace in an export.
+    void updateRowTextsShown();
     void removeRowAt(int row);
     void ensureKeyRow();
     void layoutLabels();
@@ -300,8 +332,26 @@ private:
     QList<EdgeItem*> m_edges;
     QList<Attribute> m_attributes;
     SingleLineTextItem* m_titleLabel = nullptr;
+    // The child that draws the rows without labels, stacked right above the
+    // title, where the first row label would be.
+    EntityRowTexts* m_rowTexts = nullptr;
+    int m_rowsWithLabels = 0;
+    // A row's labels, or nulls while it has none.
     QList<SingleLineTextItem*> m_nameLabels;
     QList<SingleLineTextItem*> m_typeLabels;
+    // The shown rows from top to bottom, as last laid out.
+    QList<int> m_shownRows;
+    // The measured widths of the rows' texts and what they were measured
+    // for; a row asks again once its text or face has changed.
+    struct CellWidths
+    {
+        QString name;
+        QString type;
+        int face = -1;
+        qreal nameWidth = 0;
+        qreal typeWidth = 0;
+    };
+    mutable QList<CellWidths> m_cellWidths;
     QColor m_bgLight;
     QColor m_fgLight;
     QColor m_bgDark;

@@ -133,9 +133,12 @@ void EntityItem::setAttributeForeignKey(int row, const QString& edgeId)
     a.fkEdgeId = edgeId;
     styleRowLabels(row);
     applyLabelColors();
-    for (SingleLineTextItem* label : {m_nameLabels.at(row), m_typeLabels.at(row)})
+    for (SingleLineTextItem* label : {m_nameLabels.at(row), m_typeLabels.at(row)}) {
+        if (!label)
+            continue;
         connect(label, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
                 Qt::UniqueConnection);
+    }
     relayoutRows();
 }
 
@@ -181,9 +184,14 @@ QList<int> EntityItem::rowsLinkedToEdge(const EdgeItem* edge) const
 
 void EntityItem::highlightEdgeRows(EdgeItem* edge, bool on)
 {
+    // Lighting a row up needs its labels; putting the light out does not.
     const QList<int> rows = rowsLinkedToEdge(edge);
     for (int row : rows) {
-        for (SingleLineTextItem* label : {nameLabel(row), typeLabel(row)}) {
+        if (on)
+            makeRowLabels(row);
+        if (row < 0 || row >= m_nameLabels.size())
+            continue;
+        for (SingleLineTextItem* label : {m_nameLabels.at(row), m_typeLabels.at(row)}) {
             if (label && label->highlighted != on) {
                 label->highlighted = on;
                 label->update();

@@ -117,10 +117,14 @@ void EntityItem::finishAttributeDrag()
         qDebug() << "Moving attribute from" << from << "to" << to;
         moveAttribute(from, to);
     }
-    for (SingleLineTextItem* label : std::as_const(m_nameLabels))
-        label->setOpacity(1.0);
-    for (SingleLineTextItem* label : std::as_const(m_typeLabels))
-        label->setOpacity(1.0);
+    for (SingleLineTextItem* label : std::as_const(m_nameLabels)) {
+        if (label)
+            label->setOpacity(1.0);
+    }
+    for (SingleLineTextItem* label : std::as_const(m_typeLabels)) {
+        if (label)
+            label->setOpacity(1.0);
+    }
     m_dragging = false;
     m_dragSourceIndex = -1;
     m_dropIndex = -1;

@@ -80,12 +80,169 @@ bool EntityItem::attributeIsInherited(int i) const
 
 SingleLineTextItem* EntityItem::nameLabel(int row) const
 {
-    return row >= 0 && row < m_nameLabels.size() ? m_nameLabels.at(row) : nullptr;
+    if (row < 0 || row >= m_nameLabels.size())
+        return nullptr;
+    const_cast<EntityItem*>(this)->makeRowLabels(row);
+    return m_nameLabels.at(row);
 }
 
 SingleLineTextItem* EntityItem::typeLabel(int row) const
 {
-    return row >= 0 && row < m_typeLabels.size() ? m_typeLabels.at(row) : nullptr;
+    if (row < 0 || row >= m_typeLabels.size())
+        return nullptr;
+    const_cast<EntityItem*>(this)->makeRowLabels(row);
+    return m_typeLabels.at(row);
+}
+
+void EntityItem::makeRowLabels(int row, bool keepOrder)
+{
+    if (row < 0 || row >= attributeCount() || row >= m_nameLabels.size() || row >= m_typeLabels.size()
+        || m_nameLabels.at(row))
+        return;
+    const Attribute& a = m_attributes.at(row);
+    // As a row's labels were made with the row: face first, then the text,
+    // laid out once; styled, placed and shown as the layout left the row.
+    const QFont font = rowLabelFont(a, m_kind);
+    SingleLineTextItem* nameItem = createRowLabel(false, font);
+    SingleLineTextItem* typeItem = createRowLabel(true, font);
+    nameItem->setInitialText(a.name);
+    typeItem->setInitialText(a.type);
+    if (a.isForeignKey) {
+        connect(nameItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
+                Qt::UniqueConnection);
+        connect(typeItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
+                Qt::UniqueConnection);
+    }
+    m_nameLabels[row] = nameItem;
+    m_typeLabels[row] = typeItem;
+    ++m_rowsWithLabels;
+    updateRowTextsShown();
+    styleRowLabels(row);
+
+    const auto shown = std::lower_bound(m_shownRows.cbegin(), m_shownRows.cend(), row);
+    if (isAttributeVisible(row)) {
+        const bool last = row == lastShownRow();
+        nameItem->inLastRow = last;
+        typeItem->inLastRow = last;
+        if (shown != m_shownRows.cend() && *shown == row) {
+            const qreal y = FirstRowY + RowHeight * qreal(shown - m_shownRows.cbegin());
+            nameItem->setPos(TextMargin, y);
+            typeItem->setPos(typeCellX(nameItem->textWidth(), typeItem->textWidth()), y);
+        }
+    } else {
+        nameItem->setVisible(false);
+        typeItem->setVisible(false);
+    }
+    nameItem->setParentItem(this);
+    typeItem->setParentItem(this);
+
+    // Row labels stack in row order, as they did when every row had its
+    // labels from the start: that is the order an export draws them in.
+    if (!keepOrder)
+        return;
+    for (int next = row + 1; next < m_nameLabels.size(); ++next) {
+        if (SingleLineTextItem* below = m_nameLabels.at(next)) {
+            nameItem->stackBefore(below);
+            typeItem->stackBefore(below);
+            break;
+        }
+    }
+}
+
+void EntityItem::makeAllRowLabels()
+{
+    // Restacking walks every child, which on a large entity is only cheap
+    // while few rows need it: the rows after the last one made are simply
+    // appended.
+    int lastMade = -1;
+    qint64 missingBefore = 0;
+    for (int row = 0; row < m_nameLabels.size(); ++row) {
+        if (m_nameLabels.at(row))
+            lastMade = row;
+    }
+    for (int row = 0; row < lastMade; ++row)
+        missingBefore += m_nameLabels.at(row) ? 0 : 1;
+    // Beyond that the labels keep the order they were made in: the picture
+    // is the same.
+    const bool keepOrder = missingBefore * childItems().size() < 20'000'000;
+    for (int row = 0; row < attributeCount(); ++row)
+        makeRowLabels(row, keepOrder && row < lastMade);
+}
+
+void EntityItem::makeRowLabelsAt(QPointF scenePos)
+{
+    if (m_shownRows.isEmpty())
+        return;
+    const QPointF p = mapFromScene(scenePos);
+    if (!boundingRect().contains(p))
+        return;
+    // A cell reaches a little above and below its row.
+    const qreal k = (p.y() - FirstRowY) / RowHeight;
+    const int first = std::max(0, int(std::floor(k)) - 1);
+    const int last = std::min(int(m_shownRows.size()) - 1, int(std::floor(k)) + 1);
+    for (int i = first; i <= last; ++i) {
+        const int row = m_shownRows.at(i);
+        if (row < 0 || row >= attributeCount() || m_nameLabels.at(row))
+            continue;
+        const qreal y = FirstRowY + RowHeight * i;
+        const SingleLineTextItem::Look name = rowLook(row, false);
+        const SingleLineTextItem::Look type = rowLook(row, true);
+        const QRectF nameCell = SingleLineTextItem::boundsOf(name.font, name.text).translated(TextMargin, y);
+        const qreal typeX = typeCellX(cellWidth(row, false), cellWidth(row, true));
+        const QRectF typeCell = SingleLineTextItem::boundsOf(type.font, type.text).translated(typeX, y);
+        if (nameCell.contains(p) || typeCell.contains(p))
+            makeRowLabels(row);
+    }
+}
+
+int EntityItem::lastShownRow() const
+{
+    for (int i = attributeCount() - 1; i >= 0; --i) {
+        if (isAttributeVisible(i))
+            return i;
+    }
+    return -1;
+}
+
+qreal EntityItem::typeCellX(qreal nameWidth, qreal typeWidth) const
+{
+    return std::max(TextMargin + nameWidth + 12, m_rect.width() - TextMargin - typeWidth);
+}
+
+qreal EntityItem::cellWidth(int row, bool type) const
+{
+    if (row < 0 || row >= attributeCount())
+        return 0;
+    if (const SingleLineTextItem* label = row < m_nameLabels.size() ? m_nameLabels.at(row) : nullptr)
+        return type ? m_typeLabels.at(row)->textWidth() : label->textWidth();
+    if (m_cellWidths.size() != m_attributes.size())
+        m_cellWidths.resize(m_attributes.size());
+    const Attribute& a = m_attributes.at(row);
+    CellWidths& cell = m_cellWidths[row];
+    const int face = rowFace(a, m_kind);
+    if (cell.face != face || cell.name != a.name || cell.type != a.type) {
+        const QFont font = rowLabelFont(a, m_kind);
+        cell.name = a.name;
+        cell.type = a.type;
+        cell.face = face;
+        cell.nameWidth = SingleLineTextItem::advanceOf(font, SingleLineTextItem::keptText(a.name));
+        cell.typeWidth = SingleLineTextItem::advanceOf(font, SingleLineTextItem::keptText(a.type));
+    }
+    return type ? cell.typeWidth : cell.nameWidth;
+}
+
+SingleLineTextItem::Look EntityItem::rowLook(int row, bool type) const
+{
+    // What createRowLabel and styleRowLabels give a row's label.
+    const Attribute& a = m_attributes.at(row);
+    SingleLineTextItem::Look look;
+    look.text = SingleLineTextItem::keptText(type ? a.type : a.name);
+    look.font = rowLabelFont(a, m_kind);
+    look.color = currentTextColor();
+    look.alignment = type ? Qt::AlignRight : Qt::AlignLeft;
+    look.underlined = !type && a.isPrimaryKey && m_kind == TableKind;
+    look.placeholder = type ? QStringLiteral("type") : QStringLiteral("column_name");
+    return look;
 }
 
 int EntityItem::rowOfLabel(const SingleLineTextItem* label) const
@@ -209,8 +366,10 @@ int EntityItem::putAttribute(int existing, const QString& trimmed, const QString
             a.isForeignKey = fk;
         }
         a.keyStyle = a.isPrimaryKey || a.isUniqueKey;
-        m_nameLabels.at(i)->setPlainText(a.name);
-        m_typeLabels.at(i)->setPlainText(a.type);
+        if (m_nameLabels.at(i)) {
+            m_nameLabels.at(i)->setPlainText(a.name);
+            m_typeLabels.at(i)->setPlainText(a.type);
+        }
         styleRowLabels(i);
         if (m_layoutDeferred == 0)
             relayoutRows();
@@ -228,34 +387,12 @@ int EntityItem::putAttribute(int existing, const QString& trimmed, const QString
     a.inherited = storedInherited;
     m_attributes.append(a);
 
-    // The labels get the row's face before their text, which is then laid
-    // out once; styling them below changes nothing more.
-    const QFont font = rowLabelFont(a, m_kind);
-    SingleLineTextItem* nameItem = createRowLabel(false, font);
-    SingleLineTextItem* typeItem = createRowLabel(true, font);
-    nameItem->setInitialText(a.name);
-    typeItem->setInitialText(a.type);
-    if (fk) {
-        connect(nameItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
-                Qt::UniqueConnection);
-        connect(typeItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
-                Qt::UniqueConnection);
-    }
-    m_nameLabels.append(nameItem);
-    m_typeLabels.append(typeItem);
+    // The row's labels are made once somebody needs them; till then the
+    // entity draws the row's text.
+    m_nameLabels.append(nullptr);
+    m_typeLabels.append(nullptr);
 
     const int row = attributeCount() - 1;
-    styleRowLabels(row);
-    // Into the box once made and styled: every change of an item on the
-    // scene goes through the scene's index and its record of what to
-    // repaint, and a large entity gets a hundred thousand rows at once.
-    // Where the layout puts a shown row's name while every row above it is
-    // shown too; the layout moves it if not.
-    if (isAttributeVisible(row))
-        nameItem->setPos(TextMargin, FirstRowY + row * RowHeight);
-    nameItem->setParentItem(this);
-    typeItem->setParentItem(this);
-    // The new labels took the current text colour when they were made.
     if (m_layoutDeferred == 0)
         relayoutRows();
     emit structureChanged();
@@ -264,7 +401,8 @@ int EntityItem::putAttribute(int existing, const QString& trimmed, const QString
 
 void EntityItem::styleRowLabels(int row)
 {
-    if (row < 0 || row >= attributeCount() || row >= m_nameLabels.size() || row >= m_typeLabels.size())
+    if (row < 0 || row >= attributeCount() || row >= m_nameLabels.size() || row >= m_typeLabels.size()
+        || !m_nameLabels.at(row))
         return;
     const Attribute& a = m_attributes.at(row);
     const QFont font = rowLabelFont(a, m_kind);
@@ -290,8 +428,14 @@ void EntityItem::removeRowAt(int row)
     }
 
     m_attributes.removeAt(row);
+    if (row < m_cellWidths.size())
+        m_cellWidths.removeAt(row);
     SingleLineTextItem* labels[] = {m_nameLabels.takeAt(row), m_typeLabels.takeAt(row)};
+    if (labels[0])
+        --m_rowsWithLabels;
     for (SingleLineTextItem* label : labels) {
+        if (!label)
+            continue;
         // The label may be the one whose signal led here, so it goes after
         // the event; until then it is off the canvas and silent.
         label->blockSignals(true);
@@ -362,7 +506,8 @@ void EntityItem::setAttributeName(int row, const QString& name)
         return;
     const QString oldName = a.name;
     a.name = trimmed;
-    m_nameLabels.at(row)->setPlainText(trimmed);
+    if (SingleLineTextItem* label = m_nameLabels.at(row))
+        label->setPlainText(trimmed);
     relayoutRows();
     emit attributeEdited(row, oldName, a.name, a.type);
 }
@@ -372,10 +517,12 @@ void EntityItem::setAttributeType(int row, const QString& type)
     if (row < 0 || row >= attributeCount())
         return;
     Attribute& a = m_attributes[row];
-    if (a.type == type && m_typeLabels.at(row)->toPlainText() == type)
+    SingleLineTextItem* label = m_typeLabels.at(row);
+    if (a.type == type && (!label || label->toPlainText() == type))
         return;
     a.type = type;
-    m_typeLabels.at(row)->setPlainText(type);
+    if (label)
+        label->setPlainText(type);
     styleRowLabels(row);
     relayoutRows();
     if (m_attributes.at(row).isPrimaryKey)
@@ -428,6 +575,8 @@ void EntityItem::moveAttribute(int from, int to)
     m_attributes.move(from, to);
     m_nameLabels.move(from, to);
     m_typeLabels.move(from, to);
+    if (from < m_cellWidths.size() && to < m_cellWidths.size())
+        m_cellWidths.move(from, to);
     if (m_highlightedRow == from)
         m_highlightedRow = to;
     else if (from < to && m_highlightedRow > from && m_highlightedRow <= to)
@@ -532,11 +681,11 @@ void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTa
     if (viaBacktab) {
         if (!isName) {
             if (isAttributeVisible(row))
-                startEditingLabel(m_nameLabels.at(row));
+                startEditingLabel(nameLabel(row));
         } else {
             for (int r = row - 1; r >= 0; --r) {
                 if (isAttributeVisible(r)) {
-                    startEditingLabel(m_typeLabels.at(r));
+                    startEditingLabel(typeLabel(r));
                     break;
                 }
             }
@@ -544,11 +693,11 @@ void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTa
     } else if (viaTab) {
         if (isName) {
             if (isAttributeVisible(row))
-                startEditingLabel(m_typeLabels.at(row));
+                startEditingLabel(typeLabel(row));
         } else {
             for (int r = row + 1; r < attributeCount(); ++r) {
                 if (isAttributeVisible(r)) {
-                    startEditingLabel(m_nameLabels.at(r));
+                    startEditingLabel(nameLabel(r));
                     return;
                 }
             }
@@ -565,20 +714,20 @@ void EntityItem::onNewAttributeRequested()
     const int row = insertOrUpdateAttribute(freeColumnName(), QStringLiteral("undefined"), false, false, false,
                                             false);
     if (row >= 0 && row < m_nameLabels.size())
-        startEditingLabel(m_nameLabels.at(row));
+        startEditingLabel(nameLabel(row));
 }
 
 void EntityItem::clearRowHighlight()
 {
     m_highlightedRow = -1;
     for (SingleLineTextItem* label : std::as_const(m_nameLabels)) {
-        if (label->focusFrame) {
+        if (label && label->focusFrame) {
             label->focusFrame = false;
             label->update();
         }
     }
     for (SingleLineTextItem* label : std::as_const(m_typeLabels)) {
-        if (label->focusFrame) {
+        if (label && label->focusFrame) {
             label->focusFrame = false;
             label->update();
         }
@@ -609,9 +758,9 @@ void EntityItem::updateRowHighlight(SingleLineTextItem* label, bool focused)
     QTimer::singleShot(0, this, [this] {
         bool anyFocus = m_titleLabel && m_titleLabel->hasFocus();
         for (SingleLineTextItem* l : std::as_const(m_nameLabels))
-            anyFocus = anyFocus || l->hasFocus();
+            anyFocus = anyFocus || (l && l->hasFocus());
         for (SingleLineTextItem* l : std::as_const(m_typeLabels))
-            anyFocus = anyFocus || l->hasFocus();
+            anyFocus = anyFocus || (l && l->hasFocus());
         if (!anyFocus)
             clearRowHighlight();
     });

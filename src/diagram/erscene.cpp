@@ -21,6 +21,9 @@
 #include <QJsonArray>
 #include <QDebug>
 #include <QGraphicsDropShadowEffect>
+#include <QGraphicsSceneContextMenuEvent>
+#include <QGraphicsSceneDragDropEvent>
+#include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
 #include <QPainter>
 #include <QPointer>
@@ -568,6 +571,65 @@ void ERScene::onThemeChanged()
 }
 
 // -------------------------------------------------------------- background
+
+void ERScene::makeRowLabelsAt(QPointF scenePos)
+{
+    const QList<QGraphicsItem*> here = items(scenePos, Qt::IntersectsItemBoundingRect, Qt::SortOrder(-1));
+    for (QGraphicsItem* item : here) {
+        if (item->type() == DiagramItemType::Entity)
+            static_cast<EntityItem*>(item)->makeRowLabelsAt(scenePos);
+    }
+}
+
+void ERScene::makeAllRowLabels()
+{
+    for (EntityItem* entity : std::as_const(m_entities))
+        entity->makeAllRowLabels();
+}
+
+void ERScene::mousePressEvent(QGraphicsSceneMouseEvent* event)
+{
+    makeRowLabelsAt(event->scenePos());
+    QGraphicsScene::mousePressEvent(event);
+}
+
+void ERScene::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
+{
+    makeRowLabelsAt(event->scenePos());
+    QGraphicsScene::mouseDoubleClickEvent(event);
+}
+
+void ERScene::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
+{
+    // A move that an item has grabbed goes to that item, wherever it is.
+    if (!mouseGrabberItem())
+        makeRowLabelsAt(event->scenePos());
+    QGraphicsScene::mouseMoveEvent(event);
+}
+
+void ERScene::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
+{
+    makeRowLabelsAt(event->scenePos());
+    QGraphicsScene::contextMenuEvent(event);
+}
+
+void ERScene::dragEnterEvent(QGraphicsSceneDragDropEvent* event)
+{
+    makeRowLabelsAt(event->scenePos());
+    QGraphicsScene::dragEnterEvent(event);
+}
+
+void ERScene::dragMoveEvent(QGraphicsSceneDragDropEvent* event)
+{
+    makeRowLabelsAt(event->scenePos());
+    QGraphicsScene::dragMoveEvent(event);
+}
+
+void ERScene::dropEvent(QGraphicsSceneDragDropEvent* event)
+{
+    makeRowLabelsAt(event->scenePos());
+    QGraphicsScene::dropEvent(event);
+}
 
 void ERScene::drawBackground(QPainter* painter, const QRectF& rect)
 {

@@ -218,6 +218,9 @@ public:
     static constexpr int GridSpacing = 20;
     static constexpr int MaxGridLines = 4096;
 
+    // Gives every entity all its row labels, as an export paints them.
+    void makeAllRowLabels();
+
 signals:
     void textStyleDialogRequested();
     void groupStyleDialogRequested();
@@ -226,8 +229,19 @@ signals:
 
 protected:
     void drawBackground(QPainter* painter, const QRectF& rect) override;
+    // The rows of an entity get their labels when input first reaches them:
+    // each of these makes the labels of the rows at the event's point, then
+    // dispatches the event as usual.
+    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
+    void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
+    void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
+    void dragEnterEvent(QGraphicsSceneDragDropEvent* event) override;
+    void dragMoveEvent(QGraphicsSceneDragDropEvent* event) override;
+    void dropEvent(QGraphicsSceneDragDropEvent* event) override;
 
 private:
+    void makeRowLabelsAt(QPointF scenePos);
     // clearScene's first sweep: the edges of the listed entities, the
     // entities and the annotations.
     void deleteRegisteredItems();

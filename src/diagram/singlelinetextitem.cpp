@@ -481,10 +481,13 @@ QRectF SingleLineTextItem::boundingRect() const
     if (m_documentMadeElsewhere)
         ensureDocument();
     if (!m_cachedRectValid) {
-        const FontExtents metrics = labelTextCache().extents(font());
-        const QRectF own(-2, -2, textWidth() + 4, metrics.height + 4);
-        const QRectF doc = m_hasDocument ? QGraphicsTextItem::boundingRect() : documentRect();
-        m_cachedRect = own.united(doc.adjusted(-2, -2, 2, 2));
+        if (m_hasDocument) {
+            const FontExtents metrics = labelTextCache().extents(font());
+            const QRectF own(-2, -2, textWidth() + 4, metrics.height + 4);
+            m_cachedRect = own.united(QGraphicsTextItem::boundingRect().adjusted(-2, -2, 2, 2));
+        } else {
+            m_cachedRect = boundsOf(m_font, m_text);
+        }
         m_cachedRectValid = true;
     }
     return m_cachedRect;
@@ -497,6 +500,29 @@ QRectF SingleLineTextItem::documentRect() const
     textWidth();
     const FontExtents metrics = labelTextCache().extents(m_widthFont);
     return QRectF(0, 0, m_naturalWidth, std::ceil(metrics.ascent + metrics.descent));
+}
+
+QString SingleLineTextItem::keptText(const QString& text)
+{
+    if (std::none_of(text.cbegin(), text.cend(), isForbiddenCharacter))
+        return text;
+    QString kept = text;
+    kept.removeIf(isForbiddenCharacter);
+    return kept;
+}
+
+qreal SingleLineTextItem::advanceOf(const QFont& font, const QString& text)
+{
+    return labelTextCache().measure(font, text).advance;
+}
+
+QRectF SingleLineTextItem::boundsOf(const QFont& font, const QString& text)
+{
+    const TextMeasure measured = labelTextCache().measure(font, text);
+    const FontExtents metrics = labelTextCache().extents(font);
+    const QRectF own(-2, -2, measured.advance + 4, metrics.height + 4);
+    const QRectF doc(0, 0, measured.naturalWidth, std::ceil(metrics.ascent + metrics.descent));
+    return own.united(doc.adjusted(-2, -2, 2, 2));
 }
 
 QPainterPath SingleLineTextItem::shape() const
@@ -1119,33 +1145,35 @@ void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem
     if (highlighted)
         painter->fillRect(boundingRect(), QColor(0x00, 0x78, 0xD7, 100));
 
-    if (!widget && !m_editing) {
-        paintAsPath(painter);
+    const QRectF exposed = option ? option->exposedRect : QRectF();
+    if (!m_hasDocument) {
+        paintLook(painter, look(), exposed, widget);
+    } else if (!widget && !m_editing) {
+        paintGlyphs(painter, look());
         return;
-    }
-
-    const QString text = toPlainText();
-    if (text.isEmpty() && !m_editing && !placeholderText.isEmpty()) {
-        painter->save();
-        painter->setFont(font());
-        painter->setPen(Qt::gray);
-        painter->drawText(boundingRect(), Qt::AlignLeft | Qt::AlignVCenter, placeholderText);
-        painter->restore();
-    }
-
-    // An imitated bold is drawn as glyphs except while the text is edited.
-    if (m_hasDocument && (m_editing || !labelTextCache().imitatesBold(font()))) {
-        // The row frame below marks the edited cell; the base class's dashed
-        // focus rectangle would only add noise.
-        QStyleOptionGraphicsItem plain(*option);
-        plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
-        QGraphicsTextItem::paint(painter, &plain, widget);
     } else {
-        paintFromLayout(painter, option);
+        const Look shown = look();
+        if (shown.text.isEmpty() && !m_editing && !shown.placeholder.isEmpty()) {
+            painter->save();
+            painter->setFont(shown.font);
+            painter->setPen(Qt::gray);
+            painter->drawText(boundingRect(), Qt::AlignLeft | Qt::AlignVCenter, shown.placeholder);
+            painter->restore();
+        }
+        // An imitated bold is drawn as glyphs except while the text is
+        // edited.
+        if (m_editing || !labelTextCache().imitatesBold(shown.font)) {
+            // The row frame below marks the edited cell; the base class's
+            // dashed focus rectangle would only add noise.
+            QStyleOptionGraphicsItem plain(*option);
+            plain.state &= ~(QStyle::State_Selected | QStyle::State_HasFocus);
+            QGraphicsTextItem::paint(painter, &plain, widget);
+        } else {
+            paintLine(painter, shown, exposed);
+        }
+        if (m_underlined)
+            drawUnderline(painter, QFontMetricsF(shown.font), shown.text, 0, shown.color);
     }
-
-    if (m_underlined)
-        drawUnderline(painter, QFontMetricsF(font()), text, 0, defaultTextColor());
 
     if (focusFrame && widget) {
         painter->save();
@@ -1159,53 +1187,81 @@ void SingleLineTextItem::paint(QPainter* painter, const QStyleOptionGraphicsItem
     }
 }
 
-void SingleLineTextItem::paintFromLayout(QPainter* painter, const QStyleOptionGraphicsItem* option)
+SingleLineTextItem::Look SingleLineTextItem::look() const
 {
-    const QString text = toPlainText();
-    if (text.isEmpty())
+    Look shown;
+    shown.text = toPlainText();
+    shown.font = font();
+    shown.color = defaultTextColor();
+    shown.alignment = m_alignment;
+    shown.underlined = m_underlined;
+    shown.placeholder = placeholderText;
+    return shown;
+}
+
+void SingleLineTextItem::paintLook(QPainter* painter, const Look& look, const QRectF& exposed, const QWidget* widget)
+{
+    if (!widget) {
+        paintGlyphs(painter, look);
         return;
-    if (labelTextCache().imitatesBold(font())) {
-        paintAsPath(painter);
+    }
+    if (look.text.isEmpty() && !look.placeholder.isEmpty()) {
+        painter->save();
+        painter->setFont(look.font);
+        painter->setPen(Qt::gray);
+        painter->drawText(boundsOf(look.font, look.text), Qt::AlignLeft | Qt::AlignVCenter, look.placeholder);
+        painter->restore();
+    }
+    paintLine(painter, look, exposed);
+    if (look.underlined)
+        drawUnderline(painter, QFontMetricsF(look.font), look.text, 0, look.color);
+}
+
+void SingleLineTextItem::paintLine(QPainter* painter, const Look& look, const QRectF& exposed)
+{
+    if (look.text.isEmpty())
+        return;
+    if (labelTextCache().imitatesBold(look.font)) {
+        paintGlyphs(painter, look);
         return;
     }
     // As the document draws itself: clipped to the exposed part, in the
     // text colour.
-    const auto line = labelTextCache().line(font(), text, m_alignment);
+    const auto line = labelTextCache().line(look.font, look.text, look.alignment);
     painter->save();
-    if (option && option->exposedRect.isValid())
-        painter->setClipRect(option->exposedRect, Qt::IntersectClip);
-    painter->setPen(defaultTextColor());
+    if (exposed.isValid())
+        painter->setClipRect(exposed, Qt::IntersectClip);
+    painter->setPen(look.color);
     line->layout.draw(painter, QPointF(0, 0));
     painter->restore();
 }
 
-void SingleLineTextItem::paintAsPath(QPainter* painter)
+void SingleLineTextItem::paintGlyphs(QPainter* painter, const Look& look)
 {
     painter->save();
     painter->setRenderHint(QPainter::Antialiasing, true);
-    const QString text = toPlainText();
-    if (!text.isEmpty()) {
+    if (!look.text.isEmpty()) {
         // The glyphs of a text in a font are made once for every export.
-        const auto glyphs = labelTextCache().glyphs(font(), text);
+        const auto glyphs = labelTextCache().glyphs(look.font, look.text);
         QPainterPath path = glyphs->path;
         qreal shift = 0;
-        if (m_alignment & Qt::AlignRight) {
-            const qreal wanted = textWidth();
+        if (look.alignment & Qt::AlignRight) {
+            const qreal wanted = advanceOf(look.font, look.text);
             const qreal delta = wanted - glyphs->right;
             if (std::abs(delta) > 1e-12) {
                 shift = delta;
                 path.translate(shift, 0);
             }
         }
-        drawOutlinedText(painter, path, glyphs->resolved, defaultTextColor(), glyphs->syntheticBold);
-        if (m_underlined)
-            drawUnderline(painter, QFontMetricsF(glyphs->resolved), text, shift, defaultTextColor());
-    } else if (!placeholderText.isEmpty()) {
-        QFont upright = font();
+        drawOutlinedText(painter, path, glyphs->resolved, look.color, glyphs->syntheticBold);
+        if (look.underlined)
+            drawUnderline(painter, QFontMetricsF(glyphs->resolved), look.text, shift, look.color);
+    } else if (!look.placeholder.isEmpty()) {
+        QFont upright = look.font;
         upright.setItalic(false);
         painter->setFont(upright);
         painter->setPen(Qt::gray);
-        painter->drawText(QPointF(0, QFontMetricsF(upright).ascent()), placeholderText);
+        painter->drawText(QPointF(0, QFontMetricsF(upright).ascent()), look.placeholder);
     }
     painter->restore();
 }

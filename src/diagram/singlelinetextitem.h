@@ -87,6 +87,29 @@ public:
     // Horizontal advance of the plain text in the label's font.
     qreal textWidth() const;
 
+    // ---- a label's text drawn without the label
+    // What a label without a document shows, for an owner that draws the
+    // text of labels it has not made: an entity draws its rows' cells so
+    // until somebody uses them.
+    struct Look
+    {
+        QString text;   // as the label keeps it: see keptText
+        QFont font;     // without the underline attribute
+        QColor color;
+        Qt::Alignment alignment = Qt::AlignLeft;
+        bool underlined = false;
+        QString placeholder;
+    };
+    // What a label keeps of a text given to it.
+    static QString keptText(const QString& text);
+    // The textWidth() and boundingRect() of a label without a document.
+    static qreal advanceOf(const QFont& font, const QString& text);
+    static QRectF boundsOf(const QFont& font, const QString& text);
+    // Paints what such a label paints while neither highlighted nor framed,
+    // the painter at the label's origin: for a view when given its widget,
+    // else as an export; `exposed` is the part of the label to repaint.
+    static void paintLook(QPainter* painter, const Look& look, const QRectF& exposed, const QWidget* widget);
+
     // Makes the label editable, gives it the focus and selects all text.
     void startEditing();
     bool isEditing() const { return m_editing; }
@@ -140,7 +163,13 @@ private:
     // The document's rectangle: (0, 0, natural width of the line, its
     // height), computed without a document.
     QRectF documentRect() const;
-    void paintFromLayout(QPainter* painter, const QStyleOptionGraphicsItem* option);
+    Look look() const;
+    // The text as laid out by the document, clipped to exposed; as glyphs
+    // where the bold is imitated.
+    static void paintLine(QPainter* painter, const Look& look, const QRectF& exposed);
+    // The text as glyph outlines (the placeholder as text), as exports
+    // show it.
+    static void paintGlyphs(QPainter* painter, const Look& look);
     void configureSingleLine();
     void onContentsChanged();
     void stripTabs();
@@ -161,7 +190,6 @@ private:
     void insertCompletion(const QString& text);
     bool pointerOverPopup() const;
     bool wantsShortcutOverride(const QKeyEvent* key) const;
-    void paintAsPath(QPainter* painter);
     void tieToEntity();
 
     // Without a document: what it would hold.

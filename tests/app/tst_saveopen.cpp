@@ -7,6 +7,7 @@
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
+#include "diagram/singlelinetextitem.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
@@ -14,6 +15,7 @@
 #include "common/mainwindowparts.h"
 #include "common/sceneitems.h"
 #include "common/testfiles.h"
+#include "common/viewportmouse.h"
 #include "readonlydir.h"
 
 #include <QComboBox>
@@ -134,6 +136,7 @@ private slots:
     void openFailureChangesNothing_data();
     void openFailureChangesNothing();
     void commandsIgnoredWhileBusy();
+    void rowsGetLabelsWhereUsed();
 
 private:
     void runSave(const QString& answer, bool saveAs = false);
@@ -552,6 +555,91 @@ void TestSaveOpen::commandsIgnoredWhileBusy()
     QCOMPARE(asked, 0);
     released = true;
     waitIdle();
+}
+
+
+namespace {
+
+// The row labels an entity holds as items of the scene.
+QList<SingleLineTextItem*> rowLabelItems(const EntityItem* entity)
+{
+    QList<SingleLineTextItem*> labels;
+    for (QGraphicsItem* child : entity->childItems()) {
+        auto* label = dynamic_cast<SingleLineTextItem*>(child);
+        if (label && label != entity->titleLabel())
+            labels.append(label);
+    }
+    return labels;
+}
+
+} // namespace
+
+// A large entity opened from a file holds no label item for its rows until
+// the user reaches one; then that row is edited in place as ever, Tab walks
+// on, and the file saved is the one the edit makes.
+void TestSaveOpen::rowsGetLabelsWhereUsed()
+{
+    QJsonArray rows;
+    for (int i = 0; i < 100; ++i) {
+        rows.append(QJsonObject{{QStringLiteral("isForeignKey"), false},
+                                {QStringLiteral("isPrimaryKey"), i == 0},
+                                {QStringLiteral("isUniqueKey"), i == 7},
+                                {QStringLiteral("name"), QStringLiteral("col_%1").arg(i)},
+                                {QStringLiteral("type"), i % 3 ? QStringLiteral("INT") : QStringLiteral("TEXT")}});
+    }
+    const QJsonObject entity{{QStringLiteral("attributes"), rows},
+                             {QStringLiteral("id"), QStringLiteral("e1")},
+                             {QStringLiteral("perspective"), QStringLiteral("full")},
+                             {QStringLiteral("title"), QStringLiteral("wide")},
+                             {QStringLiteral("x"), 40},
+                             {QStringLiteral("y"), 60}};
+    const QJsonObject diagram{{QStringLiteral("version"), QStringLiteral("1.0")},
+                              {QStringLiteral("type"), QStringLiteral("er-diagram")},
+                              {QStringLiteral("entities"), QJsonArray{entity}}};
+    const QString path = dir.filePath(QStringLiteral("hundred.json"));
+    writeFile(path, QJsonDocument(diagram).toJson());
+    runOpen(path);
+    const QString before = dir.filePath(QStringLiteral("hundred-before.json"));
+    runSave(before, true);
+    QCOMPARE(scene()->entityItems().size(), 1);
+    EntityItem* table = scene()->entityItems().first();
+    QCOMPARE(table->attributeCount(), 100);
+    QVERIFY(rowLabelItems(table).isEmpty());
+
+    // Double-click into row 40's name through the view.
+    ERView* view = canvasView(window.get());
+    const QPointF cell = table->mapToScene(EntityItem::TextMargin + 12, EntityItem::FirstRowY + 40 * EntityItem::RowHeight + 8);
+    view->centerOn(cell);
+    const QPoint at = view->mapFromScene(cell);
+    QWidget* viewport = view->viewport();
+    sendMouseEvent(viewport, QEvent::MouseButtonPress, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouseEvent(viewport, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    sendMouseEvent(viewport, QEvent::MouseButtonDblClick, at, Qt::LeftButton, Qt::LeftButton);
+    sendMouseEvent(viewport, QEvent::MouseButtonRelease, at, Qt::LeftButton, Qt::NoButton);
+    const QList<SingleLineTextItem*> made = rowLabelItems(table);
+    QVERIFY2(made.size() <= 6, qPrintable(QString::number(made.size())));
+    const auto editing = std::find_if(made.cbegin(), made.cend(), [](const SingleLineTextItem* l) {
+        return l->isEditing();
+    });
+    QVERIFY(editing != made.cend());
+    QCOMPARE((*editing)->toPlainText(), QStringLiteral("col_40"));
+
+    QTest::keyClicks(viewport, QStringLiteral("renamed"));
+    QTest::keyClick(viewport, Qt::Key_Tab);
+    QVERIFY(table->typeLabel(40)->isEditing());
+    QTest::keyClick(viewport, Qt::Key_Tab);
+    QVERIFY(table->nameLabel(41)->isEditing());
+    QTest::keyClick(viewport, Qt::Key_Return);
+    QCOMPARE(table->attributeName(40), QStringLiteral("renamed"));
+    QVERIFY(rowLabelItems(table).size() <= 8);
+
+    const QString after = dir.filePath(QStringLiteral("hundred-after.json"));
+    runSave(after, true);
+    QString expected = QString::fromUtf8(fileContents(before));
+    // The name stands in the diagram and in the model's table.
+    QCOMPARE(expected.count(QStringLiteral("\"col_40\"")), 2);
+    expected.replace(QStringLiteral("\"col_40\""), QStringLiteral("\"renamed\""));
+    QCOMPARE(QString::fromUtf8(fileContents(after)), expected);
 }
 
 QUILLMAP_TEST_MAIN(TestSaveOpen)

@@ -113,6 +113,7 @@ private slots:
     void noSceneIsRefused();
     void commandsWriteOrWarn_data();
     void commandsWriteOrWarn();
+    void rowsReachedFirstExportAlike();
 
 private:
     QTemporaryDir dir;
@@ -363,6 +364,30 @@ void TestSceneExporter::commandsWriteOrWarn()
         QVERIFY(!QFile::exists(path));
     }
     QCOMPARE(ThemeManager::instance().kind(), ThemeKind::Dark);
+}
+
+// Rows get their labels when the user first reaches them, in any order; an
+// export draws the rows as if every label had been there from the start.
+void TestSceneExporter::rowsReachedFirstExportAlike()
+{
+    const QJsonObject diagram = testDataJson(QStringLiteral("diagram/golden_diagram.json")).object();
+    ERScene untouched;
+    ERScene reached;
+    untouched.loadFromJson(diagram);
+    reached.loadFromJson(diagram);
+    int rowsReached = 0;
+    for (EntityItem* entity : reached.entityItems()) {
+        // The last row first, then the first: made against row order.
+        for (int row : {entity->attributeCount() - 1, 0}) {
+            if (row >= 0 && entity->nameLabel(row))
+                ++rowsReached;
+        }
+    }
+    QVERIFY(rowsReached > 4);
+    const QByteArray svg = SceneExporter::renderSvg(&untouched);
+    QVERIFY(svg.contains("<path"));
+    QCOMPARE(SceneExporter::renderSvg(&reached), svg);
+    QCOMPARE(SceneExporter::renderSvg(&untouched), svg);
 }
 
 QUILLMAP_TEST_MAIN(TestSceneExporter)

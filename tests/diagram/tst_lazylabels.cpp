@@ -3,6 +3,7 @@
 // geometry, nor to hit-testing and rubber-band selection, nor to the
 // pictures on screen and in an export, nor to the diagram's JSON; and the
 // building itself changes nothing either.
+#include "app/thememanager.h"
 #include "common/testmain.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
@@ -17,6 +18,7 @@
 #include <QPainter>
 #include <QRandomGenerator>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTextDocument>
 
@@ -120,6 +122,17 @@ QStringList hits(const QGraphicsScene& scene, const QRectF& area)
     return found;
 }
 
+// How many row labels the entities of a scene hold as items.
+int rowLabelItems(const ERScene& scene)
+{
+    int count = 0;
+    for (const EntityItem* entity : scene.entityItems()) {
+        for (const QGraphicsItem* child : entity->childItems())
+            count += dynamic_cast<const SingleLineTextItem*>(child) && child != entity->titleLabel() ? 1 : 0;
+    }
+    return count;
+}
+
 } // namespace
 
 class TestLazyLabels : public QObject
@@ -129,6 +142,8 @@ class TestLazyLabels : public QObject
 private slots:
     void generatedLabelsLookTheSame();
     void diagramsLookTheSame();
+    void rowsWithoutLabelsLookTheSame_data();
+    void rowsWithoutLabelsLookTheSame();
     void labelsStayLazyUntilNeeded();
     void documentMadeThroughTheBaseClass();
 };
@@ -223,6 +238,65 @@ void TestLazyLabels::diagramsLookTheSame()
     }
     for (const SingleLineTextItem* label : lazyLabels)
         QVERIFY(!label->hasDocument());
+}
+
+void TestLazyLabels::rowsWithoutLabelsLookTheSame_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("dark");
+    QTest::addColumn<QString>("edit");
+    QTest::newRow("every row") << int(EntityItem::FullMode) << false << QString();
+    QTest::newRow("every row, dark") << int(EntityItem::FullMode) << true << QString();
+    QTest::newRow("key and foreign-key rows") << int(EntityItem::NamePrimaryForeignMode) << false << QString();
+    QTest::newRow("key rows, dark") << int(EntityItem::NamePrimaryMode) << true << QString();
+    QTest::newRow("row moved") << int(EntityItem::FullMode) << false << QStringLiteral("move");
+    QTest::newRow("row removed") << int(EntityItem::FullMode) << false << QStringLiteral("remove");
+    QTest::newRow("row renamed, longer") << int(EntityItem::FullMode) << false << QStringLiteral("rename");
+    QTest::newRow("row made a key") << int(EntityItem::FullMode) << true << QStringLiteral("key");
+}
+
+// Rows nobody has used are drawn by their entity; the picture is the one
+// their labels paint, on screen and in an export.
+void TestLazyLabels::rowsWithoutLabelsLookTheSame()
+{
+    QFETCH(int, mode);
+    QFETCH(bool, dark);
+    QFETCH(QString, edit);
+    ThemeManager::instance().setTheme(dark ? ThemeKind::Dark : ThemeKind::Light);
+    const auto lightAgain = qScopeGuard([] { ThemeManager::instance().setTheme(ThemeKind::Light); });
+    const QJsonObject diagram = testDataJson(QStringLiteral("diagram/golden_diagram.json")).object();
+    Canvas drawn;
+    Canvas labelled;
+    QVERIFY(drawn.exposed && labelled.exposed);
+    for (Canvas* c : {&drawn, &labelled}) {
+        c->scene->loadFromJson(diagram);
+        for (EntityItem* entity : c->scene->entityItems())
+            entity->setDisplayMode(mode);
+    }
+    QVERIFY(labelsOf(*labelled.scene).size() > 10);
+    // The same edit of each entity, with and without labels.
+    for (Canvas* c : {&drawn, &labelled}) {
+        for (EntityItem* entity : c->scene->entityItems()) {
+            const int last = entity->attributeCount() - 1;
+            if (edit == QLatin1String("move"))
+                entity->moveAttribute(last, 0);
+            else if (edit == QLatin1String("remove") && last > 0)
+                entity->removeAttribute(entity->attributeName(0));
+            else if (edit == QLatin1String("rename"))
+                entity->setAttributeName(last, entity->attributeName(last) + QStringLiteral("_and_more"));
+            else if (edit == QLatin1String("key"))
+                entity->setAttributeKeyFlags(last, true, false);
+        }
+    }
+    QCOMPARE(rowLabelItems(*drawn.scene), 0);
+
+    const QRectF bounds = labelled.scene->contentBoundingRect();
+    for (Canvas* c : {&drawn, &labelled})
+        c->view->fitInView(bounds);
+    QVERIFY(onScreen(*drawn.view) == onScreen(*labelled.view));
+    QVERIFY(exported(*drawn.scene, bounds) == exported(*labelled.scene, bounds));
+    QCOMPARE(rowLabelItems(*drawn.scene), 0);
+    QCOMPARE(drawn.scene->toJson(), labelled.scene->toJson());
 }
 
 void TestLazyLabels::labelsStayLazyUntilNeeded()
