@@ -312,7 +312,9 @@ private:
         double length = 0.0;
         for (int k : marked) {
             const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-            length += std::hypot(m_nodes.at(e.second).x - m_nodes.at(e.first).x, m_nodes.at(e.second).y - m_nodes.at(e.first).y);
+            const double dx = m_nodes.at(e.second).x - m_nodes.at(e.first).x;
+            const double dy = m_nodes.at(e.second).y - m_nodes.at(e.first).y;
+            length += std::sqrt(dx * dx + dy * dy);
         }
         return length;
     }
@@ -326,10 +328,9 @@ private:
         return false;
     }
 
-    // Crossings of edge k's likely route with those of the other edges
-    // (with skipMarkedBelow, not with marked edges listed before it), and
+    // Crossings of edge k's likely route with those of the other edges and
     // its passes through other boxes, weighted.
-    int edgeCost(int k, bool skipMarkedBelow)
+    int edgeCost(int k)
     {
         int crossings = 0;
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
@@ -341,7 +342,7 @@ private:
         const double top = std::min(p1.y, p2.y);
         const double bottom = std::max(p1.y, p2.y);
         m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
-            if (f == k || (skipMarkedBelow && m_mark[static_cast<size_t>(f)] && f < k))
+            if (f == k)
                 return;
             const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
             if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
@@ -369,11 +370,79 @@ private:
         return crossings;
     }
 
+    // edgeCost of a marked edge while nodes a and b stand at each other's
+    // places and the grids still list them and the marked edges where they
+    // were: the grids serve for everything that did not move, and the
+    // moved boxes are looked at directly. Crossings with other marked edges
+    // are left to the caller.
+    int movedEdgeCost(int k, int a, int b, const LikelyRoute& route)
+    {
+        int crossings = 0;
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        const Point p1 = at(e.first);
+        const Point p2 = at(e.second);
+        const double left = std::min(p1.x, p2.x);
+        const double right = std::max(p1.x, p2.x);
+        const double top = std::min(p1.y, p2.y);
+        const double bottom = std::max(p1.y, p2.y);
+        m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
+            if (m_mark[static_cast<size_t>(f)])
+                return;
+            const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
+            if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                return;
+            const Point q1 = at(o.first);
+            const Point q2 = at(o.second);
+            if (std::max(q1.x, q2.x) <= left || std::min(q1.x, q2.x) >= right || std::max(q1.y, q2.y) <= top
+                || std::min(q1.y, q2.y) >= bottom)
+                return;
+            crossings += routesCross(route, m_routes[static_cast<size_t>(f)]);
+        });
+        auto box = [&](int v) {
+            const LayoutNode& node = m_nodes.at(v);
+            const double hw = node.width / 2.0;
+            const double hh = node.height / 2.0;
+            if (node.x + hw < left || node.x - hw > right || node.y + hh < top || node.y - hh > bottom)
+                return;
+            if (routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
+                crossings += ThroughBoxWeight;
+        };
+        m_nodeGrid.visit(left, top, right, bottom, [&](int v) {
+            if (v != e.first && v != e.second && v != a && v != b)
+                box(v);
+        });
+        for (int v : {a, b}) {
+            if (v != e.first && v != e.second)
+                box(v);
+        }
+        return crossings;
+    }
+
+    // Whether node v, moved to where its partner stood, keeps the gaps to
+    // every node but the two that trade places (the grid still lists them
+    // where they were).
+    bool clearAt(int v, int a, int b)
+    {
+        const LayoutNode& node = m_nodes.at(v);
+        bool clear = true;
+        const double reachX = node.width / 2.0 + m_gapX;
+        const double reachY = node.height / 2.0 + m_gapY;
+        m_nodeGrid.visit(node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
+            if (u == a || u == b || !clear)
+                return;
+            const LayoutNode& other = m_nodes.at(u);
+            if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
+                && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
+                clear = false;
+        });
+        return clear;
+    }
+
     // edgeCost against all, as the nodes stand before the swap tried now.
     int cachedCost(int k)
     {
         if (m_costRound[static_cast<size_t>(k)] != m_round) {
-            m_cost[static_cast<size_t>(k)] = edgeCost(k, false);
+            m_cost[static_cast<size_t>(k)] = edgeCost(k);
             m_costRound[static_cast<size_t>(k)] = m_round;
         }
         return m_cost[static_cast<size_t>(k)];
@@ -398,58 +467,12 @@ private:
         return cost;
     }
 
-    // The cost of the marked edges, counting each pair of them once;
-    // counting stops once it passes enough (when not negative).
-    int measureMarked(const std::vector<int>& marked, int enough = -1)
-    {
-        int crossings = 0;
-        for (int k : marked) {
-            if (enough >= 0 && crossings > enough)
-                break;
-            crossings += edgeCost(k, true);
-        }
-        return crossings;
-    }
-
-    // Whether node v standing at its current place keeps the gaps to every
-    // node but itself.
-    bool clearOfOthers(int v)
-    {
-        const LayoutNode& node = m_nodes.at(v);
-        bool clear = true;
-        const double reachX = node.width / 2.0 + m_gapX;
-        const double reachY = node.height / 2.0 + m_gapY;
-        m_nodeGrid.visit(node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
-            if (u == v || !clear)
-                return;
-            const LayoutNode& other = m_nodes.at(u);
-            if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
-                && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
-                clear = false;
-        });
-        return clear;
-    }
-
     // The longer side of the nodes' bounding box over the shorter one.
     double elongation() const
     {
         const QRectF box = nodesBoundingRect(m_nodes);
         const double shorter = std::min(box.width(), box.height());
         return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1e9;
-    }
-
-    // Trades the places and keeps the grids up to date.
-    void swapListed(int a, int b, const std::vector<int>& marked)
-    {
-        for (int k : marked)
-            m_edgeGrid.remove(k);
-        m_nodeGrid.remove(a);
-        m_nodeGrid.remove(b);
-        swapPlaces(a, b);
-        for (int k : marked)
-            insertEdge(k);
-        insertNode(a);
-        insertNode(b);
     }
 
     void swapPlaces(int a, int b)
@@ -460,7 +483,8 @@ private:
 
     bool trySwap(int a, int b)
     {
-        std::vector<int> marked;
+        std::vector<int>& marked = m_marked;
+        marked.clear();
         for (int v : {a, b}) {
             for (int k : m_incident[static_cast<size_t>(v)]) {
                 if (!m_mark[static_cast<size_t>(k)]) {
@@ -474,24 +498,44 @@ private:
         const double lengthBefore = markedLength(marked);
         swapPlaces(a, b);
         const double lengthAfter = markedLength(marked);
-        swapPlaces(a, b);
         bool keep = false;
-        if (lengthAfter < LongerAtMost * lengthBefore) {
-            swapListed(a, b, marked);
-            const bool clear = clearOfOthers(a) && clearOfOthers(b);
-            swapListed(a, b, marked);
-            if (clear) {
-                const int before = markedCostNow(marked);
-                swapListed(a, b, marked);
-                // Counting stops once the swap is known to lose.
-                const int after = measureMarked(marked, before);
-                keep = (after < before || (after == before && lengthAfter < ShorterBy * lengthBefore))
-                    && elongation() <= m_longestSide;
-                if (keep)
-                    ++m_round; // the cached costs are out of date
-                else
-                    swapListed(a, b, marked);
+        if (lengthAfter < LongerAtMost * lengthBefore && clearAt(a, a, b) && clearAt(b, a, b)
+            && elongation() <= m_longestSide) {
+            swapPlaces(a, b);
+            const int before = markedCostNow(marked);
+            swapPlaces(a, b);
+            // Counting stops once the swap is known to lose.
+            std::vector<LikelyRoute>& routes = m_movedRoutes;
+            routes.clear();
+            for (int k : marked) {
+                const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+                routes.push_back(likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second)));
             }
+            int after = 0;
+            for (size_t i = 0; i < marked.size() && after <= before; ++i) {
+                after += movedEdgeCost(marked[i], a, b, routes[i]);
+                const LayoutEdge& e = m_edges[static_cast<size_t>(marked[i])];
+                for (size_t j = i + 1; j < marked.size(); ++j) {
+                    const LayoutEdge& o = m_edges[static_cast<size_t>(marked[j])];
+                    if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                        continue;
+                    after += routesCross(routes[i], routes[j]);
+                }
+            }
+            keep = after < before || (after == before && lengthAfter < ShorterBy * lengthBefore);
+        }
+        if (keep) {
+            for (int k : marked) {
+                m_edgeGrid.remove(k);
+                insertEdge(k);
+            }
+            for (int v : {a, b}) {
+                m_nodeGrid.remove(v);
+                insertNode(v);
+            }
+            ++m_round; // the cached costs are out of date
+        } else {
+            swapPlaces(a, b);
         }
         for (int k : marked)
             m_mark[static_cast<size_t>(k)] = 0;
@@ -509,6 +553,8 @@ private:
     std::vector<unsigned> m_costRound;  // the round each cost was measured in
     unsigned m_round = 1;
     std::vector<LikelyRoute> m_routes; // of the edges as listed in the grid
+    std::vector<int> m_marked;         // working lists of trySwap
+    std::vector<LikelyRoute> m_movedRoutes;
     CellGrid m_edgeGrid;
     CellGrid m_nodeGrid;
 };

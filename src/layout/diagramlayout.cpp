@@ -2,10 +2,75 @@
 
 #include "layout/componentlayout.h"
 #include "layout/crossingswaps.h"
+#include "layout/routepreview.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+namespace {
+
+// The styles a group with hubs is placed in, the plain one first.
+const HubLayoutStyle Styles[] = {
+    {},
+    {true, 1.0, true},
+    {true, 1.0, false},
+    {true, 3.0, false},
+};
+
+// Groups with more edges than this are placed in the plain style only: the
+// previews of their routes would cost more than the layout.
+constexpr int PreviewedEdgesAtMost = 150;
+// A placement may not draw the group out further than this (or than the
+// plain placement, when that is longer).
+constexpr double MostElongated = 1.9;
+
+double elongation(const LayoutNodes& nodes)
+{
+    const QRectF box = nodesBoundingRect(nodes);
+    const double shorter = std::min(box.width(), box.height());
+    return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1.0;
+}
+
+// Lays out one connected group in a style; then boxes may trade places
+// where the lines between them cross less, keeping at least the gaps the
+// hub layout leaves.
+void placeInStyle(LayoutNodes& nodes, const LayoutEdges& edges, const HubLayoutStyle& style)
+{
+    layoutComponent(nodes, edges, style);
+    reduceCrossingsBySwaps(nodes, edges, 52.0, 40.0);
+}
+
+// Lays out one connected group. A group with hubs whose plain placement
+// leaves crossings is placed in every style, and the placement whose
+// previewed routes cross least wins (the earlier on a tie).
+void placeComponent(LayoutNodes& nodes, const LayoutEdges& edges)
+{
+    const LayoutNodes start = nodes;
+    placeInStyle(nodes, edges, Styles[0]);
+    if (edges.size() < 2 || edges.size() > PreviewedEdgesAtMost)
+        return;
+    LayoutNodes probe = start;
+    buildAdjacency(probe, edges);
+    if (findHubs(probe).isEmpty())
+        return; // the styles differ only in the hub layout
+    int best = previewRouteCrossings(nodes, edges);
+    const double longest = std::max(MostElongated, elongation(nodes));
+    LayoutNodes candidate;
+    for (size_t s = 1; s < std::size(Styles) && best > 0; ++s) {
+        candidate = start;
+        placeInStyle(candidate, edges, Styles[s]);
+        if (elongation(candidate) > longest)
+            continue;
+        const int crossings = previewRouteCrossings(candidate, edges);
+        if (crossings < best) {
+            best = crossings;
+            nodes = candidate;
+        }
+    }
+}
+
+} // namespace
 
 QList<LayoutComponent> findLayoutComponents(int nodeCount, const LayoutEdges& edges)
 {
@@ -95,10 +160,7 @@ QList<LayoutComponent> layoutDiagramNodes(LayoutNodes& nodes, const LayoutEdges&
         local.reserve(component.members.size());
         for (int m : std::as_const(component.members))
             local.append(nodes.at(m));
-        layoutComponent(local, localEdges.at(c));
-        // Boxes may trade places where the lines between them cross less;
-        // they keep at least the gaps the hub layout leaves.
-        reduceCrossingsBySwaps(local, localEdges.at(c), 52.0, 40.0);
+        placeComponent(local, localEdges.at(c));
         component.bounds = nodesBoundingRect(local);
         for (qsizetype i = 0; i < component.members.size(); ++i) {
             LayoutNode& target = nodes[component.members.at(i)];
