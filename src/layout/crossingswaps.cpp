@@ -19,6 +19,13 @@ constexpr int SmallUpTo = 80;
 constexpr double ShorterBy = 0.9;
 constexpr int ThroughBoxWeight = 2;
 constexpr double LongerAtMost = 1.12;
+// The room between a node moved beside another and that other.
+constexpr double BesideGapX = 108.0;
+constexpr double BesideGapY = 78.0;
+// Nodes with more edges than this get no more neighbours beside them: their
+// sides are crowded already, and the routes there go other ways than the
+// likely ones.
+constexpr int BesideEdgesAtMost = 6;
 // A swap may not draw the component out beyond this (or beyond what it
 // was, when it was already longer).
 constexpr double MostElongated = 1.9;
@@ -30,58 +37,90 @@ struct Point
 };
 
 // The route an edge is likely to get: out of the sides that face each
-// other and across half way, three axis-parallel pieces (some may be empty).
+// other and across half way, three axis-parallel pieces, kept as its
+// horizontal and its vertical pieces of non-zero length (each with its low
+// and high end along its run).
+struct Piece
+{
+    double at;  // y of a horizontal piece, x of a vertical one
+    double low; // along the piece
+    double high;
+};
+
 struct LikelyRoute
 {
-    Point p[4];
+    Piece flat[2];
+    Piece upright[2];
+    int flats = 0;
+    int uprights = 0;
+    double left, top, right, bottom; // the bounding box
+
+    void add(bool horizontal, double at, double from, double to)
+    {
+        if (from == to)
+            return;
+        const Piece piece{at, std::min(from, to), std::max(from, to)};
+        if (horizontal)
+            flat[flats++] = piece;
+        else
+            upright[uprights++] = piece;
+    }
 };
 
 LikelyRoute likelyRoute(const LayoutNode& a, const LayoutNode& b)
 {
     const double gapX = std::abs(b.x - a.x) - (a.width + b.width) / 2.0;
     const double gapY = std::abs(b.y - a.y) - (a.height + b.height) / 2.0;
+    LikelyRoute route;
+    route.left = std::min(a.x, b.x);
+    route.right = std::max(a.x, b.x);
+    route.top = std::min(a.y, b.y);
+    route.bottom = std::max(a.y, b.y);
     if (gapX >= gapY) {
         const double mx = (a.x + b.x) / 2.0;
-        return {{{a.x, a.y}, {mx, a.y}, {mx, b.y}, {b.x, b.y}}};
+        route.add(true, a.y, a.x, mx);
+        route.add(false, mx, a.y, b.y);
+        route.add(true, b.y, mx, b.x);
+    } else {
+        const double my = (a.y + b.y) / 2.0;
+        route.add(false, a.x, a.y, my);
+        route.add(true, my, a.x, b.x);
+        route.add(false, b.x, my, b.y);
     }
-    const double my = (a.y + b.y) / 2.0;
-    return {{{a.x, a.y}, {a.x, my}, {b.x, my}, {b.x, b.y}}};
+    return route;
 }
 
-// Crossings of two axis-parallel pieces (one horizontal, one vertical,
-// each meeting the other strictly inside).
-bool piecesCross(const Point& a1, const Point& a2, const Point& b1, const Point& b2)
+// Crossings of a horizontal and a vertical piece, each meeting the other
+// strictly inside.
+inline bool piecesCross(const Piece& flat, const Piece& upright)
 {
-    const bool aFlat = a1.y == a2.y && a1.x != a2.x;
-    const bool aUpright = a1.x == a2.x && a1.y != a2.y;
-    const bool bFlat = b1.y == b2.y && b1.x != b2.x;
-    const bool bUpright = b1.x == b2.x && b1.y != b2.y;
-    if (aFlat && bUpright)
-        return std::min(a1.x, a2.x) < b1.x && b1.x < std::max(a1.x, a2.x) && std::min(b1.y, b2.y) < a1.y
-            && a1.y < std::max(b1.y, b2.y);
-    if (aUpright && bFlat)
-        return piecesCross(b1, b2, a1, a2);
-    return false;
+    return flat.low < upright.at && upright.at < flat.high && upright.low < flat.at && flat.at < upright.high;
 }
 
 int routesCross(const LikelyRoute& r, const LikelyRoute& o)
 {
     int crossings = 0;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            if (piecesCross(r.p[i], r.p[i + 1], o.p[j], o.p[j + 1]))
-                ++crossings;
-        }
+    for (int i = 0; i < r.flats; ++i) {
+        for (int j = 0; j < o.uprights; ++j)
+            crossings += piecesCross(r.flat[i], o.upright[j]);
+    }
+    for (int i = 0; i < o.flats; ++i) {
+        for (int j = 0; j < r.uprights; ++j)
+            crossings += piecesCross(o.flat[i], r.upright[j]);
     }
     return crossings;
 }
 
 bool routeMeetsBox(const LikelyRoute& r, double x0, double y0, double x1, double y1)
 {
-    for (int i = 0; i < 3; ++i) {
-        const Point& a = r.p[i];
-        const Point& b = r.p[i + 1];
-        if (std::max(a.x, b.x) > x0 && std::min(a.x, b.x) < x1 && std::max(a.y, b.y) > y0 && std::min(a.y, b.y) < y1)
+    for (int i = 0; i < r.flats; ++i) {
+        const Piece& p = r.flat[i];
+        if (p.at > y0 && p.at < y1 && p.high > x0 && p.low < x1)
+            return true;
+    }
+    for (int i = 0; i < r.uprights; ++i) {
+        const Piece& p = r.upright[i];
+        if (p.at > x0 && p.at < x1 && p.high > y0 && p.low < y1)
             return true;
     }
     return false;
@@ -180,8 +219,9 @@ private:
 class SwapSearch
 {
 public:
-    SwapSearch(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY)
+    SwapSearch(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY, bool freePlaces)
         : m_nodes(nodes)
+        , m_freePlaces(freePlaces)
         , m_gapX(gapX)
         , m_gapY(gapY)
     {
@@ -239,6 +279,10 @@ public:
                     if (trySwap(a, b))
                         moved = true;
                 }
+                // Still crossing: perhaps a free place beside one of its
+                // neighbours suits it better.
+                if (m_freePlaces && troubled(a) && tryFreePlaces(a))
+                    moved = true;
             }
             any = any || moved;
             if (!moved)
@@ -411,10 +455,10 @@ private:
             if (v != e.first && v != e.second && v != a && v != b)
                 box(v);
         });
-        for (int v : {a, b}) {
-            if (v != e.first && v != e.second)
-                box(v);
-        }
+        if (a != e.first && a != e.second)
+            box(a);
+        if (b != a && b != e.first && b != e.second)
+            box(b);
         return crossings;
     }
 
@@ -481,68 +525,140 @@ private:
         std::swap(m_nodes[a].y, m_nodes[b].y);
     }
 
-    bool trySwap(int a, int b)
+    // Marks the edges of nodes a and b (b may be a) and lists them.
+    void markEdges(int a, int b)
     {
-        std::vector<int>& marked = m_marked;
-        marked.clear();
+        m_marked.clear();
         for (int v : {a, b}) {
             for (int k : m_incident[static_cast<size_t>(v)]) {
                 if (!m_mark[static_cast<size_t>(k)]) {
                     m_mark[static_cast<size_t>(k)] = 1;
-                    marked.push_back(k);
+                    m_marked.push_back(k);
                 }
             }
         }
+    }
+
+    void unmarkEdges()
+    {
+        for (int k : m_marked)
+            m_mark[static_cast<size_t>(k)] = 0;
+    }
+
+    // The cost of the marked edges with nodes a and b where they stand now
+    // while the grids still list them where they were; counting stops once
+    // it passes enough.
+    int movedCost(int a, int b, int enough)
+    {
+        std::vector<LikelyRoute>& routes = m_movedRoutes;
+        routes.clear();
+        for (int k : m_marked) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            routes.push_back(likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second)));
+        }
+        int cost = 0;
+        for (size_t i = 0; i < m_marked.size() && cost <= enough; ++i) {
+            cost += movedEdgeCost(m_marked[i], a, b, routes[i]);
+            const LayoutEdge& e = m_edges[static_cast<size_t>(m_marked[i])];
+            for (size_t j = i + 1; j < m_marked.size(); ++j) {
+                const LayoutEdge& o = m_edges[static_cast<size_t>(m_marked[j])];
+                if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                    continue;
+                cost += routesCross(routes[i], routes[j]);
+            }
+        }
+        return cost;
+    }
+
+    // Brings the grids up to date after nodes a and b (b may be a) moved.
+    void settle(int a, int b)
+    {
+        for (int k : m_marked) {
+            m_edgeGrid.remove(k);
+            insertEdge(k);
+        }
+        for (int v : {a, b}) {
+            m_nodeGrid.remove(v);
+            insertNode(v);
+            if (a == b)
+                break;
+        }
+        ++m_round; // the cached costs are out of date
+    }
+
+    bool trySwap(int a, int b)
+    {
+        markEdges(a, b);
         // Lines much longer after the swap seldom pay: those swaps are not
         // measured at all.
-        const double lengthBefore = markedLength(marked);
+        const double lengthBefore = markedLength(m_marked);
         swapPlaces(a, b);
-        const double lengthAfter = markedLength(marked);
+        const double lengthAfter = markedLength(m_marked);
         bool keep = false;
         if (lengthAfter < LongerAtMost * lengthBefore && clearAt(a, a, b) && clearAt(b, a, b)
             && elongation() <= m_longestSide) {
             swapPlaces(a, b);
-            const int before = markedCostNow(marked);
+            const int before = markedCostNow(m_marked);
             swapPlaces(a, b);
-            // Counting stops once the swap is known to lose.
-            std::vector<LikelyRoute>& routes = m_movedRoutes;
-            routes.clear();
-            for (int k : marked) {
-                const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-                routes.push_back(likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second)));
-            }
-            int after = 0;
-            for (size_t i = 0; i < marked.size() && after <= before; ++i) {
-                after += movedEdgeCost(marked[i], a, b, routes[i]);
-                const LayoutEdge& e = m_edges[static_cast<size_t>(marked[i])];
-                for (size_t j = i + 1; j < marked.size(); ++j) {
-                    const LayoutEdge& o = m_edges[static_cast<size_t>(marked[j])];
-                    if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
-                        continue;
-                    after += routesCross(routes[i], routes[j]);
-                }
-            }
+            const int after = movedCost(a, b, before);
             keep = after < before || (after == before && lengthAfter < ShorterBy * lengthBefore);
         }
-        if (keep) {
-            for (int k : marked) {
-                m_edgeGrid.remove(k);
-                insertEdge(k);
-            }
-            for (int v : {a, b}) {
-                m_nodeGrid.remove(v);
-                insertNode(v);
-            }
-            ++m_round; // the cached costs are out of date
-        } else {
+        if (keep)
+            settle(a, b);
+        else
             swapPlaces(a, b);
+        unmarkEdges();
+        return keep;
+    }
+
+    // Moves node a to the first free place beside one of its neighbours
+    // (to its left, right, above or below, at the distances the hub layout
+    // keeps) where its lines cross less; true when it moved.
+    bool tryFreePlaces(int a)
+    {
+        markEdges(a, a);
+        const int before = markedCostNow(m_marked);
+        const double lengthBefore = markedLength(m_marked);
+        LayoutNode& node = m_nodes[a];
+        const double oldX = node.x;
+        const double oldY = node.y;
+        bool keep = false;
+        for (int k : m_incident[static_cast<size_t>(a)]) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            const int other = e.first == a ? e.second : e.first;
+            if (static_cast<int>(m_incident[static_cast<size_t>(other)].size()) > BesideEdgesAtMost)
+                continue;
+            const LayoutNode& beside = m_nodes.at(other);
+            const double dx = (beside.width + node.width) / 2.0 + BesideGapX;
+            const double dy = (beside.height + node.height) / 2.0 + BesideGapY;
+            const Point places[4] = {{beside.x - dx, beside.y}, {beside.x + dx, beside.y},
+                                     {beside.x, beside.y - dy}, {beside.x, beside.y + dy}};
+            for (const Point& place : places) {
+                node.x = place.x;
+                node.y = place.y;
+                if (!clearAt(a, a, a) || elongation() > m_longestSide
+                    || markedLength(m_marked) > LongerAtMost * lengthBefore)
+                    continue;
+                if (movedCost(a, a, before - 1) < before) {
+                    keep = true;
+                    break;
+                }
+            }
+            if (keep)
+                break;
         }
-        for (int k : marked)
-            m_mark[static_cast<size_t>(k)] = 0;
+        if (keep) {
+            settle(a, a);
+        } else {
+            node.x = oldX;
+            node.y = oldY;
+        }
+        unmarkEdges();
         return keep;
     }
 
     LayoutNodes& m_nodes;
+    bool m_freePlaces;
     double m_gapX;
     double m_gapY;
     std::vector<LayoutEdge> m_edges;
@@ -561,9 +677,10 @@ private:
 
 } // namespace
 
-void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY, int maxNodes)
+void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY, bool freePlaces,
+                            int maxNodes)
 {
     if (nodes.size() < 3 || nodes.size() > maxNodes)
         return;
-    SwapSearch(nodes, edges, gapX, gapY).run();
+    SwapSearch(nodes, edges, gapX, gapY, freePlaces).run();
 }

@@ -10,15 +10,27 @@
 
 namespace {
 
-// The styles a group with hubs is placed in, the plain one first.
-const HubLayoutStyle Styles[] = {
-    {},
-    {true, 1.0, true},
-    {true, 1.0, false},
-    {true, 3.0, false},
+// The ways a group is placed, the plain one first, in pairs of one style
+// of the hub layout: the swaps afterwards may only trade places, or may
+// also move a node to a free place beside a neighbour.
+struct Placement
+{
+    HubLayoutStyle style;
+    bool freePlaces = false;
 };
 
-// Groups with more edges than this are placed in the plain style only: the
+const Placement Placements[] = {
+    {{}, false},
+    {{}, true},
+    {{true, 1.0, true}, false},
+    {{true, 1.0, true}, true},
+    {{true, 1.0, false}, false},
+    {{true, 1.0, false}, true},
+    {{true, 3.0, false}, false},
+    {{true, 3.0, false}, true},
+};
+
+// Groups with more edges than this are placed the plain way only: the
 // previews of their routes would cost more than the layout.
 constexpr int PreviewedEdgesAtMost = 150;
 // A placement may not draw the group out further than this (or than the
@@ -32,34 +44,39 @@ double elongation(const LayoutNodes& nodes)
     return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1.0;
 }
 
-// Lays out one connected group in a style; then boxes may trade places
-// where the lines between them cross less, keeping at least the gaps the
-// hub layout leaves.
-void placeInStyle(LayoutNodes& nodes, const LayoutEdges& edges, const HubLayoutStyle& style)
+// Boxes trade places where the lines between them cross less, keeping at
+// least the gaps the hub layout leaves.
+void swapPlaces(LayoutNodes& nodes, const LayoutEdges& edges, bool freePlaces)
 {
-    layoutComponent(nodes, edges, style);
-    reduceCrossingsBySwaps(nodes, edges, 52.0, 40.0);
+    reduceCrossingsBySwaps(nodes, edges, 52.0, 40.0, freePlaces);
 }
 
-// Lays out one connected group. A group with hubs whose plain placement
-// leaves crossings is placed in every style, and the placement whose
-// previewed routes cross least wins (the earlier on a tie).
+// Lays out one connected group. Unless the plain placement's previewed
+// routes cross nothing, a small group is placed in the other ways too (a
+// group without hubs only with free places, as the styles differ only in
+// the hub layout), and the placement whose previewed routes cross least
+// wins, the earlier on a tie.
 void placeComponent(LayoutNodes& nodes, const LayoutEdges& edges)
 {
     const LayoutNodes start = nodes;
-    placeInStyle(nodes, edges, Styles[0]);
+    layoutComponent(nodes, edges, Placements[0].style);
+    LayoutNodes laidOut = nodes; // before the swaps, in the style of the pair
+    swapPlaces(nodes, edges, Placements[0].freePlaces);
     if (edges.size() < 2 || edges.size() > PreviewedEdgesAtMost)
         return;
     LayoutNodes probe = start;
     buildAdjacency(probe, edges);
-    if (findHubs(probe).isEmpty())
-        return; // the styles differ only in the hub layout
+    const size_t tried = findHubs(probe).isEmpty() ? 2 : std::size(Placements);
     int best = previewRouteCrossings(nodes, edges);
     const double longest = std::max(MostElongated, elongation(nodes));
     LayoutNodes candidate;
-    for (size_t s = 1; s < std::size(Styles) && best > 0; ++s) {
-        candidate = start;
-        placeInStyle(candidate, edges, Styles[s]);
+    for (size_t p = 1; p < tried && best > 0; ++p) {
+        if (p % 2 == 0) {
+            laidOut = start;
+            layoutComponent(laidOut, edges, Placements[p].style);
+        }
+        candidate = laidOut;
+        swapPlaces(candidate, edges, Placements[p].freePlaces);
         if (elongation(candidate) > longest)
             continue;
         const int crossings = previewRouteCrossings(candidate, edges);
