@@ -10,9 +10,10 @@
 
 namespace {
 
-// The ways a group is placed, the plain one first, in pairs of one style
-// of the hub layout: the swaps afterwards may only trade places, or may
-// also move a node to a free place beside a neighbour.
+// The ways a group is placed, the plain one first: a style of the hub
+// layout, and whether the swaps afterwards may also move a node to a free
+// place beside a neighbour. A group without hubs is placed only in the
+// first two, as the styles differ only in the hub layout.
 struct Placement
 {
     HubLayoutStyle style;
@@ -52,15 +53,14 @@ void swapPlaces(LayoutNodes& nodes, const LayoutEdges& edges, bool freePlaces)
 }
 
 // Lays out one connected group. Unless the plain placement's previewed
-// routes cross nothing, a small group is placed in the other ways too (a
-// group without hubs only with free places, as the styles differ only in
-// the hub layout), and the placement whose previewed routes cross least
-// wins, the earlier on a tie.
+// routes cross nothing, a small group is placed in the other ways too, and
+// the placement whose previewed routes cross least wins, the earlier on a
+// tie.
 void placeComponent(LayoutNodes& nodes, const LayoutEdges& edges)
 {
     const LayoutNodes start = nodes;
     layoutComponent(nodes, edges, Placements[0].style);
-    LayoutNodes laidOut = nodes; // before the swaps, in the style of the pair
+    LayoutNodes laidOut = nodes; // before the swaps, in the style last laid out
     swapPlaces(nodes, edges, Placements[0].freePlaces);
     if (edges.size() < 2 || edges.size() > PreviewedEdgesAtMost)
         return;
@@ -71,9 +71,12 @@ void placeComponent(LayoutNodes& nodes, const LayoutEdges& edges)
     const double longest = std::max(MostElongated, elongation(nodes));
     LayoutNodes candidate;
     for (size_t p = 1; p < tried && best > 0; ++p) {
-        if (p % 2 == 0) {
+        const HubLayoutStyle& style = Placements[p].style;
+        const HubLayoutStyle& before = Placements[p - 1].style;
+        if (style.followLines != before.followLines || style.sideSlack != before.sideSlack
+            || style.stackByLines != before.stackByLines) {
             laidOut = start;
-            layoutComponent(laidOut, edges, Placements[p].style);
+            layoutComponent(laidOut, edges, style);
         }
         candidate = laidOut;
         swapPlaces(candidate, edges, Placements[p].freePlaces);
