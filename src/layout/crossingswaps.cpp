@@ -414,12 +414,12 @@ private:
         return crossings;
     }
 
-    // edgeCost of a marked edge while nodes a and b stand at each other's
+    // edgeCost of a marked edge while nodes a and b stand at their new
     // places and the grids still list them and the marked edges where they
     // were: the grids serve for everything that did not move, and the
     // moved boxes are looked at directly. Crossings with other marked edges
-    // are left to the caller.
-    int movedEdgeCost(int k, int a, int b, const LikelyRoute& route)
+    // are left to the caller; counting stops once it passes budget.
+    int movedEdgeCost(int k, int a, int b, const LikelyRoute& route, int budget)
     {
         int crossings = 0;
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
@@ -430,7 +430,7 @@ private:
         const double top = std::min(p1.y, p2.y);
         const double bottom = std::max(p1.y, p2.y);
         m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
-            if (m_mark[static_cast<size_t>(f)])
+            if (crossings > budget || m_mark[static_cast<size_t>(f)])
                 return;
             const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
             if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
@@ -558,7 +558,7 @@ private:
         }
         int cost = 0;
         for (size_t i = 0; i < m_marked.size() && cost <= enough; ++i) {
-            cost += movedEdgeCost(m_marked[i], a, b, routes[i]);
+            cost += movedEdgeCost(m_marked[i], a, b, routes[i], enough - cost);
             const LayoutEdge& e = m_edges[static_cast<size_t>(m_marked[i])];
             for (size_t j = i + 1; j < m_marked.size(); ++j) {
                 const LayoutEdge& o = m_edges[static_cast<size_t>(m_marked[j])];

@@ -33,7 +33,6 @@ struct HubBlockExtent
     double rightColumn = 0.0;
 };
 
-
 // The gap between hub j - 1 and hub j (hub order) standing side by side:
 // the plain gap, or more where the columns facing each other between them
 // need the room (each 108 from its hub, 52 from each other). With the plain
@@ -136,7 +135,6 @@ QList<QList<int>> splitCluster(const LayoutAdjacency& adjacency, const std::vect
     return groups;
 }
 
-
 // The row of each hub (in hub order). Every limit that a prefix of the
 // hubs sets is tried; the rows it gives are measured as their blocks would
 // stand, and the limit whose drawing comes closest to 1.6 : 1 wins (by
@@ -214,7 +212,6 @@ std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrde
     return best;
 }
 
-
 // Where a satellite group would rather stand: the side of its hub its
 // outside lines lead to (-1 left, 1 right, 0 either) and the height they
 // leave at, for the order in its column.
@@ -222,7 +219,6 @@ struct GroupPreference
 {
     int side = 0;
     double y = 0.0;
-    bool outside = false; // whether it has lines beyond its hub at all
 };
 
 // The preferences of the groups as the nodes stand; empty when no group has
@@ -257,7 +253,6 @@ std::vector<GroupPreference> groupPreferences(const LayoutNodes& nodes, const La
         if (count == 0)
             continue;
         any = true;
-        preference.outside = true;
         const double meanX = sumX / count;
         preference.y = sumY / count;
         if (meanX < hub.x - hub.width / 2.0)
@@ -269,7 +264,6 @@ std::vector<GroupPreference> groupPreferences(const LayoutNodes& nodes, const La
         preferences.clear();
     return preferences;
 }
-
 
 // Stands the hubs in rows and the groups in columns beside their hubs. With
 // no preferences each group goes to the lower side of its hub (left on a
@@ -319,7 +313,6 @@ void placeHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<
         for (QList<int>& list : rightLists)
             std::stable_sort(list.begin(), list.end(), byHeight);
     }
-
 
     // Each hub with its columns is a block.
     std::vector<HubBlockExtent> blocks;
