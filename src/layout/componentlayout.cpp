@@ -97,7 +97,7 @@ QList<int> findHubs(const LayoutNodes& nodes)
     return hubs;
 }
 
-void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges)
+void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges, const HubLayoutStyle& style)
 {
     const int n = static_cast<int>(nodes.size());
     if (n == 0)
@@ -110,7 +110,7 @@ void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges)
     }
     const QList<int> hubs = findHubs(nodes);
     if (!hubs.isEmpty()) {
-        layoutHubComponent(nodes, adjacency, edges, hubs);
+        layoutHubComponent(nodes, adjacency, edges, hubs, style);
         settleOverlaps(nodes, HubSettleGapX, HubSettleGapY);
         return;
     }

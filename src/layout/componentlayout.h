@@ -1,5 +1,6 @@
 #pragma once
 
+#include "layout/hublayout.h"
 #include "layout/layoutnode.h"
 
 // Placement of one connected group of entities around the origin. Groups of
@@ -11,7 +12,8 @@
 // ran, no two node rectangles overlap afterwards: the clean-up passes of
 // both layouts run a fixed number of sweeps, and a crowded component that
 // still has boxes on top of one another is swept further until none is.
-void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges);
+// The style is that of the hub layout, when it runs.
+void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges, const HubLayoutStyle& style = {});
 
 // Whether any two node rectangles overlap (touching is no overlap).
 bool hasOverlap(const LayoutNodes& nodes);

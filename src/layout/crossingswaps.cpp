@@ -19,6 +19,13 @@ constexpr int SmallUpTo = 80;
 constexpr double ShorterBy = 0.9;
 constexpr int ThroughBoxWeight = 2;
 constexpr double LongerAtMost = 1.12;
+// The room between a node moved beside another and that other.
+constexpr double BesideGapX = 108.0;
+constexpr double BesideGapY = 78.0;
+// Nodes with more edges than this get no more neighbours beside them: their
+// sides are crowded already, and the routes there go other ways than the
+// likely ones.
+constexpr int BesideEdgesAtMost = 6;
 // A swap may not draw the component out beyond this (or beyond what it
 // was, when it was already longer).
 constexpr double MostElongated = 1.9;
@@ -30,58 +37,90 @@ struct Point
 };
 
 // The route an edge is likely to get: out of the sides that face each
-// other and across half way, three axis-parallel pieces (some may be empty).
+// other and across half way, three axis-parallel pieces, kept as its
+// horizontal and its vertical pieces of non-zero length (each with its low
+// and high end along its run).
+struct Piece
+{
+    double at;  // y of a horizontal piece, x of a vertical one
+    double low; // along the piece
+    double high;
+};
+
 struct LikelyRoute
 {
-    Point p[4];
+    Piece flat[2];
+    Piece upright[2];
+    int flats = 0;
+    int uprights = 0;
+    double left, top, right, bottom; // the bounding box
+
+    void add(bool horizontal, double at, double from, double to)
+    {
+        if (from == to)
+            return;
+        const Piece piece{at, std::min(from, to), std::max(from, to)};
+        if (horizontal)
+            flat[flats++] = piece;
+        else
+            upright[uprights++] = piece;
+    }
 };
 
 LikelyRoute likelyRoute(const LayoutNode& a, const LayoutNode& b)
 {
     const double gapX = std::abs(b.x - a.x) - (a.width + b.width) / 2.0;
     const double gapY = std::abs(b.y - a.y) - (a.height + b.height) / 2.0;
+    LikelyRoute route;
+    route.left = std::min(a.x, b.x);
+    route.right = std::max(a.x, b.x);
+    route.top = std::min(a.y, b.y);
+    route.bottom = std::max(a.y, b.y);
     if (gapX >= gapY) {
         const double mx = (a.x + b.x) / 2.0;
-        return {{{a.x, a.y}, {mx, a.y}, {mx, b.y}, {b.x, b.y}}};
+        route.add(true, a.y, a.x, mx);
+        route.add(false, mx, a.y, b.y);
+        route.add(true, b.y, mx, b.x);
+    } else {
+        const double my = (a.y + b.y) / 2.0;
+        route.add(false, a.x, a.y, my);
+        route.add(true, my, a.x, b.x);
+        route.add(false, b.x, my, b.y);
     }
-    const double my = (a.y + b.y) / 2.0;
-    return {{{a.x, a.y}, {a.x, my}, {b.x, my}, {b.x, b.y}}};
+    return route;
 }
 
-// Crossings of two axis-parallel pieces (one horizontal, one vertical,
-// each meeting the other strictly inside).
-bool piecesCross(const Point& a1, const Point& a2, const Point& b1, const Point& b2)
+// Crossings of a horizontal and a vertical piece, each meeting the other
+// strictly inside.
+inline bool piecesCross(const Piece& flat, const Piece& upright)
 {
-    const bool aFlat = a1.y == a2.y && a1.x != a2.x;
-    const bool aUpright = a1.x == a2.x && a1.y != a2.y;
-    const bool bFlat = b1.y == b2.y && b1.x != b2.x;
-    const bool bUpright = b1.x == b2.x && b1.y != b2.y;
-    if (aFlat && bUpright)
-        return std::min(a1.x, a2.x) < b1.x && b1.x < std::max(a1.x, a2.x) && std::min(b1.y, b2.y) < a1.y
-            && a1.y < std::max(b1.y, b2.y);
-    if (aUpright && bFlat)
-        return piecesCross(b1, b2, a1, a2);
-    return false;
+    return flat.low < upright.at && upright.at < flat.high && upright.low < flat.at && flat.at < upright.high;
 }
 
 int routesCross(const LikelyRoute& r, const LikelyRoute& o)
 {
     int crossings = 0;
-    for (int i = 0; i < 3; ++i) {
-        for (int j = 0; j < 3; ++j) {
-            if (piecesCross(r.p[i], r.p[i + 1], o.p[j], o.p[j + 1]))
-                ++crossings;
-        }
+    for (int i = 0; i < r.flats; ++i) {
+        for (int j = 0; j < o.uprights; ++j)
+            crossings += piecesCross(r.flat[i], o.upright[j]);
+    }
+    for (int i = 0; i < o.flats; ++i) {
+        for (int j = 0; j < r.uprights; ++j)
+            crossings += piecesCross(o.flat[i], r.upright[j]);
     }
     return crossings;
 }
 
 bool routeMeetsBox(const LikelyRoute& r, double x0, double y0, double x1, double y1)
 {
-    for (int i = 0; i < 3; ++i) {
-        const Point& a = r.p[i];
-        const Point& b = r.p[i + 1];
-        if (std::max(a.x, b.x) > x0 && std::min(a.x, b.x) < x1 && std::max(a.y, b.y) > y0 && std::min(a.y, b.y) < y1)
+    for (int i = 0; i < r.flats; ++i) {
+        const Piece& p = r.flat[i];
+        if (p.at > y0 && p.at < y1 && p.high > x0 && p.low < x1)
+            return true;
+    }
+    for (int i = 0; i < r.uprights; ++i) {
+        const Piece& p = r.upright[i];
+        if (p.at > x0 && p.at < x1 && p.high > y0 && p.low < y1)
             return true;
     }
     return false;
@@ -180,8 +219,9 @@ private:
 class SwapSearch
 {
 public:
-    SwapSearch(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY)
+    SwapSearch(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY, bool freePlaces)
         : m_nodes(nodes)
+        , m_freePlaces(freePlaces)
         , m_gapX(gapX)
         , m_gapY(gapY)
     {
@@ -239,6 +279,10 @@ public:
                     if (trySwap(a, b))
                         moved = true;
                 }
+                // Still crossing: perhaps a free place beside one of its
+                // neighbours suits it better.
+                if (m_freePlaces && troubled(a) && tryFreePlaces(a))
+                    moved = true;
             }
             any = any || moved;
             if (!moved)
@@ -312,7 +356,9 @@ private:
         double length = 0.0;
         for (int k : marked) {
             const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-            length += std::hypot(m_nodes.at(e.second).x - m_nodes.at(e.first).x, m_nodes.at(e.second).y - m_nodes.at(e.first).y);
+            const double dx = m_nodes.at(e.second).x - m_nodes.at(e.first).x;
+            const double dy = m_nodes.at(e.second).y - m_nodes.at(e.first).y;
+            length += std::sqrt(dx * dx + dy * dy);
         }
         return length;
     }
@@ -326,10 +372,9 @@ private:
         return false;
     }
 
-    // Crossings of edge k's likely route with those of the other edges
-    // (with skipMarkedBelow, not with marked edges listed before it), and
+    // Crossings of edge k's likely route with those of the other edges and
     // its passes through other boxes, weighted.
-    int edgeCost(int k, bool skipMarkedBelow)
+    int edgeCost(int k)
     {
         int crossings = 0;
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
@@ -341,7 +386,7 @@ private:
         const double top = std::min(p1.y, p2.y);
         const double bottom = std::max(p1.y, p2.y);
         m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
-            if (f == k || (skipMarkedBelow && m_mark[static_cast<size_t>(f)] && f < k))
+            if (f == k)
                 return;
             const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
             if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
@@ -369,11 +414,79 @@ private:
         return crossings;
     }
 
+    // edgeCost of a marked edge while nodes a and b stand at their new
+    // places and the grids still list them and the marked edges where they
+    // were: the grids serve for everything that did not move, and the
+    // moved boxes are looked at directly. Crossings with other marked edges
+    // are left to the caller; counting stops once it passes budget.
+    int movedEdgeCost(int k, int a, int b, const LikelyRoute& route, int budget)
+    {
+        int crossings = 0;
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        const Point p1 = at(e.first);
+        const Point p2 = at(e.second);
+        const double left = std::min(p1.x, p2.x);
+        const double right = std::max(p1.x, p2.x);
+        const double top = std::min(p1.y, p2.y);
+        const double bottom = std::max(p1.y, p2.y);
+        m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
+            if (crossings > budget || m_mark[static_cast<size_t>(f)])
+                return;
+            const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
+            if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                return;
+            const Point q1 = at(o.first);
+            const Point q2 = at(o.second);
+            if (std::max(q1.x, q2.x) <= left || std::min(q1.x, q2.x) >= right || std::max(q1.y, q2.y) <= top
+                || std::min(q1.y, q2.y) >= bottom)
+                return;
+            crossings += routesCross(route, m_routes[static_cast<size_t>(f)]);
+        });
+        auto box = [&](int v) {
+            const LayoutNode& node = m_nodes.at(v);
+            const double hw = node.width / 2.0;
+            const double hh = node.height / 2.0;
+            if (node.x + hw < left || node.x - hw > right || node.y + hh < top || node.y - hh > bottom)
+                return;
+            if (routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
+                crossings += ThroughBoxWeight;
+        };
+        m_nodeGrid.visit(left, top, right, bottom, [&](int v) {
+            if (v != e.first && v != e.second && v != a && v != b)
+                box(v);
+        });
+        if (a != e.first && a != e.second)
+            box(a);
+        if (b != a && b != e.first && b != e.second)
+            box(b);
+        return crossings;
+    }
+
+    // Whether node v, moved to where its partner stood, keeps the gaps to
+    // every node but the two that trade places (the grid still lists them
+    // where they were).
+    bool clearAt(int v, int a, int b)
+    {
+        const LayoutNode& node = m_nodes.at(v);
+        bool clear = true;
+        const double reachX = node.width / 2.0 + m_gapX;
+        const double reachY = node.height / 2.0 + m_gapY;
+        m_nodeGrid.visit(node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
+            if (u == a || u == b || !clear)
+                return;
+            const LayoutNode& other = m_nodes.at(u);
+            if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
+                && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
+                clear = false;
+        });
+        return clear;
+    }
+
     // edgeCost against all, as the nodes stand before the swap tried now.
     int cachedCost(int k)
     {
         if (m_costRound[static_cast<size_t>(k)] != m_round) {
-            m_cost[static_cast<size_t>(k)] = edgeCost(k, false);
+            m_cost[static_cast<size_t>(k)] = edgeCost(k);
             m_costRound[static_cast<size_t>(k)] = m_round;
         }
         return m_cost[static_cast<size_t>(k)];
@@ -398,38 +511,6 @@ private:
         return cost;
     }
 
-    // The cost of the marked edges, counting each pair of them once;
-    // counting stops once it passes enough (when not negative).
-    int measureMarked(const std::vector<int>& marked, int enough = -1)
-    {
-        int crossings = 0;
-        for (int k : marked) {
-            if (enough >= 0 && crossings > enough)
-                break;
-            crossings += edgeCost(k, true);
-        }
-        return crossings;
-    }
-
-    // Whether node v standing at its current place keeps the gaps to every
-    // node but itself.
-    bool clearOfOthers(int v)
-    {
-        const LayoutNode& node = m_nodes.at(v);
-        bool clear = true;
-        const double reachX = node.width / 2.0 + m_gapX;
-        const double reachY = node.height / 2.0 + m_gapY;
-        m_nodeGrid.visit(node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
-            if (u == v || !clear)
-                return;
-            const LayoutNode& other = m_nodes.at(u);
-            if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
-                && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
-                clear = false;
-        });
-        return clear;
-    }
-
     // The longer side of the nodes' bounding box over the shorter one.
     double elongation() const
     {
@@ -438,67 +519,146 @@ private:
         return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1e9;
     }
 
-    // Trades the places and keeps the grids up to date.
-    void swapListed(int a, int b, const std::vector<int>& marked)
-    {
-        for (int k : marked)
-            m_edgeGrid.remove(k);
-        m_nodeGrid.remove(a);
-        m_nodeGrid.remove(b);
-        swapPlaces(a, b);
-        for (int k : marked)
-            insertEdge(k);
-        insertNode(a);
-        insertNode(b);
-    }
-
     void swapPlaces(int a, int b)
     {
         std::swap(m_nodes[a].x, m_nodes[b].x);
         std::swap(m_nodes[a].y, m_nodes[b].y);
     }
 
-    bool trySwap(int a, int b)
+    // Marks the edges of nodes a and b (b may be a) and lists them.
+    void markEdges(int a, int b)
     {
-        std::vector<int> marked;
+        m_marked.clear();
         for (int v : {a, b}) {
             for (int k : m_incident[static_cast<size_t>(v)]) {
                 if (!m_mark[static_cast<size_t>(k)]) {
                     m_mark[static_cast<size_t>(k)] = 1;
-                    marked.push_back(k);
+                    m_marked.push_back(k);
                 }
             }
         }
-        // Lines much longer after the swap seldom pay: those swaps are not
-        // measured at all.
-        const double lengthBefore = markedLength(marked);
-        swapPlaces(a, b);
-        const double lengthAfter = markedLength(marked);
-        swapPlaces(a, b);
-        bool keep = false;
-        if (lengthAfter < LongerAtMost * lengthBefore) {
-            swapListed(a, b, marked);
-            const bool clear = clearOfOthers(a) && clearOfOthers(b);
-            swapListed(a, b, marked);
-            if (clear) {
-                const int before = markedCostNow(marked);
-                swapListed(a, b, marked);
-                // Counting stops once the swap is known to lose.
-                const int after = measureMarked(marked, before);
-                keep = (after < before || (after == before && lengthAfter < ShorterBy * lengthBefore))
-                    && elongation() <= m_longestSide;
-                if (keep)
-                    ++m_round; // the cached costs are out of date
-                else
-                    swapListed(a, b, marked);
+    }
+
+    void unmarkEdges()
+    {
+        for (int k : m_marked)
+            m_mark[static_cast<size_t>(k)] = 0;
+    }
+
+    // The cost of the marked edges with nodes a and b where they stand now
+    // while the grids still list them where they were; counting stops once
+    // it passes enough.
+    int movedCost(int a, int b, int enough)
+    {
+        std::vector<LikelyRoute>& routes = m_movedRoutes;
+        routes.clear();
+        for (int k : m_marked) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            routes.push_back(likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second)));
+        }
+        int cost = 0;
+        for (size_t i = 0; i < m_marked.size() && cost <= enough; ++i) {
+            cost += movedEdgeCost(m_marked[i], a, b, routes[i], enough - cost);
+            const LayoutEdge& e = m_edges[static_cast<size_t>(m_marked[i])];
+            for (size_t j = i + 1; j < m_marked.size(); ++j) {
+                const LayoutEdge& o = m_edges[static_cast<size_t>(m_marked[j])];
+                if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
+                    continue;
+                cost += routesCross(routes[i], routes[j]);
             }
         }
-        for (int k : marked)
-            m_mark[static_cast<size_t>(k)] = 0;
+        return cost;
+    }
+
+    // Brings the grids up to date after nodes a and b (b may be a) moved.
+    void settle(int a, int b)
+    {
+        for (int k : m_marked) {
+            m_edgeGrid.remove(k);
+            insertEdge(k);
+        }
+        for (int v : {a, b}) {
+            m_nodeGrid.remove(v);
+            insertNode(v);
+            if (a == b)
+                break;
+        }
+        ++m_round; // the cached costs are out of date
+    }
+
+    bool trySwap(int a, int b)
+    {
+        markEdges(a, b);
+        // Lines much longer after the swap seldom pay: those swaps are not
+        // measured at all.
+        const double lengthBefore = markedLength(m_marked);
+        swapPlaces(a, b);
+        const double lengthAfter = markedLength(m_marked);
+        bool keep = false;
+        if (lengthAfter < LongerAtMost * lengthBefore && clearAt(a, a, b) && clearAt(b, a, b)
+            && elongation() <= m_longestSide) {
+            swapPlaces(a, b);
+            const int before = markedCostNow(m_marked);
+            swapPlaces(a, b);
+            const int after = movedCost(a, b, before);
+            keep = after < before || (after == before && lengthAfter < ShorterBy * lengthBefore);
+        }
+        if (keep)
+            settle(a, b);
+        else
+            swapPlaces(a, b);
+        unmarkEdges();
+        return keep;
+    }
+
+    // Moves node a to the first free place beside one of its neighbours
+    // (to its left, right, above or below, at the distances the hub layout
+    // keeps) where its lines cross less; true when it moved.
+    bool tryFreePlaces(int a)
+    {
+        markEdges(a, a);
+        const int before = markedCostNow(m_marked);
+        const double lengthBefore = markedLength(m_marked);
+        LayoutNode& node = m_nodes[a];
+        const double oldX = node.x;
+        const double oldY = node.y;
+        bool keep = false;
+        for (int k : m_incident[static_cast<size_t>(a)]) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            const int other = e.first == a ? e.second : e.first;
+            if (static_cast<int>(m_incident[static_cast<size_t>(other)].size()) > BesideEdgesAtMost)
+                continue;
+            const LayoutNode& beside = m_nodes.at(other);
+            const double dx = (beside.width + node.width) / 2.0 + BesideGapX;
+            const double dy = (beside.height + node.height) / 2.0 + BesideGapY;
+            const Point places[4] = {{beside.x - dx, beside.y}, {beside.x + dx, beside.y},
+                                     {beside.x, beside.y - dy}, {beside.x, beside.y + dy}};
+            for (const Point& place : places) {
+                node.x = place.x;
+                node.y = place.y;
+                if (!clearAt(a, a, a) || elongation() > m_longestSide
+                    || markedLength(m_marked) > LongerAtMost * lengthBefore)
+                    continue;
+                if (movedCost(a, a, before - 1) < before) {
+                    keep = true;
+                    break;
+                }
+            }
+            if (keep)
+                break;
+        }
+        if (keep) {
+            settle(a, a);
+        } else {
+            node.x = oldX;
+            node.y = oldY;
+        }
+        unmarkEdges();
         return keep;
     }
 
     LayoutNodes& m_nodes;
+    bool m_freePlaces;
     double m_gapX;
     double m_gapY;
     std::vector<LayoutEdge> m_edges;
@@ -509,15 +669,18 @@ private:
     std::vector<unsigned> m_costRound;  // the round each cost was measured in
     unsigned m_round = 1;
     std::vector<LikelyRoute> m_routes; // of the edges as listed in the grid
+    std::vector<int> m_marked;         // working lists of trySwap
+    std::vector<LikelyRoute> m_movedRoutes;
     CellGrid m_edgeGrid;
     CellGrid m_nodeGrid;
 };
 
 } // namespace
 
-void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY, int maxNodes)
+void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY, bool freePlaces,
+                            int maxNodes)
 {
     if (nodes.size() < 3 || nodes.size() > maxNodes)
         return;
-    SwapSearch(nodes, edges, gapX, gapY).run();
+    SwapSearch(nodes, edges, gapX, gapY, freePlaces).run();
 }

@@ -2,10 +2,95 @@
 
 #include "layout/componentlayout.h"
 #include "layout/crossingswaps.h"
+#include "layout/routepreview.h"
 
 #include <algorithm>
 #include <cmath>
 #include <vector>
+
+namespace {
+
+// The ways a group is placed, the plain one first: a style of the hub
+// layout, and whether the swaps afterwards may also move a node to a free
+// place beside a neighbour. A group without hubs is placed only in the
+// first two, as the styles differ only in the hub layout.
+struct Placement
+{
+    HubLayoutStyle style;
+    bool freePlaces = false;
+};
+
+const Placement Placements[] = {
+    {{}, false},
+    {{}, true},
+    {{true, 1.0, true}, false},
+    {{true, 1.0, true}, true},
+    {{true, 1.0, false}, false},
+    {{true, 1.0, false}, true},
+    {{true, 3.0, false}, false},
+    {{true, 3.0, false}, true},
+};
+
+// Groups with more edges than this are placed the plain way only: the
+// previews of their routes would cost more than the layout.
+constexpr int PreviewedEdgesAtMost = 150;
+// A placement may not draw the group out further than this (or than the
+// plain placement, when that is longer).
+constexpr double MostElongated = 1.9;
+
+double elongation(const LayoutNodes& nodes)
+{
+    const QRectF box = nodesBoundingRect(nodes);
+    const double shorter = std::min(box.width(), box.height());
+    return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1.0;
+}
+
+// Boxes trade places where the lines between them cross less, keeping at
+// least the gaps the hub layout leaves.
+void swapPlaces(LayoutNodes& nodes, const LayoutEdges& edges, bool freePlaces)
+{
+    reduceCrossingsBySwaps(nodes, edges, 52.0, 40.0, freePlaces);
+}
+
+// Lays out one connected group. Unless the plain placement's previewed
+// routes cross nothing, a small group is placed in the other ways too, and
+// the placement whose previewed routes cross least wins, the earlier on a
+// tie.
+void placeComponent(LayoutNodes& nodes, const LayoutEdges& edges)
+{
+    const LayoutNodes start = nodes;
+    layoutComponent(nodes, edges, Placements[0].style);
+    LayoutNodes laidOut = nodes; // before the swaps, in the style last laid out
+    swapPlaces(nodes, edges, Placements[0].freePlaces);
+    if (edges.size() < 2 || edges.size() > PreviewedEdgesAtMost)
+        return;
+    LayoutNodes probe = start;
+    buildAdjacency(probe, edges);
+    const size_t tried = findHubs(probe).isEmpty() ? 2 : std::size(Placements);
+    int best = previewRouteCrossings(nodes, edges);
+    const double longest = std::max(MostElongated, elongation(nodes));
+    LayoutNodes candidate;
+    for (size_t p = 1; p < tried && best > 0; ++p) {
+        const HubLayoutStyle& style = Placements[p].style;
+        const HubLayoutStyle& before = Placements[p - 1].style;
+        if (style.followLines != before.followLines || style.sideSlack != before.sideSlack
+            || style.stackByLines != before.stackByLines) {
+            laidOut = start;
+            layoutComponent(laidOut, edges, style);
+        }
+        candidate = laidOut;
+        swapPlaces(candidate, edges, Placements[p].freePlaces);
+        if (elongation(candidate) > longest)
+            continue;
+        const int crossings = previewRouteCrossings(candidate, edges);
+        if (crossings < best) {
+            best = crossings;
+            nodes = candidate;
+        }
+    }
+}
+
+} // namespace
 
 QList<LayoutComponent> findLayoutComponents(int nodeCount, const LayoutEdges& edges)
 {
@@ -95,10 +180,7 @@ QList<LayoutComponent> layoutDiagramNodes(LayoutNodes& nodes, const LayoutEdges&
         local.reserve(component.members.size());
         for (int m : std::as_const(component.members))
             local.append(nodes.at(m));
-        layoutComponent(local, localEdges.at(c));
-        // Boxes may trade places where the lines between them cross less;
-        // they keep at least the gaps the hub layout leaves.
-        reduceCrossingsBySwaps(local, localEdges.at(c), 52.0, 40.0);
+        placeComponent(local, localEdges.at(c));
         component.bounds = nodesBoundingRect(local);
         for (qsizetype i = 0; i < component.members.size(); ++i) {
             LayoutNode& target = nodes[component.members.at(i)];

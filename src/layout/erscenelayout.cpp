@@ -156,6 +156,31 @@ bool otherEndpointOrderLess(const EntityItem* entity, bool alongY, const SlotIte
     return alongY ? pa.x() < pb.x() : pa.y() < pb.y();
 }
 
+// Slots of two edges that lead to the same entity, on one side: nested, so
+// that their routes do not cross. Going clockwise round the first of the two
+// entities (by id) the edges come in the order of their slots there, and
+// round the other entity the other way. Slots of other pairs compare equal.
+bool parallelSlotLess(const EntityItem* entity, int side, const SlotItem* a, const SlotItem* b)
+{
+    const EdgeItem* ea = a->edge();
+    const EdgeItem* eb = b->edge();
+    if (!ea || !eb || ea->isSelfRelation() || eb->isSelfRelation())
+        return false;
+    const EntityItem* other = ea->fromEntity() == entity ? ea->toEntity() : ea->fromEntity();
+    const EntityItem* otherB = eb->fromEntity() == entity ? eb->toEntity() : eb->fromEntity();
+    if (!other || other != otherB || other->id() == entity->id())
+        return false;
+    const bool entityFirst = entity->id() < other->id();
+    const EntityItem* first = entityFirst ? entity : other;
+    auto key = [first](const EdgeItem* e) {
+        return first->slotHandles().indexOf(e->fromEntity() == first ? e->fromSlot() : e->toSlot());
+    };
+    const qsizetype ka = key(ea);
+    const qsizetype kb = key(eb);
+    const bool clockwise = side == SlotTop || side == SlotRight; // along growing coordinates
+    return clockwise == entityFirst ? ka < kb : kb < ka;
+}
+
 // Entities gathered once each, in the order of first arrival.
 struct EntityList
 {
@@ -378,8 +403,10 @@ QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
         const double margin = slotSideMargin(length);
         const double lo = (alongY ? box.top() : box.left()) + margin;
         const double hi = (alongY ? box.bottom() : box.right()) - margin;
-        std::stable_sort(sideSlots.begin(), sideSlots.end(), [entity, alongY](const SlotItem* a, const SlotItem* b) {
-            return otherEndpointOrderLess(entity, alongY, a, b);
+        std::stable_sort(sideSlots.begin(), sideSlots.end(), [entity, alongY, side](const SlotItem* a, const SlotItem* b) {
+            if (otherEndpointOrderLess(entity, alongY, a, b))
+                return true;
+            return !otherEndpointOrderLess(entity, alongY, b, a) && parallelSlotLess(entity, side, a, b);
         });
         QList<double> wanted;
         wanted.reserve(sideSlots.size());

@@ -33,7 +33,6 @@ struct HubBlockExtent
     double rightColumn = 0.0;
 };
 
-
 // The gap between hub j - 1 and hub j (hub order) standing side by side:
 // the plain gap, or more where the columns facing each other between them
 // need the room (each 108 from its hub, 52 from each other). With the plain
@@ -136,7 +135,6 @@ QList<QList<int>> splitCluster(const LayoutAdjacency& adjacency, const std::vect
     return groups;
 }
 
-
 // The row of each hub (in hub order). Every limit that a prefix of the
 // hubs sets is tried; the rows it gives are measured as their blocks would
 // stand, and the limit whose drawing comes closest to 1.6 : 1 wins (by
@@ -214,6 +212,210 @@ std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrde
     return best;
 }
 
+// Where a satellite group would rather stand: the side of its hub its
+// outside lines lead to (-1 left, 1 right, 0 either) and the height they
+// leave at, for the order in its column.
+struct GroupPreference
+{
+    int side = 0;
+    double y = 0.0;
+};
+
+// The preferences of the groups as the nodes stand; empty when no group has
+// a line beyond its own hub.
+std::vector<GroupPreference> groupPreferences(const LayoutNodes& nodes, const LayoutAdjacency& adjacency,
+                                              const QList<SatelliteGroup>& groups)
+{
+    std::vector<GroupPreference> preferences(static_cast<size_t>(groups.size()));
+    std::vector<int> groupOf(static_cast<size_t>(nodes.size()), -1);
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        for (int m : groups.at(g).members)
+            groupOf[static_cast<size_t>(m)] = static_cast<int>(g);
+    }
+    bool any = false;
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        const SatelliteGroup& group = groups.at(g);
+        const LayoutNode& hub = nodes.at(group.hub);
+        double sumX = 0.0;
+        double sumY = 0.0;
+        int count = 0;
+        for (int m : group.members) {
+            for (int v : adjacency.at(m)) {
+                if (v == group.hub || groupOf[static_cast<size_t>(v)] == g)
+                    continue;
+                sumX += nodes.at(v).x;
+                sumY += nodes.at(v).y;
+                ++count;
+            }
+        }
+        GroupPreference& preference = preferences[static_cast<size_t>(g)];
+        preference.y = hub.y;
+        if (count == 0)
+            continue;
+        any = true;
+        const double meanX = sumX / count;
+        preference.y = sumY / count;
+        if (meanX < hub.x - hub.width / 2.0)
+            preference.side = -1;
+        else if (meanX > hub.x + hub.width / 2.0)
+            preference.side = 1;
+    }
+    if (!any)
+        preferences.clear();
+    return preferences;
+}
+
+// Stands the hubs in rows and the groups in columns beside their hubs. With
+// no preferences each group goes to the lower side of its hub (left on a
+// tie) in the given order; with them, a group that leads elsewhere goes to
+// the side it prefers unless that side would stand taller than the other by
+// more than the group itself, and each column is stacked by the heights its
+// groups lead to.
+void placeHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
+                    const std::vector<GroupPreference>& preferences, const HubLayoutStyle& style)
+{
+    // The widest group of a column (0 for none).
+    auto columnWidth = [&groups](const QList<int>& column) {
+        double width = 0.0;
+        for (int g : column)
+            width = std::max(width, groups.at(g).bounds.width());
+        return width;
+    };
+
+    QHash<int, QList<int>> leftLists;
+    QHash<int, QList<int>> rightLists;
+    QHash<int, double> leftHeights;
+    QHash<int, double> rightHeights;
+    for (qsizetype g = 0; g < groups.size(); ++g) {
+        const int h = groups.at(g).hub;
+        const double height = groups.at(g).bounds.height();
+        bool left = leftHeights.value(h) <= rightHeights.value(h);
+        if (!preferences.empty() && style.followLines) {
+            const GroupPreference& preference = preferences[static_cast<size_t>(g)];
+            const double leftAfter = leftHeights.value(h) + height;
+            const double rightAfter = rightHeights.value(h) + height;
+            if (preference.side < 0 && leftAfter <= rightHeights.value(h) + height * style.sideSlack)
+                left = true;
+            else if (preference.side > 0 && rightAfter <= leftHeights.value(h) + height * style.sideSlack)
+                left = false;
+        }
+        QList<int>& list = left ? leftLists[h] : rightLists[h];
+        double& sideHeight = left ? leftHeights[h] : rightHeights[h];
+        sideHeight += height + (list.isEmpty() ? 0.0 : GroupGap);
+        list.append(static_cast<int>(g));
+    }
+    if (!preferences.empty() && style.stackByLines) {
+        auto byHeight = [&preferences](int a, int b) {
+            return preferences[static_cast<size_t>(a)].y < preferences[static_cast<size_t>(b)].y;
+        };
+        for (QList<int>& list : leftLists)
+            std::stable_sort(list.begin(), list.end(), byHeight);
+        for (QList<int>& list : rightLists)
+            std::stable_sort(list.begin(), list.end(), byHeight);
+    }
+
+    // Each hub with its columns is a block.
+    std::vector<HubBlockExtent> blocks;
+    blocks.reserve(static_cast<size_t>(hubOrder.size()));
+    for (int h : std::as_const(hubOrder)) {
+        const LayoutNode& hub = nodes.at(h);
+        const double leftColumn = columnWidth(leftLists.value(h));
+        const double rightColumn = columnWidth(rightLists.value(h));
+        HubBlockExtent block;
+        block.leftColumn = leftColumn;
+        block.rightColumn = rightColumn;
+        block.left = hub.width / 2.0 + (leftColumn > 0.0 ? GroupHubDistance + leftColumn : 0.0);
+        block.right = hub.width / 2.0 + (rightColumn > 0.0 ? GroupHubDistance + rightColumn : 0.0);
+        block.height = std::max({hub.height, leftHeights.value(h), rightHeights.value(h)});
+        blocks.push_back(block);
+    }
+
+    // The hub rows: hubs in hub order, neighbours 380 apart or as far as
+    // their facing columns need, fill rows no
+    // wider than a limit chosen so that the whole comes closest to a
+    // landscape page; rows stand 380 apart, each as tall as its tallest
+    // block. The first hub of a row is placed whatever its width.
+    const std::vector<int> rowOf = wrapHubRows(nodes, hubOrder, blocks);
+    const int rowCount = rowOf.empty() ? 0 : rowOf.back() + 1;
+    std::vector<double> rowHeight(static_cast<size_t>(rowCount), 0.0);
+    for (qsizetype i = 0; i < hubOrder.size(); ++i) {
+        double& height = rowHeight[static_cast<size_t>(rowOf[static_cast<size_t>(i)])];
+        height = std::max(height, blocks[static_cast<size_t>(i)].height);
+    }
+    // Rows run left to right and right to left in turn, so that the hubs on
+    // either side of a row break stand one above the other.
+    double rowTop = 0.0;
+    for (int row = 0; row < rowCount; ++row) {
+        double previousX = 0.0;
+        double previousWidth = 0.0;
+        qsizetype first = -1;
+        qsizetype last = -1;
+        const bool reversed = row % 2 == 1;
+        for (qsizetype k = 0; k < hubOrder.size(); ++k) {
+            const qsizetype i = reversed ? hubOrder.size() - 1 - k : k;
+            if (rowOf[static_cast<size_t>(i)] != row)
+                continue;
+            LayoutNode& hub = nodes[hubOrder.at(i)];
+            const double gap = first < 0 ? 0.0 : hubGapBefore(blocks, static_cast<size_t>(reversed ? i + 1 : i), reversed);
+            hub.x = first < 0 ? 0.0 : previousX + previousWidth / 2.0 + gap + hub.width / 2.0;
+            hub.y = rowTop + rowHeight[static_cast<size_t>(row)] / 2.0;
+            previousX = hub.x;
+            previousWidth = hub.width;
+            if (first < 0)
+                first = i;
+            last = i;
+        }
+        // Each row centred on x = 0.
+        if (first > last)
+            std::swap(first, last);
+        const double rowShift = -(nodes.at(hubOrder.at(first)).x + nodes.at(hubOrder.at(last)).x) / 2.0;
+        for (qsizetype i = first; i <= last; ++i) {
+            if (rowOf[static_cast<size_t>(i)] == row)
+                nodes[hubOrder.at(i)].x += rowShift;
+        }
+        rowTop += rowHeight[static_cast<size_t>(row)] + HubGap;
+    }
+    // A single row stands on y = 0; more rows are centred on it.
+    const double columnShift = rowCount > 1 ? -(rowTop - HubGap) / 2.0 : -nodes.at(hubOrder.first()).y;
+    for (int h : std::as_const(hubOrder))
+        nodes[h].y += columnShift;
+
+    // Placement: each side's column centred on its hub's y.
+    for (int h : std::as_const(hubOrder)) {
+        const LayoutNode hub = nodes.at(h);
+        for (int side = 0; side < 2; ++side) {
+            const bool left = side == 0;
+            const QList<int> list = left ? leftLists.value(h) : rightLists.value(h);
+            if (list.isEmpty())
+                continue;
+            double stack = GroupGap * (list.size() - 1);
+            for (int g : list)
+                stack += groups.at(g).bounds.height();
+            double cursor = hub.y - stack / 2.0;
+            for (int g : list) {
+                const SatelliteGroup& group = groups.at(g);
+                const QRectF b = group.bounds;
+                const double dy = cursor - b.y();
+                double dx = 0.0;
+                // Mirrored on the right, so that the layer next to the hub
+                // faces it.
+                const double centreX = b.center().x();
+                if (left)
+                    dx = (hub.x - hub.width / 2.0 - GroupHubDistance) - (b.x() + b.width());
+                else
+                    dx = (hub.x + hub.width / 2.0 + GroupHubDistance) - b.x();
+                for (qsizetype i = 0; i < group.members.size(); ++i) {
+                    LayoutNode& target = nodes[group.members.at(i)];
+                    const double x = group.local.at(i).x;
+                    target.x = (left ? x : 2.0 * centreX - x) + dx;
+                    target.y = group.local.at(i).y + dy;
+                }
+                cursor += b.height() + GroupGap;
+            }
+        }
+    }
+}
+
 } // namespace
 
 QHash<int, int> bfsDistances(const LayoutAdjacency& adjacency, const QList<bool>& allowed, int start)
@@ -238,7 +440,7 @@ QHash<int, int> bfsDistances(const LayoutAdjacency& adjacency, const QList<bool>
 }
 
 void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
-                        const QList<int>& hubs)
+                        const QList<int>& hubs, const HubLayoutStyle& style)
 {
     const int n = static_cast<int>(nodes.size());
     std::vector<char> isHub(static_cast<size_t>(n), 0);
@@ -326,129 +528,14 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         return a.members.size() > b.members.size();
     });
 
-    // The widest group of a column (0 for none).
-    auto columnWidth = [&groups](const QList<int>& column) {
-        double width = 0.0;
-        for (int g : column)
-            width = std::max(width, groups.at(g).bounds.width());
-        return width;
-    };
-
-    // Sides: each group goes to the lower side of its hub, left on a tie.
-    QHash<int, QList<int>> leftLists;
-    QHash<int, QList<int>> rightLists;
-    QHash<int, double> leftHeights;
-    QHash<int, double> rightHeights;
-    for (qsizetype g = 0; g < groups.size(); ++g) {
-        const int h = groups.at(g).hub;
-        const double height = groups.at(g).bounds.height();
-        const bool left = leftHeights.value(h) <= rightHeights.value(h);
-        QList<int>& list = left ? leftLists[h] : rightLists[h];
-        double& sideHeight = left ? leftHeights[h] : rightHeights[h];
-        sideHeight += height + (list.isEmpty() ? 0.0 : GroupGap);
-        list.append(static_cast<int>(g));
-    }
-
-    // Each hub with its columns is a block.
-    std::vector<HubBlockExtent> blocks;
-    blocks.reserve(static_cast<size_t>(hubOrder.size()));
-    for (int h : std::as_const(hubOrder)) {
-        const LayoutNode& hub = nodes.at(h);
-        const double leftColumn = columnWidth(leftLists.value(h));
-        const double rightColumn = columnWidth(rightLists.value(h));
-        HubBlockExtent block;
-        block.leftColumn = leftColumn;
-        block.rightColumn = rightColumn;
-        block.left = hub.width / 2.0 + (leftColumn > 0.0 ? GroupHubDistance + leftColumn : 0.0);
-        block.right = hub.width / 2.0 + (rightColumn > 0.0 ? GroupHubDistance + rightColumn : 0.0);
-        block.height = std::max({hub.height, leftHeights.value(h), rightHeights.value(h)});
-        blocks.push_back(block);
-    }
-
-    // The hub rows: hubs in hub order, neighbours 380 apart or as far as
-    // their facing columns need, fill rows no
-    // wider than a limit chosen so that the whole comes closest to a
-    // landscape page; rows stand 380 apart, each as tall as its tallest
-    // block. The first hub of a row is placed whatever its width.
-    const std::vector<int> rowOf = wrapHubRows(nodes, hubOrder, blocks);
-    const int rowCount = rowOf.empty() ? 0 : rowOf.back() + 1;
-    std::vector<double> rowHeight(static_cast<size_t>(rowCount), 0.0);
-    for (qsizetype i = 0; i < hubOrder.size(); ++i) {
-        double& height = rowHeight[static_cast<size_t>(rowOf[static_cast<size_t>(i)])];
-        height = std::max(height, blocks[static_cast<size_t>(i)].height);
-    }
-    // Rows run left to right and right to left in turn, so that the hubs on
-    // either side of a row break stand one above the other.
-    double rowTop = 0.0;
-    for (int row = 0; row < rowCount; ++row) {
-        double previousX = 0.0;
-        double previousWidth = 0.0;
-        qsizetype first = -1;
-        qsizetype last = -1;
-        const bool reversed = row % 2 == 1;
-        for (qsizetype k = 0; k < hubOrder.size(); ++k) {
-            const qsizetype i = reversed ? hubOrder.size() - 1 - k : k;
-            if (rowOf[static_cast<size_t>(i)] != row)
-                continue;
-            LayoutNode& hub = nodes[hubOrder.at(i)];
-            const double gap = first < 0 ? 0.0 : hubGapBefore(blocks, static_cast<size_t>(reversed ? i + 1 : i), reversed);
-            hub.x = first < 0 ? 0.0 : previousX + previousWidth / 2.0 + gap + hub.width / 2.0;
-            hub.y = rowTop + rowHeight[static_cast<size_t>(row)] / 2.0;
-            previousX = hub.x;
-            previousWidth = hub.width;
-            if (first < 0)
-                first = i;
-            last = i;
-        }
-        // Each row centred on x = 0.
-        if (first > last)
-            std::swap(first, last);
-        const double rowShift = -(nodes.at(hubOrder.at(first)).x + nodes.at(hubOrder.at(last)).x) / 2.0;
-        for (qsizetype i = first; i <= last; ++i) {
-            if (rowOf[static_cast<size_t>(i)] == row)
-                nodes[hubOrder.at(i)].x += rowShift;
-        }
-        rowTop += rowHeight[static_cast<size_t>(row)] + HubGap;
-    }
-    // A single row stands on y = 0; more rows are centred on it.
-    const double columnShift = rowCount > 1 ? -(rowTop - HubGap) / 2.0 : -nodes.at(hubOrder.first()).y;
-    for (int h : std::as_const(hubOrder))
-        nodes[h].y += columnShift;
-
-    // Placement: each side's column centred on its hub's y.
-    for (int h : std::as_const(hubOrder)) {
-        const LayoutNode hub = nodes.at(h);
-        for (int side = 0; side < 2; ++side) {
-            const bool left = side == 0;
-            const QList<int> list = left ? leftLists.value(h) : rightLists.value(h);
-            if (list.isEmpty())
-                continue;
-            double stack = GroupGap * (list.size() - 1);
-            for (int g : list)
-                stack += groups.at(g).bounds.height();
-            double cursor = hub.y - stack / 2.0;
-            for (int g : list) {
-                SatelliteGroup& group = groups[g];
-                const QRectF b = group.bounds;
-                const double dy = cursor - b.y();
-                double dx = 0.0;
-                if (left) {
-                    dx = (hub.x - hub.width / 2.0 - GroupHubDistance) - (b.x() + b.width());
-                } else {
-                    // Mirrored, so that the layer next to the hub faces it.
-                    const double centreX = b.center().x();
-                    for (LayoutNode& local : group.local)
-                        local.x = 2.0 * centreX - local.x;
-                    dx = (hub.x + hub.width / 2.0 + GroupHubDistance) - b.x();
-                }
-                for (qsizetype i = 0; i < group.members.size(); ++i) {
-                    LayoutNode& target = nodes[group.members.at(i)];
-                    target.x = group.local.at(i).x + dx;
-                    target.y = group.local.at(i).y + dy;
-                }
-                cursor += b.height() + GroupGap;
-            }
-        }
+    // First every group on the lower side of its hub; then, as the style
+    // asks, with everything standing, each group whose lines lead elsewhere
+    // is put on the side they lead to or stacked in the order they leave in.
+    placeHubBlocks(nodes, hubOrder, groups, {}, style);
+    if (style.followLines || style.stackByLines) {
+        const std::vector<GroupPreference> preferences = groupPreferences(nodes, adjacency, groups);
+        if (!preferences.empty())
+            placeHubBlocks(nodes, hubOrder, groups, preferences, style);
     }
 
     removeNodeOverlaps(nodes, 8, 52.0, 40.0);

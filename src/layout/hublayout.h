@@ -10,10 +10,27 @@
 // the nodes stand in vertical layers by their hop distance from the nodes
 // that touch the hub, the layer next to the hub first.
 
+// How the satellite groups find their sides and their order in a column.
+// By default each group goes to the lower side of its hub, tallest groups
+// first. The other styles place the component once that way and then once
+// more, taking into account where the lines of each group that lead beyond
+// its hub go.
+struct HubLayoutStyle
+{
+    // A group goes to the side of its hub its outside lines lead to, unless
+    // that side would then stand taller than the other by more than
+    // sideSlack times the group's height.
+    bool followLines = false;
+    double sideSlack = 1.0;
+    // The groups of a column stand in the order of the heights their
+    // outside lines lead to.
+    bool stackByLines = false;
+};
+
 // Places every node of the component. The adjacency and degrees are those
 // of buildAdjacency; hubs is a non-empty list of valid node indices.
 void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
-                        const QList<int>& hubs);
+                        const QList<int>& hubs, const HubLayoutStyle& style = {});
 
 // Lays out one satellite group around the origin in layers growing towards
 // negative x, starting from the roots (every node when roots is empty),

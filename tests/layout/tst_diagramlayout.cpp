@@ -3,8 +3,11 @@
 // the spreading of slots along a side.
 
 #include "common/testmain.h"
+#include "layout/componentlayout.h"
+#include "layout/crossingswaps.h"
 #include "layout/diagramlayout.h"
 #include "layout/entityrectindex.h"
+#include "layout/routepreview.h"
 #include "layout/routeseparation.h"
 #include "layout/slotspread.h"
 
@@ -142,6 +145,72 @@ private Q_SLOTS:
             for (qsizetype b = a + 1; b < placed.size(); ++b)
                 QVERIFY(gapBetween(placed.at(a), placed.at(b)) >= ComponentGap - 1e-6);
         }
+    }
+
+    // The preview sees two lines that have to cross, and none where two
+    // pairs stand side by side.
+    void previewCountsCrossings_data()
+    {
+        QTest::addColumn<QList<QPointF>>("centres");
+        QTest::addColumn<int>("least");
+        QTest::addColumn<int>("most");
+        // Edges join 0 with 1 and 2 with 3.
+        QTest::addRow("side by side") << QList<QPointF>{{0, 0}, {500, 0}, {0, 300}, {500, 300}} << 0 << 0;
+        QTest::addRow("crossed") << QList<QPointF>{{0, 0}, {700, 420}, {450, 40}, {-150, 380}} << 1 << 2;
+    }
+
+    void previewCountsCrossings()
+    {
+        QFETCH(QList<QPointF>, centres);
+        QFETCH(int, least);
+        QFETCH(int, most);
+        LayoutNodes nodes;
+        for (const QPointF& c : centres) {
+            LayoutNode node;
+            node.x = c.x();
+            node.y = c.y();
+            node.width = 150;
+            node.height = 80 + 10 * nodes.size();
+            nodes.append(node);
+        }
+        const int crossings = previewRouteCrossings(nodes, {{0, 1}, {2, 3}, {1, 1}, {0, 9}});
+        QVERIFY2(crossings >= least && crossings <= most, qPrintable(QString::number(crossings)));
+    }
+
+    // A group tried in several ways never ends with more previewed
+    // crossings than its plain placement: the hub layout followed by the
+    // swaps.
+    void triedPlacementsCrossNoMore_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("count");
+        for (int count : {12, 30, 60}) {
+            for (quint32 seed : {5u, 8u, 13u})
+                QTest::addRow("%d nodes, seed %u", count, seed) << seed << count;
+        }
+    }
+
+    void triedPlacementsCrossNoMore()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(int, count);
+        // One connected group with a few busy nodes.
+        QRandomGenerator random(seed);
+        LayoutNodes nodes(count);
+        for (LayoutNode& node : nodes) {
+            node.width = 140 + random.bounded(150);
+            node.height = 46 + 18 * random.bounded(10);
+        }
+        LayoutEdges edges;
+        for (int i = 1; i < count; ++i)
+            edges.append({random.bounded(3) == 0 ? random.bounded(i) : random.bounded(std::min(i, 3)), i});
+        for (int extra = 0; extra < count / 3; ++extra)
+            edges.append({random.bounded(count), random.bounded(count)});
+        LayoutNodes plain = nodes;
+        layoutComponent(plain, edges);
+        reduceCrossingsBySwaps(plain, edges, 52.0, 40.0);
+        layoutDiagramNodes(nodes, edges, QPointF());
+        QVERIFY(previewRouteCrossings(nodes, edges) <= previewRouteCrossings(plain, edges));
     }
 
     // The index answers exactly as a scan of the rectangles would, order

@@ -1,0 +1,158 @@
+#include "layout/routepreview.h"
+
+#include "edges/entityrouter.h"
+#include "edges/obstacleset.h"
+#include "edges/routechecks.h"
+#include "edges/routegeometry.h"
+#include "edges/slotside.h"
+#include "layout/slotspread.h"
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+
+// The selection margin between an entity's bounding rectangle and its box.
+constexpr double BoxMargin = 3.0;
+
+struct EdgeEnd
+{
+    int edge = -1;
+    bool from = true;
+    QPointF toward; // centre of the other end's box
+};
+
+struct Segment
+{
+    QPointF a;
+    QPointF b;
+    int edge = -1;
+};
+
+bool properlyCross(const Segment& s, const Segment& t)
+{
+    auto cross = [](const QPointF& o, const QPointF& a, const QPointF& b) {
+        return (a.x() - o.x()) * (b.y() - o.y()) - (a.y() - o.y()) * (b.x() - o.x());
+    };
+    constexpr double eps = 1e-6;
+    const double d1 = cross(s.a, s.b, t.a);
+    const double d2 = cross(s.a, s.b, t.b);
+    const double d3 = cross(t.a, t.b, s.a);
+    const double d4 = cross(t.a, t.b, s.b);
+    return ((d1 > eps && d2 < -eps) || (d1 < -eps && d2 > eps)) && ((d3 > eps && d4 < -eps) || (d3 < -eps && d4 > eps));
+}
+
+} // namespace
+
+int previewRouteCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, int throughWeight)
+{
+    const int n = static_cast<int>(nodes.size());
+    QList<QRectF> rects;
+    rects.reserve(n);
+    for (const LayoutNode& node : nodes)
+        rects.append(node.rect());
+    const ObstacleSet obstacles = ObstacleSet::fromEntityRects(rects);
+
+    // Sides.
+    std::vector<LayoutEdge> used;
+    std::vector<SidePair> sides;
+    for (const LayoutEdge& e : edges) {
+        if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n || e.first == e.second)
+            continue;
+        used.push_back(e);
+        sides.push_back(chooseSidePair(rects.at(e.first), rects.at(e.second)));
+    }
+
+    // Slots: per node and side the ends there, ordered by where they lead.
+    std::vector<QPointF> fromPoint(used.size());
+    std::vector<QPointF> toPoint(used.size());
+    std::vector<std::vector<EdgeEnd>> bySide(static_cast<size_t>(n) * 4);
+    for (size_t k = 0; k < used.size(); ++k) {
+        const LayoutEdge& e = used[k];
+        const int fromSide = std::clamp(sides[k].fromSide, 0, 3);
+        const int toSide = std::clamp(sides[k].toSide, 0, 3);
+        bySide[static_cast<size_t>(e.first) * 4 + static_cast<size_t>(fromSide)].push_back(
+            {static_cast<int>(k), true, rects.at(e.second).center()});
+        bySide[static_cast<size_t>(e.second) * 4 + static_cast<size_t>(toSide)].push_back(
+            {static_cast<int>(k), false, rects.at(e.first).center()});
+    }
+    for (int v = 0; v < n; ++v) {
+        const QRectF box = rects.at(v).adjusted(BoxMargin, BoxMargin, -BoxMargin, -BoxMargin);
+        for (int side = 0; side < 4; ++side) {
+            std::vector<EdgeEnd>& ends = bySide[static_cast<size_t>(v) * 4 + static_cast<size_t>(side)];
+            if (ends.empty())
+                continue;
+            const bool alongY = side == SlotLeft || side == SlotRight;
+            std::stable_sort(ends.begin(), ends.end(), [alongY](const EdgeEnd& a, const EdgeEnd& b) {
+                const double pa = alongY ? a.toward.y() : a.toward.x();
+                const double pb = alongY ? b.toward.y() : b.toward.x();
+                return pa < pb;
+            });
+            const double length = alongY ? box.height() : box.width();
+            const double margin = slotSideMargin(length);
+            const double lo = (alongY ? box.top() : box.left()) + margin;
+            const double hi = (alongY ? box.bottom() : box.right()) - margin;
+            QList<double> wanted;
+            for (const EdgeEnd& end : ends)
+                wanted.append(std::clamp(alongY ? end.toward.y() : end.toward.x(), lo, std::max(lo, hi)));
+            const QList<double> positions = spreadSlotPositions(wanted, lo, hi);
+            for (size_t i = 0; i < ends.size(); ++i) {
+                const double p = positions.at(static_cast<qsizetype>(i));
+                QPointF at;
+                switch (side) {
+                case SlotLeft:
+                    at = QPointF(box.left(), p);
+                    break;
+                case SlotRight:
+                    at = QPointF(box.right(), p);
+                    break;
+                case SlotTop:
+                    at = QPointF(p, box.top());
+                    break;
+                default:
+                    at = QPointF(p, box.bottom());
+                    break;
+                }
+                (ends[i].from ? fromPoint : toPoint)[static_cast<size_t>(ends[i].edge)] = at;
+            }
+        }
+    }
+
+    // Routes, and what they cross.
+    int cost = 0;
+    std::vector<Segment> segments;
+    for (size_t k = 0; k < used.size(); ++k) {
+        const LayoutEdge& e = used[k];
+        EntityRouteRequest request;
+        request.from = fromPoint[k];
+        request.to = toPoint[k];
+        request.fromSide = sides[k].fromSide;
+        request.toSide = sides[k].toSide;
+        request.fromRect = rects.at(e.first);
+        request.toRect = rects.at(e.second);
+        request.obstacles = obstacles.excluding(e.first, e.second);
+        const QList<QPointF> route = routeTwoEntities(request);
+        if (countObstacleHits(route, request.obstacles) > 0)
+            cost += throughWeight;
+        for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+            if (std::abs(route.at(i).x() - route.at(i + 1).x()) + std::abs(route.at(i).y() - route.at(i + 1).y()) > 0.5)
+                segments.push_back({route.at(i), route.at(i + 1), static_cast<int>(k)});
+        }
+    }
+    std::sort(segments.begin(), segments.end(), [](const Segment& s, const Segment& t) {
+        return std::min(s.a.x(), s.b.x()) < std::min(t.a.x(), t.b.x());
+    });
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const Segment& s = segments[i];
+        const double right = std::max(s.a.x(), s.b.x());
+        for (size_t j = i + 1; j < segments.size(); ++j) {
+            const Segment& t = segments[j];
+            if (std::min(t.a.x(), t.b.x()) > right)
+                break;
+            if (s.edge != t.edge && properlyCross(s, t))
+                ++cost;
+        }
+    }
+    return cost;
+}
