@@ -19,7 +19,8 @@ public:
     void build(const QList<const void*>& keys, const QList<QRectF>& rects);
 
     // The rectangles that intersect region (QRectF::intersects), without
-    // those of the keys a and b, in the order given to build.
+    // those of the keys a and b, in the order given to build. Safe to call
+    // from several threads at once.
     QList<QRectF> rectsIn(const QRectF& region, const void* a = nullptr, const void* b = nullptr) const;
 
     int count() const { return static_cast<int>(m_rects.size()); }
@@ -35,8 +36,4 @@ private:
     // Cell c holds m_items[m_cellStart[c] .. m_cellStart[c + 1]).
     std::vector<int> m_cellStart;
     std::vector<int> m_items;
-    // Marks of the last query, so that a rectangle in several cells counts
-    // once; mutable scratch of a const query (GUI thread only).
-    mutable std::vector<unsigned> m_seen;
-    mutable unsigned m_stamp = 0;
 };

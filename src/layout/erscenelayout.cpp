@@ -21,8 +21,11 @@
 #include <QMap>
 #include <QPointer>
 #include <QSet>
+#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <utility>
@@ -129,6 +132,72 @@ void letIndicatorTurn()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
+
+// Below this many items of work a loop on the calling thread is quicker
+// than handing them out.
+constexpr qsizetype ParallelFrom = 48;
+constexpr qsizetype ParallelChunk = 8;
+
+// work(i) for every i in [0, count), on a pool's threads and the calling
+// thread. Each answer depends on its index alone and lands in its own
+// place, so the answers are those of a plain loop, on any machine.
+template <typename Result, typename Work>
+std::vector<Result> mapInParallel(qsizetype count, const Work& work)
+{
+    std::vector<Result> results(static_cast<size_t>(count));
+    std::atomic<qsizetype> next{0};
+    auto drain = [&results, &next, &work, count] {
+        for (;;) {
+            const qsizetype first = next.fetch_add(ParallelChunk);
+            if (first >= count)
+                return;
+            const qsizetype last = std::min(first + ParallelChunk, count);
+            for (qsizetype i = first; i < last; ++i)
+                results[static_cast<size_t>(i)] = work(i);
+        }
+    };
+    const qsizetype helpers =
+        count < ParallelFrom ? 0 : std::min<qsizetype>(QThread::idealThreadCount() - 1, count / ParallelChunk);
+    if (helpers <= 0) {
+        drain();
+        return results;
+    }
+    QThreadPool pool;
+    pool.setMaxThreadCount(static_cast<int>(helpers));
+    for (qsizetype h = 0; h < helpers; ++h)
+        pool.start(drain);
+    drain();
+    pool.waitForDone();
+    return results;
+}
+
+// Routes the edges afresh as updatePath would, one after the other in list
+// order as far as what they store goes: the routes between two entities are
+// found at once (they depend on nothing but their own slots and the
+// entities, which stand still), self-relations and the storing follow in
+// order. Between every 8 edges the event loop turns.
+void routeEdgesAfresh(const QList<EdgeItem*>& edges, const EdgeItem::EntityRectLookup& lookup)
+{
+    std::vector<EdgeItem::RouteInputs> inputs;
+    inputs.reserve(static_cast<size_t>(edges.size()));
+    for (const EdgeItem* edge : edges)
+        inputs.push_back(edge->routeInputs());
+    const std::vector<QList<QPointF>> routes = mapInParallel<QList<QPointF>>(
+        edges.size(), [&inputs, &lookup](qsizetype i) { return EdgeItem::findRouteAround(inputs[static_cast<size_t>(i)], lookup); });
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        EdgeItem* edge = edges.at(i);
+        if (inputs[static_cast<size_t>(i)].valid) {
+            const QList<QPointF>& route = routes[static_cast<size_t>(i)];
+            if (route.size() >= 2)
+                edge->setRoutePoints(route);
+        } else {
+            edge->updatePath();
+        }
+        if ((i + 1) % 8 == 0)
+            letIndicatorTurn();
+    }
+}
+
 
 QPointF sceneCentreOf(const EntityItem* entity)
 {
@@ -506,9 +575,29 @@ void ERScene::autoLayout()
     }
     const IndexInUse indexInUse(m_entityRectIndex, &index);
 
-    // Sides, then slots spread along them.
-    for (EdgeItem* edge : std::as_const(edges))
-        edge->chooseBestSides();
+    const EdgeItem::EntityRectLookup lookup = [&index](const QRectF& region, const void* a, const void* b) {
+        return index.rectsIn(region, a, b);
+    };
+
+    // Sides, then slots spread along them. The sides of every edge are
+    // found at once and taken in order.
+    {
+        std::vector<EdgeItem::RouteInputs> inputs;
+        inputs.reserve(static_cast<size_t>(edges.size()));
+        for (const EdgeItem* edge : std::as_const(edges))
+            inputs.push_back(edge->routeInputs());
+        const std::vector<SidePair> sides = mapInParallel<SidePair>(edges.size(), [&inputs, &lookup](qsizetype i) {
+            const EdgeItem::RouteInputs& in = inputs[static_cast<size_t>(i)];
+            return in.fromKey ? EdgeItem::findBestSides(in, lookup) : SidePair{};
+        });
+        for (qsizetype i = 0; i < edges.size(); ++i) {
+            EdgeItem* edge = edges.at(i);
+            if (inputs[static_cast<size_t>(i)].fromKey)
+                edge->setSlotSides(sides[static_cast<size_t>(i)].fromSide, sides[static_cast<size_t>(i)].toSide);
+            else
+                edge->chooseBestSides();
+        }
+    }
     for (EntityItem* entity : std::as_const(entities))
         assignEdgeSlots(entity);
 
@@ -525,16 +614,7 @@ void ERScene::autoLayout()
         for (qsizetype i = 0; i < edges.size(); ++i)
             edges[i] = keyed[static_cast<size_t>(i)].second;
     }
-    // The routes so far, as segment end points in pairs.
-    QList<QPointF> routedSegments;
-    for (qsizetype i = 0; i < edges.size(); ++i) {
-        EdgeItem* edge = edges.at(i);
-        edge->applyRouteHint(routedSegments);
-        for (const QLineF& segment : routeToSegments(edge->route()))
-            routedSegments << segment.p1() << segment.p2();
-        if ((i + 1) % 8 == 0)
-            letIndicatorTurn();
-    }
+    routeEdgesAfresh(edges, lookup);
 
     // Routes through another entity: new sides for them, fresh slots for
     // their entities and new routes for every edge of those entities.
@@ -549,10 +629,12 @@ void ERScene::autoLayout()
     if (!repaired.order.isEmpty()) {
         for (EntityItem* entity : std::as_const(repaired.order))
             assignEdgeSlots(entity);
+        QList<EdgeItem*> again;
         for (EdgeItem* edge : std::as_const(edges)) {
             if (repaired.contains(edge->fromEntity()) || repaired.contains(edge->toEntity()))
-                edge->applyRouteHint({});
+                again.append(edge);
         }
+        routeEdgesAfresh(again, lookup);
     }
 
     // Better side pairs where they pay. A route depends only on its slots
@@ -560,31 +642,53 @@ void ERScene::autoLayout()
     // or whose route the improvement replaced are routed once more.
     EntityList improved;
     QSet<const EdgeItem*> replaced;
-    for (EdgeItem* edge : std::as_const(edges)) {
-        if (edge->isSelfRelation())
-            continue;
-        if (straightAndFacing(edge))
-            continue; // nothing shorter and with fewer bends exists
-        // In a large diagram a route of two bends or fewer seldom gains
-        // from other sides for what the tries cost.
-        if (edges.size() > ManyEdges && edge->route().size() <= 4)
-            continue;
-        const RoutePoints before = edge->route();
-        if (edge->tryImproveSlotSides()) {
-            improved.add(edge->fromEntity());
-            improved.add(edge->toEntity());
-        } else if (edge->route() != before) {
-            replaced.insert(edge);
+    {
+        // The candidates of every edge are weighed at once (each edge's
+        // answer depends on its own slots and route and on the entities);
+        // the answers are taken in order.
+        QList<EdgeItem*> tried;
+        std::vector<EdgeItem::RouteInputs> inputs;
+        for (EdgeItem* edge : std::as_const(edges)) {
+            if (edge->isSelfRelation())
+                continue;
+            if (straightAndFacing(edge))
+                continue; // nothing shorter and with fewer bends exists
+            // In a large diagram a route of two bends or fewer seldom gains
+            // from other sides for what the tries cost.
+            if (edges.size() > ManyEdges && edge->route().size() <= 4)
+                continue;
+            EdgeItem::RouteInputs in = edge->routeInputs();
+            if (!in.valid || !edge->scene())
+                continue;
+            tried.append(edge);
+            inputs.push_back(std::move(in));
+        }
+        const std::vector<SlotSideAdvice> advice = mapInParallel<SlotSideAdvice>(
+            tried.size(), [&inputs, &lookup](qsizetype i) {
+                return EdgeItem::findSideImprovement(inputs[static_cast<size_t>(i)], lookup);
+            });
+        for (qsizetype i = 0; i < tried.size(); ++i) {
+            EdgeItem* edge = tried.at(i);
+            const RoutePoints before = edge->route();
+            if (edge->applySideAdvice(advice[static_cast<size_t>(i)])) {
+                improved.add(edge->fromEntity());
+                improved.add(edge->toEntity());
+            } else if (edge->route() != before) {
+                replaced.insert(edge);
+            }
         }
     }
     for (EntityItem* entity : std::as_const(improved.order))
         assignEdgeSlots(entity);
     // A self-relation follows its slots, which the spreading may have moved.
-    for (EdgeItem* edge : std::as_const(edges)) {
-        if (edge->isSelfRelation())
-            edge->applyRouteHint({});
-        else if (replaced.contains(edge) || improved.contains(edge->fromEntity()) || improved.contains(edge->toEntity()))
-            edge->rerouteIfConnected();
+    {
+        QList<EdgeItem*> again;
+        for (EdgeItem* edge : std::as_const(edges)) {
+            if (edge->isSelfRelation() || replaced.contains(edge) || improved.contains(edge->fromEntity())
+                || improved.contains(edge->toEntity()))
+                again.append(edge);
+        }
+        routeEdgesAfresh(again, lookup);
     }
 
     // Parallel segments of different routes pushed apart, last of all, so
