@@ -569,6 +569,19 @@ ObstacleSet obstaclesOf(const EdgeItem::RouteInputs& inputs, const EdgeItem::Ent
         lookup(routeObstacleRegion(inputs.fromRect, inputs.toRect), inputs.fromKey, inputs.toKey));
 }
 
+EntityRouteRequest requestOf(const EdgeItem::RouteInputs& inputs, const EdgeItem::EntityRectLookup& lookup)
+{
+    EntityRouteRequest request;
+    request.from = inputs.from;
+    request.to = inputs.to;
+    request.fromSide = inputs.fromSide;
+    request.toSide = inputs.toSide;
+    request.fromRect = inputs.fromRect;
+    request.toRect = inputs.toRect;
+    request.obstacles = obstaclesOf(inputs, lookup);
+    return request;
+}
+
 } // namespace
 
 EdgeItem::RouteInputs EdgeItem::routeInputs() const
@@ -599,14 +612,7 @@ QList<QPointF> EdgeItem::findRouteAround(const RouteInputs& inputs, const Entity
 {
     if (!inputs.valid)
         return {};
-    EntityRouteRequest request;
-    request.from = inputs.from;
-    request.to = inputs.to;
-    request.fromSide = inputs.fromSide;
-    request.toSide = inputs.toSide;
-    request.fromRect = inputs.fromRect;
-    request.toRect = inputs.toRect;
-    request.obstacles = obstaclesOf(inputs, lookup);
+    EntityRouteRequest request = requestOf(inputs, lookup);
     QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
     if (fitted.size() < 2 || countObstacleHits(fitted, request.obstacles) == 0)
         return fitted;
@@ -633,6 +639,13 @@ QList<QPointF> EdgeItem::findRouteAround(const RouteInputs& inputs, const Entity
         }
     }
     return fitted;
+}
+
+QList<QPointF> EdgeItem::fitRoute(const RouteInputs& inputs, const QList<QPointF>& route, const EntityRectLookup& lookup)
+{
+    if (!inputs.valid || route.size() < 2)
+        return {};
+    return fitRouteToEntities(route, requestOf(inputs, lookup));
 }
 
 SidePair EdgeItem::findBestSides(const RouteInputs& inputs, const EntityRectLookup& lookup)
@@ -688,7 +701,7 @@ void EdgeItem::applyRoute(const QList<QPointF>& route)
     if (route.size() < 2)
         return;
     if (routable(*this) && m_from != m_to) {
-        const QList<QPointF> fitted = fitRouteToEntities(route, makeRequest(*this));
+        const QList<QPointF> fitted = fitRoute(routeInputs(), route, sceneLookup(scene()));
         if (fitted.size() >= 2)
             setRoutePoints(fitted);
         return;
@@ -848,9 +861,19 @@ bool EdgeItem::countEntityCrossings() const
 {
     if (!scene() || m_route.size() < 2 || !m_from || !m_to)
         return false;
-    const QRectF bounds = QPolygonF(QList<QPointF>(m_route)).boundingRect().adjusted(-4, -4, 4, 4);
-    const ObstacleSet obstacles = ObstacleSet::fromEntityRects(entityRectsIn(scene(), bounds, m_from, m_to));
-    return countObstacleHits(m_route, obstacles) > 0;
+    RouteInputs inputs;
+    inputs.fromKey = m_from;
+    inputs.toKey = m_to;
+    return crossesEntities(inputs, m_route, sceneLookup(scene()));
+}
+
+bool EdgeItem::crossesEntities(const RouteInputs& inputs, const QList<QPointF>& route, const EntityRectLookup& lookup)
+{
+    if (route.size() < 2)
+        return false;
+    const QRectF bounds = QPolygonF(route).boundingRect().adjusted(-4, -4, 4, 4);
+    const ObstacleSet obstacles = ObstacleSet::fromEntityRects(lookup(bounds, inputs.fromKey, inputs.toKey));
+    return countObstacleHits(route, obstacles) > 0;
 }
 
 // ============================================================ slot sides

@@ -188,6 +188,12 @@ public:
     static SidePair findBestSides(const RouteInputs& inputs, const EntityRectLookup& lookup);
     // What tryImproveSlotSides would do.
     static SlotSideAdvice findSideImprovement(const RouteInputs& inputs, const EntityRectLookup& lookup);
+    // The route applyRoute would store for a candidate (empty: the edge
+    // keeps its own).
+    static QList<QPointF> fitRoute(const RouteInputs& inputs, const QList<QPointF>& route, const EntityRectLookup& lookup);
+    // Whether a route of the edge runs through an entity other than its
+    // two, as countEntityCrossings counts.
+    static bool crossesEntities(const RouteInputs& inputs, const QList<QPointF>& route, const EntityRectLookup& lookup);
     // Applies an answer found for the edge as it stood: setSlotSides for
     // chooseBestSides, applySideAdvice as tryImproveSlotSides does.
     bool applySideAdvice(const SlotSideAdvice& advice);

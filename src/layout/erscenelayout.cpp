@@ -705,14 +705,11 @@ void ERScene::autoLayout()
         const SegmentBlocked blocked = [&edges, &index](int route, const QPointF& a, const QPointF& b) {
             const EdgeItem* edge = edges.at(route);
             const QRectF span = QRectF(a, b).normalized();
-            const QList<QRectF> near = index.rectsIn(span.adjusted(-1, -1, 1, 1), edge->fromEntity(), edge->toEntity());
-            for (const QRectF& r : near) {
+            return index.anyIn(span.adjusted(-1, -1, 1, 1), edge->fromEntity(), edge->toEntity(), [&span](const QRectF& r) {
                 const QRectF inner = r.adjusted(2, 2, -2, -2);
-                if (span.left() < inner.right() && span.right() > inner.left() && span.top() < inner.bottom()
-                    && span.bottom() > inner.top())
-                    return true;
-            }
-            return false;
+                return span.left() < inner.right() && span.right() > inner.left() && span.top() < inner.bottom()
+                    && span.bottom() > inner.top();
+            });
         };
         for (int round = 0; round < 3; ++round) {
             QList<RoutePoints> snapshot;
@@ -722,17 +719,60 @@ void ERScene::autoLayout()
             QList<RoutePoints> working = snapshot;
             separateParallelSegments(working, states, blocked);
             bool changed = false;
+            // Each changed route is fitted to its slots and checked against
+            // the entities at once; the outcomes are stored in order.
+            QList<qsizetype> moved;
+            std::vector<EdgeItem::RouteInputs> inputs;
             for (qsizetype k = 0; k < edges.size(); ++k) {
                 if (working.at(k) == snapshot.at(k))
                     continue;
+                moved.append(k);
+                inputs.push_back(edges.at(k)->routeInputs());
+            }
+            struct Outcome
+            {
+                bool kept = false;
+                bool stored = false;
+                RoutePoints route;
+            };
+            const std::vector<Outcome> outcomes = mapInParallel<Outcome>(
+                moved.size(), [&](qsizetype i) {
+                    const qsizetype k = moved.at(i);
+                    const EdgeItem::RouteInputs& in = inputs[static_cast<size_t>(i)];
+                    Outcome outcome;
+                    outcome.kept = endsKeepTheirWay(snapshot.at(k), working.at(k));
+                    if (!in.valid || !outcome.kept)
+                        return outcome;
+                    RoutePoints now = in.route;
+                    const RoutePoints fitted = EdgeItem::fitRoute(in, working.at(k), lookup);
+                    if (fitted.size() >= 2) {
+                        now = fitted;
+                        outcome.stored = true;
+                    }
+                    if (EdgeItem::crossesEntities(in, now, lookup)) {
+                        const RoutePoints back = EdgeItem::fitRoute(in, snapshot.at(k), lookup);
+                        if (back.size() >= 2) {
+                            now = back;
+                            outcome.stored = true;
+                        }
+                        outcome.kept = false;
+                    }
+                    outcome.route = now;
+                    return outcome;
+                });
+            for (qsizetype i = 0; i < moved.size(); ++i) {
+                const qsizetype k = moved.at(i);
                 EdgeItem* edge = edges.at(k);
-                bool kept = endsKeepTheirWay(snapshot.at(k), working.at(k));
-                if (kept) {
+                const Outcome& outcome = outcomes[static_cast<size_t>(i)];
+                bool kept = outcome.kept;
+                if (!inputs[static_cast<size_t>(i)].valid && kept) {
                     edge->applyRoute(working.at(k));
                     if (edge->countEntityCrossings()) {
                         edge->applyRoute(snapshot.at(k));
                         kept = false;
                     }
+                } else if (outcome.stored) {
+                    edge->setRoutePoints(outcome.route);
                 }
                 // A route that had to keep what it had asks for another
                 // round, in which it passes the other way or stands still.
