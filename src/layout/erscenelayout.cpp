@@ -108,6 +108,64 @@ private:
     const EntityRectIndex*& m_slot;
 };
 
+// Switches the scene's item index off for as long as it lives; it is built
+// anew afterwards.
+class ItemIndexPause
+{
+public:
+    explicit ItemIndexPause(QGraphicsScene* scene)
+        : m_scene(scene)
+        , m_method(scene->itemIndexMethod())
+    {
+        if (m_method != QGraphicsScene::NoIndex)
+            m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+    }
+    ~ItemIndexPause()
+    {
+        if (m_method != QGraphicsScene::NoIndex)
+            m_scene->setItemIndexMethod(m_method);
+    }
+
+    ItemIndexPause(const ItemIndexPause&) = delete;
+    ItemIndexPause& operator=(const ItemIndexPause&) = delete;
+
+private:
+    QGraphicsScene* m_scene;
+    QGraphicsScene::ItemIndexMethod m_method;
+};
+
+// Each move of an entity looks through every item of the scene that asks for
+// notice of its scene position, to tell those among its children; the slot
+// handles ask, although none of them acts on it, so that a thousand moves
+// cost a thousand times every slot of the diagram. While the layout moves
+// the entities the handles do not ask; afterwards they do again.
+class SlotPositionNoticesOff
+{
+public:
+    explicit SlotPositionNoticesOff(const QList<EntityItem*>& entities)
+    {
+        for (const EntityItem* entity : entities) {
+            for (SlotItem* slot : entity->slotHandles()) {
+                if (slot->flags() & QGraphicsItem::ItemSendsScenePositionChanges) {
+                    slot->setFlag(QGraphicsItem::ItemSendsScenePositionChanges, false);
+                    m_slots.append(slot);
+                }
+            }
+        }
+    }
+    ~SlotPositionNoticesOff()
+    {
+        for (SlotItem* slot : std::as_const(m_slots))
+            slot->setFlag(QGraphicsItem::ItemSendsScenePositionChanges, true);
+    }
+
+    SlotPositionNoticesOff(const SlotPositionNoticesOff&) = delete;
+    SlotPositionNoticesOff& operator=(const SlotPositionNoticesOff&) = delete;
+
+private:
+    QList<SlotItem*> m_slots;
+};
+
 // Sets a flag for as long as it lives.
 class FlagRaised
 {
@@ -546,13 +604,19 @@ void ERScene::autoLayout()
     EdgeItem::setBatchMode(true);
     EdgeItem::setBatchMarker(true);
     EdgeItem::setSkipBatchFlush(true);
+    // Every entity and edge changes: the scene's item index is built once
+    // at the end rather than kept up to date with each move and route.
+    const ItemIndexPause indexPause(this);
     const bool wasSuspended = EdgeItem::isRoutingSuspended();
     EdgeItem::setRoutingSuspended(true);
-    for (const LayoutNode& node : std::as_const(nodes)) {
-        if (!node.item)
-            continue;
-        const QRectF r = node.item->boundingRect();
-        node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
+    {
+        const SlotPositionNoticesOff quiet(entities);
+        for (const LayoutNode& node : std::as_const(nodes)) {
+            if (!node.item)
+                continue;
+            const QRectF r = node.item->boundingRect();
+            node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
+        }
     }
     EdgeItem::setRoutingSuspended(wasSuspended);
     EdgeItem::dropQueuedUpdates();
