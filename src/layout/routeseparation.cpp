@@ -308,7 +308,7 @@ struct Placed
 using SegmentLines = std::multimap<double, Placed>;
 
 // How far across a segment may be nudged.
-constexpr double NudgeReach = 160.0;
+constexpr double NudgeReach = 480.0;
 
 bool axisHorizontal(const QPointF& a, const QPointF& b)
 {
