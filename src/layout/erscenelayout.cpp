@@ -36,6 +36,9 @@ namespace {
 // From this many edges on, the slot-side improvement leaves out short routes.
 constexpr qsizetype ManyEdges = 100;
 
+// The clearance of the second look at segments still on one line.
+constexpr double CrowdedNudgeClearance = 6.5;
+
 // Views stop painting and take no input while the layout runs, and the
 // wait cursor shows; everything is put back when the guard goes.
 class SceneBatchUpdate
@@ -896,6 +899,9 @@ void ERScene::autoLayout()
             snapshot.append(edge->route());
         QList<RoutePoints> working = snapshot;
         nudgeCoincidentSegments(working, states, blocked, slotMayMove);
+        // In a corridor too crowded for that, a line a little nearer to its
+        // neighbours still keeps two routes apart to the eye.
+        nudgeCoincidentSegments(working, states, blocked, slotMayMove, CrowdedNudgeClearance);
         for (qsizetype k = 0; k < edges.size(); ++k) {
             const RoutePoints& was = snapshot.at(k);
             const RoutePoints& now = working.at(k);

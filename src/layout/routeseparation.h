@@ -59,11 +59,13 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
 // every other route and meet no entity, and where no route turns back on
 // itself. A first or last segment moves only where slotMayMove lets that
 // end of the route go to the new point (along its entity's side); without
-// it they stay. Segments of frozen routes stay.
+// it they stay. Segments of frozen routes stay. A caller may ask for another
+// clearance than NudgeClearance.
 constexpr double NudgeClearance = 8.0;
 using SlotMayMove = std::function<bool(const QList<RoutePoints>& routes, int route, bool atStart, const QPointF& to)>;
 void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {},
-                             const SegmentBlocked& blocked = {}, const SlotMayMove& slotMayMove = {});
+                             const SegmentBlocked& blocked = {}, const SlotMayMove& slotMayMove = {},
+                             double clearance = NudgeClearance);
 
 // The pairs of a segment of the given route and a segment of another route
 // that lie on one line: both horizontal or both vertical, less than 6 apart
