@@ -449,8 +449,8 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     continue;
                 if (s == last && !slotMayMove(routes, r, false, route.constLast()))
                     continue;
-                // The neighbours keep their way and the first and last
-                // segments a short stub.
+                // The first and last segments keep their way and a short
+                // stub; an inner neighbour may turn the other way.
                 bool fits = true;
                 for (int k : {s - 1, s + 1}) {
                     if (k < 0 || k > last)
@@ -460,7 +460,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     const double wasLength = std::abs(was.x()) + std::abs(was.y());
                     const double nowLength = std::abs(now.x()) + std::abs(now.y());
                     const bool end = k == 0 || k == last;
-                    if (QPointF::dotProduct(was, now) <= 0.0 || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
+                    if ((end && QPointF::dotProduct(was, now) <= 0.0) || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
                         fits = false;
                 }
                 for (int k = low; fits && k <= high; ++k) {

@@ -1,6 +1,8 @@
-// Segments of different routes in a corridor between two entities too
-// narrow for all of them at the usual clearance: a second look with a
-// smaller clearance still parts them, without entering either entity.
+// Segments of different routes left on one line by the pushing apart: in a
+// corridor between two entities too narrow for all of them at the usual
+// clearance a second look with a smaller clearance still parts them,
+// without entering either entity, and a segment between two short jogs
+// moves past them.
 #include "common/testmain.h"
 #include "layout/routeseparation.h"
 
@@ -15,6 +17,7 @@ class TestRouteSeparation : public QObject
 
 private slots:
     void crowdedCorridor();
+    void lineBetweenShortJogs();
 };
 
 void TestRouteSeparation::crowdedCorridor()
@@ -61,6 +64,18 @@ void TestRouteSeparation::crowdedCorridor()
         QCOMPARE(route.at(1).y(), start.at(k).at(1).y());
         QCOMPARE(route.at(3), start.at(k).at(3));
     }
+}
+
+// A segment on another route's line between two jogs shorter than any free
+// line is away: it moves all the same, one jog then turning the other way.
+void TestRouteSeparation::lineBetweenShortJogs()
+{
+    QList<RoutePoints> routes{{{0, 0}, {100, 0}, {100, 4}, {300, 4}, {300, 8}, {400, 8}},
+                              {{0, 40}, {50, 40}, {50, 4}, {350, 4}, {350, 40}, {400, 40}}};
+    // The second route stands still.
+    nudgeCoincidentSegments(routes, {SeparationFree, SeparationFrozen});
+    QCOMPARE(routes.at(0), (RoutePoints{{0, 0}, {100, 0}, {100, 12}, {300, 12}, {300, 8}, {400, 8}}));
+    QCOMPARE(routes.at(1), (RoutePoints{{0, 40}, {50, 40}, {50, 4}, {350, 4}, {350, 40}, {400, 40}}));
 }
 
 QUILLMAP_TEST_MAIN(TestRouteSeparation)
