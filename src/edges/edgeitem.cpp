@@ -555,20 +555,67 @@ bool routable(const EdgeItem& edge)
     return edge.fromEntity() && edge.toEntity() && edge.fromSlot() && edge.toSlot();
 }
 
-// Routes the edge afresh between its entities and takes the route when one
-// came out. One gathering of the obstacles serves the route and its check.
-// Where every route near the pair runs through an entity, the search looks
-// further out, twice at the most, so that a route around is found when one
-// exists.
-void rerouteAroundEntities(EdgeItem& edge)
+// The entities of the edge's scene, looked up on the calling thread.
+EdgeItem::EntityRectLookup sceneLookup(const QGraphicsScene* scene)
 {
-    EntityRouteRequest request = makeRequest(edge);
+    return [scene](const QRectF& region, const void* a, const void* b) {
+        return entityRectsIn(scene, region, static_cast<const EntityItem*>(a), static_cast<const EntityItem*>(b));
+    };
+}
+
+ObstacleSet obstaclesOf(const EdgeItem::RouteInputs& inputs, const EdgeItem::EntityRectLookup& lookup)
+{
+    return ObstacleSet::fromEntityRects(
+        lookup(routeObstacleRegion(inputs.fromRect, inputs.toRect), inputs.fromKey, inputs.toKey));
+}
+
+EntityRouteRequest requestOf(const EdgeItem::RouteInputs& inputs, const EdgeItem::EntityRectLookup& lookup)
+{
+    EntityRouteRequest request;
+    request.from = inputs.from;
+    request.to = inputs.to;
+    request.fromSide = inputs.fromSide;
+    request.toSide = inputs.toSide;
+    request.fromRect = inputs.fromRect;
+    request.toRect = inputs.toRect;
+    request.obstacles = obstaclesOf(inputs, lookup);
+    return request;
+}
+
+} // namespace
+
+EdgeItem::RouteInputs EdgeItem::routeInputs() const
+{
+    RouteInputs inputs;
+    if (!m_from || !m_to || m_from == m_to)
+        return inputs;
+    inputs.fromRect = m_from->sceneBoundingRect();
+    inputs.toRect = m_to->sceneBoundingRect();
+    inputs.fromKey = m_from;
+    inputs.toKey = m_to;
+    if (!routable(*this))
+        return inputs;
+    inputs.valid = true;
+    inputs.from = m_fromSlot->scenePos();
+    inputs.to = m_toSlot->scenePos();
+    inputs.fromSide = m_fromSlot->side();
+    inputs.toSide = m_toSlot->side();
+    inputs.route = m_route;
+    return inputs;
+}
+
+// Routes the edge afresh between its entities. One gathering of the
+// obstacles serves the route and its check. Where every route near the pair
+// runs through an entity, the search looks further out, twice at the most,
+// so that a route around is found when one exists.
+QList<QPointF> EdgeItem::findRouteAround(const RouteInputs& inputs, const EntityRectLookup& lookup)
+{
+    if (!inputs.valid)
+        return {};
+    EntityRouteRequest request = requestOf(inputs, lookup);
     QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
-    if (fitted.size() < 2 || countObstacleHits(fitted, request.obstacles) == 0) {
-        if (fitted.size() >= 2)
-            edge.setRoutePoints(fitted);
-        return;
-    }
+    if (fitted.size() < 2 || countObstacleHits(fitted, request.obstacles) == 0)
+        return fitted;
     // No route leaves a slot that another entity covers: nothing to look for.
     bool slotCovered = false;
     for (const QPointF& p : {request.from, request.to, fromStubPoint(request), toStubPoint(request)}) {
@@ -584,13 +631,43 @@ void rerouteAroundEntities(EdgeItem& edge)
         const QRectF region = routeObstacleRegion(request.fromRect, request.toRect).adjusted(-reach, -reach, reach, reach);
         EntityRouteRequest wider = request;
         wider.searchRegion = region;
-        wider.obstacles = ObstacleSet::fromEntityRects(entityRectsIn(edge.scene(), region, edge.fromEntity(), edge.toEntity()));
+        wider.obstacles = ObstacleSet::fromEntityRects(lookup(region, inputs.fromKey, inputs.toKey));
         const QList<QPointF> around = fitRouteToEntities(routeTwoEntities(wider), wider);
         if (around.size() >= 2 && countObstacleHits(around, wider.obstacles) < countObstacleHits(fitted, wider.obstacles)) {
             fitted = around;
             request = wider;
         }
     }
+    return fitted;
+}
+
+QList<QPointF> EdgeItem::fitRoute(const RouteInputs& inputs, const QList<QPointF>& route, const EntityRectLookup& lookup)
+{
+    if (!inputs.valid || route.size() < 2)
+        return {};
+    return fitRouteToEntities(route, requestOf(inputs, lookup));
+}
+
+SidePair EdgeItem::findBestSides(const RouteInputs& inputs, const EntityRectLookup& lookup)
+{
+    return chooseBestSidePair(inputs.fromRect, inputs.toRect, obstaclesOf(inputs, lookup));
+}
+
+SlotSideAdvice EdgeItem::findSideImprovement(const RouteInputs& inputs, const EntityRectLookup& lookup)
+{
+    if (!inputs.valid)
+        return {};
+    return improveSlotSides(inputs.fromRect, inputs.toRect, inputs.from, inputs.to,
+                            SidePair{inputs.fromSide, inputs.toSide}, inputs.route, obstaclesOf(inputs, lookup));
+}
+
+namespace {
+
+// Routes the edge afresh between its entities and takes the route when one
+// came out.
+void rerouteAroundEntities(EdgeItem& edge)
+{
+    const QList<QPointF> fitted = EdgeItem::findRouteAround(edge.routeInputs(), sceneLookup(edge.scene()));
     if (fitted.size() >= 2)
         edge.setRoutePoints(fitted);
 }
@@ -624,7 +701,7 @@ void EdgeItem::applyRoute(const QList<QPointF>& route)
     if (route.size() < 2)
         return;
     if (routable(*this) && m_from != m_to) {
-        const QList<QPointF> fitted = fitRouteToEntities(route, makeRequest(*this));
+        const QList<QPointF> fitted = fitRoute(routeInputs(), route, sceneLookup(scene()));
         if (fitted.size() >= 2)
             setRoutePoints(fitted);
         return;
@@ -784,9 +861,19 @@ bool EdgeItem::countEntityCrossings() const
 {
     if (!scene() || m_route.size() < 2 || !m_from || !m_to)
         return false;
-    const QRectF bounds = QPolygonF(QList<QPointF>(m_route)).boundingRect().adjusted(-4, -4, 4, 4);
-    const ObstacleSet obstacles = ObstacleSet::fromEntityRects(entityRectsIn(scene(), bounds, m_from, m_to));
-    return countObstacleHits(m_route, obstacles) > 0;
+    RouteInputs inputs;
+    inputs.fromKey = m_from;
+    inputs.toKey = m_to;
+    return crossesEntities(inputs, m_route, sceneLookup(scene()));
+}
+
+bool EdgeItem::crossesEntities(const RouteInputs& inputs, const QList<QPointF>& route, const EntityRectLookup& lookup)
+{
+    if (route.size() < 2)
+        return false;
+    const QRectF bounds = QPolygonF(route).boundingRect().adjusted(-4, -4, 4, 4);
+    const ObstacleSet obstacles = ObstacleSet::fromEntityRects(lookup(bounds, inputs.fromKey, inputs.toKey));
+    return countObstacleHits(route, obstacles) > 0;
 }
 
 // ============================================================ slot sides
@@ -926,9 +1013,7 @@ void EdgeItem::chooseBestSides()
         resetSlotsFacing();
         return;
     }
-    const QRectF f = m_from->sceneBoundingRect();
-    const QRectF t = m_to->sceneBoundingRect();
-    const SidePair best = chooseBestSidePair(f, t, obstaclesFor(scene(), m_from, m_to));
+    const SidePair best = findBestSides(routeInputs(), sceneLookup(scene()));
     setSlotSides(best.fromSide, best.toSide);
 }
 
@@ -936,9 +1021,11 @@ bool EdgeItem::tryImproveSlotSides()
 {
     if (!m_from || !m_to || m_from == m_to || !m_fromSlot || !m_toSlot || !scene())
         return false;
-    const SlotSideAdvice advice = improveSlotSides(
-        m_from->sceneBoundingRect(), m_to->sceneBoundingRect(), m_fromSlot->scenePos(), m_toSlot->scenePos(),
-        SidePair{m_fromSlot->side(), m_toSlot->side()}, m_route, obstaclesFor(scene(), m_from, m_to));
+    return applySideAdvice(findSideImprovement(routeInputs(), sceneLookup(scene())));
+}
+
+bool EdgeItem::applySideAdvice(const SlotSideAdvice& advice)
+{
     switch (advice.action) {
     case SlotSideAdvice::ApplyRoute:
         applyRoute(advice.route);

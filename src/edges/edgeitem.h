@@ -2,6 +2,7 @@
 
 #include "diagram/erscene.h"
 #include "edges/edgepaths.h"
+#include "edges/sidechoice.h"
 
 #include <QGraphicsPathItem>
 #include <QJsonObject>
@@ -11,6 +12,8 @@
 #include <QPointer>
 #include <QSet>
 #include <QString>
+
+#include <functional>
 
 class EntityItem;
 class QMenu;
@@ -154,6 +157,46 @@ public:
     // Stores a route: simplified, and for two entities checked against the
     // slots (re-routed when it does not fit). Fewer than 2 points: nothing.
     void applyRoute(const QList<QPointF>& route);
+
+    // ---- routing off the GUI thread
+    // What the routes and side choices of an edge between two different
+    // entities depend on, as plain values: while the entities stand still,
+    // the answers for many edges can be found at once on other threads and
+    // then applied on the GUI thread, in order, as the calls above would.
+    struct RouteInputs
+    {
+        // The rectangles and keys are set when both ends are present and
+        // distinct; valid (and the rest) when both slots exist as well.
+        bool valid = false;
+        QPointF from;       // scene position of the from-slot
+        QPointF to;
+        int fromSide = 0;
+        int toSide = 0;
+        QRectF fromRect; // scene bounding rectangles of the two entities
+        QRectF toRect;
+        const void* fromKey = nullptr; // the two entities, as keys of a lookup
+        const void* toKey = nullptr;
+        QList<QPointF> route; // the stored route
+    };
+    // The scene bounding rectangles of the entities that meet a region,
+    // without the two keyed ones, in a fixed order; called from any thread.
+    using EntityRectLookup = std::function<QList<QRectF>(const QRectF& region, const void* a, const void* b)>;
+    RouteInputs routeInputs() const;
+    // What updatePath would store for the edge (empty: keep the route).
+    static QList<QPointF> findRouteAround(const RouteInputs& inputs, const EntityRectLookup& lookup);
+    // The side pair chooseBestSides would pick (for two distinct ends).
+    static SidePair findBestSides(const RouteInputs& inputs, const EntityRectLookup& lookup);
+    // What tryImproveSlotSides would do.
+    static SlotSideAdvice findSideImprovement(const RouteInputs& inputs, const EntityRectLookup& lookup);
+    // The route applyRoute would store for a candidate (empty: the edge
+    // keeps its own).
+    static QList<QPointF> fitRoute(const RouteInputs& inputs, const QList<QPointF>& route, const EntityRectLookup& lookup);
+    // Whether a route of the edge runs through an entity other than its
+    // two, as countEntityCrossings counts.
+    static bool crossesEntities(const RouteInputs& inputs, const QList<QPointF>& route, const EntityRectLookup& lookup);
+    // Applies an answer found for the edge as it stood: setSlotSides for
+    // chooseBestSides, applySideAdvice as tryImproveSlotSides does.
+    bool applySideAdvice(const SlotSideAdvice& advice);
 
     // ---- stored routes
     // A route read from a file fitted to the slots as they are now.

@@ -9,8 +9,6 @@ void EntityRectIndex::build(const QList<const void*>& keys, const QList<QRectF>&
     m_rects = rects;
     m_cellStart.clear();
     m_items.clear();
-    m_seen.assign(static_cast<size_t>(rects.size()), 0);
-    m_stamp = 0;
     m_columns = m_rows = 0;
     if (rects.isEmpty())
         return;
@@ -66,19 +64,12 @@ QList<QRectF> EntityRectIndex::rectsIn(const QRectF& region, const void* a, cons
     const int y1 = static_cast<int>(std::floor((n.bottom() - m_originY) / m_cell));
     if (x1 < 0 || y1 < 0 || x0 >= m_columns || y0 >= m_rows)
         return found;
-    if (++m_stamp == 0) {
-        std::fill(m_seen.begin(), m_seen.end(), 0u);
-        m_stamp = 1;
-    }
     std::vector<int> hits;
     for (int y = std::max(y0, 0); y <= std::min(y1, m_rows - 1); ++y) {
         for (int x = std::max(x0, 0); x <= std::min(x1, m_columns - 1); ++x) {
             const size_t c = static_cast<size_t>(y) * static_cast<size_t>(m_columns) + static_cast<size_t>(x);
             for (int k = m_cellStart[c]; k < m_cellStart[c + 1]; ++k) {
                 const int i = m_items[static_cast<size_t>(k)];
-                if (m_seen[static_cast<size_t>(i)] == m_stamp)
-                    continue;
-                m_seen[static_cast<size_t>(i)] = m_stamp;
                 const void* key = m_keys.at(i);
                 if ((a && key == a) || (b && key == b))
                     continue;
@@ -87,7 +78,9 @@ QList<QRectF> EntityRectIndex::rectsIn(const QRectF& region, const void* a, cons
             }
         }
     }
+    // A rectangle over several cells is met once in each of them.
     std::sort(hits.begin(), hits.end());
+    hits.erase(std::unique(hits.begin(), hits.end()), hits.end());
     found.reserve(static_cast<qsizetype>(hits.size()));
     for (int i : hits)
         found.append(m_rects.at(i));

@@ -3,6 +3,8 @@
 #include <QList>
 #include <QRectF>
 
+#include <algorithm>
+#include <cmath>
 #include <vector>
 
 // A snapshot of the entities' scene rectangles with a uniform grid over
@@ -19,8 +21,14 @@ public:
     void build(const QList<const void*>& keys, const QList<QRectF>& rects);
 
     // The rectangles that intersect region (QRectF::intersects), without
-    // those of the keys a and b, in the order given to build.
+    // those of the keys a and b, in the order given to build. Safe to call
+    // from several threads at once.
     QList<QRectF> rectsIn(const QRectF& region, const void* a = nullptr, const void* b = nullptr) const;
+
+    // Whether test(rect) holds for a rectangle that intersects region, not
+    // one of the keys a and b; stops at the first. Any thread.
+    template <typename Test>
+    bool anyIn(const QRectF& region, const void* a, const void* b, Test&& test) const;
 
     int count() const { return static_cast<int>(m_rects.size()); }
 
@@ -35,8 +43,30 @@ private:
     // Cell c holds m_items[m_cellStart[c] .. m_cellStart[c + 1]).
     std::vector<int> m_cellStart;
     std::vector<int> m_items;
-    // Marks of the last query, so that a rectangle in several cells counts
-    // once; mutable scratch of a const query (GUI thread only).
-    mutable std::vector<unsigned> m_seen;
-    mutable unsigned m_stamp = 0;
 };
+
+template <typename Test>
+bool EntityRectIndex::anyIn(const QRectF& region, const void* a, const void* b, Test&& test) const
+{
+    if (m_rects.isEmpty())
+        return false;
+    const QRectF n = region.normalized();
+    const int x0 = std::max(0, static_cast<int>(std::floor((n.left() - m_originX) / m_cell)));
+    const int x1 = std::min(m_columns - 1, static_cast<int>(std::floor((n.right() - m_originX) / m_cell)));
+    const int y0 = std::max(0, static_cast<int>(std::floor((n.top() - m_originY) / m_cell)));
+    const int y1 = std::min(m_rows - 1, static_cast<int>(std::floor((n.bottom() - m_originY) / m_cell)));
+    for (int y = y0; y <= y1; ++y) {
+        for (int x = x0; x <= x1; ++x) {
+            const size_t c = static_cast<size_t>(y) * static_cast<size_t>(m_columns) + static_cast<size_t>(x);
+            for (int k = m_cellStart[c]; k < m_cellStart[c + 1]; ++k) {
+                const int i = m_items[static_cast<size_t>(k)];
+                const void* key = m_keys.at(i);
+                if ((a && key == a) || (b && key == b))
+                    continue;
+                if (region.intersects(m_rects.at(i)) && test(m_rects.at(i)))
+                    return true;
+            }
+        }
+    }
+    return false;
+}

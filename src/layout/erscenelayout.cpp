@@ -21,8 +21,11 @@
 #include <QMap>
 #include <QPointer>
 #include <QSet>
+#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <functional>
 #include <utility>
@@ -32,6 +35,9 @@ namespace {
 
 // From this many edges on, the slot-side improvement leaves out short routes.
 constexpr qsizetype ManyEdges = 100;
+
+// The clearance of the second look at segments still on one line.
+constexpr double CrowdedNudgeClearance = 6.5;
 
 // Views stop painting and take no input while the layout runs, and the
 // wait cursor shows; everything is put back when the guard goes.
@@ -105,6 +111,64 @@ private:
     const EntityRectIndex*& m_slot;
 };
 
+// Switches the scene's item index off for as long as it lives; it is built
+// anew afterwards.
+class ItemIndexPause
+{
+public:
+    explicit ItemIndexPause(QGraphicsScene* scene)
+        : m_scene(scene)
+        , m_method(scene->itemIndexMethod())
+    {
+        if (m_method != QGraphicsScene::NoIndex)
+            m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
+    }
+    ~ItemIndexPause()
+    {
+        if (m_method != QGraphicsScene::NoIndex)
+            m_scene->setItemIndexMethod(m_method);
+    }
+
+    ItemIndexPause(const ItemIndexPause&) = delete;
+    ItemIndexPause& operator=(const ItemIndexPause&) = delete;
+
+private:
+    QGraphicsScene* m_scene;
+    QGraphicsScene::ItemIndexMethod m_method;
+};
+
+// Each move of an entity looks through every item of the scene that asks for
+// notice of its scene position, to tell those among its children; the slot
+// handles ask, although none of them acts on it, so that a thousand moves
+// cost a thousand times every slot of the diagram. While the layout moves
+// the entities the handles do not ask; afterwards they do again.
+class SlotPositionNoticesOff
+{
+public:
+    explicit SlotPositionNoticesOff(const QList<EntityItem*>& entities)
+    {
+        for (const EntityItem* entity : entities) {
+            for (SlotItem* slot : entity->slotHandles()) {
+                if (slot->flags() & QGraphicsItem::ItemSendsScenePositionChanges) {
+                    slot->setFlag(QGraphicsItem::ItemSendsScenePositionChanges, false);
+                    m_slots.append(slot);
+                }
+            }
+        }
+    }
+    ~SlotPositionNoticesOff()
+    {
+        for (SlotItem* slot : std::as_const(m_slots))
+            slot->setFlag(QGraphicsItem::ItemSendsScenePositionChanges, true);
+    }
+
+    SlotPositionNoticesOff(const SlotPositionNoticesOff&) = delete;
+    SlotPositionNoticesOff& operator=(const SlotPositionNoticesOff&) = delete;
+
+private:
+    QList<SlotItem*> m_slots;
+};
+
 // Sets a flag for as long as it lives.
 class FlagRaised
 {
@@ -129,6 +193,72 @@ void letIndicatorTurn()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
+
+// Below this many items of work a loop on the calling thread is quicker
+// than handing them out.
+constexpr qsizetype ParallelFrom = 48;
+constexpr qsizetype ParallelChunk = 8;
+
+// work(i) for every i in [0, count), on a pool's threads and the calling
+// thread. Each answer depends on its index alone and lands in its own
+// place, so the answers are those of a plain loop, on any machine.
+template <typename Result, typename Work>
+std::vector<Result> mapInParallel(qsizetype count, const Work& work)
+{
+    std::vector<Result> results(static_cast<size_t>(count));
+    std::atomic<qsizetype> next{0};
+    auto drain = [&results, &next, &work, count] {
+        for (;;) {
+            const qsizetype first = next.fetch_add(ParallelChunk);
+            if (first >= count)
+                return;
+            const qsizetype last = std::min(first + ParallelChunk, count);
+            for (qsizetype i = first; i < last; ++i)
+                results[static_cast<size_t>(i)] = work(i);
+        }
+    };
+    const qsizetype helpers =
+        count < ParallelFrom ? 0 : std::min<qsizetype>(QThread::idealThreadCount() - 1, count / ParallelChunk);
+    if (helpers <= 0) {
+        drain();
+        return results;
+    }
+    QThreadPool pool;
+    pool.setMaxThreadCount(static_cast<int>(helpers));
+    for (qsizetype h = 0; h < helpers; ++h)
+        pool.start(drain);
+    drain();
+    pool.waitForDone();
+    return results;
+}
+
+// Routes the edges afresh as updatePath would, one after the other in list
+// order as far as what they store goes: the routes between two entities are
+// found at once (they depend on nothing but their own slots and the
+// entities, which stand still), self-relations and the storing follow in
+// order. Between every 8 edges the event loop turns.
+void routeEdgesAfresh(const QList<EdgeItem*>& edges, const EdgeItem::EntityRectLookup& lookup)
+{
+    std::vector<EdgeItem::RouteInputs> inputs;
+    inputs.reserve(static_cast<size_t>(edges.size()));
+    for (const EdgeItem* edge : edges)
+        inputs.push_back(edge->routeInputs());
+    const std::vector<QList<QPointF>> routes = mapInParallel<QList<QPointF>>(
+        edges.size(), [&inputs, &lookup](qsizetype i) { return EdgeItem::findRouteAround(inputs[static_cast<size_t>(i)], lookup); });
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        EdgeItem* edge = edges.at(i);
+        if (inputs[static_cast<size_t>(i)].valid) {
+            const QList<QPointF>& route = routes[static_cast<size_t>(i)];
+            if (route.size() >= 2)
+                edge->setRoutePoints(route);
+        } else {
+            edge->updatePath();
+        }
+        if ((i + 1) % 8 == 0)
+            letIndicatorTurn();
+    }
+}
+
 
 QPointF sceneCentreOf(const EntityItem* entity)
 {
@@ -504,13 +634,19 @@ void ERScene::autoLayout()
     EdgeItem::setBatchMode(true);
     EdgeItem::setBatchMarker(true);
     EdgeItem::setSkipBatchFlush(true);
+    // Every entity and edge changes: the scene's item index is built once
+    // at the end rather than kept up to date with each move and route.
+    const ItemIndexPause indexPause(this);
     const bool wasSuspended = EdgeItem::isRoutingSuspended();
     EdgeItem::setRoutingSuspended(true);
-    for (const LayoutNode& node : std::as_const(nodes)) {
-        if (!node.item)
-            continue;
-        const QRectF r = node.item->boundingRect();
-        node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
+    {
+        const SlotPositionNoticesOff quiet(entities);
+        for (const LayoutNode& node : std::as_const(nodes)) {
+            if (!node.item)
+                continue;
+            const QRectF r = node.item->boundingRect();
+            node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
+        }
     }
     EdgeItem::setRoutingSuspended(wasSuspended);
     EdgeItem::dropQueuedUpdates();
@@ -533,9 +669,29 @@ void ERScene::autoLayout()
     }
     const IndexInUse indexInUse(m_entityRectIndex, &index);
 
-    // Sides, then slots spread along them.
-    for (EdgeItem* edge : std::as_const(edges))
-        edge->chooseBestSides();
+    const EdgeItem::EntityRectLookup lookup = [&index](const QRectF& region, const void* a, const void* b) {
+        return index.rectsIn(region, a, b);
+    };
+
+    // Sides, then slots spread along them. The sides of every edge are
+    // found at once and taken in order.
+    {
+        std::vector<EdgeItem::RouteInputs> inputs;
+        inputs.reserve(static_cast<size_t>(edges.size()));
+        for (const EdgeItem* edge : std::as_const(edges))
+            inputs.push_back(edge->routeInputs());
+        const std::vector<SidePair> sides = mapInParallel<SidePair>(edges.size(), [&inputs, &lookup](qsizetype i) {
+            const EdgeItem::RouteInputs& in = inputs[static_cast<size_t>(i)];
+            return in.fromKey ? EdgeItem::findBestSides(in, lookup) : SidePair{};
+        });
+        for (qsizetype i = 0; i < edges.size(); ++i) {
+            EdgeItem* edge = edges.at(i);
+            if (inputs[static_cast<size_t>(i)].fromKey)
+                edge->setSlotSides(sides[static_cast<size_t>(i)].fromSide, sides[static_cast<size_t>(i)].toSide);
+            else
+                edge->chooseBestSides();
+        }
+    }
     for (EntityItem* entity : std::as_const(entities))
         assignEdgeSlots(entity);
 
@@ -552,16 +708,7 @@ void ERScene::autoLayout()
         for (qsizetype i = 0; i < edges.size(); ++i)
             edges[i] = keyed[static_cast<size_t>(i)].second;
     }
-    // The routes so far, as segment end points in pairs.
-    QList<QPointF> routedSegments;
-    for (qsizetype i = 0; i < edges.size(); ++i) {
-        EdgeItem* edge = edges.at(i);
-        edge->applyRouteHint(routedSegments);
-        for (const QLineF& segment : routeToSegments(edge->route()))
-            routedSegments << segment.p1() << segment.p2();
-        if ((i + 1) % 8 == 0)
-            letIndicatorTurn();
-    }
+    routeEdgesAfresh(edges, lookup);
 
     // Routes through another entity: new sides for them, fresh slots for
     // their entities and new routes for every edge of those entities.
@@ -576,10 +723,12 @@ void ERScene::autoLayout()
     if (!repaired.order.isEmpty()) {
         for (EntityItem* entity : std::as_const(repaired.order))
             assignEdgeSlots(entity);
+        QList<EdgeItem*> again;
         for (EdgeItem* edge : std::as_const(edges)) {
             if (repaired.contains(edge->fromEntity()) || repaired.contains(edge->toEntity()))
-                edge->applyRouteHint({});
+                again.append(edge);
         }
+        routeEdgesAfresh(again, lookup);
     }
 
     // Better side pairs where they pay. A route depends only on its slots
@@ -587,31 +736,53 @@ void ERScene::autoLayout()
     // or whose route the improvement replaced are routed once more.
     EntityList improved;
     QSet<const EdgeItem*> replaced;
-    for (EdgeItem* edge : std::as_const(edges)) {
-        if (edge->isSelfRelation())
-            continue;
-        if (straightAndFacing(edge))
-            continue; // nothing shorter and with fewer bends exists
-        // In a large diagram a route of two bends or fewer seldom gains
-        // from other sides for what the tries cost.
-        if (edges.size() > ManyEdges && edge->route().size() <= 4)
-            continue;
-        const RoutePoints before = edge->route();
-        if (edge->tryImproveSlotSides()) {
-            improved.add(edge->fromEntity());
-            improved.add(edge->toEntity());
-        } else if (edge->route() != before) {
-            replaced.insert(edge);
+    {
+        // The candidates of every edge are weighed at once (each edge's
+        // answer depends on its own slots and route and on the entities);
+        // the answers are taken in order.
+        QList<EdgeItem*> tried;
+        std::vector<EdgeItem::RouteInputs> inputs;
+        for (EdgeItem* edge : std::as_const(edges)) {
+            if (edge->isSelfRelation())
+                continue;
+            if (straightAndFacing(edge))
+                continue; // nothing shorter and with fewer bends exists
+            // In a large diagram a route of two bends or fewer seldom gains
+            // from other sides for what the tries cost.
+            if (edges.size() > ManyEdges && edge->route().size() <= 4)
+                continue;
+            EdgeItem::RouteInputs in = edge->routeInputs();
+            if (!in.valid || !edge->scene())
+                continue;
+            tried.append(edge);
+            inputs.push_back(std::move(in));
+        }
+        const std::vector<SlotSideAdvice> advice = mapInParallel<SlotSideAdvice>(
+            tried.size(), [&inputs, &lookup](qsizetype i) {
+                return EdgeItem::findSideImprovement(inputs[static_cast<size_t>(i)], lookup);
+            });
+        for (qsizetype i = 0; i < tried.size(); ++i) {
+            EdgeItem* edge = tried.at(i);
+            const RoutePoints before = edge->route();
+            if (edge->applySideAdvice(advice[static_cast<size_t>(i)])) {
+                improved.add(edge->fromEntity());
+                improved.add(edge->toEntity());
+            } else if (edge->route() != before) {
+                replaced.insert(edge);
+            }
         }
     }
     for (EntityItem* entity : std::as_const(improved.order))
         assignEdgeSlots(entity);
     // A self-relation follows its slots, which the spreading may have moved.
-    for (EdgeItem* edge : std::as_const(edges)) {
-        if (edge->isSelfRelation())
-            edge->applyRouteHint({});
-        else if (replaced.contains(edge) || improved.contains(edge->fromEntity()) || improved.contains(edge->toEntity()))
-            edge->rerouteIfConnected();
+    {
+        QList<EdgeItem*> again;
+        for (EdgeItem* edge : std::as_const(edges)) {
+            if (edge->isSelfRelation() || replaced.contains(edge) || improved.contains(edge->fromEntity())
+                || improved.contains(edge->toEntity()))
+                again.append(edge);
+        }
+        routeEdgesAfresh(again, lookup);
     }
 
     // Parallel segments of different routes pushed apart, last of all, so
@@ -628,14 +799,11 @@ void ERScene::autoLayout()
         const SegmentBlocked blocked = [&edges, &index](int route, const QPointF& a, const QPointF& b) {
             const EdgeItem* edge = edges.at(route);
             const QRectF span = QRectF(a, b).normalized();
-            const QList<QRectF> near = index.rectsIn(span.adjusted(-1, -1, 1, 1), edge->fromEntity(), edge->toEntity());
-            for (const QRectF& r : near) {
+            return index.anyIn(span.adjusted(-1, -1, 1, 1), edge->fromEntity(), edge->toEntity(), [&span](const QRectF& r) {
                 const QRectF inner = r.adjusted(2, 2, -2, -2);
-                if (span.left() < inner.right() && span.right() > inner.left() && span.top() < inner.bottom()
-                    && span.bottom() > inner.top())
-                    return true;
-            }
-            return false;
+                return span.left() < inner.right() && span.right() > inner.left() && span.top() < inner.bottom()
+                    && span.bottom() > inner.top();
+            });
         };
         for (int round = 0; round < 3; ++round) {
             QList<RoutePoints> snapshot;
@@ -645,17 +813,60 @@ void ERScene::autoLayout()
             QList<RoutePoints> working = snapshot;
             separateParallelSegments(working, states, blocked);
             bool changed = false;
+            // Each changed route is fitted to its slots and checked against
+            // the entities at once; the outcomes are stored in order.
+            QList<qsizetype> moved;
+            std::vector<EdgeItem::RouteInputs> inputs;
             for (qsizetype k = 0; k < edges.size(); ++k) {
                 if (working.at(k) == snapshot.at(k))
                     continue;
+                moved.append(k);
+                inputs.push_back(edges.at(k)->routeInputs());
+            }
+            struct Outcome
+            {
+                bool kept = false;
+                bool stored = false;
+                RoutePoints route;
+            };
+            const std::vector<Outcome> outcomes = mapInParallel<Outcome>(
+                moved.size(), [&](qsizetype i) {
+                    const qsizetype k = moved.at(i);
+                    const EdgeItem::RouteInputs& in = inputs[static_cast<size_t>(i)];
+                    Outcome outcome;
+                    outcome.kept = endsKeepTheirWay(snapshot.at(k), working.at(k));
+                    if (!in.valid || !outcome.kept)
+                        return outcome;
+                    RoutePoints now = in.route;
+                    const RoutePoints fitted = EdgeItem::fitRoute(in, working.at(k), lookup);
+                    if (fitted.size() >= 2) {
+                        now = fitted;
+                        outcome.stored = true;
+                    }
+                    if (EdgeItem::crossesEntities(in, now, lookup)) {
+                        const RoutePoints back = EdgeItem::fitRoute(in, snapshot.at(k), lookup);
+                        if (back.size() >= 2) {
+                            now = back;
+                            outcome.stored = true;
+                        }
+                        outcome.kept = false;
+                    }
+                    outcome.route = now;
+                    return outcome;
+                });
+            for (qsizetype i = 0; i < moved.size(); ++i) {
+                const qsizetype k = moved.at(i);
                 EdgeItem* edge = edges.at(k);
-                bool kept = endsKeepTheirWay(snapshot.at(k), working.at(k));
-                if (kept) {
+                const Outcome& outcome = outcomes[static_cast<size_t>(i)];
+                bool kept = outcome.kept;
+                if (!inputs[static_cast<size_t>(i)].valid && kept) {
                     edge->applyRoute(working.at(k));
                     if (edge->countEntityCrossings()) {
                         edge->applyRoute(snapshot.at(k));
                         kept = false;
                     }
+                } else if (outcome.stored) {
+                    edge->setRoutePoints(outcome.route);
                 }
                 // A route that had to keep what it had asks for another
                 // round, in which it passes the other way or stands still.
@@ -715,6 +926,9 @@ void ERScene::autoLayout()
             snapshot.append(edge->route());
         QList<RoutePoints> working = snapshot;
         nudgeCoincidentSegments(working, states, blocked, slotMayMove);
+        // In a corridor too crowded for that, a line a little nearer to its
+        // neighbours still keeps two routes apart to the eye.
+        nudgeCoincidentSegments(working, states, blocked, slotMayMove, CrowdedNudgeClearance);
         for (qsizetype k = 0; k < edges.size(); ++k) {
             const RoutePoints& was = snapshot.at(k);
             const RoutePoints& now = working.at(k);

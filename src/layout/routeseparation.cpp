@@ -308,7 +308,7 @@ struct Placed
 using SegmentLines = std::multimap<double, Placed>;
 
 // How far across a segment may be nudged.
-constexpr double NudgeReach = 160.0;
+constexpr double NudgeReach = 480.0;
 
 bool axisHorizontal(const QPointF& a, const QPointF& b)
 {
@@ -322,9 +322,9 @@ bool axisVertical(const QPointF& a, const QPointF& b)
 
 // Whether a stretch of route at across, from low to high along, comes
 // closer than the clearance to a segment of another route that overlaps it.
-bool crowded(const SegmentLines& lines, int route, double across, double low, double high)
+bool crowded(const SegmentLines& lines, int route, double across, double low, double high, double clearance)
 {
-    for (auto it = lines.lower_bound(across - NudgeClearance + 1e-9); it != lines.end() && it->first < across + NudgeClearance; ++it) {
+    for (auto it = lines.lower_bound(across - clearance + 1e-9); it != lines.end() && it->first < across + clearance; ++it) {
         const Placed& p = it->second;
         if (p.route != route && p.low < high - 0.5 && low < p.high - 0.5)
             return true;
@@ -353,7 +353,7 @@ void eraseLine(SegmentLines& lines, double across, int route, int segment)
 } // namespace
 
 void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked,
-                             const SlotMayMove& slotMayMove)
+                             const SlotMayMove& slotMayMove, double clearance)
 {
     SegmentLines lines[2]; // 0 vertical (by x), 1 horizontal (by y)
     auto addSegment = [&](int r, int s) {
@@ -381,9 +381,9 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         const QPointF a = routes.at(r).at(s);
         const QPointF b = routes.at(r).at(s + 1);
         if (axisHorizontal(a, b))
-            return crowded(lines[1], r, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()));
+            return crowded(lines[1], r, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), clearance);
         if (axisVertical(a, b))
-            return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()));
+            return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), clearance);
         return false;
     };
     static constexpr double steps[] = {8, -8, 14, -14, 22, -22, 28, -28};
@@ -426,7 +426,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
                         continue;
                     for (double side : {-1.0, 1.0}) {
-                        const double offset = it->first + side * (NudgeClearance + 0.01) - at;
+                        const double offset = it->first + side * (clearance + 0.01) - at;
                         if (std::abs(offset) <= NudgeReach)
                             clear.push_back(offset);
                     }
@@ -449,8 +449,8 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     continue;
                 if (s == last && !slotMayMove(routes, r, false, route.constLast()))
                     continue;
-                // The neighbours keep their way and the first and last
-                // segments a short stub.
+                // The first and last segments keep their way and a short
+                // stub; an inner neighbour may turn the other way.
                 bool fits = true;
                 for (int k : {s - 1, s + 1}) {
                     if (k < 0 || k > last)
@@ -460,7 +460,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     const double wasLength = std::abs(was.x()) + std::abs(was.y());
                     const double nowLength = std::abs(now.x()) + std::abs(now.y());
                     const bool end = k == 0 || k == last;
-                    if (QPointF::dotProduct(was, now) <= 0.0 || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
+                    if ((end && QPointF::dotProduct(was, now) <= 0.0) || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
                         fits = false;
                 }
                 for (int k = low; fits && k <= high; ++k) {

@@ -56,14 +56,18 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
 // segment that still lies less than NudgeClearance from a segment of
 // another route, overlapping it, moves to the nearest offset across where
 // it, and its two neighbours stretched with it, keep that clearance from
-// every other route and meet no entity, and where no route turns back on
-// itself. A first or last segment moves only where slotMayMove lets that
-// end of the route go to the new point (along its entity's side); without
-// it they stay. Segments of frozen routes stay.
+// every other route and meet no entity, and where the first and last
+// segments keep their way (a shorter inner neighbour may turn the other
+// way: the route then takes a hook around the crowded line). A first or
+// last segment moves only where slotMayMove lets that end of the route go
+// to the new point (along its entity's side); without it they stay.
+// Segments of frozen routes stay. A caller may ask for another clearance
+// than NudgeClearance.
 constexpr double NudgeClearance = 8.0;
 using SlotMayMove = std::function<bool(const QList<RoutePoints>& routes, int route, bool atStart, const QPointF& to)>;
 void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {},
-                             const SegmentBlocked& blocked = {}, const SlotMayMove& slotMayMove = {});
+                             const SegmentBlocked& blocked = {}, const SlotMayMove& slotMayMove = {},
+                             double clearance = NudgeClearance);
 
 // The pairs of a segment of the given route and a segment of another route
 // that lie on one line: both horizontal or both vertical, less than 6 apart

@@ -1,0 +1,82 @@
+// Segments of different routes left on one line by the pushing apart: in a
+// corridor between two entities too narrow for all of them at the usual
+// clearance a second look with a smaller clearance still parts them,
+// without entering either entity, and a segment between two short jogs
+// moves past them.
+#include "common/testmain.h"
+#include "layout/routeseparation.h"
+
+#include <QTest>
+
+#include <algorithm>
+#include <cmath>
+
+class TestRouteSeparation : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void crowdedCorridor();
+    void lineBetweenShortJogs();
+};
+
+void TestRouteSeparation::crowdedCorridor()
+{
+    // Entities left of x = 0 and right of x = 15, from y = 0 to 300; three
+    // routes come down the corridor between them, less than 1 apart.
+    const SegmentBlocked blocked = [](int, const QPointF& a, const QPointF& b) {
+        const double left = std::min(a.x(), b.x());
+        const double right = std::max(a.x(), b.x());
+        const double top = std::min(a.y(), b.y());
+        const double bottom = std::max(a.y(), b.y());
+        const bool acrossBoxes = bottom > 0 && top < 300;
+        return acrossBoxes && (left < 0 || right > 15);
+    };
+    QList<RoutePoints> start;
+    for (int k = 0; k < 3; ++k) {
+        const double x = 7 + 0.5 * k;
+        start.append({{-100, -50.0 - 10 * k}, {x, -50.0 - 10 * k}, {x, 350.0 + 10 * k}, {150, 350.0 + 10 * k}});
+    }
+    auto closest = [](const QList<RoutePoints>& routes) {
+        double gap = 1e9;
+        for (int i = 0; i < routes.size(); ++i) {
+            for (int j = i + 1; j < routes.size(); ++j)
+                gap = std::min(gap, std::abs(routes.at(i).at(1).x() - routes.at(j).at(1).x()));
+        }
+        return gap;
+    };
+
+    // Three lines 8 apart do not fit into 15.
+    QList<RoutePoints> routes = start;
+    nudgeCoincidentSegments(routes, {}, blocked);
+    QVERIFY(closest(routes) < 6.0);
+
+    nudgeCoincidentSegments(routes, {}, blocked, {}, 6.5);
+    QVERIFY2(closest(routes) >= 6.5, qPrintable(QString::number(closest(routes))));
+    for (int k = 0; k < 3; ++k) {
+        const RoutePoints& route = routes.at(k);
+        // Still right-angled, in the corridor, the first and last segments
+        // where they were.
+        QCOMPARE(route.size(), 4);
+        QCOMPARE(route.at(1).x(), route.at(2).x());
+        QVERIFY(route.at(1).x() >= 0 && route.at(1).x() <= 15);
+        QCOMPARE(route.at(0), start.at(k).at(0));
+        QCOMPARE(route.at(1).y(), start.at(k).at(1).y());
+        QCOMPARE(route.at(3), start.at(k).at(3));
+    }
+}
+
+// A segment on another route's line between two jogs shorter than any free
+// line is away: it moves all the same, one jog then turning the other way.
+void TestRouteSeparation::lineBetweenShortJogs()
+{
+    QList<RoutePoints> routes{{{0, 0}, {100, 0}, {100, 4}, {300, 4}, {300, 8}, {400, 8}},
+                              {{0, 40}, {50, 40}, {50, 4}, {350, 4}, {350, 40}, {400, 40}}};
+    // The second route stands still.
+    nudgeCoincidentSegments(routes, {SeparationFree, SeparationFrozen});
+    QCOMPARE(routes.at(0), (RoutePoints{{0, 0}, {100, 0}, {100, 12}, {300, 12}, {300, 8}, {400, 8}}));
+    QCOMPARE(routes.at(1), (RoutePoints{{0, 40}, {50, 40}, {50, 4}, {350, 4}, {350, 40}, {400, 40}}));
+}
+
+QUILLMAP_TEST_MAIN(TestRouteSeparation)
+#include "tst_routeseparation.moc"
