@@ -2,10 +2,12 @@
 
 #include "layout/componentlayout.h"
 #include "layout/crossingswaps.h"
+#include "layout/parallelmap.h"
 #include "layout/routepreview.h"
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <vector>
 
 namespace {
@@ -34,6 +36,9 @@ const Placement Placements[] = {
 // Groups with more edges than this are placed the plain way only: the
 // previews of their routes would cost more than the layout.
 constexpr int PreviewedEdgesAtMost = 150;
+// Groups with fewer edges than this try the plain placement on its own
+// first.
+constexpr int FewEdges = 24;
 // A placement may not draw the group out further than this (or than the
 // plain placement, when that is longer).
 constexpr double MostElongated = 1.9;
@@ -52,42 +57,58 @@ void swapPlaces(LayoutNodes& nodes, const LayoutEdges& edges, bool freePlaces)
     reduceCrossingsBySwaps(nodes, edges, 52.0, 40.0, freePlaces);
 }
 
-// Lays out one connected group. Unless the plain placement's previewed
-// routes cross nothing, a small group is placed in the other ways too, and
-// the placement whose previewed routes cross least wins, the earlier on a
-// tie.
+// Lays out one connected group. A small group is placed in the other ways
+// too, and the placement whose previewed routes cross least wins, the
+// earlier on a tie (so the plain one whenever its routes cross nothing).
+// The ways are tried at once, on several threads: each depends on the group
+// alone.
 void placeComponent(LayoutNodes& nodes, const LayoutEdges& edges)
 {
-    const LayoutNodes start = nodes;
-    layoutComponent(nodes, edges, Placements[0].style);
-    LayoutNodes laidOut = nodes; // before the swaps, in the style last laid out
-    swapPlaces(nodes, edges, Placements[0].freePlaces);
-    if (edges.size() < 2 || edges.size() > PreviewedEdgesAtMost)
+    if (edges.size() < 2 || edges.size() > PreviewedEdgesAtMost) {
+        layoutComponent(nodes, edges, Placements[0].style);
+        swapPlaces(nodes, edges, Placements[0].freePlaces);
         return;
+    }
+    const LayoutNodes start = nodes;
     LayoutNodes probe = start;
     buildAdjacency(probe, edges);
-    const size_t tried = findHubs(probe).isEmpty() ? 2 : std::size(Placements);
-    int best = previewRouteCrossings(nodes, edges);
-    const double longest = std::max(MostElongated, elongation(nodes));
-    LayoutNodes candidate;
-    for (size_t p = 1; p < tried && best > 0; ++p) {
-        const HubLayoutStyle& style = Placements[p].style;
-        const HubLayoutStyle& before = Placements[p - 1].style;
-        if (style.followLines != before.followLines || style.sideSlack != before.sideSlack
-            || style.stackByLines != before.stackByLines) {
-            laidOut = start;
-            layoutComponent(laidOut, edges, style);
+    const qsizetype tried = findHubs(probe).isEmpty() ? 2 : static_cast<qsizetype>(std::size(Placements));
+    struct Tried
+    {
+        LayoutNodes nodes;
+        int crossings = 0;
+    };
+    const auto place = [&start, &edges](qsizetype k) {
+        const Placement& placement = Placements[k];
+        Tried t{start, 0};
+        layoutComponent(t.nodes, edges, placement.style);
+        swapPlaces(t.nodes, edges, placement.freePlaces);
+        t.crossings = previewRouteCrossings(t.nodes, edges);
+        return t;
+    };
+    std::vector<Tried> placed;
+    if (edges.size() < FewEdges) {
+        // A small group is often placed well the plain way: that one first,
+        // the others only when its routes cross.
+        placed.push_back(place(0));
+        if (placed.front().crossings > 0) {
+            std::vector<Tried> others = mapInParallel<Tried>(
+                tried - 1, [&place](qsizetype k) { return place(k + 1); }, 2, 1);
+            std::move(others.begin(), others.end(), std::back_inserter(placed));
         }
-        candidate = laidOut;
-        swapPlaces(candidate, edges, Placements[p].freePlaces);
-        if (elongation(candidate) > longest)
-            continue;
-        const int crossings = previewRouteCrossings(candidate, edges);
-        if (crossings < best) {
-            best = crossings;
-            nodes = candidate;
-        }
+    } else {
+        placed = mapInParallel<Tried>(tried, place, 2, 1);
     }
+    // No other placement may draw the group out further than this, or than
+    // the plain one when that is longer.
+    const double longest = std::max(MostElongated, elongation(placed.front().nodes));
+    qsizetype chosen = 0;
+    for (qsizetype k = 1; k < static_cast<qsizetype>(placed.size()); ++k) {
+        const Tried& t = placed[static_cast<size_t>(k)];
+        if (t.crossings < placed[static_cast<size_t>(chosen)].crossings && elongation(t.nodes) <= longest)
+            chosen = k;
+    }
+    nodes = placed[static_cast<size_t>(chosen)].nodes;
 }
 
 } // namespace

@@ -11,6 +11,7 @@
 #include "layout/diagramlayout.h"
 #include "layout/edgeslots.h"
 #include "layout/entityrectindex.h"
+#include "layout/parallelmap.h"
 #include "layout/routeseparation.h"
 #include "layout/slotspread.h"
 
@@ -21,11 +22,8 @@
 #include <QMap>
 #include <QPointer>
 #include <QSet>
-#include <QThread>
-#include <QThreadPool>
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <functional>
 #include <utility>
@@ -192,44 +190,6 @@ private:
 void letIndicatorTurn()
 {
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
-// Below this many items of work a loop on the calling thread is quicker
-// than handing them out.
-constexpr qsizetype ParallelFrom = 48;
-constexpr qsizetype ParallelChunk = 8;
-
-// work(i) for every i in [0, count), on a pool's threads and the calling
-// thread. Each answer depends on its index alone and lands in its own
-// place, so the answers are those of a plain loop, on any machine.
-template <typename Result, typename Work>
-std::vector<Result> mapInParallel(qsizetype count, const Work& work)
-{
-    std::vector<Result> results(static_cast<size_t>(count));
-    std::atomic<qsizetype> next{0};
-    auto drain = [&results, &next, &work, count] {
-        for (;;) {
-            const qsizetype first = next.fetch_add(ParallelChunk);
-            if (first >= count)
-                return;
-            const qsizetype last = std::min(first + ParallelChunk, count);
-            for (qsizetype i = first; i < last; ++i)
-                results[static_cast<size_t>(i)] = work(i);
-        }
-    };
-    const qsizetype helpers =
-        count < ParallelFrom ? 0 : std::min<qsizetype>(QThread::idealThreadCount() - 1, count / ParallelChunk);
-    if (helpers <= 0) {
-        drain();
-        return results;
-    }
-    QThreadPool pool;
-    pool.setMaxThreadCount(static_cast<int>(helpers));
-    for (qsizetype h = 0; h < helpers; ++h)
-        pool.start(drain);
-    drain();
-    pool.waitForDone();
-    return results;
 }
 
 // Routes the edges afresh as updatePath would, one after the other in list
