@@ -35,7 +35,6 @@ SlotItem::SlotItem(EntityItem* parent)
 {
     applyNormalLook();
     setZValue(11);
-    setFlag(ItemSendsScenePositionChanges, true);
     setFlag(ItemIsMovable, false);
     setAcceptHoverEvents(true);
     setOpacity(HiddenOpacity);

@@ -135,38 +135,6 @@ private:
     QGraphicsScene::ItemIndexMethod m_method;
 };
 
-// Each move of an entity looks through every item of the scene that asks for
-// notice of its scene position, to tell those among its children; the slot
-// handles ask, although none of them acts on it, so that a thousand moves
-// cost a thousand times every slot of the diagram. While the layout moves
-// the entities the handles do not ask; afterwards they do again.
-class SlotPositionNoticesOff
-{
-public:
-    explicit SlotPositionNoticesOff(const QList<EntityItem*>& entities)
-    {
-        for (const EntityItem* entity : entities) {
-            for (SlotItem* slot : entity->slotHandles()) {
-                if (slot->flags() & QGraphicsItem::ItemSendsScenePositionChanges) {
-                    slot->setFlag(QGraphicsItem::ItemSendsScenePositionChanges, false);
-                    m_slots.append(slot);
-                }
-            }
-        }
-    }
-    ~SlotPositionNoticesOff()
-    {
-        for (SlotItem* slot : std::as_const(m_slots))
-            slot->setFlag(QGraphicsItem::ItemSendsScenePositionChanges, true);
-    }
-
-    SlotPositionNoticesOff(const SlotPositionNoticesOff&) = delete;
-    SlotPositionNoticesOff& operator=(const SlotPositionNoticesOff&) = delete;
-
-private:
-    QList<SlotItem*> m_slots;
-};
-
 // Sets a flag for as long as it lives.
 class FlagRaised
 {
@@ -599,14 +567,11 @@ void ERScene::autoLayout()
     const ItemIndexPause indexPause(this);
     const bool wasSuspended = EdgeItem::isRoutingSuspended();
     EdgeItem::setRoutingSuspended(true);
-    {
-        const SlotPositionNoticesOff quiet(entities);
-        for (const LayoutNode& node : std::as_const(nodes)) {
-            if (!node.item)
-                continue;
-            const QRectF r = node.item->boundingRect();
-            node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
-        }
+    for (const LayoutNode& node : std::as_const(nodes)) {
+        if (!node.item)
+            continue;
+        const QRectF r = node.item->boundingRect();
+        node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
     }
     EdgeItem::setRoutingSuspended(wasSuspended);
     EdgeItem::dropQueuedUpdates();

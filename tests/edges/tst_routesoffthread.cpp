@@ -140,9 +140,6 @@ void TestRoutesOffThread::sharedLayoutIsRepeatable()
             if (item->type() != EntityItem::Type)
                 continue;
             positions.append(item->pos());
-            // The slot handles ask for notice of their scene position again.
-            for (const SlotItem* slot : static_cast<EntityItem*>(item)->slotHandles())
-                QVERIFY(slot->flags() & QGraphicsItem::ItemSendsScenePositionChanges);
         }
         QList<QList<QPointF>> routes;
         for (const EdgeItem* edge : edgesOf(scene)) {
