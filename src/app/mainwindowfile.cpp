@@ -108,7 +108,12 @@ void MainWindow::saveDiagramAs()
         saveToPath(path);
 }
 
-QJsonObject MainWindow::currentDocumentJson()
+QByteArray MainWindow::DocumentState::text() const
+{
+    return hasProject ? ProjectItem::documentText(project) : toIndentedJson(canvas);
+}
+
+MainWindow::DocumentState MainWindow::currentDocument()
 {
     if (scene && dialectCombo) {
         scene->setDialect(dialectCombo->currentText());
@@ -117,17 +122,24 @@ QJsonObject MainWindow::currentDocumentJson()
     }
     syncModelFromScene();
     captureCurrentDiagram();
-    return project ? project->toDocumentJson() : (scene ? scene->toJson() : QJsonObject());
+    DocumentState state;
+    if (project) {
+        state.hasProject = true;
+        state.project = project->documentParts();
+    } else if (scene) {
+        state.canvas = scene->toJson();
+    }
+    return state;
 }
 
 void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
 {
-    QJsonObject document;
+    DocumentState document;
     QByteArray bytes;
     QString failure;
     try {
-        document = currentDocumentJson();
-        bytes = toIndentedJson(document);
+        document = currentDocument();
+        bytes = document.text();
     } catch (const std::exception& e) {
         qWarning() << "Exception in toJson:" << e.what();
         failure = QString::fromLocal8Bit(e.what());
@@ -277,7 +289,7 @@ bool MainWindow::hasUnsavedChanges()
     if (cleanEditCount && *cleanEditCount == editCount)
         return false;
     try {
-        if (currentDocumentJson() != savedDocument)
+        if (currentDocument() != savedDocument)
             return true;
     } catch (...) {
         // What cannot be written out cannot be compared: better asked once
@@ -293,10 +305,10 @@ bool MainWindow::hasUnsavedChanges()
 void MainWindow::markDocumentSaved()
 {
     try {
-        savedDocument = currentDocumentJson();
+        savedDocument = currentDocument();
         cleanEditCount = editCount;
     } catch (...) {
-        savedDocument = QJsonObject();
+        savedDocument = DocumentState();
         cleanEditCount.reset();
     }
 }
@@ -383,7 +395,7 @@ void MainWindow::loadDiagram()
                               markDocumentSaved();
                               return;
                           }
-                          // The document as currentDocumentJson makes
+                          // The document as currentDocument makes
                           // it, without taking the canvas into the model and
                           // the record a second time: nothing on the canvas
                           // has changed since, at most the dialect.
@@ -395,10 +407,11 @@ void MainWindow::loadDiagram()
                               }
                               if (scene->dialect() != adoptedDialect)
                                   captureCurrentDiagram();
-                              savedDocument = project->toDocumentJson();
+                              savedDocument.hasProject = true;
+                              savedDocument.project = project->documentParts();
                               cleanEditCount = editCount;
                           } catch (...) {
-                              savedDocument = QJsonObject();
+                              savedDocument = DocumentState();
                               cleanEditCount.reset();
                           }
                       },

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QHash>
+#include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -60,6 +62,22 @@ public:
     QJsonObject toJson() const;
     // The project file envelope.
     QJsonObject toDocumentJson() const;
+    // The project file in two parts: the text of the project object ("data")
+    // as it stands in the file, and the stored diagram contents. Equal parts
+    // make equal files.
+    struct DocumentParts
+    {
+        QByteArray data;
+        QJsonArray diagrams;
+        bool operator==(const DocumentParts& other) const
+        {
+            return data == other.data && diagrams == other.diagrams;
+        }
+        bool operator!=(const DocumentParts& other) const { return !(*this == other); }
+    };
+    DocumentParts documentParts() const;
+    // The file text of the parts, byte for byte toIndentedJson(toDocumentJson()).
+    static QByteArray documentText(const DocumentParts& parts);
     // True when "type" is a string equal to "quill-project" and the root has
     // "data" (with any value).
     static bool isProjectJson(const QJsonObject& root);
@@ -72,6 +90,8 @@ public:
     bool loadDocumentJson(const QJsonObject& root);
 
 private:
+    // The stored content of every diagram with its id, models in id order.
+    QJsonArray storedDiagramContents() const;
     QList<ModelItem*> modelsInIdOrder() const;
 
     QString m_id;
