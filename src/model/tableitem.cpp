@@ -252,7 +252,16 @@ void TableItem::writeJson(IndentedJsonWriter& writer, int level) const
     writer.member("comment", inner, false);
     writer.writeString(m_comment);
     writer.member("constraints", inner, false);
-    writer.writeArray(m_constraints.isEmpty() ? QJsonArray() : listToJson(m_constraints), inner);
+    writer.beginArray();
+    first = true;
+    for (const ConstraintItem* constraint : m_constraints) {
+        if (!constraint)
+            continue;
+        writer.element(inner + 1, first);
+        constraint->writeJson(writer, inner + 1);
+        first = false;
+    }
+    writer.endArray(inner);
     writer.member("id", inner, false);
     writer.writeString(m_id);
     writer.member("indexes", inner, false);
