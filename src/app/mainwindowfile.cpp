@@ -30,6 +30,7 @@
 #include <exception>
 #include <iterator>
 #include <memory>
+#include <utility>
 
 void MainWindow::on_action_Save_triggered()
 {
@@ -395,8 +396,8 @@ void MainWindow::loadDiagram()
                               markDocumentSaved();
                               return;
                           }
-                          // The document as currentDocument makes
-                          // it, without taking the canvas into the model and
+                          // The document as currentDocument makes it,
+                          // without taking the canvas into the model and
                           // the record a second time: nothing on the canvas
                           // has changed since, at most the dialect.
                           try {
@@ -407,8 +408,10 @@ void MainWindow::loadDiagram()
                               }
                               if (scene->dialect() != adoptedDialect)
                                   captureCurrentDiagram();
-                              savedDocument.hasProject = true;
-                              savedDocument.project = project->documentParts();
+                              DocumentState opened;
+                              opened.hasProject = true;
+                              opened.project = project->documentParts();
+                              savedDocument = std::move(opened);
                               cleanEditCount = editCount;
                           } catch (...) {
                               savedDocument = DocumentState();
