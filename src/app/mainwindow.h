@@ -439,8 +439,9 @@ private:
         QByteArray text() const;
     };
     // The document as it stands: the model brought up to date from the
-    // canvas, then the project's parts. Throws what writing them throws.
-    DocumentState currentDocument();
+    // canvas, then the project's parts, made for the file or, compact, for
+    // comparing only. Throws what writing them throws.
+    DocumentState currentDocument(bool compact = false);
     // After a successful open: scene rectangle from the items, view fitted.
     void fitSceneAfterLoad();
     // app/mainwindowexport.cpp

@@ -114,7 +114,7 @@ QByteArray MainWindow::DocumentState::text() const
     return hasProject ? ProjectItem::documentText(project) : toIndentedJson(canvas);
 }
 
-MainWindow::DocumentState MainWindow::currentDocument()
+MainWindow::DocumentState MainWindow::currentDocument(bool compact)
 {
     if (scene && dialectCombo) {
         scene->setDialect(dialectCombo->currentText());
@@ -126,7 +126,7 @@ MainWindow::DocumentState MainWindow::currentDocument()
     DocumentState state;
     if (project) {
         state.hasProject = true;
-        state.project = project->documentParts();
+        state.project = project->documentParts(compact);
     } else if (scene) {
         state.canvas = scene->toJson();
     }
@@ -290,7 +290,8 @@ bool MainWindow::hasUnsavedChanges()
     if (cleanEditCount && *cleanEditCount == editCount)
         return false;
     try {
-        if (currentDocument() != savedDocument)
+        // In the form of the baseline: compact unless Save made it.
+        if (currentDocument(savedDocument.project.compact) != savedDocument)
             return true;
     } catch (...) {
         // What cannot be written out cannot be compared: better asked once
@@ -306,7 +307,7 @@ bool MainWindow::hasUnsavedChanges()
 void MainWindow::markDocumentSaved()
 {
     try {
-        savedDocument = currentDocument();
+        savedDocument = currentDocument(true);
         cleanEditCount = editCount;
     } catch (...) {
         savedDocument = DocumentState();
@@ -410,7 +411,7 @@ void MainWindow::loadDiagram()
                                   captureCurrentDiagram();
                               DocumentState opened;
                               opened.hasProject = true;
-                              opened.project = project->documentParts();
+                              opened.project = project->documentParts(true);
                               savedDocument = std::move(opened);
                               cleanEditCount = editCount;
                           } catch (...) {

@@ -19,19 +19,19 @@ QByteArray IndentedJsonWriter::finish()
 
 void IndentedJsonWriter::writeObject(const QJsonObject& object, int level)
 {
-    append("{\n", 2);
+    appendChar('{');
+    newLine();
     const int inner = level + 1;
     for (auto it = object.constBegin(), end = object.constEnd(); it != end;) {
         indent(inner);
         appendChar('"');
         appendEscaped(it.key());
-        append("\": ", 3);
+        keySeparator();
         writeValue(it.value(), inner);
         ++it;
         if (it != end)
-            append(",\n", 2);
-        else
-            appendChar('\n');
+            appendChar(',');
+        newLine();
     }
     indent(level);
     appendChar('}');
@@ -39,12 +39,15 @@ void IndentedJsonWriter::writeObject(const QJsonObject& object, int level)
 
 void IndentedJsonWriter::writeArray(const QJsonArray& array, int level)
 {
-    append("[\n", 2);
+    appendChar('[');
+    newLine();
     const int inner = level + 1;
     for (qsizetype i = 0, n = array.size(); i < n; ++i) {
         indent(inner);
         writeValue(array.at(i), inner);
-        append(i + 1 < n ? ",\n" : "\n", i + 1 < n ? 2 : 1);
+        if (i + 1 < n)
+            appendChar(',');
+        newLine();
     }
     indent(level);
     appendChar(']');
@@ -161,6 +164,8 @@ void IndentedJsonWriter::appendEscaped(const QString& text)
 
 void IndentedJsonWriter::indent(int level)
 {
+    if (m_compact)
+        return;
     const qsizetype n = 4 * qsizetype(level);
     std::memset(reserve(n), ' ', size_t(n));
     m_size += n;
@@ -182,29 +187,27 @@ char* IndentedJsonWriter::reserve(qsizetype n)
 
 void IndentedJsonWriter::close(char bracket, int level)
 {
-    appendChar('\n');
+    newLine();
     indent(level);
     appendChar(bracket);
 }
 
 void IndentedJsonWriter::member(const char* key, int level, bool first)
 {
-    if (first)
-        appendChar('\n');
-    else
-        append(",\n", 2);
+    if (!first)
+        appendChar(',');
+    newLine();
     indent(level);
     appendChar('"');
     append(key, qsizetype(std::strlen(key)));
-    append("\": ", 3);
+    keySeparator();
 }
 
 void IndentedJsonWriter::element(int level, bool first)
 {
-    if (first)
-        appendChar('\n');
-    else
-        append(",\n", 2);
+    if (!first)
+        appendChar(',');
+    newLine();
     indent(level);
 }
 

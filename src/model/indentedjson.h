@@ -25,6 +25,14 @@ QByteArray toIndentedJson(const QJsonObject& object);
 class IndentedJsonWriter
 {
 public:
+    // A compact writer leaves out the line breaks, the indentation and the
+    // space after each key: the same document in fewer bytes, for comparing
+    // two documents rather than for a file. Two documents have equal compact
+    // texts exactly when their indented texts are equal.
+    explicit IndentedJsonWriter(bool compact = false)
+        : m_compact(compact)
+    {
+    }
     QByteArray finish();
 
     void writeObject(const QJsonObject& object, int level);
@@ -51,6 +59,12 @@ private:
     void writeNumber(const QJsonValue& value);
     void appendEscaped(const QString& text);
     void indent(int level);
+    void newLine()
+    {
+        if (!m_compact)
+            appendChar('\n');
+    }
+    void keySeparator() { m_compact ? append("\":", 2) : append("\": ", 3); }
     void appendChar(char c)
     {
         *reserve(1) = c;
@@ -61,4 +75,5 @@ private:
 
     QByteArray m_out;
     qsizetype m_size = 0;
+    bool m_compact = false;
 };

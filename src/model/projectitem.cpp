@@ -131,12 +131,13 @@ QJsonObject ProjectItem::toDocumentJson() const
     return envelope;
 }
 
-ProjectItem::DocumentParts ProjectItem::documentParts() const
+ProjectItem::DocumentParts ProjectItem::documentParts(bool compact) const
 {
     DocumentParts parts;
+    parts.compact = compact;
     // The project object as it stands in the envelope, one level in; the
     // models written straight from the items.
-    IndentedJsonWriter writer;
+    IndentedJsonWriter writer(compact);
     const int level = 1;
     const int inner = level + 1;
     writer.beginObject();
@@ -170,6 +171,7 @@ ProjectItem::DocumentParts ProjectItem::documentParts() const
 QByteArray ProjectItem::documentText(const DocumentParts& parts)
 {
     // The envelope's keys in the order toDocumentJson's object keeps them.
+    Q_ASSERT(!parts.compact);
     IndentedJsonWriter writer;
     writer.beginObject();
     writer.member("data", 1, true);

@@ -63,20 +63,24 @@ public:
     // The project file envelope.
     QJsonObject toDocumentJson() const;
     // The project file in two parts: the text of the project object ("data")
-    // as it stands in the file, and the stored diagram contents. Equal parts
-    // make equal files.
+    // and the stored diagram contents. Parts made for the file hold the text
+    // as it stands in the file; parts made for comparing only hold it
+    // compact (a third of the bytes of a large project). Parts of one form
+    // are equal exactly when their files are.
     struct DocumentParts
     {
         QByteArray data;
         QJsonArray diagrams;
+        bool compact = false;
         bool operator==(const DocumentParts& other) const
         {
-            return data == other.data && diagrams == other.diagrams;
+            return compact == other.compact && data == other.data && diagrams == other.diagrams;
         }
         bool operator!=(const DocumentParts& other) const { return !(*this == other); }
     };
-    DocumentParts documentParts() const;
-    // The file text of the parts, byte for byte toIndentedJson(toDocumentJson()).
+    DocumentParts documentParts(bool compact = false) const;
+    // The file text of parts made for the file, byte for byte
+    // toIndentedJson(toDocumentJson()).
     static QByteArray documentText(const DocumentParts& parts);
     // True when "type" is a string equal to "quill-project" and the root has
     // "data" (with any value).
