@@ -2,6 +2,7 @@
 
 #include "app/thememanager.h"
 #include "dialogs/stylerecords.h"
+#include "model/projectitem.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -423,10 +424,24 @@ private:
     void saveToPath(const QString& path, std::function<void(bool)> done = {});
     // The Save road, waited for; true when the file was written.
     bool saveAndWait();
-    // The document as it stands, as Save writes it (indented): the model
-    // brought up to date from the canvas, then the project's JSON. Throws
-    // what building the JSON throws.
-    QJsonObject currentDocumentJson();
+    // The document as Save writes it: the project's parts (its own text and
+    // the stored diagrams), or the canvas alone while there is no project.
+    // Equal documents make equal files.
+    struct DocumentState
+    {
+        bool hasProject = false;
+        ProjectItem::DocumentParts project;
+        QJsonObject canvas;
+        bool operator!=(const DocumentState& other) const
+        {
+            return hasProject != other.hasProject || project != other.project || canvas != other.canvas;
+        }
+        QByteArray text() const;
+    };
+    // The document as it stands: the model brought up to date from the
+    // canvas, then the project's parts, made for the file or, compact, for
+    // comparing only. Throws what writing them throws.
+    DocumentState currentDocument(bool compact = false);
     // After a successful open: scene rectangle from the items, view fitted.
     void fitSceneAfterLoad();
     // app/mainwindowexport.cpp
@@ -525,11 +540,10 @@ private:
     QSlider* zoomSlider = nullptr;
     QLabel* labelZoomPercent = nullptr;
     QString currentFilePath;
-    // ---- the document as last saved or opened: the JSON its text was
-    // written from, which writes the same text again while it compares
-    // equal (shared with the records it came from, and compared without
-    // writing either)
-    QJsonObject savedDocument;
+    // ---- the document as last saved or opened: the project's own text and
+    // the stored diagram contents it was written from (shared with their
+    // records), which make the same file again while they compare equal
+    DocumentState savedDocument;
     // The edit count when the document was last found equal to
     // savedDocument; unset while that object is not known to be right.
     quint64 editCount = 0;

@@ -30,6 +30,7 @@
 #include <exception>
 #include <iterator>
 #include <memory>
+#include <utility>
 
 void MainWindow::on_action_Save_triggered()
 {
@@ -108,7 +109,12 @@ void MainWindow::saveDiagramAs()
         saveToPath(path);
 }
 
-QJsonObject MainWindow::currentDocumentJson()
+QByteArray MainWindow::DocumentState::text() const
+{
+    return hasProject ? ProjectItem::documentText(project) : toIndentedJson(canvas);
+}
+
+MainWindow::DocumentState MainWindow::currentDocument(bool compact)
 {
     if (scene && dialectCombo) {
         scene->setDialect(dialectCombo->currentText());
@@ -117,17 +123,24 @@ QJsonObject MainWindow::currentDocumentJson()
     }
     syncModelFromScene();
     captureCurrentDiagram();
-    return project ? project->toDocumentJson() : (scene ? scene->toJson() : QJsonObject());
+    DocumentState state;
+    if (project) {
+        state.hasProject = true;
+        state.project = project->documentParts(compact);
+    } else if (scene) {
+        state.canvas = scene->toJson();
+    }
+    return state;
 }
 
 void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
 {
-    QJsonObject document;
+    DocumentState document;
     QByteArray bytes;
     QString failure;
     try {
-        document = currentDocumentJson();
-        bytes = toIndentedJson(document);
+        document = currentDocument();
+        bytes = document.text();
     } catch (const std::exception& e) {
         qWarning() << "Exception in toJson:" << e.what();
         failure = QString::fromLocal8Bit(e.what());
@@ -277,7 +290,8 @@ bool MainWindow::hasUnsavedChanges()
     if (cleanEditCount && *cleanEditCount == editCount)
         return false;
     try {
-        if (currentDocumentJson() != savedDocument)
+        // In the form of the baseline: compact unless Save made it.
+        if (currentDocument(savedDocument.project.compact) != savedDocument)
             return true;
     } catch (...) {
         // What cannot be written out cannot be compared: better asked once
@@ -293,10 +307,10 @@ bool MainWindow::hasUnsavedChanges()
 void MainWindow::markDocumentSaved()
 {
     try {
-        savedDocument = currentDocumentJson();
+        savedDocument = currentDocument(true);
         cleanEditCount = editCount;
     } catch (...) {
-        savedDocument = QJsonObject();
+        savedDocument = DocumentState();
         cleanEditCount.reset();
     }
 }
@@ -383,8 +397,8 @@ void MainWindow::loadDiagram()
                               markDocumentSaved();
                               return;
                           }
-                          // The document as currentDocumentJson makes
-                          // it, without taking the canvas into the model and
+                          // The document as currentDocument makes it,
+                          // without taking the canvas into the model and
                           // the record a second time: nothing on the canvas
                           // has changed since, at most the dialect.
                           try {
@@ -395,10 +409,13 @@ void MainWindow::loadDiagram()
                               }
                               if (scene->dialect() != adoptedDialect)
                                   captureCurrentDiagram();
-                              savedDocument = project->toDocumentJson();
+                              DocumentState opened;
+                              opened.hasProject = true;
+                              opened.project = project->documentParts(true);
+                              savedDocument = std::move(opened);
                               cleanEditCount = editCount;
                           } catch (...) {
-                              savedDocument = QJsonObject();
+                              savedDocument = DocumentState();
                               cleanEditCount.reset();
                           }
                       },

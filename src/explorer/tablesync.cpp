@@ -280,6 +280,7 @@ TableItem* TableSync::registerTable(ModelItem* model, const QString& id, const Q
     TableItem* table = model->ensureTable(id);
     table->setName(title);
     ColumnNameIndex columns(table->columns());
+    columns.reserve(table->columns().size() + rows.size());
     for (const EntityRow& row : rows) {
         ColumnItem* known = columns.first(row.name);
         ColumnItem* column = applyRow(table, known, row);

@@ -2,6 +2,7 @@
 
 #include "details/datatypes.h"
 #include "model/classificationitem.h"
+#include "model/indentedjson.h"
 #include "model/itemcollections.h"
 #include "model/itemid.h"
 #include "model/jsonfields.h"
@@ -120,4 +121,44 @@ void ColumnItem::fromJson(const QJsonObject& object)
 
     if (!hasClassification && !m_classifications.isEmpty())
         m_classification = m_classifications.first()->name();
+}
+
+void ColumnItem::writeJson(IndentedJsonWriter& writer, int level) const
+{
+    // The keys of toJson() in the order its object keeps them.
+    const int inner = level + 1;
+    writer.beginObject();
+    writer.member("classification", inner, true);
+    writer.writeString(m_classification);
+    writer.member("classifications", inner, false);
+    writer.writeArray(m_classifications.isEmpty() ? QJsonArray() : listToJson(m_classifications), inner);
+    writer.member("comment", inner, false);
+    writer.writeString(m_comment);
+    writer.member("dataType", inner, false);
+    writer.writeString(m_dataType);
+    writer.member("defaultValue", inner, false);
+    writer.writeString(m_defaultValue);
+    writer.member("id", inner, false);
+    writer.writeString(m_id);
+    if (m_length >= 0) {
+        writer.member("length", inner, false);
+        writer.writeInteger(m_length);
+    }
+    writer.member("name", inner, false);
+    writer.writeString(m_name);
+    writer.member("nullable", inner, false);
+    writer.writeBool(m_nullable);
+    writer.member("personal", inner, false);
+    writer.writeBool(m_personal);
+    if (m_precision >= 0) {
+        writer.member("precision", inner, false);
+        writer.writeInteger(m_precision);
+    }
+    if (m_scale >= 0) {
+        writer.member("scale", inner, false);
+        writer.writeInteger(m_scale);
+    }
+    writer.member("sensible", inner, false);
+    writer.writeBool(m_sensible);
+    writer.endObject(level);
 }

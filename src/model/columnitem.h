@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 
+class IndentedJsonWriter;
 class ClassificationItem;
 
 // One column of a table. The type is held as a bare name (VARCHAR) plus
@@ -55,6 +56,8 @@ public:
     ClassificationItem* addClassification();
 
     QJsonObject toJson() const;
+    // The text of toJson() at level, written straight into writer.
+    void writeJson(IndentedJsonWriter& writer, int level) const;
     // Replaces the column's fields and classification items. A size suffix in
     // "dataType" wins over the "length", "precision" and "scale" keys.
     void fromJson(const QJsonObject& object);

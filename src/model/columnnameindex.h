@@ -27,6 +27,8 @@ public:
     // Indexes a column added to the table after the index was built; it
     // comes after every column of its name already indexed.
     void add(ColumnItem* column);
+    // Room for that many distinct names in all, before a run of add().
+    void reserve(qsizetype names) { m_buckets.reserve(names); }
 
     // The text two names share exactly when they are equal ignoring case:
     // each code point case-folded on its own (a lone surrogate stays as it is).

@@ -1,5 +1,6 @@
 #include "model/constraintitem.h"
 
+#include "model/indentedjson.h"
 #include "model/itemid.h"
 #include "model/jsonfields.h"
 
@@ -101,4 +102,42 @@ void ConstraintItem::fromJson(const QJsonObject& object)
     m_referencedColumns = readStringList(object, QLatin1String("referencedColumns"));
     m_expression = readString(object, QLatin1String("expression"));
     m_description = readString(object, QLatin1String("description"));
+}
+
+namespace {
+
+void writeStrings(IndentedJsonWriter& writer, const QStringList& list, int level)
+{
+    writer.beginArray();
+    for (qsizetype i = 0; i < list.size(); ++i) {
+        writer.element(level + 1, i == 0);
+        writer.writeString(list.at(i));
+    }
+    writer.endArray(level);
+}
+
+} // namespace
+
+void ConstraintItem::writeJson(IndentedJsonWriter& writer, int level) const
+{
+    // The keys of toJson() in the order its object keeps them.
+    const int inner = level + 1;
+    writer.beginObject();
+    writer.member("columns", inner, true);
+    writeStrings(writer, m_columns, inner);
+    writer.member("description", inner, false);
+    writer.writeString(m_description);
+    writer.member("expression", inner, false);
+    writer.writeString(m_expression);
+    writer.member("id", inner, false);
+    writer.writeString(m_id);
+    writer.member("name", inner, false);
+    writer.writeString(m_name);
+    writer.member("referencedColumns", inner, false);
+    writeStrings(writer, m_referencedColumns, inner);
+    writer.member("referencedTableId", inner, false);
+    writer.writeString(m_referencedTableId);
+    writer.member("type", inner, false);
+    writer.writeString(typeToString(m_type));
+    writer.endObject(level);
 }

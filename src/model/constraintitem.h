@@ -9,6 +9,7 @@
 // column lists hold column ids, never names. For a foreign key the entry of
 // referencedColumns at a position belongs to the entry of columns at the same
 // position.
+class IndentedJsonWriter;
 class ConstraintItem : public QObject
 {
     Q_OBJECT
@@ -53,6 +54,8 @@ public:
     static int typeFromString(const QString& text);
 
     QJsonObject toJson() const;
+    // The text of toJson() at level, written straight into writer.
+    void writeJson(IndentedJsonWriter& writer, int level) const;
     void fromJson(const QJsonObject& object);
 
 private:

@@ -2,6 +2,7 @@
 
 #include "model/diagramitem.h"
 #include "model/documentitem.h"
+#include "model/indentedjson.h"
 #include "model/itemcollections.h"
 #include "model/itemid.h"
 #include "model/itemnames.h"
@@ -239,4 +240,45 @@ void ModelItem::fromJson(const QJsonObject& object)
         if (diagram && diagram->modelId().isEmpty())
             diagram->setModelId(m_id);
     }
+}
+
+void ModelItem::writeJson(IndentedJsonWriter& writer, int level) const
+{
+    // The keys of toJson() in the order its object keeps them; the tables
+    // written straight from the items.
+    const int inner = level + 1;
+    writer.beginObject();
+    writer.member("description", inner, true);
+    writer.writeString(m_description);
+    writer.member("diagrams", inner, false);
+    writer.writeArray(toJsonArray(m_diagrams), inner);
+    writer.member("dialect", inner, false);
+    writer.writeString(m_dialect);
+    writer.member("documents", inner, false);
+    writer.writeArray(toJsonArray(m_documents), inner);
+    writer.member("id", inner, false);
+    writer.writeString(m_id);
+    writer.member("mappings", inner, false);
+    writer.writeArray(toJsonArray(m_mappings), inner);
+    writer.member("name", inner, false);
+    writer.writeString(m_name);
+    writer.member("relationships", inner, false);
+    writer.writeArray(toJsonArray(m_relationships), inner);
+    writer.member("sequences", inner, false);
+    writer.writeArray(toJsonArray(m_sequences), inner);
+    writer.member("tables", inner, false);
+    writer.beginArray();
+    bool first = true;
+    for (const QString& id : sortedIds(m_tables)) {
+        if (const TableItem* table = m_tables.value(id)) {
+            writer.element(inner + 1, first);
+            table->writeJson(writer, inner + 1);
+            first = false;
+        }
+        eventpump::step();
+    }
+    writer.endArray(inner);
+    writer.member("views", inner, false);
+    writer.writeArray(toJsonArray(m_views), inner);
+    writer.endObject(level);
 }

@@ -6,6 +6,7 @@
 #include <QObject>
 #include <QString>
 
+class IndentedJsonWriter;
 class DiagramItem;
 class DocumentItem;
 class MappingItem;
@@ -90,6 +91,8 @@ public:
     // The model object; every array in ascending id order ignoring case.
     // Diagram contents are not part of it.
     QJsonObject toJson() const;
+    // The text of toJson() at level, written straight into writer.
+    void writeJson(IndentedJsonWriter& writer, int level) const;
     // Replaces name, dialect, description and all seven collections; the id
     // only when "id" is a string. Diagrams read here have empty content, and
     // those without a model id get this model's id.

@@ -2,6 +2,7 @@
 
 #include "model/diagramitem.h"
 #include "model/documentitem.h"
+#include "model/indentedjson.h"
 #include "model/itemcollections.h"
 #include "model/itemid.h"
 #include "model/itemnames.h"
@@ -104,6 +105,21 @@ QJsonObject ProjectItem::toJson() const
     return object;
 }
 
+QJsonArray ProjectItem::storedDiagramContents() const
+{
+    QJsonArray contents;
+    for (const ModelItem* model : modelsInIdOrder()) {
+        for (const DiagramItem* diagram : model->diagrams()) {
+            if (!diagram)
+                continue;
+            QJsonObject content = diagram->data();
+            content.insert(QLatin1String("id"), diagram->id());
+            contents.append(content);
+        }
+    }
+    return contents;
+}
+
 QJsonObject ProjectItem::toDocumentJson() const
 {
     QJsonObject envelope;
@@ -111,18 +127,64 @@ QJsonObject ProjectItem::toDocumentJson() const
     envelope.insert(QLatin1String("type"), QStringLiteral("quill-project"));
     envelope.insert(QLatin1String("data"), toJson());
 
-    QJsonArray diagrams;
-    for (const ModelItem* model : modelsInIdOrder()) {
-        for (const DiagramItem* diagram : model->diagrams()) {
-            if (!diagram)
-                continue;
-            QJsonObject content = diagram->data();
-            content.insert(QLatin1String("id"), diagram->id());
-            diagrams.append(content);
-        }
-    }
-    envelope.insert(QLatin1String("diagrams"), diagrams);
+    envelope.insert(QLatin1String("diagrams"), storedDiagramContents());
     return envelope;
+}
+
+ProjectItem::DocumentParts ProjectItem::documentParts(bool compact) const
+{
+    DocumentParts parts;
+    parts.compact = compact;
+    // The project object as it stands in the envelope, one level in; the
+    // models written straight from the items.
+    IndentedJsonWriter writer(compact);
+    const int level = 1;
+    const int inner = level + 1;
+    writer.beginObject();
+    writer.member("documents", inner, true);
+    writer.writeArray(toJsonArray(m_documents), inner);
+    writer.member("id", inner, false);
+    writer.writeString(m_id);
+    writer.member("mappings", inner, false);
+    writer.writeArray(toJsonArray(m_mappings), inner);
+    writer.member("models", inner, false);
+    writer.beginArray();
+    bool first = true;
+    for (const QString& id : sortedIds(m_models)) {
+        if (const ModelItem* model = m_models.value(id)) {
+            writer.element(inner + 1, first);
+            model->writeJson(writer, inner + 1);
+            first = false;
+        }
+        eventpump::step();
+    }
+    writer.endArray(inner);
+    writer.member("name", inner, false);
+    writer.writeString(m_name);
+    writer.endObject(level);
+    parts.data = writer.finish();
+
+    parts.diagrams = storedDiagramContents();
+    return parts;
+}
+
+QByteArray ProjectItem::documentText(const DocumentParts& parts)
+{
+    // The envelope's keys in the order toDocumentJson's object keeps them.
+    Q_ASSERT(!parts.compact);
+    IndentedJsonWriter writer;
+    writer.beginObject();
+    writer.member("data", 1, true);
+    writer.append(parts.data.constData(), parts.data.size());
+    writer.member("diagrams", 1, false);
+    writer.writeArray(parts.diagrams, 1);
+    writer.member("type", 1, false);
+    writer.writeString(QStringLiteral("quill-project"));
+    writer.member("version", 1, false);
+    writer.writeString(QStringLiteral("2.0"));
+    writer.endObject(0);
+    writer.append("\n", 1);
+    return writer.finish();
 }
 
 bool ProjectItem::isProjectJson(const QJsonObject& root)

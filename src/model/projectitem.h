@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QHash>
+#include <QByteArray>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -60,6 +62,26 @@ public:
     QJsonObject toJson() const;
     // The project file envelope.
     QJsonObject toDocumentJson() const;
+    // The project file in two parts: the text of the project object ("data")
+    // and the stored diagram contents. Parts made for the file hold the text
+    // as it stands in the file; parts made for comparing only hold it
+    // compact (a third of the bytes of a large project). Parts of one form
+    // are equal exactly when their files are.
+    struct DocumentParts
+    {
+        QByteArray data;
+        QJsonArray diagrams;
+        bool compact = false;
+        bool operator==(const DocumentParts& other) const
+        {
+            return compact == other.compact && data == other.data && diagrams == other.diagrams;
+        }
+        bool operator!=(const DocumentParts& other) const { return !(*this == other); }
+    };
+    DocumentParts documentParts(bool compact = false) const;
+    // The file text of parts made for the file, byte for byte
+    // toIndentedJson(toDocumentJson()).
+    static QByteArray documentText(const DocumentParts& parts);
     // True when "type" is a string equal to "quill-project" and the root has
     // "data" (with any value).
     static bool isProjectJson(const QJsonObject& root);
@@ -72,6 +94,8 @@ public:
     bool loadDocumentJson(const QJsonObject& root);
 
 private:
+    // The stored content of every diagram with its id, models in id order.
+    QJsonArray storedDiagramContents() const;
     QList<ModelItem*> modelsInIdOrder() const;
 
     QString m_id;

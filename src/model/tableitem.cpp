@@ -2,6 +2,7 @@
 
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
+#include "model/indentedjson.h"
 #include "model/indexitem.h"
 #include "model/itemcollections.h"
 #include "model/itemid.h"
@@ -229,4 +230,47 @@ void TableItem::fromJson(const QJsonObject& object)
     readList(this, m_columns, readArray(object, QLatin1String("columns")));
     readList(this, m_constraints, readArray(object, QLatin1String("constraints")));
     readList(this, m_indexes, readArray(object, QLatin1String("indexes")));
+}
+
+void TableItem::writeJson(IndentedJsonWriter& writer, int level) const
+{
+    // The keys of toJson() in the order its object keeps them; the columns,
+    // most of a large project, written straight from the items.
+    const int inner = level + 1;
+    writer.beginObject();
+    writer.member("columns", inner, true);
+    writer.beginArray();
+    bool first = true;
+    for (const ColumnItem* column : m_columns) {
+        if (!column)
+            continue;
+        writer.element(inner + 1, first);
+        column->writeJson(writer, inner + 1);
+        first = false;
+    }
+    writer.endArray(inner);
+    writer.member("comment", inner, false);
+    writer.writeString(m_comment);
+    writer.member("constraints", inner, false);
+    writer.beginArray();
+    first = true;
+    for (const ConstraintItem* constraint : m_constraints) {
+        if (!constraint)
+            continue;
+        writer.element(inner + 1, first);
+        constraint->writeJson(writer, inner + 1);
+        first = false;
+    }
+    writer.endArray(inner);
+    writer.member("id", inner, false);
+    writer.writeString(m_id);
+    writer.member("indexes", inner, false);
+    writer.writeArray(m_indexes.isEmpty() ? QJsonArray() : listToJson(m_indexes), inner);
+    writer.member("name", inner, false);
+    writer.writeString(m_name);
+    writer.member("properties", inner, false);
+    writer.writeObject(m_properties, inner);
+    writer.member("schema", inner, false);
+    writer.writeString(m_schema);
+    writer.endObject(level);
 }

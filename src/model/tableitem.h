@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+class IndentedJsonWriter;
 class ColumnItem;
 class ConstraintItem;
 class IndexItem;
@@ -78,6 +79,8 @@ public:
     QString uniqueIndexName() const;
 
     QJsonObject toJson() const;
+    // The text of toJson() at level, written straight into writer.
+    void writeJson(IndentedJsonWriter& writer, int level) const;
     void fromJson(const QJsonObject& object);
 
 private:

@@ -14,6 +14,8 @@
 #include "model/tableitem.h"
 #include "model/viewitem.h"
 
+#include <QDirIterator>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QLocale>
@@ -403,6 +405,60 @@ private Q_SLOTS:
         QCOMPARE(contents.size(), 3);
         for (const QJsonValue& content : contents)
             QVERIFY(fresh.findDiagram(content.toObject().value("id").toString()));
+    }
+
+    // Save writes the file straight from the items; the bytes must be those
+    // of the document's JSON written out, whatever the project holds.
+    void fileTextFromItemsIsTheDocumentText()
+    {
+        // The compact form, kept only for comparing, is Qt's compact text.
+        const auto check = [](const ProjectItem& project, const QString& what) {
+            QVERIFY2(ProjectItem::documentText(project.documentParts()) == indented(project.toDocumentJson()),
+                     qPrintable(what));
+            QVERIFY2(project.documentParts(true).data
+                         == QJsonDocument(project.toJson()).toJson(QJsonDocument::Compact),
+                     qPrintable(what));
+        };
+        ProjectItem sample;
+        buildSampleProject(sample);
+        TableItem* odd = sample.models().at(1)->addTable();
+        odd->setName(QString::fromUtf8("t\u00e4ble \"q\"\t\xf0\x9f\x98\x80"));
+        ColumnItem* column = odd->addColumn();
+        column->setName(QString::fromUtf8("\u00fcber"));
+        column->setDefaultValue("'a\\b'");
+        column->setNullable(false);
+        column->setPersonal(true);
+        column->setSensible(true);
+        column->setPrecision(0);
+        column->setScale(2147483647);
+        column->setLength(12);
+        column->addClassification()->setName("GDPR");
+        odd->addColumn();
+        check(sample, "sample project");
+
+        int files = 0;
+        QDirIterator it(QStringLiteral(QUILLMAP_TEST_DATA_DIR), {QStringLiteral("*.json")}, QDir::Files,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            QFile file(it.next());
+            QVERIFY(file.open(QIODevice::ReadOnly));
+            ProjectItem project;
+            if (!project.loadDocumentJson(parse(file.readAll())))
+                continue;
+            ++files;
+            check(project, file.fileName());
+        }
+        QVERIFY(files >= 3);
+
+        QRandomGenerator random(20251210);
+        for (int round = 0; round < 300; ++round) {
+            QJsonObject root{{"type", "quill-project"}, {"data", randomValue(random, 6)}};
+            if (round % 2)
+                root.insert("data", QJsonObject{{"models", QJsonArray{randomValue(random, 5), randomValue(random, 5)}}});
+            ProjectItem project;
+            QVERIFY(project.loadDocumentJson(root));
+            check(project, QStringLiteral("random document %1").arg(round));
+        }
     }
 
     void diagramContentElements()
