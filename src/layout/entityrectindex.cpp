@@ -55,29 +55,11 @@ void EntityRectIndex::build(const QList<const void*>& keys, const QList<QRectF>&
 QList<QRectF> EntityRectIndex::rectsIn(const QRectF& region, const void* a, const void* b) const
 {
     QList<QRectF> found;
-    if (m_rects.isEmpty())
-        return found;
-    const QRectF n = region.normalized();
-    const int x0 = static_cast<int>(std::floor((n.left() - m_originX) / m_cell));
-    const int x1 = static_cast<int>(std::floor((n.right() - m_originX) / m_cell));
-    const int y0 = static_cast<int>(std::floor((n.top() - m_originY) / m_cell));
-    const int y1 = static_cast<int>(std::floor((n.bottom() - m_originY) / m_cell));
-    if (x1 < 0 || y1 < 0 || x0 >= m_columns || y0 >= m_rows)
-        return found;
     std::vector<int> hits;
-    for (int y = std::max(y0, 0); y <= std::min(y1, m_rows - 1); ++y) {
-        for (int x = std::max(x0, 0); x <= std::min(x1, m_columns - 1); ++x) {
-            const size_t c = static_cast<size_t>(y) * static_cast<size_t>(m_columns) + static_cast<size_t>(x);
-            for (int k = m_cellStart[c]; k < m_cellStart[c + 1]; ++k) {
-                const int i = m_items[static_cast<size_t>(k)];
-                const void* key = m_keys.at(i);
-                if ((a && key == a) || (b && key == b))
-                    continue;
-                if (region.intersects(m_rects.at(i)))
-                    hits.push_back(i);
-            }
-        }
-    }
+    visitIn(region, a, b, [&hits](int i) {
+        hits.push_back(i);
+        return false;
+    });
     // A rectangle over several cells is met once in each of them.
     std::sort(hits.begin(), hits.end());
     hits.erase(std::unique(hits.begin(), hits.end()), hits.end());

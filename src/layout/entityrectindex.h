@@ -33,6 +33,12 @@ public:
     int count() const { return static_cast<int>(m_rects.size()); }
 
 private:
+    // visit(i) for the index of every rectangle that intersects region, not
+    // one of the keys a and b, cell by cell (a rectangle over several cells
+    // is met in each), until visit returns true; whether it did.
+    template <typename Visit>
+    bool visitIn(const QRectF& region, const void* a, const void* b, Visit&& visit) const;
+
     QList<const void*> m_keys;
     QList<QRectF> m_rects;
     double m_originX = 0.0;
@@ -45,8 +51,8 @@ private:
     std::vector<int> m_items;
 };
 
-template <typename Test>
-bool EntityRectIndex::anyIn(const QRectF& region, const void* a, const void* b, Test&& test) const
+template <typename Visit>
+bool EntityRectIndex::visitIn(const QRectF& region, const void* a, const void* b, Visit&& visit) const
 {
     if (m_rects.isEmpty())
         return false;
@@ -63,10 +69,16 @@ bool EntityRectIndex::anyIn(const QRectF& region, const void* a, const void* b, 
                 const void* key = m_keys.at(i);
                 if ((a && key == a) || (b && key == b))
                     continue;
-                if (region.intersects(m_rects.at(i)) && test(m_rects.at(i)))
+                if (region.intersects(m_rects.at(i)) && visit(i))
                     return true;
             }
         }
     }
     return false;
+}
+
+template <typename Test>
+bool EntityRectIndex::anyIn(const QRectF& region, const void* a, const void* b, Test&& test) const
+{
+    return visitIn(region, a, b, [this, &test](int i) { return bool(test(m_rects.at(i))); });
 }
