@@ -193,25 +193,21 @@ QPointF sceneCentreOf(const EntityItem* entity)
     return entity->sceneBoundingRect().center();
 }
 
-// The centre of the edge's end that is not entity; the entity's own centre
-// for a self-relation or a missing end.
-QPointF otherEndpointCenter(const EdgeItem* edge, const EntityItem* entity)
+// The edge's end that is not entity: entity itself for a self-relation,
+// null for a missing end.
+const EntityItem* otherEnd(const EdgeItem* edge, const EntityItem* entity)
 {
-    const EntityItem* other = edge->fromEntity() == entity ? edge->toEntity() : edge->fromEntity();
-    return sceneCentreOf(other ? other : entity);
+    return edge->fromEntity() == entity ? edge->toEntity() : edge->fromEntity();
 }
 
-// Orders two slots of one side by where their edges lead: along y for the
-// left and right sides (equal y by x), along x for the top and bottom.
-bool otherEndpointOrderLess(const EntityItem* entity, bool alongY, const SlotItem* a, const SlotItem* b)
+// The rectangle of the other end of the edge, in entity's coordinates; the
+// entity's own for a self-relation or a missing end.
+QRectF otherEndRect(const EntityItem* entity, const EdgeItem* edge)
 {
-    const QPointF pa = otherEndpointCenter(a->edge(), entity);
-    const QPointF pb = otherEndpointCenter(b->edge(), entity);
-    const double mainA = alongY ? pa.y() : pa.x();
-    const double mainB = alongY ? pb.y() : pb.x();
-    if (!qFuzzyCompare(mainA, mainB))
-        return mainA < mainB;
-    return alongY ? pa.x() < pb.x() : pa.y() < pb.y();
+    const EntityItem* other = otherEnd(edge, entity);
+    if (!other || other == entity)
+        return entity->rect();
+    return entity->mapRectFromScene(other->mapRectToScene(other->rect()));
 }
 
 // Slots of two edges that lead to the same entity, on one side: nested, so
@@ -461,17 +457,26 @@ QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
         const double margin = slotSideMargin(length);
         const double lo = (alongY ? box.top() : box.left()) + margin;
         const double hi = (alongY ? box.bottom() : box.right()) - margin;
-        std::stable_sort(sideSlots.begin(), sideSlots.end(), [entity, alongY, side](const SlotItem* a, const SlotItem* b) {
-            if (otherEndpointOrderLess(entity, alongY, a, b))
-                return true;
-            return !otherEndpointOrderLess(entity, alongY, b, a) && parallelSlotLess(entity, side, a, b);
+        // In the order of where they want to stand, then of the way their
+        // routes go.
+        QHash<const SlotItem*, QRectF> otherAt;
+        QHash<const SlotItem*, double> wantedAt;
+        for (const SlotItem* slot : std::as_const(sideSlots)) {
+            const QRectF other = otherEndRect(entity, slot->edge());
+            otherAt.insert(slot, other);
+            const bool repeated = std::any_of(sideSlots.cbegin(), sideSlots.cend(), [entity, slot](const SlotItem* s) {
+                return s != slot && otherEnd(s->edge(), entity) == otherEnd(slot->edge(), entity);
+            });
+            wantedAt.insert(slot, std::clamp(wantedSlotPosition(box, side, other, repeated), lo, std::max(lo, hi)));
+        }
+        std::stable_sort(sideSlots.begin(), sideSlots.end(), [entity, box, side, &wantedAt, &otherAt](const SlotItem* a, const SlotItem* b) {
+            const int order = compareSideEnds(box, side, wantedAt.value(a), otherAt.value(a), wantedAt.value(b), otherAt.value(b));
+            return order < 0 || (order == 0 && parallelSlotLess(entity, side, a, b));
         });
         QList<double> wanted;
         wanted.reserve(sideSlots.size());
-        for (const SlotItem* slot : std::as_const(sideSlots)) {
-            const QPointF local = entity->mapFromScene(otherEndpointCenter(slot->edge(), entity));
-            wanted.append(std::clamp(alongY ? local.y() : local.x(), lo, std::max(lo, hi)));
-        }
+        for (const SlotItem* slot : std::as_const(sideSlots))
+            wanted.append(wantedAt.value(slot));
         const QList<double> positions = spreadSlotPositions(wanted, lo, hi);
         for (qsizetype i = 0; i < sideSlots.size(); ++i) {
             const double p = positions.at(i);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -20,7 +21,8 @@ struct EdgeEnd
 {
     int edge = -1;
     bool from = true;
-    QPointF toward; // centre of the other end's box
+    QRectF toward; // the other end's box
+    int other = -1; // the other end's node
 };
 
 struct Segment
@@ -73,9 +75,9 @@ int previewRouteCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, in
         const int fromSide = std::clamp(sides[k].fromSide, 0, 3);
         const int toSide = std::clamp(sides[k].toSide, 0, 3);
         bySide[static_cast<size_t>(e.first) * 4 + static_cast<size_t>(fromSide)].push_back(
-            {static_cast<int>(k), true, rects.at(e.second).center()});
+            {static_cast<int>(k), true, rects.at(e.second).adjusted(BoxMargin, BoxMargin, -BoxMargin, -BoxMargin), e.second});
         bySide[static_cast<size_t>(e.second) * 4 + static_cast<size_t>(toSide)].push_back(
-            {static_cast<int>(k), false, rects.at(e.first).center()});
+            {static_cast<int>(k), false, rects.at(e.first).adjusted(BoxMargin, BoxMargin, -BoxMargin, -BoxMargin), e.first});
     }
     for (int v = 0; v < n; ++v) {
         const QRectF box = rects.at(v).adjusted(BoxMargin, BoxMargin, -BoxMargin, -BoxMargin);
@@ -84,18 +86,27 @@ int previewRouteCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, in
             if (ends.empty())
                 continue;
             const bool alongY = side == SlotLeft || side == SlotRight;
-            std::stable_sort(ends.begin(), ends.end(), [alongY](const EdgeEnd& a, const EdgeEnd& b) {
-                const double pa = alongY ? a.toward.y() : a.toward.x();
-                const double pb = alongY ? b.toward.y() : b.toward.x();
-                return pa < pb;
-            });
             const double length = alongY ? box.height() : box.width();
             const double margin = slotSideMargin(length);
             const double lo = (alongY ? box.top() : box.left()) + margin;
             const double hi = (alongY ? box.bottom() : box.right()) - margin;
+            std::vector<std::pair<double, size_t>> keyed;
+            keyed.reserve(ends.size());
+            for (size_t i = 0; i < ends.size(); ++i) {
+                const bool repeated = std::count_if(ends.begin(), ends.end(), [&ends, i](const EdgeEnd& e) { return e.other == ends[i].other; }) > 1;
+                keyed.emplace_back(std::clamp(wantedSlotPosition(box, side, ends[i].toward, repeated), lo, std::max(lo, hi)), i);
+            }
+            std::stable_sort(keyed.begin(), keyed.end(), [&box, side, &ends](const auto& a, const auto& b) {
+                return compareSideEnds(box, side, a.first, ends[a.second].toward, b.first, ends[b.second].toward) < 0;
+            });
+            std::vector<EdgeEnd> sorted;
+            sorted.reserve(ends.size());
             QList<double> wanted;
-            for (const EdgeEnd& end : ends)
-                wanted.append(std::clamp(alongY ? end.toward.y() : end.toward.x(), lo, std::max(lo, hi)));
+            for (const auto& [at, i] : keyed) {
+                sorted.push_back(ends[i]);
+                wanted.append(at);
+            }
+            ends.swap(sorted);
             const QList<double> positions = spreadSlotPositions(wanted, lo, hi);
             for (size_t i = 0; i < ends.size(); ++i) {
                 const double p = positions.at(static_cast<qsizetype>(i));

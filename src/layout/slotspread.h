@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QRectF>
 
 // Where the slots of one side of an entity stand along that side: each as
 // near as it can to where its edge wants to leave, at least a minimum
@@ -17,3 +18,21 @@ double slotSideMargin(double sideLength);
 // leaves the range, or the range is too short for the spacing, the slots
 // are spread evenly over it. One slot keeps its wanted position.
 QList<double> spreadSlotPositions(QList<double> wanted, double lo, double hi);
+
+// Where along the given side of box the slot of an edge to the entity whose
+// rectangle is other wants to stand (a coordinate along the side, not yet
+// kept within it): facing the other's centre, or, with meetStraight, when
+// the side faces the other rectangle and the two overlap along the side,
+// the middle of the overlap, where both ends can meet by a straight line.
+// Repeated relationships between two entities meet straight: their routes,
+// side by side, then need no bends whose order could cross them.
+double wantedSlotPosition(const QRectF& box, int side, const QRectF& other, bool meetStraight);
+
+// Orders two ends on one side of box by the positions they want (already
+// kept within the side) and, between ends that want the same one, by the
+// way their routes go: routes that leave the side and turn towards the same
+// end of it nest, the one turning nearest the side outermost; others by the
+// other end's centre along the side, then across. Negative when end a comes
+// first, positive when b does, 0 when nothing tells them apart.
+int compareSideEnds(const QRectF& box, int side, double wantedA, const QRectF& otherA, double wantedB,
+                    const QRectF& otherB);
