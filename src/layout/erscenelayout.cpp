@@ -479,24 +479,7 @@ QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
             wanted.append(wantedAt.value(slot));
         const QList<double> positions = spreadSlotPositions(wanted, lo, hi);
         for (qsizetype i = 0; i < sideSlots.size(); ++i) {
-            const double p = positions.at(i);
-            QPointF at = box.center();
-            switch (side) {
-            case SlotLeft:
-                at = QPointF(box.left(), p);
-                break;
-            case SlotRight:
-                at = QPointF(box.right(), p);
-                break;
-            case SlotTop:
-                at = QPointF(p, box.top());
-                break;
-            case SlotBottom:
-                at = QPointF(p, box.bottom());
-                break;
-            default:
-                break;
-            }
+            const QPointF at = pointOnSide(box, side, positions.at(i));
             SlotItem* slot = sideSlots.at(i);
             const QPointF was = slot->pos();
             slot->setPos(at);

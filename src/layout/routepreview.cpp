@@ -109,22 +109,7 @@ int previewRouteCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, in
             ends.swap(sorted);
             const QList<double> positions = spreadSlotPositions(wanted, lo, hi);
             for (size_t i = 0; i < ends.size(); ++i) {
-                const double p = positions.at(static_cast<qsizetype>(i));
-                QPointF at;
-                switch (side) {
-                case SlotLeft:
-                    at = QPointF(box.left(), p);
-                    break;
-                case SlotRight:
-                    at = QPointF(box.right(), p);
-                    break;
-                case SlotTop:
-                    at = QPointF(p, box.top());
-                    break;
-                default:
-                    at = QPointF(p, box.bottom());
-                    break;
-                }
+                const QPointF at = pointOnSide(box, side, positions.at(static_cast<qsizetype>(i)));
                 (ends[i].from ? fromPoint : toPoint)[static_cast<size_t>(ends[i].edge)] = at;
             }
         }

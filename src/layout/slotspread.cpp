@@ -126,3 +126,19 @@ int compareSideEnds(const QRectF& box, int side, double wantedA, const QRectF& o
         return crossA < crossB ? -1 : 1;
     return 0;
 }
+
+QPointF pointOnSide(const QRectF& box, int side, double p)
+{
+    switch (side) {
+    case SlotLeft:
+        return QPointF(box.left(), p);
+    case SlotRight:
+        return QPointF(box.right(), p);
+    case SlotTop:
+        return QPointF(p, box.top());
+    case SlotBottom:
+        return QPointF(p, box.bottom());
+    default:
+        return box.center();
+    }
+}

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QList>
+#include <QPointF>
 #include <QRectF>
 
 // Where the slots of one side of an entity stand along that side: each as
@@ -18,6 +19,10 @@ double slotSideMargin(double sideLength);
 // leaves the range, or the range is too short for the spacing, the slots
 // are spread evenly over it. One slot keeps its wanted position.
 QList<double> spreadSlotPositions(QList<double> wanted, double lo, double hi);
+
+// The point of the given side of box at position p along it; the centre of
+// box for no side.
+QPointF pointOnSide(const QRectF& box, int side, double p);
 
 // Where along the given side of box the slot of an edge to the entity whose
 // rectangle is other wants to stand (a coordinate along the side, not yet
