@@ -194,8 +194,11 @@ public:
 private:
     using TextKey = std::pair<QFont, QString>;
     using LineKey = std::pair<TextKey, int>;
-    // A bound, for a session that sees a great many distinct texts.
-    static constexpr qsizetype MaxEntries = 50000;
+    // A bound, for a session that sees a great many distinct texts; room
+    // for every text of the largest entity a file may hold (100,000 rows
+    // of two cells), so that reading one does not empty the cache midway
+    // and measure its repeated texts again.
+    static constexpr qsizetype MaxEntries = 262144;
 
     template <typename Hash>
     static void bound(Hash& hash)
