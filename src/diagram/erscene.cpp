@@ -234,7 +234,11 @@ void ERScene::notifyEntityAdded(EntityItem* entity)
 
 void ERScene::registerEntity(EntityItem* entity)
 {
-    if (entity && !m_entities.contains(entity))
+    // An entity registers once on arriving and unregisters before leaving,
+    // so it is never listed yet: a search of the whole list for it, entity
+    // after entity, would make reading a large diagram quadratic.
+    Q_ASSERT(!m_entities.contains(entity));
+    if (entity)
         m_entities.append(entity);
 }
 
