@@ -2,6 +2,7 @@
 
 #include "edges/obstacleset.h"
 
+#include <QLineF>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -34,6 +35,11 @@ struct GridRouteQuery
     // and no segment through one. Touching an edge is allowed.
     ObstacleSet obstacles;
     QList<QRectF> blocked; // more of them, checked as a plain list
+    // Lines that other routes already take: the route runs along none of
+    // them nearer than avoidClearance across over any stretch (crossing one
+    // is fine), and the grid gains lines just clear of them on both sides.
+    QList<QLineF> avoid;
+    double avoidClearance = 8.0;
     double clearance = 12.0;
     double bendCost = 40.0;
     // The search gives up on grids with more points than this, even with
