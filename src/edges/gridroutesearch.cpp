@@ -111,8 +111,11 @@ QList<QPointF> searchGridRoute(const GridRouteQuery& query)
     for (const Extent& e : rects)
         key.insert(key.end(), {e.left, e.top, e.right, e.bottom});
     if (!query.avoid.isEmpty()) {
-        key.push_back(query.avoidClearance);
+        key.insert(key.end(), {query.avoidClearance, query.avoidCharge, query.avoidFactor});
         for (const QLineF& line : query.avoid)
+            key.insert(key.end(), {line.x1(), line.y1(), line.x2(), line.y2()});
+        key.push_back(-1.0);
+        for (const QLineF& line : query.sidestep)
             key.insert(key.end(), {line.x1(), line.y1(), line.x2(), line.y2()});
     }
     SearchMemo& memo = searchMemo();
@@ -328,11 +331,11 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         yValues.reserve(4 * rects.size() + 4);
         // Lines just clear of the taken ones, on both sides.
         const double apart = query.avoidClearance + 0.5;
-        for (const QLineF& line : query.avoid) {
+        for (const QLineF& line : query.sidestep) {
             if (std::abs(line.y1() - line.y2()) < 0.5)
-                yValues.insert(yValues.end(), {line.y1() - apart, line.y1() + apart});
+                yValues.insert(yValues.end(), {line.y1() - 2 * apart, line.y1() - apart, line.y1() + apart, line.y1() + 2 * apart});
             else if (std::abs(line.x1() - line.x2()) < 0.5)
-                xValues.insert(xValues.end(), {line.x1() - apart, line.x1() + apart});
+                xValues.insert(xValues.end(), {line.x1() - 2 * apart, line.x1() - apart, line.x1() + apart, line.x1() + 2 * apart});
         }
         for (const Extent& e : rects) {
             if (withTight) {
@@ -373,10 +376,15 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
                                           [](double v, const std::pair<double, double>& span) { return v < span.second; });
         return it != end && it->first < high && (low < high || it->first < low);
     };
-    auto blocked = [&w, &meets, avoiding](int line, double low, double high) {
-        if (meets(w.spans.data(), w.spanStart.data(), line, low, high))
-            return true;
-        return avoiding && meets(w.takenSpans.data(), w.takenStart.data(), line, low, high);
+    auto blocked = [&w, &meets](int line, double low, double high) {
+        return meets(w.spans.data(), w.spanStart.data(), line, low, high);
+    };
+    // Running along a taken line is allowed but dear: the route takes it
+    // only where no other way is much shorter.
+    auto takenCharge = [&w, &meets, avoiding, &query](int line, double low, double high) {
+        if (!avoiding || !meets(w.takenSpans.data(), w.takenStart.data(), line, low, high))
+            return 0.0;
+        return query.avoidCharge + query.avoidFactor * (high - low);
     };
     const double* x = xs.data();
     const double* y = ys.data();
@@ -506,7 +514,11 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
                 continue;
             const double length = horizontal ? std::abs(x[jx] - x[ix]) : std::abs(y[jy] - y[iy]);
             const int moveOrientation = horizontal ? 0 : 1;
-            const double next = g + length + (moveOrientation == orientation ? 0.0 : bendCost);
+            double next = g + length + (moveOrientation == orientation ? 0.0 : bendCost);
+            if (avoiding) {
+                next += horizontal ? takenCharge(iy, x[std::min(ix, jx)], x[std::max(ix, jx)])
+                                   : takenCharge(ny + ix, y[std::min(iy, jy)], y[std::max(iy, jy)]);
+            }
             const int nextState = 2 * (jy * nx + jx) + moveOrientation;
             if (next < w.costOf(nextState)) {
                 w.set(nextState, next, state);

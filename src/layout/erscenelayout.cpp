@@ -7,11 +7,11 @@
 #include "diagram/entityitem.h"
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
-#include "edges/entityrouter.h"
 #include "edges/routegeometry.h"
 #include "layout/diagramlayout.h"
 #include "layout/edgeslots.h"
 #include "layout/entityrectindex.h"
+#include "layout/linereroute.h"
 #include "layout/parallelmap.h"
 #include "layout/routeseparation.h"
 #include "layout/slotspread.h"
@@ -22,7 +22,6 @@
 #include <QLineF>
 #include <QMap>
 #include <QPointer>
-#include <QPolygonF>
 #include <QSet>
 
 #include <algorithm>
@@ -421,76 +420,6 @@ void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
             }
         }
         Q_UNUSED(kept)
-    }
-}
-
-} // namespace
-
-namespace {
-
-// Routes still on one line with another after the separation and the
-// nudge, mostly long ones that share a corridor with others, look for a way
-// that runs along no line another route takes, by the grid search with
-// those lines kept off. The new route is kept only when it lies on no line
-// with another, runs through no entity and is not much longer; one edge
-// after the other, so that each sees the routes before it as they now are.
-void rerouteOffTakenLines(const QList<EdgeItem*>& edges, const EdgeItem::EntityRectLookup& lookup)
-{
-    QList<RoutePoints> routes;
-    routes.reserve(edges.size());
-    for (const EdgeItem* edge : edges)
-        routes.append(edge->route());
-    const std::vector<char> stuck = routesOnOneLine(routes);
-    auto length = [](const RoutePoints& route) {
-        double total = 0.0;
-        for (qsizetype i = 0; i + 1 < route.size(); ++i)
-            total += std::abs(route.at(i + 1).x() - route.at(i).x()) + std::abs(route.at(i + 1).y() - route.at(i).y());
-        return total;
-    };
-    for (qsizetype k = 0; k < edges.size(); ++k) {
-        EdgeItem* edge = edges.at(k);
-        if (!stuck[static_cast<size_t>(k)] || edge->isSelfRelation() || coincidentSegmentPairs(routes, static_cast<int>(k)) == 0)
-            continue;
-        const EdgeItem::RouteInputs inputs = edge->routeInputs();
-        if (!inputs.valid || routes.at(k).size() < 2)
-            continue;
-        EntityRouteRequest request;
-        request.from = inputs.from;
-        request.to = inputs.to;
-        request.fromSide = inputs.fromSide;
-        request.toSide = inputs.toSide;
-        request.fromRect = inputs.fromRect;
-        request.toRect = inputs.toRect;
-        request.searchRegion = routeObstacleRegion(inputs.fromRect, inputs.toRect)
-                                   .united(QPolygonF(routes.at(k)).boundingRect())
-                                   .adjusted(-120, -120, 120, 120);
-        request.obstacles = ObstacleSet::fromEntityRects(lookup(request.searchRegion, inputs.fromKey, inputs.toKey));
-        QList<QLineF> taken;
-        for (qsizetype r = 0; r < routes.size(); ++r) {
-            if (r == k)
-                continue;
-            const RoutePoints& other = routes.at(r);
-            for (qsizetype i = 0; i + 1 < other.size(); ++i) {
-                const QLineF segment(other.at(i), other.at(i + 1));
-                const QRectF span = QRectF(segment.p1(), segment.p2()).normalized().adjusted(-10, -10, 10, 10);
-                if (span.intersects(request.searchRegion))
-                    taken.append(segment);
-            }
-        }
-        const RoutePoints found = routeOffTakenLines(request, taken);
-        if (found.size() < 2)
-            continue;
-        const RoutePoints fitted = EdgeItem::fitRoute(inputs, found, lookup);
-        if (fitted.size() < 2 || length(fitted) > 1.5 * length(routes.at(k)) + 240.0
-            || EdgeItem::crossesEntities(inputs, fitted, lookup))
-            continue;
-        const RoutePoints before = routes.at(k);
-        routes[k] = fitted;
-        if (coincidentSegmentPairs(routes, static_cast<int>(k)) > 0) {
-            routes[k] = before;
-            continue;
-        }
-        edge->setRoutePoints(fitted);
     }
 }
 
@@ -959,7 +888,8 @@ void ERScene::autoLayout()
         }
     }
 
-    rerouteOffTakenLines(edges, lookup);
+    for (int round = 0; round < 2; ++round)
+        rerouteOffTakenLines(edges, lookup);
     resideCoincidentRoutes(edges);
 
     letIndicatorTurn();
