@@ -301,9 +301,12 @@ QList<QPointF> ringRoute(const QPointF& p, int fromSide, const QPointF& q, int t
 // points, around the obstacles and the two end entities and never back
 // behind a slot within its entity's band (the end checks would refuse
 // that); empty when the search found nothing.
-QList<QPointF> gridSearchRoute(const RunGeometry& g, const EntityRouteRequest& request)
+QList<QPointF> gridSearchRoute(const RunGeometry& g, const EntityRouteRequest& request, const QList<QLineF>& taken = {},
+                               const QList<QLineF>& sidestep = {})
 {
     GridRouteQuery query;
+    query.avoid = taken;
+    query.sidestep = sidestep;
     query.from = g.fromStub;
     query.to = g.toStub;
     query.fromHorizontal = g.fromSide() == SlotLeft || g.fromSide() == SlotRight;
@@ -335,6 +338,15 @@ QList<QPointF> gridSearchRoute(const RunGeometry& g, const EntityRouteRequest& r
 }
 
 } // namespace
+
+QList<QPointF> routeOffTakenLines(const EntityRouteRequest& request, const QList<QLineF>& taken, const QList<QLineF>& sidestep)
+{
+    const RunGeometry g = makeGeometry(request);
+    const QList<QPointF> route = simplifyRoute(gridSearchRoute(g, request, taken, sidestep));
+    if (route.size() < 2 || !passesEndChecks(g, route))
+        return {};
+    return route;
+}
 
 QPointF fromStubPoint(const EntityRouteRequest& r)
 {

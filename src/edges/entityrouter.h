@@ -3,6 +3,7 @@
 #include "edges/obstacleset.h"
 #include "edges/slotside.h"
 
+#include <QLineF>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -33,6 +34,14 @@ struct EntityRouteRequest
     // obstacles of all of it.
     QRectF searchRegion;
 };
+
+// A route from P to Q by the grid search alone, within the request's search
+// region, that runs along the given lines of other routes (nearer than 8
+// across) only where no way round is much shorter; the search may also run
+// just beside the lines of sidestep. It leaves and reaches its slots by the
+// usual stubs. Empty when the search finds none.
+QList<QPointF> routeOffTakenLines(const EntityRouteRequest& request, const QList<QLineF>& taken,
+                                  const QList<QLineF>& sidestep);
 
 // The chosen route from P to Q; never empty. When no candidate passes the
 // checks it is the detour over the top of both entities.

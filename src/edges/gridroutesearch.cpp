@@ -107,9 +107,17 @@ QList<QPointF> searchGridRoute(const GridRouteQuery& query)
                             query.fromHorizontal ? 1.0 : 0.0, query.toHorizontal ? 1.0 : 0.0,
                             bounds.left(), bounds.top(), bounds.right(), bounds.bottom(),
                             query.clearance, query.bendCost, static_cast<double>(query.maxGridPoints)};
-    key.reserve(key.size() + 4 * rects.size());
+    key.reserve(key.size() + 4 * rects.size() + 4 * query.avoid.size() + 1);
     for (const Extent& e : rects)
         key.insert(key.end(), {e.left, e.top, e.right, e.bottom});
+    if (!query.avoid.isEmpty()) {
+        key.insert(key.end(), {query.avoidClearance, query.avoidCharge, query.avoidFactor});
+        for (const QLineF& line : query.avoid)
+            key.insert(key.end(), {line.x1(), line.y1(), line.x2(), line.y2()});
+        key.push_back(-1.0);
+        for (const QLineF& line : query.sidestep)
+            key.insert(key.end(), {line.x1(), line.y1(), line.x2(), line.y2()});
+    }
     SearchMemo& memo = searchMemo();
     const size_t slot = memoSlot(key);
     if (memo.keys[slot] == key)
@@ -149,6 +157,9 @@ struct SearchWorkspace
     std::vector<std::pair<double, double>> placed;  // spans bucketed by line, unsorted
     std::vector<int> lineCount;                    // per line, then its fill position
     std::vector<std::array<int, 4>> ranges;        // per rectangle: the lines inside it
+    std::vector<std::pair<double, double>> takenSpans; // per line, the stretches along other routes
+    std::vector<int> takenStart;                       // line i: [takenStart[i], takenStart[i + 1])
+    std::vector<std::pair<int, std::pair<double, double>>> takenPlaced;
     std::vector<unsigned> nodeStamp;               // the pocket walks' marks
     unsigned nodeGeneration = 0;
     std::vector<int> queue;
@@ -258,6 +269,49 @@ void buildSpans(SearchWorkspace& w, const std::vector<double>& xs, const std::ve
     w.spanStart[static_cast<size_t>(lines)] = static_cast<int>(w.spans.size());
 }
 
+// The stretches of the grid lines that run along a line taken by another
+// route, nearer than the clearance across, in the layout of the spans
+// above; each stretch is narrowed by 0.5 at both ends, so that a route may
+// meet a taken line end to end or cross it.
+void buildTakenSpans(SearchWorkspace& w, const std::vector<double>& xs, const std::vector<double>& ys,
+                     const QList<QLineF>& avoid, double clearance)
+{
+    const int ny = static_cast<int>(ys.size());
+    const int lines = static_cast<int>(xs.size()) + ny;
+    w.takenPlaced.clear();
+    for (const QLineF& line : avoid) {
+        const bool horizontal = std::abs(line.y1() - line.y2()) < 0.5;
+        if (!horizontal && std::abs(line.x1() - line.x2()) >= 0.5)
+            continue;
+        const double at = horizontal ? line.y1() : line.x1();
+        const double low = (horizontal ? std::min(line.x1(), line.x2()) : std::min(line.y1(), line.y2())) + 0.5;
+        const double high = (horizontal ? std::max(line.x1(), line.x2()) : std::max(line.y1(), line.y2())) - 0.5;
+        if (high <= low)
+            continue;
+        const std::vector<double>& across = horizontal ? ys : xs;
+        const int offset = horizontal ? 0 : ny;
+        auto it = std::upper_bound(across.begin(), across.end(), at - clearance);
+        for (; it != across.end() && *it < at + clearance; ++it)
+            w.takenPlaced.push_back({offset + static_cast<int>(it - across.begin()), {low, high}});
+    }
+    std::sort(w.takenPlaced.begin(), w.takenPlaced.end());
+    w.takenSpans.clear();
+    w.takenStart.assign(static_cast<size_t>(lines) + 1, 0);
+    size_t k = 0;
+    for (int line = 0; line < lines; ++line) {
+        w.takenStart[static_cast<size_t>(line)] = static_cast<int>(w.takenSpans.size());
+        const size_t first = w.takenSpans.size();
+        for (; k < w.takenPlaced.size() && w.takenPlaced[k].first == line; ++k) {
+            const auto& span = w.takenPlaced[k].second;
+            if (w.takenSpans.size() > first && span.first < w.takenSpans.back().second)
+                w.takenSpans.back().second = std::max(w.takenSpans.back().second, span.second);
+            else
+                w.takenSpans.push_back(span);
+        }
+    }
+    w.takenStart[static_cast<size_t>(lines)] = static_cast<int>(w.takenSpans.size());
+}
+
 QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, const std::vector<Extent>& rects)
 {
     // The tight lines let a route through the narrow gaps between close
@@ -275,6 +329,14 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         std::vector<double> yValues{query.from.y(), query.to.y(), bounds.top(), bounds.bottom()};
         xValues.reserve(4 * rects.size() + 4);
         yValues.reserve(4 * rects.size() + 4);
+        // Lines just clear of the taken ones, on both sides.
+        const double apart = query.avoidClearance + 0.5;
+        for (const QLineF& line : query.sidestep) {
+            if (std::abs(line.y1() - line.y2()) < 0.5)
+                yValues.insert(yValues.end(), {line.y1() - 2 * apart, line.y1() - apart, line.y1() + apart, line.y1() + 2 * apart});
+            else if (std::abs(line.x1() - line.x2()) < 0.5)
+                xValues.insert(xValues.end(), {line.x1() - 2 * apart, line.x1() - apart, line.x1() + apart, line.x1() + 2 * apart});
+        }
         for (const Extent& e : rects) {
             if (withTight) {
                 xValues.insert(xValues.end(), {e.left - c, e.left - tight, e.right + tight, e.right + c});
@@ -301,10 +363,11 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
 
     SearchWorkspace& w = searchWorkspace();
     buildSpans(w, xs, ys, rects);
-    const std::pair<double, double>* spans = w.spans.data();
-    const int* spanStart = w.spanStart.data();
+    const bool avoiding = !query.avoid.isEmpty();
+    if (avoiding)
+        buildTakenSpans(w, xs, ys, query.avoid, query.avoidClearance);
     // Whether the closed stretch [low, high] of a line meets an open span.
-    auto blocked = [spans, spanStart](int line, double low, double high) {
+    auto meets = [](const std::pair<double, double>* spans, const int* spanStart, int line, double low, double high) {
         const std::pair<double, double>* begin = spans + spanStart[line];
         const std::pair<double, double>* end = spans + spanStart[line + 1];
         if (begin == end)
@@ -312,6 +375,16 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         const auto* it = std::upper_bound(begin, end, low,
                                           [](double v, const std::pair<double, double>& span) { return v < span.second; });
         return it != end && it->first < high && (low < high || it->first < low);
+    };
+    auto blocked = [&w, &meets](int line, double low, double high) {
+        return meets(w.spans.data(), w.spanStart.data(), line, low, high);
+    };
+    // Running along a taken line is allowed but dear: the route takes it
+    // only where no other way is much shorter.
+    auto takenCharge = [&w, &meets, avoiding, &query](int line, double low, double high) {
+        if (!avoiding || !meets(w.takenSpans.data(), w.takenStart.data(), line, low, high))
+            return 0.0;
+        return query.avoidCharge + query.avoidFactor * (high - low);
     };
     const double* x = xs.data();
     const double* y = ys.data();
@@ -441,7 +514,11 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
                 continue;
             const double length = horizontal ? std::abs(x[jx] - x[ix]) : std::abs(y[jy] - y[iy]);
             const int moveOrientation = horizontal ? 0 : 1;
-            const double next = g + length + (moveOrientation == orientation ? 0.0 : bendCost);
+            double next = g + length + (moveOrientation == orientation ? 0.0 : bendCost);
+            if (avoiding) {
+                next += horizontal ? takenCharge(iy, x[std::min(ix, jx)], x[std::max(ix, jx)])
+                                   : takenCharge(ny + ix, y[std::min(iy, jy)], y[std::max(iy, jy)]);
+            }
             const int nextState = 2 * (jy * nx + jx) + moveOrientation;
             if (next < w.costOf(nextState)) {
                 w.set(nextState, next, state);

@@ -2,6 +2,7 @@
 
 #include "edges/obstacleset.h"
 
+#include <QLineF>
 #include <QList>
 #include <QPointF>
 #include <QRectF>
@@ -34,6 +35,17 @@ struct GridRouteQuery
     // and no segment through one. Touching an edge is allowed.
     ObstacleSet obstacles;
     QList<QRectF> blocked; // more of them, checked as a plain list
+    // Lines that other routes already take: a step of the route along one
+    // of them, nearer than avoidClearance across, costs avoidCharge plus
+    // avoidFactor times its length on top (crossing one costs nothing), and
+    // the grid gains lines just clear of those in sidestep (one and two
+    // clearances away on both sides), so that a route on one of them finds
+    // a way beside it.
+    QList<QLineF> avoid;
+    QList<QLineF> sidestep;
+    double avoidClearance = 8.0;
+    double avoidCharge = 400.0;
+    double avoidFactor = 3.0;
     double clearance = 12.0;
     double bendCost = 40.0;
     // The search gives up on grids with more points than this, even with

@@ -11,6 +11,7 @@
 #include "layout/diagramlayout.h"
 #include "layout/edgeslots.h"
 #include "layout/entityrectindex.h"
+#include "layout/linereroute.h"
 #include "layout/parallelmap.h"
 #include "layout/routeseparation.h"
 #include "layout/slotspread.h"
@@ -875,6 +876,8 @@ void ERScene::autoLayout()
         }
     }
 
+    for (int round = 0; round < 2; ++round)
+        rerouteOffTakenLines(edges, lookup);
     resideCoincidentRoutes(edges);
 
     letIndicatorTurn();

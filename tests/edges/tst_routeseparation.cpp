@@ -4,6 +4,7 @@
 // without entering either entity, and a segment between two short jogs
 // moves past them.
 #include "common/testmain.h"
+#include "edges/gridroutesearch.h"
 #include "layout/routeseparation.h"
 
 #include <QTest>
@@ -18,6 +19,7 @@ class TestRouteSeparation : public QObject
 private slots:
     void crowdedCorridor();
     void lineBetweenShortJogs();
+    void searchKeepsOffTakenLine();
 };
 
 void TestRouteSeparation::crowdedCorridor()
@@ -76,6 +78,44 @@ void TestRouteSeparation::lineBetweenShortJogs()
     nudgeCoincidentSegments(routes, {SeparationFree, SeparationFrozen});
     QCOMPARE(routes.at(0), (RoutePoints{{0, 0}, {100, 0}, {100, 12}, {300, 12}, {300, 8}, {400, 8}}));
     QCOMPARE(routes.at(1), (RoutePoints{{0, 40}, {50, 40}, {50, 4}, {350, 4}, {350, 40}, {400, 40}}));
+}
+
+// A search asked to keep off the line of another route finds a way beside
+// it through the same corridor, where the plain search would run on it;
+// the same question without the line still gets the straight route.
+void TestRouteSeparation::searchKeepsOffTakenLine()
+{
+    GridRouteQuery query;
+    query.from = QPointF(0, 0);
+    query.to = QPointF(400, 0);
+    query.bounds = QRectF(-100, -100, 600, 200);
+    // A corridor from y = -30 to 30 between two long entities.
+    query.blocked = {QRectF(-50, -90, 500, 60), QRectF(-50, 30, 500, 60)};
+    const QList<QPointF> plain = searchGridRoute(query);
+    QCOMPARE(plain, (QList<QPointF>{{0, 0}, {400, 0}}));
+
+    const QLineF taken(QPointF(50, 0), QPointF(350, 0));
+    query.avoid = {taken};
+    query.sidestep = {taken};
+    const QList<QPointF> route = searchGridRoute(query);
+    QVERIFY(route.size() >= 4);
+    QCOMPARE(route.constFirst(), query.from);
+    QCOMPARE(route.constLast(), query.to);
+    QList<RoutePoints> both{route, {taken.p1(), taken.p2()}};
+    QCOMPARE(coincidentSegmentPairs(both, 0), 0);
+    for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+        const QPointF a = route.at(i), b = route.at(i + 1);
+        QVERIFY(a.x() == b.x() || a.y() == b.y());
+        // Along the taken stretch, at least the clearance away.
+        const double overlap = std::min(std::max(a.x(), b.x()), 350.0) - std::max(std::min(a.x(), b.x()), 50.0);
+        if (a.y() == b.y() && overlap > 0.5)
+            QVERIFY2(std::abs(a.y()) >= query.avoidClearance, qPrintable(QString::number(a.y())));
+        QVERIFY(std::abs(a.y()) < 30 && std::abs(b.y()) < 30);
+    }
+
+    query.avoid.clear();
+    query.sidestep.clear();
+    QCOMPARE(searchGridRoute(query), plain);
 }
 
 QUILLMAP_TEST_MAIN(TestRouteSeparation)

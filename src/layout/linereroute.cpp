@@ -1,0 +1,183 @@
+#include "layout/linereroute.h"
+
+#include "edges/entityrouter.h"
+#include "layout/parallelmap.h"
+#include "layout/routeseparation.h"
+
+#include <QLineF>
+#include <QPolygonF>
+#include <QRectF>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+void rerouteOffTakenLines(const QList<EdgeItem*>& edges, const EdgeItem::EntityRectLookup& lookup)
+{
+    QList<RoutePoints> routes;
+    routes.reserve(edges.size());
+    for (const EdgeItem* edge : edges)
+        routes.append(edge->route());
+    const std::vector<char> stuck = routesOnOneLine(routes);
+    auto length = [](const RoutePoints& route) {
+        double total = 0.0;
+        for (qsizetype i = 0; i + 1 < route.size(); ++i)
+            total += std::abs(route.at(i + 1).x() - route.at(i).x()) + std::abs(route.at(i + 1).y() - route.at(i).y());
+        return total;
+    };
+    // Whether a segment lies on one line with one of a route's segments.
+    auto onOneLine = [](const RoutePoints& route, const QLineF& segment) {
+        for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+            const QPointF a = route.at(i), b = route.at(i + 1);
+            const bool horizontal = std::abs(a.y() - b.y()) < 0.5;
+            if (horizontal ? std::abs(segment.dy()) >= 0.5 : std::abs(segment.dx()) >= 0.5)
+                continue;
+            const double apart = horizontal ? std::abs(segment.y1() - a.y()) : std::abs(segment.x1() - a.x());
+            const double low = horizontal ? std::max(std::min(a.x(), b.x()), std::min(segment.x1(), segment.x2()))
+                                          : std::max(std::min(a.y(), b.y()), std::min(segment.y1(), segment.y2()));
+            const double high = horizontal ? std::min(std::max(a.x(), b.x()), std::max(segment.x1(), segment.x2()))
+                                           : std::min(std::max(a.y(), b.y()), std::max(segment.y1(), segment.y2()));
+            if (apart < 6.0 && high - low > 10.0)
+                return true;
+        }
+        return false;
+    };
+    // How often a route crosses the given segments.
+    auto crossings = [](const RoutePoints& route, const QList<QLineF>& segments) {
+        int count = 0;
+        for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+            const QLineF line(route.at(i), route.at(i + 1));
+            const QRectF box = QRectF(line.p1(), line.p2()).normalized();
+            for (const QLineF& other : segments) {
+                if (std::max(other.x1(), other.x2()) < box.left() || std::min(other.x1(), other.x2()) > box.right()
+                    || std::max(other.y1(), other.y2()) < box.top() || std::min(other.y1(), other.y2()) > box.bottom())
+                    continue;
+                if (line.intersects(other, nullptr) == QLineF::BoundedIntersection)
+                    ++count;
+            }
+        }
+        return count;
+    };
+    // What a search for edge k needs, from the routes as they stand: the
+    // region, its entities and the segments of the other routes in it.
+    struct Search
+    {
+        EdgeItem::RouteInputs inputs;
+        EntityRouteRequest request;
+        QList<QLineF> taken;
+        QList<QLineF> sidestep;
+    };
+    auto prepare = [&edges, &lookup](const QList<RoutePoints>& now, qsizetype k) {
+        Search search;
+        search.inputs = edges.at(k)->routeInputs();
+        const EdgeItem::RouteInputs& inputs = search.inputs;
+        EntityRouteRequest& request = search.request;
+        request.from = inputs.from;
+        request.to = inputs.to;
+        request.fromSide = inputs.fromSide;
+        request.toSide = inputs.toSide;
+        request.fromRect = inputs.fromRect;
+        request.toRect = inputs.toRect;
+        request.searchRegion = routeObstacleRegion(inputs.fromRect, inputs.toRect)
+                                   .united(QPolygonF(now.at(k)).boundingRect())
+                                   .adjusted(-120, -120, 120, 120);
+        request.obstacles = ObstacleSet::fromEntityRects(lookup(request.searchRegion, inputs.fromKey, inputs.toKey));
+        for (qsizetype r = 0; r < now.size(); ++r) {
+            if (r == k)
+                continue;
+            const RoutePoints& other = now.at(r);
+            for (qsizetype i = 0; i + 1 < other.size(); ++i) {
+                const QLineF segment(other.at(i), other.at(i + 1));
+                if (QRectF(segment.p1(), segment.p2()).normalized().adjusted(-10, -10, 10, 10).intersects(request.searchRegion))
+                    search.taken.append(segment);
+            }
+        }
+        return search;
+    };
+    // The next way for the edge, with room beside the lines that the
+    // route given lies on: empty when there is none, or nothing new to
+    // make room beside.
+    auto searchAgain = [&lookup, &onOneLine](Search& search, const RoutePoints& route) -> RoutePoints {
+        const qsizetype had = search.sidestep.size();
+        for (const QLineF& segment : std::as_const(search.taken)) {
+            if (onOneLine(route, segment) && !search.sidestep.contains(segment))
+                search.sidestep.append(segment);
+        }
+        if (search.sidestep.size() == had)
+            return {};
+        const RoutePoints found = routeOffTakenLines(search.request, search.taken, search.sidestep);
+        if (found.size() < 2)
+            return {};
+        return EdgeItem::fitRoute(search.inputs, found, lookup);
+    };
+    QList<qsizetype> candidates;
+    for (qsizetype k = 0; k < edges.size(); ++k) {
+        if (stuck[static_cast<size_t>(k)] && !edges.at(k)->isSelfRelation() && edges.at(k)->routeInputs().valid
+            && routes.at(k).size() >= 2)
+            candidates.append(k);
+    }
+    // Whether a route lies on one line with one of the given segments.
+    auto onAnyLine = [&onOneLine](const RoutePoints& route, const QList<QLineF>& segments) {
+        return std::any_of(segments.cbegin(), segments.cend(), [&](const QLineF& s) { return onOneLine(route, s); });
+    };
+    auto segmentsOf = [](const RoutePoints& route) {
+        QList<QLineF> segments;
+        for (qsizetype i = 0; i + 1 < route.size(); ++i)
+            segments.append(QLineF(route.at(i), route.at(i + 1)));
+        return segments;
+    };
+    // The searches of each edge run on several threads against the routes
+    // as they are now: up to three ways, each with room beside the lines
+    // the one before still lay on, until one lies on no line with another
+    // route. Whether it is kept is decided below, in order, against the
+    // routes that were given new ways before it.
+    struct Found
+    {
+        RoutePoints route;
+        int addedCrossings = 0; // against the routes as they were
+    };
+    const std::vector<Found> found = mapInParallel<Found>(candidates.size(), [&](qsizetype i) {
+        const qsizetype k = candidates.at(i);
+        Search search = prepare(routes, k);
+        const RoutePoints& before = routes.at(k);
+        const double longest = 1.5 * length(before) + 240.0;
+        RoutePoints candidate = before;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            candidate = searchAgain(search, candidate);
+            if (candidate.size() < 2 || length(candidate) > longest
+                || EdgeItem::crossesEntities(search.inputs, candidate, lookup))
+                break;
+            if (!onAnyLine(candidate, search.taken))
+                return Found{candidate, crossings(candidate, search.taken) - crossings(before, search.taken)};
+        }
+        return Found{};
+    }, 2, 1);
+    // Crossings a new route adds are allowed against those that other new
+    // routes saved, so that the drawing crosses no more than before: the
+    // routes that add none go first.
+    int saved = 0;
+    QList<QLineF> changedBefore;
+    QList<QLineF> changedAfter;
+    std::vector<char> kept(static_cast<size_t>(candidates.size()), 0);
+    for (qsizetype pass = 0; pass < 2 * candidates.size(); ++pass) {
+        const qsizetype i = pass % candidates.size();
+        const qsizetype k = candidates.at(i);
+        const RoutePoints& candidate = found[static_cast<size_t>(i)].route;
+        if (kept[static_cast<size_t>(i)] || candidate.size() < 2 || (pass < candidates.size()) != (found[static_cast<size_t>(i)].addedCrossings <= 0)
+            || onAnyLine(candidate, changedAfter))
+            continue;
+        // The routes changed since count as they are now.
+        const int added = found[static_cast<size_t>(i)].addedCrossings + crossings(candidate, changedAfter)
+            - crossings(candidate, changedBefore) - crossings(routes.at(k), changedAfter)
+            + crossings(routes.at(k), changedBefore);
+        if (added > saved)
+            continue;
+        saved -= added;
+        kept[static_cast<size_t>(i)] = 1;
+        changedBefore += segmentsOf(routes.at(k));
+        changedAfter += segmentsOf(candidate);
+        routes[k] = candidate;
+        edges.at(k)->setRoutePoints(candidate);
+    }
+}
+
