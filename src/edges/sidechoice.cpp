@@ -241,3 +241,98 @@ int facingSide(const QPointF& centre, const QPointF& point)
         return d.x() > 0.0 ? SlotRight : SlotLeft;
     return d.y() > 0.0 ? SlotBottom : SlotTop;
 }
+
+namespace {
+
+double turn(const QPointF& o, const QPointF& a, const QPointF& b)
+{
+    return (a.x() - o.x()) * (b.y() - o.y()) - (a.y() - o.y()) * (b.x() - o.x());
+}
+
+// Crossing inside both segments; touching at an end does not count.
+bool segmentsCross(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d)
+{
+    const double d1 = turn(a, b, c);
+    const double d2 = turn(a, b, d);
+    const double d3 = turn(c, d, a);
+    const double d4 = turn(c, d, b);
+    return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
+}
+
+int routesCross(const QList<QPointF>& r, const QList<QPointF>& s)
+{
+    int n = 0;
+    for (qsizetype i = 0; i + 1 < r.size(); ++i) {
+        const QRectF a = QRectF(r[i], r[i + 1]).normalized();
+        for (qsizetype j = 0; j + 1 < s.size(); ++j) {
+            const QRectF b = QRectF(s[j], s[j + 1]).normalized();
+            if (a.right() < b.left() || b.right() < a.left() || a.bottom() < b.top() || b.bottom() < a.top())
+                continue;
+            if (segmentsCross(r[i], r[i + 1], s[j], s[j + 1]))
+                ++n;
+        }
+    }
+    return n;
+}
+
+} // namespace
+
+RouteCrossingGrid::RouteCrossingGrid(qsizetype routeCount, double cell)
+    : m_cell(cell)
+    , m_routes(static_cast<size_t>(routeCount))
+    , m_seen(static_cast<size_t>(routeCount), 0u)
+{
+}
+
+template <typename Visit>
+void RouteCrossingGrid::forEachCell(const QPointF& a, const QPointF& b, Visit visit) const
+{
+    const auto cellOf = [this](double v) { return static_cast<qint64>(std::floor(v / m_cell)); };
+    const qint64 x0 = cellOf(std::min(a.x(), b.x()));
+    const qint64 x1 = cellOf(std::max(a.x(), b.x()));
+    const qint64 y0 = cellOf(std::min(a.y(), b.y()));
+    const qint64 y1 = cellOf(std::max(a.y(), b.y()));
+    // A diagonal segment (rare) is covered by its whole box of cells.
+    for (qint64 x = x0; x <= x1; ++x) {
+        for (qint64 y = y0; y <= y1; ++y)
+            visit((static_cast<quint64>(static_cast<quint32>(x)) << 32) | static_cast<quint32>(y));
+    }
+}
+
+void RouteCrossingGrid::setRoute(int index, const QList<QPointF>& route)
+{
+    m_routes[static_cast<size_t>(index)] = route;
+    for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+        forEachCell(route[i], route[i + 1], [this, index](quint64 key) {
+            std::vector<int>& list = m_cells[key];
+            if (list.empty() || list.back() != index)
+                list.push_back(index);
+        });
+    }
+}
+
+int RouteCrossingGrid::crossings(const QList<QPointF>& route, const std::vector<int>& skip) const
+{
+    if (++m_stamp == 0) {
+        std::fill(m_seen.begin(), m_seen.end(), 0u);
+        m_stamp = 1;
+    }
+    for (int index : skip)
+        m_seen[static_cast<size_t>(index)] = m_stamp;
+    int total = 0;
+    for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+        forEachCell(route[i], route[i + 1], [&](quint64 key) {
+            const auto found = m_cells.find(key);
+            if (found == m_cells.end())
+                return;
+            for (int other : found->second) {
+                unsigned& seen = m_seen[static_cast<size_t>(other)];
+                if (seen == m_stamp)
+                    continue;
+                seen = m_stamp;
+                total += routesCross(route, m_routes[static_cast<size_t>(other)]);
+            }
+        });
+    }
+    return total;
+}

@@ -7,6 +7,9 @@
 #include <QPointF>
 #include <QRectF>
 
+#include <unordered_map>
+#include <vector>
+
 // Choosing which sides of its two entities an edge attaches to. The edge
 // gathers the rectangles, calls these and then moves its slots.
 
@@ -54,3 +57,30 @@ SlotSideAdvice improveSlotSides(const QRectF& fromRect, const QRectF& toRect,
 // The side of an entity centred at centre that faces point: right or left
 // when the point lies more across than up or down, else bottom or top.
 int facingSide(const QPointF& centre, const QPointF& point);
+
+// The routes of a diagram's edges over a grid of square cells, to count how
+// often a route would cross the others without looking at every route. A
+// route is found through the cells its segments pass; replacing a route
+// leaves stale cell entries behind, which the count skips.
+class RouteCrossingGrid
+{
+public:
+    explicit RouteCrossingGrid(qsizetype routeCount, double cell = 160.0);
+
+    void setRoute(int index, const QList<QPointF>& route);
+    const QList<QPointF>& route(int index) const { return m_routes[static_cast<size_t>(index)]; }
+
+    // Proper crossings (not at segment ends) of route with the stored routes
+    // other than those whose index is listed in skip.
+    int crossings(const QList<QPointF>& route, const std::vector<int>& skip) const;
+
+private:
+    template <typename Visit>
+    void forEachCell(const QPointF& a, const QPointF& b, Visit visit) const;
+
+    double m_cell;
+    std::vector<QList<QPointF>> m_routes;
+    std::unordered_map<quint64, std::vector<int>> m_cells;
+    mutable std::vector<unsigned> m_seen;
+    mutable unsigned m_stamp = 0;
+};

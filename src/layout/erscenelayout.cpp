@@ -655,8 +655,10 @@ void ERScene::autoLayout()
         // answer depends on its own slots and route and on the entities);
         // the answers are taken in order.
         QList<EdgeItem*> tried;
+        std::vector<int> triedAt; // index in edges
         std::vector<EdgeItem::RouteInputs> inputs;
-        for (EdgeItem* edge : std::as_const(edges)) {
+        for (qsizetype e = 0; e < edges.size(); ++e) {
+            EdgeItem* edge = edges.at(e);
             if (edge->isSelfRelation())
                 continue;
             if (straightAndFacing(edge))
@@ -669,16 +671,39 @@ void ERScene::autoLayout()
             if (!in.valid || !edge->scene())
                 continue;
             tried.append(edge);
+            triedAt.push_back(static_cast<int>(e));
             inputs.push_back(std::move(in));
         }
         const std::vector<SlotSideAdvice> advice = mapInParallel<SlotSideAdvice>(
             tried.size(), [&inputs, &lookup](qsizetype i) {
                 return EdgeItem::findSideImprovement(inputs[static_cast<size_t>(i)], lookup);
             });
+        // A change is kept only when its route crosses no more of the
+        // routes as they stand than the route it replaces. Relationships
+        // between the same two entities are not counted: their slots are
+        // spread again afterwards so that they nest.
+        RouteCrossingGrid grid(edges.size());
+        QHash<const EntityItem*, std::vector<int>> edgesAt;
+        for (qsizetype e = 0; e < edges.size(); ++e) {
+            grid.setRoute(static_cast<int>(e), edges.at(e)->route());
+            edgesAt[edges.at(e)->fromEntity()].push_back(static_cast<int>(e));
+            edgesAt[edges.at(e)->toEntity()].push_back(static_cast<int>(e));
+        }
         for (qsizetype i = 0; i < tried.size(); ++i) {
             EdgeItem* edge = tried.at(i);
             const RoutePoints before = edge->route();
-            if (edge->applySideAdvice(advice[static_cast<size_t>(i)])) {
+            const SlotSideAdvice& change = advice[static_cast<size_t>(i)];
+            if (change.action != SlotSideAdvice::KeepAll) {
+                std::vector<int> self{triedAt[static_cast<size_t>(i)]};
+                for (int e : std::as_const(edgesAt[edge->fromEntity()])) {
+                    if (otherEnd(edges.at(e), edge->fromEntity()) == edge->toEntity())
+                        self.push_back(e);
+                }
+                if (grid.crossings(change.route, self) > grid.crossings(before, self))
+                    continue;
+                grid.setRoute(triedAt[static_cast<size_t>(i)], change.route);
+            }
+            if (edge->applySideAdvice(change)) {
                 improved.add(edge->fromEntity());
                 improved.add(edge->toEntity());
             } else if (edge->route() != before) {

@@ -436,6 +436,18 @@ private Q_SLOTS:
         QCOMPARE(routeShapes(other), routeShapes(scene));
     }
 
+    // A group of 14 whose routes, once placed, cross nowhere: trying other
+    // sides for a route must not take one that runs across the others
+    // because it is shorter or bends less.
+    void otherSidesAddNoCrossing()
+    {
+        ERScene scene;
+        const QList<EntityItem*> entities = buildGenerated(scene, OneGroup, 14, 1);
+        scene.autoLayout();
+        const LayoutQuality quality = shownLayoutQuality(entities, itemsOfType<EdgeItem>(scene));
+        QCOMPARE(quality.crossings, 0);
+    }
+
     void tooFewEntitiesChangeNothing_data()
     {
         QTest::addColumn<int>("count");
