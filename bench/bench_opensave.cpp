@@ -310,7 +310,15 @@ int main(int argc, char** argv)
     for (int rows : rowCounts) {
         const QString path = dir.filePath(QStringLiteral("entity-%1.json").arg(rows));
         writeBytes(path, oneEntityFile(rows));
-        const OpenSave run = openAndSave(path, savePath);
+        // The save is the best of three, so that the ratios between sizes
+        // compare the work, not what the disk did meanwhile. The open is
+        // the first: later ones find the texts of the rows measured.
+        OpenSave run = openAndSave(path, savePath);
+        for (int again = 1; again < 3; ++again) {
+            const OpenSave next = openAndSave(path, savePath);
+            run.saveMs = std::min(run.saveMs, next.saveMs);
+            run.written = run.written && next.written;
+        }
         keep(QStringLiteral("entity-%1.json").arg(rows));
         entityRuns.push_back(run);
         std::printf("one entity of %6d rows: open %9.1f ms, save %9.1f ms%s\n", rows, run.openMs, run.saveMs,
