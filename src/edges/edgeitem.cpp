@@ -571,6 +571,15 @@ ObstacleSet obstaclesOf(const EdgeItem::RouteInputs& inputs, const EdgeItem::Ent
 
 EntityRouteRequest requestOf(const EdgeItem::RouteInputs& inputs, const EdgeItem::EntityRectLookup& lookup)
 {
+    EntityRouteRequest request = EdgeItem::routeRequest(inputs);
+    request.obstacles = obstaclesOf(inputs, lookup);
+    return request;
+}
+
+} // namespace
+
+EntityRouteRequest EdgeItem::routeRequest(const RouteInputs& inputs)
+{
     EntityRouteRequest request;
     request.from = inputs.from;
     request.to = inputs.to;
@@ -578,11 +587,8 @@ EntityRouteRequest requestOf(const EdgeItem::RouteInputs& inputs, const EdgeItem
     request.toSide = inputs.toSide;
     request.fromRect = inputs.fromRect;
     request.toRect = inputs.toRect;
-    request.obstacles = obstaclesOf(inputs, lookup);
     return request;
 }
-
-} // namespace
 
 EdgeItem::RouteInputs EdgeItem::routeInputs() const
 {

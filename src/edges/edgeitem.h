@@ -18,6 +18,7 @@
 class EntityItem;
 class QMenu;
 class SlotItem;
+struct EntityRouteRequest;
 
 // A relationship between two entities of the diagram, or from an entity to
 // itself: a right-angled route with rounded corners between two slot handles
@@ -182,6 +183,9 @@ public:
     // without the two keyed ones, in a fixed order; called from any thread.
     using EntityRectLookup = std::function<QList<QRectF>(const QRectF& region, const void* a, const void* b)>;
     RouteInputs routeInputs() const;
+    // The ends, sides and rectangles of a route request between the edge's
+    // slots; the obstacles and search region are the caller's.
+    static EntityRouteRequest routeRequest(const RouteInputs& inputs);
     // What updatePath would store for the edge (empty: keep the route).
     static QList<QPointF> findRouteAround(const RouteInputs& inputs, const EntityRectLookup& lookup);
     // The side pair chooseBestSides would pick (for two distinct ends).

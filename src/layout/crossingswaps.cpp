@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
@@ -372,44 +373,70 @@ private:
         return false;
     }
 
-    // Crossings of edge k's likely route with those of the other edges and
-    // its passes through other boxes, weighted.
-    int edgeCost(int k)
+    // The box spanned by the centres of edge k's ends.
+    struct Span
     {
-        int crossings = 0;
+        double left;
+        double top;
+        double right;
+        double bottom;
+    };
+    Span spanOf(int k) const
+    {
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
         const Point p1 = at(e.first);
         const Point p2 = at(e.second);
-        const LikelyRoute route = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
-        const double left = std::min(p1.x, p2.x);
-        const double right = std::max(p1.x, p2.x);
-        const double top = std::min(p1.y, p2.y);
-        const double bottom = std::max(p1.y, p2.y);
-        m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
-            if (f == k)
+        return {std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x), std::max(p1.y, p2.y)};
+    }
+
+    // Crossings of route, standing for edge k, with the likely routes of the
+    // edges in the grid around its span that share no end with it and that
+    // skip(f) does not leave out; counting stops once it passes budget.
+    template <typename Skip>
+    int crossingsAround(int k, const LikelyRoute& route, const Span& span, Skip skip, int budget)
+    {
+        int crossings = 0;
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        m_edgeGrid.visit(span.left, span.top, span.right, span.bottom, [&](int f) {
+            if (crossings > budget || skip(f))
                 return;
             const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
             if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
                 return;
             const Point q1 = at(o.first);
             const Point q2 = at(o.second);
-            if (std::max(q1.x, q2.x) <= left || std::min(q1.x, q2.x) >= right || std::max(q1.y, q2.y) <= top
-                || std::min(q1.y, q2.y) >= bottom)
+            if (std::max(q1.x, q2.x) <= span.left || std::min(q1.x, q2.x) >= span.right
+                || std::max(q1.y, q2.y) <= span.top || std::min(q1.y, q2.y) >= span.bottom)
                 return;
             crossings += routesCross(route, m_routes[static_cast<size_t>(f)]);
         });
-        // A line through another box stands for a route that has to go
-        // round it, crossing what passes there.
-        m_nodeGrid.visit(left, top, right, bottom, [&](int v) {
-            if (v == e.first || v == e.second)
-                return;
-            const LayoutNode& node = m_nodes.at(v);
-            const double hw = node.width / 2.0;
-            const double hh = node.height / 2.0;
-            if (node.x + hw < left || node.x - hw > right || node.y + hh < top || node.y - hh > bottom)
-                return;
-            if (routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
-                crossings += ThroughBoxWeight;
+        return crossings;
+    }
+
+    // A line through another box stands for a route that has to go round
+    // it, crossing what passes there: the weight of route through box v.
+    int throughBoxCost(const LikelyRoute& route, const Span& span, int v) const
+    {
+        const LayoutNode& node = m_nodes.at(v);
+        const double hw = node.width / 2.0;
+        const double hh = node.height / 2.0;
+        if (node.x + hw < span.left || node.x - hw > span.right || node.y + hh < span.top
+            || node.y - hh > span.bottom)
+            return 0;
+        return routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh) ? ThroughBoxWeight : 0;
+    }
+
+    // Crossings of edge k's likely route with those of the other edges and
+    // its passes through other boxes, weighted.
+    int edgeCost(int k)
+    {
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        const LikelyRoute route = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
+        const Span span = spanOf(k);
+        int crossings = crossingsAround(k, route, span, [k](int f) { return f == k; }, std::numeric_limits<int>::max());
+        m_nodeGrid.visit(span.left, span.top, span.right, span.bottom, [&](int v) {
+            if (v != e.first && v != e.second)
+                crossings += throughBoxCost(route, span, v);
         });
         return crossings;
     }
@@ -421,44 +448,18 @@ private:
     // are left to the caller; counting stops once it passes budget.
     int movedEdgeCost(int k, int a, int b, const LikelyRoute& route, int budget)
     {
-        int crossings = 0;
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-        const Point p1 = at(e.first);
-        const Point p2 = at(e.second);
-        const double left = std::min(p1.x, p2.x);
-        const double right = std::max(p1.x, p2.x);
-        const double top = std::min(p1.y, p2.y);
-        const double bottom = std::max(p1.y, p2.y);
-        m_edgeGrid.visit(left, top, right, bottom, [&](int f) {
-            if (crossings > budget || m_mark[static_cast<size_t>(f)])
-                return;
-            const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
-            if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
-                return;
-            const Point q1 = at(o.first);
-            const Point q2 = at(o.second);
-            if (std::max(q1.x, q2.x) <= left || std::min(q1.x, q2.x) >= right || std::max(q1.y, q2.y) <= top
-                || std::min(q1.y, q2.y) >= bottom)
-                return;
-            crossings += routesCross(route, m_routes[static_cast<size_t>(f)]);
-        });
-        auto box = [&](int v) {
-            const LayoutNode& node = m_nodes.at(v);
-            const double hw = node.width / 2.0;
-            const double hh = node.height / 2.0;
-            if (node.x + hw < left || node.x - hw > right || node.y + hh < top || node.y - hh > bottom)
-                return;
-            if (routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
-                crossings += ThroughBoxWeight;
-        };
-        m_nodeGrid.visit(left, top, right, bottom, [&](int v) {
+        const Span span = spanOf(k);
+        int crossings = crossingsAround(
+            k, route, span, [this](int f) { return bool(m_mark[static_cast<size_t>(f)]); }, budget);
+        m_nodeGrid.visit(span.left, span.top, span.right, span.bottom, [&](int v) {
             if (v != e.first && v != e.second && v != a && v != b)
-                box(v);
+                crossings += throughBoxCost(route, span, v);
         });
         if (a != e.first && a != e.second)
-            box(a);
+            crossings += throughBoxCost(route, span, a);
         if (b != a && b != e.first && b != e.second)
-            box(b);
+            crossings += throughBoxCost(route, span, b);
         return crossings;
     }
 

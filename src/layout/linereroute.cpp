@@ -1,6 +1,7 @@
 #include "layout/linereroute.h"
 
 #include "edges/entityrouter.h"
+#include "edges/routegeometry.h"
 #include "layout/parallelmap.h"
 #include "layout/routeseparation.h"
 
@@ -19,25 +20,10 @@ void rerouteOffTakenLines(const QList<EdgeItem*>& edges, const EdgeItem::EntityR
     for (const EdgeItem* edge : edges)
         routes.append(edge->route());
     const std::vector<char> stuck = routesOnOneLine(routes);
-    auto length = [](const RoutePoints& route) {
-        double total = 0.0;
-        for (qsizetype i = 0; i + 1 < route.size(); ++i)
-            total += std::abs(route.at(i + 1).x() - route.at(i).x()) + std::abs(route.at(i + 1).y() - route.at(i).y());
-        return total;
-    };
     // Whether a segment lies on one line with one of a route's segments.
     auto onOneLine = [](const RoutePoints& route, const QLineF& segment) {
         for (qsizetype i = 0; i + 1 < route.size(); ++i) {
-            const QPointF a = route.at(i), b = route.at(i + 1);
-            const bool horizontal = std::abs(a.y() - b.y()) < 0.5;
-            if (horizontal ? std::abs(segment.dy()) >= 0.5 : std::abs(segment.dx()) >= 0.5)
-                continue;
-            const double apart = horizontal ? std::abs(segment.y1() - a.y()) : std::abs(segment.x1() - a.x());
-            const double low = horizontal ? std::max(std::min(a.x(), b.x()), std::min(segment.x1(), segment.x2()))
-                                          : std::max(std::min(a.y(), b.y()), std::min(segment.y1(), segment.y2()));
-            const double high = horizontal ? std::min(std::max(a.x(), b.x()), std::max(segment.x1(), segment.x2()))
-                                           : std::min(std::max(a.y(), b.y()), std::max(segment.y1(), segment.y2()));
-            if (apart < 6.0 && high - low > 10.0)
+            if (segmentsOnOneLine(route.at(i), route.at(i + 1), segment.p1(), segment.p2()))
                 return true;
         }
         return false;
@@ -72,12 +58,7 @@ void rerouteOffTakenLines(const QList<EdgeItem*>& edges, const EdgeItem::EntityR
         search.inputs = edges.at(k)->routeInputs();
         const EdgeItem::RouteInputs& inputs = search.inputs;
         EntityRouteRequest& request = search.request;
-        request.from = inputs.from;
-        request.to = inputs.to;
-        request.fromSide = inputs.fromSide;
-        request.toSide = inputs.toSide;
-        request.fromRect = inputs.fromRect;
-        request.toRect = inputs.toRect;
+        request = EdgeItem::routeRequest(inputs);
         request.searchRegion = routeObstacleRegion(inputs.fromRect, inputs.toRect)
                                    .united(QPolygonF(now.at(k)).boundingRect())
                                    .adjusted(-120, -120, 120, 120);
@@ -140,11 +121,11 @@ void rerouteOffTakenLines(const QList<EdgeItem*>& edges, const EdgeItem::EntityR
         const qsizetype k = candidates.at(i);
         Search search = prepare(routes, k);
         const RoutePoints& before = routes.at(k);
-        const double longest = 1.5 * length(before) + 240.0;
+        const double longest = 1.5 * routeLength(before) + 240.0;
         RoutePoints candidate = before;
         for (int attempt = 0; attempt < 3; ++attempt) {
             candidate = searchAgain(search, candidate);
-            if (candidate.size() < 2 || length(candidate) > longest
+            if (candidate.size() < 2 || routeLength(candidate) > longest
                 || EdgeItem::crossesEntities(search.inputs, candidate, lookup))
                 break;
             if (!onAnyLine(candidate, search.taken))

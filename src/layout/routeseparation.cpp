@@ -481,34 +481,31 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
     }
 }
 
-int coincidentSegmentPairs(const QList<RoutePoints>& routes, int route)
+bool segmentsOnOneLine(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d)
 {
     constexpr double across = 6.0;
     constexpr double along = 10.0;
+    const bool horizontal = axisHorizontal(a, b);
+    if (horizontal ? !axisHorizontal(c, d) : !axisVertical(a, b) || !axisVertical(c, d))
+        return false;
+    const double apart = horizontal ? std::abs(c.y() - a.y()) : std::abs(c.x() - a.x());
+    const double overlap = horizontal
+        ? std::min(std::max(a.x(), b.x()), std::max(c.x(), d.x())) - std::max(std::min(a.x(), b.x()), std::min(c.x(), d.x()))
+        : std::min(std::max(a.y(), b.y()), std::max(c.y(), d.y())) - std::max(std::min(a.y(), b.y()), std::min(c.y(), d.y()));
+    return apart < across && overlap > along;
+}
+
+int coincidentSegmentPairs(const QList<RoutePoints>& routes, int route)
+{
     int pairs = 0;
     const RoutePoints& mine = routes.at(route);
     for (qsizetype i = 0; i + 1 < mine.size(); ++i) {
-        const QPointF a = mine.at(i);
-        const QPointF b = mine.at(i + 1);
-        const bool horizontal = axisHorizontal(a, b);
-        if (!horizontal && !axisVertical(a, b))
-            continue;
-        const double at = horizontal ? a.y() : a.x();
-        const double low = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
-        const double high = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
         for (qsizetype r = 0; r < routes.size(); ++r) {
             if (r == route)
                 continue;
             const RoutePoints& other = routes.at(r);
             for (qsizetype k = 0; k + 1 < other.size(); ++k) {
-                const QPointF c = other.at(k);
-                const QPointF d = other.at(k + 1);
-                if (horizontal ? !axisHorizontal(c, d) : !axisVertical(c, d))
-                    continue;
-                const double otherAt = horizontal ? c.y() : c.x();
-                const double overlap = std::min(high, horizontal ? std::max(c.x(), d.x()) : std::max(c.y(), d.y()))
-                    - std::max(low, horizontal ? std::min(c.x(), d.x()) : std::min(c.y(), d.y()));
-                if (std::abs(otherAt - at) < across && overlap > along)
+                if (segmentsOnOneLine(mine.at(i), mine.at(i + 1), other.at(k), other.at(k + 1)))
                     ++pairs;
             }
         }

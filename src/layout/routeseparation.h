@@ -69,9 +69,12 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                              const SegmentBlocked& blocked = {}, const SlotMayMove& slotMayMove = {},
                              double clearance = NudgeClearance);
 
+// Whether the segments ab and cd lie on one line: both horizontal or both
+// vertical, less than 6 apart across and overlapping by more than 10 along.
+bool segmentsOnOneLine(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d);
+
 // The pairs of a segment of the given route and a segment of another route
-// that lie on one line: both horizontal or both vertical, less than 6 apart
-// across and overlapping by more than 10 along.
+// that lie on one line (segmentsOnOneLine).
 int coincidentSegmentPairs(const QList<RoutePoints>& routes, int route);
 
 // For each route, whether one of its segments lies on one line with a
