@@ -67,7 +67,43 @@ bool segmentEnters(const Segment& s, const QRectF& rect)
     return t1 - t0 > 1e-9;
 }
 
+// The segments of the routes longer than 0.5, sorted by their left ends, so
+// that only segments whose x ranges meet need be compared.
+std::vector<Segment> sortedSegments(const QList<LaidOutEdge>& edges)
+{
+    std::vector<Segment> segments;
+    for (qsizetype e = 0; e < edges.size(); ++e) {
+        const QList<QPointF>& points = edges.at(e).points;
+        for (qsizetype i = 0; i + 1 < points.size(); ++i) {
+            if (QLineF(points.at(i), points.at(i + 1)).length() > 0.5)
+                segments.push_back({points.at(i), points.at(i + 1), static_cast<int>(e)});
+        }
+    }
+    std::sort(segments.begin(), segments.end(), [](const Segment& s, const Segment& t) {
+        return std::min(s.a.x(), s.b.x()) < std::min(t.a.x(), t.b.x());
+    });
+    return segments;
+}
+
 } // namespace
+
+int countRouteCrossings(const QList<LaidOutEdge>& edges)
+{
+    const std::vector<Segment> segments = sortedSegments(edges);
+    int crossings = 0;
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const Segment& s = segments[i];
+        const double right = std::max(s.a.x(), s.b.x());
+        for (size_t j = i + 1; j < segments.size(); ++j) {
+            const Segment& t = segments[j];
+            if (std::min(t.a.x(), t.b.x()) > right)
+                break;
+            if (s.edge != t.edge && properlyCross(s, t))
+                ++crossings;
+        }
+    }
+    return crossings;
+}
 
 LayoutQuality measureLayoutQuality(const QList<QRectF>& entities, const QList<LaidOutEdge>& edges)
 {
@@ -84,20 +120,7 @@ LayoutQuality measureLayoutQuality(const QList<QRectF>& entities, const QList<La
         }
     }
 
-    std::vector<Segment> segments;
-    for (qsizetype e = 0; e < edges.size(); ++e) {
-        const QList<QPointF>& points = edges.at(e).points;
-        for (qsizetype i = 0; i + 1 < points.size(); ++i) {
-            if (QLineF(points.at(i), points.at(i + 1)).length() > 0.5)
-                segments.push_back({points.at(i), points.at(i + 1), static_cast<int>(e)});
-        }
-    }
-
-    // Sorted by their left ends, so that only segments whose x ranges meet
-    // are compared.
-    std::sort(segments.begin(), segments.end(), [](const Segment& s, const Segment& t) {
-        return std::min(s.a.x(), s.b.x()) < std::min(t.a.x(), t.b.x());
-    });
+    const std::vector<Segment> segments = sortedSegments(edges);
     constexpr double across = 6.0;
     constexpr double along = 10.0;
     for (size_t i = 0; i < segments.size(); ++i) {
@@ -120,8 +143,6 @@ LayoutQuality measureLayoutQuality(const QList<QRectF>& entities, const QList<La
                 if (std::abs(s.a.x() - t.a.x()) < across && overlap > along)
                     ++quality.coincidentPairs;
             }
-            if (properlyCross(s, t))
-                ++quality.crossings;
         }
     }
 
@@ -182,5 +203,6 @@ LayoutQuality measureLayoutQuality(const QList<QRectF>& entities, const QList<La
         if (through)
             ++quality.edgesThroughEntities;
     }
+    quality.crossings = countRouteCrossings(edges);
     return quality;
 }

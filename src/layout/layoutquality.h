@@ -34,3 +34,7 @@ struct LayoutQuality
 // count). Self-relations count only for the coincident segments and shared
 // end points.
 LayoutQuality measureLayoutQuality(const QList<QRectF>& entities, const QList<LaidOutEdge>& edges);
+
+// Proper crossings between the segments of different edges (touching ends
+// do not count), as measureLayoutQuality counts them.
+int countRouteCrossings(const QList<LaidOutEdge>& edges);

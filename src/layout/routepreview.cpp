@@ -5,6 +5,7 @@
 #include "edges/routechecks.h"
 #include "edges/routegeometry.h"
 #include "edges/slotside.h"
+#include "layout/layoutquality.h"
 #include "layout/slotspread.h"
 
 #include <algorithm>
@@ -24,26 +25,6 @@ struct EdgeEnd
     QRectF toward; // the other end's box
     int other = -1; // the other end's node
 };
-
-struct Segment
-{
-    QPointF a;
-    QPointF b;
-    int edge = -1;
-};
-
-bool properlyCross(const Segment& s, const Segment& t)
-{
-    auto cross = [](const QPointF& o, const QPointF& a, const QPointF& b) {
-        return (a.x() - o.x()) * (b.y() - o.y()) - (a.y() - o.y()) * (b.x() - o.x());
-    };
-    constexpr double eps = 1e-6;
-    const double d1 = cross(s.a, s.b, t.a);
-    const double d2 = cross(s.a, s.b, t.b);
-    const double d3 = cross(t.a, t.b, s.a);
-    const double d4 = cross(t.a, t.b, s.b);
-    return ((d1 > eps && d2 < -eps) || (d1 < -eps && d2 > eps)) && ((d3 > eps && d4 < -eps) || (d3 < -eps && d4 > eps));
-}
 
 } // namespace
 
@@ -117,7 +98,8 @@ int previewRouteCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, in
 
     // Routes, and what they cross.
     int cost = 0;
-    std::vector<Segment> segments;
+    QList<LaidOutEdge> routes;
+    routes.reserve(static_cast<qsizetype>(used.size()));
     for (size_t k = 0; k < used.size(); ++k) {
         const LayoutEdge& e = used[k];
         EntityRouteRequest request;
@@ -131,24 +113,8 @@ int previewRouteCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, in
         const QList<QPointF> route = routeTwoEntities(request);
         if (countObstacleHits(route, request.obstacles) > 0)
             cost += throughWeight;
-        for (qsizetype i = 0; i + 1 < route.size(); ++i) {
-            if (std::abs(route.at(i).x() - route.at(i + 1).x()) + std::abs(route.at(i).y() - route.at(i + 1).y()) > 0.5)
-                segments.push_back({route.at(i), route.at(i + 1), static_cast<int>(k)});
-        }
+        routes.append({route, e.first, e.second});
     }
-    std::sort(segments.begin(), segments.end(), [](const Segment& s, const Segment& t) {
-        return std::min(s.a.x(), s.b.x()) < std::min(t.a.x(), t.b.x());
-    });
-    for (size_t i = 0; i < segments.size(); ++i) {
-        const Segment& s = segments[i];
-        const double right = std::max(s.a.x(), s.b.x());
-        for (size_t j = i + 1; j < segments.size(); ++j) {
-            const Segment& t = segments[j];
-            if (std::min(t.a.x(), t.b.x()) > right)
-                break;
-            if (s.edge != t.edge && properlyCross(s, t))
-                ++cost;
-        }
-    }
+    cost += countRouteCrossings(routes);
     return cost;
 }
