@@ -97,6 +97,18 @@ int countRouteBends(const QList<QPointF>& route)
     return bends;
 }
 
+bool segmentsCrossInside(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d, double eps)
+{
+    const auto turn = [](const QPointF& o, const QPointF& p, const QPointF& q) {
+        return (p.x() - o.x()) * (q.y() - o.y()) - (p.y() - o.y()) * (q.x() - o.x());
+    };
+    const double d1 = turn(a, b, c);
+    const double d2 = turn(a, b, d);
+    const double d3 = turn(c, d, a);
+    const double d4 = turn(c, d, b);
+    return ((d1 > eps && d2 < -eps) || (d1 < -eps && d2 > eps)) && ((d3 > eps && d4 < -eps) || (d3 < -eps && d4 > eps));
+}
+
 double routeLength(const QList<QPointF>& route)
 {
     double length = 0.0;

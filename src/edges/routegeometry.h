@@ -19,6 +19,11 @@ inline double pointDistance(const QPointF& a, const QPointF& b)
     return std::hypot(a.x() - b.x(), a.y() - b.y());
 }
 
+// Whether segments ab and cd cross inside both (touching at an end does not
+// count): each pair of ends lies more than eps on either side of the other
+// segment's line, as the cross product measures it.
+bool segmentsCrossInside(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d, double eps = 0.0);
+
 // Unit vector pointing out of an entity through the given side: left (-1, 0),
 // right (1, 0), top (0, -1), bottom (0, 1). Unknown sides give (1, 0).
 QPointF sideDirection(int side);

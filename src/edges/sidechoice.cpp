@@ -244,21 +244,6 @@ int facingSide(const QPointF& centre, const QPointF& point)
 
 namespace {
 
-double turn(const QPointF& o, const QPointF& a, const QPointF& b)
-{
-    return (a.x() - o.x()) * (b.y() - o.y()) - (a.y() - o.y()) * (b.x() - o.x());
-}
-
-// Crossing inside both segments; touching at an end does not count.
-bool segmentsCross(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d)
-{
-    const double d1 = turn(a, b, c);
-    const double d2 = turn(a, b, d);
-    const double d3 = turn(c, d, a);
-    const double d4 = turn(c, d, b);
-    return ((d1 > 0 && d2 < 0) || (d1 < 0 && d2 > 0)) && ((d3 > 0 && d4 < 0) || (d3 < 0 && d4 > 0));
-}
-
 int routesCross(const QList<QPointF>& r, const QList<QPointF>& s)
 {
     int n = 0;
@@ -268,7 +253,7 @@ int routesCross(const QList<QPointF>& r, const QList<QPointF>& s)
             const QRectF b = QRectF(s[j], s[j + 1]).normalized();
             if (a.right() < b.left() || b.right() < a.left() || a.bottom() < b.top() || b.bottom() < a.top())
                 continue;
-            if (segmentsCross(r[i], r[i + 1], s[j], s[j + 1]))
+            if (segmentsCrossInside(r[i], r[i + 1], s[j], s[j + 1]))
                 ++n;
         }
     }

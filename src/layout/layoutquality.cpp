@@ -1,5 +1,7 @@
 #include "layout/layoutquality.h"
 
+#include "edges/routegeometry.h"
+
 #include <QLineF>
 
 #include <algorithm>
@@ -25,20 +27,10 @@ bool isVertical(const Segment& s)
     return std::abs(s.a.x() - s.b.x()) < 0.5 && std::abs(s.a.y() - s.b.y()) >= 0.5;
 }
 
-double cross(const QPointF& o, const QPointF& a, const QPointF& b)
-{
-    return (a.x() - o.x()) * (b.y() - o.y()) - (a.y() - o.y()) * (b.x() - o.x());
-}
-
 // A crossing in the inside of both segments (touching ends do not count).
 bool properlyCross(const Segment& s, const Segment& t)
 {
-    const double d1 = cross(s.a, s.b, t.a);
-    const double d2 = cross(s.a, s.b, t.b);
-    const double d3 = cross(t.a, t.b, s.a);
-    const double d4 = cross(t.a, t.b, s.b);
-    constexpr double eps = 1e-6;
-    return ((d1 > eps && d2 < -eps) || (d1 < -eps && d2 > eps)) && ((d3 > eps && d4 < -eps) || (d3 < -eps && d4 > eps));
+    return segmentsCrossInside(s.a, s.b, t.a, t.b, 1e-6);
 }
 
 // Whether a segment meets the open inside of rect (Liang-Barsky clipping).
