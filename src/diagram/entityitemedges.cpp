@@ -133,12 +133,6 @@ void EntityItem::setAttributeForeignKey(int row, const QString& edgeId)
     a.fkEdgeId = edgeId;
     styleRowLabels(row);
     applyLabelColors();
-    for (SingleLineTextItem* label : {m_nameLabels.at(row), m_typeLabels.at(row)}) {
-        if (!label)
-            continue;
-        connect(label, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
-                Qt::UniqueConnection);
-    }
     relayoutRows();
 }
 

@@ -107,12 +107,6 @@ void EntityItem::makeRowLabels(int row, bool keepOrder)
     SingleLineTextItem* typeItem = createRowLabel(true, font);
     nameItem->setInitialText(a.name);
     typeItem->setInitialText(a.type);
-    if (a.isForeignKey) {
-        connect(nameItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
-                Qt::UniqueConnection);
-        connect(typeItem, &SingleLineTextItem::fkAttributeClicked, this, &EntityItem::onFkAttributeClicked,
-                Qt::UniqueConnection);
-    }
     m_nameLabels[row] = nameItem;
     m_typeLabels[row] = typeItem;
     ++m_rowsWithLabels;

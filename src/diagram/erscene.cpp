@@ -591,48 +591,30 @@ void ERScene::makeAllRowLabels()
         entity->makeAllRowLabels();
 }
 
-void ERScene::mousePressEvent(QGraphicsSceneMouseEvent* event)
+bool ERScene::event(QEvent* event)
 {
-    makeRowLabelsAt(event->scenePos());
-    QGraphicsScene::mousePressEvent(event);
-}
-
-void ERScene::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)
-{
-    makeRowLabelsAt(event->scenePos());
-    QGraphicsScene::mouseDoubleClickEvent(event);
-}
-
-void ERScene::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
-{
-    // A move that an item has grabbed goes to that item, wherever it is.
-    if (!mouseGrabberItem())
-        makeRowLabelsAt(event->scenePos());
-    QGraphicsScene::mouseMoveEvent(event);
-}
-
-void ERScene::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
-{
-    makeRowLabelsAt(event->scenePos());
-    QGraphicsScene::contextMenuEvent(event);
-}
-
-void ERScene::dragEnterEvent(QGraphicsSceneDragDropEvent* event)
-{
-    makeRowLabelsAt(event->scenePos());
-    QGraphicsScene::dragEnterEvent(event);
-}
-
-void ERScene::dragMoveEvent(QGraphicsSceneDragDropEvent* event)
-{
-    makeRowLabelsAt(event->scenePos());
-    QGraphicsScene::dragMoveEvent(event);
-}
-
-void ERScene::dropEvent(QGraphicsSceneDragDropEvent* event)
-{
-    makeRowLabelsAt(event->scenePos());
-    QGraphicsScene::dropEvent(event);
+    switch (event->type()) {
+    case QEvent::GraphicsSceneMouseMove:
+        // A move that an item has grabbed goes to that item, wherever it is.
+        if (mouseGrabberItem())
+            break;
+        Q_FALLTHROUGH();
+    case QEvent::GraphicsSceneMousePress:
+    case QEvent::GraphicsSceneMouseDoubleClick:
+        makeRowLabelsAt(static_cast<QGraphicsSceneMouseEvent*>(event)->scenePos());
+        break;
+    case QEvent::GraphicsSceneContextMenu:
+        makeRowLabelsAt(static_cast<QGraphicsSceneContextMenuEvent*>(event)->scenePos());
+        break;
+    case QEvent::GraphicsSceneDragEnter:
+    case QEvent::GraphicsSceneDragMove:
+    case QEvent::GraphicsSceneDrop:
+        makeRowLabelsAt(static_cast<QGraphicsSceneDragDropEvent*>(event)->scenePos());
+        break;
+    default:
+        break;
+    }
+    return QGraphicsScene::event(event);
 }
 
 void ERScene::drawBackground(QPainter* painter, const QRectF& rect)

@@ -230,15 +230,9 @@ signals:
 protected:
     void drawBackground(QPainter* painter, const QRectF& rect) override;
     // The rows of an entity get their labels when input first reaches them:
-    // each of these makes the labels of the rows at the event's point, then
-    // dispatches the event as usual.
-    void mousePressEvent(QGraphicsSceneMouseEvent* event) override;
-    void mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event) override;
-    void mouseMoveEvent(QGraphicsSceneMouseEvent* event) override;
-    void contextMenuEvent(QGraphicsSceneContextMenuEvent* event) override;
-    void dragEnterEvent(QGraphicsSceneDragDropEvent* event) override;
-    void dragMoveEvent(QGraphicsSceneDragDropEvent* event) override;
-    void dropEvent(QGraphicsSceneDragDropEvent* event) override;
+    // a press, double click, move, context menu or drag makes the labels of
+    // the rows at the event's point, then is dispatched as usual.
+    bool event(QEvent* event) override;
 
 private:
     void makeRowLabelsAt(QPointF scenePos);

@@ -139,7 +139,6 @@ signals:
     void editingFinished(SingleLineTextItem* who, bool viaTab = false, bool viaBacktab = false);
     void newAttributeRequested();
     void dragStarted(SingleLineTextItem* who, QPointF scenePos);
-    void fkAttributeClicked(SingleLineTextItem* who);
 
 protected:
     bool sceneEvent(QEvent* event) override;

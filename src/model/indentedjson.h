@@ -52,6 +52,28 @@ public:
     void writeString(const QString& text);
     void writeInteger(qint64 number);
     void writeBool(bool value) { value ? append("true", 4) : append("false", 5); }
+    // An array of items, each written by its own writeJson one level in;
+    // null items are left out. afterEach runs once an item is written.
+    template <typename Items, typename AfterEach>
+    void writeItems(const Items& items, int level, AfterEach afterEach)
+    {
+        beginArray();
+        bool first = true;
+        for (const auto* item : items) {
+            if (!item)
+                continue;
+            element(level + 1, first);
+            item->writeJson(*this, level + 1);
+            first = false;
+            afterEach();
+        }
+        endArray(level);
+    }
+    template <typename Items>
+    void writeItems(const Items& items, int level)
+    {
+        writeItems(items, level, [] {});
+    }
     void append(const char* data, qsizetype n);
 
 private:

@@ -267,17 +267,7 @@ void ModelItem::writeJson(IndentedJsonWriter& writer, int level) const
     writer.member("sequences", inner, false);
     writer.writeArray(toJsonArray(m_sequences), inner);
     writer.member("tables", inner, false);
-    writer.beginArray();
-    bool first = true;
-    for (const QString& id : sortedIds(m_tables)) {
-        if (const TableItem* table = m_tables.value(id)) {
-            writer.element(inner + 1, first);
-            table->writeJson(writer, inner + 1);
-            first = false;
-        }
-        eventpump::step();
-    }
-    writer.endArray(inner);
+    writer.writeItems(itemsInIdOrder(m_tables), inner, eventpump::step);
     writer.member("views", inner, false);
     writer.writeArray(toJsonArray(m_views), inner);
     writer.endObject(level);

@@ -148,17 +148,7 @@ ProjectItem::DocumentParts ProjectItem::documentParts(bool compact) const
     writer.member("mappings", inner, false);
     writer.writeArray(toJsonArray(m_mappings), inner);
     writer.member("models", inner, false);
-    writer.beginArray();
-    bool first = true;
-    for (const QString& id : sortedIds(m_models)) {
-        if (const ModelItem* model = m_models.value(id)) {
-            writer.element(inner + 1, first);
-            model->writeJson(writer, inner + 1);
-            first = false;
-        }
-        eventpump::step();
-    }
-    writer.endArray(inner);
+    writer.writeItems(itemsInIdOrder(m_models), inner, eventpump::step);
     writer.member("name", inner, false);
     writer.writeString(m_name);
     writer.endObject(level);

@@ -239,29 +239,11 @@ void TableItem::writeJson(IndentedJsonWriter& writer, int level) const
     const int inner = level + 1;
     writer.beginObject();
     writer.member("columns", inner, true);
-    writer.beginArray();
-    bool first = true;
-    for (const ColumnItem* column : m_columns) {
-        if (!column)
-            continue;
-        writer.element(inner + 1, first);
-        column->writeJson(writer, inner + 1);
-        first = false;
-    }
-    writer.endArray(inner);
+    writer.writeItems(m_columns, inner);
     writer.member("comment", inner, false);
     writer.writeString(m_comment);
     writer.member("constraints", inner, false);
-    writer.beginArray();
-    first = true;
-    for (const ConstraintItem* constraint : m_constraints) {
-        if (!constraint)
-            continue;
-        writer.element(inner + 1, first);
-        constraint->writeJson(writer, inner + 1);
-        first = false;
-    }
-    writer.endArray(inner);
+    writer.writeItems(m_constraints, inner);
     writer.member("id", inner, false);
     writer.writeString(m_id);
     writer.member("indexes", inner, false);
