@@ -1,7 +1,10 @@
 #include "layout/routeseparation.h"
 
+#include "edges/routegeometry.h"
+
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <map>
 #include <unordered_map>
 #include <vector>
@@ -89,6 +92,33 @@ void shiftSegment(QList<RoutePoints>& routes, RouteSegment& s, double shift)
     }
     s.start = route.at(s.segment);
     s.end = route.at(s.segment + 1);
+}
+
+// Proper crossings of segments first to last of route p with segments
+// from to to of route q.
+int crossingsBetween(const RoutePoints& p, qsizetype first, qsizetype last, const RoutePoints& q, qsizetype from,
+                     qsizetype to)
+{
+    int crossings = 0;
+    for (qsizetype i = std::max<qsizetype>(first, 0); i <= last && i + 1 < p.size(); ++i) {
+        for (qsizetype j = std::max<qsizetype>(from, 0); j <= to && j + 1 < q.size(); ++j) {
+            if (segmentsCrossInside(p.at(i), p.at(i + 1), q.at(j), q.at(j + 1), 1e-6))
+                ++crossings;
+        }
+    }
+    return crossings;
+}
+
+// The crossings between the routes of two segments that a move of either
+// (with its two neighbours stretching) can change.
+int crossingsNear(const QList<RoutePoints>& routes, const RouteSegment& a, const RouteSegment& b)
+{
+    const RoutePoints& p = routes.at(a.route);
+    const RoutePoints& q = routes.at(b.route);
+    const qsizetype all = std::numeric_limits<qsizetype>::max() - 1;
+    return crossingsBetween(p, a.segment - 1, a.segment + 1, q, 0, all)
+        + crossingsBetween(q, b.segment - 1, b.segment + 1, p, 0, all)
+        - crossingsBetween(p, a.segment - 1, a.segment + 1, q, b.segment - 1, b.segment + 1);
 }
 
 } // namespace
@@ -234,16 +264,33 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
                     if (!(low[a] < high[b] && low[b] < high[a]))
                         continue;
                     RouteSegment& sj = records[list.at(static_cast<qsizetype>(b))];
-                    // Segments on one line part with the earlier one going
-                    // towards smaller coordinates.
+                    // The two keep their order across, the earlier one
+                    // going towards smaller coordinates when they lie on
+                    // one line, unless the other order crosses the two
+                    // routes less (as for two routes that turn into a
+                    // shared corridor from opposite ends).
                     const double direction = d > 0 ? 1.0 : -1.0;
+                    const bool bFixed = list.at(static_cast<qsizetype>(b)) >= movable;
+                    // Crossings of the two routes after the pair moved
+                    // apart by these steps.
+                    auto crossingsAfter = [&](double stepA, double stepB) {
+                        shiftSegment(routes, si, stepA);
+                        if (stepB != 0.0)
+                            shiftSegment(routes, sj, stepB);
+                        const int crossings = crossingsNear(routes, si, sj);
+                        shiftSegment(routes, si, -stepA);
+                        if (stepB != 0.0)
+                            shiftSegment(routes, sj, -stepB);
+                        return crossings;
+                    };
                     bool movedB = false;
-                    if (list.at(static_cast<qsizetype>(b)) >= movable) {
+                    if (bFixed) {
                         // A route turned back once before passes on the
                         // other side.
                         const double plain = direction * (ParallelSegmentSpacing - std::abs(d));
                         const double otherWay = -direction * (ParallelSegmentSpacing + std::abs(d));
-                        const bool turned = stateOf(si.route) == SeparationOtherWay;
+                        const bool turned = stateOf(si.route) == SeparationOtherWay
+                            || crossingsAfter(otherWay, 0.0) < crossingsAfter(plain, 0.0);
                         const double step = turned ? otherWay : plain;
                         shiftSegment(routes, si, step);
                         if (meetsEntity(si)) {
@@ -256,7 +303,10 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
                             }
                         }
                     } else {
-                        const double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
+                        double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
+                        const double swapped = (-direction * ParallelSegmentSpacing - d) / 2.0;
+                        if (crossingsAfter(swapped, -swapped) < crossingsAfter(shift, -shift))
+                            shift = swapped;
                         shiftSegment(routes, si, shift);
                         shiftSegment(routes, sj, -shift);
                         if (meetsEntity(si) || meetsEntity(sj)) {

@@ -391,7 +391,7 @@ private Q_SLOTS:
         QTest::addRow("tree of 31") << int(Tree) << 31 << 1u << 0.1;
         QTest::addRow("many hubs, 90") << int(ManyHubs) << 90 << 1u << 0.35;
         QTest::addRow("self-relations, 20") << int(SelfRelations) << 20 << 1u << 0.3;
-        QTest::addRow("parallel relationships, 16") << int(Parallel) << 16 << 1u << 0.2;
+        QTest::addRow("parallel relationships, 16") << int(Parallel) << 16 << 1u << 0.12;
     }
 
     void generatedDiagrams()

@@ -7,6 +7,7 @@
 #include "layout/crossingswaps.h"
 #include "layout/diagramlayout.h"
 #include "layout/entityrectindex.h"
+#include "layout/layoutquality.h"
 #include "layout/routepreview.h"
 #include "layout/routeseparation.h"
 #include "layout/slotspread.h"
@@ -249,33 +250,42 @@ private Q_SLOTS:
     }
 
     // Two routes with a vertical inner segment each (x = a and x = b from
-    // y 0 to 100, or shifted along by `along`).
+    // y 0 to 100, or shifted along by `along`), whose first and last
+    // segments lead away from each other (route 0 towards smaller x when a
+    // is not right of b), so that they cross nowhere; or, with `facing`,
+    // towards each other, so that the two cross unless they trade places.
     void parallelSeparation_data()
     {
         QTest::addColumn<double>("a");
         QTest::addColumn<double>("b");
         QTest::addColumn<double>("along");
+        QTest::addColumn<bool>("facing");
         QTest::addColumn<double>("aAfter");
         QTest::addColumn<double>("bAfter");
-        QTest::newRow("10 apart end 14 apart") << 100.0 << 110.0 << 0.0 << 98.0 << 112.0;
-        QTest::newRow("order does not matter") << 110.0 << 100.0 << 0.0 << 112.0 << 98.0;
-        QTest::newRow("1 apart") << 50.0 << 51.0 << 0.0 << 43.5 << 57.5;
-        QTest::newRow("nearly on top") << 50.0 << 50.3 << 0.0 << 43.15 << 57.15;
-        QTest::newRow("on one line: the first goes left") << 50.0 << 50.0 << 0.0 << 43.0 << 57.0;
-        QTest::newRow("14 apart: left alone") << 50.0 << 64.0 << 0.0 << 50.0 << 64.0;
-        QTest::newRow("overlapping along") << 50.0 << 60.0 << 90.0 << 48.0 << 62.0;
-        QTest::newRow("touching ends: left alone") << 50.0 << 60.0 << 100.0 << 50.0 << 60.0;
+        QTest::newRow("10 apart end 14 apart") << 100.0 << 110.0 << 0.0 << false << 98.0 << 112.0;
+        QTest::newRow("order does not matter") << 110.0 << 100.0 << 0.0 << false << 112.0 << 98.0;
+        QTest::newRow("1 apart") << 50.0 << 51.0 << 0.0 << false << 43.5 << 57.5;
+        QTest::newRow("nearly on top") << 50.0 << 50.3 << 0.0 << false << 43.15 << 57.15;
+        QTest::newRow("on one line: the first goes left") << 50.0 << 50.0 << 0.0 << false << 43.0 << 57.0;
+        QTest::newRow("14 apart: left alone") << 50.0 << 64.0 << 0.0 << false << 50.0 << 64.0;
+        QTest::newRow("overlapping along") << 50.0 << 60.0 << 90.0 << false << 48.0 << 62.0;
+        QTest::newRow("touching ends: left alone") << 50.0 << 60.0 << 100.0 << false << 50.0 << 60.0;
+        QTest::newRow("facing: they trade places") << 100.0 << 110.0 << 0.0 << true << 112.0 << 98.0;
+        QTest::newRow("facing on one line") << 50.0 << 50.0 << 0.0 << true << 57.0 << 43.0;
+        QTest::newRow("facing, overlapping along") << 50.0 << 60.0 << 50.0 << true << 62.0 << 48.0;
     }
     void parallelSeparation()
     {
         QFETCH(double, a);
         QFETCH(double, b);
         QFETCH(double, along);
+        QFETCH(bool, facing);
         QFETCH(double, aAfter);
         QFETCH(double, bAfter);
+        const double away = (a <= b ? -50.0 : 50.0) * (facing ? -1.0 : 1.0);
         QList<RoutePoints> routes{
-            {{0, -50}, {a, -50}, {a, 100}, {200, 100}},
-            {{0, along}, {b, along}, {b, along + 100}, {b + 60, along + 100}},
+            {{a + away, -50}, {a, -50}, {a, 100}, {a + away, 100}},
+            {{b - away, along}, {b, along}, {b, along + 100}, {b - away, along + 100}},
         };
         const QList<RoutePoints> before = routes;
         separateParallelSegments(routes);
@@ -288,6 +298,7 @@ private Q_SLOTS:
         QCOMPARE(routes.at(0).last(), before.at(0).last());
         QCOMPARE(routes.at(1).first(), before.at(1).first());
         QCOMPARE(routes.at(1).last(), before.at(1).last());
+        QCOMPARE(countRouteCrossings({{routes.at(0), 0, 1}, {routes.at(1), 2, 3}}), 0);
     }
 
     // An inner segment beside another route's first segment, which holds a
