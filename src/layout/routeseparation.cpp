@@ -436,6 +436,26 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), clearance);
         return false;
     };
+    // Proper crossings of segment s of route r with the segments of other
+    // routes.
+    auto segmentCrossings = [&](int r, int s) {
+        const QPointF a = routes.at(r).at(s);
+        const QPointF b = routes.at(r).at(s + 1);
+        const bool horizontal = axisHorizontal(a, b);
+        if (!horizontal && !axisVertical(a, b))
+            return 0;
+        const double at = horizontal ? a.y() : a.x();
+        const double lo = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
+        const double hi = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
+        const SegmentLines& across = lines[horizontal ? 0 : 1];
+        int crossings = 0;
+        for (auto it = across.upper_bound(lo + 1e-6); it != across.end() && it->first < hi - 1e-6; ++it) {
+            const Placed& p = it->second;
+            if (p.route != r && p.low < at - 1e-6 && at < p.high - 1e-6)
+                ++crossings;
+        }
+        return crossings;
+    };
     static constexpr double steps[] = {8, -8, 14, -14, 22, -22, 28, -28};
     for (int r = 0; r < routes.size(); ++r) {
         if (r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen)
@@ -457,6 +477,9 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             // A neighbour already crowded before the move may stay so (it
             // gets its own turn); one that was clear must stay clear.
             const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
+            int crossingsBefore = 0;
+            for (int k = low; k <= high; ++k)
+                crossingsBefore += segmentCrossings(r, k);
             for (int k = low; k <= high; ++k)
                 removeSegment(r, k);
             // Where it may go: just clear of each segment of another route
@@ -486,7 +509,11 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                 });
                 offsets.insert(offsets.end(), clear.begin(), clear.end());
             }
+            // The nearest offset that fits and crosses no more of the other
+            // routes wins; failing that, the one that fits crossing fewest.
             bool placed = false;
+            double fallback = 0.0;
+            int fallbackCrossings = std::numeric_limits<int>::max();
             for (double offset : offsets) {
                 RoutePoints& route = routes[r];
                 for (int k : {s, s + 1}) {
@@ -518,10 +545,29 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     if ((!mayCrowd && segmentCrowded(r, k)) || (blocked && blocked(r, route.at(k), route.at(k + 1))))
                         fits = false;
                 }
-                if (fits) {
+                if (!fits)
+                    continue;
+                int crossings = 0;
+                for (int k = low; k <= high; ++k)
+                    crossings += segmentCrossings(r, k);
+                if (crossings <= crossingsBefore) {
                     placed = true;
                     break;
                 }
+                if (crossings < fallbackCrossings) {
+                    fallbackCrossings = crossings;
+                    fallback = offset;
+                }
+            }
+            if (!placed && fallbackCrossings < std::numeric_limits<int>::max()) {
+                RoutePoints& route = routes[r];
+                for (int k : {s, s + 1}) {
+                    if (horizontal)
+                        route[k].ry() = before.at(k).y() + fallback;
+                    else
+                        route[k].rx() = before.at(k).x() + fallback;
+                }
+                placed = true;
             }
             if (!placed)
                 routes[r] = before;
