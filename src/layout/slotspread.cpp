@@ -10,22 +10,49 @@ double slotSideMargin(double sideLength)
     return std::clamp(0.12 * sideLength, 4.0, 12.0);
 }
 
-QList<double> spreadSlotPositions(QList<double> positions, double lo, double hi)
+namespace {
+
+// Ten passes pushing neighbours apart to the spacing, the first and last
+// held within [lo, hi] at the start of each pass and, with settle, the last
+// once more between the forward and the backward sweep (without it, slots
+// bunched near the high end are pushed past it by every forward sweep).
+void pushSlotsApart(QList<double>& positions, double lo, double hi, bool settle)
 {
     const qsizetype count = positions.size();
-    if (count < 2)
-        return positions;
     for (int pass = 0; pass < 10; ++pass) {
         positions[0] = std::max(positions.at(0), lo);
         positions[count - 1] = std::min(positions.at(count - 1), hi);
         for (qsizetype i = 0; i + 1 < count; ++i)
             positions[i + 1] = std::max(positions.at(i) + SlotSpacing, positions.at(i + 1));
+        if (settle)
+            positions[count - 1] = std::min(positions.at(count - 1), hi);
         for (qsizetype i = count - 2; i >= 0; --i)
             positions[i] = std::min(positions.at(i + 1) - SlotSpacing, positions.at(i));
     }
-    const bool outside = positions.first() < lo - 0.5 || positions.last() > hi + 0.5;
+}
+
+bool outsideRange(const QList<double>& positions, double lo, double hi)
+{
+    return positions.first() < lo - 0.5 || positions.last() > hi + 0.5;
+}
+
+} // namespace
+
+QList<double> spreadSlotPositions(QList<double> positions, double lo, double hi)
+{
+    const qsizetype count = positions.size();
+    if (count < 2)
+        return positions;
+    const QList<double> wanted = positions;
+    pushSlotsApart(positions, lo, hi, false);
     const bool tooShort = (count - 1) * SlotSpacing - 1.0 > hi - lo;
-    if (outside || tooShort) {
+    if (outsideRange(positions, lo, hi) && !tooShort) {
+        // Room enough: the passes only failed to settle against the high
+        // end. Settled there, the slots stay near where they want to be.
+        positions = wanted;
+        pushSlotsApart(positions, lo, hi, true);
+    }
+    if (outsideRange(positions, lo, hi) || tooShort) {
         for (qsizetype i = 0; i < count; ++i)
             positions[i] = lo + i * (hi - lo) / (count - 1);
     }

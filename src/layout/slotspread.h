@@ -16,8 +16,11 @@ double slotSideMargin(double sideLength);
 
 // Positions for the wanted ones (in slot order, each already within
 // [lo, hi]): ten passes push neighbours apart to the spacing; when that
-// leaves the range, or the range is too short for the spacing, the slots
-// are spread evenly over it. One slot keeps its wanted position.
+// leaves the range although the range is long enough, the passes run again
+// holding the last slot within the range before pushing back, so that slots
+// bunched near an end stay near it; when that too leaves the range, or the
+// range is too short for the spacing, the slots are spread evenly over it.
+// One slot keeps its wanted position.
 QList<double> spreadSlotPositions(QList<double> wanted, double lo, double hi);
 
 // The point of the given side of box at position p along it; the centre of
