@@ -97,7 +97,7 @@ QList<int> findHubs(const LayoutNodes& nodes)
     return hubs;
 }
 
-void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges, const HubLayoutStyle& style)
+void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges, const HubLayoutStyle& style, int start)
 {
     const int n = static_cast<int>(nodes.size());
     if (n == 0)
@@ -114,7 +114,7 @@ void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges, const HubLayo
         settleOverlaps(nodes, HubSettleGapX, HubSettleGapY);
         return;
     }
-    layoutByForces(nodes, edges, adjacency);
+    layoutByForces(nodes, edges, adjacency, start);
     settleOverlaps(nodes, OverlapGapX, OverlapGapY);
 }
 
@@ -138,7 +138,7 @@ void settleOverlaps(LayoutNodes& nodes, double gapX, double gapY)
         removeNodeOverlaps(nodes, 16, gapX, gapY);
 }
 
-void layoutByForces(LayoutNodes& nodes, const LayoutEdges& edges, const LayoutAdjacency& adjacency)
+void layoutByForces(LayoutNodes& nodes, const LayoutEdges& edges, const LayoutAdjacency& adjacency, int start)
 {
     const int n = static_cast<int>(nodes.size());
     if (n < 2) {
@@ -147,11 +147,17 @@ void layoutByForces(LayoutNodes& nodes, const LayoutEdges& edges, const LayoutAd
         return;
     }
 
-    int root = 0;
-    for (int i = 1; i < n; ++i) {
-        if (nodes.at(i).degree > nodes.at(root).degree)
-            root = i;
-    }
+    // The ring starts at the node of the highest degree (the first of
+    // them), or for another start at the next ones in that order, and runs
+    // one way or the other.
+    std::vector<int> byDegree(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        byDegree[static_cast<size_t>(i)] = i;
+    std::stable_sort(byDegree.begin(), byDegree.end(),
+                     [&nodes](int a, int b) { return nodes.at(a).degree > nodes.at(b).degree; });
+    const int variant = std::max(start, 0);
+    const int root = byDegree[static_cast<size_t>((variant / 2) % n)];
+    const double turn = variant % 2 == 0 ? 1.0 : -1.0;
 
     std::vector<int> hops;
     const int maxHop = hopMatrix(adjacency, hops);
@@ -170,7 +176,7 @@ void layoutByForces(LayoutNodes& nodes, const LayoutEdges& edges, const LayoutAd
     const std::vector<int> ring = ringOrder(adjacency, root);
     const double radius = std::max(std::sqrt(static_cast<double>(n)) * s, 1.35 * ideal);
     for (int i = 0; i < n; ++i) {
-        const double angle = 2.0 * M_PI * i / n;
+        const double angle = turn * 2.0 * M_PI * i / n;
         LayoutNode& node = nodes[ring[static_cast<size_t>(i)]];
         node.x = radius * std::cos(angle);
         node.y = radius * std::sin(angle);

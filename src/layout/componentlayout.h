@@ -12,8 +12,9 @@
 // ran, no two node rectangles overlap afterwards: the clean-up passes of
 // both layouts run a fixed number of sweeps, and a crowded component that
 // still has boxes on top of one another is swept further until none is.
-// The style is that of the hub layout, when it runs.
-void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges, const HubLayoutStyle& style = {});
+// The style is that of the hub layout, when it runs; start picks another
+// start for the force-directed placement (0 the plain one).
+void layoutComponent(LayoutNodes& nodes, const LayoutEdges& edges, const HubLayoutStyle& style = {}, int start = 0);
 
 // Whether any two node rectangles overlap (touching is no overlap).
 bool hasOverlap(const LayoutNodes& nodes);
@@ -27,8 +28,11 @@ void settleOverlaps(LayoutNodes& nodes, double gapX, double gapY);
 // nodes (the highest degrees) qualify.
 QList<int> findHubs(const LayoutNodes& nodes);
 
-// The force-directed placement alone, followed by its clean-up passes.
-void layoutByForces(LayoutNodes& nodes, const LayoutEdges& edges, const LayoutAdjacency& adjacency);
+// The force-directed placement alone, followed by its clean-up passes. The
+// nodes start on a ring in breadth-first order from the node of the highest
+// degree; start k > 0 begins the ring at the (k / 2)-th node by degree and,
+// for odd k, runs it the other way round.
+void layoutByForces(LayoutNodes& nodes, const LayoutEdges& edges, const LayoutAdjacency& adjacency, int start = 0);
 
 // Pushes apart nodes whose rectangles, grown by the gaps, overlap; up to
 // maxSweeps sweeps over all pairs, ending after a sweep that moved nothing.

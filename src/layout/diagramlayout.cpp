@@ -13,16 +13,17 @@
 namespace {
 
 // The ways a group is placed, the plain one first: a style of the hub
-// layout, and whether the swaps afterwards may also move a node to a free
-// place beside a neighbour. A group without hubs is placed only in the
-// first two, as the styles differ only in the hub layout.
+// layout, whether the swaps afterwards may also move a node to a free place
+// beside a neighbour, and the start of the force-directed placement of a
+// group without hubs.
 struct Placement
 {
     HubLayoutStyle style;
     bool freePlaces = false;
+    int start = 0;
 };
 
-const Placement Placements[] = {
+const Placement HubPlacements[] = {
     {{}, false},
     {{}, true},
     {{true, 1.0, true}, false},
@@ -31,6 +32,19 @@ const Placement Placements[] = {
     {{true, 1.0, false}, true},
     {{true, 3.0, false}, false},
     {{true, 3.0, false}, true},
+};
+
+// A group without hubs starts its force-directed placement from other
+// nodes or the other way round.
+const Placement ForcePlacements[] = {
+    {{}, false, 0},
+    {{}, true, 0},
+    {{}, false, 1},
+    {{}, true, 2},
+    {{}, false, 3},
+    {{}, true, 4},
+    {{}, false, 5},
+    {{}, true, 6},
 };
 
 // Groups with more edges than this are placed the plain way only: the
@@ -65,23 +79,25 @@ void swapPlaces(LayoutNodes& nodes, const LayoutEdges& edges, bool freePlaces)
 void placeComponent(LayoutNodes& nodes, const LayoutEdges& edges)
 {
     if (edges.size() < 2 || edges.size() > PreviewedEdgesAtMost) {
-        layoutComponent(nodes, edges, Placements[0].style);
-        swapPlaces(nodes, edges, Placements[0].freePlaces);
+        layoutComponent(nodes, edges, HubPlacements[0].style);
+        swapPlaces(nodes, edges, HubPlacements[0].freePlaces);
         return;
     }
     const LayoutNodes start = nodes;
     LayoutNodes probe = start;
     buildAdjacency(probe, edges);
-    const qsizetype tried = findHubs(probe).isEmpty() ? 2 : static_cast<qsizetype>(std::size(Placements));
+    const bool hubs = !findHubs(probe).isEmpty();
+    const Placement* placements = hubs ? HubPlacements : ForcePlacements;
+    const qsizetype tried = hubs ? static_cast<qsizetype>(std::size(HubPlacements)) : static_cast<qsizetype>(std::size(ForcePlacements));
     struct Tried
     {
         LayoutNodes nodes;
         int crossings = 0;
     };
-    const auto place = [&start, &edges](qsizetype k) {
-        const Placement& placement = Placements[k];
+    const auto place = [&start, &edges, placements](qsizetype k) {
+        const Placement& placement = placements[k];
         Tried t{start, 0};
-        layoutComponent(t.nodes, edges, placement.style);
+        layoutComponent(t.nodes, edges, placement.style, placement.start);
         swapPlaces(t.nodes, edges, placement.freePlaces);
         t.crossings = previewRouteCrossings(t.nodes, edges);
         return t;
