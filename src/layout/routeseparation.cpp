@@ -436,147 +436,97 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), clearance);
         return false;
     };
-    // Proper crossings of segment s of route r with the segments of other
-    // routes.
-    auto segmentCrossings = [&](int r, int s) {
-        const QPointF a = routes.at(r).at(s);
-        const QPointF b = routes.at(r).at(s + 1);
-        const bool horizontal = axisHorizontal(a, b);
-        if (!horizontal && !axisVertical(a, b))
-            return 0;
-        const double at = horizontal ? a.y() : a.x();
-        const double lo = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
-        const double hi = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
-        const SegmentLines& across = lines[horizontal ? 0 : 1];
-        int crossings = 0;
-        for (auto it = across.upper_bound(lo + 1e-6); it != across.end() && it->first < hi - 1e-6; ++it) {
-            const Placed& p = it->second;
-            if (p.route != r && p.low < at - 1e-6 && at < p.high - 1e-6)
-                ++crossings;
-        }
-        return crossings;
-    };
     static constexpr double steps[] = {8, -8, 14, -14, 22, -22, 28, -28};
-    // Moves that add no crossing go first; what is still on one line after
-    // them may then take the move that adds fewest.
-    for (int sweep = 0; sweep < 2; ++sweep) {
-        for (int r = 0; r < routes.size(); ++r) {
-            if (r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen)
+    for (int r = 0; r < routes.size(); ++r) {
+        if (r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen)
+            continue;
+        const int last = static_cast<int>(routes.at(r).size()) - 2; // the last segment
+        // A first or last segment moves with its slot, when the slot may go
+        // along its side; a straight route would move both and stays.
+        const int from = slotMayMove && last >= 1 ? 0 : 1;
+        const int to = slotMayMove && last >= 1 ? last : last - 1;
+        for (int s = from; s <= to; ++s) {
+            if (!segmentCrowded(r, s))
                 continue;
-            const int last = static_cast<int>(routes.at(r).size()) - 2; // the last segment
-            // A first or last segment moves with its slot, when the slot may go
-            // along its side; a straight route would move both and stays.
-            const int from = slotMayMove && last >= 1 ? 0 : 1;
-            const int to = slotMayMove && last >= 1 ? last : last - 1;
-            for (int s = from; s <= to; ++s) {
-                if (!segmentCrowded(r, s))
-                    continue;
-                const RoutePoints before = routes.at(r);
-                const bool horizontal = axisHorizontal(before.at(s), before.at(s + 1));
-                if (!horizontal && !axisVertical(before.at(s), before.at(s + 1)))
-                    continue;
-                const int low = std::max(0, s - 1);
-                const int high = std::min(last, s + 1);
-                // A neighbour already crowded before the move may stay so (it
-                // gets its own turn); one that was clear must stay clear.
-                const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
-                int crossingsBefore = 0;
-                for (int k = low; k <= high; ++k)
-                    crossingsBefore += segmentCrossings(r, k);
-                for (int k = low; k <= high; ++k)
-                    removeSegment(r, k);
-                // Where it may go: just clear of each segment of another route
-                // that overlaps it within reach, nearest first (the fixed steps
-                // first, as they keep the drawing regular).
-                std::vector<double> offsets(std::begin(steps), std::end(steps));
-                {
-                    const double at = horizontal ? before.at(s).y() : before.at(s).x();
-                    const double lo = horizontal ? std::min(before.at(s).x(), before.at(s + 1).x())
-                                                 : std::min(before.at(s).y(), before.at(s + 1).y());
-                    const double hi = horizontal ? std::max(before.at(s).x(), before.at(s + 1).x())
-                                                 : std::max(before.at(s).y(), before.at(s + 1).y());
-                    const SegmentLines& same = lines[horizontal ? 1 : 0];
-                    std::vector<double> clear;
-                    for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
-                        const Placed& p = it->second;
-                        if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
-                            continue;
-                        for (double side : {-1.0, 1.0}) {
-                            const double offset = it->first + side * (clearance + 0.01) - at;
-                            if (std::abs(offset) <= NudgeReach)
-                                clear.push_back(offset);
-                        }
-                    }
-                    std::sort(clear.begin(), clear.end(), [](double a, double b) {
-                        return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
-                    });
-                    offsets.insert(offsets.end(), clear.begin(), clear.end());
-                }
-                // The nearest offset that fits and crosses no more of the other
-                // routes wins; failing that, the one that fits crossing fewest.
-                bool placed = false;
-                double fallback = 0.0;
-                int fallbackCrossings = std::numeric_limits<int>::max();
-                for (double offset : offsets) {
-                    RoutePoints& route = routes[r];
-                    for (int k : {s, s + 1}) {
-                        if (horizontal)
-                            route[k].ry() = before.at(k).y() + offset;
-                        else
-                            route[k].rx() = before.at(k).x() + offset;
-                    }
-                    if (s == 0 && !slotMayMove(routes, r, true, route.constFirst()))
+            const RoutePoints before = routes.at(r);
+            const bool horizontal = axisHorizontal(before.at(s), before.at(s + 1));
+            if (!horizontal && !axisVertical(before.at(s), before.at(s + 1)))
+                continue;
+            const int low = std::max(0, s - 1);
+            const int high = std::min(last, s + 1);
+            // A neighbour already crowded before the move may stay so (it
+            // gets its own turn); one that was clear must stay clear.
+            const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
+            for (int k = low; k <= high; ++k)
+                removeSegment(r, k);
+            // Where it may go: just clear of each segment of another route
+            // that overlaps it within reach, nearest first (the fixed steps
+            // first, as they keep the drawing regular).
+            std::vector<double> offsets(std::begin(steps), std::end(steps));
+            {
+                const double at = horizontal ? before.at(s).y() : before.at(s).x();
+                const double lo = horizontal ? std::min(before.at(s).x(), before.at(s + 1).x())
+                                             : std::min(before.at(s).y(), before.at(s + 1).y());
+                const double hi = horizontal ? std::max(before.at(s).x(), before.at(s + 1).x())
+                                             : std::max(before.at(s).y(), before.at(s + 1).y());
+                const SegmentLines& same = lines[horizontal ? 1 : 0];
+                std::vector<double> clear;
+                for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
+                    const Placed& p = it->second;
+                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
                         continue;
-                    if (s == last && !slotMayMove(routes, r, false, route.constLast()))
-                        continue;
-                    // The first and last segments keep their way and a short
-                    // stub; an inner neighbour may turn the other way.
-                    bool fits = true;
-                    for (int k : {s - 1, s + 1}) {
-                        if (k < 0 || k > last)
-                            continue;
-                        const QPointF was = before.at(k + 1) - before.at(k);
-                        const QPointF now = route.at(k + 1) - route.at(k);
-                        const double wasLength = std::abs(was.x()) + std::abs(was.y());
-                        const double nowLength = std::abs(now.x()) + std::abs(now.y());
-                        const bool end = k == 0 || k == last;
-                        if ((end && QPointF::dotProduct(was, now) <= 0.0) || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
-                            fits = false;
-                    }
-                    for (int k = low; fits && k <= high; ++k) {
-                        const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
-                        if ((!mayCrowd && segmentCrowded(r, k)) || (blocked && blocked(r, route.at(k), route.at(k + 1))))
-                            fits = false;
-                    }
-                    if (!fits)
-                        continue;
-                    int crossings = 0;
-                    for (int k = low; k <= high; ++k)
-                        crossings += segmentCrossings(r, k);
-                    if (crossings <= crossingsBefore) {
-                        placed = true;
-                        break;
-                    }
-                    if (crossings < fallbackCrossings) {
-                        fallbackCrossings = crossings;
-                        fallback = offset;
+                    for (double side : {-1.0, 1.0}) {
+                        const double offset = it->first + side * (clearance + 0.01) - at;
+                        if (std::abs(offset) <= NudgeReach)
+                            clear.push_back(offset);
                     }
                 }
-                if (!placed && sweep == 1 && fallbackCrossings < std::numeric_limits<int>::max()) {
-                    RoutePoints& route = routes[r];
-                    for (int k : {s, s + 1}) {
-                        if (horizontal)
-                            route[k].ry() = before.at(k).y() + fallback;
-                        else
-                            route[k].rx() = before.at(k).x() + fallback;
-                    }
-                    placed = true;
-                }
-                if (!placed)
-                    routes[r] = before;
-                for (int k = low; k <= high; ++k)
-                    addSegment(r, k);
+                std::sort(clear.begin(), clear.end(), [](double a, double b) {
+                    return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
+                });
+                offsets.insert(offsets.end(), clear.begin(), clear.end());
             }
+            bool placed = false;
+            for (double offset : offsets) {
+                RoutePoints& route = routes[r];
+                for (int k : {s, s + 1}) {
+                    if (horizontal)
+                        route[k].ry() = before.at(k).y() + offset;
+                    else
+                        route[k].rx() = before.at(k).x() + offset;
+                }
+                if (s == 0 && !slotMayMove(routes, r, true, route.constFirst()))
+                    continue;
+                if (s == last && !slotMayMove(routes, r, false, route.constLast()))
+                    continue;
+                // The first and last segments keep their way and a short
+                // stub; an inner neighbour may turn the other way.
+                bool fits = true;
+                for (int k : {s - 1, s + 1}) {
+                    if (k < 0 || k > last)
+                        continue;
+                    const QPointF was = before.at(k + 1) - before.at(k);
+                    const QPointF now = route.at(k + 1) - route.at(k);
+                    const double wasLength = std::abs(was.x()) + std::abs(was.y());
+                    const double nowLength = std::abs(now.x()) + std::abs(now.y());
+                    const bool end = k == 0 || k == last;
+                    if ((end && QPointF::dotProduct(was, now) <= 0.0) || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
+                        fits = false;
+                }
+                for (int k = low; fits && k <= high; ++k) {
+                    const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
+                    if ((!mayCrowd && segmentCrowded(r, k)) || (blocked && blocked(r, route.at(k), route.at(k + 1))))
+                        fits = false;
+                }
+                if (fits) {
+                    placed = true;
+                    break;
+                }
+            }
+            if (!placed)
+                routes[r] = before;
+            for (int k = low; k <= high; ++k)
+                addSegment(r, k);
         }
     }
 }
