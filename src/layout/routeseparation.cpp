@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <limits>
 #include <map>
 #include <unordered_map>
 #include <vector>
@@ -109,16 +108,13 @@ int crossingsBetween(const RoutePoints& p, qsizetype first, qsizetype last, cons
     return crossings;
 }
 
-// The crossings between the routes of two segments that a move of either
-// (with its two neighbours stretching) can change.
+// The crossings between two segments with their neighbours (which stretch
+// when a segment moves) and the other segment with its neighbours: what a
+// move of either changes, but for far parts of the two routes.
 int crossingsNear(const QList<RoutePoints>& routes, const RouteSegment& a, const RouteSegment& b)
 {
-    const RoutePoints& p = routes.at(a.route);
-    const RoutePoints& q = routes.at(b.route);
-    const qsizetype all = std::numeric_limits<qsizetype>::max() - 1;
-    return crossingsBetween(p, a.segment - 1, a.segment + 1, q, 0, all)
-        + crossingsBetween(q, b.segment - 1, b.segment + 1, p, 0, all)
-        - crossingsBetween(p, a.segment - 1, a.segment + 1, q, b.segment - 1, b.segment + 1);
+    return crossingsBetween(routes.at(a.route), a.segment - 1, a.segment + 1, routes.at(b.route), b.segment - 1,
+                            b.segment + 1);
 }
 
 } // namespace
