@@ -419,6 +419,56 @@ void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
     }
 }
 
+// Marks in near every route with a segment that lies less than the
+// separation's spacing from a parallel segment of a route marked in of,
+// overlapping it along.
+void markRoutesBeside(const QList<EdgeItem*>& edges, const std::vector<char>& of, std::vector<char>& near)
+{
+    struct Line
+    {
+        double across;
+        double low;
+        double high;
+    };
+    std::vector<Line> lines[2]; // vertical, horizontal
+    for (qsizetype k = 0; k < edges.size(); ++k) {
+        if (!of[static_cast<size_t>(k)])
+            continue;
+        const RoutePoints& route = edges.at(k)->route();
+        for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+            const QPointF a = route.at(i);
+            const QPointF b = route.at(i + 1);
+            if (std::abs(a.x() - b.x()) < 0.5)
+                lines[0].push_back({a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y())});
+            else if (std::abs(a.y() - b.y()) < 0.5)
+                lines[1].push_back({a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x())});
+        }
+    }
+    for (std::vector<Line>& list : lines)
+        std::sort(list.begin(), list.end(), [](const Line& p, const Line& q) { return p.across < q.across; });
+    auto beside = [](const std::vector<Line>& list, double across, double low, double high) {
+        auto it = std::lower_bound(list.begin(), list.end(), across - ParallelSegmentSpacing,
+                                   [](const Line& l, double v) { return l.across < v; });
+        for (; it != list.end() && it->across < across + ParallelSegmentSpacing; ++it) {
+            if (it->low < high && low < it->high)
+                return true;
+        }
+        return false;
+    };
+    for (qsizetype k = 0; k < edges.size(); ++k) {
+        char& mark = near[static_cast<size_t>(k)];
+        const RoutePoints& route = edges.at(k)->route();
+        for (qsizetype i = 0; !mark && i + 1 < route.size(); ++i) {
+            const QPointF a = route.at(i);
+            const QPointF b = route.at(i + 1);
+            if (std::abs(a.x() - b.x()) < 0.5)
+                mark = beside(lines[0], a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()));
+            else if (std::abs(a.y() - b.y()) < 0.5)
+                mark = beside(lines[1], a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()));
+        }
+    }
+}
+
 } // namespace
 
 bool ERScene::edgeLengthGreater(const EdgeItem* a, const EdgeItem* b)
@@ -744,13 +794,27 @@ void ERScene::autoLayout()
                     && span.bottom() > inner.top();
             });
         };
+        // After the first round only the routes that had to keep what they
+        // had, and those beside them, move again; every other route stands
+        // still for them.
+        std::vector<char> again(static_cast<size_t>(edges.size()), 1);
         for (int round = 0; round < 3; ++round) {
+            std::vector<char> roundStates = states;
+            if (round > 0) {
+                std::vector<char> near = again;
+                markRoutesBeside(edges, again, near);
+                for (size_t k = 0; k < roundStates.size(); ++k) {
+                    if (!near[k])
+                        roundStates[k] = SeparationFrozen;
+                }
+            }
+            std::fill(again.begin(), again.end(), 0);
             QList<RoutePoints> snapshot;
             snapshot.reserve(edges.size());
             for (const EdgeItem* edge : std::as_const(edges))
                 snapshot.append(edge->route());
             QList<RoutePoints> working = snapshot;
-            separateParallelSegments(working, states, blocked);
+            separateParallelSegments(working, roundStates, blocked);
             bool changed = false;
             // Each changed route is fitted to its slots and checked against
             // the entities at once; the outcomes are stored in order.
@@ -812,6 +876,7 @@ void ERScene::autoLayout()
                 char& state = states[static_cast<size_t>(k)];
                 if (!kept) {
                     state = state == SeparationFree ? SeparationOtherWay : SeparationFrozen;
+                    again[static_cast<size_t>(k)] = 1;
                     changed = true;
                 }
             }
