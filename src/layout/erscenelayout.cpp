@@ -924,12 +924,31 @@ void ERScene::autoLayout()
             }
             return true;
         };
+        // Nor does a route run along the side of an entity it passes, so
+        // near that it reads as a second border.
+        QList<SeparationWall> walls;
+        std::vector<std::pair<int, int>> routeEntities;
+        {
+            QHash<const EntityItem*, int> number;
+            for (const EntityItem* entity : std::as_const(entities)) {
+                const int n = static_cast<int>(number.size());
+                number.insert(entity, n);
+                const QRectF box = entity->sceneBoundingRect().adjusted(3, 3, -3, -3);
+                walls.append({box.topLeft(), box.topRight(), n});
+                walls.append({box.bottomLeft(), box.bottomRight(), n});
+                walls.append({box.topLeft(), box.bottomLeft(), n});
+                walls.append({box.topRight(), box.bottomRight(), n});
+            }
+            routeEntities.reserve(static_cast<size_t>(edges.size()));
+            for (const EdgeItem* edge : std::as_const(edges))
+                routeEntities.emplace_back(number.value(edge->fromEntity(), -1), number.value(edge->toEntity(), -1));
+        }
         QList<RoutePoints> snapshot;
         snapshot.reserve(edges.size());
         for (const EdgeItem* edge : std::as_const(edges))
             snapshot.append(edge->route());
         QList<RoutePoints> working = snapshot;
-        nudgeCoincidentSegments(working, states, blocked, slotMayMove);
+        nudgeCoincidentSegments(working, states, blocked, slotMayMove, NudgeClearance, walls, routeEntities);
         // In a corridor too crowded for that, a line a little nearer to its
         // neighbours still keeps two routes apart to the eye.
         nudgeCoincidentSegments(working, states, blocked, slotMayMove, CrowdedNudgeClearance);

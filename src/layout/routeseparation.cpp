@@ -353,6 +353,10 @@ struct Placed
 // Segments of one orientation by their coordinate across.
 using SegmentLines = std::multimap<double, Placed>;
 
+// How near a segment may run along the side of an entity it does not end
+// at.
+constexpr double WallClearance = 5.0;
+
 // How far across a segment may be nudged.
 constexpr double NudgeReach = 480.0;
 
@@ -368,11 +372,26 @@ bool axisVertical(const QPointF& a, const QPointF& b)
 
 // Whether a stretch of route at across, from low to high along, comes
 // closer than the clearance to a segment of another route that overlaps it.
-bool crowded(const SegmentLines& lines, int route, double across, double low, double high, double clearance)
+// Lines with a route number below zero are sides of entities: -1 - the
+// entity's number. A route is not held off the entities it ends at.
+bool ownWall(const std::vector<std::pair<int, int>>& routeEntities, int route, int line)
+{
+    if (line >= 0 || route < 0 || route >= static_cast<int>(routeEntities.size()))
+        return false;
+    const int entity = -1 - line;
+    const std::pair<int, int>& ends = routeEntities[static_cast<size_t>(route)];
+    return ends.first == entity || ends.second == entity;
+}
+
+bool crowded(const SegmentLines& lines, int route, double across, double low, double high, double clearance,
+             const std::vector<std::pair<int, int>>& routeEntities, bool withWalls = true)
 {
     for (auto it = lines.lower_bound(across - clearance + 1e-9); it != lines.end() && it->first < across + clearance; ++it) {
         const Placed& p = it->second;
-        if (p.route != route && p.low < high - 0.5 && low < p.high - 0.5)
+        if (p.route == route || !(p.low < high - 0.5 && low < p.high - 0.5))
+            continue;
+        if (p.route >= 0 || (withWalls && std::abs(it->first - across) < std::min(clearance, WallClearance)
+                             && !ownWall(routeEntities, route, p.route)))
             return true;
     }
     return false;
@@ -399,7 +418,8 @@ void eraseLine(SegmentLines& lines, double across, int route, int segment)
 } // namespace
 
 void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked,
-                             const SlotMayMove& slotMayMove, double clearance)
+                             const SlotMayMove& slotMayMove, double clearance, const QList<SeparationWall>& walls,
+                             const std::vector<std::pair<int, int>>& routeEntities)
 {
     SegmentLines lines[2]; // 0 vertical (by x), 1 horizontal (by y)
     auto addSegment = [&](int r, int s) {
@@ -422,15 +442,46 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         for (int s = 0; s + 1 < routes.at(r).size(); ++s)
             addSegment(r, s);
     }
-    // Whether segment s of route r, as it stands, is crowded.
-    auto segmentCrowded = [&](int r, int s) {
+    for (const SeparationWall& wall : walls) {
+        const QPointF a = wall.start;
+        const QPointF b = wall.end;
+        if (axisHorizontal(a, b))
+            lines[1].insert({a.y(), Placed{-1 - wall.entity, -1, std::min(a.x(), b.x()), std::max(a.x(), b.x())}});
+        else if (axisVertical(a, b))
+            lines[0].insert({a.x(), Placed{-1 - wall.entity, -1, std::min(a.y(), b.y()), std::max(a.y(), b.y())}});
+    }
+    // Whether segment s of route r, as it stands, is crowded (by other
+    // routes alone, without withWalls).
+    auto segmentCrowded = [&](int r, int s, bool withWalls = true) {
         const QPointF a = routes.at(r).at(s);
         const QPointF b = routes.at(r).at(s + 1);
         if (axisHorizontal(a, b))
-            return crowded(lines[1], r, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), clearance);
+            return crowded(lines[1], r, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), clearance, routeEntities,
+                           withWalls);
         if (axisVertical(a, b))
-            return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), clearance);
+            return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), clearance, routeEntities,
+                           withWalls);
         return false;
+    };
+    // Proper crossings of segment s of route r with the segments of other
+    // routes.
+    auto segmentCrossings = [&](int r, int s) {
+        const QPointF a = routes.at(r).at(s);
+        const QPointF b = routes.at(r).at(s + 1);
+        const bool horizontal = axisHorizontal(a, b);
+        if (!horizontal && !axisVertical(a, b))
+            return 0;
+        const double at = horizontal ? a.y() : a.x();
+        const double lo = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
+        const double hi = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
+        const SegmentLines& across = lines[horizontal ? 0 : 1];
+        int crossings = 0;
+        for (auto it = across.upper_bound(lo + 1e-6); it != across.end() && it->first < hi - 1e-6; ++it) {
+            const Placed& p = it->second;
+            if (p.route >= 0 && p.route != r && p.low < at - 1e-6 && at < p.high - 1e-6)
+                ++crossings;
+        }
+        return crossings;
     };
     static constexpr double steps[] = {8, -8, 14, -14, 22, -22, 28, -28};
     for (int r = 0; r < routes.size(); ++r) {
@@ -453,6 +504,12 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             // A neighbour already crowded before the move may stay so (it
             // gets its own turn); one that was clear must stay clear.
             const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
+            // A segment only along an entity's side moves where that adds
+            // no crossing, or stays.
+            const bool alongWallOnly = !walls.isEmpty() && !segmentCrowded(r, s, false);
+            int crossingsBefore = 0;
+            for (int k = low; alongWallOnly && k <= high; ++k)
+                crossingsBefore += segmentCrossings(r, k);
             for (int k = low; k <= high; ++k)
                 removeSegment(r, k);
             // Where it may go: just clear of each segment of another route
@@ -469,7 +526,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                 std::vector<double> clear;
                 for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
                     const Placed& p = it->second;
-                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
+                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(routeEntities, r, p.route))
                         continue;
                     for (double side : {-1.0, 1.0}) {
                         const double offset = it->first + side * (clearance + 0.01) - at;
@@ -513,6 +570,12 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
                     if ((!mayCrowd && segmentCrowded(r, k)) || (blocked && blocked(r, route.at(k), route.at(k + 1))))
                         fits = false;
+                }
+                if (fits && alongWallOnly) {
+                    int crossings = 0;
+                    for (int k = low; k <= high; ++k)
+                        crossings += segmentCrossings(r, k);
+                    fits = crossings <= crossingsBefore;
                 }
                 if (fits) {
                     placed = true;

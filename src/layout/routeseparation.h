@@ -5,6 +5,7 @@
 #include <QPointF>
 
 #include <functional>
+#include <utility>
 #include <vector>
 
 // Keeps the routes of different edges from running on top of one another:
@@ -63,11 +64,23 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
 // to the new point (along its entity's side); without it they stay.
 // Segments of frozen routes stay. A caller may ask for another clearance
 // than NudgeClearance.
+// Walls are sides of entities: a segment running along one nearer than 5
+// (WallClearance) moves off it in the same way, so that no route reads as a
+// second border of an entity, but only where that adds no crossing; a route
+// is not held off the entities it ends at (routeEntities holds the two
+// entity numbers of each route, those of the walls).
 constexpr double NudgeClearance = 8.0;
 using SlotMayMove = std::function<bool(const QList<RoutePoints>& routes, int route, bool atStart, const QPointF& to)>;
+struct SeparationWall
+{
+    QPointF start;
+    QPointF end;
+    int entity = 0; // 0 or more
+};
 void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states = {},
                              const SegmentBlocked& blocked = {}, const SlotMayMove& slotMayMove = {},
-                             double clearance = NudgeClearance);
+                             double clearance = NudgeClearance, const QList<SeparationWall>& walls = {},
+                             const std::vector<std::pair<int, int>>& routeEntities = {});
 
 // Whether the segments ab and cd lie on one line: both horizontal or both
 // vertical, less than 6 apart across and overlapping by more than 10 along.

@@ -370,8 +370,9 @@ private Q_SLOTS:
 
     // Generated diagrams of the shapes real schemas take, looked at as a
     // reader would: no entity on another, every route right-angled and clear
-    // of the entities, no two routes on one line, no two edge ends at one
-    // point, no group of 15 or more much wider than a page, few crossings;
+    // of the entities, no two routes on one line, none hugging an entity, no
+    // two edge ends at one point, no group of 15 or more much wider than a
+    // page, few crossings;
     // and a second run
     // on a copy gives the same positions and routes.
     void generatedDiagrams_data()
@@ -416,6 +417,11 @@ private Q_SLOTS:
         QCOMPARE(quality.sharedEndPoints, 0);
         QVERIFY2(quality.crossings <= crossingsPerEdge * edges.size(),
                  qPrintable(QStringLiteral("%1 crossings of %2 edges").arg(quality.crossings).arg(edges.size())));
+        // Nor do routes run along an entity they pass, nearer than 5, so
+        // that they look like its border, but where there is no room (one
+        // in twenty edges at most).
+        const int alongEntities = segmentsAlongOtherEntities(entities, edges, 5.0);
+        QVERIFY2(alongEntities * 20 <= edges.size(), qPrintable(QString::number(alongEntities)));
         for (const QRectF& group : groupRects(entities, 15))
             QVERIFY2(group.width() <= 2.0 * group.height(), qPrintable(QStringLiteral("a group %1 wide and %2 high").arg(group.width()).arg(group.height())));
         // Only a dense cluster, whose routes crowd narrow gaps, may keep a

@@ -405,6 +405,38 @@ private Q_SLOTS:
         QCOMPARE(routes.at(1), (RoutePoints{{0, 20}, {100, 20}, {100, 280}, {180, 280}}));
     }
 
+    // A route running 3 along the side of an entity it does not end at moves
+    // off it to the first step; one ending at that entity stays, and so does
+    // one whose move would cross another route.
+    void nudgeOffAnEntitySide_data()
+    {
+        QTest::addColumn<int>("endsAt");
+        QTest::addColumn<bool>("crossingBelow");
+        QTest::addColumn<double>("expected");
+        QTest::newRow("passing by: moves off") << -1 << false << 111.0;
+        QTest::newRow("ending there: stays") << 0 << false << 103.0;
+        QTest::newRow("the move would cross: stays") << -1 << true << 103.0;
+    }
+    void nudgeOffAnEntitySide()
+    {
+        QFETCH(int, endsAt);
+        QFETCH(bool, crossingBelow);
+        QFETCH(double, expected);
+        // Entity 0 spans x 0..100: the inner segment at y 103 runs along its
+        // bottom side from x 10 to 90.
+        QList<RoutePoints> routes{{{10, 160}, {10, 103}, {90, 103}, {90, 160}}};
+        if (crossingBelow)
+            routes.append(RoutePoints{{50, 105}, {50, 140}}); // a route every move below would cut
+        const QList<SeparationWall> walls{{{0, 0}, {100, 0}, 0}, {{0, 100}, {100, 100}, 0},
+                                          {{0, 0}, {0, 100}, 0}, {{100, 0}, {100, 100}, 0}};
+        const SegmentBlocked blocked = [](int, const QPointF& a, const QPointF& b) {
+            return std::min(a.y(), b.y()) < 100 && std::max(a.x(), b.x()) > 0 && std::min(a.x(), b.x()) < 100;
+        };
+        nudgeCoincidentSegments(routes, {}, blocked, {}, NudgeClearance, walls, {{endsAt, 1}, {-1, -1}});
+        QCOMPARE(routes.at(0).at(1).y(), expected);
+        QCOMPARE(routes.at(0).at(2).y(), expected);
+    }
+
     // A first segment on another route's line moves with its slot, when
     // the slot may go there.
     void nudgeMovesASlot()
