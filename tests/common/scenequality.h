@@ -6,6 +6,9 @@
 
 #include <QList>
 
+#include <algorithm>
+#include <cmath>
+
 // The layout measures of entities and their routes as shown: the boxes
 // themselves (bounding rectangles less their margin of 3), so that a route
 // may run along a border but not through it.
