@@ -1,6 +1,7 @@
 // Placement of a freshly imported diagram: what the importers' grids and
 // the positions read from files leave on top of each other is moved apart
-// before the diagram is shown, and the edges are spread and routed.
+// before the diagram is shown, and the edges are spread, routed and pushed
+// apart where they run on one line.
 
 #include "layout/edgeslots.h"
 
@@ -8,6 +9,8 @@
 #include "diagram/erscene.h"
 #include "edges/edgeitem.h"
 #include "layout/componentlayout.h"
+#include "layout/entityrectindex.h"
+#include "layout/sceneseparation.h"
 
 #include <QHash>
 #include <QSet>
@@ -20,6 +23,8 @@ namespace {
 // Room kept between entities that had to be moved apart.
 constexpr double ImportGapX = 60.0;
 constexpr double ImportGapY = 48.0;
+// Imports with more relationships than this are not separated.
+constexpr qsizetype SeparatedImportEdgesAtMost = 500;
 
 bool nodesOverlap(const LayoutNode& a, const LayoutNode& b)
 {
@@ -125,4 +130,25 @@ void settleImportedDiagram(ERScene* scene)
         }
     }
     EdgeItem::rerouteEdgesCrossing(entities, QSet<EdgeItem*>(routed.cbegin(), routed.cend()));
+
+    // Routes of the importers' grids run along the same rows and columns:
+    // they are pushed apart as after a layout, so that each can be told
+    // from the others. A large import is left to automatic layout: on a
+    // grid the pushing apart costs seconds there.
+    if (edges.size() > SeparatedImportEdgesAtMost)
+        return;
+    EntityRectIndex index;
+    {
+        QList<const void*> keys;
+        QList<QRectF> rects;
+        for (const EntityItem* entity : std::as_const(entities)) {
+            keys.append(entity);
+            rects.append(entity->sceneBoundingRect());
+        }
+        index.build(keys, rects);
+    }
+    const EdgeItem::EntityRectLookup lookup = [&index](const QRectF& region, const void* a, const void* b) {
+        return index.rectsIn(region, a, b);
+    };
+    separateSceneRoutes(entities, edges, index, lookup);
 }

@@ -70,6 +70,7 @@ private slots:
 
     // Tables that the reader's grid or the file's positions put on top of
     // each other are moved apart; tables that stand clear keep their places.
+    // Either way no two routes run on one line.
     void fileImports_data()
     {
         QTest::addColumn<QByteArray>("action");
@@ -89,6 +90,11 @@ private slots:
         QTest::newRow("Mermaid grid standing clear") << QByteArray("actionImport_from_Mermaid")
                                                      << QStringLiteral(QUILLMAP_TEST_DATA_DIR "/mermaid/01-cardinality-symbols.mmd")
                                                      << false;
+        // Its routes run along the grid's rows and columns, many on one line
+        // until they are pushed apart.
+        QTest::newRow("Mermaid grid of 42 tables") << QByteArray("actionImport_from_Mermaid")
+                                                   << QStringLiteral(QUILLMAP_TEST_DATA_DIR "/mermaid/07-marketplace-large.mmd")
+                                                   << false;
     }
 
     void fileImports()
@@ -113,6 +119,7 @@ private slots:
         for (const QJsonValue& entity : entities)
             QCOMPARE(placed.value(entity[QStringLiteral("title")].toString()),
                      QPointF(entity[QStringLiteral("x")].toDouble(), entity[QStringLiteral("y")].toDouble()));
+        checkReadable();
     }
 
     // The database import's grid with tables of many columns.
@@ -155,6 +162,7 @@ private:
         QCOMPARE(quality.overlappingPairs, 0);
         QCOMPARE(quality.edgesThroughEntities, 0);
         QCOMPARE(quality.sharedEndPoints, 0);
+        QCOMPARE(quality.coincidentPairs, 0);
     }
 
     std::unique_ptr<MainWindow> window;
