@@ -70,3 +70,14 @@ QList<QPointF> selfLoopRoute(const QPointF& p0, int s0, const QPointF& p1, int s
     route << p1;
     return route;
 }
+
+int selfLoopHeading(int side, int fromSide, int toSide)
+{
+    if (!isKnownSide(fromSide) || !isKnownSide(toSide) || (side != fromSide && side != toSide) || fromSide == toSide)
+        return 0;
+    if (areOpposite(fromSide, toSide))
+        return -1; // over the top, or round the left side
+    // Adjacent sides: towards the corner they share.
+    const int other = side == fromSide ? toSide : fromSide;
+    return other == SlotTop || other == SlotLeft ? -1 : 1;
+}

@@ -17,6 +17,13 @@
 QList<QPointF> selfLoopRoute(const QPointF& fromSlot, int fromSide, const QPointF& toSlot, int toSide,
                              const QRectF& entity, int nestIndex);
 
+// Which end of the given side a loop between fromSide and toSide heads for
+// once it has left a slot on that side: -1 the low end (top or left), 1 the
+// high end, 0 when the side is neither of the two or both are one side.
+// Loops that head the same way nest when the inner one (the lower nesting
+// index) leaves nearer that end.
+int selfLoopHeading(int side, int fromSide, int toSide);
+
 // The nesting index of edge among the self-relations of its entity: walks
 // the entity's attached-edge list in order and counts the entries of other
 // self-relations before edge. A self-relation stands in that list twice

@@ -8,6 +8,7 @@
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
 #include "edges/routegeometry.h"
+#include "edges/selfloop.h"
 #include "layout/diagramlayout.h"
 #include "layout/edgeslots.h"
 #include "layout/entityrectindex.h"
@@ -217,7 +218,18 @@ bool parallelSlotLess(const EntityItem* entity, int side, const SlotItem* a, con
 {
     const EdgeItem* ea = a->edge();
     const EdgeItem* eb = b->edge();
-    if (!ea || !eb || ea->isSelfRelation() || eb->isSelfRelation())
+    if (!ea || !eb)
+        return false;
+    if (ea->isSelfRelation() && eb->isSelfRelation() && ea != eb && ea->fromSlot() && ea->toSlot() && eb->fromSlot()
+        && eb->toSlot()) {
+        // Loops round the entity nest, the inner one nearer the end of the
+        // side it heads for.
+        const int heading = selfLoopHeading(side, ea->fromSlot()->side(), ea->toSlot()->side());
+        if (heading == 0 || heading != selfLoopHeading(side, eb->fromSlot()->side(), eb->toSlot()->side()))
+            return false;
+        return heading < 0 ? ea->selfLoopIndex() < eb->selfLoopIndex() : ea->selfLoopIndex() > eb->selfLoopIndex();
+    }
+    if (ea->isSelfRelation() || eb->isSelfRelation())
         return false;
     const EntityItem* other = ea->fromEntity() == entity ? ea->toEntity() : ea->fromEntity();
     const EntityItem* otherB = eb->fromEntity() == entity ? eb->toEntity() : eb->fromEntity();
@@ -436,15 +448,28 @@ QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
         // routes go.
         QHash<const SlotItem*, QRectF> otherAt;
         QHash<const SlotItem*, double> wantedAt;
+        QHash<const SlotItem*, int> headingAt;
         for (const SlotItem* slot : std::as_const(sideSlots)) {
             const QRectF other = otherEndRect(entity, slot->edge());
             otherAt.insert(slot, other);
             const bool repeated = std::any_of(sideSlots.cbegin(), sideSlots.cend(), [entity, slot](const SlotItem* s) {
                 return s != slot && otherEnd(s->edge(), entity) == otherEnd(slot->edge(), entity);
             });
-            wantedAt.insert(slot, std::clamp(wantedSlotPosition(box, side, other, repeated), lo, std::max(lo, hi)));
+            const EdgeItem* edge = slot->edge();
+            const int heading = edge->isSelfRelation() && edge->fromSlot() && edge->toSlot()
+                ? selfLoopHeading(side, edge->fromSlot()->side(), edge->toSlot()->side())
+                : 0;
+            headingAt.insert(slot, heading);
+            // A loop's slots stand at the end of the side it heads for,
+            // before every other slot.
+            const double wanted = heading < 0 ? lo : heading > 0 ? hi : wantedSlotPosition(box, side, other, repeated);
+            wantedAt.insert(slot, std::clamp(wanted, lo, std::max(lo, hi)));
         }
-        std::stable_sort(sideSlots.begin(), sideSlots.end(), [entity, box, side, &wantedAt, &otherAt](const SlotItem* a, const SlotItem* b) {
+        std::stable_sort(sideSlots.begin(), sideSlots.end(), [&](const SlotItem* a, const SlotItem* b) {
+            const int ha = headingAt.value(a);
+            const int hb = headingAt.value(b);
+            if ((ha == 0) != (hb == 0))
+                return ha < 0 || hb > 0;
             const int order = compareSideEnds(box, side, wantedAt.value(a), otherAt.value(a), wantedAt.value(b), otherAt.value(b));
             return order < 0 || (order == 0 && parallelSlotLess(entity, side, a, b));
         });
@@ -574,7 +599,12 @@ void ERScene::autoLayout()
         });
         for (qsizetype i = 0; i < edges.size(); ++i) {
             EdgeItem* edge = edges.at(i);
-            if (inputs[static_cast<size_t>(i)].fromKey)
+            // A relationship of an entity with itself loops round the
+            // entity's top right corner, where it crosses no other line
+            // leaving a side further along.
+            if (edge->isSelfRelation() && edge->fromSlot() && edge->toSlot())
+                edge->setSlotSides(SlotRight, SlotTop);
+            else if (inputs[static_cast<size_t>(i)].fromKey)
                 edge->setSlotSides(sides[static_cast<size_t>(i)].fromSide, sides[static_cast<size_t>(i)].toSide);
             else
                 edge->chooseBestSides();

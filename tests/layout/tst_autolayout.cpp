@@ -10,6 +10,8 @@
 #include "diagram/erscene.h"
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
+#include "interchange/mermaidreader.h"
+#include "layout/layoutquality.h"
 #include "layout/slotspread.h"
 
 #include "common/scenequality.h"
@@ -440,6 +442,29 @@ private Q_SLOTS:
         other.autoLayout();
         QCOMPARE(positions(other), positions(scene));
         QCOMPARE(routeShapes(other), routeShapes(scene));
+    }
+
+    // Relationships of an entity with itself loop round its top right
+    // corner, nested, and cross no other line (the file's employees have a
+    // manager and a mentor, its departments a parent).
+    void selfRelationsLoopAtACorner()
+    {
+        ERScene scene;
+        scene.loadFromJson(parseMermaidFile(QStringLiteral(QUILLMAP_TEST_DATA_DIR "/mermaid/08-styles-and-self-references.mmd"), nullptr));
+        scene.autoLayout();
+        const QList<EdgeItem*> edges = itemsOfType<EdgeItem>(scene);
+        QList<LaidOutEdge> routes;
+        int loops = 0;
+        for (const EdgeItem* edge : edges) {
+            routes.append({edge->route(), int(routes.size()), -1}); // every route its own ends
+            if (!edge->isSelfRelation())
+                continue;
+            ++loops;
+            QCOMPARE(edge->fromSlot()->side(), int(SlotRight));
+            QCOMPARE(edge->toSlot()->side(), int(SlotTop));
+        }
+        QCOMPARE(loops, 3);
+        QCOMPARE(countRouteCrossings(routes), 0);
     }
 
     // A group of 14 whose routes, once placed, cross nowhere: trying other
