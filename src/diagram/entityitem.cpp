@@ -474,7 +474,7 @@ void EntityItem::layoutLabels()
         if (SingleLineTextItem* nameItem = m_nameLabels.at(i)) {
             SingleLineTextItem* typeItem = m_typeLabels.at(i);
             nameItem->setPos(TextMargin, y);
-            typeItem->setPos(typeCellX(nameItem->textWidth(), typeItem->textWidth()), y);
+            typeItem->setPos(typeCellX(nameItem->shownWidth(), typeItem->shownWidth()), y);
         }
         y += RowHeight;
     }

@@ -7,6 +7,16 @@
 #include <QDebug>
 #include <QTimer>
 
+namespace {
+
+// The grey hint an empty name or type cell shows.
+QString rowPlaceholder(bool type)
+{
+    return type ? QStringLiteral("type") : QStringLiteral("column_name");
+}
+
+} // namespace
+
 bool EntityItem::isBlankText(const QString& text)
 {
     const QList<uint> codePoints = text.toUcs4();
@@ -121,7 +131,7 @@ void EntityItem::makeRowLabels(int row, bool keepOrder)
         if (shown != m_shownRows.cend() && *shown == row) {
             const qreal y = FirstRowY + RowHeight * qreal(shown - m_shownRows.cbegin());
             nameItem->setPos(TextMargin, y);
-            typeItem->setPos(typeCellX(nameItem->textWidth(), typeItem->textWidth()), y);
+            typeItem->setPos(typeCellX(nameItem->shownWidth(), typeItem->shownWidth()), y);
         }
     } else {
         nameItem->setVisible(false);
@@ -208,7 +218,7 @@ qreal EntityItem::cellWidth(int row, bool type) const
     if (row < 0 || row >= attributeCount())
         return 0;
     if (const SingleLineTextItem* label = row < m_nameLabels.size() ? m_nameLabels.at(row) : nullptr)
-        return type ? m_typeLabels.at(row)->textWidth() : label->textWidth();
+        return type ? m_typeLabels.at(row)->shownWidth() : label->shownWidth();
     if (m_cellWidths.size() != m_attributes.size())
         m_cellWidths.resize(m_attributes.size());
     const Attribute& a = m_attributes.at(row);
@@ -219,8 +229,9 @@ qreal EntityItem::cellWidth(int row, bool type) const
         cell.name = a.name;
         cell.type = a.type;
         cell.face = face;
-        cell.nameWidth = SingleLineTextItem::advanceOf(font, SingleLineTextItem::keptText(a.name));
-        cell.typeWidth = SingleLineTextItem::advanceOf(font, SingleLineTextItem::keptText(a.type));
+        // An empty cell shows its placeholder: the cell is as wide.
+        cell.nameWidth = SingleLineTextItem::shownAdvanceOf(font, SingleLineTextItem::keptText(a.name), rowPlaceholder(false));
+        cell.typeWidth = SingleLineTextItem::shownAdvanceOf(font, SingleLineTextItem::keptText(a.type), rowPlaceholder(true));
     }
     return type ? cell.typeWidth : cell.nameWidth;
 }
@@ -235,7 +246,7 @@ SingleLineTextItem::Look EntityItem::rowLook(int row, bool type) const
     look.color = currentTextColor();
     look.alignment = type ? Qt::AlignRight : Qt::AlignLeft;
     look.underlined = !type && a.isPrimaryKey && m_kind == TableKind;
-    look.placeholder = type ? QStringLiteral("type") : QStringLiteral("column_name");
+    look.placeholder = rowPlaceholder(type);
     return look;
 }
 
@@ -311,7 +322,7 @@ SingleLineTextItem* EntityItem::createRowLabel(bool isType, const QFont& font)
     // Made outside the box: see putAttribute.
     auto* label = new SingleLineTextItem();
     label->setFont(font);
-    label->placeholderText = isType ? QStringLiteral("type") : QStringLiteral("column_name");
+    label->placeholderText = rowPlaceholder(isType);
     if (isType)
         label->setAlignment(Qt::AlignRight);
     label->dragEnabled = true;

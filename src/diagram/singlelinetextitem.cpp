@@ -502,6 +502,25 @@ qreal SingleLineTextItem::advanceOf(const QFont& font, const QString& text)
     return labelTextCache().measure(font, text).advance;
 }
 
+qreal SingleLineTextItem::shownAdvanceOf(const QFont& font, const QString& text, const QString& placeholder)
+{
+    if (!text.isEmpty() || placeholder.isEmpty())
+        return advanceOf(font, text);
+    QFont upright = font;
+    upright.setItalic(false);
+    return advanceOf(upright, placeholder);
+}
+
+qreal SingleLineTextItem::shownWidth() const
+{
+    if (!placeholderText.isEmpty() && toPlainText().isEmpty()) {
+        QFont upright = font();
+        upright.setItalic(false);
+        return advanceOf(upright, placeholderText);
+    }
+    return textWidth();
+}
+
 QRectF SingleLineTextItem::boundsOf(const QFont& font, const QString& text)
 {
     const TextMeasure measured = labelTextCache().measure(font, text);

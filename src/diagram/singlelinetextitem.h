@@ -86,6 +86,9 @@ public:
 
     // Horizontal advance of the plain text in the label's font.
     qreal textWidth() const;
+    // The width of what the label shows when not edited: its text, or the
+    // placeholder while the text is empty.
+    qreal shownWidth() const;
 
     // ---- a label's text drawn without the label
     // What a label without a document shows, for an owner that draws the
@@ -104,6 +107,9 @@ public:
     static QString keptText(const QString& text);
     // The textWidth() and boundingRect() of a label without a document.
     static qreal advanceOf(const QFont& font, const QString& text);
+    // The shownWidth() of such a label: the placeholder's advance in the
+    // upright font while the text is empty.
+    static qreal shownAdvanceOf(const QFont& font, const QString& text, const QString& placeholder);
     static QRectF boundsOf(const QFont& font, const QString& text);
     // Paints what such a label paints while neither highlighted nor framed,
     // the painter at the label's origin: for a view when given its widget,

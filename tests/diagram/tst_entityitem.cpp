@@ -125,6 +125,18 @@ void TestEntityItem::newTableAndEmptyBoxSizes()
     QVERIFY(type->x() >= name->x() + name->textWidth() + 12 - 1e-9);
     QVERIFY(t->rect().width() > 140);
     QVERIFY(type->x() + type->textWidth() <= t->rect().width() - 10 + 1e-9);
+
+    // An empty type shows its grey placeholder inside the box as well, the
+    // box as wide as for the word itself (as draw.io imports without types
+    // show them), whether the entity draws the row or its labels do.
+    EntityItem* typeless = c.table(QPointF(400, 50));
+    EntityItem* typed = c.table(QPointF(400, 250));
+    for (EntityItem* e : {typeless, typed})
+        e->addAttribute(QStringLiteral("DocumentContents"), e == typed ? QStringLiteral("type") : QString());
+    QVERIFY(std::abs(typeless->rect().width() - typed->rect().width()) < 1.0);
+    SingleLineTextItem* placeholder = typeless->typeLabel(1);
+    QVERIFY(placeholder->toPlainText().isEmpty());
+    QVERIFY(placeholder->x() + placeholder->shownWidth() <= typeless->rect().width() - 10 + 1e-9);
 }
 
 void TestEntityItem::displayModeSizes_data()
