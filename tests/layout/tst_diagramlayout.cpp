@@ -19,6 +19,25 @@
 
 namespace {
 
+// count boxes of random widths, each with up to rows rows.
+LayoutNodes randomBoxes(QRandomGenerator& random, int count, int rows)
+{
+    LayoutNodes nodes(count);
+    for (LayoutNode& node : nodes) {
+        node.width = 140 + random.bounded(150);
+        node.height = 46 + 18 * random.bounded(rows);
+    }
+    return nodes;
+}
+
+// The plain placement of one group: the component layout, then the swaps.
+LayoutNodes plainPlacement(LayoutNodes nodes, const LayoutEdges& edges)
+{
+    layoutComponent(nodes, edges);
+    reduceCrossingsBySwaps(nodes, edges, 52.0, 40.0);
+    return nodes;
+}
+
 // Several groups of random shape and size, with isolated nodes, repeated
 // relationships and self-relations among them.
 void randomDiagram(quint32 seed, int n, LayoutNodes& nodes, LayoutEdges& edges)
@@ -197,19 +216,13 @@ private Q_SLOTS:
         QFETCH(int, count);
         // One connected group with a few busy nodes.
         QRandomGenerator random(seed);
-        LayoutNodes nodes(count);
-        for (LayoutNode& node : nodes) {
-            node.width = 140 + random.bounded(150);
-            node.height = 46 + 18 * random.bounded(10);
-        }
+        LayoutNodes nodes = randomBoxes(random, count, 10);
         LayoutEdges edges;
         for (int i = 1; i < count; ++i)
             edges.append({random.bounded(3) == 0 ? random.bounded(i) : random.bounded(std::min(i, 3)), i});
         for (int extra = 0; extra < count / 3; ++extra)
             edges.append({random.bounded(count), random.bounded(count)});
-        LayoutNodes plain = nodes;
-        layoutComponent(plain, edges);
-        reduceCrossingsBySwaps(plain, edges, 52.0, 40.0);
+        const LayoutNodes plain = plainPlacement(nodes, edges);
         layoutDiagramNodes(nodes, edges, QPointF());
         QVERIFY(previewRouteCrossings(nodes, edges) <= previewRouteCrossings(plain, edges));
     }
@@ -225,11 +238,7 @@ private Q_SLOTS:
         int triedCrossings = 0;
         for (int round = 0; round < 60; ++round) {
             const int count = 4 + random.bounded(5);
-            LayoutNodes nodes(count);
-            for (LayoutNode& node : nodes) {
-                node.width = 140 + random.bounded(150);
-                node.height = 46 + 18 * random.bounded(8);
-            }
+            LayoutNodes nodes = randomBoxes(random, count, 8);
             LayoutEdges edges;
             for (int i = 1; i < count; ++i)
                 edges.append({i, random.bounded(i)});
@@ -243,9 +252,7 @@ private Q_SLOTS:
             buildAdjacency(probe, edges);
             if (!findHubs(probe).isEmpty())
                 continue;
-            LayoutNodes plain = nodes;
-            layoutComponent(plain, edges);
-            reduceCrossingsBySwaps(plain, edges, 52.0, 40.0);
+            LayoutNodes plain = plainPlacement(nodes, edges);
             const QPointF centre = nodesBoundingRect(plain).center();
             for (LayoutNode& node : plain) {
                 node.x -= centre.x();
