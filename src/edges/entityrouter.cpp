@@ -297,6 +297,73 @@ QList<QPointF> ringRoute(const QPointF& p, int fromSide, const QPointF& q, int t
     return simplifyRoute(route);
 }
 
+// The corners of a path the grid search found, with fewer bends: from each
+// corner on, the farthest later one that a straight way or a way with one
+// bend reaches while keeping 6 off every obstacle and out of the blocked
+// zones. The search heads for the goal greedily and can weave round every
+// obstacle near the straight line where a plainer way is just as short.
+QList<QPointF> straightenPath(const QList<QPointF>& path, const GridRouteQuery& query)
+{
+    constexpr double keep = 6.0;
+    auto clear = [&query](const QPointF& a, const QPointF& b) {
+        const QRectF span = QRectF(a, b).normalized();
+        auto meets = [&span](const QRectF& r, double margin) {
+            return span.left() < r.right() + margin && span.right() > r.left() - margin
+                && span.top() < r.bottom() + margin && span.bottom() > r.top() - margin;
+        };
+        const QRectF bounds = query.bounds.adjusted(-0.5, -0.5, 0.5, 0.5);
+        if (span.left() < bounds.left() || span.right() > bounds.right() || span.top() < bounds.top()
+            || span.bottom() > bounds.bottom())
+            return false;
+        bool hit = false;
+        query.obstacles.forEachIn(span.adjusted(-keep, -keep, keep, keep), [&](const QRectF& r) {
+            if (!hit && meets(r, keep))
+                hit = true;
+        });
+        return !hit && std::none_of(query.blocked.cbegin(), query.blocked.cend(), [&](const QRectF& r) { return meets(r, 0.0); });
+    };
+    if (path.size() < 4)
+        return path;
+    QList<QPointF> out{path.constFirst()};
+    qsizetype i = 0;
+    const qsizetype last = path.size() - 1;
+    while (i < last) {
+        const QPointF a = path.at(i);
+        // Keep going the way the path came in where that is as good.
+        const bool cameAlongX = out.size() >= 2 ? std::abs(out.at(out.size() - 2).y() - a.y()) < 0.5 : query.fromHorizontal;
+        qsizetype next = i + 1;
+        QList<QPointF> via;
+        for (qsizetype j = last; j > i + 1; --j) {
+            const QPointF b = path.at(j);
+            if (std::abs(a.x() - b.x()) < 0.5 || std::abs(a.y() - b.y()) < 0.5) {
+                if (clear(a, b)) {
+                    next = j;
+                    break;
+                }
+                continue;
+            }
+            const QPointF alongX(b.x(), a.y());
+            const QPointF alongY(a.x(), b.y());
+            const QPointF first = cameAlongX ? alongX : alongY;
+            const QPointF second = cameAlongX ? alongY : alongX;
+            if (clear(a, first) && clear(first, b)) {
+                next = j;
+                via = {first};
+                break;
+            }
+            if (clear(a, second) && clear(second, b)) {
+                next = j;
+                via = {second};
+                break;
+            }
+        }
+        out += via;
+        out.append(path.at(next));
+        i = next;
+    }
+    return out;
+}
+
 // The route through the corners of a grid search between the two stub
 // points, around the obstacles and the two end entities and never back
 // behind a slot within its entity's band (the end checks would refuse
@@ -331,9 +398,12 @@ QList<QPointF> gridSearchRoute(const RunGeometry& g, const EntityRouteRequest& r
         if (!zone.isEmpty())
             query.blocked.append(zone);
     }
-    const QList<QPointF> corners = searchGridRoute(query);
+    QList<QPointF> corners = searchGridRoute(query);
     if (corners.size() < 2)
         return {};
+    // Lines of other routes it keeps off must not be run over again.
+    if (taken.isEmpty() && sidestep.isEmpty())
+        corners = straightenPath(corners, query);
     return assembleRoute(g.p(), g.fromStub, corners.mid(1, corners.size() - 2), g.toStub, g.q());
 }
 

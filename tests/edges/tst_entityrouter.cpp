@@ -465,7 +465,7 @@ private Q_SLOTS:
     void generatedLayouts()
     {
         LayoutGenerator gen(20261209);
-        int routed = 0, cleanExpected = 0, clean = 0, withObstacles = 0;
+        int routed = 0, cleanExpected = 0, clean = 0, withObstacles = 0, manyBends = 0;
         for (int i = 0; i < 6000; ++i) {
             const Layout l = gen.layout(i % 3 == 0 ? 3 : 12, 900, 700);
             const EntityRouteRequest request = requestFor(l);
@@ -493,6 +493,8 @@ private Q_SLOTS:
             }
             if (countObstacleHits(route, request.obstacles) == 0)
                 ++clean;
+            if (countRouteBends(route) > 5)
+                ++manyBends;
 
             if (i < 12 && !svgDirectory().isEmpty()) {
                 QDir().mkpath(svgDirectory());
@@ -500,9 +502,13 @@ private Q_SLOTS:
                                QString("generated %1").arg(i), l.from, l.to, l.obstacles, route);
             }
         }
-        qInfo("%d layouts (%d with obstacles); a clean candidate existed for %d; %d routes clean",
-              routed, withObstacles, cleanExpected, clean);
+        qInfo("%d layouts (%d with obstacles); a clean candidate existed for %d; %d routes clean, %d of more than 5 bends",
+              routed, withObstacles, cleanExpected, clean, manyBends);
         QVERIFY(cleanExpected > routed / 2);
+        // The search of last resort weaves round every entity near the
+        // straight way unless its path is straightened: few routes need more
+        // than five bends.
+        QVERIFY2(manyBends * 100 <= routed, qPrintable(QString::number(manyBends)));
     }
 
     // Crowded layouts give the same route to the last bit whether the
