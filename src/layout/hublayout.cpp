@@ -416,6 +416,55 @@ void placeHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<
     }
 }
 
+// The total length, along x and y, of the edges between the nodes.
+double lineLength(const LayoutNodes& nodes, const LayoutEdges& edges)
+{
+    const int n = static_cast<int>(nodes.size());
+    double total = 0.0;
+    for (const LayoutEdge& e : edges) {
+        if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n)
+            continue;
+        const LayoutNode& a = nodes.at(e.first);
+        const LayoutNode& b = nodes.at(e.second);
+        total += std::abs(a.x - b.x) + std::abs(a.y - b.y);
+    }
+    return total;
+}
+
+// Reorders the hubs, two trading places at a time, while that shortens the
+// lines of the component as the blocks then stand (without the groups'
+// preferences): hubs whose groups are joined by many lines come to stand
+// near each other. At most four passes over all pairs; deterministic.
+void orderHubsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, const QList<SatelliteGroup>& groups,
+                           const HubLayoutStyle& style, QList<int>& hubOrder)
+{
+    if (hubOrder.size() < 3)
+        return;
+    LayoutNodes trial = nodes;
+    auto lengthWith = [&](const QList<int>& order) {
+        placeHubBlocks(trial, order, groups, {}, style);
+        return lineLength(trial, edges);
+    };
+    double best = lengthWith(hubOrder);
+    for (int pass = 0; pass < 4; ++pass) {
+        bool shorter = false;
+        for (qsizetype i = 0; i < hubOrder.size(); ++i) {
+            for (qsizetype j = i + 1; j < hubOrder.size(); ++j) {
+                QList<int> order = hubOrder;
+                std::swap(order[i], order[j]);
+                const double length = lengthWith(order);
+                if (length < best - 1e-6) {
+                    best = length;
+                    hubOrder = order;
+                    shorter = true;
+                }
+            }
+        }
+        if (!shorter)
+            break;
+    }
+}
+
 } // namespace
 
 QHash<int, int> bfsDistances(const LayoutAdjacency& adjacency, const QList<bool>& allowed, int start)
@@ -527,6 +576,9 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
             return a.bounds.height() > b.bounds.height();
         return a.members.size() > b.members.size();
     });
+
+    if (style.orderHubs)
+        orderHubsByLineLength(nodes, edges, groups, style, hubOrder);
 
     // First every group on the lower side of its hub; then, as the style
     // asks, with everything standing, each group whose lines lead elsewhere
