@@ -1,8 +1,10 @@
 #include "layout/crossingswaps.h"
 
-#include "layout/parallelmap.h"
+#include <QThread>
+#include <QThreadPool>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -15,6 +17,8 @@ constexpr int MaxSweeps = 2;
 // larger ones in this many rounds of runInRounds.
 constexpr int OneByOneUpTo = 120;
 constexpr int Rounds = 3;
+// Threads that help the calling one in a round.
+constexpr int RoundHelpers = 3;
 constexpr int SmallSweeps = 2; // for components of up to SmallUpTo nodes
 // Partners tried for each node: the nearest ones, and the nearest to the
 // centre of its neighbours, where it would rather stand.
@@ -267,6 +271,28 @@ private:
     unsigned m_visit = 0;
 };
 
+// work(i) for every i in [0, count), on the pool's threads and the calling
+// thread. Each answer depends on its index alone and lands in its own
+// place, so the answers are those of a plain loop. The pool's threads
+// outlive the call, so that a search running several of these pays for
+// starting them once.
+template <typename Result, typename Work>
+std::vector<Result> mapOnPool(QThreadPool& pool, qsizetype count, const Work& work)
+{
+    std::vector<Result> results(static_cast<size_t>(std::max<qsizetype>(count, 0)));
+    std::atomic<qsizetype> next{0};
+    auto drain = [&results, &next, &work, count] {
+        for (qsizetype i = next.fetch_add(1); i < count; i = next.fetch_add(1))
+            results[static_cast<size_t>(i)] = work(i);
+    };
+    const qsizetype helpers = std::min<qsizetype>(pool.maxThreadCount(), count - 1);
+    for (qsizetype h = 0; h < helpers; ++h)
+        pool.start(drain);
+    drain();
+    pool.waitForDone();
+    return results;
+}
+
 class SwapSearch
 {
 public:
@@ -353,13 +379,15 @@ public:
     {
         const int n = static_cast<int>(m_nodes.size());
         bool any = false;
-        constexpr int Chunk = 32;
+        constexpr int Chunk = 16;
+        QThreadPool pool;
+        pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, RoundHelpers));
         const qsizetype chunks = (n + Chunk - 1) / Chunk;
         const qsizetype edgeChunks = (static_cast<qsizetype>(m_edges.size()) + Chunk - 1) / Chunk;
         for (int round = 0; round < rounds; ++round) {
             // Every edge's cost as things stand.
-            const std::vector<std::vector<int>> costs = mapInParallel<std::vector<int>>(
-                edgeChunks,
+            const std::vector<std::vector<int>> costs = mapOnPool<std::vector<int>>(
+                pool, edgeChunks,
                 [this](qsizetype c) {
                     Reader reader(*this);
                     std::vector<int> out;
@@ -367,8 +395,7 @@ public:
                     for (int k = static_cast<int>(c * Chunk); k < last; ++k)
                         out.push_back(readEdgeCost(reader, k));
                     return out;
-                },
-                2, 1);
+                });
             for (qsizetype c = 0; c < edgeChunks; ++c) {
                 for (size_t i = 0; i < costs[static_cast<size_t>(c)].size(); ++i) {
                     const size_t k = static_cast<size_t>(c * Chunk) + i;
@@ -379,8 +406,8 @@ public:
             m_box = nodesBoundingRect(m_nodes);
             // For each troubled node, its partners whose swap pays, the
             // best first.
-            const std::vector<std::vector<std::vector<int>>> found = mapInParallel<std::vector<std::vector<int>>>(
-                chunks,
+            const std::vector<std::vector<std::vector<int>>> found = mapOnPool<std::vector<std::vector<int>>>(
+                pool, chunks,
                 [this, n](qsizetype c) {
                     Reader reader(*this);
                     std::vector<std::vector<int>> out;
@@ -404,8 +431,7 @@ public:
                             out.back().push_back(p.second);
                     }
                     return out;
-                },
-                2, 1);
+                });
             bool moved = false;
             for (int a = 0; a < n; ++a) {
                 for (int b : found[static_cast<size_t>(a / Chunk)][static_cast<size_t>(a % Chunk)]) {

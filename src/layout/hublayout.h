@@ -27,8 +27,10 @@ struct HubLayoutStyle
     bool stackByLines = false;
     // The hubs stand in the order, found by trading places two at a time,
     // that keeps the lines of the component shortest rather than by
-    // degree: worth its cost in large components, whose groups are joined
-    // by many lines across their hubs.
+    // degree, and the columns are then rearranged (neighbours trading
+    // places, groups moving to the other side of their hub) while that
+    // shortens the lines further: worth its cost in large components,
+    // whose groups are joined by many lines across their hubs.
     bool orderHubs = false;
 };
 
