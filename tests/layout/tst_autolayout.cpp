@@ -386,6 +386,10 @@ private Q_SLOTS:
             QTest::addRow("small groups of 60, seed %u", seed) << int(SmallGroups) << 60 << seed << 0.05;
             QTest::addRow("dense cluster of 24, seed %u", seed) << int(Dense) << 24 << seed << 2.8;
         }
+        // Large groups: hubs ordered and columns arranged by line length,
+        // then boxes trading places in rounds.
+        QTest::addRow("one group of 200, seed 1") << int(OneGroup) << 200 << 1u << 2.0;
+        QTest::addRow("one group of 200, seed 2") << int(OneGroup) << 200 << 2u << 2.7;
         QTest::addRow("chain of 30") << int(Chain) << 30 << 1u << 0.1;
         QTest::addRow("star of 16") << int(Star) << 16 << 1u << 0.05;
         QTest::addRow("tree of 31") << int(Tree) << 31 << 1u << 0.1;
