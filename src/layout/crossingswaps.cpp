@@ -256,18 +256,30 @@ private:
             }
             return;
         }
+        // The nearest nodes by their centres, the lower index first on equal
+        // distances: the grid's rings of cells around p, until the rings
+        // left cannot hold a node as near as the last one kept.
+        std::vector<std::pair<double, int>> byDistance;
         auto nearestTo = [&](const Point& p) {
-            std::vector<std::pair<double, int>> byDistance;
-            byDistance.reserve(static_cast<size_t>(n));
-            for (int b = 0; b < n; ++b) {
-                if (b == a)
-                    continue;
-                const double dx = m_nodes.at(b).x - p.x;
-                const double dy = m_nodes.at(b).y - p.y;
-                byDistance.emplace_back(dx * dx + dy * dy, b);
+            byDistance.clear();
+            for (int ring = 0;; ++ring) {
+                const bool inGrid = m_nodeGrid.visitRing(p.x, p.y, ring, [&](int b) {
+                    if (b == a)
+                        return;
+                    const double dx = m_nodes.at(b).x - p.x;
+                    const double dy = m_nodes.at(b).y - p.y;
+                    byDistance.emplace_back(dx * dx + dy * dy, b);
+                });
+                std::sort(byDistance.begin(), byDistance.end());
+                byDistance.erase(std::unique(byDistance.begin(), byDistance.end()), byDistance.end());
+                if (!inGrid)
+                    break;
+                const double reach = ring * m_nodeGrid.cellSize();
+                if (byDistance.size() >= static_cast<size_t>(NearestPartners)
+                    && byDistance[static_cast<size_t>(NearestPartners) - 1].first < reach * reach)
+                    break;
             }
             const size_t keep = std::min(byDistance.size(), static_cast<size_t>(NearestPartners));
-            std::partial_sort(byDistance.begin(), byDistance.begin() + static_cast<std::ptrdiff_t>(keep), byDistance.end());
             for (size_t i = 0; i < keep; ++i) {
                 if (std::find(partners.begin(), partners.end(), byDistance[i].second) == partners.end())
                     partners.push_back(byDistance[i].second);

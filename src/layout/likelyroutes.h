@@ -153,6 +153,31 @@ public:
         }
     }
 
+    double cellSize() const { return m_cell; }
+
+    // Calls visit for every item listed in the cells ring steps (rows or
+    // columns) away from the cell of (x, y) along the farther axis, an item
+    // in several of them more than once; false when the grid has no such
+    // cell.
+    template<typename Visit>
+    bool visitRing(double x, double y, int ring, Visit&& visitItem) const
+    {
+        const int c0 = column(x);
+        const int r0 = row(y);
+        bool any = false;
+        for (int r = std::max(r0 - ring, 0); r <= std::min(r0 + ring, m_rows - 1); ++r) {
+            const bool edgeRow = r == r0 - ring || r == r0 + ring;
+            for (int c = std::max(c0 - ring, 0); c <= std::min(c0 + ring, m_columns - 1); ++c) {
+                if (!edgeRow && c != c0 - ring && c != c0 + ring)
+                    continue;
+                any = true;
+                for (int id : m_cells[index(c, r)])
+                    visitItem(id);
+            }
+        }
+        return any;
+    }
+
     struct Range
     {
         int c0;
