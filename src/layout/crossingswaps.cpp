@@ -139,22 +139,28 @@ public:
         QThreadPool pool;
         pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, RoundHelpers));
         const qsizetype chunks = (n + Chunk - 1) / Chunk;
-        const qsizetype edgeChunks = (static_cast<qsizetype>(m_edges.size()) + Chunk - 1) / Chunk;
         for (int round = 0; round < rounds; ++round) {
-            // Every edge's cost as things stand.
+            // Every edge's cost as things stand: those the cache no longer
+            // holds are measured again.
+            std::vector<int> unknown;
+            for (size_t k = 0; k < m_edges.size(); ++k) {
+                if (!m_costKnown[k])
+                    unknown.push_back(static_cast<int>(k));
+            }
+            const qsizetype unknownChunks = (static_cast<qsizetype>(unknown.size()) + Chunk - 1) / Chunk;
             const std::vector<std::vector<int>> costs = mapOnPool<std::vector<int>>(
-                pool, edgeChunks,
-                [this](qsizetype c) {
+                pool, unknownChunks,
+                [this, &unknown](qsizetype c) {
                     Reader reader(*this);
                     std::vector<int> out;
-                    const int last = std::min(static_cast<int>((c + 1) * Chunk), static_cast<int>(m_edges.size()));
-                    for (int k = static_cast<int>(c * Chunk); k < last; ++k)
-                        out.push_back(readEdgeCost(reader, k));
+                    const size_t last = std::min(static_cast<size_t>((c + 1) * Chunk), unknown.size());
+                    for (size_t i = static_cast<size_t>(c * Chunk); i < last; ++i)
+                        out.push_back(readEdgeCost(reader, unknown[i]));
                     return out;
                 });
-            for (qsizetype c = 0; c < edgeChunks; ++c) {
+            for (qsizetype c = 0; c < unknownChunks; ++c) {
                 for (size_t i = 0; i < costs[static_cast<size_t>(c)].size(); ++i) {
-                    const size_t k = static_cast<size_t>(c * Chunk) + i;
+                    const size_t k = static_cast<size_t>(unknown[static_cast<size_t>(c * Chunk) + i]);
                     m_cost[k] = costs[static_cast<size_t>(c)][i];
                     m_costKnown[k] = 1;
                 }
