@@ -499,7 +499,7 @@ void orderHubsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, c
 
 // Rearranges the columns while that shortens the lines of the component:
 // two neighbours in a column trade places, or a group moves to the top or
-// the foot of the column on the other side of its hub. At most three passes
+// the foot of the column on the other side of its hub. At most five passes
 // over the groups; deterministic.
 void orderColumnsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, const QList<int>& hubOrder,
                               const QList<SatelliteGroup>& groups, HubColumns& columns)
@@ -519,7 +519,7 @@ void orderColumnsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges
         }
         return false;
     };
-    for (int pass = 0; pass < 3; ++pass) {
+    for (int pass = 0; pass < 5; ++pass) {
         bool shorter = false;
         for (int h : hubOrder) {
             for (int side = 0; side < 2; ++side) {
