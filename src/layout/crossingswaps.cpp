@@ -18,7 +18,7 @@ constexpr int MaxSweeps = 2;
 // Components of up to this many nodes try their swaps one after another;
 // larger ones in this many rounds of runInRounds.
 constexpr int OneByOneUpTo = 120;
-constexpr int Rounds = 3;
+constexpr int Rounds = 2;
 // Threads that help the calling one in a round.
 constexpr int RoundHelpers = 3;
 constexpr int SmallSweeps = 2; // for components of up to SmallUpTo nodes

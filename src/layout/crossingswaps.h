@@ -12,7 +12,7 @@
 // beside one of its neighbours (one with few edges) on the same terms.
 // Components of up to 120 nodes try their swaps one after another, in
 // sweeps until a sweep finds nothing or the sweep budget is spent; larger
-// ones in three rounds, each looking for the swaps that pay on several
+// ones in two rounds, each looking for the swaps that pay on several
 // threads against the places at the round's start and then trying them one
 // after another (freePlaces is not used there). Deterministic on any
 // number of threads.
