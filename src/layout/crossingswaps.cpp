@@ -1,6 +1,12 @@
 #include "layout/crossingswaps.h"
 
+#include "layout/likelyroutes.h"
+
+#include <QThread>
+#include <QThreadPool>
+
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -9,6 +15,12 @@
 namespace {
 
 constexpr int MaxSweeps = 2;
+// Components of up to this many nodes try their swaps one after another;
+// larger ones in this many rounds of runInRounds.
+constexpr int OneByOneUpTo = 120;
+constexpr int Rounds = 2;
+// Threads that help the calling one in a round.
+constexpr int RoundHelpers = 3;
 constexpr int SmallSweeps = 2; // for components of up to SmallUpTo nodes
 // Partners tried for each node: the nearest ones, and the nearest to the
 // centre of its neighbours, where it would rather stand.
@@ -37,186 +49,6 @@ struct Point
     double y;
 };
 
-// The route an edge is likely to get: out of the sides that face each
-// other and across half way, three axis-parallel pieces, kept as its
-// horizontal and its vertical pieces of non-zero length (each with its low
-// and high end along its run).
-struct Piece
-{
-    double at;  // y of a horizontal piece, x of a vertical one
-    double low; // along the piece
-    double high;
-};
-
-struct LikelyRoute
-{
-    Piece flat[2];
-    Piece upright[2];
-    int flats = 0;
-    int uprights = 0;
-    double left, top, right, bottom; // the bounding box
-
-    void add(bool horizontal, double at, double from, double to)
-    {
-        if (from == to)
-            return;
-        const Piece piece{at, std::min(from, to), std::max(from, to)};
-        if (horizontal)
-            flat[flats++] = piece;
-        else
-            upright[uprights++] = piece;
-    }
-};
-
-LikelyRoute likelyRoute(const LayoutNode& a, const LayoutNode& b)
-{
-    const double gapX = std::abs(b.x - a.x) - (a.width + b.width) / 2.0;
-    const double gapY = std::abs(b.y - a.y) - (a.height + b.height) / 2.0;
-    LikelyRoute route;
-    route.left = std::min(a.x, b.x);
-    route.right = std::max(a.x, b.x);
-    route.top = std::min(a.y, b.y);
-    route.bottom = std::max(a.y, b.y);
-    if (gapX >= gapY) {
-        const double mx = (a.x + b.x) / 2.0;
-        route.add(true, a.y, a.x, mx);
-        route.add(false, mx, a.y, b.y);
-        route.add(true, b.y, mx, b.x);
-    } else {
-        const double my = (a.y + b.y) / 2.0;
-        route.add(false, a.x, a.y, my);
-        route.add(true, my, a.x, b.x);
-        route.add(false, b.x, my, b.y);
-    }
-    return route;
-}
-
-// Crossings of a horizontal and a vertical piece, each meeting the other
-// strictly inside.
-inline bool piecesCross(const Piece& flat, const Piece& upright)
-{
-    return flat.low < upright.at && upright.at < flat.high && upright.low < flat.at && flat.at < upright.high;
-}
-
-int routesCross(const LikelyRoute& r, const LikelyRoute& o)
-{
-    int crossings = 0;
-    for (int i = 0; i < r.flats; ++i) {
-        for (int j = 0; j < o.uprights; ++j)
-            crossings += piecesCross(r.flat[i], o.upright[j]);
-    }
-    for (int i = 0; i < o.flats; ++i) {
-        for (int j = 0; j < r.uprights; ++j)
-            crossings += piecesCross(o.flat[i], r.upright[j]);
-    }
-    return crossings;
-}
-
-bool routeMeetsBox(const LikelyRoute& r, double x0, double y0, double x1, double y1)
-{
-    for (int i = 0; i < r.flats; ++i) {
-        const Piece& p = r.flat[i];
-        if (p.at > y0 && p.at < y1 && p.high > x0 && p.low < x1)
-            return true;
-    }
-    for (int i = 0; i < r.uprights; ++i) {
-        const Piece& p = r.upright[i];
-        if (p.at > x0 && p.at < x1 && p.high > y0 && p.low < y1)
-            return true;
-    }
-    return false;
-}
-
-// A coarse grid over the component: each item (an edge's line or a node's
-// box) is listed in every cell its bounding box meets, so that a query
-// looks only at items near a box.
-class CellGrid
-{
-public:
-    void setUp(double left, double top, double right, double bottom, double cell, size_t items)
-    {
-        m_left = left;
-        m_top = top;
-        m_cell = cell;
-        m_columns = std::clamp(static_cast<int>((right - left) / cell) + 1, 1, 256);
-        m_rows = std::clamp(static_cast<int>((bottom - top) / cell) + 1, 1, 256);
-        m_cells.assign(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows), {});
-        m_ranges.assign(items, {0, -1, 0, -1});
-        m_stamp.assign(items, 0);
-    }
-
-    void insert(int id, double left, double top, double right, double bottom)
-    {
-        Range& range = m_ranges[static_cast<size_t>(id)];
-        range = rangeOf(left, top, right, bottom);
-        for (int r = range.r0; r <= range.r1; ++r) {
-            for (int c = range.c0; c <= range.c1; ++c)
-                m_cells[index(c, r)].push_back(id);
-        }
-    }
-
-    void remove(int id)
-    {
-        Range& range = m_ranges[static_cast<size_t>(id)];
-        for (int r = range.r0; r <= range.r1; ++r) {
-            for (int c = range.c0; c <= range.c1; ++c) {
-                std::vector<int>& cell = m_cells[index(c, r)];
-                const auto it = std::find(cell.begin(), cell.end(), id);
-                if (it != cell.end()) {
-                    *it = cell.back();
-                    cell.pop_back();
-                }
-            }
-        }
-        range = {0, -1, 0, -1};
-    }
-
-    // Calls visit once for each item listed in a cell the box meets.
-    template<typename Visit>
-    void visit(double left, double top, double right, double bottom, Visit&& visitItem)
-    {
-        ++m_visit;
-        const Range range = rangeOf(left, top, right, bottom);
-        for (int r = range.r0; r <= range.r1; ++r) {
-            for (int c = range.c0; c <= range.c1; ++c) {
-                for (int id : m_cells[index(c, r)]) {
-                    if (m_stamp[static_cast<size_t>(id)] == m_visit)
-                        continue;
-                    m_stamp[static_cast<size_t>(id)] = m_visit;
-                    visitItem(id);
-                }
-            }
-        }
-    }
-
-private:
-    struct Range
-    {
-        int c0;
-        int c1;
-        int r0;
-        int r1;
-    };
-
-    int column(double x) const { return std::clamp(static_cast<int>(std::floor((x - m_left) / m_cell)), 0, m_columns - 1); }
-    int row(double y) const { return std::clamp(static_cast<int>(std::floor((y - m_top) / m_cell)), 0, m_rows - 1); }
-    Range rangeOf(double left, double top, double right, double bottom) const
-    {
-        return {column(left), column(right), row(top), row(bottom)};
-    }
-    size_t index(int c, int r) const { return static_cast<size_t>(r) * static_cast<size_t>(m_columns) + static_cast<size_t>(c); }
-
-    double m_left = 0.0;
-    double m_top = 0.0;
-    double m_cell = 1.0;
-    int m_columns = 1;
-    int m_rows = 1;
-    std::vector<std::vector<int>> m_cells;
-    std::vector<Range> m_ranges;
-    std::vector<unsigned> m_stamp;
-    unsigned m_visit = 0;
-};
-
 class SwapSearch
 {
 public:
@@ -239,7 +71,7 @@ public:
         m_mark.assign(m_edges.size(), 0);
         m_routes.resize(m_edges.size());
         m_cost.assign(m_edges.size(), 0);
-        m_costRound.assign(m_edges.size(), 0);
+        m_costKnown.assign(m_edges.size(), 0);
         // The nodes only trade places, so the component's box stays.
         double left = 0.0, top = 0.0, right = 0.0, bottom = 0.0;
         for (int v = 0; v < n; ++v) {
@@ -250,8 +82,9 @@ public:
             bottom = v == 0 ? node.y + node.height / 2.0 : std::max(bottom, node.y + node.height / 2.0);
         }
         m_longestSide = std::max(MostElongated, elongation());
-        const double cell = std::max(150.0, std::sqrt((right - left) * (bottom - top) / std::max(1.0, n / 2.0)));
-        m_edgeGrid.setUp(left, top, right, bottom, cell, m_edges.size());
+        const double cell = std::max(150.0, std::sqrt((right - left) * (bottom - top) / std::max(1.0, 2.0 * n)));
+        m_flatGrid.setUp(left, top, right, bottom, cell, 2 * m_edges.size());
+        m_uprightGrid.setUp(left, top, right, bottom, cell, 2 * m_edges.size());
         m_nodeGrid.setUp(left, top, right, bottom, cell, static_cast<size_t>(n));
         for (int k = 0; k < static_cast<int>(m_edges.size()); ++k)
             insertEdge(k);
@@ -292,16 +125,124 @@ public:
         return any;
     }
 
+    // The sweeps of a large component, in rounds: the swaps worth trying
+    // are looked for on several threads against the places as they stand
+    // at the start of the round, and then tried one after another, each as
+    // trySwap measures it on the places of the moment. The threads only
+    // read, and each node's findings depend on the round's places alone, so
+    // the result is that of a plain loop. True when anything moved.
+    bool runInRounds(int rounds)
+    {
+        const int n = static_cast<int>(m_nodes.size());
+        bool any = false;
+        constexpr int Chunk = 16;
+        QThreadPool pool;
+        pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, RoundHelpers));
+        const qsizetype chunks = (n + Chunk - 1) / Chunk;
+        for (int round = 0; round < rounds; ++round) {
+            // Every edge's cost as things stand: those the cache no longer
+            // holds are measured again.
+            std::vector<int> unknown;
+            for (size_t k = 0; k < m_edges.size(); ++k) {
+                if (!m_costKnown[k])
+                    unknown.push_back(static_cast<int>(k));
+            }
+            const qsizetype unknownChunks = (static_cast<qsizetype>(unknown.size()) + Chunk - 1) / Chunk;
+            const std::vector<std::vector<int>> costs = mapOnPool<std::vector<int>>(
+                pool, unknownChunks,
+                [this, &unknown](qsizetype c) {
+                    Reader reader(*this);
+                    std::vector<int> out;
+                    const size_t last = std::min(static_cast<size_t>((c + 1) * Chunk), unknown.size());
+                    for (size_t i = static_cast<size_t>(c * Chunk); i < last; ++i)
+                        out.push_back(readEdgeCost(reader, unknown[i]));
+                    return out;
+                });
+            for (qsizetype c = 0; c < unknownChunks; ++c) {
+                for (size_t i = 0; i < costs[static_cast<size_t>(c)].size(); ++i) {
+                    const size_t k = static_cast<size_t>(unknown[static_cast<size_t>(c * Chunk) + i]);
+                    m_cost[k] = costs[static_cast<size_t>(c)][i];
+                    m_costKnown[k] = 1;
+                }
+            }
+            m_box = nodesBoundingRect(m_nodes);
+            // For each troubled node, its partners whose swap pays, the
+            // best first.
+            const std::vector<std::vector<std::vector<int>>> found = mapOnPool<std::vector<std::vector<int>>>(
+                pool, chunks,
+                [this, n](qsizetype c) {
+                    Reader reader(*this);
+                    std::vector<std::vector<int>> out;
+                    std::vector<int> partners;
+                    std::vector<std::pair<double, int>> paying;
+                    const int last = std::min(static_cast<int>((c + 1) * Chunk), n);
+                    for (int a = static_cast<int>(c * Chunk); a < last; ++a) {
+                        out.emplace_back();
+                        if (m_incident[static_cast<size_t>(a)].empty() || !troubledAsCached(a))
+                            continue;
+                        collectPartners(a, partners);
+                        paying.clear();
+                        for (int b : partners) {
+                            const double gain = readSwapGain(reader, a, b);
+                            if (gain > 0.0)
+                                paying.emplace_back(-gain, b);
+                        }
+                        std::stable_sort(paying.begin(), paying.end(),
+                                         [](const auto& x, const auto& y) { return x.first < y.first; });
+                        for (const auto& p : paying)
+                            out.back().push_back(p.second);
+                    }
+                    return out;
+                });
+            bool moved = false;
+            for (int a = 0; a < n; ++a) {
+                for (int b : found[static_cast<size_t>(a / Chunk)][static_cast<size_t>(a % Chunk)]) {
+                    if (trySwap(a, b)) {
+                        moved = true;
+                        break;
+                    }
+                }
+            }
+            any = any || moved;
+            if (!moved)
+                break;
+        }
+        return any;
+    }
+
+    // The crossings of all likely routes, each pair once, plus the weight
+    // of every pass through another box.
+    int totalCost()
+    {
+        int total = 0;
+        for (int k = 0; k < static_cast<int>(m_edges.size()); ++k)
+            total += cachedCost(k);
+        return total;
+    }
+
 private:
     Point at(int v) const { return {m_nodes.at(v).x, m_nodes.at(v).y}; }
 
+    // Lists the pieces of edge k's likely route, each in the cells along
+    // it: piece i of edge k is item 2k + i of its grid.
     void insertEdge(int k)
     {
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-        const Point p1 = at(e.first);
-        const Point p2 = at(e.second);
-        m_routes[static_cast<size_t>(k)] = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
-        m_edgeGrid.insert(k, std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x), std::max(p1.y, p2.y));
+        LikelyRoute& route = m_routes[static_cast<size_t>(k)];
+        route = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
+        for (int i = 0; i < route.flats; ++i)
+            m_flatGrid.insert(2 * k + i, route.flat[i].low, route.flat[i].at, route.flat[i].high, route.flat[i].at);
+        for (int i = 0; i < route.uprights; ++i) {
+            const Piece& piece = route.upright[i];
+            m_uprightGrid.insert(2 * k + i, piece.at, piece.low, piece.at, piece.high);
+        }
+    }
+    void removeEdge(int k)
+    {
+        for (int i = 0; i < 2; ++i) {
+            m_flatGrid.remove(2 * k + i);
+            m_uprightGrid.remove(2 * k + i);
+        }
     }
     void insertNode(int v)
     {
@@ -321,18 +262,30 @@ private:
             }
             return;
         }
+        // The nearest nodes by their centres, the lower index first on equal
+        // distances: the grid's rings of cells around p, until the rings
+        // left cannot hold a node as near as the last one kept.
+        std::vector<std::pair<double, int>> byDistance;
         auto nearestTo = [&](const Point& p) {
-            std::vector<std::pair<double, int>> byDistance;
-            byDistance.reserve(static_cast<size_t>(n));
-            for (int b = 0; b < n; ++b) {
-                if (b == a)
-                    continue;
-                const double dx = m_nodes.at(b).x - p.x;
-                const double dy = m_nodes.at(b).y - p.y;
-                byDistance.emplace_back(dx * dx + dy * dy, b);
+            byDistance.clear();
+            for (int ring = 0;; ++ring) {
+                const bool inGrid = m_nodeGrid.visitRing(p.x, p.y, ring, [&](int b) {
+                    if (b == a)
+                        return;
+                    const double dx = m_nodes.at(b).x - p.x;
+                    const double dy = m_nodes.at(b).y - p.y;
+                    byDistance.emplace_back(dx * dx + dy * dy, b);
+                });
+                std::sort(byDistance.begin(), byDistance.end());
+                byDistance.erase(std::unique(byDistance.begin(), byDistance.end()), byDistance.end());
+                if (!inGrid)
+                    break;
+                const double reach = ring * m_nodeGrid.cellSize();
+                if (byDistance.size() >= static_cast<size_t>(NearestPartners)
+                    && byDistance[static_cast<size_t>(NearestPartners) - 1].first < reach * reach)
+                    break;
             }
             const size_t keep = std::min(byDistance.size(), static_cast<size_t>(NearestPartners));
-            std::partial_sort(byDistance.begin(), byDistance.begin() + static_cast<std::ptrdiff_t>(keep), byDistance.end());
             for (size_t i = 0; i < keep; ++i) {
                 if (std::find(partners.begin(), partners.end(), byDistance[i].second) == partners.end())
                     partners.push_back(byDistance[i].second);
@@ -392,25 +345,55 @@ private:
     // Crossings of route, standing for edge k, with the likely routes of the
     // edges in the grid around its span that share no end with it and that
     // skip(f) does not leave out; counting stops once it passes budget.
+    // Each piece of the route looks only along itself, at the listed
+    // pieces of the other direction.
     template <typename Skip>
-    int crossingsAround(int k, const LikelyRoute& route, const Span& span, Skip skip, int budget)
+    int crossingsAround(int k, const LikelyRoute& route, Skip skip, int budget)
     {
         int crossings = 0;
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-        m_edgeGrid.visit(span.left, span.top, span.right, span.bottom, [&](int f) {
-            if (crossings > budget || skip(f))
-                return;
+        auto counts = [&](int f) {
+            if (skip(f))
+                return false;
             const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
-            if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
-                return;
-            const Point q1 = at(o.first);
-            const Point q2 = at(o.second);
-            if (std::max(q1.x, q2.x) <= span.left || std::min(q1.x, q2.x) >= span.right
-                || std::max(q1.y, q2.y) <= span.top || std::min(q1.y, q2.y) >= span.bottom)
-                return;
-            crossings += routesCross(route, m_routes[static_cast<size_t>(f)]);
-        });
+            return !(o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second);
+        };
+        for (int i = 0; i < route.flats && crossings <= budget; ++i) {
+            const Piece& piece = route.flat[i];
+            m_uprightGrid.visit(piece.low, piece.at, piece.high, piece.at, [&](int id) {
+                const int f = id / 2;
+                if (crossings > budget || !counts(f))
+                    return;
+                crossings += piecesCross(piece, m_routes[static_cast<size_t>(f)].upright[id % 2]);
+            });
+        }
+        for (int i = 0; i < route.uprights && crossings <= budget; ++i) {
+            const Piece& piece = route.upright[i];
+            m_flatGrid.visit(piece.at, piece.low, piece.at, piece.high, [&](int id) {
+                const int f = id / 2;
+                if (crossings > budget || !counts(f))
+                    return;
+                crossings += piecesCross(m_routes[static_cast<size_t>(f)].flat[id % 2], piece);
+            });
+        }
         return crossings;
+    }
+
+    // Calls visit once for each node whose box a cell along one of the
+    // route's pieces lists.
+    template <typename Visit>
+    void visitNodesAlong(const LikelyRoute& route, Visit&& visitNode)
+    {
+        m_nodesAlong.clear();
+        auto collect = [this](int v) { m_nodesAlong.push_back(v); };
+        for (int i = 0; i < route.flats; ++i)
+            m_nodeGrid.visit(route.flat[i].low, route.flat[i].at, route.flat[i].high, route.flat[i].at, collect);
+        for (int i = 0; i < route.uprights; ++i)
+            m_nodeGrid.visit(route.upright[i].at, route.upright[i].low, route.upright[i].at, route.upright[i].high, collect);
+        std::sort(m_nodesAlong.begin(), m_nodesAlong.end());
+        m_nodesAlong.erase(std::unique(m_nodesAlong.begin(), m_nodesAlong.end()), m_nodesAlong.end());
+        for (int v : m_nodesAlong)
+            visitNode(v);
     }
 
     // A line through another box stands for a route that has to go round
@@ -433,8 +416,8 @@ private:
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
         const LikelyRoute route = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
         const Span span = spanOf(k);
-        int crossings = crossingsAround(k, route, span, [k](int f) { return f == k; }, std::numeric_limits<int>::max());
-        m_nodeGrid.visit(span.left, span.top, span.right, span.bottom, [&](int v) {
+        int crossings = crossingsAround(k, route, [k](int f) { return f == k; }, std::numeric_limits<int>::max());
+        visitNodesAlong(route, [&](int v) {
             if (v != e.first && v != e.second)
                 crossings += throughBoxCost(route, span, v);
         });
@@ -451,8 +434,8 @@ private:
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
         const Span span = spanOf(k);
         int crossings = crossingsAround(
-            k, route, span, [this](int f) { return bool(m_mark[static_cast<size_t>(f)]); }, budget);
-        m_nodeGrid.visit(span.left, span.top, span.right, span.bottom, [&](int v) {
+            k, route, [this](int f) { return bool(m_mark[static_cast<size_t>(f)]); }, budget);
+        visitNodesAlong(route, [&](int v) {
             if (v != e.first && v != e.second && v != a && v != b)
                 crossings += throughBoxCost(route, span, v);
         });
@@ -483,12 +466,237 @@ private:
         return clear;
     }
 
+    // What a thread that only reads needs of its own.
+    struct Reader
+    {
+        explicit Reader(const SwapSearch& search)
+        {
+            search.m_flatGrid.prepare(flat);
+            search.m_uprightGrid.prepare(upright);
+            search.m_nodeGrid.prepare(boxes);
+        }
+        CellGrid::Stamps flat;
+        CellGrid::Stamps upright;
+        CellGrid::Stamps boxes;
+        std::vector<int> marked;
+        std::vector<LikelyRoute> routes;
+        std::vector<int> nodesAlong;
+    };
+
+    // Node v as it would stand with a and b trading places.
+    LayoutNode placedAs(int v, int a, int b) const
+    {
+        LayoutNode node = m_nodes.at(v);
+        if (v == a || v == b) {
+            const LayoutNode& other = m_nodes.at(v == a ? b : a);
+            node.x = other.x;
+            node.y = other.y;
+        }
+        return node;
+    }
+
+    bool sharesEnd(const LayoutEdge& e, const LayoutEdge& o) const
+    {
+        return o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second;
+    }
+
+    // crossingsAround for a reader; the edges of sorted list skipped are
+    // left out.
+    int readCrossingsAround(Reader& reader, int k, const LikelyRoute& route, const std::vector<int>& skipped,
+                            int budget) const
+    {
+        int crossings = 0;
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        auto counts = [&](int f) {
+            return f != k && !sharesEnd(e, m_edges[static_cast<size_t>(f)])
+                && !std::binary_search(skipped.begin(), skipped.end(), f);
+        };
+        for (int i = 0; i < route.flats && crossings <= budget; ++i) {
+            const Piece& piece = route.flat[i];
+            m_uprightGrid.visitWith(reader.upright, piece.low, piece.at, piece.high, piece.at, [&](int id) {
+                if (crossings <= budget && counts(id / 2))
+                    crossings += piecesCross(piece, m_routes[static_cast<size_t>(id / 2)].upright[id % 2]);
+            });
+        }
+        for (int i = 0; i < route.uprights && crossings <= budget; ++i) {
+            const Piece& piece = route.upright[i];
+            m_flatGrid.visitWith(reader.flat, piece.at, piece.low, piece.at, piece.high, [&](int id) {
+                if (crossings <= budget && counts(id / 2))
+                    crossings += piecesCross(m_routes[static_cast<size_t>(id / 2)].flat[id % 2], piece);
+            });
+        }
+        return crossings;
+    }
+
+    // The weight of route's passes through the boxes the grid lists, but
+    // those of the count nodes in the sorted array leftOut.
+    int readThroughBoxes(Reader& reader, const LikelyRoute& route, const int* leftOut, int count) const
+    {
+        reader.nodesAlong.clear();
+        auto collect = [&reader](int v) { reader.nodesAlong.push_back(v); };
+        for (int i = 0; i < route.flats; ++i) {
+            const Piece& p = route.flat[i];
+            m_nodeGrid.visitWith(reader.boxes, p.low, p.at, p.high, p.at, collect);
+        }
+        for (int i = 0; i < route.uprights; ++i) {
+            const Piece& p = route.upright[i];
+            m_nodeGrid.visitWith(reader.boxes, p.at, p.low, p.at, p.high, collect);
+        }
+        std::sort(reader.nodesAlong.begin(), reader.nodesAlong.end());
+        reader.nodesAlong.erase(std::unique(reader.nodesAlong.begin(), reader.nodesAlong.end()), reader.nodesAlong.end());
+        int cost = 0;
+        for (int v : reader.nodesAlong) {
+            if (!std::binary_search(leftOut, leftOut + count, v))
+                cost += boxCost(route, m_nodes.at(v));
+        }
+        return cost;
+    }
+
+    static int boxCost(const LikelyRoute& route, const LayoutNode& node)
+    {
+        const double hw = node.width / 2.0;
+        const double hh = node.height / 2.0;
+        if (node.x + hw < route.left || node.x - hw > route.right || node.y + hh < route.top
+            || node.y - hh > route.bottom)
+            return 0;
+        return routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh) ? ThroughBoxWeight : 0;
+    }
+
+    // edgeCost for a reader.
+    int readEdgeCost(Reader& reader, int k) const
+    {
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        const LikelyRoute& route = m_routes[static_cast<size_t>(k)];
+        const int ends[2] = {std::min(e.first, e.second), std::max(e.first, e.second)};
+        return readCrossingsAround(reader, k, route, {}, std::numeric_limits<int>::max())
+            + readThroughBoxes(reader, route, ends, 2);
+    }
+
+    bool troubledAsCached(int a) const
+    {
+        for (int k : m_incident[static_cast<size_t>(a)]) {
+            if (m_cost[static_cast<size_t>(k)] > 0)
+                return true;
+        }
+        return false;
+    }
+
+    // What swapping a and b would save, as trySwap measures it but against
+    // the places and costs of the round's start: the cost saved, or a
+    // small share for as many crossings on clearly shorter lines; 0 when
+    // the swap does not pay or is not allowed.
+    double readSwapGain(Reader& reader, int a, int b) const
+    {
+        std::vector<int>& marked = reader.marked;
+        marked.clear();
+        for (int v : {a, b}) {
+            for (int k : m_incident[static_cast<size_t>(v)])
+                marked.push_back(k);
+        }
+        std::sort(marked.begin(), marked.end());
+        marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
+        double lengthBefore = 0.0;
+        double lengthAfter = 0.0;
+        for (int k : marked) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            const LayoutNode p = m_nodes.at(e.first);
+            const LayoutNode q = m_nodes.at(e.second);
+            lengthBefore += std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y));
+            const LayoutNode p2 = placedAs(e.first, a, b);
+            const LayoutNode q2 = placedAs(e.second, a, b);
+            lengthAfter += std::sqrt((q2.x - p2.x) * (q2.x - p2.x) + (q2.y - p2.y) * (q2.y - p2.y));
+        }
+        if (!(lengthAfter < LongerAtMost * lengthBefore))
+            return 0.0;
+        const LayoutNode newA = placedAs(a, a, b);
+        const LayoutNode newB = placedAs(b, a, b);
+        if (!readClear(reader, newA, a, b) || !readClear(reader, newB, a, b) || readElongation(a, b) > m_longestSide)
+            return 0.0;
+        int before = 0;
+        for (size_t i = 0; i < marked.size(); ++i) {
+            before += m_cost[static_cast<size_t>(marked[i])];
+            const LayoutEdge& e = m_edges[static_cast<size_t>(marked[i])];
+            for (size_t j = i + 1; j < marked.size(); ++j) {
+                if (!sharesEnd(e, m_edges[static_cast<size_t>(marked[j])]))
+                    before -= routesCross(m_routes[static_cast<size_t>(marked[i])], m_routes[static_cast<size_t>(marked[j])]);
+            }
+        }
+        std::vector<LikelyRoute>& routes = reader.routes;
+        routes.clear();
+        for (int k : marked) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            routes.push_back(likelyRoute(placedAs(e.first, a, b), placedAs(e.second, a, b)));
+        }
+        int after = 0;
+        for (size_t i = 0; i < marked.size() && after <= before; ++i) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(marked[i])];
+            after += readCrossingsAround(reader, marked[i], routes[i], marked, before - after);
+            int leftOut[4] = {e.first, e.second, a, b};
+            std::sort(leftOut, leftOut + 4);
+            after += readThroughBoxes(reader, routes[i], leftOut, 4);
+            if (a != e.first && a != e.second)
+                after += boxCost(routes[i], newA);
+            if (b != e.first && b != e.second)
+                after += boxCost(routes[i], newB);
+            for (size_t j = i + 1; j < marked.size(); ++j) {
+                if (!sharesEnd(e, m_edges[static_cast<size_t>(marked[j])]))
+                    after += routesCross(routes[i], routes[j]);
+            }
+        }
+        if (after < before)
+            return before - after;
+        if (after == before && lengthAfter < ShorterBy * lengthBefore)
+            return 0.5 * (1.0 - lengthAfter / lengthBefore);
+        return 0.0;
+    }
+
+    // clearAt for a reader: node, standing where it would, keeps the gaps
+    // to every node but a and b.
+    bool readClear(Reader& reader, const LayoutNode& node, int a, int b) const
+    {
+        bool clear = true;
+        const double reachX = node.width / 2.0 + m_gapX;
+        const double reachY = node.height / 2.0 + m_gapY;
+        m_nodeGrid.visitWith(reader.boxes, node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY,
+                             [&](int u) {
+                                 if (u == a || u == b || !clear)
+                                     return;
+                                 const LayoutNode& other = m_nodes.at(u);
+                                 if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
+                                     && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
+                                     clear = false;
+                             });
+        return clear;
+    }
+
+    // The elongation with a and b trading places, from the round's box: a
+    // node on the box's rim may take it in, so then all are measured.
+    double readElongation(int a, int b) const
+    {
+        auto onRim = [this](const LayoutNode& node) {
+            const QRectF r = node.rect();
+            return r.left() <= m_box.left() || r.right() >= m_box.right() || r.top() <= m_box.top()
+                || r.bottom() >= m_box.bottom();
+        };
+        QRectF box;
+        if (onRim(m_nodes.at(a)) || onRim(m_nodes.at(b))) {
+            LayoutNodes moved = m_nodes;
+            std::swap(moved[a].x, moved[b].x);
+            std::swap(moved[a].y, moved[b].y);
+            box = nodesBoundingRect(moved);
+        } else {
+            box = m_box.united(placedAs(a, a, b).rect()).united(placedAs(b, a, b).rect());
+        }
+        const double shorter = std::min(box.width(), box.height());
+        return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1e9;
+    }
+
     // edgeCost against all, as the nodes stand before the swap tried now.
     int cachedCost(int k)
     {
-        if (m_costRound[static_cast<size_t>(k)] != m_round) {
+        if (!m_costKnown[static_cast<size_t>(k)]) {
             m_cost[static_cast<size_t>(k)] = edgeCost(k);
-            m_costRound[static_cast<size_t>(k)] = m_round;
+            m_costKnown[static_cast<size_t>(k)] = 1;
         }
         return m_cost[static_cast<size_t>(k)];
     }
@@ -571,11 +779,34 @@ private:
         return cost;
     }
 
-    // Brings the grids up to date after nodes a and b (b may be a) moved.
+    // Forgets the cached costs of the edges whose costs the marked edges
+    // and the boxes of nodes a and b, as the grids list them, take part in:
+    // the edges with a piece of the other direction in a cell along a
+    // marked edge's piece, and those with any piece in a cell of the boxes.
+    void forgetCostsAround(int a, int b)
+    {
+        auto forget = [this](int id) { m_costKnown[static_cast<size_t>(id / 2)] = 0; };
+        for (int k : m_marked) {
+            m_costKnown[static_cast<size_t>(k)] = 0;
+            for (int i = 0; i < 2; ++i) {
+                m_uprightGrid.visitRange(m_flatGrid.rangeOfItem(2 * k + i), forget);
+                m_flatGrid.visitRange(m_uprightGrid.rangeOfItem(2 * k + i), forget);
+            }
+        }
+        for (int v : {a, b}) {
+            const CellGrid::Range box = m_nodeGrid.rangeOfItem(v);
+            m_flatGrid.visitRange(box, forget);
+            m_uprightGrid.visitRange(box, forget);
+        }
+    }
+
+    // Brings the grids and the cached costs up to date after nodes a and b
+    // (b may be a) moved.
     void settle(int a, int b)
     {
+        forgetCostsAround(a, b);
         for (int k : m_marked) {
-            m_edgeGrid.remove(k);
+            removeEdge(k);
             insertEdge(k);
         }
         for (int v : {a, b}) {
@@ -584,7 +815,7 @@ private:
             if (a == b)
                 break;
         }
-        ++m_round; // the cached costs are out of date
+        forgetCostsAround(a, b);
     }
 
     bool trySwap(int a, int b)
@@ -667,21 +898,35 @@ private:
     std::vector<char> m_mark;
     double m_longestSide = MostElongated; // the elongation a swap may not pass
     std::vector<int> m_cost;            // cachedCost of each edge
-    std::vector<unsigned> m_costRound;  // the round each cost was measured in
-    unsigned m_round = 1;
+    std::vector<char> m_costKnown;      // whether m_cost holds the cost as things stand
     std::vector<LikelyRoute> m_routes; // of the edges as listed in the grid
     std::vector<int> m_marked;         // working lists of trySwap
     std::vector<LikelyRoute> m_movedRoutes;
-    CellGrid m_edgeGrid;
+    CellGrid m_flatGrid;    // the horizontal pieces of the listed routes
+    CellGrid m_uprightGrid; // their vertical pieces
     CellGrid m_nodeGrid;
+    std::vector<int> m_nodesAlong; // working list of visitNodesAlong
+    QRectF m_box;                  // of the nodes at the start of a round
 };
 
 } // namespace
 
-void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY, bool freePlaces,
-                            int maxNodes)
+void reduceCrossingsBySwaps(LayoutNodes& nodes, const LayoutEdges& edges, double gapX, double gapY, bool freePlaces)
 {
-    if (nodes.size() < 3 || nodes.size() > maxNodes)
+    if (nodes.size() < 3)
         return;
-    SwapSearch(nodes, edges, gapX, gapY, freePlaces).run();
+    SwapSearch search(nodes, edges, gapX, gapY, freePlaces);
+    if (nodes.size() > OneByOneUpTo)
+        search.runInRounds(Rounds);
+    else
+        search.run();
 }
+
+int estimateLikelyCrossings(const LayoutNodes& nodes, const LayoutEdges& edges)
+{
+    if (nodes.size() < 3)
+        return 0;
+    LayoutNodes copy = nodes;
+    return SwapSearch(copy, edges, 0.0, 0.0, false).totalCost();
+}
+

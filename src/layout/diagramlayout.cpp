@@ -47,9 +47,13 @@ const Placement ForcePlacements[] = {
     {{}, true, 6},
 };
 
-// Groups with more edges than this are placed the plain way only: the
-// previews of their routes would cost more than the layout.
+// Groups with more edges than this are placed as large ones: the previews
+// of their routes would cost more than the layout.
 constexpr int PreviewedEdgesAtMost = 150;
+// Groups with more nodes than this are placed as large ones too.
+constexpr int PreviewedNodesAtMost = 120;
+// The hub layout styles a large group is placed in.
+const HubLayoutStyle LargeStyles[] = {{}, {true, 1.0, true}, {true, 1.0, false}, {true, 3.0, false}};
 // Groups with fewer edges than this try the plain placement on its own
 // first.
 constexpr int FewEdges = 24;
@@ -71,6 +75,43 @@ void swapPlaces(LayoutNodes& nodes, const LayoutEdges& edges, bool freePlaces)
     reduceCrossingsBySwaps(nodes, edges, 52.0, 40.0, freePlaces);
 }
 
+// A large group is placed in the styles of the hub layout with the hubs
+// ordered by the length of the lines between them, on several threads; the
+// placement whose likely routes cross least wins (the earlier on a tie, and
+// none drawn out further than the plain one allows), and its boxes then
+// trade places where their lines cross less.
+void placeLargeComponent(LayoutNodes& nodes, const LayoutEdges& edges)
+{
+    LayoutNodes probe = nodes;
+    buildAdjacency(probe, edges);
+    const qsizetype tried = findHubs(probe).isEmpty() ? 1 : static_cast<qsizetype>(std::size(LargeStyles));
+    struct Tried
+    {
+        LayoutNodes nodes;
+        int crossings = 0;
+    };
+    const LayoutNodes start = nodes;
+    const std::vector<Tried> placed = mapInParallel<Tried>(
+        tried,
+        [&start, &edges, tried](qsizetype k) {
+            Tried t{start, 0};
+            HubLayoutStyle style = LargeStyles[k];
+            style.orderHubs = true;
+            layoutComponent(t.nodes, edges, style);
+            t.crossings = tried > 1 ? estimateLikelyCrossings(t.nodes, edges) : 0;
+            return t;
+        },
+        2, 1);
+    const double longest = std::max(MostElongated, elongation(placed.front().nodes));
+    size_t chosen = 0;
+    for (size_t k = 1; k < placed.size(); ++k) {
+        if (placed[k].crossings < placed[chosen].crossings && elongation(placed[k].nodes) <= longest)
+            chosen = k;
+    }
+    nodes = placed[chosen].nodes;
+    swapPlaces(nodes, edges, false);
+}
+
 // Lays out one connected group. A small group is placed in the other ways
 // too, and the placement whose previewed routes cross least wins, the
 // earlier on a tie (so the plain one whenever its routes cross nothing).
@@ -78,9 +119,13 @@ void swapPlaces(LayoutNodes& nodes, const LayoutEdges& edges, bool freePlaces)
 // alone.
 void placeComponent(LayoutNodes& nodes, const LayoutEdges& edges)
 {
-    if (edges.size() < 2 || edges.size() > PreviewedEdgesAtMost) {
+    if (edges.size() < 2) {
         layoutComponent(nodes, edges, HubPlacements[0].style);
         swapPlaces(nodes, edges, HubPlacements[0].freePlaces);
+        return;
+    }
+    if (edges.size() > PreviewedEdgesAtMost || nodes.size() > PreviewedNodesAtMost) {
+        placeLargeComponent(nodes, edges);
         return;
     }
     const LayoutNodes start = nodes;

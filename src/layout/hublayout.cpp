@@ -265,23 +265,21 @@ std::vector<GroupPreference> groupPreferences(const LayoutNodes& nodes, const La
     return preferences;
 }
 
-// Stands the hubs in rows and the groups in columns beside their hubs. With
-// no preferences each group goes to the lower side of its hub (left on a
-// tie) in the given order; with them, a group that leads elsewhere goes to
-// the side it prefers unless that side would stand taller than the other by
-// more than the group itself, and each column is stacked by the heights its
-// groups lead to.
-void placeHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
-                    const std::vector<GroupPreference>& preferences, const HubLayoutStyle& style)
+// The columns beside each hub: the groups left and right of it, top down.
+struct HubColumns
 {
-    // The widest group of a column (0 for none).
-    auto columnWidth = [&groups](const QList<int>& column) {
-        double width = 0.0;
-        for (int g : column)
-            width = std::max(width, groups.at(g).bounds.width());
-        return width;
-    };
+    QHash<int, QList<int>> left;
+    QHash<int, QList<int>> right;
+};
 
+// The columns as the style has them. Without preferences each group goes
+// to the lower side of its hub (left on a tie) in the given order; with
+// them, a group that leads elsewhere goes to the side it prefers unless
+// that side would stand taller than the other by more than the group
+// itself, and each column is stacked by the heights its groups lead to.
+HubColumns chooseColumns(const QList<SatelliteGroup>& groups, const std::vector<GroupPreference>& preferences,
+                         const HubLayoutStyle& style)
+{
     QHash<int, QList<int>> leftLists;
     QHash<int, QList<int>> rightLists;
     QHash<int, double> leftHeights;
@@ -313,6 +311,28 @@ void placeHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<
         for (QList<int>& list : rightLists)
             std::stable_sort(list.begin(), list.end(), byHeight);
     }
+    return {leftLists, rightLists};
+}
+
+// Stands the hubs in rows and the given columns beside them.
+void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
+                    const HubColumns& columns)
+{
+    const QHash<int, QList<int>>& leftLists = columns.left;
+    const QHash<int, QList<int>>& rightLists = columns.right;
+    // The widest group of a column (0 for none), and its height.
+    auto columnWidth = [&groups](const QList<int>& column) {
+        double width = 0.0;
+        for (int g : column)
+            width = std::max(width, groups.at(g).bounds.width());
+        return width;
+    };
+    auto columnHeight = [&groups](const QList<int>& column) {
+        double height = column.isEmpty() ? 0.0 : GroupGap * static_cast<double>(column.size() - 1);
+        for (int g : column)
+            height += groups.at(g).bounds.height();
+        return height;
+    };
 
     // Each hub with its columns is a block.
     std::vector<HubBlockExtent> blocks;
@@ -326,7 +346,7 @@ void placeHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<
         block.rightColumn = rightColumn;
         block.left = hub.width / 2.0 + (leftColumn > 0.0 ? GroupHubDistance + leftColumn : 0.0);
         block.right = hub.width / 2.0 + (rightColumn > 0.0 ? GroupHubDistance + rightColumn : 0.0);
-        block.height = std::max({hub.height, leftHeights.value(h), rightHeights.value(h)});
+        block.height = std::max({hub.height, columnHeight(leftLists.value(h)), columnHeight(rightLists.value(h))});
         blocks.push_back(block);
     }
 
@@ -413,6 +433,124 @@ void placeHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<
                 cursor += b.height() + GroupGap;
             }
         }
+    }
+}
+
+// Stands the hubs in rows and the groups in columns beside their hubs. With
+// no preferences each group goes to the lower side of its hub (left on a
+// tie) in the given order; with them, a group that leads elsewhere goes to
+// the side it prefers unless that side would stand taller than the other by
+// more than the group itself, and each column is stacked by the heights its
+// groups lead to.
+void placeHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
+                    const std::vector<GroupPreference>& preferences, const HubLayoutStyle& style)
+{
+    standHubBlocks(nodes, hubOrder, groups, chooseColumns(groups, preferences, style));
+}
+
+// The total length, along x and y, of the edges between the nodes.
+double lineLength(const LayoutNodes& nodes, const LayoutEdges& edges)
+{
+    const int n = static_cast<int>(nodes.size());
+    double total = 0.0;
+    for (const LayoutEdge& e : edges) {
+        if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n)
+            continue;
+        const LayoutNode& a = nodes.at(e.first);
+        const LayoutNode& b = nodes.at(e.second);
+        total += std::abs(a.x - b.x) + std::abs(a.y - b.y);
+    }
+    return total;
+}
+
+// Reorders the hubs, two trading places at a time, while that shortens the
+// lines of the component as the blocks then stand (without the groups'
+// preferences): hubs whose groups are joined by many lines come to stand
+// near each other. At most four passes over all pairs; deterministic.
+void orderHubsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, const QList<SatelliteGroup>& groups,
+                           const HubLayoutStyle& style, QList<int>& hubOrder)
+{
+    if (hubOrder.size() < 3)
+        return;
+    LayoutNodes trial = nodes;
+    auto lengthWith = [&](const QList<int>& order) {
+        placeHubBlocks(trial, order, groups, {}, style);
+        return lineLength(trial, edges);
+    };
+    double best = lengthWith(hubOrder);
+    for (int pass = 0; pass < 4; ++pass) {
+        bool shorter = false;
+        for (qsizetype i = 0; i < hubOrder.size(); ++i) {
+            for (qsizetype j = i + 1; j < hubOrder.size(); ++j) {
+                QList<int> order = hubOrder;
+                std::swap(order[i], order[j]);
+                const double length = lengthWith(order);
+                if (length < best - 1e-6) {
+                    best = length;
+                    hubOrder = order;
+                    shorter = true;
+                }
+            }
+        }
+        if (!shorter)
+            break;
+    }
+}
+
+// Rearranges the columns while that shortens the lines of the component:
+// two neighbours in a column trade places, or a group moves to the top or
+// the foot of the column on the other side of its hub. At most five passes
+// over the groups; deterministic.
+void orderColumnsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, const QList<int>& hubOrder,
+                              const QList<SatelliteGroup>& groups, HubColumns& columns)
+{
+    LayoutNodes trial = nodes;
+    auto lengthWith = [&](const HubColumns& c) {
+        standHubBlocks(trial, hubOrder, groups, c);
+        return lineLength(trial, edges);
+    };
+    double best = lengthWith(columns);
+    auto keepIfShorter = [&](const HubColumns& c) {
+        const double length = lengthWith(c);
+        if (length < best - 1e-6) {
+            best = length;
+            columns = c;
+            return true;
+        }
+        return false;
+    };
+    for (int pass = 0; pass < 5; ++pass) {
+        bool shorter = false;
+        for (int h : hubOrder) {
+            for (int side = 0; side < 2; ++side) {
+                for (qsizetype i = 0; i + 1 < (side == 0 ? columns.left : columns.right).value(h).size(); ++i) {
+                    HubColumns c = columns;
+                    QList<int>& list = side == 0 ? c.left[h] : c.right[h];
+                    std::swap(list[i], list[i + 1]);
+                    shorter = keepIfShorter(c) || shorter;
+                }
+            }
+            for (int side = 0; side < 2; ++side) {
+                for (qsizetype i = 0; i < (side == 0 ? columns.left : columns.right).value(h).size(); ++i) {
+                    for (int end = 0; end < 2; ++end) {
+                        HubColumns c = columns;
+                        QList<int>& from = side == 0 ? c.left[h] : c.right[h];
+                        QList<int>& to = side == 0 ? c.right[h] : c.left[h];
+                        const int g = from.takeAt(i);
+                        if (end == 0)
+                            to.prepend(g);
+                        else
+                            to.append(g);
+                        if (keepIfShorter(c)) {
+                            shorter = true;
+                            break;
+                        }
+                    }
+                }
+            }
+        }
+        if (!shorter)
+            break;
     }
 }
 
@@ -528,14 +666,24 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         return a.members.size() > b.members.size();
     });
 
+    if (style.orderHubs)
+        orderHubsByLineLength(nodes, edges, groups, style, hubOrder);
+
     // First every group on the lower side of its hub; then, as the style
     // asks, with everything standing, each group whose lines lead elsewhere
     // is put on the side they lead to or stacked in the order they leave in.
-    placeHubBlocks(nodes, hubOrder, groups, {}, style);
+    HubColumns columns = chooseColumns(groups, {}, style);
+    standHubBlocks(nodes, hubOrder, groups, columns);
     if (style.followLines || style.stackByLines) {
         const std::vector<GroupPreference> preferences = groupPreferences(nodes, adjacency, groups);
-        if (!preferences.empty())
-            placeHubBlocks(nodes, hubOrder, groups, preferences, style);
+        if (!preferences.empty()) {
+            columns = chooseColumns(groups, preferences, style);
+            standHubBlocks(nodes, hubOrder, groups, columns);
+        }
+    }
+    if (style.orderHubs) {
+        orderColumnsByLineLength(nodes, edges, hubOrder, groups, columns);
+        standHubBlocks(nodes, hubOrder, groups, columns);
     }
 
     removeNodeOverlaps(nodes, 8, 52.0, 40.0);

@@ -25,6 +25,13 @@ struct HubLayoutStyle
     // The groups of a column stand in the order of the heights their
     // outside lines lead to.
     bool stackByLines = false;
+    // The hubs stand in the order, found by trading places two at a time,
+    // that keeps the lines of the component shortest rather than by
+    // degree, and the columns are then rearranged (neighbours trading
+    // places, groups moving to the other side of their hub) while that
+    // shortens the lines further: worth its cost in large components,
+    // whose groups are joined by many lines across their hubs.
+    bool orderHubs = false;
 };
 
 // Places every node of the component. The adjacency and degrees are those

@@ -235,6 +235,48 @@ private Q_SLOTS:
         QVERIFY(std::abs(nodes.at(b).x - nodes.at(0).x) > std::abs(nodes.at(a).x - nodes.at(0).x));
     }
 
+    // Four hubs in degree order 0, 1, 2, 3, where hubs 0 and 3 share three
+    // neighbours: ordered by the length of their lines, no hub stands
+    // nearer to 0 than 3 does (by degree alone 3 stands farther than 1),
+    // and the lines end shorter than in degree order.
+    void hubsSharingNeighboursStandTogether()
+    {
+        const int hubs = 4;
+        const int shared = 3;
+        // Degrees 10, 9, 8 and 7 with the shared neighbours.
+        const int leaves[hubs] = {7, 9, 8, 4};
+        LayoutNodes nodes = makeNodes(hubs + shared + 28, 150, 70);
+        LayoutEdges edges;
+        int next = hubs + shared;
+        for (int h = 0; h < hubs; ++h) {
+            for (int leaf = 0; leaf < leaves[h]; ++leaf)
+                edges.append({h, next++});
+        }
+        for (int k = 0; k < shared; ++k)
+            edges += LayoutEdges{{0, hubs + k}, {3, hubs + k}};
+        nodes.resize(next);
+        auto lineLength = [&edges](const LayoutNodes& placed) {
+            double length = 0.0;
+            for (const LayoutEdge& e : edges)
+                length += std::abs(placed.at(e.first).x - placed.at(e.second).x)
+                    + std::abs(placed.at(e.first).y - placed.at(e.second).y);
+            return length;
+        };
+        LayoutNodes byDegree = nodes;
+        layoutComponent(byDegree, edges);
+        HubLayoutStyle ordered;
+        ordered.orderHubs = true;
+        layoutComponent(nodes, edges, ordered);
+        QCOMPARE(overlappingPairs(nodes), 0);
+        auto distance = [](const LayoutNodes& placed, int a, int b) {
+            return std::hypot(placed.at(a).x - placed.at(b).x, placed.at(a).y - placed.at(b).y);
+        };
+        QVERIFY(distance(byDegree, 0, 3) > distance(byDegree, 0, 1));
+        for (int h = 1; h < 3; ++h)
+            QVERIFY2(distance(nodes, 0, 3) <= distance(nodes, 0, h), qPrintable(QString::number(h)));
+        QVERIFY(lineLength(nodes) < lineLength(byDegree));
+    }
+
     // Two joined nodes start on a horizontal line through the origin and
     // settle near their target distance.
     void twoJoinedNodes()

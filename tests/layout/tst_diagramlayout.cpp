@@ -265,6 +265,51 @@ private Q_SLOTS:
         QVERIFY2(10 * triedCrossings < plainCrossings, qPrintable(QStringLiteral("%1 and %2").arg(triedCrossings).arg(plainCrossings)));
     }
 
+    // In a group too large to try its swaps one after another, the swaps
+    // run in rounds: the likely routes cross less than before, no two boxes
+    // come nearer than the gaps, and the same group always ends the same.
+    void largeGroupSwapsInRounds_data()
+    {
+        QTest::addColumn<quint32>("seed");
+        QTest::addColumn<int>("count");
+        QTest::addRow("150 nodes") << 4u << 150;
+        QTest::addRow("400 nodes") << 9u << 400;
+    }
+    void largeGroupSwapsInRounds()
+    {
+        QFETCH(quint32, seed);
+        QFETCH(int, count);
+        QRandomGenerator random(seed);
+        LayoutNodes nodes = randomBoxes(random, count, 10);
+        LayoutEdges edges;
+        for (int i = 1; i < count; ++i)
+            edges.append({i, random.bounded(3) == 0 ? random.bounded(std::min(i, 4)) : random.bounded(i)});
+        for (int extra = 0; extra < count * 3 / 10; ++extra) {
+            const int a = random.bounded(count);
+            edges.append({a, std::max(0, a - 1 - random.bounded(20))});
+        }
+        layoutComponent(nodes, edges);
+        const int before = estimateLikelyCrossings(nodes, edges);
+        LayoutNodes again = nodes;
+        reduceCrossingsBySwaps(nodes, edges, 52.0, 40.0);
+        reduceCrossingsBySwaps(again, edges, 52.0, 40.0);
+        const int after = estimateLikelyCrossings(nodes, edges);
+        QVERIFY2(after < before, qPrintable(QStringLiteral("%1 before, %2 after").arg(before).arg(after)));
+        for (qsizetype i = 0; i < nodes.size(); ++i) {
+            QCOMPARE(again.at(i).x, nodes.at(i).x);
+            QCOMPARE(again.at(i).y, nodes.at(i).y);
+        }
+        for (qsizetype a = 0; a < nodes.size(); ++a) {
+            for (qsizetype b = a + 1; b < nodes.size(); ++b) {
+                const LayoutNode& p = nodes.at(a);
+                const LayoutNode& q = nodes.at(b);
+                QVERIFY2(std::abs(p.x - q.x) >= (p.width + q.width) / 2.0 + 52.0 - 1e-6
+                             || std::abs(p.y - q.y) >= (p.height + q.height) / 2.0 + 40.0 - 1e-6,
+                         qPrintable(QStringLiteral("%1 and %2 too near").arg(a).arg(b)));
+            }
+        }
+    }
+
     // The index answers exactly as a scan of the rectangles would, order
     // and exclusions included, for any rectangles and regions.
     void rectIndexMatchesAScan()

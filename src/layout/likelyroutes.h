@@ -1,0 +1,246 @@
+#pragma once
+
+#include "layout/layoutnode.h"
+
+#include <QThreadPool>
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+#include <vector>
+
+// What the crossing swaps measure placements by: the likely route of an
+// edge, three axis-parallel pieces between the centres of its ends, and a
+// coarse grid of cells that lists items (pieces of routes, boxes) so that
+// a query looks only at items near it.
+
+// The route an edge is likely to get: out of the sides that face each
+// other and across half way, three axis-parallel pieces, kept as its
+// horizontal and its vertical pieces of non-zero length (each with its low
+// and high end along its run).
+struct Piece
+{
+    double at;  // y of a horizontal piece, x of a vertical one
+    double low; // along the piece
+    double high;
+};
+
+struct LikelyRoute
+{
+    Piece flat[2];
+    Piece upright[2];
+    int flats = 0;
+    int uprights = 0;
+    double left, top, right, bottom; // the bounding box
+
+    void add(bool horizontal, double at, double from, double to)
+    {
+        if (from == to)
+            return;
+        const Piece piece{at, std::min(from, to), std::max(from, to)};
+        if (horizontal)
+            flat[flats++] = piece;
+        else
+            upright[uprights++] = piece;
+    }
+};
+
+
+// The route an edge between a and b is likely to get (see LikelyRoute).
+LikelyRoute likelyRoute(const LayoutNode& a, const LayoutNode& b);
+
+// Crossings of a horizontal and a vertical piece, each meeting the other
+// strictly inside.
+inline bool piecesCross(const Piece& flat, const Piece& upright)
+{
+    return flat.low < upright.at && upright.at < flat.high && upright.low < flat.at && flat.at < upright.high;
+}
+
+
+
+// Crossings of the pieces of two likely routes.
+int routesCross(const LikelyRoute& r, const LikelyRoute& o);
+
+// Whether a piece of the route runs through the box (x0, y0)-(x1, y1).
+bool routeMeetsBox(const LikelyRoute& r, double x0, double y0, double x1, double y1);
+
+// A coarse grid over the component: each item (a piece of a likely route,
+// or a node's box) is listed in every cell its extent meets, so that a
+// query looks only at items near it.
+class CellGrid
+{
+public:
+    void setUp(double left, double top, double right, double bottom, double cell, size_t items)
+    {
+        m_left = left;
+        m_top = top;
+        m_cell = cell;
+        m_columns = std::clamp(static_cast<int>((right - left) / cell) + 1, 1, 256);
+        m_rows = std::clamp(static_cast<int>((bottom - top) / cell) + 1, 1, 256);
+        m_cells.assign(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows), {});
+        m_ranges.assign(items, {0, -1, 0, -1});
+        m_stamp.assign(items, 0);
+    }
+
+    void insert(int id, double left, double top, double right, double bottom)
+    {
+        Range& range = m_ranges[static_cast<size_t>(id)];
+        range = rangeOf(left, top, right, bottom);
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c)
+                m_cells[index(c, r)].push_back(id);
+        }
+    }
+
+    void remove(int id)
+    {
+        Range& range = m_ranges[static_cast<size_t>(id)];
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c) {
+                std::vector<int>& cell = m_cells[index(c, r)];
+                const auto it = std::find(cell.begin(), cell.end(), id);
+                if (it != cell.end()) {
+                    *it = cell.back();
+                    cell.pop_back();
+                }
+            }
+        }
+        range = {0, -1, 0, -1};
+    }
+
+    // Calls visit once for each item listed in a cell the box meets.
+    template<typename Visit>
+    void visit(double left, double top, double right, double bottom, Visit&& visitItem)
+    {
+        ++m_visit;
+        const Range range = rangeOf(left, top, right, bottom);
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c) {
+                for (int id : m_cells[index(c, r)]) {
+                    if (m_stamp[static_cast<size_t>(id)] == m_visit)
+                        continue;
+                    m_stamp[static_cast<size_t>(id)] = m_visit;
+                    visitItem(id);
+                }
+            }
+        }
+    }
+
+    // Stamps of one reader: a thread of its own may visit the grid with
+    // them while nothing changes it.
+    struct Stamps
+    {
+        std::vector<unsigned> stamp;
+        unsigned visit = 0;
+    };
+    void prepare(Stamps& stamps) const { stamps.stamp.assign(m_stamp.size(), 0); }
+
+    // As visit, with the reader's own stamps.
+    template<typename Visit>
+    void visitWith(Stamps& stamps, double left, double top, double right, double bottom, Visit&& visitItem) const
+    {
+        ++stamps.visit;
+        const Range range = rangeOf(left, top, right, bottom);
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c) {
+                for (int id : m_cells[index(c, r)]) {
+                    if (stamps.stamp[static_cast<size_t>(id)] == stamps.visit)
+                        continue;
+                    stamps.stamp[static_cast<size_t>(id)] = stamps.visit;
+                    visitItem(id);
+                }
+            }
+        }
+    }
+
+    double cellSize() const { return m_cell; }
+
+    // Calls visit for every item listed in the cells ring steps (rows or
+    // columns) away from the cell of (x, y) along the farther axis, an item
+    // in several of them more than once; false when the grid has no such
+    // cell.
+    template<typename Visit>
+    bool visitRing(double x, double y, int ring, Visit&& visitItem) const
+    {
+        const int c0 = column(x);
+        const int r0 = row(y);
+        bool any = false;
+        for (int r = std::max(r0 - ring, 0); r <= std::min(r0 + ring, m_rows - 1); ++r) {
+            const bool edgeRow = r == r0 - ring || r == r0 + ring;
+            for (int c = std::max(c0 - ring, 0); c <= std::min(c0 + ring, m_columns - 1); ++c) {
+                if (!edgeRow && c != c0 - ring && c != c0 + ring)
+                    continue;
+                any = true;
+                for (int id : m_cells[index(c, r)])
+                    visitItem(id);
+            }
+        }
+        return any;
+    }
+
+    struct Range
+    {
+        int c0;
+        int c1;
+        int r0;
+        int r1;
+    };
+
+    // The cells an item is listed in.
+    Range rangeOfItem(int id) const { return m_ranges[static_cast<size_t>(id)]; }
+
+    // Calls visit for every item listed in the cells of range (an item in
+    // several of them more than once).
+    template<typename Visit>
+    void visitRange(const Range& range, Visit&& visitItem) const
+    {
+        for (int r = range.r0; r <= range.r1; ++r) {
+            for (int c = range.c0; c <= range.c1; ++c) {
+                for (int id : m_cells[index(c, r)])
+                    visitItem(id);
+            }
+        }
+    }
+
+private:
+
+    int column(double x) const { return std::clamp(static_cast<int>(std::floor((x - m_left) / m_cell)), 0, m_columns - 1); }
+    int row(double y) const { return std::clamp(static_cast<int>(std::floor((y - m_top) / m_cell)), 0, m_rows - 1); }
+    Range rangeOf(double left, double top, double right, double bottom) const
+    {
+        return {column(left), column(right), row(top), row(bottom)};
+    }
+    size_t index(int c, int r) const { return static_cast<size_t>(r) * static_cast<size_t>(m_columns) + static_cast<size_t>(c); }
+
+    double m_left = 0.0;
+    double m_top = 0.0;
+    double m_cell = 1.0;
+    int m_columns = 1;
+    int m_rows = 1;
+    std::vector<std::vector<int>> m_cells;
+    std::vector<Range> m_ranges;
+    std::vector<unsigned> m_stamp;
+    unsigned m_visit = 0;
+};
+
+// work(i) for every i in [0, count), on the pool's threads and the calling
+// thread. Each answer depends on its index alone and lands in its own
+// place, so the answers are those of a plain loop. The pool's threads
+// outlive the call, so that a search running several of these pays for
+// starting them once.
+template <typename Result, typename Work>
+std::vector<Result> mapOnPool(QThreadPool& pool, qsizetype count, const Work& work)
+{
+    std::vector<Result> results(static_cast<size_t>(std::max<qsizetype>(count, 0)));
+    std::atomic<qsizetype> next{0};
+    auto drain = [&results, &next, &work, count] {
+        for (qsizetype i = next.fetch_add(1); i < count; i = next.fetch_add(1))
+            results[static_cast<size_t>(i)] = work(i);
+    };
+    const qsizetype helpers = std::min<qsizetype>(pool.maxThreadCount(), count - 1);
+    for (qsizetype h = 0; h < helpers; ++h)
+        pool.start(drain);
+    drain();
+    pool.waitForDone();
+    return results;
+}
