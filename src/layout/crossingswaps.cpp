@@ -446,16 +446,16 @@ private:
         return crossings;
     }
 
-    // Whether node v, moved to where its partner stood, keeps the gaps to
-    // every node but the two that trade places (the grid still lists them
-    // where they were).
-    bool clearAt(int v, int a, int b)
+    // Whether node, standing where it would, keeps the gaps to every node
+    // but a and b; visitNear(left, top, right, bottom, visit) walks the
+    // nodes the node grid lists in that region.
+    template <typename VisitNear>
+    bool keepsGaps(const LayoutNode& node, int a, int b, VisitNear&& visitNear) const
     {
-        const LayoutNode& node = m_nodes.at(v);
         bool clear = true;
         const double reachX = node.width / 2.0 + m_gapX;
         const double reachY = node.height / 2.0 + m_gapY;
-        m_nodeGrid.visit(node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
+        visitNear(node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
             if (u == a || u == b || !clear)
                 return;
             const LayoutNode& other = m_nodes.at(u);
@@ -464,6 +464,16 @@ private:
                 clear = false;
         });
         return clear;
+    }
+
+    // Whether node v, moved to where its partner stood, keeps the gaps to
+    // every node but the two that trade places (the grid still lists them
+    // where they were).
+    bool clearAt(int v, int a, int b)
+    {
+        return keepsGaps(m_nodes.at(v), a, b, [this](double left, double top, double right, double bottom, auto&& visit) {
+            m_nodeGrid.visit(left, top, right, bottom, visit);
+        });
     }
 
     // What a thread that only reads needs of its own.
@@ -654,19 +664,9 @@ private:
     // to every node but a and b.
     bool readClear(Reader& reader, const LayoutNode& node, int a, int b) const
     {
-        bool clear = true;
-        const double reachX = node.width / 2.0 + m_gapX;
-        const double reachY = node.height / 2.0 + m_gapY;
-        m_nodeGrid.visitWith(reader.boxes, node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY,
-                             [&](int u) {
-                                 if (u == a || u == b || !clear)
-                                     return;
-                                 const LayoutNode& other = m_nodes.at(u);
-                                 if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
-                                     && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
-                                     clear = false;
-                             });
-        return clear;
+        return keepsGaps(node, a, b, [this, &reader](double left, double top, double right, double bottom, auto&& visit) {
+            m_nodeGrid.visitWith(reader.boxes, left, top, right, bottom, visit);
+        });
     }
 
     // The elongation with a and b trading places, from the round's box: a
