@@ -452,6 +452,8 @@ QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
         for (const SlotItem* slot : std::as_const(sideSlots)) {
             const QRectF other = otherEndRect(entity, slot->edge());
             otherAt.insert(slot, other);
+            // Repeated relationships, and one alone on its side, meet the
+            // other end straight where the two face each other.
             const bool repeated = std::any_of(sideSlots.cbegin(), sideSlots.cend(), [entity, slot](const SlotItem* s) {
                 return s != slot && otherEnd(s->edge(), entity) == otherEnd(slot->edge(), entity);
             });
@@ -462,7 +464,7 @@ QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
             headingAt.insert(slot, heading);
             // A loop's slots stand at the end of the side it heads for,
             // before every other slot.
-            const double wanted = heading < 0 ? lo : heading > 0 ? hi : wantedSlotPosition(box, side, other, repeated);
+            const double wanted = heading < 0 ? lo : heading > 0 ? hi : wantedSlotPosition(box, side, other, repeated || sideSlots.size() == 1);
             wantedAt.insert(slot, std::clamp(wanted, lo, std::max(lo, hi)));
         }
         std::stable_sort(sideSlots.begin(), sideSlots.end(), [&](const SlotItem* a, const SlotItem* b) {

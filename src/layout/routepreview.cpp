@@ -75,7 +75,7 @@ int previewRouteCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, in
             keyed.reserve(ends.size());
             for (size_t i = 0; i < ends.size(); ++i) {
                 const bool repeated = std::count_if(ends.begin(), ends.end(), [&ends, i](const EdgeEnd& e) { return e.other == ends[i].other; }) > 1;
-                keyed.emplace_back(std::clamp(wantedSlotPosition(box, side, ends[i].toward, repeated), lo, std::max(lo, hi)), i);
+                keyed.emplace_back(std::clamp(wantedSlotPosition(box, side, ends[i].toward, repeated || ends.size() == 1), lo, std::max(lo, hi)), i);
             }
             std::stable_sort(keyed.begin(), keyed.end(), [&box, side, &ends](const auto& a, const auto& b) {
                 return compareSideEnds(box, side, a.first, ends[a.second].toward, b.first, ends[b.second].toward) < 0;

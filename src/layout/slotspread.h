@@ -33,7 +33,8 @@ QPointF pointOnSide(const QRectF& box, int side, double p);
 // the side faces the other rectangle and the two overlap along the side,
 // the middle of the overlap, where both ends can meet by a straight line.
 // Repeated relationships between two entities meet straight: their routes,
-// side by side, then need no bends whose order could cross them.
+// side by side, then need no bends whose order could cross them; so does a
+// relationship alone on its side, which needs no jog then.
 double wantedSlotPosition(const QRectF& box, int side, const QRectF& other, bool meetStraight);
 
 // Orders two ends on one side of box by the positions they want (already

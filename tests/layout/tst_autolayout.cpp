@@ -183,6 +183,22 @@ QList<qsizetype> routeShapes(const ERScene& scene)
 
 enum Shape { OneGroup, SmallGroups, Dense, Chain, Star, Tree, ManyHubs, SelfRelations, Parallel };
 
+// Whether the edge's slot at one end is the only one with an edge on its
+// side of that entity.
+bool aloneOnSide(const EdgeItem* edge, bool atFrom)
+{
+    const SlotItem* slot = atFrom ? edge->fromSlot() : edge->toSlot();
+    const EntityItem* entity = atFrom ? edge->fromEntity() : edge->toEntity();
+    if (!slot || !entity)
+        return false;
+    int onSide = 0;
+    for (const SlotItem* s : entity->slotHandles()) {
+        if (s->edge() && s->side() == slot->side())
+            ++onSide;
+    }
+    return onSide == 1;
+}
+
 // A generated diagram of the given shape. Many hubs: hubs in a ring, each
 // with its own leaves; parallel: a ring of pairs joined two and three times.
 QList<EntityItem*> buildGenerated(ERScene& scene, int shape, int count, quint32 seed)
@@ -427,6 +443,22 @@ private Q_SLOTS:
         // that they look like its border, but where there is no room (one
         // in twenty edges at most, one in ten in a group of 200, which is
         // crowded).
+        // A relationship alone on its side at both ends, between entities
+        // that face each other, meets the other end straight, without a
+        // jog, but where something stands in the way (one in twenty edges
+        // at most).
+        int jogs = 0;
+        for (const EdgeItem* edge : edges) {
+            if (edge->isSelfRelation() || aloneOnSide(edge, true) + aloneOnSide(edge, false) < 2)
+                continue;
+            const QRectF a = edge->fromEntity()->sceneBoundingRect();
+            const QRectF b = edge->toEntity()->sceneBoundingRect();
+            const bool sideBySide = (b.left() > a.right() || a.left() > b.right()) && std::min(a.bottom(), b.bottom()) - std::max(a.top(), b.top()) > 40;
+            const bool stacked = (b.top() > a.bottom() || a.top() > b.bottom()) && std::min(a.right(), b.right()) - std::max(a.left(), b.left()) > 40;
+            if ((sideBySide || stacked) && edge->route().size() > 2)
+                ++jogs;
+        }
+        QVERIFY2(jogs * 20 <= edges.size(), qPrintable(QString::number(jogs)));
         const int alongEntities = segmentsAlongOtherEntities(entities, edges, 5.0);
         QVERIFY2(alongEntities * (count >= 200 ? 10 : 20) <= edges.size(), qPrintable(QString::number(alongEntities)));
         for (const QRectF& group : groupRects(entities, 15))
