@@ -513,11 +513,8 @@ qreal SingleLineTextItem::shownAdvanceOf(const QFont& font, const QString& text,
 
 qreal SingleLineTextItem::shownWidth() const
 {
-    if (!placeholderText.isEmpty() && toPlainText().isEmpty()) {
-        QFont upright = font();
-        upright.setItalic(false);
-        return advanceOf(upright, placeholderText);
-    }
+    if (!placeholderText.isEmpty() && toPlainText().isEmpty())
+        return shownAdvanceOf(font(), QString(), placeholderText);
     return textWidth();
 }
 

@@ -218,18 +218,7 @@ bool parallelSlotLess(const EntityItem* entity, int side, const SlotItem* a, con
 {
     const EdgeItem* ea = a->edge();
     const EdgeItem* eb = b->edge();
-    if (!ea || !eb)
-        return false;
-    if (ea->isSelfRelation() && eb->isSelfRelation() && ea != eb && ea->fromSlot() && ea->toSlot() && eb->fromSlot()
-        && eb->toSlot()) {
-        // Loops round the entity nest, the inner one nearer the end of the
-        // side it heads for.
-        const int heading = selfLoopHeading(side, ea->fromSlot()->side(), ea->toSlot()->side());
-        if (heading == 0 || heading != selfLoopHeading(side, eb->fromSlot()->side(), eb->toSlot()->side()))
-            return false;
-        return heading < 0 ? ea->selfLoopIndex() < eb->selfLoopIndex() : ea->selfLoopIndex() > eb->selfLoopIndex();
-    }
-    if (ea->isSelfRelation() || eb->isSelfRelation())
+    if (!ea || !eb || ea->isSelfRelation() || eb->isSelfRelation())
         return false;
     const EntityItem* other = ea->fromEntity() == entity ? ea->toEntity() : ea->fromEntity();
     const EntityItem* otherB = eb->fromEntity() == entity ? eb->toEntity() : eb->fromEntity();
@@ -472,6 +461,12 @@ QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
             const int hb = headingAt.value(b);
             if ((ha == 0) != (hb == 0))
                 return ha < 0 || hb > 0;
+            // Loops heading for one end nest, the inner one nearer that end.
+            if (ha != 0 && ha == hb) {
+                const int ia = a->edge()->selfLoopIndex();
+                const int ib = b->edge()->selfLoopIndex();
+                return ha < 0 ? ia < ib : ia > ib;
+            }
             const int order = compareSideEnds(box, side, wantedAt.value(a), otherAt.value(a), wantedAt.value(b), otherAt.value(b));
             return order < 0 || (order == 0 && parallelSlotLess(entity, side, a, b));
         });
@@ -571,17 +566,7 @@ void ERScene::autoLayout()
     // The entities stand still from here on: the routes look them up in an
     // index of their rectangles rather than measuring every one each time.
     EntityRectIndex index;
-    {
-        QList<const void*> keys;
-        QList<QRectF> rects;
-        for (const EntityItem* entity : std::as_const(m_entities)) {
-            if (entity->isVisible()) {
-                keys.append(entity);
-                rects.append(entity->sceneBoundingRect());
-            }
-        }
-        index.build(keys, rects);
-    }
+    indexEntityRects(index, m_entities);
     const IndexInUse indexInUse(m_entityRectIndex, &index);
 
     const EdgeItem::EntityRectLookup lookup = [&index](const QRectF& region, const void* a, const void* b) {

@@ -138,15 +138,7 @@ void settleImportedDiagram(ERScene* scene)
     if (edges.size() > SeparatedImportEdgesAtMost)
         return;
     EntityRectIndex index;
-    {
-        QList<const void*> keys;
-        QList<QRectF> rects;
-        for (const EntityItem* entity : std::as_const(entities)) {
-            keys.append(entity);
-            rects.append(entity->sceneBoundingRect());
-        }
-        index.build(keys, rects);
-    }
+    indexEntityRects(index, entities);
     const EdgeItem::EntityRectLookup lookup = [&index](const QRectF& region, const void* a, const void* b) {
         return index.rectsIn(region, a, b);
     };

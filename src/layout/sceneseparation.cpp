@@ -307,3 +307,16 @@ void separateSceneRoutes(const QList<EntityItem*>& entities, const QList<EdgeIte
         }
     }
 }
+
+void indexEntityRects(EntityRectIndex& index, const QList<EntityItem*>& entities)
+{
+    QList<const void*> keys;
+    QList<QRectF> rects;
+    for (const EntityItem* entity : entities) {
+        if (entity->isVisible()) {
+            keys.append(entity);
+            rects.append(entity->sceneBoundingRect());
+        }
+    }
+    index.build(keys, rects);
+}

@@ -19,3 +19,7 @@ class EntityRectIndex;
 // answers from it.
 void separateSceneRoutes(const QList<EntityItem*>& entities, const QList<EdgeItem*>& edges, const EntityRectIndex& index,
                          const EdgeItem::EntityRectLookup& lookup);
+
+// Builds index over the scene bounding rectangles of the visible entities
+// of the list, each keyed by its entity.
+void indexEntityRects(EntityRectIndex& index, const QList<EntityItem*>& entities);
