@@ -21,6 +21,16 @@ constexpr double PageAspect = 1.35;
 constexpr double LayerGap = 56.0;
 constexpr double LayerNodeGap = 42.0;
 constexpr int Unreached = 1000000;
+// About how many orders of the hubs, or arrangements of the columns, one
+// pass of the ordering by line length tries at most: each costs a placement
+// of the whole component.
+constexpr qsizetype PairsPerPass = 300;
+// The arrangements of the columns tried at most: fewer with many hubs, as
+// each costs more then.
+int columnTriesAtMost(qsizetype hubs)
+{
+    return static_cast<int>(std::min<qsizetype>(6000, 300000 / std::max<qsizetype>(hubs, 1)));
+}
 
 // How far a hub with its satellite columns reaches left and right of the
 // hub's centre, and how tall it stands.
@@ -466,7 +476,9 @@ double lineLength(const LayoutNodes& nodes, const LayoutEdges& edges)
 // Reorders the hubs, two trading places at a time, while that shortens the
 // lines of the component as the blocks then stand (without the groups'
 // preferences): hubs whose groups are joined by many lines come to stand
-// near each other. At most four passes over all pairs; deterministic.
+// near each other. At most four passes over all pairs, or, with many hubs,
+// over the pairs near each other in the order, so that a pass tries about
+// PairsPerPass orders at most; deterministic.
 void orderHubsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, const QList<SatelliteGroup>& groups,
                            const HubLayoutStyle& style, QList<int>& hubOrder)
 {
@@ -478,10 +490,12 @@ void orderHubsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, c
         return lineLength(trial, edges);
     };
     double best = lengthWith(hubOrder);
+    const qsizetype count = hubOrder.size();
+    const qsizetype reach = std::clamp<qsizetype>(PairsPerPass / count, 1, count - 1);
     for (int pass = 0; pass < 4; ++pass) {
         bool shorter = false;
-        for (qsizetype i = 0; i < hubOrder.size(); ++i) {
-            for (qsizetype j = i + 1; j < hubOrder.size(); ++j) {
+        for (qsizetype i = 0; i < count; ++i) {
+            for (qsizetype j = i + 1; j < count && j <= i + reach; ++j) {
                 QList<int> order = hubOrder;
                 std::swap(order[i], order[j]);
                 const double length = lengthWith(order);
@@ -500,17 +514,24 @@ void orderHubsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, c
 // Rearranges the columns while that shortens the lines of the component:
 // two neighbours in a column trade places, or a group moves to the top or
 // the foot of the column on the other side of its hub. At most five passes
-// over the groups; deterministic.
+// over the groups and columnTriesAtMost arrangements in all (a component
+// of many hubs, each with many groups, would otherwise take seconds);
+// deterministic.
 void orderColumnsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, const QList<int>& hubOrder,
                               const QList<SatelliteGroup>& groups, HubColumns& columns)
 {
     LayoutNodes trial = nodes;
+    int tries = 0;
+    const int triesAtMost = columnTriesAtMost(hubOrder.size());
     auto lengthWith = [&](const HubColumns& c) {
+        ++tries;
         standHubBlocks(trial, hubOrder, groups, c);
         return lineLength(trial, edges);
     };
     double best = lengthWith(columns);
     auto keepIfShorter = [&](const HubColumns& c) {
+        if (tries >= triesAtMost)
+            return false;
         const double length = lengthWith(c);
         if (length < best - 1e-6) {
             best = length;
@@ -549,7 +570,7 @@ void orderColumnsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges
                 }
             }
         }
-        if (!shorter)
+        if (!shorter || tries >= triesAtMost)
             break;
     }
 }
