@@ -271,10 +271,14 @@ void separateSceneRoutes(const QList<EntityItem*>& entities, const QList<EdgeIte
     for (const EdgeItem* edge : std::as_const(edges))
         snapshot.append(edge->route());
     QList<RoutePoints> working = snapshot;
-    nudgeCoincidentSegments(working, states, blocked, slotMayMove, NudgeClearance, walls, routeEntities);
+    // Every route may be nudged, those that the pushing apart had to leave
+    // where they were above all: a corridor too narrow for the pushing's
+    // spacing often still has a free line nearer by, and the nudge checks
+    // the entities itself.
+    nudgeCoincidentSegments(working, {}, blocked, slotMayMove, NudgeClearance, walls, routeEntities);
     // In a corridor too crowded for that, a line a little nearer to its
     // neighbours still keeps two routes apart to the eye.
-    nudgeCoincidentSegments(working, states, blocked, slotMayMove, CrowdedNudgeClearance);
+    nudgeCoincidentSegments(working, {}, blocked, slotMayMove, CrowdedNudgeClearance);
     for (qsizetype k = 0; k < edges.size(); ++k) {
         const RoutePoints& was = snapshot.at(k);
         const RoutePoints& now = working.at(k);

@@ -11,7 +11,10 @@
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
 #include "interchange/mermaidreader.h"
+#include "layout/entityrectindex.h"
 #include "layout/layoutquality.h"
+#include "layout/routeseparation.h"
+#include "layout/sceneseparation.h"
 #include "layout/slotspread.h"
 
 #include "common/scenequality.h"
@@ -622,6 +625,49 @@ private Q_SLOTS:
             QCOMPARE(e->fromSlot()->pos().x(), box.right());
         QCOMPARE(free->pos(), freeAt);
         ERScene::assignEdgeSlots(nullptr);
+    }
+
+    // Three routes from entities of a column back to the top one, on one
+    // line in the gap between the column and a tall entity beside it: too
+    // narrow for the pushing apart's spacing, so the pushing leaves two of
+    // them on one line, but wide enough for lines a little nearer, where the
+    // nudge that follows still parts them.
+    void narrowGapStillParts()
+    {
+        ERScene scene;
+        EdgeItem::setRoutingSuspended(true);
+        QList<EntityItem*> column;
+        for (int i = 0; i < 4; ++i)
+            column.append(addEntity(scene, QString::number(i), QString::number(i), QPointF(0, 150.0 * i), rows(2)));
+        const double boxLeft = column.first()->sceneBoundingRect().left() + 3;
+        // The tall entity's box ends 24 left of the column's boxes.
+        EntityItem* tall = addEntity(scene, QStringLiteral("t"), QStringLiteral("t"), QPointF(0, -100), rows(30));
+        tall->setPos(tall->pos().x() + boxLeft - 24 - (tall->sceneBoundingRect().right() - 3), -100);
+        QList<EdgeItem*> edges;
+        for (int i = 1; i < 4; ++i) {
+            EdgeItem* e = scene.createEdge(column.at(i), column.first(), false);
+            e->setSlotSides(SlotLeft, SlotLeft);
+            edges.append(e);
+        }
+        ERScene::assignEdgeSlots(column.first());
+        for (EdgeItem* e : edges) {
+            const QPointF p = e->fromSlot()->scenePos();
+            const QPointF q = e->toSlot()->scenePos();
+            const double x = boxLeft - 10;
+            e->setRoutePoints({p, {x, p.y()}, {x, q.y()}, q});
+        }
+        EdgeItem::setRoutingSuspended(false);
+        const QList<EntityItem*> entities = scene.entityItems();
+        EntityRectIndex index;
+        indexEntityRects(index, entities);
+        separateSceneRoutes(entities, edges, index, [&index](const QRectF& region, const void* a, const void* b) {
+            return index.rectsIn(region, a, b);
+        });
+        const QList<RoutePoints> routes{edges.at(0)->route(), edges.at(1)->route(), edges.at(2)->route()};
+        for (int i = 0; i < 3; ++i)
+            QCOMPARE(coincidentSegmentPairs(routes, i), 0);
+        for (const EdgeItem* e : edges)
+            QVERIFY(!e->countEntityCrossings());
     }
 
     // Repeated relationships between two entities leave them on shared
