@@ -641,6 +641,7 @@ void ERScene::autoLayout()
     // or whose route the improvement replaced are routed once more.
     EntityList improved;
     QSet<const EdgeItem*> replaced;
+    QSet<const EdgeItem*> resided; // given other sides, or slots moved by the spreading
     {
         // The candidates of every edge are weighed at once (each edge's
         // answer depends on its own slots and route and on the entities);
@@ -697,19 +698,23 @@ void ERScene::autoLayout()
             if (edge->applySideAdvice(change)) {
                 improved.add(edge->fromEntity());
                 improved.add(edge->toEntity());
+                resided.insert(edge);
             } else if (edge->route() != before) {
                 replaced.insert(edge);
             }
         }
     }
-    for (EntityItem* entity : std::as_const(improved.order))
-        assignEdgeSlots(entity);
+    // Only the edges given other sides and those whose slots the spreading
+    // moved have routes that no longer fit their slots.
+    for (EntityItem* entity : std::as_const(improved.order)) {
+        for (const EdgeItem* edge : spreadEdgeSlots(entity))
+            resided.insert(edge);
+    }
     // A self-relation follows its slots, which the spreading may have moved.
     {
         QList<EdgeItem*> again;
         for (EdgeItem* edge : std::as_const(edges)) {
-            if (edge->isSelfRelation() || replaced.contains(edge) || improved.contains(edge->fromEntity())
-                || improved.contains(edge->toEntity()))
+            if (edge->isSelfRelation() || replaced.contains(edge) || resided.contains(edge))
                 again.append(edge);
         }
         routeEdgesAfresh(again, lookup);
