@@ -1,17 +1,36 @@
 #pragma once
 
+#include <QRunnable>
+#include <QSemaphore>
 #include <QThread>
 #include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
+#include <memory>
 #include <vector>
 
-// work(i) for every i in [0, count), on a pool's threads and the calling
-// thread, handed out `chunk` at a time. Each answer depends on its index
-// alone and lands in its own place, so the answers are those of a plain
-// loop, on any machine. Below `from` items the calling thread does it all:
-// handing out costs more than it saves.
+// The threads that help every mapInParallel, started on first use and kept
+// while calls come: a layout makes a dozen calls, and starting the threads
+// anew for each cost the calling thread more than some of the work.
+inline QThreadPool& parallelHelperPool()
+{
+    static QThreadPool pool;
+    static const bool sized = [] {
+        pool.setMaxThreadCount(std::max(1, QThread::idealThreadCount() - 1));
+        return true;
+    }();
+    Q_UNUSED(sized)
+    return pool;
+}
+
+// work(i) for every i in [0, count), on the shared pool's threads and the
+// calling thread, handed out `chunk` at a time. Each answer depends on its
+// index alone and lands in its own place, so the answers are those of a
+// plain loop, on any machine. Below `from` items the calling thread does it
+// all: handing out costs more than it saves. A helper that has not started
+// when the calling thread finds no work left is taken back, so that a call
+// made on a thread of the pool never waits for a thread that is not free.
 template <typename Result, typename Work>
 std::vector<Result> mapInParallel(qsizetype count, const Work& work, qsizetype from = 48, qsizetype chunk = 8)
 {
@@ -27,17 +46,30 @@ std::vector<Result> mapInParallel(qsizetype count, const Work& work, qsizetype f
                 results[static_cast<size_t>(i)] = work(i);
         }
     };
+    QThreadPool& pool = parallelHelperPool();
     const qsizetype helpers =
-        count < from ? 0 : std::min<qsizetype>(QThread::idealThreadCount() - 1, (count + chunk - 1) / chunk - 1);
+        count < from ? 0 : std::min<qsizetype>(pool.maxThreadCount(), (count + chunk - 1) / chunk - 1);
     if (helpers <= 0) {
         drain();
         return results;
     }
-    QThreadPool pool;
-    pool.setMaxThreadCount(static_cast<int>(helpers));
-    for (qsizetype h = 0; h < helpers; ++h)
-        pool.start(drain);
+    QSemaphore finished;
+    std::vector<std::unique_ptr<QRunnable>> queued;
+    queued.reserve(static_cast<size_t>(helpers));
+    for (qsizetype h = 0; h < helpers; ++h) {
+        queued.emplace_back(QRunnable::create([&drain, &finished] {
+            drain();
+            finished.release();
+        }));
+        queued.back()->setAutoDelete(false);
+        pool.start(queued.back().get());
+    }
     drain();
-    pool.waitForDone();
+    int running = 0;
+    for (const std::unique_ptr<QRunnable>& helper : queued) {
+        if (!pool.tryTake(helper.get()))
+            ++running;
+    }
+    finished.acquire(running);
     return results;
 }
