@@ -512,35 +512,12 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                 crossingsBefore += segmentCrossings(r, k);
             for (int k = low; k <= high; ++k)
                 removeSegment(r, k);
-            // Where it may go: just clear of each segment of another route
-            // that overlaps it within reach, nearest first (the fixed steps
-            // first, as they keep the drawing regular).
-            std::vector<double> offsets(std::begin(steps), std::end(steps));
-            {
-                const double at = horizontal ? before.at(s).y() : before.at(s).x();
-                const double lo = horizontal ? std::min(before.at(s).x(), before.at(s + 1).x())
-                                             : std::min(before.at(s).y(), before.at(s + 1).y());
-                const double hi = horizontal ? std::max(before.at(s).x(), before.at(s + 1).x())
-                                             : std::max(before.at(s).y(), before.at(s + 1).y());
-                const SegmentLines& same = lines[horizontal ? 1 : 0];
-                std::vector<double> clear;
-                for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
-                    const Placed& p = it->second;
-                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(routeEntities, r, p.route))
-                        continue;
-                    for (double side : {-1.0, 1.0}) {
-                        const double offset = it->first + side * (clearance + 0.01) - at;
-                        if (std::abs(offset) <= NudgeReach)
-                            clear.push_back(offset);
-                    }
-                }
-                std::sort(clear.begin(), clear.end(), [](double a, double b) {
-                    return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
-                });
-                offsets.insert(offsets.end(), clear.begin(), clear.end());
-            }
-            bool placed = false;
-            for (double offset : offsets) {
+            // Where it may go: the fixed steps first, as they keep the
+            // drawing regular, then just clear of each segment of another
+            // route that overlaps it within reach, nearest first (looked
+            // for only when no step fits). Whether the segment fits offset
+            // across from where it was:
+            auto fitsAt = [&](double offset) {
                 RoutePoints& route = routes[r];
                 for (int k : {s, s + 1}) {
                     if (horizontal)
@@ -549,9 +526,9 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                         route[k].rx() = before.at(k).x() + offset;
                 }
                 if (s == 0 && !slotMayMove(routes, r, true, route.constFirst()))
-                    continue;
+                    return false;
                 if (s == last && !slotMayMove(routes, r, false, route.constLast()))
-                    continue;
+                    return false;
                 // The first and last segments keep their way and a short
                 // stub; an inner neighbour may turn the other way.
                 bool fits = true;
@@ -577,9 +554,41 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                         crossings += segmentCrossings(r, k);
                     fits = crossings <= crossingsBefore;
                 }
-                if (fits) {
+                return fits;
+            };
+            bool placed = false;
+            for (double offset : steps) {
+                if (fitsAt(offset)) {
                     placed = true;
                     break;
+                }
+            }
+            if (!placed) {
+                const double at = horizontal ? before.at(s).y() : before.at(s).x();
+                const double lo = horizontal ? std::min(before.at(s).x(), before.at(s + 1).x())
+                                             : std::min(before.at(s).y(), before.at(s + 1).y());
+                const double hi = horizontal ? std::max(before.at(s).x(), before.at(s + 1).x())
+                                             : std::max(before.at(s).y(), before.at(s + 1).y());
+                const SegmentLines& same = lines[horizontal ? 1 : 0];
+                std::vector<double> clear;
+                for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
+                    const Placed& p = it->second;
+                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(routeEntities, r, p.route))
+                        continue;
+                    for (double side : {-1.0, 1.0}) {
+                        const double offset = it->first + side * (clearance + 0.01) - at;
+                        if (std::abs(offset) <= NudgeReach)
+                            clear.push_back(offset);
+                    }
+                }
+                std::sort(clear.begin(), clear.end(), [](double a, double b) {
+                    return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
+                });
+                for (double offset : clear) {
+                    if (fitsAt(offset)) {
+                        placed = true;
+                        break;
+                    }
                 }
             }
             if (!placed)
