@@ -8,6 +8,7 @@
 #include "layout/diagramlayout.h"
 #include "layout/entityrectindex.h"
 #include "layout/layoutquality.h"
+#include "layout/parallelmap.h"
 #include "layout/routepreview.h"
 #include "layout/routeseparation.h"
 #include "layout/slotspread.h"
@@ -16,6 +17,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <numeric>
 
 namespace {
 
@@ -312,6 +314,21 @@ private Q_SLOTS:
 
     // The index answers exactly as a scan of the rectangles would, order
     // and exclusions included, for any rectangles and regions.
+    // Maps made from the work of another map share its threads: the answers
+    // are those of plain loops, and an inner map never waits for a thread
+    // that the outer one holds.
+    void nestedParallelMaps()
+    {
+        auto inner = [](qsizetype i) {
+            const std::vector<qsizetype> parts = mapInParallel<qsizetype>(64, [i](qsizetype j) { return i * j; });
+            return std::accumulate(parts.begin(), parts.end(), qsizetype(0));
+        };
+        const std::vector<qsizetype> sums = mapInParallel<qsizetype>(200, inner);
+        QCOMPARE(qsizetype(sums.size()), qsizetype(200));
+        for (qsizetype i = 0; i < 200; ++i)
+            QCOMPARE(sums[static_cast<size_t>(i)], i * (63 * 64 / 2));
+    }
+
     void rectIndexMatchesAScan()
     {
         QRandomGenerator random(17);
