@@ -1,6 +1,7 @@
 #include "layout/hublayout.h"
 
 #include "layout/componentlayout.h"
+#include "layout/likelyroutes.h"
 
 #include <QtGlobal>
 
@@ -31,6 +32,11 @@ int columnTriesAtMost(qsizetype hubs)
 {
     return static_cast<int>(std::min<qsizetype>(6000, 300000 / std::max<qsizetype>(hubs, 1)));
 }
+// The arrangements of the columns that the ordering by crossings tries at
+// most. Moving a group shifts the blocks after its hub, so each try counts
+// the crossings of the lines afresh (tens of microseconds for 60 lines);
+// a few dozen tries make most of the gain.
+constexpr int ColumnCrossingTriesAtMost = 60;
 
 // How far a hub with its satellite columns reaches left and right of the
 // hub's centre, and how tall it stands.
@@ -511,22 +517,22 @@ void orderHubsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, c
     }
 }
 
-// Rearranges the columns while that shortens the lines of the component:
-// two neighbours in a column trade places, or a group moves to the top or
-// the foot of the column on the other side of its hub. At most five passes
-// over the groups and columnTriesAtMost arrangements in all (a component
-// of many hubs, each with many groups, would otherwise take seconds);
-// deterministic.
-void orderColumnsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, const QList<int>& hubOrder,
-                              const QList<SatelliteGroup>& groups, HubColumns& columns)
+// Rearranges the columns while that lowers measure(nodes) of the blocks as
+// they then stand: two neighbours in a column trade places, or a group
+// moves to the top or the foot of the column on the other side of its hub.
+// At most five passes over the groups and triesAtMost arrangements in all
+// (a component of many hubs, each with many groups, would otherwise take
+// seconds); deterministic.
+template <typename Measure>
+void arrangeColumns(const LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
+                    HubColumns& columns, int triesAtMost, const Measure& measure)
 {
     LayoutNodes trial = nodes;
     int tries = 0;
-    const int triesAtMost = columnTriesAtMost(hubOrder.size());
     auto lengthWith = [&](const HubColumns& c) {
         ++tries;
         standHubBlocks(trial, hubOrder, groups, c);
-        return lineLength(trial, edges);
+        return measure(trial);
     };
     double best = lengthWith(columns);
     auto keepIfShorter = [&](const HubColumns& c) {
@@ -573,6 +579,29 @@ void orderColumnsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges
         if (!shorter || tries >= triesAtMost)
             break;
     }
+}
+
+// The columns rearranged while that shortens the lines of the component.
+void orderColumnsByLineLength(const LayoutNodes& nodes, const LayoutEdges& edges, const QList<int>& hubOrder,
+                              const QList<SatelliteGroup>& groups, HubColumns& columns)
+{
+    arrangeColumns(nodes, hubOrder, groups, columns, columnTriesAtMost(hubOrder.size()),
+                   [&edges](const LayoutNodes& trial) { return lineLength(trial, edges); });
+}
+
+// The columns rearranged while that leaves fewer crossings of the likely
+// routes (and passes through boxes), or as many on shorter lines. The node
+// swaps that follow trade single boxes; a whole group taking the other side
+// of its hub, or another place in its column, is a move they cannot make.
+void orderColumnsByCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, const QList<int>& hubOrder,
+                             const QList<SatelliteGroup>& groups, HubColumns& columns)
+{
+    // Any crossing saved outweighs any length: the lines of a component
+    // are far shorter than this many units.
+    constexpr double PerConflict = 1e7;
+    arrangeColumns(nodes, hubOrder, groups, columns, ColumnCrossingTriesAtMost, [&edges](const LayoutNodes& trial) {
+        return PerConflict * likelyRouteConflicts(trial, edges) + lineLength(trial, edges);
+    });
 }
 
 } // namespace
@@ -704,6 +733,9 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
     }
     if (style.orderHubs) {
         orderColumnsByLineLength(nodes, edges, hubOrder, groups, columns);
+        standHubBlocks(nodes, hubOrder, groups, columns);
+    } else if (style.columnsByCrossings) {
+        orderColumnsByCrossings(nodes, edges, hubOrder, groups, columns);
         standHubBlocks(nodes, hubOrder, groups, columns);
     }
 

@@ -32,6 +32,10 @@ struct HubLayoutStyle
     // shortens the lines further: worth its cost in large components,
     // whose groups are joined by many lines across their hubs.
     bool orderHubs = false;
+    // Without orderHubs: the columns are rearranged (neighbours trading
+    // places, groups moving to the other side of their hub) while that
+    // leaves fewer crossings of the likely routes between the centres.
+    bool columnsByCrossings = false;
 };
 
 // Places every node of the component. The adjacency and degrees are those

@@ -1,5 +1,7 @@
 #include "layout/likelyroutes.h"
 
+#include <algorithm>
+
 LikelyRoute likelyRoute(const LayoutNode& a, const LayoutNode& b)
 {
     const double gapX = std::abs(b.x - a.x) - (a.width + b.width) / 2.0;
@@ -50,4 +52,55 @@ bool routeMeetsBox(const LikelyRoute& r, double x0, double y0, double x1, double
             return true;
     }
     return false;
+}
+
+int likelyRouteConflicts(const LayoutNodes& nodes, const LayoutEdges& edges)
+{
+    const int n = static_cast<int>(nodes.size());
+    struct Listed
+    {
+        LayoutEdge edge;
+        LikelyRoute route;
+    };
+    std::vector<Listed> listed;
+    listed.reserve(static_cast<size_t>(edges.size()));
+    for (const LayoutEdge& e : edges) {
+        if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n || e.first == e.second)
+            continue;
+        listed.push_back({e, likelyRoute(nodes.at(e.first), nodes.at(e.second))});
+    }
+    // Routes and boxes by their left ends: each route looks only at those
+    // that start before it ends.
+    const auto byLeft = [](const Listed& a, const Listed& b) { return a.route.left < b.route.left; };
+    std::sort(listed.begin(), listed.end(), byLeft);
+    std::vector<int> boxes(static_cast<size_t>(n));
+    for (int v = 0; v < n; ++v)
+        boxes[static_cast<size_t>(v)] = v;
+    const auto boxLeft = [&nodes](int v) { return nodes.at(v).x - nodes.at(v).width / 2.0; };
+    std::sort(boxes.begin(), boxes.end(), [&boxLeft](int a, int b) { return boxLeft(a) < boxLeft(b); });
+    int conflicts = 0;
+    for (size_t i = 0; i < listed.size(); ++i) {
+        const LikelyRoute& r = listed[i].route;
+        const LayoutEdge& e = listed[i].edge;
+        for (size_t j = i + 1; j < listed.size() && listed[j].route.left <= r.right; ++j) {
+            const LayoutEdge& o = listed[j].edge;
+            const LikelyRoute& q = listed[j].route;
+            if (q.top > r.bottom || q.bottom < r.top || o.first == e.first || o.first == e.second
+                || o.second == e.first || o.second == e.second)
+                continue;
+            conflicts += routesCross(r, q);
+        }
+        for (int v : boxes) {
+            const LayoutNode& node = nodes.at(v);
+            const double hw = node.width / 2.0;
+            if (node.x - hw > r.right)
+                break;
+            const double hh = node.height / 2.0;
+            if (v == e.first || v == e.second || node.x + hw < r.left || node.y + hh < r.top || node.y - hh > r.bottom)
+                continue;
+            if (routeMeetsBox(r, node.x - hw, node.y - hh, node.x + hw, node.y + hh))
+                ++conflicts;
+        }
+    }
+    return conflicts;
 }

@@ -64,6 +64,12 @@ int routesCross(const LikelyRoute& r, const LikelyRoute& o);
 // Whether a piece of the route runs through the box (x0, y0)-(x1, y1).
 bool routeMeetsBox(const LikelyRoute& r, double x0, double y0, double x1, double y1);
 
+// The crossings between the likely routes of edges that share no end, each
+// pair once, plus one for each pass of a route through a box not its own:
+// pair by pair, for the small number of edges of one component counted
+// again and again while it is arranged (the swaps keep a grid instead).
+int likelyRouteConflicts(const LayoutNodes& nodes, const LayoutEdges& edges);
+
 // A coarse grid over the component: each item (a piece of a likely route,
 // or a node's box) is listed in every cell its extent meets, so that a
 // query looks only at items near it.

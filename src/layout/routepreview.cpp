@@ -4,6 +4,7 @@
 #include "edges/obstacleset.h"
 #include "edges/routechecks.h"
 #include "edges/routegeometry.h"
+#include "edges/sidechoice.h"
 #include "edges/slotside.h"
 #include "layout/layoutquality.h"
 #include "layout/slotspread.h"
@@ -44,7 +45,7 @@ int previewRouteCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, in
         if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n || e.first == e.second)
             continue;
         used.push_back(e);
-        sides.push_back(chooseSidePair(rects.at(e.first), rects.at(e.second)));
+        sides.push_back(chooseBestSidePair(rects.at(e.first), rects.at(e.second), obstacles.excluding(e.first, e.second)));
     }
 
     // Slots: per node and side the ends there, ordered by where they lead.

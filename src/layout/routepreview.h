@@ -3,8 +3,9 @@
 #include "layout/layoutnode.h"
 
 // A preview of the routes automatic layout will draw for placed nodes: each
-// edge gets the natural side pair (facing sides where the boxes are apart),
-// the slots of each side are
+// edge gets the side pair the layout's first routing gives it (the natural
+// pair, facing sides where the boxes are apart, unless another pair gets
+// round the boxes in the way more cheaply), the slots of each side are
 // spread as the layout spreads them, and each edge is routed between its
 // slots around the other boxes. The layout's later passes (repairs, better
 // sides, separation) are left out, so the preview is close to the drawing,

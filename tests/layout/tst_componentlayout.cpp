@@ -5,6 +5,7 @@
 #include "common/testmain.h"
 #include "layout/componentlayout.h"
 #include "layout/hublayout.h"
+#include "layout/likelyroutes.h"
 
 #include <QRandomGenerator>
 #include <QtTest>
@@ -334,6 +335,27 @@ private Q_SLOTS:
 
     // Nodes on the same spot part along the axis of smaller penetration;
     // the one of lower degree goes towards larger coordinates.
+    // What the columns of a hub are arranged by: a crossing of two likely
+    // routes that share no end, and a route through a box not its own, count
+    // one each; routes sharing an end never count against each other.
+    void likelyConflictsOfCrossingsAndPasses()
+    {
+        LayoutNodes nodes = makeNodes(5);
+        const QPointF at[] = {{0, 0}, {1000, 0}, {400, -500}, {400, 300}, {250, 0}};
+        for (int i = 0; i < 5; ++i) {
+            nodes[i].x = at[i].x();
+            nodes[i].y = at[i].y();
+        }
+        // 0-1 runs along y = 0 through the box of 4 and across 2-3; 0-2
+        // shares an end with both.
+        const LayoutEdges edges{{0, 1}, {2, 3}, {0, 2}};
+        QCOMPARE(likelyRouteConflicts(nodes, edges), 2);
+        nodes[3].y = -900; // 2-3 now stays clear of 0-1
+        QCOMPARE(likelyRouteConflicts(nodes, edges), 1);
+        nodes[4].y = 200; // and the box stands off the line
+        QCOMPARE(likelyRouteConflicts(nodes, edges), 0);
+    }
+
     void overlapPushOnSameSpot_data()
     {
         QTest::addColumn<double>("width");
