@@ -1,9 +1,8 @@
 #include "layout/crossingswaps.h"
 
 #include "layout/likelyroutes.h"
+#include "layout/parallelmap.h"
 
-#include <QThread>
-#include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
@@ -19,8 +18,6 @@ constexpr int MaxSweeps = 2;
 // larger ones in this many rounds of runInRounds.
 constexpr int OneByOneUpTo = 120;
 constexpr int Rounds = 2;
-// Threads that help the calling one in a round.
-constexpr int RoundHelpers = 3;
 constexpr int SmallSweeps = 2; // for components of up to SmallUpTo nodes
 // Partners tried for each node: the nearest ones, and the nearest to the
 // centre of its neighbours, where it would rather stand.
@@ -136,8 +133,6 @@ public:
         const int n = static_cast<int>(m_nodes.size());
         bool any = false;
         constexpr int Chunk = 16;
-        QThreadPool pool;
-        pool.setMaxThreadCount(std::clamp(QThread::idealThreadCount() - 1, 1, RoundHelpers));
         const qsizetype chunks = (n + Chunk - 1) / Chunk;
         for (int round = 0; round < rounds; ++round) {
             // Every edge's cost as things stand: those the cache no longer
@@ -148,8 +143,8 @@ public:
                     unknown.push_back(static_cast<int>(k));
             }
             const qsizetype unknownChunks = (static_cast<qsizetype>(unknown.size()) + Chunk - 1) / Chunk;
-            const std::vector<std::vector<int>> costs = mapOnPool<std::vector<int>>(
-                pool, unknownChunks,
+            const std::vector<std::vector<int>> costs = mapInParallel<std::vector<int>>(
+                unknownChunks,
                 [this, &unknown](qsizetype c) {
                     Reader reader(*this);
                     std::vector<int> out;
@@ -157,7 +152,7 @@ public:
                     for (size_t i = static_cast<size_t>(c * Chunk); i < last; ++i)
                         out.push_back(readEdgeCost(reader, unknown[i]));
                     return out;
-                });
+                }, 2, 1);
             for (qsizetype c = 0; c < unknownChunks; ++c) {
                 for (size_t i = 0; i < costs[static_cast<size_t>(c)].size(); ++i) {
                     const size_t k = static_cast<size_t>(unknown[static_cast<size_t>(c * Chunk) + i]);
@@ -168,8 +163,8 @@ public:
             m_box = nodesBoundingRect(m_nodes);
             // For each troubled node, its partners whose swap pays, the
             // best first.
-            const std::vector<std::vector<std::vector<int>>> found = mapOnPool<std::vector<std::vector<int>>>(
-                pool, chunks,
+            const std::vector<std::vector<std::vector<int>>> found = mapInParallel<std::vector<std::vector<int>>>(
+                chunks,
                 [this, n](qsizetype c) {
                     Reader reader(*this);
                     std::vector<std::vector<int>> out;
@@ -193,7 +188,7 @@ public:
                             out.back().push_back(p.second);
                     }
                     return out;
-                });
+                }, 2, 1);
             bool moved = false;
             for (int a = 0; a < n; ++a) {
                 for (int b : found[static_cast<size_t>(a / Chunk)][static_cast<size_t>(a % Chunk)]) {
@@ -350,30 +345,36 @@ private:
     template <typename Skip>
     int crossingsAround(int k, const LikelyRoute& route, Skip skip, int budget)
     {
-        int crossings = 0;
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-        auto counts = [&](int f) {
-            if (skip(f))
-                return false;
-            const LayoutEdge& o = m_edges[static_cast<size_t>(f)];
-            return !(o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second);
-        };
+        auto counts = [&](int f) { return !skip(f) && !sharesEnd(e, m_edges[static_cast<size_t>(f)]); };
+        return crossingsInGrids(route, budget, counts, [this](bool flats, const Piece& p, auto&& visit) {
+            if (flats)
+                m_flatGrid.visit(p.at, p.low, p.at, p.high, visit);
+            else
+                m_uprightGrid.visit(p.low, p.at, p.high, p.at, visit);
+        });
+    }
+
+    // Crossings of route's pieces with those of the other routes that
+    // counts(edge) admits, up to one over budget; walk(flats, piece, visit)
+    // visits the flat pieces (or the upright ones) of the other routes
+    // whose cells piece meets.
+    template <typename Counts, typename Walk>
+    int crossingsInGrids(const LikelyRoute& route, int budget, const Counts& counts, const Walk& walk) const
+    {
+        int crossings = 0;
         for (int i = 0; i < route.flats && crossings <= budget; ++i) {
             const Piece& piece = route.flat[i];
-            m_uprightGrid.visit(piece.low, piece.at, piece.high, piece.at, [&](int id) {
-                const int f = id / 2;
-                if (crossings > budget || !counts(f))
-                    return;
-                crossings += piecesCross(piece, m_routes[static_cast<size_t>(f)].upright[id % 2]);
+            walk(false, piece, [&](int id) {
+                if (crossings <= budget && counts(id / 2))
+                    crossings += piecesCross(piece, m_routes[static_cast<size_t>(id / 2)].upright[id % 2]);
             });
         }
         for (int i = 0; i < route.uprights && crossings <= budget; ++i) {
             const Piece& piece = route.upright[i];
-            m_flatGrid.visit(piece.at, piece.low, piece.at, piece.high, [&](int id) {
-                const int f = id / 2;
-                if (crossings > budget || !counts(f))
-                    return;
-                crossings += piecesCross(m_routes[static_cast<size_t>(f)].flat[id % 2], piece);
+            walk(true, piece, [&](int id) {
+                if (crossings <= budget && counts(id / 2))
+                    crossings += piecesCross(m_routes[static_cast<size_t>(id / 2)].flat[id % 2], piece);
             });
         }
         return crossings;
@@ -515,27 +516,17 @@ private:
     int readCrossingsAround(Reader& reader, int k, const LikelyRoute& route, const std::vector<int>& skipped,
                             int budget) const
     {
-        int crossings = 0;
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
         auto counts = [&](int f) {
             return f != k && !sharesEnd(e, m_edges[static_cast<size_t>(f)])
                 && !std::binary_search(skipped.begin(), skipped.end(), f);
         };
-        for (int i = 0; i < route.flats && crossings <= budget; ++i) {
-            const Piece& piece = route.flat[i];
-            m_uprightGrid.visitWith(reader.upright, piece.low, piece.at, piece.high, piece.at, [&](int id) {
-                if (crossings <= budget && counts(id / 2))
-                    crossings += piecesCross(piece, m_routes[static_cast<size_t>(id / 2)].upright[id % 2]);
-            });
-        }
-        for (int i = 0; i < route.uprights && crossings <= budget; ++i) {
-            const Piece& piece = route.upright[i];
-            m_flatGrid.visitWith(reader.flat, piece.at, piece.low, piece.at, piece.high, [&](int id) {
-                if (crossings <= budget && counts(id / 2))
-                    crossings += piecesCross(m_routes[static_cast<size_t>(id / 2)].flat[id % 2], piece);
-            });
-        }
-        return crossings;
+        return crossingsInGrids(route, budget, counts, [this, &reader](bool flats, const Piece& p, auto&& visit) {
+            if (flats)
+                m_flatGrid.visitWith(reader.flat, p.at, p.low, p.at, p.high, visit);
+            else
+                m_uprightGrid.visitWith(reader.upright, p.low, p.at, p.high, p.at, visit);
+        });
     }
 
     // The weight of route's passes through the boxes the grid lists, but

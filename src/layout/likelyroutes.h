@@ -2,7 +2,6 @@
 
 #include "layout/layoutnode.h"
 
-#include <QThreadPool>
 
 #include <algorithm>
 #include <atomic>
@@ -229,24 +228,3 @@ private:
     unsigned m_visit = 0;
 };
 
-// work(i) for every i in [0, count), on the pool's threads and the calling
-// thread. Each answer depends on its index alone and lands in its own
-// place, so the answers are those of a plain loop. The pool's threads
-// outlive the call, so that a search running several of these pays for
-// starting them once.
-template <typename Result, typename Work>
-std::vector<Result> mapOnPool(QThreadPool& pool, qsizetype count, const Work& work)
-{
-    std::vector<Result> results(static_cast<size_t>(std::max<qsizetype>(count, 0)));
-    std::atomic<qsizetype> next{0};
-    auto drain = [&results, &next, &work, count] {
-        for (qsizetype i = next.fetch_add(1); i < count; i = next.fetch_add(1))
-            results[static_cast<size_t>(i)] = work(i);
-    };
-    const qsizetype helpers = std::min<qsizetype>(pool.maxThreadCount(), count - 1);
-    for (qsizetype h = 0; h < helpers; ++h)
-        pool.start(drain);
-    drain();
-    pool.waitForDone();
-    return results;
-}
