@@ -360,6 +360,11 @@ constexpr double WallClearance = 5.0;
 // How far across a segment may be nudged.
 constexpr double NudgeReach = 480.0;
 
+// A segment that finds no free place may move others aside: at most this
+// many, which may in turn move others, this many levels deep.
+constexpr size_t EvictedAtMost = 5;
+constexpr int EvictionDepth = 2;
+
 bool axisHorizontal(const QPointF& a, const QPointF& b)
 {
     return std::abs(a.y() - b.y()) < 0.5 && std::abs(a.x() - b.x()) >= 0.5;
@@ -484,117 +489,202 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         return crossings;
     };
     static constexpr double steps[] = {8, -8, 14, -14, 22, -22, 28, -28};
-    for (int r = 0; r < routes.size(); ++r) {
-        if (r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen)
-            continue;
+    auto frozen = [&states](int r) {
+        return r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen;
+    };
+    // The segments of route r that may move: a first or last segment moves
+    // with its slot, when the slot may go along its side; a straight route
+    // would move both and stays.
+    auto movable = [&](int r) {
+        const int last = static_cast<int>(routes.at(r).size()) - 2;
+        return std::pair<int, int>{slotMayMove && last >= 1 ? 0 : 1, slotMayMove && last >= 1 ? last : last - 1};
+    };
+    auto replaceRoute = [&](int r, const RoutePoints& points) {
+        for (int k = 0; k + 1 < routes.at(r).size(); ++k)
+            removeSegment(r, k);
+        routes[r] = points;
+        for (int k = 0; k + 1 < routes.at(r).size(); ++k)
+            addSegment(r, k);
+    };
+    // Moves segment s of route r, crowded as it stands, to where it and
+    // its stretched neighbours are clear; whether it found such a place.
+    // When none is free and evictions is above zero, it may take a place
+    // where only a few segments of other routes crowd it, if each of those
+    // then finds a place of its own (evicting in turn, one level fewer);
+    // otherwise everything goes back. In a corridor full of short
+    // segments a long one finds no free lane, though they could make one.
+    std::function<bool(int, int, int)> moveOff = [&](int r, int s, int evictions) -> bool {
         const int last = static_cast<int>(routes.at(r).size()) - 2; // the last segment
-        // A first or last segment moves with its slot, when the slot may go
-        // along its side; a straight route would move both and stays.
-        const int from = slotMayMove && last >= 1 ? 0 : 1;
-        const int to = slotMayMove && last >= 1 ? last : last - 1;
-        for (int s = from; s <= to; ++s) {
-            if (!segmentCrowded(r, s))
-                continue;
-            const RoutePoints before = routes.at(r);
-            const bool horizontal = axisHorizontal(before.at(s), before.at(s + 1));
-            if (!horizontal && !axisVertical(before.at(s), before.at(s + 1)))
-                continue;
-            const int low = std::max(0, s - 1);
-            const int high = std::min(last, s + 1);
-            // A neighbour already crowded before the move may stay so (it
-            // gets its own turn); one that was clear must stay clear.
-            const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
-            // A segment only along an entity's side moves where that adds
-            // no crossing, or stays.
-            const bool alongWallOnly = !walls.isEmpty() && !segmentCrowded(r, s, false);
-            int crossingsBefore = 0;
-            for (int k = low; alongWallOnly && k <= high; ++k)
-                crossingsBefore += segmentCrossings(r, k);
-            for (int k = low; k <= high; ++k)
-                removeSegment(r, k);
-            // Where it may go: the fixed steps first, as they keep the
-            // drawing regular, then just clear of each segment of another
-            // route that overlaps it within reach, nearest first (looked
-            // for only when no step fits). Whether the segment fits offset
-            // across from where it was:
-            auto fitsAt = [&](double offset) {
-                RoutePoints& route = routes[r];
-                for (int k : {s, s + 1}) {
-                    if (horizontal)
-                        route[k].ry() = before.at(k).y() + offset;
-                    else
-                        route[k].rx() = before.at(k).x() + offset;
-                }
-                if (s == 0 && !slotMayMove(routes, r, true, route.constFirst()))
-                    return false;
-                if (s == last && !slotMayMove(routes, r, false, route.constLast()))
-                    return false;
-                // The first and last segments keep their way and a short
-                // stub; an inner neighbour may turn the other way.
-                bool fits = true;
-                for (int k : {s - 1, s + 1}) {
-                    if (k < 0 || k > last)
-                        continue;
-                    const QPointF was = before.at(k + 1) - before.at(k);
-                    const QPointF now = route.at(k + 1) - route.at(k);
-                    const double wasLength = std::abs(was.x()) + std::abs(was.y());
-                    const double nowLength = std::abs(now.x()) + std::abs(now.y());
-                    const bool end = k == 0 || k == last;
-                    if ((end && QPointF::dotProduct(was, now) <= 0.0) || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
-                        fits = false;
-                }
-                for (int k = low; fits && k <= high; ++k) {
-                    const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
-                    if ((!mayCrowd && segmentCrowded(r, k)) || (blocked && blocked(r, route.at(k), route.at(k + 1))))
-                        fits = false;
-                }
-                if (fits && alongWallOnly) {
-                    int crossings = 0;
-                    for (int k = low; k <= high; ++k)
-                        crossings += segmentCrossings(r, k);
-                    fits = crossings <= crossingsBefore;
-                }
-                return fits;
-            };
-            bool placed = false;
-            for (double offset : steps) {
-                if (fitsAt(offset)) {
-                    placed = true;
-                    break;
-                }
+        const RoutePoints before = routes.at(r);
+        const bool horizontal = axisHorizontal(before.at(s), before.at(s + 1));
+        if (!horizontal && !axisVertical(before.at(s), before.at(s + 1)))
+            return false;
+        const int low = std::max(0, s - 1);
+        const int high = std::min(last, s + 1);
+        // A neighbour already crowded before the move may stay so (it
+        // gets its own turn); one that was clear must stay clear.
+        const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
+        // A segment only along an entity's side moves where that adds
+        // no crossing, or stays.
+        const bool alongWallOnly = !walls.isEmpty() && !segmentCrowded(r, s, false);
+        int crossingsBefore = 0;
+        for (int k = low; alongWallOnly && k <= high; ++k)
+            crossingsBefore += segmentCrossings(r, k);
+        for (int k = low; k <= high; ++k)
+            removeSegment(r, k);
+        // Where it may go: the fixed steps first, as they keep the drawing
+        // regular, then just clear of each segment of another route that
+        // overlaps it within reach, nearest first (looked for only when no
+        // step fits). Whether the segment fits offset across from where it
+        // was; with evicting, segment s itself may be crowded by other
+        // routes (not by entities), which are then listed in evicted.
+        std::vector<std::pair<int, int>> evicted;
+        auto fitsAt = [&](double offset, bool evicting) {
+            RoutePoints& route = routes[r];
+            for (int k : {s, s + 1}) {
+                if (horizontal)
+                    route[k].ry() = before.at(k).y() + offset;
+                else
+                    route[k].rx() = before.at(k).x() + offset;
             }
-            if (!placed) {
-                const double at = horizontal ? before.at(s).y() : before.at(s).x();
-                const double lo = horizontal ? std::min(before.at(s).x(), before.at(s + 1).x())
-                                             : std::min(before.at(s).y(), before.at(s + 1).y());
-                const double hi = horizontal ? std::max(before.at(s).x(), before.at(s + 1).x())
-                                             : std::max(before.at(s).y(), before.at(s + 1).y());
+            if (s == 0 && !slotMayMove(routes, r, true, route.constFirst()))
+                return false;
+            if (s == last && !slotMayMove(routes, r, false, route.constLast()))
+                return false;
+            // The first and last segments keep their way and a short
+            // stub; an inner neighbour may turn the other way.
+            for (int k : {s - 1, s + 1}) {
+                if (k < 0 || k > last)
+                    continue;
+                const QPointF was = before.at(k + 1) - before.at(k);
+                const QPointF now = route.at(k + 1) - route.at(k);
+                const double wasLength = std::abs(was.x()) + std::abs(was.y());
+                const double nowLength = std::abs(now.x()) + std::abs(now.y());
+                const bool end = k == 0 || k == last;
+                if ((end && QPointF::dotProduct(was, now) <= 0.0) || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
+                    return false;
+            }
+            for (int k = low; k <= high; ++k) {
+                if (blocked && blocked(r, route.at(k), route.at(k + 1)))
+                    return false;
+                const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
+                if (mayCrowd || !segmentCrowded(r, k))
+                    continue;
+                if (!evicting || k != s)
+                    return false;
+            }
+            if (evicting) {
+                // Who is in the way: inner segments of other routes that
+                // may move, a few at most.
+                evicted.clear();
+                const QPointF a = route.at(s);
+                const QPointF b = route.at(s + 1);
+                const double at = horizontal ? a.y() : a.x();
+                const double lo = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
+                const double hi = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
                 const SegmentLines& same = lines[horizontal ? 1 : 0];
-                std::vector<double> clear;
-                for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
+                for (auto it = same.lower_bound(at - clearance + 1e-9); it != same.end() && it->first < at + clearance; ++it) {
                     const Placed& p = it->second;
-                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(routeEntities, r, p.route))
+                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
                         continue;
-                    for (double side : {-1.0, 1.0}) {
-                        const double offset = it->first + side * (clearance + 0.01) - at;
-                        if (std::abs(offset) <= NudgeReach)
-                            clear.push_back(offset);
+                    if (p.route < 0) {
+                        if (std::abs(it->first - at) < std::min(clearance, WallClearance) && !ownWall(routeEntities, r, p.route))
+                            return false;
+                        continue;
                     }
+                    const auto [first, lastMovable] = movable(p.route);
+                    if (frozen(p.route) || p.segment < first || p.segment > lastMovable || evicted.size() >= EvictedAtMost)
+                        return false;
+                    evicted.push_back({p.route, p.segment});
                 }
-                std::sort(clear.begin(), clear.end(), [](double a, double b) {
-                    return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
-                });
-                for (double offset : clear) {
-                    if (fitsAt(offset)) {
-                        placed = true;
+                return !evicted.empty();
+            }
+            if (alongWallOnly) {
+                int crossings = 0;
+                for (int k = low; k <= high; ++k)
+                    crossings += segmentCrossings(r, k);
+                return crossings <= crossingsBefore;
+            }
+            return true;
+        };
+        for (double offset : steps) {
+            if (fitsAt(offset, false)) {
+                for (int k = low; k <= high; ++k)
+                    addSegment(r, k);
+                return true;
+            }
+        }
+        const double at = horizontal ? before.at(s).y() : before.at(s).x();
+        const double lo = horizontal ? std::min(before.at(s).x(), before.at(s + 1).x())
+                                     : std::min(before.at(s).y(), before.at(s + 1).y());
+        const double hi = horizontal ? std::max(before.at(s).x(), before.at(s + 1).x())
+                                     : std::max(before.at(s).y(), before.at(s + 1).y());
+        const SegmentLines& same = lines[horizontal ? 1 : 0];
+        std::vector<double> clear;
+        for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
+            const Placed& p = it->second;
+            if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(routeEntities, r, p.route))
+                continue;
+            for (double side : {-1.0, 1.0}) {
+                const double offset = it->first + side * (clearance + 0.01) - at;
+                if (std::abs(offset) <= NudgeReach)
+                    clear.push_back(offset);
+            }
+        }
+        std::sort(clear.begin(), clear.end(), [](double a, double b) {
+            return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
+        });
+        for (double offset : clear) {
+            if (fitsAt(offset, false)) {
+                for (int k = low; k <= high; ++k)
+                    addSegment(r, k);
+                return true;
+            }
+        }
+        if (evictions > 0 && !alongWallOnly) {
+            for (double offset : steps) {
+                if (!fitsAt(offset, true))
+                    continue;
+                const RoutePoints placed = routes.at(r);
+                for (int k = low; k <= high; ++k)
+                    addSegment(r, k);
+                std::vector<std::pair<int, RoutePoints>> were;
+                bool moved = true;
+                for (const auto& [other, segment] : std::as_const(evicted)) {
+                    if (!segmentCrowded(other, segment))
+                        continue; // an earlier one's move cleared it
+                    were.push_back({other, routes.at(other)});
+                    if (!moveOff(other, segment, evictions - 1)) {
+                        moved = false;
                         break;
                     }
                 }
+                for (int k = low; moved && k <= high; ++k) {
+                    const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
+                    if (!mayCrowd && segmentCrowded(r, k))
+                        moved = false;
+                }
+                if (moved)
+                    return true;
+                for (auto it = were.rbegin(); it != were.rend(); ++it)
+                    replaceRoute(it->first, it->second);
+                for (int k = low; k <= high; ++k)
+                    removeSegment(r, k);
+                routes[r] = placed;
             }
-            if (!placed)
-                routes[r] = before;
-            for (int k = low; k <= high; ++k)
-                addSegment(r, k);
+        }
+        routes[r] = before;
+        for (int k = low; k <= high; ++k)
+            addSegment(r, k);
+        return false;
+    };
+    for (int r = 0; r < routes.size(); ++r) {
+        if (frozen(r))
+            continue;
+        const auto [from, to] = movable(r);
+        for (int s = from; s <= to; ++s) {
+            if (segmentCrowded(r, s))
+                moveOff(r, s, EvictionDepth);
         }
     }
 }

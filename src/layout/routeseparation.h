@@ -62,8 +62,11 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
 // way: the route then takes a hook around the crowded line). A first or
 // last segment moves only where slotMayMove lets that end of the route go
 // to the new point (along its entity's side); without it they stay.
-// Segments of frozen routes stay. A caller may ask for another clearance
-// than NudgeClearance.
+// Segments of frozen routes stay. A segment that finds no such offset may
+// take one where a few inner segments of other routes are in the way, when
+// each of those then moves to a place of its own (in the same way, a level
+// or two deep); otherwise all of them stay. A caller may ask for another
+// clearance than NudgeClearance.
 // Walls are sides of entities: a segment running along one nearer than 5
 // (WallClearance) moves off it in the same way, so that no route reads as a
 // second border of an entity, but only where that adds no crossing; a route

@@ -1,8 +1,8 @@
 // Segments of different routes left on one line by the pushing apart: in a
 // corridor between two entities too narrow for all of them at the usual
 // clearance a second look with a smaller clearance still parts them,
-// without entering either entity, and a segment between two short jogs
-// moves past them.
+// without entering either entity, a segment between two short jogs moves
+// past them, and a long segment with no free lane moves short ones aside.
 #include "common/testmain.h"
 #include "edges/gridroutesearch.h"
 #include "layout/routeseparation.h"
@@ -19,6 +19,7 @@ class TestRouteSeparation : public QObject
 private slots:
     void crowdedCorridor();
     void lineBetweenShortJogs();
+    void longLineMovesShortOnesAside();
     void searchKeepsOffTakenLine();
 };
 
@@ -78,6 +79,35 @@ void TestRouteSeparation::lineBetweenShortJogs()
     nudgeCoincidentSegments(routes, {SeparationFree, SeparationFrozen});
     QCOMPARE(routes.at(0), (RoutePoints{{0, 0}, {100, 0}, {100, 12}, {300, 12}, {300, 8}, {400, 8}}));
     QCOMPARE(routes.at(1), (RoutePoints{{0, 40}, {50, 40}, {50, 4}, {350, 4}, {350, 40}, {400, 40}}));
+}
+
+// Two long routes on one line down a corridor 28 wide, whose other lanes
+// short segments of other routes take, each over a stretch of its own: one
+// long route takes a short one's lane and that one moves to a lane free
+// where it runs.
+void TestRouteSeparation::longLineMovesShortOnesAside()
+{
+    const SegmentBlocked blocked = [](int, const QPointF& a, const QPointF& b) {
+        const bool acrossBoxes = std::max(a.y(), b.y()) > 0 && std::min(a.y(), b.y()) < 1000;
+        return acrossBoxes && (std::min(a.x(), b.x()) < 0 || std::max(a.x(), b.x()) > 28);
+    };
+    QList<RoutePoints> routes{{{-60, -100}, {16, -100}, {16, 1100}, {90, 1100}},
+                              {{-60, -90}, {16, -90}, {16, 1090}, {90, 1090}},
+                              {{27, 390}, {24, 390}, {24, 510}, {27, 510}},
+                              {{1, 600}, {8, 600}, {8, 700}, {1, 700}},
+                              {{1, 200}, {2, 200}, {2, 300}, {1, 300}}};
+    const QList<RoutePoints> start = routes;
+    nudgeCoincidentSegments(routes, {}, blocked);
+    for (int k = 0; k < routes.size(); ++k) {
+        QCOMPARE(coincidentSegmentPairs(routes, k), 0);
+        const RoutePoints& route = routes.at(k);
+        QCOMPARE(route.size(), 4);
+        QCOMPARE(route.first(), start.at(k).first());
+        QCOMPARE(route.last(), start.at(k).last());
+        QCOMPARE(route.at(1).x(), route.at(2).x());
+        for (int i = 0; i + 1 < route.size(); ++i)
+            QVERIFY(!blocked(k, route.at(i), route.at(i + 1)));
+    }
 }
 
 // A search asked to keep off the line of another route finds a way beside
