@@ -645,7 +645,6 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             for (double offset : steps) {
                 if (!fitsAt(offset, true))
                     continue;
-                const RoutePoints placed = routes.at(r);
                 for (int k = low; k <= high; ++k)
                     addSegment(r, k);
                 std::vector<std::pair<int, RoutePoints>> were;
@@ -670,7 +669,6 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                     replaceRoute(it->first, it->second);
                 for (int k = low; k <= high; ++k)
                     removeSegment(r, k);
-                routes[r] = placed;
             }
         }
         routes[r] = before;
