@@ -365,6 +365,20 @@ constexpr double NudgeReach = 480.0;
 constexpr size_t EvictedAtMost = 5;
 constexpr int EvictionDepth = 2;
 
+// Where an axis-parallel segment lies across (at) and the stretch it
+// covers along its way (lo to hi).
+struct SegmentSpan
+{
+    double at, lo, hi;
+};
+
+SegmentSpan spanOf(const QPointF& a, const QPointF& b, bool horizontal)
+{
+    if (horizontal)
+        return {a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x())};
+    return {a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y())};
+}
+
 bool axisHorizontal(const QPointF& a, const QPointF& b)
 {
     return std::abs(a.y() - b.y()) < 0.5 && std::abs(a.x() - b.x()) >= 0.5;
@@ -530,8 +544,20 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         int crossingsBefore = 0;
         for (int k = low; alongWallOnly && k <= high; ++k)
             crossingsBefore += segmentCrossings(r, k);
-        for (int k = low; k <= high; ++k)
-            removeSegment(r, k);
+        auto lift = [&] {
+            for (int k = low; k <= high; ++k)
+                removeSegment(r, k);
+        };
+        auto put = [&] {
+            for (int k = low; k <= high; ++k)
+                addSegment(r, k);
+        };
+        // Whether segment k crowds others where, or more than, it did.
+        auto newlyCrowded = [&](int k) {
+            const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
+            return !mayCrowd && segmentCrowded(r, k);
+        };
+        lift();
         // Where it may go: the fixed steps first, as they keep the drawing
         // regular, then just clear of each segment of another route that
         // overlaps it within reach, nearest first (looked for only when no
@@ -567,8 +593,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             for (int k = low; k <= high; ++k) {
                 if (blocked && blocked(r, route.at(k), route.at(k + 1)))
                     return false;
-                const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
-                if (mayCrowd || !segmentCrowded(r, k))
+                if (!newlyCrowded(k))
                     continue;
                 if (!evicting || k != s)
                     return false;
@@ -577,11 +602,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                 // Who is in the way: inner segments of other routes that
                 // may move, a few at most.
                 evicted.clear();
-                const QPointF a = route.at(s);
-                const QPointF b = route.at(s + 1);
-                const double at = horizontal ? a.y() : a.x();
-                const double lo = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
-                const double hi = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
+                const auto [at, lo, hi] = spanOf(route.at(s), route.at(s + 1), horizontal);
                 const SegmentLines& same = lines[horizontal ? 1 : 0];
                 for (auto it = same.lower_bound(at - clearance + 1e-9); it != same.end() && it->first < at + clearance; ++it) {
                     const Placed& p = it->second;
@@ -609,16 +630,11 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         };
         for (double offset : steps) {
             if (fitsAt(offset, false)) {
-                for (int k = low; k <= high; ++k)
-                    addSegment(r, k);
+                put();
                 return true;
             }
         }
-        const double at = horizontal ? before.at(s).y() : before.at(s).x();
-        const double lo = horizontal ? std::min(before.at(s).x(), before.at(s + 1).x())
-                                     : std::min(before.at(s).y(), before.at(s + 1).y());
-        const double hi = horizontal ? std::max(before.at(s).x(), before.at(s + 1).x())
-                                     : std::max(before.at(s).y(), before.at(s + 1).y());
+        const auto [at, lo, hi] = spanOf(before.at(s), before.at(s + 1), horizontal);
         const SegmentLines& same = lines[horizontal ? 1 : 0];
         std::vector<double> clear;
         for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
@@ -636,8 +652,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         });
         for (double offset : clear) {
             if (fitsAt(offset, false)) {
-                for (int k = low; k <= high; ++k)
-                    addSegment(r, k);
+                put();
                 return true;
             }
         }
@@ -645,8 +660,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             for (double offset : steps) {
                 if (!fitsAt(offset, true))
                     continue;
-                for (int k = low; k <= high; ++k)
-                    addSegment(r, k);
+                put();
                 std::vector<std::pair<int, RoutePoints>> were;
                 bool moved = true;
                 for (const auto& [other, segment] : std::as_const(evicted)) {
@@ -658,22 +672,17 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                         break;
                     }
                 }
-                for (int k = low; moved && k <= high; ++k) {
-                    const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
-                    if (!mayCrowd && segmentCrowded(r, k))
-                        moved = false;
-                }
+                for (int k = low; moved && k <= high; ++k)
+                    moved = !newlyCrowded(k);
                 if (moved)
                     return true;
                 for (auto it = were.rbegin(); it != were.rend(); ++it)
                     replaceRoute(it->first, it->second);
-                for (int k = low; k <= high; ++k)
-                    removeSegment(r, k);
+                lift();
             }
         }
         routes[r] = before;
-        for (int k = low; k <= high; ++k)
-            addSegment(r, k);
+        put();
         return false;
     };
     for (int r = 0; r < routes.size(); ++r) {
