@@ -620,7 +620,7 @@ QList<QPointF> EdgeItem::findRouteAround(const RouteInputs& inputs, const Entity
         return {};
     EntityRouteRequest request = requestOf(inputs, lookup);
     QList<QPointF> fitted = fitRouteToEntities(routeTwoEntities(request), request);
-    if (fitted.size() < 2 || countObstacleHits(fitted, request.obstacles) == 0)
+    if (fitted.size() < 2 || !routeMeetsObstacle(fitted, request.obstacles))
         return fitted;
     // No route leaves a slot that another entity covers: nothing to look for.
     bool slotCovered = false;
@@ -632,7 +632,7 @@ QList<QPointF> EdgeItem::findRouteAround(const RouteInputs& inputs, const Entity
         });
     }
     for (const double reach : {640.0, 2400.0}) {
-        if (slotCovered || countObstacleHits(fitted, request.obstacles) == 0)
+        if (slotCovered || !routeMeetsObstacle(fitted, request.obstacles))
             break;
         const QRectF region = routeObstacleRegion(request.fromRect, request.toRect).adjusted(-reach, -reach, reach, reach);
         EntityRouteRequest wider = request;
@@ -818,7 +818,7 @@ QList<EdgeItem*> EdgeItem::rerouteEdgesCrossing(const QList<EntityItem*>& entiti
                 continue;
             const ObstacleSet others = obstacles.excluding(indexOf.value(edge->m_from, -1),
                                                            indexOf.value(edge->m_to, -1));
-            if (countObstacleHits(route, others) > 0)
+            if (routeMeetsObstacle(route, others))
                 crossing.append(edge);
         }
     }
@@ -879,7 +879,7 @@ bool EdgeItem::crossesEntities(const RouteInputs& inputs, const QList<QPointF>& 
         return false;
     const QRectF bounds = QPolygonF(route).boundingRect().adjusted(-4, -4, 4, 4);
     const ObstacleSet obstacles = ObstacleSet::fromEntityRects(lookup(bounds, inputs.fromKey, inputs.toKey));
-    return countObstacleHits(route, obstacles) > 0;
+    return routeMeetsObstacle(route, obstacles);
 }
 
 // ============================================================ slot sides

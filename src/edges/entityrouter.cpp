@@ -315,12 +315,9 @@ QList<QPointF> straightenPath(const QList<QPointF>& path, const GridRouteQuery& 
         if (span.left() < bounds.left() || span.right() > bounds.right() || span.top() < bounds.top()
             || span.bottom() > bounds.bottom())
             return false;
-        bool hit = false;
-        query.obstacles.forEachIn(span.adjusted(-keep, -keep, keep, keep), [&](const QRectF& r) {
-            if (!hit && meets(r, keep))
-                hit = true;
-        });
-        return !hit && std::none_of(query.blocked.cbegin(), query.blocked.cend(), [&](const QRectF& r) { return meets(r, 0.0); });
+        if (std::any_of(query.blocked.cbegin(), query.blocked.cend(), [&](const QRectF& r) { return meets(r, 0.0); }))
+            return false;
+        return !query.obstacles.anyIn(span.adjusted(-keep, -keep, keep, keep), [&](const QRectF& r) { return meets(r, keep); });
     };
     if (path.size() < 4)
         return path;

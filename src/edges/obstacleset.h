@@ -43,6 +43,11 @@ public:
     template <typename Visit>
     void forEachIn(const QRectF& region, Visit&& visit) const;
 
+    // Whether test(rect) holds for some rectangle of the view whose closed
+    // extent meets the closed region; stops at the first one.
+    template <typename Test>
+    bool anyIn(const QRectF& region, Test&& test) const;
+
 private:
     struct Data;
     struct Range
@@ -111,4 +116,41 @@ void ObstacleSet::forEachIn(const QRectF& region, Visit&& visit) const
             }
         }
     }
+}
+
+template <typename Test>
+bool ObstacleSet::anyIn(const QRectF& region, Test&& test) const
+{
+    const Data& d = *m_data;
+    const double qLeft = std::min(region.left(), region.right());
+    const double qRight = std::max(region.left(), region.right());
+    const double qTop = std::min(region.top(), region.bottom());
+    const double qBottom = std::max(region.top(), region.bottom());
+    auto meets = [&](int i) {
+        return d.left[i] <= qRight && d.right[i] >= qLeft && d.top[i] <= qBottom
+            && d.bottom[i] >= qTop;
+    };
+
+    Range range;
+    if (!d.gridded || !cellRange(region, &range)) {
+        const int n = static_cast<int>(d.rects.size());
+        for (int i = 0; i < n; ++i) {
+            if (!isExcluded(i) && meets(i) && test(d.rects[i]))
+                return true;
+        }
+        return false;
+    }
+    // A rectangle in several cells may be tested more than once: harmless
+    // for a yes-or-no answer.
+    for (int cy = range.y0; cy <= range.y1; ++cy) {
+        for (int cx = range.x0; cx <= range.x1; ++cx) {
+            const int cell = cy * d.columns + cx;
+            for (int k = d.cellStart[cell]; k < d.cellStart[cell + 1]; ++k) {
+                const int i = d.cellItems[k];
+                if (!isExcluded(i) && meets(i) && test(d.rects[i]))
+                    return true;
+            }
+        }
+    }
+    return false;
 }

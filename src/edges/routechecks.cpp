@@ -179,6 +179,22 @@ int countHitsOverSegments(const QList<QPointF>& route, qsizetype firstSegment,
 
 } // namespace
 
+bool routeMeetsObstacle(const QList<QPointF>& route, const ObstacleSet& rects)
+{
+    if (route.size() < 2 || rects.isEmpty())
+        return false;
+    for (qsizetype i = 0; i + 1 < route.size(); ++i) {
+        const QPointF& a = route[i];
+        const QPointF& b = route[i + 1];
+        const QRectF box = QRectF(QPointF(std::min(a.x(), b.x()), std::min(a.y(), b.y())),
+                                  QPointF(std::max(a.x(), b.x()), std::max(a.y(), b.y())))
+                               .adjusted(-1.0, -1.0, 1.0, 1.0);
+        if (rects.anyIn(box, [&](const QRectF& rect) { return segmentHits(a, b, rect); }))
+            return true;
+    }
+    return false;
+}
+
 int countObstacleHits(const QList<QPointF>& route, const ObstacleSet& rects)
 {
     if (route.size() < 2 || rects.isEmpty())
@@ -220,7 +236,7 @@ bool isCandidateUsable(const RouteUsabilityContext& c, const QList<QPointF>& rou
         return false;
     if (route.size() > 3 && countInteriorHits(route, c.endRects) != 0)
         return false;
-    return countObstacleHits(route, c.obstacles) == 0;
+    return !routeMeetsObstacle(route, c.obstacles);
 }
 
 double outsideDistance(const QList<QPointF>& route, const QRectF& rect)

@@ -32,6 +32,8 @@ bool segmentCrossesRect(const QPointF& p1, const QPointF& p2, const QRectF& rect
 // rectangle shrunk by 1 (an end inside it or a border crossed), so that a
 // route may graze a border within 1.
 int countObstacleHits(const QList<QPointF>& route, const ObstacleSet& rects);
+// Whether countObstacleHits would be above 0; stops at the first hit.
+bool routeMeetsObstacle(const QList<QPointF>& route, const ObstacleSet& rects);
 // The same over the interior segments only (the second to the next-to-last);
 // 0 for fewer than 4 points. Used against the two end entities.
 int countInteriorHits(const QList<QPointF>& route, const QList<QRectF>& rects);

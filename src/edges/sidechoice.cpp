@@ -170,7 +170,8 @@ SlotSideAdvice improveSlotSides(const QRectF& f, const QRectF& t, const QPointF&
         return slotRouteScore(obstacles, endRects, f, t, route, sides.fromSide, sides.toSide);
     };
     auto clean = [&](const QList<QPointF>& route) {
-        return route.size() >= 2 && countRouteHits(route, obstacles, endRects) == 0;
+        return route.size() >= 2 && !routeMeetsObstacle(route, obstacles)
+            && (route.size() <= 3 || countInteriorHits(route, endRects) == 0);
     };
 
     const double currentCost = currentRoute.size() < 2 ? 1e15 : score(currentRoute, current);

@@ -112,7 +112,7 @@ int previewRouteCrossings(const LayoutNodes& nodes, const LayoutEdges& edges, in
         request.toRect = rects.at(e.second);
         request.obstacles = obstacles.excluding(e.first, e.second);
         const QList<QPointF> route = routeTwoEntities(request);
-        if (countObstacleHits(route, request.obstacles) > 0)
+        if (routeMeetsObstacle(route, request.obstacles))
             cost += throughWeight;
         routes.append({route, e.first, e.second});
     }
