@@ -657,7 +657,16 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             }
         }
         if (evictions > 0 && !alongWallOnly) {
-            for (double offset : steps) {
+            // The fixed steps, then just clear of the nearest neighbours: in
+            // a tight corridor a small move of the segment and of the one it
+            // then crowds makes room where neither fits alone.
+            std::vector<double> tries(std::begin(steps), std::end(steps));
+            for (double offset : clear) {
+                if (clearance >= NudgeClearance || std::abs(offset) > 2.0 * clearance || tries.size() >= std::size(steps) + 4)
+                    break;
+                tries.push_back(offset);
+            }
+            for (double offset : tries) {
                 if (!fitsAt(offset, true))
                     continue;
                 put();

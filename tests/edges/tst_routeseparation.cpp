@@ -20,6 +20,7 @@ private slots:
     void crowdedCorridor();
     void lineBetweenShortJogs();
     void longLineMovesShortOnesAside();
+    void crowdedLaneMadeBySmallMoves();
     void searchKeepsOffTakenLine();
 };
 
@@ -108,6 +109,29 @@ void TestRouteSeparation::longLineMovesShortOnesAside()
         for (int i = 0; i + 1 < route.size(); ++i)
             QVERIFY(!blocked(k, route.at(i), route.at(i + 1)));
     }
+}
+
+// In a corridor 14 wide at the crowded clearance, a long route on another's
+// line fits only just clear of it, where short segments run on either
+// side; one of those has room only just clear of the other side, where no
+// fixed step reaches.
+void TestRouteSeparation::crowdedLaneMadeBySmallMoves()
+{
+    const SegmentBlocked blocked = [](int, const QPointF& a, const QPointF& b) {
+        const bool acrossBoxes = std::max(a.y(), b.y()) > 0 && std::min(a.y(), b.y()) < 1000;
+        return acrossBoxes && (std::min(a.x(), b.x()) < 3 || std::max(a.x(), b.x()) > 17);
+    };
+    QList<RoutePoints> routes{{{-60, -100}, {10, -100}, {10, 1100}, {90, 1100}},
+                              {{-60, -90}, {10, -90}, {10, 1090}, {90, 1090}},
+                              {{3, 200}, {3.2, 200}, {3.2, 300}, {3, 300}},
+                              {{17, 600}, {16.8, 600}, {16.8, 700}, {17, 700}}};
+    nudgeCoincidentSegments(routes, {}, blocked, {}, 6.5);
+    for (int k = 0; k < routes.size(); ++k) {
+        QCOMPARE(coincidentSegmentPairs(routes, k), 0);
+        for (int i = 0; i + 1 < routes.at(k).size(); ++i)
+            QVERIFY(!blocked(k, routes.at(k).at(i), routes.at(k).at(i + 1)));
+    }
+    QVERIFY(std::abs(routes.at(0).at(1).x() - routes.at(1).at(1).x()) >= 6.5);
 }
 
 // A search asked to keep off the line of another route finds a way beside
