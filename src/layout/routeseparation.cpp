@@ -590,12 +590,13 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                 if ((end && QPointF::dotProduct(was, now) <= 0.0) || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
                     return false;
             }
+            // Crowding first: it is the cheaper test and fails more often.
+            for (int k = low; k <= high; ++k) {
+                if (newlyCrowded(k) && (!evicting || k != s))
+                    return false;
+            }
             for (int k = low; k <= high; ++k) {
                 if (blocked && blocked(r, route.at(k), route.at(k + 1)))
-                    return false;
-                if (!newlyCrowded(k))
-                    continue;
-                if (!evicting || k != s)
                     return false;
             }
             if (evicting) {
