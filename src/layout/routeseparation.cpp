@@ -638,10 +638,15 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         const auto [at, lo, hi] = spanOf(before.at(s), before.at(s + 1), horizontal);
         const SegmentLines& same = lines[horizontal ? 1 : 0];
         std::vector<double> clear;
+        // The lines met, in order across, and whether each is an entity's
+        // side: where one of them crowds segment s at an offset, it does
+        // not fit there, which is cheaper to see here than by trying.
+        std::vector<std::pair<double, bool>> met;
         for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
             const Placed& p = it->second;
             if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(routeEntities, r, p.route))
                 continue;
+            met.push_back({it->first, p.route < 0});
             for (double side : {-1.0, 1.0}) {
                 const double offset = it->first + side * (clearance + 0.01) - at;
                 if (std::abs(offset) <= NudgeReach)
@@ -651,7 +656,20 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         std::sort(clear.begin(), clear.end(), [](double a, double b) {
             return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
         });
+        // As crowded() sees segment s moved by offset.
+        auto crowdedAt = [&](double offset) {
+            const double across = at + offset;
+            auto it = std::lower_bound(met.begin(), met.end(), across - clearance + 1e-9,
+                                       [](const std::pair<double, bool>& m, double v) { return m.first < v; });
+            for (; it != met.end() && it->first < across + clearance; ++it) {
+                if (!it->second || std::abs(it->first - across) < std::min(clearance, WallClearance))
+                    return true;
+            }
+            return false;
+        };
         for (double offset : clear) {
+            if (crowdedAt(offset))
+                continue;
             if (fitsAt(offset, false)) {
                 put();
                 return true;
