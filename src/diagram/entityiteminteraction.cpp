@@ -5,6 +5,7 @@
 #include "diagram/singlelinetextitem.h"
 #include "dialogs/entityeditdialog.h"
 #include "edges/edgeitem.h"
+#include "layout/edgeslots.h"
 
 #include <QActionGroup>
 #include <QDebug>
@@ -257,8 +258,12 @@ void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
     }
     // An entity dropped onto another edge would seem joined to it: that
     // edge goes around it now.
-    if (event->scenePos() != event->buttonDownScenePos(Qt::LeftButton))
+    if (event->scenePos() != event->buttonDownScenePos(Qt::LeftButton)) {
         EdgeItem::rerouteEdgesCrossing(QList<EntityItem*>(moved.cbegin(), moved.cend()), seen);
+        // Put right beside another entity, a moved one may leave an edge
+        // no way round it from the side its slot faces.
+        resideEdgesThroughEntities(edges);
+    }
 }
 
 void EntityItem::mouseDoubleClickEvent(QGraphicsSceneMouseEvent* event)

@@ -8,6 +8,7 @@
 #include "explorer/explorerkinds.h"
 #include "explorer/storeddiagrams.h"
 #include "explorer/tablesync.h"
+#include "layout/edgeslots.h"
 #include "model/columnitem.h"
 #include "model/constraintitem.h"
 #include "model/diagramitem.h"
@@ -282,6 +283,7 @@ void MainWindow::connectRelationshipsForDroppedEntities(const QStringList& place
         }
     }
 
+    QList<EdgeItem*> created;
     for (RelationshipItem* relationship : currentModel->relationships()) {
         if (!placed.contains(relationship->fromTableId()) && !placed.contains(relationship->toTableId()))
             continue;
@@ -305,7 +307,9 @@ void MainWindow::connectRelationshipsForDroppedEntities(const QStringList& place
             viewEnd->inheritAttributesFrom(source, edge->id());
         }
         edge->updatePath();
+        created.append(edge);
     }
+    resideEdgesThroughEntities(created);
 }
 
 void MainWindow::applyStoredRelationshipNotation(EdgeItem* edge, RelationshipItem* relationship)

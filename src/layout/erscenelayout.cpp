@@ -490,6 +490,34 @@ QList<EdgeItem*> spreadEdgeSlots(EntityItem* entity, int onlySide)
     return moved;
 }
 
+void resideEdgesThroughEntities(const QList<EdgeItem*>& edges)
+{
+    EntityList ends;
+    QList<EdgeItem*> again;
+    QSet<const EdgeItem*> queued;
+    for (EdgeItem* edge : edges) {
+        // A route drawn by hand stays as it was drawn.
+        if (!edge || edge->isSelfRelation() || edge->isRouteEditedByHand() || !edge->fromEntity() || !edge->toEntity()
+            || queued.contains(edge) || !edge->countEntityCrossings())
+            continue;
+        edge->chooseBestSides();
+        queued.insert(edge);
+        again.append(edge);
+        ends.add(edge->fromEntity());
+        ends.add(edge->toEntity());
+    }
+    for (EntityItem* entity : std::as_const(ends.order)) {
+        for (EdgeItem* edge : spreadEdgeSlots(entity)) {
+            if (!queued.contains(edge)) {
+                queued.insert(edge);
+                again.append(edge);
+            }
+        }
+    }
+    for (EdgeItem* edge : std::as_const(again))
+        edge->refreshRoute();
+}
+
 void ERScene::autoLayout()
 {
     SceneBatchUpdate guard(this);

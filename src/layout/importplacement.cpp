@@ -10,6 +10,7 @@
 #include "edges/edgeitem.h"
 #include "layout/componentlayout.h"
 #include "layout/entityrectindex.h"
+#include "layout/linereroute.h"
 #include "layout/sceneseparation.h"
 
 #include <QHash>
@@ -130,6 +131,7 @@ void settleImportedDiagram(ERScene* scene)
         }
     }
     EdgeItem::rerouteEdgesCrossing(entities, QSet<EdgeItem*>(routed.cbegin(), routed.cend()));
+    resideEdgesThroughEntities(edges);
 
     // Routes of the importers' grids run along the same rows and columns:
     // they are pushed apart as after a layout, so that each can be told
@@ -143,4 +145,6 @@ void settleImportedDiagram(ERScene* scene)
         return index.rectsIn(region, a, b);
     };
     separateSceneRoutes(entities, edges, index, lookup);
+    for (int round = 0; round < 2; ++round)
+        rerouteOffTakenLines(edges, lookup);
 }

@@ -43,6 +43,7 @@ private Q_SLOTS:
 
     void dragCoalescesAndReroutesAtRelease();
     void rigidGroupMovesWithoutFullRoutes();
+    void releaseBesideAnotherRoutesAround();
     void deleteDuringDragIsSafe();
     void slotHandleDragsAlongTheBorder();
     void innerSegmentDrags();
@@ -105,6 +106,33 @@ void TestEdgeCanvas::dragCoalescesAndReroutesAtRelease()
         QVERIFY(isRouteAxisAligned(e->route()));
     }
     QCOMPARE(loop->fromSlot()->side(), int(SlotLeft));
+}
+
+// A table dragged below two that stand close, one above the other: the
+// line from the upper one's bottom would have to pass through the lower one,
+// so the edge takes other sides.
+void TestEdgeCanvas::releaseBesideAnotherRoutesAround()
+{
+    ERScene& scene = *canvas->scene;
+    QList<Row> rows;
+    for (int i = 0; i < 10; ++i)
+        rows.append({QStringLiteral("c%1").arg(i), QStringLiteral("INT"), i == 0});
+    EntityItem* a = addEntity(scene, "a", "a", {300, 20}, rows);
+    EntityItem* b = addEntity(scene, "b", "b", {300, 0}, rows.mid(0, 7));
+    b->setPos(300, a->sceneBoundingRect().bottom() + 12);
+    EntityItem* c = addEntity(scene, "c", "c", {650, 40});
+    EdgeItem* ac = scene.createEdge(a, c, true);
+    QVERIFY(!ac->countEntityCrossings());
+    const QPoint from = grip(c);
+    const QPoint to = from + canvas->toView(QPointF(60, 500)) - canvas->toView(c->pos());
+    canvas->press(from);
+    canvas->moveHeld((from + to) / 2);
+    canvas->moveHeld(to);
+    canvas->release(to);
+    QVERIFY(c->sceneBoundingRect().top() > b->sceneBoundingRect().bottom());
+    QVERIFY(!ac->countEntityCrossings());
+    QCOMPARE(ac->route().first(), ac->fromSlot()->scenePos());
+    QCOMPARE(ac->route().last(), ac->toSlot()->scenePos());
 }
 
 void TestEdgeCanvas::rigidGroupMovesWithoutFullRoutes()

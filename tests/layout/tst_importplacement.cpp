@@ -25,6 +25,7 @@
 #include <QtTest>
 
 #include <memory>
+#include <utility>
 
 namespace {
 
@@ -84,6 +85,20 @@ private slots:
         writeFile(dir.filePath(QStringLiteral("tall.mmd")), text);
         QTest::newRow("Mermaid table taller than a grid cell")
             << QByteArray("actionImport_from_Mermaid") << dir.filePath(QStringLiteral("tall.mmd")) << true;
+        // A tall table right above one the grid's next row puts beneath
+        // it: the line from its bottom to a table below those would cross
+        // the one in between.
+        QByteArray between = "erDiagram\n";
+        for (const auto& [name, rows] : {std::pair{"A", 2}, {"B", 10}, {"C", 2}, {"D", 3}, {"E", 7}, {"F", 2}, {"G", 1}}) {
+            between += QByteArray("    ") + name + " {\n";
+            for (int i = 0; i < rows; ++i)
+                between += "        int c" + QByteArray::number(i) + "\n";
+            between += "    }\n";
+        }
+        between += "    B ||--|| G : x\n";
+        writeFile(dir.filePath(QStringLiteral("between.mmd")), between);
+        QTest::newRow("Mermaid grid with a table between two related ones")
+            << QByteArray("actionImport_from_Mermaid") << dir.filePath(QStringLiteral("between.mmd")) << false;
         QTest::newRow("draw.io boxes taller than drawn")
             << QByteArray("actionImport_from_Drawio") << QStringLiteral(QUILLMAP_TEST_DATA_DIR "/drawio/database_2.xml")
             << true;
