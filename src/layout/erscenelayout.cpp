@@ -12,7 +12,6 @@
 #include "layout/diagramlayout.h"
 #include "layout/edgeslots.h"
 #include "layout/entityrectindex.h"
-#include "layout/linereroute.h"
 #include "layout/parallelmap.h"
 #include "layout/routeseparation.h"
 #include "layout/sceneseparation.h"
@@ -751,9 +750,6 @@ void ERScene::autoLayout()
     // Parallel segments of different routes pushed apart, last of all, so
     // that the separation is what is drawn.
     separateSceneRoutes(entities, edges, index, lookup);
-
-    for (int round = 0; round < 2; ++round)
-        rerouteOffTakenLines(edges, lookup);
     resideCoincidentRoutes(edges);
 
     letIndicatorTurn();

@@ -10,7 +10,6 @@
 #include "edges/edgeitem.h"
 #include "layout/componentlayout.h"
 #include "layout/entityrectindex.h"
-#include "layout/linereroute.h"
 #include "layout/sceneseparation.h"
 
 #include <QHash>
@@ -145,6 +144,4 @@ void settleImportedDiagram(ERScene* scene)
         return index.rectsIn(region, a, b);
     };
     separateSceneRoutes(entities, edges, index, lookup);
-    for (int round = 0; round < 2; ++round)
-        rerouteOffTakenLines(edges, lookup);
 }

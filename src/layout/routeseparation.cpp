@@ -389,10 +389,8 @@ bool axisVertical(const QPointF& a, const QPointF& b)
     return std::abs(a.x() - b.x()) < 0.5 && std::abs(a.y() - b.y()) >= 0.5;
 }
 
-// Whether a stretch of route at across, from low to high along, comes
-// closer than the clearance to a segment of another route that overlaps it.
-// Lines with a route number below zero are sides of entities: -1 - the
-// entity's number. A route is not held off the entities it ends at.
+// Whether a line of entity sides (a number below zero: -1 - the entity's
+// number) is a side of an entity the route ends at.
 bool ownWall(const std::vector<std::pair<int, int>>& routeEntities, int route, int line)
 {
     if (line >= 0 || route < 0 || route >= static_cast<int>(routeEntities.size()))
@@ -402,6 +400,18 @@ bool ownWall(const std::vector<std::pair<int, int>>& routeEntities, int route, i
     return ends.first == entity || ends.second == entity;
 }
 
+// Whether a line distance across from a stretch it overlaps crowds the
+// stretch: a segment of another route within the clearance, an entity's side
+// only nearer than WallClearance as well.
+bool lineCrowds(bool wall, double distance, double clearance)
+{
+    return !wall || distance < std::min(clearance, WallClearance);
+}
+
+// Whether a stretch of route at across, from low to high along, comes
+// closer than the clearance to a segment of another route that overlaps it.
+// Lines with a route number below zero are sides of entities: -1 - the
+// entity's number. A route is not held off the entities it ends at.
 bool crowded(const SegmentLines& lines, int route, double across, double low, double high, double clearance,
              const std::vector<std::pair<int, int>>& routeEntities, bool withWalls = true)
 {
@@ -409,8 +419,9 @@ bool crowded(const SegmentLines& lines, int route, double across, double low, do
         const Placed& p = it->second;
         if (p.route == route || !(p.low < high - 0.5 && low < p.high - 0.5))
             continue;
-        if (p.route >= 0 || (withWalls && std::abs(it->first - across) < std::min(clearance, WallClearance)
-                             && !ownWall(routeEntities, route, p.route)))
+        if (p.route < 0 && (!withWalls || ownWall(routeEntities, route, p.route)))
+            continue;
+        if (lineCrowds(p.route < 0, std::abs(it->first - across), clearance))
             return true;
     }
     return false;
@@ -662,7 +673,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             auto it = std::lower_bound(met.begin(), met.end(), across - clearance + 1e-9,
                                        [](const std::pair<double, bool>& m, double v) { return m.first < v; });
             for (; it != met.end() && it->first < across + clearance; ++it) {
-                if (!it->second || std::abs(it->first - across) < std::min(clearance, WallClearance))
+                if (lineCrowds(it->second, std::abs(it->first - across), clearance))
                     return true;
             }
             return false;

@@ -8,6 +8,7 @@
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
 #include "layout/entityrectindex.h"
+#include "layout/linereroute.h"
 #include "layout/parallelmap.h"
 #include "layout/routeseparation.h"
 #include "layout/slotspread.h"
@@ -310,6 +311,10 @@ void separateSceneRoutes(const QList<EntityItem*>& entities, const QList<EdgeIte
             edge->applyRoute(was);
         }
     }
+    // Routes still on one line with another look for another way, twice:
+    // the first round's new ways can free lines for the second.
+    for (int round = 0; round < 2; ++round)
+        rerouteOffTakenLines(edges, lookup);
 }
 
 void indexEntityRects(EntityRectIndex& index, const QList<EntityItem*>& entities)

@@ -15,8 +15,9 @@ class EntityRectIndex;
 // segments beside it move the whole way. What still lies on one line with
 // another route, or runs along the side of an entity it passes, then moves
 // to a free line nearby (a first or last segment taking its slot along its
-// side). The entities stand still; index holds their rectangles and lookup
-// answers from it.
+// side), and routes still on one line with another look for another way
+// (rerouteOffTakenLines, two rounds). The entities stand still; index holds
+// their rectangles and lookup answers from it.
 void separateSceneRoutes(const QList<EntityItem*>& entities, const QList<EdgeItem*>& edges, const EntityRectIndex& index,
                          const EdgeItem::EntityRectLookup& lookup);
 

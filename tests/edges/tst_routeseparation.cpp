@@ -12,6 +12,20 @@
 #include <algorithm>
 #include <cmath>
 
+namespace {
+
+// Entities left of x = left and right of x = right, from y = 0 to y = end: a
+// segment meets them where it runs in that stretch outside the corridor.
+SegmentBlocked corridorBetween(double left, double right, double end)
+{
+    return [=](int, const QPointF& a, const QPointF& b) {
+        const bool acrossBoxes = std::max(a.y(), b.y()) > 0 && std::min(a.y(), b.y()) < end;
+        return acrossBoxes && (std::min(a.x(), b.x()) < left || std::max(a.x(), b.x()) > right);
+    };
+}
+
+} // namespace
+
 class TestRouteSeparation : public QObject
 {
     Q_OBJECT
@@ -28,14 +42,7 @@ void TestRouteSeparation::crowdedCorridor()
 {
     // Entities left of x = 0 and right of x = 15, from y = 0 to 300; three
     // routes come down the corridor between them, less than 1 apart.
-    const SegmentBlocked blocked = [](int, const QPointF& a, const QPointF& b) {
-        const double left = std::min(a.x(), b.x());
-        const double right = std::max(a.x(), b.x());
-        const double top = std::min(a.y(), b.y());
-        const double bottom = std::max(a.y(), b.y());
-        const bool acrossBoxes = bottom > 0 && top < 300;
-        return acrossBoxes && (left < 0 || right > 15);
-    };
+    const SegmentBlocked blocked = corridorBetween(0, 15, 300);
     QList<RoutePoints> start;
     for (int k = 0; k < 3; ++k) {
         const double x = 7 + 0.5 * k;
@@ -88,10 +95,7 @@ void TestRouteSeparation::lineBetweenShortJogs()
 // where it runs.
 void TestRouteSeparation::longLineMovesShortOnesAside()
 {
-    const SegmentBlocked blocked = [](int, const QPointF& a, const QPointF& b) {
-        const bool acrossBoxes = std::max(a.y(), b.y()) > 0 && std::min(a.y(), b.y()) < 1000;
-        return acrossBoxes && (std::min(a.x(), b.x()) < 0 || std::max(a.x(), b.x()) > 28);
-    };
+    const SegmentBlocked blocked = corridorBetween(0, 28, 1000);
     QList<RoutePoints> routes{{{-60, -100}, {16, -100}, {16, 1100}, {90, 1100}},
                               {{-60, -90}, {16, -90}, {16, 1090}, {90, 1090}},
                               {{27, 390}, {24, 390}, {24, 510}, {27, 510}},
@@ -117,10 +121,7 @@ void TestRouteSeparation::longLineMovesShortOnesAside()
 // fixed step reaches.
 void TestRouteSeparation::crowdedLaneMadeBySmallMoves()
 {
-    const SegmentBlocked blocked = [](int, const QPointF& a, const QPointF& b) {
-        const bool acrossBoxes = std::max(a.y(), b.y()) > 0 && std::min(a.y(), b.y()) < 1000;
-        return acrossBoxes && (std::min(a.x(), b.x()) < 3 || std::max(a.x(), b.x()) > 17);
-    };
+    const SegmentBlocked blocked = corridorBetween(3, 17, 1000);
     QList<RoutePoints> routes{{{-60, -100}, {10, -100}, {10, 1100}, {90, 1100}},
                               {{-60, -90}, {10, -90}, {10, 1090}, {90, 1090}},
                               {{3, 200}, {3.2, 200}, {3.2, 300}, {3, 300}},
