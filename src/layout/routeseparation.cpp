@@ -646,7 +646,8 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                 return true;
             }
         }
-        const auto [at, lo, hi] = spanOf(before.at(s), before.at(s + 1), horizontal);
+        const auto [spanAt, lo, hi] = spanOf(before.at(s), before.at(s + 1), horizontal);
+        const double at = spanAt;
         const SegmentLines& same = lines[horizontal ? 1 : 0];
         std::vector<double> clear;
         // The lines met, in order across, and whether each is an entity's
