@@ -207,8 +207,17 @@ bool addCellRowAttribute(DrawioEntity& entity, const DrawioCell& row, const Draw
     } else {
         const bool typeFirst = isDrawioTypeWord(texts.at(0)) && !isDrawioTypeWord(texts.at(1));
         attribute = parseDrawioNameCell(texts.at(typeFirst ? 1 : 0), row.y);
-        const QString type = texts.at(typeFirst ? 0 : 1);
-        attribute.type = attribute.type.isEmpty() ? type : attribute.type + QLatin1Char(' ') + type;
+        // Key markers in the type cell ("int FK") are keys, as they are in
+        // the name cell; kept in the type they would be read as keys once
+        // the row is written back as "name : type".
+        QStringList type;
+        if (!attribute.type.isEmpty())
+            type.append(attribute.type);
+        for (const QString& token : texts.at(typeFirst ? 0 : 1).simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+            if (!takeDrawioKeyMarkers(token, keys))
+                type.append(token);
+        }
+        attribute.type = type.join(QLatin1Char(' '));
     }
     if (attribute.name.isEmpty())
         return false;

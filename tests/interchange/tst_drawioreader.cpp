@@ -280,6 +280,12 @@ void TestDrawioReader::pages_data()
         << table("k", "Keys", 0, 0, {{"PK", "pk : int"}, {"", "fk1"}, {"UK", "uq : text"}, {"", "PKEY int"},
                                      {"FK2", "FK2 : int"}})
         << QStringList{"Keys @0,0: pk:int[P] | fk1 | uq:text[U] | PKEY:int | FK2:int[F]"};
+    // Key markers in a type cell are keys, as in a name cell.
+    QTest::newRow("key markers in a type cell")
+        << table("t", "Typed", 0, 0, {{"PK", "id"}, {"", "owner_id"}})
+               + vertex("t_r0_t", "t_r0", "PK", partStyle, 200, 0, 60, 30)
+               + vertex("t_r1_t", "t_r1", "int FK", partStyle, 200, 0, 60, 30)
+        << QStringList{"Typed @0,0: id[P] | owner_id:int[F]"};
 
     // A row directly on a second layer does not make the layer a table; the
     // rectangles of that layer are boxes when there is no table.
