@@ -529,19 +529,18 @@ void arrangeColumns(const LayoutNodes& nodes, const QList<int>& hubOrder, const 
 {
     LayoutNodes trial = nodes;
     int tries = 0;
-    auto lengthWith = [&](const HubColumns& c) {
+    auto lengthWith = [&]() {
         ++tries;
-        standHubBlocks(trial, hubOrder, groups, c);
+        standHubBlocks(trial, hubOrder, groups, columns);
         return measure(trial);
     };
-    double best = lengthWith(columns);
-    auto keepIfShorter = [&](const HubColumns& c) {
-        if (tries >= triesAtMost)
-            return false;
-        const double length = lengthWith(c);
+    double best = lengthWith();
+    // Each arrangement is made in place and measured; one that does not
+    // measure less is undone.
+    auto keepIfShorter = [&]() {
+        const double length = lengthWith();
         if (length < best - 1e-6) {
             best = length;
-            columns = c;
             return true;
         }
         return false;
@@ -551,27 +550,41 @@ void arrangeColumns(const LayoutNodes& nodes, const QList<int>& hubOrder, const 
         for (int h : hubOrder) {
             for (int side = 0; side < 2; ++side) {
                 for (qsizetype i = 0; i + 1 < (side == 0 ? columns.left : columns.right).value(h).size(); ++i) {
-                    HubColumns c = columns;
-                    QList<int>& list = side == 0 ? c.left[h] : c.right[h];
+                    if (tries >= triesAtMost)
+                        continue;
+                    QList<int>& list = side == 0 ? columns.left[h] : columns.right[h];
                     std::swap(list[i], list[i + 1]);
-                    shorter = keepIfShorter(c) || shorter;
+                    if (keepIfShorter())
+                        shorter = true;
+                    else
+                        std::swap(list[i], list[i + 1]);
                 }
             }
             for (int side = 0; side < 2; ++side) {
                 for (qsizetype i = 0; i < (side == 0 ? columns.left : columns.right).value(h).size(); ++i) {
                     for (int end = 0; end < 2; ++end) {
-                        HubColumns c = columns;
-                        QList<int>& from = side == 0 ? c.left[h] : c.right[h];
-                        QList<int>& to = side == 0 ? c.right[h] : c.left[h];
+                        if (tries >= triesAtMost)
+                            continue;
+                        QHash<int, QList<int>>& toSide = side == 0 ? columns.right : columns.left;
+                        const bool hadColumn = toSide.contains(h);
+                        QList<int>& from = side == 0 ? columns.left[h] : columns.right[h];
+                        QList<int>& to = toSide[h];
                         const int g = from.takeAt(i);
                         if (end == 0)
                             to.prepend(g);
                         else
                             to.append(g);
-                        if (keepIfShorter(c)) {
+                        if (keepIfShorter()) {
                             shorter = true;
                             break;
                         }
+                        if (end == 0)
+                            to.removeFirst();
+                        else
+                            to.removeLast();
+                        from.insert(i, g);
+                        if (!hadColumn)
+                            toSide.remove(h);
                     }
                 }
             }
