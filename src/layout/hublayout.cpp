@@ -47,6 +47,21 @@ struct HubBlockExtent
     double height = 0.0;
     double leftColumn = 0.0;   // width of the column left of the hub (0 for none)
     double rightColumn = 0.0;
+
+    bool operator==(const HubBlockExtent& o) const
+    {
+        return left == o.left && right == o.right && height == o.height && leftColumn == o.leftColumn
+               && rightColumn == o.rightColumn;
+    }
+};
+
+// The hub rows last found for these blocks: trying other arrangements of
+// the columns of one hub order, most tries (two groups of a column trading
+// places) leave every block as it was.
+struct HubRowsMemo
+{
+    std::vector<HubBlockExtent> blocks;
+    std::vector<int> rowOf;
 };
 
 // The gap between hub j - 1 and hub j (hub order) standing side by side:
@@ -332,7 +347,7 @@ HubColumns chooseColumns(const QList<SatelliteGroup>& groups, const std::vector<
 
 // Stands the hubs in rows and the given columns beside them.
 void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
-                    const HubColumns& columns)
+                    const HubColumns& columns, HubRowsMemo* memo = nullptr)
 {
     const QHash<int, QList<int>>& leftLists = columns.left;
     const QHash<int, QList<int>>& rightLists = columns.right;
@@ -371,7 +386,11 @@ void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<
     // wider than a limit chosen so that the whole comes closest to a
     // landscape page; rows stand 380 apart, each as tall as its tallest
     // block. The first hub of a row is placed whatever its width.
-    const std::vector<int> rowOf = wrapHubRows(nodes, hubOrder, blocks);
+    if (memo && memo->blocks != blocks) {
+        memo->rowOf = wrapHubRows(nodes, hubOrder, blocks);
+        memo->blocks = blocks;
+    }
+    const std::vector<int> rowOf = memo ? memo->rowOf : wrapHubRows(nodes, hubOrder, blocks);
     const int rowCount = rowOf.empty() ? 0 : rowOf.back() + 1;
     std::vector<double> rowHeight(static_cast<size_t>(rowCount), 0.0);
     for (qsizetype i = 0; i < hubOrder.size(); ++i) {
@@ -528,10 +547,11 @@ void arrangeColumns(const LayoutNodes& nodes, const QList<int>& hubOrder, const 
                     HubColumns& columns, int triesAtMost, const Measure& measure)
 {
     LayoutNodes trial = nodes;
+    HubRowsMemo rows;
     int tries = 0;
     auto lengthWith = [&]() {
         ++tries;
-        standHubBlocks(trial, hubOrder, groups, columns);
+        standHubBlocks(trial, hubOrder, groups, columns, &rows);
         return measure(trial);
     };
     double best = lengthWith();
