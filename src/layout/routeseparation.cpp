@@ -427,6 +427,26 @@ bool crowded(const SegmentLines& lines, int route, double across, double low, do
     return false;
 }
 
+// Two ascending lists of offsets as one, the smallest moves first and, of
+// two as large, the one below first.
+std::vector<double> nearestFirst(const std::vector<double>& a, const std::vector<double>& b)
+{
+    std::vector<double> all(a.size() + b.size());
+    std::merge(a.begin(), a.end(), b.begin(), b.end(), all.begin());
+    std::vector<double> out;
+    out.reserve(all.size());
+    const auto zero = std::lower_bound(all.begin(), all.end(), 0.0);
+    auto down = zero; // the offsets below zero, taken from zero outwards
+    auto up = zero;
+    while (down != all.begin() || up != all.end()) {
+        if (up == all.end() || (down != all.begin() && -*(down - 1) <= *up))
+            out.push_back(*--down);
+        else
+            out.push_back(*up++);
+    }
+    return out;
+}
+
 void eraseLine(SegmentLines& lines, double across, int route, int segment)
 {
     auto range = lines.equal_range(across);
@@ -576,7 +596,8 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         // was; with evicting, segment s itself may be crowded by other
         // routes (not by entities), which are then listed in evicted.
         std::vector<std::pair<int, int>> evicted;
-        auto fitsAt = [&](double offset, bool evicting) {
+        // knownClear: segment s is known not to be crowded at the offset.
+        auto fitsAt = [&](double offset, bool evicting, bool knownClear = false) {
             RoutePoints& route = routes[r];
             for (int k : {s, s + 1}) {
                 if (horizontal)
@@ -603,7 +624,9 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             }
             // Crowding first: it is the cheaper test and fails more often.
             for (int k = low; k <= high; ++k) {
-                if (newlyCrowded(k) && (!evicting || k != s))
+                if (k == s && (evicting || knownClear))
+                    continue;
+                if (newlyCrowded(k))
                     return false;
             }
             for (int k = low; k <= high; ++k) {
@@ -649,11 +672,14 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         const auto [spanAt, lo, hi] = spanOf(before.at(s), before.at(s + 1), horizontal);
         const double at = spanAt;
         const SegmentLines& same = lines[horizontal ? 1 : 0];
-        std::vector<double> clear;
         // The lines met, in order across, and whether each is an entity's
         // side: where one of them crowds segment s at an offset, it does
         // not fit there, which is cheaper to see here than by trying.
         std::vector<std::pair<double, bool>> met;
+        // The offsets just below and just above each line met: each list
+        // ascends, as the lines do.
+        std::vector<double> below;
+        std::vector<double> above;
         for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
             const Placed& p = it->second;
             if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(routeEntities, r, p.route))
@@ -662,12 +688,10 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
             for (double side : {-1.0, 1.0}) {
                 const double offset = it->first + side * (clearance + 0.01) - at;
                 if (std::abs(offset) <= NudgeReach)
-                    clear.push_back(offset);
+                    (side < 0 ? below : above).push_back(offset);
             }
         }
-        std::sort(clear.begin(), clear.end(), [](double a, double b) {
-            return std::abs(a) != std::abs(b) ? std::abs(a) < std::abs(b) : a < b;
-        });
+        const std::vector<double> clear = nearestFirst(below, above);
         // As crowded() sees segment s moved by offset.
         auto crowdedAt = [&](double offset) {
             const double across = at + offset;
@@ -682,7 +706,7 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
         for (double offset : clear) {
             if (crowdedAt(offset))
                 continue;
-            if (fitsAt(offset, false)) {
+            if (fitsAt(offset, false, true)) {
                 put();
                 return true;
             }
