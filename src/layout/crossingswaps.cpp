@@ -18,6 +18,9 @@ constexpr int MaxSweeps = 2;
 // larger ones in this many rounds of runInRounds.
 constexpr int OneByOneUpTo = 120;
 constexpr int Rounds = 2;
+// The costs of fewer chunks than this (of 16 edges) are measured on the
+// calling thread alone.
+constexpr qsizetype ParallelCostChunksFrom = 48;
 constexpr int SmallSweeps = 2; // for components of up to SmallUpTo nodes
 // Partners tried for each node: the nearest ones, and the nearest to the
 // centre of its neighbours, where it would rather stand.
@@ -136,7 +139,9 @@ public:
         const qsizetype chunks = (n + Chunk - 1) / Chunk;
         for (int round = 0; round < rounds; ++round) {
             // Every edge's cost as things stand: those the cache no longer
-            // holds are measured again.
+            // holds are measured again, on several threads when there are
+            // enough of them to pay for waking the threads (a microsecond
+            // or so each).
             std::vector<int> unknown;
             for (size_t k = 0; k < m_edges.size(); ++k) {
                 if (!m_costKnown[k])
@@ -152,7 +157,7 @@ public:
                     for (size_t i = static_cast<size_t>(c * Chunk); i < last; ++i)
                         out.push_back(readEdgeCost(reader, unknown[i]));
                     return out;
-                }, 2, 1);
+                }, ParallelCostChunksFrom, 1);
             for (qsizetype c = 0; c < unknownChunks; ++c) {
                 for (size_t i = 0; i < costs[static_cast<size_t>(c)].size(); ++i) {
                     const size_t k = static_cast<size_t>(unknown[static_cast<size_t>(c * Chunk) + i]);
