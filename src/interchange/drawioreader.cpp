@@ -25,12 +25,13 @@ bool isObjectElement(QStringView name)
     return name == QLatin1String("object") || name == QLatin1String("UserObject");
 }
 
-// A geometry number that is present: 0 when it is not a finite number.
+// A geometry number that is present: 0 when it is not a finite number,
+// and kept within the reach of a diagram.
 double geometryValue(QStringView text)
 {
     bool ok = false;
     const double value = text.toDouble(&ok);
-    return ok && std::isfinite(value) ? value : 0.0;
+    return ok && std::isfinite(value) ? jsonfields::boundedCoordinate(value) : 0.0;
 }
 
 int hexDigit(char c)

@@ -1,6 +1,7 @@
 #include "interchange/drawiowriter.h"
 
 #include "edges/edgepaths.h"
+#include "model/jsonfields.h"
 
 #include <QColor>
 #include <QHash>
@@ -559,8 +560,8 @@ bool writeDrawioDocument(const QJsonObject& diagram, const std::function<bool(co
     double pageHeight = 1100;
     for (const QJsonValue& value : entities) {
         const QJsonObject entity = value.toObject();
-        const double x = entity.value(QLatin1String("x")).toDouble();
-        const double y = entity.value(QLatin1String("y")).toDouble();
+        const double x = jsonfields::boundedCoordinate(entity.value(QLatin1String("x")).toDouble());
+        const double y = jsonfields::boundedCoordinate(entity.value(QLatin1String("y")).toDouble());
         const double rows = double(std::max<qsizetype>(entity.value(QLatin1String("attributes")).toArray().size(), 1));
         pageWidth = std::max(pageWidth, x + estimateDrawioEntityWidth(entity) + 80);
         pageHeight = std::max(pageHeight, y + rows * RowHeight + RowHeight + 80);

@@ -280,6 +280,10 @@ void TestDrawioReader::pages_data()
         << table("k", "Keys", 0, 0, {{"PK", "pk : int"}, {"", "fk1"}, {"UK", "uq : text"}, {"", "PKEY int"},
                                      {"FK2", "FK2 : int"}})
         << QStringList{"Keys @0,0: pk:int[P] | fk1 | uq:text[U] | PKEY:int | FK2:int[F]"};
+    // Coordinates far beyond any drawing stay within a diagram's reach, so
+    // that the import can be written out again (a fuzzer's find).
+    QTest::newRow("coordinates out of reach")
+        << table("f", "Far", 5e83, -1e300, {{"", "a"}}) << QStringList{"Far @1e+06,-1e+06: a"};
     // Key markers in a type cell are keys, as in a name cell.
     QTest::newRow("key markers in a type cell")
         << table("t", "Typed", 0, 0, {{"PK", "id"}, {"", "owner_id"}})
