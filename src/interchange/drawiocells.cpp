@@ -210,13 +210,9 @@ bool addCellRowAttribute(DrawioEntity& entity, const DrawioCell& row, const Draw
         // Key markers in the type cell ("int FK") are keys, as they are in
         // the name cell; kept in the type they would be read as keys once
         // the row is written back as "name : type".
-        QStringList type;
+        QStringList type = dropDrawioKeyMarkers(texts.at(typeFirst ? 0 : 1), keys);
         if (!attribute.type.isEmpty())
-            type.append(attribute.type);
-        for (const QString& token : texts.at(typeFirst ? 0 : 1).simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-            if (!takeDrawioKeyMarkers(token, keys))
-                type.append(token);
-        }
+            type.prepend(attribute.type);
         attribute.type = type.join(QLatin1Char(' '));
     }
     if (attribute.name.isEmpty())

@@ -428,6 +428,16 @@ bool takeDrawioKeyMarkers(const QString& token, DrawioAttribute& attribute)
     return true;
 }
 
+QStringList dropDrawioKeyMarkers(const QString& text, DrawioAttribute& attribute)
+{
+    QStringList kept;
+    for (const QString& token : text.simplified().split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        if (!takeDrawioKeyMarkers(token, attribute))
+            kept.append(token);
+    }
+    return kept;
+}
+
 namespace {
 
 // A cell's text on one line, its runs of white space one space.
@@ -464,12 +474,7 @@ DrawioAttribute parseDrawioNameCell(const QString& text, double order)
         return attribute;
     }
     attribute.name = plain.left(split).trimmed();
-    QStringList type;
-    for (const QString& token : plain.mid(split + skip).split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (!takeDrawioKeyMarkers(token, attribute))
-            type.append(token);
-    }
-    attribute.type = type.join(QLatin1Char(' '));
+    attribute.type = dropDrawioKeyMarkers(plain.mid(split + skip), attribute).join(QLatin1Char(' '));
     if (attribute.name.isEmpty()) { // ": int" names nothing
         attribute.name = attribute.type;
         attribute.type.clear();
@@ -514,13 +519,7 @@ DrawioAttribute parseRowText(const QString& text, double order)
     if (plain.isEmpty())
         return attribute;
 
-    QStringList kept;
-    for (const QString& token : plain.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (!takeDrawioKeyMarkers(token, attribute))
-            kept.append(token);
-    }
-
-    const QString joined = kept.join(QLatin1Char(' '));
+    const QString joined = dropDrawioKeyMarkers(plain, attribute).join(QLatin1Char(' '));
     qsizetype split = joined.indexOf(QLatin1Char(':'));
     if (split < 0)
         split = joined.indexOf(QLatin1Char(' '));

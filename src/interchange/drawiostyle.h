@@ -114,6 +114,10 @@ DrawioAttribute parseRowText(const QString& text, double order);
 // flags and returns true; otherwise leaves it alone.
 bool takeDrawioKeyMarkers(const QString& token, DrawioAttribute& attribute);
 
+// The words of text, on one line, that are not key markers; the markers
+// set the attribute's flags.
+QStringList dropDrawioKeyMarkers(const QString& text, DrawioAttribute& attribute);
+
 // The text of the name cell of a row whose keys stand in a cell of their
 // own: the name is the name whatever it reads like ("pk", "FK1"); markers
 // after it still count. "name : type", "name :" and "name type" forms.

@@ -386,11 +386,14 @@ void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<
     // wider than a limit chosen so that the whole comes closest to a
     // landscape page; rows stand 380 apart, each as tall as its tallest
     // block. The first hub of a row is placed whatever its width.
-    if (memo && memo->blocks != blocks) {
-        memo->rowOf = wrapHubRows(nodes, hubOrder, blocks);
-        memo->blocks = blocks;
+    HubRowsMemo fresh;
+    HubRowsMemo& rows = memo ? *memo : fresh;
+    if (!memo || rows.blocks != blocks) {
+        rows.rowOf = wrapHubRows(nodes, hubOrder, blocks);
+        if (memo)
+            rows.blocks = blocks;
     }
-    const std::vector<int> rowOf = memo ? memo->rowOf : wrapHubRows(nodes, hubOrder, blocks);
+    const std::vector<int>& rowOf = rows.rowOf;
     const int rowCount = rowOf.empty() ? 0 : rowOf.back() + 1;
     std::vector<double> rowHeight(static_cast<size_t>(rowCount), 0.0);
     for (qsizetype i = 0; i < hubOrder.size(); ++i) {

@@ -225,26 +225,6 @@ private slots:
         QCOMPARE(scene()->entityItems().size(), 3);
     }
 
-    // Dropped below two tables that stand close, one above the other, a
-    // table related to the upper one is not reached through the lower one.
-    void dropBelowCloseTablesRoutesAround()
-    {
-        for (int i = 0; i < 3; ++i)
-            window->addExplorerTable(window->currentModel);
-        const QList<TableItem*> tables = window->currentModel->tables();
-        RelationshipItem* link = window->currentModel->addRelationship();
-        link->setFromTableId(tables.at(0)->id());
-        link->setToTableId(tables.at(2)->id());
-        window->onExplorerDropRequested(payload({{Table, tables.at(0)->id()}}), QPointF(0, 0));
-        const EntityItem* upper = window->findEntityOnScene(tables.at(0)->id());
-        window->onExplorerDropRequested(payload({{Table, tables.at(1)->id()}}),
-                                        QPointF(0, upper->sceneBoundingRect().bottom() + 10));
-        window->onExplorerDropRequested(payload({{Table, tables.at(2)->id()}}), QPointF(60, 300));
-        const EdgeItem* edge = window->findEdgeOnScene(link->id());
-        QVERIFY(edge);
-        QVERIFY(!edge->countEntityCrossings());
-    }
-
     void dropBringsBackTheStoredLookAndRelationships()
     {
         buildShop();
