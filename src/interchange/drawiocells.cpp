@@ -207,13 +207,8 @@ bool addCellRowAttribute(DrawioEntity& entity, const DrawioCell& row, const Draw
     } else {
         const bool typeFirst = isDrawioTypeWord(texts.at(0)) && !isDrawioTypeWord(texts.at(1));
         attribute = parseDrawioNameCell(texts.at(typeFirst ? 1 : 0), row.y);
-        // Key markers in the type cell ("int FK") are keys, as they are in
-        // the name cell; kept in the type they would be read as keys once
-        // the row is written back as "name : type".
-        QStringList type = dropDrawioKeyMarkers(texts.at(typeFirst ? 0 : 1), keys);
-        if (!attribute.type.isEmpty())
-            type.prepend(attribute.type);
-        attribute.type = type.join(QLatin1Char(' '));
+        const QString type = texts.at(typeFirst ? 0 : 1);
+        attribute.type = attribute.type.isEmpty() ? type : attribute.type + QLatin1Char(' ') + type;
     }
     if (attribute.name.isEmpty())
         return false;
@@ -366,6 +361,14 @@ QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells, QRectF* bound
     for (const QString& candidate : candidates) {
         entities.append(buildEntity(page.at(index.byId.value(candidate)), shapes, index));
         entityIdOfCandidate.insert(candidate, freshId());
+        // Key markers left in a type however the row was drawn ("int FK" in
+        // a cell of its own, "id:FK1" glued to the name) are keys, as a name
+        // cell reads them: kept in the type, they would be read as keys once
+        // the row is written back as "name : type".
+        for (DrawioAttribute& attribute : entities.last().attributes) {
+            if (!attribute.type.isEmpty())
+                attribute.type = dropDrawioKeyMarkers(attribute.type, attribute).join(QLatin1Char(' '));
+        }
         const DrawioEntity& entity = entities.last();
         if (entity.attributes.size() > kMaxImportRowsPerEntity)
             return tooLarge(entity.attributes.size(), "rows in one entity", kMaxImportRowsPerEntity);

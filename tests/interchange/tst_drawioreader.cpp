@@ -284,12 +284,14 @@ void TestDrawioReader::pages_data()
     // that the import can be written out again (a fuzzer's find).
     QTest::newRow("coordinates out of reach")
         << table("f", "Far", 5e83, -1e300, {{"", "a"}}) << QStringList{"Far @1e+06,-1e+06: a"};
-    // Key markers in a type cell are keys, as in a name cell.
-    QTest::newRow("key markers in a type cell")
+    // Key markers in a type are keys, as in a name cell: in a type cell of
+    // their own, or glued to the name by a colon (fuzzers' finds).
+    QTest::newRow("key markers in a type")
         << table("t", "Typed", 0, 0, {{"PK", "id"}, {"", "owner_id"}})
                + vertex("t_r0_t", "t_r0", "PK", partStyle, 200, 0, 60, 30)
                + vertex("t_r1_t", "t_r1", "int FK", partStyle, 200, 0, 60, 30)
-        << QStringList{"Typed @0,0: id[P] | owner_id:int[F]"};
+               + vertex("t_r2", "t", "", rowStyle, 0, 90, 200, 30) + vertex("t_r2_c", "t_r2", "ref:FK1", partStyle, 0, 0)
+        << QStringList{"Typed @0,0: id[P] | owner_id:int[F] | ref[F]"};
 
     // A row directly on a second layer does not make the layer a table; the
     // rectangles of that layer are boxes when there is no table.
