@@ -4,6 +4,10 @@
 #include <QJsonValue>
 #include <QLocale>
 
+#include <algorithm>
+#include <iterator>
+#include <vector>
+
 namespace filelimits {
 
 namespace {
@@ -41,6 +45,10 @@ qint64 limitOf(Measure measure)
         return MaxInflatedBytes;
     case Measure::FileBytes:
         return MaxFileBytes;
+    case Measure::NameLength:
+        return MaxNameLength;
+    case Measure::TextLength:
+        return MaxTextLength;
     }
     return 0;
 }
@@ -76,6 +84,12 @@ QString tooLargeText(Measure measure, qint64 found)
     case Measure::FileBytes:
         holds = QStringLiteral("it holds %1 bytes").arg(count);
         break;
+    case Measure::NameLength:
+        return QStringLiteral("The file cannot be read: a name in it holds %1 characters; at most %2 are supported.")
+            .arg(count, limit);
+    case Measure::TextLength:
+        return QStringLiteral("The file cannot be read: a text in it holds %1 characters; at most %2 are supported.")
+            .arg(count, limit);
     }
     const QString perEntity = measure == Measure::RowsInEntity ? QStringLiteral(" in one entity") : QString();
     return QStringLiteral("The file is too large to open: %1; at most %2 are supported%3.")
@@ -120,9 +134,62 @@ Counts countDiagram(const QJsonObject& diagram)
     return counts;
 }
 
+QString textExcess(const QJsonValue& root)
+{
+    static const QLatin1String nameKeys[] = {
+        QLatin1String("name"),  QLatin1String("title"),    QLatin1String("type"),
+        QLatin1String("label"), QLatin1String("dataType"), QLatin1String("schema"),
+    };
+    const auto isNameKey = [](const QString& key) {
+        return std::find(std::begin(nameKeys), std::end(nameKeys), key) != std::end(nameKeys);
+    };
+    const auto check = [](const QJsonValue& value, bool isName) -> QString {
+        if (!value.isString())
+            return QString();
+        const qint64 length = value.toString().size();
+        const Measure measure = isName ? Measure::NameLength : Measure::TextLength;
+        return length > limitOf(measure) ? tooLargeText(measure, length) : QString();
+    };
+    // An explicit stack: a file may nest deeper than a call stack should go.
+    std::vector<QJsonValue> pending{root};
+    while (!pending.empty()) {
+        const QJsonValue value = std::move(pending.back());
+        pending.pop_back();
+        if (value.isObject()) {
+            const QJsonObject object = value.toObject();
+            for (auto it = object.begin(); it != object.end(); ++it) {
+                const QJsonValue child = it.value();
+                if (child.isObject() || child.isArray()) {
+                    pending.push_back(child);
+                    continue;
+                }
+                const QString excess = check(child, isNameKey(it.key()));
+                if (!excess.isEmpty())
+                    return excess;
+            }
+        } else if (value.isArray()) {
+            for (const QJsonValue& child : value.toArray()) {
+                if (child.isObject() || child.isArray()) {
+                    pending.push_back(child);
+                    continue;
+                }
+                const QString excess = check(child, false);
+                if (!excess.isEmpty())
+                    return excess;
+            }
+        } else {
+            const QString excess = check(value, false);
+            if (!excess.isEmpty())
+                return excess;
+        }
+    }
+    return QString();
+}
+
 QString diagramExcess(const QJsonObject& diagram)
 {
-    return excessText(countDiagram(diagram));
+    const QString excess = excessText(countDiagram(diagram));
+    return excess.isEmpty() ? textExcess(diagram) : excess;
 }
 
 QString projectExcess(const QJsonObject& envelope)
@@ -146,11 +213,11 @@ QString projectExcess(const QJsonObject& envelope)
             return excess;
     }
     for (const QJsonValue& diagram : arrayAt(envelope, QLatin1String("diagrams"))) {
-        const QString excess = diagramExcess(diagram.toObject());
+        const QString excess = excessText(countDiagram(diagram.toObject()));
         if (!excess.isEmpty())
             return excess;
     }
-    return QString();
+    return textExcess(envelope);
 }
 
 QString documentExcess(const QJsonObject& root)

@@ -24,6 +24,11 @@ constexpr qint64 MaxInflatedBytes = qint64(64) * 1024 * 1024; // one page once d
 // when written indented, and small enough that reading and parsing it stay
 // within a few GB.
 constexpr qint64 MaxFileBytes = qint64(512) * 1024 * 1024;
+// Characters of one name: a title, a column name, a type, a label. Real
+// identifiers stay far below; a longer one is a broken or hostile file.
+constexpr qint64 MaxNameLength = 1000;
+// Characters of any other text of a file: a note, a comment, a definition.
+constexpr qint64 MaxTextLength = 1000000;
 
 // What a limit counts, for the sentence.
 enum class Measure {
@@ -35,6 +40,8 @@ enum class Measure {
     RoutePoints,
     InflatedBytes,
     FileBytes,
+    NameLength,
+    TextLength,
 };
 
 // The limit of a measure.
@@ -70,6 +77,11 @@ QString diagramExcess(const QJsonObject& diagram);
 // stored diagrams go beyond the limits, or empty. Each model counts its
 // tables, columns and relationships; each stored diagram is a diagram.
 QString projectExcess(const QJsonObject& envelope);
+
+// The sentence for the first name (a "name", "title", "type", "label",
+// "dataType" or "schema" value) longer than MaxNameLength, or other string
+// longer than MaxTextLength, anywhere in value; empty when all are kept.
+QString textExcess(const QJsonValue& value);
 
 // Either of the two, as the root object of a file says.
 QString documentExcess(const QJsonObject& root);
