@@ -351,9 +351,10 @@ public:
 
     // ---- import (app/mainwindowimport.cpp)
     // Recognises the picture at path into the scene and adopts it as a new
-    // project named after the file; false (logged) when nothing usable was
-    // recognised. The job of Import from Image.
-    bool importImageFile(const QString& path);
+    // project named after the file, and tells in the status bar what was
+    // read; false (logged, and the reason in failure) when nothing usable
+    // was recognised. The job of Import from Image.
+    bool importImageFile(const QString& path, QString* failure = nullptr);
     // The common ending of the imports: the diagram in the scene becomes a
     // new project, without a file, and the view fits it.
     void adoptImportedDiagram(const QString& projectName);

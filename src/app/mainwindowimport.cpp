@@ -46,18 +46,21 @@ void MainWindow::on_actionImport_from_Image_triggered()
     if (path.isEmpty())
         return;
     auto imported = std::make_shared<bool>(false);
-    busy->run([this, path, imported] { *imported = importImageFile(path); },
-              [this, imported] {
+    auto error = std::make_shared<QString>();
+    busy->run([this, path, imported, error] { *imported = importImageFile(path, error.get()); },
+              [this, imported, error] {
                   if (*imported)
                       return;
-                  DialogHooks::warning(this, QStringLiteral("Import from Image"),
-                                       QStringLiteral("Could not interpret an ER diagram in the selected image.\n"
-                                                      "The file must contain rectangular entities, optionally with "
-                                                      "attributes, and lines connecting them."));
+                  QString text = QStringLiteral("Could not interpret an ER diagram in the selected image.\n"
+                                                "The file must contain rectangular entities, optionally with "
+                                                "attributes, and lines connecting them.");
+                  if (!error->isEmpty())
+                      text += QLatin1Char('\n') + *error;
+                  DialogHooks::warning(this, QStringLiteral("Import from Image"), text);
               });
 }
 
-bool MainWindow::importImageFile(const QString& path)
+bool MainWindow::importImageFile(const QString& path, QString* failure)
 {
     if (!scene || path.isEmpty())
         return false;
@@ -65,13 +68,18 @@ bool MainWindow::importImageFile(const QString& path)
     suppressModelSync = true;
     releaseSceneSelection();
     QString error;
-    const bool ok = importRecognizedDiagram(scene, path, &error);
+    QString summary;
+    const bool ok = importRecognizedDiagram(scene, path, &error, defaultGlyphFamilies(), &summary);
     suppressModelSync = guard;
     if (!ok) {
         qWarning() << "Image import failed:" << error;
+        if (failure)
+            *failure = error;
         return false;
     }
     adoptImportedDiagram(QFileInfo(path).completeBaseName());
+    // What was read and what was made up stays until the next message.
+    statusBar()->showMessage(summary);
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "recognition/diagramrecognition.h"
 
+#include "interchange/importsummary.h"
 #include "model/jsonfields.h"
 #include "recognition/attributelines.h"
 #include "recognition/rasterrecognition.h"
@@ -185,7 +186,8 @@ void completeRecognizedEntities(QList<RecognizedEntity>& entities)
 {
     for (int i = 0; i < entities.size(); ++i) {
         RecognizedEntity& entity = entities[i];
-        if (entity.title.trimmed().isEmpty() || looksLikeLetterNoise(entity.title))
+        entity.titleGuessed = entity.title.trimmed().isEmpty() || looksLikeLetterNoise(entity.title);
+        if (entity.titleGuessed)
             entity.title = QStringLiteral("table_%1").arg(i + 1);
         if (entity.attributes.isEmpty()) {
             entity.attributes.append({QStringLiteral("%1_id").arg(entity.title), QStringLiteral("uuid")});
@@ -194,6 +196,53 @@ void completeRecognizedEntities(QList<RecognizedEntity>& entities)
             entity.attributesSynthesized = false;
         }
     }
+}
+
+RecognitionCounts countRecognized(const RecognizedDiagram& diagram)
+{
+    RecognitionCounts counts;
+    counts.tables = int(diagram.entities.size());
+    counts.relationships = int(diagram.links.size());
+    for (const RecognizedEntity& entity : diagram.entities) {
+        counts.unreadTitles += entity.titleGuessed;
+        if (entity.attributesSynthesized)
+            continue;
+        for (const RecognizedAttribute& attribute : entity.attributes)
+            counts.unreadTypes += attribute.type == QLatin1String("undefined");
+    }
+    return counts;
+}
+
+QString recognitionStatusLine(const RecognitionCounts& counts)
+{
+    QString line = QStringLiteral("Recognised %1 and %2")
+                       .arg(countedNoun(counts.tables, "table", "tables"),
+                            countedNoun(counts.relationships, "relationship", "relationships"));
+    QStringList unread;
+    if (counts.unreadTitles > 0)
+        unread.append(countedNoun(counts.unreadTitles, "title", "titles"));
+    if (counts.unreadTypes > 0)
+        unread.append(countedNoun(counts.unreadTypes, "type", "types"));
+    if (!unread.isEmpty())
+        line += QStringLiteral("; %1 could not be read").arg(unread.join(QLatin1String(" and ")));
+    return line + QLatin1Char('.');
+}
+
+QString notADiagramReason(const RecognizedDiagram& diagram)
+{
+    const QList<RecognizedEntity>& entities = diagram.entities;
+    const bool anyText = std::any_of(entities.cbegin(), entities.cend(), [](const RecognizedEntity& e) {
+        return !e.titleGuessed || !e.attributesSynthesized;
+    });
+    if (!entities.isEmpty() && !anyText)
+        return QStringLiteral("No box with readable text was found, so the picture does not look like a diagram.");
+    const QSizeF extent = diagram.extent;
+    if (entities.size() == 1 && !extent.isEmpty()) {
+        const QRectF box = entities.first().box;
+        if (box.width() >= 0.9 * extent.width() && box.height() >= 0.9 * extent.height())
+            return QStringLiteral("The only box found covers the whole picture, so it does not look like a diagram.");
+    }
+    return QString();
 }
 
 void orientRecognizedLinks(RecognizedDiagram& diagram)
@@ -357,6 +406,11 @@ RecognizedDiagram recognizeDiagram(const QString& path, QString* error, const QS
         } else if (rendering.isNull() || !recognizeRasterDiagram(rendering, result, families)) {
             setError(error, QStringLiteral("Could not read shapes from the SVG."));
             return RecognizedDiagram();
+        } else {
+            const QSize worked = rendering.size();
+            result.extent = std::max(worked.width(), worked.height()) > RasterProcessingSide
+                ? QSizeF(worked.scaled(RasterProcessingSide, RasterProcessingSide, Qt::KeepAspectRatio))
+                : QSizeF(worked);
         }
         completeRecognizedEntities(result.entities);
         orientRecognizedLinks(result);
@@ -369,6 +423,11 @@ RecognizedDiagram recognizeDiagram(const QString& path, QString* error, const QS
         setError(error, QStringLiteral("No rectangular entities were found in the image."));
         return RecognizedDiagram();
     }
+    // The boxes stand in the picture as it is worked on.
+    const QSize worked = image.size();
+    result.extent = std::max(worked.width(), worked.height()) > RasterProcessingSide
+        ? QSizeF(worked.scaled(RasterProcessingSide, RasterProcessingSide, Qt::KeepAspectRatio))
+        : QSizeF(worked);
     completeRecognizedEntities(result.entities);
     orientRecognizedLinks(result);
     return result;

@@ -44,6 +44,25 @@ QImage renderSvgForRecognition(const QByteArray& svg, QRectF* viewBoxOut = nullp
 // attributes gets "<title>_id" and is marked synthesised.
 void completeRecognizedEntities(QList<RecognizedEntity>& entities);
 
+// What a recognition read, and what it had to make up.
+struct RecognitionCounts
+{
+    int tables = 0;
+    int relationships = 0;
+    int unreadTitles = 0;   // titles made up as "table_<n>"
+    int unreadTypes = 0;    // attribute types left "undefined"
+};
+RecognitionCounts countRecognized(const RecognizedDiagram& diagram);
+
+// "Recognised 12 tables and 9 relationships; 3 titles and 14 types could
+// not be read.", without the second clause when nothing was made up.
+QString recognitionStatusLine(const RecognitionCounts& counts);
+
+// Why the recognised entities are no diagram (no box with readable text,
+// or one box covering the whole picture); empty when they are one. For
+// completed entities (completeRecognizedEntities).
+QString notADiagramReason(const RecognizedDiagram& diagram);
+
 // Decides which end of each link is the Many end: by arrowheads, then by
 // bars, then by attribute names, and reverses links accordingly.
 void orientRecognizedLinks(RecognizedDiagram& diagram);

@@ -7,6 +7,7 @@
 #include <QLineF>
 #include <QList>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
 
 struct RecognizedAttribute
@@ -24,6 +25,8 @@ struct RecognizedEntity
     QList<RecognizedAttribute> attributes;
     // No attribute of its own: the edges that end on it create foreign-key rows.
     bool attributesSynthesized = false;
+    // The title could not be read and was made up ("table_<n>").
+    bool titleGuessed = false;
 };
 
 struct RecognizedLink
@@ -47,4 +50,6 @@ struct RecognizedDiagram
     QList<RecognizedText> texts;
     QList<QRectF> arrowMarkers;  // small arrowhead shapes (SVG road)
     QList<QRectF> barMarkers;    // short bar shapes (SVG road)
+    // The picture's size in the coordinates of the boxes; empty when not known.
+    QSizeF extent;
 };

@@ -10,7 +10,8 @@
 #include <QJsonArray>
 #include <QSet>
 
-bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error, const QStringList& families)
+bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error, const QStringList& families,
+                             QString* statusLine)
 {
     if (!scene) {
         if (error)
@@ -23,12 +24,22 @@ bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error
             *error = QStringLiteral("No ER entities were recognized in the image.");
         return false;
     }
+    // Boxes that hold nothing readable would only bring invented tables.
+    const QString refusal = notADiagramReason(diagram);
+    if (!refusal.isEmpty()) {
+        if (error && error->isEmpty())
+            *error = refusal;
+        return false;
+    }
 
-    loadRecognizedDiagram(scene, diagram);
+    RecognitionCounts counts = countRecognized(diagram);
+    counts.relationships = loadRecognizedDiagram(scene, diagram);
+    if (statusLine)
+        *statusLine = recognitionStatusLine(counts);
     return true;
 }
 
-void loadRecognizedDiagram(ERScene* scene, const RecognizedDiagram& diagram)
+int loadRecognizedDiagram(ERScene* scene, const RecognizedDiagram& diagram)
 {
     const QJsonObject json = buildErJson(diagram);
     scene->loadFromJson(json);
@@ -75,4 +86,5 @@ void loadRecognizedDiagram(ERScene* scene, const RecognizedDiagram& diagram)
         edge->updatePath();
         connected.insert(qMakePair(a, b));
     }
+    return int(connected.size());
 }

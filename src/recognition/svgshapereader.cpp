@@ -611,6 +611,7 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
     int rowBudget = MaxRowsInAll;
 
     out.entities.clear();
+    out.extent = extent.size();
     for (const QRectF& box : boxes) {
         const QRectF grown = box.adjusted(-3, -3, 3, 3);
         const auto inside = [&grown](const QRectF& band) {

@@ -14,9 +14,14 @@
 #include "common/mainwindowparts.h"
 #include "common/sceneitems.h"
 
+#include <QBuffer>
 #include <QFile>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
+#include <QRandomGenerator>
+#include <QStatusBar>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -41,6 +46,84 @@ const char drawing[] =
     "<rect x=\"380\" y=\"20\" width=\"180\" height=\"100\" fill=\"none\" stroke=\"#000\"/>"
     "<text x=\"390\" y=\"40\">Orders</text><text x=\"390\" y=\"70\">customer_id : uuid</text>"
     "<line x1=\"200\" y1=\"70\" x2=\"380\" y2=\"70\" stroke=\"#000\"/></svg>";
+
+// Two tables: one whose title reads as a row of strokes, one row without
+// a type.
+const char guessedDrawing[] =
+    "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"600\" height=\"300\">"
+    "<rect x=\"20\" y=\"20\" width=\"180\" height=\"100\" fill=\"none\" stroke=\"#000\"/>"
+    "<text x=\"30\" y=\"40\">IIII</text><text x=\"30\" y=\"70\">id : uuid</text>"
+    "<rect x=\"380\" y=\"20\" width=\"180\" height=\"100\" fill=\"none\" stroke=\"#000\"/>"
+    "<text x=\"390\" y=\"40\">Orders</text><text x=\"390\" y=\"70\">note</text>"
+    "<line x1=\"200\" y1=\"70\" x2=\"380\" y2=\"70\" stroke=\"#000\"/></svg>";
+
+QByteArray png(const QImage& image)
+{
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "PNG");
+    return bytes;
+}
+
+// A photograph-like picture: soft blotches of colour and the framed
+// windows of a house front under grain.
+QByteArray photo()
+{
+    QImage image(640, 480, QImage::Format_RGB32);
+    QRandomGenerator random(7);
+    image.fill(QColor(120, 140, 90));
+    {
+        QPainter painter(&image);
+        painter.setPen(Qt::NoPen);
+        for (int i = 0; i < 60; ++i) {
+            painter.setBrush(QColor(random.bounded(256), random.bounded(256), random.bounded(256)));
+            painter.drawEllipse(QPointF(random.bounded(640), random.bounded(480)), 10 + random.bounded(80),
+                                10 + random.bounded(60));
+        }
+        painter.setPen(QPen(QColor(30, 25, 20), 5));
+        painter.setBrush(QColor(200, 215, 230));
+        for (int i = 0; i < 6; ++i)
+            painter.drawRect(QRectF(60 + (i % 3) * 190, 80 + (i / 3) * 200, 130, 110));
+    }
+    for (int y = 0; y < image.height(); ++y) {
+        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int n = random.bounded(-20, 21);
+            const QRgb c = line[x];
+            line[x] = qRgb(std::clamp(qRed(c) + n, 0, 255), std::clamp(qGreen(c) + n, 0, 255),
+                           std::clamp(qBlue(c) + n, 0, 255));
+        }
+    }
+    return png(image);
+}
+
+// Empty outlines, like tiles or a form without any writing.
+QByteArray tiles()
+{
+    QImage image(600, 400, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::black, 2));
+    for (int i = 0; i < 4; ++i)
+        painter.drawRect(QRectF(40 + (i % 2) * 280, 40 + (i / 2) * 180, 220, 130));
+    return png(image);
+}
+
+// One frame round the whole picture with a caption inside.
+QByteArray frame()
+{
+    QImage image(500, 320, QImage::Format_RGB32);
+    image.fill(Qt::white);
+    QPainter painter(&image);
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawRect(QRectF(4, 4, 492, 312));
+    QFont font(QStringLiteral("Liberation Sans"));
+    font.setPixelSize(18);
+    painter.setFont(font);
+    painter.drawText(QPointF(30, 40), QStringLiteral("summer_holiday"));
+    return png(image);
+}
 
 } // namespace
 
@@ -120,6 +203,18 @@ private Q_SLOTS:
         QCOMPARE(window->findChild<QLabel*>("labelFileName")->text(), QString("No file"));
         QVERIFY(scene->currentFilePath().isEmpty());
         QVERIFY(scene->sceneRect().contains(scene->itemsBoundingRect()));
+        QCOMPARE(window->statusBar()->currentMessage(), QString("Recognised 2 tables and 1 relationship."));
+    }
+
+    // Made-up titles and types are told, not passed off as read.
+    void guessesAreCounted()
+    {
+        chosenFile = writeFile(QStringLiteral("guessed.svg"), guessedDrawing);
+        runCommand();
+        QVERIFY(warningTitles.isEmpty());
+        QCOMPARE(canvasScene(window.get())->entityItems().size(), 2);
+        QCOMPARE(window->statusBar()->currentMessage(),
+                 QString("Recognised 2 tables and 1 relationship; 1 title and 1 type could not be read."));
     }
 
     void picturesWithoutADiagramWarn_data()
@@ -130,6 +225,11 @@ private Q_SLOTS:
         QTest::newRow("not a picture") << "notes.png" << QByteArray("plain text") << "Could not load the image.";
         QTest::newRow("no shapes") << "empty.svg" << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\"/>")
                                    << "Could not read shapes from the SVG.";
+        QTest::newRow("photograph") << "photo.png" << photo() << "No rectangular entities were found in the image.";
+        QTest::newRow("empty boxes") << "tiles.png" << tiles()
+                                     << "No box with readable text was found, so the picture does not look like a diagram.";
+        QTest::newRow("one frame") << "frame.png" << frame()
+                                   << "The only box found covers the whole picture, so it does not look like a diagram.";
     }
     void picturesWithoutADiagramWarn()
     {
@@ -142,6 +242,7 @@ private Q_SLOTS:
         runCommand();
         QCOMPARE(warningTitles, QStringList{"Import from Image"});
         QVERIFY(warningTexts.value(0).startsWith("Could not interpret an ER diagram in the selected image.\n"));
+        QVERIFY2(warningTexts.value(0).endsWith(logged), qPrintable(warningTexts.value(0)));
         bool found = false;
         for (const QString& m : qAsConst(messages))
             found |= m.startsWith("Image import failed:") && m.contains(logged);
