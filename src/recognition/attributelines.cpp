@@ -50,6 +50,17 @@ QPair<QString, QString> splitAttributeLine(const QString& text)
         if (line.startsWith(marker, Qt::CaseInsensitive))
             line = line.mid(3).trimmed();
     }
+    // Documentation tools write the type in brackets after the name:
+    // "created_at [timestamp without time zone]".
+    static const QRegularExpression bracketed(QStringLiteral("^([^\\[\\]]*\\S)\\s+\\[(.*\\S.*)\\]$"));
+    const QRegularExpressionMatch inBrackets = bracketed.match(line);
+    if (inBrackets.hasMatch()) {
+        QString name = inBrackets.captured(1);
+        while (!name.isEmpty() && (name.endsWith(QLatin1Char('|')) || name.back().isSpace()))
+            name.chop(1);
+        if (!name.isEmpty())
+            return {name, inBrackets.captured(2).trimmed()};
+    }
     const QList<QRegularExpression>& separators = separatorPatterns();
     for (int s = 0; s < separators.size(); ++s) {
         // Table cells come joined by bars: stray bars and colons at the ends
@@ -78,6 +89,13 @@ QPair<QString, QString> splitAttributeLine(const QString& text)
     if (words.size() >= 2 && isColumnTypeWord(words.first()) && !isColumnTypeWord(words.at(1)))
         return {words.at(1), words.first()};
     return {line, QString()};
+}
+
+QString withoutTableKind(const QString& title)
+{
+    static const QRegularExpression kind(QStringLiteral("\\s*\\|?\\s*\\[[A-Za-z][A-Za-z ]*\\]$"));
+    const QString bare = QString(title).remove(kind).trimmed();
+    return bare.isEmpty() ? title : bare;
 }
 
 bool isColumnTypeWord(const QString& token)

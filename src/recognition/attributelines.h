@@ -11,7 +11,13 @@
 struct RecognizedEntity;
 
 // (name, type) of one attribute line; leading PK/FK/UK markers are dropped.
+// A type may follow the name in brackets ("id [uuid]").
 QPair<QString, QString> splitAttributeLine(const QString& line);
+
+// A title without the kind of table written after it in brackets
+// ("public.users [BASE TABLE]" -> "public.users"); unchanged when nothing
+// else would be left.
+QString withoutTableKind(const QString& title);
 
 // Whether the token begins with a column type word (int, varchar(40), ...).
 bool isColumnTypeWord(const QString& token);

@@ -4,6 +4,7 @@
 #include "recognition/glyphrecognition.h"
 #include "recognition/rasterrecognition.h"
 #include "recognition/recognitiongeometry.h"
+#include "recognition/svgcellstacks.h"
 #include "recognition/svgpathdata.h"
 #include "recognition/textentities.h"
 
@@ -496,12 +497,17 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
     QList<QRectF> rowBands;
     QList<QLineF> lines;
     QList<RecognizedText> runs;
+    QList<QRectF> cells;     // every drawn rectangle, for tables drawn as cells
     QRectF extent;
     bool root = true;
+    // The depth of the connector group being read (Graphviz puts an edge,
+    // its arrowheads and its labels in one); -1 outside any.
+    qsizetype edgeDepth = -1;
 
     const auto emitRun = [&] {
         const QString t = cleanRecognizedText(text.buffer);
-        if (t.isEmpty())
+        // A connector's label names no table and no column.
+        if (t.isEmpty() || edgeDepth >= 0)
             return;
         const QPointF p = stack.last().map(QPointF(text.x, text.y));
         const double fs = text.fontSize;
@@ -523,10 +529,14 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
             if (root && name == QLatin1String("svg"))
                 extent = drawingExtent(reader);
             root = false;
+            if (edgeDepth < 0 && name == QLatin1String("g")
+                && reader.attributes().value(QLatin1String("class")).split(QLatin1Char(' ')).contains(QLatin1String("edge")))
+                edgeDepth = stack.size();
             if (name == QLatin1String("rect")) {
                 QRectF r = t.mapRect(QRectF(number("x"), number("y"), number("width"), number("height"))).normalized();
                 if (!isFinite(r))
                     r = QRectF();
+                cells.append(r);
                 const double w = r.width(), h = r.height();
                 if (w >= 60 && h >= 36)
                     shapes.boxes.append(r);
@@ -547,6 +557,7 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
                 const bool polygon = name == QLatin1String("polygon");
                 if (polygon && isRectangleOutline(points)) {
                     const QRectF b = pointsBoundingRect(points);
+                    cells.append(b);
                     if (b.width() >= 60 && b.height() >= 36)
                         shapes.boxes.append(b);
                 } else if (points.size() >= 2) {
@@ -590,9 +601,17 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
                 stack.removeLast();
             if (stack.isEmpty())  // more ends than starts: stay usable
                 stack.append(QTransform());
+            if (stack.size() < edgeDepth)
+                edgeDepth = -1;
         }
     }
 
+    // Tables drawn as cells only: the cells of each are its box, the top
+    // one its title band.
+    for (const CellStack& table : stackTableCells(cells)) {
+        shapes.boxes.append(table.table);
+        shapes.headerBands.append(table.top);
+    }
     dropBackgrounds(shapes.boxes, extent);
     QList<QRectF> boxes = mergeDrawnBoxes(shapes.boxes);
     // Boxes reaching beyond the drawing end at its edge; those wholly

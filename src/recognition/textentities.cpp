@@ -141,7 +141,7 @@ void buildEntitiesFromText(QList<RecognizedEntity>& entities, QList<RecognizedTe
         if (!current.isEmpty())
             rows.append(cleanRecognizedText(current));
 
-        entity.title = rows.value(0);
+        entity.title = withoutTableKind(rows.value(0));
         if (rows.size() == 1) {
             entity.attributesSynthesized = true;
             continue;

@@ -18,9 +18,15 @@
 
 struct ExpectedEntity
 {
+    ExpectedEntity(const QString& title, const QStringList& names, const QRectF& box = QRectF(),
+                   const QStringList& types = QStringList())
+        : title(title), attributeNames(names), box(box), attributeTypes(types)
+    {
+    }
     QString title;
     QStringList attributeNames;
     QRectF box;          // in the result's coordinates; empty to match by title
+    QStringList attributeTypes;  // beside the names, where the truth gives them
 };
 
 struct RecognitionScore
@@ -28,6 +34,7 @@ struct RecognitionScore
     int boxes = 0, expectedBoxes = 0;
     int titles = 0;
     int attributes = 0, expectedAttributes = 0;
+    int types = 0, expectedTypes = 0;  // names read right with their type right too
     int links = 0, expectedLinks = 0;
     int extraBoxes = 0;
     int inventedLinks = 0;   // links between boxes that no line joins
@@ -41,7 +48,8 @@ struct RecognitionScore
         return QStringLiteral("boxes %1/%2 (+%3 extra), titles %4/%2, attributes %5/%6, links %7/%8 (+%9 invented)")
             .arg(boxes).arg(expectedBoxes).arg(extraBoxes).arg(titles).arg(attributes)
             .arg(expectedAttributes).arg(links).arg(expectedLinks).arg(inventedLinks)
-            + QStringLiteral(", characters %1/%2").arg(charactersRight).arg(characters);
+            + QStringLiteral(", characters %1/%2").arg(charactersRight).arg(characters)
+            + (expectedTypes > 0 ? QStringLiteral(", types %1/%2").arg(types).arg(expectedTypes) : QString());
     }
 };
 
@@ -132,10 +140,12 @@ inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const 
             taken.insert(bestIndex);
             score.charactersRight += bestRight;
         }
+        score.expectedTypes += e.attributeTypes.size();
         for (int a = 0; a < e.attributeNames.size(); ++a) {
             for (const RecognizedAttribute& attribute : r.attributes) {
                 if (attribute.name == e.attributeNames.at(a)) {
                     ++score.attributes;
+                    score.types += a < e.attributeTypes.size() && attribute.type == e.attributeTypes.at(a);
                     break;
                 }
             }
@@ -172,13 +182,16 @@ inline bool readTruth(const QString& path, QList<ExpectedEntity>& entities, QLis
     QStringList titles;
     for (const QJsonValue& value : root.value(QLatin1String("entities")).toArray()) {
         const QJsonObject e = value.toObject();
-        QStringList names;
+        QStringList names, types;
         for (const QJsonValue& name : e.value(QLatin1String("attributes")).toArray())
             names.append(name.toString());
+        for (const QJsonValue& type : e.value(QLatin1String("types")).toArray())
+            types.append(type.toString());
         const QJsonArray b = e.value(QLatin1String("box")).toArray();
         titles.append(e.value(QLatin1String("title")).toString());
         entities.append({titles.last(), names,
-                         QRectF(b.at(0).toDouble(), b.at(1).toDouble(), b.at(2).toDouble(), b.at(3).toDouble())});
+                         QRectF(b.at(0).toDouble(), b.at(1).toDouble(), b.at(2).toDouble(), b.at(3).toDouble()),
+                         types});
     }
     for (const QJsonValue& value : root.value(QLatin1String("links")).toArray()) {
         const QJsonObject o = value.toObject();

@@ -66,6 +66,11 @@ private Q_SLOTS:
         QTest::newRow("ruled table, name first") << "email | varchar(254) | UK" << "email" << "varchar(254) UK";
         QTest::newRow("type first, unruled") << "varchar(80) title" << "title" << "varchar(80)";
         QTest::newRow("type first with key") << "uuid customer_id FK" << "customer_id" << "uuid";
+        QTest::newRow("type in brackets") << "created_at [timestamp without time zone]" << "created_at"
+                                          << "timestamp without time zone";
+        QTest::newRow("brackets after a gap") << "status | [enum('a','b')]" << "status" << "enum('a','b')";
+        QTest::newRow("array in brackets") << "tags [text[]]" << "tags" << "text[]";
+        QTest::newRow("empty brackets") << "tags []" << "tags []" << "";
     }
     void splitsAttributeLines()
     {
@@ -94,6 +99,10 @@ private Q_SLOTS:
         QCOMPARE(nameOverlapScore("user", "superuser"), 8.0);
         QCOMPARE(nameOverlapScore("usr", "superusr"), 0.0);
         QCOMPARE(nameOverlapScore("", "anything"), 0.0);
+        QCOMPARE(withoutTableKind("public.users [BASE TABLE]"), QString("public.users"));
+        QCOMPARE(withoutTableKind("users | [VIEW]"), QString("users"));
+        QCOMPARE(withoutTableKind("[VIEW]"), QString("[VIEW]"));
+        QCOMPARE(withoutTableKind("totals [2024]"), QString("totals [2024]"));
     }
 
     // Misread rows settle on the type words and key names they stand for;

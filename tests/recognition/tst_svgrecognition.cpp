@@ -477,25 +477,46 @@ private Q_SLOTS:
     }
 
     // Schema documentation drawn by Graphviz: HTML-like table nodes over a
-    // page-sized background, crow's feet at the Many ends.
+    // page-sized background, crow's feet at the Many ends; one table border
+    // round the cells, or (the stacks) only the cells' own borders, each
+    // row a name and a grey "[type]".
+    void graphvizTables_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<int>("titles");       // reached so far, of all
+        QTest::addColumn<int>("attributes");
+        QTest::addColumn<int>("types");
+        QTest::addColumn<int>("linksFound");
+        QTest::newRow("bordered tables") << "graphviz-tables.svg" << 8 << 24 << 0 << 8;
+        QTest::newRow("stacks, 8 tables") << "tbls-blog.svg" << 8 << 34 << 34 << 7;
+        QTest::newRow("stacks, 13 tables, edge labels") << "tbls-staff.svg" << 13 << 68 << 68 << 13;
+        QTest::newRow("stacks, 25 tables") << "tbls-saas.svg" << 25 << 124 << 124 << 28;
+    }
     void graphvizTables()
     {
+        QFETCH(QString, file);
         QList<ExpectedEntity> expected;
         QList<QPair<int, int>> links;
-        QVERIFY(readTruth(dataFile("graphviz-tables.json"), expected, links));
+        QVERIFY(readTruth(dataFile(file.section('.', 0, 0) + ".json"), expected, links));
         QString error;
-        const RecognizedDiagram result = recognizeDiagram(dataFile("graphviz-tables.svg"), &error, {QStringLiteral("Liberation Sans")});
+        const RecognizedDiagram result = recognizeDiagram(dataFile(file), &error, {QStringLiteral("Liberation Sans")});
         QVERIFY2(error.isEmpty(), qPrintable(error));
         const RecognitionScore score = scoreRecognition(result, expected, links);
-        QVERIFY2(score.boxes == expected.size() && score.extraBoxes == 0 && score.titles == expected.size()
-                     && score.attributes == score.expectedAttributes && score.links == links.size() && score.inventedLinks == 0,
+        qInfo("%s", qPrintable(score.describe()));
+        QFETCH(int, titles);
+        QFETCH(int, attributes);
+        QFETCH(int, types);
+        QFETCH(int, linksFound);
+        QVERIFY2(score.boxes == expected.size() && score.extraBoxes == 0 && score.titles >= titles
+                     && score.attributes >= attributes && score.types >= types && score.links >= linksFound
+                     && score.inventedLinks == 0,
                  qPrintable(score.describe()));
-        QStringList titles;
+        QStringList names;
         for (const ExpectedEntity& entity : expected)
-            titles.append(entity.title);
+            names.append(entity.title);
         for (const RecognizedLink& link : result.links)   // from the One end to the Many end
-            QVERIFY(links.contains({int(titles.indexOf(result.entities[link.from].title)),
-                                    int(titles.indexOf(result.entities[link.to].title))}));
+            QVERIFY(links.contains({int(names.indexOf(result.entities[link.from].title)),
+                                    int(names.indexOf(result.entities[link.to].title))}));
     }
 
     // mermaid-cli's drawings: boxes as filled open paths, labels as text.
