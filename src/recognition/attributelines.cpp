@@ -83,7 +83,10 @@ QPair<QString, QString> splitAttributeLine(const QString& text)
         return {parts.first().trimmed(), parts.mid(1).join(QLatin1Char(' ')).trimmed()};
     }
     const QStringList words = line.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    if (words.size() >= 2 && isColumnTypeWord(words.last()))
+    // A word with its size in brackets is a type, known or not: "int4[10]",
+    // "mpaa_rating[2147483647]", "numeric[5,2]".
+    static const QRegularExpression sized(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*\\[\\d+(,\\d+)?\\]$"));
+    if (words.size() >= 2 && (isColumnTypeWord(words.last()) || sized.match(words.last()).hasMatch()))
         return {words.mid(0, words.size() - 1).join(QLatin1Char(' ')), words.last()};
     // Some tools write the type first: type name [keys] [comment].
     if (words.size() >= 2 && isColumnTypeWord(words.first()) && !isColumnTypeWord(words.at(1)))
@@ -96,6 +99,18 @@ QString withoutTableKind(const QString& title)
     static const QRegularExpression kind(QStringLiteral("\\s*\\|?\\s*\\[[A-Za-z][A-Za-z ]*\\]$"));
     const QString bare = QString(title).remove(kind).trimmed();
     return bare.isEmpty() ? title : bare;
+}
+
+bool isRowCountFooter(const QString& row)
+{
+    static const QRegularExpression footer(QStringLiteral(
+        "^(<\\s*\\d[\\d,.]*)?\\s*(\\d[\\d,. ]*\\s*rows?)?\\s*(\\d[\\d,.]*\\s*>)?$"),
+                                           QRegularExpression::CaseInsensitiveOption);
+    const QString bare = cleanRecognizedText(QString(row).replace(QLatin1Char('|'), QLatin1Char(' ')));
+    if (bare.isEmpty())
+        return false;
+    const QRegularExpressionMatch match = footer.match(bare);
+    return match.hasMatch() && (match.capturedLength(1) > 0 || match.capturedLength(2) > 0 || match.capturedLength(3) > 0);
 }
 
 bool isColumnTypeWord(const QString& token)

@@ -19,6 +19,10 @@ QPair<QString, QString> splitAttributeLine(const QString& line);
 // else would be left.
 QString withoutTableKind(const QString& title);
 
+// A row of the counts documentation tools write under a table: parent
+// tables, rows and child tables ("< 1 | 1,643 rows | 2 >", "< 1 2 >").
+bool isRowCountFooter(const QString& row);
+
 // Whether the token begins with a column type word (int, varchar(40), ...).
 bool isColumnTypeWord(const QString& token);
 

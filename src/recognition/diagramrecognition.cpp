@@ -236,10 +236,16 @@ QString notADiagramReason(const RecognizedDiagram& diagram)
     });
     if (!entities.isEmpty() && !anyText)
         return QStringLiteral("No box with readable text was found, so the picture does not look like a diagram.");
+    // A frame round the whole picture, unless it holds rows with types:
+    // a picture of one table cut close.
     const QSizeF extent = diagram.extent;
     if (entities.size() == 1 && !extent.isEmpty()) {
-        const QRectF box = entities.first().box;
-        if (box.width() >= 0.9 * extent.width() && box.height() >= 0.9 * extent.height())
+        const RecognizedEntity& only = entities.first();
+        const bool typedRows = !only.attributesSynthesized
+            && std::any_of(only.attributes.cbegin(), only.attributes.cend(), [](const RecognizedAttribute& a) {
+                   return a.type != QLatin1String("undefined");
+               });
+        if (!typedRows && only.box.width() >= 0.9 * extent.width() && only.box.height() >= 0.9 * extent.height())
             return QStringLiteral("The only box found covers the whole picture, so it does not look like a diagram.");
     }
     return QString();

@@ -59,8 +59,9 @@ RecognitionCounts countRecognized(const RecognizedDiagram& diagram);
 QString recognitionStatusLine(const RecognitionCounts& counts);
 
 // Why the recognised entities are no diagram (no box with readable text,
-// or one box covering the whole picture); empty when they are one. For
-// completed entities (completeRecognizedEntities).
+// or one box covering the whole picture without rows that give a type);
+// empty when they are one. For completed entities
+// (completeRecognizedEntities).
 QString notADiagramReason(const RecognizedDiagram& diagram);
 
 // Decides which end of each link is the Many end: by arrowheads, then by

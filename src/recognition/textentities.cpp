@@ -151,6 +151,9 @@ void buildEntitiesFromText(QList<RecognizedEntity>& entities, QList<RecognizedTe
         QList<QString> settled;
         int typed = 0;
         for (int r = 1; r < rows.size(); ++r) {
+            // Counts under a table (rows, parent and child tables) are no column.
+            if (isRowCountFooter(rows.at(r)))
+                continue;
             settled.append(settleRecognizedRow(rows.at(r)));
             typed += !splitAttributeLine(settled.last()).second.isEmpty();
         }

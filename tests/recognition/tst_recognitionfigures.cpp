@@ -108,7 +108,8 @@ private Q_SLOTS:
 
     // SVG drawings of schema documentation that none of the reading rules
     // were tuned on: Graphviz tables drawn as stacks of cells (5, 17 and 41
-    // tables, three faces and sizes, connector labels in one).
+    // tables, three faces and sizes, connector labels in one), and bordered
+    // ones with tinted title bands, key icons and a footer of counts.
     void drawings_data()
     {
         QTest::addColumn<QString>("drawing");
@@ -122,6 +123,8 @@ private Q_SLOTS:
         QTest::newRow("stacks, 5 tables") << "tbls-library.svg" << 5 << 5 << 25 << 25 << 4 << 0;
         QTest::newRow("stacks, 17 tables, edge labels") << "tbls-shop.svg" << 17 << 17 << 77 << 77 << 20 << 0;
         QTest::newRow("stacks, 41 tables") << "tbls-erp.svg" << 41 << 41 << 221 << 221 << 52 << 0;
+        QTest::newRow("title bands, counts, 11 tables") << "schemaspy-school.svg" << 11 << 11 << 52 << 52 << 14 << 0;
+        QTest::newRow("title bands, counts, 9 tables") << "schemaspy-fleet.svg" << 9 << 9 << 44 << 44 << 10 << 0;
     }
     void drawings()
     {
@@ -143,11 +146,21 @@ private Q_SLOTS:
         QVERIFY2(score.boxes >= boxes && score.titles >= titles && score.attributes >= attributes
                      && score.types >= types && score.links >= links && score.inventedLinks <= invented,
                  qPrintable(score.describe()));
+        int read = 0;   // nothing but columns became attributes: no footer, no label
+        for (const RecognizedEntity& entity : result.entities)
+            read += int(entity.attributes.size());
+        QCOMPARE(read, score.expectedAttributes);
     }
     void drawingTotals()
     {
         QVERIFY(drawingTotal.expectedBoxes > 0);
         qInfo("all drawings: %s", qPrintable(drawingTotal.describe()));
+        QVERIFY2(drawingTotal.boxes == drawingTotal.expectedBoxes && drawingTotal.extraBoxes == 0
+                     && drawingTotal.titles == drawingTotal.expectedBoxes
+                     && drawingTotal.attributes == drawingTotal.expectedAttributes
+                     && drawingTotal.types == drawingTotal.expectedTypes && drawingTotal.links >= 100
+                     && drawingTotal.inventedLinks == 0,
+                 qPrintable(drawingTotal.describe()));
     }
 };
 

@@ -71,6 +71,7 @@ private Q_SLOTS:
         QTest::newRow("brackets after a gap") << "status | [enum('a','b')]" << "status" << "enum('a','b')";
         QTest::newRow("array in brackets") << "tags [text[]]" << "tags" << "text[]";
         QTest::newRow("empty brackets") << "tags []" << "tags []" << "";
+        QTest::newRow("type with its size") << "rating mpaa_rating[2147483647]" << "rating" << "mpaa_rating[2147483647]";
     }
     void splitsAttributeLines()
     {
@@ -103,6 +104,10 @@ private Q_SLOTS:
         QCOMPARE(withoutTableKind("users | [VIEW]"), QString("users"));
         QCOMPARE(withoutTableKind("[VIEW]"), QString("[VIEW]"));
         QCOMPARE(withoutTableKind("totals [2024]"), QString("totals [2024]"));
+        for (const char* footer : {"< 1 | 1,643 rows | 2 >", "< 0 16 rows 1 >", "< 1    2 >", "203112 rows", "1 row"})
+            QVERIFY2(isRowCountFooter(footer), footer);
+        for (const char* row : {"rows int", "row_count | int4[10]", "12", "< a"})
+            QVERIFY2(!isRowCountFooter(row), row);
     }
 
     // Misread rows settle on the type words and key names they stand for;
