@@ -66,35 +66,23 @@ QByteArray png(const QImage& image)
     return bytes;
 }
 
-// A photograph-like picture: soft blotches of colour and the framed
-// windows of a house front under grain.
+// A photograph-like picture: blotches of colour under grain.
 QByteArray photo()
 {
     QImage image(640, 480, QImage::Format_RGB32);
     QRandomGenerator random(7);
-    image.fill(QColor(120, 140, 90));
-    {
-        QPainter painter(&image);
-        painter.setPen(Qt::NoPen);
-        for (int i = 0; i < 60; ++i) {
-            painter.setBrush(QColor(random.bounded(256), random.bounded(256), random.bounded(256)));
-            painter.drawEllipse(QPointF(random.bounded(640), random.bounded(480)), 10 + random.bounded(80),
-                                10 + random.bounded(60));
-        }
-        painter.setPen(QPen(QColor(30, 25, 20), 5));
-        painter.setBrush(QColor(200, 215, 230));
-        for (int i = 0; i < 6; ++i)
-            painter.drawRect(QRectF(60 + (i % 3) * 190, 80 + (i / 3) * 200, 130, 110));
+    QPainter painter(&image);
+    painter.fillRect(image.rect(), QColor(120, 140, 90));
+    painter.setPen(Qt::NoPen);
+    for (int i = 0; i < 60; ++i) {
+        painter.setBrush(QColor::fromRgb(random.bounded(0xffffff)));
+        painter.drawEllipse(QPointF(random.bounded(640), random.bounded(480)), 10 + random.bounded(80), 10 + random.bounded(60));
     }
-    for (int y = 0; y < image.height(); ++y) {
-        auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
-        for (int x = 0; x < image.width(); ++x) {
-            const int n = random.bounded(-20, 21);
-            const QRgb c = line[x];
-            line[x] = qRgb(std::clamp(qRed(c) + n, 0, 255), std::clamp(qGreen(c) + n, 0, 255),
-                           std::clamp(qBlue(c) + n, 0, 255));
-        }
+    for (int i = 0; i < 40000; ++i) {
+        painter.setPen(QColor::fromRgb(random.bounded(0xffffff)));
+        painter.drawPoint(random.bounded(640), random.bounded(480));
     }
+    painter.end();
     return png(image);
 }
 
