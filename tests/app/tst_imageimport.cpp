@@ -86,30 +86,19 @@ QByteArray photo()
     return png(image);
 }
 
-// Empty outlines, like tiles or a form without any writing.
-QByteArray tiles()
+// Outlines on white with a caption: empty tiles, or one frame round the
+// whole picture.
+QByteArray outlines(const QList<QRectF>& rects, const QString& caption = QString())
 {
     QImage image(600, 400, QImage::Format_RGB32);
     image.fill(Qt::white);
     QPainter painter(&image);
     painter.setPen(QPen(Qt::black, 2));
-    for (int i = 0; i < 4; ++i)
-        painter.drawRect(QRectF(40 + (i % 2) * 280, 40 + (i / 2) * 180, 220, 130));
-    return png(image);
-}
-
-// One frame round the whole picture with a caption inside.
-QByteArray frame()
-{
-    QImage image(500, 320, QImage::Format_RGB32);
-    image.fill(Qt::white);
-    QPainter painter(&image);
-    painter.setPen(QPen(Qt::black, 2));
-    painter.drawRect(QRectF(4, 4, 492, 312));
+    painter.drawRects(rects);
     QFont font(QStringLiteral("Liberation Sans"));
     font.setPixelSize(18);
     painter.setFont(font);
-    painter.drawText(QPointF(30, 40), QStringLiteral("summer_holiday"));
+    painter.drawText(QPointF(30, 40), caption);
     return png(image);
 }
 
@@ -230,9 +219,10 @@ private Q_SLOTS:
         QTest::newRow("no shapes") << "empty.svg" << QByteArray("<svg xmlns=\"http://www.w3.org/2000/svg\"/>")
                                    << "Could not read shapes from the SVG.";
         QTest::newRow("photograph") << "photo.png" << photo() << "No rectangular entities were found in the image.";
-        QTest::newRow("empty boxes") << "tiles.png" << tiles()
+        QTest::newRow("empty boxes") << "tiles.png"
+                                     << outlines({{40, 60, 220, 130}, {320, 60, 220, 130}, {40, 240, 220, 130}})
                                      << "No box with readable text was found, so the picture does not look like a diagram.";
-        QTest::newRow("one frame") << "frame.png" << frame()
+        QTest::newRow("one frame") << "frame.png" << outlines({{4, 4, 592, 392}}, "summer_holiday")
                                    << "The only box found covers the whole picture, so it does not look like a diagram.";
     }
     void picturesWithoutADiagramWarn()

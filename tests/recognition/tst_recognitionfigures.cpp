@@ -14,8 +14,6 @@ namespace {
 
 // The figures of every picture, for the totals.
 RecognitionScore total;
-// ... and of every drawing.
-RecognitionScore drawingTotal;
 
 void addScore(RecognitionScore& sum, const RecognitionScore& score)
 {
@@ -136,7 +134,6 @@ private Q_SLOTS:
         const RecognizedDiagram result = recognizeDiagram(dataFile(drawing), &error);
         const RecognitionScore score = scoreRecognition(result, expected, joined);
         qInfo("%s: %s", qPrintable(drawing), qPrintable(score.describe()));
-        addScore(drawingTotal, score);
         QFETCH(int, boxes);
         QFETCH(int, titles);
         QFETCH(int, attributes);
@@ -150,17 +147,6 @@ private Q_SLOTS:
         for (const RecognizedEntity& entity : result.entities)
             read += int(entity.attributes.size());
         QCOMPARE(read, score.expectedAttributes);
-    }
-    void drawingTotals()
-    {
-        QVERIFY(drawingTotal.expectedBoxes > 0);
-        qInfo("all drawings: %s", qPrintable(drawingTotal.describe()));
-        QVERIFY2(drawingTotal.boxes == drawingTotal.expectedBoxes && drawingTotal.extraBoxes == 0
-                     && drawingTotal.titles == drawingTotal.expectedBoxes
-                     && drawingTotal.attributes == drawingTotal.expectedAttributes
-                     && drawingTotal.types == drawingTotal.expectedTypes && drawingTotal.links >= 100
-                     && drawingTotal.inventedLinks == 0,
-                 qPrintable(drawingTotal.describe()));
     }
 };
 
