@@ -2,6 +2,7 @@
 #include "diagram/entityitem.h"
 
 #include "app/thememanager.h"
+#include "diagram/itemreadwatch.h"
 #include "diagram/singlelinetextitem.h"
 #include "edges/edgeitem.h"
 
@@ -225,6 +226,7 @@ EntityItem::~EntityItem()
 
 QRectF EntityItem::boundingRect() const
 {
+    ItemReadWatch::noteRead();
     return m_rect.adjusted(-3, -3, 3, 3);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "diagram/erscene.h"
+#include "diagram/itemreadwatch.h"
 #include "edges/slotside.h"
 
 #include <QGraphicsRectItem>
@@ -33,7 +34,11 @@ public:
     void setEdge(EdgeItem* edge);
 
     // SlotSide; another value is kept but snaps nowhere.
-    int side() const { return m_side; }
+    int side() const
+    {
+        ItemReadWatch::noteRead();
+        return m_side;
+    }
     void setSide(int side) { m_side = side; }
 
     bool isActive() const { return m_active; }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "diagram/erscene.h"
+#include "diagram/itemreadwatch.h"
 #include "edges/edgepaths.h"
 #include "edges/sidechoice.h"
 
@@ -68,7 +69,11 @@ public:
     bool isSelfRelation() const { return m_from && m_from == m_to; }
     const QString& id() const { return m_id; }
     void setId(const QString& id) { m_id = id; }
-    const QList<QPointF>& route() const { return m_route; }
+    const QList<QPointF>& route() const
+    {
+        ItemReadWatch::noteRead();
+        return m_route;
+    }
     // The relationship's name as a file gave it ("label"); kept and written
     // back, empty when there is none.
     const QString& label() const { return m_label; }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "layout/gridcells.h"
+
 #include <QList>
 #include <QRectF>
 
@@ -57,10 +59,12 @@ bool EntityRectIndex::visitIn(const QRectF& region, const void* a, const void* b
     if (m_rects.isEmpty())
         return false;
     const QRectF n = region.normalized();
-    const int x0 = std::max(0, static_cast<int>(std::floor((n.left() - m_originX) / m_cell)));
-    const int x1 = std::min(m_columns - 1, static_cast<int>(std::floor((n.right() - m_originX) / m_cell)));
-    const int y0 = std::max(0, static_cast<int>(std::floor((n.top() - m_originY) / m_cell)));
-    const int y1 = std::min(m_rows - 1, static_cast<int>(std::floor((n.bottom() - m_originY) / m_cell)));
+    // A region reaching beyond the grid is cut to it; an undefined one
+    // looks at every cell.
+    const int x0 = std::max(0, heldCell(std::floor((n.left() - m_originX) / m_cell), -1, m_columns, 0));
+    const int x1 = std::min(m_columns - 1, heldCell(std::floor((n.right() - m_originX) / m_cell), -1, m_columns, m_columns));
+    const int y0 = std::max(0, heldCell(std::floor((n.top() - m_originY) / m_cell), -1, m_rows, 0));
+    const int y1 = std::min(m_rows - 1, heldCell(std::floor((n.bottom() - m_originY) / m_cell), -1, m_rows, m_rows));
     for (int y = y0; y <= y1; ++y) {
         for (int x = x0; x <= x1; ++x) {
             const size_t c = static_cast<size_t>(y) * static_cast<size_t>(m_columns) + static_cast<size_t>(x);

@@ -1,7 +1,7 @@
 #pragma once
 
+#include "layout/gridcells.h"
 #include "layout/layoutnode.h"
-
 
 #include <algorithm>
 #include <atomic>
@@ -80,8 +80,8 @@ public:
         m_left = left;
         m_top = top;
         m_cell = cell;
-        m_columns = std::clamp(static_cast<int>((right - left) / cell) + 1, 1, 256);
-        m_rows = std::clamp(static_cast<int>((bottom - top) / cell) + 1, 1, 256);
+        m_columns = heldCell((right - left) / cell, 0, 255, 0) + 1;
+        m_rows = heldCell((bottom - top) / cell, 0, 255, 0) + 1;
         m_cells.assign(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows), {});
         m_ranges.assign(items, {0, -1, 0, -1});
         m_stamp.assign(items, 0);
@@ -209,8 +209,8 @@ public:
 
 private:
 
-    int column(double x) const { return std::clamp(static_cast<int>(std::floor((x - m_left) / m_cell)), 0, m_columns - 1); }
-    int row(double y) const { return std::clamp(static_cast<int>(std::floor((y - m_top) / m_cell)), 0, m_rows - 1); }
+    int column(double x) const { return heldCell(std::floor((x - m_left) / m_cell), 0, m_columns - 1, 0); }
+    int row(double y) const { return heldCell(std::floor((y - m_top) / m_cell), 0, m_rows - 1, 0); }
     Range rangeOf(double left, double top, double right, double bottom) const
     {
         return {column(left), column(right), row(top), row(bottom)};

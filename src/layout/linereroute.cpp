@@ -53,9 +53,9 @@ void rerouteOffTakenLines(const QList<EdgeItem*>& edges, const EdgeItem::EntityR
         QList<QLineF> taken;
         QList<QLineF> sidestep;
     };
-    auto prepare = [&edges, &lookup](const QList<RoutePoints>& now, qsizetype k) {
+    auto prepare = [&lookup](const EdgeItem::RouteInputs& edge, const QList<RoutePoints>& now, qsizetype k) {
         Search search;
-        search.inputs = edges.at(k)->routeInputs();
+        search.inputs = edge;
         const EdgeItem::RouteInputs& inputs = search.inputs;
         EntityRouteRequest& request = search.request;
         request = EdgeItem::routeRequest(inputs);
@@ -91,11 +91,18 @@ void rerouteOffTakenLines(const QList<EdgeItem*>& edges, const EdgeItem::EntityR
             return {};
         return EdgeItem::fitRoute(search.inputs, found, lookup);
     };
+    // What the searches read of the items is read here, on the GUI thread:
+    // the helpers below see these values only.
     QList<qsizetype> candidates;
+    std::vector<EdgeItem::RouteInputs> inputs;
     for (qsizetype k = 0; k < edges.size(); ++k) {
-        if (stuck[static_cast<size_t>(k)] && !edges.at(k)->isSelfRelation() && edges.at(k)->routeInputs().valid
-            && routes.at(k).size() >= 2)
-            candidates.append(k);
+        if (!stuck[static_cast<size_t>(k)] || edges.at(k)->isSelfRelation() || routes.at(k).size() < 2)
+            continue;
+        EdgeItem::RouteInputs in = edges.at(k)->routeInputs();
+        if (!in.valid)
+            continue;
+        candidates.append(k);
+        inputs.push_back(std::move(in));
     }
     // Whether a route lies on one line with one of the given segments.
     auto onAnyLine = [&onOneLine](const RoutePoints& route, const QList<QLineF>& segments) {
@@ -119,7 +126,7 @@ void rerouteOffTakenLines(const QList<EdgeItem*>& edges, const EdgeItem::EntityR
     };
     const std::vector<Found> found = mapInParallel<Found>(candidates.size(), [&](qsizetype i) {
         const qsizetype k = candidates.at(i);
-        Search search = prepare(routes, k);
+        Search search = prepare(inputs[static_cast<size_t>(i)], routes, k);
         const RoutePoints& before = routes.at(k);
         const double longest = 1.5 * routeLength(before) + 240.0;
         RoutePoints candidate = before;

@@ -227,11 +227,14 @@ private:
             // stroke that then ends nowhere, or comes round to where it
             // has been, turned or divided there after all.
             std::vector<Branch> crossed;
-            std::unordered_map<qint64, int> been;
+            std::unordered_map<quint64, int> been;
             bool arrived = false;
             std::deque<QPointF> recent;
             for (int step = 0; step < maxSteps; ++step) {
-                const qint64 cell = (qint64(std::lround(b.p.y()) / 2) << 32) + std::lround(b.p.x()) / 2;
+                // Unsigned, so that the key of a point left of or above
+                // the picture (a negative cell) is well-defined too.
+                const quint64 cell = (static_cast<quint64>(std::lround(b.p.y()) / 2) << 32)
+                                     + static_cast<quint64>(std::lround(b.p.x()) / 2);
                 const auto seen = been.find(cell);
                 if (seen != been.end() && step - seen->second > 8)
                     break;

@@ -8,6 +8,7 @@
 #include "app/applicationsetup.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
+#include "diagram/itemreadwatch.h"
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
 #include "interchange/mermaidreader.h"
@@ -482,6 +483,21 @@ private Q_SLOTS:
         other.autoLayout();
         QCOMPARE(positions(other), positions(scene));
         QCOMPARE(routeShapes(other), routeShapes(scene));
+    }
+
+    // The routing shares its searches out to helper threads; a dense
+    // cluster of 60 leaves several routes on one line with others, whose
+    // searches for other ways run on them too. The helpers see values
+    // only: every read of an item is made on the GUI thread.
+    void helpersReadNoItem()
+    {
+        ERScene scene;
+        buildGenerated(scene, Dense, 60, 2);
+        ItemReadWatch::setWatching(true);
+        scene.autoLayout();
+        ItemReadWatch::setWatching(false);
+        QVERIFY(ItemReadWatch::counts().reads > 0);
+        QCOMPARE(ItemReadWatch::counts().offThread, 0);
     }
 
     // Relationships of an entity with itself loop round its top right

@@ -16,7 +16,9 @@
 #include <QRandomGenerator>
 #include <QtTest>
 
+#include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 
 namespace {
@@ -360,6 +362,46 @@ private Q_SLOTS:
         EntityRectIndex empty;
         empty.build({}, {});
         QVERIFY(empty.rectsIn(QRectF(0, 0, 100, 100)).isEmpty());
+
+        // Regions far beyond the grid, over all of it or undefined, among
+        // rectangles near each other, or too far apart for doubles and
+        // undefined; compared bit for bit (an undefined one equals nothing).
+        const double nan = std::numeric_limits<double>::quiet_NaN();
+        const QList<QList<QRectF>> sets{{QRectF(0, 0, 100, 50), QRectF(200, 0, 100, 50), QRectF(0, 200, 100, 50)},
+                                        {QRectF(-1.7e308, 0, 100, 50), QRectF(1.7e308, 0, 100, 50), QRectF(nan, 0, 9, 9)}};
+        const int owners[3] = {};
+        const QList<const void*> keys{&owners[0], &owners[1], &owners[2]};
+        auto bits = [](const QList<QRectF>& l) {
+            return QByteArray(reinterpret_cast<const char*>(l.constData()), l.size() * qsizetype(sizeof(QRectF)));
+        };
+        for (const QList<QRectF>& rects : sets) {
+            EntityRectIndex index;
+            index.build(keys, rects);
+            for (const QRectF& region : {QRectF(1e12, 1e12, 9, 9), QRectF(-1e12, -1e12, 2e12, 2e12), QRectF(nan, 0, 9, 9)}) {
+                QList<QRectF> scan;
+                std::copy_if(rects.cbegin(), rects.cend(), std::back_inserter(scan), [&](const QRectF& r) { return region.intersects(r); });
+                QCOMPARE(bits(index.rectsIn(region)), bits(scan));
+            }
+        }
+    }
+
+    // Swaps among boxes too far apart for the cells of a grid to number:
+    // the boxes only trade places, and the likely routes cross no more.
+    void swapsOfFarBoxes()
+    {
+        LayoutNodes nodes(3, LayoutNode{});
+        nodes[1].x = 1e20;
+        nodes[2].x = -1e20;
+        nodes[2].y = 100;
+        for (LayoutNode& node : nodes)
+            node.width = node.height = 50;
+        const LayoutEdges edges{{0, 1}, {1, 2}, {0, 2}};
+        const LayoutNodes before = nodes;
+        const int crossings = estimateLikelyCrossings(nodes, edges);
+        reduceCrossingsBySwaps(nodes, edges, 52.0, 40.0);
+        QVERIFY(estimateLikelyCrossings(nodes, edges) <= crossings);
+        for (const LayoutNode& node : std::as_const(nodes))
+            QVERIFY(std::any_of(before.cbegin(), before.cend(), [&](const LayoutNode& was) { return was.x == node.x && was.y == node.y; }));
     }
 
     // Two routes with a vertical inner segment each (x = a and x = b from
