@@ -263,6 +263,18 @@ QString freshId()
 
 qsizetype numberRepeatedDrawioNames(QList<DrawioAttribute>& attributes, QStringList& repeated)
 {
+    // Most tables have a few rows with names of their own: comparing them
+    // pairwise spares building sets of lower-cased names.
+    constexpr qsizetype pairwiseLimit = 32;
+    if (attributes.size() <= pairwiseLimit) {
+        bool repeats = false;
+        for (qsizetype a = 0; a < attributes.size() && !repeats; ++a) {
+            for (qsizetype b = a + 1; b < attributes.size() && !repeats; ++b)
+                repeats = attributes.at(a).name.compare(attributes.at(b).name, Qt::CaseInsensitive) == 0;
+        }
+        if (!repeats)
+            return 0;
+    }
     QSet<QString> taken;
     taken.reserve(attributes.size());
     for (const DrawioAttribute& attribute : std::as_const(attributes))
