@@ -252,7 +252,8 @@ QList<int> addDrawioCellRows(DrawioEntity& entity, const QList<int>& rows, const
         // named pk or fk1 is a column; markers after it still count.
         DrawioAttribute attribute = parseDrawioNameCell(name, row.y);
         DrawioAttribute keys;
-        for (const QString& token : textOf(cells, layout, columns, Role::Key).split(QLatin1Char(' '), Qt::SkipEmptyParts))
+        const QString keyText = textOf(cells, layout, columns, Role::Key);
+        for (const QString& token : keyText.split(QLatin1Char(' '), Qt::SkipEmptyParts))
             takeDrawioKeyMarkers(token, keys);
         const QString type = textOf(cells, layout, columns, Role::Type);
         if (!type.isEmpty())

@@ -482,13 +482,17 @@ QString repeatedNamesText(const QList<QPair<QString, QStringList>>& repeated)
     constexpr qsizetype shown = 3;
     QStringList titles;
     QHash<QString, QStringList> namesOf;
+    QHash<QString, QSet<QString>> keysOf; // the names in lower case, to find them again
     for (const auto& [title, names] : repeated) {
         QStringList& known = namesOf[title];
         if (known.isEmpty())
             titles.append(title);
+        QSet<QString>& keys = keysOf[title];
         for (const QString& name : names) {
-            if (!known.contains(name, Qt::CaseInsensitive))
+            if (!keys.contains(name.toLower())) {
+                keys.insert(name.toLower());
                 known.append(name);
+            }
         }
     }
     QStringList parts;
