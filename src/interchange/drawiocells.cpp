@@ -1,12 +1,12 @@
 #include "interchange/drawiocells.h"
 
+#include "interchange/drawiocellrows.h"
 #include "interchange/readerlimits.h"
 #include "model/jsonfields.h"
 
 #include <QJsonArray>
 #include <QRectF>
 #include <QUuid>
-#include <QVarLengthArray>
 
 #include <algorithm>
 #include <cmath>
@@ -30,12 +30,8 @@ void addDrawioTableCandidate(QStringList& candidates, QSet<QString>& candidateSe
     candidateSet.insert(id);
 }
 
-void addDrawioRowAttribute(DrawioEntity& entity, const QString& text, const DrawioCell& cell, double order)
+void addDrawioStyleKeys(DrawioAttribute& attribute, const DrawioCell& cell)
 {
-    const bool header = !entity.ownExport && text.compare(entity.title, Qt::CaseInsensitive) == 0;
-    if (text.isEmpty() || header)
-        return;
-    DrawioAttribute attribute = parseRowText(text, order);
     bool ok = false;
     const int fontStyle = drawioStyleValue(cell.style, QStringLiteral("fontStyle")).toInt(&ok);
     if (ok) {
@@ -45,6 +41,15 @@ void addDrawioRowAttribute(DrawioEntity& entity, const QString& text, const Draw
     attribute.primaryKey |= cell.primaryKey;
     attribute.foreignKey |= cell.foreignKey;
     attribute.unique |= cell.unique;
+}
+
+void addDrawioRowAttribute(DrawioEntity& entity, const QString& text, const DrawioCell& cell, double order)
+{
+    const bool header = !entity.ownExport && text.compare(entity.title, Qt::CaseInsensitive) == 0;
+    if (text.isEmpty() || header)
+        return;
+    DrawioAttribute attribute = parseRowText(text, order);
+    addDrawioStyleKeys(attribute, cell);
     if (!attribute.name.isEmpty()
         && (entity.ownExport || attribute.name.compare(entity.title, Qt::CaseInsensitive) != 0))
         entity.attributes.append(attribute);
@@ -167,61 +172,6 @@ QList<DrawioCell> adoptLooseRows(const QList<DrawioCell>& cells, const DrawioCel
     return page;
 }
 
-// A row whose keys stand in a cell of their own, followed by a name cell,
-// or by a type cell and a name cell in either order ("PK | id | string",
-// "PK | string | ID"). The name cell gives the name whatever it reads like,
-// so a column named pk or fk1 is a column. False, adding nothing, for rows
-// of another shape.
-bool addCellRowAttribute(DrawioEntity& entity, const DrawioCell& row, const DrawioCellIndex& index)
-{
-    if (!drawioCellPlainText(row).isEmpty())
-        return false;
-    const auto it = index.children.constFind(row.id);
-    if (it == index.children.constEnd() || it->size() < 2 || it->size() > 3)
-        return false;
-    QVarLengthArray<int, 3> kids;
-    for (const int k : *it) {
-        if (index.cells.at(k).id == row.id || index.hasChildren(index.cells.at(k).id))
-            return false;
-        kids.append(k);
-    }
-    std::stable_sort(kids.begin(), kids.end(),
-                     [&](int a, int b) { return index.cells.at(a).x < index.cells.at(b).x; });
-    DrawioAttribute keys;
-    const QString keyText = drawioCellPlainText(index.cells.at(kids[0]));
-    for (const QString& token : keyText.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
-        if (!takeDrawioKeyMarkers(token, keys))
-            return false;
-    }
-    QStringList texts;
-    for (qsizetype i = 1; i < kids.size(); ++i) {
-        const QString text = drawioCellPlainText(index.cells.at(kids[i]));
-        if (!text.isEmpty())
-            texts.append(text);
-    }
-    if (texts.isEmpty())
-        return false;
-    DrawioAttribute attribute;
-    if (texts.size() == 1) {
-        attribute = parseDrawioNameCell(texts.at(0), row.y);
-    } else {
-        const bool typeFirst = isDrawioTypeWord(texts.at(0)) && !isDrawioTypeWord(texts.at(1));
-        attribute = parseDrawioNameCell(texts.at(typeFirst ? 1 : 0), row.y);
-        const QString type = texts.at(typeFirst ? 0 : 1);
-        attribute.type = attribute.type.isEmpty() ? type : attribute.type + QLatin1Char(' ') + type;
-    }
-    if (attribute.name.isEmpty())
-        return false;
-    attribute.primaryKey |= keys.primaryKey || row.primaryKey;
-    attribute.foreignKey |= keys.foreignKey || row.foreignKey;
-    attribute.unique |= keys.unique || row.unique;
-    const bool header = !entity.ownExport && attribute.name.compare(entity.title, Qt::CaseInsensitive) == 0
-                        && attribute.type.isEmpty();
-    if (!header)
-        entity.attributes.append(attribute);
-    return true;
-}
-
 DrawioEntity buildEntity(const DrawioCell& tableCell, const std::vector<CellShape>& shapes,
                          const DrawioCellIndex& index)
 {
@@ -247,10 +197,9 @@ DrawioEntity buildEntity(const DrawioCell& tableCell, const std::vector<CellShap
     }
 
     if (!rows.isEmpty()) {
-        for (const int k : rows) {
+        for (const int k : addDrawioCellRows(entity, rows, index)) {
             const DrawioCell& row = index.cells.at(k);
-            if (!addCellRowAttribute(entity, row, index))
-                addDrawioRowAttribute(entity, drawioRowText(row, index), row, row.y);
+            addDrawioRowAttribute(entity, drawioRowText(row, index), row, row.y);
         }
         if (entity.attributes.size() > kMaxImportRowsPerEntity)
             return entity;
@@ -312,7 +261,58 @@ QString freshId()
 
 } // namespace
 
-QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells, QRectF* bounds, QString* error)
+qsizetype numberRepeatedDrawioNames(QList<DrawioAttribute>& attributes, QStringList& repeated)
+{
+    // Most tables have a few rows with names of their own: comparing them
+    // pairwise spares building sets of lower-cased names.
+    constexpr qsizetype pairwiseLimit = 32;
+    if (attributes.size() <= pairwiseLimit) {
+        bool repeats = false;
+        for (qsizetype a = 0; a < attributes.size() && !repeats; ++a) {
+            for (qsizetype b = a + 1; b < attributes.size() && !repeats; ++b)
+                repeats = attributes.at(a).name.compare(attributes.at(b).name, Qt::CaseInsensitive) == 0;
+        }
+        if (!repeats)
+            return 0;
+    }
+    QSet<QString> taken;
+    taken.reserve(attributes.size());
+    for (const DrawioAttribute& attribute : std::as_const(attributes))
+        taken.insert(attribute.name.toLower());
+    if (taken.size() == attributes.size())
+        return 0;
+    QSet<QString> seen;
+    QSet<QString> repeatedKeys;
+    QHash<QString, qint64> nextNumber; // per name: the number to try first
+    qsizetype renamed = 0;
+    for (DrawioAttribute& attribute : attributes) {
+        const QString key = attribute.name.toLower();
+        if (!seen.contains(key)) {
+            seen.insert(key);
+            continue;
+        }
+        qint64& number = nextNumber[key];
+        number = std::max<qint64>(number, 2);
+        QString candidate;
+        for (;; ++number) {
+            candidate = attribute.name + QLatin1Char('_') + QString::number(number);
+            if (!taken.contains(candidate.toLower()))
+                break;
+        }
+        ++number;
+        taken.insert(candidate.toLower());
+        if (!repeatedKeys.contains(key)) {
+            repeatedKeys.insert(key);
+            repeated.append(attribute.name);
+        }
+        attribute.name = candidate;
+        ++renamed;
+    }
+    return renamed;
+}
+
+QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells, QRectF* bounds, QString* error,
+                                   DrawioPageNotes* notes)
 {
     const DrawioCellIndex firstIndex(cells);
     const std::vector<CellShape> shapes = shapesOf(firstIndex);
@@ -369,6 +369,12 @@ QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells, QRectF* bound
             if (!attribute.type.isEmpty())
                 attribute.type = dropDrawioKeyMarkers(attribute.type, attribute).join(QLatin1Char(' '));
         }
+        QStringList repeated;
+        const qsizetype renamed = numberRepeatedDrawioNames(entities.last().attributes, repeated);
+        if (notes && renamed > 0) {
+            notes->numberedColumns += renamed;
+            notes->repeatedNames.append({entities.last().title, repeated});
+        }
         const DrawioEntity& entity = entities.last();
         if (entity.attributes.size() > kMaxImportRowsPerEntity)
             return tooLarge(entity.attributes.size(), "rows in one entity", kMaxImportRowsPerEntity);
@@ -419,19 +425,24 @@ QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells, QRectF* bound
     }
 
     QJsonArray edgeArray;
+    qsizetype leftOut = 0;
     for (const DrawioCell& cell : page) {
-        if (!cell.edge || cell.source.isEmpty() || cell.target.isEmpty())
+        if (!cell.edge)
             continue;
         const QString from = resolveDrawioEndpoint(cell.source, index, candidateSet);
         const QString to = resolveDrawioEndpoint(cell.target, index, candidateSet);
-        if (from.isEmpty() || to.isEmpty())
+        if (from.isEmpty() || to.isEmpty()) {
+            ++leftOut;
             continue;
+        }
         const QString startArrow = drawioStyleValue(cell.style, QStringLiteral("startArrow"));
         const QString endArrow = drawioStyleValue(cell.style, QStringLiteral("endArrow"));
         // Between rows of one table only a relationship drawn with ER ends
         // counts (a self-reference); other links there are decoration.
-        if (from == to && !isErArrow(startArrow) && !isErArrow(endArrow))
+        if (from == to && !isErArrow(startArrow) && !isErArrow(endArrow)) {
+            ++leftOut;
             continue;
+        }
         if (edgeArray.size() >= kMaxImportEdges)
             return tooLarge(edgeArray.size() + 1, "relationships", kMaxImportEdges);
         QJsonObject edge;
@@ -456,5 +467,7 @@ QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells, QRectF* bound
         edgeArray.append(edge);
     }
 
+    if (notes)
+        notes->connectorsLeftOut += leftOut;
     return jsonfields::diagramDocument(entityArray, edgeArray);
 }

@@ -4,6 +4,7 @@
 
 #include <QJsonObject>
 #include <QList>
+#include <QPair>
 #include <QPointF>
 #include <QRectF>
 #include <QSet>
@@ -30,12 +31,33 @@ struct DrawioEntity
     QList<DrawioAttribute> attributes;
 };
 
+// What reading a page left out or changed, for the line that tells the
+// user what an import brought in.
+struct DrawioPageNotes
+{
+    // Connectors that became no relationship: an end on no table (a
+    // junction, a note, nothing), or both ends on one table without ER ends.
+    qsizetype connectorsLeftOut = 0;
+    // Rows that read a name another row of their table had read first, and
+    // were numbered as the model numbers a repeated name ("row_2").
+    qsizetype numberedColumns = 0;
+    // Per table that has such rows: its title and the names repeated.
+    QList<QPair<QString, QStringList>> repeatedNames;
+};
+
 // The diagram JSON of a page's tables and relationships; empty when no
 // table was found, or when the page holds more than a reader keeps (with
 // one sentence in error, when given). bounds, when given, receives the area
-// the tables will take on the canvas.
+// the tables will take on the canvas; notes, when given, what was left out
+// or renamed (added to what it holds).
 QJsonObject drawioCellsToSceneJson(const QList<DrawioCell>& cells, QRectF* bounds = nullptr,
-                                   QString* error = nullptr);
+                                   QString* error = nullptr, DrawioPageNotes* notes = nullptr);
+
+// Gives every attribute whose name an earlier one has (without regard to
+// case) the first free name + "_2", "_3"..., so that no two rows of a table
+// become one column. Appends the names repeated to repeated, once each, and
+// returns how many attributes were renamed.
+qsizetype numberRepeatedDrawioNames(QList<DrawioAttribute>& attributes, QStringList& repeated);
 
 // Adds id to the candidates unless it is empty, a page or layer cell,
 // already there, or names no cell.
@@ -47,6 +69,10 @@ void addDrawioTableCandidate(QStringList& candidates, QSet<QString>& candidateSe
 // row repeating the title is taken for a header and left out, except in
 // tables this program wrote.
 void addDrawioRowAttribute(DrawioEntity& entity, const QString& text, const DrawioCell& cell, double order);
+
+// Sets the key flags that the cell's style (underline: primary, italic:
+// foreign) and its object attributes give.
+void addDrawioStyleKeys(DrawioAttribute& attribute, const DrawioCell& cell);
 
 // The candidate table that an edge end (a table, a row, or a cell inside a
 // row) belongs to; empty when it leads to none.

@@ -15,6 +15,7 @@
 #include <QXmlStreamReader>
 
 #include <cmath>
+#include <algorithm>
 #include <cstring>
 #include <utility>
 
@@ -473,6 +474,47 @@ QString quotedNames(const QStringList& names)
     return quoted.mid(0, quoted.size() - 1).join(QLatin1String(", ")) + QLatin1String(" and ") + quoted.last();
 }
 
+// Where names were repeated: "\"row\" in \"Orders\", \"id\" and \"name\" in
+// \"Items\"", the names of tables of one title together, the first few
+// tables and names only.
+QString repeatedNamesText(const QList<QPair<QString, QStringList>>& repeated)
+{
+    constexpr qsizetype shown = 3;
+    QStringList titles;
+    QHash<QString, QStringList> namesOf;
+    QHash<QString, QSet<QString>> keysOf; // the names in lower case, to find them again
+    for (const auto& [title, names] : repeated) {
+        QStringList& known = namesOf[title];
+        if (known.isEmpty())
+            titles.append(title);
+        QSet<QString>& keys = keysOf[title];
+        for (const QString& name : names) {
+            if (!keys.contains(name.toLower())) {
+                keys.insert(name.toLower());
+                known.append(name);
+            }
+        }
+    }
+    QStringList parts;
+    for (qsizetype t = 0; t < std::min(titles.size(), shown); ++t) {
+        const QStringList& names = namesOf.value(titles.at(t));
+        QString part;
+        if (names.size() <= shown) {
+            part = quotedNames(names);
+        } else {
+            for (qsizetype n = 0; n < shown; ++n)
+                part += QLatin1Char('"') + names.at(n) + QLatin1String("\", ");
+            part.chop(2);
+            part += QStringLiteral(" and %1 more").arg(names.size() - shown);
+        }
+        parts.append(part + QLatin1String(" in \"") + titles.at(t) + QLatin1Char('"'));
+    }
+    QString text = parts.join(QLatin1String(", "));
+    if (titles.size() > shown)
+        text += QLatin1String(" and ") + countedNoun(titles.size() - shown, "more table", "more tables");
+    return text;
+}
+
 } // namespace
 
 QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
@@ -531,10 +573,12 @@ QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
     QStringList emptyNames;
     double nextLeft = 0;
     double top = 0;
+    DrawioPageNotes pageNotes;
     for (const int i : std::as_const(chosen)) {
         QRectF bounds;
         QString pageError;
-        const QJsonObject diagram = drawioCellsToSceneJson(pages.at(i).cells, &bounds, &pageError);
+        DrawioPageNotes notes;
+        const QJsonObject diagram = drawioCellsToSceneJson(pages.at(i).cells, &bounds, &pageError, &notes);
         if (!pageError.isEmpty())
             return fail(pageError);
         pages[i].cells = QList<DrawioCell>();
@@ -544,6 +588,9 @@ QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
             continue;
         }
         readNames.append(pages.at(i).name);
+        pageNotes.connectorsLeftOut += notes.connectorsLeftOut;
+        pageNotes.numberedColumns += notes.numberedColumns;
+        pageNotes.repeatedNames.append(notes.repeatedNames);
         if (readNames.size() == 1) {
             nextLeft = bounds.right();
             top = bounds.top();
@@ -584,6 +631,13 @@ QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
         note += QStringLiteral(" from ") + (readNames.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
             + quotedNames(readNames);
     appendImportNote(result, note);
+    if (pageNotes.connectorsLeftOut > 0)
+        appendImportNote(result, countedNoun(pageNotes.connectorsLeftOut, "connector does not join two tables",
+                                             "connectors do not join two tables"));
+    if (pageNotes.numberedColumns > 0)
+        appendImportNote(result, countedNoun(pageNotes.numberedColumns, "repeated column name numbered: ",
+                                             "repeated column names numbered: ")
+                                     + repeatedNamesText(pageNotes.repeatedNames));
     withoutTables.append(emptyNames);
     if (!withoutTables.isEmpty())
         appendImportNote(result, (withoutTables.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))

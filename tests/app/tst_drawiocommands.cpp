@@ -4,9 +4,11 @@
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
 #include "diagram/erview.h"
+#include "model/columnitem.h"
 #include "model/diagramitem.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
+#include "model/tableitem.h"
 
 #include "common/mainwindowparts.h"
 #include "common/sceneitems.h"
@@ -35,6 +37,8 @@ private slots:
     void cleanup();
     void importMakesUntitledProject();
     void importTellsWhatCameIn();
+    void importReadsCellsByColumn_data();
+    void importReadsCellsByColumn();
     void failuresWarn_data();
     void failuresWarn();
     void exportThenImportKeepsTheDiagram();
@@ -157,6 +161,132 @@ void TestDrawioCommands::importTellsWhatCameIn()
             QVERIFY(!boxes.at(a)->sceneBoundingRect().intersects(boxes.at(b)->sceneBoundingRect()));
     QCOMPARE(window->statusBar()->currentMessage(),
              QStringLiteral("Imported 6 entities and 4 relationships from pages \"Page-1\" and \"Page-1\""));
+}
+
+namespace {
+
+QByteArray cell(const QByteArray& id, const QByteArray& parent, const QByteArray& value, const QByteArray& style,
+                double x, double y, double width, double height)
+{
+    return "<mxCell id=\"" + id + "\" value=\"" + value + "\" style=\"" + style + "\" vertex=\"1\" parent=\"" + parent
+           + "\"><mxGeometry x=\"" + QByteArray::number(x) + "\" y=\"" + QByteArray::number(y) + "\" width=\""
+           + QByteArray::number(width) + "\" height=\"" + QByteArray::number(height) + "\" as=\"geometry\"/></mxCell>";
+}
+
+QByteArray connector(const QByteArray& id, const QByteArray& source, const QByteArray& target)
+{
+    return "<mxCell id=\"" + id + "\" style=\"edgeStyle=orthogonalEdgeStyle;endArrow=ERmany;\" edge=\"1\" parent=\"1\" source=\""
+           + source + "\" target=\"" + target + "\"><mxGeometry relative=\"1\" as=\"geometry\"/></mxCell>";
+}
+
+// A shape=table table whose rows are a key cell (x 0), a type cell (x 40)
+// and a name cell (x 120), each row given as "key|type|name"; an empty cell
+// is left out of the file, as some tools save it, and a blank one kept.
+QByteArray cellTable(const QByteArray& id, const QByteArray& title, double x, const QList<QByteArray>& rows)
+{
+    QByteArray out = cell(id, "1", title, "shape=table;startSize=30;container=1;childLayout=tableLayout;", x, 0, 240,
+                          30 * (rows.size() + 1));
+    const QByteArray part = "shape=partialRectangle;connectable=0;fillColor=none;html=1;";
+    for (int r = 0; r < rows.size(); ++r) {
+        const QByteArray row = id + "-r" + QByteArray::number(r);
+        out += cell(row, id, "", "shape=tableRow;horizontal=0;startSize=0;", 0, 30 * (r + 1), 240, 30);
+        const QList<QByteArray> texts = rows.at(r).split('|');
+        const double left[] = {0, 40, 120};
+        const double width[] = {40, 80, 120};
+        for (int c = 0; c < 3; ++c) {
+            if (!texts.value(c).isEmpty())
+                out += cell(row + "-" + QByteArray::number(c), row, texts.value(c), part, left[c], 0, width[c], 30);
+        }
+    }
+    return out;
+}
+
+QByteArray page(const QByteArray& cells)
+{
+    return "<mxfile><diagram name=\"Page-1\"><mxGraphModel><root><mxCell id=\"0\"/><mxCell id=\"1\" parent=\"0\"/>"
+           + cells + "</root></mxGraphModel></diagram></mxfile>";
+}
+
+} // namespace
+
+// Key, type and name cells are told apart by what their columns hold, two
+// rows never become one column, and the status line says what was numbered
+// and which connectors were left out.
+void TestDrawioCommands::importReadsCellsByColumn_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("expected"); // the canvas, without positions
+    QTest::addColumn<QString>("status");
+
+    const QByteArray prompts = cellTable("p", "Prompts", 0,
+                                         {"PK|string|id", "|string|prompt", "|string|role", "|date|created_at",
+                                          "FK|string|owner_id", "||notes"});
+    QTest::newRow("key cells left out")
+        << page(prompts)
+        << QStringList{"Prompts: id:string[P] | prompt:string | role:string | created_at:date | owner_id:string[F] | notes"}
+        << "Imported 1 entity and 0 relationships";
+    QTest::newRow("names that read as types")
+        << page(cellTable("r", "Prompt Rules", 0, {"PK|string|ID", " |string|text", " |date|date", " |string|rule"}))
+        << QStringList{"Prompt Rules: ID:string[P] | text:string | date:date | rule:string"}
+        << "Imported 1 entity and 0 relationships";
+    QTest::newRow("repeated names numbered")
+        << page(cellTable("o", "Orders", 0, {"PK|int|row", "|string|row", "|string|Row", "|int|row_2"}))
+        << QStringList{"Orders: row:int[P] | row_3:string | Row_4:string | row_2:int"}
+        << "Imported 1 entity and 0 relationships; 2 repeated column names numbered: \"row\" in \"Orders\"";
+
+    // Connectors that end on junction shapes join no two tables.
+    const QByteArray junctions = cellTable("a", "A", 0, {"PK|int|id"}) + cellTable("b", "B", 400, {"PK|int|id"})
+                                 + cell("j1", "1", "", "ellipse;", 300, 0, 10, 10)
+                                 + cell("j2", "1", "has", "rhombus;whiteSpace=wrap;", 300, 100, 60, 40)
+                                 + connector("c1", "a-r0", "j1") + connector("c2", "j1", "b") + connector("c3", "a", "j2");
+    QTest::newRow("junction connectors")
+        << page(junctions) << QStringList{"A: id:int[P]", "B: id:int[P]"}
+        << "Imported 2 entities and 0 relationships; 3 connectors do not join two tables";
+    QTest::newRow("one connector left out")
+        << page(junctions.left(junctions.indexOf("<mxCell id=\"c2\"")) + connector("c4", "a-r0", "b-r0"))
+        << QStringList{"A: id:int[P]", "B: id:int[P]", "A -> B 0/3"}
+        << "Imported 2 entities and 1 relationship; 1 connector does not join two tables";
+}
+
+void TestDrawioCommands::importReadsCellsByColumn()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, expected);
+    QFETCH(QString, status);
+    const QString path = dir.filePath(QStringLiteral("cells.drawio"));
+    writeFile(path, file);
+    runImport(path);
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join(QLatin1Char('\n'))));
+    QCOMPARE(summarizeDiagram(scene()->toJson(), false), expected);
+    QCOMPARE(window->statusBar()->currentMessage(), status);
+
+    // Every row is a column of its own in the saved model.
+    DialogHooks::setSaveFileNameHook([this](QWidget*, const QString&, const QString&, const QString&) {
+        return dir.filePath(QStringLiteral("cells.json"));
+    });
+    window->saveDiagram();
+    QVERIFY(waitUntilIdle(window.get()));
+    ProjectItem project;
+    QVERIFY(project.loadDocumentJson(QJsonDocument::fromJson(fileContents(dir.filePath(QStringLiteral("cells.json")))).object()));
+    QStringList columns;
+    for (const TableItem* table : project.models().first()->tables()) {
+        QStringList names;
+        for (const ColumnItem* column : table->columns())
+            names.append(column->name());
+        columns.append(table->name() + QLatin1String(": ") + names.join(QLatin1String(" | ")));
+    }
+    QStringList rows;
+    for (const QString& line : expected) {
+        if (line.contains(QLatin1String(": "))) {
+            QStringList names;
+            for (const QString& attribute : line.section(QLatin1String(": "), 1).split(QLatin1String(" | ")))
+                names.append(attribute.section(QLatin1Char(':'), 0, 0).section(QLatin1Char('['), 0, 0));
+            rows.append(line.section(QLatin1String(": "), 0, 0) + QLatin1String(": ") + names.join(QLatin1String(" | ")));
+        }
+    }
+    columns.sort();
+    rows.sort();
+    QCOMPARE(columns, rows);
 }
 
 // A failing converter's sentence reaches the user in a warning titled after

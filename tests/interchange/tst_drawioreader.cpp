@@ -126,7 +126,7 @@ void TestDrawioReader::realFiles_data()
                             };
     QTest::newRow("entity_relationship")
         << "entity_relationship" << 9 << 10
-        << QStringList{"Table: row:1[PF] | row:2[PF] | row:1", "Table: uniqueId[P] | row:1 | row:2 | row:3"};
+        << QStringList{"Table: row:1[PF] | row_2:2[PF] | row_3:1", "Table: uniqueId[P] | row:1 | row_2:2 | row_3:3"};
     QTest::newRow("database_1") << "database_1" << 17 << 21
                                 << QStringList{"Role: IdCompany | Name | Description | CreatedAt | UpdatedAt | Enabled",
                                                "Company: Name | Description | CreatedAt | UpdatedAt | Enabled"};
@@ -135,7 +135,8 @@ void TestDrawioReader::realFiles_data()
                                                "field4:= value4 | field5:= value5 | field6:= value6 | field7:= value7 | "
                                                "field8:= value8 | field9:= value9 | field10:= value10"};
     QTest::newRow("database_3") << "database_3" << 12 << 9
-                                << QStringList{"Tablename: uniqueId[P] | foreignKey[F] | fieldname"};
+                                << QStringList{"Tablename: uniqueId[P] | foreignKey[F] | fieldname",
+                                               "Tablename: uniqueId[P] | foreignKey[F] | fieldname | fieldname_2"};
 }
 
 // The templates saved by the editor itself, compressed and decompressed,
@@ -234,14 +235,15 @@ void TestDrawioReader::pages_data()
 
     // A stack whose first text repeats the title takes it for a header; a
     // table this program wrote has no header rows, so there a column named
-    // like its table stays.
+    // like its table stays; of two rows named alike but for case, the second
+    // is numbered, as the model would make one column of them.
     QTest::newRow("rows named like the table")
         << vertex("s", "1", "Tag", "swimlane;childLayout=stackLayout;", 0, 0)
                + vertex("s1", "s", "TAG", "text;", 0, 30) + vertex("s2", "s", "tag : int", "text;", 0, 60)
                + vertex("s3", "s", "label", "text;", 0, 90)
                + table("w", "Status", 300, 0, {{"", "status"}, {"PK", "STATUS : int"}}).replace(
                    "childLayout=tableLayout;", "childLayout=tableLayout;quillKind=table;")
-        << QStringList{"Tag @0,0: label", "Status @300,0: status | STATUS:int[P]"};
+        << QStringList{"Tag @0,0: label", "Status @300,0: status | STATUS_2:int[P]"};
     // The label lines of a plain box make no such test, and what they give
     // is written back and read again unchanged (a fuzzer's find).
     QTest::newRow("box with a line named like it")
