@@ -485,31 +485,85 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
     return kept;
 }
 
+namespace {
+
+// Cells of one column: as wide as each other, one right below the other
+// across a single rule. Taller cells are left to the merge, which joins a
+// title cell to its body, unless both are strips as wide as whole rows.
+bool stackedCells(const QRectF& upper, const QRectF& lower)
+{
+    const auto isCell = [](const QRectF& r) {
+        return r.width() >= 20 && r.height() >= 10 && r.height() < TableCellHeightBelow;
+    };
+    const auto isRow = [](const QRectF& r) { return r.height() >= 10 && r.width() >= TableRowAspect * r.height(); };
+    if (upper.width() < 20 || lower.width() < 20 || !(isCell(upper) || isCell(lower) || (isRow(upper) && isRow(lower))))
+        return false;
+    const double tol = std::max(TableColumnEdgeShare * std::min(upper.width(), lower.width()), 3.0);
+    const double gap = lower.top() - upper.bottom();
+    return std::abs(upper.left() - lower.left()) <= tol && std::abs(upper.right() - lower.right()) <= tol
+        && gap >= -TableColumnOverlapMost && gap <= TableRowGapMost;
+}
+
+// Columns of one table: side by side across a single rule, as high as
+// each other. A narrow column (keys, flags) is too slender to be a box of
+// its own and would leave a gap between the others.
+bool adjacentColumns(const QRectF& a, const QRectF& b)
+{
+    const double gap = b.left() - a.right();
+    const double tol = std::max(TableColumnEdgeShare * std::min(a.height(), b.height()), 3.0);
+    return gap >= -TableColumnOverlapMost && gap <= TableColumnGapMost && std::abs(a.top() - b.top()) <= tol
+        && std::abs(a.bottom() - b.bottom()) <= tol && a.height() >= 10 && b.height() >= 10;
+}
+
+// One pass over candidates sorted by their left edge: every pair that
+// joins becomes its union (whose left edge is the first one's, so the
+// order holds). reach bounds how far right of the first one's left edge
+// the second may start.
+template<typename Joins, typename Reach>
+bool joinPass(QList<QRectF>& candidates, Joins joins, Reach reach)
+{
+    bool changed = false;
+    for (int i = 0; i < candidates.size(); ++i) {
+        for (int j = i + 1; j < candidates.size(); ++j) {
+            const QRectF& a = candidates.at(i);
+            const QRectF& b = candidates.at(j);
+            if (b.left() > reach(a))
+                break;
+            if (!joins(a, b))
+                continue;
+            candidates[i] = a.united(b);
+            candidates.removeAt(j);
+            changed = true;
+            j = i;  // the union may join candidates passed over already
+        }
+    }
+    return changed;
+}
+
+} // namespace
+
 QList<QRectF> joinTableCells(QList<QRectF> candidates)
 {
-    // The cells of one column of a table: as wide as each other, one right
-    // below the other across a single rule. Taller cells are left to the
-    // merge, which joins a title cell to its body.
-    const auto isCell = [](const QRectF& r) { return r.width() >= 20 && r.height() >= 10 && r.height() < 60; };
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
+    const auto stacked = [](const QRectF& a, const QRectF& b) {
+        return a.top() <= b.top() ? stackedCells(a, b) : stackedCells(b, a);
+    };
+    const auto stackReach = [](const QRectF& a) { return a.left() + std::max(TableColumnEdgeShare * a.width(), 3.0); };
+    const auto columnReach = [](const QRectF& a) { return a.right() + TableColumnGapMost; };
     bool changed = true;
     while (changed) {
-        changed = false;
-        for (int i = 0; i < candidates.size() && !changed; ++i) {
-            for (int j = 0; j < candidates.size() && !changed; ++j) {
-                const QRectF& upper = candidates.at(i);
-                const QRectF& lower = candidates.at(j);
-                if (i == j || upper.width() < 20 || lower.width() < 20 || !(isCell(upper) || isCell(lower)))
-                    continue;
-                const double tol = std::max(0.04 * std::min(upper.width(), lower.width()), 3.0);
-                const double gap = lower.top() - upper.bottom();
-                if (std::abs(upper.left() - lower.left()) <= tol && std::abs(upper.right() - lower.right()) <= tol
-                    && gap >= -5 && gap <= 2) {
-                    candidates[std::min(i, j)] = upper.united(lower);
-                    candidates.removeAt(std::max(i, j));
-                    changed = true;
-                }
-            }
-        }
+        changed = joinPass(candidates, stacked, stackReach);
+        changed = joinPass(candidates, adjacentColumns, columnReach) || changed;
+    }
+    return candidates;
+}
+
+QList<QRectF> joinTableColumns(QList<QRectF> candidates)
+{
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
+    while (joinPass(candidates, adjacentColumns, [](const QRectF& a) { return a.right() + TableColumnGapMost; })) {
     }
     return candidates;
 }

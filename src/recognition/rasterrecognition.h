@@ -49,8 +49,27 @@ constexpr int StructureRun = 7;
 // straight runs of pixels clearly darker than the paper right around them.
 QImage structureInk(QImage grey, bool invert);
 
-// Cells stacked in one column of a table joined into one candidate.
+// Cells stacked in one column of a table joined into one candidate, then
+// the columns of a table (joinTableColumns).
 QList<QRectF> joinTableCells(QList<QRectF> candidates);
+
+// Columns of one table: at most this far apart across the rule between
+// them (boxes of their own standing close have two outlines between them)
+// or overlapping at most this much ...
+constexpr double TableColumnGapMost = 1.0;
+constexpr double TableColumnOverlapMost = 5.0;
+// ... with tops and bottoms within this share of the lower one's height
+// (and, stacked cells, left and right sides within this share of the
+// narrower one's width).
+constexpr double TableColumnEdgeShare = 0.04;
+// Cells stacked in one column: at most this far apart, and lower than
+// this (or both rows at least this many times as wide as high).
+constexpr double TableRowGapMost = 2.0;
+constexpr double TableCellHeightBelow = 60.0;
+constexpr double TableRowAspect = 4.0;
+
+// Candidates standing side by side with the same top and bottom joined.
+QList<QRectF> joinTableColumns(QList<QRectF> candidates);
 
 // The boxes without the patches of plain paper that lines and other boxes
 // close off (no ink inside, boxes within 6 pixels on opposite sides).
