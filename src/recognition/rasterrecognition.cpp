@@ -72,9 +72,6 @@ QImage binarizeImage(QImage image)
     return closeInkGaps(thresholdImage(std::move(image)));
 }
 
-// Pixels of a reduced picture whose text is still read at full size.
-constexpr qint64 FullTextMaxPixels = qint64(40) * 1000 * 1000;
-
 QImage greyOverWhite(const QImage& image)
 {
     if (image.isNull())
@@ -94,11 +91,22 @@ QImage greyOverWhite(const QImage& image)
     return grey;
 }
 
-QImage reduceGrey(const QImage& grey, int side, bool darkest)
+QSize rasterProcessingSize(const QSize& size)
 {
-    if (grey.width() <= side && grey.height() <= side)
+    const qint64 pixels = qint64(size.width()) * size.height();
+    const qint64 budget = qint64(RasterProcessingSide) * RasterProcessingSide;
+    if (pixels <= budget || size.isEmpty())
+        return size;
+    const double longer = std::max(size.width(), size.height());
+    const double factor = std::min(1.0, std::max(RasterProcessingSide / longer, std::sqrt(double(budget) / pixels)));
+    return QSize(int(size.width() * factor), int(size.height() * factor)).expandedTo(QSize(1, 1));
+}
+
+QImage reduceGrey(const QImage& grey, bool darkest)
+{
+    const QSize size = rasterProcessingSize(grey.size());
+    if (size == grey.size())
         return grey;
-    const QSize size = grey.size().scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     if (!darkest)
         return grey.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
             .convertToFormat(QImage::Format_Grayscale8);
@@ -285,7 +293,7 @@ QImage thresholdImage(QImage image)
 {
     if (image.isNull())
         return QImage();
-    QImage grey = reduceGrey(greyOverWhite(image), RasterProcessingSide, false);
+    QImage grey = reduceGrey(greyOverWhite(image), false);
     image = QImage();
     return thresholdGrey(grey, isDarkPicture(grey));
 }
@@ -634,6 +642,34 @@ QList<QRectF> dropPaperBetweenBoxes(const QImage& mask, const QList<QRectF>& box
     return kept;
 }
 
+QList<RecognizedText> readTextAtFullSize(const QImage& full, const QSize& reduced, const QList<QRectF>& boxes,
+                                        int threshold, GlyphTemplateCache& cache)
+{
+    QList<RecognizedText> runs;
+    if (full.isNull() || reduced.isEmpty())
+        return runs;
+    const double fx = double(full.width()) / reduced.width(), fy = double(full.height()) / reduced.height();
+    for (const QRectF& box : boxes) {
+        const QRectF large(box.x() * fx, box.y() * fy, box.width() * fx, box.height() * fy);
+        const QRect crop = large.toAlignedRect().adjusted(-2, -2, 2, 2) & full.rect();
+        if (crop.isEmpty())
+            continue;
+        const QImage grey = full.copy(crop);
+        QImage ink = grey;
+        for (int y = 0; y < ink.height(); ++y) {
+            uchar* line = ink.scanLine(y);
+            for (int x = 0; x < ink.width(); ++x)
+                line[x] = line[x] < threshold ? 0 : 255;
+        }
+        for (RecognizedText run : recognizeBoxesText({large.translated(-crop.topLeft())}, ink, cache, grey)) {
+            run.rect.translate(crop.topLeft());
+            run.rect = QRectF(run.rect.x() / fx, run.rect.y() / fy, run.rect.width() / fx, run.rect.height() / fy);
+            runs.append(run);
+        }
+    }
+    return runs;
+}
+
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families)
 {
     if (image.isNull())
@@ -646,24 +682,22 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     QImage ink;
     QImage smooth;
     // A picture reduced for the boxes keeps its letters at full size: the
-    // text is read there (up to a limit on its area).
-    QImage fullText, fullInk;
+    // text is read there, box by box.
+    QImage full;
+    int threshold = 128;
     {
-        QImage full = greyOverWhite(image);
-        smooth = reduceGrey(full, RasterProcessingSide, false);
+        full = greyOverWhite(image);
+        smooth = reduceGrey(full, false);
         const bool dark = isDarkPicture(smooth);
-        ink = thresholdGrey(smooth, dark);
-        if (dark)
+        ink = thresholdGrey(smooth, dark, &threshold);
+        if (dark) {
             smooth.invertPixels();
-        const bool reduced = full.size() != smooth.size();
-        if (reduced && qint64(full.width()) * full.height() <= FullTextMaxPixels)
-            fullInk = thresholdGrey(full, dark);
-        if (dark)
             full.invertPixels();
-        raw = structureInk(reduceGrey(full, RasterProcessingSide, true), false);
+        }
+        raw = structureInk(reduceGrey(full, true), false);
         mask = closeInkGaps(raw);
-        if (!fullInk.isNull())
-            fullText = full;
+        if (full.size() == smooth.size())
+            full = QImage();
     }
     QList<QRect> regions;
     {
@@ -690,22 +724,11 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
         entity.box = box;
         result.entities.append(entity);
     }
-    QList<RecognizedText> runs;
-    if (fullText.isNull()) {
-        runs = recognizeBoxesText(boxes, ink, families, smooth);
-    } else {
-        const double fx = double(fullText.width()) / smooth.width(), fy = double(fullText.height()) / smooth.height();
-        QList<QRectF> large;
-        large.reserve(boxes.size());
-        for (const QRectF& box : qAsConst(boxes))
-            large.append(QRectF(box.x() * fx, box.y() * fy, box.width() * fx, box.height() * fy));
-        ink = QImage();
-        runs = recognizeBoxesText(large, fullInk, families, fullText);
-        fullInk = QImage();
-        fullText = QImage();
-        for (RecognizedText& run : runs)
-            run.rect = QRectF(run.rect.x() / fx, run.rect.y() / fy, run.rect.width() / fx, run.rect.height() / fy);
-    }
+    GlyphTemplateCache cache;
+    cache.families = families;
+    QList<RecognizedText> runs = full.isNull() ? recognizeBoxesText(boxes, ink, cache, smooth)
+                                                     : readTextAtFullSize(full, smooth.size(), boxes, threshold, cache);
+    full = QImage();
     buildEntitiesFromText(result.entities, runs);
     // Drawings rendered large leave wider gaps in dashed lines and around
     // the labels on them.

@@ -13,14 +13,25 @@
 #include "recognition/glyphrecognition.h"
 #include "recognition/recognizeddiagram.h"
 
-// The longest side the per-pixel stages work at; larger pictures are
-// scaled down to it first.
+// The per-pixel stages work on at most as many pixels as a square of
+// this side holds; larger pictures are scaled down to that first, and never
+// below this side on their longer side (a wide render keeps its cells and
+// rules apart where fitting its longer side would merge them).
 constexpr int RasterProcessingSide = 3600;
+
+// The size a picture of this size is worked at.
+QSize rasterProcessingSize(const QSize& size);
 
 // Fills result with the boxes, their text and the links; true when at
 // least one box was found.
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result,
                             const QStringList& families = defaultGlyphFamilies());
+
+// Text of the boxes (in the coordinates of a reduced picture of size
+// reduced) read from the grey picture at its own size, one crop per box
+// thresholded at threshold; the runs come back in reduced coordinates.
+QList<RecognizedText> readTextAtFullSize(const QImage& full, const QSize& reduced, const QList<QRectF>& boxes,
+                                        int threshold, GlyphTemplateCache& cache);
 
 // Grayscale8 ink mask (0 = ink, 255 = paper): scaled to the processing
 // size, inverted when dark, thresholded by Otsu's method and closed.
@@ -30,9 +41,9 @@ QImage binarizeImage(QImage image);
 // over white.
 QImage greyOverWhite(const QImage& image);
 
-// A grey image reduced to fit in side x side (unchanged when it fits):
+// A grey image reduced to its processing size (unchanged when it fits):
 // smoothly, or with every pixel the darkest of those it covers.
-QImage reduceGrey(const QImage& grey, int side, bool darkest);
+QImage reduceGrey(const QImage& grey, bool darkest);
 
 // Whether the picture is light drawing on a dark ground.
 bool isDarkPicture(const QImage& grey);

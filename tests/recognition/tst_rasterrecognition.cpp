@@ -464,7 +464,7 @@ private Q_SLOTS:
         QCOMPARE(loaded.size(), QSize(12777, 2972));
         const RecognizedDiagram result = recognizeDiagram(path, &error, {options.family});
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        const double scale = 4.0 * RasterProcessingSide / 12777;
+        const double scale = 4.0 * rasterProcessingSize(loaded.size()).width() / 12777;
         const RecognitionScore score = scoreRecognition(result, expectedEntities(painted, scale), painted.links);
         QCOMPARE(score.boxes, score.expectedBoxes);
         QCOMPARE(score.links, score.expectedLinks);
