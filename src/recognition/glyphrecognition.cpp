@@ -358,6 +358,11 @@ quint64 shifted(quint64 bits, int by)
 // glyph's left edge and dy rows lower than its own baseline offset: plain
 // overlap averaged with the share of each one's ink lying within a pixel of
 // the other's.
+#if defined(__GNUC__)
+// Inlined into the variant built for the count instruction, which would
+// otherwise call the library's bit count.
+__attribute__((always_inline))
+#endif
 inline double shapeAgreementBody(const InkShape& a, const InkShape& b, int dx, int dy)
 {
     const int bTop = b.top + dy;
@@ -998,13 +1003,19 @@ QImage binarizeTextLine(const QImage& grey, const QRect& rect, double depth)
 QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImage& binarised,
                                          const QStringList& families, const QImage& grey)
 {
+    GlyphTemplateCache cache;
+    cache.families = families;
+    return recognizeBoxesText(boxes, binarised, cache, grey);
+}
+
+QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImage& binarised,
+                                         GlyphTemplateCache& cache, const QImage& grey)
+{
     QList<RecognizedText> runs;
     if (binarised.isNull())
         return runs;
     const QImage mask = binarised.format() == QImage::Format_Grayscale8
         ? binarised : binarised.convertToFormat(QImage::Format_Grayscale8);
-    GlyphTemplateCache cache;
-    cache.families = families;
     for (const QRectF& box : boxes) {
         const QRect inner = toPixelRect(QRectF(box.x() + 5, box.y() + 4, box.width() - 10, box.height() - 8))
             & mask.rect();

@@ -114,6 +114,9 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
 QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImage& binarised,
                                          const QStringList& families = defaultGlyphFamilies(),
                                          const QImage& grey = QImage());
+// ... with templates from a cache the caller keeps.
+QList<RecognizedText> recognizeBoxesText(const QList<QRectF>& boxes, const QImage& binarised,
+                                         GlyphTemplateCache& cache, const QImage& grey = QImage());
 
 // Grayscale8 crop of rect, 0 for the letters and 255 for their ground:
 // dark or, on a filled band, light letters, split halfway between the

@@ -72,9 +72,6 @@ QImage binarizeImage(QImage image)
     return closeInkGaps(thresholdImage(std::move(image)));
 }
 
-// Pixels of a reduced picture whose text is still read at full size.
-constexpr qint64 FullTextMaxPixels = qint64(40) * 1000 * 1000;
-
 QImage greyOverWhite(const QImage& image)
 {
     if (image.isNull())
@@ -94,11 +91,22 @@ QImage greyOverWhite(const QImage& image)
     return grey;
 }
 
-QImage reduceGrey(const QImage& grey, int side, bool darkest)
+QSize rasterProcessingSize(const QSize& size)
 {
-    if (grey.width() <= side && grey.height() <= side)
+    const qint64 pixels = qint64(size.width()) * size.height();
+    const qint64 budget = qint64(RasterProcessingSide) * RasterProcessingSide;
+    if (pixels <= budget || size.isEmpty())
+        return size;
+    const double longer = std::max(size.width(), size.height());
+    const double factor = std::min(1.0, std::max(RasterProcessingSide / longer, std::sqrt(double(budget) / pixels)));
+    return QSize(int(size.width() * factor), int(size.height() * factor)).expandedTo(QSize(1, 1));
+}
+
+QImage reduceGrey(const QImage& grey, bool darkest)
+{
+    const QSize size = rasterProcessingSize(grey.size());
+    if (size == grey.size())
         return grey;
-    const QSize size = grey.size().scaled(side, side, Qt::KeepAspectRatio).expandedTo(QSize(1, 1));
     if (!darkest)
         return grey.scaled(size, Qt::IgnoreAspectRatio, Qt::SmoothTransformation)
             .convertToFormat(QImage::Format_Grayscale8);
@@ -285,7 +293,7 @@ QImage thresholdImage(QImage image)
 {
     if (image.isNull())
         return QImage();
-    QImage grey = reduceGrey(greyOverWhite(image), RasterProcessingSide, false);
+    QImage grey = reduceGrey(greyOverWhite(image), false);
     image = QImage();
     return thresholdGrey(grey, isDarkPicture(grey));
 }
@@ -485,31 +493,85 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
     return kept;
 }
 
+namespace {
+
+// Cells of one column: as wide as each other, one right below the other
+// across a single rule. Taller cells are left to the merge, which joins a
+// title cell to its body, unless both are strips as wide as whole rows.
+bool stackedCells(const QRectF& upper, const QRectF& lower)
+{
+    const auto isCell = [](const QRectF& r) {
+        return r.width() >= 20 && r.height() >= 10 && r.height() < TableCellHeightBelow;
+    };
+    const auto isRow = [](const QRectF& r) { return r.height() >= 10 && r.width() >= TableRowAspect * r.height(); };
+    if (upper.width() < 20 || lower.width() < 20 || !(isCell(upper) || isCell(lower) || (isRow(upper) && isRow(lower))))
+        return false;
+    const double tol = std::max(TableColumnEdgeShare * std::min(upper.width(), lower.width()), 3.0);
+    const double gap = lower.top() - upper.bottom();
+    return std::abs(upper.left() - lower.left()) <= tol && std::abs(upper.right() - lower.right()) <= tol
+        && gap >= -TableColumnOverlapMost && gap <= TableRowGapMost;
+}
+
+// Columns of one table: side by side across a single rule, as high as
+// each other. A narrow column (keys, flags) is too slender to be a box of
+// its own and would leave a gap between the others.
+bool adjacentColumns(const QRectF& a, const QRectF& b)
+{
+    const double gap = b.left() - a.right();
+    const double tol = std::max(TableColumnEdgeShare * std::min(a.height(), b.height()), 3.0);
+    return gap >= -TableColumnOverlapMost && gap <= TableColumnGapMost && std::abs(a.top() - b.top()) <= tol
+        && std::abs(a.bottom() - b.bottom()) <= tol && a.height() >= 10 && b.height() >= 10;
+}
+
+// One pass over candidates sorted by their left edge: every pair that
+// joins becomes its union (whose left edge is the first one's, so the
+// order holds). reach bounds how far right of the first one's left edge
+// the second may start.
+template<typename Joins, typename Reach>
+bool joinPass(QList<QRectF>& candidates, Joins joins, Reach reach)
+{
+    bool changed = false;
+    for (int i = 0; i < candidates.size(); ++i) {
+        for (int j = i + 1; j < candidates.size(); ++j) {
+            const QRectF& a = candidates.at(i);
+            const QRectF& b = candidates.at(j);
+            if (b.left() > reach(a))
+                break;
+            if (!joins(a, b))
+                continue;
+            candidates[i] = a.united(b);
+            candidates.removeAt(j);
+            changed = true;
+            j = i;  // the union may join candidates passed over already
+        }
+    }
+    return changed;
+}
+
+} // namespace
+
 QList<QRectF> joinTableCells(QList<QRectF> candidates)
 {
-    // The cells of one column of a table: as wide as each other, one right
-    // below the other across a single rule. Taller cells are left to the
-    // merge, which joins a title cell to its body.
-    const auto isCell = [](const QRectF& r) { return r.width() >= 20 && r.height() >= 10 && r.height() < 60; };
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
+    const auto stacked = [](const QRectF& a, const QRectF& b) {
+        return a.top() <= b.top() ? stackedCells(a, b) : stackedCells(b, a);
+    };
+    const auto stackReach = [](const QRectF& a) { return a.left() + std::max(TableColumnEdgeShare * a.width(), 3.0); };
+    const auto columnReach = [](const QRectF& a) { return a.right() + TableColumnGapMost; };
     bool changed = true;
     while (changed) {
-        changed = false;
-        for (int i = 0; i < candidates.size() && !changed; ++i) {
-            for (int j = 0; j < candidates.size() && !changed; ++j) {
-                const QRectF& upper = candidates.at(i);
-                const QRectF& lower = candidates.at(j);
-                if (i == j || upper.width() < 20 || lower.width() < 20 || !(isCell(upper) || isCell(lower)))
-                    continue;
-                const double tol = std::max(0.04 * std::min(upper.width(), lower.width()), 3.0);
-                const double gap = lower.top() - upper.bottom();
-                if (std::abs(upper.left() - lower.left()) <= tol && std::abs(upper.right() - lower.right()) <= tol
-                    && gap >= -5 && gap <= 2) {
-                    candidates[std::min(i, j)] = upper.united(lower);
-                    candidates.removeAt(std::max(i, j));
-                    changed = true;
-                }
-            }
-        }
+        changed = joinPass(candidates, stacked, stackReach);
+        changed = joinPass(candidates, adjacentColumns, columnReach) || changed;
+    }
+    return candidates;
+}
+
+QList<QRectF> joinTableColumns(QList<QRectF> candidates)
+{
+    std::stable_sort(candidates.begin(), candidates.end(),
+                     [](const QRectF& a, const QRectF& b) { return a.left() < b.left(); });
+    while (joinPass(candidates, adjacentColumns, [](const QRectF& a) { return a.right() + TableColumnGapMost; })) {
     }
     return candidates;
 }
@@ -580,6 +642,34 @@ QList<QRectF> dropPaperBetweenBoxes(const QImage& mask, const QList<QRectF>& box
     return kept;
 }
 
+QList<RecognizedText> readTextAtFullSize(const QImage& full, const QSize& reduced, const QList<QRectF>& boxes,
+                                        int threshold, GlyphTemplateCache& cache)
+{
+    QList<RecognizedText> runs;
+    if (full.isNull() || reduced.isEmpty())
+        return runs;
+    const double fx = double(full.width()) / reduced.width(), fy = double(full.height()) / reduced.height();
+    for (const QRectF& box : boxes) {
+        const QRectF large(box.x() * fx, box.y() * fy, box.width() * fx, box.height() * fy);
+        const QRect crop = large.toAlignedRect().adjusted(-2, -2, 2, 2) & full.rect();
+        if (crop.isEmpty())
+            continue;
+        const QImage grey = full.copy(crop);
+        QImage ink = grey;
+        for (int y = 0; y < ink.height(); ++y) {
+            uchar* line = ink.scanLine(y);
+            for (int x = 0; x < ink.width(); ++x)
+                line[x] = line[x] < threshold ? 0 : 255;
+        }
+        for (RecognizedText run : recognizeBoxesText({large.translated(-crop.topLeft())}, ink, cache, grey)) {
+            run.rect.translate(crop.topLeft());
+            run.rect = QRectF(run.rect.x() / fx, run.rect.y() / fy, run.rect.width() / fx, run.rect.height() / fy);
+            runs.append(run);
+        }
+    }
+    return runs;
+}
+
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families)
 {
     if (image.isNull())
@@ -592,24 +682,22 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     QImage ink;
     QImage smooth;
     // A picture reduced for the boxes keeps its letters at full size: the
-    // text is read there (up to a limit on its area).
-    QImage fullText, fullInk;
+    // text is read there, box by box.
+    QImage full;
+    int threshold = 128;
     {
-        QImage full = greyOverWhite(image);
-        smooth = reduceGrey(full, RasterProcessingSide, false);
+        full = greyOverWhite(image);
+        smooth = reduceGrey(full, false);
         const bool dark = isDarkPicture(smooth);
-        ink = thresholdGrey(smooth, dark);
-        if (dark)
+        ink = thresholdGrey(smooth, dark, &threshold);
+        if (dark) {
             smooth.invertPixels();
-        const bool reduced = full.size() != smooth.size();
-        if (reduced && qint64(full.width()) * full.height() <= FullTextMaxPixels)
-            fullInk = thresholdGrey(full, dark);
-        if (dark)
             full.invertPixels();
-        raw = structureInk(reduceGrey(full, RasterProcessingSide, true), false);
+        }
+        raw = structureInk(reduceGrey(full, true), false);
         mask = closeInkGaps(raw);
-        if (!fullInk.isNull())
-            fullText = full;
+        if (full.size() == smooth.size())
+            full = QImage();
     }
     QList<QRect> regions;
     {
@@ -636,22 +724,11 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
         entity.box = box;
         result.entities.append(entity);
     }
-    QList<RecognizedText> runs;
-    if (fullText.isNull()) {
-        runs = recognizeBoxesText(boxes, ink, families, smooth);
-    } else {
-        const double fx = double(fullText.width()) / smooth.width(), fy = double(fullText.height()) / smooth.height();
-        QList<QRectF> large;
-        large.reserve(boxes.size());
-        for (const QRectF& box : qAsConst(boxes))
-            large.append(QRectF(box.x() * fx, box.y() * fy, box.width() * fx, box.height() * fy));
-        ink = QImage();
-        runs = recognizeBoxesText(large, fullInk, families, fullText);
-        fullInk = QImage();
-        fullText = QImage();
-        for (RecognizedText& run : runs)
-            run.rect = QRectF(run.rect.x() / fx, run.rect.y() / fy, run.rect.width() / fx, run.rect.height() / fy);
-    }
+    GlyphTemplateCache cache;
+    cache.families = families;
+    QList<RecognizedText> runs = full.isNull() ? recognizeBoxesText(boxes, ink, cache, smooth)
+                                                     : readTextAtFullSize(full, smooth.size(), boxes, threshold, cache);
+    full = QImage();
     buildEntitiesFromText(result.entities, runs);
     // Drawings rendered large leave wider gaps in dashed lines and around
     // the labels on them.

@@ -13,14 +13,25 @@
 #include "recognition/glyphrecognition.h"
 #include "recognition/recognizeddiagram.h"
 
-// The longest side the per-pixel stages work at; larger pictures are
-// scaled down to it first.
+// The per-pixel stages work on at most as many pixels as a square of
+// this side holds; larger pictures are scaled down to that first, and never
+// below this side on their longer side (a wide render keeps its cells and
+// rules apart where fitting its longer side would merge them).
 constexpr int RasterProcessingSide = 3600;
+
+// The size a picture of this size is worked at.
+QSize rasterProcessingSize(const QSize& size);
 
 // Fills result with the boxes, their text and the links; true when at
 // least one box was found.
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result,
                             const QStringList& families = defaultGlyphFamilies());
+
+// Text of the boxes (in the coordinates of a reduced picture of size
+// reduced) read from the grey picture at its own size, one crop per box
+// thresholded at threshold; the runs come back in reduced coordinates.
+QList<RecognizedText> readTextAtFullSize(const QImage& full, const QSize& reduced, const QList<QRectF>& boxes,
+                                        int threshold, GlyphTemplateCache& cache);
 
 // Grayscale8 ink mask (0 = ink, 255 = paper): scaled to the processing
 // size, inverted when dark, thresholded by Otsu's method and closed.
@@ -30,9 +41,9 @@ QImage binarizeImage(QImage image);
 // over white.
 QImage greyOverWhite(const QImage& image);
 
-// A grey image reduced to fit in side x side (unchanged when it fits):
+// A grey image reduced to its processing size (unchanged when it fits):
 // smoothly, or with every pixel the darkest of those it covers.
-QImage reduceGrey(const QImage& grey, int side, bool darkest);
+QImage reduceGrey(const QImage& grey, bool darkest);
 
 // Whether the picture is light drawing on a dark ground.
 bool isDarkPicture(const QImage& grey);
@@ -49,8 +60,27 @@ constexpr int StructureRun = 7;
 // straight runs of pixels clearly darker than the paper right around them.
 QImage structureInk(QImage grey, bool invert);
 
-// Cells stacked in one column of a table joined into one candidate.
+// Cells stacked in one column of a table joined into one candidate, then
+// the columns of a table (joinTableColumns).
 QList<QRectF> joinTableCells(QList<QRectF> candidates);
+
+// Columns of one table: at most this far apart across the rule between
+// them (boxes of their own standing close have two outlines between them)
+// or overlapping at most this much ...
+constexpr double TableColumnGapMost = 1.0;
+constexpr double TableColumnOverlapMost = 5.0;
+// ... with tops and bottoms within this share of the lower one's height
+// (and, stacked cells, left and right sides within this share of the
+// narrower one's width).
+constexpr double TableColumnEdgeShare = 0.04;
+// Cells stacked in one column: at most this far apart, and lower than
+// this (or both rows at least this many times as wide as high).
+constexpr double TableRowGapMost = 2.0;
+constexpr double TableCellHeightBelow = 60.0;
+constexpr double TableRowAspect = 4.0;
+
+// Candidates standing side by side with the same top and bottom joined.
+QList<QRectF> joinTableColumns(QList<QRectF> candidates);
 
 // The boxes without the patches of plain paper that lines and other boxes
 // close off (no ink inside, boxes within 6 pixels on opposite sides).

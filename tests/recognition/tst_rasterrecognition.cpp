@@ -253,6 +253,38 @@ private Q_SLOTS:
         QVERIFY(gotTitles >= titlesRight);
         QVERIFY(gotAttributes >= attributesRight);
     }
+    // A ruled table drawn as cells, a slender key column among wider ones
+    // and a title band above them, as Mermaid draws its tables, is one box,
+    // at row heights below and above what a single cell may be.
+    void ruledTableWithKeyColumn_data()
+    {
+        QTest::addColumn<int>("rowHeight");
+        QTest::newRow("rows of 24") << 24;
+        QTest::newRow("rows of 70") << 70;
+    }
+    void ruledTableWithKeyColumn()
+    {
+        QFETCH(int, rowHeight);
+        const QList<int> columns{110, 120, 28, 160};
+        const int left = 60, top = 40, rows = 5;
+        const RecognizedDiagram result = recognizeDrawing({700, 600}, {}, [&](QPainter& p) {
+            p.setPen(QPen(Qt::black, 1));
+            const int width = 110 + 120 + 28 + 160;
+            p.drawRect(left, top, width, rowHeight);
+            for (int r = 0; r < rows; ++r) {
+                int x = left;
+                for (const int w : columns) {
+                    p.drawRect(x, top + rowHeight * (r + 1), w, rowHeight);
+                    x += w;
+                }
+            }
+        });
+        QCOMPARE(result.entities.size(), 1);
+        const QRectF box = result.entities.first().box;
+        QVERIFY2(std::abs(box.top() - top) <= 4 && std::abs(box.bottom() - (top + rowHeight * (rows + 1))) <= 4
+                     && std::abs(box.left() - left) <= 4 && std::abs(box.right() - (left + 418)) <= 4,
+                 qPrintable(QStringLiteral("%1 %2 %3 %4").arg(box.x()).arg(box.y()).arg(box.width()).arg(box.height())));
+    }
     // Connectors as diagram tools draw them: dashed, broken by a label, or
     // ending in a ring; rings and crossings enclose no entity.
     void connectorShapes_data()
@@ -464,7 +496,7 @@ private Q_SLOTS:
         QCOMPARE(loaded.size(), QSize(12777, 2972));
         const RecognizedDiagram result = recognizeDiagram(path, &error, {options.family});
         QVERIFY2(error.isEmpty(), qPrintable(error));
-        const double scale = 4.0 * RasterProcessingSide / 12777;
+        const double scale = 4.0 * rasterProcessingSize(loaded.size()).width() / 12777;
         const RecognitionScore score = scoreRecognition(result, expectedEntities(painted, scale), painted.links);
         QCOMPARE(score.boxes, score.expectedBoxes);
         QCOMPARE(score.links, score.expectedLinks);
