@@ -21,6 +21,7 @@
 #include "app/dialoghooks.h"
 #include "app/mainwindow.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -29,8 +30,16 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
+#include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <memory>
+#include <thread>
+
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -163,6 +172,214 @@ void report(BenchGoals& goals, const QByteArray& what, const OpenFigures& figure
     goals.note(("memory once open, " + what).constData(), figures.openMiB, "MiB", "resident");
 }
 
+// ---------------------------------------------------------------- imports
+//
+// Import commands (Mermaid, draw.io, Image) given files shaped to exhaust
+// the machine or to block: each must end with one sentence or the import,
+// never an abort or a hang, under 4 GiB of address space (the limit is set
+// for each of these roads and lifted after it).
+// Goals: refused or read within 2 s of GUI stall at most; a FIFO or a
+// device refused at once (under 1 s).
+
+struct ImportFigures
+{
+    double ms = 0;
+    double longestGapMs = 0;
+    double peakMiB = 0;
+    QString message;
+    bool unblocked = false; // the bench had to end a read of a FIFO itself
+};
+
+// While alive, the process may use at most 4 GiB of address space.
+class AddressSpaceCap
+{
+public:
+    AddressSpaceCap()
+    {
+        m_set = ::getrlimit(RLIMIT_AS, &m_before) == 0;
+        if (!m_set)
+            return;
+        rlimit capped = m_before;
+        capped.rlim_cur = std::min<rlim_t>(m_before.rlim_max, rlim_t(4) << 30);
+        m_set = ::setrlimit(RLIMIT_AS, &capped) == 0;
+    }
+    ~AddressSpaceCap()
+    {
+        if (m_set)
+            ::setrlimit(RLIMIT_AS, &m_before);
+    }
+    AddressSpaceCap(const AddressSpaceCap&) = delete;
+    AddressSpaceCap& operator=(const AddressSpaceCap&) = delete;
+
+private:
+    rlimit m_before{};
+    bool m_set = false;
+};
+
+// Triggers the window action on path and waits until the command is over.
+// A FIFO still being read after a few seconds is given an end by the bench
+// (a writer that opens and closes it), so that a hang shows as a figure.
+ImportFigures importFile(const char* action, const QString& path, bool fifo = false)
+{
+    ImportFigures figures;
+    auto owned = std::make_unique<MainWindow>();
+    MainWindow& window = *owned;
+    showBenchWindow(window);
+    DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
+    DialogHooks::setMessageHook([&figures](QMessageBox::Icon, QWidget*, const QString& title, const QString& text,
+                                           QMessageBox::StandardButtons, QMessageBox::StandardButton) {
+        if (title == QLatin1String("Unsaved Changes"))
+            return QMessageBox::Discard;
+        figures.message += (figures.message.isEmpty() ? QString() : QStringLiteral(" | ")) + title
+            + QStringLiteral(": ") + text;
+        return QMessageBox::Ok;
+    });
+    const auto* busy = window.findChild<BusySpinnerWidget*>();
+    auto* command = window.findChild<QAction*>(QLatin1String(action));
+
+    std::atomic<bool> over{false};
+    std::atomic<bool> unblocked{false};
+    std::thread unblocker;
+    if (fifo) {
+        const QByteArray native = QFile::encodeName(path);
+        unblocker = std::thread([native, &over, &unblocked] {
+            const auto start = std::chrono::steady_clock::now();
+            while (!over && std::chrono::steady_clock::now() - start < std::chrono::seconds(5))
+                std::this_thread::sleep_for(std::chrono::milliseconds(20));
+            while (!over) {
+                // Succeeds only while a reader has the FIFO open.
+                const int fd = ::open(native.constData(), O_WRONLY | O_NONBLOCK);
+                if (fd >= 0) {
+                    unblocked = true;
+                    ::close(fd);
+                }
+                std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            }
+        });
+    }
+
+    QElapsedTimer sinceTick;
+    QTimer ticker;
+    ticker.setInterval(10);
+    QObject::connect(&ticker, &QTimer::timeout, [&] {
+        figures.longestGapMs = std::max(figures.longestGapMs, sinceTick.nsecsElapsed() / 1e6);
+        sinceTick.restart();
+    });
+    resetPeakResident();
+    QElapsedTimer timer;
+    timer.start();
+    {
+        const AddressSpaceCap cap;
+        sinceTick.start();
+        ticker.start();
+        if (command)
+            command->trigger();
+        QApplication::processEvents();
+        while (busy && busy->isBusy())
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+        QApplication::processEvents();
+        figures.ms = timer.nsecsElapsed() / 1e6;
+        figures.longestGapMs = std::max(figures.longestGapMs, sinceTick.nsecsElapsed() / 1e6);
+        ticker.stop();
+        figures.peakMiB = residentMiB("VmHWM");
+        owned.reset();
+    }
+    over = true;
+    if (unblocker.joinable())
+        unblocker.join();
+    figures.unblocked = unblocked;
+    printBenchMessages();
+    return figures;
+}
+
+void reportImport(BenchGoals& goals, const QByteArray& what, const ImportFigures& figures, double msGoal)
+{
+    std::printf("%s: %s%s\n", what.constData(),
+                figures.message.isEmpty() ? "imported" : qPrintable(figures.message.left(300)),
+                figures.unblocked ? " (blocked on the FIFO until the bench closed it)" : "");
+    goals.under(("import, " + what).constData(), figures.ms, msGoal, "ms");
+    goals.under(("longest GUI stall, " + what).constData(), figures.longestGapMs, 2000, "ms");
+    goals.under(("peak memory, " + what).constData(), figures.peakMiB, 4096, "MiB");
+}
+
+// 24 compressed pages, each inflating to about 62 MiB of minimal cells:
+// each page within the limits of one page, the file far beyond.
+void drawioManyPagesRoad(BenchGoals& goals, const QTemporaryDir& dir)
+{
+    const QByteArray cell = "<mxCell id=\"c\"/>\n";
+    QByteArray page = "<mxGraphModel><root>";
+    page.reserve(62 * 1024 * 1024 + 64);
+    while (page.size() < 62 * 1024 * 1024)
+        page += cell;
+    page += "</root></mxGraphModel>";
+    const QByteArray payload = qCompress(page, 9).mid(4).toBase64();
+    page = QByteArray();
+    QByteArray file = "<mxfile>";
+    for (int i = 0; i < 24; ++i)
+        file += "<diagram name=\"Page " + QByteArray::number(i + 1) + "\">" + payload + "</diagram>";
+    file += "</mxfile>";
+    const QString path = dir.filePath(QStringLiteral("pages.drawio"));
+    writeBytes(path, file);
+    std::printf("draw.io, 24 pages of 62 MiB inflated: file %.1f MiB\n", file.size() / (1024.0 * 1024.0));
+    reportImport(goals, "draw.io, 24 pages of 62 MiB inflated",
+                 importFile("actionImport_from_Drawio", path), 15000);
+}
+
+// One entity whose name is 5,000,000 characters long.
+void mermaidLongNameRoad(BenchGoals& goals, const QTemporaryDir& dir)
+{
+    const QString path = dir.filePath(QStringLiteral("long-name.mmd"));
+    writeBytes(path, "erDiagram\n" + QByteArray(5000000, 'N') + " {\n  int id PK\n}\n");
+    reportImport(goals, "Mermaid, a name of 5,000,000 characters",
+                 importFile("actionImport_from_Mermaid", path), 2000);
+}
+
+// A 50 MB Mermaid file of one line: relationships one after another, read
+// as one relationship with a label of the rest.
+void mermaidOneLineRoad(BenchGoals& goals, const QTemporaryDir& dir)
+{
+    const QByteArray relationship = "A ||--o{ B : places ";
+    QByteArray text = "erDiagram\n";
+    text.reserve(50 * 1000 * 1000 + relationship.size());
+    while (text.size() < 50 * 1000 * 1000)
+        text += relationship;
+    text += '\n';
+    const QString path = dir.filePath(QStringLiteral("one-line.mmd"));
+    writeBytes(path, text);
+    reportImport(goals, "Mermaid, 50 MB on one line", importFile("actionImport_from_Mermaid", path), 2000);
+}
+
+// A FIFO picked as the file of each import: refused at once, not read.
+void fifoRoads(BenchGoals& goals, const QTemporaryDir& dir)
+{
+    const struct
+    {
+        const char* action;
+        const char* name;
+        const char* what;
+    } roads[] = {
+        {"actionImport_from_Mermaid", "pipe.mmd", "FIFO as Mermaid file"},
+        {"actionImport_from_Drawio", "pipe.drawio", "FIFO as draw.io file"},
+        {"actionImport_from_Image", "pipe.png", "FIFO as image file"},
+        {"actionImport_from_Image", "pipe.svg", "FIFO as SVG file"},
+    };
+    for (const auto& road : roads) {
+        const QString path = dir.filePath(QLatin1String(road.name));
+        if (::mkfifo(QFile::encodeName(path).constData(), 0600) != 0) {
+            std::printf("%s: no FIFO could be made\n", road.what);
+            continue;
+        }
+        reportImport(goals, road.what, importFile(road.action, path, true), 1000);
+    }
+}
+
+// /dev/zero, which never ends, picked as a Mermaid file.
+void devZeroRoad(BenchGoals& goals)
+{
+    reportImport(goals, "/dev/zero as Mermaid file", importFile("actionImport_from_Mermaid", QStringLiteral("/dev/zero")),
+                 1000);
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -205,5 +422,10 @@ int main(int argc, char** argv)
         report(goals, QByteArray::number(rowEntities) + " entities of " + QByteArray::number(rows) + " rows",
                openFile(path), 15000, 0);
     }
+    drawioManyPagesRoad(goals, dir);
+    mermaidLongNameRoad(goals, dir);
+    fifoRoads(goals, dir);
+    devZeroRoad(goals);
+    mermaidOneLineRoad(goals, dir);
     return goals.finish();
 }

@@ -6,6 +6,11 @@
 #include <QPen>
 #include <QThread>
 
+#include <exception>
+#include <memory>
+#include <new>
+#include <string>
+
 BusySpinnerWidget::BusySpinnerWidget(QWidget* parent)
     : QWidget(parent)
 {
@@ -137,22 +142,70 @@ void BusySpinnerWidget::run(std::function<void()> work, std::function<void()> do
     });
 }
 
+QString BusySpinnerWidget::failureSentence(bool outOfMemory, const QString& what)
+{
+    if (outOfMemory)
+        return QStringLiteral("There was not enough memory to finish; the open project was left as it was.");
+    return QStringLiteral("The work stopped with an error (%1); the open project was left as it was.")
+        .arg(what.isEmpty() ? QStringLiteral("unknown") : what);
+}
+
 void BusySpinnerWidget::runInThread(std::function<void()> work, std::function<void()> onFinished,
-                                    std::function<void()> afterStop)
+                                    std::function<void()> afterStop,
+                                    std::function<void(const QString& sentence)> failed)
 {
     if (active || guiJobPending)
         return;
+    // What a job that threw left behind. Written by the worker only, read
+    // on the GUI thread once it has finished.
+    struct Failure
+    {
+        bool threw = false;
+        bool outOfMemory = false;
+        std::string what;
+    };
+    auto failure = std::make_shared<Failure>();
     start();
-    QThread* thread = QThread::create([work] {
-        if (work)
+    QThread* thread = QThread::create([work, failure] {
+        if (!work)
+            return;
+        // An exception that left the thread would end the process, and with
+        // it the user's unsaved work. Nothing is allocated here before the
+        // job's own memory has been given back.
+        try {
             work();
+        } catch (const std::bad_alloc&) {
+            failure->threw = true;
+            failure->outOfMemory = true;
+        } catch (const std::exception& exception) {
+            failure->threw = true;
+            try {
+                failure->what = exception.what();
+            } catch (...) {
+                failure->outOfMemory = true;
+            }
+        } catch (...) {
+            failure->threw = true;
+        }
     });
     workerThread = thread;
     connect(
         thread, &QThread::finished, this,
-        [this, thread, onFinished, afterStop] {
+        [this, thread, onFinished, afterStop, failed, failure] {
             thread->deleteLater();
-            finish(onFinished, afterStop);
+            if (!failure->threw) {
+                finish(onFinished, afterStop);
+                return;
+            }
+            const QString sentence =
+                failureSentence(failure->outOfMemory, QString::fromLocal8Bit(failure->what.c_str()));
+            qWarning() << "Worker job failed:" << sentence;
+            finish(
+                [failed, sentence] {
+                    if (failed)
+                        failed(sentence);
+                },
+                afterStop);
         },
         Qt::QueuedConnection);
     thread->start(QThread::InheritPriority);

@@ -34,10 +34,19 @@ public:
 
     // Runs work on a new worker thread. onFinished runs on the GUI thread
     // while the overlay is still up, afterStop once it is gone (the place for
-    // message boxes). work must not touch widgets and must not throw; results
-    // travel through shared holders captured by both closures.
+    // message boxes). work must not touch widgets; results travel through
+    // shared holders captured by the closures. Should work throw (an
+    // allocation that failed, say), the process goes on: onFinished is
+    // skipped, so that nothing is built from a half-done job, failed (on the
+    // GUI thread, before afterStop) receives one sentence for the user, and
+    // afterStop runs as ever.
     void runInThread(std::function<void()> work, std::function<void()> onFinished,
-                     std::function<void()> afterStop);
+                     std::function<void()> afterStop,
+                     std::function<void(const QString& sentence)> failed = {});
+
+    // The sentence for a job that threw: what (the exception's own text)
+    // is empty for one that ran out of memory.
+    static QString failureSentence(bool outOfMemory, const QString& what);
 
     // How long the destructor waits for a running worker thread.
     static constexpr int shutdownWaitMs = 30000;

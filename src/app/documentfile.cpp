@@ -12,7 +12,6 @@
 #include <csignal>
 #include <mutex>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -31,23 +30,6 @@ void ignoreFileSizeSignal()
 QString systemErrorText(int error)
 {
     return qt_error_string(error);
-}
-
-// Refuses a path that exists but is no regular file (a device node, a pipe,
-// a socket, a directory): a temporary file would replace it, and reading it
-// might never end. Symbolic links are followed. Empty when the path may be
-// read or written.
-QString refusalOfNonRegular(const QString& path)
-{
-    struct stat info;
-    const QByteArray native = QFile::encodeName(path);
-    if (::stat(native.constData(), &info) != 0 || S_ISREG(info.st_mode))
-        return QString();
-    if (S_ISDIR(info.st_mode))
-        return QStringLiteral("%1 is a folder, not a file.").arg(path);
-    return QStringLiteral("%1 is not a regular file (it is a device, a pipe or a socket); "
-                          "only regular files are read and written.")
-        .arg(path);
 }
 
 // Writes every byte to the descriptor, going on after short writes and
@@ -83,7 +65,8 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
     };
 
     ignoreFileSizeSignal();
-    const QString refusal = refusalOfNonRegular(path);
+    // A temporary file would replace what is no regular file.
+    const QString refusal = filelimits::fileRefusal(path);
     if (!refusal.isEmpty())
         return fail(refusal);
 
@@ -113,8 +96,9 @@ bool writeFileAtomically(const QString& path, const QByteArray& bytes, QString* 
 JsonFileRead readJsonObjectFile(const QString& path)
 {
     JsonFileRead result;
-    // A device or a pipe may never end (/dev/zero) or never begin.
-    const QString refusal = refusalOfNonRegular(path);
+    // A device or a pipe may never end (/dev/zero) or never begin; a file
+    // beyond the limit is refused before a byte of it is read.
+    const QString refusal = filelimits::fileRefusal(path, filelimits::MaxFileBytes);
     if (!refusal.isEmpty()) {
         qWarning() << "Cannot open file:" << path;
         result.errorText = refusal;
@@ -126,12 +110,13 @@ JsonFileRead readJsonObjectFile(const QString& path)
         result.errorText = QStringLiteral("Cannot open file %1: %2").arg(path, file.errorString());
         return result;
     }
-    if (file.size() > filelimits::MaxFileBytes) {
+    // Never more than the limit, should the file have grown since.
+    const QByteArray bytes = file.read(filelimits::MaxFileBytes + 1);
+    if (bytes.size() > filelimits::MaxFileBytes) {
         qWarning() << "Cannot open file:" << path;
         result.errorText = filelimits::tooLargeText(filelimits::Measure::FileBytes, file.size());
         return result;
     }
-    const QByteArray bytes = file.readAll();
     if (file.error() != QFileDevice::NoError) {
         qWarning() << "Cannot open file:" << path;
         result.errorText = QStringLiteral("Cannot read file %1: %2").arg(path, file.errorString());

@@ -117,5 +117,9 @@ void MainWindow::exportDiagramFile(const QString& path, const QString& title, co
                           if (!outcome->ok)
                               DialogHooks::warning(this, title,
                                                    outcome->error.isEmpty() ? defaultError : outcome->error);
+                      },
+                      [outcome](const QString& sentence) {
+                          outcome->ok = false;
+                          outcome->error = sentence;
                       });
 }

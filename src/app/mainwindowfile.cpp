@@ -185,6 +185,10 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
                                          .arg(QDir::toNativeSeparators(path), outcome->error));
             if (done)
                 done(outcome->written);
+        },
+        [outcome](const QString& sentence) {
+            outcome->written = false;
+            outcome->error = sentence;
         });
     // A job that could not start never reports back.
     if (!busy->isBusy() && done)
@@ -422,6 +426,11 @@ void MainWindow::loadDiagram()
                       [this, read] {
                           if (!read->ok)
                               DialogHooks::warning(this, QStringLiteral("Open"), read->errorText);
+                      },
+                      [read](const QString& sentence) {
+                          read->object = QJsonObject();
+                          read->ok = false;
+                          read->errorText = sentence;
                       });
 }
 

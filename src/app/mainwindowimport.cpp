@@ -16,6 +16,7 @@
 #include "interchange/mermaidreader.h"
 #include "model/filelimits.h"
 #include "layout/edgeslots.h"
+#include "recognition/diagramrecognition.h"
 #include "recognition/recognizedimport.h"
 
 #include <QComboBox>
@@ -45,6 +46,14 @@ void MainWindow::on_actionImport_from_Image_triggered()
                                                       QLatin1String(imageImportFilter));
     if (path.isEmpty())
         return;
+    // A picture that will not be read (a pipe, a device, a file or an image
+    // beyond the limits) is refused with its own sentence, unopened.
+    const QString refusal = recognitionRefusal(path);
+    if (!refusal.isEmpty()) {
+        qWarning() << "Image import failed:" << refusal;
+        DialogHooks::warning(this, QStringLiteral("Import from Image"), refusal);
+        return;
+    }
     auto imported = std::make_shared<bool>(false);
     auto error = std::make_shared<QString>();
     busy->run([this, path, imported, error] { *imported = importImageFile(path, error.get()); },
@@ -177,6 +186,11 @@ void MainWindow::importDiagramFile(const QString& path, const QString& title, co
         [this, title, defaultError, outcome] {
             if (!outcome->ok)
                 DialogHooks::warning(this, title, outcome->error.isEmpty() ? defaultError : outcome->error);
+        },
+        [outcome](const QString& sentence) {
+            outcome->diagram = QJsonObject();
+            outcome->ok = false;
+            outcome->error = sentence;
         });
 }
 

@@ -7,13 +7,13 @@
 #include "model/jsonfields.h"
 
 #include <QBuffer>
-#include <QFile>
 #include <QHash>
 #include <QJsonArray>
 #include <QRectF>
 #include <QSet>
 #include <QXmlStreamReader>
 
+#include <algorithm>
 #include <cmath>
 #include <algorithm>
 #include <cstring>
@@ -271,9 +271,9 @@ void readDrawioObjectElement(QXmlStreamReader& reader, QList<DrawioCell>& cells,
 namespace {
 
 // Reads the content of a "root" element, whose start the reader has just
-// read, up to its end. False when the page holds more cells than a reader
-// keeps; the reading then stops.
-bool readRootContent(QXmlStreamReader& reader, QList<DrawioCell>& cells)
+// read, up to its end. False when the page holds more than limit cells;
+// the reading then stops.
+bool readRootContent(QXmlStreamReader& reader, QList<DrawioCell>& cells, qsizetype limit = kMaxDrawioCells)
 {
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
@@ -288,7 +288,7 @@ bool readRootContent(QXmlStreamReader& reader, QList<DrawioCell>& cells)
             readDrawioCell(reader, cells, QString(), DrawioObjectAttributes());
         else if (isObjectElement(name))
             readDrawioObjectElement(reader, cells, QString());
-        if (cells.size() > kMaxDrawioCells)
+        if (cells.size() > limit)
             return false;
     }
     return true;
@@ -319,9 +319,35 @@ bool readDrawioModel(const QByteArray& xml, QList<DrawioCell>& cells)
 
 namespace {
 
+// What the pages of one file may still take: every page read takes its
+// cells and the bytes its text inflated to from what the pages before left.
+struct DrawioBudget
+{
+    qsizetype cells = kMaxDrawioCells;
+    qint64 inflatedBytes = kMaxDrawioInflatedBytes;
+};
+
+// Why a page stopped the reading.
+enum class DrawioExcess {
+    None,
+    PageInflated, // its text inflates past kMaxInflatedPayloadBytes
+    FileInflated, // past what the pages before left of kMaxDrawioInflatedBytes
+    Cells,        // its cells, with those of the pages before, pass kMaxDrawioCells
+};
+
+// One page of the file as read.
+struct DrawioPage
+{
+    QString name;
+    QList<DrawioCell> cells;
+    bool failed = false; // its content could not be decoded
+    DrawioExcess excess = DrawioExcess::None;
+};
+
 // The page XML held as text by one "diagram" element; empty when the text
-// cannot be decoded. tooLarge is set when it inflates past the cap.
-QByteArray diagramPageXml(const QString& elementText, bool* tooLarge)
+// cannot be decoded. What it decodes to is taken from the budget; the
+// page's excess is set when that is not enough.
+QByteArray diagramPageXml(const QString& elementText, DrawioPage& page, DrawioBudget& budget)
 {
     const QByteArray text = elementText.toUtf8().trimmed();
     if (text.isEmpty() || text.startsWith('<'))
@@ -334,35 +360,45 @@ QByteArray diagramPageXml(const QString& elementText, bool* tooLarge)
     if (decoded.isEmpty())
         return QByteArray();
 
+    const qint64 pageCap = std::min<qint64>(kMaxInflatedPayloadBytes, budget.inflatedBytes);
+    const auto take = [&](QByteArray xml) {
+        if (xml.size() > budget.inflatedBytes) {
+            page.excess = DrawioExcess::FileInflated;
+            return QByteArray();
+        }
+        budget.inflatedBytes -= xml.size();
+        return xml;
+    };
     QByteArray inflated;
     for (const int windowBits : {-15, 15, 31}) {
         bool over = false;
-        if (inflateDiagramPayload(decoded, inflated, windowBits, &over))
-            return percentDecodeDrawio(std::move(inflated));
+        if (inflateDiagramPayload(decoded, inflated, windowBits, &over, qsizetype(pageCap)))
+            return take(percentDecodeDrawio(std::move(inflated)));
         if (over) {
-            *tooLarge = true;
+            page.excess = pageCap < kMaxInflatedPayloadBytes ? DrawioExcess::FileInflated
+                                                             : DrawioExcess::PageInflated;
             return QByteArray();
         }
     }
     if (decoded.trimmed().startsWith('<'))
-        return decoded;
-    return percentDecodeDrawio(std::move(decoded));
+        return take(std::move(decoded));
+    return take(percentDecodeDrawio(std::move(decoded)));
 }
 
-// One page of the file as read.
-struct DrawioPage
+// Reads the cells of a "root" element, whose start the reader has just
+// read, into the page, within what the budget leaves.
+void readPageRoot(QXmlStreamReader& reader, DrawioPage& page, DrawioBudget& budget)
 {
-    QString name;
-    QList<DrawioCell> cells;
-    bool failed = false;   // its content could not be decoded
-    bool tooLarge = false; // past a limit of the reader
-};
+    if (!readRootContent(reader, page.cells, budget.cells))
+        page.excess = DrawioExcess::Cells;
+    budget.cells -= std::min(page.cells.size(), budget.cells);
+}
 
 // Reads the content of a "diagram" element, whose start the reader has just
 // read, up to its end: the page is stored as child XML, or as text to be
 // decoded. Only counts depth, so a page nested a hundred thousand deep
 // cannot exhaust the stack.
-void readDiagramElement(QXmlStreamReader& reader, DrawioPage& page)
+void readDiagramElement(QXmlStreamReader& reader, DrawioPage& page, DrawioBudget& budget)
 {
     QString text;
     bool sawRoot = false;
@@ -373,10 +409,9 @@ void readDiagramElement(QXmlStreamReader& reader, DrawioPage& page)
             if (!sawRoot && reader.name() == QLatin1String("root")) {
                 sawRoot = true;
                 text.clear();
-                if (!readRootContent(reader, page.cells)) {
-                    page.tooLarge = true;
+                readPageRoot(reader, page, budget);
+                if (page.excess != DrawioExcess::None)
                     return;
-                }
             } else {
                 ++depth;
             }
@@ -395,10 +430,10 @@ void readDiagramElement(QXmlStreamReader& reader, DrawioPage& page)
     if (sawRoot)
         return;
     const bool blank = text.trimmed().isEmpty();
-    const QByteArray xml = blank ? QByteArray() : diagramPageXml(text, &page.tooLarge);
+    const QByteArray xml = blank ? QByteArray() : diagramPageXml(text, page, budget);
     text = QString();
     if (xml.isEmpty()) {
-        page.failed = !blank && !page.tooLarge;
+        page.failed = !blank && page.excess == DrawioExcess::None;
         return;
     }
     QBuffer device;
@@ -407,7 +442,7 @@ void readDiagramElement(QXmlStreamReader& reader, DrawioPage& page)
     QXmlStreamReader pageReader(&device);
     while (!pageReader.atEnd()) {
         if (pageReader.readNext() == QXmlStreamReader::StartElement && pageReader.name() == QLatin1String("root")) {
-            page.tooLarge = !readRootContent(pageReader, page.cells);
+            readPageRoot(pageReader, page, budget);
             return;
         }
     }
@@ -415,10 +450,12 @@ void readDiagramElement(QXmlStreamReader& reader, DrawioPage& page)
 }
 
 // Every page of the file in document order: its "diagram" elements, or the
-// one "root" of a bare model. Stops early at a page past the limits.
+// one "root" of a bare model. Stops early at a page past the limits, which
+// hold for all pages together.
 QList<DrawioPage> readDrawioPages(const QByteArray& bytes)
 {
     QList<DrawioPage> pages;
+    DrawioBudget budget;
     QBuffer device;
     device.setData(bytes);
     device.open(QIODevice::ReadOnly);
@@ -432,20 +469,43 @@ QList<DrawioPage> readDrawioPages(const QByteArray& bytes)
             page.name = reader.attributes().value(QLatin1String("name")).toString().simplified();
             if (page.name.isEmpty())
                 page.name = QStringLiteral("Page-%1").arg(pages.size() + 1);
-            readDiagramElement(reader, page);
+            readDiagramElement(reader, page, budget);
             pages.append(std::move(page));
         } else if (name == QLatin1String("root")) {
             DrawioPage page;
             page.name = QStringLiteral("Page-%1").arg(pages.size() + 1);
-            page.tooLarge = !readRootContent(reader, page.cells);
+            readPageRoot(reader, page, budget);
             pages.append(std::move(page));
         } else {
             continue;
         }
-        if (pages.last().tooLarge)
+        if (pages.last().excess != DrawioExcess::None)
             break;
     }
     return pages;
+}
+
+// The sentence for the page that stopped the reading.
+QString excessSentence(const DrawioPage& page)
+{
+    switch (page.excess) {
+    case DrawioExcess::None:
+        break;
+    case DrawioExcess::PageInflated:
+        return QStringLiteral("The file is too large to open: page \"%1\" holds over %2 MiB once "
+                              "inflated; at most %2 MiB are supported.")
+            .arg(page.name)
+            .arg(kMaxInflatedPayloadBytes >> 20);
+    case DrawioExcess::FileInflated:
+        return QStringLiteral("The file is too large to open: its pages hold over %1 MiB once inflated; "
+                              "at most %1 MiB are supported.")
+            .arg(kMaxDrawioInflatedBytes >> 20);
+    case DrawioExcess::Cells:
+        if (page.cells.size() > kMaxDrawioCells)
+            return tooLargeSentence(page.cells.size(), "cells on one page", kMaxDrawioCells);
+        return tooLargeSentence(kMaxDrawioCells + 1, "cells in all its pages", kMaxDrawioCells);
+    }
+    return QString();
 }
 
 // Whether a page holds table shapes: a table, a table row, a list, or a
@@ -527,14 +587,9 @@ QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
 
     QList<DrawioPage> pages = readDrawioPages(bytes);
     QStringList failed;
+    if (!pages.isEmpty() && pages.last().excess != DrawioExcess::None)
+        return fail(excessSentence(pages.last()));
     for (const DrawioPage& page : std::as_const(pages)) {
-        if (page.tooLarge) {
-            if (page.cells.size() > kMaxDrawioCells)
-                return fail(tooLargeSentence(page.cells.size(), "cells on one page", kMaxDrawioCells));
-            return fail(QStringLiteral("The file is too large to open: page \"%1\" holds over 64 MiB once "
-                                       "inflated; at most 64 MiB are supported.")
-                            .arg(page.name));
-        }
         if (page.failed)
             failed.append(page.name);
     }
@@ -652,13 +707,12 @@ QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
 
 QJsonObject parseDrawioFile(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
+    // A pipe or a device is refused unopened, as is a file beyond the limit.
+    filelimits::FileBytes file = filelimits::readFileWithin(path, kMaxDrawioFileBytes);
+    if (!file.read) {
         if (error)
-            *error = QStringLiteral("Could not open the draw.io file.");
+            *error = file.refusal.isEmpty() ? QStringLiteral("Could not open the draw.io file.") : file.refusal;
         return QJsonObject();
     }
-    const QByteArray bytes = file.readAll();
-    file.close();
-    return parseDrawioBytes(bytes, error);
+    return parseDrawioBytes(std::exchange(file.bytes, QByteArray()), error);
 }

@@ -36,9 +36,18 @@ constexpr int kMaxDrawioNesting = 256;
 // object element may make.
 constexpr qsizetype kMaxDrawioLabelLength = qsizetype(1) << 20;
 
-// The most cells one page may hold: about a million rows of three cells,
-// their tables and relationships.
+// The most cells one file may hold, over all its pages: about a million
+// rows of three cells, their tables and relationships. Each cell read costs
+// some 200 bytes until the pages are converted.
 constexpr qsizetype kMaxDrawioCells = 4000000;
+
+// The most bytes all pages of a file may inflate to together, each page
+// within kMaxInflatedPayloadBytes: a file of small compressed pages would
+// otherwise be read for minutes.
+constexpr qint64 kMaxDrawioInflatedBytes = qint64(256) * 1024 * 1024;
+
+// The largest draw.io file read.
+constexpr qint64 kMaxDrawioFileBytes = qint64(256) * 1024 * 1024;
 
 // The space left between the pages of a file, placed side by side.
 constexpr double kDrawioPageGap = 200;

@@ -7,8 +7,10 @@
 #include <cstring>
 #include <vector>
 
-bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int windowBits, bool* tooLarge)
+bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int windowBits, bool* tooLarge,
+                           qsizetype maxBytes)
 {
+    const qsizetype cap = std::clamp<qsizetype>(maxBytes, 0, kMaxInflatedPayloadBytes);
     if (tooLarge)
         *tooLarge = false;
     output.clear();
@@ -34,7 +36,7 @@ bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int wind
     qsizetype produced = 0; // over all pieces
     qsizetype used = 0;     // of the last piece
     qsizetype nextPieceSize =
-        std::min<qsizetype>(std::max<qsizetype>(input.size() * 16, 64 * 1024), kMaxInflatedPayloadBytes);
+        std::min<qsizetype>(std::max<qsizetype>(input.size() * 16, 64 * 1024), std::max<qsizetype>(cap, 1));
     for (;;) {
         if (stream.avail_in == 0 && remaining > 0) {
             const qsizetype slice = std::min<qsizetype>(remaining, UINT_MAX);
@@ -46,7 +48,7 @@ bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int wind
         if (pieces.empty() || used == pieces.back().size()) {
             // Room for one byte more than the cap tells a bomb from a
             // payload of exactly the largest size.
-            pieces.emplace_back(std::min<qsizetype>(nextPieceSize, kMaxInflatedPayloadBytes + 1 - produced),
+            pieces.emplace_back(std::min<qsizetype>(nextPieceSize, cap + 1 - produced),
                                 Qt::Uninitialized);
             used = 0;
             nextPieceSize *= 2;
@@ -61,7 +63,7 @@ bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int wind
         const qsizetype made = room - stream.avail_out;
         produced += made;
         used += made;
-        if (produced > kMaxInflatedPayloadBytes) {
+        if (produced > cap) {
             if (tooLarge)
                 *tooLarge = true;
             return finish(false);

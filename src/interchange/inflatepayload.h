@@ -13,8 +13,8 @@ constexpr qsizetype kMaxInflatedPayloadBytes = qsizetype(64) * 1024 * 1024;
 // deflate, 15 zlib header, 31 gzip header, 47 either header). True when the
 // stream ends properly and produced at least one byte; output then holds the
 // inflated bytes. False for a damaged or truncated stream, a stream that
-// stops making progress, or one that would inflate past
-// kMaxInflatedPayloadBytes; output is then empty, and *tooLarge (when
+// stops making progress, or one that would inflate past maxBytes (at most
+// kMaxInflatedPayloadBytes); output is then empty, and *tooLarge (when
 // given) tells the last case.
 bool inflateDiagramPayload(const QByteArray& input, QByteArray& output, int windowBits,
-                           bool* tooLarge = nullptr);
+                           bool* tooLarge = nullptr, qsizetype maxBytes = kMaxInflatedPayloadBytes);

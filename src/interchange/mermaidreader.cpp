@@ -6,10 +6,11 @@
 #include "interchange/readerlimits.h"
 #include "interchange/mermaidtojson.h"
 
-#include <QFile>
 #include <QHash>
 #include <QRegularExpression>
 #include <QSet>
+
+#include <utility>
 
 namespace {
 
@@ -609,9 +610,10 @@ bool parseMermaidText(const QString& input, QList<MermaidEntity>& entities,
 
 QJsonObject parseMermaidFile(const QString& path, QString* error)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        setError(error, QStringLiteral("Could not open the Mermaid file."));
+    // A pipe or a device is refused unopened, as is a file beyond the limit.
+    filelimits::FileBytes file = filelimits::readFileWithin(path, kMaxMermaidFileBytes);
+    if (!file.read) {
+        setError(error, file.refusal.isEmpty() ? QStringLiteral("Could not open the Mermaid file.") : file.refusal);
         return QJsonObject();
     }
     QList<MermaidEntity> entities;
@@ -620,8 +622,7 @@ QJsonObject parseMermaidFile(const QString& path, QString* error)
     {
         // The text goes before the conversion: with it, a large file
         // would be held three times over.
-        const QString text = QString::fromUtf8(file.readAll());
-        file.close();
+        const QString text = QString::fromUtf8(std::exchange(file.bytes, QByteArray()));
         if (!parseMermaidText(text, entities, relationships, error, &info))
             return QJsonObject();
     }

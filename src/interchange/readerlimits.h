@@ -15,6 +15,10 @@ constexpr qsizetype kMaxImportRowsPerEntity = filelimits::MaxRowsPerEntity;
 constexpr qsizetype kMaxImportRows = filelimits::MaxRows;
 constexpr qsizetype kMaxImportEdges = filelimits::MaxEdges;
 
+// The largest Mermaid file read: many times the text of a diagram at the
+// limits above, and well below what its reading would make of it.
+constexpr qint64 kMaxMermaidFileBytes = qint64(64) * 1024 * 1024;
+
 // "The file is too large to open: it holds over 200,000 rows; at most
 // 200,000 are supported." what names the counted things; a count met
 // while reading is the count so far, so it says "over".

@@ -7,7 +7,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <exception>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 // The threads that help every mapInParallel, started on first use and kept
@@ -53,23 +55,41 @@ std::vector<Result> mapInParallel(qsizetype count, const Work& work, qsizetype f
         drain();
         return results;
     }
+    // An exception on a helper (an allocation that failed) would end the
+    // process there: the first one is kept, the work given up, and it is
+    // thrown again on the calling thread once no helper touches the
+    // results any more.
+    std::exception_ptr thrown;
+    std::mutex thrownLock;
+    const auto guarded = [&drain, &next, &thrown, &thrownLock, count] {
+        try {
+            drain();
+        } catch (...) {
+            next.store(count);
+            const std::lock_guard<std::mutex> lock(thrownLock);
+            if (!thrown)
+                thrown = std::current_exception();
+        }
+    };
     QSemaphore finished;
     std::vector<std::unique_ptr<QRunnable>> queued;
     queued.reserve(static_cast<size_t>(helpers));
     for (qsizetype h = 0; h < helpers; ++h) {
-        queued.emplace_back(QRunnable::create([&drain, &finished] {
-            drain();
+        queued.emplace_back(QRunnable::create([&guarded, &finished] {
+            guarded();
             finished.release();
         }));
         queued.back()->setAutoDelete(false);
         pool.start(queued.back().get());
     }
-    drain();
+    guarded();
     int running = 0;
     for (const std::unique_ptr<QRunnable>& helper : queued) {
         if (!pool.tryTake(helper.get()))
             ++running;
     }
     finished.acquire(running);
+    if (thrown)
+        std::rethrow_exception(thrown);
     return results;
 }

@@ -1,5 +1,6 @@
 #include "model/filelimits.h"
 
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonValue>
 #include <QLocale>
@@ -7,6 +8,8 @@
 #include <algorithm>
 #include <iterator>
 #include <vector>
+
+#include <sys/stat.h>
 
 namespace filelimits {
 
@@ -82,8 +85,7 @@ QString tooLargeText(Measure measure, qint64 found)
                               "at most %2 are supported.")
             .arg(count, limit);
     case Measure::FileBytes:
-        holds = QStringLiteral("it holds %1 bytes").arg(count);
-        break;
+        return fileBytesText(found, MaxFileBytes);
     case Measure::NameLength:
         return QStringLiteral("The file cannot be read: a name in it holds %1 characters; at most %2 are supported.")
             .arg(count, limit);
@@ -94,6 +96,54 @@ QString tooLargeText(Measure measure, qint64 found)
     const QString perEntity = measure == Measure::RowsInEntity ? QStringLiteral(" in one entity") : QString();
     return QStringLiteral("The file is too large to open: %1; at most %2 are supported%3.")
         .arg(holds, limit, perEntity);
+}
+
+QString fileBytesText(qint64 found, qint64 limit)
+{
+    return QStringLiteral("The file is too large to open: it holds %1 bytes; at most %2 are supported.")
+        .arg(number(found), number(limit));
+}
+
+QString fileRefusal(const QString& path, qint64 maxBytes)
+{
+    struct stat info;
+    const QByteArray native = QFile::encodeName(path);
+    if (native.isEmpty() || ::stat(native.constData(), &info) != 0)
+        return QString();
+    if (S_ISDIR(info.st_mode))
+        return QStringLiteral("%1 is a folder, not a file.").arg(path);
+    if (!S_ISREG(info.st_mode))
+        return QStringLiteral("%1 is not a regular file (it is a device, a pipe or a socket); "
+                              "only regular files are read and written.")
+            .arg(path);
+    if (maxBytes >= 0 && qint64(info.st_size) > maxBytes)
+        return fileBytesText(qint64(info.st_size), maxBytes);
+    return QString();
+}
+
+FileBytes readFileWithin(const QString& path, qint64 maxBytes)
+{
+    FileBytes result;
+    result.refusal = fileRefusal(path, maxBytes);
+    if (!result.refusal.isEmpty())
+        return result;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return result;
+    // One byte more than the limit tells a file that grew since it was
+    // looked at from one of exactly the largest size.
+    result.bytes = file.read(maxBytes + 1);
+    if (file.error() != QFileDevice::NoError) {
+        result.bytes = QByteArray();
+        return result;
+    }
+    if (result.bytes.size() > maxBytes) {
+        result.bytes = QByteArray();
+        result.refusal = fileBytesText(qMax(file.size(), maxBytes + 1), maxBytes);
+        return result;
+    }
+    result.read = true;
+    return result;
 }
 
 QString excessText(const Counts& counts)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QJsonObject>
 #include <QString>
 #include <QtGlobal>
@@ -50,6 +51,33 @@ qint64 limitOf(Measure measure);
 // "The file is too large to open: it holds N rows; at most M are supported."
 // and the like for the other measures.
 QString tooLargeText(Measure measure, qint64 found);
+
+// "The file is too large to open: it holds N bytes; at most M are
+// supported." for a file of found bytes read by a reader that takes at most
+// limit.
+QString fileBytesText(qint64 found, qint64 limit);
+
+// The one rule of every reader that takes a path, checked before the file
+// is opened (opening a pipe waits for a writer; a device such as /dev/zero
+// never ends): the sentence for a path that is no regular file (a device, a
+// pipe, a socket, a folder) or a regular file of more than maxBytes bytes
+// (not checked when maxBytes < 0). Symbolic links are followed. Empty when
+// the path may be opened, also when it does not exist: opening then fails
+// with the reader's own sentence.
+QString fileRefusal(const QString& path, qint64 maxBytes = -1);
+
+// A whole file, read under fileRefusal's rule.
+struct FileBytes
+{
+    QByteArray bytes;
+    bool read = false; // opened and read to its end
+    QString refusal;   // when refused: fileRefusal's sentence, or the size
+                       // one for a file that grew past maxBytes meanwhile
+};
+
+// Reads the file at path, never more than maxBytes of it. Neither read nor
+// refused: it could not be opened or read.
+FileBytes readFileWithin(const QString& path, qint64 maxBytes);
 
 // What a reader found, before it builds anything.
 struct Counts

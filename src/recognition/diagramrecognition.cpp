@@ -1,6 +1,7 @@
 #include "recognition/diagramrecognition.h"
 
 #include "interchange/importsummary.h"
+#include "model/filelimits.h"
 #include "model/jsonfields.h"
 #include "recognition/attributelines.h"
 #include "recognition/rasterrecognition.h"
@@ -107,19 +108,57 @@ void recognizeMissingSvgText(QList<RecognizedEntity>& entities, const QImage& re
 
 } // namespace
 
+namespace {
+
+bool isSvgPath(const QString& path)
+{
+    const QString suffix = QFileInfo(path).suffix().toLower();
+    return suffix == QLatin1String("svg") || suffix == QLatin1String("svgz");
+}
+
+// The sentence for an image whose header tells a size beyond the decoded
+// limit; empty when the size is within it or not known up front.
+QString decodedSizeRefusal(const QImageReader& reader)
+{
+    const QSize size = reader.size();
+    if (!size.isValid())
+        return QString();
+    const qint64 bytes = qint64(size.width()) * size.height() * 4;
+    if (bytes <= qint64(MaxDecodedImageMiB) * 1024 * 1024)
+        return QString();
+    return QStringLiteral("The image is too large to read: %1 x %2 pixels, %3 MB when decoded (at most %4 MB).")
+        .arg(size.width())
+        .arg(size.height())
+        .arg((bytes + 1024 * 1024 - 1) / (1024 * 1024))
+        .arg(MaxDecodedImageMiB);
+}
+
+} // namespace
+
+QString recognitionRefusal(const QString& path)
+{
+    if (isSvgPath(path))
+        return filelimits::fileRefusal(path, MaxSvgDocumentBytes);
+    const QString refusal = filelimits::fileRefusal(path, MaxImageFileBytes);
+    if (!refusal.isEmpty())
+        return refusal;
+    const QImageReader reader(path);
+    return decodedSizeRefusal(reader);
+}
+
 QImage loadRecognitionImage(const QString& path, QString* error)
 {
+    // Never opened when it is a pipe or a device.
+    const QString refusal = filelimits::fileRefusal(path, MaxImageFileBytes);
+    if (!refusal.isEmpty()) {
+        setError(error, refusal);
+        return QImage();
+    }
     QImageReader reader(path);
-    const QSize size = reader.size();
-    if (size.isValid()) {
-        const qint64 bytes = qint64(size.width()) * size.height() * 4;
-        if (bytes > qint64(MaxDecodedImageMiB) * 1024 * 1024) {
-            setError(error, QStringLiteral("The image is too large to read: %1 x %2 pixels, %3 MB when decoded "
-                                           "(at most %4 MB).")
-                                .arg(size.width()).arg(size.height())
-                                .arg((bytes + 1024 * 1024 - 1) / (1024 * 1024)).arg(MaxDecodedImageMiB));
-            return QImage();
-        }
+    const QString tooLarge = decodedSizeRefusal(reader);
+    if (!tooLarge.isEmpty()) {
+        setError(error, tooLarge);
+        return QImage();
     }
     // Read whole: scaling while reading blurs thin box outlines away. The
     // reader's limit guards images whose size is not known up front.
@@ -393,8 +432,12 @@ QJsonObject buildErJson(const RecognizedDiagram& diagram)
 RecognizedDiagram recognizeDiagram(const QString& path, QString* error, const QStringList& families)
 {
     RecognizedDiagram result;
-    const QString suffix = QFileInfo(path).suffix().toLower();
-    if (suffix == QLatin1String("svg") || suffix == QLatin1String("svgz")) {
+    if (isSvgPath(path)) {
+        const QString refusal = filelimits::fileRefusal(path, MaxSvgDocumentBytes);
+        if (!refusal.isEmpty()) {
+            setError(error, refusal);
+            return result;
+        }
         const QByteArray svg = readSvgDocument(path);
         RecognizedDiagram drawn;
         const bool read = !svg.isEmpty() && readSvgShapesFromData(svg, drawn);

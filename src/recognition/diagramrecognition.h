@@ -15,9 +15,20 @@
 
 // Pictures larger than this when decoded are not read.
 constexpr int MaxDecodedImageMiB = 256;
+// Nor are image files larger than this: even stored uncompressed, a
+// picture within the decoded limit stays below it.
+constexpr qint64 MaxImageFileBytes = qint64(MaxDecodedImageMiB) * 1024 * 1024;
 
-// The picture at path at its own size. Null on failure, with a sentence
-// naming the size in error when the picture is too large to decode, and
+// The sentence for a picture that is not read at all: a path that is no
+// regular file (a pipe, a device), a file beyond its reader's limit
+// (MaxSvgDocumentBytes for a drawing, MaxImageFileBytes for an image), or
+// an image whose size, read from its header, passes MaxDecodedImageMiB
+// once decoded. Nothing but the header is read; empty when the picture
+// may be read.
+QString recognitionRefusal(const QString& path);
+
+// The picture at path at its own size. Null on failure, with the sentence
+// of recognitionRefusal in error when the picture is not read at all, and
 // "Could not load the image." otherwise.
 QImage loadRecognitionImage(const QString& path, QString* error = nullptr);
 

@@ -1,6 +1,7 @@
 #include "recognition/svgshapereader.h"
 
 #include "interchange/inflatepayload.h"
+#include "model/filelimits.h"
 #include "recognition/glyphrecognition.h"
 #include "recognition/rasterrecognition.h"
 #include "recognition/recognitiongeometry.h"
@@ -289,10 +290,8 @@ int endBoxIndex(const QList<QRectF>& boxes, QPointF p)
 
 QByteArray readSvgDocument(const QString& path)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly) || file.size() > MaxSvgDocumentBytes)
-        return QByteArray();
-    const QByteArray data = file.readAll();
+    // A pipe or a device is never opened, a file beyond the limit never read.
+    const QByteArray data = filelimits::readFileWithin(path, MaxSvgDocumentBytes).bytes;
     if (data.size() >= 2 && uchar(data.at(0)) == 0x1f && uchar(data.at(1)) == 0x8b) {
         // gzip or zlib framing, under the same cap as every other payload.
         QByteArray inflated;
@@ -479,6 +478,9 @@ QByteArray svgWithoutExternalReferences(const QByteArray& svg, int* elements)
 
 bool readSvgShapes(const QString& path, RecognizedDiagram& out)
 {
+    // Opened only when it is a regular file: opening a pipe waits.
+    if (!filelimits::fileRefusal(path, MaxSvgDocumentBytes).isEmpty())
+        return false;
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;

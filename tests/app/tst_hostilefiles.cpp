@@ -325,6 +325,25 @@ void TestHostileFiles::hugeImportsAreRefused_data()
         << head + qCompress(QByteArray(65 * 1024 * 1024, ' ')).mid(4).toBase64() + "</diagram></mxfile>"
         << "Import from draw.io: The file is too large to open: page \"Big\" holds over 64 MiB once inflated; at most "
            "64 MiB are supported.";
+    // Each page within its own limit, all of them beyond the file's.
+    QByteArray pages = "<mxfile>";
+    const QByteArray blank = qCompress(QByteArray(60 * 1024 * 1024, ' ')).mid(4).toBase64();
+    for (int i = 0; i < 5; ++i)
+        pages += "<diagram name=\"P\">" + blank + "</diagram>";
+    QTest::newRow("draw.io pages inflating past 256 MiB together")
+        << "actionImport_from_Drawio" << "drawio" << pages + "</mxfile>"
+        << "Import from draw.io: The file is too large to open: its pages hold over 256 MiB once inflated; at most "
+           "256 MiB are supported.";
+    // Pipes and devices are refused unopened: opening a pipe waits for ever.
+    const QString notRegular = QStringLiteral(" is not a regular file (it is a device, a pipe or a socket); only "
+                                              "regular files are read and written.");
+    QTest::newRow("FIFO as Mermaid") << mermaidAction << "mmd" << QByteArray("fifo") << "Import from Mermaid: " + notRegular;
+    QTest::newRow("FIFO as draw.io") << "actionImport_from_Drawio" << "drawio" << QByteArray("fifo")
+                                     << "Import from draw.io: " + notRegular;
+    QTest::newRow("FIFO as image") << "actionImport_from_Image" << "png" << QByteArray("fifo")
+                                   << "Import from Image: " + notRegular;
+    QTest::newRow("/dev/zero as Mermaid") << mermaidAction << "mmd" << QByteArray("/dev/zero")
+                                          << "Import from Mermaid: " + notRegular;
 }
 
 void TestHostileFiles::hugeImportsAreRefused()
@@ -342,8 +361,17 @@ void TestHostileFiles::hugeImportsAreRefused()
     });
     ERScene* scene = canvasScene(window.get());
     scene->loadFromJson(QJsonObject{{"entities", QJsonArray{QJsonObject{{"id", "kept"}, {"title", "Kept"}}}}});
-    const QString path = dir.filePath(QStringLiteral("huge.") + suffix);
-    writeFile(path, content);
+    QString path = dir.filePath(QStringLiteral("huge.") + suffix);
+    if (content == "/dev/zero") {
+        path = QString::fromLatin1(content);
+    } else if (content == "fifo") {
+        QFile::remove(path);
+        QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
+    } else {
+        writeFile(path, content);
+    }
+    if (warning.startsWith(QLatin1String("Import from")) && warning.contains(QLatin1String(" is not a regular")))
+        warning.insert(warning.indexOf(QLatin1String(": ")) + 2, path);
     DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
     windowAction(window.get(), qPrintable(action))->trigger();
     QVERIFY(waitUntilIdle(window.get()));
