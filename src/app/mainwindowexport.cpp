@@ -10,6 +10,7 @@
 #include "diagram/erview.h"
 #include "interchange/drawiowriter.h"
 #include "interchange/mermaidwriter.h"
+#include "model/logcategories.h"
 
 #include <QDebug>
 #include <QDir>
@@ -48,7 +49,7 @@ void MainWindow::runExport(bool pdf, const QString& path, const QString& title)
             auto* erScene = qobject_cast<ERScene*>(ui->view->scene());
             *ok = pdf ? exportSceneToPdf(erScene, path, error.get()) : exportSceneToSvg(erScene, path, error.get());
             if (*ok)
-                qDebug() << (pdf ? "Diagram exported to PDF successfully" : "Diagram exported to SVG successfully");
+                qCDebug(lcFile) << (pdf ? "Diagram exported to PDF successfully" : "Diagram exported to SVG successfully");
             else
                 qWarning() << (pdf ? "Export to PDF failed:" : "Export to SVG failed:") << path << *error;
         },

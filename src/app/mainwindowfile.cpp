@@ -14,6 +14,7 @@
 #include "model/diagramitem.h"
 #include "model/eventpump.h"
 #include "model/indentedjson.h"
+#include "model/logcategories.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 
@@ -171,7 +172,7 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
         [this, path, outcome, document, countBefore] {
             if (!outcome->written)
                 return;
-            qDebug() << "Diagram saved successfully";
+            qCDebug(lcFile) << "Diagram saved successfully";
             if (scene)
                 scene->setCurrentFilePath(path);
             setFilePathDisplay(path);
@@ -388,7 +389,7 @@ void MainWindow::loadDiagram()
                           // failed to open can never be overwritten by Save.
                           if (scene)
                               scene->setCurrentFilePath(path);
-                          qDebug() << "Project loaded successfully";
+                          qCDebug(lcFile) << "Project loaded successfully";
                           setFilePathDisplay(path);
                           if (dialectCombo) {
                               if (currentModel && !currentModel->dialect().isEmpty())

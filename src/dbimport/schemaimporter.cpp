@@ -1,6 +1,7 @@
 #include "dbimport/schemaimporter.h"
 
 #include "dbimport/inspectorjson.h"
+#include "model/logcategories.h"
 
 #include <QCoreApplication>
 #include <QDebug>
@@ -182,7 +183,7 @@ void SchemaImporter::onStderrReady()
     if (!relay)
         return;
     if (!text.isEmpty())
-        qDebug().noquote() << "Schema inspector:" << text;
+        qCDebug(lcDbImport).noquote() << "Schema inspector:" << text;
     emit progressMessage(text);
 }
 

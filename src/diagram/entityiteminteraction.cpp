@@ -8,7 +8,6 @@
 #include "layout/edgeslots.h"
 
 #include <QActionGroup>
-#include <QDebug>
 #include <QGraphicsSceneContextMenuEvent>
 #include <QGraphicsSceneMouseEvent>
 #include <QGraphicsView>
@@ -86,7 +85,6 @@ void EntityItem::onAttributeDragStarted(SingleLineTextItem* item, QPointF sceneP
         row = m_typeLabels.indexOf(item);
     if (row < 0)
         return;
-    qDebug() << "Drag started for attribute at index:" << row;
     m_dragging = true;
     m_dragLabel = item;
     m_dragSourceIndex = row;
@@ -115,7 +113,6 @@ void EntityItem::finishAttributeDrag()
     const int count = attributeCount();
     if (from >= 0 && from < count && drop != from && drop != from + 1) {
         const int to = std::clamp(drop > from ? drop - 1 : drop, 0, count - 1);
-        qDebug() << "Moving attribute from" << from << "to" << to;
         moveAttribute(from, to);
     }
     for (SingleLineTextItem* label : std::as_const(m_nameLabels)) {

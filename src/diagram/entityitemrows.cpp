@@ -4,7 +4,6 @@
 #include "details/dialects.h"
 #include "diagram/singlelinetextitem.h"
 
-#include <QDebug>
 #include <QTimer>
 
 namespace {
@@ -593,7 +592,6 @@ void EntityItem::moveAttribute(int from, int to)
     layoutLabels();
     update();
     emit structureChanged();
-    qDebug() << "Attribute moved from" << from << "to" << to;
 }
 
 void EntityItem::startEditingLabel(SingleLineTextItem* label)
@@ -614,7 +612,6 @@ void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item)
 
 void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTab, bool viaBacktab)
 {
-    qDebug() << "onAttributeEditingFinished, viaTab:" << viaTab << "viaBacktab:" << viaBacktab;
     int row = m_nameLabels.indexOf(item);
     const bool isName = row >= 0;
     if (!isName)
@@ -713,7 +710,6 @@ void EntityItem::onAttributeEditingFinished(SingleLineTextItem* item, bool viaTa
 
 void EntityItem::onNewAttributeRequested()
 {
-    qDebug() << "onNewAttributeRequested called";
     if (m_displayMode != FullMode)
         setDisplayMode(FullMode);
     const int row = insertOrUpdateAttribute(freeColumnName(), QStringLiteral("undefined"), false, false, false,

@@ -13,6 +13,7 @@
 #include "model/eventpump.h"
 #include "model/itemid.h"
 #include "model/itemnames.h"
+#include "model/logcategories.h"
 
 #include <QAbstractItemView>
 #include <QCoreApplication>
@@ -285,7 +286,7 @@ void ERScene::clearScene()
     if (m_clearing)
         return;
     m_clearing = true;
-    qDebug() << "clearScene: starting";
+    qCDebug(lcScene) << "clearScene: starting";
 
     const bool signalsWereBlocked = blockSignals(true);
 
@@ -371,7 +372,7 @@ void ERScene::clearScene()
     }
 
     m_edgeOrder.clear();
-    qDebug() << "clearScene: completed";
+    qCDebug(lcScene) << "clearScene: completed";
     m_clearing = false;
     blockSignals(signalsWereBlocked);
 }
@@ -388,7 +389,7 @@ void ERScene::deleteRegisteredItems()
             }
         }
     }
-    qDebug() << "clearScene: edges:" << edges.size() << "entities:" << m_entities.size();
+    qCDebug(lcScene) << "clearScene: edges:" << edges.size() << "entities:" << m_entities.size();
 
     for (EntityItem* entity : std::as_const(m_entities))
         entity->detachAllEdges();
@@ -920,7 +921,7 @@ QJsonObject ERScene::toJson() const
 
 bool ERScene::loadFromJson(const QJsonObject& root)
 {
-    qDebug() << "loadFromJson: starting";
+    qCDebug(lcScene) << "loadFromJson: starting";
     {
         struct LoadingFlag
         {
@@ -1014,7 +1015,7 @@ bool ERScene::loadFromJson(const QJsonObject& root)
         readDiagram(root);
     }
     growSceneRectAround(contentBoundingRect());
-    qDebug() << "loadFromJson: completed successfully";
+    qCDebug(lcScene) << "loadFromJson: completed successfully";
     return true;
 }
 
