@@ -438,6 +438,8 @@ private:
             return hasProject != other.hasProject || project != other.project || canvas != other.canvas;
         }
         QByteArray text() const;
+        // Open's refusal of the file text() makes, or empty when Open takes it.
+        QString excess() const;
     };
     // The document as it stands: the model brought up to date from the
     // canvas, then the project's parts, made for the file or, compact, for

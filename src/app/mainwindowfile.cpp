@@ -13,6 +13,7 @@
 #include "explorer/tablesync.h"
 #include "model/diagramitem.h"
 #include "model/eventpump.h"
+#include "model/filelimits.h"
 #include "model/indentedjson.h"
 #include "model/logcategories.h"
 #include "model/modelitem.h"
@@ -25,6 +26,7 @@
 #include <QDir>
 #include <QEventLoop>
 #include <QFileInfo>
+#include <QJsonDocument>
 #include <QPointer>
 
 #include <algorithm>
@@ -115,6 +117,17 @@ QByteArray MainWindow::DocumentState::text() const
     return hasProject ? ProjectItem::documentText(project) : toIndentedJson(canvas);
 }
 
+QString MainWindow::DocumentState::excess() const
+{
+    if (!hasProject)
+        return filelimits::documentExcess(canvas);
+    QJsonObject envelope;
+    envelope.insert(QLatin1String("type"), QLatin1String("quill-project"));
+    envelope.insert(QLatin1String("data"), QJsonDocument::fromJson(project.data).object());
+    envelope.insert(QLatin1String("diagrams"), project.diagrams);
+    return filelimits::projectExcess(envelope);
+}
+
 MainWindow::DocumentState MainWindow::currentDocument(bool compact)
 {
     if (scene && dialectCombo) {
@@ -168,7 +181,16 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
     };
     auto outcome = std::make_shared<SaveOutcome>();
     busy->runInThread(
-        [path, bytes, outcome] { outcome->written = writeFileAtomically(path, bytes, &outcome->error); },
+        [path, bytes, document, outcome] {
+            // What Open would refuse is never written: the work could not be
+            // opened again.
+            const QString excess = document.excess();
+            if (!excess.isEmpty()) {
+                outcome->error = QStringLiteral("It could not be opened again. %1").arg(excess);
+                return;
+            }
+            outcome->written = writeFileAtomically(path, bytes, &outcome->error);
+        },
         [this, path, outcome, document, countBefore] {
             if (!outcome->written)
                 return;

@@ -9,6 +9,7 @@
 #include "diagram/erview.h"
 #include "diagram/singlelinetextitem.h"
 #include "model/diagramitem.h"
+#include "model/filelimits.h"
 #include "model/modelitem.h"
 #include "model/projectitem.h"
 
@@ -128,6 +129,7 @@ private slots:
     void saveAsAlwaysAsksAndCancelKeepsPath();
     void saveFailureKeepsPathAndOldFile_data();
     void saveFailureKeepsPathAndOldFile();
+    void saveRefusesWhatOpenWouldRefuse();
     void openBareDiagramMakesUntitledProject();
     void openProjectShowsFirstModelAndDiagram();
     void openProjectWithEmptyFirstDiagramClearsCanvas();
@@ -329,6 +331,28 @@ void TestSaveOpen::saveFailureKeepsPathAndOldFile()
     QCOMPARE(scene()->currentFilePath(), documentPath);
     QCOMPARE(shownFileName(), documentPath.isEmpty() ? QStringLiteral("No file") : QFileInfo(documentPath).fileName());
     QCOMPARE(fileContents(documentPath), documentText);
+}
+
+// A name beyond what Open reads is refused by Save too: the old file stays,
+// and it still opens.
+void TestSaveOpen::saveRefusesWhatOpenWouldRefuse()
+{
+    const QString path = dir.filePath(QStringLiteral("limits.json"));
+    EntityItem* entity = scene()->addTableAt(QPointF(10, 20));
+    runSave(path);
+    const QByteArray oldText = fileContents(path);
+    QVERIFY(warningTitles.isEmpty());
+
+    entity->setTitle(QString(filelimits::MaxNameLength + 1, QLatin1Char('n')));
+    messages.clear();
+    runSave(QString());
+    QCOMPARE(warningTitles, QStringList{QStringLiteral("Save")});
+    QVERIFY2(warningTexts.first().contains(QStringLiteral("could not be opened again")), qPrintable(warningTexts.first()));
+    QVERIFY(warningTexts.first().contains(
+        filelimits::tooLargeText(filelimits::Measure::NameLength, filelimits::MaxNameLength + 1)));
+    QVERIFY(!logged(QStringLiteral("Diagram saved successfully")));
+    QCOMPARE(fileContents(path), oldText);
+    QVERIFY(filelimits::documentExcess(parse(oldText)).isEmpty());
 }
 
 void TestSaveOpen::openBareDiagramMakesUntitledProject()
