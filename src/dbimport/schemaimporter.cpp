@@ -1,6 +1,7 @@
 #include "dbimport/schemaimporter.h"
 
 #include "dbimport/inspectorjson.h"
+#include "model/filelimits.h"
 #include "model/logcategories.h"
 
 #include <QCoreApplication>
@@ -252,7 +253,15 @@ void SchemaImporter::onProcessFinished(int exitCode, QProcess::ExitStatus status
         reportFailure(QStringLiteral("Invalid JSON from Python: %1").arg(parseError.errorString()));
         return;
     }
-    m_reported = true;
     const QJsonObject schema = document.object();
-    emit finished(convertInspectorJson(schema), schema);
+    const QJsonObject erJson = convertInspectorJson(schema);
+    // A schema beyond what Open reads would give a project that cannot be
+    // opened again once saved.
+    const QString excess = filelimits::diagramExcess(erJson);
+    if (!excess.isEmpty()) {
+        reportFailure(QStringLiteral("The schema cannot be imported. %1").arg(excess));
+        return;
+    }
+    m_reported = true;
+    emit finished(erJson, schema);
 }

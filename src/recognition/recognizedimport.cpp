@@ -4,11 +4,14 @@
 #include "diagram/erscene.h"
 #include "edges/edgeitem.h"
 #include "edges/edgepaths.h"
+#include "model/filelimits.h"
 #include "recognition/attributelines.h"
 #include "recognition/diagramrecognition.h"
 
 #include <QJsonArray>
 #include <QSet>
+
+#include <algorithm>
 
 bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error, const QStringList& families,
                              QString* statusLine)
@@ -29,6 +32,21 @@ bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error
     if (!refusal.isEmpty()) {
         if (error && error->isEmpty())
             *error = refusal;
+        return false;
+    }
+
+    // What Open would refuse is not brought in either.
+    filelimits::Counts found;
+    found.entities = diagram.entities.size();
+    found.edges = diagram.links.size();
+    for (const RecognizedEntity& entity : diagram.entities) {
+        found.largestEntityRows = std::max<qint64>(found.largestEntityRows, entity.attributes.size());
+        found.rows += entity.attributes.size();
+    }
+    const QString excess = filelimits::excessText(found);
+    if (!excess.isEmpty()) {
+        if (error)
+            *error = excess;
         return false;
     }
 

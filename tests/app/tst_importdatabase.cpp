@@ -5,6 +5,7 @@
 #include "dbimport/dbimportdialog.h"
 #include "dbimport/schemaimporter.h"
 #include "diagram/erscene.h"
+#include "model/filelimits.h"
 
 #include "common/importedproject.h"
 #include "common/mainwindowparts.h"
@@ -304,6 +305,11 @@ void TestImportDatabase::failureShowsOneBox_data()
     QTest::newRow("an array") << "/bin/sh" << QByteArray("echo '[]'\n")
                               << "Invalid JSON from Python: no error occurred";
     QTest::newRow("killed") << "/bin/sh" << QByteArray("kill -9 $$\n") << "Python process crashed.";
+    QTest::newRow("a name beyond the limit")
+        << "/bin/sh"
+        << QByteArray("printf '{\"tables\": [{\"name\": \"%s\"}]}' \"$(head -c 1001 /dev/zero | tr '\\0' n)\"\n")
+        << QStringLiteral("The schema cannot be imported. %1")
+               .arg(filelimits::tooLargeText(filelimits::Measure::NameLength, 1001));
     QTest::newRow("no interpreter") << "/nonexistent/python3" << QByteArray("exit 0\n")
                                     << "Failed to start Python. Check that the Python executable path is correct.";
 }
