@@ -73,12 +73,6 @@ public:
     // (app/mainwindow.cpp).
     static void insertBeforeQuitEntry(QMenuBar* menuBar, QAction* action);
 
-    // A new explorer row (owned by the caller until inserted): text, kind
-    // and id as given, editable as asked, draggable for tables and views
-    // (explorer/mainwindowexplorer.cpp).
-    static QStandardItem* makeTreeItem(const QString& text, const QString& kind, const QString& id = QString(),
-                                       bool editable = false);
-
 protected:
     void changeEvent(QEvent* event) override;
     // Asks about unsaved changes first (app/mainwindowfile.cpp).
@@ -165,7 +159,6 @@ public slots:
     // of its kind (or the defaults) and proposing the selected item, the
     // selected items or the whole diagram by how many are selected.
     void showColorsDialog();
-    void showEntityColorDialog();
     void showTextStyleDialog();
     void showGroupStyleDialog();
     // A dialog's result: to the selected items of the kind (targets 0 and
@@ -241,8 +234,6 @@ public slots:
     void registerEdgeInModel(EdgeItem* edge);
     // The entity's id, given a fresh one first when it has none.
     QString stableEntityId(EntityItem* entity);
-    void syncPrimaryKeyConstraint(TableItem* table, EntityItem* entity);
-    void syncUniqueConstraints(TableItem* table, EntityItem* entity);
     void syncTableColumnsFromEntity(EntityItem* entity);
     void onEntityTitleChanged(QString title);
     void onEntityAttributeEdited(int index, QString oldName, QString name, QString type);
@@ -285,9 +276,8 @@ public slots:
     void removeExplorerSelection();
     void removeExplorerModel(const QString& id);
     void removeExplorerDiagram(ModelItem* model, const QString& id);
-    // A table or view, with its relationships and their foreign keys.
-    void removeExplorerEntity(ModelItem* model, const QString& id);
-    // The same for several at once, the canvas and diagrams touched once.
+    // Tables and views, with their relationships and their foreign keys;
+    // the canvas and the diagrams are touched once for all of them.
     void removeExplorerEntities(ModelItem* model, const QStringList& ids);
     void removeExplorerRelationship(ModelItem* model, const QString& id);
     // Delete and Backspace on the canvas: the focused row after asking, or

@@ -117,11 +117,6 @@ void MainWindow::showColorsDialog()
     DialogHooks::execDialog(&dialog);
 }
 
-void MainWindow::showEntityColorDialog()
-{
-    showColorsDialog();
-}
-
 void MainWindow::showTextStyleDialog()
 {
     TextItemStyleDialog dialog(this);

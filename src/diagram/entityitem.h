@@ -238,7 +238,6 @@ public slots:
     void onAttributeDragStarted(SingleLineTextItem* item, QPointF scenePos);
     void onAttributeDragMoved(QPointF localPos);
     void finishAttributeDrag();
-    void onFkAttributeClicked(SingleLineTextItem* item);
     // Ties a row label's editing, new-row and drag signals to this entity;
     // the label asks before it first emits one.
     void tieRowLabel(SingleLineTextItem* label);

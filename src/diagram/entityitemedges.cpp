@@ -329,14 +329,3 @@ void EntityItem::propagateKeyType(int row)
     }
 }
 
-void EntityItem::onFkAttributeClicked(SingleLineTextItem* item)
-{
-    const int row = rowOfLabel(item);
-    if (row < 0)
-        return;
-    const QList<EdgeItem*> edges = distinctEdges(m_edges);
-    for (EdgeItem* edge : edges) {
-        if (rowsLinkedToEdge(edge).contains(row))
-            edge->setSelected(!edge->isSelected());
-    }
-}

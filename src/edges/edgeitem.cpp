@@ -89,14 +89,6 @@ QList<QRectF> entityRectsIn(const QGraphicsScene* scene, const QRectF& region, c
     return rects;
 }
 
-// The obstacles a route between a and b must keep out of.
-ObstacleSet obstaclesFor(const QGraphicsScene* scene, const EntityItem* a, const EntityItem* b)
-{
-    const QRectF fromRect = a->sceneBoundingRect();
-    const QRectF toRect = b->sceneBoundingRect();
-    return ObstacleSet::fromEntityRects(entityRectsIn(scene, routeObstacleRegion(fromRect, toRect), a, b));
-}
-
 } // namespace
 
 // ============================================================ construction
@@ -422,11 +414,6 @@ void EdgeItem::setSkipBatchFlush(bool on)
     s_skipBatchFlush = on;
 }
 
-void EdgeItem::setBatchMarker(bool on)
-{
-    Q_UNUSED(on)
-}
-
 void EdgeItem::dropQueuedUpdates()
 {
     if (s_flushTimer)
@@ -536,19 +523,6 @@ void EdgeItem::scheduleUpdate()
 // ============================================================ routing
 
 namespace {
-
-EntityRouteRequest makeRequest(const EdgeItem& edge)
-{
-    EntityRouteRequest request;
-    request.from = edge.fromSlot()->scenePos();
-    request.to = edge.toSlot()->scenePos();
-    request.fromSide = edge.fromSlot()->side();
-    request.toSide = edge.toSlot()->side();
-    request.fromRect = edge.fromEntity()->sceneBoundingRect();
-    request.toRect = edge.toEntity()->sceneBoundingRect();
-    request.obstacles = obstaclesFor(edge.scene(), edge.fromEntity(), edge.toEntity());
-    return request;
-}
 
 bool routable(const EdgeItem& edge)
 {
@@ -679,13 +653,6 @@ void rerouteAroundEntities(EdgeItem& edge)
 }
 
 } // namespace
-
-QList<QPointF> EdgeItem::routeBetweenEntities() const
-{
-    if (!routable(*this))
-        return {};
-    return routeTwoEntities(makeRequest(*this));
-}
 
 QList<QPointF> EdgeItem::routeSelfLoop() const
 {
@@ -831,12 +798,6 @@ void EdgeItem::rerouteIfConnected()
 {
     if (routable(*this) && m_from != m_to)
         rerouteAroundEntities(*this);
-}
-
-void EdgeItem::applyRouteHint(const QList<QPointF>& hint)
-{
-    Q_UNUSED(hint)
-    updatePath();
 }
 
 // ============================================================ stored routes

@@ -107,8 +107,6 @@ public:
     static void setBatchMode(bool on);
     static bool isBatchMode();
     static void setSkipBatchFlush(bool on);
-    // Accepted from automatic layout; changes nothing.
-    static void setBatchMarker(bool on);
     // Forgets every queued update without routing and stops the timer: for
     // a caller that is about to route every edge itself.
     static void dropQueuedUpdates();
@@ -150,12 +148,9 @@ public:
                                                  const QSet<EdgeItem*>& handled = {});
     // A two-entity route now when both ends and slots exist and differ.
     void rerouteIfConnected();
-    // Automatic layout's suggestion; the routers take no hints, so this is
-    // updatePath().
-    void applyRouteHint(const QList<QPointF>& hint);
 
-    // The routers' answers for the edge as it stands (no side effects).
-    QList<QPointF> routeBetweenEntities() const;
+    // The self-relation router's answer for the edge as it stands (no side
+    // effects).
     QList<QPointF> routeSelfLoop() const;
     // Nesting index among the self-relations of the entity (0, 2, 4, ...);
     // -1 for other edges.

@@ -109,11 +109,6 @@ void MainWindow::initializeTreeModel()
     ui->toolButtonFilter->setCheckable(true);
 }
 
-QStandardItem* MainWindow::makeTreeItem(const QString& text, const QString& kind, const QString& id, bool editable)
-{
-    return ProjectTreeModel::makeItem(text, kind, id, editable);
-}
-
 void MainWindow::rebuildProjectTree()
 {
     if (!treeModel || !ui->treeViewProject)

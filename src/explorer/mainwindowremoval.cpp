@@ -153,12 +153,6 @@ void MainWindow::removeExplorerDiagram(ModelItem* model, const QString& id)
         clearCanvasQuietly();
 }
 
-void MainWindow::removeExplorerEntity(ModelItem* model, const QString& id)
-{
-    if (!id.isEmpty())
-        removeExplorerEntities(model, {id});
-}
-
 void MainWindow::removeExplorerEntities(ModelItem* model, const QStringList& ids)
 {
     if (!model || ids.isEmpty())

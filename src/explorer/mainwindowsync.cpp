@@ -206,18 +206,6 @@ QString MainWindow::stableEntityId(EntityItem* entity)
     return entity->id();
 }
 
-void MainWindow::syncPrimaryKeyConstraint(TableItem* table, EntityItem* entity)
-{
-    if (table && entity)
-        TableSync::syncPrimaryKey(table, entityRows(entity));
-}
-
-void MainWindow::syncUniqueConstraints(TableItem* table, EntityItem* entity)
-{
-    if (table && entity)
-        TableSync::syncUnique(table, entityRows(entity));
-}
-
 void MainWindow::syncTableColumnsFromEntity(EntityItem* entity)
 {
     if (!entity || entity->kind() == EntityItem::ViewKind || suppressModelSync)

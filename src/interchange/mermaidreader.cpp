@@ -670,12 +670,6 @@ int findOrAddMermaidEntity(QList<MermaidEntity>& entities, const QString& name, 
     return index;
 }
 
-bool parseMermaidAttributeLine(const QString& line, MermaidAttribute& attribute)
-{
-    int pos = 0;
-    return readAttribute(line, pos, attribute);
-}
-
 QList<MermaidAttribute> parseMermaidAttributes(const QString& line)
 {
     QList<MermaidAttribute> attributes;

@@ -38,9 +38,7 @@ int findMermaidEntity(const QList<MermaidEntity>& entities, const QString& name)
 // title of an entity that has none of its own yet.
 int findOrAddMermaidEntity(QList<MermaidEntity>& entities, const QString& name, const QString& alias);
 
-// The first attribute of one line of an entity block: type, name, key
-// markers (PK, FK, UK, also joined by commas) and an ignored comment. False
-// when the line holds no type and name.
-bool parseMermaidAttributeLine(const QString& line, MermaidAttribute& attribute);
-// Every attribute of such a line: Mermaid allows several on one line.
+// Every attribute of one line of an entity block (Mermaid allows several on
+// one line), each a type, a name, key markers (PK, FK, UK, also joined by
+// commas) and an ignored comment; none when the line holds no type and name.
 QList<MermaidAttribute> parseMermaidAttributes(const QString& line);

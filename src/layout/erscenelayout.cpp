@@ -572,7 +572,6 @@ void ERScene::autoLayout()
     // queued may get a quick update afterwards, which would undo the
     // passes (a quick update is a plain straight line or route).
     EdgeItem::setBatchMode(true);
-    EdgeItem::setBatchMarker(true);
     EdgeItem::setSkipBatchFlush(true);
     // Every entity and edge changes: the scene's item index is built once
     // at the end rather than kept up to date with each move and route.
@@ -587,7 +586,6 @@ void ERScene::autoLayout()
     }
     EdgeItem::setRoutingSuspended(wasSuspended);
     EdgeItem::dropQueuedUpdates();
-    EdgeItem::setBatchMarker(false);
     EdgeItem::setBatchMode(false);
 
     // The entities stand still from here on: the routes look them up in an

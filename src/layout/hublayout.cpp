@@ -642,27 +642,6 @@ void orderColumnsByCrossings(const LayoutNodes& nodes, const LayoutEdges& edges,
 
 } // namespace
 
-QHash<int, int> bfsDistances(const LayoutAdjacency& adjacency, const QList<bool>& allowed, int start)
-{
-    QHash<int, int> dist;
-    const int n = static_cast<int>(adjacency.size());
-    if (start < 0 || start >= n)
-        return dist;
-    dist.insert(start, 0);
-    QList<int> queue{start};
-    for (qsizetype head = 0; head < queue.size(); ++head) {
-        const int u = queue.at(head);
-        const int next = dist.value(u) + 1;
-        for (int v : adjacency.at(u)) {
-            if (v < 0 || v >= n || !allowed.value(v) || dist.contains(v))
-                continue;
-            dist.insert(v, next);
-            queue.append(v);
-        }
-    }
-    return dist;
-}
-
 void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
                         const QList<int>& hubs, const HubLayoutStyle& style)
 {

@@ -54,5 +54,3 @@ void orderLayersByBarycentre(LayoutNodes& nodes, const LayoutEdges& edges, const
 // in its band.
 void compactAlongAxis(LayoutNodes& nodes, bool horizontal);
 
-// Hop counts from start walking only through nodes of allowed (start -> 0).
-QHash<int, int> bfsDistances(const LayoutAdjacency& adjacency, const QList<bool>& allowed, int start);

@@ -8,17 +8,6 @@
 #include <unordered_map>
 #include <vector>
 
-QList<QLineF> routeToSegments(const RoutePoints& points)
-{
-    QList<QLineF> segments;
-    for (qsizetype i = 0; i + 1 < points.size(); ++i) {
-        const QLineF segment(points.at(i), points.at(i + 1));
-        if (segment.length() > 0.5)
-            segments.append(segment);
-    }
-    return segments;
-}
-
 namespace {
 
 // Segment s of route r as a record, when it is horizontal or vertical and

@@ -27,10 +27,6 @@ struct RouteSegment
 // Distance the separation leaves between parallel segments of two routes.
 constexpr double ParallelSegmentSpacing = 14.0;
 
-// The segments of a polyline, point i to point i + 1, leaving out those of
-// length 0.5 or less; none for fewer than two points.
-QList<QLineF> routeToSegments(const RoutePoints& points);
-
 // The inner segments (never the first or last of a route) that are
 // horizontal or vertical and at least 0.5 long, in route order.
 QList<RouteSegment> collectInnerSegments(const QList<RoutePoints>& routes);

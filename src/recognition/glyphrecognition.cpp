@@ -17,8 +17,6 @@ const char glyphAlphabet[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWX
 
 namespace {
 
-constexpr int CellWidth = 16;
-constexpr int CellHeight = 24;
 // Text whose letters fill no more rows than this is also read enlarged
 // twice; the enlarged reading's agreement counts this much more, since
 // smoothed strokes cut from grey never fit a template as closely as crisp
@@ -44,53 +42,6 @@ Blob unite(const Blob& a, const Blob& b)
 bool intersects(const Blob& a, const Blob& b)
 {
     return a.left <= b.right && b.left <= a.right && a.top <= b.bottom && b.top <= a.bottom;
-}
-
-// Pixels dark in a normalised cell.
-GlyphBits darkPixels(const QImage& cell)
-{
-    GlyphBits dark;
-    for (int y = 0; y < CellHeight; ++y) {
-        const uchar* line = cell.constScanLine(y);
-        for (int x = 0; x < CellWidth; ++x)
-            dark[static_cast<size_t>(y * CellWidth + x)] = line[x] < 140;
-    }
-    return dark;
-}
-
-// The dark pixels and their eight neighbours.
-GlyphBits grownPixels(const GlyphBits& dark)
-{
-    GlyphBits grown = dark;
-    for (int y = 0; y < CellHeight; ++y) {
-        for (int x = 0; x < CellWidth; ++x) {
-            if (!dark[static_cast<size_t>(y * CellWidth + x)])
-                continue;
-            for (int dy = -1; dy <= 1; ++dy) {
-                for (int dx = -1; dx <= 1; ++dx) {
-                    const int nx = x + dx, ny = y + dy;
-                    if (nx >= 0 && ny >= 0 && nx < CellWidth && ny < CellHeight)
-                        grown[static_cast<size_t>(ny * CellWidth + nx)] = true;
-                }
-            }
-        }
-    }
-    return grown;
-}
-
-// How well two cells agree: the plain overlap (shared dark pixels over all
-// dark pixels) averaged with a tolerant one, the share of each cell's dark
-// pixels that lie within one pixel of the other's, so that strokes a pixel
-// thicker or shifted by scaling still count.
-double cellAgreement(const GlyphBits& a, const GlyphBits& aNear, const GlyphBits& b, const GlyphBits& bNear)
-{
-    const size_t countA = a.count(), countB = b.count();
-    if (countA == 0 || countB == 0)
-        return 0;
-    const size_t inter = (a & b).count();
-    const double overlap = double(inter) / double(countA + countB - inter);
-    const double tolerant = 0.5 * (double((a & bNear).count()) / countA + double((b & aNear).count()) / countB);
-    return 0.5 * (overlap + tolerant);
 }
 
 // I and l look alike in most sans faces: inside a word of capitals it is
@@ -131,11 +82,6 @@ QString settleAmbiguousLetters(QString text)
         wordStart = i + 1;
     }
     return text;
-}
-
-double inkAspect(const QImage& ink)
-{
-    return double(ink.width()) / std::max(ink.height(), 1);
 }
 
 } // namespace
@@ -241,16 +187,8 @@ void appendFamilyTemplates(QList<GlyphTemplate>& templates, const QString& famil
         for (const QChar c : alphabet) {
             GlyphTemplate glyph;
             glyph.character = c;
-            glyph.image = renderCharacter(font, c, shift);
-            const QImage ink = inkBoundingRect(glyph.image);
-            glyph.hasInk = !ink.isNull();
-            if (glyph.hasInk) {
-                glyph.aspect = inkAspect(ink);
-                glyph.cell = normalizeGlyph(glyph.image);
-                glyph.dark = darkPixels(glyph.cell);
-                glyph.near = grownPixels(glyph.dark);
-                glyph.shape = inkShape(glyph.image, glyph.image.rect(), baseline);
-            }
+            const QImage image = renderCharacter(font, c, shift);
+            glyph.shape = inkShape(image, image.rect(), baseline);
             templates.append(glyph);
         }
     }
@@ -258,32 +196,12 @@ void appendFamilyTemplates(QList<GlyphTemplate>& templates, const QString& famil
 
 } // namespace
 
-QList<GlyphTemplate> glyphTemplates(int pixelSize, const QStringList& families)
-{
-    const int px = std::clamp(pixelSize, 10, 28);
-    QList<GlyphTemplate> templates;
-    templates.reserve(families.size() * 2 * int(sizeof glyphAlphabet - 1));
-    for (const QString& family : families)
-        appendFamilyTemplates(templates, family, px);
-    return templates;
-}
-
 QList<GlyphTemplate> glyphTemplatesForInkHeight(int inkHeight, bool xHeight, const QStringList& families)
 {
     QList<GlyphTemplate> templates;
     templates.reserve(families.size() * 2 * int(sizeof glyphAlphabet - 1));
     for (const QString& family : families)
         appendFamilyTemplates(templates, family, pixelSizeForInkHeight(family, std::clamp(inkHeight, 4, 60), xHeight));
-    return templates;
-}
-
-const QList<GlyphTemplate>& GlyphTemplateCache::forSize(int size)
-{
-    if (size != pixelSize) {
-        templates = glyphTemplates(size, families);
-        pixelSize = size;
-        ++builds;
-    }
     return templates;
 }
 
@@ -435,84 +353,6 @@ QChar matchInkShape(const InkShape& shape, const QList<GlyphTemplate>& templates
                     }
                 }
             }
-        }
-    }
-    if (score)
-        *score = best;
-    return best < 0.2 ? QChar() : answer;
-}
-
-QImage inkBoundingRect(const QImage& grey)
-{
-    const QImage image = grey.format() == QImage::Format_Grayscale8 ? grey : grey.convertToFormat(QImage::Format_Grayscale8);
-    int left = image.width(), right = -1, top = image.height(), bottom = -1;
-    for (int y = 0; y < image.height(); ++y) {
-        const uchar* line = image.constScanLine(y);
-        for (int x = 0; x < image.width(); ++x) {
-            if (line[x] < 128) {
-                left = std::min(left, x);
-                right = std::max(right, x);
-                top = std::min(top, y);
-                bottom = std::max(bottom, y);
-            }
-        }
-    }
-    if (right < 0)
-        return QImage();
-    return image.copy(left, top, right - left + 1, bottom - top + 1);
-}
-
-QImage normalizeGlyph(const QImage& glyph)
-{
-    QImage cell(CellWidth, CellHeight, QImage::Format_Grayscale8);
-    cell.fill(255);
-    const QImage ink = inkBoundingRect(glyph);
-    if (ink.isNull())
-        return cell;
-    const QImage scaled = ink.scaled(CellWidth - 2, CellHeight - 2, Qt::KeepAspectRatio, Qt::SmoothTransformation)
-                              .convertToFormat(QImage::Format_Grayscale8);
-    const int ox = (CellWidth - scaled.width()) / 2;
-    const int oy = (CellHeight - scaled.height()) / 2;
-    for (int y = 0; y < scaled.height(); ++y) {
-        const uchar* from = scaled.constScanLine(y);
-        uchar* to = cell.scanLine(oy + y) + ox;
-        std::copy(from, from + scaled.width(), to);
-    }
-    return cell;
-}
-
-QChar matchGlyph(const QImage& glyph, const QList<GlyphTemplate>& templates, double* score)
-{
-    const QImage g = inkBoundingRect(glyph);
-    if (g.isNull()) {
-        if (score)
-            *score = 0;
-        return QChar();
-    }
-    const double ga = inkAspect(g);
-    const GlyphBits a = darkPixels(normalizeGlyph(g));
-    const GlyphBits aNear = grownPixels(a);
-
-    double best = 0;
-    QChar answer;
-    for (const GlyphTemplate& t : templates) {
-        double ta = t.aspect;
-        GlyphBits b = t.dark, bNear = t.near;
-        if (!t.hasInk) {
-            // A template made elsewhere, without the derived fields.
-            const QImage ink = inkBoundingRect(t.image);
-            if (ink.isNull())
-                continue;
-            ta = inkAspect(ink);
-            b = darkPixels(normalizeGlyph(t.image));
-            bNear = grownPixels(b);
-        }
-        if ((ga < 0.42 && ta > 0.75) || (ga > 0.9 && ta < 0.48))
-            continue;
-        const double s = cellAgreement(a, aNear, b, bNear);
-        if (s > best) {
-            best = s;
-            answer = t.character;
         }
     }
     if (score)

@@ -7,7 +7,6 @@
 
 #include <QChar>
 
-#include <bitset>
 #include <vector>
 
 #include <QHash>
@@ -28,9 +27,6 @@ extern const char glyphAlphabet[];
 // substitution of the system.
 QStringList defaultGlyphFamilies();
 
-// One bit per pixel of a normalised 16 x 24 glyph cell.
-using GlyphBits = std::bitset<16 * 24>;
-
 // Ink at its own size, one bit per pixel, row by row (bit x = column x from
 // the leftmost ink), placed against the baseline: top is the offset of the
 // first row from the last ink row of the small letters (negative above).
@@ -49,32 +45,19 @@ struct InkShape
 // against baselineRow; null without ink or when wider than 64 pixels.
 InkShape inkShape(const QImage& grey, const QRect& rect, int baselineRow);
 
+// One character of one face, weight and sub-pixel placement.
 struct GlyphTemplate
 {
     QChar character;
-    QImage image;      // Grayscale8, the character black on white, not cropped
-    // Derived once from image for matching.
-    QImage cell;       // normalizeGlyph of image
-    double aspect = 0; // ink width / ink height; 0 without ink
-    bool hasInk = false;
-    GlyphBits dark;    // the dark pixels of cell
-    GlyphBits near;    // dark grown by one pixel
     InkShape shape;    // the ink at its rendered size against the baseline
 };
 
-// Templates of the whole alphabet per family, bold, at pixelSize (clamped
-// to 10..28), grouped by family in the given order.
-QList<GlyphTemplate> glyphTemplates(int pixelSize, const QStringList& families = defaultGlyphFamilies());
-
-// Templates of one size, rebuilt when another size is asked for.
+// Templates of every family, grouped by family in the given order, kept
+// per letter height.
 struct GlyphTemplateCache
 {
     QStringList families = defaultGlyphFamilies();
-    int pixelSize = -1;
-    QList<GlyphTemplate> templates;
-    int builds = 0;  // how often the list was built
-
-    const QList<GlyphTemplate>& forSize(int size);
+    int builds = 0;  // how often a list was built
 
     // Templates whose tall letters (or, with xHeight, whose small letters)
     // are inkHeight pixels high, each family at its own pixel size.
@@ -90,17 +73,6 @@ QList<GlyphTemplate> glyphTemplatesForInkHeight(int inkHeight, bool xHeight,
 // The character whose template, at its rendered size and against the same
 // baseline, agrees best with the shape; null below 0.2.
 QChar matchInkShape(const InkShape& shape, const QList<GlyphTemplate>& templates, double* score = nullptr);
-
-// The copy of the smallest rectangle holding every pixel below 128; null
-// without such pixels.
-QImage inkBoundingRect(const QImage& grey);
-
-// The glyph cropped to its ink and scaled into the middle of a 16 x 24 cell.
-QImage normalizeGlyph(const QImage& glyph);
-
-// The character whose template overlaps the glyph best; null when even the
-// best overlap is below 0.2. score receives the best overlap (may be null).
-QChar matchGlyph(const QImage& glyph, const QList<GlyphTemplate>& templates, double* score = nullptr);
 
 // The text of one line of a binarised image (0 = ink). The templates are
 // taken from the cache at the height of the line's letters.

@@ -476,18 +476,6 @@ QByteArray svgWithoutExternalReferences(const QByteArray& svg, int* elements)
     return kept;
 }
 
-bool readSvgShapes(const QString& path, RecognizedDiagram& out)
-{
-    // Opened only when it is a regular file: opening a pipe waits.
-    if (!filelimits::fileRefusal(path, MaxSvgDocumentBytes).isEmpty())
-        return false;
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    file.close();
-    return readSvgShapesFromData(readSvgDocument(path), out);
-}
-
 bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
 {
     out.arrowMarkers.clear();

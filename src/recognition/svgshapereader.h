@@ -32,9 +32,8 @@ QByteArray readSvgDocument(const QString& path);
 // when given, receives the number of elements kept.
 QByteArray svgWithoutExternalReferences(const QByteArray& svg, int* elements = nullptr);
 
-// Reads the drawing at path (or its text) into out; false when it holds
-// neither boxes nor text, or cannot be opened (then out is left alone).
-bool readSvgShapes(const QString& path, RecognizedDiagram& out);
+// Reads the text of a drawing (readSvgDocument) into out; false when it
+// holds neither boxes nor text.
 bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out);
 
 // An SVG transform list (translate, scale, rotate, matrix) as one transform.
