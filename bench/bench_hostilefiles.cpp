@@ -98,6 +98,38 @@ struct OpenFigures
     double firstClickMs = 0;
 };
 
+// The longest time the event loop went without running a 10 ms timer.
+class StallWatch
+{
+public:
+    StallWatch()
+    {
+        m_ticker.setInterval(10);
+        QObject::connect(&m_ticker, &QTimer::timeout, [this] { note(); });
+    }
+    void start()
+    {
+        m_sinceTick.start();
+        m_ticker.start();
+    }
+    double stop()
+    {
+        note();
+        m_ticker.stop();
+        return m_longestMs;
+    }
+
+private:
+    void note()
+    {
+        m_longestMs = std::max(m_longestMs, m_sinceTick.nsecsElapsed() / 1e6);
+        m_sinceTick.restart();
+    }
+    QTimer m_ticker;
+    QElapsedTimer m_sinceTick;
+    double m_longestMs = 0;
+};
+
 OpenFigures openFile(const QString& path)
 {
     OpenFigures figures;
@@ -108,26 +140,18 @@ OpenFigures openFile(const QString& path)
     DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
     const auto* busy = window.findChild<BusySpinnerWidget*>();
 
-    QElapsedTimer sinceTick;
-    QTimer ticker;
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        figures.longestGapMs = std::max(figures.longestGapMs, sinceTick.nsecsElapsed() / 1e6);
-        sinceTick.restart();
-    });
+    StallWatch stalls;
     resetPeakResident();
     QElapsedTimer timer;
     timer.start();
-    sinceTick.start();
-    ticker.start();
+    stalls.start();
     window.loadDiagram();
     QApplication::processEvents();
     while (busy && busy->isBusy())
         QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
     QApplication::processEvents();
     figures.ms = timer.nsecsElapsed() / 1e6;
-    figures.longestGapMs = std::max(figures.longestGapMs, sinceTick.nsecsElapsed() / 1e6);
-    ticker.stop();
+    figures.longestGapMs = stalls.stop();
     figures.peakMiB = residentMiB("VmHWM");
     figures.openMiB = residentMiB("VmRSS");
     // The first step a user takes once the file is open: a click in the
@@ -258,20 +282,13 @@ ImportFigures importFile(const char* action, const QString& path, bool fifo = fa
         });
     }
 
-    QElapsedTimer sinceTick;
-    QTimer ticker;
-    ticker.setInterval(10);
-    QObject::connect(&ticker, &QTimer::timeout, [&] {
-        figures.longestGapMs = std::max(figures.longestGapMs, sinceTick.nsecsElapsed() / 1e6);
-        sinceTick.restart();
-    });
+    StallWatch stalls;
     resetPeakResident();
     QElapsedTimer timer;
     timer.start();
     {
         const AddressSpaceCap cap;
-        sinceTick.start();
-        ticker.start();
+        stalls.start();
         if (command)
             command->trigger();
         QApplication::processEvents();
@@ -279,8 +296,7 @@ ImportFigures importFile(const char* action, const QString& path, bool fifo = fa
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
         QApplication::processEvents();
         figures.ms = timer.nsecsElapsed() / 1e6;
-        figures.longestGapMs = std::max(figures.longestGapMs, sinceTick.nsecsElapsed() / 1e6);
-        ticker.stop();
+        figures.longestGapMs = stalls.stop();
         figures.peakMiB = residentMiB("VmHWM");
         owned.reset();
     }

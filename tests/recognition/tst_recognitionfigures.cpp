@@ -37,6 +37,28 @@ QString dataFile(const QString& name)
     return QStringLiteral(QUILLMAP_TEST_DATA_DIR "/recognition/") + name;
 }
 
+// A picture read and scored against the truth file beside it.
+struct Scored
+{
+    bool truthRead = false;
+    RecognizedDiagram result;
+    RecognitionScore score;
+};
+
+Scored readAndScore(const QString& picture)
+{
+    Scored scored;
+    QList<ExpectedEntity> expected;
+    QList<QPair<int, int>> joined;
+    scored.truthRead =
+        readTruth(dataFile(picture.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".json")), expected, joined);
+    QString error;
+    scored.result = recognizeDiagram(dataFile(picture), &error);
+    scored.score = scoreRecognition(scored.result, expected, joined);
+    qInfo("%s: %s", qPrintable(picture), qPrintable(scored.score.describe()));
+    return scored;
+}
+
 } // namespace
 
 class TestRecognitionFigures : public QObject
@@ -78,13 +100,9 @@ private Q_SLOTS:
     void figures()
     {
         QFETCH(QString, picture);
-        QList<ExpectedEntity> expected;
-        QList<QPair<int, int>> joined;
-        QVERIFY(readTruth(dataFile(picture.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".json")), expected, joined));
-        QString error;
-        const RecognizedDiagram result = recognizeDiagram(dataFile(picture), &error);
-        const RecognitionScore score = scoreRecognition(result, expected, joined);
-        qInfo("%s: %s", qPrintable(picture), qPrintable(score.describe()));
+        const Scored scored = readAndScore(picture);
+        QVERIFY(scored.truthRead);
+        const RecognitionScore& score = scored.score;
         QFETCH(bool, counted);
         if (counted)
             addScore(total, score);
@@ -140,13 +158,9 @@ private Q_SLOTS:
     void drawings()
     {
         QFETCH(QString, drawing);
-        QList<ExpectedEntity> expected;
-        QList<QPair<int, int>> joined;
-        QVERIFY(readTruth(dataFile(drawing.section(QLatin1Char('.'), 0, -2) + QStringLiteral(".json")), expected, joined));
-        QString error;
-        const RecognizedDiagram result = recognizeDiagram(dataFile(drawing), &error);
-        const RecognitionScore score = scoreRecognition(result, expected, joined);
-        qInfo("%s: %s", qPrintable(drawing), qPrintable(score.describe()));
+        const Scored scored = readAndScore(drawing);
+        QVERIFY(scored.truthRead);
+        const RecognitionScore& score = scored.score;
         QFETCH(int, boxes);
         QFETCH(int, titles);
         QFETCH(int, attributes);
@@ -157,7 +171,7 @@ private Q_SLOTS:
                      && score.types >= types && score.links >= links && score.inventedLinks <= invented,
                  qPrintable(score.describe()));
         int read = 0;   // nothing but columns became attributes: no footer, no label
-        for (const RecognizedEntity& entity : result.entities)
+        for (const RecognizedEntity& entity : scored.result.entities)
             read += int(entity.attributes.size());
         QCOMPARE(read, score.expectedAttributes);
     }
