@@ -40,6 +40,11 @@ ERScene::ERScene(QObject* parent)
     : QGraphicsScene(parent)
 {
     setSceneRect(-2000, -2000, 4000, 4000);
+    // The item index splits the scene into 2^depth cells and files an item
+    // in every cell it covers. Left to itself it deepens with the item
+    // count, so that an item as large as a route across the diagram lands in
+    // a hundred thousand cells; a fixed depth keeps that bounded.
+    setBspTreeDepth(ItemIndexDepth);
 
     m_glowTimer = new QTimer(this);
     m_glowTimer->setInterval(GlowIntervalMs);
@@ -1031,24 +1036,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     // The item index, updated at the passes of the event loop, would be
     // built over and over while the entities come in, anew whenever their
     // count doubles. It is built once, when they are all there.
-    struct IndexPause
-    {
-        explicit IndexPause(QGraphicsScene* scene)
-            : m_scene(scene)
-            , m_method(scene->itemIndexMethod())
-        {
-            if (m_method != NoIndex)
-                m_scene->setItemIndexMethod(NoIndex);
-        }
-        ~IndexPause() { resume(); }
-        void resume()
-        {
-            if (m_method != NoIndex)
-                m_scene->setItemIndexMethod(std::exchange(m_method, NoIndex));
-        }
-        QGraphicsScene* m_scene;
-        ItemIndexMethod m_method;
-    } indexPause(this);
+    ItemIndexPause indexPause(this);
     const QJsonArray entities = root.value(keyEntities).toArray();
     QHash<QString, EntityItem*> entitiesById;
     entitiesById.reserve(entities.size());

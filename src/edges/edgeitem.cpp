@@ -472,17 +472,19 @@ namespace {
 
 // Brings every queued edge up to date with update. The queue is emptied
 // first, so that edges queued meanwhile wait for the next flush; `flushing`
-// holds the edges still to visit. A flush with work counts in flushes.
+// holds the edges still to visit, which an edge deleted meanwhile leaves.
+// They are visited in one pass over a list of them: taking the set's first
+// element over and over would walk its emptied buckets every time. A flush
+// with work counts in flushes.
 void flushQueue(QSet<EdgeItem*>& queue, QSet<EdgeItem*>& flushing, quint64& flushes, void (EdgeItem::*update)())
 {
     flushing = std::exchange(queue, QSet<EdgeItem*>());
-    if (!flushing.isEmpty())
-        ++flushes;
-    while (!flushing.isEmpty()) {
-        auto it = flushing.begin();
-        EdgeItem* edge = *it;
-        flushing.erase(it);
-        if (edge)
+    if (flushing.isEmpty())
+        return;
+    ++flushes;
+    const QList<EdgeItem*> order(flushing.cbegin(), flushing.cend());
+    for (EdgeItem* edge : order) {
+        if (flushing.remove(edge) && edge)
             (edge->*update)();
     }
 }
