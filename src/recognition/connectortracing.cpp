@@ -1,5 +1,7 @@
 #include "recognition/connectortracing.h"
 
+#include "recognition/rightangledconnectors.h"
+
 #include <QPoint>
 #include <QSet>
 
@@ -449,6 +451,7 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     int component = 0;
     const StrokeFollower follower(reach, w, h, boxes);
     std::deque<QPoint> queue;
+    std::vector<QPoint> pixels;  // the real ink of the component being flooded
     QSet<QPair<int, int>> linked;
     static const int dx[8] = {1, -1, 0, 0, 1, 1, -1, -1};
     static const int dy[8] = {0, 0, 1, -1, 1, -1, 1, -1};
@@ -459,6 +462,7 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
             visited[static_cast<size_t>(y) * w + x] = ++component;
             queue.clear();
             queue.push_back(QPoint(x, y));
+            pixels.clear();
             // Per box and side (left, right, top, bottom, then the corners).
             std::vector<std::pair<int, std::array<Approach, 8>>> approaches;
             qint64 count = 0;
@@ -467,6 +471,8 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                 queue.pop_front();
                 const bool real = isInk(p.x(), p.y());
                 count += real;
+                if (real)
+                    pixels.push_back(p);
                 // The reach of a stroke counts towards its approach: the
                 // last dash of a dashed line may stop short of the box.
                 for (int i = 0; i < boxes.size(); ++i) {
@@ -569,6 +575,25 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                 std::sort(followed.begin(), followed.end());
                 followed.erase(std::unique(followed.begin(), followed.end()), followed.end());
                 pairs = followed;
+            }
+            // Connectors drawn with right angles are told apart by their
+            // strokes, through crossings and the words written on them.
+            if (!touched.empty()) {
+                const RightAngledLinks strokes = traceRightAngledConnectors(pixels, boxes, gapReach);
+                // Only when the strokes account for every box the ink
+                // reaches: a curve that merely runs straight for a while
+                // leaves some of its boxes unjoined.
+                const auto joined = [&strokes](int box) {
+                    return std::any_of(strokes.pairs.begin(), strokes.pairs.end(),
+                                       [box](const QPair<int, int>& p) { return p.first == box || p.second == box; })
+                        || std::find(strokes.undecided.begin(), strokes.undecided.end(), box) != strokes.undecided.end();
+                };
+                if (strokes.rightAngled && std::all_of(touched.begin(), touched.end(), joined)) {
+                    // Strokes that join more than two boxes (where lines
+                    // branch or run into one another) link none of them: a
+                    // guess there would mostly invent links.
+                    pairs = strokes.pairs;
+                }
             }
             for (const QPair<int, int>& key : pairs) {
                 if (linked.contains(key))
