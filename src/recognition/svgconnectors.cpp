@@ -70,27 +70,46 @@ QList<QLineF> joinLines(const QList<QLineF>& lines)
     return joined;
 }
 
-// Whether a connector ending at p ends on box: near it, and facing one of
-// its sides rather than only passing by a corner.
-bool endsOnBox(const QRectF& box, QPointF p, double limit)
+// Whether a connector ending at p, coming from before, ends on box: near
+// it, and facing one of its sides, or heading straight at it (an end marker
+// often stands between a connector and the corner it runs into); one that
+// only passes by a corner does not.
+bool endsOnBox(const QRectF& box, QPointF p, QPointF before, double limit, bool shared)
 {
-    if (distanceToRect(box, p) >= limit)
+    const double distance = distanceToRect(box, p);
+    if (distance >= limit)
         return false;
     const double tolerance = 2;
     const bool besideX = p.x() < box.left() - tolerance || p.x() > box.right() + tolerance;
     const bool besideY = p.y() < box.top() - tolerance || p.y() > box.bottom() + tolerance;
-    return !(besideX && besideY);
+    if (!(besideX && besideY))
+        return true;
+    // Where other connectors end too, lines branch: a corner nearby is not
+    // where they end.
+    if (shared)
+        return false;
+    const QPointF d = p - before;
+    const double length = std::hypot(d.x(), d.y());
+    if (length <= 0)
+        return false;
+    const QRectF target = box.adjusted(-tolerance, -tolerance, tolerance, tolerance);
+    for (double step = 1; step <= distance + 2 * tolerance; step += 1) {
+        if (target.contains(p + d * (step / length)))
+            return true;
+    }
+    return false;
 }
 
-// The box a connector ending at p ends on: the nearest one it faces, or -1.
-int endBoxIndex(const QList<QRectF>& boxes, QPointF p)
+// The box a connector ending at p (coming from before) ends on: the
+// nearest one it ends on, or -1. shared: other connectors end at p too.
+int endBoxIndex(const QList<QRectF>& boxes, QPointF p, QPointF before, bool shared)
 {
     const double limit = 26;
     int best = -1;
     double bestDistance = limit;
     for (int i = 0; i < boxes.size(); ++i) {
         const double d = distanceToRect(boxes.at(i), p);
-        if (d < bestDistance && endsOnBox(boxes.at(i), p, limit)) {
+        if (d < bestDistance && endsOnBox(boxes.at(i), p, before, limit, shared)) {
             bestDistance = d;
             best = i;
         }
@@ -172,14 +191,16 @@ QList<RecognizedLink> traceSvgConnectors(const QList<QList<QPointF>>& polylines,
                                          const QList<QRectF>& boxes)
 {
     QList<Piece> pieces;
-    const auto add = [&](QPointF start, QPointF end, bool mayJoin) {
+    // Each piece with the points next to its ends, which tell where it
+    // heads.
+    QList<QPair<QPointF, QPointF>> headings;  // per piece: the points next to its ends
+    const auto add = [&](QPointF start, QPointF afterStart, QPointF beforeEnd, QPointF end, bool mayJoin) {
         Piece piece;
         piece.mayJoin = mayJoin;
         piece.end[0] = start;
         piece.end[1] = end;
-        for (int side = 0; side < 2; ++side)
-            piece.box[side] = endBoxIndex(boxes, piece.end[side]);
         pieces.append(piece);
+        headings.append({afterStart, beforeEnd});
     };
     for (const QList<QPointF>& polyline : polylines) {
         if (polyline.size() < 2)
@@ -187,11 +208,26 @@ QList<RecognizedLink> traceSvgConnectors(const QList<QList<QPointF>>& polylines,
         const QRectF b = pointsBoundingRect(polyline);
         if (b.width() < 16 && b.height() < 16)
             continue;
-        add(polyline.first(), polyline.last(), true);
+        add(polyline.first(), polyline.at(1), polyline.at(polyline.size() - 2), polyline.last(), true);
     }
     for (const QLineF& line : joinLines(lines)) {
         if (line.length() >= 14)
-            add(line.p1(), line.p2(), false);
+            add(line.p1(), line.p2(), line.p1(), line.p2(), false);
+    }
+
+    const auto whole = [](QPointF p) {
+        return Key(qint64(std::llround(std::clamp(p.x(), -1e15, 1e15))),
+                   qint64(std::llround(std::clamp(p.y(), -1e15, 1e15))));
+    };
+    QHash<Key, int> endsAt;
+    for (const Piece& piece : qAsConst(pieces)) {
+        ++endsAt[whole(piece.end[0])];
+        ++endsAt[whole(piece.end[1])];
+    }
+    for (int i = 0; i < pieces.size(); ++i) {
+        Piece& piece = pieces[i];
+        piece.box[0] = endBoxIndex(boxes, piece.end[0], headings.at(i).first, endsAt.value(whole(piece.end[0])) > 1);
+        piece.box[1] = endBoxIndex(boxes, piece.end[1], headings.at(i).second, endsAt.value(whole(piece.end[1])) > 1);
     }
 
     // Loose ends (at no box) of paths and polylines close to each other make
