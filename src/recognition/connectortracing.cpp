@@ -396,6 +396,63 @@ private:
 
 } // namespace
 
+namespace {
+
+// Whether the component's pixels join the band in front of box a to the
+// band in front of box b along a way that keeps out of the band, all but
+// its outer two pixels, of every other box in touched.
+// seen is a buffer of w * h marks kept between calls; mark is one not
+// used there before.
+bool inkJoinsApart(const std::vector<int>& label, int w, int h, int component, const QList<QRectF>& boxes,
+                   const std::vector<int>& touched, int a, int b, std::vector<int>& seen, int mark)
+{
+    const auto within = [&](int box, int x, int y, double band) {
+        const QRectF& r = boxes.at(box);
+        return x >= r.left() - band && x <= r.right() + band && y >= r.top() - band && y <= r.bottom() + band;
+    };
+    const double band = ConnectorTouchReach;
+    const auto near = [&](int box, int x, int y) { return within(box, x, y, band); };
+    const QRectF& from = boxes.at(a);
+    const int x0 = std::max(0, int(std::floor(from.left() - band))), x1 = std::min(w - 1, int(std::ceil(from.right() + band)));
+    const int y0 = std::max(0, int(std::floor(from.top() - band))), y1 = std::min(h - 1, int(std::ceil(from.bottom() + band)));
+    if (seen.size() != static_cast<size_t>(w) * h)
+        seen.assign(static_cast<size_t>(w) * h, 0);
+    std::deque<QPoint> queue;
+    const auto allowed = [&](int x, int y) {
+        if (label[static_cast<size_t>(y) * w + x] != component)
+            return false;
+        for (int box : touched)
+            if (box != a && box != b && within(box, x, y, band - 2))
+                return false;
+        return true;
+    };
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (allowed(x, y)) {
+                seen[static_cast<size_t>(y) * w + x] = mark;
+                queue.push_back(QPoint(x, y));
+            }
+    static const int dx[8] = {1, -1, 0, 0, 1, 1, -1, -1};
+    static const int dy[8] = {0, 0, 1, -1, 1, -1, 1, -1};
+    while (!queue.empty()) {
+        const QPoint p = queue.front();
+        queue.pop_front();
+        if (near(b, p.x(), p.y()))
+            return true;
+        for (int k = 0; k < 8; ++k) {
+            const int nx = p.x() + dx[k], ny = p.y() + dy[k];
+            if (nx < 0 || ny < 0 || nx >= w || ny >= h || seen[static_cast<size_t>(ny) * w + nx] == mark
+                || !allowed(nx, ny))
+                continue;
+            seen[static_cast<size_t>(ny) * w + nx] = mark;
+            queue.push_back(QPoint(nx, ny));
+        }
+    }
+    return false;
+}
+
+} // namespace
+
 int connectorGapReachForText(double lineHeight)
 {
     return std::clamp(int(std::lround(0.4 * lineHeight)), ConnectorGapReach, 14);
@@ -452,6 +509,8 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     const StrokeFollower follower(reach, w, h, boxes);
     std::deque<QPoint> queue;
     std::vector<QPoint> pixels;  // the real ink of the component being flooded
+    std::vector<int> apartSeen;  // for inkJoinsApart
+    int apartMark = 0;
     QSet<QPair<int, int>> linked;
     static const int dx[8] = {1, -1, 0, 0, 1, 1, -1, -1};
     static const int dy[8] = {0, 0, 1, -1, 1, -1, 1, -1};
@@ -574,7 +633,16 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                 followed.insert(followed.end(), kept.begin(), kept.end());
                 std::sort(followed.begin(), followed.end());
                 followed.erase(std::unique(followed.begin(), followed.end()), followed.end());
-                pairs = followed;
+                // A pair is kept only when its ink runs from one box to the
+                // other without coming up to a third: strokes that meet at a
+                // third box (several connectors ending at one place on it)
+                // each end there.
+                std::vector<QPair<int, int>> apart;
+                for (const QPair<int, int>& pair : followed)
+                    if (inkJoinsApart(visited, w, h, component, boxes, touched, pair.first, pair.second, apartSeen,
+                                      ++apartMark))
+                        apart.push_back(pair);
+                pairs = apart;
             }
             // Connectors drawn with right angles are told apart by their
             // strokes, through crossings and the words written on them.
