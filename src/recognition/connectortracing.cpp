@@ -453,6 +453,44 @@ bool inkJoinsApart(const std::vector<int>& label, int w, int h, int component, c
 
 } // namespace
 
+bool closedByLines(const QImage& ink, const QRectF& box)
+{
+    const int w = ink.width(), h = ink.height();
+    const auto inked = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h && ink.constScanLine(y)[x] == 0; };
+    // The ink of a side carried on beyond a corner as a thin line: along
+    // the side's band of rows (or columns), from 4 to 14 pixels beyond the
+    // corner, ink across at most 4 pixels of the band and its surroundings.
+    const auto carriedOn = [&](bool horizontal, double at, double corner, int direction) {
+        for (int k = 4; k <= 14; ++k) {
+            int inkedAcross = 0;
+            bool inBand = false;
+            for (int d = -5; d <= 7; ++d) {
+                const int along = int(std::lround(corner)) + direction * k;
+                const int offset = direction > 0 ? -d : d;
+                const int across = int(std::lround(at)) + offset;
+                if (horizontal ? inked(along, across) : inked(across, along)) {
+                    ++inkedAcross;
+                    inBand = inBand || (d >= -1 && d <= 3);
+                }
+            }
+            if (!inBand || inkedAcross > 4)
+                return false;
+        }
+        return true;
+    };
+    const double l = box.left(), r = box.right(), t = box.top(), b = box.bottom();
+    // The top and bottom sides beyond the left and right corners, and the
+    // left and right sides beyond the top and bottom corners; the band of
+    // each lies inside the box's edge. Cells stacked or set side by side
+    // carry their sides on one way only; lines that close a rectangle cross
+    // one another at its corners and run on both ways.
+    const bool across = carriedOn(true, t + 1, l, -1) || carriedOn(true, t + 1, r, 1) || carriedOn(true, b - 1, l, -1)
+                        || carriedOn(true, b - 1, r, 1);
+    const bool down = carriedOn(false, l + 1, t, -1) || carriedOn(false, l + 1, b, 1) || carriedOn(false, r - 1, t, -1)
+                      || carriedOn(false, r - 1, b, 1);
+    return across && down;
+}
+
 int connectorGapReachForText(double lineHeight)
 {
     return std::clamp(int(std::lround(0.4 * lineHeight)), ConnectorGapReach, 14);
@@ -465,6 +503,28 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
         return links;
     const QImage ink = mask.format() == QImage::Format_Grayscale8 ? mask : mask.convertToFormat(QImage::Format_Grayscale8);
     const int w = ink.width(), h = ink.height();
+
+    // Rectangles that connectors close (lines leaving one side of a table
+    // and turning, a line round a word) are no tables: the lines run on
+    // through them, and no connector ends there.
+    {
+        QList<int> kept;
+        QList<QRectF> tables;
+        for (int i = 0; i < boxes.size(); ++i) {
+            if (!closedByLines(ink, boxes.at(i))) {
+                kept.append(i);
+                tables.append(boxes.at(i));
+            }
+        }
+        if (tables.size() < boxes.size()) {
+            QList<RecognizedLink> found = traceRasterConnectors(ink, tables, gapReach);
+            for (RecognizedLink& link : found) {
+                link.from = kept.at(link.from);
+                link.to = kept.at(link.to);
+            }
+            return found;
+        }
+    }
 
     // The outline belongs to its box, not to the connectors: otherwise every
     // box reached by a chain of lines would be linked to every other one.
