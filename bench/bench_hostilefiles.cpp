@@ -502,6 +502,32 @@ void mermaidOneLineRoad(BenchGoals& goals, const QTemporaryDir& dir)
     reportImport(goals, "Mermaid, 50 MB on one line", importFile("actionImport_from_Mermaid", path), 2000);
 }
 
+// An SVG drawing of 120,000 titled boxes on a grid, more entities than a
+// diagram may hold: Import from Image refuses it with the limit's sentence.
+void svgManyBoxesRoad(BenchGoals& goals, const QTemporaryDir& dir)
+{
+    const int count = 120000, columns = 300;
+    QByteArray svg = "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"" + QByteArray::number(columns * 160 + 40)
+        + "\" height=\"" + QByteArray::number((count / columns) * 100 + 40) + "\">\n";
+    svg.reserve(count * 140);
+    for (int i = 0; i < count; ++i) {
+        const QByteArray x = QByteArray::number((i % columns) * 160 + 20), y = QByteArray::number((i / columns) * 100 + 20);
+        svg += "<rect x=\"" + x + "\" y=\"" + y + "\" width=\"120\" height=\"60\" fill=\"#fff\" stroke=\"#000\"/><text x=\""
+            + x + "\" y=\"" + y + "\" dy=\"16\">table_" + QByteArray::number(i) + "</text>\n";
+    }
+    svg += "</svg>\n";
+    const QString path = dir.filePath(QStringLiteral("many-boxes.svg"));
+    writeBytes(path, svg);
+    std::printf("SVG, 120,000 boxes: file %.1f MiB\n", svg.size() / (1024.0 * 1024.0));
+    const ImportFigures figures = importFile("actionImport_from_Image", path);
+    reportImport(goals, "SVG, 120,000 boxes", figures, 15000);
+    goals.under("SVG, 120,000 boxes refused with the limit's sentence",
+                figures.message.contains(QLatin1String("too large")) && figures.message.contains(QLatin1String("120,000"))
+                    ? 0
+                    : 1,
+                1, "failures");
+}
+
 // A FIFO picked as the file of each import: refused at once, not read.
 void fifoRoads(BenchGoals& goals, const QTemporaryDir& dir)
 {
@@ -579,6 +605,7 @@ int main(int argc, char** argv)
                openFile(path), 15000, 0);
     }
     drawioManyPagesRoad(goals, dir);
+    svgManyBoxesRoad(goals, dir);
     mermaidLongNameRoad(goals, dir);
     fifoRoads(goals, dir);
     devZeroRoad(goals);
