@@ -376,7 +376,7 @@ void TestHostileFiles::hugeImportsAreRefused()
         warning.insert(warning.indexOf(QLatin1String(": ")) + 2, path);
     DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
     windowAction(window.get(), qPrintable(action))->trigger();
-    QVERIFY(waitUntilIdle(window.get()));
+    QVERIFY(waitUntilIdle(window.get(), 60000));
     QCOMPARE(warnings, QStringList{warning});
     QCOMPARE(entityTitles(scene->toJson()), QStringList{QStringLiteral("Kept")});
 }
