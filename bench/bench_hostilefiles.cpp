@@ -611,7 +611,9 @@ int main(int argc, char** argv)
     devZeroRoad(goals);
     mermaidOneLineRoad(goals, dir);
     // Last: the canvases of many relationships leave the process large.
-    for (const int count : canvasCounts)
-        canvasRoad(goals, dir, count);
+    for (const int count : canvasCounts) {
+        if (count > 0)
+            canvasRoad(goals, dir, count);
+    }
     return goals.finish();
 }
