@@ -1,6 +1,7 @@
 #include "recognition/diagramrecognition.h"
 
 #include "interchange/importsummary.h"
+#include "model/eventpump.h"
 #include "model/filelimits.h"
 #include "model/jsonfields.h"
 #include "recognition/attributelines.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QJsonArray>
-#include <QCoreApplication>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QUuid>
@@ -102,7 +102,7 @@ void recognizeMissingSvgText(QList<RecognizedEntity>& entities, const QImage& re
             }
         }
         entity.attributesSynthesized = entity.attributes.isEmpty();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        eventpump::step();
     }
 }
 
