@@ -1,5 +1,6 @@
 #include "recognition/rasterrecognition.h"
 
+#include "model/filelimits.h"
 #include "recognition/connectortracing.h"
 #include "recognition/recognitiongeometry.h"
 #include "recognition/textentities.h"
@@ -670,7 +671,8 @@ QList<RecognizedText> readTextAtFullSize(const QImage& full, const QSize& reduce
     return runs;
 }
 
-bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families)
+bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families,
+                            QString* refusal)
 {
     if (image.isNull())
         return false;
@@ -716,6 +718,14 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     if (boxes.isEmpty())
         return false;
     boxes = dropPaperBetweenBoxes(mask, boxes);
+    // A diagram of more boxes than Open reads is refused before any text
+    // is read from it.
+    if (boxes.size() > filelimits::MaxEntities) {
+        if (refusal)
+            *refusal = filelimits::tooLargeText(filelimits::Measure::Entities, boxes.size());
+        result = RecognizedDiagram();
+        return false;
+    }
     for (QRectF& box : boxes)
         box = extendOverHeaderBand(mask, box);
     result.entities.clear();

@@ -23,9 +23,11 @@ constexpr int RasterProcessingSide = 3600;
 QSize rasterProcessingSize(const QSize& size);
 
 // Fills result with the boxes, their text and the links; true when at
-// least one box was found.
+// least one box was found. More boxes than a diagram may hold
+// (filelimits::MaxEntities) are not read on: result stays empty, false
+// comes back and refusal (may be null) receives the limit's sentence.
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result,
-                            const QStringList& families = defaultGlyphFamilies());
+                            const QStringList& families = defaultGlyphFamilies(), QString* refusal = nullptr);
 
 // Text of the boxes (in the coordinates of a reduced picture of size
 // reduced) read from the grey picture at its own size, one crop per box
