@@ -66,15 +66,16 @@ std::vector<int> rowProfile(const QImage& mask, const QRect& inner)
     return profile;
 }
 
-// The lines of a box, as first row and row past the end: runs of rows
-// with at least threshold ink pixels.
-std::vector<QPair<int, int>> findTextLines(const std::vector<int>& profile, int threshold)
+// The lines of a box between rows first and last (past the end), as
+// first row and row past the end: runs of rows with at least threshold
+// ink pixels.
+std::vector<QPair<int, int>> findTextLinesWithin(const std::vector<int>& profile, int threshold, int first, int last)
 {
-    const int rows = int(profile.size());
+    const int rows = last;
     const auto at = [&](int y) { return profile[static_cast<size_t>(y)]; };
     std::vector<QPair<int, int>> lines;
-    int y = 0;
-    int previousEnd = 0;
+    int y = first;
+    int previousEnd = first;
     while (y < rows) {
         if (at(y) < threshold) {
             ++y;
@@ -109,6 +110,35 @@ std::vector<QPair<int, int>> findTextLines(const std::vector<int>& profile, int 
         lines.push_back({start, y});
     }
     return lines;
+}
+
+// The lines of a box. A short word of small letters in a wide box (a
+// title such as "tag") inks fewer pixels per row than the box's threshold
+// asks: a gap between lines that could hold a line is searched again at
+// half the threshold.
+std::vector<QPair<int, int>> findTextLines(const std::vector<int>& profile, int threshold)
+{
+    std::vector<QPair<int, int>> lines = findTextLinesWithin(profile, threshold, 0, int(profile.size()));
+    const int lower = std::max(2, threshold / 2);
+    if (lower >= threshold)
+        return lines;
+    std::vector<QPair<int, int>> all;
+    int from = 0;
+    for (size_t k = 0; k <= lines.size(); ++k) {
+        const int to = k < lines.size() ? lines[k].first : int(profile.size());
+        if (to - from > 2 * LineRowsMore) {
+            for (const QPair<int, int>& line : findTextLinesWithin(profile, lower, from, to)) {
+                // Kept clear of the lines found already.
+                if (line.first > from && line.second < to)
+                    all.push_back(line);
+            }
+        }
+        if (k < lines.size()) {
+            all.push_back(lines[k]);
+            from = lines[k].second;
+        }
+    }
+    return all;
 }
 
 // Descenders, underscores and the lighter edges of anti-aliased letters

@@ -34,7 +34,9 @@ constexpr double RunTogetherWidthShare = 0.7;
 // The pieces replace the whole only when they read better by this much.
 constexpr double PiecesBetterBy = 0.08;
 // Letters all at least this share of the tallest may be small letters
-// only; their reading wins when better by this much.
+// only, the tallest of them a t (as high as 1.3 small letters, where
+// ascenders stand 1.4 high and more); their reading wins when better by
+// this much.
 constexpr double EvenHeightShare = 0.85;
 constexpr double SmallLettersBetterBy = 0.02;
 

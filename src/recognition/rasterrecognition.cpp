@@ -349,9 +349,12 @@ QImage outsideMask(const QImage& mask)
     return outside;
 }
 
-QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds)
+QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds,
+                                 qint64* paperPixels)
 {
     QList<QRect> regions;
+    if (paperPixels)
+        *paperPixels = 0;
     const int w = mask.width(), h = mask.height();
     if (w == 0 || h == 0 || outside.size() != mask.size())
         return regions;
@@ -409,8 +412,11 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, cons
             int fullRows = 0;
             for (const auto& span : spans)
                 fullRows += span.second - span.first + 1 >= 0.9 * width;
-            if (count >= 280 && fullRows >= 0.55 * double(spans.size()))
+            if (count >= 280 && fullRows >= 0.55 * double(spans.size())) {
                 regions.append(QRect(QPoint(left, top), QPoint(right, bottom)));
+                if (paperPixels)
+                    *paperPixels += count;
+            }
         }
     }
     return regions;
@@ -671,6 +677,44 @@ QList<RecognizedText> readTextAtFullSize(const QImage& full, const QSize& reduce
     return runs;
 }
 
+namespace {
+
+// The share of the pixels of a thresholded mask that are ink.
+double inkShare(const QImage& mask)
+{
+    qint64 ink = 0;
+    for (int y = 0; y < mask.height(); ++y) {
+        const uchar* line = mask.constScanLine(y);
+        ink += std::count(line, line + mask.width(), uchar(0));
+    }
+    return double(ink) / std::max<qint64>(qint64(mask.width()) * mask.height(), 1);
+}
+
+// The closed rectangles of a picture in one polarity (dark drawing on
+// light paper): the structure ink before and after closing its gaps, and
+// the paper regions it encloses.
+struct BoxInk
+{
+    QImage mask;            // the closed structure ink
+    QList<QRect> regions;   // the enclosed paper
+    qint64 paper = 0;       // pixels of that paper
+};
+
+BoxInk findBoxInk(const QImage& full)
+{
+    BoxInk found;
+    QImage raw = structureInk(reduceGrey(full, true), false);
+    found.mask = closeInkGaps(raw);
+    // The closed mask decides what the border reaches; the paper inside is
+    // taken from the ink before closing, in which letters close to an
+    // outline still leave the cell in one piece.
+    const QImage outside = outsideMask(found.mask);
+    found.regions = findEnclosedRegions(raw, outside, found.mask, &found.paper);
+    return found;
+}
+
+} // namespace
+
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families,
                             QString* refusal)
 {
@@ -680,13 +724,19 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     // closing the gaps in the box outlines also closes the gaps between
     // letters. Boxes and lines come from the darkest-pixel reduction, which
     // keeps thin outlines, with light outlines found by their contrast.
-    QImage raw, mask;
+    QImage mask;
+    // Connectors drawn light on the paper around boxes filled dark.
+    QImage lineMask;
     QImage ink;
     QImage smooth;
     // A picture reduced for the boxes keeps its letters at full size: the
     // text is read there, box by box.
     QImage full;
     int threshold = 128;
+    QList<QRect> regions;
+    // Read inverted, boxes filled dark stand on ink: their title bands are
+    // cells of their own, and the ink above a box is the ground.
+    bool groundIsInk = false;
     {
         full = greyOverWhite(image);
         smooth = reduceGrey(full, false);
@@ -696,19 +746,27 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
             smooth.invertPixels();
             full.invertPixels();
         }
-        raw = structureInk(reduceGrey(full, true), false);
-        mask = closeInkGaps(raw);
+        BoxInk found = findBoxInk(full);
+        // Much ink may be boxes filled dark (light rows and letters on
+        // them) on light paper: read inverted, their insides are the paper
+        // that outlines enclose. The polarity enclosing more paper wins.
+        if (inkShare(ink) > DarkFillInkShare) {
+            QImage invertedFull = full;
+            invertedFull.invertPixels();
+            BoxInk inverted = findBoxInk(invertedFull);
+            if (inverted.paper > found.paper) {
+                groundIsInk = true;
+                lineMask = found.mask;
+                std::swap(found, inverted);
+                full = invertedFull;
+                smooth.invertPixels();
+                ink = thresholdGrey(smooth, false, &threshold);
+            }
+        }
+        mask = found.mask;
+        regions = found.regions;
         if (full.size() == smooth.size())
             full = QImage();
-    }
-    QList<QRect> regions;
-    {
-        // The closed mask decides what the border reaches; the paper inside
-        // is taken from the ink before closing, in which letters close to
-        // an outline still leave the cell in one piece.
-        const QImage outside = outsideMask(mask);
-        regions = findEnclosedRegions(raw, outside, mask);
-        raw = QImage();
     }
     QList<QRectF> candidates;
     candidates.reserve(regions.size());
@@ -726,8 +784,10 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
         result = RecognizedDiagram();
         return false;
     }
-    for (QRectF& box : boxes)
-        box = extendOverHeaderBand(mask, box);
+    for (QRectF& box : boxes) {
+        if (!groundIsInk)
+            box = extendOverHeaderBand(mask, box);
+    }
     result.entities.clear();
     for (const QRectF& box : qAsConst(boxes)) {
         RecognizedEntity entity;
@@ -750,6 +810,7 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
         std::nth_element(heights.begin(), heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2), heights.end());
         lineHeight = heights[heights.size() / 2];
     }
-    result.links = traceRasterConnectors(mask, boxes, connectorGapReachForText(lineHeight));
+    result.links = traceRasterConnectors(lineMask.isNull() ? mask : lineMask, boxes,
+                                         connectorGapReachForText(lineHeight));
     return true;
 }

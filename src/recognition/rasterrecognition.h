@@ -50,6 +50,10 @@ QImage reduceGrey(const QImage& grey, bool darkest);
 // Whether the picture is light drawing on a dark ground.
 bool isDarkPicture(const QImage& grey);
 
+// Pictures whose ink (below the Otsu threshold) covers more than this
+// share may be boxes filled dark on light paper, read inverted.
+constexpr double DarkFillInkShare = 0.1;
+
 // Local contrast that makes a pixel ink in the structure mask: this much
 // darker than the lightest pixel within two pixels.
 constexpr int StructureContrast = 14;
@@ -109,7 +113,9 @@ QImage outsideMask(const QImage& mask);
 // the border cannot reach. With seeds (a mask of the same size), a region
 // starts only at paper of seeds: the closed mask, so that the slivers
 // between the ink before and after closing start no region.
-QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds = QImage());
+// paperPixels (may be null) receives the pixels of the regions returned.
+QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds = QImage(),
+                                 qint64* paperPixels = nullptr);
 
 // Drops implausible candidates, absorbs duplicates and nested rectangles,
 // and joins header cells to the body drawn right below them.
