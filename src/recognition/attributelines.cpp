@@ -110,7 +110,14 @@ bool isRowCountFooter(const QString& row)
     if (bare.isEmpty())
         return false;
     const QRegularExpressionMatch match = footer.match(bare);
-    return match.hasMatch() && (match.capturedLength(1) > 0 || match.capturedLength(2) > 0 || match.capturedLength(3) > 0);
+    if (match.hasMatch() && (match.capturedLength(1) > 0 || match.capturedLength(2) > 0 || match.capturedLength(3) > 0))
+        return true;
+    // Read from a picture: the angle brackets are no letters of the
+    // templates, and digits and the o of "rows" may be misread; a count of
+    // rows between short marks is still the footer.
+    static const QRegularExpression readCount(QStringLiteral(
+        "^[^A-Za-z]{0,6}[A-Za-z]?[^A-Za-z]*\\b[\\dZOoSl][\\dZOoSl,.]*\\s*r[a-z]?ws?\\b[^A-Za-z]*[A-Za-z]?[^A-Za-z]{0,6}$"));
+    return readCount.match(bare).hasMatch();
 }
 
 bool isColumnTypeWord(const QString& token)

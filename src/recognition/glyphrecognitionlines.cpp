@@ -319,6 +319,8 @@ public:
     QString read(double* total)
     {
         for (const Blob& blob : blobs) {
+            if (isSolidMark(blob))
+                continue;
             if (blob.height() < LetterRowsLeast)
                 readFlatStroke(blob);
             else if (isRule(blob))
@@ -332,6 +334,16 @@ public:
 
 private:
     bool isInk(int x, int y) const { return crop.constScanLine(y)[x] == 0; }
+
+    // Icons beside names (a table, a key) are filled squares, at least
+    // half as high as the capitals: no letter is that solid.
+    bool isSolidMark(const Blob& blob) const
+    {
+        constexpr double SolidShare = 0.85;
+        const int w = blob.width(), h = blob.height();
+        return h >= LetterRowsLeast && 2 * h >= m.tallest && w * 3 >= h * 2 && h * 3 >= w * 2
+            && blob.pixels >= SolidShare * w * h;
+    }
 
     QChar matchPart(const QRect& part, double* score) const
     {

@@ -55,8 +55,11 @@ bool isDarkPicture(const QImage& grey);
 constexpr double DarkFillInkShare = 0.1;
 
 // Local contrast that makes a pixel ink in the structure mask: this much
-// darker than the lightest pixel within two pixels.
+// darker than the lightest pixel within two pixels ...
 constexpr int StructureContrast = 14;
+// ... or this much on tinted paper on which a good share of the picture
+// (bodies drawn without an outline) is lighter than the paper.
+constexpr int FaintStructureContrast = 8;
 
 // ... when it lies on a straight run (row, column or diagonal) of such
 // pixels at least this long.
