@@ -53,7 +53,7 @@ QPair<QString, QString> splitAttributeLine(const QString& text)
     // A key icon drawn before the name reads as a stray letter or stroke
     // ("m customer_id bigint", "e- id uuid"): a first word of one letter,
     // or of no letter at all, before a name and a type is no name.
-    static const QRegularExpression iconWord(QStringLiteral("^(?:[A-Za-z]|[^A-Za-z0-9\\s|]*[A-Za-z]?[^A-Za-z0-9\\s|]+)\\s+(?=\\S+\\s+\\S)"));
+    static const QRegularExpression iconWord(QStringLiteral("^(?:[A-Za-z]|[^A-Za-z0-9\\s|]*[A-Za-z]?[^A-Za-z0-9\\s|]+)\\s+(?=[A-Za-z_]\\S*\\s+\\S)"));
     line.remove(iconWord);
     // Documentation tools write the type in brackets after the name:
     // "created_at [timestamp without time zone]".

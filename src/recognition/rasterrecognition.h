@@ -52,7 +52,7 @@ bool isDarkPicture(const QImage& grey);
 
 // Pictures whose ink (below the Otsu threshold) covers more than this
 // share may be boxes filled dark on light paper, read inverted.
-constexpr double DarkFillInkShare = 0.1;
+constexpr double DarkFillInkShare = 0.05;
 
 // Local contrast that makes a pixel ink in the structure mask: this much
 // darker than the lightest pixel within two pixels ...

@@ -71,6 +71,9 @@ private Q_SLOTS:
         QTest::newRow("brackets after a gap") << "status | [enum('a','b')]" << "status" << "enum('a','b')";
         QTest::newRow("array in brackets") << "tags [text[]]" << "tags" << "text[]";
         QTest::newRow("empty brackets") << "tags []" << "tags []" << "";
+        QTest::newRow("key icon read as a letter") << "m period_id bigint" << "period_id" << "bigint";
+        QTest::newRow("key icon read as strokes") << "e- id uuid" << "id" << "uuid";
+        QTest::newRow("one-letter name kept") << "x int" << "x" << "int";
         QTest::newRow("type with its size") << "rating mpaa_rating[2147483647]" << "rating" << "mpaa_rating[2147483647]";
     }
     void splitsAttributeLines()
@@ -104,9 +107,11 @@ private Q_SLOTS:
         QCOMPARE(withoutTableKind("users | [VIEW]"), QString("users"));
         QCOMPARE(withoutTableKind("[VIEW]"), QString("[VIEW]"));
         QCOMPARE(withoutTableKind("totals [2024]"), QString("totals [2024]"));
-        for (const char* footer : {"< 1 | 1,643 rows | 2 >", "< 0 16 rows 1 >", "< 1    2 >", "203112 rows", "1 row"})
+        // Also as read from a picture, whose templates have no angle brackets.
+        for (const char* footer : {"< 1 | 1,643 rows | 2 >", "< 0 16 rows 1 >", "< 1    2 >", "203112 rows", "1 row",
+                                   "-c 0 | 16,044 rows | 1:-", "-:Z | 0 rbws"})
             QVERIFY2(isRowCountFooter(footer), footer);
-        for (const char* row : {"rows int", "row_count | int4[10]", "12", "< a"})
+        for (const char* row : {"rows int", "row_count | int4[10]", "12", "< a", "rows_read int4"})
             QVERIFY2(!isRowCountFooter(row), row);
     }
 
