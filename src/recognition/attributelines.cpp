@@ -319,6 +319,17 @@ QString settleRecognizedRow(const QString& row)
         words.removeLast();
     if (words.isEmpty())
         return QString();
+    // Tables that write the type first ("bigint | customer_id"): a first
+    // word near a type word, where the last word is none, is that type.
+    const auto isTypeWord = [](const QString& word) { return isColumnTypeWord(word) && !word.contains(QLatin1Char('|')); };
+    if (words.size() >= first + 2 && words.at(first).size() >= 4 && !words.at(first).contains(QLatin1Char('_'))
+        && !words.last().startsWith(QLatin1Char('[')) && !isTypeWord(words.at(first))
+        && !isTypeWord(nearestColumnTypeWord(words.last())) && isTypeWord(nearestColumnTypeWord(words.at(first)))) {
+        words[first] = nearestColumnTypeWord(words.at(first));
+        const int name = isGap(words.at(first + 1)) && words.size() >= first + 3 ? first + 2 : first + 1;
+        words[name] = settleIdName(words.at(name));
+        return words.join(QLatin1Char(' '));
+    }
     if (first < words.size())
         words[first] = settleIdName(words.at(first));
     if (words.size() >= 2)

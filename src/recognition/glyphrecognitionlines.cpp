@@ -202,6 +202,9 @@ struct RuleTest
     }
 };
 
+struct LineMetrics;
+bool cutJoinedUnderscores(QImage& crop, const std::vector<Blob>& letters, const LineMetrics& m);
+
 // Where the letters of a line stand and how far apart.
 struct LineMetrics
 {
@@ -256,6 +259,73 @@ void measureHeights(const std::vector<Blob>& letters, int h, LineMetrics& m)
     m.tallest = tallest;
     m.shortest = shortest;
     m.lineHeight = std::min(h, inkBottom - inkTop + 1);
+}
+
+// Bold letters and tight faces join an underscore to the letters on
+// either side ("k_p" one piece of ink, far wider than a letter): the
+// underscore's rows, below the baseline, are cut from the crop so that the
+// letters stand apart, and the underscore stays as a flat stroke of its
+// own under the gap. True when anything was cut.
+bool cutJoinedUnderscores(QImage& crop, const std::vector<Blob>& letters, const LineMetrics& m)
+{
+    // A piece wider than this many capital heights may hold an underscore;
+    // its stroke runs at least this share of the piece under the letters.
+    constexpr double JoinedWidthShare = 1.3;
+    constexpr double StrokeShare = 0.5;
+    bool cut = false;
+    for (const Blob& blob : letters) {
+        if (blob.width() <= JoinedWidthShare * m.tallest || blob.bottom <= m.baseline)
+            continue;
+        std::vector<std::pair<int, std::pair<int, int>>> rows;   // row, first and last column of its longest run
+        for (int y = m.baseline + 1; y <= std::min(blob.bottom, m.baseline + std::max(2, m.tallest / 4)); ++y) {
+            const uchar* line = crop.constScanLine(y);
+            int best = 0, bestFrom = 0, run = 0;
+            for (int x = blob.left; x <= blob.right + 1; ++x) {
+                if (x <= blob.right && line[x] == 0) {
+                    ++run;
+                    continue;
+                }
+                if (run > best) {
+                    best = run;
+                    bestFrom = x - run;
+                }
+                run = 0;
+            }
+            if (best >= StrokeShare * blob.width() && best >= m.tallest / 2)
+                rows.push_back({y, {bestFrom, bestFrom + best - 1}});
+        }
+        // A stroke of a row or two, the rows above it letters.
+        if (rows.empty() || rows.size() > 3)
+            continue;
+        for (const auto& row : rows) {
+            uchar* line = crop.scanLine(row.first);
+            // The ends of the stroke stay: they keep the underscore's extent
+            // apart from the letters once cut.
+            for (int x = row.second.first + 1; x < row.second.second; ++x)
+                line[x] = 255;
+            line[row.second.first] = 255;
+            line[row.second.second] = 255;
+        }
+        // The underscore itself, drawn back one row lower where the letters
+        // do not reach: under the gap between the letters it joined.
+        const int y = rows.back().first;
+        uchar* line = crop.scanLine(y);
+        int from = -1;
+        const uchar* over = crop.constScanLine(std::max(0, y - 1));
+        for (int x = rows.back().second.first; x <= rows.back().second.second; ++x) {
+            // Not even touching a letter's corner.
+            const bool above = over[x] == 0 || (x > 0 && over[x - 1] == 0) || (x + 1 < crop.width() && over[x + 1] == 0);
+            if (!above && from < 0)
+                from = x;
+            if ((above || x == rows.back().second.second) && from >= 0) {
+                for (int k = from; k < x; ++k)
+                    line[k] = 0;
+                from = -1;
+            }
+        }
+        cut = true;
+    }
+    return cut;
 }
 
 // Wide gaps alone do not make a fixed pitch (small text of some faces is
@@ -321,7 +391,7 @@ public:
         for (const Blob& blob : blobs) {
             if (isSolidMark(blob))
                 continue;
-            if (blob.height() < LetterRowsLeast)
+            if (isFlatStroke(blob))
                 readFlatStroke(blob);
             else if (isRule(blob))
                 readRule(blob);
@@ -334,6 +404,13 @@ public:
 
 private:
     bool isInk(int x, int y) const { return crop.constScanLine(y)[x] == 0; }
+
+    // Lower than a letter, or, in bold text, as low as a quarter of the
+    // capitals and three times as wide as high: a hyphen or an underscore.
+    bool isFlatStroke(const Blob& blob) const
+    {
+        return blob.height() < LetterRowsLeast || (blob.height() * 4 <= m.tallest && blob.width() >= 3 * blob.height());
+    }
 
     // Icons beside names (a table, a key) are filled squares, at least
     // half as high as the capitals: no letter is that solid.
@@ -397,7 +474,7 @@ private:
     void readFlatStroke(const Blob& blob)
     {
         const bool alone = std::none_of(blobs.begin(), blobs.end(), [&](const Blob& other) {
-            return &other != &blob && other.height() >= LetterRowsLeast
+            return &other != &blob && !isFlatStroke(other)
                 && std::min(other.right, blob.right) - std::max(other.left, blob.left) + 1 > blob.width() / 2;
         });
         if (!alone || blob.width() < 3 || blob.width() < 2 * blob.height() || blob.width() > m.lineHeight)
@@ -530,18 +607,22 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
     const QRect r = line & binarised.rect();
     if (r.width() < 4 || r.height() < 5)
         return QString();
-    const QImage crop = binarised.copy(r).convertToFormat(QImage::Format_Grayscale8);
+    QImage crop = binarised.copy(r).convertToFormat(QImage::Format_Grayscale8);
     const int w = crop.width(), h = crop.height();
 
-    std::vector<Blob> blobs = findInkBlobs(crop);
     // Rules and the edges of bands run across the line far wider than any
     // letter; they go first, so that no letter is joined to them.
     const auto isWide = [&](const Blob& b) { return b.width() > WideStrokeLineHeights * h && b.width() > w / 2; };
-    blobs.erase(std::remove_if(blobs.begin(), blobs.end(), isWide), blobs.end());
-    joinPiecesOfLetters(blobs);
-    blobs.erase(std::remove_if(blobs.begin(), blobs.end(), [&](const Blob& b) {
-                    return b.pixels < LetterPixelsLeast || isWide(b);
-                }), blobs.end());
+    const auto findLetterBlobs = [&] {
+        std::vector<Blob> found = findInkBlobs(crop);
+        found.erase(std::remove_if(found.begin(), found.end(), isWide), found.end());
+        joinPiecesOfLetters(found);
+        found.erase(std::remove_if(found.begin(), found.end(), [&](const Blob& b) {
+                        return b.pixels < LetterPixelsLeast || isWide(b);
+                    }), found.end());
+        return found;
+    };
+    std::vector<Blob> blobs = findLetterBlobs();
     if (blobs.empty())
         return QString();
 
@@ -555,6 +636,16 @@ QString recognizeTextLine(const QImage& binarised, QRect line, GlyphTemplateCach
         return QString();
     LineMetrics metrics;
     measureHeights(letters, h, metrics);
+    if (cutJoinedUnderscores(crop, letters, metrics)) {
+        blobs = findLetterBlobs();
+        letters.clear();
+        for (const Blob& blob : blobs) {
+            if (blob.height() >= LetterRowsLeast && !isRule(blob))
+                letters.push_back(blob);
+        }
+        if (letters.empty())
+            return QString();
+    }
     measureSpacing(letters, metrics);
 
     double bestScore = 0;

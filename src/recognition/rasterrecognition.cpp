@@ -442,6 +442,37 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, cons
     return regions;
 }
 
+namespace {
+
+// Paper that connectors close off around several boxes is no box: a
+// candidate holding two or more box-sized candidates apart from each other,
+// which leave most of it empty. Candidates come largest first.
+QList<QRectF> withoutEnclosures(const QList<QRectF>& candidates)
+{
+    constexpr double FilledShareBelow = 0.6;
+    const auto boxSized = [](const QRectF& r) { return r.width() >= 36 && r.height() >= 22; };
+    QList<QRectF> kept;
+    for (int i = 0; i < candidates.size(); ++i) {
+        const QRectF& outer = candidates.at(i);
+        QList<QRectF> inside;
+        double filled = 0;
+        for (int j = i + 1; j < candidates.size() && boxSized(outer); ++j) {
+            const QRectF& inner = candidates.at(j);
+            if (!boxSized(inner) || !outer.contains(inner))
+                continue;
+            if (std::any_of(inside.cbegin(), inside.cend(), [&](const QRectF& r) { return r.intersects(inner); }))
+                continue;
+            inside.append(inner);
+            filled += area(inner);
+        }
+        if (inside.size() < 2 || filled >= FilledShareBelow * area(outer))
+            kept.append(outer);
+    }
+    return kept;
+}
+
+} // namespace
+
 QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
 {
     QList<QRectF> kept;
@@ -449,6 +480,7 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
         return kept;
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const QRectF& a, const QRectF& b) { return area(a) > area(b); });
+    candidates = withoutEnclosures(candidates);
     // Wide flat cells cannot be boxes of their own, but a table's title cell
     // is one: they may still join the box drawn right below them.
     QList<QRectF> bands;

@@ -133,6 +133,9 @@ private Q_SLOTS:
         QTest::newRow("column gaps at the ends") << "| id | uuid |" << "id | uuid";
         QTest::newRow("key marker before a gap") << "PK | ld | uuid" << "PK id | uuid";
         QTest::newRow("empty key cell") << "| | total_2 | decimal" << "total_2 | decimal";
+        QTest::newRow("type first, misread") << "brgint audit_ld" << "bigint audit_id";
+        QTest::newRow("name near a type, type last") << "data int" << "data int";
+        QTest::newRow("name near a type, type in brackets") << "book_id [bigint]" << "book_id [bigint]";
         QTest::newRow("comma of a size not read") << "total_2 decimal(12 2)" << "total_2 decimal(12,2)";
     }
     void settlesRecognizedRows()
