@@ -96,6 +96,31 @@ private Q_SLOTS:
         QTest::newRow("Mermaid, 30 tables, 0.75") << "mermaid-school-30-s075.png" << 30 << 24 << 127 << 12 << 18 << false;
         QTest::newRow("Mermaid, 5 tables") << "mermaid-library-5-s1.png" << 5 << 3 << 22 << 1 << 0 << false;
         QTest::newRow("Mermaid, 5 tables, 0.75") << "mermaid-library-5-s075.png" << 5 << 4 << 18 << 1 << 0 << false;
+        // Kinds of picture that none of the reading rules were tuned on
+        // (other pictures of each kind were): Mermaid's dark theme, light
+        // rows and letters on tables filled dark on white paper ...
+        QTest::newRow("Mermaid dark, 5 tables") << "mermaid-library-5-dark-s1.png" << 5 << 4 << 22 << 1 << 0 << false;
+        QTest::newRow("Mermaid dark, 30 tables, 0.75") << "mermaid-school-30-dark-s075.png" << 30 << 22 << 134 << 2 << 6
+                                                       << false;
+        QTest::newRow("Mermaid dark, 64 tables, 0.75") << "mermaid-events-64-dark-s075.png" << 63 << 39 << 240 << 16 << 41
+                                                       << false;
+        // ... coloured title bands over white bodies without an outline on
+        // tinted or dark paper, key icons and a watermark (Liberation Sans,
+        // DejaVu Sans, the embedded face; 11 to 16 px; 9 to 60 tables) ...
+        QTest::newRow("bands, 9 tables") << "painted-bands-score-a.png" << 9 << 9 << 51 << 6 << 0 << false;
+        QTest::newRow("bands, dark, 30 tables") << "painted-bands-score-b.png" << 30 << 10 << 164 << 22 << 0 << false;
+        QTest::newRow("bands, 60 tables") << "painted-bands-score-c.png" << 60 << 26 << 229 << 49 << 0 << false;
+        // ... key | type | name cells under a tinted title band (12 to 18 px,
+        // 8 to 64 tables) ...
+        QTest::newRow("cells, 8 tables") << "painted-cells-score-a.png" << 8 << 5 << 48 << 4 << 0 << false;
+        QTest::newRow("cells, dark, 28 tables") << "painted-cells-score-b.png" << 28 << 25 << 141 << 19 << 0 << false;
+        QTest::newRow("cells, 64 tables") << "painted-cells-score-c.png" << 64 << 60 << 326 << 47 << 0 << false;
+        // ... and Graphviz PNG drawings of schema documentation: bold titles
+        // on a tinted band with a table icon, key icons, footers of counts.
+        QTest::newRow("Graphviz PNG, title bands, 11 tables") << "schemaspy-school-png.png" << 11 << 10 << 52 << 5 << 6
+                                                              << false;
+        QTest::newRow("Graphviz PNG, title bands, 9 tables") << "schemaspy-fleet-png.png" << 9 << 5 << 38 << 7 << 7
+                                                             << false;
     }
     void figures()
     {

@@ -79,7 +79,6 @@ SETS = {
     "events-64": (21, 64, 0.4, 2),
     "school-30": (22, 30, 0.3, 2),
     "library-5": (23, 5, 0.7, 1),
-    "assets-80": (24, 80, 0.45, 2),
 }
 # Rendered at scale 1 and 0.75, in the default theme and with -t dark
 # (light rows and letters on tables filled dark, on white paper).
