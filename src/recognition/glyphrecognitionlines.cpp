@@ -456,12 +456,48 @@ private:
         return true;
     }
 
+    // An o crossed by a bar through its middle, with paper inside above and
+    // below the bar, is an e whose open end a bolder cut closed (a bold o
+    // whose hole closed up has no paper on either side).
+    bool barredAcross(const QRect& part) const
+    {
+        const int centre = part.left() + part.width() / 2;
+        const auto paperAtCentre = [&](int from, int to) {
+            for (int y = from; y <= to; ++y) {
+                if (!isInk(centre, y))
+                    return true;
+            }
+            return false;
+        };
+        for (int y = part.top() + part.height() * 3 / 10; y <= part.top() + part.height() * 6 / 10; ++y) {
+            bool across = true;
+            for (int x = part.left(); x <= part.right() && across; ++x)
+                across = isInk(x, y);
+            if (across && paperAtCentre(part.top() + 1, y - 1) && paperAtCentre(y + 1, part.bottom() - 1))
+                return true;
+        }
+        return false;
+    }
+
     QChar settle(QChar c, const QRect& part, bool dotted) const
     {
-        if (c == QLatin1Char('o') && part.width() >= 4 && openOnRight(part))
+        if (c == QLatin1Char('o') && part.width() >= 5 && part.height() >= 6 && barredAcross(part))
+            c = QLatin1Char('e');
+        else if (c == QLatin1Char('o') && part.width() >= 4 && openOnRight(part))
             c = QLatin1Char('c');
         else if (c == QLatin1Char('c') && part.width() >= 4 && closedOnRight(part))
             c = QLatin1Char('o');
+        // A bracket's stem stands on its open side's opposite: the side of
+        // more ink tells [ from ].
+        if ((c == QLatin1Char('[') || c == QLatin1Char(']')) && part.width() >= 3) {
+            int left = 0, right = 0;
+            for (int y = part.top(); y <= part.bottom(); ++y) {
+                left += isInk(part.left(), y);
+                right += isInk(part.right(), y);
+            }
+            if (left != right)
+                c = left > right ? QLatin1Char('[') : QLatin1Char(']');
+        }
         if (dotted && (c == QLatin1Char('l') || c == QLatin1Char('I') || c == QLatin1Char('1')))
             c = QLatin1Char('i');
         if ((c == QLatin1Char('l') || c == QLatin1Char('I')) && part.height() < ShortStemShare * m.tallest)
