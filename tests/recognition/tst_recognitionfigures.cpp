@@ -79,7 +79,7 @@ private Q_SLOTS:
         // Counted in the totals below: the project's own pictures.
         QTest::addColumn<bool>("counted");
         QTest::newRow("light outlines") << "painted-light-outlines.png" << 6 << 6 << 19 << 5 << 0 << true;
-        QTest::newRow("light outlines, 0.75, jpeg") << "painted-light-outlines-075.jpg" << 6 << 1 << 0 << 5 << 0 << true;
+        QTest::newRow("light outlines, 0.75, jpeg") << "painted-light-outlines-075.jpg" << 6 << 2 << 0 << 5 << 0 << true;
         QTest::newRow("transparent") << "painted-transparent.png" << 6 << 6 << 19 << 5 << 0 << true;
         QTest::newRow("dark, DejaVu") << "painted-dark-dejavu.png" << 6 << 6 << 20 << 5 << 0 << true;
         QTest::newRow("header bands") << "painted-header-bands.png" << 6 << 6 << 18 << 5 << 0 << true;
@@ -90,12 +90,12 @@ private Q_SLOTS:
         QTest::newRow("Graphviz, table doc") << "graphviz-table-doc.png" << 6 << 6 << 16 << 7 << 1 << true;
         // Mermaid renders (mermaid-cli 11, scale 1 and 0.75) of ruled tables
         // with type, name, key and comment columns, 5 to 64 tables.
-        QTest::newRow("Mermaid, 64 tables") << "mermaid-events-64-s1.png" << 64 << 54 << 334 << 31 << 54 << false;
-        QTest::newRow("Mermaid, 64 tables, 0.75") << "mermaid-events-64-s075.png" << 64 << 46 << 243 << 29 << 46 << false;
-        QTest::newRow("Mermaid, 30 tables") << "mermaid-school-30-s1.png" << 30 << 27 << 167 << 16 << 19 << false;
-        QTest::newRow("Mermaid, 30 tables, 0.75") << "mermaid-school-30-s075.png" << 30 << 24 << 127 << 12 << 18 << false;
-        QTest::newRow("Mermaid, 5 tables") << "mermaid-library-5-s1.png" << 5 << 3 << 22 << 1 << 0 << false;
-        QTest::newRow("Mermaid, 5 tables, 0.75") << "mermaid-library-5-s075.png" << 5 << 4 << 18 << 1 << 0 << false;
+        QTest::newRow("Mermaid, 64 tables") << "mermaid-events-64-s1.png" << 64 << 54 << 336 << 31 << 54 << false;
+        QTest::newRow("Mermaid, 64 tables, 0.75") << "mermaid-events-64-s075.png" << 64 << 46 << 254 << 29 << 46 << false;
+        QTest::newRow("Mermaid, 30 tables") << "mermaid-school-30-s1.png" << 30 << 27 << 169 << 16 << 19 << false;
+        QTest::newRow("Mermaid, 30 tables, 0.75") << "mermaid-school-30-s075.png" << 30 << 24 << 134 << 12 << 18 << false;
+        QTest::newRow("Mermaid, 5 tables") << "mermaid-library-5-s1.png" << 5 << 4 << 23 << 1 << 0 << false;
+        QTest::newRow("Mermaid, 5 tables, 0.75") << "mermaid-library-5-s075.png" << 5 << 4 << 20 << 1 << 0 << false;
         // Kinds of picture that none of the reading rules were tuned on
         // (other pictures of each kind were): Mermaid's dark theme, light
         // rows and letters on tables filled dark on white paper ...
@@ -156,7 +156,7 @@ private Q_SLOTS:
         qInfo("all pictures: %s", qPrintable(total.describe()));
         qInfo("titles %.1f %% (goal 85), attribute names %.1f %% (goal 75), characters %.1f %% (goal 85), "
               "invented links %.1f %% of found (goal at most 5)", titles, attributes, characters, invented);
-        QVERIFY2(titles >= 86.6 && attributes >= 80.4 && characters >= 88.8 && invented <= 2.0,
+        QVERIFY2(titles >= 88.3 && attributes >= 80.4 && characters >= 89.2 && invented <= 2.0,
                  qPrintable(total.describe()));
     }
 
