@@ -50,6 +50,11 @@ QPair<QString, QString> splitAttributeLine(const QString& text)
         if (line.startsWith(marker, Qt::CaseInsensitive))
             line = line.mid(3).trimmed();
     }
+    // A key icon drawn before the name reads as a stray letter or stroke
+    // ("m customer_id bigint", "e- id uuid"): a first word of one letter,
+    // or of no letter at all, before a name and a type is no name.
+    static const QRegularExpression iconWord(QStringLiteral("^(?:[A-Za-z]|[^A-Za-z0-9\\s|]*[A-Za-z]?[^A-Za-z0-9\\s|]+)\\s+(?=[A-Za-z_]\\S*\\s+\\S)"));
+    line.remove(iconWord);
     // Documentation tools write the type in brackets after the name:
     // "created_at [timestamp without time zone]".
     static const QRegularExpression bracketed(QStringLiteral("^([^\\[\\]]*\\S)\\s+\\[(.*\\S.*)\\]$"));
@@ -110,7 +115,14 @@ bool isRowCountFooter(const QString& row)
     if (bare.isEmpty())
         return false;
     const QRegularExpressionMatch match = footer.match(bare);
-    return match.hasMatch() && (match.capturedLength(1) > 0 || match.capturedLength(2) > 0 || match.capturedLength(3) > 0);
+    if (match.hasMatch() && (match.capturedLength(1) > 0 || match.capturedLength(2) > 0 || match.capturedLength(3) > 0))
+        return true;
+    // Read from a picture: the angle brackets are no letters of the
+    // templates, and digits and the o of "rows" may be misread; a count of
+    // rows between short marks is still the footer.
+    static const QRegularExpression readCount(QStringLiteral(
+        "^[^A-Za-z]{0,6}[A-Za-z]?[^A-Za-z]*\\b[\\dZOoSl][\\dZOoSl,.]*\\s*r[a-z]?ws?\\b[^A-Za-z]*[A-Za-z]?[^A-Za-z]{0,6}$"));
+    return readCount.match(bare).hasMatch();
 }
 
 bool isColumnTypeWord(const QString& token)
@@ -307,6 +319,17 @@ QString settleRecognizedRow(const QString& row)
         words.removeLast();
     if (words.isEmpty())
         return QString();
+    // Tables that write the type first ("bigint | customer_id"): a first
+    // word near a type word, where the last word is none, is that type.
+    const auto isTypeWord = [](const QString& word) { return isColumnTypeWord(word) && !word.contains(QLatin1Char('|')); };
+    if (words.size() >= first + 2 && words.at(first).size() >= 4 && !words.at(first).contains(QLatin1Char('_'))
+        && !words.last().startsWith(QLatin1Char('[')) && !isTypeWord(words.at(first))
+        && !isTypeWord(nearestColumnTypeWord(words.last())) && isTypeWord(nearestColumnTypeWord(words.at(first)))) {
+        words[first] = nearestColumnTypeWord(words.at(first));
+        const int name = isGap(words.at(first + 1)) && words.size() >= first + 3 ? first + 2 : first + 1;
+        words[name] = settleIdName(words.at(name));
+        return words.join(QLatin1Char(' '));
+    }
     if (first < words.size())
         words[first] = settleIdName(words.at(first));
     if (words.size() >= 2)

@@ -1,6 +1,7 @@
 #include "recognition/diagramrecognition.h"
 
 #include "interchange/importsummary.h"
+#include "model/eventpump.h"
 #include "model/filelimits.h"
 #include "model/jsonfields.h"
 #include "recognition/attributelines.h"
@@ -12,7 +13,6 @@
 #include <QFileInfo>
 #include <QImageReader>
 #include <QJsonArray>
-#include <QCoreApplication>
 #include <QPainter>
 #include <QSvgRenderer>
 #include <QUuid>
@@ -102,7 +102,7 @@ void recognizeMissingSvgText(QList<RecognizedEntity>& entities, const QImage& re
             }
         }
         entity.attributesSynthesized = entity.attributes.isEmpty();
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+        eventpump::step();
     }
 }
 
@@ -452,8 +452,8 @@ RecognizedDiagram recognizeDiagram(const QString& path, QString* error, const QS
             result = drawn;
             if (!rendering.isNull())
                 recognizeMissingSvgText(result.entities, rendering, viewBox, families);
-        } else if (rendering.isNull() || !recognizeRasterDiagram(rendering, result, families)) {
-            setError(error, QStringLiteral("Could not read shapes from the SVG."));
+        } else if (QString refusal; rendering.isNull() || !recognizeRasterDiagram(rendering, result, families, &refusal)) {
+            setError(error, refusal.isEmpty() ? QStringLiteral("Could not read shapes from the SVG.") : refusal);
             return RecognizedDiagram();
         } else {
             const QSize worked = rendering.size();
@@ -468,8 +468,9 @@ RecognizedDiagram recognizeDiagram(const QString& path, QString* error, const QS
     const QImage image = loadRecognitionImage(path, error);
     if (image.isNull())
         return result;
-    if (!recognizeRasterDiagram(image, result, families)) {
-        setError(error, QStringLiteral("No rectangular entities were found in the image."));
+    QString refusal;
+    if (!recognizeRasterDiagram(image, result, families, &refusal)) {
+        setError(error, refusal.isEmpty() ? QStringLiteral("No rectangular entities were found in the image.") : refusal);
         return RecognizedDiagram();
     }
     // The boxes stand in the picture as it is worked on.

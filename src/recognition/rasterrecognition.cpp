@@ -1,5 +1,6 @@
 #include "recognition/rasterrecognition.h"
 
+#include "model/filelimits.h"
 #include "recognition/connectortracing.h"
 #include "recognition/recognitiongeometry.h"
 #include "recognition/textentities.h"
@@ -9,6 +10,7 @@
 #include <algorithm>
 #include <cmath>
 #include <deque>
+#include <numeric>
 #include <vector>
 
 namespace {
@@ -191,12 +193,31 @@ QImage localMaximum(const QImage& grey, int radius)
 
 } // namespace
 
+namespace {
+
+// The contrast that makes structure ink in the picture: fainter on tinted
+// paper when a tenth or more of the picture is lighter than the paper.
+int structureContrastFor(const QImage& grey)
+{
+    qint64 histogram[256];
+    meanGrey(grey, histogram);
+    const int paper = int(std::max_element(histogram, histogram + 256) - histogram);
+    constexpr int LighterBy = 6;
+    if (paper + LighterBy > 255)
+        return StructureContrast;
+    const qint64 lighter = std::accumulate(histogram + paper + LighterBy, histogram + 256, qint64(0));
+    return lighter * 10 >= qint64(grey.width()) * grey.height() ? FaintStructureContrast : StructureContrast;
+}
+
+} // namespace
+
 QImage structureInk(QImage grey, bool invert)
 {
     if (grey.isNull())
         return QImage();
     if (invert)
         grey.invertPixels();
+    const int structureContrast = structureContrastFor(grey);
     int threshold = 128;
     QImage mask = thresholdGrey(grey, false, &threshold);
     // Thin light outlines on light fills stand out from the paper around
@@ -209,7 +230,7 @@ QImage structureInk(QImage grey, bool invert)
         const uchar* g = grey.constScanLine(y);
         const uchar* m = around.constScanLine(y);
         for (int x = 0; x < w; ++x)
-            contrast[static_cast<size_t>(y) * w + x] = m[x] - g[x] >= StructureContrast;
+            contrast[static_cast<size_t>(y) * w + x] = m[x] - g[x] >= structureContrast;
     }
     std::vector<uchar> onRun(static_cast<size_t>(w) * h, 0);
     const int steps[4][2] = {{1, 0}, {0, 1}, {1, 1}, {1, -1}};
@@ -348,9 +369,12 @@ QImage outsideMask(const QImage& mask)
     return outside;
 }
 
-QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds)
+QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds,
+                                 qint64* paperPixels)
 {
     QList<QRect> regions;
+    if (paperPixels)
+        *paperPixels = 0;
     const int w = mask.width(), h = mask.height();
     if (w == 0 || h == 0 || outside.size() != mask.size())
         return regions;
@@ -408,12 +432,46 @@ QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, cons
             int fullRows = 0;
             for (const auto& span : spans)
                 fullRows += span.second - span.first + 1 >= 0.9 * width;
-            if (count >= 280 && fullRows >= 0.55 * double(spans.size()))
+            if (count >= 280 && fullRows >= 0.55 * double(spans.size())) {
                 regions.append(QRect(QPoint(left, top), QPoint(right, bottom)));
+                if (paperPixels)
+                    *paperPixels += count;
+            }
         }
     }
     return regions;
 }
+
+namespace {
+
+// Paper that connectors close off around several boxes is no box: a
+// candidate holding two or more box-sized candidates apart from each other,
+// which leave most of it empty. Candidates come largest first.
+QList<QRectF> withoutEnclosures(const QList<QRectF>& candidates)
+{
+    constexpr double FilledShareBelow = 0.6;
+    const auto boxSized = [](const QRectF& r) { return r.width() >= 36 && r.height() >= 22; };
+    QList<QRectF> kept;
+    for (int i = 0; i < candidates.size(); ++i) {
+        const QRectF& outer = candidates.at(i);
+        QList<QRectF> inside;
+        double filled = 0;
+        for (int j = i + 1; j < candidates.size() && boxSized(outer); ++j) {
+            const QRectF& inner = candidates.at(j);
+            if (!boxSized(inner) || !outer.contains(inner))
+                continue;
+            if (std::any_of(inside.cbegin(), inside.cend(), [&](const QRectF& r) { return r.intersects(inner); }))
+                continue;
+            inside.append(inner);
+            filled += area(inner);
+        }
+        if (inside.size() < 2 || filled >= FilledShareBelow * area(outer))
+            kept.append(outer);
+    }
+    return kept;
+}
+
+} // namespace
 
 QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
 {
@@ -422,6 +480,7 @@ QList<QRectF> mergeCandidateBoxes(QList<QRectF> candidates)
         return kept;
     std::stable_sort(candidates.begin(), candidates.end(),
                      [](const QRectF& a, const QRectF& b) { return area(a) > area(b); });
+    candidates = withoutEnclosures(candidates);
     // Wide flat cells cannot be boxes of their own, but a table's title cell
     // is one: they may still join the box drawn right below them.
     QList<QRectF> bands;
@@ -670,7 +729,46 @@ QList<RecognizedText> readTextAtFullSize(const QImage& full, const QSize& reduce
     return runs;
 }
 
-bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families)
+namespace {
+
+// The share of the pixels of a thresholded mask that are ink.
+double inkShare(const QImage& mask)
+{
+    qint64 ink = 0;
+    for (int y = 0; y < mask.height(); ++y) {
+        const uchar* line = mask.constScanLine(y);
+        ink += std::count(line, line + mask.width(), uchar(0));
+    }
+    return double(ink) / std::max<qint64>(qint64(mask.width()) * mask.height(), 1);
+}
+
+// The closed rectangles of a picture in one polarity (dark drawing on
+// light paper): the structure ink before and after closing its gaps, and
+// the paper regions it encloses.
+struct BoxInk
+{
+    QImage mask;            // the closed structure ink
+    QList<QRect> regions;   // the enclosed paper
+    qint64 paper = 0;       // pixels of that paper
+};
+
+BoxInk findBoxInk(const QImage& full)
+{
+    BoxInk found;
+    QImage raw = structureInk(reduceGrey(full, true), false);
+    found.mask = closeInkGaps(raw);
+    // The closed mask decides what the border reaches; the paper inside is
+    // taken from the ink before closing, in which letters close to an
+    // outline still leave the cell in one piece.
+    const QImage outside = outsideMask(found.mask);
+    found.regions = findEnclosedRegions(raw, outside, found.mask, &found.paper);
+    return found;
+}
+
+} // namespace
+
+bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, const QStringList& families,
+                            QString* refusal)
 {
     if (image.isNull())
         return false;
@@ -678,13 +776,19 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     // closing the gaps in the box outlines also closes the gaps between
     // letters. Boxes and lines come from the darkest-pixel reduction, which
     // keeps thin outlines, with light outlines found by their contrast.
-    QImage raw, mask;
+    QImage mask;
+    // Connectors drawn light on the paper around boxes filled dark.
+    QImage lineMask;
     QImage ink;
     QImage smooth;
     // A picture reduced for the boxes keeps its letters at full size: the
     // text is read there, box by box.
     QImage full;
     int threshold = 128;
+    QList<QRect> regions;
+    // Read inverted, boxes filled dark stand on ink: their title bands are
+    // cells of their own, and the ink above a box is the ground.
+    bool groundIsInk = false;
     {
         full = greyOverWhite(image);
         smooth = reduceGrey(full, false);
@@ -694,19 +798,27 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
             smooth.invertPixels();
             full.invertPixels();
         }
-        raw = structureInk(reduceGrey(full, true), false);
-        mask = closeInkGaps(raw);
+        BoxInk found = findBoxInk(full);
+        // Much ink may be boxes filled dark (light rows and letters on
+        // them) on light paper: read inverted, their insides are the paper
+        // that outlines enclose. The polarity enclosing more paper wins.
+        if (inkShare(ink) > DarkFillInkShare) {
+            QImage invertedFull = full;
+            invertedFull.invertPixels();
+            BoxInk inverted = findBoxInk(invertedFull);
+            if (inverted.paper > found.paper) {
+                groundIsInk = true;
+                lineMask = found.mask;
+                std::swap(found, inverted);
+                full = invertedFull;
+                smooth.invertPixels();
+                ink = thresholdGrey(smooth, false, &threshold);
+            }
+        }
+        mask = found.mask;
+        regions = found.regions;
         if (full.size() == smooth.size())
             full = QImage();
-    }
-    QList<QRect> regions;
-    {
-        // The closed mask decides what the border reaches; the paper inside
-        // is taken from the ink before closing, in which letters close to
-        // an outline still leave the cell in one piece.
-        const QImage outside = outsideMask(mask);
-        regions = findEnclosedRegions(raw, outside, mask);
-        raw = QImage();
     }
     QList<QRectF> candidates;
     candidates.reserve(regions.size());
@@ -716,8 +828,18 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
     if (boxes.isEmpty())
         return false;
     boxes = dropPaperBetweenBoxes(mask, boxes);
-    for (QRectF& box : boxes)
-        box = extendOverHeaderBand(mask, box);
+    // A diagram of more boxes than Open reads is refused before any text
+    // is read from it.
+    if (boxes.size() > filelimits::MaxEntities) {
+        if (refusal)
+            *refusal = filelimits::tooLargeText(filelimits::Measure::Entities, boxes.size());
+        result = RecognizedDiagram();
+        return false;
+    }
+    for (QRectF& box : boxes) {
+        if (!groundIsInk)
+            box = extendOverHeaderBand(mask, box);
+    }
     result.entities.clear();
     for (const QRectF& box : qAsConst(boxes)) {
         RecognizedEntity entity;
@@ -740,6 +862,7 @@ bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result, cons
         std::nth_element(heights.begin(), heights.begin() + static_cast<std::ptrdiff_t>(heights.size() / 2), heights.end());
         lineHeight = heights[heights.size() / 2];
     }
-    result.links = traceRasterConnectors(mask, boxes, connectorGapReachForText(lineHeight));
+    result.links = traceRasterConnectors(lineMask.isNull() ? mask : lineMask, boxes,
+                                         connectorGapReachForText(lineHeight));
     return true;
 }

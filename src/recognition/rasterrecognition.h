@@ -23,9 +23,11 @@ constexpr int RasterProcessingSide = 3600;
 QSize rasterProcessingSize(const QSize& size);
 
 // Fills result with the boxes, their text and the links; true when at
-// least one box was found.
+// least one box was found. More boxes than a diagram may hold
+// (filelimits::MaxEntities) are not read on: result stays empty, false
+// comes back and refusal (may be null) receives the limit's sentence.
 bool recognizeRasterDiagram(const QImage& image, RecognizedDiagram& result,
-                            const QStringList& families = defaultGlyphFamilies());
+                            const QStringList& families = defaultGlyphFamilies(), QString* refusal = nullptr);
 
 // Text of the boxes (in the coordinates of a reduced picture of size
 // reduced) read from the grey picture at its own size, one crop per box
@@ -48,9 +50,16 @@ QImage reduceGrey(const QImage& grey, bool darkest);
 // Whether the picture is light drawing on a dark ground.
 bool isDarkPicture(const QImage& grey);
 
+// Pictures whose ink (below the Otsu threshold) covers more than this
+// share may be boxes filled dark on light paper, read inverted.
+constexpr double DarkFillInkShare = 0.05;
+
 // Local contrast that makes a pixel ink in the structure mask: this much
-// darker than the lightest pixel within two pixels.
+// darker than the lightest pixel within two pixels ...
 constexpr int StructureContrast = 14;
+// ... or this much on tinted paper on which a good share of the picture
+// (bodies drawn without an outline) is lighter than the paper.
+constexpr int FaintStructureContrast = 8;
 
 // ... when it lies on a straight run (row, column or diagonal) of such
 // pixels at least this long.
@@ -107,7 +116,9 @@ QImage outsideMask(const QImage& mask);
 // the border cannot reach. With seeds (a mask of the same size), a region
 // starts only at paper of seeds: the closed mask, so that the slivers
 // between the ink before and after closing start no region.
-QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds = QImage());
+// paperPixels (may be null) receives the pixels of the regions returned.
+QList<QRect> findEnclosedRegions(const QImage& mask, const QImage& outside, const QImage& seeds = QImage(),
+                                 qint64* paperPixels = nullptr);
 
 // Drops implausible candidates, absorbs duplicates and nested rectangles,
 // and joins header cells to the body drawn right below them.

@@ -4,6 +4,7 @@
 #include "diagram/erscene.h"
 #include "edges/edgeitem.h"
 #include "edges/edgepaths.h"
+#include "model/eventpump.h"
 #include "model/filelimits.h"
 #include "recognition/attributelines.h"
 #include "recognition/diagramrecognition.h"
@@ -21,7 +22,13 @@ bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error
             *error = QStringLiteral("No scene available.");
         return false;
     }
-    const RecognizedDiagram diagram = recognizeDiagram(path, error, families);
+    RecognizedDiagram diagram;
+    {
+        // Reading a large picture takes seconds: the busy indicator turns
+        // meanwhile.
+        const eventpump::Scope pumping;
+        diagram = recognizeDiagram(path, error, families);
+    }
     if (diagram.entities.isEmpty()) {
         if (error && error->isEmpty())
             *error = QStringLiteral("No ER entities were recognized in the image.");

@@ -81,7 +81,7 @@ private Q_SLOTS:
         // Counted in the totals below: the project's own pictures.
         QTest::addColumn<bool>("counted");
         QTest::newRow("light outlines") << "painted-light-outlines.png" << 6 << 6 << 19 << 5 << 0 << true;
-        QTest::newRow("light outlines, 0.75, jpeg") << "painted-light-outlines-075.jpg" << 6 << 1 << 0 << 5 << 0 << true;
+        QTest::newRow("light outlines, 0.75, jpeg") << "painted-light-outlines-075.jpg" << 6 << 2 << 0 << 5 << 0 << true;
         QTest::newRow("transparent") << "painted-transparent.png" << 6 << 6 << 19 << 5 << 0 << true;
         QTest::newRow("dark, DejaVu") << "painted-dark-dejavu.png" << 6 << 6 << 20 << 5 << 0 << true;
         QTest::newRow("header bands") << "painted-header-bands.png" << 6 << 6 << 18 << 5 << 0 << true;
@@ -92,12 +92,37 @@ private Q_SLOTS:
         QTest::newRow("Graphviz, table doc") << "graphviz-table-doc.png" << 6 << 6 << 16 << 7 << 1 << true;
         // Mermaid renders (mermaid-cli 11, scale 1 and 0.75) of ruled tables
         // with type, name, key and comment columns, 5 to 64 tables.
-        QTest::newRow("Mermaid, 64 tables") << "mermaid-events-64-s1.png" << 64 << 54 << 334 << 31 << 54 << false;
-        QTest::newRow("Mermaid, 64 tables, 0.75") << "mermaid-events-64-s075.png" << 64 << 46 << 243 << 29 << 46 << false;
-        QTest::newRow("Mermaid, 30 tables") << "mermaid-school-30-s1.png" << 30 << 27 << 167 << 16 << 19 << false;
-        QTest::newRow("Mermaid, 30 tables, 0.75") << "mermaid-school-30-s075.png" << 30 << 24 << 127 << 12 << 18 << false;
-        QTest::newRow("Mermaid, 5 tables") << "mermaid-library-5-s1.png" << 5 << 3 << 22 << 1 << 0 << false;
-        QTest::newRow("Mermaid, 5 tables, 0.75") << "mermaid-library-5-s075.png" << 5 << 4 << 18 << 1 << 0 << false;
+        QTest::newRow("Mermaid, 64 tables") << "mermaid-events-64-s1.png" << 64 << 54 << 336 << 31 << 54 << false;
+        QTest::newRow("Mermaid, 64 tables, 0.75") << "mermaid-events-64-s075.png" << 64 << 46 << 254 << 29 << 46 << false;
+        QTest::newRow("Mermaid, 30 tables") << "mermaid-school-30-s1.png" << 30 << 27 << 169 << 16 << 19 << false;
+        QTest::newRow("Mermaid, 30 tables, 0.75") << "mermaid-school-30-s075.png" << 30 << 24 << 134 << 12 << 18 << false;
+        QTest::newRow("Mermaid, 5 tables") << "mermaid-library-5-s1.png" << 5 << 4 << 23 << 1 << 0 << false;
+        QTest::newRow("Mermaid, 5 tables, 0.75") << "mermaid-library-5-s075.png" << 5 << 4 << 20 << 1 << 0 << false;
+        // Kinds of picture that none of the reading rules were tuned on
+        // (other pictures of each kind were): Mermaid's dark theme, light
+        // rows and letters on tables filled dark on white paper ...
+        QTest::newRow("Mermaid dark, 5 tables") << "mermaid-library-5-dark-s1.png" << 5 << 4 << 22 << 1 << 0 << false;
+        QTest::newRow("Mermaid dark, 30 tables, 0.75") << "mermaid-school-30-dark-s075.png" << 30 << 22 << 134 << 2 << 6
+                                                       << false;
+        QTest::newRow("Mermaid dark, 64 tables, 0.75") << "mermaid-events-64-dark-s075.png" << 63 << 39 << 240 << 16 << 41
+                                                       << false;
+        // ... coloured title bands over white bodies without an outline on
+        // tinted or dark paper, key icons and a watermark (Liberation Sans,
+        // DejaVu Sans, the embedded face; 11 to 16 px; 9 to 60 tables) ...
+        QTest::newRow("bands, 9 tables") << "painted-bands-score-a.png" << 9 << 9 << 51 << 6 << 0 << false;
+        QTest::newRow("bands, dark, 30 tables") << "painted-bands-score-b.png" << 30 << 10 << 164 << 22 << 0 << false;
+        QTest::newRow("bands, 60 tables") << "painted-bands-score-c.png" << 60 << 26 << 229 << 49 << 0 << false;
+        // ... key | type | name cells under a tinted title band (12 to 18 px,
+        // 8 to 64 tables) ...
+        QTest::newRow("cells, 8 tables") << "painted-cells-score-a.png" << 8 << 5 << 48 << 4 << 0 << false;
+        QTest::newRow("cells, dark, 28 tables") << "painted-cells-score-b.png" << 28 << 25 << 141 << 19 << 0 << false;
+        QTest::newRow("cells, 64 tables") << "painted-cells-score-c.png" << 64 << 60 << 326 << 47 << 0 << false;
+        // ... and Graphviz PNG drawings of schema documentation: bold titles
+        // on a tinted band with a table icon, key icons, footers of counts.
+        QTest::newRow("Graphviz PNG, title bands, 11 tables") << "schemaspy-school-png.png" << 11 << 10 << 52 << 5 << 6
+                                                              << false;
+        QTest::newRow("Graphviz PNG, title bands, 9 tables") << "schemaspy-fleet-png.png" << 9 << 5 << 38 << 7 << 7
+                                                             << false;
     }
     void figures()
     {
@@ -133,7 +158,7 @@ private Q_SLOTS:
         qInfo("all pictures: %s", qPrintable(total.describe()));
         qInfo("titles %.1f %% (goal 85), attribute names %.1f %% (goal 75), characters %.1f %% (goal 85), "
               "invented links %.1f %% of found (goal at most 5)", titles, attributes, characters, invented);
-        QVERIFY2(titles >= 86.6 && attributes >= 80.4 && characters >= 88.8 && invented <= 2.0,
+        QVERIFY2(titles >= 88.3 && attributes >= 80.4 && characters >= 89.2 && invented <= 2.0,
                  qPrintable(total.describe()));
     }
 

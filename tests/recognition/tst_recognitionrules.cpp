@@ -71,6 +71,9 @@ private Q_SLOTS:
         QTest::newRow("brackets after a gap") << "status | [enum('a','b')]" << "status" << "enum('a','b')";
         QTest::newRow("array in brackets") << "tags [text[]]" << "tags" << "text[]";
         QTest::newRow("empty brackets") << "tags []" << "tags []" << "";
+        QTest::newRow("key icon read as a letter") << "m period_id bigint" << "period_id" << "bigint";
+        QTest::newRow("key icon read as strokes") << "e- id uuid" << "id" << "uuid";
+        QTest::newRow("one-letter name kept") << "x int" << "x" << "int";
         QTest::newRow("type with its size") << "rating mpaa_rating[2147483647]" << "rating" << "mpaa_rating[2147483647]";
     }
     void splitsAttributeLines()
@@ -104,9 +107,11 @@ private Q_SLOTS:
         QCOMPARE(withoutTableKind("users | [VIEW]"), QString("users"));
         QCOMPARE(withoutTableKind("[VIEW]"), QString("[VIEW]"));
         QCOMPARE(withoutTableKind("totals [2024]"), QString("totals [2024]"));
-        for (const char* footer : {"< 1 | 1,643 rows | 2 >", "< 0 16 rows 1 >", "< 1    2 >", "203112 rows", "1 row"})
+        // Also as read from a picture, whose templates have no angle brackets.
+        for (const char* footer : {"< 1 | 1,643 rows | 2 >", "< 0 16 rows 1 >", "< 1    2 >", "203112 rows", "1 row",
+                                   "-c 0 | 16,044 rows | 1:-", "-:Z | 0 rbws"})
             QVERIFY2(isRowCountFooter(footer), footer);
-        for (const char* row : {"rows int", "row_count | int4[10]", "12", "< a"})
+        for (const char* row : {"rows int", "row_count | int4[10]", "12", "< a", "rows_read int4"})
             QVERIFY2(!isRowCountFooter(row), row);
     }
 
@@ -128,6 +133,9 @@ private Q_SLOTS:
         QTest::newRow("column gaps at the ends") << "| id | uuid |" << "id | uuid";
         QTest::newRow("key marker before a gap") << "PK | ld | uuid" << "PK id | uuid";
         QTest::newRow("empty key cell") << "| | total_2 | decimal" << "total_2 | decimal";
+        QTest::newRow("type first, misread") << "brgint audit_ld" << "bigint audit_id";
+        QTest::newRow("name near a type, type last") << "data int" << "data int";
+        QTest::newRow("name near a type, type in brackets") << "book_id [bigint]" << "book_id [bigint]";
         QTest::newRow("comma of a size not read") << "total_2 decimal(12 2)" << "total_2 decimal(12,2)";
     }
     void settlesRecognizedRows()
