@@ -173,16 +173,18 @@ public:
     // entity dragged or placed with thousands of relationships and their
     // slots) runs without the item index: every change would walk the
     // index's cells, which such items crowd, so that the move would cost the
-    // square of its items. The index is made anew once the move is over, at
-    // a cost in proportion to the scene, which the move is then a fair share
-    // of: it is set aside only when the items moved, their children and
-    // their edges are at least a quarter of the scene's. Calls nest; the
-    // outermost end brings the index back.
+    // square of its items. It is set aside only when the items moved, their
+    // children and their edges are at least a quarter of the scene's, and
+    // stays aside until the scene is cleared: made anew, the index would
+    // file each of those routes in thousands of its cells, and the next such
+    // move would set it aside again. Calls nest.
     void beginBulkMove(const QList<EntityItem*>& moved);
     void endBulkMove();
+    // The scene is cleared: the index comes back for what comes next.
+    void endBulkMoves();
     // Turns the scene's item index off while it lives, or until resume(),
-    // and brings it back at its depth afterwards: for many items coming in
-    // or moving at once, each of which would update the index.
+    // and brings it back afterwards: for many items coming in or moving at
+    // once, each of which would update the index.
     class ItemIndexPause
     {
     public:
@@ -245,8 +247,6 @@ public:
     static QList<QLineF> gridLines(const QRectF& rect);
 
     static constexpr int GlowIntervalMs = 40;
-    // The depth of the scene's item index: 1,024 cells.
-    static constexpr int ItemIndexDepth = 10;
     static constexpr int GridSpacing = 20;
     static constexpr int MaxGridLines = 4096;
 

@@ -25,7 +25,7 @@ qsizetype itemsMovedWith(const EntityItem* entity)
 
 void ERScene::beginBulkMove(const QList<EntityItem*>& moved)
 {
-    if (m_bulkMoveDepth++ > 0 || itemIndexMethod() == NoIndex)
+    if (m_bulkMoveDepth++ > 0 || m_bulkMovePause || itemIndexMethod() == NoIndex)
         return;
     qsizetype changed = 0;
     for (const EntityItem* entity : moved)
@@ -44,8 +44,13 @@ void ERScene::beginBulkMove(const QList<EntityItem*>& moved)
 
 void ERScene::endBulkMove()
 {
-    if (m_bulkMoveDepth == 0 || --m_bulkMoveDepth > 0)
-        return;
+    if (m_bulkMoveDepth > 0)
+        --m_bulkMoveDepth;
+}
+
+void ERScene::endBulkMoves()
+{
+    m_bulkMoveDepth = 0;
     m_bulkMovePause.reset();
 }
 
@@ -59,9 +64,6 @@ ERScene::ItemIndexPause::ItemIndexPause(ERScene* scene)
 
 void ERScene::ItemIndexPause::resume()
 {
-    if (std::exchange(m_method, NoIndex) == NoIndex)
-        return;
-    // A new index starts at the depth that grows with the item count.
-    m_scene->setItemIndexMethod(BspTreeIndex);
-    m_scene->setBspTreeDepth(ItemIndexDepth);
+    if (m_method != NoIndex)
+        m_scene->setItemIndexMethod(std::exchange(m_method, NoIndex));
 }
