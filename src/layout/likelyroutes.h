@@ -84,7 +84,6 @@ public:
         m_rows = heldCell((bottom - top) / cell, 0, 255, 0) + 1;
         m_cells.assign(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows), {});
         m_ranges.assign(items, {0, -1, 0, -1});
-        m_stamp.assign(items, 0);
     }
 
     void insert(int id, double left, double top, double right, double bottom)
@@ -113,36 +112,18 @@ public:
         range = {0, -1, 0, -1};
     }
 
-    // Calls visit once for each item listed in a cell the box meets.
-    template<typename Visit>
-    void visit(double left, double top, double right, double bottom, Visit&& visitItem)
-    {
-        ++m_visit;
-        const Range range = rangeOf(left, top, right, bottom);
-        for (int r = range.r0; r <= range.r1; ++r) {
-            for (int c = range.c0; c <= range.c1; ++c) {
-                for (int id : m_cells[index(c, r)]) {
-                    if (m_stamp[static_cast<size_t>(id)] == m_visit)
-                        continue;
-                    m_stamp[static_cast<size_t>(id)] = m_visit;
-                    visitItem(id);
-                }
-            }
-        }
-    }
-
-    // Stamps of one reader: a thread of its own may visit the grid with
-    // them while nothing changes it.
+    // The marks by which one visit passes each item once: a thread with
+    // stamps of its own may visit the grid while nothing changes it.
     struct Stamps
     {
         std::vector<unsigned> stamp;
         unsigned visit = 0;
     };
-    void prepare(Stamps& stamps) const { stamps.stamp.assign(m_stamp.size(), 0); }
+    void prepare(Stamps& stamps) const { stamps.stamp.assign(m_ranges.size(), 0); }
 
-    // As visit, with the reader's own stamps.
+    // Calls visit once for each item listed in a cell the box meets.
     template<typename Visit>
-    void visitWith(Stamps& stamps, double left, double top, double right, double bottom, Visit&& visitItem) const
+    void visit(Stamps& stamps, double left, double top, double right, double bottom, Visit&& visitItem) const
     {
         ++stamps.visit;
         const Range range = rangeOf(left, top, right, bottom);
@@ -224,7 +205,5 @@ private:
     int m_rows = 1;
     std::vector<std::vector<int>> m_cells;
     std::vector<Range> m_ranges;
-    std::vector<unsigned> m_stamp;
-    unsigned m_visit = 0;
 };
 
