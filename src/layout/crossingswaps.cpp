@@ -604,13 +604,9 @@ private:
         return elongationOf(box);
     }
 
-    // The longer side of box over the shorter one.
     static double elongationOf(const Extent& box)
     {
-        const double width = box.right - box.left;
-        const double height = box.bottom - box.top;
-        const double shorter = std::min(width, height);
-        return shorter > 0.0 ? std::max(width, height) / shorter : 1e9;
+        return elongation(QRectF(box.left, box.top, box.right - box.left, box.bottom - box.top));
     }
 
     // What swapping a and b saves as things stand, each edge's cost from
