@@ -454,66 +454,148 @@ void eraseLine(SegmentLines& lines, double across, int route, int segment)
     }
 }
 
-} // namespace
+// The offsets a crowded segment tries first, as they keep the drawing
+// regular.
+constexpr double NudgeSteps[] = {8, -8, 14, -14, 22, -22, 28, -28};
+// A first or last segment keeps at least this much of its length (or all
+// of it, when shorter); an inner neighbour at least MinInnerLength.
+constexpr double EndStub = 6.0;
+constexpr double MinInnerLength = 0.5;
+// Just clear of a line: this much beyond the clearance.
+constexpr double ClearBeyond = 0.01;
+// Evicting in a tight corridor also tries this many offsets just clear of
+// the nearest neighbours, within this many clearances.
+constexpr size_t EvictingOffsetsAtMost = 4;
+constexpr double EvictingReachInClearances = 2.0;
 
-void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked,
-                             const SlotMayMove& slotMayMove, double clearance, const QList<SeparationWall>& walls,
-                             const std::vector<std::pair<int, int>>& routeEntities)
+// The nudge of segments that run too near another route: the routes, the
+// lines their axis-parallel segments (and the walls) lie on, and what a move
+// must keep.
+class SegmentNudge
 {
-    SegmentLines lines[2]; // 0 vertical (by x), 1 horizontal (by y)
-    auto addSegment = [&](int r, int s) {
-        const QPointF a = routes.at(r).at(s);
-        const QPointF b = routes.at(r).at(s + 1);
-        if (axisHorizontal(a, b))
-            lines[1].insert({a.y(), Placed{r, s, std::min(a.x(), b.x()), std::max(a.x(), b.x())}});
-        else if (axisVertical(a, b))
-            lines[0].insert({a.x(), Placed{r, s, std::min(a.y(), b.y()), std::max(a.y(), b.y())}});
-    };
-    auto removeSegment = [&](int r, int s) {
-        const QPointF a = routes.at(r).at(s);
-        const QPointF b = routes.at(r).at(s + 1);
-        if (axisHorizontal(a, b))
-            eraseLine(lines[1], a.y(), r, s);
-        else if (axisVertical(a, b))
-            eraseLine(lines[0], a.x(), r, s);
-    };
-    for (int r = 0; r < routes.size(); ++r) {
-        for (int s = 0; s + 1 < routes.at(r).size(); ++s)
-            addSegment(r, s);
+public:
+    SegmentNudge(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked,
+                 const SlotMayMove& slotMayMove, double clearance, const QList<SeparationWall>& walls,
+                 const std::vector<std::pair<int, int>>& routeEntities)
+        : m_routes(routes)
+        , m_states(states)
+        , m_blocked(blocked)
+        , m_slotMayMove(slotMayMove)
+        , m_clearance(clearance)
+        , m_withWalls(!walls.isEmpty())
+        , m_routeEntities(routeEntities)
+    {
+        for (int r = 0; r < m_routes.size(); ++r) {
+            for (int s = 0; s + 1 < m_routes.at(r).size(); ++s)
+                addSegment(r, s);
+        }
+        for (const SeparationWall& wall : walls)
+            addLine(wall.start, wall.end, Placed{-1 - wall.entity, -1, 0.0, 0.0});
     }
-    for (const SeparationWall& wall : walls) {
-        const QPointF a = wall.start;
-        const QPointF b = wall.end;
-        if (axisHorizontal(a, b))
-            lines[1].insert({a.y(), Placed{-1 - wall.entity, -1, std::min(a.x(), b.x()), std::max(a.x(), b.x())}});
-        else if (axisVertical(a, b))
-            lines[0].insert({a.x(), Placed{-1 - wall.entity, -1, std::min(a.y(), b.y()), std::max(a.y(), b.y())}});
+
+    // Every crowded segment that may move, route by route, gets its turn.
+    void run()
+    {
+        for (int r = 0; r < m_routes.size(); ++r) {
+            if (frozen(r))
+                continue;
+            const auto [from, to] = movable(r);
+            for (int s = from; s <= to; ++s) {
+                if (segmentCrowded(r, s))
+                    moveOff(r, s, EvictionDepth);
+            }
+        }
     }
+
+private:
+    // One segment on the move: where it and its neighbours were, and what
+    // they must keep.
+    struct Attempt
+    {
+        int r;
+        int s;
+        int last; // the route's last segment
+        RoutePoints before;
+        bool horizontal;
+        int low; // the segments that move or stretch: low to high
+        int high;
+        // A neighbour already crowded before the move may stay so (it gets
+        // its own turn); one that was clear must stay clear.
+        bool neighbourWasCrowded[2];
+        // A segment only along an entity's side moves where that adds no
+        // crossing, or stays.
+        bool alongWallOnly;
+        int crossingsBefore;
+        // With evicting: the inner segments of other routes in the way.
+        std::vector<std::pair<int, int>> evicted;
+    };
+
+    // The lines met across from a segment within reach, in order, and
+    // whether each is an entity's side; and the offsets just clear of each,
+    // nearest first.
+    struct LinesMet
+    {
+        std::vector<std::pair<double, bool>> met;
+        std::vector<double> clear;
+    };
+
+    void addLine(const QPointF& a, const QPointF& b, Placed placed)
+    {
+        if (axisHorizontal(a, b)) {
+            placed.low = std::min(a.x(), b.x());
+            placed.high = std::max(a.x(), b.x());
+            m_lines[1].insert({a.y(), placed});
+        } else if (axisVertical(a, b)) {
+            placed.low = std::min(a.y(), b.y());
+            placed.high = std::max(a.y(), b.y());
+            m_lines[0].insert({a.x(), placed});
+        }
+    }
+    void addSegment(int r, int s) { addLine(m_routes.at(r).at(s), m_routes.at(r).at(s + 1), Placed{r, s, 0.0, 0.0}); }
+    void removeSegment(int r, int s)
+    {
+        const QPointF a = m_routes.at(r).at(s);
+        const QPointF b = m_routes.at(r).at(s + 1);
+        if (axisHorizontal(a, b))
+            eraseLine(m_lines[1], a.y(), r, s);
+        else if (axisVertical(a, b))
+            eraseLine(m_lines[0], a.x(), r, s);
+    }
+    void replaceRoute(int r, const RoutePoints& points)
+    {
+        for (int k = 0; k + 1 < m_routes.at(r).size(); ++k)
+            removeSegment(r, k);
+        m_routes[r] = points;
+        for (int k = 0; k + 1 < m_routes.at(r).size(); ++k)
+            addSegment(r, k);
+    }
+
     // Whether segment s of route r, as it stands, is crowded (by other
     // routes alone, without withWalls).
-    auto segmentCrowded = [&](int r, int s, bool withWalls = true) {
-        const QPointF a = routes.at(r).at(s);
-        const QPointF b = routes.at(r).at(s + 1);
+    bool segmentCrowded(int r, int s, bool withWalls = true) const
+    {
+        const QPointF a = m_routes.at(r).at(s);
+        const QPointF b = m_routes.at(r).at(s + 1);
         if (axisHorizontal(a, b))
-            return crowded(lines[1], r, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), clearance, routeEntities,
-                           withWalls);
+            return crowded(m_lines[1], r, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), m_clearance,
+                           m_routeEntities, withWalls);
         if (axisVertical(a, b))
-            return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), clearance, routeEntities,
-                           withWalls);
+            return crowded(m_lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), m_clearance,
+                           m_routeEntities, withWalls);
         return false;
-    };
+    }
+
     // Proper crossings of segment s of route r with the segments of other
     // routes.
-    auto segmentCrossings = [&](int r, int s) {
-        const QPointF a = routes.at(r).at(s);
-        const QPointF b = routes.at(r).at(s + 1);
+    int segmentCrossings(int r, int s) const
+    {
+        const QPointF a = m_routes.at(r).at(s);
+        const QPointF b = m_routes.at(r).at(s + 1);
         const bool horizontal = axisHorizontal(a, b);
         if (!horizontal && !axisVertical(a, b))
             return 0;
-        const double at = horizontal ? a.y() : a.x();
-        const double lo = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
-        const double hi = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
-        const SegmentLines& across = lines[horizontal ? 0 : 1];
+        const auto [at, lo, hi] = spanOf(a, b, horizontal);
+        const SegmentLines& across = m_lines[horizontal ? 0 : 1];
         int crossings = 0;
         for (auto it = across.upper_bound(lo + 1e-6); it != across.end() && it->first < hi - 1e-6; ++it) {
             const Placed& p = it->second;
@@ -521,232 +603,292 @@ void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>
                 ++crossings;
         }
         return crossings;
-    };
-    static constexpr double steps[] = {8, -8, 14, -14, 22, -22, 28, -28};
-    auto frozen = [&states](int r) {
-        return r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen;
-    };
+    }
+
+    bool frozen(int r) const
+    {
+        return r < static_cast<int>(m_states.size()) && m_states[static_cast<size_t>(r)] == SeparationFrozen;
+    }
+
     // The segments of route r that may move: a first or last segment moves
     // with its slot, when the slot may go along its side; a straight route
     // would move both and stays.
-    auto movable = [&](int r) {
-        const int last = static_cast<int>(routes.at(r).size()) - 2;
-        return std::pair<int, int>{slotMayMove && last >= 1 ? 0 : 1, slotMayMove && last >= 1 ? last : last - 1};
-    };
-    auto replaceRoute = [&](int r, const RoutePoints& points) {
-        for (int k = 0; k + 1 < routes.at(r).size(); ++k)
-            removeSegment(r, k);
-        routes[r] = points;
-        for (int k = 0; k + 1 < routes.at(r).size(); ++k)
-            addSegment(r, k);
-    };
-    // Moves segment s of route r, crowded as it stands, to where it and
-    // its stretched neighbours are clear; whether it found such a place.
-    // When none is free and evictions is above zero, it may take a place
-    // where only a few segments of other routes crowd it, if each of those
-    // then finds a place of its own (evicting in turn, one level fewer);
-    // otherwise everything goes back. In a corridor full of short
-    // segments a long one finds no free lane, though they could make one.
-    std::function<bool(int, int, int)> moveOff = [&](int r, int s, int evictions) -> bool {
-        const int last = static_cast<int>(routes.at(r).size()) - 2; // the last segment
-        const RoutePoints before = routes.at(r);
-        const bool horizontal = axisHorizontal(before.at(s), before.at(s + 1));
-        if (!horizontal && !axisVertical(before.at(s), before.at(s + 1)))
-            return false;
-        const int low = std::max(0, s - 1);
-        const int high = std::min(last, s + 1);
-        // A neighbour already crowded before the move may stay so (it
-        // gets its own turn); one that was clear must stay clear.
-        const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
-        // A segment only along an entity's side moves where that adds
-        // no crossing, or stays.
-        const bool alongWallOnly = !walls.isEmpty() && !segmentCrowded(r, s, false);
-        int crossingsBefore = 0;
-        for (int k = low; alongWallOnly && k <= high; ++k)
-            crossingsBefore += segmentCrossings(r, k);
-        auto lift = [&] {
-            for (int k = low; k <= high; ++k)
-                removeSegment(r, k);
-        };
-        auto put = [&] {
-            for (int k = low; k <= high; ++k)
-                addSegment(r, k);
-        };
-        // Whether segment k crowds others where, or more than, it did.
-        auto newlyCrowded = [&](int k) {
-            const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
-            return !mayCrowd && segmentCrowded(r, k);
-        };
-        lift();
-        // Where it may go: the fixed steps first, as they keep the drawing
-        // regular, then just clear of each segment of another route that
-        // overlaps it within reach, nearest first (looked for only when no
-        // step fits). Whether the segment fits offset across from where it
-        // was; with evicting, segment s itself may be crowded by other
-        // routes (not by entities), which are then listed in evicted.
-        std::vector<std::pair<int, int>> evicted;
-        // knownClear: segment s is known not to be crowded at the offset.
-        auto fitsAt = [&](double offset, bool evicting, bool knownClear = false) {
-            RoutePoints& route = routes[r];
-            for (int k : {s, s + 1}) {
-                if (horizontal)
-                    route[k].ry() = before.at(k).y() + offset;
-                else
-                    route[k].rx() = before.at(k).x() + offset;
-            }
-            if (s == 0 && !slotMayMove(routes, r, true, route.constFirst()))
-                return false;
-            if (s == last && !slotMayMove(routes, r, false, route.constLast()))
-                return false;
-            // The first and last segments keep their way and a short
-            // stub; an inner neighbour may turn the other way.
-            for (int k : {s - 1, s + 1}) {
-                if (k < 0 || k > last)
-                    continue;
-                const QPointF was = before.at(k + 1) - before.at(k);
-                const QPointF now = route.at(k + 1) - route.at(k);
-                const double wasLength = std::abs(was.x()) + std::abs(was.y());
-                const double nowLength = std::abs(now.x()) + std::abs(now.y());
-                const bool end = k == 0 || k == last;
-                if ((end && QPointF::dotProduct(was, now) <= 0.0) || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
-                    return false;
-            }
-            // Crowding first: it is the cheaper test and fails more often.
-            for (int k = low; k <= high; ++k) {
-                if (k == s && (evicting || knownClear))
-                    continue;
-                if (newlyCrowded(k))
-                    return false;
-            }
-            for (int k = low; k <= high; ++k) {
-                if (blocked && blocked(r, route.at(k), route.at(k + 1)))
-                    return false;
-            }
-            if (evicting) {
-                // Who is in the way: inner segments of other routes that
-                // may move, a few at most.
-                evicted.clear();
-                const auto [at, lo, hi] = spanOf(route.at(s), route.at(s + 1), horizontal);
-                const SegmentLines& same = lines[horizontal ? 1 : 0];
-                for (auto it = same.lower_bound(at - clearance + 1e-9); it != same.end() && it->first < at + clearance; ++it) {
-                    const Placed& p = it->second;
-                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
-                        continue;
-                    if (p.route < 0) {
-                        if (std::abs(it->first - at) < std::min(clearance, WallClearance) && !ownWall(routeEntities, r, p.route))
-                            return false;
-                        continue;
-                    }
-                    const auto [first, lastMovable] = movable(p.route);
-                    if (frozen(p.route) || p.segment < first || p.segment > lastMovable || evicted.size() >= EvictedAtMost)
-                        return false;
-                    evicted.push_back({p.route, p.segment});
-                }
-                return !evicted.empty();
-            }
-            if (alongWallOnly) {
-                int crossings = 0;
-                for (int k = low; k <= high; ++k)
-                    crossings += segmentCrossings(r, k);
-                return crossings <= crossingsBefore;
-            }
-            return true;
-        };
-        for (double offset : steps) {
-            if (fitsAt(offset, false)) {
-                put();
-                return true;
-            }
+    std::pair<int, int> movable(int r) const
+    {
+        const int last = static_cast<int>(m_routes.at(r).size()) - 2;
+        const bool ends = m_slotMayMove && last >= 1;
+        return {ends ? 0 : 1, ends ? last : last - 1};
+    }
+
+    void lift(const Attempt& t)
+    {
+        for (int k = t.low; k <= t.high; ++k)
+            removeSegment(t.r, k);
+    }
+    void put(const Attempt& t)
+    {
+        for (int k = t.low; k <= t.high; ++k)
+            addSegment(t.r, k);
+    }
+
+    // Whether segment k of the attempt crowds others where, or more than,
+    // it did.
+    bool newlyCrowded(const Attempt& t, int k) const
+    {
+        const bool mayCrowd = k != t.s && t.neighbourWasCrowded[k < t.s ? 0 : 1];
+        return !mayCrowd && segmentCrowded(t.r, k);
+    }
+
+    // Segment s, while lifted, offset across from where it was, its
+    // neighbours stretched with it; false when an end then leaves its slot's
+    // side or a neighbour turns in a way it may not.
+    bool placeAt(Attempt& t, double offset)
+    {
+        RoutePoints& route = m_routes[t.r];
+        for (int k : {t.s, t.s + 1}) {
+            if (t.horizontal)
+                route[k].ry() = t.before.at(k).y() + offset;
+            else
+                route[k].rx() = t.before.at(k).x() + offset;
         }
-        const auto [spanAt, lo, hi] = spanOf(before.at(s), before.at(s + 1), horizontal);
-        const double at = spanAt;
-        const SegmentLines& same = lines[horizontal ? 1 : 0];
-        // The lines met, in order across, and whether each is an entity's
-        // side: where one of them crowds segment s at an offset, it does
-        // not fit there, which is cheaper to see here than by trying.
-        std::vector<std::pair<double, bool>> met;
+        if (t.s == 0 && !m_slotMayMove(m_routes, t.r, true, route.constFirst()))
+            return false;
+        if (t.s == t.last && !m_slotMayMove(m_routes, t.r, false, route.constLast()))
+            return false;
+        // The first and last segments keep their way and a short stub; an
+        // inner neighbour may turn the other way.
+        for (int k : {t.s - 1, t.s + 1}) {
+            if (k < 0 || k > t.last)
+                continue;
+            const QPointF was = t.before.at(k + 1) - t.before.at(k);
+            const QPointF now = route.at(k + 1) - route.at(k);
+            const double wasLength = std::abs(was.x()) + std::abs(was.y());
+            const double nowLength = std::abs(now.x()) + std::abs(now.y());
+            const bool end = k == 0 || k == t.last;
+            if ((end && QPointF::dotProduct(was, now) <= 0.0)
+                || nowLength < (end ? std::min(EndStub, wasLength) : MinInnerLength))
+                return false;
+        }
+        return true;
+    }
+
+    // Lists in t.evicted who is in the way of segment s where it stands: the
+    // inner segments of other routes that may move, a few at most; false
+    // when nobody is, or an entity's side or a segment that may not move is.
+    bool listEvicted(Attempt& t) const
+    {
+        t.evicted.clear();
+        const RoutePoints& route = m_routes.at(t.r);
+        const auto [at, lo, hi] = spanOf(route.at(t.s), route.at(t.s + 1), t.horizontal);
+        const SegmentLines& same = m_lines[t.horizontal ? 1 : 0];
+        for (auto it = same.lower_bound(at - m_clearance + 1e-9); it != same.end() && it->first < at + m_clearance; ++it) {
+            const Placed& p = it->second;
+            if (p.route == t.r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
+                continue;
+            if (p.route < 0) {
+                if (std::abs(it->first - at) < std::min(m_clearance, WallClearance) && !ownWall(m_routeEntities, t.r, p.route))
+                    return false;
+                continue;
+            }
+            const auto [first, lastMovable] = movable(p.route);
+            if (frozen(p.route) || p.segment < first || p.segment > lastMovable || t.evicted.size() >= EvictedAtMost)
+                return false;
+            t.evicted.push_back({p.route, p.segment});
+        }
+        return !t.evicted.empty();
+    }
+
+    // Whether segment s fits offset across from where it was. With
+    // evicting, segment s itself may be crowded by other routes (not by
+    // entities), which are then listed in t.evicted; knownClear: segment s
+    // is known not to be crowded at the offset.
+    bool fitsAt(Attempt& t, double offset, bool evicting, bool knownClear = false)
+    {
+        if (!placeAt(t, offset))
+            return false;
+        // Crowding first: it is the cheaper test and fails more often.
+        for (int k = t.low; k <= t.high; ++k) {
+            if (k == t.s && (evicting || knownClear))
+                continue;
+            if (newlyCrowded(t, k))
+                return false;
+        }
+        const RoutePoints& route = m_routes.at(t.r);
+        for (int k = t.low; k <= t.high; ++k) {
+            if (m_blocked && m_blocked(t.r, route.at(k), route.at(k + 1)))
+                return false;
+        }
+        if (evicting)
+            return listEvicted(t);
+        if (t.alongWallOnly) {
+            int crossings = 0;
+            for (int k = t.low; k <= t.high; ++k)
+                crossings += segmentCrossings(t.r, k);
+            return crossings <= t.crossingsBefore;
+        }
+        return true;
+    }
+
+    // The lines of segment s's direction that overlap it within reach
+    // (those of other routes and the sides of entities it does not end at),
+    // and the offsets just clear of each of them.
+    LinesMet linesMet(const Attempt& t) const
+    {
+        const auto [at, lo, hi] = spanOf(t.before.at(t.s), t.before.at(t.s + 1), t.horizontal);
+        const SegmentLines& same = m_lines[t.horizontal ? 1 : 0];
+        LinesMet lines;
         // The offsets just below and just above each line met: each list
         // ascends, as the lines do.
         std::vector<double> below;
         std::vector<double> above;
         for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
             const Placed& p = it->second;
-            if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(routeEntities, r, p.route))
+            if (p.route == t.r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(m_routeEntities, t.r, p.route))
                 continue;
-            met.push_back({it->first, p.route < 0});
+            lines.met.push_back({it->first, p.route < 0});
             for (double side : {-1.0, 1.0}) {
-                const double offset = it->first + side * (clearance + 0.01) - at;
+                const double offset = it->first + side * (m_clearance + ClearBeyond) - at;
                 if (std::abs(offset) <= NudgeReach)
                     (side < 0 ? below : above).push_back(offset);
             }
         }
-        const std::vector<double> clear = nearestFirst(below, above);
-        // As crowded() sees segment s moved by offset.
-        auto crowdedAt = [&](double offset) {
-            const double across = at + offset;
-            auto it = std::lower_bound(met.begin(), met.end(), across - clearance + 1e-9,
-                                       [](const std::pair<double, bool>& m, double v) { return m.first < v; });
-            for (; it != met.end() && it->first < across + clearance; ++it) {
-                if (lineCrowds(it->second, std::abs(it->first - across), clearance))
-                    return true;
-            }
+        lines.clear = nearestFirst(below, above);
+        return lines;
+    }
+
+    // Whether one of the lines met crowds segment s moved by offset, as
+    // crowded() would see it: cheaper to see here than by trying.
+    bool crowdedAt(const Attempt& t, const LinesMet& lines, double offset) const
+    {
+        const double across = (t.horizontal ? t.before.at(t.s).y() : t.before.at(t.s).x()) + offset;
+        auto it = std::lower_bound(lines.met.begin(), lines.met.end(), across - m_clearance + 1e-9,
+                                   [](const std::pair<double, bool>& m, double v) { return m.first < v; });
+        for (; it != lines.met.end() && it->first < across + m_clearance; ++it) {
+            if (lineCrowds(it->second, std::abs(it->first - across), m_clearance))
+                return true;
+        }
+        return false;
+    }
+
+    // The offsets evicting tries: the fixed steps, then just clear of the
+    // nearest neighbours: in a tight corridor a small move of the segment
+    // and of the one it then crowds makes room where neither fits alone.
+    std::vector<double> evictingOffsets(const LinesMet& lines) const
+    {
+        std::vector<double> tries(std::begin(NudgeSteps), std::end(NudgeSteps));
+        for (double offset : lines.clear) {
+            if (m_clearance >= NudgeClearance || std::abs(offset) > EvictingReachInClearances * m_clearance
+                || tries.size() >= std::size(NudgeSteps) + EvictingOffsetsAtMost)
+                break;
+            tries.push_back(offset);
+        }
+        return tries;
+    }
+
+    // Segment s placed at offset where only the listed others crowd it, and
+    // each of those moved to a place of its own (evicting in turn, one level
+    // fewer); when one of them finds none, they all go back and segment s is
+    // lifted again. Whether it worked.
+    bool evictAt(Attempt& t, double offset, int evictions)
+    {
+        if (!fitsAt(t, offset, true))
             return false;
-        };
-        for (double offset : clear) {
-            if (crowdedAt(offset))
-                continue;
-            if (fitsAt(offset, false, true)) {
-                put();
+        put(t);
+        std::vector<std::pair<int, RoutePoints>> were;
+        bool moved = true;
+        for (const auto& [other, segment] : std::as_const(t.evicted)) {
+            if (!segmentCrowded(other, segment))
+                continue; // an earlier one's move cleared it
+            were.push_back({other, m_routes.at(other)});
+            if (!moveOff(other, segment, evictions - 1)) {
+                moved = false;
+                break;
+            }
+        }
+        for (int k = t.low; moved && k <= t.high; ++k)
+            moved = !newlyCrowded(t, k);
+        if (moved)
+            return true;
+        for (auto it = were.rbegin(); it != were.rend(); ++it)
+            replaceRoute(it->first, it->second);
+        lift(t);
+        return false;
+    }
+
+    // What segment s of route r and its neighbours are like before a move.
+    Attempt startAttempt(int r, int s) const
+    {
+        Attempt t{r, s, static_cast<int>(m_routes.at(r).size()) - 2, m_routes.at(r), false, 0, 0, {false, false},
+                  false, 0, {}};
+        t.horizontal = axisHorizontal(t.before.at(s), t.before.at(s + 1));
+        t.low = std::max(0, s - 1);
+        t.high = std::min(t.last, s + 1);
+        t.neighbourWasCrowded[0] = s > 0 && segmentCrowded(r, s - 1);
+        t.neighbourWasCrowded[1] = s < t.last && segmentCrowded(r, s + 1);
+        t.alongWallOnly = m_withWalls && !segmentCrowded(r, s, false);
+        for (int k = t.low; t.alongWallOnly && k <= t.high; ++k)
+            t.crossingsBefore += segmentCrossings(r, k);
+        return t;
+    }
+
+    // Moves segment s of route r, crowded as it stands, to where it and
+    // its stretched neighbours are clear; whether it found such a place:
+    // the fixed steps first, then just clear of each segment of another
+    // route that overlaps it within reach, nearest first. When none is free
+    // and evictions is above zero, it may take a place where only a few
+    // segments of other routes crowd it (evictAt); otherwise everything
+    // goes back. In a corridor full of short segments a long one finds no
+    // free lane, though they could make one.
+    bool moveOff(int r, int s, int evictions)
+    {
+        const RoutePoints& points = m_routes.at(r);
+        if (!axisHorizontal(points.at(s), points.at(s + 1)) && !axisVertical(points.at(s), points.at(s + 1)))
+            return false;
+        Attempt t = startAttempt(r, s);
+        lift(t);
+        for (double offset : NudgeSteps) {
+            if (fitsAt(t, offset, false)) {
+                put(t);
                 return true;
             }
         }
-        if (evictions > 0 && !alongWallOnly) {
-            // The fixed steps, then just clear of the nearest neighbours: in
-            // a tight corridor a small move of the segment and of the one it
-            // then crowds makes room where neither fits alone.
-            std::vector<double> tries(std::begin(steps), std::end(steps));
-            for (double offset : clear) {
-                if (clearance >= NudgeClearance || std::abs(offset) > 2.0 * clearance || tries.size() >= std::size(steps) + 4)
-                    break;
-                tries.push_back(offset);
+        const LinesMet lines = linesMet(t);
+        for (double offset : lines.clear) {
+            if (crowdedAt(t, lines, offset))
+                continue;
+            if (fitsAt(t, offset, false, true)) {
+                put(t);
+                return true;
             }
-            for (double offset : tries) {
-                if (!fitsAt(offset, true))
-                    continue;
-                put();
-                std::vector<std::pair<int, RoutePoints>> were;
-                bool moved = true;
-                for (const auto& [other, segment] : std::as_const(evicted)) {
-                    if (!segmentCrowded(other, segment))
-                        continue; // an earlier one's move cleared it
-                    were.push_back({other, routes.at(other)});
-                    if (!moveOff(other, segment, evictions - 1)) {
-                        moved = false;
-                        break;
-                    }
-                }
-                for (int k = low; moved && k <= high; ++k)
-                    moved = !newlyCrowded(k);
-                if (moved)
+        }
+        if (evictions > 0 && !t.alongWallOnly) {
+            for (double offset : evictingOffsets(lines)) {
+                if (evictAt(t, offset, evictions))
                     return true;
-                for (auto it = were.rbegin(); it != were.rend(); ++it)
-                    replaceRoute(it->first, it->second);
-                lift();
             }
         }
-        routes[r] = before;
-        put();
+        m_routes[r] = t.before;
+        put(t);
         return false;
-    };
-    for (int r = 0; r < routes.size(); ++r) {
-        if (frozen(r))
-            continue;
-        const auto [from, to] = movable(r);
-        for (int s = from; s <= to; ++s) {
-            if (segmentCrowded(r, s))
-                moveOff(r, s, EvictionDepth);
-        }
     }
+
+    QList<RoutePoints>& m_routes;
+    const std::vector<char>& m_states;
+    const SegmentBlocked& m_blocked;
+    const SlotMayMove& m_slotMayMove;
+    double m_clearance;
+    bool m_withWalls;
+    const std::vector<std::pair<int, int>>& m_routeEntities;
+    SegmentLines m_lines[2]; // 0 vertical (by x), 1 horizontal (by y)
+};
+
+} // namespace
+
+void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked,
+                             const SlotMayMove& slotMayMove, double clearance, const QList<SeparationWall>& walls,
+                             const std::vector<std::pair<int, int>>& routeEntities)
+{
+    SegmentNudge(routes, states, blocked, slotMayMove, clearance, walls, routeEntities).run();
 }
 
 bool segmentsOnOneLine(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d)
