@@ -136,65 +136,9 @@ public:
     {
         const int n = static_cast<int>(m_nodes.size());
         bool any = false;
-        constexpr int Chunk = 16;
-        const qsizetype chunks = (n + Chunk - 1) / Chunk;
         for (int round = 0; round < rounds; ++round) {
-            // Every edge's cost as things stand: those the cache no longer
-            // holds are measured again, on several threads when there are
-            // enough of them to pay for waking the threads (a microsecond
-            // or so each).
-            std::vector<int> unknown;
-            for (size_t k = 0; k < m_edges.size(); ++k) {
-                if (!m_costKnown[k])
-                    unknown.push_back(static_cast<int>(k));
-            }
-            const qsizetype unknownChunks = (static_cast<qsizetype>(unknown.size()) + Chunk - 1) / Chunk;
-            const std::vector<std::vector<int>> costs = mapInParallel<std::vector<int>>(
-                unknownChunks,
-                [this, &unknown](qsizetype c) {
-                    Scratch scratch(*this);
-                    std::vector<int> out;
-                    const size_t last = std::min(static_cast<size_t>((c + 1) * Chunk), unknown.size());
-                    for (size_t i = static_cast<size_t>(c * Chunk); i < last; ++i)
-                        out.push_back(edgeCost(scratch, unknown[i]));
-                    return out;
-                }, ParallelCostChunksFrom, 1);
-            for (qsizetype c = 0; c < unknownChunks; ++c) {
-                for (size_t i = 0; i < costs[static_cast<size_t>(c)].size(); ++i) {
-                    const size_t k = static_cast<size_t>(unknown[static_cast<size_t>(c * Chunk) + i]);
-                    m_cost[k] = costs[static_cast<size_t>(c)][i];
-                    m_costKnown[k] = 1;
-                }
-            }
-            // For each troubled node, its partners whose swap pays, the
-            // best first.
-            const std::vector<std::vector<std::vector<int>>> found = mapInParallel<std::vector<std::vector<int>>>(
-                chunks,
-                [this, n](qsizetype c) {
-                    Scratch scratch(*this);
-                    const auto costAsCached = [this](int k) { return m_cost[static_cast<size_t>(k)]; };
-                    std::vector<std::vector<int>> out;
-                    std::vector<int> partners;
-                    std::vector<std::pair<double, int>> paying;
-                    const int last = std::min(static_cast<int>((c + 1) * Chunk), n);
-                    for (int a = static_cast<int>(c * Chunk); a < last; ++a) {
-                        out.emplace_back();
-                        if (m_incident[static_cast<size_t>(a)].empty() || !troubled(a, costAsCached))
-                            continue;
-                        collectPartners(a, partners);
-                        paying.clear();
-                        for (int b : partners) {
-                            const double gain = swapGain(scratch, a, b, costAsCached);
-                            if (gain > 0.0)
-                                paying.emplace_back(-gain, b);
-                        }
-                        std::stable_sort(paying.begin(), paying.end(),
-                                         [](const auto& x, const auto& y) { return x.first < y.first; });
-                        for (const auto& p : paying)
-                            out.back().push_back(p.second);
-                    }
-                    return out;
-                }, 2, 1);
+            measureUnknownCosts();
+            const std::vector<std::vector<std::vector<int>>> found = findPayingSwaps();
             bool moved = false;
             for (int a = 0; a < n; ++a) {
                 for (int b : found[static_cast<size_t>(a / Chunk)][static_cast<size_t>(a % Chunk)]) {
@@ -222,6 +166,74 @@ public:
     }
 
 private:
+    // The nodes (and the edges) the helper threads measure in chunks of.
+    static constexpr int Chunk = 16;
+
+    // Every edge's cost as things stand: those the cache no longer holds
+    // are measured again, on several threads when there are enough of them
+    // to pay for waking the threads (a microsecond or so each).
+    void measureUnknownCosts()
+    {
+        std::vector<int> unknown;
+        for (size_t k = 0; k < m_edges.size(); ++k) {
+            if (!m_costKnown[k])
+                unknown.push_back(static_cast<int>(k));
+        }
+        const qsizetype unknownChunks = (static_cast<qsizetype>(unknown.size()) + Chunk - 1) / Chunk;
+        const std::vector<std::vector<int>> costs = mapInParallel<std::vector<int>>(
+            unknownChunks,
+            [this, &unknown](qsizetype c) {
+                Scratch scratch(*this);
+                std::vector<int> out;
+                const size_t last = std::min(static_cast<size_t>((c + 1) * Chunk), unknown.size());
+                for (size_t i = static_cast<size_t>(c * Chunk); i < last; ++i)
+                    out.push_back(edgeCost(scratch, unknown[i]));
+                return out;
+            }, ParallelCostChunksFrom, 1);
+        for (qsizetype c = 0; c < unknownChunks; ++c) {
+            for (size_t i = 0; i < costs[static_cast<size_t>(c)].size(); ++i) {
+                const size_t k = static_cast<size_t>(unknown[static_cast<size_t>(c * Chunk) + i]);
+                m_cost[k] = costs[static_cast<size_t>(c)][i];
+                m_costKnown[k] = 1;
+            }
+        }
+    }
+
+    // For each troubled node, its partners whose swap pays, the best first,
+    // in chunks of nodes; every cost is known.
+    std::vector<std::vector<std::vector<int>>> findPayingSwaps() const
+    {
+        const int n = static_cast<int>(m_nodes.size());
+        const qsizetype chunks = (n + Chunk - 1) / Chunk;
+        return mapInParallel<std::vector<std::vector<int>>>(
+            chunks,
+            [this, n](qsizetype c) {
+                Scratch scratch(*this);
+                const auto costAsCached = [this](int k) { return m_cost[static_cast<size_t>(k)]; };
+                std::vector<std::vector<int>> out;
+                std::vector<int> partners;
+                std::vector<std::pair<double, int>> paying;
+                const int last = std::min(static_cast<int>((c + 1) * Chunk), n);
+                for (int a = static_cast<int>(c * Chunk); a < last; ++a) {
+                    out.emplace_back();
+                    if (m_incident[static_cast<size_t>(a)].empty() || !troubled(a, costAsCached))
+                        continue;
+                    collectPartners(a, partners);
+                    paying.clear();
+                    for (int b : partners) {
+                        const double gain = swapGain(scratch, a, b, costAsCached);
+                        if (gain > 0.0)
+                            paying.emplace_back(-gain, b);
+                    }
+                    std::stable_sort(paying.begin(), paying.end(),
+                                     [](const auto& x, const auto& y) { return x.first < y.first; });
+                    for (const auto& p : paying)
+                        out.back().push_back(p.second);
+                }
+                return out;
+            }, 2, 1);
+    }
+
     Point at(int v) const { return {m_nodes.at(v).x, m_nodes.at(v).y}; }
 
     // Lists the pieces of edge k's likely route, each in the cells along
