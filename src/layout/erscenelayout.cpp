@@ -270,6 +270,182 @@ bool straightAndFacing(const EdgeItem* edge)
     return natural.fromSide == edge->fromSlot()->side() && natural.toSide == edge->toSlot()->side();
 }
 
+// More edges than this on one line with another stand in corridors that the
+// routes crowd, where other sides seldom help and every try costs routes:
+// then none is tried.
+constexpr qsizetype StuckAtMost = 12;
+// The tries of other side pairs, all edges together.
+constexpr int ResideTries = 16;
+
+// Whether another edge joins the same two entities as edge: two such routes
+// are the ones that end up in one narrow gap.
+bool hasSibling(const EdgeItem* edge)
+{
+    const EntityItem* from = edge->fromEntity();
+    const EntityItem* to = edge->toEntity();
+    const QList<EdgeItem*> fromEdges = from->edges();
+    return std::any_of(fromEdges.cbegin(), fromEdges.cend(), [edge, from, to](const EdgeItem* e) {
+        return e && e != edge
+            && ((e->fromEntity() == from && e->toEntity() == to) || (e->fromEntity() == to && e->toEntity() == from));
+    });
+}
+
+// The side pairs to try for an edge on sides c1 and c2: those that change
+// one end first.
+QList<std::pair<int, int>> otherSidePairs(int c1, int c2)
+{
+    QList<std::pair<int, int>> pairs;
+    for (int v = 0; v < 4; ++v) {
+        if (v != c2)
+            pairs.append({c1, v});
+        if (v != c1)
+            pairs.append({v, c2});
+    }
+    for (int a = 0; a < 4; ++a) {
+        for (int b = 0; b < 4; ++b) {
+            if (a != c1 && b != c2)
+                pairs.append({a, b});
+        }
+    }
+    return pairs;
+}
+
+// The other side pairs for the edges whose routes lie on one line with
+// another, over the routes of all edges as they stand.
+class CoincidentResiding
+{
+public:
+    explicit CoincidentResiding(const QList<EdgeItem*>& edges)
+        : m_edges(edges)
+    {
+        m_routes.reserve(edges.size());
+        for (qsizetype k = 0; k < edges.size(); ++k) {
+            m_routes.append(edges.at(k)->route());
+            m_indexOf.insert(edges.at(k), static_cast<int>(k));
+        }
+    }
+
+    void run()
+    {
+        const std::vector<char> stuck = routesOnOneLine(m_routes);
+        if (std::count(stuck.begin(), stuck.end(), 1) > StuckAtMost)
+            return;
+        int budget = ResideTries;
+        for (qsizetype k = 0; k < m_edges.size() && budget > 0; ++k) {
+            EdgeItem* edge = m_edges.at(k);
+            if (!stuck[static_cast<size_t>(k)] || edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot()
+                || !edge->fromEntity() || !edge->toEntity())
+                continue;
+            if (coincidentSegmentPairs(m_routes, static_cast<int>(k)) == 0 || !hasSibling(edge))
+                continue;
+            reside(edge, static_cast<int>(k), budget);
+        }
+    }
+
+private:
+    // What a try may change for an edge, to be put back: the routes of the
+    // edges of its two entities, the slots of those entities and its own
+    // sides and slots.
+    struct Before
+    {
+        QList<EdgeItem*> near;
+        QList<RoutePoints> nearWere;
+        QList<std::pair<SlotItem*, QPointF>> slotsWere;
+        int fromSide;
+        int toSide;
+        QPointF fromAt;
+        QPointF toAt;
+    };
+
+    Before before(EdgeItem* edge) const
+    {
+        Before b{{}, {}, {}, edge->fromSlot()->side(), edge->toSlot()->side(), edge->fromSlot()->pos(),
+                 edge->toSlot()->pos()};
+        for (EntityItem* end : {edge->fromEntity(), edge->toEntity()}) {
+            for (EdgeItem* e : end->edges()) {
+                if (e && m_indexOf.contains(e) && !b.near.contains(e))
+                    b.near.append(e);
+            }
+        }
+        for (const EdgeItem* e : std::as_const(b.near))
+            b.nearWere.append(e->route());
+        for (EntityItem* end : {edge->fromEntity(), edge->toEntity()}) {
+            for (SlotItem* slot : end->slotHandles())
+                b.slotsWere.append({slot, slot->pos()});
+        }
+        return b;
+    }
+
+    void putBack(EdgeItem* edge, const Before& b)
+    {
+        edge->setSlotSides(b.fromSide, b.toSide);
+        edge->fromSlot()->setPos(b.fromAt);
+        edge->fromSlot()->snapToBorder();
+        edge->toSlot()->setPos(b.toAt);
+        edge->toSlot()->snapToBorder();
+        for (const auto& [slot, at] : b.slotsWere) {
+            if (slot != edge->fromSlot() && slot != edge->toSlot()) {
+                slot->setPos(at);
+                slot->snapToBorder();
+            }
+        }
+        for (qsizetype i = 0; i < b.near.size(); ++i) {
+            b.near.at(i)->setRoutePoints(b.nearWere.at(i));
+            m_routes[m_indexOf.value(b.near.at(i))] = b.nearWere.at(i);
+        }
+    }
+
+    // The pairs of segments on one line with another of the listed edges.
+    int lying(const QList<EdgeItem*>& list) const
+    {
+        int pairs = 0;
+        for (const EdgeItem* e : list)
+            pairs += coincidentSegmentPairs(m_routes, m_indexOf.value(e));
+        return pairs;
+    }
+
+    // Edge on sides a and b, the slots of those sides spread and the edges
+    // whose slots moved routed again; whether no route of those edges runs
+    // through an entity.
+    bool routeOnSides(EdgeItem* edge, int a, int b)
+    {
+        edge->setSlotSides(a, b);
+        QList<EdgeItem*> routed{edge};
+        for (EdgeItem* e : spreadEdgeSlots(edge->fromEntity(), a) + spreadEdgeSlots(edge->toEntity(), b)) {
+            if (!routed.contains(e))
+                routed.append(e);
+        }
+        bool clear = true;
+        for (EdgeItem* e : std::as_const(routed)) {
+            e->rerouteIfConnected();
+            if (m_indexOf.contains(e))
+                m_routes[m_indexOf.value(e)] = e->route();
+            clear = clear && !e->countEntityCrossings();
+        }
+        return clear;
+    }
+
+    // Tries the other side pairs of edge k while the budget lasts; keeps the
+    // first after which its route lies on no other one and the edges of its
+    // entities lie on fewer lines with others than before.
+    void reside(EdgeItem* edge, int k, int& budget)
+    {
+        const Before was = before(edge);
+        const int lyingBefore = lying(was.near);
+        for (const auto& [a, b] : otherSidePairs(was.fromSide, was.toSide)) {
+            if (budget-- <= 0)
+                break;
+            if (routeOnSides(edge, a, b) && coincidentSegmentPairs(m_routes, k) == 0 && lying(was.near) < lyingBefore)
+                return;
+            putBack(edge, was);
+        }
+    }
+
+    const QList<EdgeItem*>& m_edges;
+    QList<RoutePoints> m_routes;
+    QHash<const EdgeItem*, int> m_indexOf;
+};
+
 // Routes still on one line with another after the separation, of two
 // relationships between the same entities squeezed through one narrow gap,
 // try other sides for their edge: each pair of sides in turn,
@@ -281,116 +457,7 @@ bool straightAndFacing(const EdgeItem* edge)
 // the cost.
 void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
 {
-    QList<RoutePoints> routes;
-    routes.reserve(edges.size());
-    QHash<const EdgeItem*, int> indexOf;
-    for (qsizetype k = 0; k < edges.size(); ++k) {
-        routes.append(edges.at(k)->route());
-        indexOf.insert(edges.at(k), static_cast<int>(k));
-    }
-    const std::vector<char> stuck = routesOnOneLine(routes);
-    // Many of them stand in corridors that the routes crowd, where other
-    // sides seldom help and every try costs routes: those are left alone.
-    if (std::count(stuck.begin(), stuck.end(), 1) > 12)
-        return;
-    int budget = 16;
-    for (qsizetype k = 0; k < edges.size() && budget > 0; ++k) {
-        EdgeItem* edge = edges.at(k);
-        if (!stuck[static_cast<size_t>(k)] || edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot() || !edge->fromEntity() || !edge->toEntity())
-            continue;
-        if (coincidentSegmentPairs(routes, static_cast<int>(k)) == 0)
-            continue;
-        EntityItem* from = edge->fromEntity();
-        EntityItem* to = edge->toEntity();
-        // Only an edge with a sibling between the same two entities: two
-        // such routes are the ones that end up in one narrow gap.
-        const QList<EdgeItem*> fromEdges = from->edges();
-        const bool sibling = std::any_of(fromEdges.cbegin(), fromEdges.cend(), [edge, from, to](const EdgeItem* e) {
-            return e && e != edge
-                && ((e->fromEntity() == from && e->toEntity() == to) || (e->fromEntity() == to && e->toEntity() == from));
-        });
-        if (!sibling)
-            continue;
-        // What a try may change, to be put back.
-        QList<EdgeItem*> near;
-        for (EntityItem* end : {from, to}) {
-            for (EdgeItem* e : end->edges()) {
-                if (e && indexOf.contains(e) && !near.contains(e))
-                    near.append(e);
-            }
-        }
-        QList<RoutePoints> nearWere;
-        for (const EdgeItem* e : std::as_const(near))
-            nearWere.append(e->route());
-        QList<std::pair<SlotItem*, QPointF>> slotsWere;
-        for (EntityItem* end : {from, to}) {
-            for (SlotItem* slot : end->slotHandles())
-                slotsWere.append({slot, slot->pos()});
-        }
-        auto lying = [&routes, &indexOf](const QList<EdgeItem*>& list) {
-            int pairs = 0;
-            for (const EdgeItem* e : list)
-                pairs += coincidentSegmentPairs(routes, indexOf.value(e));
-            return pairs;
-        };
-        const int before = lying(near);
-        const int c1 = edge->fromSlot()->side();
-        const int c2 = edge->toSlot()->side();
-        const QPointF fromAt = edge->fromSlot()->pos();
-        const QPointF toAt = edge->toSlot()->pos();
-        QList<std::pair<int, int>> pairs;
-        for (int v = 0; v < 4; ++v) {
-            if (v != c2)
-                pairs.append({c1, v});
-            if (v != c1)
-                pairs.append({v, c2});
-        }
-        for (int a = 0; a < 4; ++a) {
-            for (int b = 0; b < 4; ++b) {
-                if (a != c1 && b != c2)
-                    pairs.append({a, b});
-            }
-        }
-        bool kept = false;
-        for (const auto& [a, b] : std::as_const(pairs)) {
-            if (budget-- <= 0)
-                break;
-            edge->setSlotSides(a, b);
-            QList<EdgeItem*> routed{edge};
-            for (EdgeItem* e : spreadEdgeSlots(from, a) + spreadEdgeSlots(to, b)) {
-                if (!routed.contains(e))
-                    routed.append(e);
-            }
-            bool clear = true;
-            for (EdgeItem* e : std::as_const(routed)) {
-                e->rerouteIfConnected();
-                if (indexOf.contains(e))
-                    routes[indexOf.value(e)] = e->route();
-                clear = clear && !e->countEntityCrossings();
-            }
-            if (clear && coincidentSegmentPairs(routes, static_cast<int>(k)) == 0 && lying(near) < before) {
-                kept = true;
-                break;
-            }
-            // Back as it was.
-            edge->setSlotSides(c1, c2);
-            edge->fromSlot()->setPos(fromAt);
-            edge->fromSlot()->snapToBorder();
-            edge->toSlot()->setPos(toAt);
-            edge->toSlot()->snapToBorder();
-            for (const auto& [slot, at] : std::as_const(slotsWere)) {
-                if (slot != edge->fromSlot() && slot != edge->toSlot()) {
-                    slot->setPos(at);
-                    slot->snapToBorder();
-                }
-            }
-            for (qsizetype i = 0; i < near.size(); ++i) {
-                near.at(i)->setRoutePoints(nearWere.at(i));
-                routes[indexOf.value(near.at(i))] = nearWere.at(i);
-            }
-        }
-        Q_UNUSED(kept)
-    }
+    CoincidentResiding(edges).run();
 }
 
 } // namespace
