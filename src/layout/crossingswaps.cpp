@@ -3,9 +3,7 @@
 #include "layout/likelyroutes.h"
 #include "layout/parallelmap.h"
 
-
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -71,7 +69,8 @@ public:
         m_routes.resize(m_edges.size());
         m_cost.assign(m_edges.size(), 0);
         m_costKnown.assign(m_edges.size(), 0);
-        // The nodes only trade places, so the component's box stays.
+        // The grid spans the component's box as it stands; what moves
+        // beyond it later is held to the cells at its edge.
         double left = 0.0, top = 0.0, right = 0.0, bottom = 0.0;
         for (int v = 0; v < n; ++v) {
             const LayoutNode& node = m_nodes.at(v);
@@ -129,9 +128,10 @@ public:
     // The sweeps of a large component, in rounds: the swaps worth trying
     // are looked for on several threads against the places as they stand
     // at the start of the round, and then tried one after another, each as
-    // trySwap measures it on the places of the moment. The threads only
-    // read, and each node's findings depend on the round's places alone, so
-    // the result is that of a plain loop. True when anything moved.
+    // trySwap measures it on the places of the moment (by the same
+    // swapGain). The threads only read, and each node's findings depend on
+    // the round's places alone, so the result is that of a plain loop. True
+    // when anything moved.
     bool runInRounds(int rounds)
     {
         const int n = static_cast<int>(m_nodes.size());

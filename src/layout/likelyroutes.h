@@ -4,7 +4,6 @@
 #include "layout/layoutnode.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <vector>
 
