@@ -435,6 +435,10 @@ private:
     // canvas, then the project's parts, made for the file or, compact, for
     // comparing only. Throws what writing them throws.
     DocumentState currentDocument(bool compact = false);
+    // The second half of a save, off the GUI thread: the check against
+    // Open's limits and the atomic write of bytes.
+    void writeDocument(const QString& path, DocumentState document, QByteArray bytes, quint64 countBefore,
+                       std::function<void(bool)> done);
     // After a successful open: scene rectangle from the items, view fitted.
     void fitSceneAfterLoad();
     // app/mainwindowexport.cpp

@@ -149,31 +149,65 @@ MainWindow::DocumentState MainWindow::currentDocument(bool compact)
 
 void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
 {
-    DocumentState document;
-    QByteArray bytes;
-    QString failure;
-    try {
-        document = currentDocument();
-        bytes = document.text();
-    } catch (const std::exception& e) {
-        qWarning() << "Exception in toJson:" << e.what();
-        failure = QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        qWarning() << "Unknown exception in toJson";
-        failure = QStringLiteral("unknown error");
-    }
-    // Everything counted so far is in the bytes: they were made without
-    // the event loop running.
-    const quint64 countBefore = editCount;
-    if (!failure.isNull()) {
-        DialogHooks::warning(this, QStringLiteral("Save"),
-                             QStringLiteral("The project could not be turned into JSON (%1); nothing was written.")
-                                 .arg(failure));
+    if (busy->isBusy()) {
         if (done)
             done(false);
         return;
     }
+    // Everything counted so far goes into the document: behind the
+    // indicator no edit can be made until it is written.
+    const quint64 countBefore = editCount;
+    struct Made
+    {
+        DocumentState document;
+        QByteArray bytes;
+        QString failure;
+    };
+    auto made = std::make_shared<Made>();
+    // Nor is the canvas painted until the file is written: the indicator is
+    // translucent, and each turn would paint the whole diagram below it.
+    auto hold = std::make_shared<std::unique_ptr<CanvasPaintHold>>(
+        std::make_unique<CanvasPaintHold>(ui->view->viewport()));
+    const std::function<void(bool)> finished = [hold, done](bool written) {
+        hold->reset();
+        if (done)
+            done(written);
+    };
+    // A large diagram takes long to gather into the model: the indicator is
+    // up first and turns meanwhile.
+    busy->run(
+        [this, made] {
+            const eventpump::Scope pumping;
+            try {
+                made->document = currentDocument();
+                made->bytes = made->document.text();
+            } catch (const std::exception& e) {
+                qWarning() << "Exception in toJson:" << e.what();
+                made->failure = QString::fromLocal8Bit(e.what());
+            } catch (...) {
+                qWarning() << "Unknown exception in toJson";
+                made->failure = QStringLiteral("unknown error");
+            }
+        },
+        [this, path, made, countBefore, finished] {
+            if (!made->failure.isNull()) {
+                DialogHooks::warning(
+                    this, QStringLiteral("Save"),
+                    QStringLiteral("The project could not be turned into JSON (%1); nothing was written.")
+                        .arg(made->failure));
+                finished(false);
+                return;
+            }
+            writeDocument(path, std::move(made->document), std::move(made->bytes), countBefore, finished);
+        });
+    // A job that could not start never reports back.
+    if (!busy->isBusy())
+        finished(false);
+}
 
+void MainWindow::writeDocument(const QString& path, DocumentState document, QByteArray bytes, quint64 countBefore,
+                               std::function<void(bool)> done)
+{
     struct SaveOutcome
     {
         bool written = false;
@@ -182,6 +216,7 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
     auto outcome = std::make_shared<SaveOutcome>();
     busy->runInThread(
         [path, bytes, document, outcome] {
+
             // What Open would refuse is never written: the work could not be
             // opened again.
             const QString excess = document.excess();
@@ -213,7 +248,6 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
             outcome->written = false;
             outcome->error = sentence;
         });
-    // A job that could not start never reports back.
     if (!busy->isBusy() && done)
         done(false);
 }

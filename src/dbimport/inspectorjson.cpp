@@ -1,6 +1,7 @@
 #include "dbimport/inspectorjson.h"
 
 #include "explorer/diagramkeys.h"
+#include "model/filelimits.h"
 
 #include <QHash>
 #include <QJsonArray>
@@ -9,6 +10,7 @@
 #include <QSet>
 #include <QUuid>
 
+#include <algorithm>
 #include <cmath>
 #include <tuple>
 
@@ -161,6 +163,24 @@ InspectorReading readInspector(const QJsonObject& inspector)
 }
 
 } // namespace
+
+QString inspectorExcess(const QJsonObject& inspector)
+{
+    // The tables and foreign keys as the conversion reads them; their count
+    // is all a refusal needs, and far cheaper than the diagram itself.
+    const InspectorReading reading = readInspector(inspector);
+    filelimits::Counts counts;
+    counts.entities = reading.entityIds.size();
+    for (auto it = reading.entityIds.cbegin(); it != reading.entityIds.cend(); ++it) {
+        const qint64 columns = reading.columnsByTable.value(it.key()).size();
+        counts.largestEntityRows = std::max(counts.largestEntityRows, columns);
+        counts.rows += columns;
+    }
+    for (const Relationship& relationship : reading.relationships)
+        counts.edges += reading.hasEdge(relationship) ? 1 : 0;
+    const QString excess = filelimits::excessText(counts);
+    return excess.isEmpty() ? filelimits::textExcess(inspector) : excess;
+}
 
 QJsonObject convertInspectorJson(const QJsonObject& inspector)
 {

@@ -22,6 +22,11 @@
 // mistyped members read as empty. Ids are new on every call.
 QJsonObject convertInspectorJson(const QJsonObject& inspector);
 
+// The sentence of the first file limit (see model/filelimits.h) that the
+// diagram of convertInspectorJson would pass, or empty: told from the
+// inspector object itself, without building the diagram.
+QString inspectorExcess(const QJsonObject& inspector);
+
 // One line for the status bar on what an import of this inspector object
 // brings and what it leaves out: "Imported 14 tables and 12 relationships
 // from schema sales; 3 foreign keys refer to tables outside schema sales and

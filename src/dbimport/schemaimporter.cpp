@@ -1,7 +1,6 @@
 #include "dbimport/schemaimporter.h"
 
 #include "dbimport/inspectorjson.h"
-#include "model/filelimits.h"
 #include "model/logcategories.h"
 
 #include <QCoreApplication>
@@ -254,14 +253,14 @@ void SchemaImporter::onProcessFinished(int exitCode, QProcess::ExitStatus status
         return;
     }
     const QJsonObject schema = document.object();
-    const QJsonObject erJson = convertInspectorJson(schema);
     // A schema beyond what Open reads would give a project that cannot be
     // opened again once saved.
-    const QString excess = filelimits::diagramExcess(erJson);
+    const QString excess = inspectorExcess(schema);
     if (!excess.isEmpty()) {
         reportFailure(QStringLiteral("The schema cannot be imported. %1").arg(excess));
         return;
     }
+    const QJsonObject erJson = convertInspectorJson(schema);
     m_reported = true;
     emit finished(erJson, schema);
 }

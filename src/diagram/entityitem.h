@@ -15,6 +15,7 @@
 #include <QList>
 #include <QPair>
 #include <QPointF>
+#include <QPointer>
 #include <QRectF>
 #include <QSizeF>
 #include <QString>
@@ -367,6 +368,10 @@ private:
     int m_highlightedRow = -1;
     QString m_id;
     bool m_dragging = false;
+    // The scene whose bulk move (see ERScene::beginBulkMove) a drag of this
+    // entity, or a change of its position, opened and has to end.
+    QPointer<ERScene> m_dragBulkMove;
+    QPointer<ERScene> m_positionBulkMove;
     int m_dragSourceIndex = -1;
     SingleLineTextItem* m_dragLabel = nullptr;
     QPointF m_dragPos;

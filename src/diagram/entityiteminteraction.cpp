@@ -17,6 +17,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 void EntityItem::setDisplayMode(int mode)
 {
@@ -170,9 +171,19 @@ QVariant EntityItem::itemChange(GraphicsItemChange change, const QVariant& value
         if (auto* erScene = qobject_cast<ERScene*>(scene()))
             erScene->registerEntity(this);
     }
-    if (change == ItemPositionHasChanged || (change == ItemSceneHasChanged && scene()))
+    // A move of an entity with very many relationships is a bulk move,
+    // unless a drag opened one already.
+    if (change == ItemPositionChange && !m_positionBulkMove) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene())) {
+            m_positionBulkMove = erScene;
+            erScene->beginBulkMove({this});
+        }
+    }
+    if (change == ItemPositionHasChanged || (change == ItemSceneHasChanged && scene())) {
         updateAttachedEdges();
-    else if (change == ItemSelectedHasChanged) {
+        if (ERScene* erScene = std::exchange(m_positionBulkMove, nullptr))
+            erScene->endBulkMove();
+    } else if (change == ItemSelectedHasChanged) {
         if (!value.toBool())
             clearRowHighlight();
         if (auto* erScene = qobject_cast<ERScene*>(scene()))
@@ -206,6 +217,21 @@ void EntityItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
         event->accept();
         return;
     }
+    // The drag moves the selected entities; their edges follow until the
+    // release.
+    if (!m_dragBulkMove) {
+        if (auto* erScene = qobject_cast<ERScene*>(scene())) {
+            QList<EntityItem*> moved;
+            for (QGraphicsItem* item : erScene->selectedItems()) {
+                if (item->type() == Type)
+                    moved.append(static_cast<EntityItem*>(item));
+            }
+            if (moved.isEmpty())
+                moved.append(this);
+            m_dragBulkMove = erScene;
+            erScene->beginBulkMove(moved);
+        }
+    }
     QGraphicsObject::mouseMoveEvent(event);
 }
 
@@ -216,6 +242,16 @@ void EntityItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
         event->accept();
         return;
     }
+    // What the release reroutes is still part of the drag's bulk move.
+    struct BulkMoveEnd
+    {
+        QPointer<ERScene> scene;
+        ~BulkMoveEnd()
+        {
+            if (scene)
+                scene->endBulkMove();
+        }
+    } bulkMoveEnd{std::exchange(m_dragBulkMove, nullptr)};
     QGraphicsObject::mouseReleaseEvent(event);
     const bool batch = canMoveSelectionAsBatch(scene());
     EdgeItem::setBatchMode(false);

@@ -27,6 +27,11 @@ ERScene::ERScene(QObject* parent)
     : QGraphicsScene(parent)
 {
     setSceneRect(-2000, -2000, 4000, 4000);
+    // The item index splits the scene into 2^depth cells and files an item
+    // in every cell it covers. Left to itself it deepens with the item
+    // count, so that an item as large as a route across the diagram lands in
+    // a hundred thousand cells; a fixed depth keeps that bounded.
+    setBspTreeDepth(ItemIndexDepth);
 
     m_glowTimer = new QTimer(this);
     m_glowTimer->setInterval(GlowIntervalMs);

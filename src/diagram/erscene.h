@@ -17,6 +17,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 #include <cstdint>
 #include <utility>
 
@@ -167,6 +168,35 @@ public:
     void registerEntity(EntityItem* entity);
     void unregisterEntity(EntityItem* entity);
 
+    // ---- moves of many items (diagram/erscenemoves.cpp)
+    // A move that changes a large share of the scene's items at once (an
+    // entity dragged or placed with thousands of relationships and their
+    // slots) runs without the item index: every change would walk the
+    // index's cells, which such items crowd, so that the move would cost the
+    // square of its items. The index is made anew once the move is over, at
+    // a cost in proportion to the scene, which the move is then a fair share
+    // of: it is set aside only when the items moved, their children and
+    // their edges are at least a quarter of the scene's. Calls nest; the
+    // outermost end brings the index back.
+    void beginBulkMove(const QList<EntityItem*>& moved);
+    void endBulkMove();
+    // Turns the scene's item index off while it lives, or until resume(),
+    // and brings it back at its depth afterwards: for many items coming in
+    // or moving at once, each of which would update the index.
+    class ItemIndexPause
+    {
+    public:
+        explicit ItemIndexPause(ERScene* scene);
+        ~ItemIndexPause() { resume(); }
+        void resume();
+        ItemIndexPause(const ItemIndexPause&) = delete;
+        ItemIndexPause& operator=(const ItemIndexPause&) = delete;
+
+    private:
+        ERScene* m_scene;
+        ItemIndexMethod m_method;
+    };
+
     // ---- automatic layout
     // Arranges every entity by connected groups of relationships, packs the
     // groups around the diagram's old centre and routes every edge afresh.
@@ -215,6 +245,8 @@ public:
     static QList<QLineF> gridLines(const QRectF& rect);
 
     static constexpr int GlowIntervalMs = 40;
+    // The depth of the scene's item index: 1,024 cells.
+    static constexpr int ItemIndexDepth = 10;
     static constexpr int GridSpacing = 20;
     static constexpr int MaxGridLines = 4096;
 
@@ -261,6 +293,8 @@ private:
     static constexpr qreal SceneMargin = 300;
 
     QList<EntityItem*> m_entities;
+    int m_bulkMoveDepth = 0;
+    std::optional<ItemIndexPause> m_bulkMovePause;
     // Set while automatic layout routes its edges and the entities stand
     // still: entityRectsIn answers from it instead of measuring them all.
     const EntityRectIndex* m_entityRectIndex = nullptr;

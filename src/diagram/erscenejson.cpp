@@ -229,24 +229,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     // The item index, updated at the passes of the event loop, would be
     // built over and over while the entities come in, anew whenever their
     // count doubles. It is built once, when they are all there.
-    struct IndexPause
-    {
-        explicit IndexPause(QGraphicsScene* scene)
-            : m_scene(scene)
-            , m_method(scene->itemIndexMethod())
-        {
-            if (m_method != NoIndex)
-                m_scene->setItemIndexMethod(NoIndex);
-        }
-        ~IndexPause() { resume(); }
-        void resume()
-        {
-            if (m_method != NoIndex)
-                m_scene->setItemIndexMethod(std::exchange(m_method, NoIndex));
-        }
-        QGraphicsScene* m_scene;
-        ItemIndexMethod m_method;
-    } indexPause(this);
+    ItemIndexPause indexPause(this);
     const QJsonArray entities = root.value(keyEntities).toArray();
     QHash<QString, EntityItem*> entitiesById;
     entitiesById.reserve(entities.size());

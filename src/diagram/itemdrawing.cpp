@@ -62,6 +62,17 @@ void drawSelectionFrame(QPainter* painter, const QRectF& rect, const QColor& col
     painter->restore();
 }
 
+QString shownLine(const QString& text)
+{
+    if (text.size() <= ShownLineCharacters)
+        return text;
+    qsizetype cut = ShownLineCharacters - 1;
+    // A character of two UTF-16 units is not split.
+    if (text.at(cut - 1).isHighSurrogate())
+        --cut;
+    return text.left(cut) + QChar(0x2026);
+}
+
 void drawOutlinedText(QPainter* painter, const QPainterPath& path, const QFont& font, const QColor& colour,
                       bool syntheticBold)
 {
@@ -82,9 +93,10 @@ void drawOutlinedText(QPainter* painter, const QPainterPath& path, const QFont& 
     painter->restore();
 }
 
-void drawBoxText(QPainter* painter, const QRectF& area, const QFont& font, const QString& text,
+void drawBoxText(QPainter* painter, const QRectF& area, const QFont& font, const QString& wholeText,
                  const QColor& colour, bool onScreen)
 {
+    const QString text = shownLine(wholeText);
     bool syntheticBold = false;
     bool syntheticItalic = false;
     const QFont resolved = resolveStyledFont(font, &syntheticBold, &syntheticItalic);

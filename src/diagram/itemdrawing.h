@@ -13,6 +13,16 @@ class QPainter;
 // frames: the eight resize handles, text painted as glyph paths, and the
 // choice between a real and a synthetic bold or italic face.
 
+// Characters of one line of text that the canvas and the project explorer
+// lay out: far more than a screen shows at a readable size, and twice the
+// longest name a file may hold. A longer text is shown cut there, ending in
+// an ellipsis; the text itself stays whole.
+constexpr qsizetype ShownLineCharacters = 2000;
+
+// text as a line shows it: whole up to ShownLineCharacters, the start of it
+// and "…" beyond.
+QString shownLine(const QString& text);
+
 // The handle of rect under p: 1 top-left, 2 top-middle, 3 top-right,
 // 4 middle-left, 5 middle-right, 6 bottom-left, 7 bottom-middle,
 // 8 bottom-right; 0 when p is on none. Each handle is hit in a 12 x 12

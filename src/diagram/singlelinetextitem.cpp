@@ -51,7 +51,7 @@ bool isForbiddenCharacter(QChar c)
 void drawUnderline(QPainter* painter, const QFontMetricsF& metrics, const QString& text, qreal x,
                    const QColor& colour)
 {
-    const QString shown = EntityItem::rightTrimmed(text);
+    const QString shown = EntityItem::rightTrimmed(shownLine(text));
     if (shown.isEmpty())
         return;
     const qreal y = metrics.ascent() + metrics.underlinePos();
@@ -105,14 +105,16 @@ struct ExportGlyphs
 // over and over, and every one of these shapes the text anew with every
 // feature of the font. They depend on nothing else but the installed fonts,
 // whose change empties the cache. Used from the GUI thread; another thread
-// gets its answers uncached.
+// gets its answers uncached. A text longer than a line shows is measured and
+// drawn as shown (see shownLine).
 class LabelTextCache
 {
 public:
     // The advance of the text (as QFontMetricsF measures it) and the
     // natural width of its line, from one shaping of the text.
-    TextMeasure measure(const QFont& font, const QString& text)
+    TextMeasure measure(const QFont& font, const QString& wholeText)
     {
+        const QString text = shownLine(wholeText);
         if (!usable())
             return measureText(font, text);
         TextKey key{font, text};
@@ -125,8 +127,9 @@ public:
         return made;
     }
 
-    std::shared_ptr<const LaidOutLine> line(const QFont& font, const QString& text, Qt::Alignment alignment)
+    std::shared_ptr<const LaidOutLine> line(const QFont& font, const QString& wholeText, Qt::Alignment alignment)
     {
+        const QString text = shownLine(wholeText);
         if (!usable())
             return layOut(font, text, alignment);
         LineKey key{{font, text}, int(alignment)};
@@ -139,8 +142,9 @@ public:
         return laidOut;
     }
 
-    std::shared_ptr<const ExportGlyphs> glyphs(const QFont& font, const QString& text)
+    std::shared_ptr<const ExportGlyphs> glyphs(const QFont& font, const QString& wholeText)
     {
+        const QString text = shownLine(wholeText);
         if (!usable())
             return makeGlyphs(font, text);
         TextKey key{font, text};

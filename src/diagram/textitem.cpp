@@ -66,7 +66,7 @@ QPainterPath TextItem::shape() const
 QSizeF TextItem::textBoxSize() const
 {
     const QFontMetricsF metrics(m_font);
-    const QString shown = m_text.isEmpty() ? PlaceholderText : m_text;
+    const QString shown = m_text.isEmpty() ? PlaceholderText : shownLine(m_text);
     return QSizeF(std::max(metrics.horizontalAdvance(shown) + 8, 24.0), std::max(metrics.height() + 6, 16.0));
 }
 

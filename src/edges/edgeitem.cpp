@@ -51,11 +51,6 @@ QSet<EdgeItem*> s_flushingTimer;
 QSet<EdgeItem*> s_flushingBatch;
 EdgeItem::RoutingCounters s_counters;
 
-QString trEdge(const char* text)
-{
-    return QCoreApplication::translate("EdgeItem", text);
-}
-
 QPointF sceneCentre(const EntityItem* e)
 {
     return e->sceneBoundingRect().center();
@@ -472,17 +467,19 @@ namespace {
 
 // Brings every queued edge up to date with update. The queue is emptied
 // first, so that edges queued meanwhile wait for the next flush; `flushing`
-// holds the edges still to visit. A flush with work counts in flushes.
+// holds the edges still to visit, which an edge deleted meanwhile leaves.
+// They are visited in one pass over a list of them: taking the set's first
+// element over and over would walk its emptied buckets every time. A flush
+// with work counts in flushes.
 void flushQueue(QSet<EdgeItem*>& queue, QSet<EdgeItem*>& flushing, quint64& flushes, void (EdgeItem::*update)())
 {
     flushing = std::exchange(queue, QSet<EdgeItem*>());
-    if (!flushing.isEmpty())
-        ++flushes;
-    while (!flushing.isEmpty()) {
-        auto it = flushing.begin();
-        EdgeItem* edge = *it;
-        flushing.erase(it);
-        if (edge)
+    if (flushing.isEmpty())
+        return;
+    ++flushes;
+    const QList<EdgeItem*> order(flushing.cbegin(), flushing.cend());
+    for (EdgeItem* edge : order) {
+        if (flushing.remove(edge) && edge)
             (edge->*update)();
     }
 }
@@ -800,29 +797,7 @@ void EdgeItem::rerouteIfConnected()
         rerouteAroundEntities(*this);
 }
 
-// ============================================================ stored routes
-
-void EdgeItem::reanchorStoredRoute(const QList<QPointF>& points)
-{
-    if (points.size() < 2)
-        return;
-    if (!m_fromSlot || !m_toSlot) {
-        setRoutePoints(simplifyRoute(points));
-        return;
-    }
-    const QList<QPointF> fitted = reanchorRoute(points, m_fromSlot->scenePos(), m_fromSlot->side(),
-                                                m_toSlot->scenePos(), m_toSlot->side());
-    if (fitted.size() >= 2)
-        setRoutePoints(fitted);
-}
-
-void EdgeItem::moveSegment(double delta)
-{
-    if (!moveRouteSegment(m_route, m_draggedSegment, m_draggedSegmentOrientation, delta))
-        return;
-    setPath(buildRoundedPath(m_route, EdgeCornerRadius));
-    updatePen();
-}
+// ============================================================ crossings
 
 bool EdgeItem::countEntityCrossings() const
 {
@@ -1004,280 +979,4 @@ bool EdgeItem::applySideAdvice(const SlotSideAdvice& advice)
         break;
     }
     return false;
-}
-
-// ============================================================ selection
-
-QVariant EdgeItem::itemChange(GraphicsItemChange change, const QVariant& value)
-{
-    if (change == ItemSelectedHasChanged) {
-        if (auto* erScene = qobject_cast<ERScene*>(scene()))
-            erScene->noteSelectionChange();
-        const bool selected = value.toBool();
-        QTimer::singleShot(0, this, [this, selected] {
-            if (!scene())
-                return;
-            updatePen();
-            if (m_fromSlot && m_from && m_from->scene())
-                m_fromSlot->setActive(selected);
-            if (m_toSlot && m_to && m_to->scene())
-                m_toSlot->setActive(selected);
-            if (m_to && m_to->scene())
-                m_to->highlightEdgeRows(this, selected);
-        });
-    }
-    return QGraphicsPathItem::itemChange(change, value);
-}
-
-// ============================================================ interaction
-
-int EdgeItem::segmentAt(QPointF scenePos) const
-{
-    return routeSegmentAt(m_route, scenePos);
-}
-
-void EdgeItem::startSegmentDrag(int segment, const QPointF& scenePos)
-{
-    m_draggedSegment = segment;
-    m_segmentDragActive = true;
-    m_draggedSegmentOrientation = routeSegmentOrientation(m_route, segment);
-    m_lastDragPos = scenePos;
-    setSelected(true);
-    setCursor(m_draggedSegmentOrientation == Qt::Vertical ? Qt::SizeHorCursor : Qt::SizeVerCursor);
-}
-
-QMenu* EdgeItem::ensureContextMenu()
-{
-    if (m_contextMenu)
-        return m_contextMenu;
-    auto* menu = new QMenu;
-    const struct {
-        const char* text;
-        int code;
-    } entries[] = {{"One", CardinalityOne},
-                   {"Zero or One", CardinalityZeroOrOne},
-                   {"Many", CardinalityMany},
-                   {"Zero or Many", CardinalityZeroOrMany}};
-    for (const auto& entry : entries)
-        menu->addAction(QString::fromLatin1(entry.text))->setData(entry.code);
-    menu->addSeparator();
-    menu->addAction(trEdge("Edit"))->setData(QStringLiteral("edit"));
-    m_contextMenu = menu;
-    return menu;
-}
-
-void EdgeItem::applyCardinalityChoice(int code, const QPointF& scenePos)
-{
-    if (!m_fromSlot || !m_toSlot)
-        return;
-    const QPointF a = m_fromSlot->scenePos();
-    const QPointF b = m_toSlot->scenePos();
-    const auto d2 = [](const QPointF& p, const QPointF& q) {
-        const QPointF d = p - q;
-        return d.x() * d.x() + d.y() * d.y();
-    };
-    if (d2(scenePos, a) < d2(scenePos, b) || a == b)
-        m_startCard = code;
-    else
-        m_endCard = code;
-    update();
-}
-
-void EdgeItem::mousePressEvent(QGraphicsSceneMouseEvent* event)
-{
-    if (event->button() == Qt::LeftButton) {
-        const int segment = segmentAt(event->scenePos());
-        if (segment < 0) {
-            update();
-            QGraphicsPathItem::mousePressEvent(event);
-            return;
-        }
-        if (!(event->modifiers() & Qt::ControlModifier) && scene())
-            scene()->clearSelection();
-        startSegmentDrag(segment, event->scenePos());
-        event->accept();
-        return;
-    }
-    if (event->button() == Qt::RightButton) {
-        if (!(event->modifiers() & Qt::ControlModifier) && scene())
-            scene()->clearSelection();
-        setSelected(true);
-        if (!drawsCardinality()) {
-            event->accept();
-            return;
-        }
-        QPointer<EdgeItem> self(this);
-        const QPointF pressPos = event->scenePos();
-        QMenu* menu = ensureContextMenu();
-        QAction* chosen = DialogHooks::execMenu(menu, event->screenPos());
-        if (!self)
-            return; // the edge went while the menu was open
-        event->accept();
-        if (!chosen) {
-            update();
-            return;
-        }
-        if (chosen->data().toString() == QLatin1String("edit"))
-            openEditDialog();
-        else
-            applyCardinalityChoice(chosen->data().toInt(), pressPos);
-        if (self)
-            update();
-        return;
-    }
-    update();
-    QGraphicsPathItem::mousePressEvent(event);
-}
-
-void EdgeItem::contextMenuEvent(QGraphicsSceneContextMenuEvent* event)
-{
-    // The right press has dealt with the menu (or, on a view edge, with
-    // having none); the context-menu event of that press must not open the
-    // menu of an item beneath, such as a group frame.
-    event->accept();
-}
-
-void EdgeItem::mouseMoveEvent(QGraphicsSceneMouseEvent* event)
-{
-    if (!m_segmentDragActive) {
-        QGraphicsPathItem::mouseMoveEvent(event);
-        return;
-    }
-    const QPointF p = event->scenePos();
-    const double delta = m_draggedSegmentOrientation == Qt::Vertical ? p.x() - m_lastDragPos.x()
-                                                                     : p.y() - m_lastDragPos.y();
-    moveSegment(delta);
-    m_routeEditedByHand = true;
-    m_lastDragPos = p;
-    event->accept();
-}
-
-void EdgeItem::mouseReleaseEvent(QGraphicsSceneMouseEvent* event)
-{
-    if (m_segmentDragActive && event->button() == Qt::LeftButton) {
-        m_segmentDragActive = false;
-        m_draggedSegment = -1;
-        setCursor(Qt::ArrowCursor);
-        event->accept();
-        return;
-    }
-    QGraphicsPathItem::mouseReleaseEvent(event);
-}
-
-void EdgeItem::hoverMoveEvent(QGraphicsSceneHoverEvent* event)
-{
-    if (m_segmentDragActive) {
-        event->accept();
-        return;
-    }
-    const int segment = segmentAt(event->scenePos());
-    if (segment < 0)
-        setCursor(Qt::ArrowCursor);
-    else
-        setCursor(routeSegmentOrientation(m_route, segment) == Qt::Vertical ? Qt::SizeHorCursor
-                                                                             : Qt::SizeVerCursor);
-    QGraphicsPathItem::hoverMoveEvent(event);
-}
-
-void EdgeItem::hoverLeaveEvent(QGraphicsSceneHoverEvent* event)
-{
-    if (!m_segmentDragActive)
-        setCursor(Qt::ArrowCursor);
-    QGraphicsPathItem::hoverLeaveEvent(event);
-}
-
-QString EdgeItem::displayName() const
-{
-    const QString fromTitle = m_from ? m_from->title() : QString();
-    const QString toTitle = m_to ? m_to->title() : QString();
-    if (fromTitle.isEmpty() && toTitle.isEmpty())
-        return trEdge("Relationship");
-    return trEdge("%1 \u2014 %2").arg(fromTitle, toTitle);
-}
-
-void EdgeItem::openEditDialog()
-{
-    QWidget* parent = nullptr;
-    if (QGraphicsScene* s = scene()) {
-        if (!s->views().isEmpty())
-            parent = s->views().constFirst();
-    }
-    EdgeEditDialog dialog(displayName(), parent);
-    DialogHooks::execDialog(&dialog);
-}
-
-// ============================================================ JSON
-
-QJsonObject slotToJson(const SlotItem* slot)
-{
-    QJsonObject obj;
-    obj.insert(QStringLiteral("side"), slot->side());
-    obj.insert(QStringLiteral("x"), slot->pos().x());
-    obj.insert(QStringLiteral("y"), slot->pos().y());
-    return obj;
-}
-
-void applySlotJson(SlotItem* slot, const QJsonObject& obj)
-{
-    if (!slot)
-        return;
-    if (obj.contains(QStringLiteral("side")))
-        slot->setSide(obj.value(QStringLiteral("side")).toInt(0));
-    if (obj.contains(QStringLiteral("x")) && obj.contains(QStringLiteral("y")))
-        slot->setPos(jsonfields::readCoordinate(obj, QLatin1String("x"), 0),
-                     jsonfields::readCoordinate(obj, QLatin1String("y"), 0));
-    slot->snapToBorder();
-}
-
-QJsonObject EdgeItem::toJson() const
-{
-    if (!m_from || !m_to) {
-        qWarning() << "EdgeItem::toJson() called with null entities";
-        return QJsonObject();
-    }
-    QJsonObject obj;
-    obj.insert(QStringLiteral("from"), m_from->id());
-    obj.insert(QStringLiteral("to"), m_to->id());
-    obj.insert(QStringLiteral("startCard"), m_startCard);
-    obj.insert(QStringLiteral("endCard"), m_endCard);
-    obj.insert(QStringLiteral("id"), m_id);
-    if (!m_label.isEmpty())
-        obj.insert(QStringLiteral("label"), m_label);
-    if (m_fromSlot)
-        obj.insert(QStringLiteral("fromSlot"), slotToJson(m_fromSlot));
-    if (m_toSlot)
-        obj.insert(QStringLiteral("toSlot"), slotToJson(m_toSlot));
-    if (m_route.size() >= 2) {
-        QJsonArray points;
-        for (const QPointF& p : m_route)
-            points.append(QJsonObject{{QStringLiteral("x"), p.x()}, {QStringLiteral("y"), p.y()}});
-        obj.insert(QStringLiteral("points"), points);
-    }
-    return obj;
-}
-
-void EdgeItem::fromJson(const QJsonObject& obj)
-{
-    m_id = obj.contains(QStringLiteral("id")) ? obj.value(QStringLiteral("id")).toString() : generateItemId();
-    if (obj.contains(QStringLiteral("startCard")))
-        m_startCard = obj.value(QStringLiteral("startCard")).toInt(0);
-    if (obj.contains(QStringLiteral("endCard")))
-        m_endCard = obj.value(QStringLiteral("endCard")).toInt(0);
-    m_label = obj.value(QStringLiteral("label")).toString();
-    if (obj.contains(QStringLiteral("fromSlot")) && m_fromSlot)
-        applySlotJson(m_fromSlot, obj.value(QStringLiteral("fromSlot")).toObject());
-    if (obj.contains(QStringLiteral("toSlot")) && m_toSlot)
-        applySlotJson(m_toSlot, obj.value(QStringLiteral("toSlot")).toObject());
-    update();
-    if (!obj.contains(QStringLiteral("points")))
-        return;
-    QList<QPointF> points;
-    const QJsonArray array = obj.value(QStringLiteral("points")).toArray();
-    for (const QJsonValue& v : array) {
-        const QJsonObject p = v.toObject();
-        points.append(QPointF(jsonfields::readRouteCoordinate(p, QLatin1String("x")),
-                              jsonfields::readRouteCoordinate(p, QLatin1String("y"))));
-    }
-    if (points.size() >= 2)
-        reanchorStoredRoute(points);
 }

@@ -1,5 +1,7 @@
 #include "explorer/projecttreeitemdelegate.h"
 
+#include "diagram/itemdrawing.h"
+
 #include <QFontMetrics>
 #include <QLineEdit>
 
@@ -34,4 +36,11 @@ void ProjectTreeItemDelegate::updateEditorGeometry(QWidget* editor, const QStyle
     Q_UNUSED(index)
     if (editor)
         editor->setGeometry(option.rect.adjusted(1, 1, -1, -1));
+}
+
+void ProjectTreeItemDelegate::initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const
+{
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (option && option->text.size() > ShownLineCharacters)
+        option->text = shownLine(option->text);
 }

@@ -4,7 +4,8 @@
 
 // Row delegate of the Model Explorer: rows at least 24 pixels (and the font
 // height + 10) tall, and an in-place editor that sits one pixel inside the
-// row with a little room around its text.
+// row with a little room around its text. A name longer than a line shows
+// is laid out cut, as the canvas shows it.
 class ProjectTreeItemDelegate : public QStyledItemDelegate
 {
     Q_OBJECT
@@ -17,4 +18,7 @@ public:
                           const QModelIndex& index) const override;
     void updateEditorGeometry(QWidget* editor, const QStyleOptionViewItem& option,
                               const QModelIndex& index) const override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };

@@ -108,32 +108,6 @@ private:
     const EntityRectIndex*& m_slot;
 };
 
-// Switches the scene's item index off for as long as it lives; it is built
-// anew afterwards.
-class ItemIndexPause
-{
-public:
-    explicit ItemIndexPause(QGraphicsScene* scene)
-        : m_scene(scene)
-        , m_method(scene->itemIndexMethod())
-    {
-        if (m_method != QGraphicsScene::NoIndex)
-            m_scene->setItemIndexMethod(QGraphicsScene::NoIndex);
-    }
-    ~ItemIndexPause()
-    {
-        if (m_method != QGraphicsScene::NoIndex)
-            m_scene->setItemIndexMethod(m_method);
-    }
-
-    ItemIndexPause(const ItemIndexPause&) = delete;
-    ItemIndexPause& operator=(const ItemIndexPause&) = delete;
-
-private:
-    QGraphicsScene* m_scene;
-    QGraphicsScene::ItemIndexMethod m_method;
-};
-
 // Sets a flag for as long as it lives.
 class FlagRaised
 {

@@ -3,6 +3,7 @@
 #include "model/indentedjson.h"
 #include "model/itemid.h"
 #include "model/jsonfields.h"
+#include "model/tableitem.h"
 
 #include <QJsonArray>
 
@@ -12,6 +13,15 @@ ConstraintItem::ConstraintItem(QObject* parent)
     : QObject(parent)
     , m_id(generateItemId())
 {
+}
+
+void ConstraintItem::setId(const QString& id)
+{
+    if (m_id == id)
+        return;
+    m_id = id;
+    if (auto* table = qobject_cast<TableItem*>(parent()))
+        table->forgetConstraintIndex();
 }
 
 bool ConstraintItem::forgetColumn(const QString& columnId)
@@ -95,6 +105,8 @@ QJsonObject ConstraintItem::toJson() const
 void ConstraintItem::fromJson(const QJsonObject& object)
 {
     readId(object, m_id);
+    if (auto* table = qobject_cast<TableItem*>(parent()))
+        table->forgetConstraintIndex();
     m_name = readString(object, QLatin1String("name"));
     m_type = typeFromString(readString(object, QLatin1String("type")));
     m_columns = readStringList(object, QLatin1String("columns"));

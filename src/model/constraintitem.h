@@ -24,7 +24,7 @@ public:
     explicit ConstraintItem(QObject* parent = nullptr);
 
     QString id() const { return m_id; }
-    void setId(const QString& id) { m_id = id; }
+    void setId(const QString& id);
     QString name() const { return m_name; }
     void setName(const QString& name) { m_name = name; }
     // A ConstraintType code; setType assigns without a range check (an

@@ -76,7 +76,18 @@ ColumnItem* TableItem::column(const QString& id) const
 
 ConstraintItem* TableItem::constraint(const QString& id) const
 {
-    return findById(m_constraints, id);
+    // Each relationship to a table brings a foreign key: a table many
+    // relationships point at is not walked for every one of them.
+    if (m_constraintIndexStale) {
+        m_constraintIndex.clear();
+        m_constraintIndex.reserve(m_constraints.size());
+        for (ConstraintItem* item : m_constraints) {
+            if (item && !m_constraintIndex.contains(item->id()))
+                m_constraintIndex.insert(item->id(), item);
+        }
+        m_constraintIndexStale = false;
+    }
+    return m_constraintIndex.value(id);
 }
 
 IndexItem* TableItem::index(const QString& id) const
@@ -161,12 +172,15 @@ ConstraintItem* TableItem::addConstraint()
 {
     auto* constraint = new ConstraintItem(this);
     m_constraints.append(constraint);
+    if (!m_constraintIndexStale && !m_constraintIndex.contains(constraint->id()))
+        m_constraintIndex.insert(constraint->id(), constraint);
     return constraint;
 }
 
 void TableItem::removeConstraint(const QString& id)
 {
     removeLaterById(m_constraints, id);
+    m_constraintIndexStale = true;
 }
 
 IndexItem* TableItem::addIndex()
@@ -229,6 +243,7 @@ void TableItem::fromJson(const QJsonObject& object)
 
     readList(this, m_columns, readArray(object, QLatin1String("columns")));
     readList(this, m_constraints, readArray(object, QLatin1String("constraints")));
+    m_constraintIndexStale = true;
     readList(this, m_indexes, readArray(object, QLatin1String("indexes")));
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QHash>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -50,6 +51,8 @@ public:
     // Look-ups by exact id; null when nothing matches.
     ColumnItem* column(const QString& id) const;
     ConstraintItem* constraint(const QString& id) const;
+    // Told by a constraint of this table that its id changed.
+    void forgetConstraintIndex() { m_constraintIndexStale = true; }
     IndexItem* index(const QString& id) const;
     // The first column whose name equals name ignoring case, or null.
     ColumnItem* columnByName(const QString& name) const;
@@ -91,5 +94,9 @@ private:
     QJsonObject m_properties;
     QList<ColumnItem*> m_columns;
     QList<ConstraintItem*> m_constraints;
+    // The constraints by id, the first of an id when several share it; made
+    // again on the next lookup after the list or an id changed.
+    mutable QHash<QString, ConstraintItem*> m_constraintIndex;
+    mutable bool m_constraintIndexStale = true;
     QList<IndexItem*> m_indexes;
 };

@@ -1,5 +1,7 @@
 #include "recognition/connectortracing.h"
 
+#include "recognition/rightangledconnectors.h"
+
 #include <QPoint>
 #include <QSet>
 
@@ -394,6 +396,101 @@ private:
 
 } // namespace
 
+namespace {
+
+// Whether the component's pixels join the band in front of box a to the
+// band in front of box b along a way that keeps out of the band, all but
+// its outer two pixels, of every other box in touched.
+// seen is a buffer of w * h marks kept between calls; mark is one not
+// used there before.
+bool inkJoinsApart(const std::vector<int>& label, int w, int h, int component, const QList<QRectF>& boxes,
+                   const std::vector<int>& touched, int a, int b, std::vector<int>& seen, int mark)
+{
+    const auto within = [&](int box, int x, int y, double band) {
+        const QRectF& r = boxes.at(box);
+        return x >= r.left() - band && x <= r.right() + band && y >= r.top() - band && y <= r.bottom() + band;
+    };
+    const double band = ConnectorTouchReach;
+    const auto near = [&](int box, int x, int y) { return within(box, x, y, band); };
+    const QRectF& from = boxes.at(a);
+    const int x0 = std::max(0, int(std::floor(from.left() - band))), x1 = std::min(w - 1, int(std::ceil(from.right() + band)));
+    const int y0 = std::max(0, int(std::floor(from.top() - band))), y1 = std::min(h - 1, int(std::ceil(from.bottom() + band)));
+    if (seen.size() != static_cast<size_t>(w) * h)
+        seen.assign(static_cast<size_t>(w) * h, 0);
+    std::deque<QPoint> queue;
+    const auto allowed = [&](int x, int y) {
+        if (label[static_cast<size_t>(y) * w + x] != component)
+            return false;
+        for (int box : touched)
+            if (box != a && box != b && within(box, x, y, band - 2))
+                return false;
+        return true;
+    };
+    for (int y = y0; y <= y1; ++y)
+        for (int x = x0; x <= x1; ++x)
+            if (allowed(x, y)) {
+                seen[static_cast<size_t>(y) * w + x] = mark;
+                queue.push_back(QPoint(x, y));
+            }
+    static const int dx[8] = {1, -1, 0, 0, 1, 1, -1, -1};
+    static const int dy[8] = {0, 0, 1, -1, 1, -1, 1, -1};
+    while (!queue.empty()) {
+        const QPoint p = queue.front();
+        queue.pop_front();
+        if (near(b, p.x(), p.y()))
+            return true;
+        for (int k = 0; k < 8; ++k) {
+            const int nx = p.x() + dx[k], ny = p.y() + dy[k];
+            if (nx < 0 || ny < 0 || nx >= w || ny >= h || seen[static_cast<size_t>(ny) * w + nx] == mark
+                || !allowed(nx, ny))
+                continue;
+            seen[static_cast<size_t>(ny) * w + nx] = mark;
+            queue.push_back(QPoint(nx, ny));
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+bool closedByLines(const QImage& ink, const QRectF& box)
+{
+    const int w = ink.width(), h = ink.height();
+    const auto inked = [&](int x, int y) { return x >= 0 && y >= 0 && x < w && y < h && ink.constScanLine(y)[x] == 0; };
+    // The ink of a side carried on beyond a corner as a thin line: along
+    // the side's band of rows (or columns), from 4 to 14 pixels beyond the
+    // corner, ink across at most 4 pixels of the band and its surroundings.
+    const auto carriedOn = [&](bool horizontal, double at, double corner, int direction) {
+        for (int k = 4; k <= 14; ++k) {
+            int inkedAcross = 0;
+            bool inBand = false;
+            for (int d = -5; d <= 7; ++d) {
+                const int along = int(std::lround(corner)) + direction * k;
+                const int offset = direction > 0 ? -d : d;
+                const int across = int(std::lround(at)) + offset;
+                if (horizontal ? inked(along, across) : inked(across, along)) {
+                    ++inkedAcross;
+                    inBand = inBand || (d >= -1 && d <= 3);
+                }
+            }
+            if (!inBand || inkedAcross > 4)
+                return false;
+        }
+        return true;
+    };
+    const double l = box.left(), r = box.right(), t = box.top(), b = box.bottom();
+    // The top and bottom sides beyond the left and right corners, and the
+    // left and right sides beyond the top and bottom corners; the band of
+    // each lies inside the box's edge. Cells stacked or set side by side
+    // carry their sides on one way only; lines that close a rectangle cross
+    // one another at its corners and run on both ways.
+    const bool across = carriedOn(true, t + 1, l, -1) || carriedOn(true, t + 1, r, 1) || carriedOn(true, b - 1, l, -1)
+                        || carriedOn(true, b - 1, r, 1);
+    const bool down = carriedOn(false, l + 1, t, -1) || carriedOn(false, l + 1, b, 1) || carriedOn(false, r - 1, t, -1)
+                      || carriedOn(false, r - 1, b, 1);
+    return across && down;
+}
+
 int connectorGapReachForText(double lineHeight)
 {
     return std::clamp(int(std::lround(0.4 * lineHeight)), ConnectorGapReach, 14);
@@ -406,6 +503,28 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
         return links;
     const QImage ink = mask.format() == QImage::Format_Grayscale8 ? mask : mask.convertToFormat(QImage::Format_Grayscale8);
     const int w = ink.width(), h = ink.height();
+
+    // Rectangles that connectors close (lines leaving one side of a table
+    // and turning, a line round a word) are no tables: the lines run on
+    // through them, and no connector ends there.
+    {
+        QList<int> kept;
+        QList<QRectF> tables;
+        for (int i = 0; i < boxes.size(); ++i) {
+            if (!closedByLines(ink, boxes.at(i))) {
+                kept.append(i);
+                tables.append(boxes.at(i));
+            }
+        }
+        if (tables.size() < boxes.size()) {
+            QList<RecognizedLink> found = traceRasterConnectors(ink, tables, gapReach);
+            for (RecognizedLink& link : found) {
+                link.from = kept.at(link.from);
+                link.to = kept.at(link.to);
+            }
+            return found;
+        }
+    }
 
     // The outline belongs to its box, not to the connectors: otherwise every
     // box reached by a chain of lines would be linked to every other one.
@@ -449,6 +568,9 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
     int component = 0;
     const StrokeFollower follower(reach, w, h, boxes);
     std::deque<QPoint> queue;
+    std::vector<QPoint> pixels;  // the real ink of the component being flooded
+    std::vector<int> apartSeen;  // for inkJoinsApart
+    int apartMark = 0;
     QSet<QPair<int, int>> linked;
     static const int dx[8] = {1, -1, 0, 0, 1, 1, -1, -1};
     static const int dy[8] = {0, 0, 1, -1, 1, -1, 1, -1};
@@ -459,6 +581,7 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
             visited[static_cast<size_t>(y) * w + x] = ++component;
             queue.clear();
             queue.push_back(QPoint(x, y));
+            pixels.clear();
             // Per box and side (left, right, top, bottom, then the corners).
             std::vector<std::pair<int, std::array<Approach, 8>>> approaches;
             qint64 count = 0;
@@ -467,6 +590,8 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                 queue.pop_front();
                 const bool real = isInk(p.x(), p.y());
                 count += real;
+                if (real)
+                    pixels.push_back(p);
                 // The reach of a stroke counts towards its approach: the
                 // last dash of a dashed line may stop short of the box.
                 for (int i = 0; i < boxes.size(); ++i) {
@@ -568,7 +693,35 @@ QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRec
                 followed.insert(followed.end(), kept.begin(), kept.end());
                 std::sort(followed.begin(), followed.end());
                 followed.erase(std::unique(followed.begin(), followed.end()), followed.end());
-                pairs = followed;
+                // A pair is kept only when its ink runs from one box to the
+                // other without coming up to a third: strokes that meet at a
+                // third box (several connectors ending at one place on it)
+                // each end there.
+                std::vector<QPair<int, int>> apart;
+                for (const QPair<int, int>& pair : followed)
+                    if (inkJoinsApart(visited, w, h, component, boxes, touched, pair.first, pair.second, apartSeen,
+                                      ++apartMark))
+                        apart.push_back(pair);
+                pairs = apart;
+            }
+            // Connectors drawn with right angles are told apart by their
+            // strokes, through crossings and the words written on them.
+            if (!touched.empty()) {
+                const RightAngledLinks strokes = traceRightAngledConnectors(pixels, boxes, gapReach);
+                // Only when the strokes account for every box the ink
+                // reaches: a curve that merely runs straight for a while
+                // leaves some of its boxes unjoined.
+                const auto joined = [&strokes](int box) {
+                    return std::any_of(strokes.pairs.begin(), strokes.pairs.end(),
+                                       [box](const QPair<int, int>& p) { return p.first == box || p.second == box; })
+                        || std::find(strokes.undecided.begin(), strokes.undecided.end(), box) != strokes.undecided.end();
+                };
+                if (strokes.rightAngled && std::all_of(touched.begin(), touched.end(), joined)) {
+                    // Strokes that join more than two boxes (where lines
+                    // branch or run into one another) link none of them: a
+                    // guess there would mostly invent links.
+                    pairs = strokes.pairs;
+                }
             }
             for (const QPair<int, int>& key : pairs) {
                 if (linked.contains(key))

@@ -35,9 +35,18 @@ std::vector<uchar> grownConnectorInk(const QImage& ink, const std::vector<uchar>
 // stroke closer than the gap above count as one. Where one piece reaches
 // more than two boxes (connectors crossing), its strokes are followed
 // through the crossings and link only the boxes at their two ends.
-// gapReach replaces ConnectorGapReach for drawings at a larger scale.
+// Boxes closed by lines (closedByLines) are left out: connectors run on
+// through them and end at none. gapReach replaces ConnectorGapReach for
+// drawings at a larger scale.
 QList<RecognizedLink> traceRasterConnectors(const QImage& mask, const QList<QRectF>& boxes,
                                             int gapReach = ConnectorGapReach);
+
+// Whether the sides of the box run on beyond its corners both ways (a
+// horizontal side sideways and a vertical side up or down, as thin lines
+// from 4 to 14 pixels beyond): a rectangle that connectors close, not a
+// table.
+// ink: 0 in ink.
+bool closedByLines(const QImage& ink, const QRectF& box);
 
 // The gap reach for text lines of this height (the median of a drawing's
 // lines): ConnectorGapReach for text of 15 pixels and less, growing with

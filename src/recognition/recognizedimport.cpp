@@ -27,14 +27,6 @@ bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error
             *error = QStringLiteral("No ER entities were recognized in the image.");
         return false;
     }
-    // Boxes that hold nothing readable would only bring invented tables.
-    const QString refusal = notADiagramReason(diagram);
-    if (!refusal.isEmpty()) {
-        if (error && error->isEmpty())
-            *error = refusal;
-        return false;
-    }
-
     // What Open would refuse is not brought in either.
     filelimits::Counts found;
     found.entities = diagram.entities.size();
@@ -47,6 +39,13 @@ bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error
     if (!excess.isEmpty()) {
         if (error)
             *error = excess;
+        return false;
+    }
+    // Boxes that hold nothing readable would only bring invented tables.
+    const QString refusal = notADiagramReason(diagram);
+    if (!refusal.isEmpty()) {
+        if (error && error->isEmpty())
+            *error = refusal;
         return false;
     }
 

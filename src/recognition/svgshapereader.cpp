@@ -6,20 +6,22 @@
 #include "recognition/rasterrecognition.h"
 #include "recognition/recognitiongeometry.h"
 #include "recognition/svgcellstacks.h"
+#include "recognition/svgconnectors.h"
 #include "recognition/svgpathdata.h"
 #include "recognition/textentities.h"
 
+#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QSet>
 #include <QRegularExpression>
+#include <QThread>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
-#include <numeric>
 
 namespace {
 
@@ -61,6 +63,18 @@ QRectF drawingExtent(const QXmlStreamReader& reader)
     if (width > 0 && height > 0 && std::isfinite(width) && std::isfinite(height))
         return QRectF(0, 0, width, height);
     return QRectF();
+}
+
+// Reading a large drawing takes a while on the GUI thread: now and then
+// (every few thousand elements) timers and painting get their turn, user
+// input waits.
+void letEventsRun(qint64& tokens)
+{
+    if ((++tokens & 0x1fff) != 0)
+        return;
+    const QCoreApplication* app = QCoreApplication::instance();
+    if (app && QThread::currentThread() == app->thread())
+        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
 }
 
 bool isFinite(const QRectF& r)
@@ -210,82 +224,6 @@ QList<QRectF> mergeDrawnBoxes(QList<QRectF> candidates)
     return kept;
 }
 
-// Lines drawn end to end make one stroke: a chain of lines meeting at
-// shared points (ends that round to the same whole units) with exactly two
-// loose ends becomes the line between them; a line of a branching or closed
-// figure stands alone.
-QList<QLineF> joinLines(const QList<QLineF>& lines)
-{
-    const auto key = [](QPointF p) {
-        return QPair<qint64, qint64>(qint64(std::llround(std::clamp(p.x(), -1e15, 1e15))),
-                                     qint64(std::llround(std::clamp(p.y(), -1e15, 1e15))));
-    };
-    QList<int> parent(lines.size());
-    std::iota(parent.begin(), parent.end(), 0);
-    const auto root = [&parent](int i) {
-        while (parent[i] != i)
-            i = parent[i] = parent[parent[i]];
-        return i;
-    };
-    QHash<QPair<qint64, qint64>, QList<int>> ends;  // point to the lines ending there
-    for (int i = 0; i < lines.size(); ++i) {
-        for (const QPointF& p : {lines.at(i).p1(), lines.at(i).p2()}) {
-            QList<int>& at = ends[key(p)];
-            for (int other : qAsConst(at))
-                parent[root(other)] = root(i);
-            at.append(i);
-        }
-    }
-    QHash<int, QList<QPointF>> loose;  // chain root to its loose ends, in drawing order
-    for (int i = 0; i < lines.size(); ++i) {
-        for (const QPointF& p : {lines.at(i).p1(), lines.at(i).p2()}) {
-            if (ends.value(key(p)).size() == 1)
-                loose[root(i)].append(p);
-        }
-    }
-    QList<QLineF> joined;
-    QSet<int> done;
-    for (int i = 0; i < lines.size(); ++i) {
-        const int r = root(i);
-        const QList<QPointF> chainEnds = loose.value(r);
-        if (chainEnds.size() != 2) {
-            joined.append(lines.at(i));
-        } else if (!done.contains(r)) {
-            done.insert(r);
-            joined.append(QLineF(chainEnds.at(0), chainEnds.at(1)));
-        }
-    }
-    return joined;
-}
-
-// Whether a connector ending at p ends on box: near it, and facing one of
-// its sides rather than only passing by a corner.
-bool endsOnBox(const QRectF& box, QPointF p, double limit)
-{
-    if (distanceToRect(box, p) >= limit)
-        return false;
-    const double tolerance = 2;
-    const bool besideX = p.x() < box.left() - tolerance || p.x() > box.right() + tolerance;
-    const bool besideY = p.y() < box.top() - tolerance || p.y() > box.bottom() + tolerance;
-    return !(besideX && besideY);
-}
-
-// The box a connector ending at p ends on: the nearest one it faces.
-int endBoxIndex(const QList<QRectF>& boxes, QPointF p)
-{
-    const double limit = 26;
-    int best = -1;
-    double bestDistance = limit;
-    for (int i = 0; i < boxes.size(); ++i) {
-        const double d = distanceToRect(boxes.at(i), p);
-        if (d < bestDistance && endsOnBox(boxes.at(i), p, limit)) {
-            bestDistance = d;
-            best = i;
-        }
-    }
-    return best;
-}
-
 } // namespace
 
 QByteArray readSvgDocument(const QString& path)
@@ -424,8 +362,10 @@ QByteArray svgWithoutExternalReferences(const QByteArray& svg, int* elements)
         return !value.startsWith(QLatin1Char('#')) && !value.startsWith(QLatin1String("data:"), Qt::CaseInsensitive);
     };
     int skipping = 0;  // depth inside a dropped element
+    qint64 tokens = 0;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
+        letEventsRun(tokens);
         if (skipping > 0) {
             if (token == QXmlStreamReader::StartElement)
                 ++skipping;
@@ -507,8 +447,10 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
         return readSvgNumberAttribute(reader, QString::fromLatin1(name), 0.0);
     };
 
+    qint64 tokens = 0;
     while (!reader.atEnd()) {
         const QXmlStreamReader::TokenType token = reader.readNext();
+        letEventsRun(tokens);
         if (token == QXmlStreamReader::StartElement) {
             QTransform t = stack.last();
             const QString transform = reader.attributes().value(QLatin1String("transform")).toString();
@@ -617,10 +559,24 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
     }
     if (boxes.isEmpty() && runs.isEmpty())
         return false;
+    out.extent = extent.size();
+    // More boxes than a diagram may hold: nothing further is worth reading,
+    // the bare boxes are enough for the import to refuse the drawing.
+    if (boxes.size() > filelimits::MaxEntities) {
+        out.entities.clear();
+        out.entities.reserve(boxes.size());
+        for (const QRectF& box : qAsConst(boxes)) {
+            RecognizedEntity entity;
+            entity.box = box;
+            out.entities.append(entity);
+        }
+        out.links.clear();
+        out.texts.clear();
+        return true;
+    }
     int rowBudget = MaxRowsInAll;
 
     out.entities.clear();
-    out.extent = extent.size();
     for (const QRectF& box : boxes) {
         const QRectF grown = box.adjusted(-3, -3, 3, 3);
         const auto inside = [&grown](const QRectF& band) {
@@ -671,23 +627,6 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
 
     // A connector links the boxes its two ends face; the boxes it passes
     // on its way, or whose corners it grazes, are not its ends.
-    QList<RecognizedLink> links;
-    QMap<QPair<int, int>, int> index;
-    const auto addConnector = [&](QPointF start, QPointF end) {
-        addRecognizedLink(links, index, endBoxIndex(boxes, start), endBoxIndex(boxes, end), QLineF(start, end));
-    };
-    for (const QList<QPointF>& polyline : qAsConst(shapes.polylines)) {
-        if (polyline.size() < 2)
-            continue;
-        const QRectF b = pointsBoundingRect(polyline);
-        if (b.width() < 16 && b.height() < 16)
-            continue;
-        addConnector(polyline.first(), polyline.last());
-    }
-    for (const QLineF& line : joinLines(lines)) {
-        if (line.length() >= 14)
-            addConnector(line.p1(), line.p2());
-    }
-    out.links = links;
+    out.links = traceSvgConnectors(shapes.polylines, lines, boxes);
     return !out.entities.isEmpty() || !runs.isEmpty();
 }

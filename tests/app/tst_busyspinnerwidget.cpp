@@ -9,6 +9,8 @@
 #include <QThread>
 
 #include <memory>
+#include <new>
+#include <stdexcept>
 
 class TestBusySpinnerWidget : public QObject
 {
@@ -22,6 +24,8 @@ private slots:
     void stopLeavesOverlayUpWhileWorkerRegistered();
     void destructionWaitsForWorkerAndSkipsCompletion();
     void overlayFollowsParentGeometry();
+    void workerThatThrowsEndsWithASentence_data();
+    void workerThatThrowsEndsWithASentence();
 };
 
 void TestBusySpinnerWidget::guiJobRunsAfterTheOverlayAppearsThenStops()
@@ -183,6 +187,39 @@ void TestBusySpinnerWidget::overlayFollowsParentGeometry()
     spinner.stop();
     QVERIFY(!spinner.isBusy());
     QVERIFY(!spinner.isVisible());
+}
+
+void TestBusySpinnerWidget::workerThatThrowsEndsWithASentence_data()
+{
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QString>("sentence");
+    QTest::newRow("out of memory") << 0 << BusySpinnerWidget::failureSentence(true, QString());
+    QTest::newRow("an error") << 1 << BusySpinnerWidget::failureSentence(false, QStringLiteral("disk gone"));
+    QTest::newRow("not an exception") << 2 << BusySpinnerWidget::failureSentence(false, QString());
+}
+
+// A job that throws on the worker never ends the process: what it would
+// have built is skipped and the user reads one sentence.
+void TestBusySpinnerWidget::workerThatThrowsEndsWithASentence()
+{
+    QFETCH(int, kind);
+    QFETCH(QString, sentence);
+    QWidget parent;
+    BusySpinnerWidget spinner(&parent);
+    QStringList order;
+    spinner.runInThread(
+        [kind] {
+            if (kind == 0)
+                throw std::bad_alloc();
+            if (kind == 1)
+                throw std::runtime_error("disk gone");
+            throw 42;
+        },
+        [&] { order << QStringLiteral("finished"); }, [&] { order << QStringLiteral("afterStop"); },
+        [&](const QString& text) { order << text; });
+    QTRY_COMPARE(order.size(), 2);
+    QCOMPARE(order, (QStringList{sentence, QStringLiteral("afterStop")}));
+    QVERIFY(!spinner.isBusy());
 }
 
 QUILLMAP_TEST_MAIN(TestBusySpinnerWidget)

@@ -8,6 +8,7 @@
 #include "app/thememanager.h"
 #include "diagram/entityitem.h"
 #include "diagram/erscene.h"
+#include "diagram/itemdrawing.h"
 #include "diagram/slotitem.h"
 #include "edges/edgeitem.h"
 #include "model/filelimits.h"
@@ -106,6 +107,7 @@ private slots:
     void oversizedFileIsRefused_data();
     void oversizedFileIsRefused();
     void parallelEdgesOpen();
+    void longTitleIsShownCut();
 
 private:
     void addFileRows();
@@ -374,7 +376,7 @@ void TestHostileFiles::hugeImportsAreRefused()
         warning.insert(warning.indexOf(QLatin1String(": ")) + 2, path);
     DialogHooks::setOpenFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
     windowAction(window.get(), qPrintable(action))->trigger();
-    QVERIFY(waitUntilIdle(window.get()));
+    QVERIFY(waitUntilIdle(window.get(), 60000));
     QCOMPARE(warnings, QStringList{warning});
     QCOMPARE(entityTitles(scene->toJson()), QStringList{QStringLiteral("Kept")});
 }
@@ -504,6 +506,28 @@ void TestHostileFiles::parallelEdgesOpen()
 
     open(QDir(hostileDir).filePath(QStringLiteral("shared-entity-id.json")));
     QCOMPARE(itemsOfType<EdgeItem>(*canvasScene(window.get())).size(), 2);
+}
+
+
+// A title far longer than a line shows (a paste brings it) stays whole, but
+// the canvas lays out and outlines only what a line shows: the box keeps a
+// bounded width, and the exported glyphs are those of the cut line.
+void TestHostileFiles::longTitleIsShownCut()
+{
+    ERScene* scene = canvasScene(window.get());
+    EntityItem* entity = scene->addTableAt(QPointF(0, 0));
+    const QString title(200000, QLatin1Char('N'));
+    entity->setTitle(title);
+    QCOMPARE(entity->title(), title);
+    QVERIFY2(entity->sceneBoundingRect().width() < ShownLineCharacters * 30,
+             qPrintable(QString::number(entity->sceneBoundingRect().width())));
+    const QString path = dir.filePath(QStringLiteral("long-title.svg"));
+    DialogHooks::setSaveFileNameHook([path](QWidget*, const QString&, const QString&, const QString&) { return path; });
+    windowAction(window.get(), "actionExport_to_SVG")->trigger();
+    QVERIFY(waitUntilIdle(window.get()));
+    QVERIFY2(warnings.isEmpty(), qPrintable(warnings.join('\n')));
+    QVERIFY(QFileInfo::exists(path));
+    QVERIFY2(QFileInfo(path).size() < 4 * 1024 * 1024, qPrintable(QString::number(QFileInfo(path).size())));
 }
 
 QUILLMAP_TEST_MAIN(TestHostileFiles)

@@ -9,6 +9,7 @@
 
 #include "recognition/diagramrecognition.h"
 #include "recognition/svgpathdata.h"
+#include "model/filelimits.h"
 #include "recognition/svgshapereader.h"
 
 #include <QFont>
@@ -474,6 +475,60 @@ private Q_SLOTS:
         const RecognizedDiagram out = readData(body + connector + "<text x=\"700\" y=\"500\">z</text>");
         QCOMPARE(out.entities.size(), 3);
         QTEST(int(out.links.size()), "links");
+    }
+
+    // Bundled connectors: pieces drawn into a junction go on along the piece
+    // drawn out of it, so each box on one side is linked to the box on the
+    // other, never two boxes of the same side; a connector heading into a
+    // corner with a marker before it ends there.
+    void bundledConnectors_data()
+    {
+        QTest::addColumn<QByteArray>("connectors");
+        QTest::addColumn<QString>("links");
+        // A at (0,0), B at (0,200), C at (400,100), each 120 x 80.
+        QTest::newRow("merging into C") << QByteArray("<path d=\"M120 40 C180 40 200 140 250 140\"/>"
+                                                      "<path d=\"M120 240 C180 240 200 142 250 142\"/>"
+                                                      "<path d=\"M252 141 C300 141 350 140 400 140\"/>")
+                                        << "0-2 1-2";
+        QTest::newRow("fanning out of C") << QByteArray("<path d=\"M400 140 C350 140 300 141 252 141\"/>"
+                                                        "<path d=\"M250 140 C200 140 180 40 120 40\"/>"
+                                                        "<path d=\"M250 142 C200 142 180 240 120 240\"/>")
+                                          << "2-0 2-1";
+        QTest::newRow("into C's corner past a marker")
+            << QByteArray("<path d=\"M120 40 C250 50 330 80 392 96\"/><ellipse cx=\"396\" cy=\"98\" rx=\"4\" ry=\"4\"/>")
+            << "0-2";
+        QTest::newRow("past C's corner") << QByteArray("<path d=\"M120 240 C250 230 330 70 390 60\"/>") << "";
+    }
+    void bundledConnectors()
+    {
+        QFETCH(QByteArray, connectors);
+        QByteArray body;
+        for (const QByteArray& at : {QByteArray("x=\"0\" y=\"0\""), QByteArray("x=\"0\" y=\"200\""), QByteArray("x=\"400\" y=\"100\"")})
+            body += "<rect " + at + " width=\"120\" height=\"80\"/>";
+        const RecognizedDiagram out = readData(body + connectors + "<text x=\"700\" y=\"500\">z</text>");
+        QCOMPARE(out.entities.size(), 3);
+        QStringList links;
+        for (const RecognizedLink& link : out.links)
+            links.append(QStringLiteral("%1-%2").arg(link.from).arg(link.to));
+        QTEST(links.join(QLatin1Char(' ')), "links");
+    }
+
+    // A drawing of more boxes than a diagram may hold is read no further
+    // than its boxes: no text is given to them and no connector traced.
+    void boxesBeyondTheLimit()
+    {
+        QByteArray body;
+        body.reserve(int(filelimits::MaxEntities + 1) * 64);
+        for (int i = 0; i <= filelimits::MaxEntities; ++i)
+            body += "<rect x=\"" + QByteArray::number((i % 400) * 100) + "\" y=\"" + QByteArray::number((i / 400) * 60)
+                + "\" width=\"80\" height=\"40\"/>";
+        body += "<text x=\"5\" y=\"20\">table</text><path d=\"M80 20 L100 20 L100 80 L80 80\"/>";
+        RecognizedDiagram out;
+        readSvgShapesFromData(svgDocument(body, "width=\"40000\" height=\"16000\""), out);
+        QCOMPARE(out.entities.size(), qsizetype(filelimits::MaxEntities + 1));
+        QVERIFY(out.entities.first().title.isEmpty());
+        QVERIFY(out.entities.first().rows.isEmpty());
+        QVERIFY(out.links.isEmpty());
     }
 
     // Schema documentation drawn by Graphviz: HTML-like table nodes over a
