@@ -312,18 +312,38 @@ void buildTakenSpans(SearchWorkspace& w, const std::vector<double>& xs, const st
     w.takenStart[static_cast<size_t>(lines)] = static_cast<int>(w.takenSpans.size());
 }
 
-QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, const std::vector<Extent>& rects)
+// The tight lines let a route through the narrow gaps between close
+// entities; a grid larger than TightGridPoints with them is built with the
+// clearance lines alone, which still lead around every rectangle and
+// through every gap wider than the clearance, at a quarter of the points to
+// search.
+constexpr double TightClearance = 6.0;
+constexpr double TightGridPoints = 40000;
+// An end shut in a small pocket of the grid (entities lying on top of each
+// other enclose slots that way) is found by walking the pocket out, this
+// many points at the most, instead of by a search that would visit every
+// point reachable from the other end. Most searches reach the goal long
+// before that would pay: the pockets are looked for only once a search has
+// taken PocketCheckAfter points.
+constexpr size_t PocketWalk = 4096;
+constexpr size_t PocketCheckAfter = 6000;
+// A bound on the work: a route the steered search has not found after this
+// many points is not worth the wait (the searches that find one settle a
+// few thousand points, rarely more than a hundred thousand).
+constexpr size_t SearchedStatesAtMost = 60000;
+// The estimate's weight: the search heads for the goal rather than
+// widening evenly, and the route found costs at most this many times the
+// cheapest.
+constexpr double EstimateWeight = 2.0;
+
+// The grid lines of a search: those of the query's ends and bounds, those
+// just clear of the lines to sidestep, and the clearance lines around every
+// rectangle (with the tight ones, where the grid stays small enough).
+void chooseGridLines(const GridRouteQuery& query, const QRectF& bounds, const std::vector<Extent>& rects,
+                     std::vector<double>& xs, std::vector<double>& ys)
 {
-    // The tight lines let a route through the narrow gaps between close
-    // entities; a grid larger than TightGridPoints with them is built with
-    // the clearance lines alone, which still lead around every rectangle
-    // and through every gap wider than the clearance, at a quarter of the
-    // points to search.
-    constexpr double tight = 6.0;
-    constexpr double TightGridPoints = 40000;
-    const double c = std::max(query.clearance, tight);
-    std::vector<double> xs;
-    std::vector<double> ys;
+    const double c = std::max(query.clearance, TightClearance);
+    const double tight = TightClearance;
     for (const bool withTight : {true, false}) {
         std::vector<double> xValues{query.from.x(), query.to.x(), bounds.left(), bounds.right()};
         std::vector<double> yValues{query.from.y(), query.to.y(), bounds.top(), bounds.bottom()};
@@ -352,223 +372,73 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
         if (points <= (withTight ? TightGridPoints : query.maxGridPoints))
             break;
     }
-    const int nx = static_cast<int>(xs.size());
-    const int ny = static_cast<int>(ys.size());
-    if (static_cast<double>(nx) * ny > query.maxGridPoints)
-        return {};
-    const int fromX = lineIndex(xs, query.from.x()), fromY = lineIndex(ys, query.from.y());
-    const int toX = lineIndex(xs, query.to.x()), toY = lineIndex(ys, query.to.y());
-    if (fromX < 0 || fromY < 0 || toX < 0 || toY < 0)
-        return {};
+}
 
-    SearchWorkspace& w = searchWorkspace();
-    buildSpans(w, xs, ys, rects);
-    const bool avoiding = !query.avoid.isEmpty();
-    if (avoiding)
-        buildTakenSpans(w, xs, ys, query.avoid, query.avoidClearance);
-    // Whether the closed stretch [low, high] of a line meets an open span.
-    auto meets = [](const std::pair<double, double>* spans, const int* spanStart, int line, double low, double high) {
-        const std::pair<double, double>* begin = spans + spanStart[line];
-        const std::pair<double, double>* end = spans + spanStart[line + 1];
-        if (begin == end)
-            return false;
-        const auto* it = std::upper_bound(begin, end, low,
-                                          [](double v, const std::pair<double, double>& span) { return v < span.second; });
-        return it != end && it->first < high && (low < high || it->first < low);
-    };
-    auto blocked = [&w, &meets](int line, double low, double high) {
-        return meets(w.spans.data(), w.spanStart.data(), line, low, high);
-    };
-    // Running along a taken line is allowed but dear: the route takes it
-    // only where no other way is much shorter.
-    auto takenCharge = [&w, &meets, avoiding, &query](int line, double low, double high) {
-        if (!avoiding || !meets(w.takenSpans.data(), w.takenStart.data(), line, low, high))
-            return 0.0;
-        return query.avoidCharge + query.avoidFactor * (high - low);
-    };
-    const double* x = xs.data();
-    const double* y = ys.data();
+// Whether the closed stretch [low, high] of a line meets an open span of
+// the flat list (line i: [spanStart[i], spanStart[i + 1])).
+bool meetsSpan(const std::pair<double, double>* spans, const int* spanStart, int line, double low, double high)
+{
+    const std::pair<double, double>* begin = spans + spanStart[line];
+    const std::pair<double, double>* end = spans + spanStart[line + 1];
+    if (begin == end)
+        return false;
+    const auto* it = std::upper_bound(begin, end, low,
+                                      [](double v, const std::pair<double, double>& span) { return v < span.second; });
+    return it != end && it->first < high && (low < high || it->first < low);
+}
 
-    // Whether the step from (ix, iy) by one line in direction move (0 +x,
-    // 1 -x, 2 +y, 3 -y) stays on the grid and out of every rectangle; the
-    // closed step covers the point reached as well.
-    auto stepOpen = [&](int ix, int iy, int move, int& jx, int& jy) {
-        jx = ix + (move == 0 ? 1 : move == 1 ? -1 : 0);
-        jy = iy + (move == 2 ? 1 : move == 3 ? -1 : 0);
-        if (jx < 0 || jy < 0 || jx >= nx || jy >= ny)
-            return false;
-        if (move < 2) {
-            const int lowX = std::min(ix, jx);
-            return !blocked(iy, x[lowX], x[lowX + 1]);
-        }
-        const int lowY = std::min(iy, jy);
-        return !blocked(ny + ix, y[lowY], y[lowY + 1]);
-    };
+// Least f first, ties by state, so that the order is always the same.
+bool searchedBefore(const SearchWorkspace::Entry& a, const SearchWorkspace::Entry& b)
+{
+    return a.f < b.f || (a.f == b.f && a.state < b.state);
+}
 
-    // An end shut in a small pocket of the grid (entities lying on top of
-    // each other enclose slots that way) is found by walking the pocket
-    // out, a few thousand points at the most, instead of by a search that
-    // would visit every point reachable from the other end.
-    constexpr size_t PocketWalk = 4096;
-    auto shutIn = [&](int fromNode, int otherNode) {
-        w.beginWalk(static_cast<size_t>(nx) * static_cast<size_t>(ny));
-        w.nodeStamp[static_cast<size_t>(fromNode)] = w.nodeGeneration;
-        w.queue.push_back(fromNode);
-        for (size_t head = 0; head < w.queue.size(); ++head) {
-            if (w.queue.size() > PocketWalk)
-                return false;
-            const int node = w.queue[head];
-            for (int move = 0; move < 4; ++move) {
-                int jx, jy;
-                if (!stepOpen(node % nx, node / nx, move, jx, jy))
-                    continue;
-                const int next = jy * nx + jx;
-                if (next == otherNode)
-                    return false;
-                if (w.nodeStamp[static_cast<size_t>(next)] == w.nodeGeneration)
-                    continue;
-                w.nodeStamp[static_cast<size_t>(next)] = w.nodeGeneration;
-                w.queue.push_back(next);
-            }
-        }
-        return true;
-    };
-    // Most searches reach the goal long before that would pay: the pockets
-    // are looked for only once a search has gone on for a while.
-    constexpr size_t PocketCheckAfter = 6000;
-    bool pocketsChecked = false;
-
-    // States: a node and the orientation it was reached along (0 along x,
-    // 1 along y), so that bends can be charged.
-    const size_t stateCount = 2 * static_cast<size_t>(nx) * static_cast<size_t>(ny);
-    w.begin(stateCount);
-    const double goalX = query.to.x(), goalY = query.to.y();
-    const int goalOrientation = query.toHorizontal ? 0 : 1;
-    const double bendCost = query.bendCost;
-    // The Manhattan distance left plus the bends it takes at the least,
-    // weighted so that the search heads for the goal rather than widening
-    // evenly: the route found costs at most twice the cheapest, and far
-    // fewer points are visited.
-    auto estimate = [&](int ix, int iy, int orientation) {
-        const double dx = std::abs(x[ix] - goalX);
-        const double dy = std::abs(y[iy] - goalY);
-        int bends = orientation == goalOrientation ? 0 : 1;
-        if (orientation == goalOrientation && (orientation == 0 ? dy > 0.0 : dx > 0.0))
-            bends = 2;
-        return 2.0 * (dx + dy + bends * bendCost);
-    };
-    // Least f first, ties by grid position, so that the order is always
-    // the same. The open list is a heap of four children per entry: half
-    // as deep as a binary one, its children side by side in memory.
-    auto before = [](const SearchWorkspace::Entry& a, const SearchWorkspace::Entry& b) {
-        return a.f < b.f || (a.f == b.f && a.state < b.state);
-    };
-    auto push = [&w, &before](double f, int state) {
-        const SearchWorkspace::Entry entry{f, state};
-        size_t at = w.open.size();
-        w.open.push_back(entry);
-        while (at > 0) {
-            const size_t parent = (at - 1) / 4;
-            if (!before(entry, w.open[parent]))
-                break;
-            w.open[at] = w.open[parent];
-            at = parent;
-        }
-        w.open[at] = entry;
-    };
-    auto popFront = [&w, &before]() {
-        const SearchWorkspace::Entry last = w.open.back();
-        w.open.pop_back();
-        const size_t n = w.open.size();
-        if (n == 0)
-            return;
-        size_t at = 0;
-        for (;;) {
-            const size_t first = 4 * at + 1;
-            if (first >= n)
-                break;
-            size_t best = first;
-            const size_t end = std::min(first + 4, n);
-            for (size_t c = first + 1; c < end; ++c) {
-                if (before(w.open[c], w.open[best]))
-                    best = c;
-            }
-            if (!before(w.open[best], last))
-                break;
-            w.open[at] = w.open[best];
-            at = best;
-        }
-        w.open[at] = last;
-    };
-    const int startState = 2 * (fromY * nx + fromX) + (query.fromHorizontal ? 0 : 1);
-    w.set(startState, 0.0, -1);
-    push(estimate(fromX, fromY, query.fromHorizontal ? 0 : 1), startState);
-    const int goalNode = toY * nx + toX;
-    double bestTotal = kUnreached;
-    int bestState = -1;
-    // A bound on the work: a route the steered search has not found after
-    // this many points is not worth the wait (the searches that find one
-    // settle a few thousand points, rarely more than a hundred thousand).
-    size_t budget = std::min<size_t>(4 * stateCount + 16, 60000);
-
-    size_t popped = 0;
-    while (!w.open.empty() && budget-- > 0) {
-        if (++popped > PocketCheckAfter && !pocketsChecked && bestState < 0) {
-            pocketsChecked = true;
-            // A start shut in empties the open list by itself.
-            if (shutIn(toY * nx + toX, fromY * nx + fromX))
-                return {};
-        }
-        const auto [f, state] = w.open.front();
-        popFront();
-        if (f >= bestTotal)
+// The open list is a heap of four children per entry: half as deep as a
+// binary one, its children side by side in memory.
+void pushOpen(std::vector<SearchWorkspace::Entry>& open, double f, int state)
+{
+    const SearchWorkspace::Entry entry{f, state};
+    size_t at = open.size();
+    open.push_back(entry);
+    while (at > 0) {
+        const size_t parent = (at - 1) / 4;
+        if (!searchedBefore(entry, open[parent]))
             break;
-        const int node = state / 2;
-        const int orientation = state % 2;
-        const int ix = node % nx;
-        const int iy = node / nx;
-        const double g = w.states[static_cast<size_t>(state)].cost;
-        if (f > g + estimate(ix, iy, orientation) + 1e-9)
-            continue; // a stale entry: the state was reached cheaper since
-        if (node == goalNode) {
-            const double total = g + (orientation == goalOrientation ? 0.0 : bendCost);
-            if (total < bestTotal) {
-                bestTotal = total;
-                bestState = state;
-            }
-            continue;
-        }
-        for (int move = 0; move < 4; ++move) {
-            const bool horizontal = move < 2;
-            int jx, jy;
-            if (!stepOpen(ix, iy, move, jx, jy))
-                continue;
-            const double length = horizontal ? std::abs(x[jx] - x[ix]) : std::abs(y[jy] - y[iy]);
-            const int moveOrientation = horizontal ? 0 : 1;
-            double next = g + length + (moveOrientation == orientation ? 0.0 : bendCost);
-            if (avoiding) {
-                next += horizontal ? takenCharge(iy, x[std::min(ix, jx)], x[std::max(ix, jx)])
-                                   : takenCharge(ny + ix, y[std::min(iy, jy)], y[std::max(iy, jy)]);
-            }
-            const int nextState = 2 * (jy * nx + jx) + moveOrientation;
-            if (next < w.costOf(nextState)) {
-                w.set(nextState, next, state);
-                push(next + estimate(jx, jy, moveOrientation), nextState);
-            }
-        }
+        open[at] = open[parent];
+        at = parent;
     }
-    if (bestState < 0)
-        return {};
+    open[at] = entry;
+}
 
-    QList<QPointF> path;
-    for (int s = bestState; s >= 0; s = w.states[static_cast<size_t>(s)].parent) {
-        const int node = s / 2;
-        path.append(QPointF(x[node % nx], y[node / nx]));
+void popOpen(std::vector<SearchWorkspace::Entry>& open)
+{
+    const SearchWorkspace::Entry last = open.back();
+    open.pop_back();
+    const size_t n = open.size();
+    if (n == 0)
+        return;
+    size_t at = 0;
+    for (;;) {
+        const size_t first = 4 * at + 1;
+        if (first >= n)
+            break;
+        size_t best = first;
+        const size_t end = std::min(first + 4, n);
+        for (size_t c = first + 1; c < end; ++c) {
+            if (searchedBefore(open[c], open[best]))
+                best = c;
+        }
+        if (!searchedBefore(open[best], last))
+            break;
+        open[at] = open[best];
+        at = best;
     }
-    std::reverse(path.begin(), path.end());
-    path.first() = query.from;
-    path.last() = query.to;
-    // Only the corners stay.
+    open[at] = last;
+}
+
+// The points of a path that stay: its ends and corners.
+QList<QPointF> cornersOf(const QList<QPointF>& path)
+{
     QList<QPointF> corners;
     for (qsizetype i = 0; i < path.size(); ++i) {
         if (i > 0 && i + 1 < path.size()) {
@@ -581,6 +451,214 @@ QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, c
             corners.append(path.at(i));
     }
     return corners;
+}
+
+// One search over the grid of lines xs and ys. States: a node and the
+// orientation it was reached along (0 along x, 1 along y), so that bends
+// can be charged.
+class GridSearch
+{
+public:
+    GridSearch(const GridRouteQuery& query, SearchWorkspace& w, const std::vector<double>& xs,
+               const std::vector<double>& ys)
+        : m_query(query)
+        , m_w(w)
+        , m_x(xs.data())
+        , m_y(ys.data())
+        , m_nx(static_cast<int>(xs.size()))
+        , m_ny(static_cast<int>(ys.size()))
+        , m_avoiding(!query.avoid.isEmpty())
+        , m_goalOrientation(query.toHorizontal ? 0 : 1)
+    {
+    }
+
+    // The cheapest route from the node (fromX, fromY) to (toX, toY) as its
+    // corners, or none.
+    QList<QPointF> run(int fromX, int fromY, int toX, int toY)
+    {
+        const int bestState = search(fromX, fromY, toX, toY);
+        if (bestState < 0)
+            return {};
+        QList<QPointF> path;
+        for (int s = bestState; s >= 0; s = m_w.states[static_cast<size_t>(s)].parent) {
+            const int node = s / 2;
+            path.append(QPointF(m_x[node % m_nx], m_y[node / m_nx]));
+        }
+        std::reverse(path.begin(), path.end());
+        path.first() = m_query.from;
+        path.last() = m_query.to;
+        return cornersOf(path);
+    }
+
+private:
+    bool blocked(int line, double low, double high) const
+    {
+        return meetsSpan(m_w.spans.data(), m_w.spanStart.data(), line, low, high);
+    }
+
+    // Running along a taken line is allowed but dear: the route takes it
+    // only where no other way is much shorter.
+    double takenCharge(int line, double low, double high) const
+    {
+        if (!m_avoiding || !meetsSpan(m_w.takenSpans.data(), m_w.takenStart.data(), line, low, high))
+            return 0.0;
+        return m_query.avoidCharge + m_query.avoidFactor * (high - low);
+    }
+
+    // Whether the step from (ix, iy) by one line in direction move (0 +x,
+    // 1 -x, 2 +y, 3 -y) stays on the grid and out of every rectangle; the
+    // closed step covers the point reached as well.
+    bool stepOpen(int ix, int iy, int move, int& jx, int& jy) const
+    {
+        jx = ix + (move == 0 ? 1 : move == 1 ? -1 : 0);
+        jy = iy + (move == 2 ? 1 : move == 3 ? -1 : 0);
+        if (jx < 0 || jy < 0 || jx >= m_nx || jy >= m_ny)
+            return false;
+        if (move < 2) {
+            const int lowX = std::min(ix, jx);
+            return !blocked(iy, m_x[lowX], m_x[lowX + 1]);
+        }
+        const int lowY = std::min(iy, jy);
+        return !blocked(m_ny + ix, m_y[lowY], m_y[lowY + 1]);
+    }
+
+    // Whether fromNode lies in a pocket of at most PocketWalk points that
+    // does not hold otherNode.
+    bool shutIn(int fromNode, int otherNode)
+    {
+        m_w.beginWalk(static_cast<size_t>(m_nx) * static_cast<size_t>(m_ny));
+        m_w.nodeStamp[static_cast<size_t>(fromNode)] = m_w.nodeGeneration;
+        m_w.queue.push_back(fromNode);
+        for (size_t head = 0; head < m_w.queue.size(); ++head) {
+            if (m_w.queue.size() > PocketWalk)
+                return false;
+            const int node = m_w.queue[head];
+            for (int move = 0; move < 4; ++move) {
+                int jx, jy;
+                if (!stepOpen(node % m_nx, node / m_nx, move, jx, jy))
+                    continue;
+                const int next = jy * m_nx + jx;
+                if (next == otherNode)
+                    return false;
+                if (m_w.nodeStamp[static_cast<size_t>(next)] == m_w.nodeGeneration)
+                    continue;
+                m_w.nodeStamp[static_cast<size_t>(next)] = m_w.nodeGeneration;
+                m_w.queue.push_back(next);
+            }
+        }
+        return true;
+    }
+
+    // The Manhattan distance left plus the bends it takes at the least,
+    // weighted.
+    double estimate(int ix, int iy, int orientation) const
+    {
+        const double dx = std::abs(m_x[ix] - m_query.to.x());
+        const double dy = std::abs(m_y[iy] - m_query.to.y());
+        int bends = orientation == m_goalOrientation ? 0 : 1;
+        if (orientation == m_goalOrientation && (orientation == 0 ? dy > 0.0 : dx > 0.0))
+            bends = 2;
+        return EstimateWeight * (dx + dy + bends * m_query.bendCost);
+    }
+
+    // Opens the steps out of state (node (ix, iy), reached along
+    // orientation at cost g).
+    void expand(int state, int ix, int iy, int orientation, double g)
+    {
+        for (int move = 0; move < 4; ++move) {
+            const bool horizontal = move < 2;
+            int jx, jy;
+            if (!stepOpen(ix, iy, move, jx, jy))
+                continue;
+            const double length = horizontal ? std::abs(m_x[jx] - m_x[ix]) : std::abs(m_y[jy] - m_y[iy]);
+            const int moveOrientation = horizontal ? 0 : 1;
+            double next = g + length + (moveOrientation == orientation ? 0.0 : m_query.bendCost);
+            if (m_avoiding) {
+                next += horizontal ? takenCharge(iy, m_x[std::min(ix, jx)], m_x[std::max(ix, jx)])
+                                   : takenCharge(m_ny + ix, m_y[std::min(iy, jy)], m_y[std::max(iy, jy)]);
+            }
+            const int nextState = 2 * (jy * m_nx + jx) + moveOrientation;
+            if (next < m_w.costOf(nextState)) {
+                m_w.set(nextState, next, state);
+                pushOpen(m_w.open, next + estimate(jx, jy, moveOrientation), nextState);
+            }
+        }
+    }
+
+    // The steered search; the goal state reached cheapest, or -1.
+    int search(int fromX, int fromY, int toX, int toY)
+    {
+        const size_t stateCount = 2 * static_cast<size_t>(m_nx) * static_cast<size_t>(m_ny);
+        m_w.begin(stateCount);
+        const int startState = 2 * (fromY * m_nx + fromX) + (m_query.fromHorizontal ? 0 : 1);
+        m_w.set(startState, 0.0, -1);
+        pushOpen(m_w.open, estimate(fromX, fromY, m_query.fromHorizontal ? 0 : 1), startState);
+        const int goalNode = toY * m_nx + toX;
+        double bestTotal = kUnreached;
+        int bestState = -1;
+        bool pocketsChecked = false;
+        size_t budget = std::min<size_t>(4 * stateCount + 16, SearchedStatesAtMost);
+        size_t popped = 0;
+        while (!m_w.open.empty() && budget-- > 0) {
+            if (++popped > PocketCheckAfter && !pocketsChecked && bestState < 0) {
+                pocketsChecked = true;
+                // A start shut in empties the open list by itself.
+                if (shutIn(toY * m_nx + toX, fromY * m_nx + fromX))
+                    return -1;
+            }
+            const auto [f, state] = m_w.open.front();
+            popOpen(m_w.open);
+            if (f >= bestTotal)
+                break;
+            const int node = state / 2;
+            const int orientation = state % 2;
+            const int ix = node % m_nx;
+            const int iy = node / m_nx;
+            const double g = m_w.states[static_cast<size_t>(state)].cost;
+            if (f > g + estimate(ix, iy, orientation) + 1e-9)
+                continue; // a stale entry: the state was reached cheaper since
+            if (node == goalNode) {
+                const double total = g + (orientation == m_goalOrientation ? 0.0 : m_query.bendCost);
+                if (total < bestTotal) {
+                    bestTotal = total;
+                    bestState = state;
+                }
+                continue;
+            }
+            expand(state, ix, iy, orientation, g);
+        }
+        return bestState;
+    }
+
+    const GridRouteQuery& m_query;
+    SearchWorkspace& m_w;
+    const double* m_x;
+    const double* m_y;
+    int m_nx;
+    int m_ny;
+    bool m_avoiding;
+    int m_goalOrientation;
+};
+
+QList<QPointF> searchOnGrid(const GridRouteQuery& query, const QRectF& bounds, const std::vector<Extent>& rects)
+{
+    std::vector<double> xs;
+    std::vector<double> ys;
+    chooseGridLines(query, bounds, rects, xs, ys);
+    const int nx = static_cast<int>(xs.size());
+    const int ny = static_cast<int>(ys.size());
+    if (static_cast<double>(nx) * ny > query.maxGridPoints)
+        return {};
+    const int fromX = lineIndex(xs, query.from.x()), fromY = lineIndex(ys, query.from.y());
+    const int toX = lineIndex(xs, query.to.x()), toY = lineIndex(ys, query.to.y());
+    if (fromX < 0 || fromY < 0 || toX < 0 || toY < 0)
+        return {};
+
+    SearchWorkspace& w = searchWorkspace();
+    buildSpans(w, xs, ys, rects);
+    if (!query.avoid.isEmpty())
+        buildTakenSpans(w, xs, ys, query.avoid, query.avoidClearance);
+    return GridSearch(query, w, xs, ys).run(fromX, fromY, toX, toY);
 }
 
 } // namespace

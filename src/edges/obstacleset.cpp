@@ -70,37 +70,19 @@ ObstacleSet::ObstacleSet(const QList<QRectF>& rects, bool indexed)
         const double rows = std::ceil(height / cell);
         if (columns * rows <= 4.0 * n + 16.0) {
             data->gridded = true;
-            data->originX = minX;
-            data->originY = minY;
-            data->cellSize = cell;
-            data->columns = std::max(1, static_cast<int>(columns));
-            data->rows = std::max(1, static_cast<int>(rows));
+            data->grid.originX = minX;
+            data->grid.originY = minY;
+            data->grid.cell = cell;
+            data->grid.columns = std::max(1, static_cast<int>(columns));
+            data->grid.rows = std::max(1, static_cast<int>(rows));
         }
     }
     m_data = data;
 
     if (data->gridded) {
-        const int cells = data->columns * data->rows;
-        std::vector<int> counts(cells + 1, 0);
-        for (int i = 0; i < n; ++i) {
-            Range range;
-            cellRange(rects[i], &range);
-            for (int cy = range.y0; cy <= range.y1; ++cy)
-                for (int cx = range.x0; cx <= range.x1; ++cx)
-                    ++counts[cy * data->columns + cx];
-        }
-        data->cellStart.assign(cells + 1, 0);
-        for (int c = 0; c < cells; ++c)
-            data->cellStart[c + 1] = data->cellStart[c] + counts[c];
-        data->cellItems.resize(data->cellStart[cells]);
-        std::vector<int> fill(data->cellStart.begin(), data->cellStart.end() - 1);
-        for (int i = 0; i < n; ++i) {
-            Range range;
-            cellRange(rects[i], &range);
-            for (int cy = range.y0; cy <= range.y1; ++cy)
-                for (int cx = range.x0; cx <= range.x1; ++cx)
-                    data->cellItems[fill[cy * data->columns + cx]++] = i;
-        }
+        data->lists.build(data->grid, n, [&data](int i) {
+            return data->grid.rangeOf(data->left[i], data->top[i], data->right[i], data->bottom[i]);
+        });
     }
 }
 
@@ -148,35 +130,7 @@ QList<QRectF> ObstacleSet::toList() const
     return list;
 }
 
-namespace {
-
-// The cell at offset cells from the grid's origin in a row (or column) of
-// count cells; offsets beyond either end give the end cell.
-int clampedCell(double offset, int count)
-{
-    const double c = std::floor(offset);
-    if (c <= 0.0)
-        return 0;
-    if (c >= count - 1)
-        return count - 1;
-    return static_cast<int>(c);
-}
-
-} // namespace
-
-int ObstacleSet::cellX(double x) const
-{
-    const Data& d = *m_data;
-    return clampedCell((x - d.originX) / d.cellSize, d.columns);
-}
-
-int ObstacleSet::cellY(double y) const
-{
-    const Data& d = *m_data;
-    return clampedCell((y - d.originY) / d.cellSize, d.rows);
-}
-
-bool ObstacleSet::cellRange(const QRectF& region, Range* range) const
+bool ObstacleSet::cellRange(const QRectF& region, GridCells::Range* range) const
 {
     const double l = std::min(region.left(), region.right());
     const double r = std::max(region.left(), region.right());
@@ -184,9 +138,6 @@ bool ObstacleSet::cellRange(const QRectF& region, Range* range) const
     const double b = std::max(region.top(), region.bottom());
     if (!isFiniteRect(l, t, r, b))
         return false;
-    range->x0 = cellX(l);
-    range->x1 = cellX(r);
-    range->y0 = cellY(t);
-    range->y1 = cellY(b);
+    *range = m_data->grid.rangeOf(l, t, r, b);
     return true;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "layout/gridcells.h"
+
 #include <QList>
 #include <QRectF>
 
@@ -50,15 +52,9 @@ public:
 
 private:
     struct Data;
-    struct Range
-    {
-        int x0, x1, y0, y1;
-    };
 
     bool isExcluded(int index) const { return index == m_skipFirst || index == m_skipSecond; }
-    bool cellRange(const QRectF& region, Range* range) const;
-    int cellX(double x) const;
-    int cellY(double y) const;
+    bool cellRange(const QRectF& region, GridCells::Range* range) const;
 
     std::shared_ptr<const Data> m_data;
     int m_skipFirst = -1;
@@ -71,11 +67,8 @@ struct ObstacleSet::Data
     // The normalised extents of the rectangles.
     std::vector<double> left, top, right, bottom;
     bool gridded = false;
-    double originX = 0.0, originY = 0.0, cellSize = 1.0;
-    int columns = 0, rows = 0;
-    // Cell c holds cellItems[cellStart[c] .. cellStart[c + 1]).
-    std::vector<int> cellStart;
-    std::vector<int> cellItems;
+    GridCells grid;
+    CellLists lists;
 };
 
 template <typename Visit>
@@ -91,7 +84,7 @@ void ObstacleSet::forEachIn(const QRectF& region, Visit&& visit) const
             && d.bottom[i] >= qTop;
     };
 
-    Range range;
+    GridCells::Range range;
     if (!d.gridded || !cellRange(region, &range)) {
         const int n = static_cast<int>(d.rects.size());
         for (int i = 0; i < n; ++i) {
@@ -100,22 +93,15 @@ void ObstacleSet::forEachIn(const QRectF& region, Visit&& visit) const
         }
         return;
     }
-    for (int cy = range.y0; cy <= range.y1; ++cy) {
-        for (int cx = range.x0; cx <= range.x1; ++cx) {
-            const int cell = cy * d.columns + cx;
-            for (int k = d.cellStart[cell]; k < d.cellStart[cell + 1]; ++k) {
-                const int i = d.cellItems[k];
-                if (isExcluded(i) || !meets(i))
-                    continue;
-                // A rectangle stands in every cell it covers; it is reported
-                // from the one cell that holds the top-left corner of its
-                // overlap with the region.
-                if (cellX(std::max(d.left[i], qLeft)) != cx || cellY(std::max(d.top[i], qTop)) != cy)
-                    continue;
-                visit(d.rects[i]);
-            }
-        }
-    }
+    d.lists.visit(d.grid, range, [&](int i, int cx, int cy) {
+        // A rectangle stands in every cell it covers; it is reported from
+        // the one cell that holds the top-left corner of its overlap with
+        // the region.
+        if (!isExcluded(i) && meets(i) && d.grid.column(std::max(d.left[i], qLeft)) == cx
+            && d.grid.row(std::max(d.top[i], qTop)) == cy)
+            visit(d.rects[i]);
+        return false;
+    });
 }
 
 template <typename Test>
@@ -131,7 +117,7 @@ bool ObstacleSet::anyIn(const QRectF& region, Test&& test) const
             && d.bottom[i] >= qTop;
     };
 
-    Range range;
+    GridCells::Range range;
     if (!d.gridded || !cellRange(region, &range)) {
         const int n = static_cast<int>(d.rects.size());
         for (int i = 0; i < n; ++i) {
@@ -142,15 +128,6 @@ bool ObstacleSet::anyIn(const QRectF& region, Test&& test) const
     }
     // A rectangle in several cells may be tested more than once: harmless
     // for a yes-or-no answer.
-    for (int cy = range.y0; cy <= range.y1; ++cy) {
-        for (int cx = range.x0; cx <= range.x1; ++cx) {
-            const int cell = cy * d.columns + cx;
-            for (int k = d.cellStart[cell]; k < d.cellStart[cell + 1]; ++k) {
-                const int i = d.cellItems[k];
-                if (!isExcluded(i) && meets(i) && test(d.rects[i]))
-                    return true;
-            }
-        }
-    }
-    return false;
+    return d.lists.visit(d.grid, range,
+                         [&](int i, int, int) { return !isExcluded(i) && meets(i) && bool(test(d.rects[i])); });
 }

@@ -3,6 +3,7 @@
 #include "edges/entityrouter.h"
 #include "edges/routechecks.h"
 #include "edges/routegeometry.h"
+#include "layout/gridcells.h"
 
 #include <algorithm>
 #include <cmath>
@@ -273,7 +274,12 @@ RouteCrossingGrid::RouteCrossingGrid(qsizetype routeCount, double cell)
 template <typename Visit>
 void RouteCrossingGrid::forEachCell(const QPointF& a, const QPointF& b, Visit visit) const
 {
-    const auto cellOf = [this](double v) { return static_cast<qint64>(std::floor(v / m_cell)); };
+    // Held to the range of the 32 bits each coordinate has in a key before
+    // it becomes an integer.
+    const auto cellOf = [this](double v) {
+        return static_cast<qint64>(heldCell(std::floor(v / m_cell), std::numeric_limits<qint32>::min(),
+                                            std::numeric_limits<qint32>::max(), 0));
+    };
     const qint64 x0 = cellOf(std::min(a.x(), b.x()));
     const qint64 x1 = cellOf(std::max(a.x(), b.x()));
     const qint64 y0 = cellOf(std::min(a.y(), b.y()));

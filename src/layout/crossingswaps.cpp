@@ -3,9 +3,7 @@
 #include "layout/likelyroutes.h"
 #include "layout/parallelmap.h"
 
-
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <limits>
 #include <utility>
@@ -68,11 +66,11 @@ public:
             m_incident[static_cast<size_t>(e.first)].push_back(k);
             m_incident[static_cast<size_t>(e.second)].push_back(k);
         }
-        m_mark.assign(m_edges.size(), 0);
         m_routes.resize(m_edges.size());
         m_cost.assign(m_edges.size(), 0);
         m_costKnown.assign(m_edges.size(), 0);
-        // The nodes only trade places, so the component's box stays.
+        // The grid spans the component's box as it stands; what moves
+        // beyond it later is held to the cells at its edge.
         double left = 0.0, top = 0.0, right = 0.0, bottom = 0.0;
         for (int v = 0; v < n; ++v) {
             const LayoutNode& node = m_nodes.at(v);
@@ -81,7 +79,8 @@ public:
             top = v == 0 ? node.y - node.height / 2.0 : std::min(top, node.y - node.height / 2.0);
             bottom = v == 0 ? node.y + node.height / 2.0 : std::max(bottom, node.y + node.height / 2.0);
         }
-        m_longestSide = std::max(MostElongated, elongation());
+        m_extent = extentAfter(Move{-1, -1, {}, {}});
+        m_longestSide = std::max(MostElongated, elongationOf(m_extent));
         const double cell = std::max(150.0, std::sqrt((right - left) * (bottom - top) / std::max(1.0, 2.0 * n)));
         m_flatGrid.setUp(left, top, right, bottom, cell, 2 * m_edges.size());
         m_uprightGrid.setUp(left, top, right, bottom, cell, 2 * m_edges.size());
@@ -90,6 +89,7 @@ public:
             insertEdge(k);
         for (int v = 0; v < n; ++v)
             insertNode(v);
+        m_own = Scratch(*this);
     }
 
     // Runs the sweeps; true when anything moved.
@@ -128,72 +128,17 @@ public:
     // The sweeps of a large component, in rounds: the swaps worth trying
     // are looked for on several threads against the places as they stand
     // at the start of the round, and then tried one after another, each as
-    // trySwap measures it on the places of the moment. The threads only
-    // read, and each node's findings depend on the round's places alone, so
-    // the result is that of a plain loop. True when anything moved.
+    // trySwap measures it on the places of the moment (by the same
+    // swapGain). The threads only read, and each node's findings depend on
+    // the round's places alone, so the result is that of a plain loop. True
+    // when anything moved.
     bool runInRounds(int rounds)
     {
         const int n = static_cast<int>(m_nodes.size());
         bool any = false;
-        constexpr int Chunk = 16;
-        const qsizetype chunks = (n + Chunk - 1) / Chunk;
         for (int round = 0; round < rounds; ++round) {
-            // Every edge's cost as things stand: those the cache no longer
-            // holds are measured again, on several threads when there are
-            // enough of them to pay for waking the threads (a microsecond
-            // or so each).
-            std::vector<int> unknown;
-            for (size_t k = 0; k < m_edges.size(); ++k) {
-                if (!m_costKnown[k])
-                    unknown.push_back(static_cast<int>(k));
-            }
-            const qsizetype unknownChunks = (static_cast<qsizetype>(unknown.size()) + Chunk - 1) / Chunk;
-            const std::vector<std::vector<int>> costs = mapInParallel<std::vector<int>>(
-                unknownChunks,
-                [this, &unknown](qsizetype c) {
-                    Reader reader(*this);
-                    std::vector<int> out;
-                    const size_t last = std::min(static_cast<size_t>((c + 1) * Chunk), unknown.size());
-                    for (size_t i = static_cast<size_t>(c * Chunk); i < last; ++i)
-                        out.push_back(readEdgeCost(reader, unknown[i]));
-                    return out;
-                }, ParallelCostChunksFrom, 1);
-            for (qsizetype c = 0; c < unknownChunks; ++c) {
-                for (size_t i = 0; i < costs[static_cast<size_t>(c)].size(); ++i) {
-                    const size_t k = static_cast<size_t>(unknown[static_cast<size_t>(c * Chunk) + i]);
-                    m_cost[k] = costs[static_cast<size_t>(c)][i];
-                    m_costKnown[k] = 1;
-                }
-            }
-            m_box = nodesBoundingRect(m_nodes);
-            // For each troubled node, its partners whose swap pays, the
-            // best first.
-            const std::vector<std::vector<std::vector<int>>> found = mapInParallel<std::vector<std::vector<int>>>(
-                chunks,
-                [this, n](qsizetype c) {
-                    Reader reader(*this);
-                    std::vector<std::vector<int>> out;
-                    std::vector<int> partners;
-                    std::vector<std::pair<double, int>> paying;
-                    const int last = std::min(static_cast<int>((c + 1) * Chunk), n);
-                    for (int a = static_cast<int>(c * Chunk); a < last; ++a) {
-                        out.emplace_back();
-                        if (m_incident[static_cast<size_t>(a)].empty() || !troubledAsCached(a))
-                            continue;
-                        collectPartners(a, partners);
-                        paying.clear();
-                        for (int b : partners) {
-                            const double gain = readSwapGain(reader, a, b);
-                            if (gain > 0.0)
-                                paying.emplace_back(-gain, b);
-                        }
-                        std::stable_sort(paying.begin(), paying.end(),
-                                         [](const auto& x, const auto& y) { return x.first < y.first; });
-                        for (const auto& p : paying)
-                            out.back().push_back(p.second);
-                    }
-                    return out;
-                }, 2, 1);
+            measureUnknownCosts();
+            const std::vector<std::vector<std::vector<int>>> found = findPayingSwaps();
             bool moved = false;
             for (int a = 0; a < n; ++a) {
                 for (int b : found[static_cast<size_t>(a / Chunk)][static_cast<size_t>(a % Chunk)]) {
@@ -221,6 +166,74 @@ public:
     }
 
 private:
+    // The nodes (and the edges) the helper threads measure in chunks of.
+    static constexpr int Chunk = 16;
+
+    // Every edge's cost as things stand: those the cache no longer holds
+    // are measured again, on several threads when there are enough of them
+    // to pay for waking the threads (a microsecond or so each).
+    void measureUnknownCosts()
+    {
+        std::vector<int> unknown;
+        for (size_t k = 0; k < m_edges.size(); ++k) {
+            if (!m_costKnown[k])
+                unknown.push_back(static_cast<int>(k));
+        }
+        const qsizetype unknownChunks = (static_cast<qsizetype>(unknown.size()) + Chunk - 1) / Chunk;
+        const std::vector<std::vector<int>> costs = mapInParallel<std::vector<int>>(
+            unknownChunks,
+            [this, &unknown](qsizetype c) {
+                Scratch scratch(*this);
+                std::vector<int> out;
+                const size_t last = std::min(static_cast<size_t>((c + 1) * Chunk), unknown.size());
+                for (size_t i = static_cast<size_t>(c * Chunk); i < last; ++i)
+                    out.push_back(edgeCost(scratch, unknown[i]));
+                return out;
+            }, ParallelCostChunksFrom, 1);
+        for (qsizetype c = 0; c < unknownChunks; ++c) {
+            for (size_t i = 0; i < costs[static_cast<size_t>(c)].size(); ++i) {
+                const size_t k = static_cast<size_t>(unknown[static_cast<size_t>(c * Chunk) + i]);
+                m_cost[k] = costs[static_cast<size_t>(c)][i];
+                m_costKnown[k] = 1;
+            }
+        }
+    }
+
+    // For each troubled node, its partners whose swap pays, the best first,
+    // in chunks of nodes; every cost is known.
+    std::vector<std::vector<std::vector<int>>> findPayingSwaps() const
+    {
+        const int n = static_cast<int>(m_nodes.size());
+        const qsizetype chunks = (n + Chunk - 1) / Chunk;
+        return mapInParallel<std::vector<std::vector<int>>>(
+            chunks,
+            [this, n](qsizetype c) {
+                Scratch scratch(*this);
+                const auto costAsCached = [this](int k) { return m_cost[static_cast<size_t>(k)]; };
+                std::vector<std::vector<int>> out;
+                std::vector<int> partners;
+                std::vector<std::pair<double, int>> paying;
+                const int last = std::min(static_cast<int>((c + 1) * Chunk), n);
+                for (int a = static_cast<int>(c * Chunk); a < last; ++a) {
+                    out.emplace_back();
+                    if (m_incident[static_cast<size_t>(a)].empty() || !troubled(a, costAsCached))
+                        continue;
+                    collectPartners(a, partners);
+                    paying.clear();
+                    for (int b : partners) {
+                        const double gain = swapGain(scratch, a, b, costAsCached);
+                        if (gain > 0.0)
+                            paying.emplace_back(-gain, b);
+                    }
+                    std::stable_sort(paying.begin(), paying.end(),
+                                     [](const auto& x, const auto& y) { return x.first < y.first; });
+                    for (const auto& p : paying)
+                        out.back().push_back(p.second);
+                }
+                return out;
+            }, 2, 1);
+    }
+
     Point at(int v) const { return {m_nodes.at(v).x, m_nodes.at(v).y}; }
 
     // Lists the pieces of edge k's likely route, each in the cells along
@@ -305,187 +318,34 @@ private:
         nearestTo(centre);
     }
 
-    double markedLength(const std::vector<int>& marked) const
+    // Nodes a and b (b may be a) at new places for a measurement, every
+    // other node where it stands: a swap, or one node moved to a free place.
+    struct Move
     {
-        double length = 0.0;
-        for (int k : marked) {
-            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-            const double dx = m_nodes.at(e.second).x - m_nodes.at(e.first).x;
-            const double dy = m_nodes.at(e.second).y - m_nodes.at(e.first).y;
-            length += std::sqrt(dx * dx + dy * dy);
-        }
-        return length;
-    }
-
-    bool troubled(int a)
-    {
-        for (int k : m_incident[static_cast<size_t>(a)]) {
-            if (cachedCost(k) > 0)
-                return true;
-        }
-        return false;
-    }
-
-    // The box spanned by the centres of edge k's ends.
-    struct Span
-    {
-        double left;
-        double top;
-        double right;
-        double bottom;
+        int a;
+        int b;
+        Point toA;
+        Point toB;
     };
-    Span spanOf(int k) const
-    {
-        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-        const Point p1 = at(e.first);
-        const Point p2 = at(e.second);
-        return {std::min(p1.x, p2.x), std::min(p1.y, p2.y), std::max(p1.x, p2.x), std::max(p1.y, p2.y)};
-    }
+    Move swapOf(int a, int b) const { return {a, b, at(b), at(a)}; }
 
-    // Crossings of route, standing for edge k, with the likely routes of the
-    // edges in the grid around its span that share no end with it and that
-    // skip(f) does not leave out; counting stops once it passes budget.
-    // Each piece of the route looks only along itself, at the listed
-    // pieces of the other direction.
-    template <typename Skip>
-    int crossingsAround(int k, const LikelyRoute& route, Skip skip, int budget)
+    // Node v as it would stand after move.
+    LayoutNode placed(int v, const Move& move) const
     {
-        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-        auto counts = [&](int f) { return !skip(f) && !sharesEnd(e, m_edges[static_cast<size_t>(f)]); };
-        return crossingsInGrids(route, budget, counts, [this](bool flats, const Piece& p, auto&& visit) {
-            if (flats)
-                m_flatGrid.visit(p.at, p.low, p.at, p.high, visit);
-            else
-                m_uprightGrid.visit(p.low, p.at, p.high, p.at, visit);
-        });
-    }
-
-    // Crossings of route's pieces with those of the other routes that
-    // counts(edge) admits, up to one over budget; walk(flats, piece, visit)
-    // visits the flat pieces (or the upright ones) of the other routes
-    // whose cells piece meets.
-    template <typename Counts, typename Walk>
-    int crossingsInGrids(const LikelyRoute& route, int budget, const Counts& counts, const Walk& walk) const
-    {
-        int crossings = 0;
-        for (int i = 0; i < route.flats && crossings <= budget; ++i) {
-            const Piece& piece = route.flat[i];
-            walk(false, piece, [&](int id) {
-                if (crossings <= budget && counts(id / 2))
-                    crossings += piecesCross(piece, m_routes[static_cast<size_t>(id / 2)].upright[id % 2]);
-            });
+        LayoutNode node = m_nodes.at(v);
+        if (v == move.a || v == move.b) {
+            const Point& to = v == move.a ? move.toA : move.toB;
+            node.x = to.x;
+            node.y = to.y;
         }
-        for (int i = 0; i < route.uprights && crossings <= budget; ++i) {
-            const Piece& piece = route.upright[i];
-            walk(true, piece, [&](int id) {
-                if (crossings <= budget && counts(id / 2))
-                    crossings += piecesCross(m_routes[static_cast<size_t>(id / 2)].flat[id % 2], piece);
-            });
-        }
-        return crossings;
+        return node;
     }
 
-    // Calls visit once for each node whose box a cell along one of the
-    // route's pieces lists.
-    template <typename Visit>
-    void visitNodesAlong(const LikelyRoute& route, Visit&& visitNode)
+    // What one thread measuring needs of its own: the calling thread keeps
+    // one, and each helper thread makes one for the chunk it measures.
+    struct Scratch
     {
-        m_nodesAlong.clear();
-        auto collect = [this](int v) { m_nodesAlong.push_back(v); };
-        for (int i = 0; i < route.flats; ++i)
-            m_nodeGrid.visit(route.flat[i].low, route.flat[i].at, route.flat[i].high, route.flat[i].at, collect);
-        for (int i = 0; i < route.uprights; ++i)
-            m_nodeGrid.visit(route.upright[i].at, route.upright[i].low, route.upright[i].at, route.upright[i].high, collect);
-        std::sort(m_nodesAlong.begin(), m_nodesAlong.end());
-        m_nodesAlong.erase(std::unique(m_nodesAlong.begin(), m_nodesAlong.end()), m_nodesAlong.end());
-        for (int v : m_nodesAlong)
-            visitNode(v);
-    }
-
-    // A line through another box stands for a route that has to go round
-    // it, crossing what passes there: the weight of route through box v.
-    int throughBoxCost(const LikelyRoute& route, const Span& span, int v) const
-    {
-        const LayoutNode& node = m_nodes.at(v);
-        const double hw = node.width / 2.0;
-        const double hh = node.height / 2.0;
-        if (node.x + hw < span.left || node.x - hw > span.right || node.y + hh < span.top
-            || node.y - hh > span.bottom)
-            return 0;
-        return routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh) ? ThroughBoxWeight : 0;
-    }
-
-    // Crossings of edge k's likely route with those of the other edges and
-    // its passes through other boxes, weighted.
-    int edgeCost(int k)
-    {
-        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-        const LikelyRoute route = likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second));
-        const Span span = spanOf(k);
-        int crossings = crossingsAround(k, route, [k](int f) { return f == k; }, std::numeric_limits<int>::max());
-        visitNodesAlong(route, [&](int v) {
-            if (v != e.first && v != e.second)
-                crossings += throughBoxCost(route, span, v);
-        });
-        return crossings;
-    }
-
-    // edgeCost of a marked edge while nodes a and b stand at their new
-    // places and the grids still list them and the marked edges where they
-    // were: the grids serve for everything that did not move, and the
-    // moved boxes are looked at directly. Crossings with other marked edges
-    // are left to the caller; counting stops once it passes budget.
-    int movedEdgeCost(int k, int a, int b, const LikelyRoute& route, int budget)
-    {
-        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-        const Span span = spanOf(k);
-        int crossings = crossingsAround(
-            k, route, [this](int f) { return bool(m_mark[static_cast<size_t>(f)]); }, budget);
-        visitNodesAlong(route, [&](int v) {
-            if (v != e.first && v != e.second && v != a && v != b)
-                crossings += throughBoxCost(route, span, v);
-        });
-        if (a != e.first && a != e.second)
-            crossings += throughBoxCost(route, span, a);
-        if (b != a && b != e.first && b != e.second)
-            crossings += throughBoxCost(route, span, b);
-        return crossings;
-    }
-
-    // Whether node, standing where it would, keeps the gaps to every node
-    // but a and b; visitNear(left, top, right, bottom, visit) walks the
-    // nodes the node grid lists in that region.
-    template <typename VisitNear>
-    bool keepsGaps(const LayoutNode& node, int a, int b, VisitNear&& visitNear) const
-    {
-        bool clear = true;
-        const double reachX = node.width / 2.0 + m_gapX;
-        const double reachY = node.height / 2.0 + m_gapY;
-        visitNear(node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
-            if (u == a || u == b || !clear)
-                return;
-            const LayoutNode& other = m_nodes.at(u);
-            if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
-                && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
-                clear = false;
-        });
-        return clear;
-    }
-
-    // Whether node v, moved to where its partner stood, keeps the gaps to
-    // every node but the two that trade places (the grid still lists them
-    // where they were).
-    bool clearAt(int v, int a, int b)
-    {
-        return keepsGaps(m_nodes.at(v), a, b, [this](double left, double top, double right, double bottom, auto&& visit) {
-            m_nodeGrid.visit(left, top, right, bottom, visit);
-        });
-    }
-
-    // What a thread that only reads needs of its own.
-    struct Reader
-    {
-        explicit Reader(const SwapSearch& search)
+        explicit Scratch(const SwapSearch& search)
         {
             search.m_flatGrid.prepare(flat);
             search.m_uprightGrid.prepare(upright);
@@ -494,70 +354,91 @@ private:
         CellGrid::Stamps flat;
         CellGrid::Stamps upright;
         CellGrid::Stamps boxes;
-        std::vector<int> marked;
+        std::vector<int> marked;       // the edges of the nodes moved
+        std::vector<int> markedSorted; // the same, for lookups
         std::vector<LikelyRoute> routes;
         std::vector<int> nodesAlong;
     };
-
-    // Node v as it would stand with a and b trading places.
-    LayoutNode placedAs(int v, int a, int b) const
-    {
-        LayoutNode node = m_nodes.at(v);
-        if (v == a || v == b) {
-            const LayoutNode& other = m_nodes.at(v == a ? b : a);
-            node.x = other.x;
-            node.y = other.y;
-        }
-        return node;
-    }
 
     bool sharesEnd(const LayoutEdge& e, const LayoutEdge& o) const
     {
         return o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second;
     }
 
-    // crossingsAround for a reader; the edges of sorted list skipped are
-    // left out.
-    int readCrossingsAround(Reader& reader, int k, const LikelyRoute& route, const std::vector<int>& skipped,
-                            int budget) const
+    // Lists the edges of nodes a and b (b may be a) in scratch.marked: those
+    // of a in order, then those of b that do not join it to a.
+    void markEdges(Scratch& scratch, int a, int b) const
+    {
+        std::vector<int>& marked = scratch.marked;
+        marked = m_incident[static_cast<size_t>(a)];
+        if (b != a) {
+            for (int k : m_incident[static_cast<size_t>(b)]) {
+                const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+                if (e.first != a && e.second != a)
+                    marked.push_back(k);
+            }
+        }
+        scratch.markedSorted = marked;
+        std::sort(scratch.markedSorted.begin(), scratch.markedSorted.end());
+    }
+
+    // The length of the lines between the centres of the marked edges' ends
+    // after move.
+    double markedLength(const Scratch& scratch, const Move& move) const
+    {
+        double length = 0.0;
+        for (int k : scratch.marked) {
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            const LayoutNode p = placed(e.first, move);
+            const LayoutNode q = placed(e.second, move);
+            const double dx = q.x - p.x;
+            const double dy = q.y - p.y;
+            length += std::sqrt(dx * dx + dy * dy);
+        }
+        return length;
+    }
+
+    // Crossings of route's pieces with those of the listed routes of the
+    // edges that counts(edge) admits, up to one over budget. Each piece of
+    // the route looks only along itself, at the listed pieces of the other
+    // direction.
+    template <typename Counts>
+    int crossingsInGrids(Scratch& scratch, const LikelyRoute& route, int budget, const Counts& counts) const
+    {
+        int crossings = 0;
+        for (int i = 0; i < route.flats && crossings <= budget; ++i) {
+            const Piece& piece = route.flat[i];
+            m_uprightGrid.visit(scratch.upright, piece.low, piece.at, piece.high, piece.at, [&](int id) {
+                if (crossings <= budget && counts(id / 2))
+                    crossings += piecesCross(piece, m_routes[static_cast<size_t>(id / 2)].upright[id % 2]);
+            });
+        }
+        for (int i = 0; i < route.uprights && crossings <= budget; ++i) {
+            const Piece& piece = route.upright[i];
+            m_flatGrid.visit(scratch.flat, piece.at, piece.low, piece.at, piece.high, [&](int id) {
+                if (crossings <= budget && counts(id / 2))
+                    crossings += piecesCross(m_routes[static_cast<size_t>(id / 2)].flat[id % 2], piece);
+            });
+        }
+        return crossings;
+    }
+
+    // Crossings of route, standing for edge k, with the listed routes of
+    // the edges that share no end with it, neither k nor (when skipMarked)
+    // one of the marked edges; counting stops once it passes budget.
+    int crossingsAround(Scratch& scratch, int k, const LikelyRoute& route, bool skipMarked, int budget) const
     {
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-        auto counts = [&](int f) {
+        const std::vector<int>& skipped = scratch.markedSorted;
+        return crossingsInGrids(scratch, route, budget, [&](int f) {
             return f != k && !sharesEnd(e, m_edges[static_cast<size_t>(f)])
-                && !std::binary_search(skipped.begin(), skipped.end(), f);
-        };
-        return crossingsInGrids(route, budget, counts, [this, &reader](bool flats, const Piece& p, auto&& visit) {
-            if (flats)
-                m_flatGrid.visitWith(reader.flat, p.at, p.low, p.at, p.high, visit);
-            else
-                m_uprightGrid.visitWith(reader.upright, p.low, p.at, p.high, p.at, visit);
+                && !(skipMarked && std::binary_search(skipped.begin(), skipped.end(), f));
         });
     }
 
-    // The weight of route's passes through the boxes the grid lists, but
-    // those of the count nodes in the sorted array leftOut.
-    int readThroughBoxes(Reader& reader, const LikelyRoute& route, const int* leftOut, int count) const
-    {
-        reader.nodesAlong.clear();
-        auto collect = [&reader](int v) { reader.nodesAlong.push_back(v); };
-        for (int i = 0; i < route.flats; ++i) {
-            const Piece& p = route.flat[i];
-            m_nodeGrid.visitWith(reader.boxes, p.low, p.at, p.high, p.at, collect);
-        }
-        for (int i = 0; i < route.uprights; ++i) {
-            const Piece& p = route.upright[i];
-            m_nodeGrid.visitWith(reader.boxes, p.at, p.low, p.at, p.high, collect);
-        }
-        std::sort(reader.nodesAlong.begin(), reader.nodesAlong.end());
-        reader.nodesAlong.erase(std::unique(reader.nodesAlong.begin(), reader.nodesAlong.end()), reader.nodesAlong.end());
-        int cost = 0;
-        for (int v : reader.nodesAlong) {
-            if (!std::binary_search(leftOut, leftOut + count, v))
-                cost += boxCost(route, m_nodes.at(v));
-        }
-        return cost;
-    }
-
+    // A line through another box stands for a route that has to go round
+    // it, crossing what passes there: the weight of route through node's
+    // box.
     static int boxCost(const LikelyRoute& route, const LayoutNode& node)
     {
         const double hw = node.width / 2.0;
@@ -568,87 +449,197 @@ private:
         return routeMeetsBox(route, node.x - hw, node.y - hh, node.x + hw, node.y + hh) ? ThroughBoxWeight : 0;
     }
 
-    // edgeCost for a reader.
-    int readEdgeCost(Reader& reader, int k) const
+    // The weight of route's passes through the boxes the node grid lists,
+    // but those of the nodes leftOut(v) names, each box once.
+    template <typename LeftOut>
+    int throughListedBoxes(Scratch& scratch, const LikelyRoute& route, const LeftOut& leftOut) const
+    {
+        std::vector<int>& along = scratch.nodesAlong;
+        along.clear();
+        auto collect = [&along](int v) { along.push_back(v); };
+        for (int i = 0; i < route.flats; ++i) {
+            const Piece& p = route.flat[i];
+            m_nodeGrid.visit(scratch.boxes, p.low, p.at, p.high, p.at, collect);
+        }
+        for (int i = 0; i < route.uprights; ++i) {
+            const Piece& p = route.upright[i];
+            m_nodeGrid.visit(scratch.boxes, p.at, p.low, p.at, p.high, collect);
+        }
+        std::sort(along.begin(), along.end());
+        along.erase(std::unique(along.begin(), along.end()), along.end());
+        int cost = 0;
+        for (int v : along) {
+            if (!leftOut(v))
+                cost += boxCost(route, m_nodes.at(v));
+        }
+        return cost;
+    }
+
+    // The cost of edge k as the nodes stand where the grids list them: the
+    // crossings of its likely route with those of the other edges and its
+    // passes through other boxes, weighted.
+    int edgeCost(Scratch& scratch, int k) const
     {
         const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
         const LikelyRoute& route = m_routes[static_cast<size_t>(k)];
-        const int ends[2] = {std::min(e.first, e.second), std::max(e.first, e.second)};
-        return readCrossingsAround(reader, k, route, {}, std::numeric_limits<int>::max())
-            + readThroughBoxes(reader, route, ends, 2);
+        return crossingsAround(scratch, k, route, false, std::numeric_limits<int>::max())
+            + throughListedBoxes(scratch, route, [&e](int v) { return v == e.first || v == e.second; });
     }
 
-    bool troubledAsCached(int a) const
+    // The cost of marked edge k, whose route after move is given, while
+    // the grids still list the nodes and the marked edges where they stand:
+    // the grids serve for everything that does not move, and the moved
+    // boxes are looked at directly. Crossings with other marked edges are
+    // left to the caller; counting stops once it passes budget.
+    int movedEdgeCost(Scratch& scratch, int k, const Move& move, const LikelyRoute& route, int budget) const
     {
-        for (int k : m_incident[static_cast<size_t>(a)]) {
-            if (m_cost[static_cast<size_t>(k)] > 0)
-                return true;
-        }
-        return false;
+        const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+        int cost = crossingsAround(scratch, k, route, true, budget);
+        cost += throughListedBoxes(scratch, route, [&e, &move](int v) {
+            return v == e.first || v == e.second || v == move.a || v == move.b;
+        });
+        if (move.a != e.first && move.a != e.second)
+            cost += boxCost(route, placed(move.a, move));
+        if (move.b != move.a && move.b != e.first && move.b != e.second)
+            cost += boxCost(route, placed(move.b, move));
+        return cost;
     }
 
-    // What swapping a and b would save, as trySwap measures it but against
-    // the places and costs of the round's start: the cost saved, or a
-    // small share for as many crossings on clearly shorter lines; 0 when
-    // the swap does not pay or is not allowed.
-    double readSwapGain(Reader& reader, int a, int b) const
+    // The cost of the marked edges after move; counting stops once it
+    // passes enough.
+    int movedCost(Scratch& scratch, const Move& move, int enough) const
     {
-        std::vector<int>& marked = reader.marked;
-        marked.clear();
-        for (int v : {a, b}) {
-            for (int k : m_incident[static_cast<size_t>(v)])
-                marked.push_back(k);
-        }
-        std::sort(marked.begin(), marked.end());
-        marked.erase(std::unique(marked.begin(), marked.end()), marked.end());
-        double lengthBefore = 0.0;
-        double lengthAfter = 0.0;
-        for (int k : marked) {
-            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-            const LayoutNode p = m_nodes.at(e.first);
-            const LayoutNode q = m_nodes.at(e.second);
-            lengthBefore += std::sqrt((q.x - p.x) * (q.x - p.x) + (q.y - p.y) * (q.y - p.y));
-            const LayoutNode p2 = placedAs(e.first, a, b);
-            const LayoutNode q2 = placedAs(e.second, a, b);
-            lengthAfter += std::sqrt((q2.x - p2.x) * (q2.x - p2.x) + (q2.y - p2.y) * (q2.y - p2.y));
-        }
-        if (!(lengthAfter < LongerAtMost * lengthBefore))
-            return 0.0;
-        const LayoutNode newA = placedAs(a, a, b);
-        const LayoutNode newB = placedAs(b, a, b);
-        if (!readClear(reader, newA, a, b) || !readClear(reader, newB, a, b) || readElongation(a, b) > m_longestSide)
-            return 0.0;
-        int before = 0;
-        for (size_t i = 0; i < marked.size(); ++i) {
-            before += m_cost[static_cast<size_t>(marked[i])];
-            const LayoutEdge& e = m_edges[static_cast<size_t>(marked[i])];
-            for (size_t j = i + 1; j < marked.size(); ++j) {
-                if (!sharesEnd(e, m_edges[static_cast<size_t>(marked[j])]))
-                    before -= routesCross(m_routes[static_cast<size_t>(marked[i])], m_routes[static_cast<size_t>(marked[j])]);
-            }
-        }
-        std::vector<LikelyRoute>& routes = reader.routes;
+        const std::vector<int>& marked = scratch.marked;
+        std::vector<LikelyRoute>& routes = scratch.routes;
         routes.clear();
         for (int k : marked) {
             const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-            routes.push_back(likelyRoute(placedAs(e.first, a, b), placedAs(e.second, a, b)));
+            routes.push_back(likelyRoute(placed(e.first, move), placed(e.second, move)));
         }
-        int after = 0;
-        for (size_t i = 0; i < marked.size() && after <= before; ++i) {
+        int cost = 0;
+        for (size_t i = 0; i < marked.size() && cost <= enough; ++i) {
+            cost += movedEdgeCost(scratch, marked[i], move, routes[i], enough - cost);
             const LayoutEdge& e = m_edges[static_cast<size_t>(marked[i])];
-            after += readCrossingsAround(reader, marked[i], routes[i], marked, before - after);
-            int leftOut[4] = {e.first, e.second, a, b};
-            std::sort(leftOut, leftOut + 4);
-            after += readThroughBoxes(reader, routes[i], leftOut, 4);
-            if (a != e.first && a != e.second)
-                after += boxCost(routes[i], newA);
-            if (b != e.first && b != e.second)
-                after += boxCost(routes[i], newB);
             for (size_t j = i + 1; j < marked.size(); ++j) {
                 if (!sharesEnd(e, m_edges[static_cast<size_t>(marked[j])]))
-                    after += routesCross(routes[i], routes[j]);
+                    cost += routesCross(routes[i], routes[j]);
             }
         }
+        return cost;
+    }
+
+    // The cost of the marked edges as they stand, each edge's from
+    // costOf(k): pairs of marked edges are in two edges' costs and count
+    // once.
+    template <typename CostOf>
+    int markedCostNow(const Scratch& scratch, CostOf&& costOf) const
+    {
+        const std::vector<int>& marked = scratch.marked;
+        int cost = 0;
+        for (size_t i = 0; i < marked.size(); ++i) {
+            const int k = marked[i];
+            cost += costOf(k);
+            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
+            for (size_t j = i + 1; j < marked.size(); ++j) {
+                if (!sharesEnd(e, m_edges[static_cast<size_t>(marked[j])]))
+                    cost -= routesCross(m_routes[static_cast<size_t>(k)], m_routes[static_cast<size_t>(marked[j])]);
+            }
+        }
+        return cost;
+    }
+
+    // Whether node, standing where it would, keeps the gaps to every node
+    // but a and b (the grid still lists them where they were).
+    bool keepsGaps(Scratch& scratch, const LayoutNode& node, int a, int b) const
+    {
+        bool clear = true;
+        const double reachX = node.width / 2.0 + m_gapX;
+        const double reachY = node.height / 2.0 + m_gapY;
+        m_nodeGrid.visit(scratch.boxes, node.x - reachX, node.y - reachY, node.x + reachX, node.y + reachY, [&](int u) {
+            if (u == a || u == b || !clear)
+                return;
+            const LayoutNode& other = m_nodes.at(u);
+            if (std::abs(node.x - other.x) < (node.width + other.width) / 2.0 + m_gapX
+                && std::abs(node.y - other.y) < (node.height + other.height) / 2.0 + m_gapY)
+                clear = false;
+        });
+        return clear;
+    }
+
+    // The extent of the nodes' boxes after move, measured as
+    // nodesBoundingRect measures it.
+    struct Extent
+    {
+        double left;
+        double top;
+        double right;
+        double bottom;
+    };
+    Extent extentAfter(const Move& move) const
+    {
+        const LayoutNode first = placed(0, move);
+        Extent box{first.x - first.width / 2.0, first.y - first.height / 2.0, 0.0, 0.0};
+        box.right = box.left + first.width;
+        box.bottom = box.top + first.height;
+        for (int v = 0; v < static_cast<int>(m_nodes.size()); ++v) {
+            const LayoutNode n = placed(v, move);
+            box.left = std::min(box.left, n.x - n.width / 2.0);
+            box.top = std::min(box.top, n.y - n.height / 2.0);
+            box.right = std::max(box.right, n.x + n.width / 2.0);
+            box.bottom = std::max(box.bottom, n.y + n.height / 2.0);
+        }
+        return box;
+    }
+
+    // The elongation of the nodes' box after move. Where neither moved node
+    // is the first or on the rim of the box as it stands, the others span
+    // that box, and the moved ones can only widen it.
+    double elongationAfter(const Move& move) const
+    {
+        auto onRim = [this](int v) {
+            const LayoutNode& n = m_nodes.at(v);
+            return v == 0 || n.x - n.width / 2.0 <= m_extent.left || n.y - n.height / 2.0 <= m_extent.top
+                || n.x + n.width / 2.0 >= m_extent.right || n.y + n.height / 2.0 >= m_extent.bottom;
+        };
+        Extent box = m_extent;
+        if (onRim(move.a) || onRim(move.b)) {
+            box = extentAfter(move);
+        } else {
+            for (int v : {move.a, move.b}) {
+                const LayoutNode n = placed(v, move);
+                box.left = std::min(box.left, n.x - n.width / 2.0);
+                box.top = std::min(box.top, n.y - n.height / 2.0);
+                box.right = std::max(box.right, n.x + n.width / 2.0);
+                box.bottom = std::max(box.bottom, n.y + n.height / 2.0);
+            }
+        }
+        return elongationOf(box);
+    }
+
+    static double elongationOf(const Extent& box)
+    {
+        return elongation(QRectF(box.left, box.top, box.right - box.left, box.bottom - box.top));
+    }
+
+    // What swapping a and b saves as things stand, each edge's cost from
+    // costOf(k): the cost saved, or a small share for as many crossings on
+    // clearly shorter lines; 0 when the swap does not pay or is not
+    // allowed. The calling thread decides its swaps by it, and the helper
+    // threads look for the swaps worth trying by it.
+    template <typename CostOf>
+    double swapGain(Scratch& scratch, int a, int b, CostOf&& costOf) const
+    {
+        markEdges(scratch, a, b);
+        const Move move = swapOf(a, b);
+        // Lines much longer after the swap seldom pay: those swaps are not
+        // measured at all.
+        const double lengthBefore = markedLength(scratch, Move{a, b, at(a), at(b)});
+        const double lengthAfter = markedLength(scratch, move);
+        if (!(lengthAfter < LongerAtMost * lengthBefore) || !keepsGaps(scratch, placed(a, move), a, b)
+            || !keepsGaps(scratch, placed(b, move), a, b) || !(elongationAfter(move) <= m_longestSide))
+            return 0.0;
+        const int before = markedCostNow(scratch, costOf);
+        const int after = movedCost(scratch, move, before);
         if (after < before)
             return before - after;
         if (after == before && lengthAfter < ShorterBy * lengthBefore)
@@ -656,123 +647,30 @@ private:
         return 0.0;
     }
 
-    // clearAt for a reader: node, standing where it would, keeps the gaps
-    // to every node but a and b.
-    bool readClear(Reader& reader, const LayoutNode& node, int a, int b) const
-    {
-        return keepsGaps(node, a, b, [this, &reader](double left, double top, double right, double bottom, auto&& visit) {
-            m_nodeGrid.visitWith(reader.boxes, left, top, right, bottom, visit);
-        });
-    }
-
-    // The elongation with a and b trading places, from the round's box: a
-    // node on the box's rim may take it in, so then all are measured.
-    double readElongation(int a, int b) const
-    {
-        auto onRim = [this](const LayoutNode& node) {
-            const QRectF r = node.rect();
-            return r.left() <= m_box.left() || r.right() >= m_box.right() || r.top() <= m_box.top()
-                || r.bottom() >= m_box.bottom();
-        };
-        QRectF box;
-        if (onRim(m_nodes.at(a)) || onRim(m_nodes.at(b))) {
-            LayoutNodes moved = m_nodes;
-            std::swap(moved[a].x, moved[b].x);
-            std::swap(moved[a].y, moved[b].y);
-            box = nodesBoundingRect(moved);
-        } else {
-            box = m_box.united(placedAs(a, a, b).rect()).united(placedAs(b, a, b).rect());
-        }
-        const double shorter = std::min(box.width(), box.height());
-        return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1e9;
-    }
-
-    // edgeCost against all, as the nodes stand before the swap tried now.
+    // Edge k's cost as the nodes stand, from the cache.
     int cachedCost(int k)
     {
         if (!m_costKnown[static_cast<size_t>(k)]) {
-            m_cost[static_cast<size_t>(k)] = edgeCost(k);
+            m_cost[static_cast<size_t>(k)] = edgeCost(m_own, k);
             m_costKnown[static_cast<size_t>(k)] = 1;
         }
         return m_cost[static_cast<size_t>(k)];
     }
 
-    // The cost of the marked edges as they stand, from the cache: pairs of
-    // marked edges are in two edges' costs and count once.
-    int markedCostNow(const std::vector<int>& marked)
+    // Whether a line of node a crosses something or passes a box, each
+    // edge's cost from costOf(k).
+    template <typename CostOf>
+    bool troubled(int a, CostOf&& costOf) const
     {
-        int cost = 0;
-        for (size_t i = 0; i < marked.size(); ++i) {
-            const int k = marked[i];
-            cost += cachedCost(k);
-            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-            for (size_t j = i + 1; j < marked.size(); ++j) {
-                const LayoutEdge& o = m_edges[static_cast<size_t>(marked[j])];
-                if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
-                    continue;
-                cost -= routesCross(m_routes[static_cast<size_t>(k)], m_routes[static_cast<size_t>(marked[j])]);
-            }
+        for (int k : m_incident[static_cast<size_t>(a)]) {
+            if (costOf(k) > 0)
+                return true;
         }
-        return cost;
+        return false;
     }
-
-    // The longer side of the nodes' bounding box over the shorter one.
-    double elongation() const
+    bool troubled(int a)
     {
-        const QRectF box = nodesBoundingRect(m_nodes);
-        const double shorter = std::min(box.width(), box.height());
-        return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1e9;
-    }
-
-    void swapPlaces(int a, int b)
-    {
-        std::swap(m_nodes[a].x, m_nodes[b].x);
-        std::swap(m_nodes[a].y, m_nodes[b].y);
-    }
-
-    // Marks the edges of nodes a and b (b may be a) and lists them.
-    void markEdges(int a, int b)
-    {
-        m_marked.clear();
-        for (int v : {a, b}) {
-            for (int k : m_incident[static_cast<size_t>(v)]) {
-                if (!m_mark[static_cast<size_t>(k)]) {
-                    m_mark[static_cast<size_t>(k)] = 1;
-                    m_marked.push_back(k);
-                }
-            }
-        }
-    }
-
-    void unmarkEdges()
-    {
-        for (int k : m_marked)
-            m_mark[static_cast<size_t>(k)] = 0;
-    }
-
-    // The cost of the marked edges with nodes a and b where they stand now
-    // while the grids still list them where they were; counting stops once
-    // it passes enough.
-    int movedCost(int a, int b, int enough)
-    {
-        std::vector<LikelyRoute>& routes = m_movedRoutes;
-        routes.clear();
-        for (int k : m_marked) {
-            const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
-            routes.push_back(likelyRoute(m_nodes.at(e.first), m_nodes.at(e.second)));
-        }
-        int cost = 0;
-        for (size_t i = 0; i < m_marked.size() && cost <= enough; ++i) {
-            cost += movedEdgeCost(m_marked[i], a, b, routes[i], enough - cost);
-            const LayoutEdge& e = m_edges[static_cast<size_t>(m_marked[i])];
-            for (size_t j = i + 1; j < m_marked.size(); ++j) {
-                const LayoutEdge& o = m_edges[static_cast<size_t>(m_marked[j])];
-                if (o.first == e.first || o.first == e.second || o.second == e.first || o.second == e.second)
-                    continue;
-                cost += routesCross(routes[i], routes[j]);
-            }
-        }
-        return cost;
+        return troubled(a, [this](int k) { return cachedCost(k); });
     }
 
     // Forgets the cached costs of the edges whose costs the marked edges
@@ -782,7 +680,7 @@ private:
     void forgetCostsAround(int a, int b)
     {
         auto forget = [this](int id) { m_costKnown[static_cast<size_t>(id / 2)] = 0; };
-        for (int k : m_marked) {
+        for (int k : m_own.marked) {
             m_costKnown[static_cast<size_t>(k)] = 0;
             for (int i = 0; i < 2; ++i) {
                 m_uprightGrid.visitRange(m_flatGrid.rangeOfItem(2 * k + i), forget);
@@ -796,12 +694,18 @@ private:
         }
     }
 
-    // Brings the grids and the cached costs up to date after nodes a and b
-    // (b may be a) moved.
-    void settle(int a, int b)
+    // Moves the nodes of move and brings the grids, the cached costs and
+    // the extent up to date; the edges of the moved nodes are marked.
+    void apply(const Move& move)
     {
+        const int a = move.a;
+        const int b = move.b;
+        m_nodes[a].x = move.toA.x;
+        m_nodes[a].y = move.toA.y;
+        m_nodes[b].x = move.toB.x;
+        m_nodes[b].y = move.toB.y;
         forgetCostsAround(a, b);
-        for (int k : m_marked) {
+        for (int k : m_own.marked) {
             removeEdge(k);
             insertEdge(k);
         }
@@ -812,30 +716,14 @@ private:
                 break;
         }
         forgetCostsAround(a, b);
+        m_extent = extentAfter(Move{-1, -1, {}, {}});
     }
 
     bool trySwap(int a, int b)
     {
-        markEdges(a, b);
-        // Lines much longer after the swap seldom pay: those swaps are not
-        // measured at all.
-        const double lengthBefore = markedLength(m_marked);
-        swapPlaces(a, b);
-        const double lengthAfter = markedLength(m_marked);
-        bool keep = false;
-        if (lengthAfter < LongerAtMost * lengthBefore && clearAt(a, a, b) && clearAt(b, a, b)
-            && elongation() <= m_longestSide) {
-            swapPlaces(a, b);
-            const int before = markedCostNow(m_marked);
-            swapPlaces(a, b);
-            const int after = movedCost(a, b, before);
-            keep = after < before || (after == before && lengthAfter < ShorterBy * lengthBefore);
-        }
+        const bool keep = swapGain(m_own, a, b, [this](int k) { return cachedCost(k); }) > 0.0;
         if (keep)
-            settle(a, b);
-        else
-            swapPlaces(a, b);
-        unmarkEdges();
+            apply(swapOf(a, b));
         return keep;
     }
 
@@ -844,13 +732,10 @@ private:
     // keeps) where its lines cross less; true when it moved.
     bool tryFreePlaces(int a)
     {
-        markEdges(a, a);
-        const int before = markedCostNow(m_marked);
-        const double lengthBefore = markedLength(m_marked);
-        LayoutNode& node = m_nodes[a];
-        const double oldX = node.x;
-        const double oldY = node.y;
-        bool keep = false;
+        markEdges(m_own, a, a);
+        const int before = markedCostNow(m_own, [this](int k) { return cachedCost(k); });
+        const double lengthBefore = markedLength(m_own, Move{a, a, at(a), at(a)});
+        const LayoutNode& node = m_nodes.at(a);
         for (int k : m_incident[static_cast<size_t>(a)]) {
             const LayoutEdge& e = m_edges[static_cast<size_t>(k)];
             const int other = e.first == a ? e.second : e.first;
@@ -862,27 +747,17 @@ private:
             const Point places[4] = {{beside.x - dx, beside.y}, {beside.x + dx, beside.y},
                                      {beside.x, beside.y - dy}, {beside.x, beside.y + dy}};
             for (const Point& place : places) {
-                node.x = place.x;
-                node.y = place.y;
-                if (!clearAt(a, a, a) || elongation() > m_longestSide
-                    || markedLength(m_marked) > LongerAtMost * lengthBefore)
+                const Move move{a, a, place, place};
+                if (!keepsGaps(m_own, placed(a, move), a, a) || elongationAfter(move) > m_longestSide
+                    || markedLength(m_own, move) > LongerAtMost * lengthBefore)
                     continue;
-                if (movedCost(a, a, before - 1) < before) {
-                    keep = true;
-                    break;
+                if (movedCost(m_own, move, before - 1) < before) {
+                    apply(move);
+                    return true;
                 }
             }
-            if (keep)
-                break;
         }
-        if (keep) {
-            settle(a, a);
-        } else {
-            node.x = oldX;
-            node.y = oldY;
-        }
-        unmarkEdges();
-        return keep;
+        return false;
     }
 
     LayoutNodes& m_nodes;
@@ -891,18 +766,15 @@ private:
     double m_gapY;
     std::vector<LayoutEdge> m_edges;
     std::vector<std::vector<int>> m_incident;
-    std::vector<char> m_mark;
     double m_longestSide = MostElongated; // the elongation a swap may not pass
     std::vector<int> m_cost;            // cachedCost of each edge
     std::vector<char> m_costKnown;      // whether m_cost holds the cost as things stand
     std::vector<LikelyRoute> m_routes; // of the edges as listed in the grid
-    std::vector<int> m_marked;         // working lists of trySwap
-    std::vector<LikelyRoute> m_movedRoutes;
     CellGrid m_flatGrid;    // the horizontal pieces of the listed routes
     CellGrid m_uprightGrid; // their vertical pieces
     CellGrid m_nodeGrid;
-    std::vector<int> m_nodesAlong; // working list of visitNodesAlong
-    QRectF m_box;                  // of the nodes at the start of a round
+    Extent m_extent{};      // of the nodes' boxes as they stand
+    Scratch m_own{*this};   // the calling thread's
 };
 
 } // namespace

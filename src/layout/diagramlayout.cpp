@@ -68,13 +68,6 @@ constexpr int ColumnsByCrossingsNodesAtMost = 50;
 // plain placement, when that is longer).
 constexpr double MostElongated = 1.9;
 
-double elongation(const LayoutNodes& nodes)
-{
-    const QRectF box = nodesBoundingRect(nodes);
-    const double shorter = std::min(box.width(), box.height());
-    return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1.0;
-}
-
 // Boxes trade places where the lines between them cross less, keeping at
 // least the gaps the hub layout leaves.
 void swapPlaces(LayoutNodes& nodes, const LayoutEdges& edges, bool freePlaces)

@@ -43,14 +43,8 @@ private:
 
     QList<const void*> m_keys;
     QList<QRectF> m_rects;
-    double m_originX = 0.0;
-    double m_originY = 0.0;
-    double m_cell = 1.0;
-    int m_columns = 0;
-    int m_rows = 0;
-    // Cell c holds m_items[m_cellStart[c] .. m_cellStart[c + 1]).
-    std::vector<int> m_cellStart;
-    std::vector<int> m_items;
+    GridCells m_grid;
+    CellLists m_lists;
 };
 
 template <typename Visit>
@@ -61,24 +55,12 @@ bool EntityRectIndex::visitIn(const QRectF& region, const void* a, const void* b
     const QRectF n = region.normalized();
     // A region reaching beyond the grid is cut to it; an undefined one
     // looks at every cell.
-    const int x0 = std::max(0, heldCell(std::floor((n.left() - m_originX) / m_cell), -1, m_columns, 0));
-    const int x1 = std::min(m_columns - 1, heldCell(std::floor((n.right() - m_originX) / m_cell), -1, m_columns, m_columns));
-    const int y0 = std::max(0, heldCell(std::floor((n.top() - m_originY) / m_cell), -1, m_rows, 0));
-    const int y1 = std::min(m_rows - 1, heldCell(std::floor((n.bottom() - m_originY) / m_cell), -1, m_rows, m_rows));
-    for (int y = y0; y <= y1; ++y) {
-        for (int x = x0; x <= x1; ++x) {
-            const size_t c = static_cast<size_t>(y) * static_cast<size_t>(m_columns) + static_cast<size_t>(x);
-            for (int k = m_cellStart[c]; k < m_cellStart[c + 1]; ++k) {
-                const int i = m_items[static_cast<size_t>(k)];
-                const void* key = m_keys.at(i);
-                if ((a && key == a) || (b && key == b))
-                    continue;
-                if (region.intersects(m_rects.at(i)) && visit(i))
-                    return true;
-            }
-        }
-    }
-    return false;
+    return m_lists.visit(m_grid, m_grid.rangeOf(n.left(), n.top(), n.right(), n.bottom()), [&](int i, int, int) {
+        const void* key = m_keys.at(i);
+        if ((a && key == a) || (b && key == b))
+            return false;
+        return region.intersects(m_rects.at(i)) && bool(visit(i));
+    });
 }
 
 template <typename Test>

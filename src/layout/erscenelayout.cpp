@@ -244,6 +244,182 @@ bool straightAndFacing(const EdgeItem* edge)
     return natural.fromSide == edge->fromSlot()->side() && natural.toSide == edge->toSlot()->side();
 }
 
+// More edges than this on one line with another stand in corridors that the
+// routes crowd, where other sides seldom help and every try costs routes:
+// then none is tried.
+constexpr qsizetype StuckAtMost = 12;
+// The tries of other side pairs, all edges together.
+constexpr int ResideTries = 16;
+
+// Whether another edge joins the same two entities as edge: two such routes
+// are the ones that end up in one narrow gap.
+bool hasSibling(const EdgeItem* edge)
+{
+    const EntityItem* from = edge->fromEntity();
+    const EntityItem* to = edge->toEntity();
+    const QList<EdgeItem*> fromEdges = from->edges();
+    return std::any_of(fromEdges.cbegin(), fromEdges.cend(), [edge, from, to](const EdgeItem* e) {
+        return e && e != edge
+            && ((e->fromEntity() == from && e->toEntity() == to) || (e->fromEntity() == to && e->toEntity() == from));
+    });
+}
+
+// The side pairs to try for an edge on sides c1 and c2: those that change
+// one end first.
+QList<std::pair<int, int>> otherSidePairs(int c1, int c2)
+{
+    QList<std::pair<int, int>> pairs;
+    for (int v = 0; v < 4; ++v) {
+        if (v != c2)
+            pairs.append({c1, v});
+        if (v != c1)
+            pairs.append({v, c2});
+    }
+    for (int a = 0; a < 4; ++a) {
+        for (int b = 0; b < 4; ++b) {
+            if (a != c1 && b != c2)
+                pairs.append({a, b});
+        }
+    }
+    return pairs;
+}
+
+// The other side pairs for the edges whose routes lie on one line with
+// another, over the routes of all edges as they stand.
+class CoincidentResiding
+{
+public:
+    explicit CoincidentResiding(const QList<EdgeItem*>& edges)
+        : m_edges(edges)
+    {
+        m_routes.reserve(edges.size());
+        for (qsizetype k = 0; k < edges.size(); ++k) {
+            m_routes.append(edges.at(k)->route());
+            m_indexOf.insert(edges.at(k), static_cast<int>(k));
+        }
+    }
+
+    void run()
+    {
+        const std::vector<char> stuck = routesOnOneLine(m_routes);
+        if (std::count(stuck.begin(), stuck.end(), 1) > StuckAtMost)
+            return;
+        int budget = ResideTries;
+        for (qsizetype k = 0; k < m_edges.size() && budget > 0; ++k) {
+            EdgeItem* edge = m_edges.at(k);
+            if (!stuck[static_cast<size_t>(k)] || edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot()
+                || !edge->fromEntity() || !edge->toEntity())
+                continue;
+            if (coincidentSegmentPairs(m_routes, static_cast<int>(k)) == 0 || !hasSibling(edge))
+                continue;
+            reside(edge, static_cast<int>(k), budget);
+        }
+    }
+
+private:
+    // What a try may change for an edge, to be put back: the routes of the
+    // edges of its two entities, the slots of those entities and its own
+    // sides and slots.
+    struct Before
+    {
+        QList<EdgeItem*> near;
+        QList<RoutePoints> nearWere;
+        QList<std::pair<SlotItem*, QPointF>> slotsWere;
+        int fromSide;
+        int toSide;
+        QPointF fromAt;
+        QPointF toAt;
+    };
+
+    Before before(EdgeItem* edge) const
+    {
+        Before b{{}, {}, {}, edge->fromSlot()->side(), edge->toSlot()->side(), edge->fromSlot()->pos(),
+                 edge->toSlot()->pos()};
+        for (EntityItem* end : {edge->fromEntity(), edge->toEntity()}) {
+            for (EdgeItem* e : end->edges()) {
+                if (e && m_indexOf.contains(e) && !b.near.contains(e))
+                    b.near.append(e);
+            }
+        }
+        for (const EdgeItem* e : std::as_const(b.near))
+            b.nearWere.append(e->route());
+        for (EntityItem* end : {edge->fromEntity(), edge->toEntity()}) {
+            for (SlotItem* slot : end->slotHandles())
+                b.slotsWere.append({slot, slot->pos()});
+        }
+        return b;
+    }
+
+    void putBack(EdgeItem* edge, const Before& b)
+    {
+        edge->setSlotSides(b.fromSide, b.toSide);
+        edge->fromSlot()->setPos(b.fromAt);
+        edge->fromSlot()->snapToBorder();
+        edge->toSlot()->setPos(b.toAt);
+        edge->toSlot()->snapToBorder();
+        for (const auto& [slot, at] : b.slotsWere) {
+            if (slot != edge->fromSlot() && slot != edge->toSlot()) {
+                slot->setPos(at);
+                slot->snapToBorder();
+            }
+        }
+        for (qsizetype i = 0; i < b.near.size(); ++i) {
+            b.near.at(i)->setRoutePoints(b.nearWere.at(i));
+            m_routes[m_indexOf.value(b.near.at(i))] = b.nearWere.at(i);
+        }
+    }
+
+    // The pairs of segments on one line with another of the listed edges.
+    int lying(const QList<EdgeItem*>& list) const
+    {
+        int pairs = 0;
+        for (const EdgeItem* e : list)
+            pairs += coincidentSegmentPairs(m_routes, m_indexOf.value(e));
+        return pairs;
+    }
+
+    // Edge on sides a and b, the slots of those sides spread and the edges
+    // whose slots moved routed again; whether no route of those edges runs
+    // through an entity.
+    bool routeOnSides(EdgeItem* edge, int a, int b)
+    {
+        edge->setSlotSides(a, b);
+        QList<EdgeItem*> routed{edge};
+        for (EdgeItem* e : spreadEdgeSlots(edge->fromEntity(), a) + spreadEdgeSlots(edge->toEntity(), b)) {
+            if (!routed.contains(e))
+                routed.append(e);
+        }
+        bool clear = true;
+        for (EdgeItem* e : std::as_const(routed)) {
+            e->rerouteIfConnected();
+            if (m_indexOf.contains(e))
+                m_routes[m_indexOf.value(e)] = e->route();
+            clear = clear && !e->countEntityCrossings();
+        }
+        return clear;
+    }
+
+    // Tries the other side pairs of edge k while the budget lasts; keeps the
+    // first after which its route lies on no other one and the edges of its
+    // entities lie on fewer lines with others than before.
+    void reside(EdgeItem* edge, int k, int& budget)
+    {
+        const Before was = before(edge);
+        const int lyingBefore = lying(was.near);
+        for (const auto& [a, b] : otherSidePairs(was.fromSide, was.toSide)) {
+            if (budget-- <= 0)
+                break;
+            if (routeOnSides(edge, a, b) && coincidentSegmentPairs(m_routes, k) == 0 && lying(was.near) < lyingBefore)
+                return;
+            putBack(edge, was);
+        }
+    }
+
+    const QList<EdgeItem*>& m_edges;
+    QList<RoutePoints> m_routes;
+    QHash<const EdgeItem*, int> m_indexOf;
+};
+
 // Routes still on one line with another after the separation, of two
 // relationships between the same entities squeezed through one narrow gap,
 // try other sides for their edge: each pair of sides in turn,
@@ -255,116 +431,7 @@ bool straightAndFacing(const EdgeItem* edge)
 // the cost.
 void resideCoincidentRoutes(const QList<EdgeItem*>& edges)
 {
-    QList<RoutePoints> routes;
-    routes.reserve(edges.size());
-    QHash<const EdgeItem*, int> indexOf;
-    for (qsizetype k = 0; k < edges.size(); ++k) {
-        routes.append(edges.at(k)->route());
-        indexOf.insert(edges.at(k), static_cast<int>(k));
-    }
-    const std::vector<char> stuck = routesOnOneLine(routes);
-    // Many of them stand in corridors that the routes crowd, where other
-    // sides seldom help and every try costs routes: those are left alone.
-    if (std::count(stuck.begin(), stuck.end(), 1) > 12)
-        return;
-    int budget = 16;
-    for (qsizetype k = 0; k < edges.size() && budget > 0; ++k) {
-        EdgeItem* edge = edges.at(k);
-        if (!stuck[static_cast<size_t>(k)] || edge->isSelfRelation() || !edge->fromSlot() || !edge->toSlot() || !edge->fromEntity() || !edge->toEntity())
-            continue;
-        if (coincidentSegmentPairs(routes, static_cast<int>(k)) == 0)
-            continue;
-        EntityItem* from = edge->fromEntity();
-        EntityItem* to = edge->toEntity();
-        // Only an edge with a sibling between the same two entities: two
-        // such routes are the ones that end up in one narrow gap.
-        const QList<EdgeItem*> fromEdges = from->edges();
-        const bool sibling = std::any_of(fromEdges.cbegin(), fromEdges.cend(), [edge, from, to](const EdgeItem* e) {
-            return e && e != edge
-                && ((e->fromEntity() == from && e->toEntity() == to) || (e->fromEntity() == to && e->toEntity() == from));
-        });
-        if (!sibling)
-            continue;
-        // What a try may change, to be put back.
-        QList<EdgeItem*> near;
-        for (EntityItem* end : {from, to}) {
-            for (EdgeItem* e : end->edges()) {
-                if (e && indexOf.contains(e) && !near.contains(e))
-                    near.append(e);
-            }
-        }
-        QList<RoutePoints> nearWere;
-        for (const EdgeItem* e : std::as_const(near))
-            nearWere.append(e->route());
-        QList<std::pair<SlotItem*, QPointF>> slotsWere;
-        for (EntityItem* end : {from, to}) {
-            for (SlotItem* slot : end->slotHandles())
-                slotsWere.append({slot, slot->pos()});
-        }
-        auto lying = [&routes, &indexOf](const QList<EdgeItem*>& list) {
-            int pairs = 0;
-            for (const EdgeItem* e : list)
-                pairs += coincidentSegmentPairs(routes, indexOf.value(e));
-            return pairs;
-        };
-        const int before = lying(near);
-        const int c1 = edge->fromSlot()->side();
-        const int c2 = edge->toSlot()->side();
-        const QPointF fromAt = edge->fromSlot()->pos();
-        const QPointF toAt = edge->toSlot()->pos();
-        QList<std::pair<int, int>> pairs;
-        for (int v = 0; v < 4; ++v) {
-            if (v != c2)
-                pairs.append({c1, v});
-            if (v != c1)
-                pairs.append({v, c2});
-        }
-        for (int a = 0; a < 4; ++a) {
-            for (int b = 0; b < 4; ++b) {
-                if (a != c1 && b != c2)
-                    pairs.append({a, b});
-            }
-        }
-        bool kept = false;
-        for (const auto& [a, b] : std::as_const(pairs)) {
-            if (budget-- <= 0)
-                break;
-            edge->setSlotSides(a, b);
-            QList<EdgeItem*> routed{edge};
-            for (EdgeItem* e : spreadEdgeSlots(from, a) + spreadEdgeSlots(to, b)) {
-                if (!routed.contains(e))
-                    routed.append(e);
-            }
-            bool clear = true;
-            for (EdgeItem* e : std::as_const(routed)) {
-                e->rerouteIfConnected();
-                if (indexOf.contains(e))
-                    routes[indexOf.value(e)] = e->route();
-                clear = clear && !e->countEntityCrossings();
-            }
-            if (clear && coincidentSegmentPairs(routes, static_cast<int>(k)) == 0 && lying(near) < before) {
-                kept = true;
-                break;
-            }
-            // Back as it was.
-            edge->setSlotSides(c1, c2);
-            edge->fromSlot()->setPos(fromAt);
-            edge->fromSlot()->snapToBorder();
-            edge->toSlot()->setPos(toAt);
-            edge->toSlot()->snapToBorder();
-            for (const auto& [slot, at] : std::as_const(slotsWere)) {
-                if (slot != edge->fromSlot() && slot != edge->toSlot()) {
-                    slot->setPos(at);
-                    slot->snapToBorder();
-                }
-            }
-            for (qsizetype i = 0; i < near.size(); ++i) {
-                near.at(i)->setRoutePoints(nearWere.at(i));
-                routes[indexOf.value(near.at(i))] = nearWere.at(i);
-            }
-        }
-        Q_UNUSED(kept)
-    }
+    CoincidentResiding(edges).run();
 }
 
 } // namespace
@@ -491,6 +558,240 @@ void resideEdgesThroughEntities(const QList<EdgeItem*>& edges)
         edge->refreshRoute();
 }
 
+namespace {
+
+// The smallest box the placement gives an entity.
+constexpr double LeastNodeWidth = 40.0;
+constexpr double LeastNodeHeight = 30.0;
+// The room the scene rectangle leaves around the laid out diagram.
+constexpr double LaidOutMargin = 120.0;
+
+// The entities and the edges of the scene's items, in their order.
+void gatherDiagram(const QList<QGraphicsItem*>& all, QList<EntityItem*>& entities, QList<EdgeItem*>& edges)
+{
+    for (QGraphicsItem* item : all) {
+        if (item->type() == DiagramItemType::Entity)
+            entities.append(static_cast<EntityItem*>(item));
+        else if (item->type() == DiagramItemType::Edge)
+            edges.append(static_cast<EdgeItem*>(item));
+    }
+}
+
+// The entities as the placement sees them, and the edges between two
+// different ones of them.
+void layoutGraphOf(const QList<EntityItem*>& entities, const QList<EdgeItem*>& edges, LayoutNodes& nodes,
+                   LayoutEdges& links)
+{
+    nodes.reserve(entities.size());
+    QHash<const EntityItem*, int> indexOf;
+    for (EntityItem* entity : entities) {
+        LayoutNode node;
+        node.item = entity;
+        const QPointF centre = sceneCentreOf(entity);
+        node.x = centre.x();
+        node.y = centre.y();
+        const QRectF r = entity->boundingRect();
+        node.width = std::max(r.width(), LeastNodeWidth);
+        node.height = std::max(r.height(), LeastNodeHeight);
+        indexOf.insert(entity, static_cast<int>(nodes.size()));
+        nodes.append(node);
+    }
+    for (const EdgeItem* edge : edges) {
+        EntityItem* from = edge->fromEntity();
+        EntityItem* to = edge->toEntity();
+        if (!from || !to || from == to || !indexOf.contains(from) || !indexOf.contains(to))
+            continue;
+        links.append({indexOf.value(from), indexOf.value(to)});
+    }
+}
+
+// The entities moved to the centres the placement gave them, with routing
+// suspended; the updates that queues for their edges are dropped (the
+// passes after it route every edge).
+void placeEntities(const LayoutNodes& nodes)
+{
+    const bool wasSuspended = EdgeItem::isRoutingSuspended();
+    EdgeItem::setRoutingSuspended(true);
+    for (const LayoutNode& node : nodes) {
+        if (!node.item)
+            continue;
+        const QRectF r = node.item->boundingRect();
+        node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
+    }
+    EdgeItem::setRoutingSuspended(wasSuspended);
+    EdgeItem::dropQueuedUpdates();
+    EdgeItem::setBatchMode(false);
+}
+
+// Sides, then slots spread along them. The sides of every edge are found
+// at once and taken in order.
+void chooseSidesAndSlots(const QList<EdgeItem*>& edges, const QList<EntityItem*>& entities,
+                         const EdgeItem::EntityRectLookup& lookup)
+{
+    std::vector<EdgeItem::RouteInputs> inputs;
+    inputs.reserve(static_cast<size_t>(edges.size()));
+    for (const EdgeItem* edge : edges)
+        inputs.push_back(edge->routeInputs());
+    const std::vector<SidePair> sides = mapInParallel<SidePair>(edges.size(), [&inputs, &lookup](qsizetype i) {
+        const EdgeItem::RouteInputs& in = inputs[static_cast<size_t>(i)];
+        return in.fromKey ? EdgeItem::findBestSides(in, lookup) : SidePair{};
+    });
+    for (qsizetype i = 0; i < edges.size(); ++i) {
+        EdgeItem* edge = edges.at(i);
+        // A relationship of an entity with itself loops round the entity's
+        // top right corner, where it crosses no other line leaving a side
+        // further along.
+        if (edge->isSelfRelation() && edge->fromSlot() && edge->toSlot())
+            edge->setSlotSides(SlotRight, SlotTop);
+        else if (inputs[static_cast<size_t>(i)].fromKey)
+            edge->setSlotSides(sides[static_cast<size_t>(i)].fromSide, sides[static_cast<size_t>(i)].toSide);
+        else
+            edge->chooseBestSides();
+    }
+    for (EntityItem* entity : entities)
+        ERScene::assignEdgeSlots(entity);
+}
+
+// The edges longest first; edges of equal length (repeated relationships
+// above all) keep their scene order, so that the same diagram is routed the
+// same way every time.
+void sortLongestFirst(QList<EdgeItem*>& edges)
+{
+    std::vector<std::pair<double, EdgeItem*>> keyed;
+    keyed.reserve(static_cast<size_t>(edges.size()));
+    for (EdgeItem* edge : std::as_const(edges))
+        keyed.emplace_back(edgeLengthKey(edge), edge);
+    std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (qsizetype i = 0; i < edges.size(); ++i)
+        edges[i] = keyed[static_cast<size_t>(i)].second;
+}
+
+// Routes through another entity: new sides for them, fresh slots for their
+// entities and new routes for every edge of those entities.
+void repairRoutesThroughEntities(const QList<EdgeItem*>& edges, const EdgeItem::EntityRectLookup& lookup)
+{
+    EntityList repaired;
+    for (EdgeItem* edge : edges) {
+        if (!edge->countEntityCrossings())
+            continue;
+        edge->chooseBestSides();
+        repaired.add(edge->fromEntity());
+        repaired.add(edge->toEntity());
+    }
+    if (repaired.order.isEmpty())
+        return;
+    for (EntityItem* entity : std::as_const(repaired.order))
+        ERScene::assignEdgeSlots(entity);
+    QList<EdgeItem*> again;
+    for (EdgeItem* edge : edges) {
+        if (repaired.contains(edge->fromEntity()) || repaired.contains(edge->toEntity()))
+            again.append(edge);
+    }
+    routeEdgesAfresh(again, lookup);
+}
+
+// What the better side pairs changed: the entities of the edges given
+// other sides, the edges whose route alone was replaced, and those given
+// other sides (or, later, slots moved by the spreading).
+struct SideChanges
+{
+    EntityList improved;
+    QSet<const EdgeItem*> replaced;
+    QSet<const EdgeItem*> resided;
+};
+
+// The edges whose sides may pay to change, with their indices in edges and
+// their route inputs.
+void sideCandidates(const QList<EdgeItem*>& edges, QList<EdgeItem*>& tried, std::vector<int>& triedAt,
+                    std::vector<EdgeItem::RouteInputs>& inputs)
+{
+    for (qsizetype e = 0; e < edges.size(); ++e) {
+        EdgeItem* edge = edges.at(e);
+        if (edge->isSelfRelation())
+            continue;
+        if (straightAndFacing(edge))
+            continue; // nothing shorter and with fewer bends exists
+        // In a large diagram a route of two bends or fewer seldom gains
+        // from other sides for what the tries cost.
+        if (edges.size() > ManyEdges && edge->route().size() <= 4)
+            continue;
+        EdgeItem::RouteInputs in = edge->routeInputs();
+        if (!in.valid || !edge->scene())
+            continue;
+        tried.append(edge);
+        triedAt.push_back(static_cast<int>(e));
+        inputs.push_back(std::move(in));
+    }
+}
+
+// Better side pairs where they pay. The candidates of every edge are
+// weighed at once (each edge's answer depends on its own slots and route
+// and on the entities); the answers are taken in order. A change is kept
+// only when its route crosses no more of the routes as they stand than the
+// route it replaces. Relationships between the same two entities are not
+// counted: their slots are spread again afterwards so that they nest.
+SideChanges improveSides(const QList<EdgeItem*>& edges, const EdgeItem::EntityRectLookup& lookup)
+{
+    QList<EdgeItem*> tried;
+    std::vector<int> triedAt;
+    std::vector<EdgeItem::RouteInputs> inputs;
+    sideCandidates(edges, tried, triedAt, inputs);
+    const std::vector<SlotSideAdvice> advice = mapInParallel<SlotSideAdvice>(
+        tried.size(),
+        [&inputs, &lookup](qsizetype i) { return EdgeItem::findSideImprovement(inputs[static_cast<size_t>(i)], lookup); });
+    RouteCrossingGrid grid(edges.size());
+    QHash<const EntityItem*, std::vector<int>> edgesAt;
+    for (qsizetype e = 0; e < edges.size(); ++e) {
+        grid.setRoute(static_cast<int>(e), edges.at(e)->route());
+        edgesAt[edges.at(e)->fromEntity()].push_back(static_cast<int>(e));
+        edgesAt[edges.at(e)->toEntity()].push_back(static_cast<int>(e));
+    }
+    SideChanges changes;
+    for (qsizetype i = 0; i < tried.size(); ++i) {
+        EdgeItem* edge = tried.at(i);
+        const RoutePoints before = edge->route();
+        const SlotSideAdvice& change = advice[static_cast<size_t>(i)];
+        if (change.action != SlotSideAdvice::KeepAll) {
+            std::vector<int> self{triedAt[static_cast<size_t>(i)]};
+            for (int e : std::as_const(edgesAt[edge->fromEntity()])) {
+                if (otherEnd(edges.at(e), edge->fromEntity()) == edge->toEntity())
+                    self.push_back(e);
+            }
+            if (grid.crossings(change.route, self) > grid.crossings(before, self))
+                continue;
+            grid.setRoute(triedAt[static_cast<size_t>(i)], change.route);
+        }
+        if (edge->applySideAdvice(change)) {
+            changes.improved.add(edge->fromEntity());
+            changes.improved.add(edge->toEntity());
+            changes.resided.insert(edge);
+        } else if (edge->route() != before) {
+            changes.replaced.insert(edge);
+        }
+    }
+    return changes;
+}
+
+// A route depends only on its slots and the entities, which stand still:
+// only the edges given other sides, those whose slots the spreading moved,
+// those whose route the improvement replaced and the self-relations (which
+// follow their slots) are routed once more.
+void rerouteChanged(const QList<EdgeItem*>& edges, SideChanges& changes, const EdgeItem::EntityRectLookup& lookup)
+{
+    for (EntityItem* entity : std::as_const(changes.improved.order)) {
+        for (const EdgeItem* edge : spreadEdgeSlots(entity))
+            changes.resided.insert(edge);
+    }
+    QList<EdgeItem*> again;
+    for (EdgeItem* edge : edges) {
+        if (edge->isSelfRelation() || changes.replaced.contains(edge) || changes.resided.contains(edge))
+            again.append(edge);
+    }
+    routeEdgesAfresh(again, lookup);
+}
+
+} // namespace
+
 void ERScene::autoLayout()
 {
     SceneBatchUpdate guard(this);
@@ -502,42 +803,15 @@ void ERScene::autoLayout()
     // Entities and edges in descending stacking order.
     QList<EntityItem*> entities;
     QList<EdgeItem*> edges;
-    const QList<QGraphicsItem*> all = items(Qt::DescendingOrder);
-    for (QGraphicsItem* item : all) {
-        if (item->type() == DiagramItemType::Entity)
-            entities.append(static_cast<EntityItem*>(item));
-        else if (item->type() == DiagramItemType::Edge)
-            edges.append(static_cast<EdgeItem*>(item));
-    }
+    gatherDiagram(items(Qt::DescendingOrder), entities, edges);
     if (entities.size() < 2)
         return;
 
     const QRectF oldBounds = itemsBoundingRect();
     const QPointF oldCentre = oldBounds.width() > 0 && oldBounds.height() > 0 ? oldBounds.center() : QPointF();
-
     LayoutNodes nodes;
-    nodes.reserve(entities.size());
-    QHash<const EntityItem*, int> indexOf;
-    for (EntityItem* entity : std::as_const(entities)) {
-        LayoutNode node;
-        node.item = entity;
-        const QPointF centre = sceneCentreOf(entity);
-        node.x = centre.x();
-        node.y = centre.y();
-        const QRectF r = entity->boundingRect();
-        node.width = std::max(r.width(), 40.0);
-        node.height = std::max(r.height(), 30.0);
-        indexOf.insert(entity, static_cast<int>(nodes.size()));
-        nodes.append(node);
-    }
     LayoutEdges links;
-    for (const EdgeItem* edge : std::as_const(edges)) {
-        EntityItem* from = edge->fromEntity();
-        EntityItem* to = edge->toEntity();
-        if (!from || !to || from == to || !indexOf.contains(from) || !indexOf.contains(to))
-            continue;
-        links.append({indexOf.value(from), indexOf.value(to)});
-    }
+    layoutGraphOf(entities, edges, nodes, links);
     layoutDiagramNodes(nodes, links, oldCentre);
     letIndicatorTurn();
 
@@ -550,174 +824,23 @@ void ERScene::autoLayout()
     // Every entity and edge changes: the scene's item index is built once
     // at the end rather than kept up to date with each move and route.
     const ItemIndexPause indexPause(this);
-    const bool wasSuspended = EdgeItem::isRoutingSuspended();
-    EdgeItem::setRoutingSuspended(true);
-    for (const LayoutNode& node : std::as_const(nodes)) {
-        if (!node.item)
-            continue;
-        const QRectF r = node.item->boundingRect();
-        node.item->setPos(node.x - (r.x() + r.width() / 2.0), node.y - (r.y() + r.height() / 2.0));
-    }
-    EdgeItem::setRoutingSuspended(wasSuspended);
-    EdgeItem::dropQueuedUpdates();
-    EdgeItem::setBatchMode(false);
+    placeEntities(nodes);
 
     // The entities stand still from here on: the routes look them up in an
     // index of their rectangles rather than measuring every one each time.
     EntityRectIndex index;
     indexEntityRects(index, m_entities);
     const IndexInUse indexInUse(m_entityRectIndex, &index);
-
     const EdgeItem::EntityRectLookup lookup = [&index](const QRectF& region, const void* a, const void* b) {
         return index.rectsIn(region, a, b);
     };
 
-    // Sides, then slots spread along them. The sides of every edge are
-    // found at once and taken in order.
-    {
-        std::vector<EdgeItem::RouteInputs> inputs;
-        inputs.reserve(static_cast<size_t>(edges.size()));
-        for (const EdgeItem* edge : std::as_const(edges))
-            inputs.push_back(edge->routeInputs());
-        const std::vector<SidePair> sides = mapInParallel<SidePair>(edges.size(), [&inputs, &lookup](qsizetype i) {
-            const EdgeItem::RouteInputs& in = inputs[static_cast<size_t>(i)];
-            return in.fromKey ? EdgeItem::findBestSides(in, lookup) : SidePair{};
-        });
-        for (qsizetype i = 0; i < edges.size(); ++i) {
-            EdgeItem* edge = edges.at(i);
-            // A relationship of an entity with itself loops round the
-            // entity's top right corner, where it crosses no other line
-            // leaving a side further along.
-            if (edge->isSelfRelation() && edge->fromSlot() && edge->toSlot())
-                edge->setSlotSides(SlotRight, SlotTop);
-            else if (inputs[static_cast<size_t>(i)].fromKey)
-                edge->setSlotSides(sides[static_cast<size_t>(i)].fromSide, sides[static_cast<size_t>(i)].toSide);
-            else
-                edge->chooseBestSides();
-        }
-    }
-    for (EntityItem* entity : std::as_const(entities))
-        assignEdgeSlots(entity);
-
-    // Routing, longest edges first.
-    {
-        // Edges of equal length (repeated relationships above all) keep
-        // their scene order, so that the same diagram is routed the same way
-        // every time.
-        std::vector<std::pair<double, EdgeItem*>> keyed;
-        keyed.reserve(static_cast<size_t>(edges.size()));
-        for (EdgeItem* edge : std::as_const(edges))
-            keyed.emplace_back(edgeLengthKey(edge), edge);
-        std::stable_sort(keyed.begin(), keyed.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
-        for (qsizetype i = 0; i < edges.size(); ++i)
-            edges[i] = keyed[static_cast<size_t>(i)].second;
-    }
+    chooseSidesAndSlots(edges, entities, lookup);
+    sortLongestFirst(edges);
     routeEdgesAfresh(edges, lookup);
-
-    // Routes through another entity: new sides for them, fresh slots for
-    // their entities and new routes for every edge of those entities.
-    EntityList repaired;
-    for (EdgeItem* edge : std::as_const(edges)) {
-        if (!edge->countEntityCrossings())
-            continue;
-        edge->chooseBestSides();
-        repaired.add(edge->fromEntity());
-        repaired.add(edge->toEntity());
-    }
-    if (!repaired.order.isEmpty()) {
-        for (EntityItem* entity : std::as_const(repaired.order))
-            assignEdgeSlots(entity);
-        QList<EdgeItem*> again;
-        for (EdgeItem* edge : std::as_const(edges)) {
-            if (repaired.contains(edge->fromEntity()) || repaired.contains(edge->toEntity()))
-                again.append(edge);
-        }
-        routeEdgesAfresh(again, lookup);
-    }
-
-    // Better side pairs where they pay. A route depends only on its slots
-    // and the entities, which stand still: only the edges whose slots moved
-    // or whose route the improvement replaced are routed once more.
-    EntityList improved;
-    QSet<const EdgeItem*> replaced;
-    QSet<const EdgeItem*> resided; // given other sides, or slots moved by the spreading
-    {
-        // The candidates of every edge are weighed at once (each edge's
-        // answer depends on its own slots and route and on the entities);
-        // the answers are taken in order.
-        QList<EdgeItem*> tried;
-        std::vector<int> triedAt; // index in edges
-        std::vector<EdgeItem::RouteInputs> inputs;
-        for (qsizetype e = 0; e < edges.size(); ++e) {
-            EdgeItem* edge = edges.at(e);
-            if (edge->isSelfRelation())
-                continue;
-            if (straightAndFacing(edge))
-                continue; // nothing shorter and with fewer bends exists
-            // In a large diagram a route of two bends or fewer seldom gains
-            // from other sides for what the tries cost.
-            if (edges.size() > ManyEdges && edge->route().size() <= 4)
-                continue;
-            EdgeItem::RouteInputs in = edge->routeInputs();
-            if (!in.valid || !edge->scene())
-                continue;
-            tried.append(edge);
-            triedAt.push_back(static_cast<int>(e));
-            inputs.push_back(std::move(in));
-        }
-        const std::vector<SlotSideAdvice> advice = mapInParallel<SlotSideAdvice>(
-            tried.size(), [&inputs, &lookup](qsizetype i) {
-                return EdgeItem::findSideImprovement(inputs[static_cast<size_t>(i)], lookup);
-            });
-        // A change is kept only when its route crosses no more of the
-        // routes as they stand than the route it replaces. Relationships
-        // between the same two entities are not counted: their slots are
-        // spread again afterwards so that they nest.
-        RouteCrossingGrid grid(edges.size());
-        QHash<const EntityItem*, std::vector<int>> edgesAt;
-        for (qsizetype e = 0; e < edges.size(); ++e) {
-            grid.setRoute(static_cast<int>(e), edges.at(e)->route());
-            edgesAt[edges.at(e)->fromEntity()].push_back(static_cast<int>(e));
-            edgesAt[edges.at(e)->toEntity()].push_back(static_cast<int>(e));
-        }
-        for (qsizetype i = 0; i < tried.size(); ++i) {
-            EdgeItem* edge = tried.at(i);
-            const RoutePoints before = edge->route();
-            const SlotSideAdvice& change = advice[static_cast<size_t>(i)];
-            if (change.action != SlotSideAdvice::KeepAll) {
-                std::vector<int> self{triedAt[static_cast<size_t>(i)]};
-                for (int e : std::as_const(edgesAt[edge->fromEntity()])) {
-                    if (otherEnd(edges.at(e), edge->fromEntity()) == edge->toEntity())
-                        self.push_back(e);
-                }
-                if (grid.crossings(change.route, self) > grid.crossings(before, self))
-                    continue;
-                grid.setRoute(triedAt[static_cast<size_t>(i)], change.route);
-            }
-            if (edge->applySideAdvice(change)) {
-                improved.add(edge->fromEntity());
-                improved.add(edge->toEntity());
-                resided.insert(edge);
-            } else if (edge->route() != before) {
-                replaced.insert(edge);
-            }
-        }
-    }
-    // Only the edges given other sides and those whose slots the spreading
-    // moved have routes that no longer fit their slots.
-    for (EntityItem* entity : std::as_const(improved.order)) {
-        for (const EdgeItem* edge : spreadEdgeSlots(entity))
-            resided.insert(edge);
-    }
-    // A self-relation follows its slots, which the spreading may have moved.
-    {
-        QList<EdgeItem*> again;
-        for (EdgeItem* edge : std::as_const(edges)) {
-            if (edge->isSelfRelation() || replaced.contains(edge) || resided.contains(edge))
-                again.append(edge);
-        }
-        routeEdgesAfresh(again, lookup);
-    }
+    repairRoutesThroughEntities(edges, lookup);
+    SideChanges changes = improveSides(edges, lookup);
+    rerouteChanged(edges, changes, lookup);
 
     // Parallel segments of different routes pushed apart, last of all, so
     // that the separation is what is drawn.
@@ -727,6 +850,6 @@ void ERScene::autoLayout()
     letIndicatorTurn();
 
     const QRectF bounds = itemsBoundingRect();
-    setSceneRect(bounds.adjusted(-120, -120, 120, 120));
+    setSceneRect(bounds.adjusted(-LaidOutMargin, -LaidOutMargin, LaidOutMargin, LaidOutMargin));
     update(sceneRect());
 }

@@ -31,23 +31,14 @@ bool nodesOverlap(const LayoutNode& a, const LayoutNode& b)
     return std::abs(a.x - b.x) < (a.width + b.width) / 2.0 && std::abs(a.y - b.y) < (a.height + b.height) / 2.0;
 }
 
-} // namespace
-
-void settleImportedDiagram(ERScene* scene)
+// The visible entities as layout nodes, with their degrees for the overlap
+// removal's ties, and the edges of those entities, each once.
+void importedGraph(ERScene* scene, QList<EntityItem*>& entities, LayoutNodes& nodes, QList<EdgeItem*>& edges)
 {
-    if (!scene)
-        return;
-    QList<EntityItem*> entities;
     for (EntityItem* entity : scene->entityItems()) {
         if (entity->isVisible())
             entities.append(entity);
     }
-    if (entities.isEmpty())
-        return;
-
-    // Entities as layout nodes, with their degrees for the overlap removal's
-    // ties.
-    LayoutNodes nodes;
     nodes.reserve(entities.size());
     QHash<const EntityItem*, int> indexOf;
     for (EntityItem* entity : std::as_const(entities)) {
@@ -61,15 +52,12 @@ void settleImportedDiagram(ERScene* scene)
         indexOf.insert(entity, static_cast<int>(nodes.size()));
         nodes.append(node);
     }
-    QList<EdgeItem*> edges;
-    {
-        QSet<EdgeItem*> seen;
-        for (EntityItem* entity : std::as_const(entities)) {
-            for (EdgeItem* edge : entity->edges()) {
-                if (edge && !seen.contains(edge)) {
-                    seen.insert(edge);
-                    edges.append(edge);
-                }
+    QSet<EdgeItem*> seen;
+    for (EntityItem* entity : std::as_const(entities)) {
+        for (EdgeItem* edge : entity->edges()) {
+            if (edge && !seen.contains(edge)) {
+                seen.insert(edge);
+                edges.append(edge);
             }
         }
     }
@@ -81,49 +69,58 @@ void settleImportedDiagram(ERScene* scene)
                 ++nodes[indexOf.value(end)].degree;
         }
     }
+}
 
-    // Only an import with overlapping entities is moved.
-    bool overlapping = false;
-    for (qsizetype a = 0; a < nodes.size() && !overlapping; ++a) {
+bool anyOverlap(const LayoutNodes& nodes)
+{
+    for (qsizetype a = 0; a < nodes.size(); ++a) {
         for (qsizetype b = a + 1; b < nodes.size(); ++b) {
-            if (nodesOverlap(nodes.at(a), nodes.at(b))) {
-                overlapping = true;
-                break;
-            }
+            if (nodesOverlap(nodes.at(a), nodes.at(b)))
+                return true;
         }
     }
-    QSet<const EntityItem*> moved;
-    if (overlapping) {
-        const LayoutNodes before = nodes;
-        settleOverlaps(nodes, ImportGapX, ImportGapY);
-        const bool wasSuspended = EdgeItem::isRoutingSuspended();
-        EdgeItem::setRoutingSuspended(true);
-        for (qsizetype i = 0; i < nodes.size(); ++i) {
-            const LayoutNode& node = nodes.at(i);
-            const QPointF shift(node.x - before.at(i).x, node.y - before.at(i).y);
-            if (shift.isNull())
-                continue;
-            node.item->moveBy(shift.x(), shift.y());
-            moved.insert(node.item);
-        }
-        EdgeItem::setRoutingSuspended(wasSuspended);
-    }
+    return false;
+}
 
-    // Edges of moved entities face their other end afresh; then every
-    // side's slots are spread.
+// The overlaps settled and the entities moved, with routing suspended; the
+// entities that moved.
+QSet<const EntityItem*> settleAndMove(LayoutNodes& nodes)
+{
+    QSet<const EntityItem*> moved;
+    const LayoutNodes before = nodes;
+    settleOverlaps(nodes, ImportGapX, ImportGapY);
+    const bool wasSuspended = EdgeItem::isRoutingSuspended();
+    EdgeItem::setRoutingSuspended(true);
+    for (qsizetype i = 0; i < nodes.size(); ++i) {
+        const LayoutNode& node = nodes.at(i);
+        const QPointF shift(node.x - before.at(i).x, node.y - before.at(i).y);
+        if (shift.isNull())
+            continue;
+        node.item->moveBy(shift.x(), shift.y());
+        moved.insert(node.item);
+    }
+    EdgeItem::setRoutingSuspended(wasSuspended);
+    return moved;
+}
+
+// Edges of moved entities face their other end afresh; then every side's
+// slots are spread, and the edges whose slots changed are routed again.
+void rerouteImported(const QList<EntityItem*>& entities, const QList<EdgeItem*>& edges,
+                     const QSet<const EntityItem*>& moved)
+{
     QSet<EdgeItem*> toRoute;
-    for (EdgeItem* edge : std::as_const(edges)) {
+    for (EdgeItem* edge : edges) {
         if (moved.contains(edge->fromEntity()) || moved.contains(edge->toEntity())) {
             edge->resetSlotsFacing();
             toRoute.insert(edge);
         }
     }
-    for (EntityItem* entity : std::as_const(entities)) {
+    for (EntityItem* entity : entities) {
         for (EdgeItem* edge : spreadEdgeSlots(entity))
             toRoute.insert(edge);
     }
     QList<EdgeItem*> routed;
-    for (EdgeItem* edge : std::as_const(edges)) {
+    for (EdgeItem* edge : edges) {
         if (toRoute.contains(edge)) {
             edge->updatePath();
             routed.append(edge);
@@ -131,6 +128,24 @@ void settleImportedDiagram(ERScene* scene)
     }
     EdgeItem::rerouteEdgesCrossing(entities, QSet<EdgeItem*>(routed.cbegin(), routed.cend()));
     resideEdgesThroughEntities(edges);
+}
+
+} // namespace
+
+void settleImportedDiagram(ERScene* scene)
+{
+    if (!scene)
+        return;
+    QList<EntityItem*> entities;
+    LayoutNodes nodes;
+    QList<EdgeItem*> edges;
+    importedGraph(scene, entities, nodes, edges);
+    if (entities.isEmpty())
+        return;
+
+    // Only an import with overlapping entities is moved.
+    const QSet<const EntityItem*> moved = anyOverlap(nodes) ? settleAndMove(nodes) : QSet<const EntityItem*>();
+    rerouteImported(entities, edges, moved);
 
     // Routes of the importers' grids run along the same rows and columns:
     // they are pushed apart as after a layout, so that each can be told

@@ -19,6 +19,17 @@ QRectF nodesBoundingRect(const LayoutNodes& nodes)
     return QRectF(left, top, right - left, bottom - top);
 }
 
+double elongation(const QRectF& box)
+{
+    const double shorter = std::min(box.width(), box.height());
+    return shorter > 0.0 ? std::max(box.width(), box.height()) / shorter : 1.0;
+}
+
+double elongation(const LayoutNodes& nodes)
+{
+    return elongation(nodesBoundingRect(nodes));
+}
+
 LayoutAdjacency buildAdjacency(LayoutNodes& nodes, const LayoutEdges& edges)
 {
     const int n = static_cast<int>(nodes.size());

@@ -35,6 +35,12 @@ using LayoutAdjacency = QList<QList<int>>;
 // The union of the node rectangles; a zero rectangle for no node.
 QRectF nodesBoundingRect(const LayoutNodes& nodes);
 
+// The longer side of box over the shorter one; 1 for a box without extent
+// across (nothing is drawn out there).
+double elongation(const QRectF& box);
+// The elongation of the nodes' bounding rectangle.
+double elongation(const LayoutNodes& nodes);
+
 // Neighbour lists from the edges whose two ends differ and lie in
 // [0, nodes.size()): sorted, without repeats. Each node's degree becomes the
 // length of its list.

@@ -4,7 +4,6 @@
 #include "layout/layoutnode.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 #include <vector>
 
@@ -77,88 +76,61 @@ class CellGrid
 public:
     void setUp(double left, double top, double right, double bottom, double cell, size_t items)
     {
-        m_left = left;
-        m_top = top;
-        m_cell = cell;
-        m_columns = heldCell((right - left) / cell, 0, 255, 0) + 1;
-        m_rows = heldCell((bottom - top) / cell, 0, 255, 0) + 1;
-        m_cells.assign(static_cast<size_t>(m_columns) * static_cast<size_t>(m_rows), {});
+        m_grid.originX = left;
+        m_grid.originY = top;
+        m_grid.cell = cell;
+        m_grid.columns = heldCell((right - left) / cell, 0, 255, 0) + 1;
+        m_grid.rows = heldCell((bottom - top) / cell, 0, 255, 0) + 1;
+        m_cells.assign(m_grid.cellCount(), {});
         m_ranges.assign(items, {0, -1, 0, -1});
-        m_stamp.assign(items, 0);
     }
 
     void insert(int id, double left, double top, double right, double bottom)
     {
         Range& range = m_ranges[static_cast<size_t>(id)];
-        range = rangeOf(left, top, right, bottom);
-        for (int r = range.r0; r <= range.r1; ++r) {
-            for (int c = range.c0; c <= range.c1; ++c)
-                m_cells[index(c, r)].push_back(id);
-        }
+        range = m_grid.rangeOf(left, top, right, bottom);
+        m_grid.forEachCell(range, [this, id](size_t c) { m_cells[c].push_back(id); });
     }
 
     void remove(int id)
     {
         Range& range = m_ranges[static_cast<size_t>(id)];
-        for (int r = range.r0; r <= range.r1; ++r) {
-            for (int c = range.c0; c <= range.c1; ++c) {
-                std::vector<int>& cell = m_cells[index(c, r)];
-                const auto it = std::find(cell.begin(), cell.end(), id);
-                if (it != cell.end()) {
-                    *it = cell.back();
-                    cell.pop_back();
-                }
+        m_grid.forEachCell(range, [this, id](size_t c) {
+            std::vector<int>& cell = m_cells[c];
+            const auto it = std::find(cell.begin(), cell.end(), id);
+            if (it != cell.end()) {
+                *it = cell.back();
+                cell.pop_back();
             }
-        }
+        });
         range = {0, -1, 0, -1};
     }
 
-    // Calls visit once for each item listed in a cell the box meets.
-    template<typename Visit>
-    void visit(double left, double top, double right, double bottom, Visit&& visitItem)
-    {
-        ++m_visit;
-        const Range range = rangeOf(left, top, right, bottom);
-        for (int r = range.r0; r <= range.r1; ++r) {
-            for (int c = range.c0; c <= range.c1; ++c) {
-                for (int id : m_cells[index(c, r)]) {
-                    if (m_stamp[static_cast<size_t>(id)] == m_visit)
-                        continue;
-                    m_stamp[static_cast<size_t>(id)] = m_visit;
-                    visitItem(id);
-                }
-            }
-        }
-    }
-
-    // Stamps of one reader: a thread of its own may visit the grid with
-    // them while nothing changes it.
+    // The marks by which one visit passes each item once: a thread with
+    // stamps of its own may visit the grid while nothing changes it.
     struct Stamps
     {
         std::vector<unsigned> stamp;
         unsigned visit = 0;
     };
-    void prepare(Stamps& stamps) const { stamps.stamp.assign(m_stamp.size(), 0); }
+    void prepare(Stamps& stamps) const { stamps.stamp.assign(m_ranges.size(), 0); }
 
-    // As visit, with the reader's own stamps.
+    // Calls visit once for each item listed in a cell the box meets.
     template<typename Visit>
-    void visitWith(Stamps& stamps, double left, double top, double right, double bottom, Visit&& visitItem) const
+    void visit(Stamps& stamps, double left, double top, double right, double bottom, Visit&& visitItem) const
     {
         ++stamps.visit;
-        const Range range = rangeOf(left, top, right, bottom);
-        for (int r = range.r0; r <= range.r1; ++r) {
-            for (int c = range.c0; c <= range.c1; ++c) {
-                for (int id : m_cells[index(c, r)]) {
-                    if (stamps.stamp[static_cast<size_t>(id)] == stamps.visit)
-                        continue;
-                    stamps.stamp[static_cast<size_t>(id)] = stamps.visit;
-                    visitItem(id);
-                }
+        m_grid.forEachCell(m_grid.rangeOf(left, top, right, bottom), [&](size_t c) {
+            for (int id : m_cells[c]) {
+                if (stamps.stamp[static_cast<size_t>(id)] == stamps.visit)
+                    continue;
+                stamps.stamp[static_cast<size_t>(id)] = stamps.visit;
+                visitItem(id);
             }
-        }
+        });
     }
 
-    double cellSize() const { return m_cell; }
+    double cellSize() const { return m_grid.cell; }
 
     // Calls visit for every item listed in the cells ring steps (rows or
     // columns) away from the cell of (x, y) along the farther axis, an item
@@ -167,29 +139,23 @@ public:
     template<typename Visit>
     bool visitRing(double x, double y, int ring, Visit&& visitItem) const
     {
-        const int c0 = column(x);
-        const int r0 = row(y);
+        const int c0 = m_grid.column(x);
+        const int r0 = m_grid.row(y);
         bool any = false;
-        for (int r = std::max(r0 - ring, 0); r <= std::min(r0 + ring, m_rows - 1); ++r) {
+        for (int r = std::max(r0 - ring, 0); r <= std::min(r0 + ring, m_grid.rows - 1); ++r) {
             const bool edgeRow = r == r0 - ring || r == r0 + ring;
-            for (int c = std::max(c0 - ring, 0); c <= std::min(c0 + ring, m_columns - 1); ++c) {
+            for (int c = std::max(c0 - ring, 0); c <= std::min(c0 + ring, m_grid.columns - 1); ++c) {
                 if (!edgeRow && c != c0 - ring && c != c0 + ring)
                     continue;
                 any = true;
-                for (int id : m_cells[index(c, r)])
+                for (int id : m_cells[m_grid.index(c, r)])
                     visitItem(id);
             }
         }
         return any;
     }
 
-    struct Range
-    {
-        int c0;
-        int c1;
-        int r0;
-        int r1;
-    };
+    using Range = GridCells::Range;
 
     // The cells an item is listed in.
     Range rangeOfItem(int id) const { return m_ranges[static_cast<size_t>(id)]; }
@@ -199,32 +165,15 @@ public:
     template<typename Visit>
     void visitRange(const Range& range, Visit&& visitItem) const
     {
-        for (int r = range.r0; r <= range.r1; ++r) {
-            for (int c = range.c0; c <= range.c1; ++c) {
-                for (int id : m_cells[index(c, r)])
-                    visitItem(id);
-            }
-        }
+        m_grid.forEachCell(range, [&](size_t c) {
+            for (int id : m_cells[c])
+                visitItem(id);
+        });
     }
 
 private:
-
-    int column(double x) const { return heldCell(std::floor((x - m_left) / m_cell), 0, m_columns - 1, 0); }
-    int row(double y) const { return heldCell(std::floor((y - m_top) / m_cell), 0, m_rows - 1, 0); }
-    Range rangeOf(double left, double top, double right, double bottom) const
-    {
-        return {column(left), column(right), row(top), row(bottom)};
-    }
-    size_t index(int c, int r) const { return static_cast<size_t>(r) * static_cast<size_t>(m_columns) + static_cast<size_t>(c); }
-
-    double m_left = 0.0;
-    double m_top = 0.0;
-    double m_cell = 1.0;
-    int m_columns = 1;
-    int m_rows = 1;
+    GridCells m_grid;
     std::vector<std::vector<int>> m_cells;
     std::vector<Range> m_ranges;
-    std::vector<unsigned> m_stamp;
-    unsigned m_visit = 0;
 };
 

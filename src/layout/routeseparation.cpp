@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <unordered_map>
 #include <vector>
 
@@ -129,43 +128,60 @@ QList<RouteSegment> collectEndSegments(const QList<RoutePoints>& routes)
     return records;
 }
 
-} // namespace
-
-void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked)
+// The passes over the pairs of parallel segments of different routes.
+class ParallelSeparation
 {
-    // Whether segment s of route r, or a neighbour, now meets an entity.
-    auto meetsEntity = [&routes, &blocked](const RouteSegment& seg) {
-        if (!blocked)
-            return false;
-        const RoutePoints& route = routes.at(seg.route);
-        for (int k = std::max(0, seg.segment - 1); k <= seg.segment + 1 && k + 1 < route.size(); ++k) {
-            if (blocked(seg.route, route.at(k), route.at(k + 1)))
-                return true;
+public:
+    ParallelSeparation(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked)
+        : m_routes(routes)
+        , m_states(states)
+        , m_blocked(blocked)
+    {
+        QList<RouteSegment> fixed = collectEndSegments(routes);
+        for (const RouteSegment& record : collectInnerSegments(routes)) {
+            const bool still = stateOf(record.route) == SeparationFrozen;
+            (still ? fixed : m_records).append(record);
         }
-        return false;
-    };
-    auto stateOf = [&states](int route) {
-        return route < static_cast<int>(states.size()) ? states[static_cast<size_t>(route)] : 0;
-    };
-    QList<RouteSegment> records;
-    QList<RouteSegment> fixed = collectEndSegments(routes);
-    for (const RouteSegment& record : collectInnerSegments(routes)) {
-        const bool still = stateOf(record.route) == SeparationFrozen;
-        (still ? fixed : records).append(record);
+        m_movable = m_records.size();
+        m_records += fixed;
+        // A move touches only the two records of the pair, so horizontal
+        // and vertical segments never affect each other: each orientation
+        // is its own list, kept in record order (the inner segments first).
+        for (qsizetype i = 0; i < m_records.size(); ++i)
+            m_byOrientation[m_records.at(i).horizontal ? 1 : 0].append(i);
+        for (int o = 0; o < 2; ++o) {
+            Compact& c = m_compact[o];
+            for (qsizetype i : std::as_const(m_byOrientation[o])) {
+                const RouteSegment& r = m_records.at(i);
+                c.across.push_back(across(r));
+                c.low.push_back(alongMin(r));
+                c.high.push_back(alongMax(r));
+                c.route.push_back(r.route);
+            }
+            for (size_t k = 0; k < c.across.size(); ++k)
+                m_buckets[o][bucketOf(c.across[k])].push_back(static_cast<int>(k));
+        }
     }
-    const qsizetype movable = records.size();
-    records += fixed;
-    // A move touches only the two records of the pair, so horizontal and
-    // vertical segments never affect each other: each orientation is its
-    // own list, kept in record order (the inner segments first).
-    QList<qsizetype> byOrientation[2];
-    for (qsizetype i = 0; i < records.size(); ++i)
-        byOrientation[records.at(i).horizontal ? 1 : 0].append(i);
+
+    void run()
+    {
+        for (int pass = 0; pass < SeparationPasses; ++pass) {
+            // A pass that moves nothing leaves the next ones nothing to do.
+            bool moved = false;
+            for (int o = 0; o < 2; ++o)
+                moved = passOver(o) || moved;
+            if (!moved)
+                break;
+        }
+    }
+
+private:
+    static constexpr int SeparationPasses = 4;
 
     // The pair test reads compact copies of what it needs, in list order:
     // the coordinate across and the extent along, read again from the
-    // route whenever the segment moves (a move of a neighbouring segment
-    // of the other orientation may have changed its ends).
+    // route whenever the segment moves (a move of a neighbouring segment of
+    // the other orientation may have changed its ends).
     struct Compact
     {
         std::vector<double> across;
@@ -173,647 +189,191 @@ void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char
         std::vector<double> high;
         std::vector<int> route;
     };
-    Compact compact[2];
-    for (int o = 0; o < 2; ++o) {
-        const QList<qsizetype>& list = byOrientation[o];
-        Compact& c = compact[o];
-        for (qsizetype i : list) {
-            const RouteSegment& r = records.at(i);
-            c.across.push_back(across(r));
-            c.low.push_back(alongMin(r));
-            c.high.push_back(alongMax(r));
-            c.route.push_back(r.route);
-        }
-    }
 
     // The segments of each orientation sit in buckets of the spacing's
     // width by their coordinate across, so that a segment meets only those
     // in its own and the two neighbouring buckets: exactly the ones that
     // can lie closer than the spacing. A segment that moves changes bucket.
-    auto bucketOf = [](double across) { return static_cast<long long>(std::floor(across / ParallelSegmentSpacing)); };
-    std::unordered_map<long long, std::vector<int>> buckets[2];
-    for (int o = 0; o < 2; ++o) {
-        for (size_t k = 0; k < compact[o].across.size(); ++k)
-            buckets[o][bucketOf(compact[o].across[k])].push_back(static_cast<int>(k));
+    static long long bucketOf(double across) { return static_cast<long long>(std::floor(across / ParallelSegmentSpacing)); }
+
+    char stateOf(int route) const
+    {
+        return route < static_cast<int>(m_states.size()) ? m_states[static_cast<size_t>(route)] : 0;
     }
-    std::vector<int> near;
-    for (int pass = 0; pass < 4; ++pass) {
-        // A pass that moves nothing leaves the next ones nothing to do.
-        bool moved = false;
-        for (int o = 0; o < 2; ++o) {
-            const QList<qsizetype>& list = byOrientation[o];
-            Compact& c = compact[o];
-            auto& bucket = buckets[o];
-            const size_t count = static_cast<size_t>(list.size());
-            double* acr = c.across.data();
-            double* low = c.low.data();
-            double* high = c.high.data();
-            auto refresh = [&](size_t k, const RouteSegment& r) {
-                const long long was = bucketOf(acr[k]);
-                acr[k] = across(r);
-                low[k] = alongMin(r);
-                high[k] = alongMax(r);
-                const long long now = bucketOf(acr[k]);
-                if (now != was) {
-                    std::vector<int>& old = bucket[was];
-                    old.erase(std::find(old.begin(), old.end(), static_cast<int>(k)));
-                    bucket[now].push_back(static_cast<int>(k));
-                }
-            };
-            // The segments after a that may lie near it, in list order.
-            auto gather = [&](size_t a, size_t after) {
-                near.clear();
-                const long long b = bucketOf(acr[a]);
-                for (long long k = b - 1; k <= b + 1; ++k) {
-                    const auto it = bucket.find(k);
-                    if (it == bucket.end())
-                        continue;
-                    for (int v : it->second) {
-                        if (static_cast<size_t>(v) > after)
-                            near.push_back(v);
-                    }
-                }
-                std::sort(near.begin(), near.end());
-            };
-            const int* route = c.route.data();
-            for (size_t a = 0; a < count; ++a) {
-                if (list.at(static_cast<qsizetype>(a)) >= movable)
-                    break; // only end segments from here on: none of them moves
-                RouteSegment& si = records[list.at(static_cast<qsizetype>(a))];
-                gather(a, a);
-                for (size_t n = 0; n < near.size(); ++n) {
-                    const size_t b = static_cast<size_t>(near[n]);
-                    const double d = acr[a] - acr[b];
-                    if (std::abs(d) >= ParallelSegmentSpacing || route[a] == route[b])
-                        continue;
-                    if (!(low[a] < high[b] && low[b] < high[a]))
-                        continue;
-                    RouteSegment& sj = records[list.at(static_cast<qsizetype>(b))];
-                    // The two keep their order across, the earlier one
-                    // going towards smaller coordinates when they lie on
-                    // one line, unless the other order crosses the two
-                    // routes less (as for two routes that turn into a
-                    // shared corridor from opposite ends).
-                    const double direction = d > 0 ? 1.0 : -1.0;
-                    const bool bFixed = list.at(static_cast<qsizetype>(b)) >= movable;
-                    // Crossings of the two routes after the pair moved
-                    // apart by these steps.
-                    auto crossingsAfter = [&](double stepA, double stepB) {
-                        shiftSegment(routes, si, stepA);
-                        if (stepB != 0.0)
-                            shiftSegment(routes, sj, stepB);
-                        const int crossings = crossingsNear(routes, si, sj);
-                        shiftSegment(routes, si, -stepA);
-                        if (stepB != 0.0)
-                            shiftSegment(routes, sj, -stepB);
-                        return crossings;
-                    };
-                    bool movedB = false;
-                    if (bFixed) {
-                        // A route turned back once before passes on the
-                        // other side.
-                        const double plain = direction * (ParallelSegmentSpacing - std::abs(d));
-                        const double otherWay = -direction * (ParallelSegmentSpacing + std::abs(d));
-                        const bool turned = stateOf(si.route) == SeparationOtherWay
-                            || crossingsAfter(otherWay, 0.0) < crossingsAfter(plain, 0.0);
-                        const double step = turned ? otherWay : plain;
-                        shiftSegment(routes, si, step);
-                        if (meetsEntity(si)) {
-                            const double other = turned ? plain : otherWay;
-                            shiftSegment(routes, si, other - step);
-                            if (meetsEntity(si)) {
-                                shiftSegment(routes, si, -other);
-                                refresh(a, si);
-                                continue;
-                            }
-                        }
-                    } else {
-                        double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
-                        const double swapped = (-direction * ParallelSegmentSpacing - d) / 2.0;
-                        if (crossingsAfter(swapped, -swapped) < crossingsAfter(shift, -shift))
-                            shift = swapped;
-                        shiftSegment(routes, si, shift);
-                        shiftSegment(routes, sj, -shift);
-                        if (meetsEntity(si) || meetsEntity(sj)) {
-                            // Only one of them, the whole way.
-                            shiftSegment(routes, si, shift);
-                            shiftSegment(routes, sj, shift);
-                            if (meetsEntity(si)) {
-                                shiftSegment(routes, si, -2.0 * shift);
-                                shiftSegment(routes, sj, -2.0 * shift);
-                                if (meetsEntity(sj)) {
-                                    shiftSegment(routes, sj, 2.0 * shift);
-                                    refresh(a, si);
-                                    refresh(b, sj);
-                                    continue;
-                                }
-                            }
-                        }
-                        movedB = true;
-                    }
-                    if (movedB)
-                        refresh(b, sj);
-                    refresh(a, si);
-                    moved = true;
-                    // a stands elsewhere now: its neighbours are looked up
-                    // again, after b.
-                    gather(a, b);
-                    n = static_cast<size_t>(-1);
+
+    // Whether the segment, or a neighbour, now meets an entity.
+    bool meetsEntity(const RouteSegment& seg) const
+    {
+        if (!m_blocked)
+            return false;
+        const RoutePoints& route = m_routes.at(seg.route);
+        for (int k = std::max(0, seg.segment - 1); k <= seg.segment + 1 && k + 1 < route.size(); ++k) {
+            if (m_blocked(seg.route, route.at(k), route.at(k + 1)))
+                return true;
+        }
+        return false;
+    }
+
+    // Reads segment k of orientation o again from its route.
+    void refresh(int o, size_t k, const RouteSegment& r)
+    {
+        Compact& c = m_compact[o];
+        const long long was = bucketOf(c.across[k]);
+        c.across[k] = across(r);
+        c.low[k] = alongMin(r);
+        c.high[k] = alongMax(r);
+        const long long now = bucketOf(c.across[k]);
+        if (now != was) {
+            std::vector<int>& old = m_buckets[o][was];
+            old.erase(std::find(old.begin(), old.end(), static_cast<int>(k)));
+            m_buckets[o][now].push_back(static_cast<int>(k));
+        }
+    }
+
+    // The segments of orientation o after the one given that may lie near
+    // segment a, in list order.
+    void gather(int o, size_t a, size_t after)
+    {
+        m_near.clear();
+        const long long b = bucketOf(m_compact[o].across[a]);
+        for (long long k = b - 1; k <= b + 1; ++k) {
+            const auto it = m_buckets[o].find(k);
+            if (it == m_buckets[o].end())
+                continue;
+            for (int v : it->second) {
+                if (static_cast<size_t>(v) > after)
+                    m_near.push_back(v);
+            }
+        }
+        std::sort(m_near.begin(), m_near.end());
+    }
+
+    // Crossings of the two routes after the pair moved apart by these
+    // steps.
+    int crossingsAfter(RouteSegment& si, RouteSegment& sj, double stepA, double stepB)
+    {
+        shiftSegment(m_routes, si, stepA);
+        if (stepB != 0.0)
+            shiftSegment(m_routes, sj, stepB);
+        const int crossings = crossingsNear(m_routes, si, sj);
+        shiftSegment(m_routes, si, -stepA);
+        if (stepB != 0.0)
+            shiftSegment(m_routes, sj, -stepB);
+        return crossings;
+    }
+
+    // Segment si (a of orientation o) moves the whole way from sj, which
+    // never moves, d apart across; a route turned back once before passes
+    // on the other side. Whether it moved; if not, it is read again.
+    bool partFromFixed(int o, size_t a, RouteSegment& si, RouteSegment& sj, double d, double direction)
+    {
+        const double plain = direction * (ParallelSegmentSpacing - std::abs(d));
+        const double otherWay = -direction * (ParallelSegmentSpacing + std::abs(d));
+        const bool turned = stateOf(si.route) == SeparationOtherWay
+            || crossingsAfter(si, sj, otherWay, 0.0) < crossingsAfter(si, sj, plain, 0.0);
+        const double step = turned ? otherWay : plain;
+        shiftSegment(m_routes, si, step);
+        if (meetsEntity(si)) {
+            const double other = turned ? plain : otherWay;
+            shiftSegment(m_routes, si, other - step);
+            if (meetsEntity(si)) {
+                shiftSegment(m_routes, si, -other);
+                refresh(o, a, si);
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Segments si and sj (a and b of orientation o), d apart across, move
+    // apart by half the shortfall each, or one of them the whole way where
+    // the other would meet an entity. Whether they moved; if not, both are
+    // read again.
+    bool partPair(int o, size_t a, size_t b, RouteSegment& si, RouteSegment& sj, double d, double direction)
+    {
+        double shift = direction * (ParallelSegmentSpacing - std::abs(d)) / 2.0;
+        const double swapped = (-direction * ParallelSegmentSpacing - d) / 2.0;
+        if (crossingsAfter(si, sj, swapped, -swapped) < crossingsAfter(si, sj, shift, -shift))
+            shift = swapped;
+        shiftSegment(m_routes, si, shift);
+        shiftSegment(m_routes, sj, -shift);
+        if (meetsEntity(si) || meetsEntity(sj)) {
+            // Only one of them, the whole way.
+            shiftSegment(m_routes, si, shift);
+            shiftSegment(m_routes, sj, shift);
+            if (meetsEntity(si)) {
+                shiftSegment(m_routes, si, -2.0 * shift);
+                shiftSegment(m_routes, sj, -2.0 * shift);
+                if (meetsEntity(sj)) {
+                    shiftSegment(m_routes, sj, 2.0 * shift);
+                    refresh(o, a, si);
+                    refresh(o, b, sj);
+                    return false;
                 }
             }
         }
-        if (!moved)
-            break;
+        return true;
     }
-}
 
-namespace {
-
-// A segment of some route, on its line: the coordinate across and the
-// extent along.
-struct Placed
-{
-    int route;
-    int segment;
-    double low;
-    double high;
-};
-
-// Segments of one orientation by their coordinate across.
-using SegmentLines = std::multimap<double, Placed>;
-
-// How near a segment may run along the side of an entity it does not end
-// at.
-constexpr double WallClearance = 5.0;
-
-// How far across a segment may be nudged.
-constexpr double NudgeReach = 480.0;
-
-// A segment that finds no free place may move others aside: at most this
-// many, which may in turn move others, this many levels deep.
-constexpr size_t EvictedAtMost = 5;
-constexpr int EvictionDepth = 2;
-
-// Where an axis-parallel segment lies across (at) and the stretch it
-// covers along its way (lo to hi).
-struct SegmentSpan
-{
-    double at, lo, hi;
-};
-
-SegmentSpan spanOf(const QPointF& a, const QPointF& b, bool horizontal)
-{
-    if (horizontal)
-        return {a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x())};
-    return {a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y())};
-}
-
-bool axisHorizontal(const QPointF& a, const QPointF& b)
-{
-    return std::abs(a.y() - b.y()) < 0.5 && std::abs(a.x() - b.x()) >= 0.5;
-}
-
-bool axisVertical(const QPointF& a, const QPointF& b)
-{
-    return std::abs(a.x() - b.x()) < 0.5 && std::abs(a.y() - b.y()) >= 0.5;
-}
-
-// Whether a line of entity sides (a number below zero: -1 - the entity's
-// number) is a side of an entity the route ends at.
-bool ownWall(const std::vector<std::pair<int, int>>& routeEntities, int route, int line)
-{
-    if (line >= 0 || route < 0 || route >= static_cast<int>(routeEntities.size()))
-        return false;
-    const int entity = -1 - line;
-    const std::pair<int, int>& ends = routeEntities[static_cast<size_t>(route)];
-    return ends.first == entity || ends.second == entity;
-}
-
-// Whether a line distance across from a stretch it overlaps crowds the
-// stretch: a segment of another route within the clearance, an entity's side
-// only nearer than WallClearance as well.
-bool lineCrowds(bool wall, double distance, double clearance)
-{
-    return !wall || distance < std::min(clearance, WallClearance);
-}
-
-// Whether a stretch of route at across, from low to high along, comes
-// closer than the clearance to a segment of another route that overlaps it.
-// Lines with a route number below zero are sides of entities: -1 - the
-// entity's number. A route is not held off the entities it ends at.
-bool crowded(const SegmentLines& lines, int route, double across, double low, double high, double clearance,
-             const std::vector<std::pair<int, int>>& routeEntities, bool withWalls = true)
-{
-    for (auto it = lines.lower_bound(across - clearance + 1e-9); it != lines.end() && it->first < across + clearance; ++it) {
-        const Placed& p = it->second;
-        if (p.route == route || !(p.low < high - 0.5 && low < p.high - 0.5))
-            continue;
-        if (p.route < 0 && (!withWalls || ownWall(routeEntities, route, p.route)))
-            continue;
-        if (lineCrowds(p.route < 0, std::abs(it->first - across), clearance))
-            return true;
-    }
-    return false;
-}
-
-// Two ascending lists of offsets as one, the smallest moves first and, of
-// two as large, the one below first.
-std::vector<double> nearestFirst(const std::vector<double>& a, const std::vector<double>& b)
-{
-    std::vector<double> all(a.size() + b.size());
-    std::merge(a.begin(), a.end(), b.begin(), b.end(), all.begin());
-    std::vector<double> out;
-    out.reserve(all.size());
-    const auto zero = std::lower_bound(all.begin(), all.end(), 0.0);
-    auto down = zero; // the offsets below zero, taken from zero outwards
-    auto up = zero;
-    while (down != all.begin() || up != all.end()) {
-        if (up == all.end() || (down != all.begin() && -*(down - 1) <= *up))
-            out.push_back(*--down);
-        else
-            out.push_back(*up++);
-    }
-    return out;
-}
-
-void eraseLine(SegmentLines& lines, double across, int route, int segment)
-{
-    auto range = lines.equal_range(across);
-    for (auto it = range.first; it != range.second; ++it) {
-        if (it->second.route == route && it->second.segment == segment) {
-            lines.erase(it);
-            return;
+    // One pass over the pairs of orientation o; whether anything moved.
+    bool passOver(int o)
+    {
+        const QList<qsizetype>& list = m_byOrientation[o];
+        const Compact& c = m_compact[o];
+        const size_t count = static_cast<size_t>(list.size());
+        bool moved = false;
+        for (size_t a = 0; a < count; ++a) {
+            if (list.at(static_cast<qsizetype>(a)) >= m_movable)
+                break; // only end segments from here on: none of them moves
+            RouteSegment& si = m_records[list.at(static_cast<qsizetype>(a))];
+            gather(o, a, a);
+            for (size_t n = 0; n < m_near.size(); ++n) {
+                const size_t b = static_cast<size_t>(m_near[n]);
+                const double d = c.across[a] - c.across[b];
+                if (std::abs(d) >= ParallelSegmentSpacing || c.route[a] == c.route[b])
+                    continue;
+                if (!(c.low[a] < c.high[b] && c.low[b] < c.high[a]))
+                    continue;
+                RouteSegment& sj = m_records[list.at(static_cast<qsizetype>(b))];
+                // The two keep their order across, the earlier one going
+                // towards smaller coordinates when they lie on one line,
+                // unless the other order crosses the two routes less (as for
+                // two routes that turn into a shared corridor from opposite
+                // ends).
+                const double direction = d > 0 ? 1.0 : -1.0;
+                if (list.at(static_cast<qsizetype>(b)) >= m_movable) {
+                    if (!partFromFixed(o, a, si, sj, d, direction))
+                        continue;
+                } else {
+                    if (!partPair(o, a, b, si, sj, d, direction))
+                        continue;
+                    refresh(o, b, sj);
+                }
+                refresh(o, a, si);
+                moved = true;
+                // a stands elsewhere now: its neighbours are looked up
+                // again, after b.
+                gather(o, a, b);
+                n = static_cast<size_t>(-1);
+            }
         }
+        return moved;
     }
-    // Floating keys: look nearby.
-    for (auto it = lines.lower_bound(across - 1e-6); it != lines.end() && it->first <= across + 1e-6; ++it) {
-        if (it->second.route == route && it->second.segment == segment) {
-            lines.erase(it);
-            return;
-        }
-    }
-}
+
+    QList<RoutePoints>& m_routes;
+    const std::vector<char>& m_states;
+    const SegmentBlocked& m_blocked;
+    QList<RouteSegment> m_records;
+    qsizetype m_movable = 0; // records before this one may move
+    QList<qsizetype> m_byOrientation[2];
+    Compact m_compact[2];
+    std::unordered_map<long long, std::vector<int>> m_buckets[2];
+    std::vector<int> m_near;
+};
 
 } // namespace
 
-void nudgeCoincidentSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked,
-                             const SlotMayMove& slotMayMove, double clearance, const QList<SeparationWall>& walls,
-                             const std::vector<std::pair<int, int>>& routeEntities)
+void separateParallelSegments(QList<RoutePoints>& routes, const std::vector<char>& states, const SegmentBlocked& blocked)
 {
-    SegmentLines lines[2]; // 0 vertical (by x), 1 horizontal (by y)
-    auto addSegment = [&](int r, int s) {
-        const QPointF a = routes.at(r).at(s);
-        const QPointF b = routes.at(r).at(s + 1);
-        if (axisHorizontal(a, b))
-            lines[1].insert({a.y(), Placed{r, s, std::min(a.x(), b.x()), std::max(a.x(), b.x())}});
-        else if (axisVertical(a, b))
-            lines[0].insert({a.x(), Placed{r, s, std::min(a.y(), b.y()), std::max(a.y(), b.y())}});
-    };
-    auto removeSegment = [&](int r, int s) {
-        const QPointF a = routes.at(r).at(s);
-        const QPointF b = routes.at(r).at(s + 1);
-        if (axisHorizontal(a, b))
-            eraseLine(lines[1], a.y(), r, s);
-        else if (axisVertical(a, b))
-            eraseLine(lines[0], a.x(), r, s);
-    };
-    for (int r = 0; r < routes.size(); ++r) {
-        for (int s = 0; s + 1 < routes.at(r).size(); ++s)
-            addSegment(r, s);
-    }
-    for (const SeparationWall& wall : walls) {
-        const QPointF a = wall.start;
-        const QPointF b = wall.end;
-        if (axisHorizontal(a, b))
-            lines[1].insert({a.y(), Placed{-1 - wall.entity, -1, std::min(a.x(), b.x()), std::max(a.x(), b.x())}});
-        else if (axisVertical(a, b))
-            lines[0].insert({a.x(), Placed{-1 - wall.entity, -1, std::min(a.y(), b.y()), std::max(a.y(), b.y())}});
-    }
-    // Whether segment s of route r, as it stands, is crowded (by other
-    // routes alone, without withWalls).
-    auto segmentCrowded = [&](int r, int s, bool withWalls = true) {
-        const QPointF a = routes.at(r).at(s);
-        const QPointF b = routes.at(r).at(s + 1);
-        if (axisHorizontal(a, b))
-            return crowded(lines[1], r, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), clearance, routeEntities,
-                           withWalls);
-        if (axisVertical(a, b))
-            return crowded(lines[0], r, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), clearance, routeEntities,
-                           withWalls);
-        return false;
-    };
-    // Proper crossings of segment s of route r with the segments of other
-    // routes.
-    auto segmentCrossings = [&](int r, int s) {
-        const QPointF a = routes.at(r).at(s);
-        const QPointF b = routes.at(r).at(s + 1);
-        const bool horizontal = axisHorizontal(a, b);
-        if (!horizontal && !axisVertical(a, b))
-            return 0;
-        const double at = horizontal ? a.y() : a.x();
-        const double lo = horizontal ? std::min(a.x(), b.x()) : std::min(a.y(), b.y());
-        const double hi = horizontal ? std::max(a.x(), b.x()) : std::max(a.y(), b.y());
-        const SegmentLines& across = lines[horizontal ? 0 : 1];
-        int crossings = 0;
-        for (auto it = across.upper_bound(lo + 1e-6); it != across.end() && it->first < hi - 1e-6; ++it) {
-            const Placed& p = it->second;
-            if (p.route >= 0 && p.route != r && p.low < at - 1e-6 && at < p.high - 1e-6)
-                ++crossings;
-        }
-        return crossings;
-    };
-    static constexpr double steps[] = {8, -8, 14, -14, 22, -22, 28, -28};
-    auto frozen = [&states](int r) {
-        return r < static_cast<int>(states.size()) && states[static_cast<size_t>(r)] == SeparationFrozen;
-    };
-    // The segments of route r that may move: a first or last segment moves
-    // with its slot, when the slot may go along its side; a straight route
-    // would move both and stays.
-    auto movable = [&](int r) {
-        const int last = static_cast<int>(routes.at(r).size()) - 2;
-        return std::pair<int, int>{slotMayMove && last >= 1 ? 0 : 1, slotMayMove && last >= 1 ? last : last - 1};
-    };
-    auto replaceRoute = [&](int r, const RoutePoints& points) {
-        for (int k = 0; k + 1 < routes.at(r).size(); ++k)
-            removeSegment(r, k);
-        routes[r] = points;
-        for (int k = 0; k + 1 < routes.at(r).size(); ++k)
-            addSegment(r, k);
-    };
-    // Moves segment s of route r, crowded as it stands, to where it and
-    // its stretched neighbours are clear; whether it found such a place.
-    // When none is free and evictions is above zero, it may take a place
-    // where only a few segments of other routes crowd it, if each of those
-    // then finds a place of its own (evicting in turn, one level fewer);
-    // otherwise everything goes back. In a corridor full of short
-    // segments a long one finds no free lane, though they could make one.
-    std::function<bool(int, int, int)> moveOff = [&](int r, int s, int evictions) -> bool {
-        const int last = static_cast<int>(routes.at(r).size()) - 2; // the last segment
-        const RoutePoints before = routes.at(r);
-        const bool horizontal = axisHorizontal(before.at(s), before.at(s + 1));
-        if (!horizontal && !axisVertical(before.at(s), before.at(s + 1)))
-            return false;
-        const int low = std::max(0, s - 1);
-        const int high = std::min(last, s + 1);
-        // A neighbour already crowded before the move may stay so (it
-        // gets its own turn); one that was clear must stay clear.
-        const bool neighbourWasCrowded[2] = {s > 0 && segmentCrowded(r, s - 1), s < last && segmentCrowded(r, s + 1)};
-        // A segment only along an entity's side moves where that adds
-        // no crossing, or stays.
-        const bool alongWallOnly = !walls.isEmpty() && !segmentCrowded(r, s, false);
-        int crossingsBefore = 0;
-        for (int k = low; alongWallOnly && k <= high; ++k)
-            crossingsBefore += segmentCrossings(r, k);
-        auto lift = [&] {
-            for (int k = low; k <= high; ++k)
-                removeSegment(r, k);
-        };
-        auto put = [&] {
-            for (int k = low; k <= high; ++k)
-                addSegment(r, k);
-        };
-        // Whether segment k crowds others where, or more than, it did.
-        auto newlyCrowded = [&](int k) {
-            const bool mayCrowd = k != s && neighbourWasCrowded[k < s ? 0 : 1];
-            return !mayCrowd && segmentCrowded(r, k);
-        };
-        lift();
-        // Where it may go: the fixed steps first, as they keep the drawing
-        // regular, then just clear of each segment of another route that
-        // overlaps it within reach, nearest first (looked for only when no
-        // step fits). Whether the segment fits offset across from where it
-        // was; with evicting, segment s itself may be crowded by other
-        // routes (not by entities), which are then listed in evicted.
-        std::vector<std::pair<int, int>> evicted;
-        // knownClear: segment s is known not to be crowded at the offset.
-        auto fitsAt = [&](double offset, bool evicting, bool knownClear = false) {
-            RoutePoints& route = routes[r];
-            for (int k : {s, s + 1}) {
-                if (horizontal)
-                    route[k].ry() = before.at(k).y() + offset;
-                else
-                    route[k].rx() = before.at(k).x() + offset;
-            }
-            if (s == 0 && !slotMayMove(routes, r, true, route.constFirst()))
-                return false;
-            if (s == last && !slotMayMove(routes, r, false, route.constLast()))
-                return false;
-            // The first and last segments keep their way and a short
-            // stub; an inner neighbour may turn the other way.
-            for (int k : {s - 1, s + 1}) {
-                if (k < 0 || k > last)
-                    continue;
-                const QPointF was = before.at(k + 1) - before.at(k);
-                const QPointF now = route.at(k + 1) - route.at(k);
-                const double wasLength = std::abs(was.x()) + std::abs(was.y());
-                const double nowLength = std::abs(now.x()) + std::abs(now.y());
-                const bool end = k == 0 || k == last;
-                if ((end && QPointF::dotProduct(was, now) <= 0.0) || nowLength < (end ? std::min(6.0, wasLength) : 0.5))
-                    return false;
-            }
-            // Crowding first: it is the cheaper test and fails more often.
-            for (int k = low; k <= high; ++k) {
-                if (k == s && (evicting || knownClear))
-                    continue;
-                if (newlyCrowded(k))
-                    return false;
-            }
-            for (int k = low; k <= high; ++k) {
-                if (blocked && blocked(r, route.at(k), route.at(k + 1)))
-                    return false;
-            }
-            if (evicting) {
-                // Who is in the way: inner segments of other routes that
-                // may move, a few at most.
-                evicted.clear();
-                const auto [at, lo, hi] = spanOf(route.at(s), route.at(s + 1), horizontal);
-                const SegmentLines& same = lines[horizontal ? 1 : 0];
-                for (auto it = same.lower_bound(at - clearance + 1e-9); it != same.end() && it->first < at + clearance; ++it) {
-                    const Placed& p = it->second;
-                    if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5))
-                        continue;
-                    if (p.route < 0) {
-                        if (std::abs(it->first - at) < std::min(clearance, WallClearance) && !ownWall(routeEntities, r, p.route))
-                            return false;
-                        continue;
-                    }
-                    const auto [first, lastMovable] = movable(p.route);
-                    if (frozen(p.route) || p.segment < first || p.segment > lastMovable || evicted.size() >= EvictedAtMost)
-                        return false;
-                    evicted.push_back({p.route, p.segment});
-                }
-                return !evicted.empty();
-            }
-            if (alongWallOnly) {
-                int crossings = 0;
-                for (int k = low; k <= high; ++k)
-                    crossings += segmentCrossings(r, k);
-                return crossings <= crossingsBefore;
-            }
-            return true;
-        };
-        for (double offset : steps) {
-            if (fitsAt(offset, false)) {
-                put();
-                return true;
-            }
-        }
-        const auto [spanAt, lo, hi] = spanOf(before.at(s), before.at(s + 1), horizontal);
-        const double at = spanAt;
-        const SegmentLines& same = lines[horizontal ? 1 : 0];
-        // The lines met, in order across, and whether each is an entity's
-        // side: where one of them crowds segment s at an offset, it does
-        // not fit there, which is cheaper to see here than by trying.
-        std::vector<std::pair<double, bool>> met;
-        // The offsets just below and just above each line met: each list
-        // ascends, as the lines do.
-        std::vector<double> below;
-        std::vector<double> above;
-        for (auto it = same.lower_bound(at - NudgeReach); it != same.end() && it->first <= at + NudgeReach; ++it) {
-            const Placed& p = it->second;
-            if (p.route == r || !(p.low < hi - 0.5 && lo < p.high - 0.5) || ownWall(routeEntities, r, p.route))
-                continue;
-            met.push_back({it->first, p.route < 0});
-            for (double side : {-1.0, 1.0}) {
-                const double offset = it->first + side * (clearance + 0.01) - at;
-                if (std::abs(offset) <= NudgeReach)
-                    (side < 0 ? below : above).push_back(offset);
-            }
-        }
-        const std::vector<double> clear = nearestFirst(below, above);
-        // As crowded() sees segment s moved by offset.
-        auto crowdedAt = [&](double offset) {
-            const double across = at + offset;
-            auto it = std::lower_bound(met.begin(), met.end(), across - clearance + 1e-9,
-                                       [](const std::pair<double, bool>& m, double v) { return m.first < v; });
-            for (; it != met.end() && it->first < across + clearance; ++it) {
-                if (lineCrowds(it->second, std::abs(it->first - across), clearance))
-                    return true;
-            }
-            return false;
-        };
-        for (double offset : clear) {
-            if (crowdedAt(offset))
-                continue;
-            if (fitsAt(offset, false, true)) {
-                put();
-                return true;
-            }
-        }
-        if (evictions > 0 && !alongWallOnly) {
-            // The fixed steps, then just clear of the nearest neighbours: in
-            // a tight corridor a small move of the segment and of the one it
-            // then crowds makes room where neither fits alone.
-            std::vector<double> tries(std::begin(steps), std::end(steps));
-            for (double offset : clear) {
-                if (clearance >= NudgeClearance || std::abs(offset) > 2.0 * clearance || tries.size() >= std::size(steps) + 4)
-                    break;
-                tries.push_back(offset);
-            }
-            for (double offset : tries) {
-                if (!fitsAt(offset, true))
-                    continue;
-                put();
-                std::vector<std::pair<int, RoutePoints>> were;
-                bool moved = true;
-                for (const auto& [other, segment] : std::as_const(evicted)) {
-                    if (!segmentCrowded(other, segment))
-                        continue; // an earlier one's move cleared it
-                    were.push_back({other, routes.at(other)});
-                    if (!moveOff(other, segment, evictions - 1)) {
-                        moved = false;
-                        break;
-                    }
-                }
-                for (int k = low; moved && k <= high; ++k)
-                    moved = !newlyCrowded(k);
-                if (moved)
-                    return true;
-                for (auto it = were.rbegin(); it != were.rend(); ++it)
-                    replaceRoute(it->first, it->second);
-                lift();
-            }
-        }
-        routes[r] = before;
-        put();
-        return false;
-    };
-    for (int r = 0; r < routes.size(); ++r) {
-        if (frozen(r))
-            continue;
-        const auto [from, to] = movable(r);
-        for (int s = from; s <= to; ++s) {
-            if (segmentCrowded(r, s))
-                moveOff(r, s, EvictionDepth);
-        }
-    }
-}
-
-bool segmentsOnOneLine(const QPointF& a, const QPointF& b, const QPointF& c, const QPointF& d)
-{
-    constexpr double across = 6.0;
-    constexpr double along = 10.0;
-    const bool horizontal = axisHorizontal(a, b);
-    if (horizontal ? !axisHorizontal(c, d) : !axisVertical(a, b) || !axisVertical(c, d))
-        return false;
-    const double apart = horizontal ? std::abs(c.y() - a.y()) : std::abs(c.x() - a.x());
-    const double overlap = horizontal
-        ? std::min(std::max(a.x(), b.x()), std::max(c.x(), d.x())) - std::max(std::min(a.x(), b.x()), std::min(c.x(), d.x()))
-        : std::min(std::max(a.y(), b.y()), std::max(c.y(), d.y())) - std::max(std::min(a.y(), b.y()), std::min(c.y(), d.y()));
-    return apart < across && overlap > along;
-}
-
-int coincidentSegmentPairs(const QList<RoutePoints>& routes, int route)
-{
-    int pairs = 0;
-    const RoutePoints& mine = routes.at(route);
-    for (qsizetype i = 0; i + 1 < mine.size(); ++i) {
-        for (qsizetype r = 0; r < routes.size(); ++r) {
-            if (r == route)
-                continue;
-            const RoutePoints& other = routes.at(r);
-            for (qsizetype k = 0; k + 1 < other.size(); ++k) {
-                if (segmentsOnOneLine(mine.at(i), mine.at(i + 1), other.at(k), other.at(k + 1)))
-                    ++pairs;
-            }
-        }
-    }
-    return pairs;
-}
-
-std::vector<char> routesOnOneLine(const QList<RoutePoints>& routes)
-{
-    struct Line
-    {
-        int horizontal;
-        double at;
-        double low;
-        double high;
-        int route;
-    };
-    std::vector<Line> lines;
-    for (qsizetype r = 0; r < routes.size(); ++r) {
-        const RoutePoints& route = routes.at(r);
-        for (qsizetype i = 0; i + 1 < route.size(); ++i) {
-            const QPointF a = route.at(i);
-            const QPointF b = route.at(i + 1);
-            if (axisHorizontal(a, b))
-                lines.push_back({1, a.y(), std::min(a.x(), b.x()), std::max(a.x(), b.x()), static_cast<int>(r)});
-            else if (axisVertical(a, b))
-                lines.push_back({0, a.x(), std::min(a.y(), b.y()), std::max(a.y(), b.y()), static_cast<int>(r)});
-        }
-    }
-    std::sort(lines.begin(), lines.end(), [](const Line& p, const Line& q) {
-        return p.horizontal != q.horizontal ? p.horizontal < q.horizontal : p.at < q.at;
-    });
-    std::vector<char> flags(static_cast<size_t>(routes.size()), 0);
-    for (size_t i = 0; i < lines.size(); ++i) {
-        for (size_t j = i + 1; j < lines.size() && lines[j].horizontal == lines[i].horizontal && lines[j].at - lines[i].at < 6.0; ++j) {
-            if (lines[j].route == lines[i].route)
-                continue;
-            if (std::min(lines[i].high, lines[j].high) - std::max(lines[i].low, lines[j].low) > 10.0)
-                flags[static_cast<size_t>(lines[i].route)] = flags[static_cast<size_t>(lines[j].route)] = 1;
-        }
-    }
-    return flags;
+    ParallelSeparation(routes, states, blocked).run();
 }
