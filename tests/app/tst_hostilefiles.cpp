@@ -20,6 +20,7 @@
 #include "common/testfiles.h"
 #include "common/testmain.h"
 
+#include <QDataStream>
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
@@ -30,6 +31,7 @@
 #include <memory>
 
 #include <sys/stat.h>
+#include <zlib.h>
 
 namespace {
 
@@ -346,6 +348,26 @@ void TestHostileFiles::hugeImportsAreRefused_data()
                                    << "Import from Image: " + notRegular;
     QTest::newRow("/dev/zero as Mermaid") << mermaidAction << "mmd" << QByteArray("/dev/zero")
                                           << "Import from Mermaid: " + notRegular;
+    // A PNG whose header says 60,000 x 60,000 pixels: refused by its size,
+    // with the sentence that says so, before anything is decoded.
+    const auto chunk = [](const QByteArray& type, const QByteArray& data) {
+        QByteArray bytes;
+        QDataStream out(&bytes, QIODevice::WriteOnly);
+        out << quint32(data.size());
+        const QByteArray body = type + data;
+        out.writeRawData(body.constData(), int(body.size()));
+        out << quint32(crc32(0, reinterpret_cast<const Bytef*>(body.constData()), uInt(body.size())));
+        return bytes;
+    };
+    QByteArray header;
+    QDataStream dimensions(&header, QIODevice::WriteOnly);
+    dimensions << quint32(60000) << quint32(60000) << quint8(8) << quint8(6) << quint8(0) << quint8(0) << quint8(0);
+    QTest::newRow("PNG of 60,000 x 60,000 pixels")
+        << "actionImport_from_Image" << "png"
+        << QByteArray("\x89PNG\r\n\x1a\n", 8) + chunk("IHDR", header)
+               + chunk("IDAT", qCompress(QByteArray(64, '\0')).mid(4)) + chunk("IEND", QByteArray())
+        << "Import from Image: The image is too large to read: 60000 x 60000 pixels, 13733 MB when decoded (at "
+           "most 256 MB).";
 }
 
 void TestHostileFiles::hugeImportsAreRefused()
@@ -370,6 +392,8 @@ void TestHostileFiles::hugeImportsAreRefused()
         QFile::remove(path);
         QVERIFY(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0);
     } else {
+        // An earlier row may have left a FIFO of the same name.
+        QFile::remove(path);
         writeFile(path, content);
     }
     if (warning.startsWith(QLatin1String("Import from")) && warning.contains(QLatin1String(" is not a regular")))
