@@ -310,6 +310,11 @@ void TestImportDatabase::failureShowsOneBox_data()
         << QByteArray("printf '{\"tables\": [{\"name\": \"%s\"}]}' \"$(head -c 1001 /dev/zero | tr '\\0' n)\"\n")
         << QStringLiteral("The schema cannot be imported. %1")
                .arg(filelimits::tooLargeText(filelimits::Measure::NameLength, 1001));
+    QTest::newRow("more tables than a diagram holds")
+        << "/bin/sh"
+        << QByteArray("seq 0 100000 | sed 's/.*/{\"name\": \"t&\"}/' | paste -sd, - | sed 's/^/{\"tables\": [/; s/$/]}/'\n")
+        << QStringLiteral("The schema cannot be imported. %1")
+               .arg(filelimits::tooLargeText(filelimits::Measure::Entities, 100001));
     QTest::newRow("no interpreter") << "/nonexistent/python3" << QByteArray("exit 0\n")
                                     << "Failed to start Python. Check that the Python executable path is correct.";
 }
