@@ -162,13 +162,11 @@ InspectorReading readInspector(const QJsonObject& inspector)
     return reading;
 }
 
-} // namespace
-
-QString inspectorExcess(const QJsonObject& inspector)
+// The sentence of the first file limit the diagram of reading would pass,
+// or empty; its counts are all a refusal needs, far cheaper than the
+// diagram itself.
+QString readingExcess(const InspectorReading& reading, const QJsonObject& inspector)
 {
-    // The tables and foreign keys as the conversion reads them; their count
-    // is all a refusal needs, and far cheaper than the diagram itself.
-    const InspectorReading reading = readInspector(inspector);
     filelimits::Counts counts;
     counts.entities = reading.entityIds.size();
     for (auto it = reading.entityIds.cbegin(); it != reading.entityIds.cend(); ++it) {
@@ -182,9 +180,16 @@ QString inspectorExcess(const QJsonObject& inspector)
     return excess.isEmpty() ? filelimits::textExcess(inspector) : excess;
 }
 
-QJsonObject convertInspectorJson(const QJsonObject& inspector)
+} // namespace
+
+QJsonObject convertInspectorJson(const QJsonObject& inspector, QString* excess)
 {
     const InspectorReading reading = readInspector(inspector);
+    if (excess) {
+        *excess = readingExcess(reading, inspector);
+        if (!excess->isEmpty())
+            return QJsonObject();
+    }
     const QString& dialect = reading.dialect;
     const QMap<QString, QString>& entityIds = reading.entityIds;
     const QHash<QString, QJsonArray>& columnsByTable = reading.columnsByTable;

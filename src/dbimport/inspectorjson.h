@@ -20,12 +20,10 @@
 // a foreign key without a name stands alone. A foreign key whose referenced
 // table is absent still marks its columns. Never fails: missing or
 // mistyped members read as empty. Ids are new on every call.
-QJsonObject convertInspectorJson(const QJsonObject& inspector);
-
-// The sentence of the first file limit (see model/filelimits.h) that the
-// diagram of convertInspectorJson would pass, or empty: told from the
-// inspector object itself, without building the diagram.
-QString inspectorExcess(const QJsonObject& inspector);
+// With excess, a schema whose diagram would pass a file limit (see
+// model/filelimits.h) gives an empty object and the limit's sentence there,
+// told before anything is built.
+QJsonObject convertInspectorJson(const QJsonObject& inspector, QString* excess = nullptr);
 
 // One line for the status bar on what an import of this inspector object
 // brings and what it leaves out: "Imported 14 tables and 12 relationships

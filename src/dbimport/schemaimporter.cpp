@@ -255,12 +255,12 @@ void SchemaImporter::onProcessFinished(int exitCode, QProcess::ExitStatus status
     const QJsonObject schema = document.object();
     // A schema beyond what Open reads would give a project that cannot be
     // opened again once saved.
-    const QString excess = inspectorExcess(schema);
+    QString excess;
+    const QJsonObject erJson = convertInspectorJson(schema, &excess);
     if (!excess.isEmpty()) {
         reportFailure(QStringLiteral("The schema cannot be imported. %1").arg(excess));
         return;
     }
-    const QJsonObject erJson = convertInspectorJson(schema);
     m_reported = true;
     emit finished(erJson, schema);
 }

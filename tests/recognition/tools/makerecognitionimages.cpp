@@ -51,12 +51,25 @@ struct Look
     int gapX = 0;               // when set, tables stand this far apart in a row
 };
 
+// The regular and the bold face of a painted table.
+struct TableFaces
+{
+    TableFaces(const QString& family, int pixelSize)
+        : font(family)
+    {
+        font.setPixelSize(pixelSize);
+        bold = font;
+        bold.setBold(true);
+    }
+    QFont font;
+    QFont bold;
+};
+
 QImage paint(Diagram& d, const Look& look)
 {
-    QFont font(look.family);
-    font.setPixelSize(look.pixelSize);
-    QFont bold = font;
-    bold.setBold(true);
+    const TableFaces faces(look.family, look.pixelSize);
+    const QFont& font = faces.font;
+    const QFont& bold = faces.bold;
     const QFontMetrics fm(font), bm(bold);
     const int rowH = fm.height() + 10, headH = bm.height() + 14, pad = 10;
     const int keyW = look.keyColumn ? fm.horizontalAdvance(QStringLiteral("PK")) + 2 * pad : 0;
@@ -355,10 +368,9 @@ void drawKeyIcon(QPainter& p, QPointF at, double size, const QColor& colour)
 
 QImage paintKind(Diagram& d, const KindLook& look)
 {
-    QFont font(look.family);
-    font.setPixelSize(look.pixelSize);
-    QFont bold = font;
-    bold.setBold(true);
+    const TableFaces faces(look.family, look.pixelSize);
+    const QFont& font = faces.font;
+    const QFont& bold = faces.bold;
     const QFontMetrics fm(font), bm(bold);
     const int rowH = fm.height() + 10, headH = bm.height() + 14, pad = 10;
     const int keyW = fm.horizontalAdvance(QStringLiteral("PK")) + 2 * pad;
