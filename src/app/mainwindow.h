@@ -439,6 +439,9 @@ private:
     // Open's limits and the atomic write of bytes.
     void writeDocument(const QString& path, DocumentState document, QByteArray bytes, quint64 countBefore,
                        std::function<void(bool)> done);
+    // Lets the scene take in what a load added before the canvas is fitted
+    // around it.
+    void letSceneReportLoad();
     // After a successful open: scene rectangle from the items, view fitted.
     void fitSceneAfterLoad();
     // app/mainwindowexport.cpp

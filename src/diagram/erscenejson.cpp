@@ -11,8 +11,6 @@
 #include "model/itemnames.h"
 #include "model/logcategories.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonArray>
 #include <QGraphicsView>
@@ -32,44 +30,29 @@ const QString keyEdges = QStringLiteral("edges");
 const QString keyAnnotations = QStringLiteral("annotations");
 const QString keyDialect = QStringLiteral("dialect");
 
-// Lets the busy indicator turn while a large diagram loads; user input stays
-// queued until the load is over. Every pass of the event loop repaints the
-// canvas, so it runs at most once per frame of the indicator rather than at
-// every step.
-class IndicatorPump
+// While a large diagram loads, the passes of the event loop that let the
+// busy indicator turn (user input stays queued until the load is over) find
+// the whole scene due for an update: the scene then keeps no account of what
+// each item added or changed would need repainted, and does not measure at
+// every pass every item added since the last one. The canvas is repainted
+// whole at the end.
+class WholeSceneUpdates
 {
 public:
-    explicit IndicatorPump(QGraphicsScene* scene = nullptr)
+    explicit WholeSceneUpdates(QGraphicsScene* scene)
         : m_scene(scene)
     {
-        m_sinceLast.start();
-        wholeSceneUpdate();
+        m_scene->update();
     }
 
     void step()
     {
-        if (m_sinceLast.elapsed() < IntervalMs)
-            return;
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        wholeSceneUpdate();
-        m_sinceLast.restart();
-    }
-
-    static constexpr qint64 IntervalMs = 20;
-
-private:
-    // While the whole scene is due for an update, the scene keeps no
-    // account of what each item added or changed would need repainted: at
-    // every pass of the event loop it would otherwise measure every item
-    // added since the last one. The canvas is repainted whole at the end.
-    void wholeSceneUpdate()
-    {
-        if (m_scene)
+        if (eventpump::step())
             m_scene->update();
     }
 
-    QGraphicsScene* m_scene = nullptr;
-    QElapsedTimer m_sinceLast;
+private:
+    QGraphicsScene* m_scene;
 };
 
 } // namespace
@@ -225,7 +208,7 @@ void ERScene::readDiagram(const QJsonObject& root)
     // Items of equal z stack in the order they are added, the last on top,
     // while the writer lists the topmost first. Each array is therefore read
     // from its end, so that a diagram comes back stacked as it was saved.
-    IndicatorPump pump(this);
+    WholeSceneUpdates pump(this);
     // The item index, updated at the passes of the event loop, would be
     // built over and over while the entities come in, anew whenever their
     // count doubles. It is built once, when they are all there.

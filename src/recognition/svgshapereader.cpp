@@ -1,6 +1,7 @@
 #include "recognition/svgshapereader.h"
 
 #include "interchange/inflatepayload.h"
+#include "model/eventpump.h"
 #include "model/filelimits.h"
 #include "recognition/glyphrecognition.h"
 #include "recognition/rasterrecognition.h"
@@ -10,12 +11,10 @@
 #include "recognition/svgpathdata.h"
 #include "recognition/textentities.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QSet>
 #include <QRegularExpression>
-#include <QThread>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -65,16 +64,12 @@ QRectF drawingExtent(const QXmlStreamReader& reader)
     return QRectF();
 }
 
-// Reading a large drawing takes a while on the GUI thread: now and then
-// (every few thousand elements) timers and painting get their turn, user
-// input waits.
+// Reading a large drawing takes a while on the GUI thread: the busy
+// indicator turns meanwhile (asked every few hundred elements).
 void letEventsRun(qint64& tokens)
 {
-    if ((++tokens & 0x1fff) != 0)
-        return;
-    const QCoreApplication* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if ((++tokens & 0xff) == 0)
+        eventpump::step();
 }
 
 bool isFinite(const QRectF& r)
