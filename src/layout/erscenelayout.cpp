@@ -24,6 +24,7 @@
 #include <QLineF>
 #include <QMap>
 #include <QPointer>
+#include <QPolygonF>
 #include <QSet>
 
 #include <algorithm>
@@ -734,7 +735,10 @@ SideChanges improveSides(const QList<EdgeItem*>& edges, const EdgeItem::EntityRe
     const std::vector<SlotSideAdvice> advice = mapInParallel<SlotSideAdvice>(
         tried.size(),
         [&inputs, &lookup](qsizetype i) { return EdgeItem::findSideImprovement(inputs[static_cast<size_t>(i)], lookup); });
-    RouteCrossingGrid grid(edges.size());
+    QRectF extent;
+    for (const EdgeItem* edge : edges)
+        extent |= QPolygonF(edge->route()).boundingRect();
+    RouteCrossingGrid grid(extent, edges.size());
     QHash<const EntityItem*, std::vector<int>> edgesAt;
     for (qsizetype e = 0; e < edges.size(); ++e) {
         grid.setRoute(static_cast<int>(e), edges.at(e)->route());
