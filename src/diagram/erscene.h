@@ -8,6 +8,7 @@
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QLineF>
 #include <QList>
@@ -19,6 +20,7 @@
 #include <array>
 #include <optional>
 #include <cstdint>
+#include <functional>
 #include <utility>
 
 class QTimer;
@@ -182,6 +184,11 @@ public:
     void endBulkMove();
     // The scene is cleared: the index comes back for what comes next.
     void endBulkMoves();
+    // Sets the item index aside until the scene is cleared where the edges'
+    // boxes cover the diagram many times over (thousands of relationships
+    // between the same few entities): the index files an item in every cell
+    // its box meets, and would hold far more entries than there are items.
+    void setIndexAsideWhereCrowded();
     // Turns the scene's item index off while it lives, or until resume(),
     // and brings it back afterwards: for many items coming in or moving at
     // once, each of which would update the index.
@@ -285,6 +292,13 @@ private:
     // caller.
     void growSceneRectAround(const QRectF& bounds);
     void readDiagram(const QJsonObject& root);
+    // The steps of readDiagram, each array read from its end; step lets the
+    // busy indicator turn.
+    QHash<QString, EntityItem*> readEntities(const QJsonArray& entities, const std::function<void()>& step);
+    // The edges that brought no route of their own, routed afresh.
+    QList<EdgeItem*> readEdges(const QJsonArray& edges, const QHash<QString, EntityItem*>& entitiesById,
+                               const std::function<void()>& step);
+    void readAnnotations(const QJsonArray& annotations);
     // Gives a new table or view an id and the default colours (when set),
     // puts it at scenePos and reports it.
     EntityItem* placeNewEntity(EntityItem* entity, QPointF scenePos);
