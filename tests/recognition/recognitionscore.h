@@ -87,7 +87,8 @@ inline double overlap(const QRectF& a, const QRectF& b)
 // Each expected entity is matched to the result entity whose box overlaps
 // it most (at least half), or, without a box, to the entity of that title.
 inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const QList<ExpectedEntity>& expected,
-                                         const QList<QPair<int, int>>& expectedLinks)
+                                         const QList<QPair<int, int>>& expectedLinks,
+                                         QList<int>* matched = nullptr)
 {
     RecognitionScore score;
     score.expectedBoxes = expected.size();
@@ -152,6 +153,8 @@ inline RecognitionScore scoreRecognition(const RecognizedDiagram& result, const 
         }
     }
     score.extraBoxes = int(result.entities.size()) - score.boxes;
+    if (matched)
+        *matched = match;
     for (const RecognizedLink& r : result.links) {
         const int a = int(match.indexOf(r.from)), b = int(match.indexOf(r.to));
         if (a < 0 || b < 0 || !(expectedLinks.contains({a, b}) || expectedLinks.contains({b, a})))

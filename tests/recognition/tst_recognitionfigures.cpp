@@ -98,6 +98,8 @@ private Q_SLOTS:
         QTest::newRow("Mermaid, 30 tables, 0.75") << "mermaid-school-30-s075.png" << 30 << 24 << 134 << 12 << 18 << false;
         QTest::newRow("Mermaid, 5 tables") << "mermaid-library-5-s1.png" << 5 << 4 << 23 << 1 << 0 << false;
         QTest::newRow("Mermaid, 5 tables, 0.75") << "mermaid-library-5-s075.png" << 5 << 4 << 20 << 1 << 0 << false;
+        // A tuning render (dark, scale 1) the link rules may be tuned on.
+        QTest::newRow("Mermaid dark, 10 tables, tuning") << "mermaid-tune-10-dark-s1.png" << 10 << 9 << 57 << 2 << 1 << false;
         // Kinds of picture that none of the reading rules were tuned on
         // (other pictures of each kind were): Mermaid's dark theme, light
         // rows and letters on tables filled dark on white paper ...
