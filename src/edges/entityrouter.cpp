@@ -108,113 +108,172 @@ QList<QPointF> facingShortcut(const RunGeometry& g)
                                g.a(), g.b(), g.cost.endRects, g.cost.obstacles);
 }
 
-QList<QPointF> laneSearch(const RunGeometry& g, const QList<QPointF>& facing)
-{
-    if (facing.size() >= 2)
-        return facing;
+// Two entities count as apart along an axis when this much room or more
+// lies between them.
+constexpr double ApartBy = 4.0;
+// The lane search's clearance lanes and corner detours keep this far from
+// each entity.
+constexpr double ClearanceLane = 36.0;
+// A lane-search candidate of more bends is dropped.
+constexpr int LaneMostBends = 3;
+// What each entity a candidate runs through adds to its cost.
+constexpr double HitCharge = 1000000.0;
+// A later candidate replaces the best only when it is cheaper by more.
+constexpr double CheaperBy = 0.01;
 
+// For two slots on one side: whether the midpoint of the slots lies at or
+// beyond the centre of the pair, along that side (x for the top and bottom,
+// y for the left and right); then the lanes on the far side are tried first.
+bool slotsPastCentre(const RunGeometry& g)
+{
+    const QRectF u = g.a().united(g.b());
+    const int side = g.fromSide();
+    if (side == SlotTop || side == SlotBottom)
+        return u.center().x() <= (g.p().x() + g.q().x()) / 2.0;
+    if (side == SlotLeft || side == SlotRight)
+        return u.center().y() <= (g.p().y() + g.q().y()) / 2.0;
+    return false;
+}
+
+// The middle points of the lane search's candidates, each to be joined to
+// the two stub points.
+struct LaneCandidates
+{
+    QPointF ps;
+    QPointF qs;
+    QList<QList<QPointF>> middles;
+
+    void verticalRun(double x) { middles.append({QPointF(x, ps.y()), QPointF(x, qs.y())}); }
+    void horizontalRun(double y) { middles.append({QPointF(ps.x(), y), QPointF(qs.x(), y)}); }
+};
+
+// Two slots on one side: lanes round the whole pair, unless the entities
+// stand apart only across the way such a lane would run.
+void addSameSideLanes(const RunGeometry& g, LaneCandidates& lanes)
+{
+    if (g.fromSide() != g.toSide())
+        return;
     const QRectF& a = g.a();
     const QRectF& b = g.b();
-    const QPointF& p = g.p();
-    const QPointF& q = g.q();
-    const QPointF& ps = g.fromStub;
-    const QPointF& qs = g.toStub;
     const ObstacleSet& obstacles = g.cost.obstacles;
     const QRectF u = a.united(b);
-    const bool verticallySeparated = b.top() - 4.0 >= a.bottom() || b.bottom() <= a.top() - 4.0;
-    const bool horizontallySeparated = b.left() - 4.0 >= a.right() || b.right() <= a.left() - 4.0;
-
-    QList<QList<QPointF>> middles;
-    middles.reserve(25);
-    auto verticalRun = [&](double x) { middles.append({QPointF(x, ps.y()), QPointF(x, qs.y())}); };
-    auto horizontalRun = [&](double y) { middles.append({QPointF(ps.x(), y), QPointF(qs.x(), y)}); };
-
-    if (g.fromSide() == g.toSide()) {
-        const int side = g.fromSide();
-        if (side == SlotTop || side == SlotBottom) {
-            if (!(horizontallySeparated && !verticallySeparated)) {
-                const double left = laneLeft(u, obstacles);
-                const double right = laneRight(u, obstacles);
-                if (u.center().x() <= (p.x() + q.x()) / 2.0) {
-                    verticalRun(right);
-                    verticalRun(left);
-                } else {
-                    verticalRun(left);
-                    verticalRun(right);
-                }
-            }
-            if (!(verticallySeparated && !horizontallySeparated))
-                horizontalRun(side == SlotTop ? laneAbove(u, obstacles) : laneBelow(u, obstacles));
-        } else if (side == SlotLeft || side == SlotRight) {
-            if (!(verticallySeparated && !horizontallySeparated)) {
-                const double above = laneAbove(u, obstacles);
-                const double below = laneBelow(u, obstacles);
-                if (u.center().y() <= (p.y() + q.y()) / 2.0) {
-                    horizontalRun(below);
-                    horizontalRun(above);
-                } else {
-                    horizontalRun(above);
-                    horizontalRun(below);
-                }
-            }
-            if (!(horizontallySeparated && !verticallySeparated))
-                verticalRun(side == SlotLeft ? laneLeft(u, obstacles) : laneRight(u, obstacles));
+    const bool verticallySeparated = b.top() - ApartBy >= a.bottom() || b.bottom() <= a.top() - ApartBy;
+    const bool horizontallySeparated = b.left() - ApartBy >= a.right() || b.right() <= a.left() - ApartBy;
+    const bool onlySideBySide = horizontallySeparated && !verticallySeparated;
+    const bool onlyOneAbove = verticallySeparated && !horizontallySeparated;
+    const int side = g.fromSide();
+    if (side == SlotTop || side == SlotBottom) {
+        if (!onlySideBySide) {
+            const double left = laneLeft(u, obstacles);
+            const double right = laneRight(u, obstacles);
+            const bool rightFirst = slotsPastCentre(g);
+            lanes.verticalRun(rightFirst ? right : left);
+            lanes.verticalRun(rightFirst ? left : right);
         }
+        if (!onlyOneAbove)
+            lanes.horizontalRun(side == SlotTop ? laneAbove(u, obstacles) : laneBelow(u, obstacles));
+    } else if (side == SlotLeft || side == SlotRight) {
+        if (!onlyOneAbove) {
+            const double above = laneAbove(u, obstacles);
+            const double below = laneBelow(u, obstacles);
+            const bool belowFirst = slotsPastCentre(g);
+            lanes.horizontalRun(belowFirst ? below : above);
+            lanes.horizontalRun(belowFirst ? above : below);
+        }
+        if (!onlySideBySide)
+            lanes.verticalRun(side == SlotLeft ? laneLeft(u, obstacles) : laneRight(u, obstacles));
     }
+}
 
-    // Common candidates: both corners, runs through the middle, runs through
-    // the gap between the entities.
-    middles.append({QPointF(qs.x(), ps.y())});
-    middles.append({QPointF(ps.x(), qs.y())});
-    verticalRun((ps.x() + qs.x()) / 2.0);
-    horizontalRun((ps.y() + qs.y()) / 2.0);
+// Both corners, runs through the middle, runs through the gap between the
+// entities.
+void addCornersAndGaps(const RunGeometry& g, LaneCandidates& lanes)
+{
+    const QRectF& a = g.a();
+    const QRectF& b = g.b();
+    const QPointF& ps = lanes.ps;
+    const QPointF& qs = lanes.qs;
+    lanes.middles.append({QPointF(qs.x(), ps.y())});
+    lanes.middles.append({QPointF(ps.x(), qs.y())});
+    lanes.verticalRun((ps.x() + qs.x()) / 2.0);
+    lanes.horizontalRun((ps.y() + qs.y()) / 2.0);
     if (a.right() <= b.left())
-        verticalRun((a.right() + b.left()) / 2.0);
+        lanes.verticalRun((a.right() + b.left()) / 2.0);
     else if (b.right() <= a.left())
-        verticalRun((b.right() + a.left()) / 2.0);
+        lanes.verticalRun((b.right() + a.left()) / 2.0);
     if (a.bottom() <= b.top())
-        horizontalRun((a.bottom() + b.top()) / 2.0);
+        lanes.horizontalRun((a.bottom() + b.top()) / 2.0);
     else if (b.bottom() <= a.top())
-        horizontalRun((b.bottom() + a.top()) / 2.0);
+        lanes.horizontalRun((b.bottom() + a.top()) / 2.0);
+}
 
-    // Clearance lanes 36 around each entity.
-    constexpr double d = 36.0;
-    for (const QRectF* r : {&a, &b}) {
-        verticalRun(r->left() - d);
-        verticalRun(r->right() + d);
-        horizontalRun(r->top() - d);
-        horizontalRun(r->bottom() + d);
+// Lanes at the clearance round each entity.
+void addClearanceLanes(const RunGeometry& g, LaneCandidates& lanes)
+{
+    constexpr double d = ClearanceLane;
+    for (const QRectF* r : {&g.a(), &g.b()}) {
+        lanes.verticalRun(r->left() - d);
+        lanes.verticalRun(r->right() + d);
+        lanes.horizontalRun(r->top() - d);
+        lanes.horizontalRun(r->bottom() + d);
     }
+}
 
-    // Three-point detours around a corner of each entity.
-    middles.append({QPointF(ps.x(), a.top() - d), QPointF(b.left() - d, a.top() - d), QPointF(b.left() - d, qs.y())});
-    middles.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.right() + d, a.bottom() + d), QPointF(b.right() + d, qs.y())});
-    middles.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.top() - d), QPointF(qs.x(), b.top() - d)});
-    middles.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
-    middles.append({QPointF(ps.x(), a.top() - d), QPointF(b.right() + d, a.top() - d), QPointF(b.right() + d, qs.y())});
-    middles.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.left() - d, a.bottom() + d), QPointF(b.left() - d, qs.y())});
-    middles.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
-    middles.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.top() - d), QPointF(qs.x(), b.top() - d)});
+// Three-point detours round a corner of each entity, at the clearance.
+void addCornerDetours(const RunGeometry& g, LaneCandidates& lanes)
+{
+    constexpr double d = ClearanceLane;
+    const QRectF& a = g.a();
+    const QRectF& b = g.b();
+    const QPointF& ps = lanes.ps;
+    const QPointF& qs = lanes.qs;
+    QList<QList<QPointF>>& m = lanes.middles;
+    m.append({QPointF(ps.x(), a.top() - d), QPointF(b.left() - d, a.top() - d), QPointF(b.left() - d, qs.y())});
+    m.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.right() + d, a.bottom() + d), QPointF(b.right() + d, qs.y())});
+    m.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.top() - d), QPointF(qs.x(), b.top() - d)});
+    m.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
+    m.append({QPointF(ps.x(), a.top() - d), QPointF(b.right() + d, a.top() - d), QPointF(b.right() + d, qs.y())});
+    m.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.left() - d, a.bottom() + d), QPointF(b.left() - d, qs.y())});
+    m.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
+    m.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.top() - d), QPointF(qs.x(), b.top() - d)});
+}
 
+// The cheapest of the candidates that pass the end checks with at most the
+// most bends; empty when none does.
+QList<QPointF> cheapestLaneRoute(const RunGeometry& g, const QList<QList<QPointF>>& middles)
+{
     QList<QPointF> best;
     double bestCost = kLargest;
     for (const QList<QPointF>& middle : middles) {
-        const QList<QPointF> route = simplifyRoute(assembleRoute(p, ps, middle, qs, q));
+        const QList<QPointF> route = simplifyRoute(assembleRoute(g.p(), g.fromStub, middle, g.toStub, g.q()));
         if (route.size() < 2 || !passesEndChecks(g, route))
             continue;
         const int bends = countRouteBends(route);
-        if (bends > 3)
+        if (bends > LaneMostBends)
             continue;
-        const int hits = countRouteHits(route, obstacles, g.cost.endRects);
-        double cost = hits * 1000000.0 + bendCharge(bends) + routeLength(route);
+        const int hits = countRouteHits(route, g.cost.obstacles, g.cost.endRects);
+        double cost = hits * HitCharge + bendCharge(bends) + routeLength(route);
         if (g.fromSide() == g.toSide() && hits == 0)
-            cost += detourSidePenalty(route, g.fromSide(), p, q, a, b);
-        if (cost + 0.01 < bestCost) {
+            cost += detourSidePenalty(route, g.fromSide(), g.p(), g.q(), g.a(), g.b());
+        if (cost + CheaperBy < bestCost) {
             bestCost = cost;
             best = route;
         }
     }
     return best;
+}
+
+QList<QPointF> laneSearch(const RunGeometry& g, const QList<QPointF>& facing)
+{
+    if (facing.size() >= 2)
+        return facing;
+    LaneCandidates lanes{g.fromStub, g.toStub, {}};
+    lanes.middles.reserve(25);
+    addSameSideLanes(g, lanes);
+    addCornersAndGaps(g, lanes);
+    addClearanceLanes(g, lanes);
+    addCornerDetours(g, lanes);
+    return cheapestLaneRoute(g, lanes.middles);
 }
 
 // Whether the first segment leaves the from-slot along its side's outward
