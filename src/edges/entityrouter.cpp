@@ -15,6 +15,27 @@ namespace {
 constexpr double kLargest = std::numeric_limits<double>::max();
 // A clean route with this cost or more is not good enough to end the search.
 constexpr double kCleanManyBends = 1e11;
+// Two entities count as apart along an axis when this much room or more
+// lies between them.
+constexpr double kApartBy = 4.0;
+// The lane search's clearance lanes and corner detours keep this far from
+// each entity.
+constexpr double kClearanceLane = 36.0;
+// A lane-search candidate of more bends is dropped.
+constexpr int kLaneMostBends = 3;
+// What each entity a candidate runs through adds to its cost.
+constexpr double kHitCharge = 1000000.0;
+// A later candidate replaces the best only when it is cheaper by more.
+constexpr double kCheaperBy = 0.01;
+// Slot points this near a route's ends count as its ends, and two slots
+// this near across lie in line.
+constexpr double kEndSlack = 0.5;
+// A clean candidate of fewer bends than this that is no longer than both
+// stubs, the distance between the slots and the slack ends the first pass.
+constexpr int kNearlyDirectBendsBelow = 2;
+constexpr double kNearlyDirectSlack = 8.0;
+// The fallback lanes round the pair keep a stub from it, at least this.
+constexpr double kFrameMarginLeast = 16.0;
 
 double bendCharge(int bends)
 {
@@ -108,19 +129,6 @@ QList<QPointF> facingShortcut(const RunGeometry& g)
                                g.a(), g.b(), g.cost.endRects, g.cost.obstacles);
 }
 
-// Two entities count as apart along an axis when this much room or more
-// lies between them.
-constexpr double ApartBy = 4.0;
-// The lane search's clearance lanes and corner detours keep this far from
-// each entity.
-constexpr double ClearanceLane = 36.0;
-// A lane-search candidate of more bends is dropped.
-constexpr int LaneMostBends = 3;
-// What each entity a candidate runs through adds to its cost.
-constexpr double HitCharge = 1000000.0;
-// A later candidate replaces the best only when it is cheaper by more.
-constexpr double CheaperBy = 0.01;
-
 // For two slots on one side: whether the midpoint of the slots lies at or
 // beyond the centre of the pair, along that side (x for the top and bottom,
 // y for the left and right); then the lanes on the far side are tried first.
@@ -157,8 +165,8 @@ void addSameSideLanes(const RunGeometry& g, LaneCandidates& lanes)
     const QRectF& b = g.b();
     const ObstacleSet& obstacles = g.cost.obstacles;
     const QRectF u = a.united(b);
-    const bool verticallySeparated = b.top() - ApartBy >= a.bottom() || b.bottom() <= a.top() - ApartBy;
-    const bool horizontallySeparated = b.left() - ApartBy >= a.right() || b.right() <= a.left() - ApartBy;
+    const bool verticallySeparated = b.top() - kApartBy >= a.bottom() || b.bottom() <= a.top() - kApartBy;
+    const bool horizontallySeparated = b.left() - kApartBy >= a.right() || b.right() <= a.left() - kApartBy;
     const bool onlySideBySide = horizontallySeparated && !verticallySeparated;
     const bool onlyOneAbove = verticallySeparated && !horizontallySeparated;
     const int side = g.fromSide();
@@ -210,7 +218,7 @@ void addCornersAndGaps(const RunGeometry& g, LaneCandidates& lanes)
 // Lanes at the clearance round each entity.
 void addClearanceLanes(const RunGeometry& g, LaneCandidates& lanes)
 {
-    constexpr double d = ClearanceLane;
+    constexpr double d = kClearanceLane;
     for (const QRectF* r : {&g.a(), &g.b()}) {
         lanes.verticalRun(r->left() - d);
         lanes.verticalRun(r->right() + d);
@@ -222,7 +230,7 @@ void addClearanceLanes(const RunGeometry& g, LaneCandidates& lanes)
 // Three-point detours round a corner of each entity, at the clearance.
 void addCornerDetours(const RunGeometry& g, LaneCandidates& lanes)
 {
-    constexpr double d = ClearanceLane;
+    constexpr double d = kClearanceLane;
     const QRectF& a = g.a();
     const QRectF& b = g.b();
     const QPointF& ps = lanes.ps;
@@ -249,13 +257,13 @@ QList<QPointF> cheapestLaneRoute(const RunGeometry& g, const QList<QList<QPointF
         if (route.size() < 2 || !passesEndChecks(g, route))
             continue;
         const int bends = countRouteBends(route);
-        if (bends > LaneMostBends)
+        if (bends > kLaneMostBends)
             continue;
         const int hits = countRouteHits(route, g.cost.obstacles, g.cost.endRects);
-        double cost = hits * HitCharge + bendCharge(bends) + routeLength(route);
+        double cost = hits * kHitCharge + bendCharge(bends) + routeLength(route);
         if (g.fromSide() == g.toSide() && hits == 0)
             cost += detourSidePenalty(route, g.fromSide(), g.p(), g.q(), g.a(), g.b());
-        if (cost + CheaperBy < bestCost) {
+        if (cost + kCheaperBy < bestCost) {
             bestCost = cost;
             best = route;
         }
@@ -484,120 +492,187 @@ QPointF toStubPoint(const EntityRouteRequest& r)
     return r.to + stubLength(r.fromSide, r.toSide, r.fromRect, r.toRect) * sideDirection(r.toSide);
 }
 
-QList<QPointF> routeTwoEntities(const EntityRouteRequest& request)
+namespace {
+
+// The cheapest candidate so far of one routing run.
+class RouteChoice
 {
-    const RunGeometry g = makeGeometry(request);
+public:
+    explicit RouteChoice(const RunGeometry& g)
+        : m_g(g)
+        , m_nearlyDirect(2.0 * g.stub + pointDistance(g.p(), g.q()) + kNearlyDirectSlack)
+    {
+    }
+
+    // Takes the candidate when it is right-angled, passes the end checks
+    // and is cheaper than the best by more than kCheaperBy. With fitEnds,
+    // ends off the slots are moved onto them. The straight line between
+    // lined-up facing slots leaves both outward by construction; it is not
+    // judged against the stub points, which lie inside the other entity
+    // when the two touch. Returns true when the candidate became the best
+    // and is clean and nearly direct, which ends the first pass.
+    bool consider(const QList<QPointF>& candidate, bool fitEnds, bool straight = false)
+    {
+        QList<QPointF> route = simplifyRoute(candidate);
+        if (route.size() < 2 || !isRouteAxisAligned(route))
+            return false;
+        if (fitEnds)
+            fitEndsToSlots(route);
+        if (!(straight ? isRouteAxisAligned(route) : passesEndChecks(m_g, route)))
+            return false;
+        const Priced priced = priceRoute(m_g.cost, route);
+        if (!(priced.cost + kCheaperBy < m_cost))
+            return false;
+        m_cost = priced.cost;
+        m_best = route;
+        return fitEnds && priced.hits == 0 && priced.bends < kNearlyDirectBendsBelow
+            && routeLength(route) <= m_nearlyDirect;
+    }
+
+    bool found() const { return m_best.size() >= 2; }
+    double cost() const { return m_cost; }
+    const QList<QPointF>& best() const { return m_best; }
+
+private:
+    void fitEndsToSlots(QList<QPointF>& route) const
+    {
+        if (pointDistance(route.constFirst(), m_g.p()) > kEndSlack)
+            route.first() = m_g.p();
+        if (pointDistance(route.constLast(), m_g.q()) > kEndSlack)
+            route.last() = m_g.q();
+    }
+
+    const RunGeometry& m_g;
+    const double m_nearlyDirect;
+    QList<QPointF> m_best;
+    double m_cost = kLargest;
+};
+
+// Whether the slots face each other and line up, so that the straight line
+// between them is a route.
+bool slotsFaceInLine(const RunGeometry& g)
+{
+    const QPointF& p = g.p();
+    const QPointF& q = g.q();
+    const int fs = g.fromSide();
+    const int ts = g.toSide();
+    const bool horizontalLine = ((fs == SlotRight && ts == SlotLeft && p.x() <= q.x())
+                                 || (fs == SlotLeft && ts == SlotRight && q.x() <= p.x()))
+        && std::abs(p.y() - q.y()) <= kEndSlack;
+    const bool verticalLine = ((fs == SlotBottom && ts == SlotTop && p.y() <= q.y())
+                               || (fs == SlotTop && ts == SlotBottom && q.y() <= p.y()))
+        && std::abs(p.x() - q.x()) <= kEndSlack;
+    return horizontalLine || verticalLine;
+}
+
+// The first pass: 1. the straight line between slots that face each other
+// and line up; 2. and 3. the facing shortcut, then the lane search (which
+// starts with the same shortcut, so it only adds something when there is
+// none); 4. and 5. the two one-corner routes. True when one of them ends
+// the run.
+bool considerDirectRoutes(const RunGeometry& g, RouteChoice& choice)
+{
     const QPointF& p = g.p();
     const QPointF& q = g.q();
     const QPointF& ps = g.fromStub;
     const QPointF& qs = g.toStub;
-    const int fs = g.fromSide();
-    const int ts = g.toSide();
-
-    QList<QPointF> best;
-    double bestCost = kLargest;
-    const double nearlyDirect = 2.0 * g.stub + pointDistance(p, q) + 8.0;
-
-    // Returns true when the candidate became the best and is clean and
-    // nearly direct, which ends the first pass.
-    auto consider = [&](const QList<QPointF>& candidate, bool fitEnds, bool straight = false) {
-        QList<QPointF> route = simplifyRoute(candidate);
-        if (route.size() < 2 || !isRouteAxisAligned(route))
-            return false;
-        if (fitEnds) {
-            if (pointDistance(route.constFirst(), p) > 0.5)
-                route.first() = p;
-            if (pointDistance(route.constLast(), q) > 0.5)
-                route.last() = q;
-        }
-        // The straight line between lined-up facing slots leaves both
-        // outward by construction; it is not judged against the stub points,
-        // which lie inside the other entity when the two touch.
-        if (!(straight ? isRouteAxisAligned(route) : passesEndChecks(g, route)))
-            return false;
-        const Priced priced = priceRoute(g.cost, route);
-        if (!(priced.cost + 0.01 < bestCost))
-            return false;
-        bestCost = priced.cost;
-        best = route;
-        return fitEnds && priced.hits == 0 && priced.bends < 2 && routeLength(route) <= nearlyDirect;
-    };
-
-    // 1. The straight line between slots that face each other and line up.
-    const bool horizontalLine = ((fs == SlotRight && ts == SlotLeft && p.x() <= q.x())
-                                 || (fs == SlotLeft && ts == SlotRight && q.x() <= p.x()))
-        && std::abs(p.y() - q.y()) <= 0.5;
-    const bool verticalLine = ((fs == SlotBottom && ts == SlotTop && p.y() <= q.y())
-                               || (fs == SlotTop && ts == SlotBottom && q.y() <= p.y()))
-        && std::abs(p.x() - q.x()) <= 0.5;
-    if ((horizontalLine || verticalLine) && consider({p, q}, true, true))
-        return best;
-
-    // 2. and 3. The facing shortcut, then the lane search (which starts
-    // with the same shortcut, so it only adds something when there is none).
+    if (slotsFaceInLine(g) && choice.consider({p, q}, true, true))
+        return true;
     const QList<QPointF> facing = facingShortcut(g);
-    if (consider(facing, true))
-        return best;
-    if (facing.size() < 2 && consider(laneSearch(g, facing), true))
-        return best;
+    if (choice.consider(facing, true))
+        return true;
+    if (facing.size() < 2 && choice.consider(laneSearch(g, facing), true))
+        return true;
+    if (choice.consider(assembleRoute(p, ps, {QPointF(qs.x(), ps.y())}, qs, q), true))
+        return true;
+    return choice.consider(assembleRoute(p, ps, {QPointF(ps.x(), qs.y())}, qs, q), true);
+}
 
-    // 4. and 5. The two one-corner routes.
-    if (consider(assembleRoute(p, ps, {QPointF(qs.x(), ps.y())}, qs, q), true))
-        return best;
-    if (consider(assembleRoute(p, ps, {QPointF(ps.x(), qs.y())}, qs, q), true))
-        return best;
+// The lines round both entities that the fallback family runs along, a
+// stub out (at least kFrameMarginLeast).
+struct PairFrame
+{
+    double top = 0.0;
+    double bottom = 0.0;
+    double left = 0.0;
+    double right = 0.0;
+};
 
-    // A clean route of at most three bends is final. Anything worse (a route
-    // through an entity, or one of four bends) is still compared with the
-    // wider fallback family, which may hold a clean one.
-    if (best.size() >= 2 && bestCost < kCleanManyBends)
-        return best;
-
-    const double m = std::max(16.0, g.stub);
+PairFrame pairFrame(const RunGeometry& g)
+{
+    const double m = std::max(kFrameMarginLeast, g.stub);
     const QRectF& a = g.a();
     const QRectF& b = g.b();
-    const double top = std::min(a.top(), b.top()) - m;
-    const double bottom = std::max(a.bottom(), b.bottom()) + m;
-    const double left = std::min(a.left(), b.left()) - m;
-    const double right = std::max(a.right(), b.right()) + m;
-    bool rightFirst = false;
-    if (fs == ts) {
-        const QRectF u = a.united(b);
-        if (fs == SlotTop || fs == SlotBottom)
-            rightFirst = u.center().x() <= (p.x() + q.x()) / 2.0;
-        else if (fs == SlotLeft || fs == SlotRight)
-            rightFirst = u.center().y() <= (p.y() + q.y()) / 2.0;
-    }
-    const QList<QPointF> rightLane = {QPointF(right, ps.y()), QPointF(right, qs.y())};
-    const QList<QPointF> leftLane = {QPointF(left, ps.y()), QPointF(left, qs.y())};
+    PairFrame f;
+    f.top = std::min(a.top(), b.top()) - m;
+    f.bottom = std::max(a.bottom(), b.bottom()) + m;
+    f.left = std::min(a.left(), b.left()) - m;
+    f.right = std::max(a.right(), b.right()) + m;
+    return f;
+}
+
+// The wider fallback family: both corners, the runs over and under the
+// frame, and the runs right and left of it (the far one first for two
+// slots on one side).
+void considerFrameRoutes(const RunGeometry& g, const PairFrame& f, RouteChoice& choice)
+{
+    const QPointF& ps = g.fromStub;
+    const QPointF& qs = g.toStub;
+    const bool rightFirst = g.fromSide() == g.toSide() && slotsPastCentre(g);
+    const QList<QPointF> rightLane = {QPointF(f.right, ps.y()), QPointF(f.right, qs.y())};
+    const QList<QPointF> leftLane = {QPointF(f.left, ps.y()), QPointF(f.left, qs.y())};
     const QList<QList<QPointF>> fallback = {
         {QPointF(qs.x(), ps.y())},
         {QPointF(ps.x(), qs.y())},
-        {QPointF(ps.x(), top), QPointF(qs.x(), top)},
-        {QPointF(ps.x(), bottom), QPointF(qs.x(), bottom)},
+        {QPointF(ps.x(), f.top), QPointF(qs.x(), f.top)},
+        {QPointF(ps.x(), f.bottom), QPointF(qs.x(), f.bottom)},
         rightFirst ? rightLane : leftLane,
         rightFirst ? leftLane : rightLane,
     };
     for (const QList<QPointF>& middle : fallback)
-        consider(assembleRoute(p, ps, middle, qs, q), false);
+        choice.consider(assembleRoute(g.p(), ps, middle, qs, g.q()), false);
+}
+
+// The route of last resort, unchecked: over the top of both entities. From
+// a bottom slot that route would run straight back up through its own
+// entity, so then the route follows the ring around both entities instead.
+QList<QPointF> lastResortRoute(const RunGeometry& g, const PairFrame& f)
+{
+    const QPointF& ps = g.fromStub;
+    const QPointF& qs = g.toStub;
+    const QList<QPointF> overTop = simplifyRoute({g.p(), ps, QPointF(ps.x(), f.top), QPointF(qs.x(), f.top), qs, g.q()});
+    if (endsPointOutward(overTop, g.fromSide(), g.toSide()))
+        return overTop;
+    return ringRoute(g.p(), g.fromSide(), g.q(), g.toSide(), QRectF(QPointF(f.left, f.top), QPointF(f.right, f.bottom)));
+}
+
+} // namespace
+
+QList<QPointF> routeTwoEntities(const EntityRouteRequest& request)
+{
+    const RunGeometry g = makeGeometry(request);
+    RouteChoice choice(g);
+    if (considerDirectRoutes(g, choice))
+        return choice.best();
+
+    // A clean route of at most three bends is final. Anything worse (a route
+    // through an entity, or one of four bends) is still compared with the
+    // wider fallback family, which may hold a clean one.
+    if (choice.found() && choice.cost() < kCleanManyBends)
+        return choice.best();
+    const PairFrame frame = pairFrame(g);
+    considerFrameRoutes(g, frame, choice);
 
     // Every fixed candidate runs through an entity: a search over the gaps
     // between the entities may still find a clean way.
-    if (best.size() < 2 || bestCost > kCleanManyBends) {
+    if (!choice.found() || choice.cost() > kCleanManyBends) {
         const QList<QPointF> searched = gridSearchRoute(g, request);
         if (!searched.isEmpty())
-            consider(searched, false);
+            choice.consider(searched, false);
     }
-    if (best.size() >= 2)
-        return best;
-
-    // Last resort, unchecked: over the top of both entities. From a bottom
-    // slot that route would run straight back up through its own entity, so
-    // then the route follows the ring around both entities instead.
-    const QList<QPointF> overTop = simplifyRoute({p, ps, QPointF(ps.x(), top), QPointF(qs.x(), top), qs, q});
-    if (endsPointOutward(overTop, fs, ts))
-        return overTop;
-    return ringRoute(p, fs, q, ts, QRectF(QPointF(left, top), QPointF(right, bottom)));
+    if (choice.found())
+        return choice.best();
+    return lastResortRoute(g, frame);
 }
 
 QList<QPointF> fitRouteToEntities(const QList<QPointF>& route, const EntityRouteRequest& request)
