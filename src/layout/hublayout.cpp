@@ -343,41 +343,143 @@ HubColumns chooseColumns(const QList<SatelliteGroup>& groups, const std::vector<
     return {leftLists, rightLists};
 }
 
-// Stands the hubs in rows and the given columns beside them.
-void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
-                    const HubColumns& columns, HubRowsMemo* memo = nullptr)
+// The widest group of a column (0 for none).
+double columnWidth(const QList<SatelliteGroup>& groups, const QList<int>& column)
 {
-    const QHash<int, QList<int>>& leftLists = columns.left;
-    const QHash<int, QList<int>>& rightLists = columns.right;
-    // The widest group of a column (0 for none), and its height.
-    auto columnWidth = [&groups](const QList<int>& column) {
-        double width = 0.0;
-        for (int g : column)
-            width = std::max(width, groups.at(g).bounds.width());
-        return width;
-    };
-    auto columnHeight = [&groups](const QList<int>& column) {
-        double height = column.isEmpty() ? 0.0 : GroupGap * static_cast<double>(column.size() - 1);
-        for (int g : column)
-            height += groups.at(g).bounds.height();
-        return height;
-    };
+    double width = 0.0;
+    for (int g : column)
+        width = std::max(width, groups.at(g).bounds.width());
+    return width;
+}
 
-    // Each hub with its columns is a block.
+// The groups of a column stacked with the gaps between them (0 for none).
+double columnHeight(const QList<SatelliteGroup>& groups, const QList<int>& column)
+{
+    double height = column.isEmpty() ? 0.0 : GroupGap * static_cast<double>(column.size() - 1);
+    for (int g : column)
+        height += groups.at(g).bounds.height();
+    return height;
+}
+
+// Each hub with its columns is a block: its extent, in hub order.
+std::vector<HubBlockExtent> measureHubBlocks(const LayoutNodes& nodes, const QList<int>& hubOrder,
+                                             const QList<SatelliteGroup>& groups, const HubColumns& columns)
+{
     std::vector<HubBlockExtent> blocks;
     blocks.reserve(static_cast<size_t>(hubOrder.size()));
-    for (int h : std::as_const(hubOrder)) {
+    for (int h : hubOrder) {
         const LayoutNode& hub = nodes.at(h);
-        const double leftColumn = columnWidth(leftLists.value(h));
-        const double rightColumn = columnWidth(rightLists.value(h));
+        const double leftColumn = columnWidth(groups, columns.left.value(h));
+        const double rightColumn = columnWidth(groups, columns.right.value(h));
         HubBlockExtent block;
         block.leftColumn = leftColumn;
         block.rightColumn = rightColumn;
         block.left = hub.width / 2.0 + (leftColumn > 0.0 ? GroupHubDistance + leftColumn : 0.0);
         block.right = hub.width / 2.0 + (rightColumn > 0.0 ? GroupHubDistance + rightColumn : 0.0);
-        block.height = std::max({hub.height, columnHeight(leftLists.value(h)), columnHeight(rightLists.value(h))});
+        block.height = std::max({hub.height, columnHeight(groups, columns.left.value(h)),
+                                 columnHeight(groups, columns.right.value(h))});
         blocks.push_back(block);
     }
+    return blocks;
+}
+
+// Each row as tall as its tallest block.
+std::vector<double> rowHeights(const std::vector<int>& rowOf, const std::vector<HubBlockExtent>& blocks, int rowCount)
+{
+    std::vector<double> heights(static_cast<size_t>(rowCount), 0.0);
+    for (size_t i = 0; i < rowOf.size(); ++i) {
+        double& height = heights[static_cast<size_t>(rowOf[i])];
+        height = std::max(height, blocks[i].height);
+    }
+    return heights;
+}
+
+// The hubs of one row side by side at the height of the row's middle,
+// right to left for odd rows, then the row centred on x = 0.
+void standHubRow(LayoutNodes& nodes, const QList<int>& hubOrder, const std::vector<HubBlockExtent>& blocks,
+                 const std::vector<int>& rowOf, int row, double middleY)
+{
+    double previousX = 0.0;
+    double previousWidth = 0.0;
+    qsizetype first = -1;
+    qsizetype last = -1;
+    const bool reversed = row % 2 == 1;
+    for (qsizetype k = 0; k < hubOrder.size(); ++k) {
+        const qsizetype i = reversed ? hubOrder.size() - 1 - k : k;
+        if (rowOf[static_cast<size_t>(i)] != row)
+            continue;
+        LayoutNode& hub = nodes[hubOrder.at(i)];
+        const double gap = first < 0 ? 0.0 : hubGapBefore(blocks, static_cast<size_t>(reversed ? i + 1 : i), reversed);
+        hub.x = first < 0 ? 0.0 : previousX + previousWidth / 2.0 + gap + hub.width / 2.0;
+        hub.y = middleY;
+        previousX = hub.x;
+        previousWidth = hub.width;
+        if (first < 0)
+            first = i;
+        last = i;
+    }
+    if (first > last)
+        std::swap(first, last);
+    const double rowShift = -(nodes.at(hubOrder.at(first)).x + nodes.at(hubOrder.at(last)).x) / 2.0;
+    for (qsizetype i = first; i <= last; ++i) {
+        if (rowOf[static_cast<size_t>(i)] == row)
+            nodes[hubOrder.at(i)].x += rowShift;
+    }
+}
+
+// The hubs in their rows. Rows run left to right and right to left in
+// turn, so that the hubs on either side of a row break stand one above the
+// other; a single row stands on y = 0, more rows are centred on it.
+void standHubRows(LayoutNodes& nodes, const QList<int>& hubOrder, const std::vector<HubBlockExtent>& blocks,
+                  const std::vector<int>& rowOf)
+{
+    const int rowCount = rowOf.empty() ? 0 : rowOf.back() + 1;
+    const std::vector<double> rowHeight = rowHeights(rowOf, blocks, rowCount);
+    double rowTop = 0.0;
+    for (int row = 0; row < rowCount; ++row) {
+        standHubRow(nodes, hubOrder, blocks, rowOf, row, rowTop + rowHeight[static_cast<size_t>(row)] / 2.0);
+        rowTop += rowHeight[static_cast<size_t>(row)] + HubGap;
+    }
+    const double columnShift = rowCount > 1 ? -(rowTop - HubGap) / 2.0 : -nodes.at(hubOrder.first()).y;
+    for (int h : hubOrder)
+        nodes[h].y += columnShift;
+}
+
+// One column of groups beside its hub, centred on the hub's y. On the
+// right the groups are mirrored, so that the layer next to the hub faces
+// it.
+void placeColumn(LayoutNodes& nodes, const LayoutNode& hub, const QList<SatelliteGroup>& groups,
+                 const QList<int>& list, bool left)
+{
+    double stack = GroupGap * (list.size() - 1);
+    for (int g : list)
+        stack += groups.at(g).bounds.height();
+    double cursor = hub.y - stack / 2.0;
+    for (int g : list) {
+        const SatelliteGroup& group = groups.at(g);
+        const QRectF b = group.bounds;
+        const double dy = cursor - b.y();
+        double dx = 0.0;
+        const double centreX = b.center().x();
+        if (left)
+            dx = (hub.x - hub.width / 2.0 - GroupHubDistance) - (b.x() + b.width());
+        else
+            dx = (hub.x + hub.width / 2.0 + GroupHubDistance) - b.x();
+        for (qsizetype i = 0; i < group.members.size(); ++i) {
+            LayoutNode& target = nodes[group.members.at(i)];
+            const double x = group.local.at(i).x;
+            target.x = (left ? x : 2.0 * centreX - x) + dx;
+            target.y = group.local.at(i).y + dy;
+        }
+        cursor += b.height() + GroupGap;
+    }
+}
+
+// Stands the hubs in rows and the given columns beside them.
+void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
+                    const HubColumns& columns, HubRowsMemo* memo = nullptr)
+{
+    const std::vector<HubBlockExtent> blocks = measureHubBlocks(nodes, hubOrder, groups, columns);
 
     // The hub rows: hubs in hub order, neighbours 380 apart or as far as
     // their facing columns need, fill rows no
@@ -391,83 +493,15 @@ void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<
         if (memo)
             rows.blocks = blocks;
     }
-    const std::vector<int>& rowOf = rows.rowOf;
-    const int rowCount = rowOf.empty() ? 0 : rowOf.back() + 1;
-    std::vector<double> rowHeight(static_cast<size_t>(rowCount), 0.0);
-    for (qsizetype i = 0; i < hubOrder.size(); ++i) {
-        double& height = rowHeight[static_cast<size_t>(rowOf[static_cast<size_t>(i)])];
-        height = std::max(height, blocks[static_cast<size_t>(i)].height);
-    }
-    // Rows run left to right and right to left in turn, so that the hubs on
-    // either side of a row break stand one above the other.
-    double rowTop = 0.0;
-    for (int row = 0; row < rowCount; ++row) {
-        double previousX = 0.0;
-        double previousWidth = 0.0;
-        qsizetype first = -1;
-        qsizetype last = -1;
-        const bool reversed = row % 2 == 1;
-        for (qsizetype k = 0; k < hubOrder.size(); ++k) {
-            const qsizetype i = reversed ? hubOrder.size() - 1 - k : k;
-            if (rowOf[static_cast<size_t>(i)] != row)
-                continue;
-            LayoutNode& hub = nodes[hubOrder.at(i)];
-            const double gap = first < 0 ? 0.0 : hubGapBefore(blocks, static_cast<size_t>(reversed ? i + 1 : i), reversed);
-            hub.x = first < 0 ? 0.0 : previousX + previousWidth / 2.0 + gap + hub.width / 2.0;
-            hub.y = rowTop + rowHeight[static_cast<size_t>(row)] / 2.0;
-            previousX = hub.x;
-            previousWidth = hub.width;
-            if (first < 0)
-                first = i;
-            last = i;
-        }
-        // Each row centred on x = 0.
-        if (first > last)
-            std::swap(first, last);
-        const double rowShift = -(nodes.at(hubOrder.at(first)).x + nodes.at(hubOrder.at(last)).x) / 2.0;
-        for (qsizetype i = first; i <= last; ++i) {
-            if (rowOf[static_cast<size_t>(i)] == row)
-                nodes[hubOrder.at(i)].x += rowShift;
-        }
-        rowTop += rowHeight[static_cast<size_t>(row)] + HubGap;
-    }
-    // A single row stands on y = 0; more rows are centred on it.
-    const double columnShift = rowCount > 1 ? -(rowTop - HubGap) / 2.0 : -nodes.at(hubOrder.first()).y;
-    for (int h : std::as_const(hubOrder))
-        nodes[h].y += columnShift;
+    standHubRows(nodes, hubOrder, blocks, rows.rowOf);
 
-    // Placement: each side's column centred on its hub's y.
-    for (int h : std::as_const(hubOrder)) {
+    for (int h : hubOrder) {
         const LayoutNode hub = nodes.at(h);
         for (int side = 0; side < 2; ++side) {
             const bool left = side == 0;
-            const QList<int> list = left ? leftLists.value(h) : rightLists.value(h);
-            if (list.isEmpty())
-                continue;
-            double stack = GroupGap * (list.size() - 1);
-            for (int g : list)
-                stack += groups.at(g).bounds.height();
-            double cursor = hub.y - stack / 2.0;
-            for (int g : list) {
-                const SatelliteGroup& group = groups.at(g);
-                const QRectF b = group.bounds;
-                const double dy = cursor - b.y();
-                double dx = 0.0;
-                // Mirrored on the right, so that the layer next to the hub
-                // faces it.
-                const double centreX = b.center().x();
-                if (left)
-                    dx = (hub.x - hub.width / 2.0 - GroupHubDistance) - (b.x() + b.width());
-                else
-                    dx = (hub.x + hub.width / 2.0 + GroupHubDistance) - b.x();
-                for (qsizetype i = 0; i < group.members.size(); ++i) {
-                    LayoutNode& target = nodes[group.members.at(i)];
-                    const double x = group.local.at(i).x;
-                    target.x = (left ? x : 2.0 * centreX - x) + dx;
-                    target.y = group.local.at(i).y + dy;
-                }
-                cursor += b.height() + GroupGap;
-            }
+            const QList<int> list = left ? columns.left.value(h) : columns.right.value(h);
+            if (!list.isEmpty())
+                placeColumn(nodes, hub, groups, list, left);
         }
     }
 }
