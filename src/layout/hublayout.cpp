@@ -19,6 +19,11 @@ constexpr double ColumnGap = 52.0;       // between facing columns of two hubs
 // Width : height the hub rows aim at, as the blocks are measured before the
 // clean-up, which widens a row a little: the drawing ends near 1.6 : 1.
 constexpr double PageAspect = 1.35;
+// How much more rows standing taller than the page weigh than rows as much
+// wider.
+constexpr double TallerThanPageWeight = 1.5;
+// A row limit lets the hubs that set it fit with this to spare.
+constexpr double RowLimitSlack = 0.5;
 constexpr int Unreached = 1000000;
 // About how many orders of the hubs, or arrangements of the columns, one
 // pass of the ordering by line length tries at most: each costs a placement
@@ -164,10 +169,63 @@ QList<QList<int>> splitCluster(const LayoutAdjacency& adjacency, const std::vect
     return groups;
 }
 
+// The hubs in hub order wrapped into rows no wider than limit (rowOf per
+// hub); the aspect the rows then stand in.
+double wrapHubsAt(const LayoutNodes& nodes, const QList<int>& hubOrder, const std::vector<HubBlockExtent>& blocks,
+                  double limit, std::vector<int>& rowOf)
+{
+    const size_t count = static_cast<size_t>(hubOrder.size());
+    double width = 0.0;
+    double height = 0.0;
+    double rowLeft = 0.0;     // reach left of the first hub's centre
+    double centreX = 0.0;     // of the current hub, from the row's first
+    double rowRight = 0.0;    // reach right of the first hub's centre
+    double rowHeight = 0.0;
+    int row = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const LayoutNode& hub = nodes.at(hubOrder.at(static_cast<qsizetype>(i)));
+        const HubBlockExtent& b = blocks[i];
+        bool open = i == 0;
+        if (!open) {
+            const LayoutNode& previous = nodes.at(hubOrder.at(static_cast<qsizetype>(i) - 1));
+            const double x = centreX + previous.width / 2.0 + hubGapBefore(blocks, i, row % 2 == 1) + hub.width / 2.0;
+            if (std::max(rowRight, x + b.right) + rowLeft > limit) {
+                width = std::max(width, rowLeft + rowRight);
+                height += rowHeight + HubGap;
+                ++row;
+                open = true;
+            } else {
+                centreX = x;
+                rowRight = std::max(rowRight, x + b.right);
+                rowLeft = std::max(rowLeft, b.left - x);
+                rowHeight = std::max(rowHeight, b.height);
+            }
+        }
+        if (open) {
+            centreX = 0.0;
+            rowLeft = b.left;
+            rowRight = b.right;
+            rowHeight = b.height;
+        }
+        rowOf[i] = row;
+    }
+    width = std::max(width, rowLeft + rowRight);
+    height += rowHeight;
+    return height > 0.0 ? width / height : 1.0;
+}
+
+// How far an aspect is from the page's, lower is better. Taller than the
+// page counts more: the screen is landscape too.
+double pageMiss(double aspect)
+{
+    const double ratio = std::log(std::max(aspect, 1e-9) / PageAspect);
+    return ratio < 0.0 ? -TallerThanPageWeight * ratio : ratio;
+}
+
 // The row of each hub (in hub order). Every limit that a prefix of the
 // hubs sets is tried; the rows it gives are measured as their blocks would
 // stand, and the limit whose drawing comes closest to 1.6 : 1 wins (by
-// ratio, a drawing too tall counting double), the widest on a tie.
+// ratio, a drawing too tall counting half as much again), the widest on a tie.
 std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrder,
                              const std::vector<HubBlockExtent>& blocks)
 {
@@ -175,45 +233,6 @@ std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrde
     std::vector<int> best(count, 0);
     if (count < 2)
         return best;
-    auto wrap = [&](double limit, std::vector<int>& rowOf) {
-        double width = 0.0;
-        double height = 0.0;
-        double rowLeft = 0.0;     // reach left of the first hub's centre
-        double centreX = 0.0;     // of the current hub, from the row's first
-        double rowRight = 0.0;    // reach right of the first hub's centre
-        double rowHeight = 0.0;
-        int row = 0;
-        for (size_t i = 0; i < count; ++i) {
-            const LayoutNode& hub = nodes.at(hubOrder.at(static_cast<qsizetype>(i)));
-            const HubBlockExtent& b = blocks[i];
-            bool open = i == 0;
-            if (!open) {
-                const LayoutNode& previous = nodes.at(hubOrder.at(static_cast<qsizetype>(i) - 1));
-                const double x = centreX + previous.width / 2.0 + hubGapBefore(blocks, i, row % 2 == 1) + hub.width / 2.0;
-                if (std::max(rowRight, x + b.right) + rowLeft > limit) {
-                    width = std::max(width, rowLeft + rowRight);
-                    height += rowHeight + HubGap;
-                    ++row;
-                    open = true;
-                } else {
-                    centreX = x;
-                    rowRight = std::max(rowRight, x + b.right);
-                    rowLeft = std::max(rowLeft, b.left - x);
-                    rowHeight = std::max(rowHeight, b.height);
-                }
-            }
-            if (open) {
-                centreX = 0.0;
-                rowLeft = b.left;
-                rowRight = b.right;
-                rowHeight = b.height;
-            }
-            rowOf[i] = row;
-        }
-        width = std::max(width, rowLeft + rowRight);
-        height += rowHeight;
-        return height > 0.0 ? width / height : 1.0;
-    };
     std::vector<int> rowOf(count, 0);
     double bestScore = -1.0;
     double centreX = 0.0;
@@ -228,11 +247,8 @@ std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrde
         }
         reachLeft = std::max(reachLeft, blocks[m].left - centreX);
         reachRight = std::max(reachRight, centreX + blocks[m].right);
-        const double limit = reachLeft + reachRight + 0.5;
-        const double aspect = wrap(limit, rowOf);
-        // Taller than the page counts double: the screen is landscape too.
-        const double ratio = std::log(std::max(aspect, 1e-9) / PageAspect);
-        const double score = ratio < 0.0 ? -1.5 * ratio : ratio;
+        const double limit = reachLeft + reachRight + RowLimitSlack;
+        const double score = pageMiss(wrapHubsAt(nodes, hubOrder, blocks, limit, rowOf));
         if (bestScore < 0.0 || score <= bestScore + 1e-12) {
             bestScore = score;
             best = rowOf;
