@@ -25,6 +25,10 @@ constexpr double TallerThanPageWeight = 1.5;
 // A row limit lets the hubs that set it fit with this to spare.
 constexpr double RowLimitSlack = 0.5;
 constexpr int Unreached = 1000000;
+// The overlap sweeps at the end of the hub layout, and their gaps.
+constexpr int HubCleanUpSweeps = 8;
+constexpr double HubCleanUpGapX = 52.0;
+constexpr double HubCleanUpGapY = 40.0;
 // About how many orders of the hubs, or arrangements of the columns, one
 // pass of the ordering by line length tries at most: each costs a placement
 // of the whole component.
@@ -688,15 +692,9 @@ void orderColumnsByCrossings(const LayoutNodes& nodes, const LayoutEdges& edges,
     });
 }
 
-} // namespace
-
-void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
-                        const QList<int>& hubs, const HubLayoutStyle& style)
+// The hubs by degree, highest first (lower index on a tie), each once.
+QList<int> sortedHubOrder(const LayoutNodes& nodes, const QList<int>& hubs)
 {
-    const int n = static_cast<int>(nodes.size());
-    std::vector<char> isHub(static_cast<size_t>(n), 0);
-    for (int h : hubs)
-        isHub[static_cast<size_t>(h)] = 1;
     QList<int> hubOrder = hubs;
     std::sort(hubOrder.begin(), hubOrder.end(), [&nodes](int a, int b) {
         if (nodes.at(a).degree != nodes.at(b).degree)
@@ -704,8 +702,13 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         return a < b;
     });
     hubOrder.erase(std::unique(hubOrder.begin(), hubOrder.end()), hubOrder.end());
+    return hubOrder;
+}
 
-    // Satellite clusters: connected groups of the other nodes.
+// Satellite clusters: connected groups of the other nodes.
+QList<QList<int>> satelliteClusters(const LayoutAdjacency& adjacency, const std::vector<char>& isHub)
+{
+    const int n = static_cast<int>(adjacency.size());
     QList<QList<int>> clusters;
     std::vector<char> assigned(static_cast<size_t>(n), 0);
     for (int start = 0; start < n; ++start) {
@@ -723,68 +726,101 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         }
         clusters.append(members);
     }
+    return clusters;
+}
 
+// The hub a group is tied to most: the first in hub order among those
+// linked to the most members.
+int groupHub(const LayoutAdjacency& adjacency, const QList<int>& hubOrder, const QList<int>& members)
+{
+    int hub = -1;
+    int bestCount = -1;
+    for (int h : hubOrder) {
+        const QList<int>& around = adjacency.at(h);
+        int count = 0;
+        for (int m : members) {
+            if (std::binary_search(around.cbegin(), around.cend(), m))
+                ++count;
+        }
+        if (count > bestCount) {
+            bestCount = count;
+            hub = h;
+        }
+    }
+    return hub;
+}
+
+// The edges between members of a group in the group's own indices;
+// localIndex holds them for the members and -1 elsewhere.
+LayoutEdges groupLocalEdges(const LayoutEdges& edges, const std::vector<int>& localIndex)
+{
+    const int n = static_cast<int>(localIndex.size());
+    LayoutEdges localEdges;
+    for (const LayoutEdge& e : edges) {
+        if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n)
+            continue;
+        const int a = localIndex[static_cast<size_t>(e.first)];
+        const int b = localIndex[static_cast<size_t>(e.second)];
+        if (a >= 0 && b >= 0)
+            localEdges.append({a, b});
+    }
+    return localEdges;
+}
+
+// A group's hub and its own layout in layers from the members next to the
+// hub; localIndex is all -1 before and after.
+void layOutGroup(SatelliteGroup& group, const LayoutNodes& nodes, const LayoutAdjacency& adjacency,
+                 const LayoutEdges& edges, const QList<int>& hubOrder, std::vector<int>& localIndex)
+{
+    group.hub = groupHub(adjacency, hubOrder, group.members);
+    const QList<int>& hubAround = adjacency.at(group.hub);
+    for (qsizetype i = 0; i < group.members.size(); ++i) {
+        const int m = group.members.at(i);
+        localIndex[static_cast<size_t>(m)] = static_cast<int>(i);
+        group.local.append(nodes.at(m));
+        if (std::binary_search(hubAround.cbegin(), hubAround.cend(), m))
+            group.attach.append(static_cast<int>(i));
+    }
+    const LayoutEdges localEdges = groupLocalEdges(edges, localIndex);
+    for (int m : std::as_const(group.members))
+        localIndex[static_cast<size_t>(m)] = -1;
+    orderLayersByBarycentre(group.local, localEdges, group.attach);
+    group.bounds = nodesBoundingRect(group.local);
+}
+
+// The satellite groups, each laid out on its own; tallest groups first,
+// more members first on equal heights.
+QList<SatelliteGroup> satelliteGroups(const LayoutNodes& nodes, const LayoutAdjacency& adjacency,
+                                      const LayoutEdges& edges, const std::vector<char>& isHub,
+                                      const QList<int>& hubOrder)
+{
     QList<SatelliteGroup> groups;
-    for (const QList<int>& cluster : std::as_const(clusters)) {
+    for (const QList<int>& cluster : satelliteClusters(adjacency, isHub)) {
         for (QList<int>& members : splitCluster(adjacency, isHub, cluster)) {
             SatelliteGroup group;
             group.members = std::move(members);
             groups.append(std::move(group));
         }
     }
-
-    // Each group's hub and its own layout.
-    std::vector<int> localIndex(static_cast<size_t>(n), -1);
-    for (SatelliteGroup& group : groups) {
-        int bestCount = -1;
-        for (int h : std::as_const(hubOrder)) {
-            const QList<int>& around = adjacency.at(h);
-            int count = 0;
-            for (int m : std::as_const(group.members)) {
-                if (std::binary_search(around.cbegin(), around.cend(), m))
-                    ++count;
-            }
-            if (count > bestCount) {
-                bestCount = count;
-                group.hub = h;
-            }
-        }
-        const QList<int>& hubAround = adjacency.at(group.hub);
-        for (qsizetype i = 0; i < group.members.size(); ++i) {
-            const int m = group.members.at(i);
-            localIndex[static_cast<size_t>(m)] = static_cast<int>(i);
-            group.local.append(nodes.at(m));
-            if (std::binary_search(hubAround.cbegin(), hubAround.cend(), m))
-                group.attach.append(static_cast<int>(i));
-        }
-        LayoutEdges localEdges;
-        for (const LayoutEdge& e : edges) {
-            if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n)
-                continue;
-            const int a = localIndex[static_cast<size_t>(e.first)];
-            const int b = localIndex[static_cast<size_t>(e.second)];
-            if (a >= 0 && b >= 0)
-                localEdges.append({a, b});
-        }
-        for (int m : std::as_const(group.members))
-            localIndex[static_cast<size_t>(m)] = -1;
-        orderLayersByBarycentre(group.local, localEdges, group.attach);
-        group.bounds = nodesBoundingRect(group.local);
-    }
-
-    // Tallest groups first, more members first on equal heights.
+    std::vector<int> localIndex(static_cast<size_t>(nodes.size()), -1);
+    for (SatelliteGroup& group : groups)
+        layOutGroup(group, nodes, adjacency, edges, hubOrder, localIndex);
     std::stable_sort(groups.begin(), groups.end(), [](const SatelliteGroup& a, const SatelliteGroup& b) {
         if (a.bounds.height() != b.bounds.height())
             return a.bounds.height() > b.bounds.height();
         return a.members.size() > b.members.size();
     });
+    return groups;
+}
 
-    if (style.orderHubs)
-        orderHubsByLineLength(nodes, edges, groups, style, hubOrder);
-
-    // First every group on the lower side of its hub; then, as the style
-    // asks, with everything standing, each group whose lines lead elsewhere
-    // is put on the side they lead to or stacked in the order they leave in.
+// First every group on the lower side of its hub; then, as the style asks,
+// with everything standing, each group whose lines lead elsewhere is put on
+// the side they lead to or stacked in the order they leave in; last the
+// columns rearranged as the style asks.
+void standGroupsBesideHubs(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
+                           const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
+                           const HubLayoutStyle& style)
+{
     HubColumns columns = chooseColumns(groups, {}, style);
     standHubBlocks(nodes, hubOrder, groups, columns);
     if (style.followLines || style.stackByLines) {
@@ -801,6 +837,20 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         orderColumnsByCrossings(nodes, edges, hubOrder, groups, columns);
         standHubBlocks(nodes, hubOrder, groups, columns);
     }
+}
 
-    removeNodeOverlaps(nodes, 8, 52.0, 40.0);
+} // namespace
+
+void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
+                        const QList<int>& hubs, const HubLayoutStyle& style)
+{
+    std::vector<char> isHub(static_cast<size_t>(nodes.size()), 0);
+    for (int h : hubs)
+        isHub[static_cast<size_t>(h)] = 1;
+    QList<int> hubOrder = sortedHubOrder(nodes, hubs);
+    QList<SatelliteGroup> groups = satelliteGroups(nodes, adjacency, edges, isHub, hubOrder);
+    if (style.orderHubs)
+        orderHubsByLineLength(nodes, edges, groups, style, hubOrder);
+    standGroupsBesideHubs(nodes, adjacency, edges, hubOrder, groups, style);
+    removeNodeOverlaps(nodes, HubCleanUpSweeps, HubCleanUpGapX, HubCleanUpGapY);
 }
