@@ -477,6 +477,9 @@ private:
     enum class DeleteChoice { Cancel, FromDiagram, FromModel };
     // The three-button box of deleteSelection.
     DeleteChoice askDeleteChoice();
+    // Deletes the row of a focused row label, after asking; false when no
+    // row label has the focus.
+    bool deleteFocusedRow();
     // The ids of the model's relationships from or to that table or view.
     static QStringList relationshipsOfTable(const ModelItem* model, const QString& tableId);
     // The relationship and the foreign key on its child table; with
