@@ -184,6 +184,11 @@ public:
     void endBulkMove();
     // The scene is cleared: the index comes back for what comes next.
     void endBulkMoves();
+    // Sets the item index aside until the scene is cleared where the edges'
+    // boxes cover the diagram many times over (thousands of relationships
+    // between the same few entities): the index files an item in every cell
+    // its box meets, and would hold far more entries than there are items.
+    void setIndexAsideWhereCrowded();
     // Turns the scene's item index off while it lives, or until resume(),
     // and brings it back afterwards: for many items coming in or moving at
     // once, each of which would update the index.

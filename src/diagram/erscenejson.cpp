@@ -344,4 +344,5 @@ void ERScene::readDiagram(const QJsonObject& root)
     // A stored route that runs through an entity (one moved since the route
     // was made, by hand or by another program) would look joined to it.
     EdgeItem::rerouteEdgesCrossing(m_entities, QSet<EdgeItem*>(edgesToRoute.cbegin(), edgesToRoute.cend()));
+    setIndexAsideWhereCrowded();
 }

@@ -3,6 +3,7 @@
 #include "diagram/erscene.h"
 
 #include "diagram/entityitem.h"
+#include "edges/edgeitem.h"
 
 #include <utility>
 
@@ -14,6 +15,9 @@ constexpr qsizetype BulkMoveFloor = 1000;
 // A move changing at least 1 / BulkMoveShare of the scene's items is a bulk
 // move.
 constexpr qsizetype BulkMoveShare = 4;
+// Edges whose boxes, added up, cover the diagram's extent this many times
+// over crowd the index.
+constexpr double CrowdedCover = 100.0;
 
 // The items a move of entity changes: itself, its children and its edges.
 qsizetype itemsMovedWith(const EntityItem* entity)
@@ -52,6 +56,28 @@ void ERScene::endBulkMoves()
 {
     m_bulkMoveDepth = 0;
     m_bulkMovePause.reset();
+}
+
+void ERScene::setIndexAsideWhereCrowded()
+{
+    if (m_bulkMovePause || itemIndexMethod() == NoIndex || m_edgeOrder.size() < BulkMoveFloor)
+        return;
+    const QRectF extent = contentBoundingRect();
+    const double area = extent.width() * extent.height();
+    if (!(area > 0.0))
+        return;
+    // An edge's route runs between its two entities: the box around both
+    // stands for its box, routed or not yet.
+    double covered = 0.0;
+    for (auto it = m_edgeOrder.cbegin(); it != m_edgeOrder.cend(); ++it) {
+        const EdgeItem* edge = it.key();
+        if (!edge->fromEntity() || !edge->toEntity())
+            continue;
+        const QRectF box = edge->fromEntity()->sceneBoundingRect() | edge->toEntity()->sceneBoundingRect();
+        covered += box.width() * box.height();
+    }
+    if (covered >= CrowdedCover * area)
+        m_bulkMovePause.emplace(this);
 }
 
 ERScene::ItemIndexPause::ItemIndexPause(ERScene* scene)

@@ -527,9 +527,17 @@ void TestHostileFiles::parallelEdgesOpen()
         ends << edge->fromSlot() << edge->toSlot();
     }
     QCOMPARE(ends.size(), 2 * count);
+    // Lines that cover the diagram thousands of times over are painted and
+    // clicked without the item index, which would file each of them in
+    // nearly every cell; what lies under a point is still found.
+    ERScene* scene = canvasScene(window.get());
+    QCOMPARE(scene->itemIndexMethod(), QGraphicsScene::NoIndex);
+    EntityItem* entity = edges.first()->toEntity();
+    QVERIFY(scene->items(entity->sceneBoundingRect().center()).contains(entity));
 
     open(QDir(hostileDir).filePath(QStringLiteral("shared-entity-id.json")));
     QCOMPARE(itemsOfType<EdgeItem>(*canvasScene(window.get())).size(), 2);
+    QCOMPARE(canvasScene(window.get())->itemIndexMethod(), QGraphicsScene::BspTreeIndex);
 }
 
 
