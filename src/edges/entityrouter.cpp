@@ -15,6 +15,27 @@ namespace {
 constexpr double kLargest = std::numeric_limits<double>::max();
 // A clean route with this cost or more is not good enough to end the search.
 constexpr double kCleanManyBends = 1e11;
+// Two entities count as apart along an axis when this much room or more
+// lies between them.
+constexpr double kApartBy = 4.0;
+// The lane search's clearance lanes and corner detours keep this far from
+// each entity.
+constexpr double kClearanceLane = 36.0;
+// A lane-search candidate of more bends is dropped.
+constexpr int kLaneMostBends = 3;
+// What each entity a candidate runs through adds to its cost.
+constexpr double kHitCharge = 1000000.0;
+// A later candidate replaces the best only when it is cheaper by more.
+constexpr double kCheaperBy = 0.01;
+// Slot points this near a route's ends count as its ends, and two slots
+// this near across lie in line.
+constexpr double kEndSlack = 0.5;
+// A clean candidate of fewer bends than this that is no longer than both
+// stubs, the distance between the slots and the slack ends the first pass.
+constexpr int kNearlyDirectBendsBelow = 2;
+constexpr double kNearlyDirectSlack = 8.0;
+// The fallback lanes round the pair keep a stub from it, at least this.
+constexpr double kFrameMarginLeast = 16.0;
 
 double bendCharge(int bends)
 {
@@ -108,113 +129,159 @@ QList<QPointF> facingShortcut(const RunGeometry& g)
                                g.a(), g.b(), g.cost.endRects, g.cost.obstacles);
 }
 
-QList<QPointF> laneSearch(const RunGeometry& g, const QList<QPointF>& facing)
+// For two slots on one side: whether the midpoint of the slots lies at or
+// beyond the centre of the pair, along that side (x for the top and bottom,
+// y for the left and right); then the lanes on the far side are tried first.
+bool slotsPastCentre(const RunGeometry& g)
 {
-    if (facing.size() >= 2)
-        return facing;
+    const QRectF u = g.a().united(g.b());
+    const int side = g.fromSide();
+    if (side == SlotTop || side == SlotBottom)
+        return u.center().x() <= (g.p().x() + g.q().x()) / 2.0;
+    if (side == SlotLeft || side == SlotRight)
+        return u.center().y() <= (g.p().y() + g.q().y()) / 2.0;
+    return false;
+}
 
+// The middle points of the lane search's candidates, each to be joined to
+// the two stub points.
+struct LaneCandidates
+{
+    QPointF ps;
+    QPointF qs;
+    QList<QList<QPointF>> middles;
+
+    void verticalRun(double x) { middles.append({QPointF(x, ps.y()), QPointF(x, qs.y())}); }
+    void horizontalRun(double y) { middles.append({QPointF(ps.x(), y), QPointF(qs.x(), y)}); }
+};
+
+// Two slots on one side: lanes round the whole pair, unless the entities
+// stand apart only across the way such a lane would run.
+void addSameSideLanes(const RunGeometry& g, LaneCandidates& lanes)
+{
+    if (g.fromSide() != g.toSide())
+        return;
     const QRectF& a = g.a();
     const QRectF& b = g.b();
-    const QPointF& p = g.p();
-    const QPointF& q = g.q();
-    const QPointF& ps = g.fromStub;
-    const QPointF& qs = g.toStub;
     const ObstacleSet& obstacles = g.cost.obstacles;
     const QRectF u = a.united(b);
-    const bool verticallySeparated = b.top() - 4.0 >= a.bottom() || b.bottom() <= a.top() - 4.0;
-    const bool horizontallySeparated = b.left() - 4.0 >= a.right() || b.right() <= a.left() - 4.0;
-
-    QList<QList<QPointF>> middles;
-    middles.reserve(25);
-    auto verticalRun = [&](double x) { middles.append({QPointF(x, ps.y()), QPointF(x, qs.y())}); };
-    auto horizontalRun = [&](double y) { middles.append({QPointF(ps.x(), y), QPointF(qs.x(), y)}); };
-
-    if (g.fromSide() == g.toSide()) {
-        const int side = g.fromSide();
-        if (side == SlotTop || side == SlotBottom) {
-            if (!(horizontallySeparated && !verticallySeparated)) {
-                const double left = laneLeft(u, obstacles);
-                const double right = laneRight(u, obstacles);
-                if (u.center().x() <= (p.x() + q.x()) / 2.0) {
-                    verticalRun(right);
-                    verticalRun(left);
-                } else {
-                    verticalRun(left);
-                    verticalRun(right);
-                }
-            }
-            if (!(verticallySeparated && !horizontallySeparated))
-                horizontalRun(side == SlotTop ? laneAbove(u, obstacles) : laneBelow(u, obstacles));
-        } else if (side == SlotLeft || side == SlotRight) {
-            if (!(verticallySeparated && !horizontallySeparated)) {
-                const double above = laneAbove(u, obstacles);
-                const double below = laneBelow(u, obstacles);
-                if (u.center().y() <= (p.y() + q.y()) / 2.0) {
-                    horizontalRun(below);
-                    horizontalRun(above);
-                } else {
-                    horizontalRun(above);
-                    horizontalRun(below);
-                }
-            }
-            if (!(horizontallySeparated && !verticallySeparated))
-                verticalRun(side == SlotLeft ? laneLeft(u, obstacles) : laneRight(u, obstacles));
+    const bool verticallySeparated = b.top() - kApartBy >= a.bottom() || b.bottom() <= a.top() - kApartBy;
+    const bool horizontallySeparated = b.left() - kApartBy >= a.right() || b.right() <= a.left() - kApartBy;
+    const bool onlySideBySide = horizontallySeparated && !verticallySeparated;
+    const bool onlyOneAbove = verticallySeparated && !horizontallySeparated;
+    const int side = g.fromSide();
+    if (side == SlotTop || side == SlotBottom) {
+        if (!onlySideBySide) {
+            const double left = laneLeft(u, obstacles);
+            const double right = laneRight(u, obstacles);
+            const bool rightFirst = slotsPastCentre(g);
+            lanes.verticalRun(rightFirst ? right : left);
+            lanes.verticalRun(rightFirst ? left : right);
         }
+        if (!onlyOneAbove)
+            lanes.horizontalRun(side == SlotTop ? laneAbove(u, obstacles) : laneBelow(u, obstacles));
+    } else if (side == SlotLeft || side == SlotRight) {
+        if (!onlyOneAbove) {
+            const double above = laneAbove(u, obstacles);
+            const double below = laneBelow(u, obstacles);
+            const bool belowFirst = slotsPastCentre(g);
+            lanes.horizontalRun(belowFirst ? below : above);
+            lanes.horizontalRun(belowFirst ? above : below);
+        }
+        if (!onlySideBySide)
+            lanes.verticalRun(side == SlotLeft ? laneLeft(u, obstacles) : laneRight(u, obstacles));
     }
+}
 
-    // Common candidates: both corners, runs through the middle, runs through
-    // the gap between the entities.
-    middles.append({QPointF(qs.x(), ps.y())});
-    middles.append({QPointF(ps.x(), qs.y())});
-    verticalRun((ps.x() + qs.x()) / 2.0);
-    horizontalRun((ps.y() + qs.y()) / 2.0);
+// Both corners, runs through the middle, runs through the gap between the
+// entities.
+void addCornersAndGaps(const RunGeometry& g, LaneCandidates& lanes)
+{
+    const QRectF& a = g.a();
+    const QRectF& b = g.b();
+    const QPointF& ps = lanes.ps;
+    const QPointF& qs = lanes.qs;
+    lanes.middles.append({QPointF(qs.x(), ps.y())});
+    lanes.middles.append({QPointF(ps.x(), qs.y())});
+    lanes.verticalRun((ps.x() + qs.x()) / 2.0);
+    lanes.horizontalRun((ps.y() + qs.y()) / 2.0);
     if (a.right() <= b.left())
-        verticalRun((a.right() + b.left()) / 2.0);
+        lanes.verticalRun((a.right() + b.left()) / 2.0);
     else if (b.right() <= a.left())
-        verticalRun((b.right() + a.left()) / 2.0);
+        lanes.verticalRun((b.right() + a.left()) / 2.0);
     if (a.bottom() <= b.top())
-        horizontalRun((a.bottom() + b.top()) / 2.0);
+        lanes.horizontalRun((a.bottom() + b.top()) / 2.0);
     else if (b.bottom() <= a.top())
-        horizontalRun((b.bottom() + a.top()) / 2.0);
+        lanes.horizontalRun((b.bottom() + a.top()) / 2.0);
+}
 
-    // Clearance lanes 36 around each entity.
-    constexpr double d = 36.0;
-    for (const QRectF* r : {&a, &b}) {
-        verticalRun(r->left() - d);
-        verticalRun(r->right() + d);
-        horizontalRun(r->top() - d);
-        horizontalRun(r->bottom() + d);
+// Lanes at the clearance round each entity.
+void addClearanceLanes(const RunGeometry& g, LaneCandidates& lanes)
+{
+    constexpr double d = kClearanceLane;
+    for (const QRectF* r : {&g.a(), &g.b()}) {
+        lanes.verticalRun(r->left() - d);
+        lanes.verticalRun(r->right() + d);
+        lanes.horizontalRun(r->top() - d);
+        lanes.horizontalRun(r->bottom() + d);
     }
+}
 
-    // Three-point detours around a corner of each entity.
-    middles.append({QPointF(ps.x(), a.top() - d), QPointF(b.left() - d, a.top() - d), QPointF(b.left() - d, qs.y())});
-    middles.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.right() + d, a.bottom() + d), QPointF(b.right() + d, qs.y())});
-    middles.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.top() - d), QPointF(qs.x(), b.top() - d)});
-    middles.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
-    middles.append({QPointF(ps.x(), a.top() - d), QPointF(b.right() + d, a.top() - d), QPointF(b.right() + d, qs.y())});
-    middles.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.left() - d, a.bottom() + d), QPointF(b.left() - d, qs.y())});
-    middles.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
-    middles.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.top() - d), QPointF(qs.x(), b.top() - d)});
+// Three-point detours round a corner of each entity, at the clearance.
+void addCornerDetours(const RunGeometry& g, LaneCandidates& lanes)
+{
+    constexpr double d = kClearanceLane;
+    const QRectF& a = g.a();
+    const QRectF& b = g.b();
+    const QPointF& ps = lanes.ps;
+    const QPointF& qs = lanes.qs;
+    QList<QList<QPointF>>& m = lanes.middles;
+    m.append({QPointF(ps.x(), a.top() - d), QPointF(b.left() - d, a.top() - d), QPointF(b.left() - d, qs.y())});
+    m.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.right() + d, a.bottom() + d), QPointF(b.right() + d, qs.y())});
+    m.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.top() - d), QPointF(qs.x(), b.top() - d)});
+    m.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
+    m.append({QPointF(ps.x(), a.top() - d), QPointF(b.right() + d, a.top() - d), QPointF(b.right() + d, qs.y())});
+    m.append({QPointF(ps.x(), a.bottom() + d), QPointF(b.left() - d, a.bottom() + d), QPointF(b.left() - d, qs.y())});
+    m.append({QPointF(a.left() - d, ps.y()), QPointF(a.left() - d, b.bottom() + d), QPointF(qs.x(), b.bottom() + d)});
+    m.append({QPointF(a.right() + d, ps.y()), QPointF(a.right() + d, b.top() - d), QPointF(qs.x(), b.top() - d)});
+}
 
+// The cheapest of the candidates that pass the end checks with at most the
+// most bends; empty when none does.
+QList<QPointF> cheapestLaneRoute(const RunGeometry& g, const QList<QList<QPointF>>& middles)
+{
     QList<QPointF> best;
     double bestCost = kLargest;
     for (const QList<QPointF>& middle : middles) {
-        const QList<QPointF> route = simplifyRoute(assembleRoute(p, ps, middle, qs, q));
+        const QList<QPointF> route = simplifyRoute(assembleRoute(g.p(), g.fromStub, middle, g.toStub, g.q()));
         if (route.size() < 2 || !passesEndChecks(g, route))
             continue;
         const int bends = countRouteBends(route);
-        if (bends > 3)
+        if (bends > kLaneMostBends)
             continue;
-        const int hits = countRouteHits(route, obstacles, g.cost.endRects);
-        double cost = hits * 1000000.0 + bendCharge(bends) + routeLength(route);
+        const int hits = countRouteHits(route, g.cost.obstacles, g.cost.endRects);
+        double cost = hits * kHitCharge + bendCharge(bends) + routeLength(route);
         if (g.fromSide() == g.toSide() && hits == 0)
-            cost += detourSidePenalty(route, g.fromSide(), p, q, a, b);
-        if (cost + 0.01 < bestCost) {
+            cost += detourSidePenalty(route, g.fromSide(), g.p(), g.q(), g.a(), g.b());
+        if (cost + kCheaperBy < bestCost) {
             bestCost = cost;
             best = route;
         }
     }
     return best;
+}
+
+QList<QPointF> laneSearch(const RunGeometry& g, const QList<QPointF>& facing)
+{
+    if (facing.size() >= 2)
+        return facing;
+    LaneCandidates lanes{g.fromStub, g.toStub, {}};
+    lanes.middles.reserve(25);
+    addSameSideLanes(g, lanes);
+    addCornersAndGaps(g, lanes);
+    addClearanceLanes(g, lanes);
+    addCornerDetours(g, lanes);
+    return cheapestLaneRoute(g, lanes.middles);
 }
 
 // Whether the first segment leaves the from-slot along its side's outward
@@ -425,120 +492,187 @@ QPointF toStubPoint(const EntityRouteRequest& r)
     return r.to + stubLength(r.fromSide, r.toSide, r.fromRect, r.toRect) * sideDirection(r.toSide);
 }
 
-QList<QPointF> routeTwoEntities(const EntityRouteRequest& request)
+namespace {
+
+// The cheapest candidate so far of one routing run.
+class RouteChoice
 {
-    const RunGeometry g = makeGeometry(request);
+public:
+    explicit RouteChoice(const RunGeometry& g)
+        : m_g(g)
+        , m_nearlyDirect(2.0 * g.stub + pointDistance(g.p(), g.q()) + kNearlyDirectSlack)
+    {
+    }
+
+    // Takes the candidate when it is right-angled, passes the end checks
+    // and is cheaper than the best by more than kCheaperBy. With fitEnds,
+    // ends off the slots are moved onto them. The straight line between
+    // lined-up facing slots leaves both outward by construction; it is not
+    // judged against the stub points, which lie inside the other entity
+    // when the two touch. Returns true when the candidate became the best
+    // and is clean and nearly direct, which ends the first pass.
+    bool consider(const QList<QPointF>& candidate, bool fitEnds, bool straight = false)
+    {
+        QList<QPointF> route = simplifyRoute(candidate);
+        if (route.size() < 2 || !isRouteAxisAligned(route))
+            return false;
+        if (fitEnds)
+            fitEndsToSlots(route);
+        if (!(straight ? isRouteAxisAligned(route) : passesEndChecks(m_g, route)))
+            return false;
+        const Priced priced = priceRoute(m_g.cost, route);
+        if (!(priced.cost + kCheaperBy < m_cost))
+            return false;
+        m_cost = priced.cost;
+        m_best = route;
+        return fitEnds && priced.hits == 0 && priced.bends < kNearlyDirectBendsBelow
+            && routeLength(route) <= m_nearlyDirect;
+    }
+
+    bool found() const { return m_best.size() >= 2; }
+    double cost() const { return m_cost; }
+    const QList<QPointF>& best() const { return m_best; }
+
+private:
+    void fitEndsToSlots(QList<QPointF>& route) const
+    {
+        if (pointDistance(route.constFirst(), m_g.p()) > kEndSlack)
+            route.first() = m_g.p();
+        if (pointDistance(route.constLast(), m_g.q()) > kEndSlack)
+            route.last() = m_g.q();
+    }
+
+    const RunGeometry& m_g;
+    const double m_nearlyDirect;
+    QList<QPointF> m_best;
+    double m_cost = kLargest;
+};
+
+// Whether the slots face each other and line up, so that the straight line
+// between them is a route.
+bool slotsFaceInLine(const RunGeometry& g)
+{
+    const QPointF& p = g.p();
+    const QPointF& q = g.q();
+    const int fs = g.fromSide();
+    const int ts = g.toSide();
+    const bool horizontalLine = ((fs == SlotRight && ts == SlotLeft && p.x() <= q.x())
+                                 || (fs == SlotLeft && ts == SlotRight && q.x() <= p.x()))
+        && std::abs(p.y() - q.y()) <= kEndSlack;
+    const bool verticalLine = ((fs == SlotBottom && ts == SlotTop && p.y() <= q.y())
+                               || (fs == SlotTop && ts == SlotBottom && q.y() <= p.y()))
+        && std::abs(p.x() - q.x()) <= kEndSlack;
+    return horizontalLine || verticalLine;
+}
+
+// The first pass: 1. the straight line between slots that face each other
+// and line up; 2. and 3. the facing shortcut, then the lane search (which
+// starts with the same shortcut, so it only adds something when there is
+// none); 4. and 5. the two one-corner routes. True when one of them ends
+// the run.
+bool considerDirectRoutes(const RunGeometry& g, RouteChoice& choice)
+{
     const QPointF& p = g.p();
     const QPointF& q = g.q();
     const QPointF& ps = g.fromStub;
     const QPointF& qs = g.toStub;
-    const int fs = g.fromSide();
-    const int ts = g.toSide();
-
-    QList<QPointF> best;
-    double bestCost = kLargest;
-    const double nearlyDirect = 2.0 * g.stub + pointDistance(p, q) + 8.0;
-
-    // Returns true when the candidate became the best and is clean and
-    // nearly direct, which ends the first pass.
-    auto consider = [&](const QList<QPointF>& candidate, bool fitEnds, bool straight = false) {
-        QList<QPointF> route = simplifyRoute(candidate);
-        if (route.size() < 2 || !isRouteAxisAligned(route))
-            return false;
-        if (fitEnds) {
-            if (pointDistance(route.constFirst(), p) > 0.5)
-                route.first() = p;
-            if (pointDistance(route.constLast(), q) > 0.5)
-                route.last() = q;
-        }
-        // The straight line between lined-up facing slots leaves both
-        // outward by construction; it is not judged against the stub points,
-        // which lie inside the other entity when the two touch.
-        if (!(straight ? isRouteAxisAligned(route) : passesEndChecks(g, route)))
-            return false;
-        const Priced priced = priceRoute(g.cost, route);
-        if (!(priced.cost + 0.01 < bestCost))
-            return false;
-        bestCost = priced.cost;
-        best = route;
-        return fitEnds && priced.hits == 0 && priced.bends < 2 && routeLength(route) <= nearlyDirect;
-    };
-
-    // 1. The straight line between slots that face each other and line up.
-    const bool horizontalLine = ((fs == SlotRight && ts == SlotLeft && p.x() <= q.x())
-                                 || (fs == SlotLeft && ts == SlotRight && q.x() <= p.x()))
-        && std::abs(p.y() - q.y()) <= 0.5;
-    const bool verticalLine = ((fs == SlotBottom && ts == SlotTop && p.y() <= q.y())
-                               || (fs == SlotTop && ts == SlotBottom && q.y() <= p.y()))
-        && std::abs(p.x() - q.x()) <= 0.5;
-    if ((horizontalLine || verticalLine) && consider({p, q}, true, true))
-        return best;
-
-    // 2. and 3. The facing shortcut, then the lane search (which starts
-    // with the same shortcut, so it only adds something when there is none).
+    if (slotsFaceInLine(g) && choice.consider({p, q}, true, true))
+        return true;
     const QList<QPointF> facing = facingShortcut(g);
-    if (consider(facing, true))
-        return best;
-    if (facing.size() < 2 && consider(laneSearch(g, facing), true))
-        return best;
+    if (choice.consider(facing, true))
+        return true;
+    if (facing.size() < 2 && choice.consider(laneSearch(g, facing), true))
+        return true;
+    if (choice.consider(assembleRoute(p, ps, {QPointF(qs.x(), ps.y())}, qs, q), true))
+        return true;
+    return choice.consider(assembleRoute(p, ps, {QPointF(ps.x(), qs.y())}, qs, q), true);
+}
 
-    // 4. and 5. The two one-corner routes.
-    if (consider(assembleRoute(p, ps, {QPointF(qs.x(), ps.y())}, qs, q), true))
-        return best;
-    if (consider(assembleRoute(p, ps, {QPointF(ps.x(), qs.y())}, qs, q), true))
-        return best;
+// The lines round both entities that the fallback family runs along, a
+// stub out (at least kFrameMarginLeast).
+struct PairFrame
+{
+    double top = 0.0;
+    double bottom = 0.0;
+    double left = 0.0;
+    double right = 0.0;
+};
 
-    // A clean route of at most three bends is final. Anything worse (a route
-    // through an entity, or one of four bends) is still compared with the
-    // wider fallback family, which may hold a clean one.
-    if (best.size() >= 2 && bestCost < kCleanManyBends)
-        return best;
-
-    const double m = std::max(16.0, g.stub);
+PairFrame pairFrame(const RunGeometry& g)
+{
+    const double m = std::max(kFrameMarginLeast, g.stub);
     const QRectF& a = g.a();
     const QRectF& b = g.b();
-    const double top = std::min(a.top(), b.top()) - m;
-    const double bottom = std::max(a.bottom(), b.bottom()) + m;
-    const double left = std::min(a.left(), b.left()) - m;
-    const double right = std::max(a.right(), b.right()) + m;
-    bool rightFirst = false;
-    if (fs == ts) {
-        const QRectF u = a.united(b);
-        if (fs == SlotTop || fs == SlotBottom)
-            rightFirst = u.center().x() <= (p.x() + q.x()) / 2.0;
-        else if (fs == SlotLeft || fs == SlotRight)
-            rightFirst = u.center().y() <= (p.y() + q.y()) / 2.0;
-    }
-    const QList<QPointF> rightLane = {QPointF(right, ps.y()), QPointF(right, qs.y())};
-    const QList<QPointF> leftLane = {QPointF(left, ps.y()), QPointF(left, qs.y())};
+    PairFrame f;
+    f.top = std::min(a.top(), b.top()) - m;
+    f.bottom = std::max(a.bottom(), b.bottom()) + m;
+    f.left = std::min(a.left(), b.left()) - m;
+    f.right = std::max(a.right(), b.right()) + m;
+    return f;
+}
+
+// The wider fallback family: both corners, the runs over and under the
+// frame, and the runs right and left of it (the far one first for two
+// slots on one side).
+void considerFrameRoutes(const RunGeometry& g, const PairFrame& f, RouteChoice& choice)
+{
+    const QPointF& ps = g.fromStub;
+    const QPointF& qs = g.toStub;
+    const bool rightFirst = g.fromSide() == g.toSide() && slotsPastCentre(g);
+    const QList<QPointF> rightLane = {QPointF(f.right, ps.y()), QPointF(f.right, qs.y())};
+    const QList<QPointF> leftLane = {QPointF(f.left, ps.y()), QPointF(f.left, qs.y())};
     const QList<QList<QPointF>> fallback = {
         {QPointF(qs.x(), ps.y())},
         {QPointF(ps.x(), qs.y())},
-        {QPointF(ps.x(), top), QPointF(qs.x(), top)},
-        {QPointF(ps.x(), bottom), QPointF(qs.x(), bottom)},
+        {QPointF(ps.x(), f.top), QPointF(qs.x(), f.top)},
+        {QPointF(ps.x(), f.bottom), QPointF(qs.x(), f.bottom)},
         rightFirst ? rightLane : leftLane,
         rightFirst ? leftLane : rightLane,
     };
     for (const QList<QPointF>& middle : fallback)
-        consider(assembleRoute(p, ps, middle, qs, q), false);
+        choice.consider(assembleRoute(g.p(), ps, middle, qs, g.q()), false);
+}
+
+// The route of last resort, unchecked: over the top of both entities. From
+// a bottom slot that route would run straight back up through its own
+// entity, so then the route follows the ring around both entities instead.
+QList<QPointF> lastResortRoute(const RunGeometry& g, const PairFrame& f)
+{
+    const QPointF& ps = g.fromStub;
+    const QPointF& qs = g.toStub;
+    const QList<QPointF> overTop = simplifyRoute({g.p(), ps, QPointF(ps.x(), f.top), QPointF(qs.x(), f.top), qs, g.q()});
+    if (endsPointOutward(overTop, g.fromSide(), g.toSide()))
+        return overTop;
+    return ringRoute(g.p(), g.fromSide(), g.q(), g.toSide(), QRectF(QPointF(f.left, f.top), QPointF(f.right, f.bottom)));
+}
+
+} // namespace
+
+QList<QPointF> routeTwoEntities(const EntityRouteRequest& request)
+{
+    const RunGeometry g = makeGeometry(request);
+    RouteChoice choice(g);
+    if (considerDirectRoutes(g, choice))
+        return choice.best();
+
+    // A clean route of at most three bends is final. Anything worse (a route
+    // through an entity, or one of four bends) is still compared with the
+    // wider fallback family, which may hold a clean one.
+    if (choice.found() && choice.cost() < kCleanManyBends)
+        return choice.best();
+    const PairFrame frame = pairFrame(g);
+    considerFrameRoutes(g, frame, choice);
 
     // Every fixed candidate runs through an entity: a search over the gaps
     // between the entities may still find a clean way.
-    if (best.size() < 2 || bestCost > kCleanManyBends) {
+    if (!choice.found() || choice.cost() > kCleanManyBends) {
         const QList<QPointF> searched = gridSearchRoute(g, request);
         if (!searched.isEmpty())
-            consider(searched, false);
+            choice.consider(searched, false);
     }
-    if (best.size() >= 2)
-        return best;
-
-    // Last resort, unchecked: over the top of both entities. From a bottom
-    // slot that route would run straight back up through its own entity, so
-    // then the route follows the ring around both entities instead.
-    const QList<QPointF> overTop = simplifyRoute({p, ps, QPointF(ps.x(), top), QPointF(qs.x(), top), qs, q});
-    if (endsPointOutward(overTop, fs, ts))
-        return overTop;
-    return ringRoute(p, fs, q, ts, QRectF(QPointF(left, top), QPointF(right, bottom)));
+    if (choice.found())
+        return choice.best();
+    return lastResortRoute(g, frame);
 }
 
 QList<QPointF> fitRouteToEntities(const QList<QPointF>& route, const EntityRouteRequest& request)
@@ -583,97 +717,6 @@ QList<QPointF> quickStraightRoute(const QPointF& a, const QPointF& b, const QLis
             return {};
     }
     return {a, b};
-}
-
-QList<QPointF> facingShortcutRoute(const QPointF& p, const QPointF& q,
-                                   const QPointF& ps, const QPointF& qs,
-                                   int fromSide, int toSide,
-                                   const QRectF& a, const QRectF& b,
-                                   const QList<QRectF>& endRects, const ObstacleSet& obstacles)
-{
-    const QPointF ca = a.center();
-    const QPointF cb = b.center();
-    const bool horizontal = (fromSide == SlotRight && toSide == SlotLeft && cb.x() >= ca.x())
-        || (fromSide == SlotLeft && toSide == SlotRight && ca.x() >= cb.x());
-    const bool vertical = (fromSide == SlotBottom && toSide == SlotTop && ca.y() <= cb.y())
-        || (fromSide == SlotTop && toSide == SlotBottom && cb.y() <= ca.y());
-    if (!horizontal && !vertical)
-        return {};
-
-    RouteUsabilityContext context;
-    context.fromSide = fromSide;
-    context.toSide = toSide;
-    context.fromStub = ps;
-    context.toStub = qs;
-    context.fromRect = a;
-    context.toRect = b;
-    context.endRects = endRects;
-    context.obstacles = obstacles;
-
-    QList<QPointF> found;
-    auto tryRoute = [&](const QList<QPointF>& route) {
-        if (isCandidateUsable(context, route)) {
-            found = route;
-            return true;
-        }
-        return false;
-    };
-    auto tryMiddle = [&](const QList<QPointF>& middle) {
-        return tryRoute(assembleRoute(p, ps, middle, qs, q));
-    };
-
-    if (horizontal) {
-        if (std::abs(p.y() - q.y()) <= 0.5 && (tryRoute({p, q}) || tryMiddle({})))
-            return found;
-        QList<double> xs;
-        if (a.right() <= b.left())
-            xs.append((a.right() + b.left()) / 2.0);
-        if (b.right() <= a.left())
-            xs.append((b.right() + a.left()) / 2.0);
-        xs << ps.x() << qs.x() << (ps.x() + qs.x()) / 2.0;
-        for (double x : xs) {
-            if (tryMiddle({QPointF(x, ps.y()), QPointF(x, qs.y())}))
-                return found;
-        }
-        QList<double> ys;
-        if (a.bottom() <= b.top())
-            ys.append((a.bottom() + b.top()) / 2.0);
-        if (b.bottom() <= a.top())
-            ys.append((b.bottom() + a.top()) / 2.0);
-        ys << b.bottom() + 8.0 << b.top() - 8.0 << a.bottom() + 8.0 << a.top() - 8.0 << qs.y();
-        for (double y : ys) {
-            if (std::abs(y - ps.y()) < 1.0)
-                continue;
-            if (tryMiddle({QPointF(ps.x(), y), QPointF(qs.x(), y)}))
-                return found;
-        }
-    } else {
-        if (std::abs(p.x() - q.x()) <= 0.5 && (tryRoute({p, q}) || tryMiddle({})))
-            return found;
-        QList<double> ys;
-        if (a.bottom() <= b.top())
-            ys.append((a.bottom() + b.top()) / 2.0);
-        if (b.bottom() <= a.top())
-            ys.append((b.bottom() + a.top()) / 2.0);
-        ys << ps.y() << qs.y() << (ps.y() + qs.y()) / 2.0;
-        for (double y : ys) {
-            if (tryMiddle({QPointF(ps.x(), y), QPointF(qs.x(), y)}))
-                return found;
-        }
-        QList<double> xs;
-        if (a.right() <= b.left())
-            xs.append((a.right() + b.left()) / 2.0);
-        if (b.right() <= a.left())
-            xs.append((b.right() + a.left()) / 2.0);
-        xs << b.right() + 8.0 << b.left() - 8.0 << a.right() + 8.0 << a.left() - 8.0 << qs.x();
-        for (double x : xs) {
-            if (std::abs(x - ps.x()) < 1.0)
-                continue;
-            if (tryMiddle({QPointF(x, ps.y()), QPointF(x, qs.y())}))
-                return found;
-        }
-    }
-    return {};
 }
 
 QList<QPointF> laneSearchRoute(const QRectF& a, const QRectF& b, int fromSide, int toSide,

@@ -69,6 +69,238 @@ std::vector<int> ringOrder(const LayoutAdjacency& adjacency, int root)
     return order;
 }
 
+
+// The force-directed placement's tuning. The spacing is a share of the
+// mean node diagonal; a linked pair aims at the ideal length, which grows
+// with the spacing within bounds.
+constexpr double SpacingPerDiagonal = 0.28;
+constexpr double IdealPlusSpacing = 72.0;
+constexpr double IdealLow = 70.0;
+constexpr double IdealHigh = 130.0;
+// The start ring's radius: the spacing times the root of the node count,
+// at least this many ideal lengths.
+constexpr double RingRadiusInIdeals = 1.35;
+// A pair k hops apart aims at ideal x k^HopLengthPower between its
+// half diagonals; it pulls with weight 1 / k^2, a linked pair harder.
+constexpr double HopLengthPower = 0.72;
+constexpr double LinkedPairWeight = 1.45;
+// How much of a node's diagonal its neighbours keep clear of its centre.
+constexpr double HalfDiagonalShare = 0.38;
+// Iterations: 2 n + this many, held within the bounds.
+constexpr int ForceIterationsPlus = 28;
+constexpr int ForceIterationsLow = 40;
+constexpr int ForceIterationsHigh = 95;
+// Each step pulls a node a little towards the centre of all, caps its move
+// at CapPerTemperature x temperature + CapFloor, and moves it StepShare x
+// temperature of the capped way; the temperature cools by Cooling a step.
+constexpr double CentrePull = 0.02;
+constexpr double CapPerTemperature = 40.0;
+constexpr double CapFloor = 6.0;
+constexpr double StepShare = 0.08;
+constexpr double Cooling = 0.975;
+// Nodes nearer than this part in a fixed direction.
+constexpr double CoincidentDistance = 1.0;
+// The clean-up: overlap sweeps n + this many, held within the bounds, then
+// the alignment of linked nodes, then half as many sweeps again.
+constexpr int CleanUpSweepsPlus = 10;
+constexpr int CleanUpSweepsLow = 16;
+constexpr int CleanUpSweepsHigh = 42;
+constexpr double CleanUpAlignFactor = 0.42;
+
+// Where the start ring begins and which way it runs.
+struct RingStart
+{
+    int root = 0;
+    double turn = 1.0; // 1 or -1
+};
+
+// The ring starts at the node of the highest degree (the first of them),
+// or for another start at the next ones in that order, and runs one way or
+// the other.
+RingStart chooseRingStart(const LayoutNodes& nodes, int start)
+{
+    const int n = static_cast<int>(nodes.size());
+    std::vector<int> byDegree(static_cast<size_t>(n));
+    for (int i = 0; i < n; ++i)
+        byDegree[static_cast<size_t>(i)] = i;
+    std::stable_sort(byDegree.begin(), byDegree.end(),
+                     [&nodes](int a, int b) { return nodes.at(a).degree > nodes.at(b).degree; });
+    const int variant = std::max(start, 0);
+    RingStart ring;
+    ring.root = byDegree[static_cast<size_t>((variant / 2) % n)];
+    ring.turn = variant % 2 == 0 ? 1.0 : -1.0;
+    return ring;
+}
+
+// The lengths the placement measures by, from the nodes' sizes.
+struct ForceScale
+{
+    std::vector<double> diagonal; // per node
+    double spacing = 0.0;
+    double ideal = 0.0;
+};
+
+ForceScale measureForceScale(const LayoutNodes& nodes)
+{
+    const int n = static_cast<int>(nodes.size());
+    ForceScale scale;
+    scale.diagonal.resize(static_cast<size_t>(n));
+    double meanDiagonal = 0.0;
+    for (int i = 0; i < n; ++i) {
+        scale.diagonal[static_cast<size_t>(i)] = std::hypot(nodes.at(i).width, nodes.at(i).height);
+        meanDiagonal += scale.diagonal[static_cast<size_t>(i)];
+    }
+    meanDiagonal /= n;
+    scale.spacing = SpacingPerDiagonal * meanDiagonal;
+    scale.ideal = std::clamp(scale.spacing + IdealPlusSpacing, IdealLow, IdealHigh);
+    return scale;
+}
+
+// The nodes evenly round a circle about the origin in ring order.
+void placeOnRing(LayoutNodes& nodes, const std::vector<int>& ring, const ForceScale& scale, double turn)
+{
+    const int n = static_cast<int>(nodes.size());
+    const double radius = std::max(std::sqrt(static_cast<double>(n)) * scale.spacing, RingRadiusInIdeals * scale.ideal);
+    for (int i = 0; i < n; ++i) {
+        const double angle = turn * 2.0 * M_PI * i / n;
+        LayoutNode& node = nodes[ring[static_cast<size_t>(i)]];
+        node.x = radius * std::cos(angle);
+        node.y = radius * std::sin(angle);
+    }
+}
+
+// The target distance and weight of a pair depend only on its hop count:
+// a table per count (index maxHop + 1 serves unreachable pairs).
+struct HopTables
+{
+    std::vector<double> length;
+    std::vector<double> weight;
+};
+
+HopTables hopTables(double ideal, int maxHop)
+{
+    HopTables tables;
+    tables.length.resize(static_cast<size_t>(maxHop) + 2);
+    tables.weight.resize(static_cast<size_t>(maxHop) + 2);
+    for (int k = 1; k <= maxHop + 1; ++k) {
+        tables.length[static_cast<size_t>(k)] = ideal * std::pow(static_cast<double>(k), HopLengthPower);
+        tables.weight[static_cast<size_t>(k)] = k == 1 ? LinkedPairWeight : 1.0 / (static_cast<double>(k) * k);
+    }
+    return tables;
+}
+
+// Working copies in plain arrays: the pair loop is the hot spot.
+struct ForceState
+{
+    int n = 0;
+    std::vector<double> px;
+    std::vector<double> py;
+    std::vector<double> halfDiagonal;
+    std::vector<double> dispX;
+    std::vector<double> dispY;
+};
+
+ForceState startForceState(const LayoutNodes& nodes, const ForceScale& scale)
+{
+    ForceState state;
+    state.n = static_cast<int>(nodes.size());
+    const size_t count = static_cast<size_t>(state.n);
+    state.px.resize(count);
+    state.py.resize(count);
+    state.halfDiagonal.resize(count);
+    for (int i = 0; i < state.n; ++i) {
+        state.px[static_cast<size_t>(i)] = nodes.at(i).x;
+        state.py[static_cast<size_t>(i)] = nodes.at(i).y;
+        state.halfDiagonal[static_cast<size_t>(i)] = HalfDiagonalShare * scale.diagonal[static_cast<size_t>(i)];
+    }
+    state.dispX.resize(count);
+    state.dispY.resize(count);
+    return state;
+}
+
+// The displacement of every node from the pull or push of every pair
+// towards its target distance.
+void sumPairForces(ForceState& state, const std::vector<int>& hops, const HopTables& tables, int maxHop)
+{
+    const int n = state.n;
+    const double* px = state.px.data();
+    const double* py = state.py.data();
+    const double* halfDiagonal = state.halfDiagonal.data();
+    double* dispX = state.dispX.data();
+    double* dispY = state.dispY.data();
+    std::fill(state.dispX.begin(), state.dispX.end(), 0.0);
+    std::fill(state.dispY.begin(), state.dispY.end(), 0.0);
+    for (int i = 0; i < n; ++i) {
+        const double xi = px[i];
+        const double yi = py[i];
+        const double di = halfDiagonal[i];
+        const int* hopRow = hops.data() + static_cast<size_t>(i) * static_cast<size_t>(n);
+        double sumX = 0.0;
+        double sumY = 0.0;
+        for (int j = i + 1; j < n; ++j) {
+            double dx = px[j] - xi;
+            double dy = py[j] - yi;
+            double d = std::sqrt(dx * dx + dy * dy);
+            if (d < CoincidentDistance) {
+                // Coincident nodes part in a fixed direction.
+                dx = ((3 * j + i) % 7) + 1;
+                dy = 0.6 * dx;
+                d = std::sqrt(dx * dx + dy * dy);
+            }
+            int k = hopRow[j];
+            if (k < 1)
+                k = maxHop + 1;
+            const double target = di + halfDiagonal[j] + tables.length[static_cast<size_t>(k)];
+            const double f = (d - target) * tables.weight[static_cast<size_t>(k)] / d;
+            sumX += f * dx;
+            sumY += f * dy;
+            dispX[j] -= f * dx;
+            dispY[j] -= f * dy;
+        }
+        dispX[i] += sumX;
+        dispY[i] += sumY;
+    }
+}
+
+// Moves every node along its displacement, drawn a little towards the
+// centre of all and capped by the temperature.
+void stepAlongForces(ForceState& state, double temperature)
+{
+    const int n = state.n;
+    double cx = 0.0;
+    double cy = 0.0;
+    for (int i = 0; i < n; ++i) {
+        cx += state.px[static_cast<size_t>(i)];
+        cy += state.py[static_cast<size_t>(i)];
+    }
+    cx /= n;
+    cy /= n;
+    const double cap = CapPerTemperature * temperature + CapFloor;
+    for (int i = 0; i < n; ++i) {
+        const size_t at = static_cast<size_t>(i);
+        double ddx = state.dispX[at] + CentrePull * (cx - state.px[at]);
+        double ddy = state.dispY[at] + CentrePull * (cy - state.py[at]);
+        const double len = std::sqrt(ddx * ddx + ddy * ddy);
+        if (len > cap) {
+            ddx *= cap / len;
+            ddy *= cap / len;
+        }
+        state.px[at] += StepShare * temperature * ddx;
+        state.py[at] += StepShare * temperature * ddy;
+    }
+}
+
+// Overlaps pushed apart, linked nodes nearly in line put in line, and the
+// overlaps that made pushed apart again.
+void cleanUpAfterForces(LayoutNodes& nodes, const LayoutEdges& edges)
+{
+    const int n = static_cast<int>(nodes.size());
+    const int sweeps = std::clamp(n + CleanUpSweepsPlus, CleanUpSweepsLow, CleanUpSweepsHigh);
+    removeNodeOverlaps(nodes, sweeps, OverlapGapX, OverlapGapY);
+    alignConnectedNodes(nodes, edges, CleanUpAlignFactor);
+    removeNodeOverlaps(nodes, sweeps / 2, OverlapGapX, OverlapGapY);
+}
+
 } // namespace
 
 QList<int> findHubs(const LayoutNodes& nodes)
@@ -146,129 +378,26 @@ void layoutByForces(LayoutNodes& nodes, const LayoutEdges& edges, const LayoutAd
             nodes[0].x = nodes[0].y = 0.0;
         return;
     }
-
-    // The ring starts at the node of the highest degree (the first of
-    // them), or for another start at the next ones in that order, and runs
-    // one way or the other.
-    std::vector<int> byDegree(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        byDegree[static_cast<size_t>(i)] = i;
-    std::stable_sort(byDegree.begin(), byDegree.end(),
-                     [&nodes](int a, int b) { return nodes.at(a).degree > nodes.at(b).degree; });
-    const int variant = std::max(start, 0);
-    const int root = byDegree[static_cast<size_t>((variant / 2) % n)];
-    const double turn = variant % 2 == 0 ? 1.0 : -1.0;
-
+    const RingStart ringStart = chooseRingStart(nodes, start);
     std::vector<int> hops;
     const int maxHop = hopMatrix(adjacency, hops);
+    const ForceScale scale = measureForceScale(nodes);
+    placeOnRing(nodes, ringOrder(adjacency, ringStart.root), scale, ringStart.turn);
+    const HopTables tables = hopTables(scale.ideal, maxHop);
 
-    std::vector<double> diagonal(static_cast<size_t>(n));
-    double meanDiagonal = 0.0;
-    for (int i = 0; i < n; ++i) {
-        diagonal[static_cast<size_t>(i)] = std::hypot(nodes.at(i).width, nodes.at(i).height);
-        meanDiagonal += diagonal[static_cast<size_t>(i)];
-    }
-    meanDiagonal /= n;
-    const double s = 0.28 * meanDiagonal;
-    const double ideal = std::clamp(s + 72.0, 70.0, 130.0);
-
-    // The start ring.
-    const std::vector<int> ring = ringOrder(adjacency, root);
-    const double radius = std::max(std::sqrt(static_cast<double>(n)) * s, 1.35 * ideal);
-    for (int i = 0; i < n; ++i) {
-        const double angle = turn * 2.0 * M_PI * i / n;
-        LayoutNode& node = nodes[ring[static_cast<size_t>(i)]];
-        node.x = radius * std::cos(angle);
-        node.y = radius * std::sin(angle);
-    }
-
-    // The target distance and weight of a pair depend only on its hop count:
-    // a table per count (index maxHop + 1 serves unreachable pairs).
-    std::vector<double> hopLength(static_cast<size_t>(maxHop) + 2);
-    std::vector<double> hopWeight(static_cast<size_t>(maxHop) + 2);
-    for (int k = 1; k <= maxHop + 1; ++k) {
-        hopLength[static_cast<size_t>(k)] = ideal * std::pow(static_cast<double>(k), 0.72);
-        hopWeight[static_cast<size_t>(k)] = k == 1 ? 1.45 : 1.0 / (static_cast<double>(k) * k);
-    }
-
-    // Working copies in plain arrays: the pair loop is the hot spot.
-    std::vector<double> px(static_cast<size_t>(n));
-    std::vector<double> py(static_cast<size_t>(n));
-    std::vector<double> halfDiagonal(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i) {
-        px[static_cast<size_t>(i)] = nodes.at(i).x;
-        py[static_cast<size_t>(i)] = nodes.at(i).y;
-        halfDiagonal[static_cast<size_t>(i)] = 0.38 * diagonal[static_cast<size_t>(i)];
-    }
-    std::vector<double> dispX(static_cast<size_t>(n));
-    std::vector<double> dispY(static_cast<size_t>(n));
-
-    const int iterations = std::clamp(2 * n + 28, 40, 95);
+    ForceState state = startForceState(nodes, scale);
+    const int iterations = std::clamp(2 * n + ForceIterationsPlus, ForceIterationsLow, ForceIterationsHigh);
     double temperature = 1.0;
     for (int it = 0; it < iterations; ++it) {
-        std::fill(dispX.begin(), dispX.end(), 0.0);
-        std::fill(dispY.begin(), dispY.end(), 0.0);
-        for (int i = 0; i < n; ++i) {
-            const double xi = px[static_cast<size_t>(i)];
-            const double yi = py[static_cast<size_t>(i)];
-            const double di = halfDiagonal[static_cast<size_t>(i)];
-            const int* hopRow = hops.data() + static_cast<size_t>(i) * static_cast<size_t>(n);
-            double sumX = 0.0;
-            double sumY = 0.0;
-            for (int j = i + 1; j < n; ++j) {
-                double dx = px[static_cast<size_t>(j)] - xi;
-                double dy = py[static_cast<size_t>(j)] - yi;
-                double d = std::sqrt(dx * dx + dy * dy);
-                if (d < 1.0) {
-                    // Coincident nodes part in a fixed direction.
-                    dx = ((3 * j + i) % 7) + 1;
-                    dy = 0.6 * dx;
-                    d = std::sqrt(dx * dx + dy * dy);
-                }
-                int k = hopRow[j];
-                if (k < 1)
-                    k = maxHop + 1;
-                const double target = di + halfDiagonal[static_cast<size_t>(j)] + hopLength[static_cast<size_t>(k)];
-                const double f = (d - target) * hopWeight[static_cast<size_t>(k)] / d;
-                sumX += f * dx;
-                sumY += f * dy;
-                dispX[static_cast<size_t>(j)] -= f * dx;
-                dispY[static_cast<size_t>(j)] -= f * dy;
-            }
-            dispX[static_cast<size_t>(i)] += sumX;
-            dispY[static_cast<size_t>(i)] += sumY;
-        }
-        double cx = 0.0;
-        double cy = 0.0;
-        for (int i = 0; i < n; ++i) {
-            cx += px[static_cast<size_t>(i)];
-            cy += py[static_cast<size_t>(i)];
-        }
-        cx /= n;
-        cy /= n;
-        const double cap = 40.0 * temperature + 6.0;
-        for (int i = 0; i < n; ++i) {
-            double ddx = dispX[static_cast<size_t>(i)] + 0.02 * (cx - px[static_cast<size_t>(i)]);
-            double ddy = dispY[static_cast<size_t>(i)] + 0.02 * (cy - py[static_cast<size_t>(i)]);
-            const double len = std::sqrt(ddx * ddx + ddy * ddy);
-            if (len > cap) {
-                ddx *= cap / len;
-                ddy *= cap / len;
-            }
-            px[static_cast<size_t>(i)] += 0.08 * temperature * ddx;
-            py[static_cast<size_t>(i)] += 0.08 * temperature * ddy;
-        }
-        temperature *= 0.975;
+        sumPairForces(state, hops, tables, maxHop);
+        stepAlongForces(state, temperature);
+        temperature *= Cooling;
     }
     for (int i = 0; i < n; ++i) {
-        nodes[i].x = px[static_cast<size_t>(i)];
-        nodes[i].y = py[static_cast<size_t>(i)];
+        nodes[i].x = state.px[static_cast<size_t>(i)];
+        nodes[i].y = state.py[static_cast<size_t>(i)];
     }
-
-    const int sweeps = std::clamp(n + 10, 16, 42);
-    removeNodeOverlaps(nodes, sweeps, OverlapGapX, OverlapGapY);
-    alignConnectedNodes(nodes, edges, 0.42);
-    removeNodeOverlaps(nodes, sweeps / 2, OverlapGapX, OverlapGapY);
+    cleanUpAfterForces(nodes, edges);
 }
 
 void removeNodeOverlaps(LayoutNodes& nodes, int maxSweeps, double gapX, double gapY)

@@ -19,9 +19,16 @@ constexpr double ColumnGap = 52.0;       // between facing columns of two hubs
 // Width : height the hub rows aim at, as the blocks are measured before the
 // clean-up, which widens a row a little: the drawing ends near 1.6 : 1.
 constexpr double PageAspect = 1.35;
-constexpr double LayerGap = 56.0;
-constexpr double LayerNodeGap = 42.0;
+// How much more rows standing taller than the page weigh than rows as much
+// wider.
+constexpr double TallerThanPageWeight = 1.5;
+// A row limit lets the hubs that set it fit with this to spare.
+constexpr double RowLimitSlack = 0.5;
 constexpr int Unreached = 1000000;
+// The overlap sweeps at the end of the hub layout, and their gaps.
+constexpr int HubCleanUpSweeps = 8;
+constexpr double HubCleanUpGapX = 52.0;
+constexpr double HubCleanUpGapY = 40.0;
 // About how many orders of the hubs, or arrangements of the columns, one
 // pass of the ordering by line length tries at most: each costs a placement
 // of the whole component.
@@ -166,10 +173,63 @@ QList<QList<int>> splitCluster(const LayoutAdjacency& adjacency, const std::vect
     return groups;
 }
 
+// The hubs in hub order wrapped into rows no wider than limit (rowOf per
+// hub); the aspect the rows then stand in.
+double wrapHubsAt(const LayoutNodes& nodes, const QList<int>& hubOrder, const std::vector<HubBlockExtent>& blocks,
+                  double limit, std::vector<int>& rowOf)
+{
+    const size_t count = static_cast<size_t>(hubOrder.size());
+    double width = 0.0;
+    double height = 0.0;
+    double rowLeft = 0.0;     // reach left of the first hub's centre
+    double centreX = 0.0;     // of the current hub, from the row's first
+    double rowRight = 0.0;    // reach right of the first hub's centre
+    double rowHeight = 0.0;
+    int row = 0;
+    for (size_t i = 0; i < count; ++i) {
+        const LayoutNode& hub = nodes.at(hubOrder.at(static_cast<qsizetype>(i)));
+        const HubBlockExtent& b = blocks[i];
+        bool open = i == 0;
+        if (!open) {
+            const LayoutNode& previous = nodes.at(hubOrder.at(static_cast<qsizetype>(i) - 1));
+            const double x = centreX + previous.width / 2.0 + hubGapBefore(blocks, i, row % 2 == 1) + hub.width / 2.0;
+            if (std::max(rowRight, x + b.right) + rowLeft > limit) {
+                width = std::max(width, rowLeft + rowRight);
+                height += rowHeight + HubGap;
+                ++row;
+                open = true;
+            } else {
+                centreX = x;
+                rowRight = std::max(rowRight, x + b.right);
+                rowLeft = std::max(rowLeft, b.left - x);
+                rowHeight = std::max(rowHeight, b.height);
+            }
+        }
+        if (open) {
+            centreX = 0.0;
+            rowLeft = b.left;
+            rowRight = b.right;
+            rowHeight = b.height;
+        }
+        rowOf[i] = row;
+    }
+    width = std::max(width, rowLeft + rowRight);
+    height += rowHeight;
+    return height > 0.0 ? width / height : 1.0;
+}
+
+// How far an aspect is from the page's, lower is better. Taller than the
+// page counts more: the screen is landscape too.
+double pageMiss(double aspect)
+{
+    const double ratio = std::log(std::max(aspect, 1e-9) / PageAspect);
+    return ratio < 0.0 ? -TallerThanPageWeight * ratio : ratio;
+}
+
 // The row of each hub (in hub order). Every limit that a prefix of the
 // hubs sets is tried; the rows it gives are measured as their blocks would
 // stand, and the limit whose drawing comes closest to 1.6 : 1 wins (by
-// ratio, a drawing too tall counting double), the widest on a tie.
+// ratio, a drawing too tall counting half as much again), the widest on a tie.
 std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrder,
                              const std::vector<HubBlockExtent>& blocks)
 {
@@ -177,45 +237,6 @@ std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrde
     std::vector<int> best(count, 0);
     if (count < 2)
         return best;
-    auto wrap = [&](double limit, std::vector<int>& rowOf) {
-        double width = 0.0;
-        double height = 0.0;
-        double rowLeft = 0.0;     // reach left of the first hub's centre
-        double centreX = 0.0;     // of the current hub, from the row's first
-        double rowRight = 0.0;    // reach right of the first hub's centre
-        double rowHeight = 0.0;
-        int row = 0;
-        for (size_t i = 0; i < count; ++i) {
-            const LayoutNode& hub = nodes.at(hubOrder.at(static_cast<qsizetype>(i)));
-            const HubBlockExtent& b = blocks[i];
-            bool open = i == 0;
-            if (!open) {
-                const LayoutNode& previous = nodes.at(hubOrder.at(static_cast<qsizetype>(i) - 1));
-                const double x = centreX + previous.width / 2.0 + hubGapBefore(blocks, i, row % 2 == 1) + hub.width / 2.0;
-                if (std::max(rowRight, x + b.right) + rowLeft > limit) {
-                    width = std::max(width, rowLeft + rowRight);
-                    height += rowHeight + HubGap;
-                    ++row;
-                    open = true;
-                } else {
-                    centreX = x;
-                    rowRight = std::max(rowRight, x + b.right);
-                    rowLeft = std::max(rowLeft, b.left - x);
-                    rowHeight = std::max(rowHeight, b.height);
-                }
-            }
-            if (open) {
-                centreX = 0.0;
-                rowLeft = b.left;
-                rowRight = b.right;
-                rowHeight = b.height;
-            }
-            rowOf[i] = row;
-        }
-        width = std::max(width, rowLeft + rowRight);
-        height += rowHeight;
-        return height > 0.0 ? width / height : 1.0;
-    };
     std::vector<int> rowOf(count, 0);
     double bestScore = -1.0;
     double centreX = 0.0;
@@ -230,11 +251,8 @@ std::vector<int> wrapHubRows(const LayoutNodes& nodes, const QList<int>& hubOrde
         }
         reachLeft = std::max(reachLeft, blocks[m].left - centreX);
         reachRight = std::max(reachRight, centreX + blocks[m].right);
-        const double limit = reachLeft + reachRight + 0.5;
-        const double aspect = wrap(limit, rowOf);
-        // Taller than the page counts double: the screen is landscape too.
-        const double ratio = std::log(std::max(aspect, 1e-9) / PageAspect);
-        const double score = ratio < 0.0 ? -1.5 * ratio : ratio;
+        const double limit = reachLeft + reachRight + RowLimitSlack;
+        const double score = pageMiss(wrapHubsAt(nodes, hubOrder, blocks, limit, rowOf));
         if (bestScore < 0.0 || score <= bestScore + 1e-12) {
             bestScore = score;
             best = rowOf;
@@ -345,41 +363,143 @@ HubColumns chooseColumns(const QList<SatelliteGroup>& groups, const std::vector<
     return {leftLists, rightLists};
 }
 
-// Stands the hubs in rows and the given columns beside them.
-void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
-                    const HubColumns& columns, HubRowsMemo* memo = nullptr)
+// The widest group of a column (0 for none).
+double columnWidth(const QList<SatelliteGroup>& groups, const QList<int>& column)
 {
-    const QHash<int, QList<int>>& leftLists = columns.left;
-    const QHash<int, QList<int>>& rightLists = columns.right;
-    // The widest group of a column (0 for none), and its height.
-    auto columnWidth = [&groups](const QList<int>& column) {
-        double width = 0.0;
-        for (int g : column)
-            width = std::max(width, groups.at(g).bounds.width());
-        return width;
-    };
-    auto columnHeight = [&groups](const QList<int>& column) {
-        double height = column.isEmpty() ? 0.0 : GroupGap * static_cast<double>(column.size() - 1);
-        for (int g : column)
-            height += groups.at(g).bounds.height();
-        return height;
-    };
+    double width = 0.0;
+    for (int g : column)
+        width = std::max(width, groups.at(g).bounds.width());
+    return width;
+}
 
-    // Each hub with its columns is a block.
+// The groups of a column stacked with the gaps between them (0 for none).
+double columnHeight(const QList<SatelliteGroup>& groups, const QList<int>& column)
+{
+    double height = column.isEmpty() ? 0.0 : GroupGap * static_cast<double>(column.size() - 1);
+    for (int g : column)
+        height += groups.at(g).bounds.height();
+    return height;
+}
+
+// Each hub with its columns is a block: its extent, in hub order.
+std::vector<HubBlockExtent> measureHubBlocks(const LayoutNodes& nodes, const QList<int>& hubOrder,
+                                             const QList<SatelliteGroup>& groups, const HubColumns& columns)
+{
     std::vector<HubBlockExtent> blocks;
     blocks.reserve(static_cast<size_t>(hubOrder.size()));
-    for (int h : std::as_const(hubOrder)) {
+    for (int h : hubOrder) {
         const LayoutNode& hub = nodes.at(h);
-        const double leftColumn = columnWidth(leftLists.value(h));
-        const double rightColumn = columnWidth(rightLists.value(h));
+        const double leftColumn = columnWidth(groups, columns.left.value(h));
+        const double rightColumn = columnWidth(groups, columns.right.value(h));
         HubBlockExtent block;
         block.leftColumn = leftColumn;
         block.rightColumn = rightColumn;
         block.left = hub.width / 2.0 + (leftColumn > 0.0 ? GroupHubDistance + leftColumn : 0.0);
         block.right = hub.width / 2.0 + (rightColumn > 0.0 ? GroupHubDistance + rightColumn : 0.0);
-        block.height = std::max({hub.height, columnHeight(leftLists.value(h)), columnHeight(rightLists.value(h))});
+        block.height = std::max({hub.height, columnHeight(groups, columns.left.value(h)),
+                                 columnHeight(groups, columns.right.value(h))});
         blocks.push_back(block);
     }
+    return blocks;
+}
+
+// Each row as tall as its tallest block.
+std::vector<double> rowHeights(const std::vector<int>& rowOf, const std::vector<HubBlockExtent>& blocks, int rowCount)
+{
+    std::vector<double> heights(static_cast<size_t>(rowCount), 0.0);
+    for (size_t i = 0; i < rowOf.size(); ++i) {
+        double& height = heights[static_cast<size_t>(rowOf[i])];
+        height = std::max(height, blocks[i].height);
+    }
+    return heights;
+}
+
+// The hubs of one row side by side at the height of the row's middle,
+// right to left for odd rows, then the row centred on x = 0.
+void standHubRow(LayoutNodes& nodes, const QList<int>& hubOrder, const std::vector<HubBlockExtent>& blocks,
+                 const std::vector<int>& rowOf, int row, double middleY)
+{
+    double previousX = 0.0;
+    double previousWidth = 0.0;
+    qsizetype first = -1;
+    qsizetype last = -1;
+    const bool reversed = row % 2 == 1;
+    for (qsizetype k = 0; k < hubOrder.size(); ++k) {
+        const qsizetype i = reversed ? hubOrder.size() - 1 - k : k;
+        if (rowOf[static_cast<size_t>(i)] != row)
+            continue;
+        LayoutNode& hub = nodes[hubOrder.at(i)];
+        const double gap = first < 0 ? 0.0 : hubGapBefore(blocks, static_cast<size_t>(reversed ? i + 1 : i), reversed);
+        hub.x = first < 0 ? 0.0 : previousX + previousWidth / 2.0 + gap + hub.width / 2.0;
+        hub.y = middleY;
+        previousX = hub.x;
+        previousWidth = hub.width;
+        if (first < 0)
+            first = i;
+        last = i;
+    }
+    if (first > last)
+        std::swap(first, last);
+    const double rowShift = -(nodes.at(hubOrder.at(first)).x + nodes.at(hubOrder.at(last)).x) / 2.0;
+    for (qsizetype i = first; i <= last; ++i) {
+        if (rowOf[static_cast<size_t>(i)] == row)
+            nodes[hubOrder.at(i)].x += rowShift;
+    }
+}
+
+// The hubs in their rows. Rows run left to right and right to left in
+// turn, so that the hubs on either side of a row break stand one above the
+// other; a single row stands on y = 0, more rows are centred on it.
+void standHubRows(LayoutNodes& nodes, const QList<int>& hubOrder, const std::vector<HubBlockExtent>& blocks,
+                  const std::vector<int>& rowOf)
+{
+    const int rowCount = rowOf.empty() ? 0 : rowOf.back() + 1;
+    const std::vector<double> rowHeight = rowHeights(rowOf, blocks, rowCount);
+    double rowTop = 0.0;
+    for (int row = 0; row < rowCount; ++row) {
+        standHubRow(nodes, hubOrder, blocks, rowOf, row, rowTop + rowHeight[static_cast<size_t>(row)] / 2.0);
+        rowTop += rowHeight[static_cast<size_t>(row)] + HubGap;
+    }
+    const double columnShift = rowCount > 1 ? -(rowTop - HubGap) / 2.0 : -nodes.at(hubOrder.first()).y;
+    for (int h : hubOrder)
+        nodes[h].y += columnShift;
+}
+
+// One column of groups beside its hub, centred on the hub's y. On the
+// right the groups are mirrored, so that the layer next to the hub faces
+// it.
+void placeColumn(LayoutNodes& nodes, const LayoutNode& hub, const QList<SatelliteGroup>& groups,
+                 const QList<int>& list, bool left)
+{
+    double stack = GroupGap * (list.size() - 1);
+    for (int g : list)
+        stack += groups.at(g).bounds.height();
+    double cursor = hub.y - stack / 2.0;
+    for (int g : list) {
+        const SatelliteGroup& group = groups.at(g);
+        const QRectF b = group.bounds;
+        const double dy = cursor - b.y();
+        double dx = 0.0;
+        const double centreX = b.center().x();
+        if (left)
+            dx = (hub.x - hub.width / 2.0 - GroupHubDistance) - (b.x() + b.width());
+        else
+            dx = (hub.x + hub.width / 2.0 + GroupHubDistance) - b.x();
+        for (qsizetype i = 0; i < group.members.size(); ++i) {
+            LayoutNode& target = nodes[group.members.at(i)];
+            const double x = group.local.at(i).x;
+            target.x = (left ? x : 2.0 * centreX - x) + dx;
+            target.y = group.local.at(i).y + dy;
+        }
+        cursor += b.height() + GroupGap;
+    }
+}
+
+// Stands the hubs in rows and the given columns beside them.
+void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
+                    const HubColumns& columns, HubRowsMemo* memo = nullptr)
+{
+    const std::vector<HubBlockExtent> blocks = measureHubBlocks(nodes, hubOrder, groups, columns);
 
     // The hub rows: hubs in hub order, neighbours 380 apart or as far as
     // their facing columns need, fill rows no
@@ -393,83 +513,15 @@ void standHubBlocks(LayoutNodes& nodes, const QList<int>& hubOrder, const QList<
         if (memo)
             rows.blocks = blocks;
     }
-    const std::vector<int>& rowOf = rows.rowOf;
-    const int rowCount = rowOf.empty() ? 0 : rowOf.back() + 1;
-    std::vector<double> rowHeight(static_cast<size_t>(rowCount), 0.0);
-    for (qsizetype i = 0; i < hubOrder.size(); ++i) {
-        double& height = rowHeight[static_cast<size_t>(rowOf[static_cast<size_t>(i)])];
-        height = std::max(height, blocks[static_cast<size_t>(i)].height);
-    }
-    // Rows run left to right and right to left in turn, so that the hubs on
-    // either side of a row break stand one above the other.
-    double rowTop = 0.0;
-    for (int row = 0; row < rowCount; ++row) {
-        double previousX = 0.0;
-        double previousWidth = 0.0;
-        qsizetype first = -1;
-        qsizetype last = -1;
-        const bool reversed = row % 2 == 1;
-        for (qsizetype k = 0; k < hubOrder.size(); ++k) {
-            const qsizetype i = reversed ? hubOrder.size() - 1 - k : k;
-            if (rowOf[static_cast<size_t>(i)] != row)
-                continue;
-            LayoutNode& hub = nodes[hubOrder.at(i)];
-            const double gap = first < 0 ? 0.0 : hubGapBefore(blocks, static_cast<size_t>(reversed ? i + 1 : i), reversed);
-            hub.x = first < 0 ? 0.0 : previousX + previousWidth / 2.0 + gap + hub.width / 2.0;
-            hub.y = rowTop + rowHeight[static_cast<size_t>(row)] / 2.0;
-            previousX = hub.x;
-            previousWidth = hub.width;
-            if (first < 0)
-                first = i;
-            last = i;
-        }
-        // Each row centred on x = 0.
-        if (first > last)
-            std::swap(first, last);
-        const double rowShift = -(nodes.at(hubOrder.at(first)).x + nodes.at(hubOrder.at(last)).x) / 2.0;
-        for (qsizetype i = first; i <= last; ++i) {
-            if (rowOf[static_cast<size_t>(i)] == row)
-                nodes[hubOrder.at(i)].x += rowShift;
-        }
-        rowTop += rowHeight[static_cast<size_t>(row)] + HubGap;
-    }
-    // A single row stands on y = 0; more rows are centred on it.
-    const double columnShift = rowCount > 1 ? -(rowTop - HubGap) / 2.0 : -nodes.at(hubOrder.first()).y;
-    for (int h : std::as_const(hubOrder))
-        nodes[h].y += columnShift;
+    standHubRows(nodes, hubOrder, blocks, rows.rowOf);
 
-    // Placement: each side's column centred on its hub's y.
-    for (int h : std::as_const(hubOrder)) {
+    for (int h : hubOrder) {
         const LayoutNode hub = nodes.at(h);
         for (int side = 0; side < 2; ++side) {
             const bool left = side == 0;
-            const QList<int> list = left ? leftLists.value(h) : rightLists.value(h);
-            if (list.isEmpty())
-                continue;
-            double stack = GroupGap * (list.size() - 1);
-            for (int g : list)
-                stack += groups.at(g).bounds.height();
-            double cursor = hub.y - stack / 2.0;
-            for (int g : list) {
-                const SatelliteGroup& group = groups.at(g);
-                const QRectF b = group.bounds;
-                const double dy = cursor - b.y();
-                double dx = 0.0;
-                // Mirrored on the right, so that the layer next to the hub
-                // faces it.
-                const double centreX = b.center().x();
-                if (left)
-                    dx = (hub.x - hub.width / 2.0 - GroupHubDistance) - (b.x() + b.width());
-                else
-                    dx = (hub.x + hub.width / 2.0 + GroupHubDistance) - b.x();
-                for (qsizetype i = 0; i < group.members.size(); ++i) {
-                    LayoutNode& target = nodes[group.members.at(i)];
-                    const double x = group.local.at(i).x;
-                    target.x = (left ? x : 2.0 * centreX - x) + dx;
-                    target.y = group.local.at(i).y + dy;
-                }
-                cursor += b.height() + GroupGap;
-            }
+            const QList<int> list = left ? columns.left.value(h) : columns.right.value(h);
+            if (!list.isEmpty())
+                placeColumn(nodes, hub, groups, list, left);
         }
     }
 }
@@ -640,15 +692,9 @@ void orderColumnsByCrossings(const LayoutNodes& nodes, const LayoutEdges& edges,
     });
 }
 
-} // namespace
-
-void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
-                        const QList<int>& hubs, const HubLayoutStyle& style)
+// The hubs by degree, highest first (lower index on a tie), each once.
+QList<int> sortedHubOrder(const LayoutNodes& nodes, const QList<int>& hubs)
 {
-    const int n = static_cast<int>(nodes.size());
-    std::vector<char> isHub(static_cast<size_t>(n), 0);
-    for (int h : hubs)
-        isHub[static_cast<size_t>(h)] = 1;
     QList<int> hubOrder = hubs;
     std::sort(hubOrder.begin(), hubOrder.end(), [&nodes](int a, int b) {
         if (nodes.at(a).degree != nodes.at(b).degree)
@@ -656,8 +702,13 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         return a < b;
     });
     hubOrder.erase(std::unique(hubOrder.begin(), hubOrder.end()), hubOrder.end());
+    return hubOrder;
+}
 
-    // Satellite clusters: connected groups of the other nodes.
+// Satellite clusters: connected groups of the other nodes.
+QList<QList<int>> satelliteClusters(const LayoutAdjacency& adjacency, const std::vector<char>& isHub)
+{
+    const int n = static_cast<int>(adjacency.size());
     QList<QList<int>> clusters;
     std::vector<char> assigned(static_cast<size_t>(n), 0);
     for (int start = 0; start < n; ++start) {
@@ -675,68 +726,101 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         }
         clusters.append(members);
     }
+    return clusters;
+}
 
+// The hub a group is tied to most: the first in hub order among those
+// linked to the most members.
+int groupHub(const LayoutAdjacency& adjacency, const QList<int>& hubOrder, const QList<int>& members)
+{
+    int hub = -1;
+    int bestCount = -1;
+    for (int h : hubOrder) {
+        const QList<int>& around = adjacency.at(h);
+        int count = 0;
+        for (int m : members) {
+            if (std::binary_search(around.cbegin(), around.cend(), m))
+                ++count;
+        }
+        if (count > bestCount) {
+            bestCount = count;
+            hub = h;
+        }
+    }
+    return hub;
+}
+
+// The edges between members of a group in the group's own indices;
+// localIndex holds them for the members and -1 elsewhere.
+LayoutEdges groupLocalEdges(const LayoutEdges& edges, const std::vector<int>& localIndex)
+{
+    const int n = static_cast<int>(localIndex.size());
+    LayoutEdges localEdges;
+    for (const LayoutEdge& e : edges) {
+        if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n)
+            continue;
+        const int a = localIndex[static_cast<size_t>(e.first)];
+        const int b = localIndex[static_cast<size_t>(e.second)];
+        if (a >= 0 && b >= 0)
+            localEdges.append({a, b});
+    }
+    return localEdges;
+}
+
+// A group's hub and its own layout in layers from the members next to the
+// hub; localIndex is all -1 before and after.
+void layOutGroup(SatelliteGroup& group, const LayoutNodes& nodes, const LayoutAdjacency& adjacency,
+                 const LayoutEdges& edges, const QList<int>& hubOrder, std::vector<int>& localIndex)
+{
+    group.hub = groupHub(adjacency, hubOrder, group.members);
+    const QList<int>& hubAround = adjacency.at(group.hub);
+    for (qsizetype i = 0; i < group.members.size(); ++i) {
+        const int m = group.members.at(i);
+        localIndex[static_cast<size_t>(m)] = static_cast<int>(i);
+        group.local.append(nodes.at(m));
+        if (std::binary_search(hubAround.cbegin(), hubAround.cend(), m))
+            group.attach.append(static_cast<int>(i));
+    }
+    const LayoutEdges localEdges = groupLocalEdges(edges, localIndex);
+    for (int m : std::as_const(group.members))
+        localIndex[static_cast<size_t>(m)] = -1;
+    orderLayersByBarycentre(group.local, localEdges, group.attach);
+    group.bounds = nodesBoundingRect(group.local);
+}
+
+// The satellite groups, each laid out on its own; tallest groups first,
+// more members first on equal heights.
+QList<SatelliteGroup> satelliteGroups(const LayoutNodes& nodes, const LayoutAdjacency& adjacency,
+                                      const LayoutEdges& edges, const std::vector<char>& isHub,
+                                      const QList<int>& hubOrder)
+{
     QList<SatelliteGroup> groups;
-    for (const QList<int>& cluster : std::as_const(clusters)) {
+    for (const QList<int>& cluster : satelliteClusters(adjacency, isHub)) {
         for (QList<int>& members : splitCluster(adjacency, isHub, cluster)) {
             SatelliteGroup group;
             group.members = std::move(members);
             groups.append(std::move(group));
         }
     }
-
-    // Each group's hub and its own layout.
-    std::vector<int> localIndex(static_cast<size_t>(n), -1);
-    for (SatelliteGroup& group : groups) {
-        int bestCount = -1;
-        for (int h : std::as_const(hubOrder)) {
-            const QList<int>& around = adjacency.at(h);
-            int count = 0;
-            for (int m : std::as_const(group.members)) {
-                if (std::binary_search(around.cbegin(), around.cend(), m))
-                    ++count;
-            }
-            if (count > bestCount) {
-                bestCount = count;
-                group.hub = h;
-            }
-        }
-        const QList<int>& hubAround = adjacency.at(group.hub);
-        for (qsizetype i = 0; i < group.members.size(); ++i) {
-            const int m = group.members.at(i);
-            localIndex[static_cast<size_t>(m)] = static_cast<int>(i);
-            group.local.append(nodes.at(m));
-            if (std::binary_search(hubAround.cbegin(), hubAround.cend(), m))
-                group.attach.append(static_cast<int>(i));
-        }
-        LayoutEdges localEdges;
-        for (const LayoutEdge& e : edges) {
-            if (e.first < 0 || e.second < 0 || e.first >= n || e.second >= n)
-                continue;
-            const int a = localIndex[static_cast<size_t>(e.first)];
-            const int b = localIndex[static_cast<size_t>(e.second)];
-            if (a >= 0 && b >= 0)
-                localEdges.append({a, b});
-        }
-        for (int m : std::as_const(group.members))
-            localIndex[static_cast<size_t>(m)] = -1;
-        orderLayersByBarycentre(group.local, localEdges, group.attach);
-        group.bounds = nodesBoundingRect(group.local);
-    }
-
-    // Tallest groups first, more members first on equal heights.
+    std::vector<int> localIndex(static_cast<size_t>(nodes.size()), -1);
+    for (SatelliteGroup& group : groups)
+        layOutGroup(group, nodes, adjacency, edges, hubOrder, localIndex);
     std::stable_sort(groups.begin(), groups.end(), [](const SatelliteGroup& a, const SatelliteGroup& b) {
         if (a.bounds.height() != b.bounds.height())
             return a.bounds.height() > b.bounds.height();
         return a.members.size() > b.members.size();
     });
+    return groups;
+}
 
-    if (style.orderHubs)
-        orderHubsByLineLength(nodes, edges, groups, style, hubOrder);
-
-    // First every group on the lower side of its hub; then, as the style
-    // asks, with everything standing, each group whose lines lead elsewhere
-    // is put on the side they lead to or stacked in the order they leave in.
+// First every group on the lower side of its hub; then, as the style asks,
+// with everything standing, each group whose lines lead elsewhere is put on
+// the side they lead to or stacked in the order they leave in; last the
+// columns rearranged as the style asks.
+void standGroupsBesideHubs(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
+                           const QList<int>& hubOrder, const QList<SatelliteGroup>& groups,
+                           const HubLayoutStyle& style)
+{
     HubColumns columns = chooseColumns(groups, {}, style);
     standHubBlocks(nodes, hubOrder, groups, columns);
     if (style.followLines || style.stackByLines) {
@@ -753,160 +837,20 @@ void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, co
         orderColumnsByCrossings(nodes, edges, hubOrder, groups, columns);
         standHubBlocks(nodes, hubOrder, groups, columns);
     }
-
-    removeNodeOverlaps(nodes, 8, 52.0, 40.0);
 }
 
-void orderLayersByBarycentre(LayoutNodes& nodes, const LayoutEdges& edges, const QList<int>& roots)
+} // namespace
+
+void layoutHubComponent(LayoutNodes& nodes, const LayoutAdjacency& adjacency, const LayoutEdges& edges,
+                        const QList<int>& hubs, const HubLayoutStyle& style)
 {
-    const int n = static_cast<int>(nodes.size());
-    if (n == 0)
-        return;
-    if (n == 1) {
-        nodes[0].x = nodes[0].y = 0.0;
-        return;
-    }
-    const LayoutAdjacency adjacency = buildAdjacency(nodes, edges);
-
-    // Layers by hop count from the roots; the nodes never reached share one
-    // layer after the last.
-    std::vector<int> layerOf(static_cast<size_t>(n), -1);
-    QList<int> queue;
-    if (roots.isEmpty()) {
-        for (int i = 0; i < n; ++i)
-            queue.append(i);
-    } else {
-        for (int r : roots) {
-            if (r >= 0 && r < n && layerOf[static_cast<size_t>(r)] < 0) {
-                layerOf[static_cast<size_t>(r)] = 0;
-                queue.append(r);
-            }
-        }
-    }
-    for (int q : std::as_const(queue))
-        layerOf[static_cast<size_t>(q)] = 0;
-    int deepest = queue.isEmpty() ? -1 : 0;
-    for (qsizetype head = 0; head < queue.size(); ++head) {
-        const int u = queue.at(head);
-        for (int v : adjacency.at(u)) {
-            if (layerOf[static_cast<size_t>(v)] >= 0)
-                continue;
-            layerOf[static_cast<size_t>(v)] = layerOf[static_cast<size_t>(u)] + 1;
-            deepest = std::max(deepest, layerOf[static_cast<size_t>(v)]);
-            queue.append(v);
-        }
-    }
-    const int missedLayer = deepest + 1;
-    bool anyMissed = false;
-    for (int i = 0; i < n; ++i) {
-        if (layerOf[static_cast<size_t>(i)] < 0) {
-            layerOf[static_cast<size_t>(i)] = missedLayer;
-            anyMissed = true;
-        }
-    }
-    QList<QList<int>> layers(anyMissed ? missedLayer + 1 : deepest + 1);
-    for (int i = 0; i < n; ++i)
-        layers[layerOf[static_cast<size_t>(i)]].append(i);
-
-    if (!layers.isEmpty()) {
-        std::stable_sort(layers[0].begin(), layers[0].end(), [&nodes](int a, int b) {
-            return nodes.at(a).degree > nodes.at(b).degree;
-        });
-    }
-
-    std::vector<double> placedY(static_cast<size_t>(n), 0.0);
-    double previousLeft = 0.0;
-    for (qsizetype l = 0; l < layers.size(); ++l) {
-        QList<int>& layer = layers[l];
-        if (l > 0) {
-            std::vector<double> barycentre(static_cast<size_t>(n), 0.0);
-            for (int v : std::as_const(layer)) {
-                double sum = 0.0;
-                int count = 0;
-                for (int u : adjacency.at(v)) {
-                    if (layerOf[static_cast<size_t>(u)] == l - 1) {
-                        sum += placedY[static_cast<size_t>(u)];
-                        ++count;
-                    }
-                }
-                barycentre[static_cast<size_t>(v)] = count > 0 ? sum / count : 0.0;
-            }
-            std::stable_sort(layer.begin(), layer.end(), [&barycentre](int a, int b) {
-                const double ba = barycentre[static_cast<size_t>(a)];
-                const double bb = barycentre[static_cast<size_t>(b)];
-                return ba < bb && !qFuzzyCompare(ba, bb);
-            });
-        }
-        if (layer.isEmpty())
-            continue;
-        double width = 0.0;
-        double stack = LayerNodeGap * (layer.size() - 1);
-        for (int v : std::as_const(layer)) {
-            width = std::max(width, nodes.at(v).width);
-            stack += nodes.at(v).height;
-        }
-        const double x = l == 0 ? 0.0 : previousLeft - LayerGap - width / 2.0;
-        previousLeft = x - width / 2.0;
-        double cursor = -stack / 2.0;
-        for (int v : std::as_const(layer)) {
-            LayoutNode& node = nodes[v];
-            node.x = x;
-            node.y = cursor + node.height / 2.0;
-            placedY[static_cast<size_t>(v)] = node.y;
-            cursor += node.height + LayerNodeGap;
-        }
-    }
-
-    removeNodeOverlaps(nodes, 12, LayerGap, LayerNodeGap);
-    alignConnectedNodes(nodes, edges, 0.55);
-    compactAlongAxis(nodes, true);
-    compactAlongAxis(nodes, false);
-    removeNodeOverlaps(nodes, 8, LayerGap, LayerNodeGap);
-}
-
-void compactAlongAxis(LayoutNodes& nodes, bool horizontal)
-{
-    const int n = static_cast<int>(nodes.size());
-    if (n < 2)
-        return;
-    auto along = [horizontal](const LayoutNode& node) { return horizontal ? node.x : node.y; };
-    auto across = [horizontal](const LayoutNode& node) { return horizontal ? node.y : node.x; };
-    auto sizeAlong = [horizontal](const LayoutNode& node) { return horizontal ? node.width : node.height; };
-    auto sizeAcross = [horizontal](const LayoutNode& node) { return horizontal ? node.height : node.width; };
-
-    LayoutNode* p = nodes.data();
-    std::vector<int> order(static_cast<size_t>(n));
-    for (int i = 0; i < n; ++i)
-        order[static_cast<size_t>(i)] = i;
-    std::stable_sort(order.begin(), order.end(), [&](int a, int b) {
-        const double pa = along(p[a]);
-        const double pb = along(p[b]);
-        if (!qFuzzyCompare(pa, pb))
-            return pa < pb;
-        return across(p[a]) < across(p[b]);
-    });
-
-    const double gap = horizontal ? 56.0 : 42.0;
-    const double tolerance = horizontal ? 8.4 : 11.2;
-    const LayoutNode& first = p[order.front()];
-    const double start = along(first) - sizeAlong(first) / 2.0;
-    for (size_t k = 0; k < order.size(); ++k) {
-        LayoutNode& v = p[order[k]];
-        const double vLow = across(v) - sizeAcross(v) / 2.0;
-        const double vHigh = across(v) + sizeAcross(v) / 2.0;
-        double pos = start;
-        for (size_t e = 0; e < k; ++e) {
-            const LayoutNode& u = p[order[e]];
-            const double uLow = across(u) - sizeAcross(u) / 2.0;
-            const double uHigh = across(u) + sizeAcross(u) / 2.0;
-            if (uLow > vHigh + tolerance || vLow > uHigh + tolerance)
-                continue;
-            pos = std::max(pos, along(u) + sizeAlong(u) / 2.0 + gap);
-        }
-        const double centre = pos + sizeAlong(v) / 2.0;
-        if (horizontal)
-            v.x = centre;
-        else
-            v.y = centre;
-    }
+    std::vector<char> isHub(static_cast<size_t>(nodes.size()), 0);
+    for (int h : hubs)
+        isHub[static_cast<size_t>(h)] = 1;
+    QList<int> hubOrder = sortedHubOrder(nodes, hubs);
+    QList<SatelliteGroup> groups = satelliteGroups(nodes, adjacency, edges, isHub, hubOrder);
+    if (style.orderHubs)
+        orderHubsByLineLength(nodes, edges, groups, style, hubOrder);
+    standGroupsBesideHubs(nodes, adjacency, edges, hubOrder, groups, style);
+    removeNodeOverlaps(nodes, HubCleanUpSweeps, HubCleanUpGapX, HubCleanUpGapY);
 }

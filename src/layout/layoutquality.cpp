@@ -77,6 +77,164 @@ std::vector<Segment> sortedSegments(const QList<LaidOutEdge>& edges)
     return segments;
 }
 
+
+// Two parallel segments lie on one line when nearer than this across and
+// overlapping by more than this along.
+constexpr double OnOneLineAcross = 6.0;
+constexpr double OnOneLineAlong = 10.0;
+// Two ends nearer than this share a point.
+constexpr double SharedEndWithin = 1.0;
+// A route runs through an entity when it meets the rectangle shrunk by this.
+constexpr double ThroughInset = 2.0;
+
+// Width : height of the union of the rectangles; 0 without height.
+double layoutAspect(const QList<QRectF>& entities)
+{
+    QRectF bounds;
+    for (const QRectF& r : entities)
+        bounds = bounds.isNull() ? r : bounds.united(r);
+    return bounds.height() > 0.0 ? bounds.width() / bounds.height() : 0.0;
+}
+
+int countOverlappingPairs(const QList<QRectF>& entities)
+{
+    int pairs = 0;
+    for (qsizetype a = 0; a < entities.size(); ++a) {
+        for (qsizetype b = a + 1; b < entities.size(); ++b) {
+            if (entities.at(a).intersects(entities.at(b)))
+                ++pairs;
+        }
+    }
+    return pairs;
+}
+
+// Whether s and t (of different edges, t's left end at or right of s's)
+// lie on one line.
+bool onOneLine(const Segment& s, const Segment& t)
+{
+    if (isHorizontal(s) && isHorizontal(t)) {
+        const double overlap = std::min(std::max(s.a.x(), s.b.x()), std::max(t.a.x(), t.b.x()))
+            - std::max(std::min(s.a.x(), s.b.x()), std::min(t.a.x(), t.b.x()));
+        return std::abs(s.a.y() - t.a.y()) < OnOneLineAcross && overlap > OnOneLineAlong;
+    }
+    if (isVertical(s) && isVertical(t)) {
+        const double overlap = std::min(std::max(s.a.y(), s.b.y()), std::max(t.a.y(), t.b.y()))
+            - std::max(std::min(s.a.y(), s.b.y()), std::min(t.a.y(), t.b.y()));
+        return std::abs(s.a.x() - t.a.x()) < OnOneLineAcross && overlap > OnOneLineAlong;
+    }
+    return false;
+}
+
+int countCoincidentPairs(const QList<LaidOutEdge>& edges)
+{
+    const std::vector<Segment> segments = sortedSegments(edges);
+    int pairs = 0;
+    for (size_t i = 0; i < segments.size(); ++i) {
+        const Segment& s = segments[i];
+        const double sRight = std::max(s.a.x(), s.b.x());
+        for (size_t j = i + 1; j < segments.size(); ++j) {
+            const Segment& t = segments[j];
+            if (std::min(t.a.x(), t.b.x()) > sRight + OnOneLineAcross)
+                break;
+            if (s.edge != t.edge && onOneLine(s, t))
+                ++pairs;
+        }
+    }
+    return pairs;
+}
+
+// The ends of two edges at one point of one entity.
+int sharedEnds(const LaidOutEdge& ea, const LaidOutEdge& eb)
+{
+    const QPointF endsA[2] = {ea.points.constFirst(), ea.points.constLast()};
+    const int entitiesA[2] = {ea.from, ea.to};
+    const QPointF endsB[2] = {eb.points.constFirst(), eb.points.constLast()};
+    const int entitiesB[2] = {eb.from, eb.to};
+    int shared = 0;
+    for (int i = 0; i < 2; ++i) {
+        for (int k = 0; k < 2; ++k) {
+            if (entitiesA[i] == entitiesB[k] && QLineF(endsA[i], endsB[k]).length() < SharedEndWithin)
+                ++shared;
+        }
+    }
+    return shared;
+}
+
+// End points: each edge's two ends, compared within one entity.
+int countSharedEndPoints(const QList<LaidOutEdge>& edges)
+{
+    int shared = 0;
+    for (qsizetype a = 0; a < edges.size(); ++a) {
+        const LaidOutEdge& ea = edges.at(a);
+        if (ea.points.size() < 2)
+            continue;
+        for (qsizetype b = a + 1; b < edges.size(); ++b) {
+            const LaidOutEdge& eb = edges.at(b);
+            if (eb.points.size() >= 2)
+                shared += sharedEnds(ea, eb);
+        }
+    }
+    return shared;
+}
+
+// The entities sorted by their left sides, to be looked up by x range.
+struct EntitiesByLeft
+{
+    const QList<QRectF>& entities;
+    std::vector<int> byLeft;   // entity indices
+    std::vector<double> lefts; // their left sides, in that order
+    double widest = 0.0;
+
+    explicit EntitiesByLeft(const QList<QRectF>& rects)
+        : entities(rects)
+        , byLeft(static_cast<size_t>(rects.size()))
+    {
+        for (size_t i = 0; i < byLeft.size(); ++i)
+            byLeft[i] = static_cast<int>(i);
+        std::sort(byLeft.begin(), byLeft.end(), [&rects](int a, int b) { return rects.at(a).left() < rects.at(b).left(); });
+        for (const QRectF& r : rects)
+            widest = std::max(widest, r.width());
+        lefts.reserve(byLeft.size());
+        for (int i : byLeft)
+            lefts.push_back(rects.at(i).left());
+    }
+
+    // Whether the segment enters an entity other than the edge's ends.
+    bool entered(const Segment& s, const LaidOutEdge& edge) const
+    {
+        const double low = std::min(s.a.x(), s.b.x());
+        const double high = std::max(s.a.x(), s.b.x());
+        auto it = std::lower_bound(lefts.begin(), lefts.end(), low - widest);
+        for (; it != lefts.end() && *it <= high; ++it) {
+            const int r = byLeft[static_cast<size_t>(it - lefts.begin())];
+            if (r == edge.from || r == edge.to)
+                continue;
+            if (segmentEnters(s, entities.at(r).adjusted(ThroughInset, ThroughInset, -ThroughInset, -ThroughInset)))
+                return true;
+        }
+        return false;
+    }
+};
+
+// Edges through entities; self-relations are left out.
+int countEdgesThroughEntities(const QList<QRectF>& entities, const QList<LaidOutEdge>& edges)
+{
+    const EntitiesByLeft index(entities);
+    int through = 0;
+    for (qsizetype e = 0; e < edges.size(); ++e) {
+        const LaidOutEdge& edge = edges.at(e);
+        if (edge.from == edge.to)
+            continue;
+        for (qsizetype i = 0; i + 1 < edge.points.size(); ++i) {
+            if (index.entered({edge.points.at(i), edge.points.at(i + 1), static_cast<int>(e)}, edge)) {
+                ++through;
+                break;
+            }
+        }
+    }
+    return through;
+}
+
 } // namespace
 
 int countRouteCrossings(const QList<LaidOutEdge>& edges)
@@ -100,101 +258,11 @@ int countRouteCrossings(const QList<LaidOutEdge>& edges)
 LayoutQuality measureLayoutQuality(const QList<QRectF>& entities, const QList<LaidOutEdge>& edges)
 {
     LayoutQuality quality;
-    QRectF bounds;
-    for (const QRectF& r : entities)
-        bounds = bounds.isNull() ? r : bounds.united(r);
-    quality.aspect = bounds.height() > 0.0 ? bounds.width() / bounds.height() : 0.0;
-
-    for (qsizetype a = 0; a < entities.size(); ++a) {
-        for (qsizetype b = a + 1; b < entities.size(); ++b) {
-            if (entities.at(a).intersects(entities.at(b)))
-                ++quality.overlappingPairs;
-        }
-    }
-
-    const std::vector<Segment> segments = sortedSegments(edges);
-    constexpr double across = 6.0;
-    constexpr double along = 10.0;
-    for (size_t i = 0; i < segments.size(); ++i) {
-        const Segment& s = segments[i];
-        const double sRight = std::max(s.a.x(), s.b.x());
-        for (size_t j = i + 1; j < segments.size(); ++j) {
-            const Segment& t = segments[j];
-            if (std::min(t.a.x(), t.b.x()) > sRight + across)
-                break;
-            if (s.edge == t.edge)
-                continue;
-            if (isHorizontal(s) && isHorizontal(t)) {
-                const double overlap = std::min(sRight, std::max(t.a.x(), t.b.x()))
-                    - std::max(std::min(s.a.x(), s.b.x()), std::min(t.a.x(), t.b.x()));
-                if (std::abs(s.a.y() - t.a.y()) < across && overlap > along)
-                    ++quality.coincidentPairs;
-            } else if (isVertical(s) && isVertical(t)) {
-                const double overlap = std::min(std::max(s.a.y(), s.b.y()), std::max(t.a.y(), t.b.y()))
-                    - std::max(std::min(s.a.y(), s.b.y()), std::min(t.a.y(), t.b.y()));
-                if (std::abs(s.a.x() - t.a.x()) < across && overlap > along)
-                    ++quality.coincidentPairs;
-            }
-        }
-    }
-
-    // End points: each edge's two ends, compared within one entity.
-    for (qsizetype a = 0; a < edges.size(); ++a) {
-        const LaidOutEdge& ea = edges.at(a);
-        if (ea.points.size() < 2)
-            continue;
-        for (qsizetype b = a + 1; b < edges.size(); ++b) {
-            const LaidOutEdge& eb = edges.at(b);
-            if (eb.points.size() < 2)
-                continue;
-            const QPointF endsA[2] = {ea.points.constFirst(), ea.points.constLast()};
-            const int entitiesA[2] = {ea.from, ea.to};
-            const QPointF endsB[2] = {eb.points.constFirst(), eb.points.constLast()};
-            const int entitiesB[2] = {eb.from, eb.to};
-            for (int i = 0; i < 2; ++i) {
-                for (int k = 0; k < 2; ++k) {
-                    if (entitiesA[i] == entitiesB[k] && QLineF(endsA[i], endsB[k]).length() < 1.0)
-                        ++quality.sharedEndPoints;
-                }
-            }
-        }
-    }
-
-    // Edges through entities, looked up by x range as well.
-    std::vector<int> byLeft(static_cast<size_t>(entities.size()));
-    for (size_t i = 0; i < byLeft.size(); ++i)
-        byLeft[i] = static_cast<int>(i);
-    std::sort(byLeft.begin(), byLeft.end(), [&entities](int a, int b) { return entities.at(a).left() < entities.at(b).left(); });
-    double widest = 0.0;
-    for (const QRectF& r : entities)
-        widest = std::max(widest, r.width());
-    std::vector<double> lefts;
-    lefts.reserve(byLeft.size());
-    for (int i : byLeft)
-        lefts.push_back(entities.at(i).left());
-    for (qsizetype e = 0; e < edges.size(); ++e) {
-        const LaidOutEdge& edge = edges.at(e);
-        if (edge.from == edge.to)
-            continue;
-        bool through = false;
-        for (qsizetype i = 0; i + 1 < edge.points.size() && !through; ++i) {
-            const Segment s{edge.points.at(i), edge.points.at(i + 1), static_cast<int>(e)};
-            const double low = std::min(s.a.x(), s.b.x());
-            const double high = std::max(s.a.x(), s.b.x());
-            auto it = std::lower_bound(lefts.begin(), lefts.end(), low - widest);
-            for (; it != lefts.end() && *it <= high; ++it) {
-                const int r = byLeft[static_cast<size_t>(it - lefts.begin())];
-                if (r == edge.from || r == edge.to)
-                    continue;
-                if (segmentEnters(s, entities.at(r).adjusted(2, 2, -2, -2))) {
-                    through = true;
-                    break;
-                }
-            }
-        }
-        if (through)
-            ++quality.edgesThroughEntities;
-    }
+    quality.aspect = layoutAspect(entities);
+    quality.overlappingPairs = countOverlappingPairs(entities);
+    quality.coincidentPairs = countCoincidentPairs(edges);
+    quality.sharedEndPoints = countSharedEndPoints(edges);
+    quality.edgesThroughEntities = countEdgesThroughEntities(entities, edges);
     quality.crossings = countRouteCrossings(edges);
     return quality;
 }
