@@ -1,5 +1,7 @@
 #include "app/busyspinnerwidget.h"
 
+#include "model/eventpump.h"
+
 #include <QDebug>
 #include <QEvent>
 #include <QPainter>
@@ -120,8 +122,10 @@ void BusySpinnerWidget::stop()
 
 void BusySpinnerWidget::finish(std::function<void()> first, std::function<void()> second)
 {
-    if (first)
+    if (first) {
+        const eventpump::Scope pumping;
         first();
+    }
     workerThread = nullptr;
     stop();
     if (second)
@@ -136,8 +140,10 @@ void BusySpinnerWidget::run(std::function<void()> work, std::function<void()> do
     guiJobPending = true;
     QTimer::singleShot(0, this, [this, work, done] {
         guiJobPending = false;
-        if (work)
+        if (work) {
+            const eventpump::Scope pumping;
             work();
+        }
         finish({}, done);
     });
 }

@@ -439,6 +439,9 @@ private:
     // Open's limits and the atomic write of bytes.
     void writeDocument(const QString& path, DocumentState document, QByteArray bytes, quint64 countBefore,
                        std::function<void(bool)> done);
+    // Lets the scene take in what a load added before the canvas is fitted
+    // around it.
+    void letSceneReportLoad();
     // After a successful open: scene rectangle from the items, view fitted.
     void fitSceneAfterLoad();
     // app/mainwindowexport.cpp
@@ -474,6 +477,9 @@ private:
     enum class DeleteChoice { Cancel, FromDiagram, FromModel };
     // The three-button box of deleteSelection.
     DeleteChoice askDeleteChoice();
+    // Deletes the row of a focused row label, after asking; false when no
+    // row label has the focus.
+    bool deleteFocusedRow();
     // The ids of the model's relationships from or to that table or view.
     static QStringList relationshipsOfTable(const ModelItem* model, const QString& tableId);
     // The relationship and the foreign key on its child table; with

@@ -12,7 +12,6 @@
 #include "explorer/projecttreemodel.h"
 #include "explorer/tablesync.h"
 #include "model/diagramitem.h"
-#include "model/eventpump.h"
 #include "model/filelimits.h"
 #include "model/indentedjson.h"
 #include "model/logcategories.h"
@@ -177,7 +176,6 @@ void MainWindow::saveToPath(const QString& path, std::function<void(bool)> done)
     // up first and turns meanwhile.
     busy->run(
         [this, made] {
-            const eventpump::Scope pumping;
             try {
                 made->document = currentDocument();
                 made->bytes = made->document.text();
@@ -424,9 +422,6 @@ void MainWindow::loadDiagram()
                       [this, path, read] {
                           if (!read->ok)
                               return;
-                          // The indicator is up until this returns: the
-                          // long steps below let it turn.
-                          const eventpump::Scope pumping;
                           // Nor is the canvas painted at those passes: the
                           // indicator is translucent, and each turn would
                           // paint the whole diagram below it.
@@ -491,19 +486,24 @@ void MainWindow::loadDiagram()
                       });
 }
 
-void MainWindow::fitSceneAfterLoad()
+void MainWindow::letSceneReportLoad()
 {
-    if (!scene)
-        return;
-    // The scene reports the changes of the load later and grows its
-    // rectangle around them; let that happen first, or it would undo the
-    // fit below. The canvas is not painted meanwhile: the fit moves it at
-    // once, and painting it is what costs most on a large diagram.
+    // The scene reports the changes of a load later and grows its rectangle
+    // around them; that comes first, or it would undo a fit made now. The
+    // canvas is not painted meanwhile: the fit moves it at once, and
+    // painting it is what costs most on a large diagram.
     QWidget* const canvas = ui->view->viewport();
     const bool painting = canvas->updatesEnabled();
     canvas->setUpdatesEnabled(false);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     canvas->setUpdatesEnabled(painting);
+}
+
+void MainWindow::fitSceneAfterLoad()
+{
+    if (!scene)
+        return;
+    letSceneReportLoad();
     const QRectF bounds = scene->contentBoundingRect().adjusted(-100, -100, 100, 100);
     scene->setSceneRect(bounds);
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);

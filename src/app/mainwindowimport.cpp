@@ -20,7 +20,6 @@
 #include "recognition/recognizedimport.h"
 
 #include <QComboBox>
-#include <QCoreApplication>
 #include <QDebug>
 #include <QFileInfo>
 #include <QJsonObject>
@@ -101,9 +100,7 @@ void MainWindow::adoptImportedDiagram(const QString& projectName)
     if (!scene->currentFilePath().isEmpty())
         scene->setCurrentFilePath(QString());
     setFilePathDisplay(QString());
-    // The scene grows its rectangle around the loaded items when it hears of
-    // them; that comes first, or it would undo the fit.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    letSceneReportLoad();
     const QRectF bounds = scene->itemsExtent().adjusted(-100, -100, 100, 100);
     scene->setSceneRect(bounds);
     ui->view->fitInView(bounds, Qt::KeepAspectRatio);
@@ -296,9 +293,7 @@ void MainWindow::finishDatabaseImport(const QJsonObject& erJson, const QJsonObje
     setFilePathDisplay(QString());
     if (knownDialect)
         dialectCombo->setCurrentText(dialect);
-    // The scene grows its rectangle around the loaded items when it hears
-    // of them; that comes first, or it would undo the fit.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    letSceneReportLoad();
     ui->view->fitInView(scene->itemsExtent().adjusted(-60, -60, 60, 60), Qt::KeepAspectRatio);
     // What came in and what was left out stays in the status bar until
     // the next message.

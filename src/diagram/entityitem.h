@@ -272,6 +272,8 @@ private:
     // insertOrUpdateAttribute for a caller that already knows the row of
     // that (right-trimmed) name: `existing`, or -1 for none, when a new row
     // is appended. Returns the row.
+    // Replaces the rows with those of a file's entity object.
+    void readRowsFromJson(const QJsonArray& rows);
     int putAttribute(int existing, const QString& trimmedName, const QString& type, bool pk, bool uk, bool fk,
                      bool inherited);
     // The first row of that name other than exceptRow, or -1.

@@ -127,6 +127,131 @@ QJsonObject EntityItem::toJson() const
     return obj;
 }
 
+namespace {
+
+// One row as the file gives it; flags may also come as badges ("PK").
+struct RowFromFile
+{
+    QString name;
+    QString type;
+    bool pk = false;
+    bool uk = false;
+    bool fk = false;
+    bool inherited = false;
+    QJsonValue fkEdgeId;
+};
+
+RowFromFile readRowFromFile(const QJsonObject& row)
+{
+    RowFromFile read;
+    read.name = row.value(QStringLiteral("name")).toString();
+    read.type = row.value(QStringLiteral("type")).toString();
+    read.pk = row.value(QStringLiteral("isPrimaryKey")).toBool(false);
+    read.uk = row.value(QStringLiteral("isUniqueKey")).toBool(false);
+    read.fk = row.value(QStringLiteral("isForeignKey")).toBool(false);
+    read.inherited = row.value(QStringLiteral("inherited")).toBool(false);
+    read.fkEdgeId = row.value(QStringLiteral("fkEdgeId"));
+    if (!read.pk && !read.uk && !read.fk) {
+        const QJsonArray badges = row.value(QStringLiteral("badges")).toArray();
+        for (const QJsonValue& badge : badges) {
+            const QString b = badge.toString().toUpper();
+            if (b == QLatin1String("PK"))
+                read.pk = true;
+            else if (b == QLatin1String("UK"))
+                read.uk = true;
+            else if (b == QLatin1String("FK"))
+                read.fk = true;
+        }
+    }
+    return read;
+}
+
+// Whether row is written exactly as toJson writes one: its five keys, an
+// edge id only when there is one, "inherited" only when true.
+bool rowWrittenAsSaved(const QJsonObject& row, const RowFromFile& read)
+{
+    const QJsonValue inheritedValue = row.value(QStringLiteral("inherited"));
+    const bool withEdge = read.fkEdgeId.isString() && !read.fkEdgeId.toString().isEmpty();
+    const bool withInherited = inheritedValue.isBool() && inheritedValue.toBool();
+    return row.size() == 5 + (withEdge ? 1 : 0) + (withInherited ? 1 : 0)
+        && (read.fkEdgeId.isUndefined() || withEdge) && (inheritedValue.isUndefined() || withInherited)
+        && row.value(QStringLiteral("name")).isString() && row.value(QStringLiteral("type")).isString()
+        && row.value(QStringLiteral("isPrimaryKey")).isBool() && row.value(QStringLiteral("isUniqueKey")).isBool()
+        && row.value(QStringLiteral("isForeignKey")).isBool();
+}
+
+bool sameRows(const QList<EntityItem::Attribute>& a, const QList<EntityItem::Attribute>& b)
+{
+    if (a.size() != b.size())
+        return false;
+    for (qsizetype i = 0; i < a.size(); ++i) {
+        const EntityItem::Attribute& x = a.at(i);
+        const EntityItem::Attribute& y = b.at(i);
+        if (!(x.name == y.name && x.type == y.type && x.isPrimaryKey == y.isPrimaryKey
+              && x.isUniqueKey == y.isUniqueKey && x.isForeignKey == y.isForeignKey && x.fkEdgeId == y.fkEdgeId
+              && x.inherited == y.inherited))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void EntityItem::readRowsFromJson(const QJsonArray& rows)
+{
+    // The rows of the object replace whatever the entity had, the key row
+    // that a table gets back when its last row goes included.
+    while (!m_attributes.isEmpty())
+        removeRowAt(attributeCount() - 1);
+    // One layout at the end instead of one per row.
+    ++m_layoutDeferred;
+    // The rows read so far by name, so that each row finds an earlier one
+    // of its name at once: an entity can have a hundred thousand.
+    QHash<QString, int> rowOfName;
+    rowOfName.reserve(rows.size());
+    // Rows written as toJson writes them are kept as they came: the first
+    // capture of the diagram after a load then writes them again at no
+    // cost. Any other shape (numbers for flags, badges, extra keys, names
+    // trimmed or repeated here) is written anew.
+    bool rowsAsWritten = true;
+    QList<Attribute> readRows;
+    readRows.reserve(rows.size());
+    for (const QJsonValue& value : rows) {
+        const QJsonObject row = value.toObject();
+        const RowFromFile read = readRowFromFile(row);
+        // A repeated name updates the earlier row; its edge id goes to that
+        // row, not to whichever row happens to be last.
+        const QString trimmed = rightTrimmed(read.name);
+        const auto earlier = rowOfName.constFind(trimmed);
+        const int known = earlier == rowOfName.cend() ? -1 : *earlier;
+        const int index = putAttribute(known, trimmed, read.type, read.pk, read.uk, read.fk, read.inherited);
+        if (known < 0)
+            rowOfName.insert(trimmed, index);
+        if (!read.fkEdgeId.isUndefined() && index >= 0 && index < attributeCount())
+            m_attributes[index].fkEdgeId = read.fkEdgeId.toString();
+        if (!rowsAsWritten)
+            continue;
+        rowsAsWritten = known < 0 && index == readRows.size() && trimmed == read.name && rowWrittenAsSaved(row, read);
+        if (rowsAsWritten) {
+            Attribute kept;
+            kept.name = read.name;
+            kept.type = read.type;
+            kept.isPrimaryKey = read.pk;
+            kept.isUniqueKey = read.uk;
+            kept.isForeignKey = read.fk;
+            kept.fkEdgeId = read.fkEdgeId.isString() ? read.fkEdgeId.toString() : QString();
+            kept.inherited = read.inherited;
+            readRows.append(kept);
+        }
+    }
+    --m_layoutDeferred;
+    // The entity may have taken a row otherwise than it was read.
+    if (rowsAsWritten && sameRows(readRows, m_attributes)) {
+        m_rowsJson = rows;
+        m_rowsJsonSource = m_attributes;
+    }
+}
+
 void EntityItem::fromJson(const QJsonObject& obj)
 {
     m_kind = obj.value(QStringLiteral("kind")).toString() == QLatin1String("entity-view") ? ViewKind : TableKind;
@@ -168,96 +293,8 @@ void EntityItem::fromJson(const QJsonObject& obj)
     }
 
     const QJsonValue rowsValue = obj.value(QStringLiteral("attributes"));
-    if (!rowsValue.isUndefined()) {
-        // The rows of the object replace whatever the entity had, the key row
-        // that a table gets back when its last row goes included.
-        while (!m_attributes.isEmpty())
-            removeRowAt(attributeCount() - 1);
-        const QJsonArray rows = rowsValue.toArray();
-        // One layout at the end instead of one per row.
-        ++m_layoutDeferred;
-        // The rows read so far by name, so that each row finds an earlier
-        // one of its name at once: an entity can have a hundred thousand.
-        QHash<QString, int> rowOfName;
-        rowOfName.reserve(rows.size());
-        // Rows written as toJson writes them are kept as they came: the
-        // first capture of the diagram after a load then writes them again
-        // at no cost. Any other shape (numbers for flags, badges, extra
-        // keys, names trimmed or repeated here) is written anew.
-        bool rowsAsWritten = true;
-        QList<Attribute> readRows;
-        readRows.reserve(rows.size());
-        for (const QJsonValue& value : rows) {
-            const QJsonObject row = value.toObject();
-            const QString name = row.value(QStringLiteral("name")).toString();
-            const QString type = row.value(QStringLiteral("type")).toString();
-            bool pk = row.value(QStringLiteral("isPrimaryKey")).toBool(false);
-            bool uk = row.value(QStringLiteral("isUniqueKey")).toBool(false);
-            bool fk = row.value(QStringLiteral("isForeignKey")).toBool(false);
-            const bool inherited = row.value(QStringLiteral("inherited")).toBool(false);
-            if (!pk && !uk && !fk) {
-                const QJsonArray badges = row.value(QStringLiteral("badges")).toArray();
-                for (const QJsonValue& badge : badges) {
-                    const QString b = badge.toString().toUpper();
-                    if (b == QLatin1String("PK"))
-                        pk = true;
-                    else if (b == QLatin1String("UK"))
-                        uk = true;
-                    else if (b == QLatin1String("FK"))
-                        fk = true;
-                }
-            }
-            // A repeated name updates the earlier row; its edge id goes to
-            // that row, not to whichever row happens to be last.
-            const QString trimmed = rightTrimmed(name);
-            const auto earlier = rowOfName.constFind(trimmed);
-            const int known = earlier == rowOfName.cend() ? -1 : *earlier;
-            const int index = putAttribute(known, trimmed, type, pk, uk, fk, inherited);
-            if (known < 0)
-                rowOfName.insert(trimmed, index);
-            const QJsonValue fkEdgeId = row.value(QStringLiteral("fkEdgeId"));
-            if (!fkEdgeId.isUndefined() && index >= 0 && index < attributeCount())
-                m_attributes[index].fkEdgeId = fkEdgeId.toString();
-            if (rowsAsWritten) {
-                const QJsonValue inheritedValue = row.value(QStringLiteral("inherited"));
-                const bool withEdge = fkEdgeId.isString() && !fkEdgeId.toString().isEmpty();
-                const bool withInherited = inheritedValue.isBool() && inheritedValue.toBool();
-                rowsAsWritten = known < 0 && index == readRows.size() && trimmed == name
-                    && row.size() == 5 + (withEdge ? 1 : 0) + (withInherited ? 1 : 0)
-                    && (fkEdgeId.isUndefined() || withEdge) && (inheritedValue.isUndefined() || withInherited)
-                    && row.value(QStringLiteral("name")).isString() && row.value(QStringLiteral("type")).isString()
-                    && row.value(QStringLiteral("isPrimaryKey")).isBool()
-                    && row.value(QStringLiteral("isUniqueKey")).isBool()
-                    && row.value(QStringLiteral("isForeignKey")).isBool();
-                if (rowsAsWritten) {
-                    Attribute read;
-                    read.name = name;
-                    read.type = type;
-                    read.isPrimaryKey = pk;
-                    read.isUniqueKey = uk;
-                    read.isForeignKey = fk;
-                    read.fkEdgeId = withEdge ? fkEdgeId.toString() : QString();
-                    read.inherited = inherited;
-                    readRows.append(read);
-                }
-            }
-        }
-        --m_layoutDeferred;
-        // The entity may have taken a row otherwise than it was read.
-        if (rowsAsWritten && readRows.size() == m_attributes.size()) {
-            for (qsizetype i = 0; i < readRows.size() && rowsAsWritten; ++i) {
-                const Attribute& a = m_attributes.at(i);
-                const Attribute& r = readRows.at(i);
-                rowsAsWritten = a.name == r.name && a.type == r.type && a.isPrimaryKey == r.isPrimaryKey
-                    && a.isUniqueKey == r.isUniqueKey && a.isForeignKey == r.isForeignKey
-                    && a.fkEdgeId == r.fkEdgeId && a.inherited == r.inherited;
-            }
-            if (rowsAsWritten) {
-                m_rowsJson = rows;
-                m_rowsJsonSource = m_attributes;
-            }
-        }
-    }
+    if (!rowsValue.isUndefined())
+        readRowsFromJson(rowsValue.toArray());
 
     for (int i = 0; i < attributeCount(); ++i)
         styleRowLabels(i);

@@ -268,56 +268,65 @@ QList<QRectF> ERScene::entityRectsIn(const QRectF& region, const EntityItem* a, 
 
 // ---------------------------------------------------------------- clearing
 
-void ERScene::clearScene()
+namespace {
+
+// Completion pop-ups of in-place editors live on the viewports.
+void hideCompletionPopups(const QList<QGraphicsView*>& views)
 {
-    if (m_clearing)
-        return;
-    m_clearing = true;
-    qCDebug(lcScene) << "clearScene: starting";
-
-    const bool signalsWereBlocked = blockSignals(true);
-
-    releaseSelectionNow();
-
-    // Completion pop-ups of in-place editors live on the viewports.
-    for (QGraphicsView* view : views()) {
+    for (QGraphicsView* view : views) {
         const auto popups = view->viewport()->findChildren<QAbstractItemView*>();
         for (QAbstractItemView* popup : popups)
             popup->hide();
     }
+}
 
-    // The scene keeps lists of its entities and annotations, and the edges
-    // hang on the entities: they go first, without a walk over every item,
-    // which would sort all the row labels of the diagram.
-    deleteRegisteredItems();
-    endBulkMoves();
-
-    // Whatever was not in the lists, by its type code.
+// The top-level items of scene by their type code: edges, entities and
+// annotations.
+struct ItemsByType
+{
     QList<QGraphicsItem*> edges;
     QList<QGraphicsItem*> entities;
     QList<QGraphicsItem*> annotations;
-    const QList<QGraphicsItem*> all = items();
-    for (QGraphicsItem* item : all) {
-        switch (item->type()) {
-        case DiagramItemType::Edge:
-            edges.append(item);
-            break;
-        case DiagramItemType::Entity:
-            entities.append(item);
-            break;
-        case DiagramItemType::Text:
-        case DiagramItemType::Group:
-            annotations.append(item);
-            break;
-        default:
-            break; // children go with their parents
+
+    explicit ItemsByType(const QList<QGraphicsItem*>& all)
+    {
+        for (QGraphicsItem* item : all) {
+            switch (item->type()) {
+            case DiagramItemType::Edge:
+                edges.append(item);
+                break;
+            case DiagramItemType::Entity:
+                entities.append(item);
+                break;
+            case DiagramItemType::Text:
+            case DiagramItemType::Group:
+                annotations.append(item);
+                break;
+            default:
+                break; // children go with their parents
+            }
         }
     }
+};
 
-    // Edges go first so that none of them outlives an entity it points to.
-    // They are taken off their entities and told to leave the rows alone.
-    // (The type code alone does not make an item one of ours.)
-    for (QGraphicsItem* item : std::as_const(edges)) {
+void removeAndDelete(QGraphicsScene* scene, const QList<QGraphicsItem*>& list)
+{
+    for (QGraphicsItem* item : list) {
+        if (item->scene() == scene) {
+            scene->removeItem(item);
+            delete item;
+        }
+    }
+}
+
+// Deletes every edge, entity and annotation of scene found by its type code.
+// Edges go first so that none of them outlives an entity it points to. They
+// are taken off their entities and told to leave the rows alone. (The type
+// code alone does not make an item one of ours.)
+void deleteItemsByType(QGraphicsScene* scene)
+{
+    const ItemsByType found(scene->items());
+    for (QGraphicsItem* item : found.edges) {
         if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
             // Every entity goes too: its whole list is emptied at once, not
             // searched edge by edge (quadratic with many parallel edges).
@@ -328,36 +337,54 @@ void ERScene::clearScene()
             edge->setRemoveFkRowsOnDestroy(false);
         }
     }
-    const auto removeAll = [this](const QList<QGraphicsItem*>& list) {
-        for (QGraphicsItem* item : list) {
-            if (item->scene() == this) {
-                removeItem(item);
-                delete item;
-            }
-        }
-    };
-    removeAll(edges);
-    for (QGraphicsItem* item : std::as_const(entities)) {
+    removeAndDelete(scene, found.edges);
+    for (QGraphicsItem* item : found.entities) {
         auto* entity = dynamic_cast<EntityItem*>(item);
-        if (!entity || item->scene() != this)
+        if (!entity || item->scene() != scene)
             continue;
         for (SlotItem* slot : entity->slotHandles())
             slot->setEdge(nullptr);
     }
-    for (QGraphicsItem* item : std::as_const(entities)) {
-        if (item->scene() == this)
+    for (QGraphicsItem* item : found.entities) {
+        if (item->scene() == scene)
             delete item;
     }
-    removeAll(annotations);
+    removeAndDelete(scene, found.annotations);
+}
 
-    const QList<QGraphicsItem*> remaining = items();
-    if (!remaining.isEmpty()) {
-        qWarning() << "clearScene: remaining items after cleanup:" << remaining.size();
-        for (QGraphicsItem* item : remaining) {
-            if (item->scene() == this && !item->parentItem())
-                removeItem(item);
-        }
+// What is left (of no type of ours) leaves the scene.
+void removeStrays(QGraphicsScene* scene)
+{
+    const QList<QGraphicsItem*> remaining = scene->items();
+    if (remaining.isEmpty())
+        return;
+    qWarning() << "clearScene: remaining items after cleanup:" << remaining.size();
+    for (QGraphicsItem* item : remaining) {
+        if (item->scene() == scene && !item->parentItem())
+            scene->removeItem(item);
     }
+}
+
+} // namespace
+
+void ERScene::clearScene()
+{
+    if (m_clearing)
+        return;
+    m_clearing = true;
+    qCDebug(lcScene) << "clearScene: starting";
+
+    const bool signalsWereBlocked = blockSignals(true);
+    releaseSelectionNow();
+    hideCompletionPopups(views());
+    // The scene keeps lists of its entities and annotations, and the edges
+    // hang on the entities: they go first, without a walk over every item,
+    // which would sort all the row labels of the diagram.
+    deleteRegisteredItems();
+    endBulkMoves();
+    // Whatever was not in the lists, by its type code.
+    deleteItemsByType(this);
+    removeStrays(this);
 
     m_edgeOrder.clear();
     qCDebug(lcScene) << "clearScene: completed";

@@ -8,6 +8,7 @@
 #include <QGraphicsItem>
 #include <QGraphicsScene>
 #include <QHash>
+#include <QJsonArray>
 #include <QJsonObject>
 #include <QLineF>
 #include <QList>
@@ -19,6 +20,7 @@
 #include <array>
 #include <optional>
 #include <cstdint>
+#include <functional>
 #include <utility>
 
 class QTimer;
@@ -285,6 +287,13 @@ private:
     // caller.
     void growSceneRectAround(const QRectF& bounds);
     void readDiagram(const QJsonObject& root);
+    // The steps of readDiagram, each array read from its end; step lets the
+    // busy indicator turn.
+    QHash<QString, EntityItem*> readEntities(const QJsonArray& entities, const std::function<void()>& step);
+    // The edges that brought no route of their own, routed afresh.
+    QList<EdgeItem*> readEdges(const QJsonArray& edges, const QHash<QString, EntityItem*>& entitiesById,
+                               const std::function<void()>& step);
+    void readAnnotations(const QJsonArray& annotations);
     // Gives a new table or view an id and the default colours (when set),
     // puts it at scenePos and reports it.
     EntityItem* placeNewEntity(EntityItem* entity, QPointF scenePos);

@@ -11,14 +11,13 @@
 #include "model/itemnames.h"
 #include "model/logcategories.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
 #include <QHash>
 #include <QJsonArray>
 #include <QGraphicsView>
 #include <QPointer>
 #include <QSet>
 
+#include <functional>
 #include <utility>
 
 // The diagram as JSON: writing it and reading it back.
@@ -32,44 +31,147 @@ const QString keyEdges = QStringLiteral("edges");
 const QString keyAnnotations = QStringLiteral("annotations");
 const QString keyDialect = QStringLiteral("dialect");
 
-// Lets the busy indicator turn while a large diagram loads; user input stays
-// queued until the load is over. Every pass of the event loop repaints the
-// canvas, so it runs at most once per frame of the indicator rather than at
-// every step.
-class IndicatorPump
+// While a large diagram loads, the passes of the event loop that let the
+// busy indicator turn (user input stays queued until the load is over) find
+// the whole scene due for an update: the scene then keeps no account of what
+// each item added or changed would need repainted, and does not measure at
+// every pass every item added since the last one. The canvas is repainted
+// whole at the end.
+class WholeSceneUpdates
 {
 public:
-    explicit IndicatorPump(QGraphicsScene* scene = nullptr)
+    explicit WholeSceneUpdates(QGraphicsScene* scene)
         : m_scene(scene)
     {
-        m_sinceLast.start();
-        wholeSceneUpdate();
+        m_scene->update();
     }
 
     void step()
     {
-        if (m_sinceLast.elapsed() < IntervalMs)
-            return;
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-        wholeSceneUpdate();
-        m_sinceLast.restart();
-    }
-
-    static constexpr qint64 IntervalMs = 20;
-
-private:
-    // While the whole scene is due for an update, the scene keeps no
-    // account of what each item added or changed would need repainted: at
-    // every pass of the event loop it would otherwise measure every item
-    // added since the last one. The canvas is repainted whole at the end.
-    void wholeSceneUpdate()
-    {
-        if (m_scene)
+        if (eventpump::step())
             m_scene->update();
     }
 
-    QGraphicsScene* m_scene = nullptr;
-    QElapsedTimer m_sinceLast;
+private:
+    QGraphicsScene* m_scene;
+};
+
+// Raised while a diagram is read.
+class LoadingFlag
+{
+public:
+    explicit LoadingFlag(bool& flag)
+        : m_flag(flag)
+    {
+        m_flag = true;
+    }
+    ~LoadingFlag() { m_flag = false; }
+    LoadingFlag(const LoadingFlag&) = delete;
+    LoadingFlag& operator=(const LoadingFlag&) = delete;
+
+private:
+    bool& m_flag;
+};
+
+// Entities placed one by one would route edges that are about to be
+// replaced; routing waits until everything is in place.
+class RoutingSuspension
+{
+public:
+    RoutingSuspension()
+        : m_wasSuspended(EdgeItem::isRoutingSuspended())
+    {
+        EdgeItem::setRoutingSuspended(true);
+    }
+    ~RoutingSuspension() { EdgeItem::setRoutingSuspended(m_wasSuspended); }
+    RoutingSuspension(const RoutingSuspension&) = delete;
+    RoutingSuspension& operator=(const RoutingSuspension&) = delete;
+
+private:
+    bool m_wasSuspended;
+};
+
+// The event loop runs now and then while the diagram is read, so that the
+// busy indicator turns; the canvas would be repainted at every such pass
+// with half a diagram on it, at a cost that grows with what has been read
+// so far. It is shown once, when complete. Nor is it painted when a widget
+// above it asks: the busy indicator is translucent, and every turn of it
+// would paint the canvas below it, edges and all.
+class RepaintHold
+{
+public:
+    explicit RepaintHold(const QList<QGraphicsView*>& views)
+    {
+        for (QGraphicsView* view : views) {
+            m_views.append({view, view->viewportUpdateMode(), view->viewport()->updatesEnabled()});
+            view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
+            view->viewport()->setUpdatesEnabled(false);
+        }
+    }
+    ~RepaintHold()
+    {
+        for (const auto& [view, mode, painting] : std::as_const(m_views)) {
+            if (!view)
+                continue;
+            view->setViewportUpdateMode(mode);
+            view->viewport()->setUpdatesEnabled(painting);
+            view->viewport()->update();
+        }
+    }
+    RepaintHold(const RepaintHold&) = delete;
+    RepaintHold& operator=(const RepaintHold&) = delete;
+
+private:
+    struct HeldView
+    {
+        QPointer<QGraphicsView> view;
+        QGraphicsView::ViewportUpdateMode mode;
+        bool painting;
+    };
+    QList<HeldView> m_views;
+};
+
+// While anything listens to the scene's changes, every geometry change of
+// an item measures the item and queues its rectangle, and the rows of a
+// large entity bring hundreds of thousands. The scene does nothing with them
+// while loading (its own listener is paused with the views') and grows its
+// rectangle once at the end; the views, which the scene's own listening has
+// tied to the same signal, are held from repainting (RepaintHold) and are
+// repainted whole when the load is over. Without a listener the scene hands
+// its updates to the views directly.
+class ChangeListenerPause
+{
+public:
+    using Listener = void (ERScene::*)(const QList<QRectF>&);
+
+    ChangeListenerPause(ERScene* scene, Listener listener)
+        : m_scene(scene)
+        , m_listener(listener)
+    {
+        QObject::disconnect(m_scene, &QGraphicsScene::changed, m_scene, m_listener);
+        for (QGraphicsView* view : m_scene->views()) {
+            // Tied by name, so untied and tied again by name.
+            if (QObject::disconnect(m_scene, SIGNAL(changed(QList<QRectF>)), view, SLOT(updateScene(QList<QRectF>))))
+                m_views.append(view);
+        }
+    }
+    ~ChangeListenerPause()
+    {
+        // In the order they were tied: the scene's own first.
+        QObject::connect(m_scene, &QGraphicsScene::changed, m_scene, m_listener);
+        for (const QPointer<QGraphicsView>& view : std::as_const(m_views)) {
+            if (view && view->scene() == m_scene)
+                QObject::connect(m_scene, SIGNAL(changed(QList<QRectF>)), view.data(),
+                                 SLOT(updateScene(QList<QRectF>)));
+        }
+    }
+    ChangeListenerPause(const ChangeListenerPause&) = delete;
+    ChangeListenerPause& operator=(const ChangeListenerPause&) = delete;
+
+private:
+    ERScene* m_scene;
+    Listener m_listener;
+    QList<QPointer<QGraphicsView>> m_views;
 };
 
 } // namespace
@@ -121,95 +223,10 @@ bool ERScene::loadFromJson(const QJsonObject& root)
 {
     qCDebug(lcScene) << "loadFromJson: starting";
     {
-        struct LoadingFlag
-        {
-            explicit LoadingFlag(bool& flag)
-                : m_flag(flag)
-            {
-                m_flag = true;
-            }
-            ~LoadingFlag() { m_flag = false; }
-            bool& m_flag;
-        } loading(m_loading);
-        // Entities placed one by one would route edges that are about to
-        // be replaced; routing waits until everything is in place.
-        struct RoutingSuspension
-        {
-            RoutingSuspension()
-                : m_wasSuspended(EdgeItem::isRoutingSuspended())
-            {
-                EdgeItem::setRoutingSuspended(true);
-            }
-            ~RoutingSuspension() { EdgeItem::setRoutingSuspended(m_wasSuspended); }
-            bool m_wasSuspended;
-        } suspension;
-        // The event loop runs now and then while the diagram is read, so
-        // that the busy indicator turns; the canvas would be repainted at
-        // every such pass with half a diagram on it, at a cost that grows
-        // with what has been read so far. It is shown once, when complete.
-        struct RepaintHold
-        {
-            // Nor is it painted when a widget above it asks: the busy
-            // indicator is translucent, and every turn of it would paint
-            // the canvas below it, edges and all.
-            explicit RepaintHold(const QList<QGraphicsView*>& views)
-            {
-                for (QGraphicsView* view : views) {
-                    m_views.append({view, view->viewportUpdateMode(), view->viewport()->updatesEnabled()});
-                    view->setViewportUpdateMode(QGraphicsView::NoViewportUpdate);
-                    view->viewport()->setUpdatesEnabled(false);
-                }
-            }
-            ~RepaintHold()
-            {
-                for (const auto& [view, mode, painting] : std::as_const(m_views)) {
-                    if (!view)
-                        continue;
-                    view->setViewportUpdateMode(mode);
-                    view->viewport()->setUpdatesEnabled(painting);
-                    view->viewport()->update();
-                }
-            }
-            struct HeldView
-            {
-                QPointer<QGraphicsView> view;
-                QGraphicsView::ViewportUpdateMode mode;
-                bool painting;
-            };
-            QList<HeldView> m_views;
-        } repaintHold(views());
-        // While anything listens to the scene's changes, every geometry
-        // change of an item measures the item and queues its rectangle, and
-        // the rows of a large entity bring hundreds of thousands. The scene
-        // does nothing with them while loading (see onSceneChanged) and grows
-        // its rectangle once at the end; the views, which the scene's own
-        // listening has tied to the same signal, are held from repainting
-        // (above) and are repainted whole when the load is over. Without a
-        // listener the scene hands its updates to the views directly.
-        struct ChangeListenerPause
-        {
-            explicit ChangeListenerPause(ERScene* scene)
-                : m_scene(scene)
-            {
-                disconnect(m_scene, &QGraphicsScene::changed, m_scene, &ERScene::onSceneChanged);
-                for (QGraphicsView* view : m_scene->views()) {
-                    // Tied by name, so untied and tied again by name.
-                    if (disconnect(m_scene, SIGNAL(changed(QList<QRectF>)), view, SLOT(updateScene(QList<QRectF>))))
-                        m_views.append(view);
-                }
-            }
-            ~ChangeListenerPause()
-            {
-                // In the order they were tied: the scene's own first.
-                connect(m_scene, &QGraphicsScene::changed, m_scene, &ERScene::onSceneChanged);
-                for (const QPointer<QGraphicsView>& view : std::as_const(m_views)) {
-                    if (view && view->scene() == m_scene)
-                        connect(m_scene, SIGNAL(changed(QList<QRectF>)), view.data(), SLOT(updateScene(QList<QRectF>)));
-                }
-            }
-            ERScene* m_scene;
-            QList<QPointer<QGraphicsView>> m_views;
-        } changePause(this);
+        const LoadingFlag loading(m_loading);
+        const RoutingSuspension suspension;
+        const RepaintHold repaintHold(views());
+        const ChangeListenerPause changePause(this, &ERScene::onSceneChanged);
         readDiagram(root);
     }
     growSceneRectAround(contentBoundingRect());
@@ -217,20 +234,8 @@ bool ERScene::loadFromJson(const QJsonObject& root)
     return true;
 }
 
-void ERScene::readDiagram(const QJsonObject& root)
+QHash<QString, EntityItem*> ERScene::readEntities(const QJsonArray& entities, const std::function<void()>& step)
 {
-    clearScene();
-    m_dialect = root.value(keyDialect).toString();
-
-    // Items of equal z stack in the order they are added, the last on top,
-    // while the writer lists the topmost first. Each array is therefore read
-    // from its end, so that a diagram comes back stacked as it was saved.
-    IndicatorPump pump(this);
-    // The item index, updated at the passes of the event loop, would be
-    // built over and over while the entities come in, anew whenever their
-    // count doubles. It is built once, when they are all there.
-    ItemIndexPause indexPause(this);
-    const QJsonArray entities = root.value(keyEntities).toArray();
     QHash<QString, EntityItem*> entitiesById;
     entitiesById.reserve(entities.size());
     for (qsizetype i = entities.size() - 1; i >= 0; --i) {
@@ -251,18 +256,16 @@ void ERScene::readDiagram(const QJsonObject& root)
 
         entitiesById.insert(entity->id(), entity);
         if (entitiesById.size() % 8 == 0)
-            pump.step();
+            step();
     }
+    return entitiesById;
+}
 
-    indexPause.resume();
-    // The scene's item index covers the scene rectangle; entities left
-    // outside it would make every obstacle look-up of the routing below a
-    // scan of the whole diagram. Grow it once, now that they are all there.
-    growSceneRectAround(contentBoundingRect());
-
+QList<EdgeItem*> ERScene::readEdges(const QJsonArray& edges, const QHash<QString, EntityItem*>& entitiesById,
+                                   const std::function<void()>& step)
+{
     QList<EdgeItem*> edgesToRoute;
     QSet<QString> edgeIds;
-    const QJsonArray edges = root.value(keyEdges).toArray();
     for (qsizetype i = edges.size() - 1; i >= 0; --i) {
         const QJsonObject obj = edges.at(i).toObject();
         const QString from = obj.value(QStringLiteral("from")).toString();
@@ -291,10 +294,13 @@ void ERScene::readDiagram(const QJsonObject& root)
             edgesToRoute.append(edge);
             edge->updatePath();
         }
-        pump.step();
+        step();
     }
+    return edgesToRoute;
+}
 
-    const QJsonArray annotations = root.value(keyAnnotations).toArray();
+void ERScene::readAnnotations(const QJsonArray& annotations)
+{
     for (qsizetype i = annotations.size() - 1; i >= 0; --i) {
         const QJsonObject obj = annotations.at(i).toObject();
         const QString kind = obj.value(QStringLiteral("kind")).toString();
@@ -308,6 +314,32 @@ void ERScene::readDiagram(const QJsonObject& root)
             group->fromJson(obj);
         }
     }
+}
+
+void ERScene::readDiagram(const QJsonObject& root)
+{
+    clearScene();
+    m_dialect = root.value(keyDialect).toString();
+
+    // Items of equal z stack in the order they are added, the last on top,
+    // while the writer lists the topmost first. Each array is therefore read
+    // from its end, so that a diagram comes back stacked as it was saved.
+    WholeSceneUpdates pump(this);
+    const std::function<void()> step = [&pump] { pump.step(); };
+    // The item index, updated at the passes of the event loop, would be
+    // built over and over while the entities come in, anew whenever their
+    // count doubles. It is built once, when they are all there.
+    ItemIndexPause indexPause(this);
+    const QHash<QString, EntityItem*> entitiesById = readEntities(root.value(keyEntities).toArray(), step);
+
+    indexPause.resume();
+    // The scene's item index covers the scene rectangle; entities left
+    // outside it would make every obstacle look-up of the routing below a
+    // scan of the whole diagram. Grow it once, now that they are all there.
+    growSceneRectAround(contentBoundingRect());
+
+    const QList<EdgeItem*> edgesToRoute = readEdges(root.value(keyEdges).toArray(), entitiesById, step);
+    readAnnotations(root.value(keyAnnotations).toArray());
 
     // A stored route that runs through an entity (one moved since the route
     // was made, by hand or by another program) would look joined to it.

@@ -264,39 +264,37 @@ int routesCross(const QList<QPointF>& r, const QList<QPointF>& s)
 
 } // namespace
 
-RouteCrossingGrid::RouteCrossingGrid(qsizetype routeCount, double cell)
-    : m_cell(cell)
-    , m_routes(static_cast<size_t>(routeCount))
+RouteCrossingGrid::RouteCrossingGrid(const QRectF& extent, qsizetype routeCount, double cell)
+    : m_routes(static_cast<size_t>(routeCount))
     , m_seen(static_cast<size_t>(routeCount), 0u)
 {
+    const bool finite = std::isfinite(extent.left()) && std::isfinite(extent.top()) && std::isfinite(extent.width())
+        && std::isfinite(extent.height());
+    const QRectF area = finite ? extent.normalized() : QRectF();
+    const double longest = std::max(area.width(), area.height());
+    m_grid.cell = std::max(cell, longest / MaxSideCells);
+    m_grid.originX = area.left();
+    m_grid.originY = area.top();
+    m_grid.columns = std::clamp(static_cast<int>(std::ceil(area.width() / m_grid.cell)), 1, MaxSideCells);
+    m_grid.rows = std::clamp(static_cast<int>(std::ceil(area.height() / m_grid.cell)), 1, MaxSideCells);
+    m_cells.resize(m_grid.cellCount());
 }
 
 template <typename Visit>
 void RouteCrossingGrid::forEachCell(const QPointF& a, const QPointF& b, Visit visit) const
 {
-    // Held to the range of the 32 bits each coordinate has in a key before
-    // it becomes an integer.
-    const auto cellOf = [this](double v) {
-        return static_cast<qint64>(heldCell(std::floor(v / m_cell), std::numeric_limits<qint32>::min(),
-                                            std::numeric_limits<qint32>::max(), 0));
-    };
-    const qint64 x0 = cellOf(std::min(a.x(), b.x()));
-    const qint64 x1 = cellOf(std::max(a.x(), b.x()));
-    const qint64 y0 = cellOf(std::min(a.y(), b.y()));
-    const qint64 y1 = cellOf(std::max(a.y(), b.y()));
     // A diagonal segment (rare) is covered by its whole box of cells.
-    for (qint64 x = x0; x <= x1; ++x) {
-        for (qint64 y = y0; y <= y1; ++y)
-            visit((static_cast<quint64>(static_cast<quint32>(x)) << 32) | static_cast<quint32>(y));
-    }
+    m_grid.forEachCell(m_grid.rangeOf(std::min(a.x(), b.x()), std::min(a.y(), b.y()), std::max(a.x(), b.x()),
+                                      std::max(a.y(), b.y())),
+                       visit);
 }
 
 void RouteCrossingGrid::setRoute(int index, const QList<QPointF>& route)
 {
     m_routes[static_cast<size_t>(index)] = route;
     for (qsizetype i = 0; i + 1 < route.size(); ++i) {
-        forEachCell(route[i], route[i + 1], [this, index](quint64 key) {
-            std::vector<int>& list = m_cells[key];
+        forEachCell(route[i], route[i + 1], [this, index](size_t cell) {
+            std::vector<int>& list = m_cells[cell];
             if (list.empty() || list.back() != index)
                 list.push_back(index);
         });
@@ -313,11 +311,8 @@ int RouteCrossingGrid::crossings(const QList<QPointF>& route, const std::vector<
         m_seen[static_cast<size_t>(index)] = m_stamp;
     int total = 0;
     for (qsizetype i = 0; i + 1 < route.size(); ++i) {
-        forEachCell(route[i], route[i + 1], [&](quint64 key) {
-            const auto found = m_cells.find(key);
-            if (found == m_cells.end())
-                return;
-            for (int other : found->second) {
+        forEachCell(route[i], route[i + 1], [&](size_t cell) {
+            for (int other : m_cells[cell]) {
                 unsigned& seen = m_seen[static_cast<size_t>(other)];
                 if (seen == m_stamp)
                     continue;

@@ -2,12 +2,12 @@
 
 #include "edges/obstacleset.h"
 #include "edges/slotside.h"
+#include "layout/gridcells.h"
 
 #include <QList>
 #include <QPointF>
 #include <QRectF>
 
-#include <unordered_map>
 #include <vector>
 
 // Choosing which sides of its two entities an edge attaches to. The edge
@@ -61,11 +61,16 @@ int facingSide(const QPointF& centre, const QPointF& point);
 // The routes of a diagram's edges over a grid of square cells, to count how
 // often a route would cross the others without looking at every route. A
 // route is found through the cells its segments pass; replacing a route
-// leaves stale cell entries behind, which the count skips.
+// leaves stale cell entries behind, which the count skips. The grid covers
+// extent (points beyond it belong to the cells at its edge) in cells of
+// side cell, or larger ones where extent would need more than MaxSideCells
+// of them a side.
 class RouteCrossingGrid
 {
 public:
-    explicit RouteCrossingGrid(qsizetype routeCount, double cell = 160.0);
+    static constexpr int MaxSideCells = 512;
+
+    RouteCrossingGrid(const QRectF& extent, qsizetype routeCount, double cell = 160.0);
 
     void setRoute(int index, const QList<QPointF>& route);
     const QList<QPointF>& route(int index) const { return m_routes[static_cast<size_t>(index)]; }
@@ -78,9 +83,9 @@ private:
     template <typename Visit>
     void forEachCell(const QPointF& a, const QPointF& b, Visit visit) const;
 
-    double m_cell;
+    GridCells m_grid;
     std::vector<QList<QPointF>> m_routes;
-    std::unordered_map<quint64, std::vector<int>> m_cells;
+    std::vector<std::vector<int>> m_cells;
     mutable std::vector<unsigned> m_seen;
     mutable unsigned m_stamp = 0;
 };

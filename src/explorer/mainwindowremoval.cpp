@@ -292,69 +292,43 @@ void MainWindow::deleteWhereFocused()
         removeExplorerSelection();
 }
 
-void MainWindow::deleteSelection()
+namespace {
+
+// The entity a row label belongs to, or none.
+EntityItem* rowOwner(QGraphicsItem* focus)
 {
-    if (!scene)
-        return;
+    if (!dynamic_cast<SingleLineTextItem*>(focus))
+        return nullptr;
+    EntityItem* owner = nullptr;
+    for (QGraphicsItem* item = focus->parentItem(); item && !owner; item = item->parentItem())
+        owner = dynamic_cast<EntityItem*>(item);
+    return owner;
+}
 
-    // A focused row label: that row (a column) alone.
-    QGraphicsItem* focus = scene->focusItem();
-    if (dynamic_cast<SingleLineTextItem*>(focus)) {
-        EntityItem* owner = nullptr;
-        for (QGraphicsItem* item = focus->parentItem(); item && !owner; item = item->parentItem())
-            owner = dynamic_cast<EntityItem*>(item);
-        if (owner) {
-            // A column that relationships' foreign keys use takes them with
-            // it; the question names them.
-            auto* label = static_cast<SingleLineTextItem*>(focus);
-            const int row = owner->rowOfLabel(label);
-            const QString rowName = row >= 0 ? owner->attributeName(row) : QString();
-            ModelItem* model = nullptr;
-            const TableItem* table = row >= 0 && owner->kind() == EntityItem::TableKind
-                ? TableSync::findTable(currentModel, project, owner->id(), &model)
-                : nullptr;
-            const ColumnItem* column = table ? table->columnByName(rowName) : nullptr;
-            const QStringList relationships =
-                column ? TableSync::relationshipsUsingColumn(model, table, column->id()) : QStringList();
-            QString question = QStringLiteral("Do you really want to delete the selected column?");
-            if (!relationships.isEmpty()) {
-                QStringList names;
-                for (const QString& id : relationships)
-                    names.append(model->relationship(id)->name());
-                question += QStringLiteral("\nThe relationships %1 use it and are removed with it.")
-                                .arg(names.join(QStringLiteral(", ")));
-            }
-            if (DialogHooks::question(this, QStringLiteral("Confirm delete"), question,
-                                      QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
-                != QMessageBox::Yes)
-                return;
-            if (!relationships.isEmpty()) {
-                // The focused row may be a foreign-key row that goes with
-                // its relationship; what is left of it goes by name.
-                const QPointer<EntityItem> entity = owner;
-                onRelationshipsRemovalRequested(relationships);
-                if (!entity)
-                    return;
-                entity->removeAttribute(rowName);
-            } else if (!owner->removeAttributeForLabel(label)) {
-                return;
-            }
-            // The column leaves the model now, not at the next edit: a save
-            // in between must not write it back.
-            syncTableColumnsFromEntity(owner);
-            currentEntity = selectedEntity();
-            syncTreeSelectionFromScene();
-            captureCurrentDiagram();
-            refreshTableDetails();
-            return;
-        }
-    }
-
+// What a deletion on the canvas takes away.
+struct CanvasDeletion
+{
     QSet<EntityItem*> entities;
     QSet<EdgeItem*> edges;
     QSet<TextItem*> texts;
     QSet<GroupItem*> groups;
-    const auto classify = [&](QGraphicsItem* item) {
+
+    // The selected items; a selected child stands for its nearest entity,
+    // text or group.
+    explicit CanvasDeletion(const QList<QGraphicsItem*>& selected)
+    {
+        for (QGraphicsItem* item : selected) {
+            if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
+                edges.insert(edge);
+                continue;
+            }
+            for (QGraphicsItem* at = item; at && !take(at); at = at->parentItem()) {
+            }
+        }
+    }
+
+    bool take(QGraphicsItem* item)
+    {
         if (auto* entity = dynamic_cast<EntityItem*>(item)) {
             entities.insert(entity);
             return true;
@@ -368,27 +342,130 @@ void MainWindow::deleteSelection()
             return true;
         }
         return false;
-    };
-    const QList<QGraphicsItem*> selected = scene->selectedItems();
-    if (selected.isEmpty())
-        return;
-    for (QGraphicsItem* item : selected) {
-        if (auto* edge = dynamic_cast<EdgeItem*>(item)) {
-            edges.insert(edge);
-            continue;
-        }
-        // A selected child stands for its nearest entity, text or group.
-        for (QGraphicsItem* at = item; at && !classify(at); at = at->parentItem()) {
+    }
+
+    // The edges of the entities go with them.
+    void addEdgesOfEntities()
+    {
+        for (EntityItem* entity : std::as_const(entities)) {
+            for (EdgeItem* edge : entity->edges()) {
+                if (edge)
+                    edges.insert(edge);
+            }
         }
     }
 
+    QStringList entityIds() const
+    {
+        QStringList ids;
+        for (EntityItem* entity : entities) {
+            if (!entity->id().isEmpty())
+                ids.append(entity->id());
+        }
+        return ids;
+    }
+
+    QStringList edgeIds() const
+    {
+        QStringList ids;
+        for (EdgeItem* edge : edges) {
+            if (!edge->id().isEmpty())
+                ids.append(edge->id());
+        }
+        return ids;
+    }
+
+    // Edges before the entities they hang on. From the model, the
+    // foreign-key rows go with their edges; from the diagram, the entity at
+    // an edge's end keeps its rows.
+    void deleteItems(bool fromModel)
+    {
+        for (EdgeItem* edge : std::as_const(edges)) {
+            if (!fromModel)
+                edge->setRemoveFkRowsOnDestroy(false);
+            delete edge;
+        }
+        for (EntityItem* entity : std::as_const(entities))
+            delete entity;
+        for (TextItem* text : std::as_const(texts))
+            delete text;
+        for (GroupItem* group : std::as_const(groups))
+            delete group;
+    }
+};
+
+} // namespace
+
+bool MainWindow::deleteFocusedRow()
+{
+    QGraphicsItem* focus = scene->focusItem();
+    EntityItem* owner = rowOwner(focus);
+    if (!owner)
+        return false;
+    // A column that relationships' foreign keys use takes them with it; the
+    // question names them.
+    auto* label = static_cast<SingleLineTextItem*>(focus);
+    const int row = owner->rowOfLabel(label);
+    const QString rowName = row >= 0 ? owner->attributeName(row) : QString();
+    ModelItem* model = nullptr;
+    const TableItem* table = row >= 0 && owner->kind() == EntityItem::TableKind
+        ? TableSync::findTable(currentModel, project, owner->id(), &model)
+        : nullptr;
+    const ColumnItem* column = table ? table->columnByName(rowName) : nullptr;
+    const QStringList relationships =
+        column ? TableSync::relationshipsUsingColumn(model, table, column->id()) : QStringList();
+    QString question = QStringLiteral("Do you really want to delete the selected column?");
+    if (!relationships.isEmpty()) {
+        QStringList names;
+        for (const QString& id : relationships)
+            names.append(model->relationship(id)->name());
+        question += QStringLiteral("\nThe relationships %1 use it and are removed with it.")
+                        .arg(names.join(QStringLiteral(", ")));
+    }
+    if (DialogHooks::question(this, QStringLiteral("Confirm delete"), question, QMessageBox::Yes | QMessageBox::No,
+                              QMessageBox::No)
+        != QMessageBox::Yes)
+        return true;
+    if (!relationships.isEmpty()) {
+        // The focused row may be a foreign-key row that goes with its
+        // relationship; what is left of it goes by name.
+        const QPointer<EntityItem> entity = owner;
+        onRelationshipsRemovalRequested(relationships);
+        if (!entity)
+            return true;
+        entity->removeAttribute(rowName);
+    } else if (!owner->removeAttributeForLabel(label)) {
+        return true;
+    }
+    // The column leaves the model now, not at the next edit: a save in
+    // between must not write it back.
+    syncTableColumnsFromEntity(owner);
+    currentEntity = selectedEntity();
+    syncTreeSelectionFromScene();
+    captureCurrentDiagram();
+    refreshTableDetails();
+    return true;
+}
+
+void MainWindow::deleteSelection()
+{
+    if (!scene)
+        return;
+    // A focused row label: that row (a column) alone.
+    if (deleteFocusedRow())
+        return;
+
+    const QList<QGraphicsItem*> selected = scene->selectedItems();
+    if (selected.isEmpty())
+        return;
+    CanvasDeletion deletion(selected);
     bool modelMode = false;
-    if (!entities.isEmpty() || !edges.isEmpty()) {
+    if (!deletion.entities.isEmpty() || !deletion.edges.isEmpty()) {
         const DeleteChoice choice = askDeleteChoice();
         if (choice == DeleteChoice::Cancel)
             return;
         modelMode = choice == DeleteChoice::FromModel;
-    } else if (!texts.isEmpty() || !groups.isEmpty()) {
+    } else if (!deletion.texts.isEmpty() || !deletion.groups.isEmpty()) {
         if (DialogHooks::question(this, QStringLiteral("Confirm delete"),
                                   QStringLiteral("Do you really want to delete the selected objects?"),
                                   QMessageBox::Yes | QMessageBox::No, QMessageBox::No)
@@ -398,25 +475,12 @@ void MainWindow::deleteSelection()
         return;
     }
 
-    for (EntityItem* entity : std::as_const(entities)) {
-        for (EdgeItem* edge : entity->edges()) {
-            if (edge)
-                edges.insert(edge);
-        }
-    }
-    QStringList entityIds;
-    for (EntityItem* entity : std::as_const(entities)) {
-        if (!entity->id().isEmpty())
-            entityIds.append(entity->id());
-    }
-    QStringList edgeIds;
-    for (EdgeItem* edge : std::as_const(edges)) {
-        if (!edge->id().isEmpty())
-            edgeIds.append(edge->id());
-    }
+    deletion.addEdgesOfEntities();
+    const QStringList entityIds = deletion.entityIds();
+    QStringList edgeIds = deletion.edgeIds();
     if (modelMode && currentModel) {
         // Relationships whose lines are not on this diagram go as well.
-        for (const QString& entityId : std::as_const(entityIds)) {
+        for (const QString& entityId : entityIds) {
             for (const QString& relationshipId : relationshipsOfTable(currentModel, entityId)) {
                 if (!edgeIds.contains(relationshipId))
                     edgeIds.append(relationshipId);
@@ -424,27 +488,14 @@ void MainWindow::deleteSelection()
         }
     }
 
-    // Edges before the entities they hang on. In model mode the foreign-key
-    // rows go with their edges, and the child tables follow their rows.
-    if (currentEntity && entities.contains(currentEntity.data()))
+    if (currentEntity && deletion.entities.contains(currentEntity.data()))
         currentEntity = nullptr;
-    for (EdgeItem* edge : std::as_const(edges)) {
-        // Diagram mode: the entity at the edge's end keeps its rows.
-        if (!modelMode)
-            edge->setRemoveFkRowsOnDestroy(false);
-        delete edge;
-    }
-    for (EntityItem* entity : std::as_const(entities))
-        delete entity;
-    for (TextItem* text : std::as_const(texts))
-        delete text;
-    for (GroupItem* group : std::as_const(groups))
-        delete group;
-
+    deletion.deleteItems(modelMode);
+    // The child tables follow their foreign-key rows.
     if (modelMode) {
         for (const QString& edgeId : std::as_const(edgeIds))
             removeRelationshipAndForeignKey(currentModel, edgeId);
-        for (const QString& entityId : std::as_const(entityIds))
+        for (const QString& entityId : entityIds)
             removeEntityFromModel(entityId);
         stripItemsFromOtherDiagrams(entityIds, edgeIds);
         rebuildProjectTree();

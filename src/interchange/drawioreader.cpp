@@ -575,6 +575,123 @@ QString repeatedNamesText(const QList<QPair<QString, QStringList>>& repeated)
     return text;
 }
 
+// "page \"A\"" or "pages \"A\" and \"B\"".
+QString pagesNamed(const QStringList& names)
+{
+    return (names.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages ")) + quotedNames(names);
+}
+
+// The pages to read: every page that holds tables; without any, the first
+// page with cells, as a sketch of boxes may still be a diagram. The pages
+// with cells but no tables are named in withoutTables.
+QList<int> pagesToRead(const QList<DrawioPage>& pages, QStringList& withoutTables)
+{
+    QList<int> chosen;
+    for (int i = 0; i < pages.size(); ++i) {
+        if (pages.at(i).cells.isEmpty())
+            continue;
+        if (holdsTables(pages.at(i).cells))
+            chosen.append(i);
+        else
+            withoutTables.append(pages.at(i).name);
+    }
+    for (int i = 0; i < pages.size() && chosen.isEmpty(); ++i) {
+        if (!pages.at(i).cells.isEmpty()) {
+            chosen.append(i);
+            withoutTables.removeOne(pages.at(i).name);
+        }
+    }
+    return chosen;
+}
+
+// The diagrams of the pages read, side by side with their tops aligned.
+struct PagesSideBySide
+{
+    QJsonArray entities;
+    QJsonArray edges;
+    QStringList readNames;
+    QStringList emptyNames;
+    DrawioPageNotes notes;
+    double nextLeft = 0;
+    double top = 0;
+
+    // Adds the page's diagram; the sentence of a failure, or nothing.
+    QString add(DrawioPage& page)
+    {
+        QRectF bounds;
+        QString pageError;
+        DrawioPageNotes pageNotes;
+        const QJsonObject diagram = drawioCellsToSceneJson(page.cells, &bounds, &pageError, &pageNotes);
+        if (!pageError.isEmpty())
+            return pageError;
+        page.cells = QList<DrawioCell>();
+        const QJsonArray pageEntities = diagram.value(QLatin1String("entities")).toArray();
+        if (pageEntities.isEmpty()) {
+            emptyNames.append(page.name);
+            return QString();
+        }
+        readNames.append(page.name);
+        notes.connectorsLeftOut += pageNotes.connectorsLeftOut;
+        notes.numberedColumns += pageNotes.numberedColumns;
+        notes.repeatedNames.append(pageNotes.repeatedNames);
+        placeBeside(pageEntities, bounds);
+        for (const QJsonValue& edge : diagram.value(QLatin1String("edges")).toArray())
+            edges.append(edge);
+        if (entities.size() > kMaxImportEntities)
+            return tooLargeSentence(entities.size(), "entities", kMaxImportEntities);
+        if (edges.size() > kMaxImportEdges)
+            return tooLargeSentence(edges.size(), "relationships", kMaxImportEdges);
+        return QString();
+    }
+
+    void placeBeside(const QJsonArray& pageEntities, const QRectF& bounds)
+    {
+        if (readNames.size() == 1) {
+            nextLeft = bounds.right();
+            top = bounds.top();
+            for (const QJsonValue& entity : pageEntities)
+                entities.append(entity);
+            return;
+        }
+        const double dx = nextLeft + kDrawioPageGap - bounds.left();
+        const double dy = top - bounds.top();
+        for (const QJsonValue& value : pageEntities) {
+            QJsonObject entity = value.toObject();
+            entity.insert(QLatin1String("x"), entity.value(QLatin1String("x")).toDouble() + dx);
+            entity.insert(QLatin1String("y"), entity.value(QLatin1String("y")).toDouble() + dy);
+            entities.append(entity);
+        }
+        nextLeft = bounds.right() + dx;
+    }
+};
+
+// The status line of the import: what came in, from which pages, and what
+// was left out.
+void addImportNotes(QJsonObject& result, const PagesSideBySide& read, qsizetype pageCount,
+                    QStringList withoutTables, const QStringList& failed)
+{
+    QString note = QStringLiteral("Imported %1 and %2")
+                       .arg(countedNoun(read.entities.size(), "entity", "entities"),
+                            countedNoun(read.edges.size(), "relationship", "relationships"));
+    if (pageCount > 1)
+        note += QStringLiteral(" from ") + pagesNamed(read.readNames);
+    appendImportNote(result, note);
+    if (read.notes.connectorsLeftOut > 0)
+        appendImportNote(result, countedNoun(read.notes.connectorsLeftOut, "connector does not join two tables",
+                                             "connectors do not join two tables"));
+    if (read.notes.numberedColumns > 0)
+        appendImportNote(result, countedNoun(read.notes.numberedColumns, "repeated column name numbered: ",
+                                             "repeated column names numbered: ")
+                                     + repeatedNamesText(read.notes.repeatedNames));
+    withoutTables.append(read.emptyNames);
+    if (!withoutTables.isEmpty())
+        appendImportNote(result, pagesNamed(withoutTables)
+                                     + (withoutTables.size() == 1 ? QStringLiteral(" holds no tables")
+                                                                  : QStringLiteral(" hold no tables")));
+    if (!failed.isEmpty())
+        appendImportNote(result, pagesNamed(failed) + QStringLiteral(" could not be decoded"));
+}
+
 } // namespace
 
 QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
@@ -594,114 +711,30 @@ QJsonObject parseDrawioBytes(const QByteArray& bytes, QString* error)
             failed.append(page.name);
     }
 
-    // Every page that holds tables, side by side; without any, the first
-    // page with cells, as a sketch of boxes may still be a diagram.
-    QList<int> chosen;
     QStringList withoutTables;
-    for (int i = 0; i < pages.size(); ++i) {
-        if (pages.at(i).cells.isEmpty())
-            continue;
-        if (holdsTables(pages.at(i).cells))
-            chosen.append(i);
-        else
-            withoutTables.append(pages.at(i).name);
-    }
-    if (chosen.isEmpty()) {
-        for (int i = 0; i < pages.size() && chosen.isEmpty(); ++i) {
-            if (!pages.at(i).cells.isEmpty()) {
-                chosen.append(i);
-                withoutTables.removeOne(pages.at(i).name);
-            }
-        }
-    }
+    const QList<int> chosen = pagesToRead(pages, withoutTables);
     if (chosen.isEmpty()) {
         if (!failed.isEmpty())
             return fail(QStringLiteral("No draw.io diagram was found in the file: %1 could not be decoded.")
-                            .arg((failed.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
-                                 + quotedNames(failed)));
+                            .arg(pagesNamed(failed)));
         return fail(QStringLiteral("No draw.io diagram was found in the file."));
     }
 
-    QJsonArray entities;
-    QJsonArray edges;
-    QStringList readNames;
-    QStringList emptyNames;
-    double nextLeft = 0;
-    double top = 0;
-    DrawioPageNotes pageNotes;
-    for (const int i : std::as_const(chosen)) {
-        QRectF bounds;
-        QString pageError;
-        DrawioPageNotes notes;
-        const QJsonObject diagram = drawioCellsToSceneJson(pages.at(i).cells, &bounds, &pageError, &notes);
-        if (!pageError.isEmpty())
-            return fail(pageError);
-        pages[i].cells = QList<DrawioCell>();
-        const QJsonArray pageEntities = diagram.value(QLatin1String("entities")).toArray();
-        if (pageEntities.isEmpty()) {
-            emptyNames.append(pages.at(i).name);
-            continue;
-        }
-        readNames.append(pages.at(i).name);
-        pageNotes.connectorsLeftOut += notes.connectorsLeftOut;
-        pageNotes.numberedColumns += notes.numberedColumns;
-        pageNotes.repeatedNames.append(notes.repeatedNames);
-        if (readNames.size() == 1) {
-            nextLeft = bounds.right();
-            top = bounds.top();
-            for (const QJsonValue& entity : pageEntities)
-                entities.append(entity);
-        } else {
-            // Beside the pages before, tops aligned.
-            const double dx = nextLeft + kDrawioPageGap - bounds.left();
-            const double dy = top - bounds.top();
-            for (const QJsonValue& value : pageEntities) {
-                QJsonObject entity = value.toObject();
-                entity.insert(QLatin1String("x"), entity.value(QLatin1String("x")).toDouble() + dx);
-                entity.insert(QLatin1String("y"), entity.value(QLatin1String("y")).toDouble() + dy);
-                entities.append(entity);
-            }
-            nextLeft = bounds.right() + dx;
-        }
-        for (const QJsonValue& edge : diagram.value(QLatin1String("edges")).toArray())
-            edges.append(edge);
-        if (entities.size() > kMaxImportEntities)
-            return fail(tooLargeSentence(entities.size(), "entities", kMaxImportEntities));
-        if (edges.size() > kMaxImportEdges)
-            return fail(tooLargeSentence(edges.size(), "relationships", kMaxImportEdges));
+    PagesSideBySide read;
+    for (const int i : chosen) {
+        const QString sentence = read.add(pages[i]);
+        if (!sentence.isEmpty())
+            return fail(sentence);
     }
-    if (entities.isEmpty()) {
+    if (read.entities.isEmpty()) {
         if (!failed.isEmpty())
             return fail(QStringLiteral("No ER entities were recognized in the draw.io file: %1 could not be decoded.")
-                            .arg((failed.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
-                                 + quotedNames(failed)));
+                            .arg(pagesNamed(failed)));
         return fail(QStringLiteral("No ER entities were recognized in the draw.io file."));
     }
 
-    QJsonObject result = jsonfields::diagramDocument(entities, edges);
-    QString note = QStringLiteral("Imported %1 and %2")
-                       .arg(countedNoun(entities.size(), "entity", "entities"),
-                            countedNoun(edges.size(), "relationship", "relationships"));
-    if (pages.size() > 1)
-        note += QStringLiteral(" from ") + (readNames.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
-            + quotedNames(readNames);
-    appendImportNote(result, note);
-    if (pageNotes.connectorsLeftOut > 0)
-        appendImportNote(result, countedNoun(pageNotes.connectorsLeftOut, "connector does not join two tables",
-                                             "connectors do not join two tables"));
-    if (pageNotes.numberedColumns > 0)
-        appendImportNote(result, countedNoun(pageNotes.numberedColumns, "repeated column name numbered: ",
-                                             "repeated column names numbered: ")
-                                     + repeatedNamesText(pageNotes.repeatedNames));
-    withoutTables.append(emptyNames);
-    if (!withoutTables.isEmpty())
-        appendImportNote(result, (withoutTables.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
-                                     + quotedNames(withoutTables)
-                                     + (withoutTables.size() == 1 ? QStringLiteral(" holds no tables")
-                                                                  : QStringLiteral(" hold no tables")));
-    if (!failed.isEmpty())
-        appendImportNote(result, (failed.size() == 1 ? QStringLiteral("page ") : QStringLiteral("pages "))
-                                     + quotedNames(failed) + QStringLiteral(" could not be decoded"));
+    QJsonObject result = jsonfields::diagramDocument(read.entities, read.edges);
+    addImportNotes(result, read, pages.size(), withoutTables, failed);
     return result;
 }
 

@@ -16,6 +16,7 @@
 #include "layout/routeseparation.h"
 #include "layout/sceneseparation.h"
 #include "layout/slotspread.h"
+#include "model/eventpump.h"
 
 #include <QApplication>
 #include <QGraphicsView>
@@ -23,6 +24,7 @@
 #include <QLineF>
 #include <QMap>
 #include <QPointer>
+#include <QPolygonF>
 #include <QSet>
 
 #include <algorithm>
@@ -128,16 +130,11 @@ private:
     bool m_was;
 };
 
-void letIndicatorTurn()
-{
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
-}
-
 // Routes the edges afresh as updatePath would, one after the other in list
 // order as far as what they store goes: the routes between two entities are
 // found at once (they depend on nothing but their own slots and the
 // entities, which stand still), self-relations and the storing follow in
-// order. Between every 8 edges the event loop turns.
+// order. The busy indicator turns meanwhile.
 void routeEdgesAfresh(const QList<EdgeItem*>& edges, const EdgeItem::EntityRectLookup& lookup)
 {
     std::vector<EdgeItem::RouteInputs> inputs;
@@ -155,8 +152,7 @@ void routeEdgesAfresh(const QList<EdgeItem*>& edges, const EdgeItem::EntityRectL
         } else {
             edge->updatePath();
         }
-        if ((i + 1) % 8 == 0)
-            letIndicatorTurn();
+        eventpump::step();
     }
 }
 
@@ -739,7 +735,10 @@ SideChanges improveSides(const QList<EdgeItem*>& edges, const EdgeItem::EntityRe
     const std::vector<SlotSideAdvice> advice = mapInParallel<SlotSideAdvice>(
         tried.size(),
         [&inputs, &lookup](qsizetype i) { return EdgeItem::findSideImprovement(inputs[static_cast<size_t>(i)], lookup); });
-    RouteCrossingGrid grid(edges.size());
+    QRectF extent;
+    for (const EdgeItem* edge : edges)
+        extent |= QPolygonF(edge->route()).boundingRect();
+    RouteCrossingGrid grid(extent, edges.size());
     QHash<const EntityItem*, std::vector<int>> edgesAt;
     for (qsizetype e = 0; e < edges.size(); ++e) {
         grid.setRoute(static_cast<int>(e), edges.at(e)->route());
@@ -813,7 +812,7 @@ void ERScene::autoLayout()
     LayoutEdges links;
     layoutGraphOf(entities, edges, nodes, links);
     layoutDiagramNodes(nodes, links, oldCentre);
-    letIndicatorTurn();
+    eventpump::step();
 
     // Moving the entities only queues their edges; every edge is routed by
     // the passes below, so the queue is dropped before they start. Nothing
@@ -847,7 +846,7 @@ void ERScene::autoLayout()
     separateSceneRoutes(entities, edges, index, lookup);
     resideCoincidentRoutes(edges);
 
-    letIndicatorTurn();
+    eventpump::step();
 
     const QRectF bounds = itemsBoundingRect();
     setSceneRect(bounds.adjusted(-LaidOutMargin, -LaidOutMargin, LaidOutMargin, LaidOutMargin));

@@ -54,19 +54,20 @@ bool active()
     return onGuiThread() && scopes > 0;
 }
 
-void step()
+bool step()
 {
     if (!onGuiThread() || scopes == 0)
-        return;
+        return false;
     QElapsedTimer& timer = sinceLastPass();
     if (timer.isValid() && timer.elapsed() < waitMs)
-        return;
+        return false;
     timer.start();
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     // At most about a third of the time goes to the passes, and the wait
     // never grows beyond what would freeze the indicator.
     waitMs = std::clamp<qint64>(2 * timer.elapsed(), IntervalMs, MaxWaitMs);
     timer.start();
+    return true;
 }
 
 } // namespace eventpump

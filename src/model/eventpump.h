@@ -1,12 +1,12 @@
 #pragma once
 
 // Lets the busy indicator turn while the GUI thread does long work behind
-// it, such as taking a large file into the model and onto the canvas. A
-// pumping scope is opened by the job that holds the indicator; inside it,
+// it, such as taking a large file into the model and onto the canvas. The
+// indicator opens a pumping scope around such work; inside it,
 // step() runs the event loop, user input excluded, at most once per
 // IntervalMs (longer after a pass that took long), and outside of one it
 // does nothing, so that the same loops stay still when they run on behalf
-// of a command without the indicator (Save builds its JSON that way).
+// of a command without the indicator.
 namespace eventpump {
 
 constexpr int IntervalMs = 20;
@@ -25,7 +25,8 @@ public:
 bool active();
 
 // Runs pending events (user input excluded) when a scope is open and the
-// last pass is IntervalMs ago or more. Cheap enough to call once per item.
-void step();
+// last pass is IntervalMs ago or more; says whether it ran them. Cheap
+// enough to call once per item.
+bool step();
 
 } // namespace eventpump

@@ -4,7 +4,6 @@
 #include "diagram/erscene.h"
 #include "edges/edgeitem.h"
 #include "edges/edgepaths.h"
-#include "model/eventpump.h"
 #include "model/filelimits.h"
 #include "recognition/attributelines.h"
 #include "recognition/diagramrecognition.h"
@@ -22,13 +21,9 @@ bool importRecognizedDiagram(ERScene* scene, const QString& path, QString* error
             *error = QStringLiteral("No scene available.");
         return false;
     }
-    RecognizedDiagram diagram;
-    {
-        // Reading a large picture takes seconds: the busy indicator turns
-        // meanwhile.
-        const eventpump::Scope pumping;
-        diagram = recognizeDiagram(path, error, families);
-    }
+    // Reading a large picture takes seconds; behind the busy indicator, it
+    // turns meanwhile.
+    const RecognizedDiagram diagram = recognizeDiagram(path, error, families);
     if (diagram.entities.isEmpty()) {
         if (error && error->isEmpty())
             *error = QStringLiteral("No ER entities were recognized in the image.");

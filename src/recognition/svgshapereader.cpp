@@ -1,6 +1,7 @@
 #include "recognition/svgshapereader.h"
 
 #include "interchange/inflatepayload.h"
+#include "model/eventpump.h"
 #include "model/filelimits.h"
 #include "recognition/glyphrecognition.h"
 #include "recognition/rasterrecognition.h"
@@ -10,12 +11,10 @@
 #include "recognition/svgpathdata.h"
 #include "recognition/textentities.h"
 
-#include <QCoreApplication>
 #include <QFile>
 #include <QHash>
 #include <QSet>
 #include <QRegularExpression>
-#include <QThread>
 #include <QXmlStreamReader>
 #include <QXmlStreamWriter>
 
@@ -65,16 +64,12 @@ QRectF drawingExtent(const QXmlStreamReader& reader)
     return QRectF();
 }
 
-// Reading a large drawing takes a while on the GUI thread: now and then
-// (every few thousand elements) timers and painting get their turn, user
-// input waits.
+// Reading a large drawing takes a while on the GUI thread: the busy
+// indicator turns meanwhile (asked every few hundred elements).
 void letEventsRun(qint64& tokens)
 {
-    if ((++tokens & 0x1fff) != 0)
-        return;
-    const QCoreApplication* app = QCoreApplication::instance();
-    if (app && QThread::currentThread() == app->thread())
-        QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    if ((++tokens & 0xff) == 0)
+        eventpump::step();
 }
 
 bool isFinite(const QRectF& r)
@@ -416,208 +411,289 @@ QByteArray svgWithoutExternalReferences(const QByteArray& svg, int* elements)
     return kept;
 }
 
-bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
+namespace {
+
+// The shapes, lines and texts of a drawing, element by element, under the
+// transforms of the groups they stand in.
+class SvgDrawingReader
 {
-    out.arrowMarkers.clear();
-    out.barMarkers.clear();
-    QXmlStreamReader reader(svg);
-    QList<QTransform> stack{QTransform()};
-    TextState text;
+public:
+    SvgDrawingReader(const QByteArray& svg, RecognizedDiagram& out)
+        : m_reader(svg)
+        , m_out(out)
+    {
+    }
+
+    void read()
+    {
+        qint64 tokens = 0;
+        while (!m_reader.atEnd()) {
+            const QXmlStreamReader::TokenType token = m_reader.readNext();
+            letEventsRun(tokens);
+            if (token == QXmlStreamReader::StartElement)
+                startElement();
+            else if (token == QXmlStreamReader::Characters && m_text.inText)
+                m_text.buffer.append(m_reader.text());
+            else if (token == QXmlStreamReader::EndElement)
+                endElement();
+        }
+    }
+
     SvgShapeLists shapes;
     QList<QRectF> rowBands;
     QList<QLineF> lines;
     QList<RecognizedText> runs;
     QList<QRectF> cells;     // every drawn rectangle, for tables drawn as cells
     QRectF extent;
-    bool root = true;
+
+private:
+    void startElement()
+    {
+        QTransform t = m_stack.last();
+        const QString transform = m_reader.attributes().value(QLatin1String("transform")).toString();
+        if (!transform.isEmpty())
+            t = parseSvgTransform(transform) * t;
+        m_stack.append(t);
+        const QStringView name = m_reader.name();
+        if (m_root && name == QLatin1String("svg"))
+            extent = drawingExtent(m_reader);
+        m_root = false;
+        if (m_edgeDepth < 0 && name == QLatin1String("g")
+            && m_reader.attributes().value(QLatin1String("class")).split(QLatin1Char(' ')).contains(QLatin1String("edge")))
+            m_edgeDepth = m_stack.size();
+        if (name == QLatin1String("rect"))
+            readRect(t);
+        else if (name == QLatin1String("line"))
+            lines.append(QLineF(t.map(QPointF(number("x1"), number("y1"))), t.map(QPointF(number("x2"), number("y2")))));
+        else if (name == QLatin1String("polyline") || name == QLatin1String("polygon"))
+            readPoints(t, name == QLatin1String("polygon"));
+        else if (name == QLatin1String("path"))
+            readPath(t);
+        else if (name == QLatin1String("text"))
+            startText();
+        else if (name == QLatin1String("tspan") && m_text.inText)
+            startTextSpan();
+    }
+
+    void endElement()
+    {
+        const QStringView name = m_reader.name();
+        if (name == QLatin1String("text") || (name == QLatin1String("tspan") && m_text.inText)) {
+            emitRun();
+            m_text.buffer.clear();
+            if (name == QLatin1String("text"))
+                m_text.inText = false;
+        }
+        if (!m_stack.isEmpty())
+            m_stack.removeLast();
+        if (m_stack.isEmpty())  // more ends than starts: stay usable
+            m_stack.append(QTransform());
+        if (m_stack.size() < m_edgeDepth)
+            m_edgeDepth = -1;
+    }
+
+    // A rectangle is a box, a row band, a title band or a bar marker by its
+    // size.
+    void readRect(const QTransform& t)
+    {
+        QRectF r = t.mapRect(QRectF(number("x"), number("y"), number("width"), number("height"))).normalized();
+        if (!isFinite(r))
+            r = QRectF();
+        cells.append(r);
+        const double w = r.width(), h = r.height();
+        if (w >= 60 && h >= 36)
+            shapes.boxes.append(r);
+        else if (w >= 50 && h >= 8 && h <= 22)
+            rowBands.append(r);
+        else if (w >= 50 && h > 22 && h <= 32)
+            shapes.headerBands.append(r);
+        else if (std::min(w, h) <= 2.5 && std::max(w, h) >= 5 && std::max(w, h) <= 18)
+            m_out.barMarkers.append(r);
+    }
+
+    // A polygon drawing a rectangle is a box or a cell, a small one an
+    // arrowhead; other point lists are connectors.
+    void readPoints(const QTransform& t, bool polygon)
+    {
+        const QList<double> values = parseSvgNumberList(m_reader.attributes().value(QLatin1String("points")).toString());
+        QList<QPointF> points;
+        for (int i = 0; i + 1 < values.size(); i += 2)
+            points.append(t.map(QPointF(values[i], values[i + 1])));
+        if (polygon && isRectangleOutline(points)) {
+            const QRectF b = pointsBoundingRect(points);
+            cells.append(b);
+            if (b.width() >= 60 && b.height() >= 36)
+                shapes.boxes.append(b);
+        } else if (points.size() >= 2) {
+            const QRectF b = pointsBoundingRect(points);
+            if (polygon && b.width() >= 4 && b.width() <= 20 && b.height() >= 4 && b.height() <= 20)
+                m_out.arrowMarkers.append(b);
+            else
+                shapes.polylines.append(points);
+        }
+    }
+
+    void readPath(const QTransform& t)
+    {
+        // Only an explicit fill counts: a connector's "none" often comes
+        // from a style sheet this reader does not apply.
+        const QString fill = m_reader.attributes().value(QLatin1String("fill")).toString().trimmed();
+        const bool filled = !fill.isEmpty() && fill != QLatin1String("none") && fill != QLatin1String("transparent");
+        parseSvgPathData(m_reader.attributes().value(QLatin1String("d")).toString(), t, shapes, filled);
+    }
+
+    void startText()
+    {
+        m_text.buffer.clear();
+        m_text.x = number("x");
+        m_text.y = number("y");
+        const QString size = m_reader.attributes().value(QLatin1String("font-size")).toString();
+        m_text.fontSize = size.isEmpty() ? 12.0 : size.toDouble();
+        m_text.inText = true;
+    }
+
+    void startTextSpan()
+    {
+        m_text.x = readSvgNumberAttribute(m_reader, QStringLiteral("x"), m_text.x);
+        m_text.y = readSvgNumberAttribute(m_reader, QStringLiteral("y"), m_text.y);
+    }
+
+    void emitRun()
+    {
+        const QString t = cleanRecognizedText(m_text.buffer);
+        // A connector's label names no table and no column.
+        if (t.isEmpty() || m_edgeDepth >= 0)
+            return;
+        const QPointF p = m_stack.last().map(QPointF(m_text.x, m_text.y));
+        const double fs = m_text.fontSize;
+        runs.append({QRectF(p.x(), p.y() - fs, std::max(t.size() * fs * 0.55, 8.0), fs * 1.2), t});
+    }
+
+    double number(const char* name) const
+    {
+        return readSvgNumberAttribute(m_reader, QString::fromLatin1(name), 0.0);
+    }
+
+    QXmlStreamReader m_reader;
+    RecognizedDiagram& m_out;
+    QList<QTransform> m_stack{QTransform()};
+    TextState m_text;
+    bool m_root = true;
     // The depth of the connector group being read (Graphviz puts an edge,
     // its arrowheads and its labels in one); -1 outside any.
-    qsizetype edgeDepth = -1;
+    qsizetype m_edgeDepth = -1;
+};
 
-    const auto emitRun = [&] {
-        const QString t = cleanRecognizedText(text.buffer);
-        // A connector's label names no table and no column.
-        if (t.isEmpty() || edgeDepth >= 0)
-            return;
-        const QPointF p = stack.last().map(QPointF(text.x, text.y));
-        const double fs = text.fontSize;
-        runs.append({QRectF(p.x(), p.y() - fs, std::max(t.size() * fs * 0.55, 8.0), fs * 1.2), t});
-    };
-    const auto number = [&](const char* name) {
-        return readSvgNumberAttribute(reader, QString::fromLatin1(name), 0.0);
-    };
-
-    qint64 tokens = 0;
-    while (!reader.atEnd()) {
-        const QXmlStreamReader::TokenType token = reader.readNext();
-        letEventsRun(tokens);
-        if (token == QXmlStreamReader::StartElement) {
-            QTransform t = stack.last();
-            const QString transform = reader.attributes().value(QLatin1String("transform")).toString();
-            if (!transform.isEmpty())
-                t = parseSvgTransform(transform) * t;
-            stack.append(t);
-            const QStringView name = reader.name();
-            if (root && name == QLatin1String("svg"))
-                extent = drawingExtent(reader);
-            root = false;
-            if (edgeDepth < 0 && name == QLatin1String("g")
-                && reader.attributes().value(QLatin1String("class")).split(QLatin1Char(' ')).contains(QLatin1String("edge")))
-                edgeDepth = stack.size();
-            if (name == QLatin1String("rect")) {
-                QRectF r = t.mapRect(QRectF(number("x"), number("y"), number("width"), number("height"))).normalized();
-                if (!isFinite(r))
-                    r = QRectF();
-                cells.append(r);
-                const double w = r.width(), h = r.height();
-                if (w >= 60 && h >= 36)
-                    shapes.boxes.append(r);
-                else if (w >= 50 && h >= 8 && h <= 22)
-                    rowBands.append(r);
-                else if (w >= 50 && h > 22 && h <= 32)
-                    shapes.headerBands.append(r);
-                else if (std::min(w, h) <= 2.5 && std::max(w, h) >= 5 && std::max(w, h) <= 18)
-                    out.barMarkers.append(r);
-            } else if (name == QLatin1String("line")) {
-                lines.append(QLineF(t.map(QPointF(number("x1"), number("y1"))), t.map(QPointF(number("x2"), number("y2")))));
-            } else if (name == QLatin1String("polyline") || name == QLatin1String("polygon")) {
-                const QList<double> values =
-                    parseSvgNumberList(reader.attributes().value(QLatin1String("points")).toString());
-                QList<QPointF> points;
-                for (int i = 0; i + 1 < values.size(); i += 2)
-                    points.append(t.map(QPointF(values[i], values[i + 1])));
-                const bool polygon = name == QLatin1String("polygon");
-                if (polygon && isRectangleOutline(points)) {
-                    const QRectF b = pointsBoundingRect(points);
-                    cells.append(b);
-                    if (b.width() >= 60 && b.height() >= 36)
-                        shapes.boxes.append(b);
-                } else if (points.size() >= 2) {
-                    const QRectF b = pointsBoundingRect(points);
-                    if (polygon && b.width() >= 4 && b.width() <= 20 && b.height() >= 4 && b.height() <= 20) {
-                        out.arrowMarkers.append(b);
-                    } else {
-                        shapes.polylines.append(points);
-                    }
-                }
-            } else if (name == QLatin1String("path")) {
-                // Only an explicit fill counts: a connector's "none" often
-                // comes from a style sheet this reader does not apply.
-                const QString fill = reader.attributes().value(QLatin1String("fill")).toString().trimmed();
-                const bool filled = !fill.isEmpty() && fill != QLatin1String("none")
-                    && fill != QLatin1String("transparent");
-                parseSvgPathData(reader.attributes().value(QLatin1String("d")).toString(), t, shapes, filled);
-            } else if (name == QLatin1String("text")) {
-                text.buffer.clear();
-                text.x = number("x");
-                text.y = number("y");
-                const QString size = reader.attributes().value(QLatin1String("font-size")).toString();
-                text.fontSize = size.isEmpty() ? 12.0 : size.toDouble();
-                text.inText = true;
-            } else if (name == QLatin1String("tspan") && text.inText) {
-                text.x = readSvgNumberAttribute(reader, QStringLiteral("x"), text.x);
-                text.y = readSvgNumberAttribute(reader, QStringLiteral("y"), text.y);
-            }
-        } else if (token == QXmlStreamReader::Characters) {
-            if (text.inText)
-                text.buffer.append(reader.text());
-        } else if (token == QXmlStreamReader::EndElement) {
-            const QStringView name = reader.name();
-            if (name == QLatin1String("text") || (name == QLatin1String("tspan") && text.inText)) {
-                emitRun();
-                text.buffer.clear();
-                if (name == QLatin1String("text"))
-                    text.inText = false;
-            }
-            if (!stack.isEmpty())
-                stack.removeLast();
-            if (stack.isEmpty())  // more ends than starts: stay usable
-                stack.append(QTransform());
-            if (stack.size() < edgeDepth)
-                edgeDepth = -1;
-        }
-    }
-
+// The table boxes of what was read: drawn ones and stacks of cells, without
+// the page below them, merged, and cut to the drawing.
+QList<QRectF> tableBoxes(SvgDrawingReader& drawing)
+{
     // Tables drawn as cells only: the cells of each are its box, the top
     // one its title band.
-    for (const CellStack& table : stackTableCells(cells)) {
-        shapes.boxes.append(table.table);
-        shapes.headerBands.append(table.top);
+    for (const CellStack& table : stackTableCells(drawing.cells)) {
+        drawing.shapes.boxes.append(table.table);
+        drawing.shapes.headerBands.append(table.top);
     }
-    dropBackgrounds(shapes.boxes, extent);
-    QList<QRectF> boxes = mergeDrawnBoxes(shapes.boxes);
+    dropBackgrounds(drawing.shapes.boxes, drawing.extent);
+    QList<QRectF> boxes = mergeDrawnBoxes(drawing.shapes.boxes);
+    if (!drawing.extent.isValid())
+        return boxes;
     // Boxes reaching beyond the drawing end at its edge; those wholly
     // outside it are not seen.
-    if (extent.isValid()) {
-        QList<QRectF> seen;
-        for (const QRectF& box : qAsConst(boxes)) {
-            const QRectF inside = box.intersected(extent);
-            if (!inside.isEmpty())
-                seen.append(inside);
-        }
-        boxes = seen;
+    QList<QRectF> seen;
+    for (const QRectF& box : qAsConst(boxes)) {
+        const QRectF inside = box.intersected(drawing.extent);
+        if (!inside.isEmpty())
+            seen.append(inside);
     }
+    return seen;
+}
+
+// More boxes than a diagram may hold: nothing further is worth reading, the
+// bare boxes are enough for the import to refuse the drawing.
+void keepBareBoxes(const QList<QRectF>& boxes, RecognizedDiagram& out)
+{
+    out.entities.clear();
+    out.entities.reserve(boxes.size());
+    for (const QRectF& box : boxes) {
+        RecognizedEntity entity;
+        entity.box = box;
+        out.entities.append(entity);
+    }
+    out.links.clear();
+    out.texts.clear();
+}
+
+// The entity of box: its title band (the topmost drawn in it, or a strip at
+// its top) and its rows, as drawn or at the drawn rows' height down to its
+// foot; rowBudget rows are left in all.
+RecognizedEntity entityOfBox(const QRectF& box, const SvgDrawingReader& drawing, int& rowBudget)
+{
+    // Rows are laid out this high where none are drawn.
+    constexpr double UndrawnRowHeight = 13.5;
+    const QRectF grown = box.adjusted(-3, -3, 3, 3);
+    const auto inside = [&grown](const QRectF& band) {
+        const QPointF c = band.center();
+        return c.x() >= grown.left() && c.x() <= grown.right() && c.y() >= grown.top() && c.y() <= grown.bottom();
+    };
+    RecognizedEntity entity;
+    entity.box = box;
+    const QRectF* headerBand = nullptr;
+    for (const QRectF& band : qAsConst(drawing.shapes.headerBands)) {
+        if (inside(band) && (!headerBand || band.y() < headerBand->y()))
+            headerBand = &band;
+    }
+    entity.header = headerBand
+        ? QRectF(headerBand->x() + 4, headerBand->y() + 1, headerBand->width() - 8, headerBand->height() - 2)
+        : QRectF(box.x() + 4, box.y() + 2, box.width() - 8, std::min(0.28 * box.height(), 18.0));
+    QList<QRectF> matched;
+    for (const QRectF& band : qAsConst(drawing.rowBands)) {
+        if (inside(band))
+            matched.append(band);
+    }
+    const double h = matched.isEmpty() ? UndrawnRowHeight : matched.last().height();
+    const double top = entity.header.y() + entity.header.height();
+    double bottom;
+    if (!matched.isEmpty()) {
+        bottom = top;
+        for (const QRectF& band : qAsConst(matched))
+            bottom = std::max(bottom, band.y() + band.height());
+        if ((box.y() + box.height()) - bottom > 0.3 * h)
+            bottom += h;
+    } else {
+        bottom = box.y() + box.height() - 2;
+    }
+    if (h > 0) {
+        const int limit = std::min(MaxRowsPerEntity, rowBudget);
+        for (double y = top; y + 0.45 * h < bottom + 0.5 && entity.rows.size() < limit; y += h)
+            entity.rows.append(QRectF(box.x() + 5, y, box.width() - 10, h));
+        rowBudget -= int(entity.rows.size());
+    }
+    return entity;
+}
+
+} // namespace
+
+bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
+{
+    out.arrowMarkers.clear();
+    out.barMarkers.clear();
+    SvgDrawingReader drawing(svg, out);
+    drawing.read();
+
+    const QList<QRectF> boxes = tableBoxes(drawing);
+    const QList<RecognizedText>& runs = drawing.runs;
     if (boxes.isEmpty() && runs.isEmpty())
         return false;
-    out.extent = extent.size();
-    // More boxes than a diagram may hold: nothing further is worth reading,
-    // the bare boxes are enough for the import to refuse the drawing.
+    out.extent = drawing.extent.size();
     if (boxes.size() > filelimits::MaxEntities) {
-        out.entities.clear();
-        out.entities.reserve(boxes.size());
-        for (const QRectF& box : qAsConst(boxes)) {
-            RecognizedEntity entity;
-            entity.box = box;
-            out.entities.append(entity);
-        }
-        out.links.clear();
-        out.texts.clear();
+        keepBareBoxes(boxes, out);
         return true;
     }
     int rowBudget = MaxRowsInAll;
-
     out.entities.clear();
-    for (const QRectF& box : boxes) {
-        const QRectF grown = box.adjusted(-3, -3, 3, 3);
-        const auto inside = [&grown](const QRectF& band) {
-            const QPointF c = band.center();
-            return c.x() >= grown.left() && c.x() <= grown.right() && c.y() >= grown.top() && c.y() <= grown.bottom();
-        };
-        RecognizedEntity entity;
-        entity.box = box;
-        const QRectF* headerBand = nullptr;
-        for (const QRectF& band : qAsConst(shapes.headerBands)) {
-            if (inside(band) && (!headerBand || band.y() < headerBand->y()))
-                headerBand = &band;
-        }
-        entity.header = headerBand
-            ? QRectF(headerBand->x() + 4, headerBand->y() + 1, headerBand->width() - 8, headerBand->height() - 2)
-            : QRectF(box.x() + 4, box.y() + 2, box.width() - 8, std::min(0.28 * box.height(), 18.0));
-        QList<QRectF> matched;
-        for (const QRectF& band : qAsConst(rowBands)) {
-            if (inside(band))
-                matched.append(band);
-        }
-        const double h = matched.isEmpty() ? 13.5 : matched.last().height();
-        const double top = entity.header.y() + entity.header.height();
-        double bottom;
-        if (!matched.isEmpty()) {
-            bottom = top;
-            for (const QRectF& band : qAsConst(matched))
-                bottom = std::max(bottom, band.y() + band.height());
-            if ((box.y() + box.height()) - bottom > 0.3 * h)
-                bottom += h;
-        } else {
-            bottom = box.y() + box.height() - 2;
-        }
-        if (h > 0) {
-            const int limit = std::min(MaxRowsPerEntity, rowBudget);
-            for (double y = top; y + 0.45 * h < bottom + 0.5 && entity.rows.size() < limit; y += h)
-                entity.rows.append(QRectF(box.x() + 5, y, box.width() - 10, h));
-            rowBudget -= int(entity.rows.size());
-        }
-        out.entities.append(entity);
-    }
+    for (const QRectF& box : boxes)
+        out.entities.append(entityOfBox(box, drawing, rowBudget));
 
     out.texts = runs;
     if (!runs.isEmpty()) {
@@ -627,6 +703,6 @@ bool readSvgShapesFromData(const QByteArray& svg, RecognizedDiagram& out)
 
     // A connector links the boxes its two ends face; the boxes it passes
     // on its way, or whose corners it grazes, are not its ends.
-    out.links = traceSvgConnectors(shapes.polylines, lines, boxes);
+    out.links = traceSvgConnectors(drawing.shapes.polylines, drawing.lines, boxes);
     return !out.entities.isEmpty() || !runs.isEmpty();
 }

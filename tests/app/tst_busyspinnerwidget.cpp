@@ -1,5 +1,6 @@
 #include "app/busyspinnerwidget.h"
 #include "common/testmain.h"
+#include "model/eventpump.h"
 
 #include <QAtomicInt>
 #include <QPointer>
@@ -41,11 +42,14 @@ void TestBusySpinnerWidget::guiJobRunsAfterTheOverlayAppearsThenStops()
             QVERIFY(spinner.isBusy());
             QVERIFY(spinner.isVisible());
             QCOMPARE(QThread::currentThread(), qApp->thread());
+            // The long loops of the job let the indicator turn.
+            QVERIFY(eventpump::active());
             order << QStringLiteral("work");
         },
         [&] {
             QVERIFY(!spinner.isBusy());
             QVERIFY(!spinner.isVisible());
+            QVERIFY(!eventpump::active());
             order << QStringLiteral("done");
         });
     // The job waits for the event loop, so the overlay can paint first.
@@ -66,6 +70,7 @@ void TestBusySpinnerWidget::workerJobCompletesOnGuiThreadWhileBusyAndAfterStopOn
     auto workerThread = std::make_shared<QThread*>(nullptr);
     QStringList order;
     bool busyInCompletion = false;
+    bool pumpingInCompletion = false;
     bool busyAfterStop = true;
     spinner.runInThread(
         [result, workerThread] {
@@ -74,6 +79,7 @@ void TestBusySpinnerWidget::workerJobCompletesOnGuiThreadWhileBusyAndAfterStopOn
         },
         [&] {
             busyInCompletion = spinner.isBusy();
+            pumpingInCompletion = eventpump::active();
             QCOMPARE(QThread::currentThread(), qApp->thread());
             order << QStringLiteral("finished:") + *result;
         },
@@ -85,6 +91,7 @@ void TestBusySpinnerWidget::workerJobCompletesOnGuiThreadWhileBusyAndAfterStopOn
     QTRY_COMPARE(order.size(), 2);
     QCOMPARE(order, (QStringList{QStringLiteral("finished:written"), QStringLiteral("afterStop")}));
     QVERIFY(busyInCompletion);
+    QVERIFY(pumpingInCompletion);
     QVERIFY(!busyAfterStop);
     QVERIFY(*workerThread != nullptr);
     QVERIFY(*workerThread != qApp->thread());
