@@ -35,9 +35,6 @@ constexpr int OtherFillGrey = 24;
 // better by this much.
 constexpr double CutDepths[] = {0.5, 0.4, 0.6};
 constexpr double DeepCut = 0.4;
-// Cuts close to the letters' darkest grey, where the dot of a bold i
-// stands apart from its stem.
-constexpr double DotProbeDepths[] = {0.7, 0.8};
 constexpr double BetterCutBy = 0.01;
 // An underscore added from the deeper cut may cost this much agreement.
 constexpr double UnderscoreCostMost = 0.02;
@@ -314,20 +311,6 @@ QString withFainterStrokes(QString text, const QStringList& readings)
     return text;
 }
 
-// Bold letters bring the dot of an i so close to its stem that the usual
-// cuts join them into the stem of an l. Cut nearer the letters' own grey,
-// the gap opens again: those readings only serve to tell an i from an l.
-QStringList dotProbeReadings(const QString& text, const QImage& grey, const QRect& around, const QRect& within,
-                             GlyphTemplateCache& cache)
-{
-    QStringList readings;
-    if (!text.contains(QLatin1Char('l')) && !text.contains(QLatin1Char('I')) && !text.contains(QLatin1Char('1')))
-        return readings;
-    for (const double depth : DotProbeDepths)
-        readings.append(recognizeTextLine(binarizeTextLine(grey, around, depth), within, cache));
-    return readings;
-}
-
 // Threshold the line by its own ground and letters: fills, bands and
 // anti-aliasing differ from line to line.
 QString readLineFromGrey(const QImage& grey, const QImage& mask, const QRect& lineRect, int height,
@@ -337,10 +320,8 @@ QString readLineFromGrey(const QImage& grey, const QImage& mask, const QRect& li
     // on, from letters.
     const QRect around = lineRect.adjusted(0, -1, 0, 1) & mask.rect();
     const QRect plainWithin = lineRect.translated(-around.topLeft());
-    LineCuts cuts = readAtCuts(grey, around, plainWithin, height, cache);
-    const QString text = withFaintUnderscores(cuts, cache);
-    cuts.readings += dotProbeReadings(text, grey, around, plainWithin, cache);
-    return withFainterStrokes(text, cuts.readings);
+    const LineCuts cuts = readAtCuts(grey, around, plainWithin, height, cache);
+    return withFainterStrokes(withFaintUnderscores(cuts, cache), cuts.readings);
 }
 
 } // namespace

@@ -158,23 +158,6 @@ private Q_SLOTS:
             QVERIFY(link.from != link.to && link.from >= 0 && link.to >= 0);
     }
 
-    // Small bold titles bring the dot of an i onto its stem: ticket is not
-    // tlcket, limit not llmlt (as reached so far: 3 of the 8 titles).
-    void boldTitlesKeepTheDotsOfI()
-    {
-        PaintOptions options;
-        options.family = embedded.value(0);
-        options.pixelSize = 12;
-        options.dark = true;
-        PaintedDiagram painted;
-        for (const char* title : {"claim", "ticket", "region", "tag_visit", "invoice", "shift", "limit", "profile"})
-            painted.entities.append({QString::fromLatin1(title), {QStringLiteral("id int")}, {}});
-        const QString path = dir.filePath(QStringLiteral("dotted.png"));
-        QVERIFY(paintDiagram(painted, options).save(path));
-        const RecognitionScore score = scoreRecognition(recognizeDiagram(path, nullptr), expectedEntities(painted), {});
-        QVERIFY2(score.titles >= 3, qPrintable(score.describe()));
-    }
-
     // Renders of Mermaid diagrams by mermaid-cli: ruled tables with a title
     // cell, curved connectors with crow's feet, labels on the lines.
     void realRenders_data()

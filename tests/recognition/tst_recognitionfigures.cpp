@@ -112,11 +112,11 @@ private Q_SLOTS:
         // tinted or dark paper, key icons and a watermark (Liberation Sans,
         // DejaVu Sans, the embedded face; 11 to 16 px; 9 to 60 tables) ...
         QTest::newRow("bands, 9 tables") << "painted-bands-score-a.png" << 9 << 9 << 51 << 6 << 0 << false;
-        QTest::newRow("bands, dark, 30 tables") << "painted-bands-score-b.png" << 30 << 16 << 164 << 22 << 0 << false;
+        QTest::newRow("bands, dark, 30 tables") << "painted-bands-score-b.png" << 30 << 10 << 164 << 22 << 0 << false;
         QTest::newRow("bands, 60 tables") << "painted-bands-score-c.png" << 60 << 26 << 229 << 49 << 0 << false;
         // ... key | type | name cells under a tinted title band (12 to 18 px,
         // 8 to 64 tables) ...
-        QTest::newRow("cells, 8 tables") << "painted-cells-score-a.png" << 8 << 6 << 48 << 4 << 0 << false;
+        QTest::newRow("cells, 8 tables") << "painted-cells-score-a.png" << 8 << 5 << 48 << 4 << 0 << false;
         QTest::newRow("cells, dark, 28 tables") << "painted-cells-score-b.png" << 28 << 25 << 141 << 19 << 0 << false;
         QTest::newRow("cells, 64 tables") << "painted-cells-score-c.png" << 64 << 60 << 326 << 47 << 0 << false;
         // ... and Graphviz PNG drawings of schema documentation: bold titles
